@@ -1,0 +1,238 @@
+// The main window unit: program entry, start-up, the one-second tick with its
+// connection state machine, counting and charging, the tray icon, crash recovery and
+// the counter period. Logic that needs no window is in plain functions of
+// namespace counter, so it can be tested without one.
+#pragma once
+
+#include "LocalTime.h"
+#include "TrayConstants.h"
+#include "history.h"
+
+#include <QIcon>
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QTimer;
+class TForm8;
+class TAboutBox;
+
+namespace platform {
+class Registry;
+}
+
+namespace counter {
+
+// The application title (taskbar, standard error display) and the caption of the main
+// window and of the program's own message boxes differ by design.
+inline constexpr const char* kApplicationTitle = "Dialtally v2.01";
+inline constexpr const char* kCaption = "Dialtally 2.01";
+inline constexpr const char* kHelpFileName = "Dialtally Help.hlp";
+inline constexpr const char* kNotConnectedSummary = "Dialtally: [Not Connected]";
+
+// Public servers of the TIME protocol (RFC 868, TCP 37) written with the defaults. The
+// time synchronisation dialog preselects the last one.
+inline constexpr std::array<const char*, 6> kDefaultTimeServers = {
+    "time.nist.gov",       "time-a-g.nist.gov",   "time-b-g.nist.gov",
+    "time-a-wwv.nist.gov", "time-b-wwv.nist.gov", "utcnist.colorado.edu",
+};
+
+// Indexes into TForm1::ImageList1.
+enum ImageIndex {
+    kImageNotConnected = 0,
+    kImageConnected = 1,
+    kImageHoliday = 2,
+    kImageMonitoringOn = 3,
+    kImageMonitoringOff = 4,
+};
+
+// "1205" cents -> "12 dol. 5 c."
+QString feeText(std::int32_t cents);
+// 303 seconds -> "0 h. 5 min. 3 sec."
+QString elapsedText(std::int32_t seconds);
+// 9:05:07 -> "9:5:7"
+QString clockText(const platform::SystemTime& time);
+int secondOfDay(const platform::SystemTime& time);
+
+// Elapsed seconds of a connection from its start (stamped at START) and the start's
+// second of the day less the connect delay, to `now`. Whole days between the two
+// dates count, so neither one midnight nor a connection over a day is cut short.
+std::int32_t elapsedSince(const platform::SystemTime& start, int startSecondOfDay,
+                          const platform::SystemTime& now);
+
+// The tariff slot of a provider for one day, as the charging reads it.
+struct TariffSlot {
+    std::int32_t StartingInterval = 0;
+    std::int32_t EndingInterval = 0;
+    std::int32_t DayCost = 0;
+    std::int32_t NightCost = 0;
+    std::int32_t OCPDay = 0;
+};
+// Cents for one minute charged at `hour`: the day interval is [Starting, Ending) and
+// cannot wrap round midnight.
+std::int32_t minuteCost(const TariffSlot& slot, int hour);
+// "Holiday" while holiday mode is on, else the day of week "0" (Sunday) to "6".
+QString tariffDayKey(int holidayMode, int dayOfWeek);
+// HKCU key of the slot.
+QString tariffSlotKey(const QString& provider, const QString& dayKey);
+
+// The automatic counter reset rule, applied once per start.
+bool automaticResetDue(int resetMode, int resetDay, int periodStartMonth, int todayMonth,
+                       int todayDay);
+// The two-weekly mode's next reset day after a reset on `day`: 14 before the 14th,
+// else the 1st of the next month (the Counter dialog's own rule).
+int nextTwoWeeklyResetDay(int day);
+
+// Today's fee: the records that started on today's month and day (the year is not
+// compared).
+std::int32_t sumTodayFees(const std::vector<history::HistoryRecord>& records,
+                          const QDate& today);
+
+// The text report: file name and content (lines without line ends).
+QString reportFileName(int year, int month, int day);
+QStringList reportLines(const std::vector<history::HistoryRecord>& records);
+
+// The user name as the main window holds it (49 characters at most).
+QString fitUserName(const QString& name);
+
+}  // namespace counter
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // ---- state owned by the tick (all start at zero or empty) --------------------
+    int IsConnected = 0;
+    int ConnectionState = 0;  // 0 idle, 1 connection seen, 2 counting
+    history::HistoryRecord CurrentRecord;
+    std::int32_t ConnectionFee = 0;
+    std::int32_t MonthFee = 0;
+    std::int32_t MonthFeeBefore = 0;
+    std::int32_t MonthSeconds = 0;
+    std::int32_t MonthSecondsBefore = 0;
+    std::int32_t TodayFee = 0;
+    // Whole elapsed minutes at the last charge; -1 before the first charge, so the
+    // first minute of a connection is charged at its first counting tick.
+    std::int32_t LastChargedMinute = -1;
+    std::int32_t StartSecondOfDay = 0;
+    std::int32_t ElapsedSeconds = 0;
+    int BeepCount = 0;
+    int HolidayMode = 0;
+    int TrayMode = 0;
+    // 0 = monitoring; non-zero = the line counts as down. The time synchronisation
+    // dialog sets and clears it around a clock change.
+    int MonitoringDisabled = 0;
+    QString FeeText;
+    QString ElapsedText;
+    QString ConnectionUser;
+    QString WindowsUser;
+    QString ProgramPath;
+    QString CurrentProvider;
+
+    // ---- settings loaded at start-up ----------------------------------------------
+    int BugAtStart = 0;
+    int BeepInterval = 0;
+    int BeepEnabled = 0;
+    int BeepSound = 0;
+    int ResetMode = 0;
+    int ResetDay = 0;
+
+    // ---- controls ---------------------------------------------------------------
+    QGroupBox* GroupBox1 = nullptr;  // caption: the line state
+    QLabel* Label6 = nullptr;        // elapsed time
+    QLabel* Label8 = nullptr;        // fee of the running connection
+    QLabel* Label9 = nullptr;        // provider
+    QLabel* Label16 = nullptr;       // fee of the counter period
+    QLabel* Label23 = nullptr;       // clock
+    QLabel* Label24 = nullptr;       // connected user
+    QLabel* Image1 = nullptr;        // "Connected"
+    QLabel* Image2 = nullptr;        // "Not connected"
+    QPushButton* BitBtn1 = nullptr;  // "Hi&de"
+    QTimer* Timer1 = nullptr;
+    QMenu* PopupMenu1 = nullptr;     // the tray menu
+    std::array<QIcon, 5> ImageList1;
+
+    // ---- handlers ----------------------------------------------------------------
+    void FormCreate();
+    // One tick. Safe to call by hand (tests, a dialog that drives the clock); a call
+    // made while another tick is still running returns at once.
+    void Timer1Timer();
+    void HdWin();
+    void FormActivate();
+    void Restore1Click();
+    void BitBtn1Click();
+    void Exit1Click();
+    void About1Click();
+    void About2Click();
+    // The tray callback: WM_TRAYNOTIFY goes to HandleTrayMessage, others are ignored.
+    void Dispatch(tray::TrayMessage message);
+    void HandleTrayMessage(tray::TrayMessage message);
+
+    bool tickRunning() const { return m_inTick; }
+
+protected:
+    bool event(QEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void buildWindow();
+    void runTick();
+
+    bool m_inTick = false;
+    // A tick error that repeats on every tick is shown once, until a tick succeeds.
+    QString m_lastTickError;
+};
+
+// ---- the windows WinMain creates ----------------------------------------------------
+extern TForm1* Form1;
+extern TForm8* Form8;
+extern TAboutBox* AboutBox;
+
+enum class RunMode { MessageLoop, StartOnly };
+// The program entry. StartOnly creates the windows and does everything up to the
+// message loop, then returns (the windows stay until FreeWindows()).
+int WinMain(RunMode mode = RunMode::MessageLoop);
+void FreeWindows();
+
+void ProjectUnitInit();
+void MainUnitInit();
+// The main window unit's registry access object.
+platform::Registry& UnitRegistry();
+
+// ---- start-up --------------------------------------------------------------------
+void StartUp(TForm1& form);
+void MarkFirstRun(TForm1& form, int firstTime);
+void StoreCounterStartDate();
+void WriteDefaultSettings(TForm1& form);
+void RecoverUnsavedConnection(TForm1& form);
+void SumTodayFees(TForm1& form);
+void AutomaticResetCheck(TForm1& form);
+void ResetCounter(TForm1& form, int year, int month, int day, int withReport);
+// Writes the report of the history into the "Reports" folder; false with `error` set
+// when the file could not be written.
+bool WriteReport(TForm1& form, int year, int month, int day, QString* error = nullptr);
+
+// ---- the tick --------------------------------------------------------------------
+void UpdateConnectionState(TForm1& form);
+void LaunchConnectPrograms(TForm1& form);
+void CountConnectionTick(TForm1& form);
+void ChargeTariffMinute(TForm1& form, platform::SystemTime now);
+platform::SystemTime GetLocalTimeRecord();
+void ShowClock(TForm1& form);
+
+// ---- tray ------------------------------------------------------------------------
+// Tray mode needs a notification area: where there is none, TrayMode becomes 0 so the
+// window stays reachable by its taskbar button. Returns whether the icon is there.
+bool AddTrayIcon(TForm1& form);
+bool UpdateTrayIcon(TForm1& form, const QString& text, int imageIndex);
+void RemoveTrayIcon(TForm1& form);
