@@ -1,0 +1,188 @@
+#include "history.h"
+
+#include <QDir>
+#include <QFile>
+#include <QtEndian>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <unistd.h>
+
+namespace history {
+
+namespace {
+
+constexpr int kEndTimeOffset = 16;
+constexpr int kFeeOffset = 32;
+constexpr int kDurationOffset = 36;
+constexpr int kProviderOffset = 40;
+constexpr int kUserOffset = 140;
+static_assert(kUserOffset + kUserNameSize == kRecordSize);
+
+void putTime(char* out, const platform::SystemTime& t)
+{
+    const std::uint16_t fields[8] = {t.wYear, t.wMonth, t.wDayOfWeek, t.wDay,
+                                     t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+    for (int i = 0; i < 8; ++i)
+        qToLittleEndian<std::uint16_t>(fields[i], out + 2 * i);
+}
+
+platform::SystemTime getTime(const char* in)
+{
+    std::uint16_t f[8];
+    for (int i = 0; i < 8; ++i)
+        f[i] = qFromLittleEndian<std::uint16_t>(in + 2 * i);
+    return {f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7]};
+}
+
+template <std::size_t N>
+QString textOf(const std::array<char, N>& field)
+{
+    const auto end = std::find(field.begin(), field.end(), '\0');
+    return QString::fromUtf8(field.data(), end - field.begin());
+}
+
+// Cuts the text to what fits before the terminating zero, never inside a character.
+template <std::size_t N>
+void setText(std::array<char, N>& field, const QString& text)
+{
+    QByteArray bytes = text.toUtf8();
+    if (bytes.size() > static_cast<qsizetype>(N - 1)) {
+        qsizetype cut = N - 1;
+        while (cut > 0 && (static_cast<unsigned char>(bytes.at(cut)) & 0xC0) == 0x80)
+            --cut;
+        bytes.truncate(cut);
+    }
+    std::memcpy(field.data(), bytes.constData(), bytes.size());
+    field[bytes.size()] = '\0';
+}
+
+}  // namespace
+
+QString HistoryRecord::providerName() const
+{
+    return textOf(ProviderName);
+}
+
+QString HistoryRecord::userName() const
+{
+    return textOf(UserName);
+}
+
+void HistoryRecord::setProviderName(const QString& name)
+{
+    setText(ProviderName, name);
+}
+
+void HistoryRecord::setUserName(const QString& name)
+{
+    setText(UserName, name);
+}
+
+QByteArray encode(const HistoryRecord& record)
+{
+    QByteArray bytes(kRecordSize, '\0');
+    char* out = bytes.data();
+    putTime(out, record.StartTime);
+    putTime(out + kEndTimeOffset, record.EndTime);
+    qToLittleEndian<std::int32_t>(record.FeeCents, out + kFeeOffset);
+    qToLittleEndian<std::int32_t>(record.DurationSeconds, out + kDurationOffset);
+    std::memcpy(out + kProviderOffset, record.ProviderName.data(), kProviderNameSize);
+    std::memcpy(out + kUserOffset, record.UserName.data(), kUserNameSize);
+    return bytes;
+}
+
+HistoryRecord decode(const QByteArray& bytes)
+{
+    HistoryRecord record;
+    if (bytes.size() < kRecordSize)
+        return record;
+    const char* in = bytes.constData();
+    record.StartTime = getTime(in);
+    record.EndTime = getTime(in + kEndTimeOffset);
+    record.FeeCents = qFromLittleEndian<std::int32_t>(in + kFeeOffset);
+    record.DurationSeconds = qFromLittleEndian<std::int32_t>(in + kDurationOffset);
+    std::memcpy(record.ProviderName.data(), in + kProviderOffset, kProviderNameSize);
+    std::memcpy(record.UserName.data(), in + kUserOffset, kUserNameSize);
+    // A record written by someone else may lack the terminators; readers stop at the
+    // field's end then.
+    record.ProviderName.back() = '\0';
+    record.UserName.back() = '\0';
+    return record;
+}
+
+QString historyFile(const QString& programPath)
+{
+    if (programPath.isEmpty())
+        return QString::fromLatin1(kFileName);
+    return QDir(programPath).filePath(QString::fromLatin1(kFileName));
+}
+
+std::vector<HistoryRecord> readAll(const QString& programPath)
+{
+    std::vector<HistoryRecord> records;
+    QFile file(historyFile(programPath));
+    if (!file.open(QIODevice::ReadOnly))
+        return records;
+    const QByteArray all = file.readAll();
+    const qsizetype whole = all.size() / kRecordSize;
+    records.reserve(static_cast<std::size_t>(whole));
+    for (qsizetype i = 0; i < whole; ++i)
+        records.push_back(decode(all.mid(i * kRecordSize, kRecordSize)));
+    return records;
+}
+
+Totals sumTotals(const std::vector<HistoryRecord>& records)
+{
+    Totals totals;
+    for (const auto& r : records) {
+        totals.feeCents += r.FeeCents;
+        totals.seconds += r.DurationSeconds;
+    }
+    return totals;
+}
+
+bool append(const QString& programPath, const HistoryRecord& record, QString* error)
+{
+    QFile file(historyFile(programPath));
+    if (!file.open(QIODevice::ReadWrite)) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    // A torn tail (a write cut short earlier, or bytes not of ours) is not part of any
+    // record: the new record goes over it, so every record stays at a multiple of 192.
+    const qint64 offset = file.size() - file.size() % kRecordSize;
+    const QByteArray bytes = encode(record);
+    bool ok = file.seek(offset) && file.write(bytes) == bytes.size() && file.flush();
+    QString reason = file.errorString();
+    // The record must be on disk before the caller marks the connection as saved.
+    if (ok && ::fsync(file.handle()) != 0) {
+        ok = false;
+        reason = QString::fromLocal8Bit(std::strerror(errno));
+    }
+    if (!ok) {
+        if (error)
+            *error = reason;
+        // Leave no half record behind to be taken for data.
+        file.resize(offset);
+        return false;
+    }
+    return true;
+}
+
+bool truncate(const QString& programPath, QString* error)
+{
+    QFile file(historyFile(programPath));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    file.close();
+    return true;
+}
+
+}  // namespace history

@@ -1,0 +1,64 @@
+// "history.dat": the record of every finished connection of the counter period, a
+// plain sequence of 192-byte records, little-endian, no header. This is the one codec
+// and the one set of file accesses that every reader and writer uses.
+#pragma once
+
+#include "LocalTime.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace history {
+
+inline constexpr int kRecordSize = 192;
+inline constexpr int kProviderNameSize = 100;
+inline constexpr int kUserNameSize = 52;
+inline constexpr const char* kFileName = "history.dat";
+
+struct HistoryRecord {
+    platform::SystemTime StartTime;
+    platform::SystemTime EndTime;
+    std::int32_t FeeCents = 0;
+    std::int32_t DurationSeconds = 0;
+    // Zero-terminated 8-bit text; bytes after the terminator carry no meaning.
+    std::array<char, kProviderNameSize> ProviderName{};
+    std::array<char, kUserNameSize> UserName{};
+
+    QString providerName() const;
+    QString userName() const;
+    // Store text cut so that the terminating zero always fits (99 and 51 characters).
+    void setProviderName(const QString& name);
+    void setUserName(const QString& name);
+};
+
+QByteArray encode(const HistoryRecord& record);
+// `bytes` must hold at least kRecordSize bytes; only the first kRecordSize are used.
+HistoryRecord decode(const QByteArray& bytes);
+
+// The file in the program folder ("history.dat" under `programPath`; with an empty
+// path, in the current directory, as the programs have always done).
+QString historyFile(const QString& programPath);
+
+// Every whole record of the file, in file order. A missing or unreadable file gives
+// none; a tail shorter than a record is ignored.
+std::vector<HistoryRecord> readAll(const QString& programPath);
+
+struct Totals {
+    std::int64_t feeCents = 0;
+    std::int64_t seconds = 0;
+};
+Totals sumTotals(const std::vector<HistoryRecord>& records);
+
+// Appends one record at a whole-record offset (a torn tail left by an earlier failed
+// write is overwritten, never built upon) and flushes it to disk before returning.
+// Returns false with `error` set when the record could not be written in full.
+bool append(const QString& programPath, const HistoryRecord& record, QString* error = nullptr);
+
+// Replaces the file with an empty one; false with `error` set on failure.
+bool truncate(const QString& programPath, QString* error = nullptr);
+
+}  // namespace history

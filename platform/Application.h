@@ -1,0 +1,91 @@
+// The application object: title, hint, help file, minimize and restore with their
+// events, and the standard display of an error that ends an action.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <exception>
+#include <utility>
+
+namespace platform {
+
+class Application : public QObject {
+    Q_OBJECT
+public:
+    static Application& instance();
+
+    void setTitle(const QString& title) { m_title = title; }
+    QString title() const { return m_title; }
+    void setHint(const QString& hint) { m_hint = hint; }
+    QString hint() const { return m_hint; }
+    void setHelpFile(const QString& file) { m_helpFile = file; }
+    QString helpFile() const { return m_helpFile; }
+
+    void setMainWindow(QWidget* window);
+    QWidget* mainWindow() const { return m_mainWindow; }
+
+    bool isMinimized() const { return m_minimized; }
+    // Does nothing when minimized already; else minimizes the main window, then
+    // emits minimizeEvent().
+    void minimize();
+    // Does nothing unless minimized; else brings the main window back in its normal
+    // state, then emits restoreEvent().
+    void restore();
+    // Raises the active modal dialog, else the main window, when it is visible.
+    void bringToFront();
+
+    // The main window reports a minimize or restore done by its own title-bar buttons.
+    void mainWindowStateChanged(bool minimized);
+
+    // The standard exception display: the text with a full stop added when it lacks
+    // one, the title as caption, the error icon.
+    void showException(const QString& text);
+    void showException(const std::exception& error);
+
+    // Forget state between tests.
+    void reset();
+
+signals:
+    void minimizeEvent();
+    void restoreEvent();
+
+private:
+    Application() = default;
+    QString m_title;
+    QString m_hint;
+    QString m_helpFile;
+    QPointer<QWidget> m_mainWindow;
+    bool m_minimized = false;
+};
+
+// "Failed to get data for 'Logo'" -> "Failed to get data for 'Logo'."
+QString withFullStop(const QString& text);
+
+// Runs one action (an event handler, a timer tick, a window creation): an exception
+// that leaves it is shown by the standard display and ends that action only.
+// Returns false when the action ended with an error.
+template <class F>
+bool guard(F&& action) noexcept
+{
+    try {
+        std::forward<F>(action)();
+        return true;
+    } catch (const std::exception& error) {
+        Application::instance().showException(error);
+    } catch (...) {
+        Application::instance().showException(QStringLiteral("Unknown error"));
+    }
+    return false;
+}
+
+// Wraps a member handler for connect(): the handler runs inside guard().
+template <class Obj, class... Args>
+auto guarded(Obj* object, void (Obj::*handler)(Args...))
+{
+    return [object, handler](Args... args) { guard([&] { (object->*handler)(args...); }); };
+}
+
+}  // namespace platform

@@ -1,0 +1,91 @@
+#include "MessageBox.h"
+
+#include "Application.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace platform {
+
+namespace {
+
+class RealMessageBoxes : public MessageBoxes {
+public:
+    int show(const MessageRequest& request) override
+    {
+        QWidget* parent = nullptr;
+        if (request.owner == MessageOwner::Window)
+            parent = request.window;
+        else if (request.owner == MessageOwner::Application)
+            parent = Application::instance().mainWindow();
+        if (parent && !parent->isVisible())
+            parent = nullptr;  // a box owned by a hidden window would not show
+
+        QMessageBox box(iconOf(request.icon), request.caption, request.text, QMessageBox::NoButton,
+                        parent);
+        if (request.buttons == MessageButtons::YesNo) {
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            box.setDefaultButton(QMessageBox::Yes);
+        } else {
+            box.setStandardButtons(QMessageBox::Ok);
+        }
+        if (request.owner == MessageOwner::None)
+            box.setWindowFlag(Qt::WindowStaysOnTopHint);
+        const int answer = box.exec();
+        if (answer == QMessageBox::Yes)
+            return IDYES;
+        if (answer == QMessageBox::No)
+            return IDNO;
+        if (request.buttons == MessageButtons::YesNo)
+            return IDNO;  // closed by its close box: not a confirmation
+        return IDOK;
+    }
+
+private:
+    static QMessageBox::Icon iconOf(MessageIcon icon)
+    {
+        switch (icon) {
+        case MessageIcon::Error:
+            return QMessageBox::Critical;
+        case MessageIcon::Exclamation:
+            return QMessageBox::Warning;
+        case MessageIcon::Question:
+            return QMessageBox::Question;
+        case MessageIcon::Information:
+            return QMessageBox::Information;
+        case MessageIcon::None:
+            break;
+        }
+        return QMessageBox::NoIcon;
+    }
+};
+
+MessageBoxes* g_boxes = nullptr;
+
+}  // namespace
+
+MessageBoxes& messageBoxes()
+{
+    static RealMessageBoxes real;
+    return g_boxes ? *g_boxes : real;
+}
+
+void setMessageBoxes(MessageBoxes* boxes)
+{
+    g_boxes = boxes;
+}
+
+int messageBox(const QString& text, const QString& caption, MessageIcon icon,
+               MessageButtons buttons, MessageOwner owner, QWidget* window)
+{
+    MessageRequest request;
+    request.text = text;
+    request.caption = caption;
+    request.icon = icon;
+    request.buttons = buttons;
+    request.owner = owner;
+    request.window = window;
+    return messageBoxes().show(request);
+}
+
+}  // namespace platform

@@ -1,0 +1,43 @@
+// Modal message boxes. Every box of both programs is shown through messageBox(),
+// so tests can record and answer them.
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace platform {
+
+enum class MessageIcon { None, Error, Exclamation, Question, Information };
+enum class MessageButtons { Ok, YesNo };
+
+// What the box returns, with the numbers the programs were written against.
+enum MessageResult { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
+
+// Which window owns the box: the application's own window, none (a top-level box),
+// or a given window.
+enum class MessageOwner { Application, None, Window };
+
+struct MessageRequest {
+    QString text;
+    QString caption;
+    MessageIcon icon = MessageIcon::None;
+    MessageButtons buttons = MessageButtons::Ok;
+    MessageOwner owner = MessageOwner::Application;
+    QWidget* window = nullptr;  // with MessageOwner::Window
+};
+
+class MessageBoxes {
+public:
+    virtual ~MessageBoxes() = default;
+    virtual int show(const MessageRequest& request) = 0;
+};
+
+MessageBoxes& messageBoxes();
+void setMessageBoxes(MessageBoxes* boxes);  // nullptr restores the real ones
+
+int messageBox(const QString& text, const QString& caption, MessageIcon icon,
+               MessageButtons buttons = MessageButtons::Ok,
+               MessageOwner owner = MessageOwner::Application, QWidget* window = nullptr);
+
+}  // namespace platform

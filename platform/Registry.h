@@ -1,0 +1,137 @@
+// The settings store that stands in for the Windows registry: both roots (HKCU and
+// HKLM) in one SQLite database shared by Dialtally and Postpeek.
+//
+// Semantics kept from the registry the programs were designed against:
+//  - key and value names are case-insensitive (Unicode case folding), and a name keeps
+//    the spelling of its first write;
+//  - key paths are absolute from the root; leading and trailing backslashes and empty
+//    components are ignored ("\Software\Dialtally\" == "Software\Dialtally");
+//  - subkeys and values enumerate in creation order;
+//  - reading a missing integer raises "Failed to get data for '%s'", a value of another
+//    type "Invalid data type for '%s'", a refused write "Failed to set data for '%s'";
+//    a missing string reads as empty, missing binary data reads as 0 bytes.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+
+namespace platform {
+
+enum class RootKey { CurrentUser, LocalMachine };
+
+enum class ValueType { None = 0, String = 1, Binary = 3, Integer = 4 };
+
+// Every failure of the store reaches the caller as this exception; its text is the
+// one the user sees in the standard error display.
+class RegistryError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class RegistryStore;
+
+// Opens (or creates, when the file does not exist yet) the database at `file`.
+// A file that exists but cannot be opened, or is not a valid store, raises
+// RegistryError; it is never replaced.
+std::shared_ptr<RegistryStore> openRegistryStore(const QString& file);
+
+// $XDG_CONFIG_HOME/dialtally/registry.db (default ~/.config/dialtally/registry.db).
+QString defaultRegistryFile();
+
+// The process-wide store, opened on first use at defaultRegistryFile().
+// Tests point XDG_CONFIG_HOME at a temporary folder before the first use, or call
+// resetProcessStore() after changing it.
+std::shared_ptr<RegistryStore> processStore();
+void resetProcessStore();
+
+// Groups writes that other readers must see together (a backup slot and the marker
+// naming it, a key rewritten as a whole). Nested scopes join the outermost one.
+// Destroyed without commit(), it rolls back.
+class RegistryTransaction {
+public:
+    explicit RegistryTransaction(std::shared_ptr<RegistryStore> store = processStore());
+    ~RegistryTransaction();
+    RegistryTransaction(const RegistryTransaction&) = delete;
+    RegistryTransaction& operator=(const RegistryTransaction&) = delete;
+    void commit();
+
+private:
+    std::shared_ptr<RegistryStore> m_store;
+    bool m_done = false;
+};
+
+// One access object, as each unit of the programs owns one (their `UnitRegistry`).
+class Registry {
+public:
+    // Works on processStore(), taken at the first access, so an object created
+    // before the environment is set up still finds the right store.
+    Registry();
+    explicit Registry(std::shared_ptr<RegistryStore> store);
+    ~Registry();
+    Registry(const Registry&) = delete;
+    Registry& operator=(const Registry&) = delete;
+
+    void setRootKey(RootKey root);
+    RootKey rootKey() const { return m_root; }
+
+    // Opens the key at the absolute `path` under the root. With canCreate the key and
+    // its missing parents are created. Returns false when the key does not exist (or
+    // cannot be created); the key open before stays open then.
+    bool openKey(const QString& path, bool canCreate);
+    void closeKey();
+    bool hasOpenKey() const { return m_key != 0; }
+    // The open key's path as first spelled, without a leading backslash.
+    QString currentPath() const;
+
+    bool keyExists(const QString& path) const;
+    // Deletes the key and all of its subkeys; false when it does not exist.
+    bool deleteKey(const QString& path);
+
+    bool valueExists(const QString& name) const;
+    ValueType valueType(const QString& name) const;  // None when missing
+
+    std::int32_t readInteger(const QString& name) const;
+    void writeInteger(const QString& name, std::int32_t value);
+    QString readString(const QString& name) const;
+    void writeString(const QString& name, const QString& value);
+    // The whole binary value; a missing value gives an empty array.
+    QByteArray readBinary(const QString& name) const;
+    // Copies the binary value into buffer; more data than `size` bytes, or data of
+    // another type, raises "Invalid data type"; a missing value copies nothing and
+    // returns 0. Returns the number of bytes copied.
+    int readBinaryData(const QString& name, void* buffer, int size) const;
+    void writeBinaryData(const QString& name, const QByteArray& data);
+    bool deleteValue(const QString& name);
+
+    struct KeyInfo {
+        int numSubKeys = 0;
+        int numValues = 0;
+    };
+    // False when no key is open (or it was deleted meanwhile).
+    bool getKeyInfo(KeyInfo& info) const;
+    QStringList getKeyNames() const;
+    QStringList getValueNames() const;
+
+    std::shared_ptr<RegistryStore> store() const;
+
+private:
+    std::shared_ptr<RegistryStore> storeForPath() const;
+
+    mutable std::shared_ptr<RegistryStore> m_store;
+    RootKey m_root = RootKey::CurrentUser;
+    std::int64_t m_key = 0;  // row of the open key, 0 = none
+    bool m_followProcessStore = false;  // default-constructed: works on processStore()
+};
+
+// The name under which Windows reported its logged-on user; Dialtally writes it into
+// HKLM "\System\CurrentControlSet\control" "Current User" when it starts, as the
+// log-on would have.
+QString loginUserName();
+void recordLogOnUser(Registry& registry);
+
+}  // namespace platform

@@ -1,0 +1,194 @@
+#include "SocketClient.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTcpSocket>
+#include <QTimer>
+
+namespace platform {
+
+namespace {
+
+// Marks the client busy for the length of one call and refuses a second call that
+// would start inside the first one's wait.
+class BusyScope {
+public:
+    explicit BusyScope(bool& busy) : m_busy(busy)
+    {
+        if (m_busy)
+            throw NetworkError(NetworkErrorKind::Busy, QStringLiteral("The connection is busy"));
+        m_busy = true;
+    }
+    ~BusyScope() { m_busy = false; }
+
+private:
+    bool& m_busy;
+};
+
+}  // namespace
+
+SocketClient::SocketClient(QObject* parent)
+    : QObject(parent), m_socket(new QTcpSocket(this)), m_alive(std::make_shared<bool>(true))
+{
+    connect(m_socket, &QTcpSocket::readyRead, this, &SocketClient::onReadyRead);
+    connect(m_socket, &QTcpSocket::disconnected, this, [this] { m_closed = true; });
+    connect(m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
+        if (error == QAbstractSocket::RemoteHostClosedError)
+            m_closed = true;
+        m_lastError = m_socket->errorString();
+    });
+}
+
+SocketClient::~SocketClient()
+{
+    *m_alive = false;
+}
+
+bool SocketClient::isConnected() const
+{
+    return m_socket->state() == QAbstractSocket::ConnectedState;
+}
+
+void SocketClient::onReadyRead()
+{
+    m_buffer += m_socket->readAll();
+}
+
+void SocketClient::waitUntil(const std::function<bool()>& ready, const char* what)
+{
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const std::shared_ptr<bool> alive = m_alive;
+    for (;;) {
+        // Data may sit in the socket without a readyRead of its own (e.g. when it
+        // came together with the close).
+        if (m_socket->bytesAvailable() > 0)
+            onReadyRead();
+        if (ready())
+            return;
+        if (m_aborted)
+            throw NetworkError(NetworkErrorKind::Aborted, QStringLiteral("Connection aborted"));
+        if (m_closed || m_socket->state() == QAbstractSocket::UnconnectedState) {
+            throw NetworkError(NetworkErrorKind::ConnectionClosed,
+                               QStringLiteral("Connection closed by the server while waiting for %1")
+                                   .arg(QLatin1String(what)));
+        }
+        const qint64 left = m_timeout - elapsed.elapsed();
+        if (left <= 0) {
+            throw NetworkError(NetworkErrorKind::TimedOut,
+                               QStringLiteral("Timed out waiting for %1").arg(QLatin1String(what)));
+        }
+        QEventLoop loop;
+        QTimer timer;
+        timer.setSingleShot(true);
+        connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+        connect(m_socket, &QTcpSocket::readyRead, &loop, &QEventLoop::quit);
+        connect(m_socket, &QTcpSocket::connected, &loop, &QEventLoop::quit);
+        connect(m_socket, &QTcpSocket::disconnected, &loop, &QEventLoop::quit);
+        connect(m_socket, &QTcpSocket::errorOccurred, &loop, &QEventLoop::quit);
+        connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
+        timer.start(static_cast<int>(left));
+        loop.exec();
+        // The windows run while we wait: the owner may have been destroyed meanwhile.
+        if (!*alive)
+            throw NetworkError(NetworkErrorKind::Aborted, QStringLiteral("Connection aborted"));
+    }
+}
+
+void SocketClient::connectToHost(const QString& host, quint16 port)
+{
+    BusyScope busy(m_busy);
+    m_aborted = false;
+    m_closed = false;
+    m_buffer.clear();
+    m_lastError.clear();
+    m_socket->abort();
+    m_socket->connectToHost(host, port);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const std::shared_ptr<bool> alive = m_alive;
+    while (m_socket->state() != QAbstractSocket::ConnectedState) {
+        if (m_aborted)
+            throw NetworkError(NetworkErrorKind::Aborted, QStringLiteral("Connection aborted"));
+        if (m_socket->state() == QAbstractSocket::UnconnectedState) {
+            const auto error = m_socket->error();
+            const QString text = m_socket->errorString();
+            if (error == QAbstractSocket::HostNotFoundError)
+                throw NetworkError(NetworkErrorKind::HostNotFound, text);
+            if (error == QAbstractSocket::ConnectionRefusedError)
+                throw NetworkError(NetworkErrorKind::ConnectionRefused, text);
+            throw NetworkError(NetworkErrorKind::Other, text);
+        }
+        const qint64 left = m_timeout - elapsed.elapsed();
+        if (left <= 0) {
+            m_socket->abort();
+            throw NetworkError(NetworkErrorKind::TimedOut, QStringLiteral("Connection timed out"));
+        }
+        QEventLoop loop;
+        QTimer timer;
+        timer.setSingleShot(true);
+        connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+        connect(m_socket, &QTcpSocket::connected, &loop, &QEventLoop::quit);
+        connect(m_socket, &QTcpSocket::errorOccurred, &loop, &QEventLoop::quit);
+        connect(m_socket, &QTcpSocket::stateChanged, &loop, &QEventLoop::quit);
+        timer.start(static_cast<int>(left));
+        loop.exec();
+        if (!*alive)
+            throw NetworkError(NetworkErrorKind::Aborted, QStringLiteral("Connection aborted"));
+    }
+}
+
+void SocketClient::write(const QByteArray& data)
+{
+    if (!isConnected())
+        throw NetworkError(NetworkErrorKind::ConnectionClosed, QStringLiteral("Not connected"));
+    if (m_socket->write(data) != data.size())
+        throw NetworkError(NetworkErrorKind::Other, m_socket->errorString());
+    m_socket->flush();
+}
+
+QByteArray SocketClient::readLine()
+{
+    BusyScope busy(m_busy);
+    waitUntil([this] { return m_buffer.contains('\n'); }, "a reply");
+    const qsizetype end = m_buffer.indexOf('\n');
+    QByteArray line = m_buffer.left(end);
+    m_buffer.remove(0, end + 1);
+    if (line.endsWith('\r'))
+        line.chop(1);
+    return line;
+}
+
+QByteArray SocketClient::readExactly(int count)
+{
+    BusyScope busy(m_busy);
+    waitUntil([this, count] { return m_buffer.size() >= count; }, "data");
+    QByteArray data = m_buffer.left(count);
+    m_buffer.remove(0, count);
+    return data;
+}
+
+void SocketClient::disconnectFromHost()
+{
+    if (m_socket->state() == QAbstractSocket::UnconnectedState)
+        return;
+    m_socket->disconnectFromHost();
+    if (m_socket->state() != QAbstractSocket::UnconnectedState && !m_busy) {
+        BusyScope busy(m_busy);
+        try {
+            waitUntil([this] { return m_socket->state() == QAbstractSocket::UnconnectedState; },
+                      "the close");
+        } catch (const NetworkError&) {
+            // Closing is best effort: a peer that lingers is simply dropped.
+        }
+    }
+    m_socket->abort();
+}
+
+void SocketClient::abort()
+{
+    m_aborted = true;
+    m_socket->abort();
+}
+
+}  // namespace platform

@@ -1,0 +1,140 @@
+#include "history.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+using history::HistoryRecord;
+
+namespace {
+
+HistoryRecord sampleRecord(int fee = 1205, int seconds = 303)
+{
+    HistoryRecord r;
+    r.StartTime = {2000, 1, 6, 1, 23, 59, 50, 0};
+    r.EndTime = {2000, 1, 0, 2, 0, 5, 3, 0};
+    r.FeeCents = fee;
+    r.DurationSeconds = seconds;
+    r.setProviderName(QStringLiteral("Provider One"));
+    r.setUserName(QStringLiteral("alice"));
+    return r;
+}
+
+QByteArray fileBytes(const QString& folder)
+{
+    QFile f(history::historyFile(folder));
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+    return f.readAll();
+}
+
+}  // namespace
+
+TEST(HistoryCodec, EveryFieldLandsAtItsOffsetLittleEndian)
+{
+    HistoryRecord r = sampleRecord(-2, 0x01020304);
+    r.EndTime.wMilliseconds = 0xBEEF;
+    const QByteArray b = history::encode(r);
+    ASSERT_EQ(b.size(), 192);
+    const auto u16 = [&](int off) { return qFromLittleEndian<std::uint16_t>(b.constData() + off); };
+    const auto i32 = [&](int off) { return qFromLittleEndian<std::int32_t>(b.constData() + off); };
+    const std::pair<int, int> fields[] = {
+        {0, 2000}, {2, 1}, {4, 6}, {6, 1}, {8, 23}, {10, 59}, {12, 50}, {14, 0},
+        {16, 2000}, {18, 1}, {20, 0}, {22, 2}, {24, 0}, {26, 5}, {28, 3}, {30, 0xBEEF}};
+    for (const auto& [offset, value] : fields)
+        EXPECT_EQ(u16(offset), value) << "offset " << offset;
+    EXPECT_EQ(i32(32), -2);
+    EXPECT_EQ(static_cast<unsigned char>(b[36]), 0x04);  // low byte first
+    EXPECT_EQ(i32(36), 0x01020304);
+    EXPECT_EQ(QByteArray(b.constData() + 40), QByteArray("Provider One"));
+    EXPECT_EQ(QByteArray(b.constData() + 140), QByteArray("alice"));
+
+    const HistoryRecord back = history::decode(b);
+    EXPECT_EQ(back.StartTime, r.StartTime);
+    EXPECT_EQ(back.EndTime, r.EndTime);
+    EXPECT_EQ(back.FeeCents, -2);
+    EXPECT_EQ(back.DurationSeconds, 0x01020304);
+    EXPECT_EQ(back.providerName(), QStringLiteral("Provider One"));
+    EXPECT_EQ(back.userName(), QStringLiteral("alice"));
+}
+
+TEST(HistoryCodec, TextFieldsKeepRoomForTheTerminator)
+{
+    HistoryRecord r;
+    r.setProviderName(QString(99, QLatin1Char('p')));
+    EXPECT_EQ(r.providerName().size(), 99);
+    EXPECT_EQ(r.ProviderName[99], '\0');
+
+    r.setProviderName(QString(150, QLatin1Char('q')));
+    EXPECT_EQ(r.providerName(), QString(99, QLatin1Char('q')));
+
+    r.setUserName(QString(60, QLatin1Char('u')));
+    EXPECT_EQ(r.userName().size(), 51);
+
+    // A multi-byte character is never cut in half.
+    r.setUserName(QString(50, QLatin1Char('a')) + QStringLiteral("é"));
+    EXPECT_EQ(r.userName(), QString(50, QLatin1Char('a')));
+}
+
+TEST(HistoryFile, AppendsInOrderAndSumsTotals)
+{
+    QTemporaryDir dir;
+    EXPECT_TRUE(history::readAll(dir.path()).empty());  // missing file: no records
+    for (int i = 1; i <= 3; ++i) {
+        QString error;
+        ASSERT_TRUE(history::append(dir.path(), sampleRecord(i * 100, i * 60), &error))
+            << error.toStdString();
+    }
+    EXPECT_EQ(fileBytes(dir.path()).size(), 576);
+    const auto records = history::readAll(dir.path());
+    ASSERT_EQ(records.size(), 3u);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(records[i].FeeCents, (i + 1) * 100);
+    const auto totals = history::sumTotals(records);
+    EXPECT_EQ(totals.feeCents, 600);
+    EXPECT_EQ(totals.seconds, 360);
+}
+
+TEST(HistoryFile, TornTailIsIgnoredAndOverwrittenByTheNextAppend)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(history::append(dir.path(), sampleRecord(100)));
+    {
+        QFile f(history::historyFile(dir.path()));
+        ASSERT_TRUE(f.open(QIODevice::Append));
+        f.write(QByteArray(70, '\x7f'));
+    }
+    EXPECT_EQ(history::readAll(dir.path()).size(), 1u);
+
+    ASSERT_TRUE(history::append(dir.path(), sampleRecord(200)));
+    const QByteArray bytes = fileBytes(dir.path());
+    EXPECT_EQ(bytes.size(), 384);
+    const auto records = history::readAll(dir.path());
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[1].FeeCents, 200);
+}
+
+TEST(HistoryFile, FailedAppendAndTruncateSayWhy)
+{
+    QTemporaryDir dir;
+    // A folder in the way of the file: nothing can be written.
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QString::fromLatin1(history::kFileName)));
+    QString error;
+    EXPECT_FALSE(history::append(dir.path(), sampleRecord(), &error));
+    EXPECT_FALSE(error.isEmpty());
+    error.clear();
+    EXPECT_FALSE(history::truncate(dir.path(), &error));
+    EXPECT_FALSE(error.isEmpty());
+}
+
+TEST(HistoryFile, TruncateEmptiesTheFile)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(history::append(dir.path(), sampleRecord()));
+    ASSERT_TRUE(history::truncate(dir.path()));
+    EXPECT_TRUE(QFile::exists(history::historyFile(dir.path())));
+    EXPECT_EQ(fileBytes(dir.path()).size(), 0);
+    EXPECT_TRUE(history::readAll(dir.path()).empty());
+}

@@ -1,0 +1,195 @@
+#include "Fakes.h"
+
+#include "RegistryNames.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+namespace testing_support {
+
+using platform::Registry;
+using platform::RootKey;
+
+int FakeMessageBoxes::show(const platform::MessageRequest& request)
+{
+    shown.push_back(request);
+    if (whileOpen)
+        whileOpen(request);
+    if (request.buttons == platform::MessageButtons::Ok)
+        return platform::IDOK;
+    if (m_answers.empty())
+        return platform::IDYES;
+    const int answer = m_answers.front();
+    m_answers.pop_front();
+    return answer;
+}
+
+QStringList FakeMessageBoxes::texts() const
+{
+    QStringList result;
+    for (const auto& box : shown)
+        result << box.text;
+    return result;
+}
+
+bool FakeProcesses::start(const QString& program, const QStringList& arguments)
+{
+    if (failing.contains(program))
+        return false;
+    started.push_back({program, arguments});
+    return true;
+}
+
+bool FakeTray::add(const QIcon&)
+{
+    ++adds;
+    if (!available || m_exists)
+        return false;
+    m_exists = true;
+    return true;
+}
+
+bool FakeTray::modify(const QString& tip, const QIcon&)
+{
+    ++modifies;
+    if (!m_exists)
+        return false;
+    m_tip = platform::cutTrayTip(tip);
+    return true;
+}
+
+bool FakeTray::remove()
+{
+    ++removes;
+    const bool existed = m_exists;
+    m_exists = false;
+    m_tip.clear();
+    return existed;
+}
+
+void FakeClockSetter::setTime(const QDateTime& when)
+{
+    if (refuse)
+        throw platform::ClockSetError("Access denied: the system refused to set the clock");
+    set.push_back(when);
+    if (onSet)
+        onSet(when);
+}
+
+TestEnvironment::TestEnvironment()
+{
+    m_hadConfigHome = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+    m_oldConfigHome = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
+    platform::resetProcessStore();
+    platform::setClock(&clock);
+    platform::setMessageBoxes(&boxes);
+    platform::setHelp(&help);
+    platform::setSounds(&sounds);
+    platform::setProcesses(&processes);
+    platform::setTrayIcon(&tray);
+    platform::setTaskbarButton(&taskbar);
+    platform::setClockSetter(&clockSetter);
+    platform::Application::instance().reset();
+}
+
+TestEnvironment::~TestEnvironment()
+{
+    platform::Application::instance().reset();
+    platform::setClock(nullptr);
+    platform::setMessageBoxes(nullptr);
+    platform::setHelp(nullptr);
+    platform::setSounds(nullptr);
+    platform::setProcesses(nullptr);
+    platform::setTrayIcon(nullptr);
+    platform::setTaskbarButton(nullptr);
+    platform::setClockSetter(nullptr);
+    registry.closeKey();
+    platform::resetProcessStore();
+    if (m_hadConfigHome)
+        qputenv("XDG_CONFIG_HOME", m_oldConfigHome);
+    else
+        qunsetenv("XDG_CONFIG_HOME");
+}
+
+QString TestEnvironment::registryFile() const
+{
+    return platform::defaultRegistryFile();
+}
+
+void TestEnvironment::install(int firstTime)
+{
+    QDir(programFolder()).mkpath(QStringLiteral("media"));
+    QDir(programFolder()).mkpath(QStringLiteral("Reports"));
+    writeStr(RootKey::LocalMachine, regkeys::kSoftware, regkeys::vProgramPath, programFolder());
+    writeInt(RootKey::LocalMachine, regkeys::kSoftware, regkeys::vFirstTime, firstTime);
+    writeInt(RootKey::LocalMachine, regkeys::kSoftware, regkeys::vBug, 0);
+    writeInt(RootKey::LocalMachine, regkeys::kSoftware, regkeys::vAntiCrash, 1);
+    writeInt(RootKey::LocalMachine, regkeys::kSoftware, regkeys::vStart, 0);
+    writeInt(RootKey::LocalMachine, regkeys::kCounterAll, regkeys::vReset, 4);
+    writeInt(RootKey::LocalMachine, regkeys::kCounterAll, regkeys::vReset14, 14);
+    writeInt(RootKey::LocalMachine, regkeys::kCounterAll, regkeys::vReport, 0);
+    writeInt(RootKey::LocalMachine, regkeys::kCounterCurrent, regkeys::vBackup, 0);
+    writeInt(RootKey::LocalMachine, regkeys::kUsers, regkeys::vCrash, 0);
+}
+
+void TestEnvironment::setWindowsUser(const QString& name)
+{
+    writeStr(RootKey::LocalMachine, regkeys::kControl, regkeys::vCurrentUser, name);
+}
+
+void TestEnvironment::setLine(bool up)
+{
+    Registry r;
+    r.setRootKey(RootKey::LocalMachine);
+    ASSERT_TRUE(r.openKey(regkeys::kRemoteAccessService, true));
+    QByteArray bytes(4, '\0');
+    bytes[0] = up ? 1 : 0;
+    r.writeBinaryData(regkeys::vRemoteConnection, bytes);
+    r.closeKey();
+}
+
+namespace {
+Registry& opened(Registry& r, RootKey root, const QString& key, bool create)
+{
+    r.setRootKey(root);
+    if (!r.openKey(key, create))
+        throw platform::RegistryError(("test: no key " + key).toStdString());
+    return r;
+}
+}  // namespace
+
+std::int32_t readInt(RootKey root, const QString& key, const QString& name)
+{
+    Registry r;
+    return opened(r, root, key, false).readInteger(name);
+}
+
+QString readStr(RootKey root, const QString& key, const QString& name)
+{
+    Registry r;
+    return opened(r, root, key, false).readString(name);
+}
+
+void writeInt(RootKey root, const QString& key, const QString& name, std::int32_t value)
+{
+    Registry r;
+    opened(r, root, key, true).writeInteger(name, value);
+}
+
+void writeStr(RootKey root, const QString& key, const QString& name, const QString& value)
+{
+    Registry r;
+    opened(r, root, key, true).writeString(name, value);
+}
+
+bool valueExists(RootKey root, const QString& key, const QString& name)
+{
+    Registry r;
+    r.setRootKey(root);
+    return r.openKey(key, false) && r.valueExists(name);
+}
+
+}  // namespace testing_support
