@@ -1,0 +1,290 @@
+#include "Pop3Client.h"
+
+#include <QStringDecoder>
+
+#include <utility>
+
+namespace platform {
+
+namespace pop3 {
+
+QByteArray unstuff(const QByteArray& line)
+{
+    if (line.startsWith(".."))
+        return line.mid(1);
+    return line;
+}
+
+QString headerText(const QByteArray& bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return text;
+    return QString::fromLatin1(bytes);
+}
+
+Pop3Summary parseHeaders(const QByteArrayList& lines)
+{
+    static const QByteArray from = "from:";
+    static const QByteArray subject = "subject:";
+    Pop3Summary summary;
+    for (const QByteArray& line : lines) {
+        // A body line that looks like a header must not count.
+        if (line.isEmpty())
+            break;
+        // Header names are case-insensitive (RFC 5322); "FROM:" is still the sender.
+        const QByteArray lower = line.left(subject.size()).toLower();
+        if (lower.startsWith(from))
+            summary.From = headerText(line.mid(from.size()));
+        else if (lower.startsWith(subject))
+            summary.Subject = headerText(line.mid(subject.size()));
+    }
+    return summary;
+}
+
+bool numberAt(const QByteArray& reply, int index, std::int64_t& value)
+{
+    const QList<QByteArray> words = reply.simplified().split(' ');
+    if (index >= words.size())
+        return false;
+    const QByteArray& word = words.at(index);
+    if (word.isEmpty() || word.size() > 18)
+        return false;
+    for (const char c : word) {
+        if (c < '0' || c > '9')
+            return false;
+    }
+    value = word.toLongLong();
+    return true;
+}
+
+}  // namespace pop3
+
+namespace {
+
+// The longest line we accept in a reply. RFC 1939 bounds status lines at 512 octets
+// and RFC 5322 header lines at 998; anything far beyond is not a POP3 server.
+constexpr qsizetype kMaxLine = 64 * 1024;
+
+NetworkError protocolError(const QString& text)
+{
+    return NetworkError(NetworkErrorKind::Protocol, text);
+}
+
+// Sets a flag for the length of a scope, restoring what it was.
+class FlagScope {
+public:
+    explicit FlagScope(bool& flag) : m_flag(flag), m_old(flag) { m_flag = true; }
+    ~FlagScope() { m_flag = m_old; }
+
+private:
+    bool& m_flag;
+    bool m_old;
+};
+
+}  // namespace
+
+Pop3Client::Pop3Client(QObject* parent) : QObject(parent), m_socket(this)
+{
+    m_socket.setTimeout(10000);
+}
+
+Pop3Client::~Pop3Client() = default;
+
+bool Pop3Client::isConnected() const
+{
+    return m_session && m_socket.isConnected();
+}
+
+void Pop3Client::abort()
+{
+    m_session = false;
+    m_socket.abort();
+}
+
+template <class F>
+void Pop3Client::step(F&& body)
+{
+    // A call that would start inside another's wait is refused before it touches any
+    // state, so the running call finds everything as it left it.
+    if (m_socket.isBusy())
+        throw NetworkError(NetworkErrorKind::Busy, QStringLiteral("The POP3 client is busy"));
+    FlagScope busy(m_busy);
+    try {
+        std::forward<F>(body)();
+    } catch (...) {
+        // Leaving without QUIT keeps the server from committing a DELE of a session
+        // that went wrong (RFC 1939, section 6).
+        m_session = false;
+        m_socket.abort();
+        throw;
+    }
+}
+
+QByteArray Pop3Client::command(const QByteArray& line, const char* name)
+{
+    m_socket.write(line + "\r\n");
+    QByteArray reply = m_socket.readLine();
+    if (reply.size() > kMaxLine)
+        throw protocolError(QStringLiteral("The POP3 server sent an overlong reply to %1").arg(QLatin1String(name)));
+    return reply;
+}
+
+void Pop3Client::expectOk(const QByteArray& reply, const char* name)
+{
+    if (reply == "+OK" || reply.startsWith("+OK "))
+        return;
+    QString shown = QString::fromLatin1(reply.left(200)).trimmed();
+    if (shown.isEmpty())
+        shown = QStringLiteral("an empty line");
+    throw protocolError(QStringLiteral("The POP3 server refused %1: %2").arg(QLatin1String(name), shown));
+}
+
+void Pop3Client::openSocket()
+{
+    for (;;) {
+        try {
+            m_socket.connectToHost(m_host, static_cast<quint16>(m_port));
+            return;
+        } catch (const NetworkError& error) {
+            if (error.kind() == NetworkErrorKind::HostNotFound) {
+                bool handled = false;
+                if (OnInvalidHost)
+                    OnInvalidHost(handled);
+                if (handled)
+                    continue;
+            } else if (error.kind() != NetworkErrorKind::Busy && error.kind() != NetworkErrorKind::Aborted) {
+                if (OnConnectionFailed)
+                    OnConnectionFailed();
+            }
+            throw;
+        }
+    }
+}
+
+bool Pop3Client::login()
+{
+    // Answers that are not "+OK" to USER or PASS mean the login was refused; a line
+    // that breaks down or times out is a network failure and reported as such.
+    const QByteArray userReply = command("USER " + m_user.toUtf8(), "USER");
+    bool ok = userReply == "+OK" || userReply.startsWith("+OK ");
+    QByteArray refused = userReply;
+    if (ok) {
+        const QByteArray passReply = command("PASS " + m_password.toUtf8(), "PASS");
+        ok = passReply == "+OK" || passReply.startsWith("+OK ");
+        refused = passReply;
+    }
+    if (ok)
+        return true;
+    bool handled = false;
+    if (OnAuthenticationFailed)
+        OnAuthenticationFailed(handled);
+    if (handled)
+        return false;
+    throw protocolError(QStringLiteral("The POP3 server refused the login of %1: %2")
+                            .arg(m_user, QString::fromLatin1(refused.left(200)).trimmed()));
+}
+
+void Pop3Client::connectToServer()
+{
+    step([this] {
+        if (m_user.isEmpty() || m_password.isEmpty())
+            throw protocolError(QStringLiteral("A user ID and a password are needed to log in to %1").arg(m_host));
+        m_session = false;
+        m_mailCount = 0;
+        m_summary = Pop3Summary();
+
+        for (;;) {
+            openSocket();
+            QByteArray greeting;
+            try {
+                greeting = m_socket.readLine();
+                expectOk(greeting, "the connection");
+            } catch (const NetworkError& error) {
+                if (error.kind() != NetworkErrorKind::Busy && error.kind() != NetworkErrorKind::Aborted
+                    && OnConnectionFailed)
+                    OnConnectionFailed();
+                throw;
+            }
+            if (login())
+                break;
+            // The owner asked for another try with what it changed: start over, as a
+            // server may close the line after a refused login.
+            m_socket.abort();
+        }
+
+        std::int64_t count = 0;
+        const QByteArray stat = command("STAT", "STAT");
+        expectOk(stat, "STAT");
+        // A maildrop size we cannot read must not pass for an empty maildrop.
+        if (!pop3::numberAt(stat, 1, count) || count > 0x7fffffff)
+            throw protocolError(QStringLiteral("The POP3 server sent a garbled STAT reply: %1")
+                                    .arg(QString::fromLatin1(stat.left(200))));
+        m_mailCount = static_cast<int>(count);
+        m_session = true;
+        if (OnConnect)
+            OnConnect();
+    });
+}
+
+void Pop3Client::getSummary(int messageNumber)
+{
+    step([this, messageNumber] {
+        if (!isConnected())
+            throw NetworkError(NetworkErrorKind::ConnectionClosed, QStringLiteral("Not connected to the POP3 server"));
+        m_summary = Pop3Summary();
+        const QByteArray number = QByteArray::number(messageNumber);
+        expectOk(command("TOP " + number + " 0", "TOP"), "TOP");
+
+        QByteArrayList lines;
+        qsizetype total = 0;
+        for (;;) {
+            QByteArray line = m_socket.readLine();
+            if (line == ".")
+                break;
+            total += line.size();
+            // TOP n 0 returns the header only; a reply this large is a server gone wrong.
+            if (line.size() > kMaxLine || total > 16 * kMaxLine)
+                throw protocolError(QStringLiteral("The POP3 server sent an overlong header for message %1")
+                                        .arg(messageNumber));
+            lines.append(pop3::unstuff(line));
+        }
+        Pop3Summary summary = pop3::parseHeaders(lines);
+
+        const QByteArray list = command("LIST " + number, "LIST");
+        expectOk(list, "LIST");
+        std::int64_t listed = 0;
+        std::int64_t bytes = 0;
+        if (!pop3::numberAt(list, 1, listed) || listed != messageNumber || !pop3::numberAt(list, 2, bytes))
+            throw protocolError(QStringLiteral("The POP3 server sent a garbled LIST reply: %1")
+                                    .arg(QString::fromLatin1(list.left(200))));
+        summary.Bytes = bytes;
+        m_summary = summary;
+    });
+}
+
+void Pop3Client::deleteMessage(int messageNumber)
+{
+    step([this, messageNumber] {
+        if (!isConnected())
+            throw NetworkError(NetworkErrorKind::ConnectionClosed, QStringLiteral("Not connected to the POP3 server"));
+        expectOk(command("DELE " + QByteArray::number(messageNumber), "DELE"), "DELE");
+    });
+}
+
+void Pop3Client::disconnectFromServer()
+{
+    if (!isConnected()) {
+        m_session = false;
+        m_socket.disconnectFromHost();
+        return;
+    }
+    step([this] {
+        expectOk(command("QUIT", "QUIT"), "QUIT");
+        m_session = false;
+        m_socket.disconnectFromHost();
+    });
+}
+
+}  // namespace platform

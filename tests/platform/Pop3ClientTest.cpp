@@ -1,0 +1,539 @@
+// The POP3 client against a small scripted server on loopback: the misbehaviour that
+// a real server never shows (stuffed dots, replies cut into pieces, no greeting, a
+// refused DELE, garbage). The real server is exercised by the mail checker's tests.
+#include "Pop3Client.h"
+
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <vector>
+
+using platform::NetworkError;
+using platform::NetworkErrorKind;
+using platform::Pop3Client;
+
+namespace {
+
+// One maildrop served by a scripted POP3 server. By default it behaves as RFC 1939
+// asks; `replies` overrides the answer to a command (matched on its first word),
+// `fragment` > 0 sends every reply in pieces of that many bytes, each on a later turn
+// of the event loop.
+class ScriptedServer : public QObject {
+public:
+    struct Message {
+        QByteArray header;  // lines joined by CR LF, without the empty line after it
+        int size = 0;
+        bool deleted = false;
+    };
+
+    ScriptedServer()
+    {
+        QObject::connect(&m_server, &QTcpServer::newConnection, this, [this] { accept(); });
+        EXPECT_TRUE(m_server.listen(QHostAddress::LocalHost, 0));
+    }
+
+    quint16 port() const { return m_server.serverPort(); }
+
+    void addMessage(const QByteArray& header, int size) { messages.push_back({header, size, false}); }
+
+    bool greet = true;
+    QByteArray greeting = "+OK scripted POP3 ready";
+    QByteArray user = "joe";
+    QByteArray password = "secret";
+    int fragment = 0;
+    std::map<QByteArray, QByteArray> replies;
+    // Close the connection right after answering this command.
+    QByteArray closeAfter;
+    std::vector<Message> messages;
+    QByteArrayList received;
+    int connections = 0;
+
+private:
+    void accept()
+    {
+        while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+            ++connections;
+            auto buffer = std::make_shared<QByteArray>();
+            auto marked = std::make_shared<std::vector<int>>();
+            QObject::connect(socket, &QTcpSocket::readyRead, this, [this, socket, buffer, marked] {
+                *buffer += socket->readAll();
+                qsizetype end;
+                while ((end = buffer->indexOf("\r\n")) >= 0) {
+                    const QByteArray line = buffer->left(end);
+                    buffer->remove(0, end + 2);
+                    received.append(line);
+                    const QByteArray verb = line.split(' ').first().toUpper();
+                    send(socket, answer(verb, line, *marked));
+                    if (verb == "QUIT" || verb == closeAfter) {
+                        if (verb == "QUIT" && replies.count("QUIT") == 0) {
+                            for (int n : *marked)
+                                messages[n].deleted = true;
+                        }
+                        QTimer::singleShot(fragment > 0 ? 200 : 0, socket, [socket] {
+                            socket->disconnectFromHost();
+                        });
+                    }
+                }
+            });
+            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            if (greet)
+                send(socket, greeting + "\r\n");
+        }
+    }
+
+    QByteArray answer(const QByteArray& verb, const QByteArray& line, std::vector<int>& marked)
+    {
+        auto scripted = replies.find(verb);
+        if (scripted != replies.end())
+            return scripted->second;
+        const QByteArrayList words = line.split(' ');
+        const QByteArray argument = words.size() > 1 ? words.at(1) : QByteArray();
+        const int n = argument.toInt();
+        const bool valid = n >= 1 && n <= static_cast<int>(messages.size()) && !messages[n - 1].deleted;
+        if (verb == "USER")
+            return argument == user ? "+OK\r\n" : "-ERR no such user\r\n";
+        if (verb == "PASS")
+            return argument == password ? "+OK logged in\r\n" : "-ERR [AUTH] Authentication failed.\r\n";
+        if (verb == "STAT") {
+            int total = 0;
+            for (const Message& m : messages)
+                total += m.size;
+            return "+OK " + QByteArray::number(static_cast<int>(messages.size())) + " " + QByteArray::number(total)
+                   + "\r\n";
+        }
+        if (verb == "TOP") {
+            if (!valid)
+                return "-ERR no such message\r\n";
+            QByteArray reply = "+OK\r\n";
+            for (const QByteArray& h : messages[n - 1].header.split('\n')) {
+                QByteArray headerLine = h;
+                if (headerLine.endsWith('\r'))
+                    headerLine.chop(1);
+                if (headerLine.startsWith('.'))
+                    headerLine.prepend('.');
+                reply += headerLine + "\r\n";
+            }
+            return reply + "\r\n.\r\n";
+        }
+        if (verb == "LIST") {
+            if (!valid)
+                return "-ERR no such message\r\n";
+            return "+OK " + argument + " " + QByteArray::number(messages[n - 1].size) + "\r\n";
+        }
+        if (verb == "DELE") {
+            if (!valid)
+                return "-ERR no such message\r\n";
+            marked.push_back(n - 1);
+            return "+OK marked\r\n";
+        }
+        if (verb == "QUIT")
+            return "+OK bye\r\n";
+        return "-ERR unknown command\r\n";
+    }
+
+    void send(QTcpSocket* socket, const QByteArray& data)
+    {
+        if (fragment <= 0) {
+            socket->write(data);
+            return;
+        }
+        // Each piece leaves on its own turn of the loop, so the client sees CR and LF,
+        // a reply's lines and the final "." arrive apart.
+        QPointer<QTcpSocket> guarded(socket);
+        for (qsizetype at = 0, turn = 1; at < data.size(); at += fragment, ++turn) {
+            const QByteArray piece = data.mid(at, fragment);
+            QTimer::singleShot(static_cast<int>(turn), this, [guarded, piece] {
+                if (guarded) {
+                    guarded->write(piece);
+                    guarded->flush();
+                }
+            });
+        }
+    }
+
+    QTcpServer m_server;
+};
+
+struct Events {
+    int connect = 0;
+    int invalidHost = 0;
+    int connectionFailed = 0;
+    int authenticationFailed = 0;
+};
+
+void bind(Pop3Client& pop, Events& events)
+{
+    pop.OnConnect = [&events] { ++events.connect; };
+    pop.OnInvalidHost = [&events](bool& handled) {
+        ++events.invalidHost;
+        handled = false;
+    };
+    pop.OnConnectionFailed = [&events] { ++events.connectionFailed; };
+    pop.OnAuthenticationFailed = [&events](bool& handled) {
+        ++events.authenticationFailed;
+        handled = false;
+    };
+}
+
+void aimAt(Pop3Client& pop, quint16 port, const char* user = "joe", const char* password = "secret")
+{
+    pop.setHost(QStringLiteral("127.0.0.1"));
+    pop.setPort(port);
+    pop.setUserId(QString::fromLatin1(user));
+    pop.setPassword(QString::fromLatin1(password));
+    pop.setTimeOut(2000);
+}
+
+NetworkErrorKind failureOf(const std::function<void()>& call)
+{
+    try {
+        call();
+    } catch (const NetworkError& error) {
+        return error.kind();
+    }
+    ADD_FAILURE() << "the call did not fail";
+    return NetworkErrorKind::Other;
+}
+
+void fillTwoMessages(ScriptedServer& server)
+{
+    server.addMessage("From: Ann <ann@example.org>\r\nSubject: Lunch\r\nTo: joe", 1536);
+    server.addMessage("Subject: first\r\nFrom: Bob\r\nSubject: second", 2048);
+}
+
+}  // namespace
+
+TEST(Pop3Decoding, UnstuffDropsOnlyTheDoubledDot)
+{
+    EXPECT_EQ(platform::pop3::unstuff(".."), ".");
+    EXPECT_EQ(platform::pop3::unstuff("..From: x"), ".From: x");
+    EXPECT_EQ(platform::pop3::unstuff(".x"), ".x");
+    EXPECT_EQ(platform::pop3::unstuff("a.."), "a..");
+}
+
+TEST(Pop3Decoding, HeadersGiveFromAndSubjectAsWritten)
+{
+    struct Case {
+        QByteArrayList lines;
+        QString from;
+        QString subject;
+    };
+    const Case cases[] = {
+        {{"From: Ann", "Subject: Hi"}, " Ann", " Hi"},
+        {{"From:Ann", "Subject:"}, "Ann", ""},
+        // A later line of the same kind wins; header names ignore case.
+        {{"Subject: one", "SUBJECT: two", "from: x"}, " x", " two"},
+        // Lines after the header block are body, even when they look like headers.
+        {{"Subject: real", "", "From: body line", "Subject: body"}, "", " real"},
+        // Neither header.
+        {{"To: joe", "X-From: nobody"}, "", ""},
+        // 8-bit text: UTF-8 when valid, else Latin-1.
+        {{"Subject: Gr\xc3\xbc\xc3\x9f" "e", "From: J\xf6rg"}, QString::fromUtf8(" J\xc3\xb6rg"),
+         QString::fromUtf8(" Gr\xc3\xbc\xc3\x9f" "e")},
+    };
+    for (const Case& c : cases) {
+        const platform::Pop3Summary summary = platform::pop3::parseHeaders(c.lines);
+        EXPECT_EQ(summary.From, c.from) << c.lines.join('|').constData();
+        EXPECT_EQ(summary.Subject, c.subject) << c.lines.join('|').constData();
+    }
+}
+
+TEST(Pop3Decoding, NumbersInRepliesAreStrict)
+{
+    std::int64_t value = -1;
+    EXPECT_TRUE(platform::pop3::numberAt("+OK 2 3328", 1, value));
+    EXPECT_EQ(value, 2);
+    EXPECT_TRUE(platform::pop3::numberAt("+OK  2   3328 ", 2, value));
+    EXPECT_EQ(value, 3328);
+    EXPECT_TRUE(platform::pop3::numberAt("+OK 1 5000000000", 2, value));
+    EXPECT_EQ(value, 5000000000LL);
+    for (const char* bad : {"+OK", "+OK x 12", "+OK -1 3", "+OK 1.5 3", "+OK 99999999999999999999 1"})
+        EXPECT_FALSE(platform::pop3::numberAt(bad, 1, value)) << bad;
+}
+
+TEST(Pop3Client, ReadsCountAndSummariesInsideOnConnect)
+{
+    ScriptedServer server;
+    fillTwoMessages(server);
+    Pop3Client pop;
+    aimAt(pop, server.port());
+    std::vector<platform::Pop3Summary> seen;
+    int countInside = -1;
+    pop.OnConnect = [&] {
+        countInside = pop.MailCount();
+        for (int n = 1; n <= pop.MailCount(); ++n) {
+            pop.getSummary(n);
+            seen.push_back(pop.Summary());
+        }
+        pop.disconnectFromServer();
+    };
+    pop.connectToServer();
+
+    EXPECT_EQ(countInside, 2);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].From, " Ann <ann@example.org>");
+    EXPECT_EQ(seen[0].Subject, " Lunch");
+    EXPECT_EQ(seen[0].Bytes, 1536);
+    EXPECT_EQ(seen[1].From, " Bob");
+    EXPECT_EQ(seen[1].Subject, " second");
+    EXPECT_EQ(seen[1].Bytes, 2048);
+    EXPECT_FALSE(pop.isConnected());
+    EXPECT_EQ(server.received,
+              (QByteArrayList{"USER joe", "PASS secret", "STAT", "TOP 1 0", "LIST 1", "TOP 2 0", "LIST 2", "QUIT"}));
+}
+
+TEST(Pop3Client, StuffedDotsNeitherEndTheReplyNorShow)
+{
+    ScriptedServer server;
+    // Header lines that begin with a dot arrive stuffed ("..") and a lone dot as "..".
+    server.addMessage(".From: not the sender\r\n.\r\nSubject: after the dots\r\n.From: still not", 10);
+    Pop3Client pop;
+    aimAt(pop, server.port());
+    pop.connectToServer();
+    pop.getSummary(1);
+    EXPECT_EQ(pop.Summary().Subject, " after the dots");
+    EXPECT_EQ(pop.Summary().From, "");
+    EXPECT_EQ(pop.Summary().Bytes, 10);
+    // The reply was read to its end: the next command gets its own answer.
+    pop.getSummary(1);
+    EXPECT_EQ(pop.Summary().Subject, " after the dots");
+    pop.disconnectFromServer();
+}
+
+TEST(Pop3Client, RepliesCutIntoPiecesAreJoined)
+{
+    for (int fragment : {1, 2, 7}) {
+        ScriptedServer server;
+        server.fragment = fragment;
+        fillTwoMessages(server);
+        Pop3Client pop;
+        aimAt(pop, server.port());
+        pop.connectToServer();
+        EXPECT_EQ(pop.MailCount(), 2) << fragment;
+        pop.getSummary(2);
+        EXPECT_EQ(pop.Summary().Subject, " second") << fragment;
+        EXPECT_EQ(pop.Summary().Bytes, 2048) << fragment;
+        pop.disconnectFromServer();
+        EXPECT_FALSE(pop.isConnected());
+    }
+}
+
+TEST(Pop3Client, ServerThatNeverGreetsTimesOut)
+{
+    ScriptedServer server;
+    server.greet = false;
+    Pop3Client pop;
+    Events events;
+    bind(pop, events);
+    aimAt(pop, server.port());
+    pop.setTimeOut(300);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    EXPECT_EQ(failureOf([&] { pop.connectToServer(); }), NetworkErrorKind::TimedOut);
+    EXPECT_LT(elapsed.elapsed(), 3000);
+    EXPECT_GE(elapsed.elapsed(), 250);
+    EXPECT_EQ(events.connectionFailed, 1);
+    EXPECT_EQ(events.connect, 0);
+    EXPECT_FALSE(pop.isConnected());
+    EXPECT_TRUE(server.received.isEmpty());
+}
+
+TEST(Pop3Client, RefusedPortFailsTheConnection)
+{
+    quint16 closedPort;
+    {
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+        closedPort = probe.serverPort();
+    }
+    Pop3Client pop;
+    Events events;
+    bind(pop, events);
+    aimAt(pop, closedPort);
+    EXPECT_EQ(failureOf([&] { pop.connectToServer(); }), NetworkErrorKind::ConnectionRefused);
+    EXPECT_EQ(events.connectionFailed, 1);
+    EXPECT_EQ(events.invalidHost, 0);
+    EXPECT_FALSE(pop.isConnected());
+}
+
+TEST(Pop3Client, RefusedDeleteRaisesAndIsNeverCommitted)
+{
+    ScriptedServer server;
+    fillTwoMessages(server);
+    server.replies["DELE"] = "-ERR message is locked\r\n";
+    Pop3Client pop;
+    aimAt(pop, server.port());
+    pop.connectToServer();
+    try {
+        pop.deleteMessage(1);
+        FAIL() << "a refused DELE passed";
+    } catch (const NetworkError& error) {
+        EXPECT_EQ(error.kind(), NetworkErrorKind::Protocol);
+        EXPECT_NE(QString::fromStdString(error.what()).indexOf("message is locked"), -1) << error.what();
+    }
+    // The session is dropped without QUIT, so nothing marked in it is committed.
+    EXPECT_FALSE(pop.isConnected());
+    EXPECT_FALSE(server.received.contains("QUIT"));
+    EXPECT_FALSE(server.messages[0].deleted);
+}
+
+TEST(Pop3Client, DeleteIsCommittedOnlyByAnsweredQuit)
+{
+    ScriptedServer server;
+    fillTwoMessages(server);
+    Pop3Client pop;
+    aimAt(pop, server.port());
+    pop.connectToServer();
+    pop.deleteMessage(2);
+    pop.disconnectFromServer();
+    EXPECT_FALSE(server.messages[0].deleted);
+    EXPECT_TRUE(server.messages[1].deleted);
+
+    ScriptedServer refusing;
+    fillTwoMessages(refusing);
+    refusing.replies["QUIT"] = "-ERR could not remove the messages\r\n";
+    aimAt(pop, refusing.port());
+    pop.connectToServer();
+    pop.deleteMessage(1);
+    EXPECT_EQ(failureOf([&] { pop.disconnectFromServer(); }), NetworkErrorKind::Protocol);
+    EXPECT_FALSE(pop.isConnected());
+}
+
+TEST(Pop3Client, GarbageAndRefusalsEndTheExchange)
+{
+    struct Case {
+        const char* name;
+        QByteArray greeting;
+        QByteArray verb;
+        QByteArray reply;
+        const char* password;
+        NetworkErrorKind kind;
+        int connectionFailed;
+        int authenticationFailed;
+        bool duringSummary;
+    };
+    const Case cases[] = {
+        {"garbage greeting", "HELLO THERE", "", "", "secret", NetworkErrorKind::Protocol, 1, 0, false},
+        {"refusing greeting", "-ERR go away", "", "", "secret", NetworkErrorKind::Protocol, 1, 0, false},
+        {"wrong password", "+OK", "", "", "wrong", NetworkErrorKind::Protocol, 0, 1, false},
+        {"garbage to USER", "+OK", "USER", "\x01\x02 noise\r\n", "secret", NetworkErrorKind::Protocol, 0, 1, false},
+        {"STAT without a count", "+OK", "STAT", "+OK\r\n", "secret", NetworkErrorKind::Protocol, 0, 0, false},
+        {"STAT with words", "+OK", "STAT", "+OK many messages\r\n", "secret", NetworkErrorKind::Protocol, 0, 0,
+         false},
+        {"STAT refused", "+OK", "STAT", "-ERR mailbox locked\r\n", "secret", NetworkErrorKind::Protocol, 0, 0, false},
+        {"TOP refused", "+OK", "TOP", "-ERR no such message\r\n", "secret", NetworkErrorKind::Protocol, 0, 0, true},
+        {"TOP garbage", "+OK", "TOP", "Subject: no status line\r\n.\r\n", "secret", NetworkErrorKind::Protocol, 0, 0,
+         true},
+        {"LIST without size", "+OK", "LIST", "+OK 1\r\n", "secret", NetworkErrorKind::Protocol, 0, 0, true},
+        {"LIST of another message", "+OK", "LIST", "+OK 2 100\r\n", "secret", NetworkErrorKind::Protocol, 0, 0,
+         true},
+        {"LIST with a bad size", "+OK", "LIST", "+OK 1 12k\r\n", "secret", NetworkErrorKind::Protocol, 0, 0, true},
+        {"TOP never ended", "+OK", "TOP", "+OK\r\nSubject: x\r\n", "secret", NetworkErrorKind::TimedOut, 0, 0, true},
+    };
+    for (const Case& c : cases) {
+        ScriptedServer server;
+        fillTwoMessages(server);
+        server.greeting = c.greeting;
+        if (!c.verb.isEmpty())
+            server.replies[c.verb] = c.reply;
+        Pop3Client pop;
+        Events events;
+        bind(pop, events);
+        aimAt(pop, server.port(), "joe", c.password);
+        pop.setTimeOut(400);
+        const NetworkErrorKind kind = failureOf([&] {
+            pop.connectToServer();
+            if (c.duringSummary)
+                pop.getSummary(1);
+        });
+        EXPECT_EQ(kind, c.kind) << c.name;
+        EXPECT_EQ(events.connectionFailed, c.connectionFailed) << c.name;
+        EXPECT_EQ(events.authenticationFailed, c.authenticationFailed) << c.name;
+        EXPECT_EQ(events.connect, c.duringSummary ? 1 : 0) << c.name;
+        EXPECT_FALSE(pop.isConnected()) << c.name;
+        EXPECT_FALSE(server.received.contains("QUIT")) << c.name;
+    }
+}
+
+TEST(Pop3Client, ServerClosingMidReplyIsAnError)
+{
+    ScriptedServer server;
+    fillTwoMessages(server);
+    server.replies["TOP"] = "+OK\r\nFrom: cut\r\n";
+    server.closeAfter = "TOP";
+    Pop3Client pop;
+    aimAt(pop, server.port());
+    pop.connectToServer();
+    EXPECT_EQ(failureOf([&] { pop.getSummary(1); }), NetworkErrorKind::ConnectionClosed);
+    EXPECT_FALSE(pop.isConnected());
+    // A closed client simply connects again.
+    server.replies.clear();
+    server.closeAfter.clear();
+    pop.connectToServer();
+    EXPECT_EQ(pop.MailCount(), 2);
+    pop.disconnectFromServer();
+}
+
+TEST(Pop3Client, LoginNeedsUserAndPasswordBeforeAnyConnection)
+{
+    ScriptedServer server;
+    for (auto [user, password] : {std::pair{"", "secret"}, std::pair{"joe", ""}}) {
+        Pop3Client pop;
+        aimAt(pop, server.port(), user, password);
+        EXPECT_EQ(failureOf([&] { pop.connectToServer(); }), NetworkErrorKind::Protocol);
+    }
+    EXPECT_EQ(server.connections, 0);
+}
+
+TEST(Pop3Client, HandledAuthenticationFailureTriesOnceMore)
+{
+    ScriptedServer server;
+    fillTwoMessages(server);
+    Pop3Client pop;
+    aimAt(pop, server.port(), "joe", "wrong");
+    int failures = 0;
+    pop.OnAuthenticationFailed = [&](bool& handled) {
+        ++failures;
+        pop.setPassword(QStringLiteral("secret"));
+        handled = true;
+    };
+    pop.connectToServer();
+    EXPECT_EQ(failures, 1);
+    EXPECT_EQ(pop.MailCount(), 2);
+    EXPECT_EQ(server.connections, 2);
+    pop.disconnectFromServer();
+}
+
+TEST(Pop3Client, SecondCallInsideAWaitIsRefusedAndTheFirstGoesOn)
+{
+    ScriptedServer server;
+    server.fragment = 3;
+    fillTwoMessages(server);
+    Pop3Client pop;
+    aimAt(pop, server.port());
+    NetworkErrorKind nested = NetworkErrorKind::Other;
+    bool tried = false;
+    // Fires while the first connect waits for its replies, as a timer tick would.
+    QTimer tick;
+    tick.setSingleShot(true);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        tried = true;
+        nested = failureOf([&] { pop.connectToServer(); });
+    });
+    tick.start(5);
+    pop.connectToServer();
+    EXPECT_TRUE(tried);
+    EXPECT_EQ(nested, NetworkErrorKind::Busy);
+    EXPECT_EQ(pop.MailCount(), 2);
+    EXPECT_TRUE(pop.isConnected());
+    pop.disconnectFromServer();
+    EXPECT_EQ(server.connections, 1);
+}
