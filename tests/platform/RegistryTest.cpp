@@ -1,0 +1,541 @@
+#include "Registry.h"
+
+#include "Fakes.h"
+#include "RegistryNames.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <sqlite3.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <limits>
+
+using platform::Registry;
+using platform::RegistryError;
+using platform::RegistryStore;
+using platform::RegistryTransaction;
+using platform::RootKey;
+using platform::ValueType;
+
+namespace {
+
+// The text of the RegistryError that action raises, or "" when it raises none.
+std::string errorOf(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const RegistryError& e) {
+        return e.what();
+    }
+    return {};
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+class RegistryTest : public ::testing::Test {
+protected:
+    Registry& at(RootKey root, const QString& key)
+    {
+        reg.setRootKey(root);
+        EXPECT_TRUE(reg.openKey(key, true)) << key.toStdString();
+        return reg;
+    }
+
+    testing_support::TestEnvironment env;
+    Registry reg;
+};
+
+// ---- names ------------------------------------------------------------------------
+
+TEST_F(RegistryTest, OtherSpellingsNameTheSameKeyAndValueAndTheFirstSpellingStays)
+{
+    struct Case {
+        RootKey root;
+        const char* firstKey;
+        const char* firstName;
+        const char* otherKey;
+        const char* otherName;
+        const char* storedPath;  // currentPath() after opening by the other spelling
+    };
+    const Case cases[] = {
+        {RootKey::CurrentUser, "\\Software\\Dialtally", "Connect delay", "Software\\Dialtally\\", "Connect Delay",
+         "Software\\Dialtally"},
+        // The parents keep the spelling of the case above.
+        {RootKey::CurrentUser, "\\software\\dialtally\\Exec", "Lines", "\\Software\\Dialtally\\Exec\\", "LINES",
+         "Software\\Dialtally\\Exec"},
+        {RootKey::CurrentUser, "\\Software\\Dialtally\\Ärger", "Ärger", "\\SOFTWARE\\DIALTALLY\\ärger", "äRGER",
+         "Software\\Dialtally\\Ärger"},
+        {RootKey::LocalMachine, "\\Software\\Dialtally", "AntiCrash", "\\\\Software\\\\Dialtally\\\\", "Anticrash",
+         "Software\\Dialtally"},
+        {RootKey::LocalMachine, "\\Software\\Dialtally\\Counter\\Current", "Backup",
+         "software\\dialtally\\counter\\current", "backup", "Software\\Dialtally\\Counter\\Current"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.otherKey);
+        at(c.root, c.firstKey).writeInteger(c.firstName, 15);
+        at(c.root, c.otherKey);
+        EXPECT_EQ(reg.currentPath().toStdString(), c.storedPath);
+        EXPECT_EQ(reg.readInteger(c.otherName), 15);
+        // An update under the other spelling changes the data, not the name.
+        reg.writeInteger(c.otherName, 16);
+        EXPECT_EQ(reg.readInteger(c.firstName), 16);
+        EXPECT_TRUE(reg.getValueNames().contains(QString::fromUtf8(c.firstName)));
+        EXPECT_FALSE(reg.getValueNames().contains(QString::fromUtf8(c.otherName)));
+    }
+    // The two roots are separate trees.
+    at(RootKey::CurrentUser, regkeys::kSoftware);
+    EXPECT_FALSE(reg.valueExists("AntiCrash"));
+}
+
+// ---- values and their types --------------------------------------------------------
+
+TEST_F(RegistryTest, ValuesKeepTheirTypeAndMissingOnesReadAsDocumented)
+{
+    at(RootKey::CurrentUser, regkeys::kSoftware);
+    const std::int32_t integers[] = {0, 1, -1, std::numeric_limits<std::int32_t>::min(),
+                                     std::numeric_limits<std::int32_t>::max()};
+    for (std::int32_t value : integers) {
+        reg.writeInteger("Int", value);
+        EXPECT_EQ(reg.readInteger("Int"), value);
+    }
+    reg.writeString("Str", QString::fromUtf8("Zürich \\ \"quoted\""));
+    reg.writeString("Empty", QString());
+    const QByteArray line("\x01\x00\x00\x00", 4);
+    reg.writeBinaryData("Bin", line);
+    reg.writeBinaryData("NoBytes", QByteArray());
+
+    EXPECT_EQ(reg.valueType("Int"), ValueType::Integer);
+    EXPECT_EQ(reg.valueType("Str"), ValueType::String);
+    EXPECT_EQ(reg.valueType("Bin"), ValueType::Binary);
+    EXPECT_EQ(reg.valueType("Missing"), ValueType::None);
+    EXPECT_EQ(reg.readString("Str"), QString::fromUtf8("Zürich \\ \"quoted\""));
+    EXPECT_TRUE(reg.valueExists("Empty"));
+    EXPECT_EQ(reg.readString("Empty"), QString());
+    EXPECT_EQ(reg.readBinary("Bin"), line);
+    EXPECT_TRUE(reg.valueExists("NoBytes"));
+    EXPECT_EQ(reg.readBinary("NoBytes"), QByteArray());
+
+    std::int32_t up = 0;
+    EXPECT_EQ(reg.readBinaryData("Bin", &up, sizeof up), 4);
+    EXPECT_EQ(up, 1);
+    char big[8] = {9, 9, 9, 9, 9, 9, 9, 9};
+    EXPECT_EQ(reg.readBinaryData("Bin", big, sizeof big), 4);
+    EXPECT_EQ(big[4], 9);
+
+    // Missing values: an empty string, no bytes, nothing copied.
+    EXPECT_EQ(reg.readString("Missing"), QString());
+    EXPECT_EQ(reg.readBinary("Missing"), QByteArray());
+    up = 7;
+    EXPECT_EQ(reg.readBinaryData("Missing", &up, sizeof up), 0);
+    EXPECT_EQ(up, 7);
+
+    // A write of another type replaces the type.
+    reg.writeString("Int", "now text");
+    EXPECT_EQ(reg.valueType("Int"), ValueType::String);
+
+    EXPECT_TRUE(reg.deleteValue("bin"));
+    EXPECT_FALSE(reg.deleteValue("bin"));
+    EXPECT_FALSE(reg.valueExists("Bin"));
+
+    // Everything is in the file, not only in this connection.
+    reg.closeKey();
+    Registry again(platform::openRegistryStore(env.registryFile()));
+    ASSERT_TRUE(again.openKey(regkeys::kSoftware, false));
+    EXPECT_EQ(again.readString("Str"), QString::fromUtf8("Zürich \\ \"quoted\""));
+    EXPECT_EQ(again.readString("int"), "now text");
+}
+
+TEST_F(RegistryTest, FailuresRaiseTheRegistryErrorTexts)
+{
+    at(RootKey::CurrentUser, regkeys::kSoftware);
+    reg.writeString("Text", "x");
+    reg.writeInteger("Number", 3);
+    reg.writeBinaryData("Line", QByteArray(4, '\0'));
+    reg.closeKey();
+
+    Registry other;  // deletes the key under an open one
+    struct Case {
+        const char* what;
+        std::function<void(Registry&)> action;
+        const char* error;
+    };
+    const Case cases[] = {
+        {"missing integer", [](Registry& r) { r.readInteger("Connect Delay"); },
+         "Failed to get data for 'Connect Delay'"},
+        {"integer without open key",
+         [](Registry& r) {
+             r.closeKey();
+             r.readInteger("Bug");
+         },
+         "Failed to get data for 'Bug'"},
+        {"string read as integer", [](Registry& r) { r.readInteger("Text"); }, "Invalid data type for 'Text'"},
+        {"integer read as string", [](Registry& r) { r.readString("Number"); }, "Invalid data type for 'Number'"},
+        {"integer read as binary", [](Registry& r) { r.readBinary("Number"); }, "Invalid data type for 'Number'"},
+        {"binary larger than the buffer",
+         [](Registry& r) {
+             char two[2];
+             r.readBinaryData("Line", two, sizeof two);
+         },
+         "Invalid data type for 'Line'"},
+        {"write without open key",
+         [](Registry& r) {
+             r.closeKey();
+             r.writeInteger("Bug", 1);
+         },
+         "Failed to set data for 'Bug'"},
+        {"string write without open key",
+         [](Registry& r) {
+             r.closeKey();
+             r.writeString("Fee", "1 dol. 0 c.");
+         },
+         "Failed to set data for 'Fee'"},
+        {"write into a key deleted meanwhile",
+         [&other](Registry& r) {
+             ASSERT_TRUE(r.openKey("\\Software\\Dialtally\\Gone", true));
+             ASSERT_TRUE(other.deleteKey("\\Software\\Dialtally\\Gone"));
+             // Even a key of the same name created since is another key.
+             ASSERT_TRUE(other.openKey("\\Software\\Dialtally\\Gone", true));
+             r.writeBinaryData("Remote Connection", QByteArray(4, '\0'));
+         },
+         "Failed to set data for 'Remote Connection'"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        at(RootKey::CurrentUser, regkeys::kSoftware);
+        EXPECT_EQ(errorOf([&] { c.action(reg); }), c.error);
+    }
+    // No failed write left anything behind.
+    reg.setRootKey(RootKey::CurrentUser);
+    ASSERT_TRUE(reg.openKey("\\Software\\Dialtally\\Gone", false));
+    EXPECT_TRUE(reg.getValueNames().isEmpty());
+}
+
+// ---- keys -----------------------------------------------------------------------------
+
+TEST_F(RegistryTest, EnumerationKeepsCreationOrderAndKeyInfoCounts)
+{
+    Registry::KeyInfo info;
+    EXPECT_FALSE(reg.getKeyInfo(info));
+    EXPECT_TRUE(reg.getKeyNames().isEmpty());
+
+    at(RootKey::CurrentUser, regkeys::kEmailAccounts);
+    for (const char* account : {"zeta", "Alpha", "mid"})
+        ASSERT_TRUE(Registry().openKey(QStringLiteral("%1\\%2").arg(regkeys::kEmailAccounts, account), true));
+    for (const char* name : {"Z", "a", "M"})
+        reg.writeInteger(name, 1);
+    reg.writeString("A", "updated");  // an update keeps the place
+    EXPECT_TRUE(reg.deleteValue("Z"));
+    reg.writeInteger("z", 2);  // deleted and written again: last
+    EXPECT_EQ(reg.getValueNames(), QStringList({"a", "M", "z"}));
+    EXPECT_EQ(reg.getKeyNames(), QStringList({"zeta", "Alpha", "mid"}));
+    ASSERT_TRUE(reg.getKeyInfo(info));
+    EXPECT_EQ(info.numSubKeys, 3);
+    EXPECT_EQ(info.numValues, 3);
+
+    // An empty key.
+    at(RootKey::CurrentUser, QStringLiteral("%1\\mid").arg(regkeys::kEmailAccounts));
+    ASSERT_TRUE(reg.getKeyInfo(info));
+    EXPECT_EQ(info.numSubKeys, 0);
+    EXPECT_EQ(info.numValues, 0);
+}
+
+TEST_F(RegistryTest, OpenKeyCreatesOnlyWhenAskedAndKeepsTheOpenKeyOnFailure)
+{
+    reg.setRootKey(RootKey::LocalMachine);
+    EXPECT_FALSE(reg.keyExists(regkeys::kCounterAll));
+    EXPECT_FALSE(reg.openKey(regkeys::kCounterAll, false));
+    EXPECT_FALSE(reg.hasOpenKey());
+    ASSERT_TRUE(reg.openKey(regkeys::kCounterAll, true));
+    EXPECT_TRUE(reg.keyExists("\\Software\\Dialtally"));  // the parents too
+    EXPECT_TRUE(reg.keyExists("software\\dialtally\\counter\\all\\"));
+
+    EXPECT_FALSE(reg.openKey("\\Software\\Dialtally\\Nothing", false));
+    EXPECT_TRUE(reg.hasOpenKey());
+    EXPECT_EQ(reg.currentPath(), "Software\\Dialtally\\Counter\\All");
+
+    // A change of root closes the key of the other root.
+    reg.setRootKey(RootKey::CurrentUser);
+    EXPECT_FALSE(reg.hasOpenKey());
+    EXPECT_FALSE(reg.keyExists(regkeys::kCounterAll));
+}
+
+TEST_F(RegistryTest, DeleteKeyRemovesTheWholeSubtreeAndNothingElse)
+{
+    const QString accounts = regkeys::kEmailAccounts;
+    at(RootKey::CurrentUser, accounts + "\\home\\deep\\deeper").writeString("User", "u");
+    at(RootKey::CurrentUser, accounts + "\\home").writeInteger("Port", 110);
+    at(RootKey::CurrentUser, accounts + "\\work").writeInteger("Port", 995);
+    at(RootKey::CurrentUser, regkeys::kEmail).writeInteger("Minutes", 5);
+    at(RootKey::LocalMachine, QStringLiteral("\\Software\\Dialtally\\Email\\Accounts\\home")).writeInteger("Port", 1);
+
+    Registry stale;
+    stale.setRootKey(RootKey::CurrentUser);
+    ASSERT_TRUE(stale.openKey(accounts + "\\home\\deep", false));
+
+    reg.setRootKey(RootKey::CurrentUser);
+    EXPECT_TRUE(reg.deleteKey("\\software\\dialtally\\email\\accounts\\HOME\\"));
+    EXPECT_FALSE(reg.deleteKey(accounts + "\\home"));
+    EXPECT_FALSE(reg.keyExists(accounts + "\\home\\deep\\deeper"));
+    EXPECT_TRUE(reg.keyExists(accounts + "\\work"));
+    EXPECT_EQ(testing_support::readInt(RootKey::CurrentUser, accounts + "\\work", "Port"), 995);
+    EXPECT_EQ(testing_support::readInt(RootKey::CurrentUser, regkeys::kEmail, "Minutes"), 5);
+    EXPECT_EQ(testing_support::readInt(RootKey::LocalMachine, accounts + "\\home", "Port"), 1);
+
+    // A key recreated under the same name starts empty, and an object that still had
+    // the old one open sees it gone.
+    at(RootKey::CurrentUser, accounts + "\\home\\deep");
+    EXPECT_TRUE(reg.getValueNames().isEmpty());
+    EXPECT_TRUE(reg.getKeyNames().isEmpty());
+    Registry::KeyInfo info;
+    EXPECT_FALSE(stale.getKeyInfo(info));
+    EXPECT_EQ(stale.readString("User"), QString());
+
+    // The root itself is never deleted.
+    reg.setRootKey(RootKey::CurrentUser);
+    EXPECT_FALSE(reg.deleteKey("\\"));
+    EXPECT_FALSE(reg.deleteKey(""));
+    EXPECT_TRUE(reg.keyExists(accounts + "\\work"));
+}
+
+// ---- transactions -------------------------------------------------------------------
+
+TEST_F(RegistryTest, TransactionsCommitTogetherAndRollBackWhenNotCommitted)
+{
+    auto store = reg.store();
+    Registry reader(platform::openRegistryStore(env.registryFile()));  // another connection
+    at(RootKey::LocalMachine, regkeys::kCounterCurrent).writeInteger("Backup", 0);
+    {
+        RegistryTransaction outer(store);
+        reg.writeInteger("Time", 10);
+        {
+            RegistryTransaction joined(store);
+            reg.writeInteger("bTime", 11);
+            joined.commit();
+        }
+        {
+            RegistryTransaction abandoned(store);
+            reg.writeInteger("Backup", 99);
+        }  // rolls back only its own write
+        reg.writeInteger("Backup", 1);
+        reader.setRootKey(RootKey::LocalMachine);
+        ASSERT_TRUE(reader.openKey(regkeys::kCounterCurrent, false));
+        EXPECT_FALSE(reader.valueExists("Time"));  // nothing visible before the commit
+        EXPECT_EQ(reader.readInteger("Backup"), 0);
+        outer.commit();
+    }
+    EXPECT_EQ(reader.readInteger("Time"), 10);
+    EXPECT_EQ(reader.readInteger("bTime"), 11);
+    EXPECT_EQ(reader.readInteger("Backup"), 1);
+
+    {
+        RegistryTransaction dropped(store);
+        reg.writeInteger("Time", 20);
+        ASSERT_TRUE(reg.deleteKey(regkeys::kCounterCurrent));
+    }
+    EXPECT_EQ(reader.readInteger("Time"), 10);
+    EXPECT_TRUE(reader.keyExists(regkeys::kCounterCurrent));
+}
+
+TEST_F(RegistryTest, ReadsAndOpeningAnExistingKeyNeverWaitForTheWriteLock)
+{
+    at(RootKey::LocalMachine, regkeys::kRemoteAccessService).writeBinaryData("Remote Connection", QByteArray(4, 0));
+    reg.closeKey();
+
+    // The other program holds the write lock for as long as this test runs.
+    auto writer = platform::openRegistryStore(env.registryFile());
+    RegistryTransaction held(writer);
+    Registry(writer).openKey("\\Software\\Dialtally\\Busy", true);
+
+    QElapsedTimer timer;
+    timer.start();
+    reg.setRootKey(RootKey::LocalMachine);
+    ASSERT_TRUE(reg.openKey(regkeys::kRemoteAccessService, true));
+    EXPECT_EQ(reg.readBinary("Remote Connection").size(), 4);
+    EXPECT_EQ(reg.readString("Missing"), QString());
+    EXPECT_TRUE(reg.getValueNames().contains("Remote Connection"));
+    Registry::KeyInfo info;
+    EXPECT_TRUE(reg.getKeyInfo(info));
+    EXPECT_TRUE(reg.keyExists("\\System"));
+    EXPECT_FALSE(reg.keyExists("\\Software\\Dialtally\\Busy"));  // not committed yet
+    EXPECT_LT(timer.elapsed(), 1000);
+}
+
+// ---- the file ---------------------------------------------------------------------
+
+TEST(RegistryFile, AFileThatIsNotAStoreIsRefusedAndLeftAsItWas)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+
+    const QString foreign = dir.filePath("foreign.db");
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(QFile::encodeName(foreign).constData(), &db), SQLITE_OK);
+        sqlite3_exec(db, "CREATE TABLE notes(text); INSERT INTO notes VALUES('mine');", nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+    }
+    QByteArray truncated;
+    {
+        // A store cut short: a valid header promising pages that are not there.
+        const QString whole = dir.filePath("whole.db");
+        auto store = platform::openRegistryStore(whole);
+        Registry r(store);
+        ASSERT_TRUE(r.openKey("\\Software\\Dialtally", true));
+        for (int i = 0; i < 300; ++i)
+            r.writeString(QString("Value%1").arg(i), QString(200, QChar('x')));
+        r.closeKey();
+        store.reset();
+        truncated = fileBytes(whole).left(100);
+    }
+    struct Case {
+        const char* name;
+        QByteArray content;  // empty: the file written by the setup above
+    };
+    const Case cases[] = {
+        {"garbage.db", QByteArray("this is no database at all, just some text\n").repeated(200)},
+        {"foreign.db", {}},
+        {"truncated.db", truncated},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString file = dir.filePath(c.name);
+        if (!c.content.isEmpty())
+            writeFile(file, c.content);
+        const QByteArray before = fileBytes(file);
+        const std::string error = errorOf([&] { platform::openRegistryStore(file); });
+        EXPECT_NE(error.find(file.toStdString()), std::string::npos) << error;
+        EXPECT_EQ(fileBytes(file), before);
+        EXPECT_FALSE(QFile::exists(file + "-wal"));
+    }
+
+    // A folder where the file should be.
+    QDir(dir.path()).mkdir("folder.db");
+    EXPECT_NE(errorOf([&] { platform::openRegistryStore(dir.filePath("folder.db")); }), "");
+}
+
+TEST(RegistryFile, TheProcessStoreLivesUnderTheConfigFolderAndIsCreatedWithIt)
+{
+    testing_support::TestEnvironment env;
+    const QString expected = env.configHome() + "/dialtally/registry.db";
+    EXPECT_EQ(platform::defaultRegistryFile(), expected);
+    EXPECT_FALSE(QFile::exists(expected));
+
+    Registry lazy;  // made before the first use, works on the store of the moment
+    auto first = platform::processStore();
+    EXPECT_EQ(first, platform::processStore());
+    EXPECT_TRUE(QFile::exists(expected));
+
+    lazy.setRootKey(RootKey::LocalMachine);
+    ASSERT_TRUE(lazy.openKey(regkeys::kSoftware, true));
+    lazy.writeInteger(regkeys::vBug, 1);
+    lazy.closeKey();
+
+    // Another configuration folder: the same object follows to the new store.
+    QTemporaryDir other;
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", other.path().toLocal8Bit());
+    platform::resetProcessStore();
+    EXPECT_NE(first, platform::processStore());
+    ASSERT_TRUE(lazy.openKey(regkeys::kSoftware, true));
+    EXPECT_FALSE(lazy.valueExists(regkeys::vBug));
+    lazy.closeKey();
+    qputenv("XDG_CONFIG_HOME", saved);
+    platform::resetProcessStore();
+    EXPECT_EQ(testing_support::readInt(RootKey::LocalMachine, regkeys::kSoftware, regkeys::vBug), 1);
+}
+
+TEST(RegistryFile, TheLogOnUserIsRecordedWhereWindowsKeptIt)
+{
+    testing_support::TestEnvironment env;
+    ASSERT_FALSE(platform::loginUserName().isEmpty());
+    Registry r;
+    platform::recordLogOnUser(r);
+    EXPECT_EQ(testing_support::readStr(RootKey::LocalMachine, "\\System\\CurrentControlSet\\Control",
+                                       regkeys::vCurrentUser),
+              platform::loginUserName());
+}
+
+// ---- two programs at once ----------------------------------------------------------
+
+constexpr int kChildWrites = 500;
+const char* const kChildFile = "DIALTALLY_REGISTRY_CHILD_FILE";
+const char* const kChildTag = "DIALTALLY_REGISTRY_CHILD_TAG";
+const char* const kSharedKey = "\\Software\\Dialtally\\Counter\\Current";
+
+// Not a test of its own: the body of each writer process the test below starts.
+TEST(RegistryTwoProcesses, DISABLED_Writer)
+{
+    const QString file = qEnvironmentVariable(kChildFile);
+    const QString tag = qEnvironmentVariable(kChildTag);
+    ASSERT_FALSE(file.isEmpty());
+    auto store = platform::openRegistryStore(file);
+    Registry r(store);
+    r.setRootKey(RootKey::LocalMachine);
+    for (int i = 0; i < kChildWrites; ++i) {
+        // Each round opens the key anew, as the programs do, racing the other writer
+        // to create it.
+        ASSERT_TRUE(r.openKey(kSharedKey, true));
+        r.writeInteger(QString("%1-%2").arg(tag).arg(i), i);
+        RegistryTransaction transaction(store);
+        const int counter = r.valueExists("Counter") ? r.readInteger("Counter") : 0;
+        r.writeInteger("Counter", counter + 1);
+        transaction.commit();
+        r.closeKey();
+    }
+}
+
+TEST(RegistryTwoProcesses, NoWriteIsLostWhenBothWriteTheSameKey)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("registry.db");
+    std::vector<std::unique_ptr<QProcess>> writers;
+    for (const char* tag : {"a", "b"}) {
+        auto process = std::make_unique<QProcess>();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(kChildFile, file);
+        environment.insert(kChildTag, tag);
+        environment.insert("XDG_CONFIG_HOME", dir.path());
+        process->setProcessEnvironment(environment);
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process->start(QCoreApplication::applicationFilePath(),
+                       {"--gtest_also_run_disabled_tests", "--gtest_filter=RegistryTwoProcesses.DISABLED_Writer"});
+        writers.push_back(std::move(process));
+    }
+    for (auto& process : writers) {
+        ASSERT_TRUE(process->waitForFinished(120000));
+        EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process->exitCode(), 0) << process->readAllStandardOutput().toStdString();
+    }
+    Registry r(platform::openRegistryStore(file));
+    r.setRootKey(RootKey::LocalMachine);
+    ASSERT_TRUE(r.openKey(kSharedKey, false));
+    EXPECT_EQ(r.readInteger("Counter"), 2 * kChildWrites);
+    EXPECT_EQ(r.getValueNames().size(), 2 * kChildWrites + 1);
+    for (const char* tag : {"a", "b"})
+        for (int i = 0; i < kChildWrites; ++i)
+            ASSERT_EQ(r.readInteger(QString("%1-%2").arg(tag).arg(i)), i);
+    r.setRootKey(RootKey::LocalMachine);
+    EXPECT_EQ(r.getKeyNames().size(), 0);
+    ASSERT_TRUE(r.openKey("\\Software\\Dialtally\\Counter", false));
+    EXPECT_EQ(r.getKeyNames(), QStringList({"Current"}));  // created once despite the race
+}
+
+}  // namespace
