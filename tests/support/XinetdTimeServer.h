@@ -1,0 +1,37 @@
+// A real RFC 868 server for tests: xinetd's internal "time" stream service, started
+// with a configuration of its own that binds 127.0.0.1 on a free port. The daemon
+// runs in the foreground as our child and is stopped when the fixture goes.
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace testing_support {
+
+class XinetdTimeServer {
+public:
+    XinetdTimeServer();
+    ~XinetdTimeServer();
+    XinetdTimeServer(const XinetdTimeServer&) = delete;
+    XinetdTimeServer& operator=(const XinetdTimeServer&) = delete;
+
+    // The xinetd program, or empty when it is not installed.
+    static QString program();
+
+    // Starts the daemon and waits (at most a few seconds) until it accepts
+    // connections. False with `why` set when it could not be started.
+    bool start(QString* why);
+    void stop();
+
+    quint16 port() const { return m_port; }
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<QProcess> m_process;
+    quint16 m_port = 0;
+};
+
+}  // namespace testing_support
