@@ -1,6 +1,7 @@
-// The POP3 client against a small scripted server on loopback: the misbehaviour that
-// a real server never shows (stuffed dots, replies cut into pieces, no greeting, a
-// refused DELE, garbage). The real server is exercised by the mail checker's tests.
+// The POP3 client against a small scripted server on loopback, for the misbehaviour
+// that a real server never shows (stuffed dots, replies cut into pieces, no greeting,
+// a refused DELE, garbage), and one session against a real Dovecot.
+#include "DovecotServer.h"
 #include "Pop3Client.h"
 
 #include <QElapsedTimer>
@@ -536,4 +537,38 @@ TEST(Pop3Client, SecondCallInsideAWaitIsRefusedAndTheFirstGoesOn)
     EXPECT_TRUE(pop.isConnected());
     pop.disconnectFromServer();
     EXPECT_EQ(server.connections, 1);
+}
+
+TEST(Pop3ClientDovecot, CountsSummarisesAndDeletesOnARealServer)
+{
+    SKIP_UNLESS_DOVECOT_INSTALLED();
+    testing_support::DovecotServer server;
+    server.addUser(QStringLiteral("ann"), QStringLiteral("pw-ann"));
+    const qint64 first = server.addMessage(QStringLiteral("ann"), "Bob <bob@example.org>", "Hello", 1000);
+    server.addMessage(QStringLiteral("ann"), "Carol <carol@example.org>", ".dotted subject", 10);
+    QString error;
+    ASSERT_TRUE(server.start(&error)) << error.toStdString();
+
+    Pop3Client pop;
+    pop.setHost(server.host());
+    pop.setPort(server.port());
+    pop.setUserId(QStringLiteral("ann"));
+    pop.setPassword(QStringLiteral("pw-ann"));
+    pop.connectToServer();
+    ASSERT_EQ(pop.MailCount(), 2);
+    pop.getSummary(1);
+    EXPECT_EQ(pop.Summary().From, " Bob <bob@example.org>");
+    EXPECT_EQ(pop.Summary().Subject, " Hello");
+    EXPECT_EQ(pop.Summary().Bytes, first);
+    pop.getSummary(2);
+    EXPECT_EQ(pop.Summary().Subject, " .dotted subject");
+    pop.deleteMessage(1);
+    pop.disconnectFromServer();
+    EXPECT_EQ(server.subjects(QStringLiteral("ann")), QStringList{QStringLiteral(".dotted subject")});
+
+    pop.setPassword(QStringLiteral("wrong"));
+    bool refused = false;
+    pop.OnAuthenticationFailed = [&](bool&) { refused = true; };
+    EXPECT_THROW(pop.connectToServer(), NetworkError);
+    EXPECT_TRUE(refused);
 }
