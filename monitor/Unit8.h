@@ -1,0 +1,36 @@
+// The splash window shown while the main window is being created, and the logo that
+// it shares with the About box.
+#pragma once
+
+#include <QDialog>
+#include <QPixmap>
+
+#include <functional>
+
+class QLabel;
+class QTimer;
+
+class TForm8 : public QDialog {
+    Q_OBJECT
+public:
+    explicit TForm8(QWidget* parent = nullptr);
+
+    QLabel* Image1 = nullptr;
+    QTimer* Timer1 = nullptr;
+
+    void FormActivate();
+    void Timer1Timer();
+
+protected:
+    bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+};
+
+// The program's logo, 320 x 262, drawn at run time.
+QPixmap dialtallyLogo();
+
+// Shows the splash modally until it closes itself. Tests replace the runner so that
+// start-up does not wait for the splash's second.
+using SplashRunner = std::function<void(TForm8&)>;
+void setSplashRunner(SplashRunner runner);  // an empty runner restores the real one
+void runSplash(TForm8& splash);
