@@ -1,0 +1,355 @@
+#include "Install.h"
+
+#include "RegistryNames.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <pwd.h>
+#include <sys/types.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <numbers>
+
+namespace tools {
+
+using platform::Registry;
+using platform::RootKey;
+using platform::ValueType;
+
+namespace {
+
+[[noreturn]] void fail(const QString& text)
+{
+    throw InstallError(text.toStdString());
+}
+
+void makeFolder(const QString& path)
+{
+    if (!QDir().mkpath(path))
+        fail(QStringLiteral("Cannot create the folder \"%1\"").arg(path));
+}
+
+// Through a temporary file and a rename, so a running program keeps its old file and
+// an interrupted install leaves no half-written one.
+void writeFile(const QString& path, const QByteArray& bytes, QFileDevice::Permissions permissions = {})
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        fail(QStringLiteral("Cannot write \"%1\": %2").arg(path, file.errorString()));
+    if (!file.commit())
+        fail(QStringLiteral("Cannot write \"%1\": %2").arg(path, file.errorString()));
+    if (permissions && !QFile::setPermissions(path, permissions))
+        fail(QStringLiteral("Cannot make \"%1\" executable").arg(path));
+}
+
+void copyReplacing(const QString& from, const QString& to)
+{
+    if (QFileInfo(from).canonicalFilePath() == QFileInfo(to).canonicalFilePath())
+        return;
+    const QString temporary = to + QStringLiteral(".installing");
+    QFile::remove(temporary);
+    if (!QFile::copy(from, temporary))
+        fail(QStringLiteral("Cannot copy \"%1\" to \"%2\"").arg(from, temporary));
+    // rename(2) replaces the target at once, even while it is running.
+    if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(to).constData()) != 0) {
+        QFile::remove(temporary);
+        fail(QStringLiteral("Cannot replace \"%1\"").arg(to));
+    }
+}
+
+void appendLittleEndian(QByteArray& out, std::uint32_t value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        out.append(static_cast<char>((value >> (8 * i)) & 0xff));
+}
+
+// Writes a value only when it is missing; a value there with another type is the
+// user's and stays, with a note.
+void writeWhenMissing(Registry& registry, RootKey root, const char* key, const char* name, ValueType type,
+                      const std::function<void()>& write, QStringList& notes)
+{
+    registry.setRootKey(root);
+    if (!registry.openKey(key, true))
+        fail(QStringLiteral("Cannot create the registry key \"%1\"").arg(key));
+    const ValueType present = registry.valueType(name);
+    if (present == ValueType::None)
+        write();
+    else if (present != type)
+        notes << QStringLiteral("The registry value \"%1\" under \"%2\" has an unexpected type; it was left as it is.")
+                     .arg(name, key);
+    registry.closeKey();
+}
+
+}  // namespace
+
+QString defaultProgramFolder()
+{
+    QString base = qEnvironmentVariable("XDG_DATA_HOME");
+    if (base.isEmpty() || QDir::isRelativePath(base))
+        base = QDir::homePath() + QStringLiteral("/.local/share");
+    return base + QStringLiteral("/dialtally");
+}
+
+QByteArray alarmWave()
+{
+    constexpr int rate = 22050;
+    constexpr int tones = 6;
+    constexpr int toneSamples = rate * 12 / 100;  // 0.12 s each
+    constexpr int fadeSamples = rate / 200;        // 5 ms, so the switches do not click
+    constexpr double amplitude = 0.6 * 32767;
+    const double frequencies[2] = {880.0, 660.0};
+
+    QByteArray samples;
+    samples.reserve(tones * toneSamples * 2);
+    for (int tone = 0; tone < tones; ++tone) {
+        const double frequency = frequencies[tone % 2];
+        for (int i = 0; i < toneSamples; ++i) {
+            const int edge = std::min(i, toneSamples - 1 - i);
+            const double envelope = edge < fadeSamples ? double(edge) / fadeSamples : 1.0;
+            const double value = amplitude * envelope * std::sin(2 * std::numbers::pi * frequency * i / rate);
+            appendLittleEndian(samples, static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(value))), 2);
+        }
+    }
+
+    QByteArray wave("RIFF");
+    appendLittleEndian(wave, 36 + samples.size(), 4);
+    wave.append("WAVEfmt ");
+    appendLittleEndian(wave, 16, 4);        // fmt chunk size
+    appendLittleEndian(wave, 1, 2);         // PCM
+    appendLittleEndian(wave, 1, 2);         // mono
+    appendLittleEndian(wave, rate, 4);
+    appendLittleEndian(wave, rate * 2, 4);  // bytes per second
+    appendLittleEndian(wave, 2, 2);         // block align
+    appendLittleEndian(wave, 16, 2);        // bits per sample
+    wave.append("data");
+    appendLittleEndian(wave, samples.size(), 4);
+    wave.append(samples);
+    return wave;
+}
+
+QStringList writeInstallationValues(Registry& registry, const QString& programFolder)
+{
+    QStringList notes;
+    registry.setRootKey(RootKey::LocalMachine);
+    if (!registry.openKey(regkeys::kSoftware, true))
+        fail(QStringLiteral("Cannot create the registry key \"%1\"").arg(regkeys::kSoftware));
+    registry.writeString(regkeys::vProgramPath, programFolder);
+    registry.closeKey();
+
+    struct Integer {
+        const char* key;
+        const char* name;
+        std::int32_t value;
+    };
+    // Everything but "Program path" is the user's from the first start on: counters,
+    // markers and settings the programs change.
+    const Integer integers[] = {
+        {regkeys::kSoftware, regkeys::vFirstTime, 1},   {regkeys::kSoftware, regkeys::vBug, 0},
+        {regkeys::kSoftware, regkeys::vAntiCrash, 1},   {regkeys::kSoftware, regkeys::vStart, 0},
+        {regkeys::kCounterAll, regkeys::vReset, 2},     {regkeys::kCounterAll, regkeys::vReset14, 14},
+        {regkeys::kCounterAll, regkeys::vReport, 1},    {regkeys::kCounterCurrent, regkeys::vBackup, 0},
+        {regkeys::kUsers, regkeys::vCrash, 0},
+    };
+    for (const Integer& v : integers)
+        writeWhenMissing(
+            registry, RootKey::LocalMachine, v.key, v.name, ValueType::Integer,
+            [&] { registry.writeInteger(v.name, v.value); }, notes);
+    writeWhenMissing(
+        registry, RootKey::LocalMachine, regkeys::kRemoteAccessService, regkeys::vRemoteConnection, ValueType::Binary,
+        [&] { registry.writeBinaryData(regkeys::vRemoteConnection, QByteArray(4, '\0')); }, notes);
+    return notes;
+}
+
+QStringList addDialUpEntries(Registry& registry, const QString& peersDir)
+{
+    QStringList peers;
+    const QFileInfoList files = QDir(peersDir).entryInfoList(QDir::Files | QDir::Readable, QDir::Name);
+    for (const QFileInfo& file : files) {
+        // Editor backups are no peers of their own.
+        if (!file.fileName().endsWith(QLatin1Char('~')))
+            peers << file.fileName();
+    }
+
+    registry.setRootKey(RootKey::CurrentUser);
+    if (!registry.openKey(regkeys::kRemoteAccessAddresses, true))
+        fail(QStringLiteral("Cannot create the registry key \"%1\"").arg(regkeys::kRemoteAccessAddresses));
+    for (const QString& peer : peers)
+        if (!registry.valueExists(peer))
+            registry.writeString(peer, QString());
+    registry.closeKey();
+
+    if (peers.contains(QStringLiteral("provider"))) {
+        if (!registry.openKey(regkeys::kRemoteAccess, true))
+            fail(QStringLiteral("Cannot create the registry key \"%1\"").arg(regkeys::kRemoteAccess));
+        const ValueType type = registry.valueType(regkeys::vDefault);
+        if (type == ValueType::None || (type == ValueType::String && registry.readString(regkeys::vDefault).isEmpty()))
+            registry.writeString(regkeys::vDefault, QStringLiteral("provider"));
+        registry.closeKey();
+    }
+    return peers;
+}
+
+QStringList install(const InstallOptions& options)
+{
+    QStringList notes;
+    const QString folder =
+        QDir::cleanPath(QDir(options.prefix.isEmpty() ? defaultProgramFolder() : options.prefix).absolutePath());
+    makeFolder(folder);
+    makeFolder(folder + QStringLiteral("/media"));
+    makeFolder(folder + QStringLiteral("/Reports"));
+
+    struct Program {
+        const char* name;
+        const char* built;
+    };
+    for (const Program& program : {Program{"Dialtally", "monitor/Dialtally"}, Program{"Postpeek", "mailcheck/Postpeek"}}) {
+        const QString from = QDir(options.buildDir).filePath(QString::fromLatin1(program.built));
+        if (options.buildDir.isEmpty() || !QFileInfo(from).isFile()) {
+            notes << QStringLiteral("%1 is not built yet (no \"%2\"); skipped.").arg(program.name, from);
+            continue;
+        }
+        copyReplacing(from, folder + QLatin1Char('/') + QString::fromLatin1(program.name));
+    }
+
+    // A sound the user put in place of ours stays.
+    const QString wave = folder + QStringLiteral("/media/signal.wav");
+    if (!QFileInfo::exists(wave))
+        writeFile(wave, alarmWave());
+
+    const QString help = QDir(options.sourceDir).filePath(QStringLiteral("doc/Dialtally Help.html"));
+    if (!options.sourceDir.isEmpty() && QFileInfo(help).isFile())
+        copyReplacing(help, folder + QStringLiteral("/Dialtally Help.html"));
+    else
+        notes << QStringLiteral("No help document \"%1\"; skipped.").arg(help);
+
+    Registry registry;
+    // All values or none: a failed install must not leave "Program path" without the
+    // values the first start reads.
+    platform::RegistryTransaction transaction;
+    notes << writeInstallationValues(registry, folder);
+    if (!QFileInfo(options.peersDir).isDir())
+        notes << QStringLiteral("No pppd peers folder \"%1\"; no dial-up entries added.").arg(options.peersDir);
+    addDialUpEntries(registry, options.peersDir);
+    transaction.commit();
+    return notes;
+}
+
+QString installUsage()
+{
+    return QStringLiteral(
+        "Usage:\n"
+        "  dialtally-install [--prefix DIR] [--build-dir DIR] [--source-dir DIR] [--peers DIR]\n"
+        "  dialtally-install --ppp-hooks [DIR] [--user NAME] [--reg-tool PATH]\n"
+        "\n"
+        "The first form lays out the program folder (default $XDG_DATA_HOME/dialtally) and\n"
+        "writes the values the programs need; run it again to update: counters and settings\n"
+        "stay. --peers names the pppd peers folder (default /etc/ppp/peers).\n"
+        "The second form, run as root, writes DIR/ip-up.d/dialtally and DIR/ip-down.d/dialtally\n"
+        "(default DIR /etc/ppp), which report the dial-up line to NAME's store (default: the\n"
+        "user who ran sudo) through PATH (default: dialtally-reg next to this program).\n");
+}
+
+std::optional<InstallCommand> parseInstallArguments(const QStringList& arguments, QString& error)
+{
+    InstallCommand command;
+    bool installOption = false;
+    bool hookOption = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        auto value = [&](QString& into) {
+            if (i + 1 >= arguments.size() || arguments[i + 1].startsWith(QLatin1String("--"))) {
+                error = QStringLiteral("%1 needs an argument").arg(argument);
+                return false;
+            }
+            into = arguments[++i];
+            return true;
+        };
+        bool ok = true;
+        if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+            command.help = true;
+        } else if (argument == QLatin1String("--prefix")) {
+            ok = value(command.options.prefix);
+            installOption = true;
+        } else if (argument == QLatin1String("--build-dir")) {
+            ok = value(command.options.buildDir);
+            installOption = true;
+        } else if (argument == QLatin1String("--source-dir")) {
+            ok = value(command.options.sourceDir);
+            installOption = true;
+        } else if (argument == QLatin1String("--peers")) {
+            ok = value(command.options.peersDir);
+            installOption = true;
+        } else if (argument == QLatin1String("--ppp-hooks")) {
+            command.pppHooks = true;
+            // The folder is optional: the hooks' usual place is the default.
+            if (i + 1 < arguments.size() && !arguments[i + 1].startsWith(QLatin1String("--")))
+                command.pppHooksDir = arguments[++i];
+        } else if (argument == QLatin1String("--user")) {
+            ok = value(command.user);
+            hookOption = true;
+        } else if (argument == QLatin1String("--reg-tool")) {
+            ok = value(command.regTool);
+            hookOption = true;
+        } else {
+            error = QStringLiteral("unexpected argument \"%1\"").arg(argument);
+            return std::nullopt;
+        }
+        if (!ok)
+            return std::nullopt;
+    }
+    if (command.pppHooks && installOption) {
+        error = QStringLiteral("--ppp-hooks writes only the hooks; run the installation separately");
+        return std::nullopt;
+    }
+    if (hookOption && !command.pppHooks) {
+        error = QStringLiteral("--user and --reg-tool go with --ppp-hooks");
+        return std::nullopt;
+    }
+    return command;
+}
+
+QString shellQuoted(const QString& word)
+{
+    static const QString plain = QStringLiteral(
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-./+:@%,=");
+    if (!word.isEmpty() && std::all_of(word.begin(), word.end(), [](QChar c) { return plain.contains(c); }))
+        return word;
+    QString quoted = word;
+    quoted.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
+QStringList writePppHooks(const QString& dir, const QString& user, const QString& regTool)
+{
+    if (user.isEmpty() || !getpwnam(user.toLocal8Bit().constData()))
+        fail(QStringLiteral("There is no user \"%1\" to run the pppd hooks as").arg(user));
+    const QFileInfo tool(regTool);
+    if (!tool.isAbsolute() || !tool.isFile() || !tool.isExecutable())
+        fail(QStringLiteral("The registry tool \"%1\" is not an executable file").arg(regTool));
+
+    QStringList written;
+    for (const char* hook : {"ip-up.d", "ip-down.d"}) {
+        const QString name = QStringLiteral("%1/dialtally").arg(hook);
+        QFile templateFile(QStringLiteral(":/ppp/") + name);
+        if (!templateFile.open(QIODevice::ReadOnly))
+            fail(QStringLiteral("The hook template \"%1\" is missing from the program").arg(name));
+        QString script = QString::fromUtf8(templateFile.readAll());
+        script.replace(QStringLiteral("@DIALTALLY_USER@"), shellQuoted(user));
+        script.replace(QStringLiteral("@DIALTALLY_REG@"), shellQuoted(regTool));
+        makeFolder(QDir(dir).filePath(QString::fromLatin1(hook)));
+        const QString path = QDir(dir).filePath(name);
+        writeFile(path, script.toUtf8(),
+                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup
+                      | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther);
+        written << path;
+    }
+    return written;
+}
+
+}  // namespace tools
