@@ -1,0 +1,314 @@
+#include "Install.h"
+
+#include "Fakes.h"
+#include "RegistryNames.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+using platform::Registry;
+using platform::RootKey;
+using testing_support::readInt;
+using testing_support::readStr;
+using testing_support::valueExists;
+using testing_support::writeInt;
+using testing_support::writeStr;
+
+namespace {
+
+void touch(const QString& path, const QByteArray& content = "x")
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+QByteArray contentOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray remoteConnection()
+{
+    Registry r;
+    r.setRootKey(RootKey::LocalMachine);
+    return r.openKey(regkeys::kRemoteAccessService, false) ? r.readBinary(regkeys::vRemoteConnection) : "<none>";
+}
+
+QStringList dialUpEntries()
+{
+    Registry r;
+    r.setRootKey(RootKey::CurrentUser);
+    return r.openKey(regkeys::kRemoteAccessAddresses, false) ? r.getValueNames() : QStringList();
+}
+
+class InstallTest : public ::testing::Test {
+protected:
+    tools::InstallOptions options(const QString& prefix)
+    {
+        tools::InstallOptions o;
+        o.prefix = prefix;
+        o.buildDir = build.path();
+        o.sourceDir = source.path();
+        o.peersDir = peers.path();
+        return o;
+    }
+
+    testing_support::TestEnvironment env;
+    QTemporaryDir build;
+    QTemporaryDir source;
+    QTemporaryDir peers;
+    QTemporaryDir target;
+};
+
+TEST_F(InstallTest, RunAgainItMovesTheProgramPathAndKeepsCountersAndSettings)
+{
+    touch(build.filePath("monitor/Dialtally"), "program v1");
+    touch(source.filePath("doc/Dialtally Help.html"), "<html>help</html>");
+    touch(peers.filePath("provider"));
+    touch(peers.filePath("work"));
+    const QString first = target.filePath("first");
+
+    const QStringList notes = tools::install(options(first));
+    EXPECT_TRUE(notes.join('\n').contains("Postpeek is not built yet")) << notes.join('\n').toStdString();
+
+    EXPECT_EQ(contentOf(first + "/Dialtally"), "program v1");
+    EXPECT_FALSE(QFile::exists(first + "/Postpeek"));
+    EXPECT_EQ(contentOf(first + "/Dialtally Help.html"), "<html>help</html>");
+    EXPECT_TRUE(QFileInfo(first + "/Reports").isDir());
+    EXPECT_EQ(contentOf(first + "/media/signal.wav"), tools::alarmWave());
+
+    struct Expected {
+        const char* key;
+        const char* name;
+        std::int32_t value;
+    };
+    const Expected installed[] = {
+        {regkeys::kSoftware, regkeys::vFirstTime, 1},  {regkeys::kSoftware, regkeys::vBug, 0},
+        {regkeys::kSoftware, regkeys::vAntiCrash, 1},  {regkeys::kSoftware, regkeys::vStart, 0},
+        {regkeys::kCounterAll, regkeys::vReset, 2},    {regkeys::kCounterAll, regkeys::vReset14, 14},
+        {regkeys::kCounterAll, regkeys::vReport, 1},   {regkeys::kCounterCurrent, regkeys::vBackup, 0},
+        {regkeys::kUsers, regkeys::vCrash, 0},
+    };
+    for (const Expected& e : installed) {
+        SCOPED_TRACE(e.name);
+        EXPECT_EQ(readInt(RootKey::LocalMachine, e.key, e.name), e.value);
+    }
+    EXPECT_EQ(readStr(RootKey::LocalMachine, regkeys::kSoftware, regkeys::vProgramPath), first);
+    EXPECT_EQ(remoteConnection(), QByteArray(4, '\0'));
+    EXPECT_EQ(readStr(RootKey::CurrentUser, regkeys::kRemoteAccess, regkeys::vDefault), "provider");
+
+    // The programs and the user change things between the runs.
+    writeInt(RootKey::LocalMachine, regkeys::kSoftware, regkeys::vFirstTime, 0);
+    writeInt(RootKey::LocalMachine, regkeys::kSoftware, regkeys::vBug, 2);
+    writeInt(RootKey::LocalMachine, regkeys::kUsers, regkeys::vCrash, 3);
+    writeInt(RootKey::LocalMachine, regkeys::kCounterAll, regkeys::vReset, 4);
+    writeStr(RootKey::CurrentUser, regkeys::kRemoteAccess, regkeys::vDefault, "work");
+    writeStr(RootKey::CurrentUser, regkeys::kRemoteAccessAddresses, "By hand", "");
+    writeStr(RootKey::CurrentUser, regkeys::kSoftware, regkeys::vUserName, "ann");
+    env.setLine(true);
+    touch(first + "/Reports/2000-1-31.rpt", "report");
+    touch(build.filePath("monitor/Dialtally"), "program v2");
+    touch(peers.filePath("new"));
+
+    const QString second = target.filePath("second");
+    tools::install(options(second));
+    EXPECT_EQ(readStr(RootKey::LocalMachine, regkeys::kSoftware, regkeys::vProgramPath), second);
+    EXPECT_EQ(contentOf(second + "/Dialtally"), "program v2");
+    EXPECT_EQ(readInt(RootKey::LocalMachine, regkeys::kSoftware, regkeys::vFirstTime), 0);
+    EXPECT_EQ(readInt(RootKey::LocalMachine, regkeys::kSoftware, regkeys::vBug), 2);
+    EXPECT_EQ(readInt(RootKey::LocalMachine, regkeys::kUsers, regkeys::vCrash), 3);
+    EXPECT_EQ(readInt(RootKey::LocalMachine, regkeys::kCounterAll, regkeys::vReset), 4);
+    EXPECT_EQ(readInt(RootKey::LocalMachine, regkeys::kCounterAll, regkeys::vReset14), 14);
+    EXPECT_EQ(readStr(RootKey::CurrentUser, regkeys::kRemoteAccess, regkeys::vDefault), "work");
+    EXPECT_EQ(readStr(RootKey::CurrentUser, regkeys::kSoftware, regkeys::vUserName), "ann");
+    EXPECT_EQ(remoteConnection(), QByteArray("\x01\x00\x00\x00", 4));
+    EXPECT_EQ(dialUpEntries(), QStringList({"provider", "work", "By hand", "new"}));
+    EXPECT_EQ(contentOf(first + "/Reports/2000-1-31.rpt"), "report");
+
+    // The same folder again: the programs are replaced in place.
+    touch(build.filePath("monitor/Dialtally"), "program v3");
+    tools::install(options(second));
+    EXPECT_EQ(contentOf(second + "/Dialtally"), "program v3");
+    EXPECT_FALSE(QFile::exists(second + "/Dialtally.installing"));
+}
+
+TEST_F(InstallTest, DialUpEntriesComeFromThePeersAndNeverReplaceTheUsers)
+{
+    struct Case {
+        const char* what;
+        QStringList peerFiles;
+        QStringList handEntries;  // already under Addresses, data "mine"
+        const char* defaultBefore;  // nullptr: missing
+        QStringList entriesAfter;
+        const char* defaultAfter;  // nullptr: missing
+    };
+    const Case cases[] = {
+        {"provider becomes the default", {"provider", "isp2"}, {}, nullptr, {"isp2", "provider"}, "provider"},
+        {"an empty default is filled", {"provider"}, {}, "", {"provider"}, "provider"},
+        {"a chosen default stays", {"provider"}, {}, "isp2", {"provider"}, "isp2"},
+        {"no provider peer, no default", {"isp2"}, {}, nullptr, {"isp2"}, nullptr},
+        {"hand entries stay, data too", {"provider", "isp2~"}, {"Provider", "Office"}, nullptr,
+         {"Provider", "Office"}, "provider"},
+        {"no peers at all", {}, {"Office"}, nullptr, {"Office"}, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir peerDir;
+        for (const QString& peer : c.peerFiles)
+            touch(peerDir.filePath(peer));
+        Registry r;
+        r.setRootKey(RootKey::CurrentUser);
+        r.deleteKey(regkeys::kRemoteAccess);
+        for (const QString& entry : c.handEntries)
+            writeStr(RootKey::CurrentUser, regkeys::kRemoteAccessAddresses, entry, "mine");
+        if (c.defaultBefore)
+            writeStr(RootKey::CurrentUser, regkeys::kRemoteAccess, regkeys::vDefault, c.defaultBefore);
+
+        tools::addDialUpEntries(r, peerDir.path());
+        EXPECT_EQ(dialUpEntries(), c.entriesAfter);
+        for (const QString& entry : c.handEntries)
+            EXPECT_EQ(readStr(RootKey::CurrentUser, regkeys::kRemoteAccessAddresses, entry), "mine");
+        EXPECT_EQ(valueExists(RootKey::CurrentUser, regkeys::kRemoteAccess, regkeys::vDefault), c.defaultAfter != nullptr);
+        if (c.defaultAfter)
+            EXPECT_EQ(readStr(RootKey::CurrentUser, regkeys::kRemoteAccess, regkeys::vDefault), c.defaultAfter);
+    }
+    // A peers folder that does not exist adds nothing and fails nothing.
+    Registry r;
+    EXPECT_TRUE(tools::addDialUpEntries(r, peers.filePath("missing")).isEmpty());
+}
+
+TEST(InstallWave, TheAlarmIsAPlayableTwoToneWave)
+{
+    const QByteArray wave = tools::alarmWave();
+    ASSERT_GT(wave.size(), 44);
+    auto u16 = [&](int at) { return quint16(quint8(wave[at]) | quint8(wave[at + 1]) << 8); };
+    auto u32 = [&](int at) { return quint32(u16(at)) | quint32(u16(at + 2)) << 16; };
+    EXPECT_EQ(wave.left(4), "RIFF");
+    EXPECT_EQ(u32(4), quint32(wave.size() - 8));
+    EXPECT_EQ(wave.mid(8, 8), "WAVEfmt ");
+    EXPECT_EQ(u16(20), 1);   // PCM
+    EXPECT_EQ(u16(22), 1);   // mono
+    const quint32 rate = u32(24);
+    EXPECT_EQ(u32(28), rate * 2);
+    EXPECT_EQ(u16(34), 16);
+    EXPECT_EQ(wave.mid(36, 4), "data");
+    ASSERT_EQ(u32(40), quint32(wave.size() - 44));
+
+    // Two alternating pitches: count the rising zero crossings in the first two tenths
+    // of a second.
+    const int samples = (wave.size() - 44) / 2;
+    auto sample = [&](int i) { return qint16(u16(44 + 2 * i)); };
+    auto crossings = [&](int from, int count) {
+        int n = 0;
+        for (int i = from + 1; i < from + count; ++i)
+            n += sample(i - 1) < 0 && sample(i) >= 0;
+        return n;
+    };
+    const int tenth = int(rate / 10);
+    EXPECT_GT(samples, int(rate) / 2);  // long enough to hear
+    const int high = crossings(0, tenth);
+    const int low = crossings(int(rate * 12 / 100), tenth);
+    EXPECT_NEAR(high, 88, 3);
+    EXPECT_NEAR(low, 66, 3);
+}
+
+TEST(InstallHooks, TheHooksReportTheLineToTheInstallingUsersStore)
+{
+    testing_support::TestEnvironment env;
+    QTemporaryDir hooks;
+    const QString tool = QStringLiteral(DIALTALLY_BINARY_DIR "/tools/dialtally-reg");
+    const QString user = platform::loginUserName();
+    const QStringList written = tools::writePppHooks(hooks.path(), user, tool);
+    ASSERT_EQ(written, QStringList({hooks.filePath("ip-up.d/dialtally"), hooks.filePath("ip-down.d/dialtally")}));
+
+    for (const QString& script : written) {
+        SCOPED_TRACE(script.toStdString());
+        const QString text = QString::fromUtf8(contentOf(script));
+        EXPECT_FALSE(text.contains("@DIALTALLY")) << text.toStdString();
+        EXPECT_TRUE(text.contains("reg=" + tools::shellQuoted(tool)));
+        EXPECT_TRUE(QFileInfo(script).isExecutable());
+    }
+    auto runHook = [&](const QString& script) {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_CONFIG_HOME", env.configHome());
+        process.setProcessEnvironment(environment);
+        process.start(script, {"ppp0", "/dev/ttyS0", "115200"});
+        EXPECT_TRUE(process.waitForFinished(30000));
+        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    };
+    runHook(written[0]);
+    EXPECT_EQ(remoteConnection(), QByteArray("\x01\x00\x00\x00", 4));
+    runHook(written[1]);
+    EXPECT_EQ(remoteConnection(), QByteArray(4, '\0'));
+
+    EXPECT_THROW(tools::writePppHooks(hooks.path(), "no-such-user-here", tool), tools::InstallError);
+    EXPECT_THROW(tools::writePppHooks(hooks.path(), user, hooks.filePath("missing-tool")), tools::InstallError);
+}
+
+TEST(InstallHooks, ShellQuotingKeepsEveryWordOneWord)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"ann", "ann"},
+        {"/opt/dialtally/dialtally-reg", "/opt/dialtally/dialtally-reg"},
+        {"/home/ann/my tools/dialtally-reg", "'/home/ann/my tools/dialtally-reg'"},
+        {"it's", "'it'\\''s'"},
+        {"$(rm -rf ~)", "'$(rm -rf ~)'"},
+        {"", "''"},
+    };
+    for (const auto& [word, quoted] : cases) {
+        EXPECT_EQ(tools::shellQuoted(word), quoted);
+        QProcess shell;
+        shell.start("sh", {"-c", QStringLiteral("printf %s ") + tools::shellQuoted(word)});
+        ASSERT_TRUE(shell.waitForFinished(10000));
+        EXPECT_EQ(shell.readAllStandardOutput(), QByteArray(word));
+    }
+}
+
+TEST(InstallArguments, TheCommandLineReadsAsDocumented)
+{
+    QString error;
+    auto plain = tools::parseInstallArguments({"--prefix", "/opt/dt", "--build-dir", "/b", "--peers", "/p"}, error);
+    ASSERT_TRUE(plain) << error.toStdString();
+    EXPECT_EQ(plain->options.prefix, "/opt/dt");
+    EXPECT_EQ(plain->options.buildDir, "/b");
+    EXPECT_EQ(plain->options.peersDir, "/p");
+    EXPECT_FALSE(plain->pppHooks);
+
+    auto hooks = tools::parseInstallArguments({"--ppp-hooks", "--user", "ann"}, error);
+    ASSERT_TRUE(hooks);
+    EXPECT_TRUE(hooks->pppHooks);
+    EXPECT_EQ(hooks->pppHooksDir, "/etc/ppp");
+    EXPECT_EQ(hooks->user, "ann");
+    auto hooksDir = tools::parseInstallArguments({"--ppp-hooks", "/tmp/ppp"}, error);
+    ASSERT_TRUE(hooksDir);
+    EXPECT_EQ(hooksDir->pppHooksDir, "/tmp/ppp");
+
+    const QStringList bad[] = {
+        {"--prefix"}, {"--prefix", "--build-dir", "/b"}, {"--bogus"}, {"/opt/dt"},
+        {"--ppp-hooks", "--prefix", "/x"}, {"--user", "ann"},
+    };
+    for (const QStringList& arguments : bad) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        EXPECT_FALSE(tools::parseInstallArguments(arguments, error));
+    }
+
+    // The built program: usage on stderr and a non-zero exit for bad arguments.
+    QProcess process;
+    process.start(QStringLiteral(DIALTALLY_BINARY_DIR "/tools/dialtally-install"), {"--bogus"});
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_NE(process.exitCode(), 0);
+    EXPECT_TRUE(process.readAllStandardError().contains("Usage:"));
+}
+
+}  // namespace
