@@ -1,0 +1,78 @@
+#include "Application.h"
+#include "Fakes.h"
+
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+using platform::Application;
+
+TEST(Application, GuardShowsTheErrorOnceAndEndsOnlyThatAction)
+{
+    testing_support::TestEnvironment env;
+    Application::instance().setTitle(QStringLiteral("Dialtally v2.01"));
+    int after = 0;
+    const bool ok = platform::guard([&] {
+        throw platform::RegistryError("Failed to get data for 'Logo'");
+        ++after;
+    });
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(after, 0);
+    ASSERT_EQ(env.boxes.shown.size(), 1u);
+    const auto& box = env.boxes.shown[0];
+    EXPECT_EQ(box.text, QStringLiteral("Failed to get data for 'Logo'."));
+    EXPECT_EQ(box.caption, QStringLiteral("Dialtally v2.01"));
+    EXPECT_EQ(box.icon, platform::MessageIcon::Error);
+
+    // A text that ends in a full stop keeps just the one.
+    platform::guard([] { throw std::runtime_error("Connection failed."); });
+    EXPECT_EQ(env.boxes.shown.back().text, QStringLiteral("Connection failed."));
+    EXPECT_TRUE(platform::guard([] {}));
+    EXPECT_EQ(env.boxes.shown.size(), 2u);
+}
+
+TEST(Application, MinimizeAndRestoreFireTheirEventsOnlyOnAChange)
+{
+    testing_support::TestEnvironment env;
+    QWidget window;
+    window.show();
+    auto& app = Application::instance();
+    app.setMainWindow(&window);
+    int minimized = 0;
+    int restored = 0;
+    QObject::connect(&app, &Application::minimizeEvent, [&] { ++minimized; });
+    QObject::connect(&app, &Application::restoreEvent, [&] { ++restored; });
+
+    app.restore();  // not minimized: nothing
+    EXPECT_EQ(restored, 0);
+    app.minimize();
+    app.minimize();
+    EXPECT_TRUE(app.isMinimized());
+    EXPECT_EQ(minimized, 1);
+    app.restore();
+    EXPECT_FALSE(app.isMinimized());
+    EXPECT_EQ(restored, 1);
+    EXPECT_TRUE(window.isVisible());
+
+    // The window's own minimize button raises the same event.
+    app.mainWindowStateChanged(true);
+    EXPECT_EQ(minimized, 2);
+}
+
+TEST(Tray, TipIsCutToWhatTheNotificationAreaHolds)
+{
+    EXPECT_EQ(platform::cutTrayTip(QString(70, QLatin1Char('x'))).size(), 63);
+    EXPECT_EQ(platform::cutTrayTip(QStringLiteral("short")), QStringLiteral("short"));
+}
+
+TEST(Help, DocumentSitsBesideTheHelpFile)
+{
+    EXPECT_EQ(platform::helpDocumentFor(QStringLiteral("/opt/dt/Dialtally Help.hlp")),
+              QStringLiteral("/opt/dt/Dialtally Help.html"));
+    EXPECT_EQ(platform::helpDocumentFor(QStringLiteral("/Dialtally Help.hlp")),
+              QStringLiteral("/Dialtally Help.html"));
+    EXPECT_EQ(platform::helpDocumentFor(QStringLiteral("/opt/v1.2/help")),
+              QStringLiteral("/opt/v1.2/help.html"));
+}

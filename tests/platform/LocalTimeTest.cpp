@@ -1,0 +1,56 @@
+#include "Fakes.h"
+#include "LocalTime.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+
+using platform::SystemTime;
+
+TEST(LocalTime, DayNumbersCountFromTheEndOf1899)
+{
+    const std::pair<QDate, int> cases[] = {
+        {QDate(1899, 12, 30), 0},
+        {QDate(1900, 1, 1), 2},
+        {QDate(2000, 1, 1), 36526},
+        {QDate(2000, 3, 1), 36586},  // 2000 is a leap year
+        {QDate(2026, 12, 10), 46366},
+    };
+    for (const auto& [date, number] : cases) {
+        EXPECT_EQ(platform::dayNumber(date), number) << date.toString(Qt::ISODate).toStdString();
+        EXPECT_EQ(platform::dateOfDayNumber(number), date);
+    }
+}
+
+TEST(LocalTime, RecordHasSundayAsDayZeroAndNoMilliseconds)
+{
+    testing_support::TestEnvironment env;
+    env.clock.set(QDateTime(QDate(2000, 1, 2), QTime(9, 5, 7, 480)));  // a Sunday
+    const SystemTime st = platform::localTimeRecord();
+    EXPECT_EQ(st, (SystemTime{2000, 1, 0, 2, 9, 5, 7, 0}));
+    env.clock.advance(86400 * 6);
+    EXPECT_EQ(platform::localTimeRecord().wDayOfWeek, 6);  // Saturday
+    EXPECT_EQ(platform::todayDayNumber(), 36533);
+    EXPECT_EQ(platform::fromSystemTime(platform::localTimeRecord()),
+              QDateTime(QDate(2000, 1, 8), QTime(9, 5, 7)));
+}
+
+TEST(LocalTime, BiasFollowsTheZoneAndDaylightSaving)
+{
+    const QByteArray oldTz = qgetenv("TZ");
+    qputenv("TZ", "Europe/Berlin");
+    tzset();
+    const QDateTime winter(QDate(2024, 1, 15), QTime(12, 0), Qt::UTC);
+    const QDateTime summer(QDate(2024, 7, 15), QTime(12, 0), Qt::UTC);
+    EXPECT_EQ(platform::timeZoneBias(winter), -60);
+    EXPECT_EQ(platform::timeZoneBias(summer), -120);
+    qputenv("TZ", "Asia/Kolkata");
+    tzset();
+    EXPECT_EQ(platform::timeZoneBias(winter), -330);
+    if (oldTz.isEmpty())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", oldTz);
+    tzset();
+}
