@@ -1,0 +1,1019 @@
+#include "Unit1.h"
+
+#include "Application.h"
+#include "Help.h"
+#include "LocalTime.h"
+#include "Registry.h"
+#include "RegistryNames.h"
+#include "Taskbar.h"
+#include "Tray.h"
+#include "Unit2.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPainterPath>
+#include <QSignalBlocker>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <climits>
+#include <exception>
+#include <memory>
+
+using platform::RootKey;
+namespace rk = regkeys;
+
+namespace mailcheck {
+
+namespace {
+
+std::unique_ptr<platform::Registry> mailRegistry;
+// The picture handed to the tray on every add and update.
+QIcon MailTrayIconImage;
+
+// Texts of the status bar and the tray, as the program has always written them.
+const char* const kDisconnectedPanel = "Disconected";
+const char* const kFailedPanel = "Disconnected";
+const char* const kOfflinePanel = "Connect to Internet first!";
+const char* const kOfflineTip = "Connect to Internet first !";
+const char* const kCheckingTip = "Checking";
+const char* const kNoMessagesTip = "No new messages";
+const char* const kTotalMessagesTip = "Total messages: ";
+// A deletion that did not happen says so where the user looks.
+const char* const kNotDeletedPanel = "Message not deleted";
+const char* const kChangedPanel = "Mail changed: check again!";
+
+QString text(const char* latin1)
+{
+    return QString::fromLatin1(latin1);
+}
+
+// The row's exact size, kept beside the rounded text for the check before DELE.
+constexpr int kBytesRole = Qt::UserRole + 1;
+
+// One key of a registry object, open for the scope. A key that fails to open leaves
+// none open, so reads raise the registry's own errors instead of reading whatever key
+// was open before.
+class Key {
+public:
+    Key(platform::Registry& registry, RootKey root, const QString& path, bool canCreate)
+        : m_registry(registry)
+    {
+        m_registry.closeKey();
+        m_registry.setRootKey(root);
+        m_opened = m_registry.openKey(path, canCreate);
+    }
+    ~Key() { m_registry.closeKey(); }
+    Key(const Key&) = delete;
+    Key& operator=(const Key&) = delete;
+
+    bool opened() const { return m_opened; }
+    platform::Registry* operator->() { return &m_registry; }
+    std::int32_t readInt(const char* value) { return m_registry.readInteger(text(value)); }
+
+private:
+    platform::Registry& m_registry;
+    bool m_opened = false;
+};
+
+QString accountKey(const QString& name)
+{
+    return text(rk::kEmailAccounts) + QLatin1Char('\\') + name;
+}
+
+// ---- pictures -------------------------------------------------------------------------
+
+QPixmap envelope(const QColor& paper, const QColor& mark, bool highlighted)
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(highlighted ? QColor(0, 0, 160) : QColor(60, 60, 60), 1));
+    p.setBrush(highlighted ? paper.lighter(115) : paper);
+    p.drawRect(QRectF(1.5, 3.5, 13, 9));
+    p.drawLine(QPointF(1.5, 3.5), QPointF(8, 9));
+    p.drawLine(QPointF(14.5, 3.5), QPointF(8, 9));
+    if (mark.isValid()) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(mark);
+        p.drawEllipse(QRectF(10, 9, 6, 6));
+    }
+    return pixmap;
+}
+
+QPixmap checkPicture(bool highlighted)
+{
+    QPixmap pixmap = envelope(QColor(250, 250, 235), QColor(), highlighted);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(highlighted ? QColor(0, 200, 0) : QColor(0, 140, 0), 2.2));
+    p.drawLine(QPointF(7, 11), QPointF(10, 14));
+    p.drawLine(QPointF(10, 14), QPointF(15, 6));
+    return pixmap;
+}
+
+QPixmap exitPicture(bool highlighted)
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(60, 60, 60), 1));
+    p.setBrush(highlighted ? QColor(200, 150, 90) : QColor(160, 110, 60));
+    p.drawRect(QRectF(3.5, 1.5, 8, 13));
+    p.setPen(QPen(highlighted ? QColor(230, 0, 0) : QColor(170, 0, 0), 2));
+    p.drawLine(QPointF(9, 8), QPointF(15, 8));
+    p.drawLine(QPointF(12.5, 5.5), QPointF(15, 8));
+    p.drawLine(QPointF(12.5, 10.5), QPointF(15, 8));
+    return pixmap;
+}
+
+// The cycle and the deletion use the same guard: one network action at a time.
+class BusyScope {
+public:
+    explicit BusyScope(bool& busy) : m_busy(busy) { m_busy = true; }
+    ~BusyScope() { m_busy = false; }
+
+private:
+    bool& m_busy;
+};
+
+}  // namespace
+
+// =====================================================================================
+// Plain logic
+// =====================================================================================
+
+QString sizeText(std::int64_t bytes, const QLocale& locale)
+{
+    return locale.toString(static_cast<double>(bytes) / 1024.0, 'f', 2) + QStringLiteral(" KB");
+}
+
+QString accountCaption(const QString& name, int messages, std::int64_t bytes, const QLocale& locale)
+{
+    return name + QStringLiteral(" ( Total messages: ") + QString::number(messages) + QStringLiteral(" Total size: ")
+           + sizeText(bytes, locale) + QStringLiteral(" )");
+}
+
+QString clockText(int hour, int minute, int second)
+{
+    return QStringLiteral("%1:%2:%3").arg(hour).arg(minute).arg(second);
+}
+
+std::array<int, 4> columnWidths(int clientWidth)
+{
+    // Shares of 27, 47, 13 and 13 per cent, each cut toward zero.
+    return {clientWidth * 27 / 100, clientWidth * 47 / 100, clientWidth * 13 / 100, clientWidth * 13 / 100};
+}
+
+int timerInterval(std::int32_t minutes)
+{
+    // Qt fires an interval of 0 continuously; no positive period means no timed check.
+    if (minutes <= 0)
+        return 0;
+    const std::int64_t ms = static_cast<std::int64_t>(minutes) * 60000;
+    return ms > INT_MAX ? INT_MAX : static_cast<int>(ms);
+}
+
+int FindAccountOfItem(const AccountTable& accounts, int row)
+{
+    for (int a = 0; a < kMaxAccounts; ++a) {
+        if (accounts[a].FirstItem <= row && row <= accounts[a].LastItem)
+            return a;
+    }
+    return -1;
+}
+
+int MessageNumberOnServer(const AccountTable& accounts, int account, int row)
+{
+    return row - accounts[account].FirstItem + 1;
+}
+
+void ShiftRangesAfterDelete(AccountTable& accounts, int account)
+{
+    accounts[account].LastItem -= 1;
+    for (int a = account + 1; a < kMaxAccounts; ++a) {
+        accounts[a].FirstItem -= 1;
+        accounts[a].LastItem -= 1;
+    }
+}
+
+// =====================================================================================
+// Unit objects
+// =====================================================================================
+
+void MailUnitInit()
+{
+    mailRegistry = std::make_unique<platform::Registry>();
+    MailTrayIconImage = QIcon();
+}
+
+platform::Registry& UnitRegistry()
+{
+    if (!mailRegistry)
+        MailUnitInit();
+    return *mailRegistry;
+}
+
+// =====================================================================================
+// Settings and accounts
+// =====================================================================================
+
+void LoadMailSettings(TForm1& form)
+{
+    Key key(UnitRegistry(), RootKey::CurrentUser, text(rk::kEmail), true);
+    MailSettingsValues& s = form.MailSettings;
+    s.OnOff = key.readInt(rk::vOnOff);
+    s.Minutes = key.readInt(rk::vMinutes);
+    s.AutoCheck = key.readInt(rk::vAutoCheck);
+    s.AutoMinimize = key.readInt(rk::vAutoMinimize);
+    s.AutoClose = key.readInt(rk::vAutoClose);
+    s.AutoRestore = key.readInt(rk::vAutoRestore);
+    s.SystemTray = key.readInt(rk::vEmailSystemTray);
+    s.AutoCloseProgram = key.readInt(rk::vAutoCloseProgram);
+    if (s.OnOff == 0)
+        form.PostQuit();
+}
+
+bool LoadMailAccount(TForm1& form, int i)
+{
+    // An object of its own: the unit's one holds the accounts key for the enumeration.
+    platform::Registry registry(UnitRegistry().store());
+    MailAccount& account = form.Accounts[i];
+    // The key was just enumerated; if it went meanwhile there is nothing to create.
+    Key key(registry, RootKey::CurrentUser, accountKey(account.Name), false);
+    if (!key.opened())
+        return false;
+    // Without its integers the account is broken (a half-written or stray key): it is
+    // left out rather than ending the load of every account after it.
+    if (key->valueType(text(rk::vAccountPort)) != platform::ValueType::Integer
+        || key->valueType(text(rk::vAccountChecked)) != platform::ValueType::Integer)
+        return false;
+    account.Port = key.readInt(rk::vAccountPort);
+    account.User = key->readString(text(rk::vAccountUser)).left(kUserChars);
+    account.Password = key->readString(text(rk::vAccountPassword)).left(kPasswordChars);
+    account.Host = key->readString(text(rk::vAccountHost)).left(kHostChars);
+    account.Checked = key.readInt(rk::vAccountChecked);
+    return true;
+}
+
+void LoadMailAccounts(TForm1& form)
+{
+    QSignalBlocker blocker(form.CheckListBox1);
+    form.CheckListBox1->clear();
+    Key key(UnitRegistry(), RootKey::CurrentUser, text(rk::kEmailAccounts), true);
+    if (!key.opened())
+        throw platform::RegistryError("Failed to open the key '" + std::string(rk::kEmailAccounts) + "'");
+    const QStringList names = key->getKeyNames();
+    int count = 0;
+    for (const QString& name : names) {
+        if (count == kMaxAccounts)
+            break;
+        // A name that does not fit the account's field could not address its key.
+        if (name.size() > kNameChars)
+            continue;
+        form.Accounts[count] = MailAccount();
+        form.Accounts[count].Name = name;
+        if (!LoadMailAccount(form, count)) {
+            form.Accounts[count] = MailAccount();
+            continue;
+        }
+        auto* item = new QListWidgetItem(name, form.CheckListBox1);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(form.Accounts[count].Checked != 0 ? Qt::Checked : Qt::Unchecked);
+        ++count;
+    }
+}
+
+void SaveCheckMarks(TForm1& form)
+{
+    std::exception_ptr firstError;
+    for (int i = 0; i < form.CheckListBox1->count() && i < kMaxAccounts; ++i) {
+        const bool ticked = form.CheckListBox1->item(i)->checkState() == Qt::Checked;
+        try {
+            // Never created here: an account deleted or renamed in Preferences while we
+            // ran must not come back as a key that holds "Checked" alone.
+            Key key(UnitRegistry(), RootKey::CurrentUser, accountKey(form.Accounts[i].Name), false);
+            if (key.opened())
+                key->writeInteger(text(rk::vAccountChecked), ticked ? 1 : 0);
+        } catch (...) {
+            // One account's failed write must not keep the others from being saved.
+            if (!firstError)
+                firstError = std::current_exception();
+        }
+    }
+    if (firstError)
+        std::rethrow_exception(firstError);
+}
+
+// =====================================================================================
+// Tray
+// =====================================================================================
+
+void AddMailTrayIcon(TForm1& form)
+{
+    if (!platform::trayIcon().isAvailable())
+        return;
+    MailTrayIconImage = form.ImageList1[kImageNoMail];
+    platform::trayIcon().add(MailTrayIconImage);
+}
+
+void SetMailTrayTip(TForm1& form, const QString& tip, int icon)
+{
+    MailTrayIconImage = form.ImageList1[static_cast<std::size_t>(icon)];
+    platform::trayIcon().modify(platform::cutTrayTip(tip), MailTrayIconImage);
+}
+
+void RemoveMailTrayIcon(TForm1& form)
+{
+    Q_UNUSED(form);
+    platform::trayIcon().remove();
+}
+
+// =====================================================================================
+// The check cycle
+// =====================================================================================
+
+void ResetMailDisplay(TForm1& form)
+{
+    form.Messages->clear();
+    QSignalBlocker blocker(form.CheckListBox1);
+    for (int i = 0; i < form.CheckListBox1->count() && i < kMaxAccounts; ++i) {
+        QListWidgetItem* item = form.CheckListBox1->item(i);
+        item->setText(form.Accounts[i].Name);
+        item->setCheckState(form.Accounts[i].Checked != 0 ? Qt::Checked : Qt::Unchecked);
+    }
+    for (MailAccount& account : form.Accounts) {
+        account.FirstItem = -1;
+        account.LastItem = -1;
+    }
+}
+
+int IsLineUp(TForm1& form)
+{
+    bool up = false;
+    {
+        // Only read: a missing key means the line was never up.
+        Key key(UnitRegistry(), RootKey::LocalMachine, text(rk::kRemoteAccessService), false);
+        if (key.opened() && key->valueExists(text(rk::vRemoteConnection))) {
+            unsigned char bytes[4] = {0, 0, 0, 0};
+            key->readBinaryData(text(rk::vRemoteConnection), bytes, 4);
+            const std::uint32_t value = static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8)
+                                        | (static_cast<std::uint32_t>(bytes[2]) << 16)
+                                        | (static_cast<std::uint32_t>(bytes[3]) << 24);
+            up = value == 1;
+        }
+    }
+    if (up) {
+        form.WasLineUp = 1;
+        return 1;
+    }
+    if (form.WasLineUp) {
+        // The drop is news once; the checks after it see a line that is simply down.
+        form.WasLineUp = 0;
+        return 2;
+    }
+    return 0;
+}
+
+void CheckMail(TForm1& form)
+{
+    if (form.m_busy)
+        return;
+    BusyScope busy(form.m_busy);
+    BusyScope checking(form.m_checking);
+
+    const int line = IsLineUp(form);
+    if (line == 0) {
+        form.setPanelText(kPanelStatus, text(kOfflinePanel));
+        SetMailTrayTip(form, text(kOfflineTip), kImageNoMail);
+        return;
+    }
+    if (line == 2 && form.MailSettings.AutoCloseProgram != 0) {
+        RemoveMailTrayIcon(form);
+        form.PostQuit();
+        return;
+    }
+    if (form.trayMode())
+        SetMailTrayTip(form, text(kCheckingTip), kImageNoMail);
+    form.TotalMessages = 0;
+    form.setPanelText(kPanelMessages, QStringLiteral("-"));
+
+    for (int i = 0; i < form.CheckListBox1->count() && i < kMaxAccounts; ++i) {
+        if (form.CheckListBox1->item(i)->checkState() != Qt::Checked)
+            continue;
+        const MailAccount& account = form.Accounts[i];
+        form.CurrentAccount = i;
+        form.POP.setUserId(account.User);
+        form.POP.setPassword(account.Password);
+        form.POP.setHost(account.Host);
+        form.POP.setPort(account.Port);
+        form.setPanelText(kPanelStatus, QStringLiteral("Connecting to ") + account.Name);
+        form.POP.connectToServer();
+    }
+
+    if (form.trayMode()) {
+        const int rows = form.Messages->topLevelItemCount();
+        if (rows > 0) {
+            SetMailTrayTip(form, text(kTotalMessagesTip) + QString::number(rows), kImageMail);
+        } else {
+            SetMailTrayTip(form, text(kNoMessagesTip), kImageNoMail);
+            if (form.MailSettings.AutoClose == 1)
+                form.close();
+            if (form.MailSettings.OnOff == 1)
+                platform::taskbarButton().hide();
+        }
+    }
+    const platform::SystemTime now = platform::localTimeRecord();
+    form.setPanelText(kPanelLastChecked, clockText(now.wHour, now.wMinute, now.wSecond));
+    form.setPanelText(kPanelStatus, text(kDisconnectedPanel));
+}
+
+void DeleteSelectedMessage(TForm1& form)
+{
+    if (form.m_busy)
+        return;
+    const QList<QTreeWidgetItem*> selected = form.Messages->selectedItems();
+    const auto updateTip = [&form] {
+        const int rows = form.Messages->topLevelItemCount();
+        if (rows > 0)
+            SetMailTrayTip(form, text(kTotalMessagesTip) + QString::number(rows), kImageMail);
+        else
+            SetMailTrayTip(form, text(kNoMessagesTip), kImageNoMail);
+    };
+    if (selected.size() != 1) {
+        updateTip();
+        return;
+    }
+    QTreeWidgetItem* item = selected.first();
+    const int row = form.Messages->indexOfTopLevelItem(item);
+    const int a = FindAccountOfItem(form.Accounts, row);
+    if (a < 0) {
+        updateTip();
+        return;
+    }
+    const int n = MessageNumberOnServer(form.Accounts, a, row);
+    const MailAccount& account = form.Accounts[a];
+    const QString shownFrom = item->text(0);
+    const QString shownSubject = item->text(1);
+    const std::int64_t shownBytes = item->data(2, kBytesRole).toLongLong();
+
+    BusyScope busy(form.m_busy);
+    try {
+        form.DeletePOP.setUserId(account.User);
+        form.DeletePOP.setPassword(account.Password);
+        form.DeletePOP.setHost(account.Host);
+        form.DeletePOP.setPort(account.Port);
+        form.DeletePOP.connectToServer();
+        if (form.DeletePOP.isConnected()) {
+            // The number is the message's place at the last check; another client may
+            // have removed mail since, and then n is some other message.
+            bool same = n <= form.DeletePOP.MailCount();
+            if (same) {
+                form.DeletePOP.getSummary(n);
+                const platform::Pop3Summary& now = form.DeletePOP.Summary();
+                same = now.From == shownFrom && now.Subject == shownSubject && now.Bytes == shownBytes;
+            }
+            if (!same) {
+                form.DeletePOP.disconnectFromServer();
+                form.setPanelText(kPanelStatus, text(kChangedPanel));
+                updateTip();
+                return;
+            }
+            form.DeletePOP.deleteMessage(n);
+            // Only an answered QUIT removes the message; until then the row stays.
+            form.DeletePOP.disconnectFromServer();
+            delete item;
+            ShiftRangesAfterDelete(form.Accounts, a);
+            const QString status = form.panelText(kPanelStatus);
+            if (status == text(kNotDeletedPanel) || status == text(kChangedPanel))
+                form.setPanelText(kPanelStatus, text(kDisconnectedPanel));
+        }
+    } catch (...) {
+        form.setPanelText(kPanelStatus, text(kNotDeletedPanel));
+        updateTip();
+        throw;
+    }
+    updateTip();
+}
+
+// =====================================================================================
+// The main window
+// =====================================================================================
+
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent), POP(this), DeletePOP(this)
+{
+    MailUnitInit();
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(text(kCaption));
+    move(192, 107);
+    resize(449, 245);
+
+    ImageList1[kImageNoMail] = QIcon(envelope(QColor(235, 235, 235), QColor(), false));
+    ImageList1[kImageMail] = QIcon(envelope(QColor(255, 240, 150), QColor(210, 0, 0), false));
+    ImageList1[kImageCheck] = QIcon(checkPicture(false));
+    ImageList1[kImageExit] = QIcon(exitPicture(false));
+    ImageList2[kImageNoMail] = QIcon(envelope(QColor(235, 235, 235), QColor(), true));
+    ImageList2[kImageMail] = QIcon(envelope(QColor(255, 240, 150), QColor(255, 0, 0), true));
+    ImageList2[kImageCheck] = QIcon(checkPicture(true));
+    ImageList2[kImageExit] = QIcon(exitPicture(true));
+
+    buildWindow();
+    buildMenus();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    connect(Timer1, &QTimer::timeout, this, [this] { handle([this] { Timer1Timer(); }); });
+
+    POP.setPort(110);
+    POP.setTimeOut(10000);
+    POP.OnConnect = [this] { POPConnect(); };
+    POP.OnInvalidHost = [this](bool& handled) { POPInvalidHost(handled); };
+    POP.OnConnectionFailed = [this] { POPConnectionFailed(); };
+    POP.OnAuthenticationFailed = [this](bool& handled) { POPAuthenticationFailed(handled); };
+    DeletePOP.setPort(110);
+    DeletePOP.setTimeOut(10000);
+
+    platform::Application::instance().setMainWindow(this);
+    platform::trayIcon().setCallback([this](tray::TrayMessage message) { handle([&] { Dispatch(message); }); });
+}
+
+TForm1::~TForm1()
+{
+    platform::trayIcon().setCallback(nullptr);
+    auto& app = platform::Application::instance();
+    if (app.mainWindow() == this)
+        app.setMainWindow(nullptr);
+}
+
+template <class F>
+void TForm1::handle(F&& action)
+{
+    platform::guard([&] {
+        try {
+            action();
+        } catch (const platform::NetworkError& error) {
+            if (error.kind() == platform::NetworkErrorKind::Aborted && m_closing)
+                return;
+            throw;
+        }
+    });
+}
+
+void TForm1::buildWindow()
+{
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    CoolBar1 = new QWidget(central);
+    CoolBar1->setObjectName(QStringLiteral("CoolBar1"));
+    CoolBar1->setMinimumHeight(22);
+    auto* band = new QVBoxLayout(CoolBar1);
+    band->setContentsMargins(2, 1, 2, 1);
+    ToolBar1 = new QToolBar(CoolBar1);
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setIconSize(QSize(16, 16));
+    ToolBar1->setMovable(false);
+    band->addWidget(ToolBar1);
+    layout->addWidget(CoolBar1);
+
+    auto toolIcon = [this](int index) {
+        QIcon icon = ImageList1[index];
+        for (const QSize& size : ImageList2[index].availableSizes())
+            icon.addPixmap(ImageList2[index].pixmap(size), QIcon::Active);
+        return icon;
+    };
+    ToolButton1 = ToolBar1->addAction(toolIcon(kImageCheck), QString());
+    ToolButton1->setObjectName(QStringLiteral("ToolButton1"));
+    ToolButton1->setToolTip(QStringLiteral("Check the Mail now !"));
+    connect(ToolButton1, &QAction::triggered, this, [this] { handle([this] { ToolButton1Click(); }); });
+    ToolButton2 = ToolBar1->addSeparator();
+    ToolButton3 = ToolBar1->addAction(toolIcon(kImageExit), QString());
+    ToolButton3->setObjectName(QStringLiteral("ToolButton3"));
+    ToolButton3->setToolTip(QStringLiteral("Exit"));
+    connect(ToolButton3, &QAction::triggered, this, [this] { handle([this] { ToolButton3Click(); }); });
+
+    Splitter1 = new QSplitter(Qt::Vertical, central);
+    Splitter1->setObjectName(QStringLiteral("Splitter1"));
+    Splitter1->setHandleWidth(10);
+    Splitter1->setOpaqueResize(true);
+    Splitter1->setChildrenCollapsible(false);
+
+    CheckListBox1 = new QListWidget(Splitter1);
+    CheckListBox1->setObjectName(QStringLiteral("CheckListBox1"));
+    CheckListBox1->setMinimumHeight(30);
+    CheckListBox1->setMaximumHeight(300);
+    CheckListBox1->setUniformItemSizes(true);
+    connect(CheckListBox1, &QListWidget::itemChanged, this,
+            [this](QListWidgetItem*) { handle([this] { CheckListBox1ClickCheck(); }); });
+
+    Messages = new QTreeWidget(Splitter1);
+    Messages->setObjectName(QStringLiteral("Messages"));
+    Messages->setColumnCount(4);
+    Messages->setHeaderLabels({QStringLiteral("From"), QStringLiteral("Subject"), QStringLiteral("Size"),
+                               QStringLiteral("Account")});
+    Messages->setRootIsDecorated(false);
+    Messages->setUniformRowHeights(true);
+    Messages->setItemsExpandable(false);
+    Messages->setSelectionMode(QAbstractItemView::SingleSelection);
+    Messages->setSelectionBehavior(QAbstractItemView::SelectRows);
+    Messages->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Messages->setAllColumnsShowFocus(true);
+    Messages->setStyleSheet(QStringLiteral(
+        "QTreeView::item { border-right: 1px solid palette(mid); border-bottom: 1px solid palette(mid); }"));
+    Messages->header()->setStretchLastSection(false);
+    const int widths[] = {110, 160, 80, 86};
+    for (int c = 0; c < 4; ++c)
+        Messages->setColumnWidth(c, widths[c]);
+    Messages->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(Messages, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { MessagesPopup->popup(Messages->viewport()->mapToGlobal(at)); });
+    Messages->viewport()->installEventFilter(this);
+
+    Splitter1->addWidget(CheckListBox1);
+    Splitter1->addWidget(Messages);
+    Splitter1->setStretchFactor(0, 0);
+    Splitter1->setStretchFactor(1, 1);
+    Splitter1->setSizes({30, 160});
+    layout->addWidget(Splitter1, 1);
+    setCentralWidget(central);
+
+    const int panelWidths[] = {40, 150, 75, 60, 60, 39, 50};
+    const char* const panelTexts[] = {"Status:", kDisconnectedPanel, "Last checked:", "--:--:--", "Messages:", "-", ""};
+    statusBar()->setSizeGripEnabled(true);
+    for (int i = 0; i < 7; ++i) {
+        auto* panel = new QLabel(text(panelTexts[i]), statusBar());
+        panel->setObjectName(QStringLiteral("StatusBar1Panel%1").arg(i));
+        panel->setFixedWidth(panelWidths[i]);
+        // The labels (panels 0, 2, 4, 6) sit flat beside the sunken values.
+        panel->setFrameStyle(i % 2 == 0 ? QFrame::NoFrame : QFrame::StyledPanel | QFrame::Sunken);
+        statusBar()->addWidget(panel);
+        StatusBar1[static_cast<std::size_t>(i)] = panel;
+    }
+}
+
+void TForm1::buildMenus()
+{
+    auto bind = [this](QAction* action, void (TForm1::*handler)()) {
+        connect(action, &QAction::triggered, this, [this, handler] { handle([this, handler] { (this->*handler)(); }); });
+    };
+
+    FileMenu = menuBar()->addMenu(QStringLiteral("File"));
+    Checknow1 = FileMenu->addAction(QStringLiteral("Check now"));
+    bind(Checknow1, &TForm1::ToolButton1Click);
+    Hide1 = FileMenu->addAction(QStringLiteral("Hide"));
+    bind(Hide1, &TForm1::Hide1Click);
+    FileMenu->addSeparator();
+    Exit1 = FileMenu->addAction(QStringLiteral("Exit"));
+    bind(Exit1, &TForm1::Exit1Click);
+
+    HelpMenu = menuBar()->addMenu(QStringLiteral("Help"));
+    EMailCheckerhelp1 = HelpMenu->addAction(QStringLiteral("EMail Checker help"));
+    bind(EMailCheckerhelp1, &TForm1::EMailCheckerhelp1Click);
+    About1 = HelpMenu->addAction(QStringLiteral("About..."));
+    bind(About1, &TForm1::About1Click);
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    Restore = PopupMenu1->addAction(QStringLiteral("Restore"));
+    PopupMenu1->setDefaultAction(Restore);
+    bind(Restore, &TForm1::RestoreClick);
+    Hide2 = PopupMenu1->addAction(QStringLiteral("Hide"));
+    bind(Hide2, &TForm1::Hide1Click);
+    PopupMenu1->addSeparator();
+    Checknow2 = PopupMenu1->addAction(ImageList1[kImageCheck], QStringLiteral("Check now"));
+    bind(Checknow2, &TForm1::ToolButton1Click);
+    PopupMenu1->addSeparator();
+    exit2 = PopupMenu1->addAction(ImageList1[kImageExit], QStringLiteral("Exit"));
+    bind(exit2, &TForm1::exit2Click);
+
+    MessagesPopup = new QMenu(this);
+    MessagesPopup->setObjectName(QStringLiteral("MessagesPopup"));
+    Select1 = MessagesPopup->addAction(QStringLiteral("Select"));
+    MessagesPopup->setDefaultAction(Select1);
+    MessagesPopup->addSeparator();
+    Delete1 = MessagesPopup->addAction(QStringLiteral("Delete"));
+    bind(Delete1, &TForm1::Delete1Click);
+}
+
+QString TForm1::panelText(int panel) const
+{
+    return StatusBar1[static_cast<std::size_t>(panel)]->text();
+}
+
+void TForm1::setPanelText(int panel, const QString& value)
+{
+    StatusBar1[static_cast<std::size_t>(panel)]->setText(value);
+}
+
+bool TForm1::trayMode() const
+{
+    return MailSettings.SystemTray == 1 && platform::trayIcon().isAvailable();
+}
+
+void TForm1::PostQuit()
+{
+    QuitPosted = true;
+    emit quitPosted();
+}
+
+// ---- start-up and close -----------------------------------------------------------------
+
+void TForm1::FormCreate()
+{
+    auto& app = platform::Application::instance();
+    {
+        Key key(UnitRegistry(), RootKey::LocalMachine, text(rk::kSoftware), false);
+        ProgramPath = key.opened() ? key->readString(text(rk::vProgramPath)) : QString();
+    }
+    app.setHelpFile(ProgramPath + QLatin1Char('/') + text(kHelpFileName));
+
+    LoadMailAccounts(*this);
+    LoadMailSettings(*this);
+
+    Timer1->setInterval(timerInterval(MailSettings.Minutes));
+    if (MailSettings.OnOff == 1) {
+        if (Timer1->interval() > 0)
+            Timer1->start();
+        if (MailSettings.AutoMinimize == 1)
+            app.minimize();
+        if (MailSettings.SystemTray == 1)
+            AddMailTrayIcon(*this);
+        if (MailSettings.AutoCheck != 0)
+            CheckMail(*this);
+    }
+
+    connect(&app, &platform::Application::minimizeEvent, this, [this] { handle([this] { HideWindow(); }); });
+    connect(&app, &platform::Application::restoreEvent, this, [this] { handle([this] { HideWindow(); }); });
+}
+
+void TForm1::CheckListBox1ClickCheck()
+{
+    for (int i = 0; i < CheckListBox1->count() && i < kMaxAccounts; ++i)
+        Accounts[i].Checked = CheckListBox1->item(i)->checkState() == Qt::Checked ? 1 : 0;
+}
+
+void TForm1::FormCloseQuery()
+{
+    SaveCheckMarks(*this);
+    RemoveMailTrayIcon(*this);
+}
+
+void TForm1::FormClose()
+{
+    SaveCheckMarks(*this);
+    RemoveMailTrayIcon(*this);
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    if (m_closed)
+        return;
+    // An exchange still waiting is abandoned, so its wait ends now and not at the
+    // time-out; the server commits nothing of a session left without QUIT.
+    m_closing = true;
+    POP.abort();
+    DeletePOP.abort();
+    handle([this] { FormCloseQuery(); });
+    handle([this] { FormClose(); });
+    m_closed = true;
+    Timer1->stop();
+    PostQuit();
+}
+
+void TForm1::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::WindowStateChange)
+        platform::Application::instance().mainWindowStateChanged(isMinimized());
+    QMainWindow::changeEvent(event);
+}
+
+bool TForm1::event(QEvent* event)
+{
+    if (event->type() == QEvent::WindowActivate)
+        handle([this] { FormActivate(); });
+    return QMainWindow::event(event);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Messages->viewport() && event->type() == QEvent::Resize)
+        handle([this] { FormResize(); });
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---- commands ------------------------------------------------------------------------------
+
+void TForm1::Timer1Timer()
+{
+    if (m_busy)
+        return;
+    ResetMailDisplay(*this);
+    CheckMail(*this);
+}
+
+void TForm1::ToolButton1Click()
+{
+    if (m_busy)
+        return;
+    ResetMailDisplay(*this);
+    CheckMail(*this);
+}
+
+void TForm1::ToolButton3Click()
+{
+    close();
+}
+
+void TForm1::Exit1Click()
+{
+    close();
+}
+
+void TForm1::exit2Click()
+{
+    close();
+}
+
+void TForm1::Hide1Click()
+{
+    platform::Application::instance().minimize();
+}
+
+void TForm1::RestoreClick()
+{
+    auto& app = platform::Application::instance();
+    app.restore();
+    app.bringToFront();
+}
+
+void TForm1::About1Click()
+{
+    if (AboutBox)
+        AboutBox->exec();
+}
+
+void TForm1::EMailCheckerhelp1Click()
+{
+    platform::help().topic(platform::Application::instance().helpFile(), text(kHelpTopic));
+}
+
+void TForm1::Delete1Click()
+{
+    DeleteSelectedMessage(*this);
+}
+
+// ---- the POP3 client's events ------------------------------------------------------------------
+
+void TForm1::POPConnect()
+{
+    const int base = Messages->topLevelItemCount() - 1;
+    const int count = POP.MailCount();
+    TotalMessages += count;
+    setPanelText(kPanelMessages, QString::number(TotalMessages));
+    MailAccount& account = Accounts[CurrentAccount];
+    account.FirstItem = count > 0 ? base + 1 : -1;
+    AccountBytes = 0;
+    for (int n = 1; n <= count; ++n) {
+        setPanelText(kPanelStatus, QStringLiteral("Receiving message ") + QString::number(n));
+        POP.getSummary(n);
+        const platform::Pop3Summary& summary = POP.Summary();
+        auto* row = new QTreeWidgetItem(Messages, {summary.From, summary.Subject, sizeText(summary.Bytes), account.Name});
+        row->setData(2, kBytesRole, QVariant::fromValue<qint64>(summary.Bytes));
+        AccountBytes += summary.Bytes;
+    }
+    if (count > 0) {
+        account.LastItem = base + count;
+        auto& app = platform::Application::instance();
+        if (MailSettings.AutoRestore == 1 && app.isMinimized())
+            app.restore();
+    } else {
+        account.LastItem = -1;
+    }
+    {
+        QSignalBlocker blocker(CheckListBox1);
+        QListWidgetItem* item = CheckListBox1->item(CurrentAccount);
+        item->setText(accountCaption(account.Name, count, AccountBytes));
+        item->setCheckState(Qt::Checked);
+    }
+    POP.disconnectFromServer();
+    setPanelText(kPanelStatus, text(kDisconnectedPanel));
+}
+
+void TForm1::POPAuthenticationFailed(bool& handled)
+{
+    SetMailTrayTip(*this, text(kDisconnectedPanel), kImageNoMail);
+    setPanelText(kPanelStatus, text(kFailedPanel));
+    handled = false;
+}
+
+void TForm1::POPConnectionFailed()
+{
+    SetMailTrayTip(*this, text(kDisconnectedPanel), kImageNoMail);
+    setPanelText(kPanelStatus, text(kFailedPanel));
+}
+
+void TForm1::POPInvalidHost(bool& handled)
+{
+    SetMailTrayTip(*this, text(kDisconnectedPanel), kImageNoMail);
+    setPanelText(kPanelStatus, text(kFailedPanel));
+    handled = false;
+}
+
+// ---- tray and taskbar ----------------------------------------------------------------------------
+
+void TForm1::Dispatch(tray::TrayMessage message)
+{
+    if (message.Msg == tray::WM_TRAYNOTIFY)
+        TrayIconMessage(message.WParam, message.LParam);
+}
+
+void TForm1::TrayIconMessage(std::uintptr_t wParam, std::intptr_t lParam)
+{
+    Q_UNUSED(wParam);
+    if (lParam == static_cast<std::intptr_t>(tray::WM_LBUTTONUP)) {
+        auto& app = platform::Application::instance();
+        app.restore();
+        app.bringToFront();
+    } else if (lParam == static_cast<std::intptr_t>(tray::WM_RBUTTONUP)) {
+        PopupMenu1->popup(QCursor::pos());
+    }
+}
+
+void TForm1::HideWindow()
+{
+    if (MailSettings.OnOff == 1 && trayMode())
+        platform::taskbarButton().hide();
+}
+
+void TForm1::FormActivate()
+{
+    HideWindow();
+}
+
+void TForm1::FormResize()
+{
+    const std::array<int, 4> widths = columnWidths(Messages->viewport()->width());
+    // Hidden while the columns change, so the list is drawn once in its new layout.
+    const bool updates = Messages->updatesEnabled();
+    Messages->setUpdatesEnabled(false);
+    for (int c = 0; c < 4; ++c)
+        Messages->setColumnWidth(c, widths[static_cast<std::size_t>(c)]);
+    Messages->setUpdatesEnabled(updates);
+}
+
+// =====================================================================================
+// The program
+// =====================================================================================
+
+int WinMain(bool runLoop)
+{
+    int code = 0;
+    std::unique_ptr<TForm1> form;
+    std::unique_ptr<TForm2> about;
+    const bool ok = platform::guard([&] {
+        auto& app = platform::Application::instance();
+        app.setTitle(text(kApplicationTitle));
+        form = std::make_unique<TForm1>();
+        form->handle([&] { form->FormCreate(); });
+        about = std::make_unique<TForm2>(form.get());
+        form->AboutBox = about.get();
+        // "On/Off" 0 (or a line drop at the start check) ends the program before its
+        // message loop runs: nothing shown, nothing written.
+        if (form->QuitPosted)
+            return;
+        QObject::connect(form.get(), &TForm1::quitPosted, qApp, [] { QCoreApplication::exit(0); },
+                         Qt::QueuedConnection);
+        if (app.isMinimized()) {
+            // The minimize at start-up came before its event was bound.
+            form->handle([&] { form->HideWindow(); });
+        } else {
+            form->show();
+        }
+        if (runLoop)
+            code = QApplication::exec();
+    });
+    if (form)
+        form->AboutBox = nullptr;
+    about.reset();
+    form.reset();
+    return ok ? code : 1;
+}
+
+}  // namespace mailcheck
