@@ -1,0 +1,151 @@
+// One tick of the main window: counting (state 2: elapsed time, a charge every minute,
+// the backup slot) and idle, against the SQLite registry store in a temporary folder.
+#include "Application.h"
+#include "LocalTime.h"
+#include "MessageBox.h"
+#include "Registry.h"
+#include "RegistryNames.h"
+#include "counter.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+
+namespace {
+
+namespace rk = regkeys;
+using platform::RootKey;
+
+class SteppedClock : public platform::Clock {
+public:
+    QDateTime now() const override { return m_now; }
+    void advance() { m_now = m_now.addSecs(1); }
+
+private:
+    QDateTime m_now = QDateTime(QDate(2000, 1, 3), QTime(10, 0, 0));
+};
+
+// Nothing may wait for a user while the clock runs.
+class CountingBoxes : public platform::MessageBoxes {
+public:
+    int show(const platform::MessageRequest& request) override
+    {
+        std::fprintf(stderr, "unexpected box: %s\n", qPrintable(request.text));
+        ++shown;
+        return platform::IDOK;
+    }
+    int shown = 0;
+};
+
+void put(RootKey root, const char* key, const QString& value, int number)
+{
+    platform::Registry r;
+    r.setRootKey(root);
+    r.openKey(QString::fromLatin1(key), true);
+    r.writeInteger(value, number);
+}
+
+void putText(RootKey root, const QString& key, const QString& value, const QString& text)
+{
+    platform::Registry r;
+    r.setRootKey(root);
+    r.openKey(key, true);
+    r.writeString(value, text);
+}
+
+void putLine(bool up)
+{
+    platform::Registry r;
+    r.setRootKey(RootKey::LocalMachine);
+    r.openKey(QString::fromLatin1(rk::kRemoteAccessService), true);
+    QByteArray bytes(4, '\0');
+    bytes[0] = up ? 1 : 0;
+    r.writeBinaryData(QString::fromLatin1(rk::vRemoteConnection), bytes);
+}
+
+struct Setup {
+    QTemporaryDir config;
+    QTemporaryDir program;
+    SteppedClock clock;
+    CountingBoxes boxes;
+
+    Setup()
+    {
+        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+        platform::resetProcessStore();
+        platform::setClock(&clock);
+        platform::setMessageBoxes(&boxes);
+        const auto s = [](const char* n) { return QString::fromLatin1(n); };
+        putText(RootKey::LocalMachine, s(rk::kSoftware), s(rk::vProgramPath), program.path());
+        put(RootKey::LocalMachine, rk::kSoftware, s(rk::vBug), 1);
+        put(RootKey::LocalMachine, rk::kCounterCurrent, s(rk::vBackup), 0);
+        put(RootKey::CurrentUser, rk::kSoftware, s(rk::vConnectDelay), 15);
+        put(RootKey::CurrentUser, rk::kSoftware, s(rk::vMaxd), 0);
+        put(RootKey::CurrentUser, rk::kExec, s(rk::vLines), 0);
+        putText(RootKey::CurrentUser, s(rk::kRemoteAccess), s(rk::vDefault), QStringLiteral("ISP"));
+        const QString slot = counter::tariffSlotKey(QStringLiteral("ISP"), QStringLiteral("1"));
+        putText(RootKey::CurrentUser, slot, s(rk::vSlotTariffProfile), QStringLiteral("Day"));
+        for (const char* v : {rk::vStartingInterval, rk::vEndingInterval, rk::vDayCost, rk::vNightCost, rk::vOcpDay}) {
+            platform::Registry r;
+            r.setRootKey(RootKey::CurrentUser);
+            r.openKey(slot, true);
+            r.writeInteger(s(v), v == rk::vEndingInterval ? 20 : v == rk::vStartingInterval ? 8 : 5);
+        }
+    }
+    ~Setup()
+    {
+        platform::setClock(nullptr);
+        platform::setMessageBoxes(nullptr);
+        platform::resetProcessStore();
+    }
+};
+
+void BM_CountingTick(benchmark::State& state)
+{
+    Setup setup;
+    TForm1 form;
+    form.WindowsUser = QStringLiteral("bench");
+    putLine(true);
+    form.Timer1Timer();  // opens the connection
+    if (form.ConnectionState != 2) {
+        state.SkipWithError("the connection did not open");
+        return;
+    }
+    for (auto _ : state) {
+        setup.clock.advance();
+        form.Timer1Timer();
+    }
+    state.counters["charged_cents"] = form.ConnectionFee;
+    state.counters["boxes"] = setup.boxes.shown;
+}
+BENCHMARK(BM_CountingTick)->Unit(benchmark::kMicrosecond)->Iterations(3000);
+
+void BM_IdleTick(benchmark::State& state)
+{
+    Setup setup;
+    TForm1 form;
+    putLine(false);
+    form.Timer1Timer();
+    for (auto _ : state) {
+        setup.clock.advance();
+        form.Timer1Timer();
+    }
+    state.counters["boxes"] = setup.boxes.shown;
+}
+BENCHMARK(BM_IdleTick)->Unit(benchmark::kMicrosecond)->Iterations(3000);
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
