@@ -70,6 +70,11 @@ QDateTime utc(const char* iso)
     return t;
 }
 
+QString serverValue(int i)
+{
+    return QString::fromLatin1(regkeys::vServerPrefix) + QString::number(i);
+}
+
 // The count a TIME server sends for a UTC instant.
 std::uint32_t countOf(const QDateTime& when)
 {
@@ -221,7 +226,7 @@ protected:
     int servers() { return readInt(RootKey::CurrentUser, regkeys::kTimeSync, regkeys::vServers); }
     QString server(int i)
     {
-        return readStr(RootKey::CurrentUser, regkeys::kTimeSync, QStringLiteral("Server%1").arg(i));
+        return readStr(RootKey::CurrentUser, regkeys::kTimeSync, serverValue(i));
     }
     void askServer(const FixedTimeServer& server)
     {
@@ -285,7 +290,7 @@ TEST_F(TimesDialog, AddAndDeleteKeepTheRegistryListAndTheComboInStep)
 
     dialog->SpeedButton2Click();
     EXPECT_EQ(servers(), 6);
-    EXPECT_FALSE(valueExists(RootKey::CurrentUser, regkeys::kTimeSync, QStringLiteral("Server6")));
+    EXPECT_FALSE(valueExists(RootKey::CurrentUser, regkeys::kTimeSync, serverValue(6)));
     EXPECT_EQ(server(5), QString::fromLatin1(counter::kDefaultTimeServers[5]));
     EXPECT_EQ(dialog->ComboBox1->count(), 6);
     EXPECT_EQ(dialog->ComboBox1->currentText(), QStringLiteral("typed.example"));
@@ -308,7 +313,7 @@ TEST_F(TimesDialog, EmptyAddressAndEmptyListAreRefused)
     writeInt(RootKey::CurrentUser, regkeys::kTimeSync, regkeys::vServers, 0);
     dialog->SpeedButton2Click();
     EXPECT_EQ(servers(), 0);
-    EXPECT_TRUE(valueExists(RootKey::CurrentUser, regkeys::kTimeSync, QStringLiteral("Server5")));
+    EXPECT_TRUE(valueExists(RootKey::CurrentUser, regkeys::kTimeSync, serverValue(5)));
 
     ASSERT_EQ(env.boxes.shown.size(), 2u);
     EXPECT_EQ(env.boxes.shown[0].text, QStringLiteral("Enter the server's address first !"));
