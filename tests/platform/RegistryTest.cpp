@@ -7,8 +7,10 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <sqlite3.h>
 
@@ -41,6 +43,12 @@ QByteArray fileBytes(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+void touchFile(const QString& path)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
 }
 
 void writeFile(const QString& path, const QByteArray& bytes)
@@ -488,6 +496,15 @@ TEST(RegistryTwoProcesses, DISABLED_Writer)
     ASSERT_FALSE(file.isEmpty());
     auto store = platform::openRegistryStore(file);
     Registry r(store);
+    // Both writers start at once, or one could be done before the other begins.
+    const QString folder = QFileInfo(file).absolutePath();
+    touchFile(folder + "/ready-" + tag);
+    QElapsedTimer waited;
+    waited.start();
+    while (!QFile::exists(folder + "/go")) {
+        ASSERT_LT(waited.elapsed(), 30000);
+        QThread::msleep(1);
+    }
     r.setRootKey(RootKey::LocalMachine);
     for (int i = 0; i < kChildWrites; ++i) {
         // Each round opens the key anew, as the programs do, racing the other writer
@@ -514,15 +531,24 @@ TEST(RegistryTwoProcesses, NoWriteIsLostWhenBothWriteTheSameKey)
         environment.insert(kChildTag, tag);
         environment.insert("XDG_CONFIG_HOME", dir.path());
         process->setProcessEnvironment(environment);
-        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process->setProcessChannelMode(QProcess::MergedChannels);
         process->start(QCoreApplication::applicationFilePath(),
                        {"--gtest_also_run_disabled_tests", "--gtest_filter=RegistryTwoProcesses.DISABLED_Writer"});
         writers.push_back(std::move(process));
     }
+    QElapsedTimer waited;
+    waited.start();
+    while (!QFile::exists(dir.filePath("ready-a")) || !QFile::exists(dir.filePath("ready-b"))) {
+        ASSERT_LT(waited.elapsed(), 60000);
+        // Doubles as the pause between looks; a writer that ended already has failed.
+        for (auto& process : writers)
+            ASSERT_FALSE(process->waitForFinished(2)) << process->readAll().toStdString();
+    }
+    touchFile(dir.filePath("go"));
     for (auto& process : writers) {
         ASSERT_TRUE(process->waitForFinished(120000));
         EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(process->exitCode(), 0) << process->readAllStandardOutput().toStdString();
+        EXPECT_EQ(process->exitCode(), 0) << process->readAll().toStdString();
     }
     Registry r(platform::openRegistryStore(file));
     r.setRootKey(RootKey::LocalMachine);
