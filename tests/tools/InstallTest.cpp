@@ -179,8 +179,9 @@ TEST_F(InstallTest, DialUpEntriesComeFromThePeersAndNeverReplaceTheUsers)
         for (const QString& entry : c.handEntries)
             EXPECT_EQ(readStr(RootKey::CurrentUser, regkeys::kRemoteAccessAddresses, entry), "mine");
         EXPECT_EQ(valueExists(RootKey::CurrentUser, regkeys::kRemoteAccess, regkeys::vDefault), c.defaultAfter != nullptr);
-        if (c.defaultAfter)
+        if (c.defaultAfter) {
             EXPECT_EQ(readStr(RootKey::CurrentUser, regkeys::kRemoteAccess, regkeys::vDefault), c.defaultAfter);
+        }
     }
     // A peers folder that does not exist adds nothing and fails nothing.
     Registry r;
