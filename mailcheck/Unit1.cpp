@@ -559,20 +559,6 @@ TForm1::~TForm1()
         app.setMainWindow(nullptr);
 }
 
-template <class F>
-void TForm1::handle(F&& action)
-{
-    platform::guard([&] {
-        try {
-            action();
-        } catch (const platform::NetworkError& error) {
-            if (error.kind() == platform::NetworkErrorKind::Aborted && m_closing)
-                return;
-            throw;
-        }
-    });
-}
-
 void TForm1::buildWindow()
 {
     auto* central = new QWidget(this);

@@ -4,6 +4,7 @@
 // same class name. Logic that needs no window is in plain functions, tested alone.
 #pragma once
 
+#include "Application.h"
 #include "Pop3Client.h"
 #include "TrayConstants.h"
 
@@ -213,6 +214,20 @@ private:
     friend void CheckMail(TForm1& form);
     friend void DeleteSelectedMessage(TForm1& form);
 };
+
+template <class F>
+void TForm1::handle(F&& action)
+{
+    platform::guard([&] {
+        try {
+            action();
+        } catch (const platform::NetworkError& error) {
+            if (error.kind() == platform::NetworkErrorKind::Aborted && m_closing)
+                return;
+            throw;
+        }
+    });
+}
 
 // ---- the unit's functions -------------------------------------------------------------
 

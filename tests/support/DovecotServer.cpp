@@ -76,9 +76,7 @@ DovecotServer::DovecotServer() : m_dir(QDir::tempPath() + QStringLiteral("/dtdov
     QDir(m_dir.path()).mkpath(QStringLiteral("state"));
     QDir(m_dir.path()).mkpath(QStringLiteral("home"));
     own(m_dir.filePath(QStringLiteral("home")));
-    QFile passwd(m_dir.filePath(QStringLiteral("passwd")));
-    if (passwd.open(QIODevice::WriteOnly))
-        passwd.close();
+    QDir(m_dir.path()).mkpath(QStringLiteral("users"));
 }
 
 DovecotServer::~DovecotServer()
@@ -116,14 +114,18 @@ bool DovecotServer::writeConfig(QString* error)
         config += QStringLiteral("default_internal_user = %1\n").arg(m_account);
         config += QStringLiteral("default_login_user = %1\n").arg(m_account);
     }
-    config += QStringLiteral("passdb {\n  driver = passwd-file\n  args = scheme=PLAIN %1/passwd\n}\n").arg(dir);
-    config += QStringLiteral("userdb {\n  driver = passwd-file\n  args = %1/passwd\n}\n").arg(dir);
+    // One passwd file per user: Dovecot rereads a changed file at most once a second,
+    // so a user added right after a login would not be found in a shared one.
+    config += QStringLiteral("passdb {\n  driver = passwd-file\n  args = scheme=PLAIN %1/users/%u\n}\n").arg(dir);
+    config += QStringLiteral("userdb {\n  driver = passwd-file\n  args = %1/users/%u\n}\n").arg(dir);
     config += QStringLiteral("service pop3-login {\n  chroot =\n  inet_listener pop3 {\n    address = 127.0.0.1\n"
                              "    port = %1\n  }\n}\n")
                   .arg(m_port);
     config += QStringLiteral("service imap-login {\n  chroot =\n}\n");
-    if (!root)
-        config += QStringLiteral("service anvil {\n  chroot =\n}\n");
+    // Refused logins are part of the tests; without this every later login from
+    // 127.0.0.1 would wait out a growing penalty.
+    config += QStringLiteral("service anvil {\n%1  unix_listener anvil-auth-penalty {\n    mode = 0\n  }\n}\n")
+                  .arg(root ? QString() : QStringLiteral("  chroot =\n"));
 
     QFile file(m_dir.filePath(QStringLiteral("dovecot.conf")));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(config.toUtf8()) < 0) {
@@ -217,8 +219,8 @@ void DovecotServer::addUser(const QString& user, const QString& password)
         QDir().mkpath(path);
         own(path);
     }
-    QFile passwd(m_dir.filePath(QStringLiteral("passwd")));
-    if (passwd.open(QIODevice::Append)) {
+    QFile passwd(m_dir.filePath(QStringLiteral("users/") + user));
+    if (passwd.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         passwd.write(QStringLiteral("%1:{PLAIN}%2:%3:%4::%5::\n").arg(user, password).arg(m_uid).arg(m_gid).arg(home).toUtf8());
         passwd.close();
     }

@@ -1,6 +1,6 @@
 // A real POP3 server for tests: Dovecot on 127.0.0.1 on a free high port, with its
 // config, passwd-file users and maildirs in a temporary folder. Users and messages
-// can be added while it runs (Dovecot rereads the passwd file when it changes).
+// can be added while it runs.
 #pragma once
 
 #include <QByteArray>
