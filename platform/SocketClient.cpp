@@ -131,6 +131,7 @@ void SocketClient::connectToHost(const QString& host, quint16 port)
         connect(m_socket, &QTcpSocket::connected, &loop, &QEventLoop::quit);
         connect(m_socket, &QTcpSocket::errorOccurred, &loop, &QEventLoop::quit);
         connect(m_socket, &QTcpSocket::stateChanged, &loop, &QEventLoop::quit);
+        connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
         timer.start(static_cast<int>(left));
         loop.exec();
         if (!*alive)
