@@ -28,6 +28,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <climits>
 #include <exception>
 #include <memory>
@@ -645,7 +646,8 @@ void TForm1::buildWindow()
     for (int i = 0; i < 7; ++i) {
         auto* panel = new QLabel(text(panelTexts[i]), statusBar());
         panel->setObjectName(QStringLiteral("StatusBar1Panel%1").arg(i));
-        panel->setFixedWidth(panelWidths[i]);
+        // The design's widths were set for another font; a label is never cut.
+        panel->setFixedWidth(i % 2 == 0 ? std::max(panelWidths[i], panel->sizeHint().width() + 4) : panelWidths[i]);
         // The labels (panels 0, 2, 4, 6) sit flat beside the sunken values.
         panel->setFrameStyle(i % 2 == 0 ? QFrame::NoFrame : QFrame::StyledPanel | QFrame::Sunken);
         statusBar()->addWidget(panel);
