@@ -113,6 +113,8 @@ bool DovecotServer::writeConfig(QString* error)
     if (!root) {
         config += QStringLiteral("default_internal_user = %1\n").arg(m_account);
         config += QStringLiteral("default_login_user = %1\n").arg(m_account);
+        if (const group* own = getgrgid(static_cast<gid_t>(m_gid)))
+            config += QStringLiteral("default_internal_group = %1\n").arg(QString::fromLocal8Bit(own->gr_name));
     }
     // One passwd file per user: Dovecot rereads a changed file at most once a second,
     // so a user added right after a login would not be found in a shared one.
@@ -168,6 +170,9 @@ bool DovecotServer::start(QString* error)
         while (waited.elapsed() < 10000 && m_process->state() == QProcess::Running) {
             if (greets(m_port))
                 return true;
+            // A server that reported a fatal error will not come up however long we wait.
+            if (log().contains(QStringLiteral("Fatal: ")))
+                break;
             QThread::msleep(50);
         }
         *error = QStringLiteral("Dovecot did not come up on port %1: %2 %3")
