@@ -63,6 +63,20 @@ void Application::mainWindowStateChanged(bool minimized)
         emit restoreEvent();
 }
 
+bool displayAvailable()
+{
+    const QByteArray platformName = qgetenv("QT_QPA_PLATFORM");
+    const bool x11 = !qEnvironmentVariableIsEmpty("DISPLAY");
+    const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if (platformName.isEmpty())
+        return x11 || wayland;
+    if (platformName.startsWith("xcb"))
+        return x11;
+    if (platformName.startsWith("wayland"))
+        return wayland;
+    return true;  // offscreen, vnc, eglfs ... need no display server of their own
+}
+
 QString withFullStop(const QString& text)
 {
     if (text.endsWith(QLatin1Char('.')))

@@ -61,6 +61,10 @@ private:
     bool m_minimized = false;
 };
 
+// Whether Qt will find a display to show windows on. Qt aborts with a cryptic message
+// when it has none, so the programs check first and say plainly what is missing.
+bool displayAvailable();
+
 // "Failed to get data for 'Logo'" -> "Failed to get data for 'Logo'."
 QString withFullStop(const QString& text);
 

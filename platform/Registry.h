@@ -128,6 +128,31 @@ private:
     bool m_followProcessStore = false;  // default-constructed: works on processStore()
 };
 
+// One access in the programs' manner: set the root, open one key, work, close the key
+// again whatever happens, so an error in between never leaves a key open on the
+// unit's long-lived access object.
+class KeyScope {
+public:
+    KeyScope(Registry& registry, RootKey root, const QString& path, bool canCreate)
+        : m_registry(registry)
+    {
+        m_registry.closeKey();
+        m_registry.setRootKey(root);
+        m_opened = m_registry.openKey(path, canCreate);
+    }
+    ~KeyScope() { m_registry.closeKey(); }
+    KeyScope(const KeyScope&) = delete;
+    KeyScope& operator=(const KeyScope&) = delete;
+
+    bool opened() const { return m_opened; }
+    Registry* operator->() { return &m_registry; }
+    Registry& registry() { return m_registry; }
+
+private:
+    Registry& m_registry;
+    bool m_opened = false;
+};
+
 // The name under which Windows reported its logged-on user; Dialtally writes it into
 // HKLM "\System\CurrentControlSet\control" "Current User" when it starts, as the
 // log-on would have.
