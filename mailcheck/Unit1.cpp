@@ -982,8 +982,8 @@ int WinMain(bool runLoop)
         form->handle([&] { form->FormCreate(); });
         about = std::make_unique<TForm2>(form.get());
         form->AboutBox = about.get();
-        // "On/Off" 0 (or a line drop at the start check) ends the program before its
-        // message loop runs: nothing shown, nothing written.
+        // "On/Off" 0, or an "AutoClose" after an empty start check, ends the program
+        // before its message loop runs.
         if (form->QuitPosted)
             return;
         QObject::connect(form.get(), &TForm1::quitPosted, qApp, [] { QCoreApplication::exit(0); },
