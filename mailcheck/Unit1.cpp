@@ -64,30 +64,12 @@ QString text(const char* latin1)
 // The row's exact size, kept beside the rounded text for the check before DELE.
 constexpr int kBytesRole = Qt::UserRole + 1;
 
-// One key of a registry object, open for the scope. A key that fails to open leaves
-// none open, so reads raise the registry's own errors instead of reading whatever key
-// was open before.
-class Key {
-public:
-    Key(platform::Registry& registry, RootKey root, const QString& path, bool canCreate)
-        : m_registry(registry)
-    {
-        m_registry.closeKey();
-        m_registry.setRootKey(root);
-        m_opened = m_registry.openKey(path, canCreate);
-    }
-    ~Key() { m_registry.closeKey(); }
-    Key(const Key&) = delete;
-    Key& operator=(const Key&) = delete;
+using Key = platform::KeyScope;
 
-    bool opened() const { return m_opened; }
-    platform::Registry* operator->() { return &m_registry; }
-    std::int32_t readInt(const char* value) { return m_registry.readInteger(text(value)); }
-
-private:
-    platform::Registry& m_registry;
-    bool m_opened = false;
-};
+std::int32_t readInt(Key& key, const char* value)
+{
+    return key->readInteger(text(value));
+}
 
 QString accountKey(const QString& name)
 {
@@ -237,14 +219,14 @@ void LoadMailSettings(TForm1& form)
 {
     Key key(UnitRegistry(), RootKey::CurrentUser, text(rk::kEmail), true);
     MailSettingsValues& s = form.MailSettings;
-    s.OnOff = key.readInt(rk::vOnOff);
-    s.Minutes = key.readInt(rk::vMinutes);
-    s.AutoCheck = key.readInt(rk::vAutoCheck);
-    s.AutoMinimize = key.readInt(rk::vAutoMinimize);
-    s.AutoClose = key.readInt(rk::vAutoClose);
-    s.AutoRestore = key.readInt(rk::vAutoRestore);
-    s.SystemTray = key.readInt(rk::vEmailSystemTray);
-    s.AutoCloseProgram = key.readInt(rk::vAutoCloseProgram);
+    s.OnOff = readInt(key, rk::vOnOff);
+    s.Minutes = readInt(key, rk::vMinutes);
+    s.AutoCheck = readInt(key, rk::vAutoCheck);
+    s.AutoMinimize = readInt(key, rk::vAutoMinimize);
+    s.AutoClose = readInt(key, rk::vAutoClose);
+    s.AutoRestore = readInt(key, rk::vAutoRestore);
+    s.SystemTray = readInt(key, rk::vEmailSystemTray);
+    s.AutoCloseProgram = readInt(key, rk::vAutoCloseProgram);
     if (s.OnOff == 0)
         form.PostQuit();
 }
@@ -263,11 +245,11 @@ bool LoadMailAccount(TForm1& form, int i)
     if (key->valueType(text(rk::vAccountPort)) != platform::ValueType::Integer
         || key->valueType(text(rk::vAccountChecked)) != platform::ValueType::Integer)
         return false;
-    account.Port = key.readInt(rk::vAccountPort);
+    account.Port = readInt(key, rk::vAccountPort);
     account.User = key->readString(text(rk::vAccountUser)).left(kUserChars);
     account.Password = key->readString(text(rk::vAccountPassword)).left(kPasswordChars);
     account.Host = key->readString(text(rk::vAccountHost)).left(kHostChars);
-    account.Checked = key.readInt(rk::vAccountChecked);
+    account.Checked = readInt(key, rk::vAccountChecked);
     return true;
 }
 
