@@ -88,7 +88,12 @@ void SocketClient::waitUntil(const std::function<bool()>& ready, const char* wha
         connect(m_socket, &QTcpSocket::errorOccurred, &loop, &QEventLoop::quit);
         connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
         timer.start(static_cast<int>(left));
-        loop.exec();
+        // A loop that cannot run (the application is quitting) would make this wait spin.
+        if (loop.exec() == -1) {
+            if (*alive)
+                m_socket->abort();
+            throw NetworkError(NetworkErrorKind::Aborted, QStringLiteral("Connection aborted"));
+        }
         // The windows run while we wait: the owner may have been destroyed meanwhile.
         if (!*alive)
             throw NetworkError(NetworkErrorKind::Aborted, QStringLiteral("Connection aborted"));
@@ -133,7 +138,12 @@ void SocketClient::connectToHost(const QString& host, quint16 port)
         connect(m_socket, &QTcpSocket::stateChanged, &loop, &QEventLoop::quit);
         connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
         timer.start(static_cast<int>(left));
-        loop.exec();
+        // A loop that cannot run (the application is quitting) would make this wait spin.
+        if (loop.exec() == -1) {
+            if (*alive)
+                m_socket->abort();
+            throw NetworkError(NetworkErrorKind::Aborted, QStringLiteral("Connection aborted"));
+        }
         if (!*alive)
             throw NetworkError(NetworkErrorKind::Aborted, QStringLiteral("Connection aborted"));
     }
