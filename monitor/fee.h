@@ -1,0 +1,197 @@
+// The "Connections" dialog: the records of "history.dat" as a list, filtered to all
+// days, this month or this day, sortable by four of its columns, with the total fee
+// and the average time and cost per connection below it. The text forms of money,
+// durations and calendar values in the list are the plain functions of namespace fee.
+#pragma once
+
+#include "LocalTime.h"
+#include "history.h"
+
+#include <QDialog>
+#include <QIcon>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <vector>
+
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QTableWidget;
+class QToolButton;
+class TForm1;
+
+namespace fee {
+
+inline constexpr int kHelpContext = 13;
+inline constexpr int kColumnCount = 9;
+
+// Design size of the window with its frame, and the frame that the layout was drawn
+// against: the layout is computed on the client area plus this frame, so it comes out
+// the same whatever frame the window manager draws.
+inline constexpr int kMinimumOuterWidth = 721;
+inline constexpr int kMinimumOuterHeight = 296;
+inline constexpr int kDesignFrameWidth = 8;
+inline constexpr int kDesignFrameHeight = 27;
+
+enum HistoryFilter { AllDays = 0, ThisMonth = 1, ThisDay = 3 };
+
+// 1234 -> "12 dol. 34 c."; a negative amount carries the sign on each part that is
+// not zero (-105 -> "-1 dol. -5 c.").
+QString FormatMoney(std::int32_t cents);
+// 3725 -> "1:2:5"; hours are not wrapped at 24. A negative duration is written with
+// the sign on each part that is not zero (-125 -> "0:-2:-5"), the form the list's
+// duration sort reads back to the same number.
+QString FormatDuration(std::int32_t seconds);
+// The date ("1999/10/5") when `date` is set, else the time of day ("9:5:0").
+QString FormatDateOrTime(platform::SystemTime time, bool date);
+
+// The nine texts of one row of the list: user, provider, fee, time, the running total
+// given, then start date and time, end date and time.
+QStringList rowTexts(const history::HistoryRecord& record, std::int64_t runningTotalCents);
+
+// What a load shows: the rows, and the totals of those rows.
+struct HistoryView {
+    std::vector<QStringList> rows;
+    std::int64_t feeTotal = 0;
+    std::int64_t secondsTotal = 0;
+};
+// The records in file order under `filter`. A record whose start fails the filter
+// (month, or month and day, against today's; the year is never compared) empties the
+// view, so what is left is the run of passing records after the last failing one.
+HistoryView filterHistory(const std::vector<history::HistoryRecord>& records, HistoryFilter filter,
+                          int todayDay, int todayMonth);
+
+// The footer texts of a view: total fee, average time and average cost per row.
+struct FooterTexts {
+    QString totalFee;
+    QString averageTime;
+    QString averageCost;
+};
+FooterTexts footerTexts(const HistoryView& view);
+// The footer of an empty list (also the design texts of the dialog).
+FooterTexts zeroFooterTexts();
+
+// ---- sorting ---------------------------------------------------------------------
+
+// The sort state of the list, shared by every instance of the dialog for the life of
+// the program: the direction (1 ascending, 0 descending), the key of the column
+// clicked last and the key the comparison uses.
+extern int ConnectionsSortDirection;
+extern int ConnectionsSortKey;
+extern int ConnectionsLastSortKey;
+// Back to the state at program start (tests).
+void resetSortState();
+
+// Keys of the column captions: -1 "User name" ... 7 "Ended time"; false when the
+// caption is none of them.
+bool sortKeyOfCaption(const QString& caption, int* key);
+// Keys from this one up do not sort.
+inline constexpr int kFirstUnsortableKey = 3;
+
+// Reads a number as the list's sort does: leading white space, an optional sign,
+// digits up to the first other character; no digits give 0.
+std::int64_t leadingNumber(const QString& text);
+// The value of a money text ("12 dol. 34 c." -> 1234) and of a duration text
+// ("1:2:5" -> 3725).
+std::int64_t moneyValue(const QString& text);
+std::int64_t durationValue(const QString& text);
+// -1, 0 or 1 for row `a` before, equal to or after row `b` under `key`, ascending.
+int compareRows(const QStringList& a, const QStringList& b, int key);
+
+// ---- layout ----------------------------------------------------------------------
+
+// Where the resize puts the controls for an outer size W x H; the value labels' own
+// widths centre the footer fields.
+struct Layout {
+    QRect table;
+    QRect bevel1;
+    QPoint bevel5;
+    QPoint bevel3;
+    int groupBoxTop = 0;
+    QPoint okButton;
+    QPoint helpButton;
+    QPoint label1, label2, label7, label8, label3, label4;
+};
+struct LabelWidths {
+    int label1 = 0, label2 = 0, label7 = 0, label8 = 0, label3 = 0, label4 = 0;
+};
+Layout layoutFor(int outerWidth, int outerHeight, const LabelWidths& widths);
+
+}  // namespace fee
+
+class TForm7 : public QDialog {
+    Q_OBJECT
+public:
+    explicit TForm7(TForm1& mainWindow, QWidget* parent = nullptr);
+    ~TForm7() override;
+
+    TForm1& mainWindow() const { return m_mainWindow; }
+
+    // ---- controls ---------------------------------------------------------------
+    QPushButton* BitBtn1 = nullptr;  // "OK"
+    QFrame* Bevel1 = nullptr;
+    QLabel* Label1 = nullptr;  // "Total fee:"
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;  // "Average time per connention:"
+    QLabel* Label4 = nullptr;
+    QFrame* Bevel2 = nullptr;
+    QFrame* Bevel3 = nullptr;
+    QFrame* Bevel5 = nullptr;
+    QLabel* Label7 = nullptr;  // "Average cost per connection:"
+    QLabel* Label8 = nullptr;
+    QTableWidget* Table = nullptr;
+    QPushButton* BitBtn2 = nullptr;  // "&Help"
+    QGroupBox* GroupBox1 = nullptr;  // "Show connections by"
+    QToolButton* SpeedButton1 = nullptr;  // "This month"
+    QToolButton* SpeedButton3 = nullptr;  // "This day"
+    QIcon ImageList1;                     // the mark of the active filter
+    QToolButton* SpeedButton2 = nullptr;  // "All days"
+    QGroupBox* GroupBox2 = nullptr;       // "Sorted by:"
+    QLabel* Label5 = nullptr;
+    QGroupBox* GroupBox3 = nullptr;  // "Direction:"
+    QLabel* Label6 = nullptr;
+    QLabel* Image1 = nullptr;  // arrow down: ascending
+    QLabel* Image2 = nullptr;  // arrow up: descending
+
+    // ---- handlers ----------------------------------------------------------------
+    void FormActivate();
+    void SpeedButton2Click();
+    void SpeedButton1Click();
+    void SpeedButton3Click();
+    void TableColumnClick(int column);
+    // Compares two rows of the list (their nine texts) under the sort state.
+    int TableCompare(const QStringList& a, const QStringList& b) const;
+    void FormConstrainedResize();
+    void FormResize();
+    void BitBtn1Click();
+    void BitBtn2Click();
+    void FormClose();
+
+    // The nine texts of a row of Table.
+    QStringList rowOf(int row) const;
+
+    void done(int result) override;
+
+protected:
+    bool event(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void buildWindow();
+    void filterButton(QToolButton* clicked, fee::HistoryFilter filter);
+
+    TForm1& m_mainWindow;
+    // The list is loaded when the dialog first becomes active after being shown, not
+    // each time the user comes back to it from another window.
+    bool m_loadedSinceShow = false;
+};
+
+// Fills Table and the footer from "history.dat" under `filter`; Table is expected to
+// have been emptied by ClearConnectionTable.
+void LoadHistory(TForm7& dialog, fee::HistoryFilter filter);
+void ClearConnectionTable(TForm7& dialog);
