@@ -1,0 +1,188 @@
+#include "Chart.h"
+
+#include <QBarCategoryAxis>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChart>
+#include <QChartView>
+#include <QPainter>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+#include <algorithm>
+
+namespace platform {
+
+namespace {
+
+QString defaultLabel(int column)
+{
+    return QStringLiteral("C%1").arg(column);
+}
+
+}  // namespace
+
+TVtChart::TVtChart(QWidget* parent)
+    : QWidget(parent)
+{
+    m_chart = new QChart;
+    m_chart->legend()->hide();
+    m_chart->setMargins(QMargins(2, 2, 2, 2));
+
+    m_series = new QBarSeries(m_chart);
+    m_chart->addSeries(m_series);
+    m_categoryAxis = new QBarCategoryAxis(m_chart);
+    m_valueAxis = new QValueAxis(m_chart);
+    m_valueAxis->setLabelFormat(QStringLiteral("%g"));
+    m_chart->addAxis(m_categoryAxis, Qt::AlignBottom);
+    m_chart->addAxis(m_valueAxis, Qt::AlignLeft);
+    m_series->attachAxis(m_categoryAxis);
+    m_series->attachAxis(m_valueAxis);
+
+    m_view = new QChartView(m_chart, this);
+    m_view->setRenderHint(QPainter::Antialiasing);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_view);
+
+    auto* set = new QBarSet(QString(), m_series);
+    m_series->append(set);
+    m_sets.push_back(set);
+    m_values.resize(1);
+    setColumnCount(1);
+}
+
+TVtChart::~TVtChart() = default;
+
+void TVtChart::setColumnCount(short count)
+{
+    const int columns = std::max<int>(count, 1);
+    while (m_labels.size() > columns)
+        m_labels.removeLast();
+    while (m_labels.size() < columns)
+        m_labels.append(defaultLabel(static_cast<int>(m_labels.size()) + 1));
+    for (auto& row : m_values)
+        row.resize(columns, 0.0);
+    redraw();
+}
+
+bool TVtChart::currentCellValid() const
+{
+    return m_column >= 1 && m_column <= columnCount() && m_row >= 1 && m_row <= rowCount();
+}
+
+void TVtChart::setColumnLabel(const QString& label)
+{
+    if (m_column < 1 || m_column > columnCount())
+        return;
+    m_labels[m_column - 1] = label;
+    redraw();
+}
+
+QString TVtChart::columnLabel() const
+{
+    return columnLabelAt(m_column);
+}
+
+void TVtChart::setData(const QString& value)
+{
+    if (!currentCellValid())
+        return;
+    bool ok = false;
+    const double number = value.trimmed().toDouble(&ok);
+    m_values[m_row - 1][m_column - 1] = ok ? number : 0.0;
+    redraw();
+}
+
+QString TVtChart::data() const
+{
+    if (!currentCellValid())
+        return {};
+    return QString::number(m_values[m_row - 1][m_column - 1]);
+}
+
+void TVtChart::setAxisTitles(const QString& categoryTitle, const QString& valueTitle)
+{
+    m_categoryAxis->setTitleText(categoryTitle);
+    m_valueAxis->setTitleText(valueTitle);
+}
+
+QString TVtChart::categoryTitle() const
+{
+    return m_categoryAxis->titleText();
+}
+
+QString TVtChart::valueTitle() const
+{
+    return m_valueAxis->titleText();
+}
+
+QString TVtChart::columnLabelAt(int column) const
+{
+    if (column < 1 || column > columnCount())
+        return {};
+    return m_labels[column - 1];
+}
+
+double TVtChart::valueAt(int row, int column) const
+{
+    if (row < 1 || row > rowCount() || column < 1 || column > columnCount())
+        return 0.0;
+    return m_values[row - 1][column - 1];
+}
+
+QBarSet* TVtChart::barSet(int row) const
+{
+    if (row < 1 || row > static_cast<int>(m_sets.size()))
+        return nullptr;
+    return m_sets[row - 1];
+}
+
+QStringList TVtChart::drawnCategories() const
+{
+    return m_categoryAxis->categories();
+}
+
+void TVtChart::redraw()
+{
+    // The axis drops a category equal to one it has, which would shift every later
+    // bar under the wrong label; equal labels (or empty ones) are told apart by
+    // invisible marks so each column keeps its own place.
+    QStringList drawn;
+    drawn.reserve(m_labels.size());
+    for (const QString& label : m_labels) {
+        QString text = label.isEmpty() ? QStringLiteral(" ") : label;
+        while (drawn.contains(text))
+            text += QChar(0x200B);
+        drawn.append(text);
+    }
+    if (m_categoryAxis->categories() != drawn)
+        m_categoryAxis->setCategories(drawn);
+
+    double low = 0.0;
+    double high = 0.0;
+    for (std::size_t r = 0; r < m_values.size(); ++r) {
+        QBarSet* set = m_sets[r];
+        const auto& row = m_values[r];
+        if (set->count() != static_cast<int>(row.size())) {
+            set->remove(0, set->count());
+            for (double value : row)
+                set->append(value);
+        } else {
+            for (std::size_t c = 0; c < row.size(); ++c) {
+                if (set->at(static_cast<int>(c)) != row[c])
+                    set->replace(static_cast<int>(c), row[c]);
+            }
+        }
+        for (double value : row) {
+            low = std::min(low, value);
+            high = std::max(high, value);
+        }
+    }
+    if (high <= low)
+        high = low + 1.0;
+    m_valueAxis->setRange(low, high);
+    m_valueAxis->applyNiceNumbers();
+}
+
+}  // namespace platform
