@@ -12,6 +12,7 @@
 #include "about.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QCursor>
 #include <QDir>
 #include <QEvent>
@@ -23,9 +24,14 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QSessionManager>
+#include <QStyle>
 #include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <memory>
@@ -45,6 +51,21 @@ std::unique_ptr<platform::Registry> mainRegistry;
 QIcon TrayIconImage;
 // The splash that the main window's creation shows lives as long as the program.
 std::unique_ptr<TForm8> startSplash;
+// The dialogs of other units created at start, in creation order. Guarded pointers,
+// since a factory may give its window a parent that deletes it first.
+std::vector<QPointer<QWidget>> startWindows;
+
+// Each window's creation is an action of its own, as the main window's is.
+void createStartWindow(const counter::WindowFactory& factory)
+{
+    if (!factory)
+        return;
+    platform::guard([&] {
+        std::unique_ptr<QWidget> window = factory(*Form1);
+        if (window)
+            startWindows.emplace_back(window.release());
+    });
+}
 
 QString caption()
 {
@@ -170,6 +191,55 @@ QPixmap monitoringPicture(bool on)
     return pixmap;
 }
 
+
+// Toolbar and speed button pictures.
+QPixmap letterPicture(int size, const QString& letter, const QColor& color)
+{
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    QFont font = p.font();
+    font.setBold(true);
+    font.setPixelSize(size * 3 / 4);
+    p.setFont(font);
+    p.setPen(color);
+    p.drawText(QRect(0, 0, size, size), Qt::AlignCenter, letter);
+    return pixmap;
+}
+
+QPixmap clockPicture(int size)
+{
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    const qreal s = size / 16.0;
+    p.setPen(QPen(QColor(30, 30, 30), 1.2 * s));
+    p.setBrush(QColor(250, 250, 230));
+    p.drawEllipse(QRectF(1.5 * s, 1.5 * s, 13 * s, 13 * s));
+    p.drawLine(QPointF(8 * s, 8 * s), QPointF(8 * s, 4 * s));
+    p.drawLine(QPointF(8 * s, 8 * s), QPointF(11 * s, 9.5 * s));
+    return pixmap;
+}
+
+QPixmap graphPicture(int size)
+{
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    const qreal s = size / 16.0;
+    p.setPen(QPen(Qt::black, s));
+    p.drawLine(QPointF(1.5 * s, 1 * s), QPointF(1.5 * s, 14.5 * s));
+    p.drawLine(QPointF(1.5 * s, 14.5 * s), QPointF(15 * s, 14.5 * s));
+    const QColor colors[] = {QColor(200, 40, 40), QColor(40, 120, 200), QColor(40, 160, 60)};
+    const qreal heights[] = {6, 11, 8};
+    for (int i = 0; i < 3; ++i) {
+        const QRectF bar((3.5 + 4 * i) * s, (14 - heights[i]) * s, 3 * s, heights[i] * s);
+        p.fillRect(bar, colors[i]);
+    }
+    return pixmap;
+}
 }  // namespace
 
 // =====================================================================================
@@ -343,6 +413,111 @@ QString fitUserName(const QString& name)
     return name.left(49);
 }
 
+QString dateText(int year, int month, int day)
+{
+    return QStringLiteral("%1 - %2 - %3").arg(year).arg(month).arg(day);
+}
+
+QString nextResetText(int resetMode, int resetDay, int year, int month, int day)
+{
+    switch (resetMode) {
+    case 1:
+        if (resetDay == 14)
+            return dateText(year, month, 14);
+        [[fallthrough]];
+    case 2:
+        return month == 12 ? dateText(year + 1, 1, 1) : dateText(year, month + 1, 1);
+    case 3:
+        if (month >= 11)
+            return dateText(year + 1, month - 10, 1);
+        return dateText(year, month + 2, 1);
+    case 4:
+        return QStringLiteral("Never");
+    default:
+        return dateText(year, month, day);
+    }
+}
+
+std::int32_t averagePerDay(std::int32_t seconds, int todayDayNumber, int periodStart)
+{
+    const double days = double(todayDayNumber) - double(periodStart) + 1.0;
+    if (days < 1.0)
+        return seconds;
+    return static_cast<std::int32_t>(double(seconds) / days);
+}
+
+std::int64_t dailyBudget(const Budget& budget)
+{
+    return std::int64_t(budget.money) * 100 + budget.cents;
+}
+
+int budgetDays(const Budget& budget, int todayDay)
+{
+    return todayDay - budget.startDay + 1;
+}
+
+std::int64_t budgetBalance(const Budget& budget, int todayDay, std::int32_t todayFee,
+                           std::int32_t connectionFee, std::int32_t monthFee)
+{
+    if (budget.reserve != 0)
+        return budgetDays(budget, todayDay) * dailyBudget(budget) - monthFee;
+    return dailyBudget(budget) - (std::int64_t(todayFee) + connectionFee);
+}
+
+bool budgetReached(const Budget& budget, int todayDay, std::int32_t todayFee,
+                   std::int32_t connectionFee, std::int32_t monthFee)
+{
+    return budgetBalance(budget, todayDay, todayFee, connectionFee, monthFee) <= 0;
+}
+
+QString balanceText(std::int64_t cents)
+{
+    const QString sign = cents < 0 ? QStringLiteral("-") : QString();
+    const std::int64_t magnitude = cents < 0 ? -cents : cents;
+    return sign + QString::number(magnitude / 100) + QStringLiteral(" dol. ")
+           + QString::number(magnitude % 100) + QStringLiteral(" c.");
+}
+
+bool beepKindOf(int sound, platform::BeepKind* kind)
+{
+    switch (sound) {
+    case 1:
+        *kind = platform::BeepKind::Default;
+        return true;
+    case 2:
+        *kind = platform::BeepKind::Asterisk;
+        return true;
+    case 3:
+        *kind = platform::BeepKind::Exclamation;
+        return true;
+    case 4:
+        *kind = platform::BeepKind::Hand;
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool beepDue(int beepCount, int beepInterval, std::int32_t elapsedSeconds)
+{
+    if (beepCount == 0 || beepInterval < 1)
+        return false;
+    return elapsedSeconds / (std::int64_t(beepInterval) * beepCount * 60) >= 1;
+}
+
+int nextBeepCount(int beepInterval, std::int32_t elapsedSeconds)
+{
+    if (beepInterval < 1)
+        return 1;
+    return static_cast<int>(elapsedSeconds / (std::int64_t(beepInterval) * 60) + 1);
+}
+
+DialogHooks& dialogHooks()
+{
+    static DialogHooks hooks;
+    return hooks;
+}
+
 }  // namespace counter
 
 // =====================================================================================
@@ -379,12 +554,18 @@ int WinMain(RunMode mode)
         Form1 = new TForm1();
         app.setMainWindow(Form1);
         platform::guard([] { Form1->FormCreate(); });
-        // Preferences (TForm2), Providers (TForm3), Beep (TForm4), Counter (TForm6)
-        // and Connections (TForm7) are created here, in this order.
+        // Providers, Connections, Tariffs Options, Graphs and Time synchronization are
+        // made for each use; the others live from here to the end, and some read the
+        // registry when they are made (Preferences reads "Start", Open report writes a
+        // missing "Editor"), so the order counts.
+        const auto& hooks = counter::dialogHooks();
+        createStartWindow(hooks.createPreferences);
+        createStartWindow(hooks.createBeep);
+        createStartWindow(hooks.createCounter);
         platform::guard([] { Form8 = new TForm8(); });
         platform::guard([] { AboutBox = new TAboutBox(); });
-        // Then Tariffs Options (TForm5), Statistics (TForm9), Open report (TForm10),
-        // Graphs (TForm13) and Time synchronization (TForm14).
+        createStartWindow(hooks.createStatistics);
+        createStartWindow(hooks.createOpenReport);
 
         Form1->show();
 
@@ -408,6 +589,10 @@ void FreeWindows()
     auto& app = platform::Application::instance();
     if (app.mainWindow() == Form1)
         app.setMainWindow(nullptr);
+    while (!startWindows.empty()) {
+        delete startWindows.back().data();
+        startWindows.pop_back();
+    }
     delete AboutBox;
     AboutBox = nullptr;
     delete Form8;
@@ -793,7 +978,7 @@ void ResetCounter(TForm1& form, int year, int month, int day, int withReport)
         key.writeInt(rk::vCrash, 0);
     }
     transaction.commit();
-    // The budget label is refreshed here once the budget comes in.
+    ShowMoneyOrganizerBalance(form);
 }
 
 // =====================================================================================
@@ -808,6 +993,163 @@ platform::SystemTime GetLocalTimeRecord()
 void ShowClock(TForm1& form)
 {
     form.Label23->setText(counter::clockText(GetLocalTimeRecord()));
+}
+
+void ShowStatistics(TForm1& form)
+{
+    form.Label19->setText(counter::elapsedText(form.MonthSeconds));
+    int year = 0, month = 0, day = 0, periodStart = 0;
+    {
+        // Read only: an idle tick writes nothing.
+        Key key(RootKey::LocalMachine, rk::kCounterAll, false);
+        year = key.readInt(rk::vYear);
+        month = key.readInt(rk::vMonth);
+        day = key.readInt(rk::vDay);
+        periodStart = key.readInt(rk::vDouble);
+    }
+    form.Label14->setText(counter::dateText(year, month, day));
+    form.Label15->setText(counter::nextResetText(form.ResetMode, form.ResetDay, year, month, day));
+    const std::int32_t average =
+        counter::averagePerDay(form.MonthSeconds, platform::todayDayNumber(), periodStart);
+    form.Label21->setText(counter::elapsedText(average));
+}
+
+namespace {
+
+counter::Budget readBudget()
+{
+    counter::Budget budget;
+    {
+        Key key(RootKey::CurrentUser, rk::kBudget, false);
+        budget.money = key.readInt(rk::vBudgetMoney);
+        budget.cents = key.readInt(rk::vBudgetCents);
+        budget.reserve = key.readInt(rk::vBudgetReserve);
+        budget.on = key.readInt(rk::vOnOff);
+    }
+    Key key(RootKey::LocalMachine, rk::kCounterAll, false);
+    budget.startDay = key.readInt(rk::vDay);
+    return budget;
+}
+
+int today()
+{
+    return platform::clock().now().date().day();
+}
+
+}  // namespace
+
+void ShowMoneyOrganizerBalance(TForm1& form)
+{
+    const counter::Budget budget = readBudget();
+    if (budget.on == 0) {
+        form.Label13->setText(QString(14, QLatin1Char('-')));
+        return;
+    }
+    form.Label13->setText(counter::balanceText(counter::budgetBalance(
+        budget, today(), form.TodayFee, form.ConnectionFee, form.MonthFee)));
+}
+
+int CheckMoneyOrganizer(TForm1& form)
+{
+    const counter::Budget budget = readBudget();
+    if (budget.on == 0)
+        return 1;
+    if (counter::budgetDays(budget, today()) < 0)
+        return 0;
+    if (counter::budgetReached(budget, today(), form.TodayFee, form.ConnectionFee, form.MonthFee))
+        SoundBudgetAlarm(form);
+    return 1;
+}
+
+void SoundBudgetAlarm(TForm1& form)
+{
+    int kind = 0, on = 0;
+    {
+        Key key(RootKey::CurrentUser, rk::kBudget, false);
+        kind = key.readInt(rk::vBudgetCh);
+        on = key.readInt(rk::vOnOff);
+    }
+    const QString file = form.ProgramPath + QLatin1Char('/') + QString::fromLatin1(counter::kAlarmFolder)
+                         + QLatin1Char('/') + QString::fromLatin1(counter::kAlarmFile);
+    if (on == 0)
+        return;
+    if (kind == 1) {
+        // A sound file that is missing or can't be played gives the default sound.
+        if (!platform::sounds().playWave(file))
+            platform::sounds().messageBeep(platform::BeepKind::Default);
+    } else if (kind == 3) {
+        platform::BeepKind beep;
+        if (counter::beepKindOf(form.BeepSound, &beep))
+            platform::sounds().messageBeep(beep);
+    }
+}
+
+void BeepAtInterval(TForm1& form)
+{
+    if (form.BeepEnabled == 1 && form.IsConnected != 0
+        && counter::beepDue(form.BeepCount, form.BeepInterval, form.ElapsedSeconds)) {
+        ++form.BeepCount;
+        platform::BeepKind beep;
+        if (counter::beepKindOf(form.BeepSound, &beep))
+            platform::sounds().messageBeep(beep);
+    }
+    if (form.BeepEnabled == 0)
+        form.BeepCount = 1;
+}
+
+// =====================================================================================
+// Commands and exit
+// =====================================================================================
+
+void LaunchMailChecker(TForm1& form, int check)
+{
+    const QString path = form.ProgramPath + QLatin1Char('/') + QString::fromLatin1(counter::kMailCheckerName);
+    int on = 0;
+    {
+        Key key(RootKey::CurrentUser, rk::kEmail);
+        key.writeInt(rk::vCheck, check);
+        on = key.readInt(rk::vOnOff);
+    }
+    if (on == 0)
+        return;
+    if (!platform::processes().start(path, {}))
+        showError(QStringLiteral("Can't launch the program Email checking program : ") + path);
+}
+
+void RunClosingSteps(TForm1& form)
+{
+    // Stopped in every case, not only with a connection open: a tick between these
+    // steps and the end of the loop could open a connection and leave "Bug" at 2.
+    form.Timer1->stop();
+    // Only a connection being counted has a record to save: a start that failed half
+    // way has none, and forcing the end would append the previous connection again.
+    if (form.ConnectionState == 2) {
+        form.IsConnected = 0;
+        form.ConnectionState = 2;
+        UpdateConnectionState(form);
+    }
+    {
+        Key key(RootKey::LocalMachine, rk::kSoftware);
+        key.writeInt(rk::vBug, 0);
+    }
+    {
+        Key key(RootKey::CurrentUser, rk::kSoftware);
+        key.writeInt(rk::vPozTop, form.y());
+        key.writeInt(rk::vPozLeft, form.x());
+    }
+    if (form.TrayMode == 1)
+        RemoveTrayIcon(form);
+}
+
+int ConfirmExit(TForm1& form)
+{
+    const int answer = platform::messageBox(QString::fromLatin1(counter::kExitQuestion), caption(),
+                                            platform::MessageIcon::Question,
+                                            platform::MessageButtons::YesNo);
+    if (answer != platform::IDYES)
+        return 0;
+    RunClosingSteps(form);
+    return 1;
 }
 
 namespace {
@@ -963,42 +1305,73 @@ void LaunchConnectPrograms(TForm1& form)
     }
 }
 
+namespace {
+
+constexpr const char* kBudgetDateError =
+    "Error in Rozad Izeruveva. Maybe you changed date ? Function is disabled.";
+
+// One minute at the tariff of the moment, then the budget check. True when the
+// budget's dates were found wrong: the budget is switched off then, and the caller
+// tells the user once its registry writes are committed, so no box waits inside the
+// counting tick's transaction.
+bool chargeMinute(TForm1& form, const platform::SystemTime& now)
+{
+    [&] {
+        const QString slotKey = counter::tariffSlotKey(
+            form.CurrentProvider, counter::tariffDayKey(form.HolidayMode, now.wDayOfWeek));
+        counter::TariffSlot slot;
+        {
+            Key key(RootKey::CurrentUser, slotKey, false);
+            if (form.CurrentProvider.isEmpty() || !key.opened()) {
+                form.Label8->setText(QStringLiteral("No tariffs for provider"));
+                return;
+            }
+            if (key.readStr(rk::vSlotTariffProfile).isEmpty()) {
+                form.Label8->setText(QStringLiteral("No tariff for this day"));
+                return;
+            }
+            slot.StartingInterval = key.readInt(rk::vStartingInterval);
+            slot.EndingInterval = key.readInt(rk::vEndingInterval);
+            slot.DayCost = key.readInt(rk::vDayCost);
+            slot.NightCost = key.readInt(rk::vNightCost);
+            slot.OCPDay = key.readInt(rk::vOcpDay);
+        }
+        form.ConnectionFee += counter::minuteCost(slot, now.wHour);
+        form.MonthFee = form.MonthFeeBefore + form.ConnectionFee;
+        form.FeeText = counter::feeText(form.ConnectionFee);
+        form.Label8->setText(form.FeeText);
+        Key key(RootKey::LocalMachine, rk::kCounterCurrent);
+        key.writeInt(rk::vMoney, form.ConnectionFee);
+        key.writeStr(rk::vFee, form.FeeText);
+    }();
+
+    if (CheckMoneyOrganizer(form) != 0)
+        return false;
+    // Off before the user hears of it, so the message comes once however many ticks
+    // run while it is open.
+    Key key(RootKey::CurrentUser, rk::kBudget);
+    key.writeInt(rk::vOnOff, 0);
+    return true;
+}
+
+void showBudgetDateError()
+{
+    showError(QString::fromLatin1(kBudgetDateError));
+}
+
+}  // namespace
+
 void ChargeTariffMinute(TForm1& form, platform::SystemTime now)
 {
-    const QString slotKey =
-        counter::tariffSlotKey(form.CurrentProvider, counter::tariffDayKey(form.HolidayMode, now.wDayOfWeek));
-    counter::TariffSlot slot;
-    {
-        Key key(RootKey::CurrentUser, slotKey, false);
-        if (form.CurrentProvider.isEmpty() || !key.opened()) {
-            form.Label8->setText(QStringLiteral("No tariffs for provider"));
-            return;
-        }
-        if (key.readStr(rk::vSlotTariffProfile).isEmpty()) {
-            form.Label8->setText(QStringLiteral("No tariff for this day"));
-            return;
-        }
-        slot.StartingInterval = key.readInt(rk::vStartingInterval);
-        slot.EndingInterval = key.readInt(rk::vEndingInterval);
-        slot.DayCost = key.readInt(rk::vDayCost);
-        slot.NightCost = key.readInt(rk::vNightCost);
-        slot.OCPDay = key.readInt(rk::vOcpDay);
-    }
-    form.ConnectionFee += counter::minuteCost(slot, now.wHour);
-    form.MonthFee = form.MonthFeeBefore + form.ConnectionFee;
-    form.FeeText = counter::feeText(form.ConnectionFee);
-    form.Label8->setText(form.FeeText);
-    Key key(RootKey::LocalMachine, rk::kCounterCurrent);
-    key.writeInt(rk::vMoney, form.ConnectionFee);
-    key.writeStr(rk::vFee, form.FeeText);
-    // The budget check follows the charge once the budget comes in.
+    if (chargeMinute(form, now))
+        showBudgetDateError();
 }
 
 void CountConnectionTick(TForm1& form)
 {
     auto& app = platform::Application::instance();
     if (form.ConnectionState == 2) {
-        // The budget balance is shown first here once the budget comes in.
+        ShowMoneyOrganizerBalance(form);
         const platform::SystemTime now = GetLocalTimeRecord();
         const std::int32_t elapsed = counter::elapsedSince(form.CurrentRecord.StartTime,
                                                            form.StartSecondOfDay, now);
@@ -1010,8 +1383,9 @@ void CountConnectionTick(TForm1& form)
         // whole or not at all.
         platform::RegistryTransaction transaction(UnitRegistry().store());
         const std::int32_t minutes = elapsed / 60;
+        bool budgetDateError = false;
         if (minutes != form.LastChargedMinute)
-            ChargeTariffMinute(form, now);
+            budgetDateError = chargeMinute(form, now);
         form.LastChargedMinute = minutes;
 
         const QString text = counter::elapsedText(elapsed);
@@ -1025,6 +1399,8 @@ void CountConnectionTick(TForm1& form)
 
         writeBackupSlot(form, now);
         transaction.commit();
+        if (budgetDateError)
+            showBudgetDateError();
     } else {
         const QString idle = QString::fromLatin1(counter::kNotConnectedSummary);
         app.setTitle(idle);
@@ -1089,6 +1465,12 @@ TForm1::TForm1(QWidget* parent)
 
     platform::trayIcon().setCallback(
         [this](tray::TrayMessage message) { platform::guard([&] { Dispatch(message); }); });
+#ifndef QT_NO_SESSIONMANAGER
+    // Log-off and shutdown close the window as its close button does, so a counted
+    // connection is saved.
+    if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        connect(gui, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { close(); });
+#endif
 }
 
 TForm1::~TForm1()
@@ -1140,11 +1522,52 @@ void TForm1::buildWindow()
     auto* historyBox = new QGroupBox(QStringLiteral("History"), central);
     historyBox->setObjectName(QStringLiteral("GroupBox2"));
     auto* historyGrid = new QGridLayout(historyBox);
+    const auto historyRow = [&](int row, const char* caption, QLabel* value, const char* hint) {
+        auto* captionLabel = new QLabel(QString::fromLatin1(caption), historyBox);
+        historyGrid->addWidget(captionLabel, row, 0);
+        historyGrid->addWidget(value, row, 1);
+        if (hint) {
+            captionLabel->setToolTip(QString::fromLatin1(hint));
+            value->setToolTip(QString::fromLatin1(hint));
+        }
+    };
     Label16 = valueLabel("Label16");
-    historyGrid->addWidget(new QLabel(QStringLiteral("General fee :"), historyBox), 0, 0);
-    historyGrid->addWidget(Label16, 0, 1);
-    // The period time, start, next reset and average per day come in beside it.
+    Label19 = valueLabel("Label19");
+    Label14 = valueLabel("Label14");
+    Label15 = valueLabel("Label15");
+    Label21 = valueLabel("Label21");
+    Label13 = valueLabel("Label13");
+    historyRow(0, "General fee :", Label16, nullptr);
+    historyRow(1, "All Con. time :", Label19, "All connections time sice the last counter reset");
+    historyRow(2, "Counting since :", Label14, "The last counter reset");
+    historyRow(3, "Reset on :", Label15, "When the counter will be reset");
+    historyRow(4, "Average t. p. d. :", Label21, "Average time per day");
+    historyRow(5, "Reserve :", Label13, nullptr);
     layout->addWidget(historyBox);
+
+    const auto speedButton = [&](const char* objectName, const char* hint) {
+        auto* button = new QToolButton(central);
+        button->setObjectName(QString::fromLatin1(objectName));
+        button->setToolTip(QString::fromLatin1(hint));
+        button->setAutoRaise(true);  // flat
+        button->setIconSize(QSize(16, 16));
+        return button;
+    };
+    SpeedButton7 = speedButton("SpeedButton7", "Dialtally EMail Checker");
+    SpeedButton7->setIcon(QIcon(letterPicture(16, QStringLiteral("@"), QColor(0, 90, 170))));
+    SpeedButton17 = speedButton("SpeedButton17", "Time Synchronization");
+    SpeedButton17->setIcon(QIcon(clockPicture(16)));
+    SpeedButton9 = speedButton("SpeedButton9", "Enable or disable monitoring DUN");
+    SpeedButton9->setIcon(ImageList1[counter::kImageMonitoringOn]);
+    SpeedButton3 = speedButton("SpeedButton3", "Enable or disable holiday tariff");
+    SpeedButton3->setText(QStringLiteral("Holiday"));
+    SpeedButton3->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+
+    auto* speedRow = new QHBoxLayout;
+    for (QToolButton* button : {SpeedButton7, SpeedButton17, SpeedButton9, SpeedButton3})
+        speedRow->addWidget(button);
+    speedRow->addStretch();
+    layout->addLayout(speedRow);
 
     auto* bottom = new QHBoxLayout;
     Label23 = valueLabel("Label23");
@@ -1154,33 +1577,187 @@ void TForm1::buildWindow()
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
     BitBtn1->setToolTip(QStringLiteral("Hide program"));
     BitBtn1->setDefault(true);
-    connect(BitBtn1, &QPushButton::clicked, this, [this] { platform::guard([this] { BitBtn1Click(); }); });
     bottom->addWidget(BitBtn1);
+    BitBtn2 = new QPushButton(QStringLiteral("E&xit"), central);
+    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+    BitBtn2->setToolTip(QStringLiteral("Exit program"));
+    bottom->addWidget(BitBtn2);
     layout->addLayout(bottom);
     setCentralWidget(central);
 
-    auto* fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
-    QAction* exit1 = fileMenu->addAction(QStringLiteral("Hi&de"));
-    exit1->setObjectName(QStringLiteral("Exit1"));
-    exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
-    connect(exit1, &QAction::triggered, this, [this] { platform::guard([this] { Exit1Click(); }); });
-    auto* helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
-    QAction* about1 = helpMenu->addAction(QStringLiteral("&Help"));
-    about1->setObjectName(QStringLiteral("About1"));
-    about1->setShortcut(QKeySequence(Qt::Key_F1));
-    connect(about1, &QAction::triggered, this, [this] { platform::guard([this] { About1Click(); }); });
-    helpMenu->addSeparator();
-    QAction* about2 = helpMenu->addAction(QStringLiteral("&About ..."));
-    about2->setObjectName(QStringLiteral("About2"));
-    connect(about2, &QAction::triggered, this, [this] { platform::guard([this] { About2Click(); }); });
+    buildCommands();
+}
+
+namespace {
+
+using Handler = void (TForm1::*)();
+
+// Whether the dialog a command opens has been plugged in; commands of this unit are
+// always there.
+bool commandAvailable(Handler handler)
+{
+    const counter::DialogHooks& hooks = counter::dialogHooks();
+    const struct {
+        Handler handler;
+        bool available;
+    } hooked[] = {
+        {&TForm1::Preferences1Click, bool(hooks.showPreferences)},
+        {&TForm1::SpeedButton2Click, bool(hooks.showPreferences)},
+        {&TForm1::Providers1Click, bool(hooks.openProviders)},
+        {&TForm1::Provider1Click, bool(hooks.openProviders)},
+        {&TForm1::Tariffs4Click, bool(hooks.openTariffs)},
+        {&TForm1::History2Click, bool(hooks.openConnections)},
+        {&TForm1::Graphs1Click, bool(hooks.openGraphs)},
+        {&TForm1::Timesynchronization1Click, bool(hooks.openTimeSync)},
+        {&TForm1::SpeedButton17Click, bool(hooks.openTimeSync)},
+        {&TForm1::Counter1Click, bool(hooks.showCounter)},
+        {&TForm1::Viewcrashes1Click, bool(hooks.showStatistics)},
+        {&TForm1::Openreport1Click, bool(hooks.showOpenReport)},
+        {&TForm1::Beep1Click, bool(hooks.showBeep)},
+        {&TForm1::Deleteallreports1Click, bool(hooks.deleteAllReports)},
+    };
+    for (const auto& h : hooked) {
+        if (h.handler == handler)
+            return h.available;
+    }
+    return true;
+}
+
+}  // namespace
+
+void TForm1::buildCommands()
+{
+    const auto command = [this](QWidget* container, const char* objectName, const char* text,
+                                Handler handler, const QKeySequence& shortcut = {},
+                                const QIcon& icon = {}) {
+        auto* action = new QAction(QString::fromLatin1(text), this);
+        action->setObjectName(QString::fromLatin1(objectName));
+        action->setShortcut(shortcut);
+        action->setIcon(icon);
+        container->addAction(action);
+        connect(action, &QAction::triggered, this, platform::guarded(this, handler));
+        m_commands.push_back({action, handler});
+        return action;
+    };
+    const auto separator = [this](QWidget* container, const char* objectName) {
+        auto* action = new QAction(this);
+        action->setObjectName(QString::fromLatin1(objectName));
+        action->setSeparator(true);
+        container->addAction(action);
+    };
+    const auto standard = [this](QStyle::StandardPixmap pixmap) { return style()->standardIcon(pixmap); };
+    const QIcon reportSave = standard(QStyle::SP_DialogSaveButton);
+    const QIcon reportOpen = standard(QStyle::SP_DialogOpenButton);
+    const QIcon connections = standard(QStyle::SP_FileDialogDetailedView);
+    const QIcon statistics = standard(QStyle::SP_FileDialogInfoView);
+    const QIcon graphs = QIcon(graphPicture(24));
+    const QIcon preferences = QIcon(letterPicture(24, QStringLiteral("P"), QColor(90, 90, 90)));
+    const QIcon beep = standard(QStyle::SP_MediaVolume);
+    const QIcon budget = QIcon(letterPicture(24, QStringLiteral("$"), QColor(0, 130, 0)));
+    const QIcon providers = standard(QStyle::SP_DriveNetIcon);
+    const QIcon tariffs = QIcon(letterPicture(24, QStringLiteral("c"), QColor(160, 100, 0)));
+    const QIcon counterIcon = standard(QStyle::SP_BrowserReload);
+    const QIcon about = standard(QStyle::SP_MessageBoxInformation);
+    const QIcon helpIcon = standard(QStyle::SP_DialogHelpButton);
+    const QIcon mail = QIcon(letterPicture(24, QStringLiteral("@"), QColor(0, 90, 170)));
+    const QIcon timeSync = QIcon(clockPicture(24));
+    const QIcon exitIcon = standard(QStyle::SP_DialogCloseButton);
+
+    QMenuBar* bar = menuBar();
+    QMenu* file = bar->addMenu(QStringLiteral("&File"));
+    command(file, "Resetcounter1", "&Reset counter", &TForm1::Resetcounter1Click, QKeySequence(Qt::CTRL | Qt::Key_R), counterIcon);
+    command(file, "Createreport1", "&Create report", &TForm1::Createreport1Click, {}, reportSave);
+    command(file, "Deleteallreports1", "&Delete reports", &TForm1::Deleteallreports1Click);
+    command(file, "Openreport1", "&Open report ...", &TForm1::Openreport1Click, QKeySequence(Qt::CTRL | Qt::Key_O), reportOpen);
+    separator(file, "N11");
+    command(file, "Exit1", "Hi&de", &TForm1::Exit1Click, QKeySequence(Qt::CTRL | Qt::Key_D));
+    command(file, "Exit2", "E&xit", &TForm1::Exit2Click, QKeySequence(Qt::ALT | Qt::Key_F4), exitIcon);
+    QMenu* view = bar->addMenu(QStringLiteral("&View"));
+    command(view, "History2", "Co&nnections ...", &TForm1::History2Click, QKeySequence(Qt::ALT | Qt::Key_N), connections);
+    command(view, "Viewcrashes1", "View &statistic ...", &TForm1::Viewcrashes1Click, QKeySequence(Qt::ALT | Qt::Key_S), statistics);
+    command(view, "Graphs1", "&Graphs ...", &TForm1::Graphs1Click, {}, graphs);
+    QMenu* tools = bar->addMenu(QStringLiteral("Tools"));
+    command(tools, "Emailchecker1", "E&mail Checker ...", &TForm1::Emailchecker1Click, {}, mail);
+    command(tools, "Timesynchronization1", "Time s&ynchronization ...", &TForm1::Timesynchronization1Click, {}, timeSync);
+    QMenu* options = bar->addMenu(QStringLiteral("&Options"));
+    command(options, "Beep1", "&Beep ...", &TForm1::Beep1Click, QKeySequence(Qt::ALT | Qt::Key_B), beep);
+    separator(options, "N4");
+    command(options, "Counter1", "&Counter ...", &TForm1::Counter1Click, QKeySequence(Qt::ALT | Qt::Key_O), counterIcon);
+    separator(options, "N9");
+    command(options, "Providers1", "&Providers ...", &TForm1::Providers1Click, QKeySequence(Qt::ALT | Qt::Key_P), providers);
+    command(options, "Tariffs4", "&Tariffs ...", &TForm1::Tariffs4Click, QKeySequence(Qt::ALT | Qt::Key_T), tariffs);
+    separator(options, "N1");
+    command(options, "Preferences1", "Pr&eferences ...", &TForm1::Preferences1Click, {}, preferences);
+    QMenu* helpMenu = bar->addMenu(QStringLiteral("&Help"));
+    command(helpMenu, "About1", "&Help", &TForm1::About1Click, QKeySequence(Qt::Key_F1), helpIcon);
+    separator(helpMenu, "N2");
+    command(helpMenu, "About2", "&About ...", &TForm1::About2Click, {}, about);
+
+    ToolBar1 = addToolBar(QStringLiteral("ToolBar1"));
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setMovable(false);
+    ToolBar1->setIconSize(QSize(24, 24));
+    ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    command(ToolBar1, "ToolButton1", "Save report", &TForm1::Createreport1Click, {}, reportSave);
+    command(ToolBar1, "ToolButton2", "Open report", &TForm1::Openreport1Click, {}, reportOpen);
+    command(ToolBar1, "ToolButton3", "View History of connections", &TForm1::History2Click, {}, connections);
+    command(ToolBar1, "ToolButton4", "View Statistic", &TForm1::Viewcrashes1Click, {}, statistics);
+    command(ToolBar1, "ToolButton5", "View Graphs", &TForm1::Graphs1Click, {}, graphs);
+    separator(ToolBar1, "ToolButton6");
+    command(ToolBar1, "ToolButton7", "Program preferences", &TForm1::Preferences1Click, {}, preferences);
+    command(ToolBar1, "ToolButton8", "Beep", &TForm1::Beep1Click, {}, beep);
+    command(ToolBar1, "ToolButton9", "Rozad Izeruveva", &TForm1::SpeedButton2Click, {}, budget);
+    separator(ToolBar1, "ToolButton10");
+    command(ToolBar1, "ToolButton11", "Providers", &TForm1::Provider1Click, {}, providers);
+    command(ToolBar1, "ToolButton12", "Tariffs", &TForm1::Tariffs4Click, {}, tariffs);
+    command(ToolBar1, "ToolButton13", "Counter", &TForm1::Counter1Click, {}, counterIcon);
+    separator(ToolBar1, "ToolButton14");
+    command(ToolBar1, "ToolButton15", "About the program", &TForm1::About2Click, {}, about);
+    command(ToolBar1, "ToolButton16", "Dialtally Help", &TForm1::About1Click, {}, helpIcon);
+    for (QAction* action : ToolBar1->actions()) {
+        if (QWidget* button = ToolBar1->widgetForAction(action); button && !action->isSeparator())
+            button->setFixedSize(33, 33);
+    }
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    QAction* restore1 = PopupMenu1->addAction(QStringLiteral("Restore"));
-    restore1->setObjectName(QStringLiteral("Restore1"));
+    QAction* restore1 = command(PopupMenu1, "Restore1", "Restore", &TForm1::Restore1Click);
     PopupMenu1->setDefaultAction(restore1);
-    connect(restore1, &QAction::triggered, this, [this] { platform::guard([this] { Restore1Click(); }); });
-    // The dialogs' and the exit items follow "Restore" as their windows come in.
+    separator(PopupMenu1, "N3");
+    command(PopupMenu1, "Connections1", "Connections ...", &TForm1::History2Click, {}, connections);
+    separator(PopupMenu1, "N5");
+    command(PopupMenu1, "Beep2", "Beep ...", &TForm1::Beep1Click, {}, beep);
+    command(PopupMenu1, "TimeSynchronization2", "Time Synchronization ...", &TForm1::Timesynchronization1Click, {}, timeSync);
+    command(PopupMenu1, "CheckEmail1", "Check EMail ...", &TForm1::Emailchecker1Click, {}, mail);
+    separator(PopupMenu1, "N6");
+    command(PopupMenu1, "Counter2", "Counter ...", &TForm1::Counter1Click, {}, counterIcon);
+    separator(PopupMenu1, "N7");
+    command(PopupMenu1, "Providers2", "Providers ...", &TForm1::Providers1Click, {}, providers);
+    command(PopupMenu1, "Tariffs1", "Tariffs ...", &TForm1::Tariffs4Click, {}, tariffs);
+    separator(PopupMenu1, "N8");
+    command(PopupMenu1, "Prefere1", "Preferences ...", &TForm1::Preferences1Click, {}, preferences);
+    separator(PopupMenu1, "N10");
+    command(PopupMenu1, "Exit3", "Exit", &TForm1::BitBtn2Click, {}, exitIcon);
+
+    const auto button = [this](QAbstractButton* b, Handler handler) {
+        connect(b, &QAbstractButton::clicked, this, platform::guarded(this, handler));
+        m_commandButtons.push_back({b, handler});
+    };
+    button(SpeedButton7, &TForm1::SpeedButton7Click);
+    button(SpeedButton17, &TForm1::SpeedButton17Click);
+    button(SpeedButton9, &TForm1::SpeedButton9Click);
+    button(SpeedButton3, &TForm1::SpeedButton3Click);
+    button(BitBtn1, &TForm1::BitBtn1Click);
+    button(BitBtn2, &TForm1::BitBtn2Click);
+    RefreshCommands();
+}
+
+void TForm1::RefreshCommands()
+{
+    for (const auto& [action, handler] : m_commands)
+        action->setEnabled(commandAvailable(handler));
+    for (const auto& [widget, handler] : m_commandButtons)
+        widget->setEnabled(commandAvailable(handler));
 }
 
 void TForm1::FormCreate()
@@ -1253,8 +1830,9 @@ void TForm1::runTick()
     }
     UpdateConnectionState(*this);
     CountConnectionTick(*this);
-    // The period statistics, the budget balance and the beeper run here, in this
-    // order, once they come in.
+    ShowStatistics(*this);
+    ShowMoneyOrganizerBalance(*this);
+    BeepAtInterval(*this);
     ShowClock(*this);
 }
 
@@ -1296,6 +1874,198 @@ void TForm1::About2Click()
 {
     if (AboutBox)
         AboutBox->exec();
+}
+
+void TForm1::Exit2Click()
+{
+    if (ConfirmExit(*this) == 1)
+        postQuit();
+}
+
+void TForm1::BitBtn2Click()
+{
+    Exit2Click();
+}
+
+void TForm1::FormCloseQuery(bool& canClose)
+{
+    Q_UNUSED(canClose);
+    RunClosingSteps(*this);
+}
+
+void TForm1::FormClose()
+{
+    RunClosingSteps(*this);
+}
+
+void TForm1::closeEvent(QCloseEvent* e)
+{
+    bool canClose = true;
+    platform::guard([&] { FormCloseQuery(canClose); });
+    if (!canClose) {
+        e->ignore();
+        return;
+    }
+    platform::guard([this] { FormClose(); });
+    e->accept();
+    // The main window closing ends the program, whatever else is still open.
+    postQuit();
+}
+
+void TForm1::postQuit()
+{
+    const auto& quit = counter::dialogHooks().postQuit;
+    if (quit)
+        quit(0);
+    else
+        QCoreApplication::exit(0);
+}
+
+void TForm1::Preferences1Click()
+{
+    if (const auto& show = counter::dialogHooks().showPreferences)
+        show(*this, counter::PreferencesPage::Startup);
+}
+
+void TForm1::SpeedButton2Click()
+{
+    if (const auto& show = counter::dialogHooks().showPreferences)
+        show(*this, counter::PreferencesPage::Budget);
+}
+
+namespace {
+
+void run(const counter::Command& command, TForm1& form)
+{
+    if (command)
+        command(form);
+}
+
+}  // namespace
+
+void TForm1::Providers1Click()
+{
+    run(counter::dialogHooks().openProviders, *this);
+}
+
+void TForm1::Provider1Click()
+{
+    Providers1Click();
+}
+
+void TForm1::Tariffs4Click()
+{
+    run(counter::dialogHooks().openTariffs, *this);
+}
+
+void TForm1::History2Click()
+{
+    run(counter::dialogHooks().openConnections, *this);
+}
+
+void TForm1::Graphs1Click()
+{
+    run(counter::dialogHooks().openGraphs, *this);
+}
+
+void TForm1::Timesynchronization1Click()
+{
+    run(counter::dialogHooks().openTimeSync, *this);
+}
+
+void TForm1::SpeedButton17Click()
+{
+    Timesynchronization1Click();
+}
+
+void TForm1::Counter1Click()
+{
+    run(counter::dialogHooks().showCounter, *this);
+}
+
+void TForm1::Viewcrashes1Click()
+{
+    run(counter::dialogHooks().showStatistics, *this);
+}
+
+void TForm1::Openreport1Click()
+{
+    run(counter::dialogHooks().showOpenReport, *this);
+}
+
+void TForm1::Deleteallreports1Click()
+{
+    run(counter::dialogHooks().deleteAllReports, *this);
+}
+
+void TForm1::Beep1Click()
+{
+    const auto& show = counter::dialogHooks().showBeep;
+    if (!show)
+        return;
+    show(*this);
+    {
+        Key key(RootKey::CurrentUser, rk::kBeep);
+        BeepEnabled = key.readInt(rk::vBeepEnabled);
+        BeepInterval = key.readInt(rk::vBeepInterval);
+    }
+    if (IsConnected == 1)
+        BeepCount = counter::nextBeepCount(BeepInterval, ElapsedSeconds);
+}
+
+void TForm1::Resetcounter1Click()
+{
+    if (platform::messageBox(QStringLiteral("Are you sure to reset counter ?"), caption(),
+                             platform::MessageIcon::Question, platform::MessageButtons::YesNo)
+        != platform::IDYES)
+        return;
+    const QDate today = platform::clock().now().date();
+    int report = 0;
+    {
+        Key key(RootKey::LocalMachine, rk::kCounterAll);
+        report = key.readInt(rk::vReport);
+    }
+    ResetCounter(*this, today.year(), today.month(), today.day(), report);
+}
+
+void TForm1::Createreport1Click()
+{
+    const QDate today = platform::clock().now().date();
+    QString error;
+    if (!WriteReport(*this, today.year(), today.month(), today.day(), &error))
+        showError(QStringLiteral("Can't write the report %1.").arg(error));
+}
+
+void TForm1::Emailchecker1Click()
+{
+    LaunchMailChecker(*this, 0);
+}
+
+void TForm1::SpeedButton7Click()
+{
+    LaunchMailChecker(*this, 1);
+}
+
+void TForm1::SpeedButton3Click()
+{
+    if (HolidayMode == 1) {
+        HolidayMode = 0;
+        SpeedButton3->setIcon(QIcon());
+    } else {
+        HolidayMode = 1;
+        SpeedButton3->setIcon(ImageList1[counter::kImageHoliday]);
+    }
+}
+
+void TForm1::SpeedButton9Click()
+{
+    if (MonitoringDisabled != 0) {
+        MonitoringDisabled = 0;
+        SpeedButton9->setIcon(ImageList1[counter::kImageMonitoringOn]);
+    } else {
+        MonitoringDisabled = 1;
+        SpeedButton9->setIcon(ImageList1[counter::kImageMonitoringOff]);
+    }
 }
 
 void TForm1::Dispatch(tray::TrayMessage message)

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "LocalTime.h"
+#include "Sound.h"
 #include "TrayConstants.h"
 #include "history.h"
 
@@ -15,13 +16,19 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <vector>
 
+class QAction;
 class QGroupBox;
 class QLabel;
 class QMenu;
 class QPushButton;
 class QTimer;
+class QToolBar;
+class QToolButton;
+class TForm1;
 class TForm8;
 class TAboutBox;
 
@@ -38,12 +45,20 @@ inline constexpr const char* kCaption = "Dialtally 2.01";
 inline constexpr const char* kHelpFileName = "Dialtally Help.hlp";
 inline constexpr const char* kNotConnectedSummary = "Dialtally: [Not Connected]";
 
-// Public servers of the TIME protocol (RFC 868, TCP 37) written with the defaults. The
-// time synchronisation dialog preselects the last one.
+// Public servers that answer the TIME protocol (RFC 868) on TCP 37, written with the
+// defaults. The time synchronisation dialog preselects the last one.
 inline constexpr std::array<const char*, 6> kDefaultTimeServers = {
-    "time.nist.gov",       "time-a-g.nist.gov",   "time-b-g.nist.gov",
-    "time-a-wwv.nist.gov", "time-b-wwv.nist.gov", "utcnist.colorado.edu",
+    "time-a-g.nist.gov",   "time-b-g.nist.gov",   "time-c-g.nist.gov",
+    "time-a-wwv.nist.gov", "time-b-wwv.nist.gov", "time.nist.gov",
 };
+
+inline constexpr const char* kExitQuestion =
+    "Closing Dialtally you won't be able to monitor DUN connections. Do you want to continue ?";
+// The mail checker, beside Dialtally in the program folder.
+inline constexpr const char* kMailCheckerName = "Postpeek";
+// The budget alarm: ProgramPath + "/media/signal.wav".
+inline constexpr const char* kAlarmFolder = "media";
+inline constexpr const char* kAlarmFile = "signal.wav";
 
 // Indexes into TForm1::ImageList1.
 enum ImageIndex {
@@ -103,6 +118,84 @@ QStringList reportLines(const std::vector<history::HistoryRecord>& records);
 // The user name as the main window holds it (49 characters at most).
 QString fitUserName(const QString& name);
 
+// ---- the "History" group --------------------------------------------------------
+// 1999, 5, 3 -> "1999 - 5 - 3"
+QString dateText(int year, int month, int day);
+// The date of the next automatic reset of a period that began on year/month/day, or
+// "Never".
+QString nextResetText(int resetMode, int resetDay, int year, int month, int day);
+// Connected seconds per day of a period that began on day number `periodStart`
+// (days since 30 December 1899), today included. A period that seems to begin after
+// today (the clock was set back) counts as one day.
+std::int32_t averagePerDay(std::int32_t seconds, int todayDayNumber, int periodStart);
+
+// ---- the budget ---------------------------------------------------------------------
+struct Budget {
+    int on = 0;        // "On/Off"
+    int money = 0;     // "Money", whole dollars a day
+    int cents = 0;     // "Cents"
+    int reserve = 0;   // "Reserve": count over every day of the period
+    int startDay = 0;  // HKLM Counter\All "Day", the period's first day of month
+};
+std::int64_t dailyBudget(const Budget& budget);
+// Days of the period so far by the day of month alone (the budget goes with the
+// monthly counter only).
+int budgetDays(const Budget& budget, int todayDay);
+// The money left: the day's budget less today's spending, or with reserve the
+// allowance of every day so far less the period's spending.
+std::int64_t budgetBalance(const Budget& budget, int todayDay, std::int32_t todayFee,
+                           std::int32_t connectionFee, std::int32_t monthFee);
+// Whether the spending has reached the budget.
+bool budgetReached(const Budget& budget, int todayDay, std::int32_t todayFee,
+                   std::int32_t connectionFee, std::int32_t monthFee);
+// "-0 dol. 50 c." for a deficit under a dollar, so it never reads as money left.
+QString balanceText(std::int64_t cents);
+// The beep of a "Sound" number (1 to 4); false for any other number, which is silent.
+bool beepKindOf(int sound, platform::BeepKind* kind);
+
+// ---- the beeper ---------------------------------------------------------------------
+// Whether the beep number `beepCount` is due after `elapsedSeconds`. A count of 0 or
+// an interval under a minute (a hand-edited registry) never beeps.
+bool beepDue(int beepCount, int beepInterval, std::int32_t elapsedSeconds);
+// The number of the next beep after `elapsedSeconds`, so that a changed interval sounds
+// no missed beeps in a burst.
+int nextBeepCount(int beepInterval, std::int32_t elapsedSeconds);
+
+// ---- the commands of the dialog units ---------------------------------------------
+// The dialogs live in units that build on this one, so this unit can't name them: the
+// program entry fills in these hooks. A command whose hook is empty keeps its menu
+// items and buttons disabled.
+enum class PreferencesPage { Startup, Budget };
+using WindowFactory = std::function<std::unique_ptr<QWidget>(TForm1&)>;
+using Command = std::function<void(TForm1&)>;
+struct DialogHooks {
+    // The windows created once at start, after the main window, in this order around
+    // the splash and About box: Preferences, Beep, Counter, [splash, About],
+    // Statistics, Open report. They live until FreeWindows().
+    WindowFactory createPreferences;
+    WindowFactory createBeep;
+    WindowFactory createCounter;
+    WindowFactory createStatistics;
+    WindowFactory createOpenReport;
+
+    std::function<void(TForm1&, PreferencesPage)> showPreferences;
+    Command showBeep;        // modal; the main window then takes over the settings
+    Command showCounter;
+    Command showStatistics;
+    Command showOpenReport;
+    Command deleteAllReports;
+    // Created for each use.
+    Command openProviders;
+    Command openTariffs;
+    Command openConnections;
+    Command openGraphs;
+    Command openTimeSync;
+
+    // Ends the message loop with the exit code; empty ends QApplication's loop.
+    std::function<void(int)> postQuit;
+};
+DialogHooks& dialogHooks();
+
 }  // namespace counter
 
 class TForm1 : public QMainWindow {
@@ -157,7 +250,18 @@ public:
     QLabel* Label24 = nullptr;       // connected user
     QLabel* Image1 = nullptr;        // "Connected"
     QLabel* Image2 = nullptr;        // "Not connected"
+    QLabel* Label19 = nullptr;       // connected time of the period
+    QLabel* Label14 = nullptr;       // start of the period
+    QLabel* Label15 = nullptr;       // next automatic reset
+    QLabel* Label21 = nullptr;       // average time per day
+    QLabel* Label13 = nullptr;       // budget left
     QPushButton* BitBtn1 = nullptr;  // "Hi&de"
+    QPushButton* BitBtn2 = nullptr;  // "E&xit"
+    QToolButton* SpeedButton7 = nullptr;   // mail checker
+    QToolButton* SpeedButton17 = nullptr;  // time synchronisation
+    QToolButton* SpeedButton9 = nullptr;   // monitoring on/off
+    QToolButton* SpeedButton3 = nullptr;   // holiday tariff on/off
+    QToolBar* ToolBar1 = nullptr;
     QTimer* Timer1 = nullptr;
     QMenu* PopupMenu1 = nullptr;     // the tray menu
     std::array<QIcon, 5> ImageList1;
@@ -174,6 +278,33 @@ public:
     void Exit1Click();
     void About1Click();
     void About2Click();
+    void Exit2Click();
+    void BitBtn2Click();
+    // The window's close: the closing steps without a question; it always closes.
+    void FormCloseQuery(bool& canClose);
+    void FormClose();
+    void Preferences1Click();
+    void SpeedButton2Click();
+    void Providers1Click();
+    void Provider1Click();
+    void Tariffs4Click();
+    void History2Click();
+    void Graphs1Click();
+    void Timesynchronization1Click();
+    void SpeedButton17Click();
+    void Counter1Click();
+    void Viewcrashes1Click();
+    void Openreport1Click();
+    void Beep1Click();
+    void Deleteallreports1Click();
+    void Resetcounter1Click();
+    void Createreport1Click();
+    void Emailchecker1Click();
+    void SpeedButton7Click();
+    void SpeedButton3Click();
+    void SpeedButton9Click();
+    // Enables each dialog command whose hook is set (done at creation).
+    void RefreshCommands();
     // The tray callback: WM_TRAYNOTIFY goes to HandleTrayMessage, others are ignored.
     void Dispatch(tray::TrayMessage message);
     void HandleTrayMessage(tray::TrayMessage message);
@@ -183,11 +314,17 @@ public:
 protected:
     bool event(QEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildWindow();
+    void buildCommands();
+    void postQuit();
     void runTick();
 
+    // The commands whose enabled state follows the dialog hooks.
+    std::vector<std::pair<QAction*, void (TForm1::*)()>> m_commands;
+    std::vector<std::pair<QWidget*, void (TForm1::*)()>> m_commandButtons;
     bool m_inTick = false;
     // A tick error that repeats on every tick is shown once, until a tick succeeds.
     QString m_lastTickError;
@@ -229,6 +366,23 @@ void CountConnectionTick(TForm1& form);
 void ChargeTariffMinute(TForm1& form, platform::SystemTime now);
 platform::SystemTime GetLocalTimeRecord();
 void ShowClock(TForm1& form);
+void ShowStatistics(TForm1& form);
+void ShowMoneyOrganizerBalance(TForm1& form);
+// 0 when the budget's dates don't fit (the clock was set back), else 1; sounds the
+// alarm when the budget is reached.
+int CheckMoneyOrganizer(TForm1& form);
+void SoundBudgetAlarm(TForm1& form);
+void BeepAtInterval(TForm1& form);
+
+// ---- commands and exit --------------------------------------------------------------
+// Starts the mail checker unless e-mail is switched off; `check` is 1 from the speed
+// button, 0 from the menus.
+void LaunchMailChecker(TForm1& form, int check);
+// Asks before the program ends; 1 when it may end (the closing steps have run).
+int ConfirmExit(TForm1& form);
+// Saves a counted connection, clears the crash marker, saves the window position and
+// removes the tray icon.
+void RunClosingSteps(TForm1& form);
 
 // ---- tray ------------------------------------------------------------------------
 // Tray mode needs a notification area: where there is none, TrayMode becomes 0 so the

@@ -180,6 +180,105 @@ TEST(CounterReset, AutomaticRule)
             << c.month << "/" << c.day;
 }
 
+TEST(CounterHistoryGroup, NextResetDateAndAverage)
+{
+    EXPECT_EQ(counter::dateText(1999, 5, 3), QStringLiteral("1999 - 5 - 3"));
+    struct Case {
+        int mode, resetDay, year, month, day;
+        const char* shown;
+    } cases[] = {
+        {1, 14, 1999, 5, 3, "1999 - 5 - 14"},  {1, 14, 1999, 12, 20, "1999 - 12 - 14"},
+        {1, 1, 1999, 5, 14, "1999 - 6 - 1"},   {1, 1, 1999, 12, 14, "2000 - 1 - 1"},
+        {2, 14, 1999, 5, 3, "1999 - 6 - 1"},   {2, 1, 1999, 12, 1, "2000 - 1 - 1"},
+        {3, 1, 1999, 10, 9, "1999 - 12 - 1"},  {3, 1, 1999, 11, 9, "2000 - 1 - 1"},
+        {3, 1, 1999, 12, 9, "2000 - 2 - 1"},   {4, 14, 1999, 5, 3, "Never"},
+        {0, 14, 1999, 5, 3, "1999 - 5 - 3"},   {7, 1, 2001, 2, 28, "2001 - 2 - 28"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(counter::nextResetText(c.mode, c.resetDay, c.year, c.month, c.day), q(c.shown))
+            << "mode " << c.mode << " day " << c.resetDay << " from " << c.year << "-" << c.month;
+
+    const int today = platform::dayNumber(QDate(2000, 1, 10));
+    EXPECT_EQ(counter::averagePerDay(7200, today, today), 7200);
+    EXPECT_EQ(counter::averagePerDay(7200, today, today - 2), 2400);
+    EXPECT_EQ(counter::averagePerDay(100, today, today - 2), 33);  // cut toward zero
+    // The clock set back before the period start: no division by zero or below.
+    EXPECT_EQ(counter::averagePerDay(7200, today, today + 1), 7200);
+    EXPECT_EQ(counter::averagePerDay(7200, today, today + 30), 7200);
+}
+
+TEST(CounterBudget, BalanceAndAlarmRule)
+{
+    struct Case {
+        const char* name;
+        counter::Budget budget;
+        int today, todayFee, connectionFee, monthFee;
+        std::int64_t balance;
+        bool reached;
+        const char* text;
+    } cases[] = {
+        {"per day, money left", {1, 1, 50, 0, 1}, 5, 100, 20, 9999, 30, false, "0 dol. 30 c."},
+        {"per day, spent exactly", {1, 1, 50, 0, 1}, 5, 100, 50, 0, 0, true, "0 dol. 0 c."},
+        {"per day, over by a dollar and a half", {1, 1, 0, 0, 1}, 5, 200, 50, 0, -150, true, "-1 dol. 50 c."},
+        {"per day, over by cents", {1, 1, 0, 0, 1}, 5, 100, 50, 0, -50, true, "-0 dol. 50 c."},
+        {"reserve, third day", {1, 2, 0, 1, 1}, 3, 999, 999, 450, 150, false, "1 dol. 50 c."},
+        {"reserve, allowance used up", {1, 2, 0, 1, 1}, 3, 0, 0, 600, 0, true, "0 dol. 0 c."},
+        {"reserve, later start day", {1, 1, 0, 1, 10}, 12, 0, 0, 250, 50, false, "0 dol. 50 c."},
+        // Dollars typed in the thousands of millions of cents must not wrap round.
+        {"large budget", {1, 2000000000, 99, 1, 1}, 31, 0, 0, 0, 6200000003069, false,
+         "62000000030 dol. 69 c."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto balance = counter::budgetBalance(c.budget, c.today, c.todayFee, c.connectionFee, c.monthFee);
+        EXPECT_EQ(balance, c.balance);
+        EXPECT_EQ(counter::budgetReached(c.budget, c.today, c.todayFee, c.connectionFee, c.monthFee), c.reached);
+        EXPECT_EQ(counter::balanceText(balance), q(c.text));
+    }
+    // Days by the day of month alone: the day before the start day is 0, earlier ones
+    // are negative (the clock set back).
+    EXPECT_EQ(counter::budgetDays({1, 1, 0, 1, 10}, 10), 1);
+    EXPECT_EQ(counter::budgetDays({1, 1, 0, 1, 10}, 9), 0);
+    EXPECT_EQ(counter::budgetDays({1, 1, 0, 1, 10}, 8), -1);
+}
+
+TEST(CounterBeeper, BeepNumbersFollowTheInterval)
+{
+    struct Case {
+        int count, interval, elapsed;
+        bool due;
+    } cases[] = {
+        {1, 15, 14 * 60 + 59, false}, {1, 15, 15 * 60, true},  {2, 15, 29 * 60 + 59, false},
+        {2, 15, 30 * 60, true},       {3, 15, 40 * 60, false}, {0, 15, 99 * 60, false},
+        // An interval of 0 in a hand-edited registry: silence, not a division by zero.
+        {1, 0, 99 * 60, false},       {1, -5, 99 * 60, false},
+        // Products beyond 32 bits don't wrap into a false beep.
+        {3, 20000000, 2000000000, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(counter::beepDue(c.count, c.interval, c.elapsed), c.due)
+            << "beep " << c.count << " every " << c.interval << " min at " << c.elapsed << " s";
+    // Switched on again at 40 minutes with 15: the next beep is the third, at 45.
+    EXPECT_EQ(counter::nextBeepCount(15, 40 * 60), 3);
+    EXPECT_EQ(counter::nextBeepCount(15, 0), 1);
+    EXPECT_EQ(counter::nextBeepCount(0, 40 * 60), 1);
+
+    platform::BeepKind kind = platform::BeepKind::Default;
+    const struct {
+        int sound;
+        bool plays;
+        platform::BeepKind kind;
+    } sounds[] = {{1, true, platform::BeepKind::Default},     {2, true, platform::BeepKind::Asterisk},
+                  {3, true, platform::BeepKind::Exclamation}, {4, true, platform::BeepKind::Hand},
+                  {0, false, {}},                             {5, false, {}}};
+    for (const auto& s : sounds) {
+        EXPECT_EQ(counter::beepKindOf(s.sound, &kind), s.plays) << s.sound;
+        if (s.plays) {
+            EXPECT_EQ(kind, s.kind) << s.sound;
+        }
+    }
+}
+
 TEST(CounterElapsed, FullDatesCount)
 {
     const platform::SystemTime start{1999, 12, 5, 31, 23, 59, 50, 0};
@@ -264,7 +363,11 @@ TEST_F(CounterTest, FirstStartWritesTheDefaultsTreeOnce)
     EXPECT_EQ(valueNames(HKCU, rk::kTariffs), (QStringList{"Tariff"}));
     EXPECT_EQ(valueNames(HKCU, rk::kTimeSync),
               (QStringList{"Servers", "Server0", "Server1", "Server2", "Server3", "Server4", "Server5"}));
-    EXPECT_EQ(readStr(HKCU, q(rk::kTimeSync), QStringLiteral("Server5")), QStringLiteral("utcnist.colorado.edu"));
+    // The NIST servers that answer RFC 868 on TCP 37; the last is the one preselected.
+    const QStringList servers{"time-a-g.nist.gov",   "time-b-g.nist.gov",   "time-c-g.nist.gov",
+                              "time-a-wwv.nist.gov", "time-b-wwv.nist.gov", "time.nist.gov"};
+    for (int i = 0; i < servers.size(); ++i)
+        EXPECT_EQ(readStr(HKCU, q(rk::kTimeSync), QStringLiteral("Server%1").arg(i)), servers[i]);
     EXPECT_EQ(valueNames(HKCU, rk::kBudget), (QStringList{"On/Off", "Money", "Cents", "Ch", "Reserve"}));
     EXPECT_EQ(readInt(HKCU, q(rk::kBeep), q(rk::vBeepSound)), 3);
     EXPECT_EQ(readInt(HKCU, q(rk::kBudget), q(rk::vBudgetCh)), 1);
@@ -924,6 +1027,162 @@ TEST_F(TickTest, ResetDuringAConnectionKeepsItInTheNewPeriod)
     ASSERT_EQ(all.size(), 1u);
     EXPECT_EQ(all[0].DurationSeconds, 620);
     EXPECT_EQ(all[0].FeeCents, Form1->ConnectionFee);
+}
+
+// ---- the "History" group, the budget and the beeper in the tick -------------------------
+
+TEST_F(TickTest, HistoryGroupShowsThePeriod)
+{
+    const QString all = q(rk::kCounterAll);
+    writeInt(HKLM, all, q(rk::vYear), 1999);
+    writeInt(HKLM, all, q(rk::vMonth), 12);
+    writeInt(HKLM, all, q(rk::vDay), 29);
+    writeInt(HKLM, all, q(rk::vDouble), platform::dayNumber(QDate(1999, 12, 29)));
+    Form1->ResetMode = 2;
+    Form1->MonthSeconds = 25 * 3600 + 61;
+    tick();
+    EXPECT_EQ(Form1->Label19->text(), QStringLiteral("25 h. 1 min. 1 sec."));
+    EXPECT_EQ(Form1->Label14->text(), QStringLiteral("1999 - 12 - 29"));
+    EXPECT_EQ(Form1->Label15->text(), QStringLiteral("2000 - 1 - 1"));
+    EXPECT_EQ(Form1->Label21->text(), QStringLiteral("8 h. 20 min. 20 sec."));  // three days
+    EXPECT_EQ(Form1->Label19->toolTip(), QStringLiteral("All connections time sice the last counter reset"));
+
+    // A missing period start ends the tick there, once, and the clock is not shown.
+    platform::Registry r;
+    r.setRootKey(HKLM);
+    ASSERT_TRUE(r.openKey(all, false));
+    r.deleteValue(q(rk::vDouble));
+    r.closeKey();
+    Form1->Label23->clear();
+    tick();
+    tick();
+    EXPECT_EQ(env.boxes.texts(), QStringList{"Failed to get data for 'Double'."});
+    EXPECT_TRUE(Form1->Label23->text().isEmpty());
+}
+
+TEST_F(TickTest, BudgetLabelAndAlarmKinds)
+{
+    struct Case {
+        const char* name;
+        int on, ch, beepSound;
+        int waves;
+        std::vector<platform::BeepKind> beeps;
+        const char* labelAtStart;
+        const char* labelAfterBudget;
+    } cases[] = {
+        {"wave file", 1, 1, 2, 1, {}, "0 dol. 2 c.", "-0 dol. 5 c."},
+        {"system beep of the Beep dialog's kind", 1, 3, 2, 0, {platform::BeepKind::Asterisk}, "0 dol. 2 c.",
+         "-0 dol. 5 c."},
+        {"another kind is silent", 1, 2, 2, 0, {}, "0 dol. 2 c.", "-0 dol. 5 c."},
+        {"budget off", 0, 1, 2, 0, {}, "--------------", "--------------"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(history::truncate(env.programFolder()));
+        env.sounds.waves.clear();
+        env.sounds.beeps.clear();
+        const QString budget = q(rk::kBudget);
+        writeInt(HKLM, q(rk::kCounterAll), q(rk::vDay), 1);  // the period runs over midnight
+        writeInt(HKCU, budget, q(rk::vOnOff), c.on);
+        writeInt(HKCU, budget, q(rk::vBudgetMoney), 0);
+        writeInt(HKCU, budget, q(rk::vBudgetCents), 5);
+        writeInt(HKCU, budget, q(rk::vBudgetReserve), 0);
+        writeInt(HKCU, budget, q(rk::vBudgetCh), c.ch);
+        Form1->BeepSound = c.beepSound;
+        env.clock.set(1999, 12, 31, 23, 59, 50);
+        env.setLine(true);
+        tick();  // 3 c. of 5 c. spent
+        EXPECT_EQ(Form1->Label13->text(), q(c.labelAtStart));
+        EXPECT_TRUE(env.sounds.waves.isEmpty());
+        env.clock.set(2000, 1, 1, 0, 0, 50);
+        tick();  // 10 c.: over the budget
+        EXPECT_EQ(Form1->Label13->text(), q(c.labelAfterBudget));
+        EXPECT_EQ(env.sounds.waves.size(), c.waves);
+        if (c.waves > 0) {
+            EXPECT_EQ(env.sounds.waves[0], env.programFolder() + "/media/signal.wav");
+        }
+        EXPECT_EQ(env.sounds.beeps, c.beeps);
+        env.setLine(false);
+        tick();
+    }
+    EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(" | ").toStdString();
+}
+
+TEST_F(TickTest, BudgetDateErrorIsShownOnceAndSwitchesTheBudgetOff)
+{
+    // The period began on the 31st; once the clock reads the 1st, the days are negative.
+    const QString budget = q(rk::kBudget);
+    writeInt(HKCU, budget, q(rk::vOnOff), 1);
+    writeInt(HKCU, budget, q(rk::vBudgetMoney), 100);
+    env.setLine(true);
+    tick();
+    EXPECT_EQ(money(), 3);
+
+    int nested = 0;
+    int offWhileOpen = -1;
+    env.boxes.whileOpen = [&](const platform::MessageRequest&) {
+        // What another process sees while the message waits: the switch is off and
+        // nothing of the tick is held uncommitted.
+        platform::Registry other(platform::openRegistryStore(env.registryFile()));
+        other.setRootKey(HKCU);
+        other.openKey(budget, false);
+        offWhileOpen = other.readInteger(q(rk::vOnOff));
+        for (int i = 0; i < 3; ++i) {
+            env.clock.advance(61);
+            Form1->Timer1Timer();
+            ++nested;
+        }
+    };
+    env.clock.set(2000, 1, 1, 0, 0, 50);
+    tick();
+    EXPECT_EQ(nested, 3);
+    ASSERT_EQ(env.boxes.shown.size(), 1u);
+    EXPECT_EQ(env.boxes.shown[0].text,
+              QStringLiteral("Error in Rozad Izeruveva. Maybe you changed date ? Function is disabled."));
+    EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Error);
+    EXPECT_EQ(env.boxes.shown[0].caption, QStringLiteral("Dialtally 2.01"));
+    EXPECT_EQ(offWhileOpen, 0);
+    EXPECT_EQ(money(), 10);  // the minute is charged once
+
+    env.boxes.whileOpen = nullptr;
+    env.clock.advance(60);
+    tick();
+    EXPECT_EQ(env.boxes.shown.size(), 1u);
+    EXPECT_EQ(readInt(HKCU, budget, q(rk::vOnOff)), 0);
+    EXPECT_EQ(Form1->Label13->text(), QStringLiteral("--------------"));
+}
+
+TEST_F(TickTest, BeeperSoundsOncePerIntervalWhileConnected)
+{
+    Form1->BeepEnabled = 1;
+    Form1->BeepInterval = 1;
+    Form1->BeepSound = 4;
+    env.setLine(true);
+    const struct {
+        int elapsed;
+        std::size_t beeps;
+    } steps[] = {{15, 0}, {59, 0}, {60, 1}, {61, 1}, {119, 1}, {120, 2}, {150, 2}, {185, 3}};
+    for (const auto& step : steps) {
+        env.clock.set(QDateTime(QDate(1999, 12, 31), QTime(23, 59, 35)).addSecs(step.elapsed));
+        tick();
+        EXPECT_EQ(env.sounds.beeps.size(), step.beeps) << "at " << step.elapsed << " s";
+    }
+    EXPECT_EQ(env.sounds.beeps[0], platform::BeepKind::Hand);
+    EXPECT_EQ(Form1->BeepCount, 4);
+
+    Form1->BeepEnabled = 0;
+    env.clock.advance(600);
+    tick();
+    EXPECT_EQ(env.sounds.beeps.size(), 3u);
+    EXPECT_EQ(Form1->BeepCount, 1);
+
+    // Not connected: silent whatever the count.
+    Form1->BeepEnabled = 1;
+    env.setLine(false);
+    tick();
+    Form1->ElapsedSeconds = 3600;
+    tick();
+    EXPECT_EQ(env.sounds.beeps.size(), 3u);
 }
 
 // ---- tray ------------------------------------------------------------------------------
