@@ -1,0 +1,732 @@
+#include "Tariffoptions.h"
+
+#include "Application.h"
+#include "Help.h"
+#include "MessageBox.h"
+#include "Registry.h"
+#include "RegistryNames.h"
+#include "counter.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <memory>
+#include <utility>
+
+using platform::MessageIcon;
+namespace rk = regkeys;
+
+namespace {
+
+constexpr int kHelpContext = 12;
+constexpr int kNumberLength = 2;
+
+std::unique_ptr<platform::Registry> unitRegistry;
+
+QString name(const char* registryName)
+{
+    return QString::fromLatin1(registryName);
+}
+
+QString profileKey(const QString& profile)
+{
+    return name(rk::kTariffProfile) + QLatin1Char('\\') + profile;
+}
+
+// The unit's own keys.
+class Key : public tariffoptions::ScopedKey {
+public:
+    Key(const QString& path, bool canCreate)
+        : ScopedKey(TariffsRegistry(), path, canCreate)
+    {
+    }
+};
+
+void message(const QString& text, MessageIcon icon)
+{
+    platform::messageBox(text, QString::fromLatin1(counter::kCaption), icon);
+}
+
+// The glyph of the one-cost-per-day toggle while it is on: a sun over a flat line,
+// one rate for the whole day.
+QIcon oneCostPerDayGlyph()
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(160, 110, 0), 1.2));
+    p.setBrush(QColor(255, 200, 0));
+    p.drawEllipse(QRectF(4, 2, 8, 8));
+    p.setPen(QPen(Qt::darkBlue, 2));
+    p.drawLine(QPointF(1, 13.5), QPointF(15, 13.5));
+    return QIcon(pixmap);
+}
+
+QLineEdit* numberField(QWidget* parent, const char* objectName)
+{
+    auto* edit = new QLineEdit(QStringLiteral("0"), parent);
+    edit->setObjectName(QString::fromLatin1(objectName));
+    edit->setMaxLength(kNumberLength);
+    edit->setFixedWidth(36);
+    return edit;
+}
+
+}  // namespace
+
+// =====================================================================================
+// Plain logic
+// =====================================================================================
+
+namespace tariffoptions {
+
+std::int32_t atoi(const QString& text)
+{
+    int i = 0;
+    const int n = text.size();
+    while (i < n && (text[i] == QLatin1Char(' ') || (text[i] >= QChar(9) && text[i] <= QChar(13))))
+        ++i;
+    bool negative = false;
+    if (i < n && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) {
+        negative = text[i] == QLatin1Char('-');
+        ++i;
+    }
+    // Accumulated negatively, so that INT32_MIN itself fits; longer digit runs stop
+    // growing instead of overflowing.
+    std::int64_t value = 0;
+    for (; i < n && text[i] >= QLatin1Char('0') && text[i] <= QLatin1Char('9'); ++i) {
+        value = value * 10 - (text[i].unicode() - '0');
+        if (value < -2147483648LL) {
+            value = -2147483648LL;
+            break;
+        }
+    }
+    if (!negative)
+        value = std::min<std::int64_t>(-value, 2147483647LL);
+    return static_cast<std::int32_t>(value);
+}
+
+int numberProblems(const QString& text, bool isHour)
+{
+    if (text.isEmpty())
+        return NumberOk;
+    int problems = NumberOk;
+    if (isHour) {
+        const std::int32_t hour = atoi(text);
+        if (hour < 0 || hour > 23)
+            problems |= HourOutOfRange;
+    }
+    // Every character counts: a text with a sign or a point inside would be stored as
+    // a different number from the one on the screen.
+    const bool allDigits = std::all_of(text.begin(), text.end(), [](QChar c) {
+        return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    });
+    if (!allDigits)
+        problems |= NotADigit;
+    return problems;
+}
+
+bool isUsableTariffName(const QString& name)
+{
+    return !name.contains(QLatin1Char('\\'));
+}
+
+QString slotDayKey(int day)
+{
+    return counter::tariffDayKey(day == kDaySlots - 1 ? 1 : 0, day);
+}
+
+const TariffProfile* findProfile(const TariffProfile* profiles, int count, const QString& name)
+{
+    const TariffProfile* found = nullptr;
+    for (int i = 0; i < count; ++i) {
+        if (profiles[i].Name == name)
+            found = &profiles[i];
+    }
+    return found;
+}
+
+ScopedKey::ScopedKey(platform::Registry& registry, const QString& path, bool canCreate)
+    : m_registry(registry)
+{
+    m_registry.closeKey();
+    m_registry.setRootKey(platform::RootKey::CurrentUser);
+    m_opened = m_registry.openKey(path, canCreate);
+}
+
+ScopedKey::~ScopedKey()
+{
+    m_registry.closeKey();
+}
+
+std::int32_t ScopedKey::readInt(const char* value)
+{
+    return m_registry.readInteger(name(value));
+}
+
+QString ScopedKey::readStr(const char* value)
+{
+    return m_registry.readString(name(value));
+}
+
+void ScopedKey::writeInt(const char* value, std::int32_t v)
+{
+    m_registry.writeInteger(name(value), v);
+}
+
+void ScopedKey::writeStr(const char* value, const QString& v)
+{
+    m_registry.writeString(name(value), v);
+}
+
+void writeSlotCopies(platform::Registry& registry, const TariffProfile* profile)
+{
+    const TariffProfile none;
+    const TariffProfile& p = profile ? *profile : none;
+    registry.writeInteger(name(rk::vOcpDay), p.OCPD);
+    registry.writeInteger(name(rk::vDayCost), p.DayCost);
+    registry.writeInteger(name(rk::vNightCost), p.NightCost);
+    registry.writeInteger(name(rk::vStartingInterval), p.StartingInterval);
+    registry.writeInteger(name(rk::vEndingInterval), p.EndingInterval);
+}
+
+}  // namespace tariffoptions
+
+using tariffoptions::TariffProfile;
+
+void TariffsUnitInit()
+{
+    unitRegistry = std::make_unique<platform::Registry>();
+}
+
+platform::Registry& TariffsRegistry()
+{
+    if (!unitRegistry)
+        TariffsUnitInit();
+    return *unitRegistry;
+}
+
+// =====================================================================================
+// The dialog
+// =====================================================================================
+
+TForm5::TForm5(TForm1& mainWindow, QWidget* parent)
+    : QDialog(parent)
+    , m_mainWindow(mainWindow)
+{
+    setObjectName(QStringLiteral("Form5"));
+    setAttribute(Qt::WA_QuitOnClose, false);
+    setWindowTitle(QStringLiteral("Tariffs Options"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowCloseButtonHint);
+    setFixedSize(361, 293);
+    ImageList1[0] = oneCostPerDayGlyph();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 8);
+    auto* columns = new QHBoxLayout;
+    layout->addLayout(columns, 1);
+
+    GroupBox1 = new QGroupBox(QStringLiteral("Tariffs:"), this);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    GroupBox1->setFixedWidth(140);
+    auto* left = new QVBoxLayout(GroupBox1);
+    left->setContentsMargins(6, 6, 6, 6);
+    ListBox1 = new QListWidget(GroupBox1);
+    ListBox1->setObjectName(QStringLiteral("ListBox1"));
+    ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
+    left->addWidget(ListBox1, 1);
+    Edit7 = new QLineEdit(GroupBox1);
+    Edit7->setObjectName(QStringLiteral("Edit7"));
+    Edit7->setMaxLength(tariffoptions::kTariffNameLength);
+    left->addWidget(Edit7);
+    auto* nameButtons = new QHBoxLayout;
+    const auto speedButton = [this](const char* objectName, const char* text) {
+        auto* button = new QToolButton(GroupBox1);
+        button->setObjectName(QString::fromLatin1(objectName));
+        button->setText(QString::fromLatin1(text));
+        button->setToolTip(QString::fromLatin1(text));
+        button->setAutoRaise(true);
+        return button;
+    };
+    SpeedButton1 = speedButton("SpeedButton1", "Create new tariff");
+    SpeedButton4 = speedButton("SpeedButton4", "Rename tariff");
+    SpeedButton2 = speedButton("SpeedButton2", "Delete tariff");
+    // The captions are the buttons' hints too; on the face a short word fits the group.
+    SpeedButton1->setText(QStringLiteral("New"));
+    SpeedButton4->setText(QStringLiteral("Rename"));
+    SpeedButton2->setText(QStringLiteral("Delete"));
+    nameButtons->setSpacing(0);
+    nameButtons->addWidget(SpeedButton1);
+    nameButtons->addWidget(SpeedButton4);
+    nameButtons->addWidget(SpeedButton2);
+    left->addLayout(nameButtons);
+    columns->addWidget(GroupBox1);
+
+    auto* fields = new QGridLayout;
+    fields->setVerticalSpacing(4);
+    const auto label = [this](const char* text, QLineEdit* buddy) {
+        auto* l = new QLabel(QString::fromLatin1(text), this);
+        l->setWordWrap(true);
+        l->setBuddy(buddy);
+        return l;
+    };
+    Edit5 = numberField(this, "Edit5");
+    Edit6 = numberField(this, "Edit6");
+    Edit1 = numberField(this, "Edit1");
+    Edit2 = numberField(this, "Edit2");
+    Edit3 = numberField(this, "Edit3");
+    Edit4 = numberField(this, "Edit4");
+    for (QLineEdit* mirror : {Edit1, Edit2}) {
+        mirror->setReadOnly(true);
+        mirror->setEnabled(false);
+    }
+    int row = 0;
+    fields->addWidget(label("Enter hour when interval 'A' begins:", Edit5), row, 0);
+    fields->addWidget(Edit5, row++, 1);
+    fields->addWidget(label("and when ends:", Edit6), row, 0);
+    fields->addWidget(Edit6, row++, 1);
+    fields->addWidget(label("Interval 'B' begins:", Edit1), row, 0);
+    fields->addWidget(Edit1, row++, 1);
+    fields->addWidget(label("and ends:", Edit2), row, 0);
+    fields->addWidget(Edit2, row++, 1);
+    fields->addWidget(label("'A' interval's cost per minute (in cents):", Edit3), row, 0);
+    fields->addWidget(Edit3, row++, 1);
+    fields->addWidget(label("'B' interval's cost per minute (in cents):", Edit4), row, 0);
+    fields->addWidget(Edit4, row++, 1);
+    SpeedButton3 = new QToolButton(this);
+    SpeedButton3->setObjectName(QStringLiteral("SpeedButton3"));
+    SpeedButton3->setText(QStringLiteral("OCPD"));
+    SpeedButton3->setToolTip(QStringLiteral("One cost per day"));
+    SpeedButton3->setAutoRaise(true);
+    SpeedButton3->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    fields->addWidget(SpeedButton3, row++, 0, 1, 2, Qt::AlignLeft);
+    fields->setRowStretch(row, 1);
+    columns->addLayout(fields, 1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    BitBtn1 = new QPushButton(QStringLiteral("OK"), this);
+    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    BitBtn1->setDefault(true);
+    BitBtn2 = new QPushButton(QStringLiteral("Cancel"), this);
+    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+    BitBtn3 = new QPushButton(QStringLiteral("&Help"), this);
+    BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
+    buttons->addWidget(BitBtn1);
+    buttons->addWidget(BitBtn2);
+    buttons->addWidget(BitBtn3);
+    layout->addLayout(buttons);
+
+    using platform::guarded;
+    connect(ListBox1, &QListWidget::currentRowChanged, this, guarded(this, &TForm5::ListBox1Click));
+    connect(SpeedButton1, &QToolButton::clicked, this, guarded(this, &TForm5::SpeedButton1Click));
+    connect(SpeedButton4, &QToolButton::clicked, this, guarded(this, &TForm5::SpeedButton4Click));
+    connect(SpeedButton2, &QToolButton::clicked, this, guarded(this, &TForm5::SpeedButton2Click));
+    connect(SpeedButton3, &QToolButton::clicked, this, guarded(this, &TForm5::SpeedButton3Click));
+    connect(Edit5, &QLineEdit::textChanged, this, guarded(this, &TForm5::Edit5Change));
+    connect(Edit6, &QLineEdit::textChanged, this, guarded(this, &TForm5::Edit6Change));
+    connect(Edit3, &QLineEdit::textChanged, this, guarded(this, &TForm5::Edit3Change));
+    connect(Edit4, &QLineEdit::textChanged, this, guarded(this, &TForm5::Edit4Change));
+    connect(BitBtn1, &QPushButton::clicked, this, guarded(this, &TForm5::BitBtn1Click));
+    connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
+    connect(BitBtn3, &QPushButton::clicked, this, guarded(this, &TForm5::BitBtn3Click));
+}
+
+void TForm5::showEvent(QShowEvent* e)
+{
+    if (QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+    QDialog::showEvent(e);
+    // Once per opening: the dialog comes back to the front after each of its own
+    // message boxes, and a reload then would throw the user's edits away.
+    if (!m_activated) {
+        m_activated = true;
+        platform::guard([this] { FormActivate(); });
+    }
+}
+
+void TForm5::done(int result)
+{
+    platform::guard([this] { FormClose(); });
+    m_activated = false;
+    QDialog::done(result);
+}
+
+// ---- fields ------------------------------------------------------------------------------
+
+bool TForm5::ocpdOn() const
+{
+    return !Edit5->isEnabled();
+}
+
+void TForm5::selectRow(int row)
+{
+    // A row the program selects is no user's choice: it runs no handler.
+    const QSignalBlocker blocker(ListBox1);
+    ListBox1->setCurrentRow(row);
+}
+
+void TForm5::setFieldText(QLineEdit* edit, const QString& text)
+{
+    // The form's two characters bound what the user types, not what a registry edited
+    // by hand holds: a longer number is shown whole rather than stored back cut.
+    edit->setMaxLength(std::max<int>(kNumberLength, static_cast<int>(text.size())));
+    edit->setText(text);
+}
+
+bool TForm5::ValidateNumber(const QString& text, bool isHour)
+{
+    const int problems = tariffoptions::numberProblems(text, isHour);
+    if (problems & tariffoptions::HourOutOfRange)
+        message(QStringLiteral("You can only type valid hour (0 - 23)!"), MessageIcon::Exclamation);
+    if (problems & tariffoptions::NotADigit)
+        message(QStringLiteral("Incorrect number !"), MessageIcon::Exclamation);
+    return problems == tariffoptions::NumberOk;
+}
+
+void TForm5::hourChanged(QLineEdit* edit)
+{
+    if (!ValidateNumber(edit->text(), true))
+        edit->setText(QStringLiteral("0"));
+    SyncIntervalB();
+}
+
+void TForm5::costChanged(QLineEdit* edit)
+{
+    if (!ValidateNumber(edit->text(), false))
+        edit->setText(QStringLiteral("0"));
+}
+
+void TForm5::Edit5Change()
+{
+    hourChanged(Edit5);
+}
+
+void TForm5::Edit6Change()
+{
+    hourChanged(Edit6);
+}
+
+void TForm5::Edit3Change()
+{
+    costChanged(Edit3);
+}
+
+void TForm5::Edit4Change()
+{
+    costChanged(Edit4);
+}
+
+void TForm5::SyncIntervalB()
+{
+    // Interval 'B' is the rest of the day: it begins where 'A' ends and ends where
+    // 'A' begins.
+    setFieldText(Edit1, Edit6->text());
+    setFieldText(Edit2, Edit5->text());
+}
+
+void TForm5::ClearTariffFields()
+{
+    for (QLineEdit* mirror : {Edit1, Edit2}) {
+        setFieldText(mirror, QStringLiteral("0"));
+        mirror->setEnabled(false);
+    }
+    for (QLineEdit* edit : {Edit3, Edit4, Edit5, Edit6}) {
+        setFieldText(edit, QStringLiteral("0"));
+        edit->setEnabled(true);
+    }
+    SpeedButton3->setIcon(QIcon());
+}
+
+void TForm5::SpeedButton3Click()
+{
+    const bool turnOn = Edit5->isEnabled();
+    SpeedButton3->setIcon(turnOn ? ImageList1[0] : QIcon());
+    // The day cost applies all day with the toggle on; the other fields keep their
+    // values for when it goes off again.
+    for (QLineEdit* edit : {Edit5, Edit6, Edit4})
+        edit->setEnabled(!turnOn);
+}
+
+// ---- the table -------------------------------------------------------------------------------
+
+void TForm5::ReadTariffProfile(int index)
+{
+    if (index < 0 || index >= tariffoptions::kMaxTariffs)
+        return;
+    TariffProfile& entry = TariffProfiles[static_cast<std::size_t>(index)];
+    Key key(profileKey(entry.Name), true);
+    entry.StartingInterval = key.readInt(rk::vStartingInterval);
+    entry.EndingInterval = key.readInt(rk::vEndingInterval);
+    entry.DayCost = key.readInt(rk::vDayCost);
+    entry.NightCost = key.readInt(rk::vNightCost);
+    entry.OCPD = key.readInt(rk::vOcpd);
+}
+
+void TForm5::ShowTariff(int index)
+{
+    if (index < 0 || index >= tariffoptions::kMaxTariffs)
+        return;
+    const TariffProfile& entry = TariffProfiles[static_cast<std::size_t>(index)];
+    // Each assignment runs the field's own check and mirror, as if typed.
+    setFieldText(Edit5, QString::number(entry.StartingInterval));
+    setFieldText(Edit6, QString::number(entry.EndingInterval));
+    setFieldText(Edit3, QString::number(entry.DayCost));
+    setFieldText(Edit4, QString::number(entry.NightCost));
+    // A stored flag other than 0 or 1 leaves the toggle as it was.
+    if ((Edit5->isEnabled() ? 1 : 0) == entry.OCPD)
+        SpeedButton3Click();
+}
+
+void TForm5::StoreTariff(int index)
+{
+    if (index < 0 || index >= ListBox1->count() || index >= tariffoptions::kMaxTariffs)
+        return;
+    TariffProfile& entry = TariffProfiles[static_cast<std::size_t>(index)];
+    entry.Name = ListBox1->item(index)->text();
+    entry.StartingInterval = tariffoptions::atoi(Edit5->text());
+    entry.EndingInterval = tariffoptions::atoi(Edit6->text());
+    entry.DayCost = tariffoptions::atoi(Edit3->text());
+    entry.NightCost = tariffoptions::atoi(Edit4->text());
+    entry.OCPD = ocpdOn() ? 1 : 0;
+}
+
+bool TForm5::TariffNameExists(const QString& name, int skipIndex) const
+{
+    // The registry folds the case of key names, so two names that differ only in case
+    // would be saved into one key and one profile would be lost.
+    for (int i = 0; i < ListBox1->count(); ++i) {
+        if (i != skipIndex && ListBox1->item(i)->text().compare(name, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+void TForm5::LoadTariffProfiles()
+{
+    ListBox1->clear();
+    int count = 0;
+    {
+        Key key(name(rk::kTariffProfile), true);
+        // Beyond the table's twenty entries only a hand-edited registry holds more;
+        // the first twenty in the registry's order are the ones shown.
+        const QStringList names = key.registry().getKeyNames();
+        count = std::min<int>(static_cast<int>(names.size()), tariffoptions::kMaxTariffs);
+        for (int i = 0; i < count; ++i) {
+            TariffProfiles[static_cast<std::size_t>(i)].Name = names[i];
+            ListBox1->addItem(names[i]);
+            ReadTariffProfile(i);
+        }
+    }
+    if (count > 0) {
+        selectRow(0);
+        Edit7->setText(ListBox1->item(0)->text());
+        ShowTariff(0);
+    } else {
+        message(QStringLiteral("To create tariff enter tariff's name and then press 'Create new tariff' button"),
+                MessageIcon::Information);
+    }
+    CurrentTariffIndex = 0;
+}
+
+void TForm5::SaveTariffProfiles()
+{
+    platform::RegistryTransaction transaction(TariffsRegistry().store());
+    const int count = std::min<int>(ListBox1->count(), tariffoptions::kMaxTariffs);
+    TariffsRegistry().closeKey();
+    TariffsRegistry().setRootKey(platform::RootKey::CurrentUser);
+    TariffsRegistry().deleteKey(name(rk::kTariffProfile));
+    for (int i = 0; i < count; ++i) {
+        const TariffProfile& entry = TariffProfiles[static_cast<std::size_t>(i)];
+        Key key(profileKey(entry.Name), true);
+        if (!key.opened())
+            throw platform::RegistryError(
+                QStringLiteral("Failed to create the tariff '%1'").arg(entry.Name).toStdString());
+        key.writeInt(rk::vStartingInterval, entry.StartingInterval);
+        key.writeInt(rk::vEndingInterval, entry.EndingInterval);
+        key.writeInt(rk::vDayCost, entry.DayCost);
+        key.writeInt(rk::vNightCost, entry.NightCost);
+        key.writeInt(rk::vOcpd, entry.OCPD);
+    }
+    if (count == 0) {
+        const Key emptyKey(name(rk::kTariffProfile), true);
+    }
+    transaction.commit();
+}
+
+void TForm5::PropagateTariffs()
+{
+    platform::RegistryTransaction transaction(TariffsRegistry().store());
+    {
+        Key key(name(rk::kTariffs), true);
+        // Every provider that has day slots is refreshed, however many there are:
+        // one left out would keep charging by numbers the user has changed.
+        ProviderKeyNames = key.registry().getKeyNames();
+    }
+    const int count = std::min<int>(ListBox1->count(), tariffoptions::kMaxTariffs);
+    for (const QString& provider : std::as_const(ProviderKeyNames)) {
+        for (int d = 0; d < tariffoptions::kDaySlots; ++d) {
+            Key key(counter::tariffSlotKey(provider, tariffoptions::slotDayKey(d)), true);
+            if (!key.opened())
+                throw platform::RegistryError(
+                    QStringLiteral("Failed to open the tariffs of '%1'").arg(provider).toStdString());
+            const TariffProfile* profile =
+                tariffoptions::findProfile(TariffProfiles.data(), count, key.readStr(rk::vSlotTariffProfile));
+            tariffoptions::writeSlotCopies(key.registry(), profile);
+            // A slot whose profile is gone is no longer charged by it.
+            if (!profile)
+                key.writeStr(rk::vSlotTariffProfile, QString());
+        }
+    }
+    transaction.commit();
+}
+
+// ---- handlers --------------------------------------------------------------------------------
+
+void TForm5::FormActivate()
+{
+    m_loadFailed = true;
+    BitBtn1->setEnabled(false);
+    LoadTariffProfiles();
+    m_loadFailed = false;
+    BitBtn1->setEnabled(true);
+}
+
+void TForm5::FormClose()
+{
+    {
+        const QSignalBlocker blocker(ListBox1);
+        ListBox1->clear();
+    }
+    Edit7->clear();
+    ClearTariffFields();
+}
+
+void TForm5::ListBox1Click()
+{
+    const int a = ListBox1->currentRow();
+    if (a < 0)
+        return;
+    Edit7->setText(ListBox1->item(a)->text());
+    StoreTariff(CurrentTariffIndex);
+    ShowTariff(a);
+    CurrentTariffIndex = a;
+}
+
+void TForm5::SpeedButton1Click()
+{
+    const QString newName = Edit7->text();
+    const int count = ListBox1->count();
+    if (newName.isEmpty()) {
+        message(QStringLiteral("You have to enter tariff's name !"), MessageIcon::Error);
+        return;
+    }
+    if (!tariffoptions::isUsableTariffName(newName)) {
+        message(QStringLiteral("The tariff's name can't contain the character '\\' !"), MessageIcon::Error);
+        return;
+    }
+    if (TariffNameExists(newName, count)) {
+        message(QStringLiteral("The tariff you want to create is allready in the list!"), MessageIcon::Error);
+        return;
+    }
+    if (count >= tariffoptions::kMaxTariffs) {
+        message(QStringLiteral("Maximum can be 20 tariffs"), MessageIcon::Error);
+        return;
+    }
+    if (count > 0) {
+        StoreTariff(CurrentTariffIndex);
+        CurrentTariffIndex = count;
+    }
+    ListBox1->addItem(newName);
+    selectRow(count);
+    ClearTariffFields();
+}
+
+void TForm5::SpeedButton4Click()
+{
+    const int selected = ListBox1->currentRow();
+    if (selected < 0)
+        return;
+    const QString newName = Edit7->text();
+    if (newName.isEmpty()) {
+        message(QStringLiteral("You have to enter tariff's name !"), MessageIcon::Error);
+        return;
+    }
+    if (!tariffoptions::isUsableTariffName(newName)) {
+        message(QStringLiteral("The tariff's name can't contain the character '\\' !"), MessageIcon::Error);
+        return;
+    }
+    // The selected row may keep its own name (or change only its case); any other
+    // row's name is refused.
+    if (TariffNameExists(newName, selected)) {
+        message(QStringLiteral("The tariff you want to rename is already in the list!"), MessageIcon::Error);
+        return;
+    }
+    ListBox1->item(selected)->setText(newName);
+}
+
+void TForm5::SpeedButton2Click()
+{
+    const int selected = ListBox1->currentRow();
+    if (selected < 0)
+        return;
+    const QString question =
+        QStringLiteral("Are you sure to delete tariff '") + ListBox1->item(selected)->text() + QStringLiteral("'?");
+    if (platform::messageBox(question, QString::fromLatin1(counter::kCaption), MessageIcon::Question,
+                             platform::MessageButtons::YesNo)
+        != platform::IDYES)
+        return;
+    {
+        const QSignalBlocker blocker(ListBox1);
+        delete ListBox1->takeItem(selected);
+    }
+    const int count = ListBox1->count();
+    for (int i = selected; i < count && i + 1 < tariffoptions::kMaxTariffs; ++i)
+        TariffProfiles[static_cast<std::size_t>(i)] = TariffProfiles[static_cast<std::size_t>(i + 1)];
+    selectRow(0);
+    CurrentTariffIndex = 0;
+    if (count > 0) {
+        Edit7->setText(ListBox1->item(0)->text());
+        ShowTariff(0);
+    } else {
+        Edit7->clear();
+        ClearTariffFields();
+    }
+}
+
+void TForm5::BitBtn1Click()
+{
+    if (m_loadFailed)
+        return;
+    if (ListBox1->currentRow() >= 0)
+        StoreTariff(ListBox1->currentRow());
+    {
+        // The profiles and the slots' copies of them change together or not at all:
+        // a failure part-way leaves the old profiles and the old charging.
+        platform::RegistryTransaction transaction(TariffsRegistry().store());
+        SaveTariffProfiles();
+        PropagateTariffs();
+        transaction.commit();
+    }
+    done(QDialog::Accepted);
+}
+
+void TForm5::BitBtn3Click()
+{
+    platform::help().context(platform::Application::instance().helpFile(), kHelpContext);
+}
