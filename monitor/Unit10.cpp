@@ -189,7 +189,7 @@ TForm10::TForm10(TForm1& mainWindow, QWidget* parent)
     buildWindow();
     // The window is made even when the preparation fails; the error is shown and the
     // next activation tries again.
-    platform::guard([this] { FormCreate(); });
+    prepare();
 }
 
 TForm10::~TForm10() = default;
@@ -298,23 +298,27 @@ void TForm10::BitBtn2Click()
     close();
 }
 
+void TForm10::prepare()
+{
+    QString error;
+    try {
+        FormCreate();
+    } catch (const std::exception& failure) {
+        error = QString::fromUtf8(failure.what());
+    } catch (...) {
+        error = QStringLiteral("Unknown error");
+    }
+    // Closing the message box activates the dialog again: a fault that stays would
+    // otherwise bring its box back at once, without end.
+    if (!error.isEmpty() && error != m_lastPrepareError)
+        platform::Application::instance().showException(error);
+    m_lastPrepareError = error;
+}
+
 bool TForm10::event(QEvent* e)
 {
-    if (e->type() == QEvent::WindowActivate) {
-        QString error;
-        try {
-            FormCreate();
-        } catch (const std::exception& failure) {
-            error = QString::fromUtf8(failure.what());
-        } catch (...) {
-            error = QStringLiteral("Unknown error");
-        }
-        // Closing the message box activates the dialog again: a fault that stays
-        // would otherwise bring its box back at once, without end.
-        if (!error.isEmpty() && error != m_lastPrepareError)
-            platform::Application::instance().showException(error);
-        m_lastPrepareError = error;
-    }
+    if (e->type() == QEvent::WindowActivate)
+        prepare();
     return QDialog::event(e);
 }
 

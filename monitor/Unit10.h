@@ -86,6 +86,8 @@ protected:
 
 private:
     void buildWindow();
+    // FormCreate under the standard error display.
+    void prepare();
 
     TForm1& m_mainWindow;
     // An error of the preparation is shown once, not again at the activation that

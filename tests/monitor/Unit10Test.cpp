@@ -6,6 +6,7 @@
 #include "Unit10.h"
 #include "counter.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
@@ -184,6 +185,35 @@ TEST_F(OpenReportTest, AnEditorThatFailsSaysSoAndAnotherCanBeChosen)
     // Still chosen when the dialog is prepared again.
     dialog.FormCreate();
     EXPECT_EQ(reports::EditorPath, QStringLiteral("/usr/bin/mousepad"));
+}
+
+TEST_F(OpenReportTest, ActivationRereadsAndABadEditorValueIsShownOnce)
+{
+    testing_support::writeInt(RootKey::CurrentUser, q(rk::kSoftware), q(rk::vEditor), 7);
+    TForm10 dialog(main);
+    EXPECT_EQ(env.boxes.texts(), QStringList{"Invalid data type for 'Editor'."});
+    EXPECT_TRUE(QDir(reports).exists());
+
+    touch(reports + "/2000-1-2.rpt");
+    dialog.show();
+    dialog.activateWindow();
+    QApplication::processEvents();
+    ASSERT_TRUE(dialog.isActiveWindow());
+    // Listed although the editor could not be read, and the same fault not shown again.
+    EXPECT_EQ(listed(dialog), QStringList{"2000-1-2.rpt"});
+    EXPECT_EQ(env.boxes.shown.size(), 1u);
+
+    testing_support::writeStr(RootKey::CurrentUser, q(rk::kSoftware), q(rk::vEditor), QStringLiteral("vi"));
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QApplication::processEvents();
+    dialog.activateWindow();
+    QApplication::processEvents();
+    EXPECT_EQ(reports::EditorPath, QStringLiteral("vi"));
+    EXPECT_EQ(env.boxes.shown.size(), 1u);
+    dialog.BitBtn2->click();
+    EXPECT_FALSE(dialog.isVisible());
 }
 
 // ---- deleting --------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 #include "fee.h"
 #include "history.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QFrame>
 #include <QGroupBox>
@@ -449,6 +450,29 @@ TEST_F(ConnectionsTest, ResizeLaysOutTheFooterAndKeepsTheMinimum)
 
     dialog.resize(100, 100);
     EXPECT_EQ(dialog.size(), QSize(721 - fee::kDesignFrameWidth, 296 - fee::kDesignFrameHeight));
+}
+
+TEST_F(ConnectionsTest, ShowingLoadsAllDaysOncePerShowing)
+{
+    writeHistory({record({1999, 9, 1}, 2), record({1999, 10, 1}, 1)});
+    TForm7 dialog(main);
+    dialog.show();
+    dialog.activateWindow();
+    QApplication::processEvents();
+    ASSERT_TRUE(dialog.isActiveWindow());
+    EXPECT_EQ(dialog.Table->rowCount(), 2);
+    EXPECT_FALSE(dialog.SpeedButton2->icon().isNull());
+
+    // Coming back to the dialog from another window keeps the user's filter.
+    dialog.SpeedButton1Click();
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QApplication::processEvents();
+    dialog.activateWindow();
+    QApplication::processEvents();
+    EXPECT_EQ(dialog.Table->rowCount(), 1);
+    EXPECT_FALSE(dialog.SpeedButton1->icon().isNull());
 }
 
 }  // namespace
