@@ -1,0 +1,310 @@
+#include "reset.h"
+
+#include "Application.h"
+#include "Help.h"
+#include "LocalTime.h"
+#include "MessageBox.h"
+#include "Registry.h"
+#include "RegistryNames.h"
+#include "counter.h"
+
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QShowEvent>
+#include <QStyle>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+using platform::RootKey;
+namespace rk = regkeys;
+
+namespace {
+
+constexpr int kHelpContext = 11;
+
+QString name(const char* registryName)
+{
+    return QString::fromLatin1(registryName);
+}
+
+// The unit's registry access object, for the program's life.
+platform::Registry& counterDialogRegistry()
+{
+    static platform::Registry registry;
+    return registry;
+}
+
+// One key of the unit's registry object, open for the scope. A key that fails to open
+// leaves none open, so a write raises the registry's error instead of landing in
+// whatever key was open before.
+class Key {
+public:
+    Key(RootKey root, const char* path)
+        : m_registry(counterDialogRegistry())
+    {
+        m_registry.closeKey();
+        m_registry.setRootKey(root);
+        m_registry.openKey(name(path), true);
+    }
+    ~Key() { m_registry.closeKey(); }
+    Key(const Key&) = delete;
+    Key& operator=(const Key&) = delete;
+
+    std::int32_t readInt(const char* value) { return m_registry.readInteger(name(value)); }
+    void writeInt(const char* value, std::int32_t v) { m_registry.writeInteger(name(value), v); }
+
+private:
+    platform::Registry& m_registry;
+};
+
+QPlainTextEdit* newNote(QWidget* parent, const char* objectName, const QString& text)
+{
+    auto* note = new QPlainTextEdit(text, parent);
+    note->setObjectName(QString::fromLatin1(objectName));
+    note->setReadOnly(true);
+    note->setFrameShape(QFrame::NoFrame);
+    note->setFocusPolicy(Qt::NoFocus);
+    note->setLineWrapMode(QPlainTextEdit::NoWrap);
+    note->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    note->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QPalette palette = note->palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+    note->setPalette(palette);
+    note->setFixedHeight(76);
+    return note;
+}
+
+QLabel* newPicture(QWidget* parent, QStyle::StandardPixmap pixmap)
+{
+    auto* picture = new QLabel(parent);
+    picture->setPixmap(parent->style()->standardIcon(pixmap).pixmap(32, 32));
+    picture->setFixedSize(40, 40);
+    return picture;
+}
+
+QString caption()
+{
+    return QString::fromLatin1(counter::kCaption);
+}
+
+}  // namespace
+
+namespace resetdialog {
+
+CounterChoice counterChoice(int checkedButton, int currentMode, int currentDay, int todayDay)
+{
+    CounterChoice choice;
+    choice.resetMode = currentMode;
+    choice.resetDay = currentDay;
+    if (checkedButton == 1) {
+        choice.resetMode = 1;
+        choice.resetDay = counter::nextTwoWeeklyResetDay(todayDay);
+        choice.writesResetDay = true;
+    } else if (checkedButton >= 2 && checkedButton <= 4) {
+        choice.resetMode = checkedButton;
+    }
+    return choice;
+}
+
+}  // namespace resetdialog
+
+TForm6::TForm6(TForm1& mainWindow, QWidget* parent)
+    : QDialog(parent)
+    , m_mainWindow(mainWindow)
+{
+    setObjectName(QStringLiteral("Form6"));
+    setAttribute(Qt::WA_QuitOnClose, false);
+    setWindowTitle(QStringLiteral("Counter"));
+    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+    setFixedSize(318, 377);
+
+    auto* layout = new QVBoxLayout(this);
+    PageControl1 = new QTabWidget(this);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    layout->addWidget(PageControl1, 1);
+
+    TabSheet1 = new QWidget;
+    TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
+    PageControl1->addTab(TabSheet1, QStringLiteral("Reset"));
+    {
+        auto* page = new QVBoxLayout(TabSheet1);
+        auto* top = new QHBoxLayout;
+        top->addWidget(newPicture(TabSheet1, QStyle::SP_BrowserReload), 0, Qt::AlignTop);
+        Memo1 = newNote(TabSheet1, "Memo1",
+                        QStringLiteral("  Here you can specify how to reset \n"
+                                       "general fee and counter. If you want to \n"
+                                       "have report after reseting counter see \n"
+                                       "\"Report\"."));
+        top->addWidget(Memo1, 1);
+        page->addLayout(top);
+        RadioButton1 = new QRadioButton(QStringLiteral("Reset Counter after two weeks"), TabSheet1);
+        RadioButton1->setObjectName(QStringLiteral("RadioButton1"));
+        RadioButton2 = new QRadioButton(QStringLiteral("Reset Counter after the month"), TabSheet1);
+        RadioButton2->setObjectName(QStringLiteral("RadioButton2"));
+        RadioButton3 = new QRadioButton(QStringLiteral("Reset Counter after two months"), TabSheet1);
+        RadioButton3->setObjectName(QStringLiteral("RadioButton3"));
+        RadioButton4 = new QRadioButton(QStringLiteral("Never Reset"), TabSheet1);
+        RadioButton4->setObjectName(QStringLiteral("RadioButton4"));
+        for (QRadioButton* button : {RadioButton1, RadioButton2, RadioButton3, RadioButton4})
+            page->addWidget(button);
+        page->addStretch();
+        Button1 = new QPushButton(QStringLiteral("Reset now"), TabSheet1);
+        Button1->setObjectName(QStringLiteral("Button1"));
+        page->addWidget(Button1, 0, Qt::AlignLeft);
+    }
+
+    TabSheet2 = new QWidget;
+    TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
+    PageControl1->addTab(TabSheet2, QStringLiteral("Report"));
+    {
+        auto* page = new QVBoxLayout(TabSheet2);
+        auto* top = new QHBoxLayout;
+        top->addWidget(newPicture(TabSheet2, QStyle::SP_FileDialogDetailedView), 0, Qt::AlignTop);
+        Memo2 = newNote(TabSheet2, "Memo2",
+                        QStringLiteral("  Here you can make to specify to create \n"
+                                       "report about the General Fee. The txt file \n"
+                                       "will be in program directory /Reports"));
+        top->addWidget(Memo2, 1);
+        page->addLayout(top);
+        CheckBox1 = new QCheckBox(QStringLiteral("Report enabled"), TabSheet2);
+        CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+        page->addWidget(CheckBox1);
+        page->addStretch();
+        Button5 = new QPushButton(QStringLiteral("Create Report now"), TabSheet2);
+        Button5->setObjectName(QStringLiteral("Button5"));
+        page->addWidget(Button5, 0, Qt::AlignLeft);
+    }
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    BitBtn3 = new QPushButton(QStringLiteral("OK"), this);
+    BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
+    BitBtn3->setDefault(true);
+    BitBtn2 = new QPushButton(QStringLiteral("Cancel"), this);
+    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+    BitBtn1 = new QPushButton(QStringLiteral("&Help"), this);
+    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    for (QPushButton* button : {BitBtn3, BitBtn2, BitBtn1})
+        buttons->addWidget(button);
+    buttons->addStretch();
+    layout->addLayout(buttons);
+
+    connect(Button1, &QPushButton::clicked, this, platform::guarded(this, &TForm6::Button1Click));
+    connect(Button5, &QPushButton::clicked, this, platform::guarded(this, &TForm6::Button5Click));
+    connect(BitBtn3, &QPushButton::clicked, this, platform::guarded(this, &TForm6::BitBtn3Click));
+    connect(BitBtn2, &QPushButton::clicked, this, platform::guarded(this, &TForm6::BitBtn2Click));
+    connect(BitBtn1, &QPushButton::clicked, this, platform::guarded(this, &TForm6::BitBtn1Click));
+}
+
+TForm6::~TForm6() = default;
+
+int TForm6::checkedResetButton() const
+{
+    const QRadioButton* buttons[] = {RadioButton1, RadioButton2, RadioButton3, RadioButton4};
+    for (int i = 0; i < 4; ++i) {
+        if (buttons[i]->isChecked())
+            return i + 1;
+    }
+    return 0;
+}
+
+void TForm6::setCheckedResetButton(int number)
+{
+    QRadioButton* buttons[] = {RadioButton1, RadioButton2, RadioButton3, RadioButton4};
+    if (number >= 1 && number <= 4)
+        buttons[number - 1]->setChecked(true);
+}
+
+void TForm6::FormCreate()
+{
+    int mode = 0;
+    {
+        Key key(RootKey::LocalMachine, rk::kCounterAll);
+        mode = key.readInt(rk::vReset);
+    }
+    setCheckedResetButton(mode);
+    int report = 0;
+    {
+        Key key(RootKey::LocalMachine, rk::kCounterAll);
+        report = key.readInt(rk::vReport);
+    }
+    CheckBox1->setChecked(report == 1);
+}
+
+void TForm6::Button1Click()
+{
+    const QDate today = platform::clock().now().date();
+    ResetCounter(m_mainWindow, today.year(), today.month(), today.day(), CheckBox1->isChecked() ? 1 : 0);
+}
+
+void TForm6::Button5Click()
+{
+    const QDate today = platform::clock().now().date();
+    QString error;
+    if (!WriteReport(m_mainWindow, today.year(), today.month(), today.day(), &error))
+        platform::messageBox(QStringLiteral("Can't write the report %1.").arg(error), caption(),
+                             platform::MessageIcon::Error);
+}
+
+void TForm6::BitBtn3Click()
+{
+    const QDate today = platform::clock().now().date();
+    const resetdialog::CounterChoice choice = resetdialog::counterChoice(
+        checkedResetButton(), m_mainWindow.ResetMode, m_mainWindow.ResetDay, today.day());
+
+    {
+        // The choice lands whole or not at all, and the main window takes it over only
+        // once it is stored.
+        platform::RegistryTransaction transaction(counterDialogRegistry().store());
+        {
+            Key key(RootKey::LocalMachine, rk::kCounterAll);
+            if (choice.writesResetDay)
+                key.writeInt(rk::vReset14, choice.resetDay);
+            key.writeInt(rk::vReset, choice.resetMode);
+        }
+        {
+            Key key(RootKey::LocalMachine, rk::kCounterAll);
+            key.writeInt(rk::vReport, CheckBox1->isChecked() ? 1 : 0);
+        }
+        // The budget watch works only with the monthly period.
+        if (choice.resetMode != 2) {
+            Key key(RootKey::CurrentUser, rk::kBudget);
+            key.writeInt(rk::vOnOff, 0);
+        }
+        transaction.commit();
+    }
+    m_mainWindow.ResetMode = choice.resetMode;
+    if (choice.writesResetDay)
+        m_mainWindow.ResetDay = choice.resetDay;
+    done(1);
+}
+
+void TForm6::BitBtn2Click()
+{
+    done(2);
+}
+
+void TForm6::BitBtn1Click()
+{
+    platform::help().context(platform::Application::instance().helpFile(), kHelpContext);
+}
+
+void TForm6::showEvent(QShowEvent* e)
+{
+    QDialog::showEvent(e);
+    if (e->spontaneous())
+        return;
+    if (QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+    // Loaded once per showing, not on every activation: coming back from the help
+    // window must not throw away the choices not yet confirmed.
+    platform::guard([this] { FormCreate(); });
+}
