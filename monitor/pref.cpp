@@ -308,6 +308,8 @@ void TForm2::buildWindow()
     auto* layout = new QVBoxLayout(this);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     PageControl1 = named(new QTabWidget(this), "PageControl1");
+    // Every page's tab in sight: the dialog grows to the tab row instead of scrolling it.
+    PageControl1->setUsesScrollButtons(false);
     layout->addWidget(PageControl1);
 
     // ---- Startup ----
@@ -375,6 +377,7 @@ void TForm2::buildWindow()
         auto* row = new QHBoxLayout;
         row->addWidget(new QLabel(QStringLiteral("Seconds :"), TabSheet3));
         Edit2 = named(new QLineEdit(QStringLiteral("0"), TabSheet3), "Edit2");
+        Edit2->setFixedWidth(80);
         row->addWidget(Edit2);
         row->addStretch();
         page->addLayout(row);
@@ -406,10 +409,13 @@ void TForm2::buildWindow()
         auto* row = new QHBoxLayout;
         row->addWidget(new QLabel(QStringLiteral("Enter money for one day :      ($)"), TabSheet5));
         Edit1 = named(new QLineEdit(TabSheet5), "Edit1");
+        Edit1->setFixedWidth(80);
         row->addWidget(Edit1);
         row->addWidget(new QLabel(QStringLiteral("(c)"), TabSheet5));
         Edit3 = named(new QLineEdit(TabSheet5), "Edit3");
+        Edit3->setFixedWidth(80);
         row->addWidget(Edit3);
+        row->addStretch();
         page->addLayout(row);
         RadioButton1 = named(new QRadioButton(QStringLiteral("Play SIREN or user's file"), TabSheet5), "RadioButton1");
         RadioButton3 = named(new QRadioButton(QStringLiteral("Play Beep sound"), TabSheet5), "RadioButton3");
@@ -434,6 +440,7 @@ void TForm2::buildWindow()
         auto* period = new QHBoxLayout;
         period->addWidget(new QLabel(QStringLiteral("Check for Mail after"), TabSheet6));
         Edit9 = named(new QLineEdit(TabSheet6), "Edit9");
+        Edit9->setFixedWidth(80);
         Edit9->setMaxLength(pref::kMinutesChars);
         period->addWidget(Edit9);
         period->addWidget(new QLabel(QStringLiteral("minutes"), TabSheet6));
@@ -686,6 +693,7 @@ void TForm2::BitBtn1Click()
             writeInt(key, rk::vBudgetCh, 3);
         writeFlag(key, rk::vBudgetReserve, CheckBox9);
     }
+    ShowMoneyOrganizerBalance(form);
 
     if (ListBox1->count() > 0)
         StoreAccount(*this, ListBox1->currentRow() >= 0 ? ListBox1->currentRow() : ShownAccount);

@@ -516,8 +516,10 @@ TEST_F(PrefTest, BudgetNeedsTheMonthlyCounter)
             EXPECT_TRUE(env.boxes.shown.empty()) << "reset " << c.reset;
         }
         EXPECT_EQ(readInt(HKCU, q(rk::kBudget), q(rk::vOnOff)), c.stored) << "reset " << c.reset;
-        // The rest of the budget is saved either way.
+        // The rest of the budget is saved either way, and the balance shows it at once.
         EXPECT_EQ(readInt(HKCU, q(rk::kBudget), q(rk::vBudgetMoney)), 2) << "reset " << c.reset;
+        EXPECT_EQ(Form1->Label13->text(), c.stored ? QStringLiteral("2 dol. 0 c.") : QString(14, QLatin1Char('-')))
+            << "reset " << c.reset;
     }
 }
 
