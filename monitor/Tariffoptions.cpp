@@ -241,7 +241,7 @@ TForm5::TForm5(TForm1& mainWindow, QWidget* parent)
 
     GroupBox1 = new QGroupBox(QStringLiteral("Tariffs:"), this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    GroupBox1->setFixedWidth(140);
+    GroupBox1->setFixedWidth(162);
     auto* left = new QVBoxLayout(GroupBox1);
     left->setContentsMargins(6, 6, 6, 6);
     ListBox1 = new QListWidget(GroupBox1);

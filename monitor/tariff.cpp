@@ -1,0 +1,585 @@
+#include "tariff.h"
+
+#include "Application.h"
+#include "Help.h"
+#include "MessageBox.h"
+#include "Registry.h"
+#include "RegistryNames.h"
+#include "counter.h"
+
+#include <QApplication>
+#include <QDrag>
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <memory>
+#include <utility>
+
+using platform::MessageIcon;
+using tariffoptions::TariffProfile;
+namespace rk = regkeys;
+
+namespace {
+
+constexpr int kHelpButtonContext = 15;
+constexpr int kFormHelpContext = 12;
+constexpr const char* kDragFormat = "application/x-dialtally-tariff";
+
+std::unique_ptr<platform::Registry> unitRegistry;
+
+QString name(const char* registryName)
+{
+    return QString::fromLatin1(registryName);
+}
+
+class Key : public tariffoptions::ScopedKey {
+public:
+    Key(const QString& path, bool canCreate)
+        : ScopedKey(ProvidersRegistry(), path, canCreate)
+    {
+    }
+};
+
+void warning(const QString& text)
+{
+    platform::messageBox(text, QString::fromLatin1(counter::kCaption), MessageIcon::Exclamation);
+}
+
+QTreeWidget* reportList(QWidget* parent, const char* objectName, const QStringList& columns, const char* hint)
+{
+    auto* list = new QTreeWidget(parent);
+    list->setObjectName(QString::fromLatin1(objectName));
+    list->setColumnCount(static_cast<int>(columns.size()));
+    list->setHeaderLabels(columns);
+    list->setRootIsDecorated(false);
+    list->setItemsExpandable(false);
+    list->setUniformRowHeights(true);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setDragDropMode(QAbstractItemView::NoDragDrop);
+    list->viewport()->setAcceptDrops(true);
+    list->setToolTip(QString::fromLatin1(hint));
+    list->setStyleSheet(QStringLiteral("QTreeView::item { border-bottom: 1px solid palette(mid); }"));
+    return list;
+}
+
+}  // namespace
+
+namespace tariff {
+
+QString dayName(int row)
+{
+    static const char* const names[tariffoptions::kDaySlots] = {
+        "Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Holiday",
+    };
+    if (row < 0 || row >= tariffoptions::kDaySlots)
+        return {};
+    return QString::fromLatin1(names[row]);
+}
+
+}  // namespace tariff
+
+void ProvidersUnitInit()
+{
+    unitRegistry = std::make_unique<platform::Registry>();
+}
+
+platform::Registry& ProvidersRegistry()
+{
+    if (!unitRegistry)
+        ProvidersUnitInit();
+    return *unitRegistry;
+}
+
+// =====================================================================================
+// The dialog
+// =====================================================================================
+
+TForm3::TForm3(TForm1& mainWindow, QWidget* parent)
+    : QDialog(parent)
+    , m_mainWindow(mainWindow)
+{
+    setObjectName(QStringLiteral("Form3"));
+    setAttribute(Qt::WA_QuitOnClose, false);
+    setWindowTitle(QStringLiteral("Providers"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowCloseButtonHint);
+    setFixedSize(361, 297);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 8);
+    auto* group = new QGroupBox(QStringLiteral("Choose a provider:"), this);
+    group->setObjectName(QStringLiteral("GroupBox1"));
+    auto* groupLayout = new QVBoxLayout(group);
+    groupLayout->setContentsMargins(6, 4, 6, 6);
+    ListBox1 = new QListWidget(group);
+    ListBox1->setObjectName(QStringLiteral("ListBox1"));
+    ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
+    groupLayout->addWidget(ListBox1);
+    group->setFixedHeight(86);
+    layout->addWidget(group);
+
+    auto* lists = new QHBoxLayout;
+    Tariff = reportList(this, "Tariff", {QStringLiteral("Tariffs")}, "Drag tariffs to -->");
+    Days = reportList(this, "Days", {QStringLiteral("Tariff's name"), QStringLiteral("Week days")},
+                      "To delete tariff drag it back <--");
+    Tariff->setFixedWidth(130);
+    Days->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    Days->header()->setStretchLastSection(false);
+    Days->header()->resizeSection(1, 80);
+    lists->addWidget(Tariff);
+    lists->addWidget(Days, 1);
+    layout->addLayout(lists, 1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    BitBtn1 = new QPushButton(QStringLiteral("OK"), this);
+    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    BitBtn1->setDefault(true);
+    BitBtn2 = new QPushButton(QStringLiteral("Cancel"), this);
+    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+    BitBtn3 = new QPushButton(QStringLiteral("&Help"), this);
+    BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
+    buttons->addWidget(BitBtn1);
+    buttons->addWidget(BitBtn2);
+    buttons->addWidget(BitBtn3);
+    layout->addLayout(buttons);
+
+    ResetDaysList();
+
+    Tariff->viewport()->installEventFilter(this);
+    Days->viewport()->installEventFilter(this);
+
+    using platform::guarded;
+    connect(ListBox1, &QListWidget::currentRowChanged, this, guarded(this, &TForm3::ListBox1Click));
+    connect(BitBtn1, &QPushButton::clicked, this, guarded(this, &TForm3::BitBtn1Click));
+    connect(BitBtn2, &QPushButton::clicked, this, guarded(this, &TForm3::BitBtn2Click));
+    connect(BitBtn3, &QPushButton::clicked, this, guarded(this, &TForm3::BitBtn3Click));
+}
+
+void TForm3::showEvent(QShowEvent* e)
+{
+    if (QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+    QDialog::showEvent(e);
+    // Once per opening: the dialog comes back to the front after each of its own
+    // message boxes, and a reload then would throw the user's assignments away.
+    if (!m_activated) {
+        m_activated = true;
+        platform::guard([this] { FormActivate(); });
+    }
+}
+
+void TForm3::done(int result)
+{
+    platform::guard([this] { FormClose(); });
+    m_activated = false;
+    QDialog::done(result);
+}
+
+void TForm3::keyPressEvent(QKeyEvent* e)
+{
+    if (e->key() == Qt::Key_F1 && e->modifiers() == Qt::NoModifier) {
+        platform::guard(
+            [] { platform::help().context(platform::Application::instance().helpFile(), kFormHelpContext); });
+        e->accept();
+        return;
+    }
+    QDialog::keyPressEvent(e);
+}
+
+// ---- the lists ---------------------------------------------------------------------------------
+
+void TForm3::ResetDaysList()
+{
+    // The rows go away, and a row being dragged with them.
+    if (DragSource == tariff::FromDays)
+        endDrag();
+    Days->setUpdatesEnabled(false);
+    Days->clear();
+    for (int d = 0; d < tariffoptions::kDaySlots; ++d) {
+        auto* row = new QTreeWidgetItem(Days);
+        row->setText(0, QString());
+        row->setText(1, tariff::dayName(d));
+    }
+    Days->setUpdatesEnabled(true);
+}
+
+void TForm3::ShowProviderDays(int index)
+{
+    ResetDaysList();
+    if (index < 0 || index >= static_cast<int>(ProviderDays.size()))
+        return;
+    const tariff::ProviderRecord& record = ProviderDays[static_cast<std::size_t>(index)];
+    for (int d = 0; d < tariffoptions::kDaySlots; ++d) {
+        if (!record.DayTariffs[static_cast<std::size_t>(d)].isEmpty())
+            Days->topLevelItem(d)->setText(0, record.DayTariffs[static_cast<std::size_t>(d)]);
+    }
+}
+
+void TForm3::StoreProviderDays(int index)
+{
+    if (index < 0 || index >= static_cast<int>(ProviderDays.size()))
+        return;
+    tariff::ProviderRecord& record = ProviderDays[static_cast<std::size_t>(index)];
+    for (int d = 0; d < tariffoptions::kDaySlots; ++d)
+        record.DayTariffs[static_cast<std::size_t>(d)] = Days->topLevelItem(d)->text(0);
+    record.Edited = 1;
+}
+
+void TForm3::LoadTariff(int index)
+{
+    if (index < 0 || index >= tariffoptions::kMaxTariffs)
+        return;
+    TariffProfile& entry = AvailableTariffs[static_cast<std::size_t>(index)];
+    Key key(name(rk::kTariffProfile) + QLatin1Char('\\') + entry.Name, true);
+    entry.StartingInterval = key.readInt(rk::vStartingInterval);
+    entry.EndingInterval = key.readInt(rk::vEndingInterval);
+    entry.DayCost = key.readInt(rk::vDayCost);
+    entry.NightCost = key.readInt(rk::vNightCost);
+    entry.OCPD = key.readInt(rk::vOcpd);
+}
+
+void TForm3::LoadTariffs()
+{
+    if (DragSource == tariff::FromTariff)
+        endDrag();
+    Tariff->clear();
+    TariffCount = 0;
+    QStringList names;
+    {
+        Key key(name(rk::kTariffProfile), true);
+        names = key.registry().getKeyNames();
+    }
+    // The editor keeps twenty profiles at most; more come only from a registry edited
+    // by hand, and the first twenty in its order are the ones offered.
+    const int count = std::min<int>(static_cast<int>(names.size()), tariffoptions::kMaxTariffs);
+    for (int a = 0; a < count; ++a) {
+        AvailableTariffs[static_cast<std::size_t>(a)] = TariffProfile();
+        AvailableTariffs[static_cast<std::size_t>(a)].Name = names[a];
+        auto* row = new QTreeWidgetItem(Tariff);
+        row->setText(0, names[a]);
+        TariffCount = a + 1;
+        LoadTariff(a);
+    }
+    if (TariffCount == 0) {
+        warning(QStringLiteral("No tariffs found! To create tariffs go to menu Options|Tariffs."));
+        // As by Cancel; a dialog on the screen goes once its activation is over.
+        m_closing = true;
+        if (isVisible())
+            QTimer::singleShot(0, this, [this] { reject(); });
+        else
+            reject();
+    }
+}
+
+void TForm3::LoadProviderDays(int index)
+{
+    if (index < 0 || index >= static_cast<int>(ProviderDays.size()))
+        return;
+    const QString provider = ProviderDays[static_cast<std::size_t>(index)].Name;
+    {
+        // Showing a provider that was never saved creates nothing.
+        Key providerKey(name(rk::kTariffs) + QLatin1Char('\\') + provider, false);
+        if (!providerKey.opened())
+            return;
+    }
+    for (int d = 0; d < tariffoptions::kDaySlots; ++d) {
+        Key key(counter::tariffSlotKey(provider, tariffoptions::slotDayKey(d)), true);
+        const QString profile = key.readStr(rk::vSlotTariffProfile);
+        if (!profile.isEmpty())
+            Days->topLevelItem(d)->setText(0, profile);
+    }
+}
+
+void TForm3::SaveProviderDays(int index)
+{
+    if (index < 0 || index >= static_cast<int>(ProviderDays.size()))
+        return;
+    const tariff::ProviderRecord& record = ProviderDays[static_cast<std::size_t>(index)];
+    platform::RegistryTransaction transaction(ProvidersRegistry().store());
+    {
+        Key providerKey(name(rk::kTariffs) + QLatin1Char('\\') + record.Name, true);
+        if (!providerKey.opened())
+            throw platform::RegistryError(
+                QStringLiteral("Failed to save the tariffs of '%1'").arg(record.Name).toStdString());
+    }
+    for (int d = 0; d < tariffoptions::kDaySlots; ++d) {
+        Key key(counter::tariffSlotKey(record.Name, tariffoptions::slotDayKey(d)), true);
+        if (!key.opened())
+            throw platform::RegistryError(
+                QStringLiteral("Failed to save the tariffs of '%1'").arg(record.Name).toStdString());
+        const QString& assigned = record.DayTariffs[static_cast<std::size_t>(d)];
+        // The copies are the numbers read when the dialog opened; a name that is not
+        // among them is saved as no tariff, which the charging treats as free.
+        const TariffProfile* profile =
+            assigned.isEmpty() ? nullptr : tariffoptions::findProfile(AvailableTariffs.data(), TariffCount, assigned);
+        tariffoptions::writeSlotCopies(key.registry(), profile);
+        key.writeStr(rk::vSlotTariffProfile, profile ? profile->Name : QString());
+    }
+    transaction.commit();
+}
+
+// ---- handlers ------------------------------------------------------------------------------------
+
+void TForm3::FormActivate()
+{
+    m_loadFailed = true;
+    m_closing = false;
+    BitBtn1->setEnabled(false);
+    {
+        const QSignalBlocker blocker(ListBox1);
+        ListBox1->clear();
+    }
+    ProviderDays.clear();
+    CurrentProviderIndex = 0;
+    QStringList providers;
+    {
+        Key key(name(rk::kRemoteAccessAddresses), true);
+        providers = key.registry().getValueNames();
+    }
+    if (providers.isEmpty())
+        warning(QStringLiteral("No providers found!"));
+    for (const QString& provider : std::as_const(providers)) {
+        ListBox1->addItem(provider);
+        tariff::ProviderRecord record;
+        record.Name = provider;
+        ProviderDays.push_back(record);
+    }
+    if (!providers.isEmpty()) {
+        const QSignalBlocker blocker(ListBox1);
+        ListBox1->setCurrentRow(0);
+    }
+    LoadTariffs();
+    ResetDaysList();
+    LoadProviderDays(0);
+    CurrentProviderIndex = 0;
+    m_loadFailed = false;
+    BitBtn1->setEnabled(!m_closing);
+}
+
+void TForm3::FormClose()
+{
+    endDrag();
+    const QSignalBlocker blocker(ListBox1);
+    ListBox1->clear();
+}
+
+void TForm3::ListBox1Click()
+{
+    const int selected = ListBox1->currentRow();
+    if (selected < 0)
+        return;
+    StoreProviderDays(CurrentProviderIndex);
+    CurrentProviderIndex = selected;
+    if (ProviderDays[static_cast<std::size_t>(selected)].Edited == 1) {
+        ShowProviderDays(CurrentProviderIndex);
+    } else {
+        ResetDaysList();
+        LoadProviderDays(CurrentProviderIndex);
+    }
+}
+
+void TForm3::BitBtn1Click()
+{
+    if (m_loadFailed || m_closing)
+        return;
+    StoreProviderDays(CurrentProviderIndex);
+    {
+        // All providers saved or none: a failure part-way leaves the old slots.
+        platform::RegistryTransaction transaction(ProvidersRegistry().store());
+        for (int i = 0; i < static_cast<int>(ProviderDays.size()); ++i) {
+            if (ProviderDays[static_cast<std::size_t>(i)].Edited == 1)
+                SaveProviderDays(i);
+        }
+        transaction.commit();
+    }
+    done(QDialog::Accepted);
+}
+
+void TForm3::BitBtn2Click()
+{
+    reject();
+}
+
+void TForm3::BitBtn3Click()
+{
+    platform::help().context(platform::Application::instance().helpFile(), kHelpButtonContext);
+}
+
+// ---- drag and drop ---------------------------------------------------------------------------------
+
+bool TForm3::isListView(QObject* source) const
+{
+    return source == Tariff || source == Days;
+}
+
+void TForm3::endDrag()
+{
+    DragSource = tariff::NoDrag;
+    DragItem = nullptr;
+    m_pressedList = nullptr;
+}
+
+void TForm3::TariffMouseDown(Qt::MouseButton button, const QPoint& position)
+{
+    if (button != Qt::LeftButton)
+        return;
+    QTreeWidgetItem* row = Tariff->itemAt(position);
+    if (!row)
+        return;
+    DragItem = row;
+    DragSource = tariff::FromTariff;
+    m_pressedList = Tariff;
+    m_pressPosition = position;
+}
+
+void TForm3::DaysMouseDown(Qt::MouseButton button, const QPoint& position)
+{
+    if (button != Qt::LeftButton)
+        return;
+    QTreeWidgetItem* row = Days->itemAt(position);
+    if (!row || row->text(0).isEmpty())
+        return;
+    DragItem = row;
+    DragSource = tariff::FromDays;
+    m_pressedList = Days;
+    m_pressPosition = position;
+}
+
+void TForm3::DaysDragOver(QObject* source, const QPoint& position, bool& accept)
+{
+    accept = isListView(source) && DragSource == tariff::FromTariff && DragItem != nullptr
+             && Days->itemAt(position) != nullptr;
+}
+
+void TForm3::DaysDragDrop(QObject* source, const QPoint& position)
+{
+    bool accept = false;
+    DaysDragOver(source, position, accept);
+    if (!accept)
+        return;
+    Days->itemAt(position)->setText(0, DragItem->text(0));
+    Days->viewport()->update();
+}
+
+void TForm3::TariffDragOver(QObject* source, const QPoint&, bool& accept)
+{
+    accept = isListView(source) && DragSource == tariff::FromDays && DragItem != nullptr
+             && !DragItem->text(0).isEmpty();
+}
+
+void TForm3::TariffDragDrop(QObject* source, const QPoint& position)
+{
+    bool accept = false;
+    TariffDragOver(source, position, accept);
+    if (!accept)
+        return;
+    DragItem->setText(0, QString());
+    Days->viewport()->update();
+}
+
+void TForm3::startDrag(QTreeWidget* list)
+{
+    auto* drag = new QDrag(list);
+    auto* data = new QMimeData;
+    data->setData(QString::fromLatin1(kDragFormat), DragItem->text(0).toUtf8());
+    drag->setMimeData(data);
+    drag->exec(Qt::MoveAction);
+    endDrag();
+}
+
+bool TForm3::eventFilter(QObject* watched, QEvent* event)
+{
+    const bool onTariff = watched == Tariff->viewport();
+    const bool onDays = watched == Days->viewport();
+    if (!onTariff && !onDays)
+        return QDialog::eventFilter(watched, event);
+
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        auto* e = static_cast<QMouseEvent*>(event);
+        const QPoint position = e->position().toPoint();
+        platform::guard([&] {
+            if (onTariff)
+                TariffMouseDown(e->button(), position);
+            else
+                DaysMouseDown(e->button(), position);
+        });
+        return false;  // the press still selects the row
+    }
+    case QEvent::MouseMove: {
+        auto* e = static_cast<QMouseEvent*>(event);
+        QTreeWidget* list = onTariff ? Tariff : Days;
+        if (m_pressedList == list && DragItem && (e->buttons() & Qt::LeftButton)
+            && (e->position().toPoint() - m_pressPosition).manhattanLength() >= QApplication::startDragDistance()) {
+            m_pressedList = nullptr;
+            platform::guard([&] { startDrag(list); });
+            return true;
+        }
+        return false;
+    }
+    case QEvent::MouseButtonRelease:
+        if (m_pressedList)
+            endDrag();
+        return false;
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* e = static_cast<QDragMoveEvent*>(event);
+        bool accept = false;
+        platform::guard([&] {
+            if (onTariff)
+                TariffDragOver(e->source(), e->position().toPoint(), accept);
+            else
+                DaysDragOver(e->source(), e->position().toPoint(), accept);
+        });
+        if (event->type() == QEvent::DragEnter) {
+            // Taken whenever the drag is one of ours: a drag that enters over the empty
+            // part of the days list may still reach a row, and the move events that
+            // follow decide for each position.
+            if (isListView(e->source()))
+                e->acceptProposedAction();
+            else
+                e->ignore();
+        } else if (accept) {
+            e->acceptProposedAction();
+        } else {
+            e->ignore();
+        }
+        return true;
+    }
+    case QEvent::DragLeave:
+        return true;
+    case QEvent::Drop: {
+        auto* e = static_cast<QDropEvent*>(event);
+        platform::guard([&] {
+            if (onTariff)
+                TariffDragDrop(e->source(), e->position().toPoint());
+            else
+                DaysDragDrop(e->source(), e->position().toPoint());
+        });
+        e->acceptProposedAction();
+        return true;
+    }
+    default:
+        return QDialog::eventFilter(watched, event);
+    }
+}
