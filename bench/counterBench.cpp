@@ -85,6 +85,16 @@ struct Setup {
         put(RootKey::CurrentUser, rk::kSoftware, s(rk::vConnectDelay), 15);
         put(RootKey::CurrentUser, rk::kSoftware, s(rk::vMaxd), 0);
         put(RootKey::CurrentUser, rk::kExec, s(rk::vLines), 0);
+        // The period start and the budget, which every tick shows.
+        put(RootKey::LocalMachine, rk::kCounterAll, s(rk::vYear), 2000);
+        put(RootKey::LocalMachine, rk::kCounterAll, s(rk::vMonth), 1);
+        put(RootKey::LocalMachine, rk::kCounterAll, s(rk::vDay), 1);
+        put(RootKey::LocalMachine, rk::kCounterAll, s(rk::vDouble), platform::dayNumber(QDate(2000, 1, 1)));
+        put(RootKey::CurrentUser, rk::kBudget, s(rk::vOnOff), 1);
+        put(RootKey::CurrentUser, rk::kBudget, s(rk::vBudgetMoney), 1000);
+        put(RootKey::CurrentUser, rk::kBudget, s(rk::vBudgetCents), 0);
+        put(RootKey::CurrentUser, rk::kBudget, s(rk::vBudgetReserve), 1);
+        put(RootKey::CurrentUser, rk::kBudget, s(rk::vBudgetCh), 1);
         putText(RootKey::CurrentUser, s(rk::kRemoteAccess), s(rk::vDefault), QStringLiteral("ISP"));
         const QString slot = counter::tariffSlotKey(QStringLiteral("ISP"), QStringLiteral("1"));
         putText(RootKey::CurrentUser, slot, s(rk::vSlotTariffProfile), QStringLiteral("Day"));

@@ -1,13 +1,101 @@
 // Dialtally: the dial-up connection monitor.
 #include "Application.h"
 #include "Registry.h"
+#include "Tariffoptions.h"
+#include "Times.h"
+#include "Unit10.h"
+#include "Unit13.h"
+#include "Unit9.h"
+#include "beep.h"
 #include "counter.h"
+#include "fee.h"
+#include "pref.h"
+#include "reset.h"
+#include "tariff.h"
 
 #include <QApplication>
+#include <QPointer>
+#include <QTabWidget>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
+
+// The dialogs made once at start; the main window unit owns them and frees them at
+// the end, so these only find them again.
+QPointer<TForm2> Form2;
+QPointer<TForm4> Form4;
+QPointer<TForm6> Form6;
+QPointer<TForm9> Form9;
+QPointer<TForm10> Form10;
+
+template <class Dialog>
+counter::WindowFactory madeOnce(QPointer<Dialog>& slot)
+{
+    return [&slot](TForm1& mainWindow) -> std::unique_ptr<QWidget> {
+        auto dialog = std::make_unique<Dialog>(mainWindow);
+        slot = dialog.get();
+        return dialog;
+    };
+}
+
+template <class Dialog>
+counter::Command showModal(QPointer<Dialog>& slot)
+{
+    return [&slot](TForm1&) {
+        if (slot)
+            slot->exec();
+    };
+}
+
+// A dialog made for one use and freed when it closes.
+template <class Dialog>
+counter::Command madeForEachUse()
+{
+    return [](TForm1& mainWindow) {
+        Dialog dialog(mainWindow, &mainWindow);
+        dialog.exec();
+    };
+}
+
+void plugInDialogs()
+{
+    auto& hooks = counter::dialogHooks();
+    hooks.createPreferences = madeOnce(Form2);
+    hooks.createBeep = madeOnce(Form4);
+    hooks.createCounter = madeOnce(Form6);
+    hooks.createStatistics = madeOnce(Form9);
+    hooks.createOpenReport = madeOnce(Form10);
+
+    hooks.showPreferences = [](TForm1&, counter::PreferencesPage page) {
+        if (!Form2)
+            return;
+        Form2->PageControl1->setCurrentWidget(page == counter::PreferencesPage::Budget ? Form2->TabSheet5
+                                                                                       : Form2->Startup);
+        Form2->exec();
+    };
+    hooks.showBeep = showModal(Form4);
+    hooks.showCounter = showModal(Form6);
+    hooks.showStatistics = showModal(Form9);
+    hooks.showOpenReport = showModal(Form10);
+    hooks.deleteAllReports = [](TForm1& mainWindow) { DeleteAllReports(mainWindow); };
+
+    hooks.openProviders = madeForEachUse<TForm3>();
+    hooks.openTariffs = madeForEachUse<TForm5>();
+    hooks.openConnections = madeForEachUse<TForm7>();
+    hooks.openGraphs = madeForEachUse<TForm13>();
+    hooks.openTimeSync = madeForEachUse<TForm14>();
+}
+
+void unitsInit()
+{
+    PreferencesUnitInit();
+    ProvidersUnitInit();
+    TariffsUnitInit();
+    ReportsUnitInit();
+    TimeSyncUnitInit();
+}
 
 // Qt aborts with a cryptic message when it has no display to talk to; say plainly
 // what is missing instead.
@@ -46,5 +134,9 @@ int main(int argc, char** argv)
     });
     if (!ready)
         return 1;
-    return WinMain();
+    unitsInit();
+    plugInDialogs();
+    const int code = WinMain();
+    ReportsUnitDone();
+    return code;
 }
