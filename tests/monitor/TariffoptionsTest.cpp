@@ -35,6 +35,21 @@ QString q(const char* text)
     return QString::fromLatin1(text);
 }
 
+// The values of a day slot in the order they are written, and of a profile.
+QStringList slotValueOrder()
+{
+    return {q(rk::vOcpDay), q(rk::vDayCost), q(rk::vNightCost), q(rk::vStartingInterval), q(rk::vEndingInterval),
+            q(rk::vSlotTariffProfile)};
+}
+
+QStringList dayKeys()
+{
+    QStringList keys;
+    for (int d = 0; d < 8; ++d)
+        keys << tariffoptions::slotDayKey(d);
+    return keys;
+}
+
 QString profileKey(const QString& name)
 {
     return q(rk::kTariffProfile) + QLatin1Char('\\') + name;
@@ -183,7 +198,7 @@ TEST(TariffOptionsLogic, AtoiAndNumberProblems)
     }
     EXPECT_EQ(tariffoptions::slotDayKey(0), QStringLiteral("0"));
     EXPECT_EQ(tariffoptions::slotDayKey(6), QStringLiteral("6"));
-    EXPECT_EQ(tariffoptions::slotDayKey(7), QStringLiteral("Holiday"));
+    EXPECT_EQ(tariffoptions::slotDayKey(7), q(rk::kHolidayDay));
 }
 
 // ---- loading and showing ----------------------------------------------------------------------
@@ -233,7 +248,7 @@ TEST_F(TariffOptionsTest, LoadShowsTheProfilesAndStoresWhatTheFieldsHold)
     EXPECT_EQ(storedProfile("Flat"), (Numbers{0, 0, 7, 0, 1}));
     EXPECT_EQ(storedProfile("Odd"), (Numbers{0, 5, 150, 2, 1}));
     EXPECT_EQ(valueNames(profileKey("Peak")),
-              QStringList({"StartingInterval", "EndingInterval", "DayCost", "NightCost", "OCPD"}));
+              QStringList({q(rk::vStartingInterval), q(rk::vEndingInterval), q(rk::vDayCost), q(rk::vNightCost), q(rk::vOcpd)}));
     // Closing empties the form.
     EXPECT_EQ(dialog->ListBox1->count(), 0);
     EXPECT_TRUE(dialog->Edit7->text().isEmpty());
@@ -242,7 +257,7 @@ TEST_F(TariffOptionsTest, LoadShowsTheProfilesAndStoresWhatTheFieldsHold)
 TEST_F(TariffOptionsTest, WithoutProfilesOkLeavesAnEmptyKeyAndEmptiesEverySlot)
 {
     writeSlot("ISP", "1", "Gone", {8, 20, 10, 3, 0});
-    writeSlot("Other", "Holiday", "", {0, 0, 0, 0, 0});
+    writeSlot("Other", rk::kHolidayDay, "", {0, 0, 0, 0, 0});
     writeInt(HKCU, q(rk::kTariffs), q(rk::vTariff), 1);
     dialog->FormActivate();
     ASSERT_EQ(env.boxes.texts(),
@@ -257,7 +272,7 @@ TEST_F(TariffOptionsTest, WithoutProfilesOkLeavesAnEmptyKeyAndEmptiesEverySlot)
         // Every provider key ends up with all eight day keys.
         QStringList days = subkeys(q(rk::kTariffs) + "\\" + provider);
         days.sort();
-        EXPECT_EQ(days, QStringList({"0", "1", "2", "3", "4", "5", "6", "Holiday"})) << provider;
+        EXPECT_EQ(days, dayKeys()) << provider;
         for (int d = 0; d < 8; ++d)
             EXPECT_EQ(storedSlot(q(provider), tariffoptions::slotDayKey(d)), kEmptySlot) << provider << " " << d;
     }
@@ -515,7 +530,7 @@ TEST_F(TariffOptionsTest, OkRefreshesTheCopiesAndEmptiesSlotsOfProfilesGone)
     writeSlot("ISP", "1", "Day", {8, 20, 10, 3, 0});
     writeSlot("ISP", "2", "Night", {0, 0, 2, 2, 1});
     writeSlot("ISP", "3", "Flat", {0, 0, 1, 1, 1});  // an old copy
-    writeSlot("ISP", "Holiday", "Flat", {0, 0, 1, 1, 1});
+    writeSlot("ISP", rk::kHolidayDay, "Flat", {0, 0, 1, 1, 1});
     writeSlot("ISP", "4", "Gone", {1, 1, 1, 1, 1});
     writeSlot("ISP", "5", "flat", {1, 1, 1, 1, 1});  // names compare byte for byte
     writeSlot("Other", "0", "Day", {8, 20, 10, 3, 0});
@@ -541,7 +556,7 @@ TEST_F(TariffOptionsTest, OkRefreshesTheCopiesAndEmptiesSlotsOfProfilesGone)
         {"ISP", "1", kEmptySlot},  // renamed: assigned again in the Providers dialog
         {"ISP", "2", kEmptySlot},  // deleted
         {"ISP", "3", flat},
-        {"ISP", "Holiday", flat},
+        {"ISP", rk::kHolidayDay, flat},
         {"ISP", "4", kEmptySlot},
         {"ISP", "5", kEmptySlot},
         {"ISP", "0", kEmptySlot},  // created
@@ -553,7 +568,7 @@ TEST_F(TariffOptionsTest, OkRefreshesTheCopiesAndEmptiesSlotsOfProfilesGone)
     EXPECT_EQ(subkeys(q(rk::kTariffs) + "\\Other").size(), 8);
     // A slot created here gets its values in the order the slots have always had.
     EXPECT_EQ(valueNames(counter::tariffSlotKey("ISP", "0")),
-              QStringList({"OCPDay", "DayCost", "NightCost", "StartingInterval", "EndingInterval", "Tariff Profile"}));
+              slotValueOrder());
 }
 
 TEST_F(TariffOptionsTest, OkIsAllOrNothing)

@@ -37,6 +37,21 @@ QString q(const char* text)
     return QString::fromLatin1(text);
 }
 
+// The values of a day slot in the order they are written, and of a profile.
+QStringList slotValueOrder()
+{
+    return {q(rk::vOcpDay), q(rk::vDayCost), q(rk::vNightCost), q(rk::vStartingInterval), q(rk::vEndingInterval),
+            q(rk::vSlotTariffProfile)};
+}
+
+QStringList dayKeys()
+{
+    QStringList keys;
+    for (int d = 0; d < 8; ++d)
+        keys << tariffoptions::slotDayKey(d);
+    return keys;
+}
+
 struct Numbers {
     int start, end, day, night, ocp;
     bool operator==(const Numbers&) const = default;
@@ -170,7 +185,7 @@ TEST_F(ProvidersTest, OpeningShowsProvidersProfilesAndTheFirstProvidersSlots)
     writeProfile("Day", {8, 20, 10, 3, 0});
     writeProfile("Night", {0, 0, 2, 2, 1});
     writeSlotName("ISP", "1", "Day");
-    writeSlotName("ISP", "Holiday", "Night");
+    writeSlotName("ISP", rk::kHolidayDay, "Night");
     open();
 
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Providers"));
@@ -295,10 +310,10 @@ TEST_F(ProvidersTest, SwitchingProvidersKeepsTheAssignmentsOfTheOpening)
     EXPECT_EQ(storedSlot("ISP", "3"), day);
     EXPECT_EQ(storedSlot("ISP", "0"), kEmptySlot);
     EXPECT_EQ(storedSlot("Home", "0"), night);
-    EXPECT_EQ(storedSlot("Home", "Holiday"), kEmptySlot);
+    EXPECT_EQ(storedSlot("Home", q(rk::kHolidayDay)), kEmptySlot);
     // Work was never shown: its slots are as they were.
     EXPECT_EQ(subkeys(providerKey("Work")), QStringList({"1"}));
-    EXPECT_EQ(valueNames(counter::tariffSlotKey("Work", "1")), QStringList({"Tariff Profile"}));
+    EXPECT_EQ(valueNames(counter::tariffSlotKey("Work", "1")), QStringList({q(rk::vSlotTariffProfile)}));
 }
 
 TEST_F(ProvidersTest, OkWritesAllEightSlotsOfTheShownProvider)
@@ -311,12 +326,11 @@ TEST_F(ProvidersTest, OkWritesAllEightSlotsOfTheShownProvider)
     dialog->Days->topLevelItem(2)->setText(0, QStringLiteral("Gone"));
     dialog->BitBtn1->click();
 
-    EXPECT_EQ(subkeys(providerKey("ISP")), QStringList({"0", "1", "2", "3", "4", "5", "6", "Holiday"}));
+    EXPECT_EQ(subkeys(providerKey("ISP")), dayKeys());
     for (int d = 0; d < 8; ++d) {
         const QString key = counter::tariffSlotKey("ISP", tariffoptions::slotDayKey(d));
         EXPECT_EQ(storedSlot("ISP", tariffoptions::slotDayKey(d)), kEmptySlot) << d;
-        EXPECT_EQ(valueNames(key), QStringList({"OCPDay", "DayCost", "NightCost", "StartingInterval",
-                                                "EndingInterval", "Tariff Profile"}))
+        EXPECT_EQ(valueNames(key), slotValueOrder())
             << d;
     }
     EXPECT_EQ(subkeys(providerKey("Other")), QStringList({"1"}));
@@ -396,7 +410,7 @@ TEST_F(ProvidersTest, AProfileThatCannotBeReadStopsTheLoadAndTheSave)
     EXPECT_FALSE(dialog->BitBtn1->isEnabled());
     dialog->BitBtn1Click();
     // Saving now would have emptied the Night slot, a profile the load never reached.
-    EXPECT_EQ(valueNames(counter::tariffSlotKey("ISP", "1")), QStringList({"Tariff Profile"}));
+    EXPECT_EQ(valueNames(counter::tariffSlotKey("ISP", "1")), QStringList({q(rk::vSlotTariffProfile)}));
     dialog->reject();
 }
 
