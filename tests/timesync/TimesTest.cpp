@@ -208,6 +208,7 @@ protected:
         env.install();
         env.setWindowsUser(QStringLiteral("alice"));
         main = std::make_unique<TForm1>();
+        StoreCounterStartDate();
         WriteDefaultSettings(*main);
         main->ProgramPath = env.programFolder();
         env.boxes.clear();
