@@ -24,7 +24,6 @@ constexpr int kHelpContext = 20;
 constexpr int kButtonWidth = 75;
 constexpr int kButtonHeight = 25;
 constexpr int kPreviousLeft = 8;
-constexpr int kNextLeft = 88;
 
 template <std::size_t N>
 QByteArray storedName(const std::array<char, N>& field)
@@ -63,7 +62,7 @@ QPushButton* newButton(QWidget* parent, const char* name, const char* text)
 {
     auto* button = new QPushButton(QString::fromLatin1(text), parent);
     button->setObjectName(QString::fromLatin1(name));
-    button->resize(kButtonWidth, kButtonHeight);
+    button->resize(std::max(kButtonWidth, button->sizeHint().width()), kButtonHeight);
     return button;
 }
 
@@ -155,6 +154,7 @@ TForm13::TForm13(TForm1& mainWindow, QWidget* parent)
     Graph1 = newChart(GroupBox1, "Graph1", "Users", "Fee");
     Graph1->hide();
     auto* upper = new QVBoxLayout(GroupBox1);
+    upper->setContentsMargins(4, 4, 4, 4);
     upper->addWidget(Graph3);
     upper->addWidget(Graph1);
 
@@ -165,6 +165,7 @@ TForm13::TForm13(TForm1& mainWindow, QWidget* parent)
     Graph2 = newChart(GroupBox2, "Graph2", "Provider", "Fee");
     Graph2->hide();
     auto* lower = new QVBoxLayout(GroupBox2);
+    lower->setContentsMargins(4, 4, 4, 4);
     lower->addWidget(Graph4);
     lower->addWidget(Graph2);
 
@@ -304,7 +305,7 @@ void TForm13::FormResize()
     GroupBox1->setGeometry(layout.groupBox1);
     GroupBox2->setGeometry(layout.groupBox2);
     Button2->move(kPreviousLeft, layout.buttonTop);
-    Button1->move(kNextLeft, layout.buttonTop);
+    Button1->move(kPreviousLeft + Button2->width() + 6, layout.buttonTop);
     Button3->move(layout.okLeft, layout.buttonTop);
     Button4->move(layout.helpLeft, layout.buttonTop);
 }

@@ -8,6 +8,7 @@
 
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
@@ -231,18 +232,25 @@ TForm9::TForm9(TForm1& mainWindow, QWidget* parent)
     GroupBox1 = new QGroupBox(QStringLiteral("Crashes:"), this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     GroupBox1->setGeometry(8, 4, 349, 41);
+    // Laid out in a row rather than at the design's points: the texts are wider here.
+    auto* crashes = new QHBoxLayout(GroupBox1);
+    crashes->setContentsMargins(8, 2, 8, 2);
+    crashes->setSpacing(4);
     Label1 = new QLabel(QStringLiteral("Total crashes:"), GroupBox1);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->move(25, 20);
     Label2 = new QLabel(QStringLiteral("0"), GroupBox1);
     Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setGeometry(101, 20, 32, Label2->sizeHint().height());
+    Label2->setMinimumWidth(24);
     Label3 = new QLabel(QStringLiteral("Crashes per 1 con. hour :"), GroupBox1);
     Label3->setObjectName(QStringLiteral("Label3"));
-    Label3->move(161, 20);
     Label4 = new QLabel(QStringLiteral("0"), GroupBox1);
     Label4->setObjectName(QStringLiteral("Label4"));
-    Label4->setGeometry(289, 20, 36, Label4->sizeHint().height());
+    Label4->setMinimumWidth(30);
+    crashes->addWidget(Label1);
+    crashes->addWidget(Label2);
+    crashes->addStretch();
+    crashes->addWidget(Label3);
+    crashes->addWidget(Label4);
 
     GroupBox2 = new QGroupBox(QStringLiteral("Users:"), this);
     GroupBox2->setObjectName(QStringLiteral("GroupBox2"));

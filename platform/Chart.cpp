@@ -5,11 +5,14 @@
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
+#include <QGraphicsLayout>
+#include <QFont>
 #include <QPainter>
 #include <QVBoxLayout>
 #include <QValueAxis>
 
 #include <algorithm>
+#include <cmath>
 
 namespace platform {
 
@@ -27,13 +30,27 @@ TVtChart::TVtChart(QWidget* parent)
 {
     m_chart = new QChart;
     m_chart->legend()->hide();
-    m_chart->setMargins(QMargins(2, 2, 2, 2));
+    // Every pixel goes to the plot: the charts sit in small frames.
+    m_chart->setMargins(QMargins(0, 0, 0, 0));
+    m_chart->layout()->setContentsMargins(0, 0, 0, 0);
+    m_chart->setBackgroundRoundness(0);
 
     m_series = new QBarSeries(m_chart);
     m_chart->addSeries(m_series);
     m_categoryAxis = new QBarCategoryAxis(m_chart);
     m_valueAxis = new QValueAxis(m_chart);
     m_valueAxis->setLabelFormat(QStringLiteral("%g"));
+    // Small type, so that 24 hour columns keep their labels in a dialog-sized chart.
+    QFont labels = m_categoryAxis->labelsFont();
+    labels.setPixelSize(9);
+    m_categoryAxis->setLabelsFont(labels);
+    m_valueAxis->setLabelsFont(labels);
+    // A short number needs less room than the axis reserves; cut, it would read "...".
+    m_valueAxis->setTruncateLabels(false);
+    QFont titles = m_categoryAxis->titleFont();
+    titles.setPointSizeF(std::max(6.0, titles.pointSizeF() * 0.8));
+    m_categoryAxis->setTitleFont(titles);
+    m_valueAxis->setTitleFont(titles);
     m_chart->addAxis(m_categoryAxis, Qt::AlignBottom);
     m_chart->addAxis(m_valueAxis, Qt::AlignLeft);
     m_series->attachAxis(m_categoryAxis);
@@ -41,6 +58,7 @@ TVtChart::TVtChart(QWidget* parent)
 
     m_view = new QChartView(m_chart, this);
     m_view->setRenderHint(QPainter::Antialiasing);
+    m_view->setFrameShape(QFrame::NoFrame);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_view);
@@ -158,6 +176,11 @@ void TVtChart::redraw()
     }
     if (m_categoryAxis->categories() != drawn)
         m_categoryAxis->setCategories(drawn);
+    // Short labels (hour numbers) are drawn whole; long names are cut rather than
+    // drawn over their neighbours.
+    const bool shortLabels = std::all_of(m_labels.begin(), m_labels.end(),
+                                         [](const QString& label) { return label.size() <= 3; });
+    m_categoryAxis->setTruncateLabels(!shortLabels);
 
     double low = 0.0;
     double high = 0.0;
@@ -179,10 +202,16 @@ void TVtChart::redraw()
             high = std::max(high, value);
         }
     }
-    if (high <= low)
-        high = low + 1.0;
+    // Counts and whole money units: a small range gets one tick per whole number.
+    low = std::floor(low);
+    high = std::max(std::ceil(high), low + 1.0);
     m_valueAxis->setRange(low, high);
-    m_valueAxis->applyNiceNumbers();
+    if (high - low <= 4.0) {
+        m_valueAxis->setTickCount(static_cast<int>(high - low) + 1);
+    } else {
+        m_valueAxis->setTickCount(5);
+        m_valueAxis->applyNiceNumbers();
+    }
 }
 
 }  // namespace platform
