@@ -8,6 +8,7 @@
 #include "counter.h"
 #include "history.h"
 
+#include <QApplication>
 #include <QGroupBox>
 #include <QPushButton>
 
@@ -234,6 +235,18 @@ TEST_F(GraphsDialog, EachActivationRebuildsAndAnEmptiedHistoryLeavesTheChartsAsT
     dialog.FormActivate();
     EXPECT_EQ(columns(*dialog.Graph1), (std::vector<Column>{{QStringLiteral("dave"), 7}}));
     EXPECT_EQ(dialog.Graph3->valueAt(1, 10), 0.0);
+}
+
+TEST_F(GraphsDialog, BecomingTheActiveWindowBuildsTheCharts)
+{
+    write({{"bob", "Alpha", 10, 0, 500}});
+    TForm13 dialog(main);
+    dialog.show();
+    dialog.Button1->click();
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(&dialog, &activate);
+    EXPECT_EQ(columns(*dialog.Graph1), (std::vector<Column>{{QStringLiteral("bob"), 5}}));
+    EXPECT_FALSE(dialog.Button2->isEnabled());  // back on the first page
 }
 
 TEST_F(GraphsDialog, NoHistoryShowsTheDesignedChartsWithoutAMessage)

@@ -235,7 +235,7 @@ TEST_F(StatisticsDialog, AMissingCrashCountIsShownAndLeavesAnEmptyList)
     main.MonthSeconds = 7200;
     dialog.show();
     ASSERT_EQ(env.boxes.shown.size(), 1u);
-    EXPECT_EQ(env.boxes.shown[0].text, QStringLiteral("Failed to get data for 'Crash'."));
+    EXPECT_EQ(env.boxes.shown[0].text, QStringLiteral("Failed to get data for '%1'.").arg(QString::fromLatin1(rk::vCrash)));
     EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Error);
     EXPECT_EQ(dialog.Users->topLevelItemCount(), 0);
     EXPECT_EQ(dialog.Label2->text(), QStringLiteral("0"));
