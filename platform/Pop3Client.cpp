@@ -66,6 +66,18 @@ namespace {
 // The longest line we accept in a reply. RFC 1939 bounds status lines at 512 octets
 // and RFC 5322 header lines at 998; anything far beyond is not a POP3 server.
 constexpr qsizetype kMaxLine = 64 * 1024;
+// TOP n 0 returns the header only; a reply beyond these is a server gone wrong. Every
+// line counts with its line end, so a stream of empty lines ends too.
+constexpr qsizetype kMaxHeaderBytes = 16 * kMaxLine;
+constexpr int kMaxHeaderLines = 10000;
+
+// A CR or LF in an argument would end our command early and send the rest to the
+// server as a command of its own (a DELE, say); a NUL cuts it on many servers.
+bool breaksTheCommandLine(const QString& argument)
+{
+    return argument.contains(QLatin1Char('\r')) || argument.contains(QLatin1Char('\n'))
+           || argument.contains(QChar(0));
+}
 
 NetworkError protocolError(const QString& text)
 {
@@ -189,13 +201,18 @@ bool Pop3Client::login()
 void Pop3Client::connectToServer()
 {
     step([this] {
-        if (m_user.isEmpty() || m_password.isEmpty())
-            throw protocolError(QStringLiteral("A user ID and a password are needed to log in to %1").arg(m_host));
         m_session = false;
         m_mailCount = 0;
         m_summary = Pop3Summary();
 
         for (;;) {
+            // Checked on every round, as a handled login failure may change them.
+            if (m_user.isEmpty() || m_password.isEmpty())
+                throw protocolError(QStringLiteral("A user ID and a password are needed to log in to %1").arg(m_host));
+            if (breaksTheCommandLine(m_user) || breaksTheCommandLine(m_password))
+                throw protocolError(QStringLiteral("The user ID or the password for %1 holds a line break or a NUL "
+                                                   "character, which a POP3 command cannot carry")
+                                        .arg(m_host));
             openSocket();
             QByteArray greeting;
             try {
@@ -243,9 +260,8 @@ void Pop3Client::getSummary(int messageNumber)
             QByteArray line = m_socket.readLine();
             if (line == ".")
                 break;
-            total += line.size();
-            // TOP n 0 returns the header only; a reply this large is a server gone wrong.
-            if (line.size() > kMaxLine || total > 16 * kMaxLine)
+            total += line.size() + 2;
+            if (line.size() > kMaxLine || total > kMaxHeaderBytes || lines.size() >= kMaxHeaderLines)
                 throw protocolError(QStringLiteral("The POP3 server sent an overlong header for message %1")
                                         .arg(messageNumber));
             lines.append(pop3::unstuff(line));

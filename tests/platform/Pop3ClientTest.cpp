@@ -438,6 +438,10 @@ TEST(Pop3Client, GarbageAndRefusalsEndTheExchange)
          true},
         {"LIST with a bad size", "+OK", "LIST", "+OK 1 12k\r\n", "secret", NetworkErrorKind::Protocol, 0, 0, true},
         {"TOP never ended", "+OK", "TOP", "+OK\r\nSubject: x\r\n", "secret", NetworkErrorKind::TimedOut, 0, 0, true},
+        // Lines that come at once but never end the reply: refused long before the
+        // time-out, however short each line is.
+        {"TOP of endless empty lines", "+OK", "TOP", "+OK\r\n" + QByteArray("\r\n").repeated(200000), "secret",
+         NetworkErrorKind::Protocol, 0, 0, true},
     };
     for (const Case& c : cases) {
         ScriptedServer server;
@@ -483,15 +487,27 @@ TEST(Pop3Client, ServerClosingMidReplyIsAnError)
     pop.disconnectFromServer();
 }
 
-TEST(Pop3Client, LoginNeedsUserAndPasswordBeforeAnyConnection)
+TEST(Pop3Client, LoginNeedsUsableUserAndPasswordBeforeAnyConnection)
 {
     ScriptedServer server;
-    for (auto [user, password] : {std::pair{"", "secret"}, std::pair{"joe", ""}}) {
+    fillTwoMessages(server);
+    // A line break in a stored value would smuggle a command of its own to the server.
+    const std::pair<QString, QString> logins[] = {
+        {QString(), QStringLiteral("secret")},
+        {QStringLiteral("joe"), QString()},
+        {QStringLiteral("joe\r\nDELE 1"), QStringLiteral("secret")},
+        {QStringLiteral("joe"), QStringLiteral("secret\nDELE 2")},
+        {QStringLiteral("joe"), QStringLiteral("sec") + QChar(0) + QStringLiteral("ret")},
+    };
+    for (const auto& [user, password] : logins) {
         Pop3Client pop;
-        aimAt(pop, server.port(), user, password);
-        EXPECT_EQ(failureOf([&] { pop.connectToServer(); }), NetworkErrorKind::Protocol);
+        aimAt(pop, server.port());
+        pop.setUserId(user);
+        pop.setPassword(password);
+        EXPECT_EQ(failureOf([&] { pop.connectToServer(); }), NetworkErrorKind::Protocol) << user.toStdString();
     }
     EXPECT_EQ(server.connections, 0);
+    EXPECT_FALSE(server.messages[0].deleted || server.messages[1].deleted);
 }
 
 TEST(Pop3Client, HandledAuthenticationFailureTriesOnceMore)
