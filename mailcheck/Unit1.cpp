@@ -156,10 +156,17 @@ QString clockText(int hour, int minute, int second)
     return QStringLiteral("%1:%2:%3").arg(hour).arg(minute).arg(second);
 }
 
-std::array<int, 4> columnWidths(int clientWidth)
+std::array<int, 4> columnWidths(int clientWidth, int sizeMinimum)
 {
     // Shares of 27, 47, 13 and 13 per cent, each cut toward zero.
-    return {clientWidth * 27 / 100, clientWidth * 47 / 100, clientWidth * 13 / 100, clientWidth * 13 / 100};
+    std::array<int, 4> widths = {clientWidth * 27 / 100, clientWidth * 47 / 100, clientWidth * 13 / 100,
+                                 clientWidth * 13 / 100};
+    const int missing = std::min(sizeMinimum - widths[2], widths[1]);
+    if (missing > 0) {
+        widths[1] -= missing;
+        widths[2] += missing;
+    }
+    return widths;
 }
 
 int timerInterval(std::int32_t minutes)
@@ -480,6 +487,9 @@ void DeleteSelectedMessage(TForm1& form)
             // Only an answered QUIT removes the message; until then the row stays.
             form.DeletePOP.disconnectFromServer();
             delete item;
+            // The list would otherwise select the next row, and a second Delete would
+            // take a message the user never chose.
+            form.Messages->clearSelection();
             ShiftRangesAfterDelete(form.Accounts, a);
             const QString status = form.panelText(kPanelStatus);
             if (status == text(kNotDeletedPanel) || status == text(kChangedPanel))
@@ -503,7 +513,6 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), POP(this), DeletePOP(this
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(text(kCaption));
     move(192, 107);
-    resize(449, 245);
 
     ImageList1[kImageNoMail] = QIcon(envelope(QColor(235, 235, 235), QColor(), false));
     ImageList1[kImageMail] = QIcon(envelope(QColor(255, 240, 150), QColor(210, 0, 0), false));
@@ -516,6 +525,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), POP(this), DeletePOP(this
 
     buildWindow();
     buildMenus();
+    resize(449, 245);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -603,8 +613,11 @@ void TForm1::buildWindow()
     Messages->setSelectionBehavior(QAbstractItemView::SelectRows);
     Messages->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Messages->setAllColumnsShowFocus(true);
+    // Grid lines; a style sheet on the items takes over their selected look too, so it
+    // is given back, or the selected row's text would vanish.
     Messages->setStyleSheet(QStringLiteral(
-        "QTreeView::item { border-right: 1px solid palette(mid); border-bottom: 1px solid palette(mid); }"));
+        "QTreeView::item { border-right: 1px solid palette(mid); border-bottom: 1px solid palette(mid); }"
+        "QTreeView::item:selected { background: palette(highlight); color: palette(highlighted-text); }"));
     Messages->header()->setStretchLastSection(false);
     const int widths[] = {110, 160, 80, 86};
     for (int c = 0; c < 4; ++c)
@@ -624,15 +637,26 @@ void TForm1::buildWindow()
 
     const int panelWidths[] = {40, 150, 75, 60, 60, 39, 50};
     const char* const panelTexts[] = {"Status:", kDisconnectedPanel, "Last checked:", "--:--:--", "Messages:", "-", ""};
+    // The widest text each panel shows in the normal course (an account's name in
+    // "Connecting to" may still be cut).
+    const char* const widestTexts[] = {"Status:", kOfflinePanel, "Last checked:", "23:59:59", "Messages:", "99999", ""};
     statusBar()->setSizeGripEnabled(true);
     for (int i = 0; i < 7; ++i) {
         auto* panel = new QLabel(text(panelTexts[i]), statusBar());
         panel->setObjectName(QStringLiteral("StatusBar1Panel%1").arg(i));
-        // The design's widths were set for another font; a label is never cut.
-        panel->setFixedWidth(i % 2 == 0 ? std::max(panelWidths[i], panel->sizeHint().width() + 4) : panelWidths[i]);
+        // The design's widths were set for a narrower font: no panel is narrower than
+        // its texts, the status text gets the width the window has to spare and the
+        // empty last panel gives way first.
+        const int needed = panel->fontMetrics().horizontalAdvance(text(widestTexts[i])) + 8;
+        if (i == 6)
+            panel->setMaximumWidth(panelWidths[i]);
+        else if (i == 1)
+            panel->setMinimumWidth(std::max(panelWidths[i], needed));
+        else
+            panel->setFixedWidth(std::max(panelWidths[i], needed));
         // The labels (panels 0, 2, 4, 6) sit flat beside the sunken values.
         panel->setFrameStyle(i % 2 == 0 ? QFrame::NoFrame : QFrame::StyledPanel | QFrame::Sunken);
-        statusBar()->addWidget(panel);
+        statusBar()->addWidget(panel, i == 1 ? 1 : 0);
         StatusBar1[static_cast<std::size_t>(i)] = panel;
     }
 }
@@ -778,6 +802,13 @@ bool TForm1::event(QEvent* event)
 {
     if (event->type() == QEvent::WindowActivate)
         handle([this] { FormActivate(); });
+    if (event->type() == QEvent::Show) {
+        // Never so narrow that the status panels lie over one another. Measured only
+        // now: the status bar lays out its panels and size grip when it is shown.
+        setMinimumWidth(statusBar()->minimumSizeHint().width());
+        if (width() < minimumWidth())
+            resize(minimumWidth(), height());
+    }
     return QMainWindow::event(event);
 }
 
@@ -939,7 +970,10 @@ void TForm1::FormActivate()
 
 void TForm1::FormResize()
 {
-    const std::array<int, 4> widths = columnWidths(Messages->viewport()->width());
+    // A size cut to "2,929.7..." tells nothing; the subject gives up what the size
+    // of a message of a few megabytes needs in this font.
+    const int sizeMinimum = Messages->fontMetrics().horizontalAdvance(sizeText(9999 * 1024)) + 12;
+    const std::array<int, 4> widths = columnWidths(Messages->viewport()->width(), sizeMinimum);
     // Hidden while the columns change, so the list is drawn once in its new layout.
     const bool updates = Messages->updatesEnabled();
     Messages->setUpdatesEnabled(false);

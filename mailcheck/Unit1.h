@@ -86,8 +86,9 @@ QString sizeText(std::int64_t bytes, const QLocale& locale = QLocale());
 QString accountCaption(const QString& name, int messages, std::int64_t bytes, const QLocale& locale = QLocale());
 // 9:05:07 -> "9:5:7"
 QString clockText(int hour, int minute, int second);
-// Widths of the four columns of the message list for a client width.
-std::array<int, 4> columnWidths(int clientWidth);
+// Widths of the four columns of the message list for a client width; the "Size"
+// column is at least `sizeMinimum` wide, at the expense of "Subject".
+std::array<int, 4> columnWidths(int clientWidth, int sizeMinimum = 0);
 // The check timer's interval, or 0 when `minutes` asks for no timed check.
 int timerInterval(std::int32_t minutes);
 

@@ -44,8 +44,7 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent)
     Memo1 = new QPlainTextEdit(this);
     Memo1->setReadOnly(true);
     Memo1->setPlainText(QStringLiteral(
-        "This program is part of Dialtally 2.0. It checks your POP3 mailboxes and lists the waiting "
-        "messages, without downloading them."));
+        "This program is part of Dialtally 2.0. It lists the mail waiting in your POP3 mailboxes."));
     QPalette menu = Memo1->palette();
     menu.setColor(QPalette::Base, palette().color(QPalette::Button));
     Memo1->setPalette(menu);

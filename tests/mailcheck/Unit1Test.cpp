@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -183,6 +184,10 @@ TEST(MailCheckText, SizesCaptionsClockAndColumns)
     EXPECT_EQ(mailcheck::clockText(9, 5, 7), q("9:5:7"));
     EXPECT_EQ(mailcheck::clockText(14, 3, 9), q("14:3:9"));
     EXPECT_EQ(mailcheck::columnWidths(410), (std::array<int, 4>{110, 192, 53, 53}));
+    // A "Size" column too narrow for its texts takes the difference from "Subject".
+    EXPECT_EQ(mailcheck::columnWidths(410, 53), (std::array<int, 4>{110, 192, 53, 53}));
+    EXPECT_EQ(mailcheck::columnWidths(410, 80), (std::array<int, 4>{110, 165, 80, 53}));
+    EXPECT_EQ(mailcheck::columnWidths(100, 500), (std::array<int, 4>{27, 0, 60, 13}));
 }
 
 TEST(MailCheckText, TimerIntervalNeverFiresContinuously)
@@ -498,16 +503,29 @@ TEST_F(MailCheckTest, TaskbarButtonStaysWithoutTrayMode)
     }
 }
 
-TEST_F(MailCheckTest, ColumnsFollowTheListWidth)
+TEST_F(MailCheckTest, ColumnsFollowTheListWidthAndSizesStayReadable)
 {
     writeSettings(Settings());
     TForm1& f = create();
     f.show();
-    f.resize(600, 300);
+    f.resize(1000, 300);
     QApplication::processEvents();
     const std::array<int, 4> expected = mailcheck::columnWidths(f.Messages->viewport()->width());
     for (int c = 0; c < 4; ++c)
         EXPECT_EQ(f.Messages->columnWidth(c), expected[static_cast<std::size_t>(c)]) << c;
+
+    // At the narrowest window the size of a message of megabytes is still shown whole,
+    // and the status panels lie side by side.
+    f.resize(f.minimumWidth(), 245);
+    QApplication::processEvents();
+    const QFontMetrics metrics = f.Messages->fontMetrics();
+    EXPECT_GT(f.Messages->columnWidth(2), metrics.horizontalAdvance(mailcheck::sizeText(3000 * 1024)));
+    for (int i = 0; i + 1 < 7; ++i) {
+        const QLabel* left = f.StatusBar1[static_cast<std::size_t>(i)];
+        const QLabel* right = f.StatusBar1[static_cast<std::size_t>(i + 1)];
+        EXPECT_LE(left->geometry().right(), right->geometry().left()) << i;
+        EXPECT_GE(left->width(), left->fontMetrics().horizontalAdvance(left->text())) << i;
+    }
 }
 
 TEST_F(MailCheckTest, AboutBoxShowsItsTextsAndCloses)
@@ -517,7 +535,11 @@ TEST_F(MailCheckTest, AboutBoxShowsItsTextsAndCloses)
     EXPECT_EQ(about.Label1->text(), q("Dialtally EMail Checker"));
     EXPECT_EQ(about.Label2->text(), q("Version 2.0"));
     EXPECT_TRUE(about.Memo1->toPlainText().contains(q("Dialtally 2.0")));
-    QTimer::singleShot(0, &about, [&about] { about.Button1->click(); });
+    QTimer::singleShot(0, &about, [&about] {
+        // The whole notice is in sight, with nothing to scroll.
+        EXPECT_EQ(about.Memo1->verticalScrollBar()->maximum(), 0);
+        about.Button1->click();
+    });
     EXPECT_EQ(about.exec(), QDialog::Accepted);
 }
 
@@ -643,11 +665,8 @@ protected:
         return sum;
     }
 
-    void selectRow(int row)
-    {
-        form->Messages->clearSelection();
-        form->Messages->topLevelItem(row)->setSelected(true);
-    }
+    // As a click does: the row becomes the current one and the selection.
+    void selectRow(int row) { form->Messages->setCurrentItem(form->Messages->topLevelItem(row)); }
 
     static std::unique_ptr<testing_support::DovecotServer> server;
     static QString startError;
@@ -736,6 +755,10 @@ TEST_F(MailCheckDovecotTest, DeleteRemovesExactlyTheRowsMessageEveryTime)
     EXPECT_EQ(f.Accounts[1].FirstItem, 2);
     EXPECT_EQ(f.Accounts[1].LastItem, 3);
     EXPECT_EQ(env.tray.tip(), q("Total messages: 4"));
+    // The next row is not picked for the user: a second Delete needs a choice of its own.
+    EXPECT_TRUE(f.Messages->selectedItems().isEmpty());
+    f.Delete1->trigger();
+    EXPECT_EQ(onServer(q("B")), (QStringList{q("b2"), q("b3")}));
 
     // Again on row 2: now b2, which the server numbers 1 after the first deletion.
     selectRow(2);
