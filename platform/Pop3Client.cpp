@@ -157,6 +157,11 @@ void Pop3Client::openSocket()
 {
     for (;;) {
         try {
+            // Cut to 16 bits, a port of 65646 would quietly reach port 110.
+            if (m_port < 1 || m_port > 65535) {
+                const QString text = QStringLiteral("The port %1 for %2 is not a TCP port (1 to 65535)");
+                throw NetworkError(NetworkErrorKind::Other, text.arg(m_port).arg(m_host));
+            }
             m_socket.connectToHost(m_host, static_cast<quint16>(m_port));
             return;
         } catch (const NetworkError& error) {

@@ -487,6 +487,24 @@ TEST(Pop3Client, ServerClosingMidReplyIsAnError)
     pop.disconnectFromServer();
 }
 
+TEST(Pop3Client, PortOutsideTcpIsRefusedWithoutConnecting)
+{
+    ScriptedServer server;
+    fillTwoMessages(server);
+    // 65536 above the server's port would land on it if the number were cut to 16 bits.
+    for (int port : {0, -1, server.port() + 65536}) {
+        Pop3Client pop;
+        Events events;
+        bind(pop, events);
+        aimAt(pop, server.port());
+        pop.setPort(port);
+        EXPECT_EQ(failureOf([&] { pop.connectToServer(); }), NetworkErrorKind::Other) << port;
+        EXPECT_EQ(events.connectionFailed, 1) << port;
+        EXPECT_FALSE(pop.isConnected()) << port;
+    }
+    EXPECT_EQ(server.connections, 0);
+}
+
 TEST(Pop3Client, LoginNeedsUsableUserAndPasswordBeforeAnyConnection)
 {
     ScriptedServer server;
