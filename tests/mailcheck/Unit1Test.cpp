@@ -439,6 +439,59 @@ TEST_F(MailCheckTest, LineDropIsReportedOnceWhenTheProgramStays)
     EXPECT_FALSE(f.QuitPosted);
 }
 
+// ---- menus ---------------------------------------------------------------------------------------
+
+namespace {
+
+// A menu's items as their texts, a separator as "-", the default item marked "*".
+QStringList menuItems(const QMenu* menu)
+{
+    QStringList items;
+    for (const QAction* action : menu->actions()) {
+        if (action->isSeparator())
+            items << QStringLiteral("-");
+        else
+            items << action->text() + (menu->defaultAction() == action ? QStringLiteral("*") : QString());
+    }
+    return items;
+}
+
+}  // namespace
+
+TEST_F(MailCheckTest, MenusAndToolbarAsTheUserSeesThem)
+{
+    writeSettings(Settings());
+    TForm1& f = create();
+    EXPECT_EQ(f.FileMenu->title(), q("File"));
+    EXPECT_EQ(menuItems(f.FileMenu), (QStringList{q("Check now"), q("Hide"), q("-"), q("Exit")}));
+    EXPECT_EQ(f.HelpMenu->title(), q("Help"));
+    EXPECT_EQ(menuItems(f.HelpMenu), (QStringList{q("EMail Checker help"), q("About...")}));
+    EXPECT_EQ(menuItems(f.PopupMenu1),
+              (QStringList{q("Restore*"), q("Hide"), q("-"), q("Check now"), q("-"), q("Exit")}));
+    EXPECT_FALSE(f.Checknow2->icon().isNull());
+    EXPECT_FALSE(f.exit2->icon().isNull());
+    EXPECT_EQ(menuItems(f.MessagesPopup), (QStringList{q("Select*"), q("-"), q("Delete")}));
+    EXPECT_EQ(f.ToolButton1->toolTip(), q("Check the Mail now !"));
+    EXPECT_EQ(f.ToolButton3->toolTip(), q("Exit"));
+    EXPECT_TRUE(f.ToolButton2->isSeparator());
+
+    // "Select" has no handler: the list and the server stay as they are.
+    auto* row = new QTreeWidgetItem(f.Messages, {q(" a"), q(" b"), q("1.00 KB"), q("home")});
+    f.Messages->setCurrentItem(row);
+    f.Select1->trigger();
+    EXPECT_EQ(f.Messages->topLevelItemCount(), 1);
+    EXPECT_TRUE(env.boxes.shown.empty());
+
+    // Every way out closes the window, and with it the program.
+    for (QAction* TForm1::*exit : {&TForm1::Exit1, &TForm1::exit2, &TForm1::ToolButton3}) {
+        TForm1& g = create();
+        g.show();
+        (g.*exit)->trigger();
+        EXPECT_FALSE(g.isVisible()) << (g.*exit)->text().toStdString();
+        EXPECT_TRUE(g.QuitPosted) << (g.*exit)->text().toStdString();
+    }
+}
+
 // ---- tray and taskbar ---------------------------------------------------------------------------
 
 TEST_F(MailCheckTest, TrayClicksRestoreAndOpenTheMenu)
