@@ -19,7 +19,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
-#include <QPainterPath>
+#include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QStatusBar>
@@ -123,16 +123,6 @@ QPixmap exitPicture(bool highlighted)
     p.drawLine(QPointF(12.5, 10.5), QPointF(15, 8));
     return pixmap;
 }
-
-// The cycle and the deletion use the same guard: one network action at a time.
-class BusyScope {
-public:
-    explicit BusyScope(bool& busy) : m_busy(busy) { m_busy = true; }
-    ~BusyScope() { m_busy = false; }
-
-private:
-    bool& m_busy;
-};
 
 }  // namespace
 
@@ -383,8 +373,9 @@ void CheckMail(TForm1& form)
 {
     if (form.m_busy)
         return;
-    BusyScope busy(form.m_busy);
-    BusyScope checking(form.m_checking);
+    // The cycle and the deletion share one flag: one network action at a time.
+    const QScopedValueRollback busy(form.m_busy, true);
+    const QScopedValueRollback checking(form.m_checking, true);
 
     const int line = IsLineUp(form);
     if (line == 0) {
@@ -461,7 +452,7 @@ void DeleteSelectedMessage(TForm1& form)
     const QString shownSubject = item->text(1);
     const std::int64_t shownBytes = item->data(2, kBytesRole).toLongLong();
 
-    BusyScope busy(form.m_busy);
+    const QScopedValueRollback busy(form.m_busy, true);
     try {
         form.DeletePOP.setUserId(account.User);
         form.DeletePOP.setPassword(account.Password);

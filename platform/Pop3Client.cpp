@@ -1,5 +1,6 @@
 #include "Pop3Client.h"
 
+#include <QScopedValueRollback>
 #include <QStringDecoder>
 
 #include <utility>
@@ -84,17 +85,6 @@ NetworkError protocolError(const QString& text)
     return NetworkError(NetworkErrorKind::Protocol, text);
 }
 
-// Sets a flag for the length of a scope, restoring what it was.
-class FlagScope {
-public:
-    explicit FlagScope(bool& flag) : m_flag(flag), m_old(flag) { m_flag = true; }
-    ~FlagScope() { m_flag = m_old; }
-
-private:
-    bool& m_flag;
-    bool m_old;
-};
-
 }  // namespace
 
 Pop3Client::Pop3Client(QObject* parent) : QObject(parent), m_socket(this)
@@ -122,7 +112,7 @@ void Pop3Client::step(F&& body)
     // state, so the running call finds everything as it left it.
     if (m_socket.isBusy())
         throw NetworkError(NetworkErrorKind::Busy, QStringLiteral("The POP3 client is busy"));
-    FlagScope busy(m_busy);
+    const QScopedValueRollback busy(m_busy, true);
     try {
         std::forward<F>(body)();
     } catch (...) {
