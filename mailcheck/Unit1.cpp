@@ -327,6 +327,20 @@ void RemoveMailTrayIcon(TForm1& form)
 // The check cycle
 // =====================================================================================
 
+namespace {
+
+// The rows of the list in the tray: their number and the mail picture, or none.
+void showMessageCount(TForm1& form)
+{
+    const int rows = form.Messages->topLevelItemCount();
+    if (rows > 0)
+        SetMailTrayTip(form, text(kTotalMessagesTip) + QString::number(rows), kImageMail);
+    else
+        SetMailTrayTip(form, text(kNoMessagesTip), kImageNoMail);
+}
+
+}  // namespace
+
 void ResetMailDisplay(TForm1& form)
 {
     form.Messages->clear();
@@ -407,11 +421,8 @@ void CheckMail(TForm1& form)
     }
 
     if (form.trayMode()) {
-        const int rows = form.Messages->topLevelItemCount();
-        if (rows > 0) {
-            SetMailTrayTip(form, text(kTotalMessagesTip) + QString::number(rows), kImageMail);
-        } else {
-            SetMailTrayTip(form, text(kNoMessagesTip), kImageNoMail);
+        showMessageCount(form);
+        if (form.Messages->topLevelItemCount() == 0) {
             if (form.MailSettings.AutoClose == 1)
                 form.close();
             if (form.MailSettings.OnOff == 1)
@@ -428,22 +439,15 @@ void DeleteSelectedMessage(TForm1& form)
     if (form.m_busy)
         return;
     const QList<QTreeWidgetItem*> selected = form.Messages->selectedItems();
-    const auto updateTip = [&form] {
-        const int rows = form.Messages->topLevelItemCount();
-        if (rows > 0)
-            SetMailTrayTip(form, text(kTotalMessagesTip) + QString::number(rows), kImageMail);
-        else
-            SetMailTrayTip(form, text(kNoMessagesTip), kImageNoMail);
-    };
     if (selected.size() != 1) {
-        updateTip();
+        showMessageCount(form);
         return;
     }
     QTreeWidgetItem* item = selected.first();
     const int row = form.Messages->indexOfTopLevelItem(item);
     const int a = FindAccountOfItem(form.Accounts, row);
     if (a < 0) {
-        updateTip();
+        showMessageCount(form);
         return;
     }
     const int n = MessageNumberOnServer(form.Accounts, a, row);
@@ -471,7 +475,7 @@ void DeleteSelectedMessage(TForm1& form)
             if (!same) {
                 form.DeletePOP.disconnectFromServer();
                 form.setPanelText(kPanelStatus, text(kChangedPanel));
-                updateTip();
+                showMessageCount(form);
                 return;
             }
             form.DeletePOP.deleteMessage(n);
@@ -488,10 +492,10 @@ void DeleteSelectedMessage(TForm1& form)
         }
     } catch (...) {
         form.setPanelText(kPanelStatus, text(kNotDeletedPanel));
-        updateTip();
+        showMessageCount(form);
         throw;
     }
-    updateTip();
+    showMessageCount(form);
 }
 
 // =====================================================================================
