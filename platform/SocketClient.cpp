@@ -13,16 +13,22 @@ namespace {
 // would start inside the first one's wait.
 class BusyScope {
 public:
-    explicit BusyScope(bool& busy) : m_busy(busy)
+    BusyScope(bool& busy, std::shared_ptr<bool> alive) : m_busy(busy), m_alive(std::move(alive))
     {
         if (m_busy)
             throw NetworkError(NetworkErrorKind::Busy, QStringLiteral("The connection is busy"));
         m_busy = true;
     }
-    ~BusyScope() { m_busy = false; }
+    ~BusyScope()
+    {
+        // The client may have been destroyed while we waited; its flag is gone then.
+        if (*m_alive)
+            m_busy = false;
+    }
 
 private:
     bool& m_busy;
+    std::shared_ptr<bool> m_alive;
 };
 
 }  // namespace
@@ -102,7 +108,7 @@ void SocketClient::waitUntil(const std::function<bool()>& ready, const char* wha
 
 void SocketClient::connectToHost(const QString& host, quint16 port)
 {
-    BusyScope busy(m_busy);
+    BusyScope busy(m_busy, m_alive);
     m_aborted = false;
     m_closed = false;
     m_buffer.clear();
@@ -160,8 +166,16 @@ void SocketClient::write(const QByteArray& data)
 
 QByteArray SocketClient::readLine()
 {
-    BusyScope busy(m_busy);
-    waitUntil([this] { return m_buffer.contains('\n'); }, "a reply");
+    BusyScope busy(m_busy, m_alive);
+    // A peer that never ends its line must not fill our memory while we wait.
+    constexpr qsizetype kMaxLine = 1 << 20;
+    waitUntil(
+        [this] {
+            if (m_buffer.size() > kMaxLine && !m_buffer.contains('\n'))
+                throw NetworkError(NetworkErrorKind::Protocol, QStringLiteral("Reply line too long"));
+            return m_buffer.contains('\n');
+        },
+        "a reply");
     const qsizetype end = m_buffer.indexOf('\n');
     QByteArray line = m_buffer.left(end);
     m_buffer.remove(0, end + 1);
@@ -172,7 +186,7 @@ QByteArray SocketClient::readLine()
 
 QByteArray SocketClient::readExactly(int count)
 {
-    BusyScope busy(m_busy);
+    BusyScope busy(m_busy, m_alive);
     waitUntil([this, count] { return m_buffer.size() >= count; }, "data");
     QByteArray data = m_buffer.left(count);
     m_buffer.remove(0, count);
@@ -185,7 +199,7 @@ void SocketClient::disconnectFromHost()
         return;
     m_socket->disconnectFromHost();
     if (m_socket->state() != QAbstractSocket::UnconnectedState && !m_busy) {
-        BusyScope busy(m_busy);
+        BusyScope busy(m_busy, m_alive);
         try {
             waitUntil([this] { return m_socket->state() == QAbstractSocket::UnconnectedState; },
                       "the close");
