@@ -16,6 +16,8 @@ namespace {
 
 SplashRunner splashRunner;
 
+}  // namespace
+
 void centreOnScreen(QWidget& window)
 {
     if (QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen()) {
@@ -23,8 +25,6 @@ void centreOnScreen(QWidget& window)
         window.move(area.center() - QPoint(window.width() / 2, window.height() / 2));
     }
 }
-
-}  // namespace
 
 QPixmap dialtallyLogo()
 {

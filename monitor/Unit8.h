@@ -28,6 +28,8 @@ protected:
 
 // The program's logo, 320 x 262, drawn at run time.
 QPixmap dialtallyLogo();
+// Centres a window on the free area of its screen, where both logo windows show.
+void centreOnScreen(QWidget& window);
 
 // Shows the splash modally until it closes itself. Tests replace the runner so that
 // start-up does not wait for the splash's second.

@@ -4,11 +4,9 @@
 #include "Help.h"
 #include "Unit8.h"
 
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 namespace {
@@ -59,9 +57,6 @@ void TAboutBox::BitBtn3Click()
 
 void TAboutBox::showEvent(QShowEvent* e)
 {
-    if (QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(width() / 2, height() / 2));
-    }
+    centreOnScreen(*this);
     QDialog::showEvent(e);
 }

@@ -16,6 +16,8 @@
 #include <QCursor>
 #include <QDir>
 #include <QEvent>
+#include <QFileInfo>
+#include <QKeyEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -77,40 +79,24 @@ QString name(const char* registryName)
     return QString::fromLatin1(registryName);
 }
 
-// One key of the unit's registry object, open for the scope. A key that fails to open
-// leaves none open, so reads raise the registry's own errors instead of reading
-// whatever key was open before.
-class Key {
+// One key of the unit's registry object, open for the scope, with the value names
+// taken from the table of names. A key that fails to open leaves none open, so reads
+// raise the registry's own errors instead of reading whatever key was open before.
+class Key : public platform::KeyScope {
 public:
     Key(RootKey root, const char* path, bool canCreate = true)
-        : m_registry(UnitRegistry())
+        : KeyScope(UnitRegistry(), root, name(path), canCreate)
     {
-        m_registry.closeKey();
-        m_registry.setRootKey(root);
-        m_opened = m_registry.openKey(name(path), canCreate);
     }
     Key(RootKey root, const QString& path, bool canCreate)
-        : m_registry(UnitRegistry())
+        : KeyScope(UnitRegistry(), root, path, canCreate)
     {
-        m_registry.closeKey();
-        m_registry.setRootKey(root);
-        m_opened = m_registry.openKey(path, canCreate);
     }
-    ~Key() { m_registry.closeKey(); }
-    Key(const Key&) = delete;
-    Key& operator=(const Key&) = delete;
 
-    bool opened() const { return m_opened; }
-    platform::Registry* operator->() { return &m_registry; }
-
-    std::int32_t readInt(const char* value) { return m_registry.readInteger(name(value)); }
-    QString readStr(const char* value) { return m_registry.readString(name(value)); }
-    void writeInt(const char* value, std::int32_t v) { m_registry.writeInteger(name(value), v); }
-    void writeStr(const char* value, const QString& v) { m_registry.writeString(name(value), v); }
-
-private:
-    platform::Registry& m_registry;
-    bool m_opened = false;
+    std::int32_t readInt(const char* value) { return registry().readInteger(name(value)); }
+    QString readStr(const char* value) { return registry().readString(name(value)); }
+    void writeInt(const char* value, std::int32_t v) { registry().writeInteger(name(value), v); }
+    void writeStr(const char* value, const QString& v) { registry().writeString(name(value), v); }
 };
 
 void showError(const QString& text)
@@ -632,7 +618,10 @@ void WriteDefaultSettings(TForm1& form)
     const int today = platform::todayDayNumber();
     {
         // The defaults land together or not at all: a half-written tree would pass the
-        // owner check at the next start and miss values that start-up must read.
+        // owner check at the next start and miss values that start-up and the dialogs
+        // must read. So the mail checker's settings go in here too, before the two
+        // messages rather than after them: a program ended while a message is open
+        // would otherwise leave them out for good.
         platform::RegistryTransaction transaction(UnitRegistry().store());
         {
             Key key(RootKey::CurrentUser, rk::kSoftware);
@@ -648,6 +637,13 @@ void WriteDefaultSettings(TForm1& form)
         {
             Key key(RootKey::CurrentUser, rk::kEmail);
             key.writeInt(rk::vOnOff, 0);
+            key.writeInt(rk::vMinutes, 5);
+            key.writeInt(rk::vEmailSystemTray, 1);
+            key.writeInt(rk::vAutoCheck, 1);
+            key.writeInt(rk::vAutoRestore, 0);
+            key.writeInt(rk::vAutoClose, 0);
+            key.writeInt(rk::vAutoMinimize, 1);
+            key.writeInt(rk::vAutoCloseProgram, 1);
         }
         {
             Key key(RootKey::CurrentUser, rk::kBeep);
@@ -697,18 +693,6 @@ void WriteDefaultSettings(TForm1& form)
     {
         Key key(RootKey::LocalMachine, rk::kSoftware);
         form.ProgramPath = key.readStr(rk::vProgramPath);
-    }
-    {
-        platform::RegistryTransaction transaction(UnitRegistry().store());
-        Key key(RootKey::CurrentUser, rk::kEmail);
-        key.writeInt(rk::vMinutes, 5);
-        key.writeInt(rk::vEmailSystemTray, 1);
-        key.writeInt(rk::vAutoCheck, 1);
-        key.writeInt(rk::vAutoRestore, 0);
-        key.writeInt(rk::vAutoClose, 0);
-        key.writeInt(rk::vAutoMinimize, 1);
-        key.writeInt(rk::vAutoCloseProgram, 1);
-        transaction.commit();
     }
     const QString helpFile = form.ProgramPath + QLatin1Char('/') + QString::fromLatin1(counter::kHelpFileName);
     platform::Application::instance().setHelpFile(helpFile);
@@ -1128,7 +1112,9 @@ void RunClosingSteps(TForm1& form)
         form.ConnectionState = 2;
         UpdateConnectionState(form);
     }
-    {
+    // A record that could not be written keeps the marker at 2: the backup slots
+    // still hold that connection, and the next start recovers it from them.
+    if (!form.RecordUnsaved) {
         Key key(RootKey::LocalMachine, rk::kSoftware);
         key.writeInt(rk::vBug, 0);
     }
@@ -1207,6 +1193,8 @@ void startConnection(TForm1& form)
         key.writeInt(rk::vBug, 2);
     }
     transaction.commit();
+    // The new start values have replaced what the backup held of an unsaved record.
+    form.RecordUnsaved = false;
     form.ConnectionState = 2;
     LaunchConnectPrograms(form);
 }
@@ -1223,6 +1211,7 @@ void endConnection(TForm1& form)
 
     QString error;
     const bool saved = history::append(form.ProgramPath, form.CurrentRecord, &error);
+    form.RecordUnsaved = !saved;
     // Only a record that is on disk clears the marker; otherwise the next start
     // recovers the connection from the backup slots.
     if (saved) {
@@ -1296,8 +1285,11 @@ void LaunchConnectPrograms(TForm1& form)
             commands << key->readString(name(rk::vLinePrefix) + QString::number(i));
     }
     for (const QString& command : commands) {
-        // No shell: the line is split into the program and its arguments.
-        const QStringList words = platform::splitCommandLine(command);
+        // No shell: the line is split into the program and its arguments, unless the
+        // whole line names a file, as the Preferences' "Add" writes a picked program's
+        // path, spaces and all.
+        const QStringList words =
+            QFileInfo(command).isFile() ? QStringList{command} : platform::splitCommandLine(command);
         const bool started =
             !words.isEmpty() && platform::processes().start(words.first(), words.mid(1));
         if (!started)
@@ -2086,11 +2078,37 @@ void TForm1::HandleTrayMessage(tray::TrayMessage message)
     }
 }
 
+QAction* TForm1::commandForKey(const QKeyEvent& key) const
+{
+    const QKeySequence pressed(key.keyCombination());
+    for (const auto& [action, handler] : m_commands) {
+        if (action->isEnabled() && !action->shortcut().isEmpty() && action->shortcut() == pressed)
+            return action;
+    }
+    return nullptr;
+}
+
 bool TForm1::event(QEvent* e)
 {
     if (e->type() == QEvent::WindowActivate)
         platform::guard([this] { FormActivate(); });
+    // A command's own shortcut wins over a menu title's letter, so Alt+O opens the
+    // Counter dialog although "&Options" has the same letter; Qt would take the two
+    // as ambiguous and run neither.
+    if (e->type() == QEvent::ShortcutOverride && commandForKey(*static_cast<QKeyEvent*>(e))) {
+        e->accept();
+        return true;
+    }
     return QMainWindow::event(e);
+}
+
+void TForm1::keyPressEvent(QKeyEvent* e)
+{
+    if (QAction* action = commandForKey(*e)) {
+        action->trigger();
+        return;
+    }
+    QMainWindow::keyPressEvent(e);
 }
 
 void TForm1::changeEvent(QEvent* e)

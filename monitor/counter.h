@@ -22,6 +22,7 @@
 
 class QAction;
 class QGroupBox;
+class QKeyEvent;
 class QLabel;
 class QMenu;
 class QPushButton;
@@ -225,6 +226,9 @@ public:
     // 0 = monitoring; non-zero = the line counts as down. The time synchronisation
     // dialog sets and clears it around a clock change.
     int MonitoringDisabled = 0;
+    // The last connection's record could not be written to the history (and no
+    // connection has started since): its backup slots are the only copy left.
+    bool RecordUnsaved = false;
     QString FeeText;
     QString ElapsedText;
     QString ConnectionUser;
@@ -313,6 +317,7 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -321,6 +326,8 @@ private:
     void buildCommands();
     void postQuit();
     void runTick();
+    // The enabled command whose shortcut is this key, if any.
+    QAction* commandForKey(const QKeyEvent& key) const;
 
     // The commands whose enabled state follows the dialog hooks.
     std::vector<std::pair<QAction*, void (TForm1::*)()>> m_commands;

@@ -40,11 +40,23 @@ counter::WindowFactory madeOnce(QPointer<Dialog>& slot)
     };
 }
 
+// The tray menu stays open to the user while a dialog is shown, so a command can ask
+// for a dialog that is already open: it comes to the front instead, so that no second
+// editor of the same settings overwrites what the first one saves.
+bool raiseIfOpen(QWidget* dialog)
+{
+    if (!dialog || !dialog->isVisible())
+        return false;
+    dialog->raise();
+    dialog->activateWindow();
+    return true;
+}
+
 template <class Dialog>
 counter::Command showModal(QPointer<Dialog>& slot)
 {
     return [&slot](TForm1&) {
-        if (slot)
+        if (slot && !raiseIfOpen(slot))
             slot->exec();
     };
 }
@@ -54,7 +66,11 @@ template <class Dialog>
 counter::Command madeForEachUse()
 {
     return [](TForm1& mainWindow) {
+        static QPointer<Dialog> open;
+        if (raiseIfOpen(open))
+            return;
         Dialog dialog(mainWindow, &mainWindow);
+        open = &dialog;
         dialog.exec();
     };
 }
@@ -69,7 +85,7 @@ void plugInDialogs()
     hooks.createOpenReport = madeOnce(Form10);
 
     hooks.showPreferences = [](TForm1&, counter::PreferencesPage page) {
-        if (!Form2)
+        if (!Form2 || raiseIfOpen(Form2))
             return;
         Form2->PageControl1->setCurrentWidget(page == counter::PreferencesPage::Budget ? Form2->TabSheet5
                                                                                        : Form2->Startup);
@@ -137,6 +153,8 @@ int main(int argc, char** argv)
     unitsInit();
     plugInDialogs();
     const int code = WinMain();
+    // The windows go while the application object still exists.
+    FreeWindows();
     ReportsUnitDone();
     return code;
 }

@@ -9,9 +9,11 @@
 #include "history.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
@@ -295,6 +297,52 @@ TEST_F(CommandsTest, DialogCommandsAreDisabledUntilTheirHookIsSet)
     ASSERT_TRUE(Form1->SpeedButton17->isEnabled());
     Form1->SpeedButton17->click();
     EXPECT_EQ(calls, QStringList{"time"});
+}
+
+// A command's shortcut runs it even where a menu title has the same letter (Alt+O and
+// "&Options"): Qt would take such a pair as ambiguous and run neither.
+TEST_F(CommandsTest, CommandShortcutsWinOverMenuLetters)
+{
+    QStringList calls;
+    auto& hooks = counter::dialogHooks();
+    hooks.showCounter = [&calls](TForm1&) { calls << QStringLiteral("counter"); };
+    hooks.showStatistics = [&calls](TForm1&) { calls << QStringLiteral("statistics"); };
+    start();
+
+    // The key as it reaches the window: the shortcut override first, then the press,
+    // both from the focused button up to the window.
+    const auto press = [](Qt::Key key, Qt::KeyboardModifiers modifiers) {
+        QKeyEvent override(QEvent::ShortcutOverride, key, modifiers);
+        override.ignore();
+        QCoreApplication::sendEvent(Form1->BitBtn1, &override);
+        if (!override.isAccepted())
+            return false;
+        QKeyEvent keyPress(QEvent::KeyPress, key, modifiers);
+        QCoreApplication::sendEvent(Form1->BitBtn1, &keyPress);
+        return true;
+    };
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        bool claimed;
+        QStringList calls;
+    } cases[] = {
+        {Qt::Key_O, Qt::AltModifier, true, {"counter"}},
+        {Qt::Key_S, Qt::AltModifier, true, {"statistics"}},
+        // No command has it: left to the menu bar, which opens "&File".
+        {Qt::Key_F, Qt::AltModifier, false, {}},
+    };
+    for (const auto& c : cases) {
+        calls.clear();
+        EXPECT_EQ(press(c.key, c.modifiers), c.claimed) << c.key;
+        EXPECT_EQ(calls, c.calls) << c.key;
+    }
+    // A command whose dialog is not plugged in leaves its key alone.
+    hooks.showCounter = nullptr;
+    start();
+    calls.clear();
+    EXPECT_FALSE(press(Qt::Key_O, Qt::AltModifier));
+    EXPECT_TRUE(calls.isEmpty());
 }
 
 TEST_F(CommandsTest, WindowsMadeAtStartComeInTheirOrderAndLiveUntilTheEnd)

@@ -337,7 +337,20 @@ TEST_F(CounterTest, FirstStartWritesTheDefaultsTreeOnce)
     env.clock.set(2000, 1, 1, 12, 0, 0);
     env.install(1);
     env.setWindowsUser(QStringLiteral("alice"));
+    // The program may end while a message of the defaults is open: by then every
+    // default must be in place, or the next start finds the tree incomplete for good.
+    QStringList missingWhileOpen;
+    env.boxes.whileOpen = [&](const platform::MessageRequest&) {
+        for (const char* value : {rk::vMinutes, rk::vAutoCloseProgram}) {
+            if (!valueExists(HKCU, q(rk::kEmail), q(value)))
+                missingWhileOpen << q(value);
+        }
+        if (!valueExists(HKCU, q(rk::kBudget), q(rk::vBudgetReserve)))
+            missingWhileOpen << q(rk::vBudgetReserve);
+    };
     start();
+    env.boxes.whileOpen = nullptr;
+    EXPECT_TRUE(missingWhileOpen.isEmpty()) << missingWhileOpen.join(", ").toStdString();
 
     EXPECT_EQ(valueNames(HKCU, rk::kSoftware),
               (QStringList{"Connect delay", "Minimize", "System tray", "Logo", "User Name", "Maxd",
@@ -937,17 +950,26 @@ TEST_F(TickTest, IdleTickWritesNothing)
 
 TEST_F(TickTest, ExecLinesStartWithoutShellAndFailuresAreReported)
 {
-    writeInt(HKCU, q(rk::kExec), q(rk::vLines), 3);
+    // A program picked by its path, as the Preferences' "Add" writes it, spaces and all.
+    ASSERT_TRUE(QDir(env.programFolder()).mkpath(QStringLiteral("My Tools")));
+    const QString picked = env.programFolder() + QStringLiteral("/My Tools/dial up");
+    QFile pickedFile(picked);
+    ASSERT_TRUE(pickedFile.open(QIODevice::WriteOnly));
+    pickedFile.close();
+    writeInt(HKCU, q(rk::kExec), q(rk::vLines), 4);
     writeStr(HKCU, q(rk::kExec), QStringLiteral("Line0"), QStringLiteral("/usr/bin/prog --flag \"a b\""));
     writeStr(HKCU, q(rk::kExec), QStringLiteral("Line1"), QStringLiteral("/missing/program"));
     writeStr(HKCU, q(rk::kExec), QStringLiteral("Line2"), QStringLiteral("/usr/bin/other"));
+    writeStr(HKCU, q(rk::kExec), QStringLiteral("Line3"), picked);
     env.processes.failing << QStringLiteral("/missing/program");
     env.setLine(true);
     tick();
-    ASSERT_EQ(env.processes.started.size(), 2u);
+    ASSERT_EQ(env.processes.started.size(), 3u);
     EXPECT_EQ(env.processes.started[0].program, QStringLiteral("/usr/bin/prog"));
     EXPECT_EQ(env.processes.started[0].arguments, (QStringList{"--flag", "a b"}));
     EXPECT_EQ(env.processes.started[1].program, QStringLiteral("/usr/bin/other"));
+    EXPECT_EQ(env.processes.started[2].program, picked);
+    EXPECT_TRUE(env.processes.started[2].arguments.isEmpty());
     ASSERT_EQ(env.boxes.shown.size(), 1u);
     EXPECT_EQ(env.boxes.shown[0].text, QStringLiteral("Can't launch the program : /missing/program"));
     EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Error);
@@ -1005,6 +1027,36 @@ TEST_F(TickTest, FailedHistoryAppendIsReportedAndKeepsTheMarker)
     EXPECT_TRUE(env.boxes.shown[0].text.startsWith("Can't save the connection in"));
     EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Error);
     EXPECT_EQ(readInt(HKLM, q(rk::kSoftware), q(rk::vBug)), 2);
+}
+
+TEST_F(TickTest, ExitWithAnUnsavedRecordLeavesItToTheRecovery)
+{
+    const QString historyPath = history::historyFile(env.programFolder());
+    ASSERT_TRUE(QDir().mkpath(historyPath));  // a folder in its way
+    env.setLine(true);
+    tick();
+    env.clock.advance(90);
+    tick();
+    Form1->close();  // the record can't be written at exit either
+    EXPECT_EQ(readInt(HKLM, q(rk::kSoftware), q(rk::vBug)), 2);
+
+    // Once the history can be written again, the next start recovers the connection.
+    ASSERT_TRUE(QDir().rmdir(historyPath));
+    env.setLine(false);
+    env.boxes.clear();
+    start();
+    ASSERT_EQ(records().size(), 1u);
+    EXPECT_EQ(records()[0].DurationSeconds, 15 + 90);
+    EXPECT_EQ(records()[0].userName(), QStringLiteral("alice"));
+    EXPECT_EQ(readInt(HKLM, q(rk::kUsers), q(rk::vCrash)), 1);
+    EXPECT_TRUE(env.boxes.texts().contains(QStringLiteral("Last connection was unsaved. Dialtally will recover data.")));
+
+    // A connection saved afterwards clears the marker at exit as usual.
+    env.setLine(true);
+    tick();
+    Form1->close();
+    EXPECT_EQ(readInt(HKLM, q(rk::kSoftware), q(rk::vBug)), 0);
+    EXPECT_EQ(records().size(), 2u);
 }
 
 TEST_F(TickTest, ResetDuringAConnectionKeepsItInTheNewPeriod)
