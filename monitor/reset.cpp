@@ -21,6 +21,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+using platform::KeyScope;
 using platform::RootKey;
 namespace rk = regkeys;
 
@@ -39,29 +40,6 @@ platform::Registry& counterDialogRegistry()
     static platform::Registry registry;
     return registry;
 }
-
-// One key of the unit's registry object, open for the scope. A key that fails to open
-// leaves none open, so a write raises the registry's error instead of landing in
-// whatever key was open before.
-class Key {
-public:
-    Key(RootKey root, const char* path)
-        : m_registry(counterDialogRegistry())
-    {
-        m_registry.closeKey();
-        m_registry.setRootKey(root);
-        m_registry.openKey(name(path), true);
-    }
-    ~Key() { m_registry.closeKey(); }
-    Key(const Key&) = delete;
-    Key& operator=(const Key&) = delete;
-
-    std::int32_t readInt(const char* value) { return m_registry.readInteger(name(value)); }
-    void writeInt(const char* value, std::int32_t v) { m_registry.writeInteger(name(value), v); }
-
-private:
-    platform::Registry& m_registry;
-};
 
 QPlainTextEdit* newNote(QWidget* parent, const char* objectName, const QString& text)
 {
@@ -225,14 +203,14 @@ void TForm6::FormCreate()
 {
     int mode = 0;
     {
-        Key key(RootKey::LocalMachine, rk::kCounterAll);
-        mode = key.readInt(rk::vReset);
+        KeyScope key(counterDialogRegistry(), RootKey::LocalMachine, name(rk::kCounterAll), true);
+        mode = key->readInteger(name(rk::vReset));
     }
     setCheckedResetButton(mode);
     int report = 0;
     {
-        Key key(RootKey::LocalMachine, rk::kCounterAll);
-        report = key.readInt(rk::vReport);
+        KeyScope key(counterDialogRegistry(), RootKey::LocalMachine, name(rk::kCounterAll), true);
+        report = key->readInteger(name(rk::vReport));
     }
     CheckBox1->setChecked(report == 1);
 }
@@ -255,27 +233,30 @@ void TForm6::Button5Click()
 void TForm6::BitBtn3Click()
 {
     const QDate today = platform::clock().now().date();
-    const resetdialog::CounterChoice choice = resetdialog::counterChoice(
-        checkedResetButton(), m_mainWindow.ResetMode, m_mainWindow.ResetDay, today.day());
+    const int checked = checkedResetButton();
+    const resetdialog::CounterChoice choice =
+        resetdialog::counterChoice(checked, m_mainWindow.ResetMode, m_mainWindow.ResetDay, today.day());
 
     {
         // The choice lands whole or not at all, and the main window takes it over only
         // once it is stored.
         platform::RegistryTransaction transaction(counterDialogRegistry().store());
         {
-            Key key(RootKey::LocalMachine, rk::kCounterAll);
+            KeyScope key(counterDialogRegistry(), RootKey::LocalMachine, name(rk::kCounterAll), true);
             if (choice.writesResetDay)
-                key.writeInt(rk::vReset14, choice.resetDay);
-            key.writeInt(rk::vReset, choice.resetMode);
+                key->writeInteger(name(rk::vReset14), choice.resetDay);
+            key->writeInteger(name(rk::vReset), choice.resetMode);
         }
         {
-            Key key(RootKey::LocalMachine, rk::kCounterAll);
-            key.writeInt(rk::vReport, CheckBox1->isChecked() ? 1 : 0);
+            KeyScope key(counterDialogRegistry(), RootKey::LocalMachine, name(rk::kCounterAll), true);
+            key->writeInteger(name(rk::vReport), CheckBox1->isChecked() ? 1 : 0);
         }
-        // The budget watch works only with the monthly period.
-        if (choice.resetMode != 2) {
-            Key key(RootKey::CurrentUser, rk::kBudget);
-            key.writeInt(rk::vOnOff, 0);
+        // The budget watch works only with the monthly period, and only a monthly
+        // period chosen here keeps it: a mode kept from a stored value of no button is
+        // not a choice of the user's.
+        if (checked != 2) {
+            KeyScope key(counterDialogRegistry(), RootKey::CurrentUser, name(rk::kBudget), true);
+            key->writeInteger(name(rk::vOnOff), 0);
         }
         transaction.commit();
     }

@@ -164,15 +164,21 @@ TEST_F(CounterDialog, OkStoresTheChoiceAndHandsItToTheMainWindow)
 
 TEST_F(CounterDialog, OkWithNoButtonCheckedWritesTheMainWindowsModeBack)
 {
-    writeInt(HKLM, rk::kCounterAll, rk::vReset, 7);
-    main.ResetMode = 7;
-    TForm6 dialog(main);
-    dialog.show();
-    ASSERT_EQ(dialog.checkedResetButton(), 0);
-    dialog.BitBtn3->click();
-    EXPECT_EQ(counterValue(rk::vReset), 7);
-    EXPECT_EQ(main.ResetMode, 7);
-    EXPECT_EQ(counterValue(rk::vReset14), 14);
+    // The main window may hold the monthly mode while the stored one is of no button:
+    // with "after the month" not checked the budget watch still goes off.
+    for (const int mainMode : {7, 2}) {
+        writeInt(HKLM, rk::kCounterAll, rk::vReset, 7);
+        writeInt(HKCU, rk::kBudget, rk::vOnOff, 1);
+        main.ResetMode = mainMode;
+        TForm6 dialog(main);
+        dialog.show();
+        ASSERT_EQ(dialog.checkedResetButton(), 0);
+        dialog.BitBtn3->click();
+        EXPECT_EQ(counterValue(rk::vReset), mainMode);
+        EXPECT_EQ(main.ResetMode, mainMode);
+        EXPECT_EQ(counterValue(rk::vReset14), 14);
+        EXPECT_EQ(budgetSwitch(), 0) << "main window's mode " << mainMode;
+    }
 }
 
 TEST_F(CounterDialog, ResetNowEmptiesTheHistoryWithTheReportAsCheckedAndSavesNothing)
