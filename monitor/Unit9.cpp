@@ -5,6 +5,7 @@
 #include "Registry.h"
 #include "RegistryNames.h"
 #include "counter.h"
+#include "fee.h"
 
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -51,17 +52,11 @@ QByteArray storedName(const std::array<char, N>& field)
 
 std::int32_t readCrashCount()
 {
-    platform::Registry& registry = statisticsRegistry();
-    registry.closeKey();
-    registry.setRootKey(platform::RootKey::LocalMachine);
     // Not created: a missing key is an installation fault the user must hear of, and
     // with no key open the read raises the registry's own error for "Crash".
-    registry.openKey(QString::fromLatin1(rk::kUsers), false);
-    struct Closer {
-        platform::Registry& r;
-        ~Closer() { r.closeKey(); }
-    } closer{registry};
-    return registry.readInteger(QString::fromLatin1(rk::vCrash));
+    platform::KeyScope key(statisticsRegistry(), platform::RootKey::LocalMachine,
+                           QString::fromLatin1(rk::kUsers), false);
+    return key->readInteger(QString::fromLatin1(rk::vCrash));
 }
 
 statistics::UserRow rowOf(const QTreeWidgetItem& item)
@@ -88,12 +83,6 @@ QString moneyText(std::int64_t cents)
 {
     return QString::number(cents / 100) + QStringLiteral(" d. ") + QString::number(cents % 100)
            + QStringLiteral(" c.");
-}
-
-QString durationText(std::int64_t seconds)
-{
-    const std::int64_t rest = seconds % 3600;
-    return QStringLiteral("%1:%2:%3").arg(seconds / 3600).arg(rest / 60).arg(rest % 60);
 }
 
 std::vector<UserRow> userRows(const std::vector<history::HistoryRecord>& records)
@@ -308,7 +297,7 @@ void TForm9::FormActivate()
             auto* item = new QTreeWidgetItem(Users);
             item->setText(0, QString::fromUtf8(row.name));
             item->setText(1, QString::number(row.connections));
-            item->setText(2, statistics::durationText(row.seconds));
+            item->setText(2, fee::FormatDuration(row.seconds));
             item->setText(3, statistics::moneyText(row.cents));
             item->setData(0, kNameRole, row.name);
             item->setData(0, kConnectionsRole, QVariant::fromValue<qlonglong>(row.connections));

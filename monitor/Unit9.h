@@ -24,8 +24,6 @@ namespace statistics {
 
 // This dialog's own money text: 355 -> "3 d. 55 c."
 QString moneyText(std::int64_t cents);
-// 5405 -> "1:30:5"
-QString durationText(std::int64_t seconds);
 
 // One row of the list. The name is kept as stored (the bytes before the record's
 // terminator), so rows are told apart and sorted byte for byte.

@@ -147,9 +147,9 @@ QString FormatMoney(std::int32_t cents)
     return counter::feeText(cents);
 }
 
-QString FormatDuration(std::int32_t seconds)
+QString FormatDuration(std::int64_t seconds)
 {
-    const std::int32_t rest = seconds % 3600;
+    const std::int64_t rest = seconds % 3600;
     return QStringLiteral("%1:%2:%3").arg(seconds / 3600).arg(rest / 60).arg(rest % 60);
 }
 
@@ -198,7 +198,7 @@ FooterTexts footerTexts(const HistoryView& view)
         return zeroFooterTexts();
     const auto count = static_cast<std::int64_t>(view.rows.size());
     return {FormatMoney(clampToField(view.feeTotal)),
-            FormatDuration(clampToField(view.secondsTotal / count)),
+            FormatDuration(view.secondsTotal / count),
             FormatMoney(clampToField(view.feeTotal / count))};
 }
 
@@ -281,12 +281,17 @@ Layout layoutFor(int W, int H, const LabelWidths& widths)
     const int b1 = l.bevel1.left();
     const int b5 = l.bevel5.x();
     const int b3 = l.bevel3.x();
-    l.label1 = QPoint(b1 + (b5 - b1 - (widths.label2 + 55)) / 2, top);
-    l.label2 = QPoint(l.label1.x() + widths.label1 + 10, top);
-    l.label7 = QPoint(b5 + (b3 - b5 - (widths.label8 + 150)) / 2, top);
-    l.label8 = QPoint(l.label7.x() + widths.label7 + 10, top);
-    l.label3 = QPoint(b3 + (b1 + l.bevel1.width() - b3 - (widths.label4 + 149)) / 2, top);
-    l.label4 = QPoint(l.label3.x() + widths.label3 + 10, top);
+    // Each field is its caption, a gap of 10 and its value, centred between its bevels.
+    // The caption is measured rather than taken at the width it had in the design's
+    // font, which is narrower than any font here: a fixed width would push the field
+    // over its right bevel.
+    constexpr int gap = 10;
+    l.label1 = QPoint(b1 + (b5 - b1 - (widths.label2 + widths.label1 + gap)) / 2, top);
+    l.label2 = QPoint(l.label1.x() + widths.label1 + gap, top);
+    l.label7 = QPoint(b5 + (b3 - b5 - (widths.label8 + widths.label7 + gap)) / 2, top);
+    l.label8 = QPoint(l.label7.x() + widths.label7 + gap, top);
+    l.label3 = QPoint(b3 + (b1 + l.bevel1.width() - b3 - (widths.label4 + widths.label3 + gap)) / 2, top);
+    l.label4 = QPoint(l.label3.x() + widths.label3 + gap, top);
     return l;
 }
 
@@ -322,6 +327,10 @@ void LoadHistory(TForm7& dialog, fee::HistoryFilter filter)
     dialog.Label2->setText(footer.totalFee);
     dialog.Label4->setText(footer.averageTime);
     dialog.Label8->setText(footer.averageCost);
+    // The value labels grow with their text where they stand; the footer is centred
+    // again only by the next resize.
+    for (QLabel* label : {dialog.Label2, dialog.Label4, dialog.Label8})
+        label->adjustSize();
 }
 
 void ClearConnectionTable(TForm7& dialog)
@@ -411,7 +420,9 @@ void TForm7::buildWindow()
     Table->horizontalHeader()->setStretchLastSection(false);
     for (int c = 0; c < fee::kColumnCount; ++c) {
         Table->setHorizontalHeaderItem(c, new QTableWidgetItem(QString::fromLatin1(fee::kColumns[c].caption)));
-        Table->setColumnWidth(c, fee::kColumns[c].width);
+        // The design's widths were drawn for a narrower font: a caption that does not
+        // fit them widens its column rather than being cut.
+        Table->setColumnWidth(c, std::max(fee::kColumns[c].width, Table->horizontalHeader()->sectionSizeHint(c)));
     }
     connect(Table->horizontalHeader(), &QHeaderView::sectionClicked, this,
             platform::guarded(this, &TForm7::TableColumnClick));

@@ -44,8 +44,9 @@ enum HistoryFilter { AllDays = 0, ThisMonth = 1, ThisDay = 3 };
 QString FormatMoney(std::int32_t cents);
 // 3725 -> "1:2:5"; hours are not wrapped at 24. A negative duration is written with
 // the sign on each part that is not zero (-125 -> "0:-2:-5"), the form the list's
-// duration sort reads back to the same number.
-QString FormatDuration(std::int32_t seconds);
+// duration sort reads back to the same number. Wide enough for the totals of a whole
+// history, which the Statistics dialog writes in the same form.
+QString FormatDuration(std::int64_t seconds);
 // The date ("1999/10/5") when `date` is set, else the time of day ("9:5:0").
 QString FormatDateOrTime(platform::SystemTime time, bool date);
 

@@ -6,6 +6,7 @@
 #include "RegistryNames.h"
 #include "Unit9.h"
 #include "counter.h"
+#include "fee.h"
 #include "history.h"
 
 #include <QHeaderView>
@@ -48,9 +49,11 @@ TEST(StatisticsTexts, MoneyAndDuration)
     for (const auto& [cents, text] : money)
         EXPECT_EQ(statistics::moneyText(cents), QString::fromLatin1(text)) << cents;
     const std::pair<std::int64_t, const char*> durations[] = {
-        {0, "0:0:0"}, {5405, "1:30:5"}, {90061, "25:1:1"}, {360000, "100:0:0"}};
+        {0, "0:0:0"}, {5405, "1:30:5"}, {90061, "25:1:1"}, {360000, "100:0:0"},
+        // A user's total may pass what one record can hold.
+        {3000000000LL, "833333:20:0"}};
     for (const auto& [seconds, text] : durations)
-        EXPECT_EQ(statistics::durationText(seconds), QString::fromLatin1(text)) << seconds;
+        EXPECT_EQ(fee::FormatDuration(seconds), QString::fromLatin1(text)) << seconds;
 }
 
 TEST(StatisticsRate, CrashesPerWholeConnectedHour)

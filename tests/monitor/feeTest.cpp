@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFrame>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
@@ -17,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 using history::HistoryRecord;
@@ -156,6 +158,9 @@ TEST_F(ConnectionsTest, AllDaysShowsEveryRecordWithRunningTotalAndFooter)
     EXPECT_EQ(dialog.Label2->text(), QStringLiteral("3 dol. 55 c."));
     EXPECT_EQ(dialog.Label8->text(), QStringLiteral("1 dol. 18 c."));  // 355 div 3
     EXPECT_EQ(dialog.Label4->text(), QStringLiteral("0:0:11"));
+    // Texts longer than the design's ones are shown whole, from where the labels stand.
+    for (const QLabel* label : {dialog.Label2, dialog.Label4, dialog.Label8})
+        EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString();
 
     // The cross marks the active filter only; the sort labels keep their design texts.
     EXPECT_FALSE(dialog.SpeedButton2->icon().isNull());
@@ -401,7 +406,10 @@ TEST_F(ConnectionsTest, DesignAndHelp)
     ASSERT_EQ(dialog.Table->columnCount(), 9);
     for (int c = 0; c < 9; ++c) {
         EXPECT_EQ(dialog.Table->horizontalHeaderItem(c)->text(), QString::fromLatin1(captions[c]));
-        EXPECT_EQ(dialog.Table->columnWidth(c), widths[c]);
+        // The design's width, or more where the caption needs it.
+        EXPECT_EQ(dialog.Table->columnWidth(c),
+                  std::max(widths[c], dialog.Table->horizontalHeader()->sectionSizeHint(c)))
+            << captions[c];
     }
     EXPECT_EQ(dialog.Label2->text(), QStringLiteral("0 dol. 0 c."));
     EXPECT_EQ(dialog.Label4->text(), QStringLiteral("0 h. 0 m."));
@@ -427,12 +435,13 @@ TEST_F(ConnectionsTest, ResizeLaysOutTheFooterAndKeepsTheMinimum)
     EXPECT_EQ(l.groupBoxTop, 328);
     EXPECT_EQ(l.okButton, QPoint(823, 340));
     EXPECT_EQ(l.helpButton, QPoint(903, 340));
-    // Each value label follows its caption; each field is centred between its bevels.
-    EXPECT_EQ(l.label1, QPoint(8 + (236 - 8 - (60 + 55)) / 2, 300));
+    // Each value label follows its caption; each field (caption, 10, value) is centred
+    // between its bevels by the widths the labels have.
+    EXPECT_EQ(l.label1, QPoint(8 + (236 - 8 - (60 + 50 + 10)) / 2, 300));
     EXPECT_EQ(l.label2.x(), l.label1.x() + 50 + 10);
-    EXPECT_EQ(l.label7.x(), 236 + (606 - 236 - (60 + 150)) / 2);
+    EXPECT_EQ(l.label7.x(), 236 + (606 - 236 - (60 + 150 + 10)) / 2);
     EXPECT_EQ(l.label8.x(), l.label7.x() + 150 + 10);
-    EXPECT_EQ(l.label3.x(), 606 + (984 - 606 - (50 + 149)) / 2);
+    EXPECT_EQ(l.label3.x(), 606 + (984 - 606 - (50 + 150 + 10)) / 2);
     EXPECT_EQ(l.label4.x(), l.label3.x() + 150 + 10);
 
     TForm7 dialog(main);
