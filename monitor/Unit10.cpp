@@ -133,26 +133,14 @@ QString caption()
     return QString::fromLatin1(counter::kCaption);
 }
 
-// HKCU "\Software\Dialtally" open on the unit's access object for the scope.
-class SoftwareKey {
-public:
-    SoftwareKey()
-        : m_registry(ReportsRegistry())
-    {
-        m_registry.closeKey();
-        m_registry.setRootKey(platform::RootKey::CurrentUser);
-        if (!m_registry.openKey(name(rk::kSoftware), true))
-            throw platform::RegistryError(
-                QStringLiteral("Failed to open the key '%1'").arg(name(rk::kSoftware)).toStdString());
-    }
-    ~SoftwareKey() { m_registry.closeKey(); }
-    SoftwareKey(const SoftwareKey&) = delete;
-    SoftwareKey& operator=(const SoftwareKey&) = delete;
-    platform::Registry* operator->() { return &m_registry; }
-
-private:
-    platform::Registry& m_registry;
-};
+// "Editor" lives in HKCU "\Software\Dialtally"; a key that cannot be opened there is
+// said at once rather than left to a read that would give an empty editor.
+void requireOpened(const platform::KeyScope& key)
+{
+    if (!key.opened())
+        throw platform::RegistryError(
+            QStringLiteral("Failed to open the key '%1'").arg(name(rk::kSoftware)).toStdString());
+}
 
 }  // namespace
 
@@ -254,7 +242,8 @@ void TForm10::FormCreate()
             FileListBox1->setCurrentItem(found.constFirst());
     }
 
-    SoftwareKey key;
+    platform::KeyScope key(ReportsRegistry(), platform::RootKey::CurrentUser, name(rk::kSoftware), true);
+    requireOpened(key);
     if (key->valueExists(name(rk::vEditor))) {
         reports::EditorPath = key->readString(name(rk::vEditor));
     } else {
@@ -286,7 +275,8 @@ void TForm10::Button1Click()
     if (editor.isEmpty())
         return;
     {
-        SoftwareKey key;
+        platform::KeyScope key(ReportsRegistry(), platform::RootKey::CurrentUser, name(rk::kSoftware), true);
+        requireOpened(key);
         key->writeString(name(rk::vEditor), editor);
     }
     // Only an editor that is stored becomes the one in use.

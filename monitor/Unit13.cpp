@@ -8,6 +8,7 @@
 #include <QEvent>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QPalette>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScreen>
@@ -168,6 +169,15 @@ TForm13::TForm13(TForm1& mainWindow, QWidget* parent)
     lower->setContentsMargins(4, 4, 4, 4);
     lower->addWidget(Graph4);
     lower->addWidget(Graph2);
+
+    // The frames are disabled only so that the charts take no input; their titles
+    // stay as readable as those of any frame.
+    for (QGroupBox* frame : {GroupBox1, GroupBox2}) {
+        QPalette palette = frame->palette();
+        palette.setColor(QPalette::Disabled, QPalette::WindowText,
+                         palette.color(QPalette::Active, QPalette::WindowText));
+        frame->setPalette(palette);
+    }
 
     designHourChart(*Graph3);
     designHourChart(*Graph4);

@@ -50,27 +50,12 @@ platform::Registry& beepRegistry()
     return registry;
 }
 
-// The beep key of the unit's registry object, open for the scope. A key that fails to
-// open leaves none open, so reads and writes raise the registry's own errors.
-class BeepKey {
-public:
-    BeepKey()
-        : m_registry(beepRegistry())
-    {
-        m_registry.closeKey();
-        m_registry.setRootKey(RootKey::CurrentUser);
-        m_registry.openKey(name(rk::kBeep), true);
-    }
-    ~BeepKey() { m_registry.closeKey(); }
-    BeepKey(const BeepKey&) = delete;
-    BeepKey& operator=(const BeepKey&) = delete;
-
-    std::int32_t readInt(const char* value) { return m_registry.readInteger(name(value)); }
-    void writeInt(const char* value, std::int32_t v) { m_registry.writeInteger(name(value), v); }
-
-private:
-    platform::Registry& m_registry;
-};
+// The beep key on the unit's registry object for the scope. A key that fails to open
+// leaves none open, so reads and writes raise the registry's own errors.
+platform::KeyScope beepKey()
+{
+    return platform::KeyScope(beepRegistry(), RootKey::CurrentUser, name(rk::kBeep), true);
+}
 
 }  // namespace
 
@@ -205,10 +190,10 @@ void TForm4::FormCreate()
 {
     int sound = 0;
     {
-        BeepKey key;
-        CheckBox1->setChecked(key.readInt(rk::vBeepEnabled) != 0);
-        Edit1->setText(QString::number(key.readInt(rk::vBeepInterval)));
-        sound = key.readInt(rk::vBeepSound);
+        platform::KeyScope key = beepKey();
+        CheckBox1->setChecked(key->readInteger(name(rk::vBeepEnabled)) != 0);
+        Edit1->setText(QString::number(key->readInteger(name(rk::vBeepInterval))));
+        sound = key->readInteger(name(rk::vBeepSound));
     }
     Edit1->setEnabled(CheckBox1->isChecked());
     QRadioButton* buttons[] = {RadioButton1, RadioButton2, RadioButton3, RadioButton4};
@@ -262,11 +247,11 @@ void TForm4::BitBtn3Click()
 
     {
         platform::RegistryTransaction transaction(beepRegistry().store());
-        BeepKey key;
-        key.writeInt(rk::vBeepEnabled, CheckBox1->isChecked() ? 1 : 0);
+        platform::KeyScope key = beepKey();
+        key->writeInteger(name(rk::vBeepEnabled), CheckBox1->isChecked() ? 1 : 0);
         if (hasInterval)
-            key.writeInt(rk::vBeepInterval, interval);
-        key.writeInt(rk::vBeepSound, sound);
+            key->writeInteger(name(rk::vBeepInterval), interval);
+        key->writeInteger(name(rk::vBeepSound), sound);
         transaction.commit();
     }
 
