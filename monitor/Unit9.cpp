@@ -251,6 +251,13 @@ TForm9::TForm9(TForm1& mainWindow, QWidget* parent)
     Users->setColumnCount(4);
     Users->setHeaderLabels({QStringLiteral("User name"), QStringLiteral("Connections"),
                             QStringLiteral("Total time"), QStringLiteral("Total fee")});
+    // The columns fill the fixed frame at the design's widths, which were drawn for a
+    // narrower font: a smaller size keeps the captions and the sums whole, and the few
+    // pixels the frame lacks are no reason for a scroll bar that would hide a row.
+    QFont listFont = Users->font();
+    listFont.setPointSizeF(listFont.pointSizeF() * 0.85);
+    Users->setFont(listFont);
+    Users->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     const int widths[] = {104, 75, 76, 77};
     for (int c = 0; c < 4; ++c)
         Users->setColumnWidth(c, widths[c]);

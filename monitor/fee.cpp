@@ -327,10 +327,9 @@ void LoadHistory(TForm7& dialog, fee::HistoryFilter filter)
     dialog.Label2->setText(footer.totalFee);
     dialog.Label4->setText(footer.averageTime);
     dialog.Label8->setText(footer.averageCost);
-    // The value labels grow with their text where they stand; the footer is centred
-    // again only by the next resize.
-    for (QLabel* label : {dialog.Label2, dialog.Label4, dialog.Label8})
-        label->adjustSize();
+    // Centred again for the new values: a value wider than the one the footer was laid
+    // out for would otherwise run into the next field.
+    dialog.FormResize();
 }
 
 void ClearConnectionTable(TForm7& dialog)
@@ -378,9 +377,14 @@ void TForm7::buildWindow()
     Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
     Bevel1->setGeometry(8, 188, 697, 31);
 
-    const auto label = [this, &named](const char* name, const char* text) {
+    // The footer's three fields were drawn for a font narrower than any here; a size
+    // smaller than the dialog's keeps each within its bevels at the smallest window.
+    QFont footerFont = font();
+    footerFont.setPointSizeF(footerFont.pointSizeF() * 0.85);
+    const auto label = [this, &named, &footerFont](const char* name, const char* text) {
         auto* l = new QLabel(QString::fromLatin1(text), this);
         named(l, name);
+        l->setFont(footerFont);
         l->adjustSize();
         return l;
     };

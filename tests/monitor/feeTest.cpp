@@ -158,7 +158,7 @@ TEST_F(ConnectionsTest, AllDaysShowsEveryRecordWithRunningTotalAndFooter)
     EXPECT_EQ(dialog.Label2->text(), QStringLiteral("3 dol. 55 c."));
     EXPECT_EQ(dialog.Label8->text(), QStringLiteral("1 dol. 18 c."));  // 355 div 3
     EXPECT_EQ(dialog.Label4->text(), QStringLiteral("0:0:11"));
-    // Texts longer than the design's ones are shown whole, from where the labels stand.
+    // Texts longer than the design's ones are shown whole.
     for (const QLabel* label : {dialog.Label2, dialog.Label4, dialog.Label8})
         EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString();
 
@@ -459,6 +459,26 @@ TEST_F(ConnectionsTest, ResizeLaysOutTheFooterAndKeepsTheMinimum)
 
     dialog.resize(100, 100);
     EXPECT_EQ(dialog.size(), QSize(721 - fee::kDesignFrameWidth, 296 - fee::kDesignFrameHeight));
+}
+
+TEST_F(ConnectionsTest, LongFooterValuesStayWithinTheirFieldsAtTheSmallestWindow)
+{
+    writeHistory({record({1999, 10, 1}, 150000, 360000), record({1999, 10, 2}, 3183, 7)});
+    TForm7 dialog(main);
+    dialog.FormActivate();
+    ASSERT_EQ(dialog.Label2->text(), QStringLiteral("1531 dol. 83 c."));
+    ASSERT_EQ(dialog.Label8->text(), QStringLiteral("765 dol. 91 c."));
+    ASSERT_EQ(dialog.Label4->text(), QStringLiteral("50:0:3"));
+    const auto right = [](const QWidget* w) { return w->x() + w->width(); };
+    EXPECT_GE(dialog.Label1->x(), dialog.Bevel1->x());
+    EXPECT_LE(right(dialog.Label1), dialog.Label2->x());
+    EXPECT_LE(right(dialog.Label2), dialog.Bevel5->x());
+    EXPECT_GE(dialog.Label7->x(), dialog.Bevel5->x());
+    EXPECT_LE(right(dialog.Label7), dialog.Label8->x());
+    EXPECT_LE(right(dialog.Label8), dialog.Bevel3->x());
+    EXPECT_GE(dialog.Label3->x(), dialog.Bevel3->x());
+    EXPECT_LE(right(dialog.Label3), dialog.Label4->x());
+    EXPECT_LE(right(dialog.Label4), right(dialog.Bevel1));
 }
 
 TEST_F(ConnectionsTest, ShowingLoadsAllDaysOncePerShowing)
