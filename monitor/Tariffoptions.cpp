@@ -40,16 +40,11 @@ QString name(const char* registryName)
     return QString::fromLatin1(registryName);
 }
 
-QString profileKey(const QString& profile)
-{
-    return name(rk::kTariffProfile) + QLatin1Char('\\') + profile;
-}
-
-// The unit's own keys.
-class Key : public tariffoptions::ScopedKey {
+// One access of the unit's own registry object; every key of this dialog is under HKCU.
+class Key : public platform::KeyScope {
 public:
     Key(const QString& path, bool canCreate)
-        : ScopedKey(TariffsRegistry(), path, canCreate)
+        : KeyScope(TariffsRegistry(), platform::RootKey::CurrentUser, path, canCreate)
     {
     }
 };
@@ -158,37 +153,18 @@ const TariffProfile* findProfile(const TariffProfile* profiles, int count, const
     return found;
 }
 
-ScopedKey::ScopedKey(platform::Registry& registry, const QString& path, bool canCreate)
-    : m_registry(registry)
+QString profileKey(const QString& profile)
 {
-    m_registry.closeKey();
-    m_registry.setRootKey(platform::RootKey::CurrentUser);
-    m_opened = m_registry.openKey(path, canCreate);
+    return name(rk::kTariffProfile) + QLatin1Char('\\') + profile;
 }
 
-ScopedKey::~ScopedKey()
+void readProfileValues(platform::Registry& registry, TariffProfile& profile)
 {
-    m_registry.closeKey();
-}
-
-std::int32_t ScopedKey::readInt(const char* value)
-{
-    return m_registry.readInteger(name(value));
-}
-
-QString ScopedKey::readStr(const char* value)
-{
-    return m_registry.readString(name(value));
-}
-
-void ScopedKey::writeInt(const char* value, std::int32_t v)
-{
-    m_registry.writeInteger(name(value), v);
-}
-
-void ScopedKey::writeStr(const char* value, const QString& v)
-{
-    m_registry.writeString(name(value), v);
+    profile.StartingInterval = registry.readInteger(name(rk::vStartingInterval));
+    profile.EndingInterval = registry.readInteger(name(rk::vEndingInterval));
+    profile.DayCost = registry.readInteger(name(rk::vDayCost));
+    profile.NightCost = registry.readInteger(name(rk::vNightCost));
+    profile.OCPD = registry.readInteger(name(rk::vOcpd));
 }
 
 void writeSlotCopies(platform::Registry& registry, const TariffProfile* profile)
@@ -252,27 +228,19 @@ TForm5::TForm5(TForm1& mainWindow, QWidget* parent)
     Edit7->setObjectName(QStringLiteral("Edit7"));
     Edit7->setMaxLength(tariffoptions::kTariffNameLength);
     left->addWidget(Edit7);
-    auto* nameButtons = new QHBoxLayout;
-    const auto speedButton = [this](const char* objectName, const char* text) {
+    // One under the other: the group is too narrow for the three captions in a row.
+    const auto speedButton = [this, left](const char* objectName, const char* text) {
         auto* button = new QToolButton(GroupBox1);
         button->setObjectName(QString::fromLatin1(objectName));
         button->setText(QString::fromLatin1(text));
-        button->setToolTip(QString::fromLatin1(text));
-        button->setAutoRaise(true);
+        button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        left->addWidget(button);
         return button;
     };
+    left->setSpacing(2);
     SpeedButton1 = speedButton("SpeedButton1", "Create new tariff");
     SpeedButton4 = speedButton("SpeedButton4", "Rename tariff");
     SpeedButton2 = speedButton("SpeedButton2", "Delete tariff");
-    // The captions are the buttons' hints too; on the face a short word fits the group.
-    SpeedButton1->setText(QStringLiteral("New"));
-    SpeedButton4->setText(QStringLiteral("Rename"));
-    SpeedButton2->setText(QStringLiteral("Delete"));
-    nameButtons->setSpacing(0);
-    nameButtons->addWidget(SpeedButton1);
-    nameButtons->addWidget(SpeedButton4);
-    nameButtons->addWidget(SpeedButton2);
-    left->addLayout(nameButtons);
     columns->addWidget(GroupBox1);
 
     auto* fields = new QGridLayout;
@@ -470,12 +438,8 @@ void TForm5::ReadTariffProfile(int index)
     if (index < 0 || index >= tariffoptions::kMaxTariffs)
         return;
     TariffProfile& entry = TariffProfiles[static_cast<std::size_t>(index)];
-    Key key(profileKey(entry.Name), true);
-    entry.StartingInterval = key.readInt(rk::vStartingInterval);
-    entry.EndingInterval = key.readInt(rk::vEndingInterval);
-    entry.DayCost = key.readInt(rk::vDayCost);
-    entry.NightCost = key.readInt(rk::vNightCost);
-    entry.OCPD = key.readInt(rk::vOcpd);
+    Key key(tariffoptions::profileKey(entry.Name), true);
+    tariffoptions::readProfileValues(key.registry(), entry);
 }
 
 void TForm5::ShowTariff(int index)
@@ -517,6 +481,21 @@ bool TForm5::TariffNameExists(const QString& name, int skipIndex) const
     return false;
 }
 
+bool TForm5::nameAccepted(const QString& newName, int skipIndex, const QString& duplicateMessage)
+{
+    QString refusal;
+    if (newName.isEmpty())
+        refusal = QStringLiteral("You have to enter tariff's name !");
+    else if (!tariffoptions::isUsableTariffName(newName))
+        refusal = QStringLiteral("The tariff's name can't contain the character '\\' !");
+    else if (TariffNameExists(newName, skipIndex))
+        refusal = duplicateMessage;
+    if (refusal.isEmpty())
+        return true;
+    message(refusal, MessageIcon::Error);
+    return false;
+}
+
 void TForm5::LoadTariffProfiles()
 {
     ListBox1->clear();
@@ -553,15 +532,15 @@ void TForm5::SaveTariffProfiles()
     TariffsRegistry().deleteKey(name(rk::kTariffProfile));
     for (int i = 0; i < count; ++i) {
         const TariffProfile& entry = TariffProfiles[static_cast<std::size_t>(i)];
-        Key key(profileKey(entry.Name), true);
+        Key key(tariffoptions::profileKey(entry.Name), true);
         if (!key.opened())
             throw platform::RegistryError(
                 QStringLiteral("Failed to create the tariff '%1'").arg(entry.Name).toStdString());
-        key.writeInt(rk::vStartingInterval, entry.StartingInterval);
-        key.writeInt(rk::vEndingInterval, entry.EndingInterval);
-        key.writeInt(rk::vDayCost, entry.DayCost);
-        key.writeInt(rk::vNightCost, entry.NightCost);
-        key.writeInt(rk::vOcpd, entry.OCPD);
+        key->writeInteger(name(rk::vStartingInterval), entry.StartingInterval);
+        key->writeInteger(name(rk::vEndingInterval), entry.EndingInterval);
+        key->writeInteger(name(rk::vDayCost), entry.DayCost);
+        key->writeInteger(name(rk::vNightCost), entry.NightCost);
+        key->writeInteger(name(rk::vOcpd), entry.OCPD);
     }
     if (count == 0) {
         const Key emptyKey(name(rk::kTariffProfile), true);
@@ -586,11 +565,11 @@ void TForm5::PropagateTariffs()
                 throw platform::RegistryError(
                     QStringLiteral("Failed to open the tariffs of '%1'").arg(provider).toStdString());
             const TariffProfile* profile =
-                tariffoptions::findProfile(TariffProfiles.data(), count, key.readStr(rk::vSlotTariffProfile));
+                tariffoptions::findProfile(TariffProfiles.data(), count, key->readString(name(rk::vSlotTariffProfile)));
             tariffoptions::writeSlotCopies(key.registry(), profile);
             // A slot whose profile is gone is no longer charged by it.
             if (!profile)
-                key.writeStr(rk::vSlotTariffProfile, QString());
+                key->writeString(name(rk::vSlotTariffProfile), QString());
         }
     }
     transaction.commit();
@@ -632,18 +611,8 @@ void TForm5::SpeedButton1Click()
 {
     const QString newName = Edit7->text();
     const int count = ListBox1->count();
-    if (newName.isEmpty()) {
-        message(QStringLiteral("You have to enter tariff's name !"), MessageIcon::Error);
+    if (!nameAccepted(newName, count, QStringLiteral("The tariff you want to create is allready in the list!")))
         return;
-    }
-    if (!tariffoptions::isUsableTariffName(newName)) {
-        message(QStringLiteral("The tariff's name can't contain the character '\\' !"), MessageIcon::Error);
-        return;
-    }
-    if (TariffNameExists(newName, count)) {
-        message(QStringLiteral("The tariff you want to create is allready in the list!"), MessageIcon::Error);
-        return;
-    }
     if (count >= tariffoptions::kMaxTariffs) {
         message(QStringLiteral("Maximum can be 20 tariffs"), MessageIcon::Error);
         return;
@@ -663,20 +632,10 @@ void TForm5::SpeedButton4Click()
     if (selected < 0)
         return;
     const QString newName = Edit7->text();
-    if (newName.isEmpty()) {
-        message(QStringLiteral("You have to enter tariff's name !"), MessageIcon::Error);
-        return;
-    }
-    if (!tariffoptions::isUsableTariffName(newName)) {
-        message(QStringLiteral("The tariff's name can't contain the character '\\' !"), MessageIcon::Error);
-        return;
-    }
     // The selected row may keep its own name (or change only its case); any other
     // row's name is refused.
-    if (TariffNameExists(newName, selected)) {
-        message(QStringLiteral("The tariff you want to rename is already in the list!"), MessageIcon::Error);
+    if (!nameAccepted(newName, selected, QStringLiteral("The tariff you want to rename is already in the list!")))
         return;
-    }
     ListBox1->item(selected)->setText(newName);
 }
 

@@ -59,27 +59,12 @@ QString slotDayKey(int day);
 // last one. nullptr when none is.
 const TariffProfile* findProfile(const TariffProfile* profiles, int count, const QString& name);
 
-// One HKCU key of a unit's registry object, open for the scope. A key that does not
-// open leaves none open, so reads raise the registry's own errors instead of reading
-// whatever key was open before.
-class ScopedKey {
-public:
-    ScopedKey(platform::Registry& registry, const QString& path, bool canCreate);
-    ~ScopedKey();
-    ScopedKey(const ScopedKey&) = delete;
-    ScopedKey& operator=(const ScopedKey&) = delete;
+// Reads the five values of a profile from its open key into `profile`; a missing or
+// mistyped value raises the registry's error.
+void readProfileValues(platform::Registry& registry, TariffProfile& profile);
 
-    bool opened() const { return m_opened; }
-    platform::Registry& registry() { return m_registry; }
-    std::int32_t readInt(const char* value);
-    QString readStr(const char* value);
-    void writeInt(const char* value, std::int32_t v);
-    void writeStr(const char* value, const QString& v);
-
-private:
-    platform::Registry& m_registry;
-    bool m_opened = false;
-};
+// The HKCU key of the profile named `name`.
+QString profileKey(const QString& name);
 
 // Writes the five copies of a profile's numbers into the open day key, in the order
 // the slots have always been written; a null profile writes zeros.
@@ -157,6 +142,9 @@ protected:
 
 private:
     void selectRow(int row);
+    // The checks that Create and Rename share, in their order; a refused name is
+    // reported and gives false.
+    bool nameAccepted(const QString& newName, int skipIndex, const QString& duplicateMessage);
     void setFieldText(QLineEdit* edit, const QString& text);
     void hourChanged(QLineEdit* edit);
     void costChanged(QLineEdit* edit);

@@ -48,10 +48,11 @@ QString name(const char* registryName)
     return QString::fromLatin1(registryName);
 }
 
-class Key : public tariffoptions::ScopedKey {
+// One access of the unit's own registry object; every key of this dialog is under HKCU.
+class Key : public platform::KeyScope {
 public:
     Key(const QString& path, bool canCreate)
-        : ScopedKey(ProvidersRegistry(), path, canCreate)
+        : KeyScope(ProvidersRegistry(), platform::RootKey::CurrentUser, path, canCreate)
     {
     }
 };
@@ -250,12 +251,8 @@ void TForm3::LoadTariff(int index)
     if (index < 0 || index >= tariffoptions::kMaxTariffs)
         return;
     TariffProfile& entry = AvailableTariffs[static_cast<std::size_t>(index)];
-    Key key(name(rk::kTariffProfile) + QLatin1Char('\\') + entry.Name, true);
-    entry.StartingInterval = key.readInt(rk::vStartingInterval);
-    entry.EndingInterval = key.readInt(rk::vEndingInterval);
-    entry.DayCost = key.readInt(rk::vDayCost);
-    entry.NightCost = key.readInt(rk::vNightCost);
-    entry.OCPD = key.readInt(rk::vOcpd);
+    Key key(tariffoptions::profileKey(entry.Name), true);
+    tariffoptions::readProfileValues(key.registry(), entry);
 }
 
 void TForm3::LoadTariffs()
@@ -304,7 +301,7 @@ void TForm3::LoadProviderDays(int index)
     }
     for (int d = 0; d < tariffoptions::kDaySlots; ++d) {
         Key key(counter::tariffSlotKey(provider, tariffoptions::slotDayKey(d)), true);
-        const QString profile = key.readStr(rk::vSlotTariffProfile);
+        const QString profile = key->readString(name(rk::vSlotTariffProfile));
         if (!profile.isEmpty())
             Days->topLevelItem(d)->setText(0, profile);
     }
@@ -333,7 +330,7 @@ void TForm3::SaveProviderDays(int index)
         const TariffProfile* profile =
             assigned.isEmpty() ? nullptr : tariffoptions::findProfile(AvailableTariffs.data(), TariffCount, assigned);
         tariffoptions::writeSlotCopies(key.registry(), profile);
-        key.writeStr(rk::vSlotTariffProfile, profile ? profile->Name : QString());
+        key->writeString(name(rk::vSlotTariffProfile), profile ? profile->Name : QString());
     }
     transaction.commit();
 }

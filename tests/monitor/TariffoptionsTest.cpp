@@ -9,6 +9,7 @@
 #include "Unit8.h"
 #include "counter.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -252,6 +253,29 @@ TEST_F(TariffOptionsTest, LoadShowsTheProfilesAndStoresWhatTheFieldsHold)
     // Closing empties the form.
     EXPECT_EQ(dialog->ListBox1->count(), 0);
     EXPECT_TRUE(dialog->Edit7->text().isEmpty());
+}
+
+TEST_F(TariffOptionsTest, NameButtonsShowTheirWholeCaptions)
+{
+    dialog->show();
+    QApplication::processEvents();
+    const struct {
+        QToolButton* button;
+        const char* caption;
+    } cases[] = {
+        {dialog->SpeedButton1, "Create new tariff"},
+        {dialog->SpeedButton4, "Rename tariff"},
+        {dialog->SpeedButton2, "Delete tariff"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.caption);
+        EXPECT_EQ(c.button->text(), q(c.caption));
+        EXPECT_TRUE(c.button->isVisible());
+        // The message shown with no profile sends the user to the button by this caption.
+        EXPECT_GE(c.button->width(), c.button->fontMetrics().horizontalAdvance(q(c.caption)));
+        EXPECT_TRUE(dialog->rect().contains(QRect(c.button->mapTo(dialog.get(), QPoint()), c.button->size())));
+    }
+    dialog->reject();
 }
 
 TEST_F(TariffOptionsTest, WithoutProfilesOkLeavesAnEmptyKeyAndEmptiesEverySlot)
