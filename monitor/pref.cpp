@@ -97,15 +97,20 @@ void checkDigits(QLineEdit* edit, const QString& boxCaption, const QString& rese
     }
 }
 
-// The registry folds the case of key names, so two accounts whose names differ only
-// in case would be saved into one key and one of them lost.
-bool nameClashesInKey(TForm2& form, const QString& accountName, int skip)
+bool lineMatches(const TForm2& form, const QString& accountName, int skip, Qt::CaseSensitivity cs)
 {
     for (int j = 0; j < form.ListBox1->count(); ++j) {
-        if (j != skip && form.ListBox1->item(j)->text().compare(accountName, Qt::CaseInsensitive) == 0)
+        if (j != skip && form.ListBox1->item(j)->text().compare(accountName, cs) == 0)
             return true;
     }
     return false;
+}
+
+// The registry folds the case of key names, so two accounts whose names differ only
+// in case would be saved into one key and one of them lost.
+bool nameClashesInKey(const TForm2& form, const QString& accountName, int skip)
+{
+    return lineMatches(form, accountName, skip, Qt::CaseInsensitive);
 }
 
 // A backslash would make the account's key a nested one that no loader finds.
@@ -516,23 +521,24 @@ void TForm2::buildWindow()
     layout->addLayout(buttons);
 
     // ---- handlers ----
+    using platform::guarded;
     connect(BitBtn1, &QPushButton::clicked, this, [this] { okButtonClicked(); });
-    connect(BitBtn2, &QPushButton::clicked, this, [this] { platform::guard([this] { BitBtn2Click(); }); });
-    connect(BitBtn3, &QPushButton::clicked, this, [this] { platform::guard([this] { BitBtn3Click(); }); });
-    connect(SpeedButton1, &QPushButton::clicked, this, [this] { platform::guard([this] { SpeedButton1Click(); }); });
-    connect(Memo1, &QPlainTextEdit::textChanged, this, platform::guarded(this, &TForm2::Memo1Change));
-    connect(this, &QDialog::finished, this, [this](int) { platform::guard([this] { FormClose(); }); });
-    connect(Edit2, &QLineEdit::textChanged, this, [this] { platform::guard([this] { Edit2Change(); }); });
+    connect(BitBtn2, &QPushButton::clicked, this, guarded(this, &TForm2::BitBtn2Click));
+    connect(BitBtn3, &QPushButton::clicked, this, guarded(this, &TForm2::BitBtn3Click));
+    connect(SpeedButton1, &QPushButton::clicked, this, guarded(this, &TForm2::SpeedButton1Click));
+    connect(Memo1, &QPlainTextEdit::textChanged, this, guarded(this, &TForm2::Memo1Change));
+    connect(this, &QDialog::finished, this, guarded(this, &TForm2::FormClose));
+    connect(Edit2, &QLineEdit::textChanged, this, guarded(this, &TForm2::Edit2Change));
     connect(Edit1, &QLineEdit::textChanged, this, [this] { platform::guard([this] { Edit1Change(Edit1); }); });
     connect(Edit3, &QLineEdit::textChanged, this, [this] { platform::guard([this] { Edit1Change(Edit3); }); });
     Edit1->installEventFilter(this);
     Edit3->installEventFilter(this);
-    connect(SpeedButton2, &QPushButton::clicked, this, [this] { platform::guard([this] { SpeedButton2Click(); }); });
-    connect(SpeedButton3, &QPushButton::clicked, this, [this] { platform::guard([this] { SpeedButton3Click(); }); });
-    connect(SpeedButton4, &QPushButton::clicked, this, [this] { platform::guard([this] { SpeedButton4Click(); }); });
-    connect(ListBox1, &QListWidget::currentRowChanged, this, [this](int) { platform::guard([this] { ListBox1Click(); }); });
-    connect(Edit8, &QLineEdit::textChanged, this, [this] { platform::guard([this] { Edit8Change(); }); });
-    connect(Edit9, &QLineEdit::textChanged, this, [this] { platform::guard([this] { Edit9Change(); }); });
+    connect(SpeedButton2, &QPushButton::clicked, this, guarded(this, &TForm2::SpeedButton2Click));
+    connect(SpeedButton3, &QPushButton::clicked, this, guarded(this, &TForm2::SpeedButton3Click));
+    connect(SpeedButton4, &QPushButton::clicked, this, guarded(this, &TForm2::SpeedButton4Click));
+    connect(ListBox1, &QListWidget::currentRowChanged, this, guarded(this, &TForm2::ListBox1Click));
+    connect(Edit8, &QLineEdit::textChanged, this, guarded(this, &TForm2::Edit8Change));
+    connect(Edit9, &QLineEdit::textChanged, this, guarded(this, &TForm2::Edit9Change));
 }
 
 void TForm2::showEvent(QShowEvent* e)
@@ -547,6 +553,16 @@ void TForm2::showEvent(QShowEvent* e)
         }
     }
     QDialog::showEvent(e);
+}
+
+void TForm2::keyPressEvent(QKeyEvent* e)
+{
+    if (e->key() == Qt::Key_F1 && e->modifiers() == Qt::NoModifier) {
+        platform::guard([this] { BitBtn3Click(); });
+        e->accept();
+        return;
+    }
+    QDialog::keyPressEvent(e);
 }
 
 bool TForm2::eventFilter(QObject* watched, QEvent* e)
@@ -580,6 +596,8 @@ void TForm2::selectAccountLine(int row)
 
 void TForm2::FormCreate()
 {
+    ExecListLoaded = false;
+    AccountsLoaded = false;
     platform::Registry& registry = PreferencesRegistry();
     {
         KeyScope key(registry, RootKey::LocalMachine, name(rk::kSoftware), false);
@@ -598,6 +616,7 @@ void TForm2::FormCreate()
     }
     LoadExecList(*this);
     ShowExecCount(*this);
+    ExecListLoaded = true;
     {
         KeyScope key(registry, RootKey::CurrentUser, name(rk::kBudget), true);
         loadFlag(key, rk::vOnOff, CheckBox8);
@@ -658,7 +677,7 @@ void TForm2::BitBtn1Click()
         }
         writeFlag(key, rk::vMaxd, CheckBox6);
     }
-    {
+    if (ExecListLoaded) {
         // The tick reads "Lines" and then the lines: it sees the old list or the new.
         platform::RegistryTransaction transaction(registry.store());
         KeyScope key(registry, RootKey::CurrentUser, name(rk::kExec), true);
@@ -695,9 +714,11 @@ void TForm2::BitBtn1Click()
     }
     ShowMoneyOrganizerBalance(form);
 
-    if (ListBox1->count() > 0)
-        StoreAccount(*this, ListBox1->currentRow() >= 0 ? ListBox1->currentRow() : ShownAccount);
-    SaveAccounts(*this);
+    if (AccountsLoaded) {
+        if (ListBox1->count() > 0)
+            StoreAccount(*this, ListBox1->currentRow() >= 0 ? ListBox1->currentRow() : ShownAccount);
+        SaveAccounts(*this);
+    }
     SaveEmailSettings(*this);
 }
 
@@ -809,6 +830,7 @@ void LoadEmailSettings(TForm2& form)
     form.Edit6->clear();
     form.Edit7->clear();
     form.Edit8->setText(QStringLiteral("110"));
+    form.AccountsLoaded = false;
 
     platform::Registry& registry = PreferencesRegistry();
     QStringList names;
@@ -818,11 +840,12 @@ void LoadEmailSettings(TForm2& form)
     }
     int count = 0;
     for (const QString& accountName : names) {
-        // The table has room for 20; a key written by something else past that, or
-        // one whose name no account can hold, is left where it is unread.
+        // The table has room for 20. A key written by something else past that, or one
+        // whose name is longer than an account's, is not loaded, and the next OK, which
+        // rewrites the key from the table, does not keep it.
         if (count == pref::kMaxAccounts)
             break;
-        if (accountName.size() > pref::kAccountNameChars || !nameFitsKey(accountName))
+        if (accountName.size() > pref::kAccountNameChars)
             continue;
         form.PreferencesAccounts[count] = MailAccount();
         form.PreferencesAccounts[count].Name = accountName;
@@ -842,6 +865,7 @@ void LoadEmailSettings(TForm2& form)
         ShowAccount(form, 0);
     }
     form.ShownAccount = 0;
+    form.AccountsLoaded = true;
 
     KeyScope key(registry, RootKey::CurrentUser, name(rk::kEmail), true);
     form.Edit9->setText(QString::number(readInt(key, rk::vMinutes)));
@@ -960,11 +984,7 @@ void SaveEmailSettings(TForm2& form)
 
 bool AccountNameExists(TForm2& form, const QString& accountName, int skip)
 {
-    for (int j = 0; j < form.ListBox1->count(); ++j) {
-        if (j != skip && form.ListBox1->item(j)->text() == accountName)
-            return true;
-    }
-    return false;
+    return lineMatches(form, accountName, skip, Qt::CaseSensitive);
 }
 
 // ---- account commands ------------------------------------------------------------------
@@ -981,7 +1001,7 @@ void TForm2::SpeedButton2Click()
         refuseBackslash();
         return;
     }
-    if (AccountNameExists(*this, accountName, count) || nameClashesInKey(*this, accountName, count)) {
+    if (nameClashesInKey(*this, accountName, count)) {
         mailError(QStringLiteral("The account you want to create is allready in the list!"));
         return;
     }

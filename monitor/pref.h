@@ -149,6 +149,11 @@ public:
     MailAccountTable PreferencesAccounts{};
     // The record the account edits show; the selected line while the list has any.
     int ShownAccount = 0;
+    // Whether this showing's load got as far as the program list and the accounts. OK
+    // rewrites each of them whole; one that was not loaded is left as stored rather
+    // than written over with what the controls held from before.
+    bool ExecListLoaded = false;
+    bool AccountsLoaded = false;
 
     // ---- handlers ----------------------------------------------------------------
     void FormCreate();  // the load sequence
@@ -172,6 +177,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

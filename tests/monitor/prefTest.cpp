@@ -306,6 +306,12 @@ TEST_F(PrefTest, HelpOpensContextNine)
     EXPECT_EQ(env.help.calls[0].context, 9);
     EXPECT_EQ(env.help.calls[0].file, env.programFolder() + "/Dialtally Help.hlp");
     EXPECT_TRUE(form->isVisible());
+
+    // F1 opens the dialog's own topic, the same one.
+    QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
+    QCoreApplication::sendEvent(form.get(), &f1);
+    ASSERT_EQ(env.help.calls.size(), 2u);
+    EXPECT_EQ(env.help.calls[1].context, 9);
 }
 
 // ---- program list ---------------------------------------------------------------------------
@@ -737,6 +743,44 @@ TEST_F(PrefTest, FieldsAreCutToTheirRoom)
     EXPECT_EQ(stored.password, longText.left(pref::kPasswordChars));
     EXPECT_EQ(stored.host, longText.left(pref::kHostChars));
     EXPECT_EQ(stored.port, 1234);
+}
+
+TEST_F(PrefTest, ALoadThatStopsEarlyLeavesTheProgramListAndAccountsAsStored)
+{
+    writeInt(HKCU, q(rk::kExec), q(rk::vLines), 2);
+    writeStr(HKCU, q(rk::kExec), q(rk::vLinePrefix) + "0", QStringLiteral("/usr/bin/mail"));
+    writeStr(HKCU, q(rk::kExec), q(rk::vLinePrefix) + "1", QStringLiteral("/usr/bin/news"));
+    writeAccount({QStringLiteral("Home"), QStringLiteral("alice"), QStringLiteral("pw"), QStringLiteral("pop.home")});
+    platform::Registry r;
+    r.setRootKey(HKCU);
+    ASSERT_TRUE(r.openKey(q(rk::kSoftware), false));
+    r.deleteValue(q(rk::vMaxd));
+    r.closeKey();
+
+    auto form = opened();
+    ASSERT_EQ(env.boxes.texts(), QStringList({"Failed to get data for 'Maxd'."}));
+    EXPECT_TRUE(form->Memo1->toPlainText().isEmpty());
+    EXPECT_EQ(form->ListBox1->count(), 0);
+    form->Edit1->setText(QStringLiteral("2"));
+    form->Edit3->setText(QStringLiteral("50"));
+    form->Edit9->setText(QStringLiteral("5"));
+    env.boxes.clear();
+    form->BitBtn1->click();
+    EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(" | ").toStdString();
+    EXPECT_FALSE(form->isVisible());
+
+    // The settings shown are written, which also puts the missing value back; the
+    // list and the accounts that never reached the dialog are not emptied.
+    EXPECT_EQ(readInt(HKCU, q(rk::kSoftware), q(rk::vMaxd)), 0);
+    EXPECT_EQ(readInt(HKCU, q(rk::kBudget), q(rk::vBudgetMoney)), 2);
+    EXPECT_EQ(readInt(HKCU, q(rk::kExec), q(rk::vLines)), 2);
+    EXPECT_EQ(subkeyNames(HKCU, q(rk::kEmailAccounts)), QStringList({"Home"}));
+    EXPECT_EQ(storedAccount("Home").host, QStringLiteral("pop.home"));
+
+    form->show();
+    EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(" | ").toStdString();
+    EXPECT_EQ(form->Memo1->toPlainText(), QStringLiteral("/usr/bin/mail\n/usr/bin/news\n"));
+    EXPECT_EQ(listLines(*form), QStringList({"Home"}));
 }
 
 TEST_F(PrefTest, LoadNeverGoesPastTheTable)
