@@ -21,10 +21,12 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QShowEvent>
 #include <QTimeZone>
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -38,6 +40,7 @@ namespace {
 
 std::unique_ptr<platform::Registry> unitRegistry;
 
+constexpr QSize kDesignSize(390, 224);
 constexpr qint64 kSecondsFrom1900To1970 = 2208988800LL;
 constexpr qint64 kCountEra = qint64(1) << 32;
 
@@ -51,27 +54,28 @@ QString serverValueName(int index)
     return QString::fromLatin1(rk::vServerPrefix) + QString::number(index);
 }
 
-// The TimeSync key, open for the scope; it is closed on every way out, errors too.
-class TimeSyncKey {
+// The TimeSync key, open for the scope; a key that cannot be opened ends the action.
+class TimeSyncKey : public platform::KeyScope {
 public:
-    explicit TimeSyncKey(platform::Registry& registry) : m_registry(registry)
+    explicit TimeSyncKey(platform::Registry& registry)
+        : KeyScope(registry, RootKey::CurrentUser, QString::fromLatin1(rk::kTimeSync), true)
     {
-        m_registry.closeKey();
-        m_registry.setRootKey(RootKey::CurrentUser);
-        if (!m_registry.openKey(QString::fromLatin1(rk::kTimeSync), true)) {
+        if (!opened()) {
             throw platform::RegistryError(
                 QStringLiteral("Failed to open key '%1'").arg(QString::fromLatin1(rk::kTimeSync)).toStdString());
         }
     }
-    ~TimeSyncKey() { m_registry.closeKey(); }
-    TimeSyncKey(const TimeSyncKey&) = delete;
-    TimeSyncKey& operator=(const TimeSyncKey&) = delete;
 
-    std::int32_t serverCount() const { return m_registry.readInteger(QString::fromLatin1(rk::vServers)); }
-    platform::Registry* operator->() { return &m_registry; }
-
-private:
-    platform::Registry& m_registry;
+    // "Servers" as far as the key can hold it: each server needs a value of its own
+    // beside the count, so a count from outside that is negative or far too large
+    // neither loops for ages nor names servers that were never written.
+    std::int32_t serverCount()
+    {
+        const std::int32_t n = registry().readInteger(QString::fromLatin1(rk::vServers));
+        platform::Registry::KeyInfo info;
+        registry().getKeyInfo(info);
+        return std::clamp(n, 0, std::max(info.numValues - 1, 0));
+    }
 };
 
 qint64 floorDiv(qint64 a, qint64 b)
@@ -233,9 +237,7 @@ void TForm14::buildWindow()
     layout->addWidget(GroupBox3);
     layout->addLayout(timesRow);
     layout->addLayout(buttons);
-    resize(390, 224);
-    if (const QScreen* screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
+    resize(kDesignSize);
 
     NMTime1 = new platform::TimeClient(this);
     connect(NMTime1, &platform::TimeClient::connectionFailed, this,
@@ -257,6 +259,13 @@ bool TForm14::event(QEvent* event)
 
 void TForm14::showEvent(QShowEvent* event)
 {
+    // Sized and centred only now, when the style is known: a dialog border, the
+    // design's size or more where the captions need it.
+    if (!event->spontaneous()) {
+        setFixedSize(sizeHint().expandedTo(kDesignSize));
+        if (const QScreen* screen = this->screen())
+            move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+    }
     QDialog::showEvent(event);
     // Some window systems never activate a window they did not give the focus to; the
     // list must be there all the same.
@@ -307,7 +316,10 @@ void TForm14::SpeedButton1Click()
         return;
     }
     times::addServer(TimeSyncRegistry(), host);
+    // Into an empty list the first item would also replace the text to ask.
+    const QString text = ComboBox1->currentText();
     ComboBox1->addItem(host);
+    ComboBox1->setEditText(text);
     platform::messageBox(QStringLiteral("Server added to the list."), caption(), platform::MessageIcon::None);
 }
 
@@ -416,12 +428,28 @@ void TForm14::Button2Click()
     // spans the change.
     if (m_main.ConnectionState == 2) {
         m_main.Timer1Timer();
+        // A message box of the tick lets the user close the dialog meanwhile.
+        if (!scope.alive() || !isVisible())
+            return;
         if (m_main.ConnectionState == 2) {
             throw std::runtime_error(
                 "The running connection could not be saved before the clock change; the clock was not set");
         }
     }
-    platform::clockSetter().setTime(utc);
+    // The system may ask the user to authorise the change and the windows run
+    // meanwhile: closing the dialog then must not end the pause before the clock has
+    // changed; the scope ends it afterwards.
+    m_settingClock = true;
+    try {
+        platform::clockSetter().setTime(utc);
+    } catch (...) {
+        if (scope.alive())
+            m_settingClock = false;
+        throw;
+    }
+    if (!scope.alive())
+        return;
+    m_settingClock = false;
     Label3->setText(text);
 }
 
@@ -446,7 +474,8 @@ void TForm14::Button4Click()
 void TForm14::FormCloseQuery(bool& canClose)
 {
     canClose = true;
-    resumeMonitoring();
+    if (!m_settingClock)
+        resumeMonitoring();
 }
 
 void TForm14::FormClose()
@@ -454,5 +483,6 @@ void TForm14::FormClose()
     // A query still waiting must end here: the clock is never set from a dialog the
     // user has closed.
     NMTime1->abort();
-    resumeMonitoring();
+    if (!m_settingClock)
+        resumeMonitoring();
 }

@@ -117,4 +117,5 @@ private:
 
     TForm1& m_main;
     bool m_listed = false;
+    bool m_settingClock = false;  // Set time waits for the system to change the clock
 };

@@ -16,10 +16,12 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimeZone>
 #include <QTimer>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -323,6 +325,75 @@ TEST_F(TimesDialog, EmptyAddressAndEmptyListAreRefused)
     EXPECT_EQ(env.boxes.shown[1].icon, platform::MessageIcon::Error);
 }
 
+TEST_F(TimesDialog, AddingToAnEmptyListKeepsTheTypedServer)
+{
+    writeInt(RootKey::CurrentUser, regkeys::kTimeSync, regkeys::vServers, 0);
+    TForm14 fresh(*main);
+    fresh.show();
+    ASSERT_EQ(fresh.ComboBox1->count(), 0);
+    fresh.ComboBox1->setEditText(QStringLiteral("typed.example"));
+    fresh.Edit1->setText(QStringLiteral("127.0.0.1"));
+    fresh.SpeedButton1Click();
+    EXPECT_EQ(fresh.ComboBox1->count(), 1);
+    EXPECT_EQ(fresh.ComboBox1->currentText(), QStringLiteral("typed.example"));
+    EXPECT_EQ(servers(), 1);
+    EXPECT_EQ(server(0), QStringLiteral("127.0.0.1"));
+}
+
+TEST_F(TimesDialog, ServerCountFromOutsideIsBoundByTheValuesTheKeyHolds)
+{
+    // Six servers and their count are what the defaults leave in the key.
+    struct Case {
+        std::int32_t stored;
+        int listed;
+        std::int32_t afterDelete;  // -1: nothing to delete
+        std::int32_t afterAdd;
+    };
+    const Case cases[] = {
+        {6, 6, 5, 6},
+        {2, 2, 1, 2},
+        {-5, 0, -1, 1},
+        {2147483647, 6, 5, 6},
+    };
+    platform::Registry& registry = TimeSyncRegistry();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stored);
+        env.boxes.clear();
+        for (int i = 0; i < 6; ++i)
+            testing_support::writeStr(RootKey::CurrentUser, QString::fromLatin1(regkeys::kTimeSync), serverValue(i),
+                                      QString::fromLatin1(counter::kDefaultTimeServers[i]));
+        writeInt(RootKey::CurrentUser, regkeys::kTimeSync, regkeys::vServers, c.stored);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        EXPECT_EQ(times::loadServers(registry).size(), c.listed);
+        EXPECT_LT(elapsed.elapsed(), 2000);
+        EXPECT_EQ(times::deleteLastServer(registry), c.afterDelete >= 0);
+        if (c.afterDelete >= 0) {
+            EXPECT_EQ(servers(), c.afterDelete);
+            EXPECT_FALSE(valueExists(RootKey::CurrentUser, regkeys::kTimeSync, serverValue(c.afterDelete)));
+        }
+        times::addServer(registry, QStringLiteral("127.0.0.1"));
+        EXPECT_EQ(servers(), c.afterAdd);
+        EXPECT_EQ(server(c.afterAdd - 1), QStringLiteral("127.0.0.1"));
+        EXPECT_EQ(times::loadServers(registry).size(), c.afterAdd);
+    }
+}
+
+TEST_F(TimesDialog, OpensCentredAtAFixedSizeThatHoldsEveryCaption)
+{
+    const QRect screen = dialog->screen()->availableGeometry();
+    const QRect frame = dialog->geometry();
+    EXPECT_LE(std::abs(frame.center().x() - screen.center().x()), 2) << frame.x() << " " << frame.width();
+    EXPECT_LE(std::abs(frame.center().y() - screen.center().y()), 2) << frame.y() << " " << frame.height();
+    EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize());
+    EXPECT_GE(dialog->width(), 390);
+    EXPECT_GE(dialog->height(), 224);
+    const QWidget* captioned[] = {dialog->SpeedButton1, dialog->SpeedButton2, dialog->Button1,
+                                  dialog->Button2,      dialog->Button3,      dialog->Button4};
+    for (const QWidget* w : captioned)
+        EXPECT_GE(w->width(), w->sizeHint().width());
+}
+
 TEST_F(TimesDialog, HelpOpensContext21)
 {
     dialog->Button4->click();
@@ -402,6 +473,22 @@ TEST_F(TimesDialog, SetTimeWithMonitoringAlreadyOffLeavesItOff)
     EXPECT_EQ(dialog->SuspendedMonitoring, 0);
     dialog->close();
     EXPECT_EQ(main->MonitoringDisabled, 1);
+}
+
+TEST_F(TimesDialog, ClosingWhileTheSystemSetsTheClockKeepsThePauseUntilItIsSet)
+{
+    FixedTimeServer server(FixedTimeServer::countBytes(countOf(utc("2026-12-10T09:15:00"))));
+    askServer(server);
+    int pauseAfterClose = -1;
+    env.clockSetter.onSet = [&](const QDateTime&) {
+        dialog->close();
+        pauseAfterClose = main->MonitoringDisabled;
+    };
+    dialog->Button2->click();
+    EXPECT_EQ(pauseAfterClose, 1);
+    EXPECT_EQ(env.clockSetter.set.size(), 1u);
+    expectIdle();
+    EXPECT_FALSE(dialog->isVisible());
 }
 
 TEST_F(TimesDialog, RefusedClockChangeIsReportedAndTheCurrentTimeLabelKept)
