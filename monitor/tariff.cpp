@@ -76,7 +76,13 @@ QTreeWidget* reportList(QWidget* parent, const char* objectName, const QStringLi
     list->setDragDropMode(QAbstractItemView::NoDragDrop);
     list->viewport()->setAcceptDrops(true);
     list->setToolTip(QString::fromLatin1(hint));
-    list->setStyleSheet(QStringLiteral("QTreeView::item { border-bottom: 1px solid palette(mid); }"));
+    // The grid lines. A style sheet for the items takes over their selected look as
+    // well, so that is given here too, or a selected row would show its text white on
+    // white; the same look whether the list has the focus or not, so the selection
+    // stays visible.
+    list->setStyleSheet(QStringLiteral("QTreeView::item { border-bottom: 1px solid palette(mid); }"
+                                       "QTreeView::item:selected { background: palette(highlight);"
+                                       " color: palette(highlighted-text); }"));
     return list;
 }
 

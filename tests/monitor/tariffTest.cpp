@@ -11,6 +11,8 @@
 #include "tariff.h"
 
 #include <QCoreApplication>
+#include <QHeaderView>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -211,6 +213,27 @@ TEST_F(ProvidersTest, OpeningShowsProvidersProfilesAndTheFirstProvidersSlots)
     EXPECT_FALSE(keyExists(providerKey("Home")));
     dialog->reject();
     EXPECT_EQ(dialog->ListBox1->count(), 0);
+}
+
+TEST_F(ProvidersTest, SelectedRowsAreDrawnInTheSelectionColour)
+{
+    setProviders({"ISP"});
+    writeProfile("Day", {8, 20, 10, 3, 0});
+    writeProfile("Night", {0, 0, 2, 2, 1});
+    open();
+    dialog->Tariff->setCurrentItem(dialog->Tariff->topLevelItem(1));
+    dialog->Days->setCurrentItem(dialog->Days->topLevelItem(3));
+    dialog->BitBtn2->setFocus();  // neither list has the focus: the selection still shows
+    QCoreApplication::processEvents();
+    for (QTreeWidget* list : {dialog->Tariff, dialog->Days}) {
+        SCOPED_TRACE(list->objectName().toStdString());
+        const QImage image = list->viewport()->grab().toImage();
+        const QRect row = list->visualItemRect(list->currentItem());
+        // The right end of the first column holds no text, only the row's background.
+        const QPoint inside(list->header()->sectionSize(0) - 4, row.center().y());
+        EXPECT_EQ(image.pixelColor(inside), list->palette().color(QPalette::Highlight));
+    }
+    dialog->reject();
 }
 
 TEST_F(ProvidersTest, DragsAssignAndRemoveProfiles)
