@@ -27,6 +27,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <limits>
 #include <memory>
 #include <stdexcept>
@@ -122,6 +123,15 @@ bool nameFitsKey(const QString& accountName)
 void refuseBackslash()
 {
     mailError(QStringLiteral("The account's name can't contain \"\\\" !"));
+}
+
+// An edit's room bounds what the user types, not what the registry holds: a number
+// stored wider than its edit (by hand, or by an older version) is shown whole, so
+// that OK does not write it back cut.
+void setNumberText(QLineEdit* edit, const QString& text, int room)
+{
+    edit->setMaxLength(std::max<int>(room, static_cast<int>(text.size())));
+    edit->setText(text);
 }
 
 QLabel* addText(QVBoxLayout* layout, QWidget* page, std::initializer_list<const char*> lines)
@@ -829,7 +839,7 @@ void LoadEmailSettings(TForm2& form)
     form.Edit5->clear();
     form.Edit6->clear();
     form.Edit7->clear();
-    form.Edit8->setText(QStringLiteral("110"));
+    setNumberText(form.Edit8, QStringLiteral("110"), pref::kPortChars);
     form.AccountsLoaded = false;
 
     platform::Registry& registry = PreferencesRegistry();
@@ -868,7 +878,7 @@ void LoadEmailSettings(TForm2& form)
     form.AccountsLoaded = true;
 
     KeyScope key(registry, RootKey::CurrentUser, name(rk::kEmail), true);
-    form.Edit9->setText(QString::number(readInt(key, rk::vMinutes)));
+    setNumberText(form.Edit9, QString::number(readInt(key, rk::vMinutes)), pref::kMinutesChars);
     loadFlag(key, rk::vEmailSystemTray, form.CheckBox12);
     loadFlag(key, rk::vAutoCheck, form.CheckBox10);
     loadFlag(key, rk::vAutoRestore, form.CheckBox14);
@@ -909,7 +919,7 @@ void ShowAccount(TForm2& form, int i)
     form.Edit4->setText(account.User);
     form.Edit5->setText(account.Password);
     form.Edit7->setText(account.Host);
-    form.Edit8->setText(QString::number(account.Port));
+    setNumberText(form.Edit8, QString::number(account.Port), pref::kPortChars);
 }
 
 void StoreAccount(TForm2& form, int i)
@@ -929,7 +939,7 @@ void ClearAccountEdits(TForm2& form)
     form.Edit4->clear();
     form.Edit5->clear();
     form.Edit7->clear();
-    form.Edit8->setText(QStringLiteral("110"));
+    setNumberText(form.Edit8, QStringLiteral("110"), pref::kPortChars);
 }
 
 void SaveAccounts(TForm2& form)

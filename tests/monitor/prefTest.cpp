@@ -720,6 +720,25 @@ TEST_F(PrefTest, TwentyAccountsAtMost)
     EXPECT_EQ(storedAccount("acc19").user, QStringLiteral("user19"));
 }
 
+TEST_F(PrefTest, NumbersStoredWiderThanTheirEditAreKeptWhole)
+{
+    writeAccount({QStringLiteral("wide"), QStringLiteral("u"), {}, QStringLiteral("pop.wide"), 11110, 1});
+    writeAccount({QStringLiteral("plain"), QStringLiteral("p"), {}, QStringLiteral("pop.plain"), 110, 1});
+    writeInt(HKCU, q(rk::kEmail), q(rk::vMinutes), 12345);
+    auto form = opened();
+    EXPECT_EQ(form->Edit8->text(), QStringLiteral("11110"));
+    EXPECT_EQ(form->Edit9->text(), QStringLiteral("12345"));
+    form->ListBox1->setCurrentRow(1);
+    // Typing is bounded by the edit's own room again.
+    form->Edit8->setText(QStringLiteral("99999"));
+    EXPECT_EQ(form->Edit8->text(), QStringLiteral("9999"));
+    form->Edit8->setText(QStringLiteral("110"));
+    form->BitBtn1->click();
+    EXPECT_EQ(storedAccount("wide").port, 11110);
+    EXPECT_EQ(storedAccount("plain").port, 110);
+    EXPECT_EQ(readInt(HKCU, q(rk::kEmail), q(rk::vMinutes)), 12345);
+}
+
 TEST_F(PrefTest, FieldsAreCutToTheirRoom)
 {
     const QString longText(100, QLatin1Char('x'));
