@@ -5,6 +5,7 @@
 #include "MessageBox.h"
 #include "Registry.h"
 #include "RegistryNames.h"
+#include "Tariffoptions.h"
 #include "counter.h"
 
 #include <QCheckBox>
@@ -219,20 +220,8 @@ int nonDigitCount(const QString& text, int limit)
 
 std::int32_t leadingInteger(const QString& text)
 {
-    int i = 0;
-    while (i < text.size() && text[i].isSpace())
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) {
-        negative = text[i] == QLatin1Char('-');
-        ++i;
-    }
-    const std::int64_t bound = negative ? -std::int64_t(std::numeric_limits<std::int32_t>::min())
-                                        : std::numeric_limits<std::int32_t>::max();
-    std::int64_t value = 0;
-    for (; i < text.size() && text[i] >= QLatin1Char('0') && text[i] <= QLatin1Char('9'); ++i)
-        value = std::min(bound, value * 10 + (text[i].unicode() - '0'));
-    return static_cast<std::int32_t>(negative ? -value : value);
+    // The same reading as the tariff fields'.
+    return tariffoptions::atoi(text);
 }
 
 bool strictInteger(const QString& text, std::int32_t& value)
