@@ -1563,6 +1563,10 @@ void TForm1::buildWindow()
 
     auto* bottom = new QHBoxLayout;
     Label23 = valueLabel("Label23");
+    // The clock changes every second; a label of fixed size repaints itself without
+    // making the whole window lay itself out again, which is most of an idle tick.
+    Label23->setFixedSize(Label23->fontMetrics().horizontalAdvance(QStringLiteral("88:88:88")) * 2,
+                          Label23->sizeHint().height());
     bottom->addWidget(Label23);
     bottom->addStretch();
     BitBtn1 = new QPushButton(QStringLiteral("Hi&de"), central);
