@@ -113,27 +113,11 @@ void unitsInit()
     TimeSyncUnitInit();
 }
 
-// Qt aborts with a cryptic message when it has no display to talk to; say plainly
-// what is missing instead.
-bool displayAvailable()
-{
-    const QByteArray platformName = qgetenv("QT_QPA_PLATFORM");
-    const bool x11 = !qEnvironmentVariableIsEmpty("DISPLAY");
-    const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-    if (platformName.isEmpty())
-        return x11 || wayland;
-    if (platformName.startsWith("xcb"))
-        return x11;
-    if (platformName.startsWith("wayland"))
-        return wayland;
-    return true;  // offscreen, vnc, eglfs ... need no display server of their own
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (!displayAvailable()) {
+    if (!platform::displayAvailable()) {
         std::fprintf(stderr,
                      "Dialtally needs a graphical display, and none was found (DISPLAY and "
                      "WAYLAND_DISPLAY are not set).\n"
