@@ -60,11 +60,36 @@ void SocketClient::onReadyRead()
     m_buffer += m_socket->readAll();
 }
 
+void SocketClient::waitForSocket(qint64 milliseconds)
+{
+    const std::shared_ptr<bool> alive = m_alive;
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    connect(m_socket, &QTcpSocket::readyRead, &loop, &QEventLoop::quit);
+    connect(m_socket, &QTcpSocket::connected, &loop, &QEventLoop::quit);
+    connect(m_socket, &QTcpSocket::disconnected, &loop, &QEventLoop::quit);
+    connect(m_socket, &QTcpSocket::errorOccurred, &loop, &QEventLoop::quit);
+    connect(m_socket, &QTcpSocket::stateChanged, &loop, &QEventLoop::quit);
+    connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
+    timer.start(static_cast<int>(milliseconds));
+    // A loop that cannot run (the application is quitting) would make the wait spin.
+    if (loop.exec() == -1) {
+        if (*alive)
+            m_socket->abort();
+        throw NetworkError(NetworkErrorKind::Aborted, QStringLiteral("Connection aborted"));
+    }
+    // The windows run while we wait: the client may have been destroyed meanwhile,
+    // and then none of its members may be touched again.
+    if (!*alive)
+        throw NetworkError(NetworkErrorKind::Aborted, QStringLiteral("Connection aborted"));
+}
+
 void SocketClient::waitUntil(const std::function<bool()>& ready, const char* what)
 {
     QElapsedTimer elapsed;
     elapsed.start();
-    const std::shared_ptr<bool> alive = m_alive;
     for (;;) {
         // Data may sit in the socket without a readyRead of its own (e.g. when it
         // came together with the close).
@@ -84,25 +109,7 @@ void SocketClient::waitUntil(const std::function<bool()>& ready, const char* wha
             throw NetworkError(NetworkErrorKind::TimedOut,
                                QStringLiteral("Timed out waiting for %1").arg(QLatin1String(what)));
         }
-        QEventLoop loop;
-        QTimer timer;
-        timer.setSingleShot(true);
-        connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-        connect(m_socket, &QTcpSocket::readyRead, &loop, &QEventLoop::quit);
-        connect(m_socket, &QTcpSocket::connected, &loop, &QEventLoop::quit);
-        connect(m_socket, &QTcpSocket::disconnected, &loop, &QEventLoop::quit);
-        connect(m_socket, &QTcpSocket::errorOccurred, &loop, &QEventLoop::quit);
-        connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
-        timer.start(static_cast<int>(left));
-        // A loop that cannot run (the application is quitting) would make this wait spin.
-        if (loop.exec() == -1) {
-            if (*alive)
-                m_socket->abort();
-            throw NetworkError(NetworkErrorKind::Aborted, QStringLiteral("Connection aborted"));
-        }
-        // The windows run while we wait: the owner may have been destroyed meanwhile.
-        if (!*alive)
-            throw NetworkError(NetworkErrorKind::Aborted, QStringLiteral("Connection aborted"));
+        waitForSocket(left);
     }
 }
 
@@ -117,7 +124,6 @@ void SocketClient::connectToHost(const QString& host, quint16 port)
     m_socket->connectToHost(host, port);
     QElapsedTimer elapsed;
     elapsed.start();
-    const std::shared_ptr<bool> alive = m_alive;
     while (m_socket->state() != QAbstractSocket::ConnectedState) {
         if (m_aborted)
             throw NetworkError(NetworkErrorKind::Aborted, QStringLiteral("Connection aborted"));
@@ -135,23 +141,7 @@ void SocketClient::connectToHost(const QString& host, quint16 port)
             m_socket->abort();
             throw NetworkError(NetworkErrorKind::TimedOut, QStringLiteral("Connection timed out"));
         }
-        QEventLoop loop;
-        QTimer timer;
-        timer.setSingleShot(true);
-        connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-        connect(m_socket, &QTcpSocket::connected, &loop, &QEventLoop::quit);
-        connect(m_socket, &QTcpSocket::errorOccurred, &loop, &QEventLoop::quit);
-        connect(m_socket, &QTcpSocket::stateChanged, &loop, &QEventLoop::quit);
-        connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
-        timer.start(static_cast<int>(left));
-        // A loop that cannot run (the application is quitting) would make this wait spin.
-        if (loop.exec() == -1) {
-            if (*alive)
-                m_socket->abort();
-            throw NetworkError(NetworkErrorKind::Aborted, QStringLiteral("Connection aborted"));
-        }
-        if (!*alive)
-            throw NetworkError(NetworkErrorKind::Aborted, QStringLiteral("Connection aborted"));
+        waitForSocket(left);
     }
 }
 

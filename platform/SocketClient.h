@@ -68,6 +68,8 @@ public:
 
 private:
     void waitUntil(const std::function<bool()>& ready, const char* what);
+    // One turn of the event loop until the socket has news or the time is up.
+    void waitForSocket(qint64 milliseconds);
     void onReadyRead();
 
     QTcpSocket* m_socket;
