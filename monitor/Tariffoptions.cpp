@@ -5,18 +5,17 @@
 #include "MessageBox.h"
 #include "Registry.h"
 #include "RegistryNames.h"
+#include "Unit8.h"
 #include "counter.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
-#include <QScreen>
 #include <QSignalBlocker>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -178,6 +177,23 @@ void writeSlotCopies(platform::Registry& registry, const TariffProfile* profile)
     registry.writeInteger(name(rk::vEndingInterval), p.EndingInterval);
 }
 
+QHBoxLayout* okCancelHelpRow(QWidget* dialog, QPushButton*& ok, QPushButton*& cancel, QPushButton*& help)
+{
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    ok = new QPushButton(QStringLiteral("OK"), dialog);
+    ok->setObjectName(QStringLiteral("BitBtn1"));
+    ok->setDefault(true);
+    cancel = new QPushButton(QStringLiteral("Cancel"), dialog);
+    cancel->setObjectName(QStringLiteral("BitBtn2"));
+    help = new QPushButton(QStringLiteral("&Help"), dialog);
+    help->setObjectName(QStringLiteral("BitBtn3"));
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    buttons->addWidget(help);
+    return buttons;
+}
+
 }  // namespace tariffoptions
 
 using tariffoptions::TariffProfile;
@@ -284,19 +300,7 @@ TForm5::TForm5(TForm1& mainWindow, QWidget* parent)
     fields->setRowStretch(row, 1);
     columns->addLayout(fields, 1);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    BitBtn1 = new QPushButton(QStringLiteral("OK"), this);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn1->setDefault(true);
-    BitBtn2 = new QPushButton(QStringLiteral("Cancel"), this);
-    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-    BitBtn3 = new QPushButton(QStringLiteral("&Help"), this);
-    BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
-    buttons->addWidget(BitBtn1);
-    buttons->addWidget(BitBtn2);
-    buttons->addWidget(BitBtn3);
-    layout->addLayout(buttons);
+    layout->addLayout(tariffoptions::okCancelHelpRow(this, BitBtn1, BitBtn2, BitBtn3));
 
     using platform::guarded;
     connect(ListBox1, &QListWidget::currentRowChanged, this, guarded(this, &TForm5::ListBox1Click));
@@ -315,10 +319,7 @@ TForm5::TForm5(TForm1& mainWindow, QWidget* parent)
 
 void TForm5::showEvent(QShowEvent* e)
 {
-    if (QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(width() / 2, height() / 2));
-    }
+    centreOnScreen(*this);
     QDialog::showEvent(e);
     // Once per opening: the dialog comes back to the front after each of its own
     // message boxes, and a reload then would throw the user's edits away.

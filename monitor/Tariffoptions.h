@@ -12,6 +12,7 @@
 #include <cstdint>
 
 class QGroupBox;
+class QHBoxLayout;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -69,6 +70,11 @@ QString profileKey(const QString& name);
 // Writes the five copies of a profile's numbers into the open day key, in the order
 // the slots have always been written; a null profile writes zeros.
 void writeSlotCopies(platform::Registry& registry, const TariffProfile* profile);
+
+// The OK, Cancel and Help row at the foot of both tariff dialogs, right-aligned, OK the
+// default; the buttons keep the object names BitBtn1 to BitBtn3 that the dialogs' own
+// members have.
+QHBoxLayout* okCancelHelpRow(QWidget* dialog, QPushButton*& ok, QPushButton*& cancel, QPushButton*& help);
 
 }  // namespace tariffoptions
 

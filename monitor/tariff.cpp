@@ -5,6 +5,7 @@
 #include "MessageBox.h"
 #include "Registry.h"
 #include "RegistryNames.h"
+#include "Unit8.h"
 #include "counter.h"
 
 #include <QApplication>
@@ -13,7 +14,6 @@
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -21,7 +21,6 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QScreen>
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QTreeWidget>
@@ -154,19 +153,7 @@ TForm3::TForm3(TForm1& mainWindow, QWidget* parent)
     lists->addWidget(Days, 1);
     layout->addLayout(lists, 1);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    BitBtn1 = new QPushButton(QStringLiteral("OK"), this);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn1->setDefault(true);
-    BitBtn2 = new QPushButton(QStringLiteral("Cancel"), this);
-    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-    BitBtn3 = new QPushButton(QStringLiteral("&Help"), this);
-    BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
-    buttons->addWidget(BitBtn1);
-    buttons->addWidget(BitBtn2);
-    buttons->addWidget(BitBtn3);
-    layout->addLayout(buttons);
+    layout->addLayout(tariffoptions::okCancelHelpRow(this, BitBtn1, BitBtn2, BitBtn3));
 
     ResetDaysList();
 
@@ -182,10 +169,7 @@ TForm3::TForm3(TForm1& mainWindow, QWidget* parent)
 
 void TForm3::showEvent(QShowEvent* e)
 {
-    if (QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(width() / 2, height() / 2));
-    }
+    centreOnScreen(*this);
     QDialog::showEvent(e);
     // Once per opening: the dialog comes back to the front after each of its own
     // message boxes, and a reload then would throw the user's assignments away.
