@@ -5,18 +5,17 @@
 #include "MessageBox.h"
 #include "Registry.h"
 #include "RegistryNames.h"
+#include "Unit8.h"
 #include "counter.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QShowEvent>
 #include <QStyle>
 #include <QTabWidget>
@@ -82,6 +81,23 @@ IntervalCheck checkIntervalText(const QString& text)
 int intervalOf(const QString& text)
 {
     return static_cast<int>(text.left(kIntervalTextLength).toLongLong());
+}
+
+QHBoxLayout* centredOkCancelHelpRow(QWidget* dialog, QPushButton*& ok, QPushButton*& cancel, QPushButton*& help)
+{
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    ok = new QPushButton(QStringLiteral("OK"), dialog);
+    ok->setObjectName(QStringLiteral("BitBtn3"));
+    ok->setDefault(true);
+    cancel = new QPushButton(QStringLiteral("Cancel"), dialog);
+    cancel->setObjectName(QStringLiteral("BitBtn2"));
+    help = new QPushButton(QStringLiteral("&Help"), dialog);
+    help->setObjectName(QStringLiteral("BitBtn1"));
+    for (QPushButton* button : {ok, cancel, help})
+        buttons->addWidget(button);
+    buttons->addStretch();
+    return buttons;
 }
 
 }  // namespace beep
@@ -151,19 +167,7 @@ TForm4::TForm4(TForm1& mainWindow, QWidget* parent)
     }
     page->addLayout(sounds);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    BitBtn3 = new QPushButton(QStringLiteral("OK"), this);
-    BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
-    BitBtn3->setDefault(true);
-    BitBtn2 = new QPushButton(QStringLiteral("Cancel"), this);
-    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-    BitBtn1 = new QPushButton(QStringLiteral("&Help"), this);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    for (QPushButton* button : {BitBtn3, BitBtn2, BitBtn1})
-        buttons->addWidget(button);
-    buttons->addStretch();
-    layout->addLayout(buttons);
+    layout->addLayout(beep::centredOkCancelHelpRow(this, BitBtn3, BitBtn2, BitBtn1));
     setFixedSize(sizeHint());
 
     Edit1->installEventFilter(this);
@@ -290,10 +294,7 @@ void TForm4::showEvent(QShowEvent* e)
     QDialog::showEvent(e);
     if (e->spontaneous())
         return;
-    if (QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(width() / 2, height() / 2));
-    }
+    centreOnScreen(*this);
     // Loaded once per showing, not on every activation: coming back from the help
     // window or from a message box must not throw away what the user has typed.
     platform::guard([this] { FormCreate(); });

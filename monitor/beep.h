@@ -6,6 +6,7 @@
 #include <QString>
 
 class QCheckBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -25,6 +26,11 @@ struct IntervalCheck {
 IntervalCheck checkIntervalText(const QString& text);
 // The minutes of an accepted, non-empty text.
 int intervalOf(const QString& text);
+
+// The OK, Cancel and Help row centred at the foot of the Beep and the Reset dialogs,
+// OK the default. Both dialogs name the three BitBtn3, BitBtn2 and BitBtn1, and the
+// buttons carry those object names.
+QHBoxLayout* centredOkCancelHelpRow(QWidget* dialog, QPushButton*& ok, QPushButton*& cancel, QPushButton*& help);
 
 }  // namespace beep
 

@@ -6,16 +6,16 @@
 #include "MessageBox.h"
 #include "Registry.h"
 #include "RegistryNames.h"
+#include "Unit8.h"
+#include "beep.h"
 #include "counter.h"
 
 #include <QCheckBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QShowEvent>
 #include <QStyle>
 #include <QTabWidget>
@@ -164,19 +164,7 @@ TForm6::TForm6(TForm1& mainWindow, QWidget* parent)
         page->addWidget(Button5, 0, Qt::AlignLeft);
     }
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    BitBtn3 = new QPushButton(QStringLiteral("OK"), this);
-    BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
-    BitBtn3->setDefault(true);
-    BitBtn2 = new QPushButton(QStringLiteral("Cancel"), this);
-    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-    BitBtn1 = new QPushButton(QStringLiteral("&Help"), this);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    for (QPushButton* button : {BitBtn3, BitBtn2, BitBtn1})
-        buttons->addWidget(button);
-    buttons->addStretch();
-    layout->addLayout(buttons);
+    layout->addLayout(beep::centredOkCancelHelpRow(this, BitBtn3, BitBtn2, BitBtn1));
 
     connect(Button1, &QPushButton::clicked, this, platform::guarded(this, &TForm6::Button1Click));
     connect(Button5, &QPushButton::clicked, this, platform::guarded(this, &TForm6::Button5Click));
@@ -286,10 +274,7 @@ void TForm6::showEvent(QShowEvent* e)
     QDialog::showEvent(e);
     if (e->spontaneous())
         return;
-    if (QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(width() / 2, height() / 2));
-    }
+    centreOnScreen(*this);
     // Loaded once per showing, not on every activation: coming back from the help
     // window must not throw away the choices not yet confirmed.
     platform::guard([this] { FormCreate(); });
