@@ -126,6 +126,22 @@ void refuseBackslash()
     mailError(QStringLiteral("The account's name can't contain \"\\\" !"));
 }
 
+// The name typed for a new or renamed account, as far as the name edit lets it be;
+// an empty one or one with a backslash is reported, and gives false.
+bool typedAccountName(const TForm2& form, QString& accountName)
+{
+    accountName = form.Edit6->text().left(pref::kAccountNameChars);
+    if (accountName.isEmpty()) {
+        mailError(QStringLiteral("You have to enter account's name !"));
+        return false;
+    }
+    if (!nameFitsKey(accountName)) {
+        refuseBackslash();
+        return false;
+    }
+    return true;
+}
+
 // An edit's room bounds what the user types, not what the registry holds: a number
 // stored wider than its edit (by hand, or by an older version) is shown whole, so
 // that OK does not write it back cut.
@@ -991,15 +1007,9 @@ bool AccountNameExists(TForm2& form, const QString& accountName, int skip)
 void TForm2::SpeedButton2Click()
 {
     const int count = ListBox1->count();
-    const QString accountName = Edit6->text().left(pref::kAccountNameChars);
-    if (accountName.isEmpty()) {
-        mailError(QStringLiteral("You have to enter account's name !"));
+    QString accountName;
+    if (!typedAccountName(*this, accountName))
         return;
-    }
-    if (!nameFitsKey(accountName)) {
-        refuseBackslash();
-        return;
-    }
     if (nameClashesInKey(*this, accountName, count)) {
         mailError(QStringLiteral("The account you want to create is allready in the list!"));
         return;
@@ -1025,15 +1035,9 @@ void TForm2::SpeedButton3Click()
     const int row = ListBox1->currentRow();
     if (row < 0)
         return;
-    const QString accountName = Edit6->text().left(pref::kAccountNameChars);
-    if (accountName.isEmpty()) {
-        mailError(QStringLiteral("You have to enter account's name !"));
+    QString accountName;
+    if (!typedAccountName(*this, accountName))
         return;
-    }
-    if (!nameFitsKey(accountName)) {
-        refuseBackslash();
-        return;
-    }
     // The account's own line counts for the exact name; a change of letter case alone
     // is let through, since the account's own key is the one rewritten.
     if (AccountNameExists(*this, accountName, ListBox1->count()) || nameClashesInKey(*this, accountName, row)) {
