@@ -1,13 +1,8 @@
 // The Tariffs Options dialog: loading and showing profiles, the number fields, the
 // name checks, the twenty-profile limit, OK's rewrite of the profiles and of every
 // provider's slot copies, and the charging that follows from them.
-#include "Fakes.h"
+#include "TariffFixtures.h"
 
-#include "Registry.h"
-#include "RegistryNames.h"
-#include "Tariffoptions.h"
-#include "Unit8.h"
-#include "counter.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -23,58 +18,12 @@
 #include <memory>
 
 using namespace testing_support;
+using namespace tariff_fixtures;
 using platform::MessageIcon;
 using platform::RootKey;
 namespace rk = regkeys;
 
 namespace {
-
-constexpr RootKey HKCU = RootKey::CurrentUser;
-
-QString q(const char* text)
-{
-    return QString::fromLatin1(text);
-}
-
-// The values of a day slot in the order they are written, and of a profile.
-QStringList slotValueOrder()
-{
-    return {q(rk::vOcpDay), q(rk::vDayCost), q(rk::vNightCost), q(rk::vStartingInterval), q(rk::vEndingInterval),
-            q(rk::vSlotTariffProfile)};
-}
-
-QStringList dayKeys()
-{
-    QStringList keys;
-    for (int d = 0; d < 8; ++d)
-        keys << tariffoptions::slotDayKey(d);
-    return keys;
-}
-
-QString profileKey(const QString& name)
-{
-    return q(rk::kTariffProfile) + QLatin1Char('\\') + name;
-}
-
-struct Numbers {
-    int start, end, day, night, ocp;
-    bool operator==(const Numbers&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const Numbers& n)
-{
-    return out << "{" << n.start << ", " << n.end << ", " << n.day << ", " << n.night << ", " << n.ocp << "}";
-}
-
-void writeProfile(const QString& name, Numbers n)
-{
-    const QString key = profileKey(name);
-    writeInt(HKCU, key, q(rk::vStartingInterval), n.start);
-    writeInt(HKCU, key, q(rk::vEndingInterval), n.end);
-    writeInt(HKCU, key, q(rk::vDayCost), n.day);
-    writeInt(HKCU, key, q(rk::vNightCost), n.night);
-    writeInt(HKCU, key, q(rk::vOcpd), n.ocp);
-}
 
 Numbers storedProfile(const QString& name)
 {
@@ -82,24 +31,6 @@ Numbers storedProfile(const QString& name)
     return {readInt(HKCU, key, q(rk::vStartingInterval)), readInt(HKCU, key, q(rk::vEndingInterval)),
             readInt(HKCU, key, q(rk::vDayCost)), readInt(HKCU, key, q(rk::vNightCost)),
             readInt(HKCU, key, q(rk::vOcpd))};
-}
-
-QStringList subkeys(const QString& path)
-{
-    platform::Registry r;
-    r.setRootKey(HKCU);
-    if (!r.openKey(path, false))
-        return {QStringLiteral("<no key>")};
-    return r.getKeyNames();
-}
-
-QStringList valueNames(const QString& path)
-{
-    platform::Registry r;
-    r.setRootKey(HKCU);
-    if (!r.openKey(path, false))
-        return {QStringLiteral("<no key>")};
-    return r.getValueNames();
 }
 
 void writeSlot(const QString& provider, const QString& day, const QString& profile, Numbers n)
@@ -112,28 +43,6 @@ void writeSlot(const QString& provider, const QString& day, const QString& profi
     writeInt(HKCU, key, q(rk::vEndingInterval), n.end);
     writeStr(HKCU, key, q(rk::vSlotTariffProfile), profile);
 }
-
-struct Slot {
-    QString profile;
-    Numbers numbers;
-    bool operator==(const Slot&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const Slot& s)
-{
-    return out << '"' << s.profile.toStdString() << "\" " << s.numbers;
-}
-
-Slot storedSlot(const QString& provider, const QString& day)
-{
-    const QString key = counter::tariffSlotKey(provider, day);
-    return {readStr(HKCU, key, q(rk::vSlotTariffProfile)),
-            {readInt(HKCU, key, q(rk::vStartingInterval)), readInt(HKCU, key, q(rk::vEndingInterval)),
-             readInt(HKCU, key, q(rk::vDayCost)), readInt(HKCU, key, q(rk::vNightCost)),
-             readInt(HKCU, key, q(rk::vOcpDay))}};
-}
-
-const Slot kEmptySlot{QString(), {0, 0, 0, 0, 0}};
 
 QStringList rows(const QListWidget* list)
 {
@@ -657,24 +566,8 @@ TEST_F(TariffOptionsTest, ALoadThatStopsCannotBeSaved)
 
 // ---- the charging follows --------------------------------------------------------------------------
 
-class TariffChargingTest : public ::testing::Test {
+class TariffChargingTest : public StartedProgramTest {
 protected:
-    void SetUp() override
-    {
-        setSplashRunner([](TForm8& splash) { splash.Timer1Timer(); });
-        env.clock.set(2000, 1, 7, 12, 0, 0);  // a Friday
-        env.install(1);
-        env.setWindowsUser(QStringLiteral("alice"));
-        WinMain(RunMode::StartOnly);
-        ASSERT_NE(Form1, nullptr);
-        writeStr(HKCU, q(rk::kRemoteAccess), q(rk::vDefault), QStringLiteral("ISP"));
-        env.boxes.clear();
-    }
-    void TearDown() override
-    {
-        FreeWindows();
-        setSplashRunner({});
-    }
     void confirm(const std::function<void(TForm5&)>& edit)
     {
         TForm5 dialog(*Form1);
@@ -683,8 +576,6 @@ protected:
         dialog.BitBtn1->click();
         ASSERT_EQ(dialog.result(), QDialog::Accepted);
     }
-
-    TestEnvironment env;
 };
 
 TEST_F(TariffChargingTest, AConfirmedChangeChargesFromTheNextMinute)

@@ -1,13 +1,8 @@
 // The Providers dialog: the providers and profiles it finds, the drags that assign and
 // remove profiles, switching providers, OK's day slots, and a profile's way from the
 // Tariffs Options dialog through a slot to a charged minute.
-#include "Fakes.h"
+#include "TariffFixtures.h"
 
-#include "Registry.h"
-#include "RegistryNames.h"
-#include "Tariffoptions.h"
-#include "Unit8.h"
-#include "counter.h"
 #include "tariff.h"
 
 #include <QCoreApplication>
@@ -26,76 +21,16 @@
 #include <memory>
 
 using namespace testing_support;
+using namespace tariff_fixtures;
 using platform::MessageIcon;
 using platform::RootKey;
 namespace rk = regkeys;
 
 namespace {
 
-constexpr RootKey HKCU = RootKey::CurrentUser;
-
-QString q(const char* text)
-{
-    return QString::fromLatin1(text);
-}
-
-// The values of a day slot in the order they are written, and of a profile.
-QStringList slotValueOrder()
-{
-    return {q(rk::vOcpDay), q(rk::vDayCost), q(rk::vNightCost), q(rk::vStartingInterval), q(rk::vEndingInterval),
-            q(rk::vSlotTariffProfile)};
-}
-
-QStringList dayKeys()
-{
-    QStringList keys;
-    for (int d = 0; d < 8; ++d)
-        keys << tariffoptions::slotDayKey(d);
-    return keys;
-}
-
-struct Numbers {
-    int start, end, day, night, ocp;
-    bool operator==(const Numbers&) const = default;
-};
-
-struct Slot {
-    QString profile;
-    Numbers numbers;
-    bool operator==(const Slot&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const Slot& s)
-{
-    const Numbers& n = s.numbers;
-    return out << '"' << s.profile.toStdString() << "\" {" << n.start << ", " << n.end << ", " << n.day << ", "
-               << n.night << ", " << n.ocp << "}";
-}
-
-const Slot kEmptySlot{QString(), {0, 0, 0, 0, 0}};
-
-void writeProfile(const QString& name, Numbers n)
-{
-    const QString key = q(rk::kTariffProfile) + QLatin1Char('\\') + name;
-    writeInt(HKCU, key, q(rk::vStartingInterval), n.start);
-    writeInt(HKCU, key, q(rk::vEndingInterval), n.end);
-    writeInt(HKCU, key, q(rk::vDayCost), n.day);
-    writeInt(HKCU, key, q(rk::vNightCost), n.night);
-    writeInt(HKCU, key, q(rk::vOcpd), n.ocp);
-}
-
 void writeSlotName(const QString& provider, const QString& day, const QString& profile)
 {
     writeStr(HKCU, counter::tariffSlotKey(provider, day), q(rk::vSlotTariffProfile), profile);
-}
-
-Slot storedSlot(const QString& provider, const QString& day)
-{
-    const QString key = counter::tariffSlotKey(provider, day);
-    return {readStr(HKCU, key, q(rk::vSlotTariffProfile)),
-            {readInt(HKCU, key, q(rk::vStartingInterval)), readInt(HKCU, key, q(rk::vEndingInterval)),
-             readInt(HKCU, key, q(rk::vDayCost)), readInt(HKCU, key, q(rk::vNightCost)),
-             readInt(HKCU, key, q(rk::vOcpDay))}};
 }
 
 // The dial-up entries: value names under the addresses key.
@@ -110,24 +45,6 @@ bool keyExists(const QString& path)
     platform::Registry r;
     r.setRootKey(HKCU);
     return r.keyExists(path);
-}
-
-QStringList subkeys(const QString& path)
-{
-    platform::Registry r;
-    r.setRootKey(HKCU);
-    if (!r.openKey(path, false))
-        return {QStringLiteral("<no key>")};
-    return r.getKeyNames();
-}
-
-QStringList valueNames(const QString& path)
-{
-    platform::Registry r;
-    r.setRootKey(HKCU);
-    if (!r.openKey(path, false))
-        return {QStringLiteral("<no key>")};
-    return r.getValueNames();
 }
 
 QString providerKey(const char* provider)
@@ -455,24 +372,15 @@ TEST_F(ProvidersTest, MoreThanTwentyDialUpEntriesAreAllListed)
 
 // ---- from a profile to a charged minute ----------------------------------------------------------
 
-class ProviderChargingTest : public ::testing::Test {
+class ProviderChargingTest : public StartedProgramTest {
 protected:
     void SetUp() override
     {
-        setSplashRunner([](TForm8& splash) { splash.Timer1Timer(); });
-        env.clock.set(2000, 1, 7, 12, 0, 0);  // a Friday
-        env.install(1);
-        env.setWindowsUser(QStringLiteral("alice"));
-        WinMain(RunMode::StartOnly);
-        ASSERT_NE(Form1, nullptr);
-        writeStr(HKCU, q(rk::kRemoteAccess), q(rk::vDefault), QStringLiteral("ISP"));
+        startProgram();
+        if (HasFatalFailure())
+            return;
         setProviders({"Backup", "ISP"});
         env.boxes.clear();
-    }
-    void TearDown() override
-    {
-        FreeWindows();
-        setSplashRunner({});
     }
     // One connected minute at `hour`:`minute` of 7 January 2000 (a Friday).
     std::int32_t chargeAt(int hour, int minute)
@@ -482,8 +390,6 @@ protected:
         Form1->Timer1Timer();
         return Form1->ConnectionFee - before;
     }
-
-    TestEnvironment env;
 };
 
 TEST_F(ProviderChargingTest, AProfileDraggedOntoADayChargesThatDaysMinutes)

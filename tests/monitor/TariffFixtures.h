@@ -1,0 +1,140 @@
+// What the tests of the two tariff dialogs both set up and read back: the profile and
+// day-slot values in the registry, and a started program whose charging they check.
+#pragma once
+
+#include "Fakes.h"
+
+#include "Registry.h"
+#include "RegistryNames.h"
+#include "Tariffoptions.h"
+#include "Unit8.h"
+#include "counter.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+namespace tariff_fixtures {
+
+inline constexpr platform::RootKey HKCU = platform::RootKey::CurrentUser;
+
+inline QString q(const char* text)
+{
+    return QString::fromLatin1(text);
+}
+
+// The values of a day slot in the order they are written, and of a profile.
+inline QStringList slotValueOrder()
+{
+    namespace rk = regkeys;
+    return {q(rk::vOcpDay), q(rk::vDayCost), q(rk::vNightCost), q(rk::vStartingInterval), q(rk::vEndingInterval),
+            q(rk::vSlotTariffProfile)};
+}
+
+inline QStringList dayKeys()
+{
+    QStringList keys;
+    for (int d = 0; d < 8; ++d)
+        keys << tariffoptions::slotDayKey(d);
+    return keys;
+}
+
+// Built here rather than taken from the dialog, so that a wrong key there shows.
+inline QString profileKey(const QString& name)
+{
+    return q(regkeys::kTariffProfile) + QLatin1Char('\\') + name;
+}
+
+struct Numbers {
+    int start, end, day, night, ocp;
+    bool operator==(const Numbers&) const = default;
+};
+
+inline std::ostream& operator<<(std::ostream& out, const Numbers& n)
+{
+    return out << "{" << n.start << ", " << n.end << ", " << n.day << ", " << n.night << ", " << n.ocp << "}";
+}
+
+struct Slot {
+    QString profile;
+    Numbers numbers;
+    bool operator==(const Slot&) const = default;
+};
+
+inline std::ostream& operator<<(std::ostream& out, const Slot& s)
+{
+    return out << '"' << s.profile.toStdString() << "\" " << s.numbers;
+}
+
+inline const Slot kEmptySlot{QString(), {0, 0, 0, 0, 0}};
+
+inline void writeProfile(const QString& name, Numbers n)
+{
+    namespace rk = regkeys;
+    using testing_support::writeInt;
+    const QString key = profileKey(name);
+    writeInt(HKCU, key, q(rk::vStartingInterval), n.start);
+    writeInt(HKCU, key, q(rk::vEndingInterval), n.end);
+    writeInt(HKCU, key, q(rk::vDayCost), n.day);
+    writeInt(HKCU, key, q(rk::vNightCost), n.night);
+    writeInt(HKCU, key, q(rk::vOcpd), n.ocp);
+}
+
+inline Slot storedSlot(const QString& provider, const QString& day)
+{
+    namespace rk = regkeys;
+    using testing_support::readInt;
+    using testing_support::readStr;
+    const QString key = counter::tariffSlotKey(provider, day);
+    return {readStr(HKCU, key, q(rk::vSlotTariffProfile)),
+            {readInt(HKCU, key, q(rk::vStartingInterval)), readInt(HKCU, key, q(rk::vEndingInterval)),
+             readInt(HKCU, key, q(rk::vDayCost)), readInt(HKCU, key, q(rk::vNightCost)),
+             readInt(HKCU, key, q(rk::vOcpDay))}};
+}
+
+inline QStringList subkeys(const QString& path)
+{
+    platform::Registry r;
+    r.setRootKey(HKCU);
+    if (!r.openKey(path, false))
+        return {QStringLiteral("<no key>")};
+    return r.getKeyNames();
+}
+
+inline QStringList valueNames(const QString& path)
+{
+    platform::Registry r;
+    r.setRootKey(HKCU);
+    if (!r.openKey(path, false))
+        return {QStringLiteral("<no key>")};
+    return r.getValueNames();
+}
+
+// The program started on a Friday noon, with "ISP" the default dial-up entry.
+class StartedProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        startProgram();
+        env.boxes.clear();
+    }
+    void TearDown() override
+    {
+        FreeWindows();
+        setSplashRunner({});
+    }
+    void startProgram()
+    {
+        setSplashRunner([](TForm8& splash) { splash.Timer1Timer(); });
+        env.clock.set(2000, 1, 7, 12, 0, 0);  // a Friday
+        env.install(1);
+        env.setWindowsUser(QStringLiteral("alice"));
+        WinMain(RunMode::StartOnly);
+        ASSERT_NE(Form1, nullptr);
+        testing_support::writeStr(HKCU, q(regkeys::kRemoteAccess), q(regkeys::vDefault), QStringLiteral("ISP"));
+    }
+
+    testing_support::TestEnvironment env;
+};
+
+}  // namespace tariff_fixtures
