@@ -83,6 +83,17 @@ int intervalOf(const QString& text)
     return static_cast<int>(text.left(kIntervalTextLength).toLongLong());
 }
 
+int checkedNumber(const QRadioButton* first, const QRadioButton* second, const QRadioButton* third,
+                  const QRadioButton* fourth)
+{
+    const QRadioButton* buttons[] = {first, second, third, fourth};
+    for (int i = 0; i < 4; ++i) {
+        if (buttons[i]->isChecked())
+            return i + 1;
+    }
+    return 0;
+}
+
 QHBoxLayout* centredOkCancelHelpRow(QWidget* dialog, QPushButton*& ok, QPushButton*& cancel, QPushButton*& help)
 {
     auto* buttons = new QHBoxLayout;
@@ -182,12 +193,7 @@ TForm4::~TForm4() = default;
 
 int TForm4::checkedSound() const
 {
-    const QRadioButton* buttons[] = {RadioButton1, RadioButton2, RadioButton3, RadioButton4};
-    for (int i = 0; i < 4; ++i) {
-        if (buttons[i]->isChecked())
-            return i + 1;
-    }
-    return 0;
+    return beep::checkedNumber(RadioButton1, RadioButton2, RadioButton3, RadioButton4);
 }
 
 void TForm4::FormCreate()

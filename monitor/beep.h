@@ -32,6 +32,11 @@ int intervalOf(const QString& text);
 // buttons carry those object names.
 QHBoxLayout* centredOkCancelHelpRow(QWidget* dialog, QPushButton*& ok, QPushButton*& cancel, QPushButton*& help);
 
+// The number (1 to 4) of the checked one of a dialog's four radio buttons, 0 for none;
+// both dialogs store their choice by that number.
+int checkedNumber(const QRadioButton* first, const QRadioButton* second, const QRadioButton* third,
+                  const QRadioButton* fourth);
+
 }  // namespace beep
 
 class TForm4 : public QDialog {

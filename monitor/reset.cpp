@@ -177,12 +177,7 @@ TForm6::~TForm6() = default;
 
 int TForm6::checkedResetButton() const
 {
-    const QRadioButton* buttons[] = {RadioButton1, RadioButton2, RadioButton3, RadioButton4};
-    for (int i = 0; i < 4; ++i) {
-        if (buttons[i]->isChecked())
-            return i + 1;
-    }
-    return 0;
+    return beep::checkedNumber(RadioButton1, RadioButton2, RadioButton3, RadioButton4);
 }
 
 void TForm6::setCheckedResetButton(int number)
