@@ -315,6 +315,7 @@ TForm5::TForm5(TForm1& mainWindow, QWidget* parent)
     connect(BitBtn1, &QPushButton::clicked, this, guarded(this, &TForm5::BitBtn1Click));
     connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
     connect(BitBtn3, &QPushButton::clicked, this, guarded(this, &TForm5::BitBtn3Click));
+    platform::openHelpContextOnF1(this, kHelpContext);
 }
 
 void TForm5::showEvent(QShowEvent* e)

@@ -192,6 +192,7 @@ TForm13::TForm13(TForm1& mainWindow, QWidget* parent)
     connect(Button2, &QPushButton::clicked, this, platform::guarded(this, &TForm13::Button2Click));
     connect(Button3, &QPushButton::clicked, this, platform::guarded(this, &TForm13::Button3Click));
     connect(Button4, &QPushButton::clicked, this, platform::guarded(this, &TForm13::Button4Click));
+    platform::openHelpContextOnF1(this, kHelpContext);
 
     resize(graphs::kStartWidth, graphs::kStartHeight);
     setMinimumSize(graphs::kMinimumWidth, graphs::kMinimumHeight);

@@ -281,6 +281,7 @@ TForm9::TForm9(TForm1& mainWindow, QWidget* parent)
 
     connect(BitBtn1, &QPushButton::clicked, this, [this] { done(1); });
     connect(BitBtn3, &QPushButton::clicked, this, platform::guarded(this, &TForm9::BitBtn3Click));
+    platform::openHelpContextOnF1(this, kHelpContext);
     connect(Users->header(), &QHeaderView::sectionClicked, this,
             platform::guarded(this, &TForm9::UsersColumnClick));
     connect(this, &QDialog::finished, this, [this] { platform::guard([this] { FormClose(); }); });

@@ -43,6 +43,7 @@ TAboutBox::TAboutBox(QWidget* parent)
 
     connect(BitBtn1, &QPushButton::clicked, this, platform::guarded(this, &TAboutBox::BitBtn1Click));
     connect(BitBtn3, &QPushButton::clicked, this, platform::guarded(this, &TAboutBox::BitBtn3Click));
+    platform::openHelpContextOnF1(this, kHelpContext);
 }
 
 void TAboutBox::BitBtn1Click()

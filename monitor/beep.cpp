@@ -187,6 +187,7 @@ TForm4::TForm4(TForm1& mainWindow, QWidget* parent)
     connect(BitBtn3, &QPushButton::clicked, this, platform::guarded(this, &TForm4::BitBtn3Click));
     connect(BitBtn2, &QPushButton::clicked, this, platform::guarded(this, &TForm4::BitBtn2Click));
     connect(BitBtn1, &QPushButton::clicked, this, platform::guarded(this, &TForm4::BitBtn1Click));
+    platform::openHelpContextOnF1(this, kHelpContext);
 }
 
 TForm4::~TForm4() = default;

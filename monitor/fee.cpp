@@ -479,6 +479,7 @@ void TForm7::buildWindow()
 
     connect(BitBtn1, &QPushButton::clicked, this, platform::guarded(this, &TForm7::BitBtn1Click));
     connect(BitBtn2, &QPushButton::clicked, this, platform::guarded(this, &TForm7::BitBtn2Click));
+    platform::openHelpContextOnF1(this, fee::kHelpContext);
     connect(SpeedButton1, &QToolButton::clicked, this, platform::guarded(this, &TForm7::SpeedButton1Click));
     connect(SpeedButton2, &QToolButton::clicked, this, platform::guarded(this, &TForm7::SpeedButton2Click));
     connect(SpeedButton3, &QToolButton::clicked, this, platform::guarded(this, &TForm7::SpeedButton3Click));

@@ -540,6 +540,7 @@ void TForm2::buildWindow()
     connect(BitBtn1, &QPushButton::clicked, this, [this] { okButtonClicked(); });
     connect(BitBtn2, &QPushButton::clicked, this, guarded(this, &TForm2::BitBtn2Click));
     connect(BitBtn3, &QPushButton::clicked, this, guarded(this, &TForm2::BitBtn3Click));
+    platform::openHelpContextOnF1(this, pref::kHelpContext);
     connect(SpeedButton1, &QPushButton::clicked, this, guarded(this, &TForm2::SpeedButton1Click));
     connect(Memo1, &QPlainTextEdit::textChanged, this, guarded(this, &TForm2::Memo1Change));
     connect(this, &QDialog::finished, this, guarded(this, &TForm2::FormClose));
@@ -568,16 +569,6 @@ void TForm2::showEvent(QShowEvent* e)
         }
     }
     QDialog::showEvent(e);
-}
-
-void TForm2::keyPressEvent(QKeyEvent* e)
-{
-    if (e->key() == Qt::Key_F1 && e->modifiers() == Qt::NoModifier) {
-        platform::guard([this] { BitBtn3Click(); });
-        e->accept();
-        return;
-    }
-    QDialog::keyPressEvent(e);
 }
 
 bool TForm2::eventFilter(QObject* watched, QEvent* e)

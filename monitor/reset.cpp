@@ -171,6 +171,7 @@ TForm6::TForm6(TForm1& mainWindow, QWidget* parent)
     connect(BitBtn3, &QPushButton::clicked, this, platform::guarded(this, &TForm6::BitBtn3Click));
     connect(BitBtn2, &QPushButton::clicked, this, platform::guarded(this, &TForm6::BitBtn2Click));
     connect(BitBtn1, &QPushButton::clicked, this, platform::guarded(this, &TForm6::BitBtn1Click));
+    platform::openHelpContextOnF1(this, kHelpContext);
 }
 
 TForm6::~TForm6() = default;

@@ -16,7 +16,6 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QListWidget>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -165,6 +164,7 @@ TForm3::TForm3(TForm1& mainWindow, QWidget* parent)
     connect(BitBtn1, &QPushButton::clicked, this, guarded(this, &TForm3::BitBtn1Click));
     connect(BitBtn2, &QPushButton::clicked, this, guarded(this, &TForm3::BitBtn2Click));
     connect(BitBtn3, &QPushButton::clicked, this, guarded(this, &TForm3::BitBtn3Click));
+    platform::openHelpContextOnF1(this, kFormHelpContext);
 }
 
 void TForm3::showEvent(QShowEvent* e)
@@ -184,17 +184,6 @@ void TForm3::done(int result)
     platform::guard([this] { FormClose(); });
     m_activated = false;
     QDialog::done(result);
-}
-
-void TForm3::keyPressEvent(QKeyEvent* e)
-{
-    if (e->key() == Qt::Key_F1 && e->modifiers() == Qt::NoModifier) {
-        platform::guard(
-            [] { platform::help().context(platform::Application::instance().helpFile(), kFormHelpContext); });
-        e->accept();
-        return;
-    }
-    QDialog::keyPressEvent(e);
 }
 
 // ---- the lists ---------------------------------------------------------------------------------

@@ -1,12 +1,24 @@
 #include "Help.h"
 
+#include "Application.h"
+
 #include <QDesktopServices>
+#include <QEvent>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QUrl>
+#include <QWidget>
 
 namespace platform {
 
 namespace {
+
+QString baseNameOf(const QString& helpFile)
+{
+    const qsizetype slash = helpFile.lastIndexOf(QLatin1Char('/'));
+    const qsizetype dot = helpFile.lastIndexOf(QLatin1Char('.'));
+    return dot > slash ? helpFile.left(dot) : helpFile;
+}
 
 // Opens the HTML help beside the help file in the desktop's browser; a missing
 // document (or no browser) simply shows nothing.
@@ -15,24 +27,57 @@ public:
     void contents(const QString& helpFile) override { open(helpFile, QString()); }
     void context(const QString& helpFile, int contextNumber) override
     {
-        open(helpFile, QStringLiteral("context-%1").arg(contextNumber));
+        open(helpFile, helpContextTopic(contextNumber));
     }
-    void topic(const QString& helpFile, const QString& topicName) override
-    {
-        open(helpFile, topicName);
-    }
+    void topic(const QString& helpFile, const QString& topicName) override { open(helpFile, topicName); }
 
 private:
-    static void open(const QString& helpFile, const QString& fragment)
+    static void open(const QString& helpFile, const QString& topic)
     {
+        // xdg-open without a desktop environment hands the browser the bare path and
+        // drops "#topic"; a page of the topic's own needs no fragment. A document
+        // copied without its pages still opens, at the anchor where the opener keeps it.
+        if (!topic.isEmpty()) {
+            const QString page = helpTopicPageFor(helpFile, topic);
+            if (!page.isEmpty() && QFileInfo(page).isFile()) {
+                QDesktopServices::openUrl(QUrl::fromLocalFile(page));
+                return;
+            }
+        }
         const QString document = helpDocumentFor(helpFile);
         if (document.isEmpty() || !QFileInfo::exists(document))
             return;
         QUrl url = QUrl::fromLocalFile(document);
-        if (!fragment.isEmpty())
-            url.setFragment(fragment);
+        if (!topic.isEmpty())
+            url.setFragment(topic);
         QDesktopServices::openUrl(url);
     }
+};
+
+// Sees F1 once the focused control has passed it on to its window, as a dialog's
+// own help key does.
+class HelpKey : public QObject {
+public:
+    HelpKey(QWidget* window, int contextNumber) : QObject(window), m_context(contextNumber)
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override
+    {
+        if (e->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(e);
+            if (key->key() == Qt::Key_F1 && key->modifiers() == Qt::NoModifier) {
+                guard([this] { help().context(Application::instance().helpFile(), m_context); });
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, e);
+    }
+
+private:
+    int m_context;
 };
 
 Help* g_help = nullptr;
@@ -54,10 +99,24 @@ QString helpDocumentFor(const QString& helpFile)
 {
     if (helpFile.isEmpty())
         return {};
-    const qsizetype slash = helpFile.lastIndexOf(QLatin1Char('/'));
-    const qsizetype dot = helpFile.lastIndexOf(QLatin1Char('.'));
-    const QString base = dot > slash ? helpFile.left(dot) : helpFile;
-    return base + QStringLiteral(".html");
+    return baseNameOf(helpFile) + QStringLiteral(".html");
+}
+
+QString helpContextTopic(int contextNumber)
+{
+    return QStringLiteral("context-%1").arg(contextNumber);
+}
+
+QString helpTopicPageFor(const QString& helpFile, const QString& topicName)
+{
+    if (helpFile.isEmpty() || topicName.isEmpty())
+        return {};
+    return baseNameOf(helpFile) + QLatin1Char('/') + topicName + QStringLiteral(".html");
+}
+
+void openHelpContextOnF1(QWidget* window, int contextNumber)
+{
+    new HelpKey(window, contextNumber);
 }
 
 }  // namespace platform

@@ -1,8 +1,12 @@
 // The help engine: a help file opened at its contents, a context number or a topic.
-// The real one opens the HTML document of the help file's base name beside it.
+// The real one opens the HTML document of the help file's base name beside it, and a
+// topic at its own page in the folder of that base name, so that no opener has to keep
+// a URL fragment.
 #pragma once
 
 #include <QString>
+
+class QWidget;
 
 namespace platform {
 
@@ -19,5 +23,14 @@ void setHelp(Help* help);  // nullptr restores the real one
 
 // "/opt/x/Dialtally Help.hlp" -> "/opt/x/Dialtally Help.html"
 QString helpDocumentFor(const QString& helpFile);
+
+// The anchor of a context number in the document, and the name of its topic page.
+QString helpContextTopic(int contextNumber);  // 13 -> "context-13"
+
+// "/opt/x/Dialtally Help.hlp", "context-13" -> "/opt/x/Dialtally Help/context-13.html"
+QString helpTopicPageFor(const QString& helpFile, const QString& topicName);
+
+// F1 anywhere in window opens contextNumber of the application's help file.
+void openHelpContextOnF1(QWidget* window, int contextNumber);
 
 }  // namespace platform

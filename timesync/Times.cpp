@@ -248,6 +248,7 @@ void TForm14::buildWindow()
     connect(Button2, &QPushButton::clicked, this, [this] { platform::guard([this] { Button2Click(); }); });
     connect(Button3, &QPushButton::clicked, this, [this] { platform::guard([this] { Button3Click(); }); });
     connect(Button4, &QPushButton::clicked, this, [this] { platform::guard([this] { Button4Click(); }); });
+    platform::openHelpContextOnF1(this, times::kHelpContext);
 }
 
 bool TForm14::event(QEvent* event)

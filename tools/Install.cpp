@@ -1,10 +1,12 @@
 #include "Install.h"
 
+#include "Help.h"
 #include "RegistryNames.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 
 #include <pwd.h>
@@ -195,6 +197,92 @@ QStringList addDialUpEntries(Registry& registry, const QString& peersDir)
     return peers;
 }
 
+QList<HelpTopicPage> helpTopicPages(const QByteArray& document)
+{
+    const QString html = QString::fromUtf8(document);
+    const qsizetype bodyAt = html.indexOf(QStringLiteral("<body"));
+    const qsizetype bodyEnd = bodyAt < 0 ? -1 : html.indexOf(QLatin1Char('>'), bodyAt);
+    if (bodyEnd < 0)
+        return {};
+    const QString head = html.left(bodyEnd + 1);
+
+    static const QRegularExpression sectionPattern(
+        QStringLiteral("<section id=\"([A-Za-z0-9_-]+)\"[^>]*>.*?</section>"),
+        QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression headingPattern(QStringLiteral("<h2[^>]*>(.*?)</h2>"),
+                                                   QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression linkPattern(QStringLiteral("href=\"#([^\"]*)\""));
+    static const QRegularExpression titlePattern(QStringLiteral("<title>.*?</title>"),
+                                                 QRegularExpression::DotMatchesEverythingOption);
+
+    struct Section {
+        QString name;
+        QString text;
+    };
+    QList<Section> sections;
+    for (auto it = sectionPattern.globalMatch(html); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        sections.push_back({match.captured(1), match.captured(0)});
+    }
+    QStringList names;
+    for (const Section& section : sections)
+        names << section.name;
+
+    const QString wholeDocument = QStringLiteral("../Dialtally%20Help.html");
+    QList<HelpTopicPage> pages;
+    for (const Section& section : sections) {
+        // A page stands alone: a link to another section goes to that section's page,
+        // a link to anything else to the whole document.
+        QString text = section.text;
+        QString linked;
+        qsizetype last = 0;
+        for (auto it = linkPattern.globalMatch(text); it.hasNext();) {
+            const QRegularExpressionMatch link = it.next();
+            const QString target = link.captured(1);
+            linked += text.mid(last, link.capturedStart() - last);
+            linked += names.contains(target) ? QStringLiteral("href=\"%1.html\"").arg(target)
+                                             : QStringLiteral("href=\"%1#%2\"").arg(wholeDocument, target);
+            last = link.capturedEnd();
+        }
+        linked += text.mid(last);
+
+        const QString heading = headingPattern.match(linked).captured(1);
+        QString pageHead = head;
+        if (!heading.isEmpty())
+            pageHead.replace(titlePattern, QStringLiteral("<title>Dialtally Help: %1</title>").arg(heading));
+        const QString page = pageHead
+            + QStringLiteral("\n<p class=\"topics\"><a href=\"%1\">Dialtally Help: contents</a></p>\n").arg(wholeDocument)
+            + linked + QStringLiteral("\n</body>\n</html>\n");
+        pages.push_back({section.name, page.toUtf8()});
+    }
+    return pages;
+}
+
+namespace {
+
+// The document, and beside it one page per section, the pages the programs open for a
+// context or a topic (platform::helpTopicPageFor). Pages of sections that are gone go.
+void installHelp(const QString& document, const QString& folder)
+{
+    QFile file(document);
+    if (!file.open(QIODevice::ReadOnly))
+        fail(QStringLiteral("Cannot read \"%1\": %2").arg(document, file.errorString()));
+    const QByteArray text = file.readAll();
+    file.close();
+    copyReplacing(document, folder + QStringLiteral("/Dialtally Help.html"));
+
+    const QString helpFile = folder + QStringLiteral("/Dialtally Help.hlp");
+    const QString pagesFolder = QFileInfo(platform::helpTopicPageFor(helpFile, QStringLiteral("x"))).path();
+    makeFolder(pagesFolder);
+    QDir pagesDir(pagesFolder);
+    for (const QString& old : pagesDir.entryList({QStringLiteral("*.html")}, QDir::Files))
+        pagesDir.remove(old);
+    for (const HelpTopicPage& page : helpTopicPages(text))
+        writeFile(platform::helpTopicPageFor(helpFile, page.name), page.html);
+}
+
+}  // namespace
+
 QStringList install(const InstallOptions& options)
 {
     QStringList notes;
@@ -224,7 +312,7 @@ QStringList install(const InstallOptions& options)
 
     const QString help = QDir(options.sourceDir).filePath(QStringLiteral("doc/Dialtally Help.html"));
     if (!options.sourceDir.isEmpty() && QFileInfo(help).isFile())
-        copyReplacing(help, folder + QStringLiteral("/Dialtally Help.html"));
+        installHelp(help, folder);
     else
         notes << QStringLiteral("No help document \"%1\"; skipped.").arg(help);
 

@@ -2,6 +2,7 @@
 // states, tray and taskbar, and the check cycle and deletion against a real Dovecot.
 #include "DovecotServer.h"
 #include "Fakes.h"
+#include "HelpDocument.h"
 
 #include "RegistryNames.h"
 #include "Unit1.h"
@@ -299,6 +300,7 @@ TEST_F(MailCheckTest, StatusBarHelpAndTitleAtStart)
     f.EMailCheckerhelp1->trigger();
     ASSERT_EQ(env.help.calls.size(), 1u);
     EXPECT_EQ(env.help.calls[0].topic, q("EMail_checker"));
+    EXPECT_EQ(testing_support::helpSectionHeading(env.help.calls[0].topic), q("Postpeek, the mail checker"));
     EXPECT_EQ(env.help.calls[0].file, env.programFolder() + q("/Dialtally Help.hlp"));
 }
 

@@ -1,6 +1,8 @@
 #include "Install.h"
 
 #include "Fakes.h"
+#include "Help.h"
+#include "HelpDocument.h"
 #include "RegistryNames.h"
 
 #include <QDir>
@@ -186,6 +188,56 @@ TEST_F(InstallTest, DialUpEntriesComeFromThePeersAndNeverReplaceTheUsers)
     // A peers folder that does not exist adds nothing and fails nothing.
     Registry r;
     EXPECT_TRUE(tools::addDialUpEntries(r, peers.filePath("missing")).isEmpty());
+}
+
+TEST_F(InstallTest, EverySectionOfTheHelpGetsAPageOfItsOwnAndPagesOfGoneSectionsGo)
+{
+    touch(source.filePath("doc/Dialtally Help.html"),
+          "<!DOCTYPE html>\n<html><head><title>Dialtally Help</title><style>p{}</style></head>\n<body>\n"
+          "<h1>Dialtally Help</h1><a href=\"#context-9\">Preferences</a>\n"
+          "<section id=\"context-9\">\n<h2>Preferences</h2>\n<p>See <a href=\"#context-10\">Beep</a>"
+          " and <a href=\"#files\">files</a>.</p>\n</section>\n"
+          "<section id=\"context-10\">\n<h2>Beep</h2>\n<p>Beeps.</p>\n</section>\n"
+          "<h2 id=\"files\">Files</h2></body></html>\n");
+    const QString folder = target.filePath("p");
+    tools::install(options(folder));
+
+    const QString helpFile = folder + "/Dialtally Help.hlp";
+    const QByteArray preferences = contentOf(platform::helpTopicPageFor(helpFile, "context-9"));
+    EXPECT_EQ(testing_support::firstHeadingOf(preferences), "Preferences");
+    EXPECT_TRUE(preferences.contains("<title>Dialtally Help: Preferences</title>")) << preferences.constData();
+    EXPECT_TRUE(preferences.contains("<style>p{}</style>"));
+    EXPECT_TRUE(preferences.contains("href=\"context-10.html\""));
+    EXPECT_TRUE(preferences.contains("href=\"../Dialtally%20Help.html#files\""));
+    EXPECT_TRUE(preferences.contains("<a href=\"../Dialtally%20Help.html\">"));
+    EXPECT_FALSE(preferences.contains("Beeps."));
+    EXPECT_EQ(testing_support::firstHeadingOf(contentOf(platform::helpTopicPageFor(helpFile, "context-10"))), "Beep");
+    EXPECT_EQ(QDir(folder + "/Dialtally Help").entryList(QDir::Files), (QStringList{"context-10.html", "context-9.html"}));
+
+    touch(source.filePath("doc/Dialtally Help.html"),
+          "<html><head><title>Dialtally Help</title></head><body>"
+          "<section id=\"context-10\"><h2>Beep</h2></section></body></html>");
+    tools::install(options(folder));
+    EXPECT_EQ(QDir(folder + "/Dialtally Help").entryList(QDir::Files), QStringList{"context-10.html"});
+}
+
+// The pages the programs open are the sections of the document, heading first.
+TEST_F(InstallTest, TheShippedHelpHasAPageForEveryContextAndTheMailCheckersTopic)
+{
+    const QString folder = target.filePath("p");
+    tools::InstallOptions o = options(folder);
+    o.sourceDir = QStringLiteral(DIALTALLY_SOURCE_DIR);
+    tools::install(o);
+    const QString helpFile = folder + "/Dialtally Help.hlp";
+    QStringList topics{"EMail_checker"};
+    for (int context : {5, 9, 10, 11, 12, 13, 15, 17, 20, 21})
+        topics << platform::helpContextTopic(context);
+    for (const QString& topic : topics) {
+        SCOPED_TRACE(topic.toStdString());
+        const QString heading = testing_support::helpSectionHeading(topic);
+        EXPECT_FALSE(heading.isEmpty());
+        EXPECT_EQ(testing_support::firstHeadingOf(contentOf(platform::helpTopicPageFor(helpFile, topic))), heading);
+    }
 }
 
 TEST(InstallWave, TheAlarmIsAPlayableTwoToneWave)

@@ -1,0 +1,137 @@
+// Every window with a Help button: the context its button and its F1 key open, and the
+// section of the help document a reader lands on there.
+#include "Fakes.h"
+#include "HelpDocument.h"
+
+#include "Application.h"
+#include "Help.h"
+#include "Times.h"
+#include "Tariffoptions.h"
+#include "Unit13.h"
+#include "Unit9.h"
+#include "about.h"
+#include "beep.h"
+#include "counter.h"
+#include "fee.h"
+#include "pref.h"
+#include "reset.h"
+#include "tariff.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QKeyEvent>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+using testing_support::FakeHelp;
+using testing_support::helpSectionHeading;
+using testing_support::TestEnvironment;
+
+namespace {
+
+struct Window {
+    const char* caption;
+    std::function<std::unique_ptr<QDialog>(TForm1&)> make;
+    int buttonContext;
+    const char* buttonHeading;
+    int keyContext;
+    const char* keyHeading;
+};
+
+template <class Dialog>
+std::unique_ptr<QDialog> with(TForm1& main)
+{
+    return std::make_unique<Dialog>(main);
+}
+
+const Window kWindows[] = {
+    {"About", [](TForm1&) { return std::unique_ptr<QDialog>(new TAboutBox); }, 5, "About Dialtally", 5,
+     "About Dialtally"},
+    {"Preferences", with<TForm2>, 9, "Preferences", 9, "Preferences"},
+    {"Beep", with<TForm4>, 10, "Beep", 10, "Beep"},
+    {"Counter", with<TForm6>, 11, "Counter", 11, "Counter"},
+    {"Tariffs Options", with<TForm5>, 12, "Tariffs Options", 12, "Tariffs Options"},
+    // The Providers dialog explains itself on its button and the tariffs on F1.
+    {"Providers", with<TForm3>, 15, "Providers", 12, "Tariffs Options"},
+    {"Connections", with<TForm7>, 13, "Connections", 13, "Connections"},
+    {"Statistics", with<TForm9>, 17, "Statistics", 17, "Statistics"},
+    {"Graphs", with<TForm13>, 20, "Graphs", 20, "Graphs"},
+    {"Time synchronization", with<TForm14>, 21, "Time synchronization", 21, "Time synchronization"},
+};
+
+QPushButton* helpButtonOf(QWidget& window)
+{
+    for (QPushButton* button : window.findChildren<QPushButton*>())
+        if (button->text() == QLatin1String("&Help"))
+            return button;
+    return nullptr;
+}
+
+// F1 goes where the user's keys go: to the control with the focus, which hands it on.
+void pressF1In(QWidget& window)
+{
+    QWidget* target = window.focusWidget();
+    if (!target) {
+        for (QWidget* child : window.findChildren<QWidget*>())
+            if (child->focusPolicy() & Qt::TabFocus) {
+                target = child;
+                break;
+            }
+    }
+    if (!target)
+        target = &window;
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
+    QApplication::sendEvent(target, &press);
+}
+
+class HelpContexts : public ::testing::Test {
+protected:
+    HelpContexts()
+    {
+        env.install(0);
+        WriteDefaultSettings(main);
+        helpFile = env.programFolder() + "/Dialtally Help.hlp";
+        platform::Application::instance().setHelpFile(helpFile);
+        env.help.calls.clear();
+        env.boxes.clear();
+    }
+
+    TestEnvironment env;
+    TForm1 main;
+    QString helpFile;
+};
+
+TEST_F(HelpContexts, EveryHelpButtonAndF1LandOnTheSectionOfItsWindow)
+{
+    for (const Window& w : kWindows) {
+        SCOPED_TRACE(w.caption);
+        env.help.calls.clear();
+        std::unique_ptr<QDialog> window = w.make(main);
+        EXPECT_EQ(window->windowTitle(), QString::fromLatin1(w.caption));
+        window->open();
+
+        QPushButton* button = helpButtonOf(*window);
+        ASSERT_NE(button, nullptr);
+        button->click();
+        pressF1In(*window);
+
+        ASSERT_EQ(env.help.calls.size(), 2u);
+        for (const FakeHelp::Call& call : env.help.calls) {
+            EXPECT_EQ(call.kind, FakeHelp::Call::Context);
+            EXPECT_EQ(call.file, helpFile);
+        }
+        EXPECT_EQ(env.help.calls[0].context, w.buttonContext);
+        EXPECT_EQ(env.help.calls[1].context, w.keyContext);
+        EXPECT_EQ(helpSectionHeading(platform::helpContextTopic(env.help.calls[0].context)),
+                  QString::fromLatin1(w.buttonHeading));
+        EXPECT_EQ(helpSectionHeading(platform::helpContextTopic(env.help.calls[1].context)),
+                  QString::fromLatin1(w.keyHeading));
+        window->reject();
+    }
+}
+
+}  // namespace
