@@ -12,6 +12,9 @@ packages=(
 if [[ "${1:-}" == "--tests" ]]; then
     # Real servers on loopback for the network tests, and the tools they compare with.
     packages+=(dovecot-pop3d xinetd rdate curl xvfb xauth)
+    # The desktop scenarios: a window manager, the X tools that drive it, and the
+    # desktop's own opener with the mime lookup it does through file(1).
+    packages+=(openbox xdotool x11-utils xdg-utils file)
 fi
 if [[ "${1:-}" == "--run" ]]; then
     packages+=(xvfb xauth)
