@@ -111,7 +111,7 @@ TEST_F(HelpContexts, EveryHelpButtonAndF1LandOnTheSectionOfItsWindow)
         SCOPED_TRACE(w.caption);
         env.help.calls.clear();
         std::unique_ptr<QDialog> window = w.make(main);
-        EXPECT_EQ(window->windowTitle(), QString::fromLatin1(w.caption));
+        EXPECT_EQ(window->windowTitle().toStdString(), w.caption);
         window->open();
 
         QPushButton* button = helpButtonOf(*window);
@@ -126,10 +126,10 @@ TEST_F(HelpContexts, EveryHelpButtonAndF1LandOnTheSectionOfItsWindow)
         }
         EXPECT_EQ(env.help.calls[0].context, w.buttonContext);
         EXPECT_EQ(env.help.calls[1].context, w.keyContext);
-        EXPECT_EQ(helpSectionHeading(platform::helpContextTopic(env.help.calls[0].context)),
-                  QString::fromLatin1(w.buttonHeading));
-        EXPECT_EQ(helpSectionHeading(platform::helpContextTopic(env.help.calls[1].context)),
-                  QString::fromLatin1(w.keyHeading));
+        EXPECT_EQ(helpSectionHeading(platform::helpContextTopic(env.help.calls[0].context)).toStdString(),
+                  w.buttonHeading);
+        EXPECT_EQ(helpSectionHeading(platform::helpContextTopic(env.help.calls[1].context)).toStdString(),
+                  w.keyHeading);
         window->reject();
     }
 }

@@ -30,10 +30,17 @@ QString helpSectionHeading(const QString& topic)
     if (!file.open(QIODevice::ReadOnly))
         return {};
     const QString html = QString::fromUtf8(file.readAll());
-    const QRegularExpression section(
-        QStringLiteral("<section id=\"%1\"[^>]*>\\s*<h2[^>]*>(.*?)</h2>").arg(QRegularExpression::escape(topic)),
-        QRegularExpression::DotMatchesEverythingOption);
-    return plainText(section.match(html).captured(1));
+    // The element that carries the anchor: a heading itself, or a section whose heading
+    // comes first in it.
+    const QRegularExpression anchor(
+        QStringLiteral("<(\\w+)[^>]*\\sid=\"%1\"[^>]*>").arg(QRegularExpression::escape(topic)));
+    const QRegularExpressionMatch element = anchor.match(html);
+    if (!element.hasMatch())
+        return {};
+    static const QRegularExpression heading(QStringLiteral("<h[1-6][^>]*>(.*?)</h[1-6]>"),
+                                            QRegularExpression::DotMatchesEverythingOption);
+    const bool isHeading = QRegularExpression(QStringLiteral("^h[1-6]$")).match(element.captured(1)).hasMatch();
+    return plainText(heading.match(html, isHeading ? element.capturedStart() : element.capturedEnd()).captured(1));
 }
 
 QString firstHeadingOf(const QByteArray& html)
