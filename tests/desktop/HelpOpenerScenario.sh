@@ -118,7 +118,7 @@ dismiss_greetings() {
     [ -n "$box" ] && timeout 5 xdotool windowactivate --sync "$box" key --clearmodifiers Return 2>/dev/null
     opened_contents
 }
-within 60 dismiss_greetings || fail "the first start did not open the help contents"
+within 90 dismiss_greetings || fail "the first start did not open the help contents"
 [ "$(sed -n 1p "$work/browser.log")" = "$work/prog/Dialtally Help.html" ] ||
     fail "contents: the browser got '$(sed -n 1p "$work/browser.log")'"
 [ "$(first_heading "$work/received-1.html")" = "Dialtally Help" ] || fail "contents: not the top of the document"
