@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QUrl>
 
 #include <pwd.h>
 #include <sys/types.h>
@@ -197,7 +198,18 @@ QStringList addDialUpEntries(Registry& registry, const QString& peersDir)
     return peers;
 }
 
-QList<HelpTopicPage> helpTopicPages(const QByteArray& document)
+namespace {
+
+// One page per <section id="NAME"> of the help document: the document's head, a link to
+// the whole document (documentFileName, one folder up) and the section alone, its links
+// to other sections pointing at their pages. The programs open NAME's page for a context
+// or a topic.
+struct HelpTopicPage {
+    QString name;
+    QByteArray html;
+};
+
+QList<HelpTopicPage> helpTopicPages(const QByteArray& document, const QString& documentFileName)
 {
     const QString html = QString::fromUtf8(document);
     const qsizetype bodyAt = html.indexOf(QStringLiteral("<body"));
@@ -228,12 +240,13 @@ QList<HelpTopicPage> helpTopicPages(const QByteArray& document)
     for (const Section& section : sections)
         names << section.name;
 
-    const QString wholeDocument = QStringLiteral("../Dialtally%20Help.html");
+    // The pages lie in a folder beside the document.
+    const QString wholeDocument = QStringLiteral("../") + QString::fromLatin1(QUrl::toPercentEncoding(documentFileName));
     QList<HelpTopicPage> pages;
     for (const Section& section : sections) {
         // A page stands alone: a link to another section goes to that section's page,
         // a link to anything else to the whole document.
-        QString text = section.text;
+        const QString& text = section.text;
         QString linked;
         qsizetype last = 0;
         for (auto it = linkPattern.globalMatch(text); it.hasNext();) {
@@ -258,8 +271,6 @@ QList<HelpTopicPage> helpTopicPages(const QByteArray& document)
     return pages;
 }
 
-namespace {
-
 // The document, and beside it one page per section, the pages the programs open for a
 // context or a topic (platform::helpTopicPageFor). Pages of sections that are gone go.
 void installHelp(const QString& document, const QString& folder)
@@ -272,12 +283,12 @@ void installHelp(const QString& document, const QString& folder)
     copyReplacing(document, folder + QStringLiteral("/Dialtally Help.html"));
 
     const QString helpFile = folder + QStringLiteral("/Dialtally Help.hlp");
-    const QString pagesFolder = QFileInfo(platform::helpTopicPageFor(helpFile, QStringLiteral("x"))).path();
+    const QString pagesFolder = QFileInfo(platform::helpTopicPageFor(helpFile, QStringLiteral("any"))).path();
     makeFolder(pagesFolder);
     QDir pagesDir(pagesFolder);
     for (const QString& old : pagesDir.entryList({QStringLiteral("*.html")}, QDir::Files))
         pagesDir.remove(old);
-    for (const HelpTopicPage& page : helpTopicPages(text))
+    for (const HelpTopicPage& page : helpTopicPages(text, QFileInfo(platform::helpDocumentFor(helpFile)).fileName()))
         writeFile(platform::helpTopicPageFor(helpFile, page.name), page.html);
 }
 

@@ -6,7 +6,6 @@
 #include "Registry.h"
 
 #include <QByteArray>
-#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -42,15 +41,6 @@ QStringList writeInstallationValues(platform::Registry& registry, const QString&
 // and "Default" := "provider" when that peer exists and "Default" is empty. Entries
 // made by hand stay. Returns the peer names found.
 QStringList addDialUpEntries(platform::Registry& registry, const QString& peersDir);
-
-// One page per <section id="NAME"> of the help document: the document's head, a link to
-// the whole document and the section alone, its links to other sections pointing at
-// their pages. The programs open NAME's page for a context or a topic.
-struct HelpTopicPage {
-    QString name;
-    QByteArray html;
-};
-QList<HelpTopicPage> helpTopicPages(const QByteArray& document);
 
 // The alarm "media\signal.wav": a short two-tone alarm, 16-bit PCM mono.
 QByteArray alarmWave();
