@@ -3,6 +3,7 @@
 #include "Application.h"
 #include "Help.h"
 #include "LocalTime.h"
+#include "ProgramIcons.h"
 #include "Registry.h"
 #include "RegistryNames.h"
 #include "Taskbar.h"
@@ -80,21 +81,7 @@ QString accountKey(const QString& name)
 
 QPixmap envelope(const QColor& paper, const QColor& mark, bool highlighted)
 {
-    QPixmap pixmap(16, 16);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(highlighted ? QColor(0, 0, 160) : QColor(60, 60, 60), 1));
-    p.setBrush(highlighted ? paper.lighter(115) : paper);
-    p.drawRect(QRectF(1.5, 3.5, 13, 9));
-    p.drawLine(QPointF(1.5, 3.5), QPointF(8, 9));
-    p.drawLine(QPointF(14.5, 3.5), QPointF(8, 9));
-    if (mark.isValid()) {
-        p.setPen(Qt::NoPen);
-        p.setBrush(mark);
-        p.drawEllipse(QRectF(10, 9, 6, 6));
-    }
-    return pixmap;
+    return QPixmap::fromImage(platform::envelopePicture(16, paper, mark, highlighted));
 }
 
 QPixmap checkPicture(bool highlighted)

@@ -1,5 +1,6 @@
 // Postpeek: the mail checker that Dialtally starts.
 #include "Application.h"
+#include "SessionEnd.h"
 #include "Unit1.h"
 
 #include <QApplication>
@@ -17,6 +18,7 @@ int main(int argc, char** argv)
         return 1;
     }
     QApplication application(argc, argv);
+    platform::watchSessionEnd();
     // The program ends when its main window closes, not when the last window on screen
     // does: in the tray the main window is hidden while the About box may close.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -4,8 +4,10 @@
 #include "Help.h"
 #include "MessageBox.h"
 #include "Process.h"
+#include "ProgramIcons.h"
 #include "Registry.h"
 #include "RegistryNames.h"
+#include "SessionEnd.h"
 #include "Taskbar.h"
 #include "Tray.h"
 #include "Unit8.h"
@@ -29,7 +31,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QSaveFile>
-#include <QSessionManager>
 #include <QStyle>
 #include <QTimer>
 #include <QToolBar>
@@ -108,31 +109,7 @@ void showError(const QString& text)
 
 QPixmap linePicture(int size, const QColor& lamp, bool crossed)
 {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    const qreal s = size / 16.0;
-    // A telephone handset over a small lamp that shows the state.
-    QPainterPath handset;
-    handset.moveTo(2 * s, 6 * s);
-    handset.cubicTo(2 * s, 2 * s, 14 * s, 2 * s, 14 * s, 6 * s);
-    handset.lineTo(11 * s, 7.5 * s);
-    handset.lineTo(10 * s, 5.5 * s);
-    handset.cubicTo(9 * s, 5 * s, 7 * s, 5 * s, 6 * s, 5.5 * s);
-    handset.lineTo(5 * s, 7.5 * s);
-    handset.closeSubpath();
-    p.setPen(QPen(Qt::black, 0.8 * s));
-    p.setBrush(QColor(40, 40, 40));
-    p.drawPath(handset);
-    p.setBrush(lamp);
-    p.drawEllipse(QRectF(4.5 * s, 8.5 * s, 7 * s, 7 * s));
-    if (crossed) {
-        p.setPen(QPen(Qt::white, 1.2 * s));
-        p.drawLine(QPointF(6 * s, 10 * s), QPointF(10 * s, 14 * s));
-        p.drawLine(QPointF(10 * s, 10 * s), QPointF(6 * s, 14 * s));
-    }
-    return pixmap;
+    return QPixmap::fromImage(platform::handsetPicture(size, lamp, crossed));
 }
 
 QPixmap holidayPicture()
@@ -564,7 +541,8 @@ int WinMain(RunMode mode)
             app.minimize();
         projectRegistry.reset();
 
-        if (mode == RunMode::MessageLoop)
+        // A session that ended during the start-up closed the window already.
+        if (mode == RunMode::MessageLoop && !platform::sessionEnded())
             QApplication::exec();
     });
     return 0;
@@ -1457,12 +1435,6 @@ TForm1::TForm1(QWidget* parent)
 
     platform::trayIcon().setCallback(
         [this](tray::TrayMessage message) { platform::guard([&] { Dispatch(message); }); });
-#ifndef QT_NO_SESSIONMANAGER
-    // Log-off and shutdown close the window as its close button does, so a counted
-    // connection is saved.
-    if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        connect(gui, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { close(); });
-#endif
 }
 
 TForm1::~TForm1()

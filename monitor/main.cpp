@@ -1,6 +1,7 @@
 // Dialtally: the dial-up connection monitor.
 #include "Application.h"
 #include "Registry.h"
+#include "SessionEnd.h"
 #include "Tariffoptions.h"
 #include "Times.h"
 #include "Unit10.h"
@@ -126,6 +127,7 @@ int main(int argc, char** argv)
         return 1;
     }
     QApplication application(argc, argv);
+    platform::watchSessionEnd();
     platform::Application::instance().setTitle(QString::fromLatin1(counter::kApplicationTitle));
     // What Windows does at log-on: the user's name where the programs look for it.
     const bool ready = platform::guard([] {

@@ -1,6 +1,8 @@
 #include "Install.h"
 
+#include "DesktopEntry.h"
 #include "Help.h"
+#include "ProgramIcons.h"
 #include "RegistryNames.h"
 
 #include <QDir>
@@ -93,10 +95,45 @@ void writeWhenMissing(Registry& registry, RootKey root, const char* key, const c
 
 QString defaultProgramFolder()
 {
-    QString base = qEnvironmentVariable("XDG_DATA_HOME");
-    if (base.isEmpty() || QDir::isRelativePath(base))
-        base = QDir::homePath() + QStringLiteral("/.local/share");
-    return base + QStringLiteral("/dialtally");
+    return platform::xdgDataHome() + QStringLiteral("/dialtally");
+}
+
+QStringList writeMenuEntries(const QString& programFolder, const QString& dataHome)
+{
+    struct Program {
+        const char* file;
+        platform::DesktopEntry (*entry)(const QString&);
+        QImage (*icon)(int);
+    };
+    const Program programs[] = {
+        {"Dialtally", platform::dialtallyEntry, platform::dialtallyIcon},
+        {"Postpeek", platform::postpeekEntry, platform::postpeekIcon},
+    };
+    QStringList written;
+    for (const Program& program : programs) {
+        const QString path = programFolder + QLatin1Char('/') + QString::fromLatin1(program.file);
+        const platform::DesktopEntry entry = program.entry(path);
+        const QString entryFile = dataHome + QStringLiteral("/applications/") + entry.icon + QStringLiteral(".desktop");
+        if (!QFileInfo(path).isFile()) {
+            if (QFileInfo::exists(entryFile) && !QFile::remove(entryFile))
+                fail(QStringLiteral("Cannot remove \"%1\"").arg(entryFile));
+            continue;
+        }
+        // The icons first: a menu that finds the entry finds its picture too.
+        for (int size : kIconSizes) {
+            const QString folder = QStringLiteral("%1/icons/hicolor/%2x%2/apps").arg(dataHome).arg(size);
+            makeFolder(folder);
+            const QString file = folder + QLatin1Char('/') + entry.icon + QStringLiteral(".png");
+            QSaveFile out(file);
+            if (!out.open(QIODevice::WriteOnly) || !program.icon(size).save(&out, "PNG") || !out.commit())
+                fail(QStringLiteral("Cannot write \"%1\": %2").arg(file, out.errorString()));
+        }
+        QString error;
+        if (!platform::writeDesktopEntry(entryFile, entry, &error))
+            fail(error);
+        written << entryFile;
+    }
+    return written;
 }
 
 QByteArray alarmWave()
@@ -327,6 +364,8 @@ QStringList install(const InstallOptions& options)
     else
         notes << QStringLiteral("No help document \"%1\"; skipped.").arg(help);
 
+    writeMenuEntries(folder, options.dataHome.isEmpty() ? platform::xdgDataHome() : options.dataHome);
+
     Registry registry;
     // All values or none: a failed install must not leave "Program path" without the
     // values the first start reads.
@@ -347,8 +386,9 @@ QString installUsage()
         "  dialtally-install --ppp-hooks [DIR] [--user NAME] [--reg-tool PATH]\n"
         "\n"
         "The first form lays out the program folder (default $XDG_DATA_HOME/dialtally) and\n"
-        "writes the values the programs need; run it again to update: counters and settings\n"
-        "stay. --peers names the pppd peers folder (default /etc/ppp/peers).\n"
+        "writes the values the programs need and the desktop's menu entries (in\n"
+        "$XDG_DATA_HOME/applications); run it again to update: counters and settings stay.\n"
+        "--peers names the pppd peers folder (default /etc/ppp/peers).\n"
         "The second form, run as root, writes DIR/ip-up.d/dialtally and DIR/ip-down.d/dialtally\n"
         "(default DIR /etc/ppp), which report the dial-up line to NAME's store (default: the\n"
         "user who ran sudo) through PATH (default: dialtally-reg next to this program).\n");

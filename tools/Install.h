@@ -24,6 +24,7 @@ struct InstallOptions {
     QString buildDir;   // holds monitor/Dialtally and mailcheck/Postpeek
     QString sourceDir;  // holds "doc/Dialtally Help.html"; empty: no help copied
     QString peersDir = QStringLiteral("/etc/ppp/peers");
+    QString dataHome;   // where the menu entries and icons go; empty: $XDG_DATA_HOME
 };
 
 // $XDG_DATA_HOME/dialtally, default ~/.local/share/dialtally.
@@ -41,6 +42,14 @@ QStringList writeInstallationValues(platform::Registry& registry, const QString&
 // and "Default" := "provider" when that peer exists and "Default" is empty. Entries
 // made by hand stay. Returns the peer names found.
 QStringList addDialUpEntries(platform::Registry& registry, const QString& peersDir);
+
+// The desktop's menu entries for the programs in programFolder, with their icons, under
+// dataHome: applications/dialtally.desktop and postpeek.desktop, and the icons as
+// icons/hicolor/<n>x<n>/apps/dialtally.png and postpeek.png. A program that is not in
+// the folder gets no entry, and one left by an earlier installation is removed.
+// Returns the entry files written.
+QStringList writeMenuEntries(const QString& programFolder, const QString& dataHome);
+inline constexpr int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
 
 // The alarm "media\signal.wav": a short two-tone alarm, 16-bit PCM mono.
 QByteArray alarmWave();

@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QLabel>
@@ -272,6 +273,32 @@ TEST_F(PrefTest, AutostartValueIsSetOrEmptiedNeverRemoved)
     EXPECT_EQ(readInt(HKLM, q(rk::kSoftware), q(rk::vStart)), 0);
     // Nothing but the value is touched in the Run key.
     EXPECT_EQ(valueNames(HKLM, q(rk::kRun)), QStringList{q(rk::vAutostart)});
+}
+
+TEST_F(PrefTest, TheDesktopsAutostartEntryFollowsTheCheckbox)
+{
+    const QString entry = env.configHome() + "/autostart/dialtally.desktop";
+    auto execLine = [&] { return desktopEntryField(entry, "Exec"); };
+    auto form = opened();
+    EXPECT_EQ(execLine(), "<no entry>");
+
+    form->CheckBox1->setChecked(true);
+    form->BitBtn1->click();
+    EXPECT_EQ(execLine(), env.programFolder() + "/Dialtally");
+
+    // The program folder moved (a new installation): the next OK rewrites the entry.
+    Form1->ProgramPath = env.programFolder() + "/My Programs";
+    form->show();
+    form->BitBtn1->click();
+    EXPECT_EQ(readStr(HKLM, q(rk::kRun), q(rk::vAutostart)), env.programFolder() + "/My Programs/Dialtally");
+    EXPECT_EQ(execLine(), "\"" + env.programFolder() + "/My Programs/Dialtally\"");
+
+    form->show();
+    form->CheckBox1->setChecked(false);
+    form->BitBtn1->click();
+    EXPECT_FALSE(QFile::exists(entry));
+    EXPECT_TRUE(valueExists(HKLM, q(rk::kRun), q(rk::vAutostart)));
+    EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(" | ").toStdString();
 }
 
 TEST_F(PrefTest, CancelWritesNothingAndTheNextShowingReloads)

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -83,6 +84,9 @@ TestEnvironment::TestEnvironment()
     m_hadConfigHome = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
     m_oldConfigHome = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
+    m_hadDataHome = qEnvironmentVariableIsSet("XDG_DATA_HOME");
+    m_oldDataHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", m_data.path().toLocal8Bit());
     platform::resetProcessStore();
     platform::setClock(&clock);
     platform::setMessageBoxes(&boxes);
@@ -112,6 +116,10 @@ TestEnvironment::~TestEnvironment()
         qputenv("XDG_CONFIG_HOME", m_oldConfigHome);
     else
         qunsetenv("XDG_CONFIG_HOME");
+    if (m_hadDataHome)
+        qputenv("XDG_DATA_HOME", m_oldDataHome);
+    else
+        qunsetenv("XDG_DATA_HOME");
 }
 
 QString TestEnvironment::registryFile() const
@@ -190,6 +198,29 @@ bool valueExists(RootKey root, const QString& key, const QString& name)
     Registry r;
     r.setRootKey(root);
     return r.openKey(key, false) && r.valueExists(name);
+}
+
+QString desktopEntryProblems(const QString& file)
+{
+    QProcess validate;
+    validate.start(QStringLiteral("desktop-file-validate"), {file});
+    if (!validate.waitForFinished(30000))
+        return QStringLiteral("desktop-file-validate did not finish");
+    const QString output = QString::fromUtf8(validate.readAllStandardOutput() + validate.readAllStandardError());
+    if (validate.exitStatus() != QProcess::NormalExit || validate.exitCode() != 0)
+        return output.isEmpty() ? QStringLiteral("desktop-file-validate failed on ") + file : output;
+    return output;
+}
+
+QString desktopEntryField(const QString& file, const QString& key)
+{
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly))
+        return QStringLiteral("<no entry>");
+    for (const QString& line : QString::fromUtf8(in.readAll()).split(QLatin1Char('\n')))
+        if (line.startsWith(key + QLatin1Char('=')))
+            return line.mid(key.size() + 1);
+    return QStringLiteral("<no %1>").arg(key);
 }
 
 }  // namespace testing_support

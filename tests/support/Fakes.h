@@ -145,7 +145,8 @@ public:
 };
 
 // Arranges a test: a temporary XDG_CONFIG_HOME (so the registry store is a fresh file
-// there), a temporary program folder, and every seam replaced by its fake. Everything
+// there) and XDG_DATA_HOME (the desktop's entries), a temporary program folder, and
+// every seam replaced by its fake. Everything
 // is restored when it goes out of scope.
 class TestEnvironment {
 public:
@@ -155,6 +156,7 @@ public:
     TestEnvironment& operator=(const TestEnvironment&) = delete;
 
     QString configHome() const { return m_config.path(); }
+    QString dataHome() const { return m_data.path(); }
     QString programFolder() const { return m_program.path(); }
     QString registryFile() const;
 
@@ -178,9 +180,12 @@ public:
 
 private:
     QTemporaryDir m_config;
+    QTemporaryDir m_data;
     QTemporaryDir m_program;
     QByteArray m_oldConfigHome;
+    QByteArray m_oldDataHome;
     bool m_hadConfigHome = false;
+    bool m_hadDataHome = false;
 };
 
 // Shortcuts for arranging and checking the registry.
@@ -189,5 +194,11 @@ QString readStr(platform::RootKey root, const QString& key, const QString& name)
 void writeInt(platform::RootKey root, const QString& key, const QString& name, std::int32_t value);
 void writeStr(platform::RootKey root, const QString& key, const QString& name, const QString& value);
 bool valueExists(platform::RootKey root, const QString& key, const QString& name);
+
+// What desktop-file-validate says of a desktop entry: empty when it passes without a
+// word (its warnings and hints count as faults too).
+QString desktopEntryProblems(const QString& file);
+// The value of `key` in a desktop entry as written, "<no entry>" or "<no KEY>" else.
+QString desktopEntryField(const QString& file, const QString& key);
 
 }  // namespace testing_support

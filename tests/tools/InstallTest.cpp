@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -142,6 +143,50 @@ TEST_F(InstallTest, RunAgainItMovesTheProgramPathAndKeepsCountersAndSettings)
     tools::install(options(second));
     EXPECT_EQ(contentOf(second + "/Dialtally"), "program v3");
     EXPECT_FALSE(QFile::exists(second + "/Dialtally.installing"));
+}
+
+TEST_F(InstallTest, MenuEntriesAndIconsForTheInstalledProgramsValidateAndFollowTheFolder)
+{
+    touch(build.filePath("monitor/Dialtally"));
+    touch(build.filePath("mailcheck/Postpeek"));
+    const QString applications = env.dataHome() + "/applications";
+    auto field = testing_support::desktopEntryField;
+
+    const QString first = target.filePath("first");
+    tools::install(options(first));
+    struct Program {
+        const char* file;
+        const char* name;
+        const char* icon;
+    };
+    for (const Program& p : {Program{"Dialtally", "Dialtally", "dialtally"}, Program{"Postpeek", "Postpeek", "postpeek"}}) {
+        SCOPED_TRACE(p.file);
+        const QString entry = applications + '/' + p.icon + ".desktop";
+        EXPECT_EQ(testing_support::desktopEntryProblems(entry), QString()) << contentOf(entry).toStdString();
+        EXPECT_EQ(field(entry, "Name"), p.name);
+        EXPECT_EQ(field(entry, "Exec"), first + '/' + p.file);
+        EXPECT_EQ(field(entry, "Icon"), p.icon);
+        EXPECT_FALSE(field(entry, "Comment").startsWith("<no"));
+        EXPECT_TRUE(field(entry, "Categories").startsWith("Network;"));
+        for (int size : tools::kIconSizes) {
+            const QString icon = QString("%1/icons/hicolor/%2x%2/apps/%3.png").arg(env.dataHome()).arg(size).arg(p.icon);
+            QImage image;
+            ASSERT_TRUE(image.load(icon, "PNG")) << icon.toStdString();
+            EXPECT_EQ(image.size(), QSize(size, size));
+            // A picture, not an empty square.
+            EXPECT_GT(image.pixelColor(size / 2, size * 3 / 4).alpha(), 0) << size;
+        }
+    }
+
+    // Installed again into a folder with a blank, and without Postpeek: the entry
+    // follows the folder, and no entry offers a program that is not there.
+    QFile::remove(build.filePath("mailcheck/Postpeek"));
+    const QString second = target.filePath("second home");
+    tools::install(options(second));
+    const QString dialtally = applications + "/dialtally.desktop";
+    EXPECT_EQ(field(dialtally, "Exec"), '"' + second + "/Dialtally\"");
+    EXPECT_EQ(testing_support::desktopEntryProblems(dialtally), QString());
+    EXPECT_FALSE(QFile::exists(applications + "/postpeek.desktop"));
 }
 
 TEST_F(InstallTest, DialUpEntriesComeFromThePeersAndNeverReplaceTheUsers)

@@ -1,0 +1,272 @@
+// The end of the desktop session: the built programs, started here with a store and
+// program folder of their own, get SIGTERM or SIGHUP and must run their closing steps
+// as when their window closes.
+#include "SessionEnd.h"
+
+#include "Fakes.h"
+#include "RegistryNames.h"
+#include "counter.h"
+#include "Unit8.h"
+#include "history.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <functional>
+#include <optional>
+
+#include <sys/types.h>
+
+using namespace testing_support;
+using platform::RootKey;
+namespace rk = regkeys;
+
+namespace {
+
+constexpr RootKey HKCU = RootKey::CurrentUser;
+constexpr RootKey HKLM = RootKey::LocalMachine;
+const QString kProvider = QStringLiteral("Night Owl ISP");
+
+QString q(const char* text)
+{
+    return QString::fromLatin1(text);
+}
+
+// Polls until `done` holds, while this process's event loop keeps running.
+bool waitFor(const std::function<bool()>& done, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+// A registry integer, or nothing while it is missing.
+std::optional<std::int32_t> storedInt(RootKey root, const char* key, const char* name)
+{
+    try {
+        if (!valueExists(root, q(key), q(name)))
+            return std::nullopt;
+        return readInt(root, q(key), q(name));
+    } catch (const platform::RegistryError&) {
+        return std::nullopt;
+    }
+}
+
+qint64 historySize(const TestEnvironment& env)
+{
+    return QFileInfo(history::historyFile(env.programFolder())).size();
+}
+
+class SessionEndTest : public ::testing::Test {
+protected:
+    ~SessionEndTest() override
+    {
+        if (program.state() != QProcess::NotRunning) {
+            program.kill();
+            program.waitForFinished(10000);
+        }
+    }
+
+    void startProgram(const char* relativePath)
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), env.configHome());
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), env.dataHome());
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        // No session manager of the desktop the tests run on.
+        environment.remove(QStringLiteral("SESSION_MANAGER"));
+        program.setProcessEnvironment(environment);
+        program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        program.start(QStringLiteral(DIALTALLY_BINARY_DIR "/") + QString::fromLatin1(relativePath), {});
+        ASSERT_TRUE(program.waitForStarted(10000)) << program.errorString().toStdString();
+    }
+
+    void sendSignal(int number) { ASSERT_EQ(::kill(static_cast<pid_t>(program.processId()), number), 0); }
+
+    // The end a log-out gives: a normal exit, not death by the signal.
+    void expectCleanExit()
+    {
+        ASSERT_TRUE(program.waitForFinished(15000)) << "the program did not end";
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.exitCode(), 0);
+    }
+
+    // Dialtally installed and started once (its first-run messages answered), with a
+    // provider that has a tariff on every day, so a connection is counted without a
+    // message.
+    void installDialtally()
+    {
+        env.install(1);
+        env.setWindowsUser(platform::loginUserName());
+        setSplashRunner([](TForm8& splash) { splash.Timer1Timer(); });
+        WinMain(RunMode::StartOnly);
+        FreeWindows();
+        setSplashRunner({});
+        writeStr(HKCU, q(rk::kRemoteAccessAddresses), kProvider, QString());
+        writeStr(HKCU, q(rk::kRemoteAccess), q(rk::vDefault), kProvider);
+        for (const char* day : {"0", "1", "2", "3", "4", "5", "6", "Holiday"}) {
+            const QString key = counter::tariffSlotKey(kProvider, q(day));
+            writeStr(HKCU, key, q(rk::vSlotTariffProfile), QStringLiteral("Flat"));
+            writeInt(HKCU, key, q(rk::vStartingInterval), 8);
+            writeInt(HKCU, key, q(rk::vEndingInterval), 20);
+            writeInt(HKCU, key, q(rk::vDayCost), 3);
+            writeInt(HKCU, key, q(rk::vNightCost), 3);
+            writeInt(HKCU, key, q(rk::vOcpDay), 0);
+        }
+        // No splash to wait for and the window on the screen.
+        writeInt(HKCU, q(rk::kSoftware), q(rk::vLogo), 0);
+        writeInt(HKCU, q(rk::kSoftware), q(rk::vMinimize), 0);
+        writeInt(HKCU, q(rk::kSoftware), q(rk::vPozTop), 111);
+        writeInt(HKCU, q(rk::kSoftware), q(rk::vPozLeft), 222);
+        env.boxes.clear();
+    }
+
+    // The line comes up, Dialtally opens the connection and counts it for a while.
+    void countConnection()
+    {
+        env.setLine(true);
+        startProgram("monitor/Dialtally");
+        ASSERT_TRUE(waitFor([] { return storedInt(HKLM, rk::kSoftware, rk::vBug) == 2; }, 20000))
+            << "no connection was opened";
+        QThread::msleep(1500);
+        ASSERT_EQ(historySize(env), 0);
+    }
+
+    void expectOneSavedConnection()
+    {
+        const std::vector<history::HistoryRecord> records = history::readAll(env.programFolder());
+        EXPECT_EQ(historySize(env), history::kRecordSize);
+        ASSERT_EQ(records.size(), 1u);
+        EXPECT_EQ(records[0].providerName(), kProvider);
+        EXPECT_GE(records[0].DurationSeconds, 1);
+        EXPECT_EQ(storedInt(HKLM, rk::kSoftware, rk::vBug), 0);
+        // The window's position was written back (its top-left as placed at start).
+        EXPECT_TRUE(storedInt(HKCU, rk::kSoftware, rk::vPozTop).has_value());
+        EXPECT_TRUE(storedInt(HKCU, rk::kSoftware, rk::vPozLeft).has_value());
+    }
+
+    TestEnvironment env;
+    QProcess program;
+};
+
+class SessionEndSignalTest : public SessionEndTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(SessionEndSignalTest, DialtallySavesTheCountedConnectionOnceAndClearsTheMarker)
+{
+    installDialtally();
+    ASSERT_NO_FATAL_FAILURE(countConnection());
+    // Stand-ins the closing steps must replace with the window's position.
+    writeInt(HKCU, q(rk::kSoftware), q(rk::vPozTop), -1);
+    writeInt(HKCU, q(rk::kSoftware), q(rk::vPozLeft), -1);
+    sendSignal(GetParam());
+    expectCleanExit();
+    expectOneSavedConnection();
+    EXPECT_EQ(storedInt(HKCU, rk::kSoftware, rk::vPozTop), 111);
+    EXPECT_EQ(storedInt(HKCU, rk::kSoftware, rk::vPozLeft), 222);
+
+    // The next start finds a clean exit: nothing to recover, nothing appended.
+    env.setLine(false);
+    startProgram("monitor/Dialtally");
+    QThread::msleep(2000);
+    sendSignal(SIGTERM);
+    expectCleanExit();
+    EXPECT_EQ(history::readAll(env.programFolder()).size(), 1u);
+    EXPECT_EQ(storedInt(HKLM, rk::kSoftware, rk::vBug), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, SessionEndSignalTest, ::testing::Values(SIGTERM, SIGHUP),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return std::string(info.param == SIGTERM ? "SIGTERM" : "SIGHUP");
+                         });
+
+TEST_F(SessionEndTest, ASecondTermDuringTheClosingStepsNeitherDoublesNorCorruptsTheRecord)
+{
+    // The closing steps are held inside themselves: this process keeps the store's
+    // write lock, so after appending the record Dialtally waits to clear the marker.
+    // A tick that happens to wait for the lock first delays the closing steps past
+    // the append; then the scenario runs again from the start.
+    bool heldInside = false;
+    for (int attempt = 0; attempt < 3 && !heldInside; ++attempt) {
+        SCOPED_TRACE(attempt);
+        if (attempt > 0) {
+            // The last attempt's program closes in its own time once the lock is free.
+            program.waitForFinished(15000);
+            QFile::remove(history::historyFile(env.programFolder()));
+        }
+        installDialtally();
+        ASSERT_NO_FATAL_FAILURE(countConnection());
+        {
+            platform::RegistryTransaction lock(platform::processStore());
+            sendSignal(SIGTERM);
+            // Well inside the store's busy time-out, so no write of Dialtally fails.
+            heldInside = waitFor([this] { return historySize(env) > 0; }, 2000);
+            if (heldInside) {
+                sendSignal(SIGTERM);
+                QThread::msleep(300);
+                sendSignal(SIGTERM);
+                QThread::msleep(300);
+            }
+        }
+        if (!heldInside)
+            continue;
+        expectCleanExit();
+        expectOneSavedConnection();
+    }
+    EXPECT_TRUE(heldInside) << "the closing steps were never caught between the append and the marker";
+}
+
+TEST_F(SessionEndTest, PostpeekSavesItsCheckMarksAsWhenItsWindowCloses)
+{
+    // A POP3 server that answers nothing holds Postpeek in its start check: by then
+    // it has read its accounts, and the signal comes while it waits in the exchange.
+    QTcpServer pop3;
+    ASSERT_TRUE(pop3.listen(QHostAddress::LocalHost));
+    struct Account {
+        const char* name;
+        int checked;
+    };
+    for (const Account& account : {Account{"home", 1}, Account{"work", 0}}) {
+        const QString key = q(rk::kEmailAccounts) + QLatin1Char('\\') + q(account.name);
+        writeStr(HKCU, key, q(rk::vAccountUser), QStringLiteral("ann"));
+        writeStr(HKCU, key, q(rk::vAccountPassword), QStringLiteral("secret"));
+        writeStr(HKCU, key, q(rk::vAccountHost), QStringLiteral("127.0.0.1"));
+        writeInt(HKCU, key, q(rk::vAccountPort), pop3.serverPort());
+        writeInt(HKCU, key, q(rk::vAccountChecked), account.checked);
+    }
+    const std::pair<const char*, int> settings[] = {
+        {rk::vOnOff, 1},       {rk::vMinutes, 5},          {rk::vAutoCheck, 1},
+        {rk::vAutoMinimize, 0}, {rk::vAutoClose, 0},       {rk::vAutoRestore, 0},
+        {rk::vEmailSystemTray, 0}, {rk::vAutoCloseProgram, 0},
+    };
+    for (const auto& [name, value] : settings)
+        writeInt(HKCU, q(rk::kEmail), q(name), value);
+    writeStr(HKLM, q(rk::kSoftware), q(rk::vProgramPath), env.programFolder());
+    env.setLine(true);  // a check needs the line up
+
+    startProgram("mailcheck/Postpeek");
+    ASSERT_TRUE(pop3.waitForNewConnection(20000)) << "Postpeek did not start its check";
+    // Marks the store holds now are not the ones on screen; the close writes those.
+    writeInt(HKCU, q(rk::kEmailAccounts) + "\\home", q(rk::vAccountChecked), 0);
+    writeInt(HKCU, q(rk::kEmailAccounts) + "\\work", q(rk::vAccountChecked), 1);
+    sendSignal(SIGTERM);
+    expectCleanExit();
+    EXPECT_EQ(readInt(HKCU, q(rk::kEmailAccounts) + "\\home", q(rk::vAccountChecked)), 1);
+    EXPECT_EQ(readInt(HKCU, q(rk::kEmailAccounts) + "\\work", q(rk::vAccountChecked)), 0);
+}
+
+}  // namespace
