@@ -15,6 +15,8 @@ if [[ "${1:-}" == "--tests" ]]; then
     # The desktop scenarios: a window manager, the X tools that drive it, and the
     # desktop's own opener with the mime lookup it does through file(1).
     packages+=(openbox xdotool x11-utils xdg-utils file)
+    # The desktop's own checker and launcher read the desktop entries back.
+    packages+=(desktop-file-utils libglib2.0-bin)
 fi
 if [[ "${1:-}" == "--run" ]]; then
     packages+=(xvfb xauth)
