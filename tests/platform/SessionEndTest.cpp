@@ -98,6 +98,20 @@ protected:
 
     void sendSignal(int number) { ASSERT_EQ(::kill(static_cast<pid_t>(program.processId()), number), 0); }
 
+    // Dialtally writes the log-on user first thing after it watches for the
+    // session's end: from then on a signal reaches its closing steps.
+    void startDialtally()
+    {
+        platform::Registry r;
+        r.setRootKey(HKLM);
+        if (r.openKey(q(rk::kControl), false))
+            r.deleteValue(q(rk::vCurrentUser));
+        r.closeKey();
+        ASSERT_NO_FATAL_FAILURE(startProgram("monitor/Dialtally"));
+        ASSERT_TRUE(waitFor([] { return valueExists(HKLM, q(rk::kControl), q(rk::vCurrentUser)); }, 20000))
+            << "Dialtally did not start";
+    }
+
     // The end a log-out gives: a normal exit, not death by the signal.
     void expectCleanExit()
     {
@@ -140,7 +154,7 @@ protected:
     void countConnection()
     {
         env.setLine(true);
-        startProgram("monitor/Dialtally");
+        ASSERT_NO_FATAL_FAILURE(startDialtally());
         ASSERT_TRUE(waitFor([] { return storedInt(HKLM, rk::kSoftware, rk::vBug) == 2; }, 20000))
             << "no connection was opened";
         QThread::msleep(1500);
@@ -181,8 +195,8 @@ TEST_P(SessionEndSignalTest, DialtallySavesTheCountedConnectionOnceAndClearsTheM
 
     // The next start finds a clean exit: nothing to recover, nothing appended.
     env.setLine(false);
-    startProgram("monitor/Dialtally");
-    QThread::msleep(2000);
+    ASSERT_NO_FATAL_FAILURE(startDialtally());
+    QThread::msleep(1500);
     sendSignal(SIGTERM);
     expectCleanExit();
     EXPECT_EQ(history::readAll(env.programFolder()).size(), 1u);
@@ -228,6 +242,22 @@ TEST_F(SessionEndTest, ASecondTermDuringTheClosingStepsNeitherDoublesNorCorrupts
         expectOneSavedConnection();
     }
     EXPECT_TRUE(heldInside) << "the closing steps were never caught between the append and the marker";
+}
+
+TEST_F(SessionEndTest, ALogOutDuringTheStartUpMessagesStillEndsDialtally)
+{
+    // The first start shows its messages before the message loop runs; a log-out
+    // then must end the program, not leave it running with its closing steps done.
+    env.install(1);
+    env.setWindowsUser(platform::loginUserName());
+    ASSERT_NO_FATAL_FAILURE(startDialtally());
+    // "FirstTime" goes to 0 just before the first message.
+    ASSERT_TRUE(waitFor([] { return storedInt(HKLM, rk::kSoftware, rk::vFirstTime) == 0; }, 20000));
+    QThread::msleep(500);
+    sendSignal(SIGTERM);
+    expectCleanExit();
+    EXPECT_NE(storedInt(HKLM, rk::kSoftware, rk::vBug), 2);
+    EXPECT_EQ(historySize(env), 0);
 }
 
 TEST_F(SessionEndTest, PostpeekSavesItsCheckMarksAsWhenItsWindowCloses)
