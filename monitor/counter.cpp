@@ -37,7 +37,12 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <charconv>
+#include <cstring>
 #include <memory>
+#include <string>
+#include <string_view>
 
 using platform::RootKey;
 namespace rk = regkeys;
@@ -305,70 +310,186 @@ QString reportFileName(int year, int month, int day)
     return QStringLiteral("%1-%2-%3.rpt").arg(year).arg(month).arg(day);
 }
 
+StartupSums startupSums(const QString& programPath, const QDate& today)
+{
+    StartupSums sums;
+    std::int64_t todayFee = 0;
+    history::RecordReader reader(programPath);
+    history::HistoryRecord record;
+    while (reader.next(&record)) {
+        sums.period.feeCents += record.FeeCents;
+        sums.period.seconds += record.DurationSeconds;
+        if (record.StartTime.wMonth == today.month() && record.StartTime.wDay == today.day())
+            todayFee += record.FeeCents;
+    }
+    // Kept in the 32 bits the main window holds it in, as the sum of the records.
+    sums.todayFee = static_cast<std::int32_t>(static_cast<std::uint32_t>(todayFee));
+    return sums;
+}
+
 namespace {
 
 constexpr int kReportWidth = 140;
+constexpr std::size_t kReportLine = kReportWidth + 2;
+// Rows go to the device in blocks of about this size.
+constexpr qsizetype kReportBlock = 64 * 1024;
 
-QString cut(const QString& text, int longest, int kept)
+struct Cell {
+    char text[48];
+    std::size_t size = 0;
+
+    void add(std::string_view part)
+    {
+        const std::size_t n = std::min(part.size(), sizeof text - size);
+        std::memcpy(text + size, part.data(), n);
+        size += n;
+    }
+    void add(std::int64_t number)
+    {
+        size = static_cast<std::size_t>(std::to_chars(text + size, text + sizeof text, number).ptr - text);
+    }
+    // Longer than `longest`: the first `kept` characters and "..".
+    void cut(std::size_t longest, std::size_t kept)
+    {
+        if (size > longest) {
+            size = kept;
+            add("..");
+        }
+    }
+};
+
+Cell moneyCell(std::int32_t cents)
 {
-    return text.size() > longest ? text.left(kept) + QStringLiteral("..") : text;
+    Cell c;
+    c.add(cents / 100);
+    c.add(" dol. ");
+    c.add(cents % 100);
+    c.add(" c.");
+    c.cut(13, 11);
+    return c;
 }
 
-void putCell(QString& row, int column, const QString& text)
+Cell durationCell(std::int32_t seconds)
 {
-    const int room = kReportWidth - column;
-    row.replace(column, std::min<int>(text.size(), room), text.left(room));
+    Cell c;
+    c.add(seconds / 3600);
+    c.add(":");
+    c.add((seconds % 3600) / 60);
+    c.add(":");
+    c.add(seconds % 60);
+    c.cut(11, 9);
+    return c;
 }
 
-QString durationColons(std::int32_t seconds)
+Cell threePartCell(int a, char separator, int b, int d)
 {
-    return QStringLiteral("%1:%2:%3").arg(seconds / 3600).arg((seconds % 3600) / 60).arg(seconds % 60);
+    const char sep[1] = {separator};
+    Cell c;
+    c.add(a);
+    c.add(std::string_view(sep, 1));
+    c.add(b);
+    c.add(std::string_view(sep, 1));
+    c.add(d);
+    return c;
 }
 
-QString dateSlashes(const platform::SystemTime& t)
+Cell dateCell(const platform::SystemTime& t)
 {
-    return QStringLiteral("%1/%2/%3").arg(t.wYear).arg(t.wMonth).arg(t.wDay);
+    return threePartCell(t.wYear, '/', t.wMonth, t.wDay);
 }
 
-QString timeColons(const platform::SystemTime& t)
+Cell timeCell(const platform::SystemTime& t)
 {
-    return QStringLiteral("%1:%2:%3").arg(t.wHour).arg(t.wMinute).arg(t.wSecond);
+    return threePartCell(t.wHour, ':', t.wMinute, t.wSecond);
+}
+
+// A name as the report's 8-bit text: plain ASCII as it is stored; anything else
+// through the text the program shows, a "?" for each character 8 bits can't hold.
+template <std::size_t N>
+Cell nameCell(const std::array<char, N>& field, std::size_t longest, std::size_t kept)
+{
+    const auto end = std::find(field.begin(), field.end(), '\0');
+    const std::string_view stored(field.data(), static_cast<std::size_t>(end - field.begin()));
+    Cell c;
+    if (std::all_of(stored.begin(), stored.end(), [](char ch) { return static_cast<unsigned char>(ch) < 0x80; })) {
+        c.add(stored.substr(0, longest + 1));
+    } else {
+        const QString shown = QString::fromUtf8(stored.data(), static_cast<qsizetype>(stored.size()));
+        const QByteArray bytes = shown.left(static_cast<qsizetype>(longest + 1)).toLatin1();
+        c.add(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    }
+    c.cut(longest, kept);
+    return c;
 }
 
 }  // namespace
 
-QStringList reportLines(const std::vector<history::HistoryRecord>& records)
+ReportWriter::ReportWriter(QIODevice& out)
+    : m_out(out)
 {
-    QStringList lines;
-    const QString stars(52, QLatin1Char('*'));
-    lines << stars + QStringLiteral(" Report made by Dialtally 2.01 ") + stars;
-    const QString rule(kReportWidth, QLatin1Char('='));
-    lines << rule;
-    lines << QStringLiteral(
-        "|    User    | Internet provider |    Con. fee   |  Con. time  |   Total fee   | Started date | Started time |  Ended date  |  Ended time  |");
-    lines << rule;
+    m_pending.reserve(kReportBlock + static_cast<qsizetype>(2 * kReportLine));
+    const std::string stars(52, '*');
+    const std::string banner = stars + " Report made by Dialtally 2.01 " + stars + "\r\n";
+    const std::string rule = std::string(kReportWidth, '=') + "\r\n";
+    const std::string header =
+        "|    User    | Internet provider |    Con. fee   |  Con. time  |   Total fee   | Started date | Started time |  Ended date  |  Ended time  |\r\n";
+    for (const std::string* line : {&banner, &rule, &header, &rule})
+        put(line->data(), line->size());
+}
 
-    QString blankRow(kReportWidth, QLatin1Char(' '));
-    for (int bar : {0, 13, 33, 49, 63, 79, 94, 109, 124, 139})
-        blankRow[bar] = QLatin1Char('|');
-    const QString underline(kReportWidth, QLatin1Char('_'));
+void ReportWriter::add(const history::HistoryRecord& record)
+{
+    static const auto blank = [] {
+        std::array<char, kReportLine> line;
+        line.fill(' ');
+        for (int bar : {0, 13, 33, 49, 63, 79, 94, 109, 124, 139})
+            line[static_cast<std::size_t>(bar)] = '|';
+        line[kReportWidth] = '\r';
+        line[kReportWidth + 1] = '\n';
+        return line;
+    }();
+    static const auto underline = [] {
+        std::array<char, kReportLine> line;
+        line.fill('_');
+        line[kReportWidth] = '\r';
+        line[kReportWidth + 1] = '\n';
+        return line;
+    }();
 
-    std::int64_t total = 0;
-    for (const auto& record : records) {
-        total += record.FeeCents;
-        QString row = blankRow;
-        putCell(row, 2, cut(record.userName(), 10, 8));
-        putCell(row, 15, cut(record.providerName(), 17, 15));
-        putCell(row, 35, cut(feeText(record.FeeCents), 13, 11));
-        putCell(row, 51, cut(durationColons(record.DurationSeconds), 11, 9));
-        putCell(row, 65, cut(feeText(static_cast<std::int32_t>(total)), 13, 11));
-        putCell(row, 81, dateSlashes(record.StartTime));
-        putCell(row, 96, timeColons(record.StartTime));
-        putCell(row, 112, dateSlashes(record.EndTime));
-        putCell(row, 127, timeColons(record.EndTime));
-        lines << row << underline;
+    m_total += record.FeeCents;
+    m_line = blank;
+    const auto cell = [this](std::size_t column, const Cell& c) {
+        std::memcpy(m_line.data() + column, c.text, std::min(c.size, kReportWidth - column));
+    };
+    cell(2, nameCell(record.UserName, 10, 8));
+    cell(15, nameCell(record.ProviderName, 17, 15));
+    cell(35, moneyCell(record.FeeCents));
+    cell(51, durationCell(record.DurationSeconds));
+    cell(65, moneyCell(static_cast<std::int32_t>(m_total)));
+    cell(81, dateCell(record.StartTime));
+    cell(96, timeCell(record.StartTime));
+    cell(112, dateCell(record.EndTime));
+    cell(127, timeCell(record.EndTime));
+    put(m_line.data(), m_line.size());
+    put(underline.data(), underline.size());
+}
+
+void ReportWriter::put(const char* bytes, std::size_t size)
+{
+    m_pending.append(bytes, static_cast<qsizetype>(size));
+    if (m_pending.size() >= kReportBlock) {
+        m_ok = m_out.write(m_pending) == m_pending.size() && m_ok;
+        m_pending.resize(0);
     }
-    return lines;
+}
+
+bool ReportWriter::finish()
+{
+    if (!m_pending.isEmpty()) {
+        m_ok = m_out.write(m_pending) == m_pending.size() && m_ok;
+        m_pending.resize(0);
+    }
+    return m_ok;
 }
 
 QString fitUserName(const QString& name)
@@ -839,9 +960,13 @@ void StartUp(TForm1& form)
     if (form.BugAtStart == 2 && antiCrash == 1)
         RecoverUnsavedConnection(form);
 
-    loadPeriodTotals(form);
+    // One pass over the history for the period's totals and today's fee.
+    const counter::StartupSums sums =
+        counter::startupSums(form.ProgramPath, platform::clock().now().date());
+    form.MonthFee = static_cast<std::int32_t>(sums.period.feeCents);
+    form.MonthSeconds = static_cast<std::int32_t>(sums.period.seconds);
     form.MonthFeeBefore = form.MonthFee;
-    SumTodayFees(form);
+    form.TodayFee = sums.todayFee;
 
     {
         Key key(RootKey::CurrentUser, rk::kSoftware);
@@ -880,14 +1005,18 @@ bool WriteReport(TForm1& form, int year, int month, int day, QString* error)
     const QString folder = form.ProgramPath + QStringLiteral("/Reports");
     QDir().mkpath(folder);
     const QString file = folder + QLatin1Char('/') + counter::reportFileName(year, month, day);
-    QByteArray bytes;
-    for (const QString& line : counter::reportLines(history::readAll(form.ProgramPath)))
-        bytes += line.toLatin1() + "\r\n";
     // Written aside and renamed, so a failed write never leaves half a report in
     // place of the earlier one of the same date.
     QSaveFile out(file);
-    if (out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size() && out.commit())
-        return true;
+    if (out.open(QIODevice::WriteOnly)) {
+        counter::ReportWriter report(out);
+        history::RecordReader reader(form.ProgramPath);
+        history::HistoryRecord record;
+        while (reader.next(&record))
+            report.add(record);
+        if (report.finish() && out.commit())
+            return true;
+    }
     if (error)
         *error = QStringLiteral("%1 : %2").arg(QDir::toNativeSeparators(file), out.errorString());
     return false;

@@ -9,6 +9,7 @@
 #include "TrayConstants.h"
 #include "history.h"
 
+#include <QIODevice>
 #include <QIcon>
 #include <QMainWindow>
 #include <QString>
@@ -112,9 +113,40 @@ int nextTwoWeeklyResetDay(int day);
 std::int32_t sumTodayFees(const std::vector<history::HistoryRecord>& records,
                           const QDate& today);
 
-// The text report: file name and content (lines without line ends).
+// The sums that start-up takes from the history in one pass: the period's fee and
+// time, and today's fee (the records that started on today's month and day).
+struct StartupSums {
+    history::Totals period;
+    std::int32_t todayFee = 0;
+};
+StartupSums startupSums(const QString& programPath, const QDate& today);
+
+// The text report: its file name, and its content written line by line as the records
+// come, each line with its CR LF.
 QString reportFileName(int year, int month, int day);
-QStringList reportLines(const std::vector<history::HistoryRecord>& records);
+class ReportWriter {
+public:
+    // Writes the banner, the rules and the header.
+    explicit ReportWriter(QIODevice& out);
+    ReportWriter(const ReportWriter&) = delete;
+    ReportWriter& operator=(const ReportWriter&) = delete;
+
+    // The row of the next record in file order and its rule.
+    void add(const history::HistoryRecord& record);
+    // Hands what is left to the device; false when any write fell short.
+    bool finish();
+
+private:
+    void put(const char* bytes, std::size_t size);
+
+    QIODevice& m_out;
+    // The row being made, reused for every record.
+    std::array<char, 142> m_line{};
+    // Rows waiting to go out, handed to the device in large blocks.
+    QByteArray m_pending;
+    std::int64_t m_total = 0;
+    bool m_ok = true;
+};
 
 // The user name as the main window holds it (49 characters at most).
 QString fitUserName(const QString& name);

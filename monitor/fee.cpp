@@ -5,6 +5,7 @@
 #include "counter.h"
 
 #include <QEvent>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -14,11 +15,16 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QScreen>
-#include <QTableWidget>
+#include <QStyle>
+#include <QTableView>
 #include <QToolButton>
 
 #include <algorithm>
 #include <limits>
+#include <optional>
+#include <string_view>
+#include <unordered_set>
+#include <utility>
 
 namespace fee {
 
@@ -160,29 +166,55 @@ QString FormatDateOrTime(platform::SystemTime time, bool date)
     return counter::clockText(time);
 }
 
+QString cellText(const history::HistoryRecord& record, std::int64_t runningTotalCents, int column)
+{
+    switch (column) {
+    case 0:
+        return record.userName();
+    case 1:
+        return record.providerName();
+    case 2:
+        return FormatMoney(record.FeeCents);
+    case 3:
+        return FormatDuration(record.DurationSeconds);
+    case 4:
+        return FormatMoney(clampToField(runningTotalCents));
+    case 5:
+        return FormatDateOrTime(record.StartTime, true);
+    case 6:
+        return FormatDateOrTime(record.StartTime, false);
+    case 7:
+        return FormatDateOrTime(record.EndTime, true);
+    case 8:
+        return FormatDateOrTime(record.EndTime, false);
+    default:
+        return QString();
+    }
+}
+
 QStringList rowTexts(const history::HistoryRecord& record, std::int64_t runningTotalCents)
 {
-    return {record.userName(),
-            record.providerName(),
-            FormatMoney(record.FeeCents),
-            FormatDuration(record.DurationSeconds),
-            FormatMoney(clampToField(runningTotalCents)),
-            FormatDateOrTime(record.StartTime, true),
-            FormatDateOrTime(record.StartTime, false),
-            FormatDateOrTime(record.EndTime, true),
-            FormatDateOrTime(record.EndTime, false)};
+    QStringList texts;
+    texts.reserve(kColumnCount);
+    for (int c = 0; c < kColumnCount; ++c)
+        texts << cellText(record, runningTotalCents, c);
+    return texts;
 }
 
 HistoryView filterHistory(const std::vector<history::HistoryRecord>& records, HistoryFilter filter,
                           int todayDay, int todayMonth)
 {
+    // The rows left are those after the last record that fails, so the search runs
+    // from the end and stops there.
+    std::size_t first = records.size();
+    while (first > 0 && passes(records[first - 1].StartTime, filter, todayDay, todayMonth))
+        --first;
     HistoryView view;
-    for (const auto& record : records) {
-        view.feeTotal += record.FeeCents;
-        view.secondsTotal += record.DurationSeconds;
-        view.rows.push_back(rowTexts(record, view.feeTotal));
-        if (!passes(record.StartTime, filter, todayDay, todayMonth))
-            view = HistoryView{};
+    view.first = first;
+    view.count = records.size() - first;
+    for (std::size_t i = first; i < records.size(); ++i) {
+        view.feeTotal += records[i].FeeCents;
+        view.secondsTotal += records[i].DurationSeconds;
     }
     return view;
 }
@@ -194,9 +226,9 @@ FooterTexts zeroFooterTexts()
 
 FooterTexts footerTexts(const HistoryView& view)
 {
-    if (view.rows.empty())
+    if (view.count == 0)
         return zeroFooterTexts();
-    const auto count = static_cast<std::int64_t>(view.rows.size());
+    const auto count = static_cast<std::int64_t>(view.count);
     return {FormatMoney(clampToField(view.feeTotal)),
             FormatDuration(view.secondsTotal / count),
             FormatMoney(clampToField(view.feeTotal / count))};
@@ -265,6 +297,279 @@ int compareRows(const QStringList& a, const QStringList& b, int key)
     }
 }
 
+// ---- the rows ------------------------------------------------------------------
+
+namespace {
+
+// The bytes a name compares by: its UTF-8 text as shown. A field that is not plain
+// ASCII is shown through the UTF-8 decoder, which replaces what it cannot read, so
+// it compares by the bytes of what is shown rather than by what is stored.
+struct NameKeys {
+    std::vector<std::pair<std::string_view, std::uint32_t>> keys;
+    std::vector<QByteArray> decoded;
+};
+
+template <std::size_t N>
+std::string_view storedText(const std::array<char, N>& field)
+{
+    const auto end = std::find(field.begin(), field.end(), '\0');
+    return std::string_view(field.data(), static_cast<std::size_t>(end - field.begin()));
+}
+
+bool isAscii(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// The characters of a number's decimal text, its sign included.
+int digitsOf(std::int64_t value)
+{
+    int n = value < 0 ? 2 : 1;
+    for (std::uint64_t v = value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+         v >= 10; v /= 10)
+        ++n;
+    return n;
+}
+
+// The characters of a cell's text, counted from its numbers without making it.
+int textLength(const history::HistoryRecord& r, std::int64_t runningTotal, int column)
+{
+    const auto money = [](std::int32_t cents) { return digitsOf(cents / 100) + digitsOf(cents % 100) + 9; };
+    const auto threeParts = [](std::int64_t a, std::int64_t b, std::int64_t c) {
+        return digitsOf(a) + digitsOf(b) + digitsOf(c) + 2;
+    };
+    switch (column) {
+    case 2:
+        return money(r.FeeCents);
+    case 3:
+        return threeParts(r.DurationSeconds / 3600, r.DurationSeconds % 3600 / 60, r.DurationSeconds % 60);
+    case 4:
+        return money(clampToField(runningTotal));
+    case 5:
+        return threeParts(r.StartTime.wYear, r.StartTime.wMonth, r.StartTime.wDay);
+    case 6:
+        return threeParts(r.StartTime.wHour, r.StartTime.wMinute, r.StartTime.wSecond);
+    case 7:
+        return threeParts(r.EndTime.wYear, r.EndTime.wMonth, r.EndTime.wDay);
+    case 8:
+        return threeParts(r.EndTime.wHour, r.EndTime.wMinute, r.EndTime.wSecond);
+    default:
+        return 0;
+    }
+}
+
+// Beyond this many distinct names only the longest of the rest is measured.
+constexpr std::size_t kNamesMeasured = 2048;
+
+}  // namespace
+
+ConnectionsModel::ConnectionsModel(QObject* parent)
+    : QAbstractTableModel(parent)
+{
+}
+
+void ConnectionsModel::load(std::vector<history::HistoryRecord> records, HistoryFilter filter,
+                            int todayDay, int todayMonth)
+{
+    beginResetModel();
+    m_records = std::move(records);
+    m_view = filterHistory(m_records, filter, todayDay, todayMonth);
+    m_running.clear();
+    m_running.reserve(m_view.count);
+    m_order.clear();
+    m_order.reserve(m_view.count);
+    std::int64_t total = 0;
+    for (std::size_t i = m_view.first; i < m_records.size(); ++i) {
+        total += m_records[i].FeeCents;
+        m_running.push_back(total);
+        m_order.push_back(static_cast<std::uint32_t>(i));
+    }
+    endResetModel();
+}
+
+void ConnectionsModel::clear()
+{
+    beginResetModel();
+    // Swapped out rather than cleared: a cleared vector keeps its memory.
+    std::vector<history::HistoryRecord>().swap(m_records);
+    std::vector<std::int64_t>().swap(m_running);
+    std::vector<std::uint32_t>().swap(m_order);
+    m_view = HistoryView{};
+    endResetModel();
+}
+
+void ConnectionsModel::sortRows(int key, bool ascending)
+{
+    if (key >= kFirstUnsortableKey || m_order.empty())
+        return;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    if (key == 1 || key == 2) {
+        std::vector<std::pair<std::int32_t, std::uint32_t>> keys;
+        keys.reserve(m_order.size());
+        for (std::uint32_t i : m_order) {
+            const auto& r = m_records[i];
+            keys.emplace_back(key == 1 ? r.FeeCents : r.DurationSeconds, i);
+        }
+        if (ascending)
+            std::stable_sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        else
+            std::stable_sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+        for (std::size_t row = 0; row < keys.size(); ++row)
+            m_order[row] = keys[row].second;
+    } else {
+        NameKeys names;
+        names.keys.reserve(m_order.size());
+        for (std::uint32_t i : m_order) {
+            const auto& r = m_records[i];
+            std::string_view text = key == -1 ? storedText(r.UserName) : storedText(r.ProviderName);
+            if (!isAscii(text)) {
+                const QString shown = key == -1 ? r.userName() : r.providerName();
+                names.decoded.push_back(shown.toUtf8());
+            }
+            names.keys.emplace_back(text, i);
+        }
+        // Pointed at only once every decoded text is in place: the vector moves its
+        // buffers while it grows, but a QByteArray's data stays where it is.
+        std::size_t next = 0;
+        for (auto& [text, i] : names.keys) {
+            if (!isAscii(text)) {
+                const QByteArray& shown = names.decoded[next++];
+                text = std::string_view(shown.constData(), static_cast<std::size_t>(shown.size()));
+            }
+        }
+        // string_view compares as unsigned bytes.
+        if (ascending)
+            std::stable_sort(names.keys.begin(), names.keys.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        else
+            std::stable_sort(names.keys.begin(), names.keys.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+        for (std::size_t row = 0; row < names.keys.size(); ++row)
+            m_order[row] = names.keys[row].second;
+    }
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+const history::HistoryRecord& ConnectionsModel::recordOf(int row) const
+{
+    return m_records[m_order[static_cast<std::size_t>(row)]];
+}
+
+std::int64_t ConnectionsModel::runningTotalOf(int row) const
+{
+    return m_running[m_order[static_cast<std::size_t>(row)] - m_view.first];
+}
+
+QString ConnectionsModel::text(int row, int column) const
+{
+    if (row < 0 || row >= rowCount())
+        return QString();
+    return cellText(recordOf(row), runningTotalOf(row), column);
+}
+
+int ConnectionsModel::widestText(const QFontMetrics& metrics, int column) const
+{
+    if (m_order.empty() || column < 0 || column >= kColumnCount)
+        return 0;
+    const std::size_t count = m_order.size();
+    int widest = 0;
+    if (column <= 1) {
+        const auto nameOf = [this, column](std::size_t i) {
+            const auto& r = m_records[m_view.first + i];
+            return column == 0 ? storedText(r.UserName) : storedText(r.ProviderName);
+        };
+        const auto measure = [this, column, &metrics](std::size_t i) {
+            const auto& r = m_records[m_view.first + i];
+            return metrics.horizontalAdvance(column == 0 ? r.userName() : r.providerName());
+        };
+        std::unordered_set<std::string_view> seen;
+        std::optional<std::size_t> longestRest;
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::string_view name = nameOf(i);
+            // Runs of one name are common; they cost no look-up.
+            if (i > 0 && name == nameOf(i - 1))
+                continue;
+            if (seen.size() < kNamesMeasured) {
+                if (seen.insert(name).second)
+                    widest = std::max(widest, measure(i));
+            } else if (!seen.count(name) && (!longestRest || name.size() > nameOf(*longestRest).size())) {
+                longestRest = i;
+            }
+        }
+        if (longestRest)
+            widest = std::max(widest, measure(*longestRest));
+        return widest;
+    }
+    // The separators are the same in every row, so the longest text with the widest
+    // digit in each place is as wide as any text of the column.
+    std::size_t longest = 0;
+    int longestLength = -1;
+    for (std::size_t i = 0; i < count; ++i) {
+        const int length = textLength(m_records[m_view.first + i], m_running[i], column);
+        if (length > longestLength) {
+            longestLength = length;
+            longest = i;
+        }
+    }
+    QChar widestDigit = QLatin1Char('0');
+    for (char d = '1'; d <= '9'; ++d) {
+        if (metrics.horizontalAdvance(QLatin1Char(d)) > metrics.horizontalAdvance(widestDigit))
+            widestDigit = QLatin1Char(d);
+    }
+    QString text = cellText(m_records[m_view.first + longest], m_running[longest], column);
+    for (QChar& c : text) {
+        if (c.isDigit())
+            c = widestDigit;
+    }
+    return metrics.horizontalAdvance(text);
+}
+
+QStringList ConnectionsModel::rowTexts(int row) const
+{
+    if (row < 0 || row >= rowCount())
+        return QStringList(kColumnCount, QString());
+    return fee::rowTexts(recordOf(row), runningTotalOf(row));
+}
+
+int ConnectionsModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_order.size());
+}
+
+int ConnectionsModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : kColumnCount;
+}
+
+QVariant ConnectionsModel::data(const QModelIndex& index, int role) const
+{
+    if (role != Qt::DisplayRole || !index.isValid())
+        return QVariant();
+    return text(index.row(), index.column());
+}
+
+QVariant ConnectionsModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section < 0 || section >= kColumnCount)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    return QString::fromLatin1(kColumns[section].caption);
+}
+
+Qt::ItemFlags ConnectionsModel::flags(const QModelIndex& index) const
+{
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+// ---- layout ----------------------------------------------------------------------
+
+int designColumnWidth(int column)
+{
+    return column >= 0 && column < kColumnCount ? kColumns[column].width : 0;
+}
+
+int neededColumnWidth(int designWidth, int captionWidth, int widestTextWidth, int textMargins)
+{
+    return std::max({designWidth, captionWidth, widestTextWidth > 0 ? widestTextWidth + textMargins : 0});
+}
+
 Layout layoutFor(int W, int H, const LabelWidths& widths)
 {
     Layout l;
@@ -305,25 +610,13 @@ void LoadHistory(TForm7& dialog, fee::HistoryFilter filter)
 {
     // Today once, before the file is read, so a load across midnight filters by one day.
     const QDate today = platform::clock().now().date();
-    const auto records = history::readAll(dialog.mainWindow().ProgramPath);
-    const fee::HistoryView view = fee::filterHistory(records, filter, today.day(), today.month());
-
-    QTableWidget& table = *dialog.Table;
-    table.setUpdatesEnabled(false);
-    table.setRowCount(static_cast<int>(view.rows.size()));
-    for (int r = 0; r < table.rowCount(); ++r) {
-        const QStringList& texts = view.rows[static_cast<std::size_t>(r)];
-        for (int c = 0; c < fee::kColumnCount; ++c) {
-            auto* item = new QTableWidgetItem(texts.value(c));
-            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-            table.setItem(r, c, item);
-        }
-    }
-    table.setUpdatesEnabled(true);
+    dialog.rows().load(history::readAll(dialog.mainWindow().ProgramPath), filter, today.day(),
+                       today.month());
+    dialog.fitColumns();
 
     // A history that is missing or empty also shows the zero footer: totals left from
     // an earlier load must not stand beside an empty list.
-    const fee::FooterTexts footer = fee::footerTexts(view);
+    const fee::FooterTexts footer = fee::footerTexts(dialog.rows().view());
     dialog.Label2->setText(footer.totalFee);
     dialog.Label4->setText(footer.averageTime);
     dialog.Label8->setText(footer.averageCost);
@@ -334,9 +627,7 @@ void LoadHistory(TForm7& dialog, fee::HistoryFilter filter)
 
 void ClearConnectionTable(TForm7& dialog)
 {
-    dialog.Table->setUpdatesEnabled(false);
-    dialog.Table->setRowCount(0);
-    dialog.Table->setUpdatesEnabled(true);
+    dialog.rows().clear();
 }
 
 // =====================================================================================
@@ -409,8 +700,10 @@ void TForm7::buildWindow()
     Label7 = label("Label7", "Average cost per connection:");
     Label8 = label("Label8", "0 dol. 0 c.");
 
-    Table = new QTableWidget(0, fee::kColumnCount, this);
+    m_rows = new fee::ConnectionsModel(this);
+    Table = new QTableView(this);
     named(Table, "Table");
+    Table->setModel(m_rows);
     Table->setGeometry(8, 4, 697, 181);
     Table->setShowGrid(true);
     Table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -419,15 +712,13 @@ void TForm7::buildWindow()
     Table->setSortingEnabled(false);
     Table->verticalHeader()->hide();
     Table->verticalHeader()->setDefaultSectionSize(Table->fontMetrics().height() + 4);
+    // Every row the same height, never measured: a long history has too many rows to
+    // look at each.
+    Table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     Table->horizontalHeader()->setSectionsClickable(true);
     Table->horizontalHeader()->setHighlightSections(false);
     Table->horizontalHeader()->setStretchLastSection(false);
-    for (int c = 0; c < fee::kColumnCount; ++c) {
-        Table->setHorizontalHeaderItem(c, new QTableWidgetItem(QString::fromLatin1(fee::kColumns[c].caption)));
-        // The design's widths were drawn for a narrower font: a caption that does not
-        // fit them widens its column rather than being cut.
-        Table->setColumnWidth(c, std::max(fee::kColumns[c].width, Table->horizontalHeader()->sectionSizeHint(c)));
-    }
+    fitColumns();
     connect(Table->horizontalHeader(), &QHeaderView::sectionClicked, this,
             platform::guarded(this, &TForm7::TableColumnClick));
 
@@ -485,14 +776,24 @@ void TForm7::buildWindow()
     connect(SpeedButton3, &QToolButton::clicked, this, platform::guarded(this, &TForm7::SpeedButton3Click));
 }
 
+void TForm7::fitColumns()
+{
+    // The design's widths were drawn for a narrower font: a caption or a value that
+    // does not fit them widens its column rather than being cut. What the style keeps
+    // free on each side of a cell's text, and the grid line's pixel.
+    const int margin = Table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, Table) + 1;
+    const int textMargins = 2 * margin + (Table->showGrid() ? 1 : 0);
+    const QFontMetrics metrics(Table->font());
+    for (int c = 0; c < fee::kColumnCount; ++c) {
+        Table->setColumnWidth(c, fee::neededColumnWidth(fee::designColumnWidth(c),
+                                                        Table->horizontalHeader()->sectionSizeHint(c),
+                                                        m_rows->widestText(metrics, c), textMargins));
+    }
+}
+
 QStringList TForm7::rowOf(int row) const
 {
-    QStringList texts;
-    for (int c = 0; c < fee::kColumnCount; ++c) {
-        const QTableWidgetItem* item = Table->item(row, c);
-        texts << (item ? item->text() : QString());
-    }
-    return texts;
+    return m_rows->rowTexts(row);
 }
 
 void TForm7::FormActivate()
@@ -527,8 +828,7 @@ void TForm7::TableColumnClick(int column)
 {
     using namespace fee;
     ConnectionsSortDirection = ConnectionsSortDirection == 1 ? 0 : 1;
-    const QTableWidgetItem* header = Table->horizontalHeaderItem(column);
-    const QString caption = header ? header->text() : QString();
+    const QString caption = m_rows->headerData(column, Qt::Horizontal).toString();
     int key = 0;
     if (sortKeyOfCaption(caption, &key))
         ConnectionsSortKey = key;
@@ -538,21 +838,8 @@ void TForm7::TableColumnClick(int column)
     if (ConnectionsSortKey >= kFirstUnsortableKey)
         return;
 
-    std::vector<QStringList> rows;
-    rows.reserve(static_cast<std::size_t>(Table->rowCount()));
-    for (int r = 0; r < Table->rowCount(); ++r)
-        rows.push_back(rowOf(r));
-    std::stable_sort(rows.begin(), rows.end(),
-                     [this](const QStringList& a, const QStringList& b) { return TableCompare(a, b) < 0; });
-    Table->setUpdatesEnabled(false);
     Table->clearSelection();
-    for (int r = 0; r < Table->rowCount(); ++r) {
-        for (int c = 0; c < kColumnCount; ++c) {
-            if (QTableWidgetItem* item = Table->item(r, c))
-                item->setText(rows[static_cast<std::size_t>(r)].value(c));
-        }
-    }
-    Table->setUpdatesEnabled(true);
+    m_rows->sortRows(ConnectionsLastSortKey, ConnectionsSortDirection == 1);
 
     Label5->setText(caption);
     const bool ascending = ConnectionsSortDirection == 1;

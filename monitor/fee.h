@@ -7,6 +7,7 @@
 #include "LocalTime.h"
 #include "history.h"
 
+#include <QAbstractTableModel>
 #include <QDialog>
 #include <QIcon>
 #include <QRect>
@@ -16,11 +17,12 @@
 #include <cstdint>
 #include <vector>
 
+class QFontMetrics;
 class QFrame;
 class QGroupBox;
 class QLabel;
 class QPushButton;
-class QTableWidget;
+class QTableView;
 class QToolButton;
 class TForm1;
 
@@ -50,13 +52,16 @@ QString FormatDuration(std::int64_t seconds);
 // The date ("1999/10/5") when `date` is set, else the time of day ("9:5:0").
 QString FormatDateOrTime(platform::SystemTime time, bool date);
 
-// The nine texts of one row of the list: user, provider, fee, time, the running total
-// given, then start date and time, end date and time.
+// The text of one cell of the list: 0 user, 1 provider, 2 fee, 3 time, 4 the running
+// total given, then 5 start date, 6 start time, 7 end date, 8 end time.
+QString cellText(const history::HistoryRecord& record, std::int64_t runningTotalCents, int column);
+// The nine texts of one row of the list.
 QStringList rowTexts(const history::HistoryRecord& record, std::int64_t runningTotalCents);
 
-// What a load shows: the rows, and the totals of those rows.
+// What a load shows: the records from `first` to the end of the file, and their totals.
 struct HistoryView {
-    std::vector<QStringList> rows;
+    std::size_t first = 0;
+    std::size_t count = 0;
     std::int64_t feeTotal = 0;
     std::int64_t secondsTotal = 0;
 };
@@ -103,7 +108,59 @@ std::int64_t durationValue(const QString& text);
 // -1, 0 or 1 for row `a` before, equal to or after row `b` under `key`, ascending.
 int compareRows(const QStringList& a, const QStringList& b, int key);
 
+// The list's rows over the decoded records of one load: the texts are made when a
+// cell is shown, a filter is the run of records it keeps and a sort reorders row
+// numbers, never the records.
+class ConnectionsModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit ConnectionsModel(QObject* parent = nullptr);
+
+    // Shows `records` (the whole file, in file order) under `filter`.
+    void load(std::vector<history::HistoryRecord> records, HistoryFilter filter, int todayDay,
+              int todayMonth);
+    // Shows nothing and gives the records' memory back.
+    void clear();
+    // Orders the rows by `key` (-1 user, 0 provider, 1 fee, 2 time), ascending when
+    // `ascending`, keeping the present order of rows that compare equal. The names
+    // compare byte by byte as unsigned codes, fee and time by their values: the order
+    // that reading them back from the cell texts gives.
+    void sortRows(int key, bool ascending);
+
+    const HistoryView& view() const { return m_view; }
+    QString text(int row, int column) const;
+    // The width of the widest text of `column` as drawn in `metrics`, 0 with no rows.
+    // Numbers are taken at their longest with the font's widest digit in every place,
+    // so no value is found by formatting every row; each distinct name is measured.
+    int widestText(const QFontMetrics& metrics, int column) const;
+    QStringList rowTexts(int row) const;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+private:
+    const history::HistoryRecord& recordOf(int row) const;
+    std::int64_t runningTotalOf(int row) const;
+
+    std::vector<history::HistoryRecord> m_records;
+    HistoryView m_view;
+    // The running fee total of each record shown, from the first one shown.
+    std::vector<std::int64_t> m_running;
+    // The record of each row.
+    std::vector<std::uint32_t> m_order;
+};
+
 // ---- layout ----------------------------------------------------------------------
+
+// Design width of each column of the list.
+int designColumnWidth(int column);
+// The width a column gets: its design width, unless its caption (`captionWidth`, the
+// header's own hint) or its widest text plus the cell's margins (`textMargins`) needs
+// more, so that no value is cut.
+int neededColumnWidth(int designWidth, int captionWidth, int widestTextWidth, int textMargins);
 
 // Where the resize puts the controls for an outer size W x H; the value labels' own
 // widths centre the footer fields.
@@ -144,7 +201,7 @@ public:
     QFrame* Bevel5 = nullptr;
     QLabel* Label7 = nullptr;  // "Average cost per connection:"
     QLabel* Label8 = nullptr;
-    QTableWidget* Table = nullptr;
+    QTableView* Table = nullptr;
     QPushButton* BitBtn2 = nullptr;  // "&Help"
     QGroupBox* GroupBox1 = nullptr;  // "Show connections by"
     QToolButton* SpeedButton1 = nullptr;  // "This month"
@@ -172,8 +229,12 @@ public:
     void BitBtn2Click();
     void FormClose();
 
+    // The rows of Table.
+    fee::ConnectionsModel& rows() const { return *m_rows; }
     // The nine texts of a row of Table.
     QStringList rowOf(int row) const;
+    // Sets the columns to the widths that show the rows loaded and the captions whole.
+    void fitColumns();
 
     void done(int result) override;
 
@@ -187,6 +248,7 @@ private:
     void filterButton(QToolButton* clicked, fee::HistoryFilter filter);
 
     TForm1& m_mainWindow;
+    fee::ConnectionsModel* m_rows = nullptr;
     // The list is loaded when the dialog first becomes active after being shown, not
     // each time the user comes back to it from another window.
     bool m_loadedSinceShow = false;

@@ -94,22 +94,25 @@ QByteArray encode(const HistoryRecord& record)
     return bytes;
 }
 
+void decode(const char* in, HistoryRecord* record)
+{
+    record->StartTime = getTime(in);
+    record->EndTime = getTime(in + kEndTimeOffset);
+    record->FeeCents = qFromLittleEndian<std::int32_t>(in + kFeeOffset);
+    record->DurationSeconds = qFromLittleEndian<std::int32_t>(in + kDurationOffset);
+    std::memcpy(record->ProviderName.data(), in + kProviderOffset, kProviderNameSize);
+    std::memcpy(record->UserName.data(), in + kUserOffset, kUserNameSize);
+    // A record written by someone else may lack the terminators; readers stop at the
+    // field's end then.
+    record->ProviderName.back() = '\0';
+    record->UserName.back() = '\0';
+}
+
 HistoryRecord decode(const QByteArray& bytes)
 {
     HistoryRecord record;
-    if (bytes.size() < kRecordSize)
-        return record;
-    const char* in = bytes.constData();
-    record.StartTime = getTime(in);
-    record.EndTime = getTime(in + kEndTimeOffset);
-    record.FeeCents = qFromLittleEndian<std::int32_t>(in + kFeeOffset);
-    record.DurationSeconds = qFromLittleEndian<std::int32_t>(in + kDurationOffset);
-    std::memcpy(record.ProviderName.data(), in + kProviderOffset, kProviderNameSize);
-    std::memcpy(record.UserName.data(), in + kUserOffset, kUserNameSize);
-    // A record written by someone else may lack the terminators; readers stop at the
-    // field's end then.
-    record.ProviderName.back() = '\0';
-    record.UserName.back() = '\0';
+    if (bytes.size() >= kRecordSize)
+        decode(bytes.constData(), &record);
     return record;
 }
 
@@ -120,17 +123,61 @@ QString historyFile(const QString& programPath)
     return QDir(programPath).filePath(QString::fromLatin1(kFileName));
 }
 
+namespace {
+
+// Large enough that the reads cost little beside the decoding, small enough to stay
+// in the cache while it is decoded.
+constexpr qsizetype kRecordsPerBlock = 1024;
+
+}  // namespace
+
+RecordReader::RecordReader(const QString& programPath)
+    : m_file(historyFile(programPath))
+{
+    if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return;
+    m_recordsAtOpen = static_cast<std::size_t>(std::max<qint64>(0, m_file.size()) / kRecordSize);
+    m_block.resize(kRecordsPerBlock * kRecordSize);
+}
+
+bool RecordReader::fill()
+{
+    if (!m_file.isOpen())
+        return false;
+    // A record split across two reads is moved to the front and completed.
+    const qsizetype kept = m_end - m_at;
+    if (kept > 0)
+        std::memmove(m_block.data(), m_block.constData() + m_at, static_cast<std::size_t>(kept));
+    m_at = 0;
+    m_end = kept;
+    while (m_end < kRecordSize) {
+        const qint64 got = m_file.read(m_block.data() + m_end, m_block.size() - m_end);
+        if (got <= 0) {
+            m_file.close();
+            return false;
+        }
+        m_end += got;
+    }
+    return true;
+}
+
+bool RecordReader::next(HistoryRecord* record)
+{
+    if (m_end - m_at < kRecordSize && !fill())
+        return false;
+    decode(m_block.constData() + m_at, record);
+    m_at += kRecordSize;
+    return true;
+}
+
 std::vector<HistoryRecord> readAll(const QString& programPath)
 {
+    RecordReader reader(programPath);
     std::vector<HistoryRecord> records;
-    QFile file(historyFile(programPath));
-    if (!file.open(QIODevice::ReadOnly))
-        return records;
-    const QByteArray all = file.readAll();
-    const qsizetype whole = all.size() / kRecordSize;
-    records.reserve(static_cast<std::size_t>(whole));
-    for (qsizetype i = 0; i < whole; ++i)
-        records.push_back(decode(all.mid(i * kRecordSize, kRecordSize)));
+    records.reserve(reader.recordsAtOpen());
+    HistoryRecord record;
+    while (reader.next(&record))
+        records.push_back(record);
     return records;
 }
 

@@ -6,6 +6,7 @@
 #include "LocalTime.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 
 #include <array>
@@ -38,10 +39,36 @@ struct HistoryRecord {
 QByteArray encode(const HistoryRecord& record);
 // `bytes` must hold at least kRecordSize bytes; only the first kRecordSize are used.
 HistoryRecord decode(const QByteArray& bytes);
+// The record in the kRecordSize bytes at `bytes`.
+void decode(const char* bytes, HistoryRecord* record);
 
 // The file in the program folder ("history.dat" under `programPath`; with an empty
 // path, in the current directory, as the programs have always done).
 QString historyFile(const QString& programPath);
+
+// Reads the file front to back in blocks of records, so a pass over a long history
+// holds one block rather than the whole file. A missing or unreadable file has no
+// records; a tail shorter than a record is not one.
+class RecordReader {
+public:
+    explicit RecordReader(const QString& programPath);
+    RecordReader(const RecordReader&) = delete;
+    RecordReader& operator=(const RecordReader&) = delete;
+
+    // The next record in file order; false at the end.
+    bool next(HistoryRecord* record);
+    // The whole records the file held when it was opened.
+    std::size_t recordsAtOpen() const { return m_recordsAtOpen; }
+
+private:
+    bool fill();
+
+    QFile m_file;
+    QByteArray m_block;
+    qsizetype m_at = 0;
+    qsizetype m_end = 0;
+    std::size_t m_recordsAtOpen = 0;
+};
 
 // Every whole record of the file, in file order. A missing or unreadable file gives
 // none; a tail shorter than a record is ignored.

@@ -8,6 +8,7 @@
 #include "counter.h"
 #include "history.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
@@ -289,11 +290,31 @@ TEST(CounterElapsed, FullDatesCount)
     EXPECT_EQ(counter::elapsedSince(start, startSecond, {2000, 1, 0, 2, 23, 59, 50, 0}), 2 * 86400 + 15);
 }
 
+// The lines of the report of `records`, each checked to end in CR LF.
+QStringList reportLines(const std::vector<history::HistoryRecord>& records)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    counter::ReportWriter writer(buffer);
+    for (const auto& r : records)
+        writer.add(r);
+    EXPECT_TRUE(writer.finish());
+    QByteArray bytes = buffer.data();
+    EXPECT_TRUE(bytes.endsWith("\r\n"));
+    bytes.chop(1);
+    QStringList lines;
+    for (const QByteArray& line : bytes.split('\n')) {
+        EXPECT_TRUE(line.endsWith('\r'));
+        lines << QString::fromLatin1(line.chopped(1));
+    }
+    return lines;
+}
+
 TEST(CounterReport, LayoutAndCuts)
 {
     EXPECT_EQ(counter::reportFileName(1999, 5, 3), QStringLiteral("1999-5-3.rpt"));
 
-    const QStringList empty = counter::reportLines({});
+    const QStringList empty = reportLines({});
     ASSERT_EQ(empty.size(), 4);
     EXPECT_EQ(empty[0], QString(52, '*') + " Report made by Dialtally 2.01 " + QString(52, '*'));
     for (int i = 1; i < 4; ++i)
@@ -305,7 +326,7 @@ TEST(CounterReport, LayoutAndCuts)
     auto b = recordOf(4, 5, 10050);
     b.setUserName(QStringLiteral("elevenchars"));
     const auto c = recordOf(5, 5, 5);
-    const QStringList lines = counter::reportLines({a, b, c});
+    const QStringList lines = reportLines({a, b, c});
     ASSERT_EQ(lines.size(), 4 + 6);
     for (const QString& line : lines.mid(1))
         EXPECT_EQ(line.size(), 140) << line.toStdString();
@@ -324,10 +345,18 @@ TEST(CounterReport, LayoutAndCuts)
     EXPECT_EQ(row2.mid(35, 13), QStringLiteral("100 dol. 50.."));
     EXPECT_EQ(row2.mid(65, 14).trimmed(), QStringLiteral("101 dol. 50.."));
     EXPECT_EQ(lines[8].mid(65, 14).trimmed(), QStringLiteral("101 dol. 55.."));
-    const QStringList small = counter::reportLines({recordOf(1, 1, 100), recordOf(1, 1, 250), recordOf(1, 1, 5)});
+    const QStringList small = reportLines({recordOf(1, 1, 100), recordOf(1, 1, 250), recordOf(1, 1, 5)});
     EXPECT_EQ(small[4].mid(65, 14).trimmed(), QStringLiteral("1 dol. 0 c."));
     EXPECT_EQ(small[6].mid(65, 14).trimmed(), QStringLiteral("3 dol. 50 c."));
     EXPECT_EQ(small[8].mid(65, 14).trimmed(), QStringLiteral("3 dol. 55 c."));
+
+    // Names are written in 8 bits: a character that has none is a "?".
+    auto d = recordOf(1, 1, 1);
+    d.setUserName(QStringLiteral("Zo\u00eb \u65e5\u672c"));
+    d.setProviderName(QString::fromUtf8("\u65e5\u672c\u65e5\u672c\u65e5\u672c\u65e5\u672c\u65e5\u672cabcdefghij"));
+    const QStringList named = reportLines({d});
+    EXPECT_EQ(named[4].mid(2, 11), QString::fromLatin1("Zo\xeb ??     "));
+    EXPECT_EQ(named[4].mid(15, 18), QStringLiteral("??????????abcde.. "));
 }
 
 // ---- defaults and start-up -----------------------------------------------------------

@@ -8,12 +8,13 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -45,11 +46,18 @@ HistoryRecord record(Day start, int fee, int seconds = 60, const QString& user =
     return r;
 }
 
-QStringList column(const QTableWidget& table, int c)
+// What the list shows: the rows its view reads from its model.
+int rowCount(const QTableView& table)
+{
+    return table.model()->rowCount();
+}
+
+QStringList column(const QTableView& table, int c)
 {
     QStringList texts;
-    for (int r = 0; r < table.rowCount(); ++r)
-        texts << (table.item(r, c) ? table.item(r, c)->text() : QStringLiteral("<none>"));
+    const QAbstractItemModel& model = *table.model();
+    for (int r = 0; r < model.rowCount(); ++r)
+        texts << model.index(r, c).data().toString();
     return texts;
 }
 
@@ -150,7 +158,7 @@ TEST_F(ConnectionsTest, AllDaysShowsEveryRecordWithRunningTotalAndFooter)
     TForm7 dialog(main);
     dialog.FormActivate();
 
-    ASSERT_EQ(dialog.Table->rowCount(), 3);
+    ASSERT_EQ(rowCount(*dialog.Table), 3);
     EXPECT_EQ(column(*dialog.Table, 4),
               (QStringList{"1 dol. 0 c.", "3 dol. 50 c.", "3 dol. 55 c."}));
     EXPECT_EQ(dialog.rowOf(0), (QStringList{"alice", "ISP", "1 dol. 0 c.", "0:0:10", "1 dol. 0 c.",
@@ -245,7 +253,7 @@ TEST_F(ConnectionsTest, NoRowLeftGivesTheZeroFooterWithoutDividing)
     EXPECT_EQ(dialog.Label4->text(), QStringLiteral("0:1:40"));
 
     dialog.SpeedButton3Click();  // nothing started today
-    EXPECT_EQ(dialog.Table->rowCount(), 0);
+    EXPECT_EQ(rowCount(*dialog.Table), 0);
     EXPECT_EQ(dialog.Label2->text(), QStringLiteral("0 dol. 0 c."));
     EXPECT_EQ(dialog.Label4->text(), QStringLiteral("0 h. 0 m."));
     EXPECT_EQ(dialog.Label8->text(), QStringLiteral("0 dol. 0 c."));
@@ -255,7 +263,7 @@ TEST_F(ConnectionsTest, EmptyOrMissingHistoryShowsNothingAndNoStaleTotals)
 {
     TForm7 dialog(main);
     dialog.FormActivate();  // no file at all
-    EXPECT_EQ(dialog.Table->rowCount(), 0);
+    EXPECT_EQ(rowCount(*dialog.Table), 0);
     EXPECT_EQ(dialog.Label2->text(), QStringLiteral("0 dol. 0 c."));
     EXPECT_EQ(dialog.Label4->text(), QStringLiteral("0 h. 0 m."));
 
@@ -266,7 +274,7 @@ TEST_F(ConnectionsTest, EmptyOrMissingHistoryShowsNothingAndNoStaleTotals)
     // A counter reset empties the file while the dialog is open.
     writeHistory({});
     dialog.SpeedButton2Click();
-    EXPECT_EQ(dialog.Table->rowCount(), 0);
+    EXPECT_EQ(rowCount(*dialog.Table), 0);
     EXPECT_EQ(dialog.Label2->text(), QStringLiteral("0 dol. 0 c."));
     EXPECT_EQ(dialog.Label4->text(), QStringLiteral("0 h. 0 m."));
     EXPECT_EQ(dialog.Label8->text(), QStringLiteral("0 dol. 0 c."));
@@ -290,7 +298,7 @@ TEST_F(ConnectionsTest, TextFieldsStopAtTheirWidthAndATornTailIsSkipped)
 
     TForm7 dialog(main);
     dialog.SpeedButton2Click();
-    ASSERT_EQ(dialog.Table->rowCount(), 2);
+    ASSERT_EQ(rowCount(*dialog.Table), 2);
     EXPECT_EQ(dialog.rowOf(0).at(0), user51);
     EXPECT_EQ(dialog.rowOf(1).at(0), QString(51, QLatin1Char('v')));
     EXPECT_EQ(dialog.rowOf(1).at(1), QString(99, QLatin1Char('p')));
@@ -302,11 +310,11 @@ TEST_F(ConnectionsTest, ClosingEmptiesTheList)
     TForm7 dialog(main);
     dialog.show();
     dialog.FormActivate();
-    ASSERT_EQ(dialog.Table->rowCount(), 1);
+    ASSERT_EQ(rowCount(*dialog.Table), 1);
     dialog.BitBtn1->click();
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), 1);
-    EXPECT_EQ(dialog.Table->rowCount(), 0);
+    EXPECT_EQ(rowCount(*dialog.Table), 0);
 }
 
 // ---- sorting -------------------------------------------------------------------------
@@ -393,6 +401,69 @@ TEST_F(ConnectionsSortTest, FilterReloadsInFileOrderAndStateOutlivesTheDialog)
     EXPECT_EQ(again.rowOf(0).at(kFee), QStringLiteral("10 dol. 0 c."));
 }
 
+TEST_F(ConnectionsTest, SortingKeepsTheOrderTheCellTextsGive)
+{
+    // Ties, names past ASCII (one not even UTF-8), negative values and sorts one after
+    // another: the rows must come out as a stable sort of their texts by the list's
+    // own comparison puts them.
+    std::vector<HistoryRecord> records;
+    const QString users[] = {"bob", "Zed", "alice", "Alice", "Ärger", "zoë", "bob", ""};
+    const int fees[] = {999, 1000, 5, 20, -105, 5, 1000, 0};
+    const int seconds[] = {599, 600, 61, 3600, -125, 61, 600, 0};
+    for (int i = 0; i < 8; ++i)
+        records.push_back(record({1999, 10, i + 1}, fees[i], seconds[i], users[i],
+                                 i % 2 ? QStringLiteral("b-net") : QStringLiteral("A-net")));
+    QByteArray raw = history::encode(records[3]);
+    raw.replace(140, 4, QByteArray("\xff\xfe" "ab", 4));
+    writeHistory(records);
+    QFile file(history::historyFile(env.programFolder()));
+    ASSERT_TRUE(file.open(QIODevice::Append));
+    file.write(raw);
+    file.close();
+
+    TForm7 dialog(main);
+    dialog.FormActivate();
+    std::vector<QStringList> expected;
+    for (int r = 0; r < rowCount(*dialog.Table); ++r)
+        expected.push_back(dialog.rowOf(r));
+    ASSERT_EQ(expected.size(), 9u);
+    // Columns 0 user, 1 provider, 2 fee, 3 time; each a column of another key, then
+    // the same one again for the other direction.
+    for (int clicked : {2, 2, 0, 3, 1, 0, 0, 3, 2, 1}) {
+        dialog.TableColumnClick(clicked);
+        std::stable_sort(expected.begin(), expected.end(), [&](const QStringList& a, const QStringList& b) {
+            return dialog.TableCompare(a, b) < 0;
+        });
+        for (int r = 0; r < rowCount(*dialog.Table); ++r)
+            ASSERT_EQ(dialog.rowOf(r), expected[static_cast<std::size_t>(r)]) << "column " << clicked << " row " << r;
+    }
+}
+
+TEST_F(ConnectionsTest, ColumnsHoldTheirWidestText)
+{
+    std::vector<HistoryRecord> records;
+    const QString users[] = {"ii", "WWWWWW", "mmm", "ii"};
+    for (int i = 0; i < 4; ++i)
+        records.push_back(record({1999, 10, i + 1}, i == 2 ? 1234567 : 5, i == 1 ? 360000 : 61, users[i]));
+    writeHistory(records);
+    TForm7 dialog(main);
+    dialog.FormActivate();
+    const QFontMetrics metrics(dialog.Table->font());
+    for (int c = 0; c < fee::kColumnCount; ++c) {
+        int widest = 0;
+        for (const QString& text : column(*dialog.Table, c))
+            widest = std::max(widest, metrics.horizontalAdvance(text));
+        const int found = dialog.rows().widestText(metrics, c);
+        if (c <= 1)
+            EXPECT_EQ(found, widest) << c;
+        else
+            EXPECT_GE(found, widest) << c;
+        EXPECT_GT(dialog.Table->columnWidth(c), widest) << c;
+    }
+    ClearConnectionTable(dialog);
+    EXPECT_EQ(dialog.rows().widestText(metrics, 2), 0);
+}
+
 // ---- window --------------------------------------------------------------------------
 
 TEST_F(ConnectionsTest, DesignAndHelp)
@@ -403,9 +474,9 @@ TEST_F(ConnectionsTest, DesignAndHelp)
     const char* captions[] = {"User name",  "Internet Provider", "Con. fee",   "Con. time", "Total fee",
                               "Started date", "Started time",    "Ended date", "Ended time"};
     const int widths[] = {78, 100, 70, 70, 75, 75, 75, 75, 75};
-    ASSERT_EQ(dialog.Table->columnCount(), 9);
+    ASSERT_EQ(dialog.Table->model()->columnCount(), 9);
     for (int c = 0; c < 9; ++c) {
-        EXPECT_EQ(dialog.Table->horizontalHeaderItem(c)->text(), QString::fromLatin1(captions[c]));
+        EXPECT_EQ(dialog.Table->model()->headerData(c, Qt::Horizontal).toString(), QString::fromLatin1(captions[c]));
         // The design's width, or more where the caption needs it.
         EXPECT_EQ(dialog.Table->columnWidth(c),
                   std::max(widths[c], dialog.Table->horizontalHeader()->sectionSizeHint(c)))
@@ -489,7 +560,7 @@ TEST_F(ConnectionsTest, ShowingLoadsAllDaysOncePerShowing)
     dialog.activateWindow();
     QApplication::processEvents();
     ASSERT_TRUE(dialog.isActiveWindow());
-    EXPECT_EQ(dialog.Table->rowCount(), 2);
+    EXPECT_EQ(rowCount(*dialog.Table), 2);
     EXPECT_FALSE(dialog.SpeedButton2->icon().isNull());
 
     // Coming back to the dialog from another window keeps the user's filter.
@@ -500,7 +571,7 @@ TEST_F(ConnectionsTest, ShowingLoadsAllDaysOncePerShowing)
     QApplication::processEvents();
     dialog.activateWindow();
     QApplication::processEvents();
-    EXPECT_EQ(dialog.Table->rowCount(), 1);
+    EXPECT_EQ(rowCount(*dialog.Table), 1);
     EXPECT_FALSE(dialog.SpeedButton1->icon().isNull());
 }
 
