@@ -163,7 +163,7 @@ void BM_ConnectionsModelLoad(benchmark::State& state)
     const QString path = files->folder(static_cast<int>(state.range(0)));
     fee::ConnectionsModel model;
     timed(state, [&] {
-        model.load(history::readAll(path), fee::AllDays, 9, 10);
+        model.load(path, fee::AllDays, 9, 10);
         benchmark::DoNotOptimize(model.index(0, 4).data());
     });
 }
@@ -205,7 +205,7 @@ void BM_ConnectionsSortByFee(benchmark::State& state)
 {
     const QString path = files->folder(static_cast<int>(state.range(0)));
     fee::ConnectionsModel model;
-    model.load(history::readAll(path), fee::AllDays, 9, 10);
+    model.load(path, fee::AllDays, 9, 10);
     bool ascending = true;
     timed(state, [&] { model.sortRows(1, ascending = !ascending); });
 }
@@ -214,7 +214,7 @@ void BM_ConnectionsSortByUser(benchmark::State& state)
 {
     const QString path = files->folder(static_cast<int>(state.range(0)));
     fee::ConnectionsModel model;
-    model.load(history::readAll(path), fee::AllDays, 9, 10);
+    model.load(path, fee::AllDays, 9, 10);
     bool ascending = true;
     timed(state, [&] { model.sortRows(-1, ascending = !ascending); });
 }

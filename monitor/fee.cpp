@@ -23,7 +23,7 @@
 #include <limits>
 #include <optional>
 #include <string_view>
-#include <unordered_set>
+#include <unordered_map>
 #include <utility>
 
 namespace fee {
@@ -166,59 +166,6 @@ QString FormatDateOrTime(platform::SystemTime time, bool date)
     return counter::clockText(time);
 }
 
-QString cellText(const history::HistoryRecord& record, std::int64_t runningTotalCents, int column)
-{
-    switch (column) {
-    case 0:
-        return record.userName();
-    case 1:
-        return record.providerName();
-    case 2:
-        return FormatMoney(record.FeeCents);
-    case 3:
-        return FormatDuration(record.DurationSeconds);
-    case 4:
-        return FormatMoney(clampToField(runningTotalCents));
-    case 5:
-        return FormatDateOrTime(record.StartTime, true);
-    case 6:
-        return FormatDateOrTime(record.StartTime, false);
-    case 7:
-        return FormatDateOrTime(record.EndTime, true);
-    case 8:
-        return FormatDateOrTime(record.EndTime, false);
-    default:
-        return QString();
-    }
-}
-
-QStringList rowTexts(const history::HistoryRecord& record, std::int64_t runningTotalCents)
-{
-    QStringList texts;
-    texts.reserve(kColumnCount);
-    for (int c = 0; c < kColumnCount; ++c)
-        texts << cellText(record, runningTotalCents, c);
-    return texts;
-}
-
-HistoryView filterHistory(const std::vector<history::HistoryRecord>& records, HistoryFilter filter,
-                          int todayDay, int todayMonth)
-{
-    // The rows left are those after the last record that fails, so the search runs
-    // from the end and stops there.
-    std::size_t first = records.size();
-    while (first > 0 && passes(records[first - 1].StartTime, filter, todayDay, todayMonth))
-        --first;
-    HistoryView view;
-    view.first = first;
-    view.count = records.size() - first;
-    for (std::size_t i = first; i < records.size(); ++i) {
-        view.feeTotal += records[i].FeeCents;
-        view.secondsTotal += records[i].DurationSeconds;
-    }
-    return view;
-}
-
 FooterTexts zeroFooterTexts()
 {
     return {QStringLiteral("0 dol. 0 c."), QStringLiteral("0 h. 0 m."), QStringLiteral("0 dol. 0 c.")};
@@ -301,24 +248,11 @@ int compareRows(const QStringList& a, const QStringList& b, int key)
 
 namespace {
 
-// The bytes a name compares by: its UTF-8 text as shown. A field that is not plain
-// ASCII is shown through the UTF-8 decoder, which replaces what it cannot read, so
-// it compares by the bytes of what is shown rather than by what is stored.
-struct NameKeys {
-    std::vector<std::pair<std::string_view, std::uint32_t>> keys;
-    std::vector<QByteArray> decoded;
-};
-
 template <std::size_t N>
 std::string_view storedText(const std::array<char, N>& field)
 {
     const auto end = std::find(field.begin(), field.end(), '\0');
     return std::string_view(field.data(), static_cast<std::size_t>(end - field.begin()));
-}
-
-bool isAscii(std::string_view text)
-{
-    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 // The characters of a number's decimal text, its sign included.
@@ -331,31 +265,24 @@ int digitsOf(std::int64_t value)
     return n;
 }
 
-// The characters of a cell's text, counted from its numbers without making it.
-int textLength(const history::HistoryRecord& r, std::int64_t runningTotal, int column)
+int moneyLength(std::int32_t cents)
 {
-    const auto money = [](std::int32_t cents) { return digitsOf(cents / 100) + digitsOf(cents % 100) + 9; };
-    const auto threeParts = [](std::int64_t a, std::int64_t b, std::int64_t c) {
-        return digitsOf(a) + digitsOf(b) + digitsOf(c) + 2;
-    };
-    switch (column) {
-    case 2:
-        return money(r.FeeCents);
-    case 3:
-        return threeParts(r.DurationSeconds / 3600, r.DurationSeconds % 3600 / 60, r.DurationSeconds % 60);
-    case 4:
-        return money(clampToField(runningTotal));
-    case 5:
-        return threeParts(r.StartTime.wYear, r.StartTime.wMonth, r.StartTime.wDay);
-    case 6:
-        return threeParts(r.StartTime.wHour, r.StartTime.wMinute, r.StartTime.wSecond);
-    case 7:
-        return threeParts(r.EndTime.wYear, r.EndTime.wMonth, r.EndTime.wDay);
-    case 8:
-        return threeParts(r.EndTime.wHour, r.EndTime.wMinute, r.EndTime.wSecond);
-    default:
-        return 0;
-    }
+    return digitsOf(cents / 100) + digitsOf(cents % 100) + 9;  // " dol. ", " c."
+}
+
+int threePartLength(std::int64_t a, std::int64_t b, std::int64_t c)
+{
+    return digitsOf(a) + digitsOf(b) + digitsOf(c) + 2;
+}
+
+std::array<std::uint16_t, 6> shownParts(const platform::SystemTime& t)
+{
+    return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+}
+
+platform::SystemTime timeOf(const std::array<std::uint16_t, 6>& p)
+{
+    return {p[0], p[1], 0, p[2], p[3], p[4], p[5], 0};
 }
 
 // Beyond this many distinct names only the longest of the rest is measured.
@@ -368,20 +295,54 @@ ConnectionsModel::ConnectionsModel(QObject* parent)
 {
 }
 
-void ConnectionsModel::load(std::vector<history::HistoryRecord> records, HistoryFilter filter,
-                            int todayDay, int todayMonth)
+void ConnectionsModel::load(const QString& programPath, HistoryFilter filter, int todayDay, int todayMonth)
 {
     beginResetModel();
-    m_records = std::move(records);
-    m_view = filterHistory(m_records, filter, todayDay, todayMonth);
+    m_rows.clear();
+    m_names.clear();
+    history::RecordReader reader(programPath);
+    m_rows.reserve(reader.recordsAtOpen());
+    // Names by their stored bytes; a history has few, and one often follows itself.
+    std::unordered_map<std::string, std::uint32_t> ids;
+    std::string lastUser, lastProvider;
+    constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
+    std::uint32_t lastUserId = kNone, lastProviderId = kNone;
+    const auto idOf = [this, &ids, kNone](std::string_view stored, std::string& last, std::uint32_t& lastId,
+                                   QString (history::HistoryRecord::*shown)() const,
+                                   const history::HistoryRecord& record) {
+        if (lastId != kNone && stored == last)
+            return lastId;
+        last.assign(stored);
+        const auto [at, added] = ids.try_emplace(last, static_cast<std::uint32_t>(m_names.size()));
+        if (added) {
+            const QString text = (record.*shown)();
+            m_names.push_back({text, text.toUtf8()});
+        }
+        return lastId = at->second;
+    };
+    history::HistoryRecord record;
+    std::size_t first = 0;
+    while (reader.next(&record)) {
+        const std::uint32_t user = idOf(storedText(record.UserName), lastUser, lastUserId,
+                                        &history::HistoryRecord::userName, record);
+        const std::uint32_t provider = idOf(storedText(record.ProviderName), lastProvider, lastProviderId,
+                                            &history::HistoryRecord::providerName, record);
+        m_rows.push_back({shownParts(record.StartTime), shownParts(record.EndTime), record.FeeCents,
+                          record.DurationSeconds, user, provider});
+        if (!passes(record.StartTime, filter, todayDay, todayMonth))
+            first = m_rows.size();
+    }
+    m_view = HistoryView{};
+    m_view.first = first;
+    m_view.count = m_rows.size() - first;
     m_running.clear();
     m_running.reserve(m_view.count);
     m_order.clear();
     m_order.reserve(m_view.count);
-    std::int64_t total = 0;
-    for (std::size_t i = m_view.first; i < m_records.size(); ++i) {
-        total += m_records[i].FeeCents;
-        m_running.push_back(total);
+    for (std::size_t i = first; i < m_rows.size(); ++i) {
+        m_view.feeTotal += m_rows[i].fee;
+        m_view.secondsTotal += m_rows[i].seconds;
+        m_running.push_back(m_view.feeTotal);
         m_order.push_back(static_cast<std::uint32_t>(i));
     }
     endResetModel();
@@ -391,7 +352,8 @@ void ConnectionsModel::clear()
 {
     beginResetModel();
     // Swapped out rather than cleared: a cleared vector keeps its memory.
-    std::vector<history::HistoryRecord>().swap(m_records);
+    std::vector<Row>().swap(m_rows);
+    std::vector<Name>().swap(m_names);
     std::vector<std::int64_t>().swap(m_running);
     std::vector<std::uint32_t>().swap(m_order);
     m_view = HistoryView{};
@@ -402,67 +364,88 @@ void ConnectionsModel::sortRows(int key, bool ascending)
 {
     if (key >= kFirstUnsortableKey || m_order.empty())
         return;
-    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    if (key == 1 || key == 2) {
-        std::vector<std::pair<std::int32_t, std::uint32_t>> keys;
-        keys.reserve(m_order.size());
-        for (std::uint32_t i : m_order) {
-            const auto& r = m_records[i];
-            keys.emplace_back(key == 1 ? r.FeeCents : r.DurationSeconds, i);
-        }
-        if (ascending)
-            std::stable_sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-        else
-            std::stable_sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
-        for (std::size_t row = 0; row < keys.size(); ++row)
-            m_order[row] = keys[row].second;
-    } else {
-        NameKeys names;
-        names.keys.reserve(m_order.size());
-        for (std::uint32_t i : m_order) {
-            const auto& r = m_records[i];
-            std::string_view text = key == -1 ? storedText(r.UserName) : storedText(r.ProviderName);
-            if (!isAscii(text)) {
-                const QString shown = key == -1 ? r.userName() : r.providerName();
-                names.decoded.push_back(shown.toUtf8());
-            }
-            names.keys.emplace_back(text, i);
-        }
-        // Pointed at only once every decoded text is in place: the vector moves its
-        // buffers while it grows, but a QByteArray's data stays where it is.
-        std::size_t next = 0;
-        for (auto& [text, i] : names.keys) {
-            if (!isAscii(text)) {
-                const QByteArray& shown = names.decoded[next++];
-                text = std::string_view(shown.constData(), static_cast<std::size_t>(shown.size()));
-            }
-        }
+    // Each row's sort value: the fee, the time, or the rank of its name among the
+    // names, equal texts of equal rank.
+    std::vector<std::int64_t> rankOfName;
+    if (key < 1) {
+        std::vector<std::uint32_t> byKey(m_names.size());
+        for (std::uint32_t i = 0; i < byKey.size(); ++i)
+            byKey[i] = i;
+        const auto keyOf = [this](std::uint32_t i) {
+            const QByteArray& k = m_names[i].key;
+            return std::string_view(k.constData(), static_cast<std::size_t>(k.size()));
+        };
         // string_view compares as unsigned bytes.
-        if (ascending)
-            std::stable_sort(names.keys.begin(), names.keys.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-        else
-            std::stable_sort(names.keys.begin(), names.keys.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
-        for (std::size_t row = 0; row < names.keys.size(); ++row)
-            m_order[row] = names.keys[row].second;
+        std::sort(byKey.begin(), byKey.end(), [&](std::uint32_t a, std::uint32_t b) { return keyOf(a) < keyOf(b); });
+        rankOfName.resize(m_names.size());
+        std::int64_t rank = 0;
+        for (std::size_t i = 0; i < byKey.size(); ++i) {
+            if (i > 0 && keyOf(byKey[i]) != keyOf(byKey[i - 1]))
+                ++rank;
+            rankOfName[byKey[i]] = rank;
+        }
     }
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<std::pair<std::int64_t, std::uint32_t>> keys;
+    keys.reserve(m_order.size());
+    for (std::uint32_t i : m_order) {
+        const Row& r = m_rows[i];
+        const std::int64_t value = key == 1   ? r.fee
+                                   : key == 2 ? r.seconds
+                                   : key == 0 ? rankOfName[r.provider]
+                                              : rankOfName[r.user];
+        keys.emplace_back(value, i);
+    }
+    if (ascending)
+        std::stable_sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    else
+        std::stable_sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (std::size_t row = 0; row < keys.size(); ++row)
+        m_order[row] = keys[row].second;
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-const history::HistoryRecord& ConnectionsModel::recordOf(int row) const
+const ConnectionsModel::Row& ConnectionsModel::rowAt(int row) const
 {
-    return m_records[m_order[static_cast<std::size_t>(row)]];
+    return m_rows[m_order[static_cast<std::size_t>(row)]];
 }
 
-std::int64_t ConnectionsModel::runningTotalOf(int row) const
+std::int64_t ConnectionsModel::runningTotalAt(int row) const
 {
     return m_running[m_order[static_cast<std::size_t>(row)] - m_view.first];
+}
+
+QString ConnectionsModel::cell(const Row& r, std::int64_t runningTotal, int column) const
+{
+    switch (column) {
+    case 0:
+        return m_names[r.user].text;
+    case 1:
+        return m_names[r.provider].text;
+    case 2:
+        return FormatMoney(r.fee);
+    case 3:
+        return FormatDuration(r.seconds);
+    case 4:
+        return FormatMoney(clampToField(runningTotal));
+    case 5:
+        return FormatDateOrTime(timeOf(r.start), true);
+    case 6:
+        return FormatDateOrTime(timeOf(r.start), false);
+    case 7:
+        return FormatDateOrTime(timeOf(r.end), true);
+    case 8:
+        return FormatDateOrTime(timeOf(r.end), false);
+    default:
+        return QString();
+    }
 }
 
 QString ConnectionsModel::text(int row, int column) const
 {
     if (row < 0 || row >= rowCount())
         return QString();
-    return cellText(recordOf(row), runningTotalOf(row), column);
+    return cell(rowAt(row), runningTotalAt(row), column);
 }
 
 int ConnectionsModel::widestText(const QFontMetrics& metrics, int column) const
@@ -470,40 +453,50 @@ int ConnectionsModel::widestText(const QFontMetrics& metrics, int column) const
     if (m_order.empty() || column < 0 || column >= kColumnCount)
         return 0;
     const std::size_t count = m_order.size();
-    int widest = 0;
     if (column <= 1) {
-        const auto nameOf = [this, column](std::size_t i) {
-            const auto& r = m_records[m_view.first + i];
-            return column == 0 ? storedText(r.UserName) : storedText(r.ProviderName);
-        };
-        const auto measure = [this, column, &metrics](std::size_t i) {
-            const auto& r = m_records[m_view.first + i];
-            return metrics.horizontalAdvance(column == 0 ? r.userName() : r.providerName());
-        };
-        std::unordered_set<std::string_view> seen;
-        std::optional<std::size_t> longestRest;
+        // The names of the rows shown, each measured once.
+        std::vector<bool> seen(m_names.size());
+        std::size_t measured = 0;
+        int widest = 0;
+        std::optional<std::uint32_t> longestRest;
         for (std::size_t i = 0; i < count; ++i) {
-            const std::string_view name = nameOf(i);
-            // Runs of one name are common; they cost no look-up.
-            if (i > 0 && name == nameOf(i - 1))
+            const Row& r = m_rows[m_view.first + i];
+            const std::uint32_t name = column == 0 ? r.user : r.provider;
+            if (seen[name])
                 continue;
-            if (seen.size() < kNamesMeasured) {
-                if (seen.insert(name).second)
-                    widest = std::max(widest, measure(i));
-            } else if (!seen.count(name) && (!longestRest || name.size() > nameOf(*longestRest).size())) {
-                longestRest = i;
-            }
+            seen[name] = true;
+            if (measured++ < kNamesMeasured)
+                widest = std::max(widest, metrics.horizontalAdvance(m_names[name].text));
+            else if (!longestRest || m_names[name].text.size() > m_names[*longestRest].text.size())
+                longestRest = name;
         }
         if (longestRest)
-            widest = std::max(widest, measure(*longestRest));
+            widest = std::max(widest, metrics.horizontalAdvance(m_names[*longestRest].text));
         return widest;
     }
     // The separators are the same in every row, so the longest text with the widest
     // digit in each place is as wide as any text of the column.
+    const auto lengthOf = [column](const Row& r, std::int64_t runningTotal) {
+        switch (column) {
+        case 2:
+            return moneyLength(r.fee);
+        case 3:
+            return threePartLength(r.seconds / 3600, r.seconds % 3600 / 60, r.seconds % 60);
+        case 4:
+            return moneyLength(clampToField(runningTotal));
+        case 5:
+        case 6:
+            return column == 5 ? threePartLength(r.start[0], r.start[1], r.start[2])
+                               : threePartLength(r.start[3], r.start[4], r.start[5]);
+        default:
+            return column == 7 ? threePartLength(r.end[0], r.end[1], r.end[2])
+                               : threePartLength(r.end[3], r.end[4], r.end[5]);
+        }
+    };
     std::size_t longest = 0;
     int longestLength = -1;
     for (std::size_t i = 0; i < count; ++i) {
-        const int length = textLength(m_records[m_view.first + i], m_running[i], column);
+        const int length = lengthOf(m_rows[m_view.first + i], m_running[i]);
         if (length > longestLength) {
             longestLength = length;
             longest = i;
@@ -514,7 +507,7 @@ int ConnectionsModel::widestText(const QFontMetrics& metrics, int column) const
         if (metrics.horizontalAdvance(QLatin1Char(d)) > metrics.horizontalAdvance(widestDigit))
             widestDigit = QLatin1Char(d);
     }
-    QString text = cellText(m_records[m_view.first + longest], m_running[longest], column);
+    QString text = cell(m_rows[m_view.first + longest], m_running[longest], column);
     for (QChar& c : text) {
         if (c.isDigit())
             c = widestDigit;
@@ -524,9 +517,10 @@ int ConnectionsModel::widestText(const QFontMetrics& metrics, int column) const
 
 QStringList ConnectionsModel::rowTexts(int row) const
 {
-    if (row < 0 || row >= rowCount())
-        return QStringList(kColumnCount, QString());
-    return fee::rowTexts(recordOf(row), runningTotalOf(row));
+    QStringList texts;
+    for (int c = 0; c < kColumnCount; ++c)
+        texts << text(row, c);
+    return texts;
 }
 
 int ConnectionsModel::rowCount(const QModelIndex& parent) const
@@ -610,8 +604,7 @@ void LoadHistory(TForm7& dialog, fee::HistoryFilter filter)
 {
     // Today once, before the file is read, so a load across midnight filters by one day.
     const QDate today = platform::clock().now().date();
-    dialog.rows().load(history::readAll(dialog.mainWindow().ProgramPath), filter, today.day(),
-                       today.month());
+    dialog.rows().load(dialog.mainWindow().ProgramPath, filter, today.day(), today.month());
     dialog.fitColumns();
 
     // A history that is missing or empty also shows the zero footer: totals left from

@@ -14,6 +14,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -52,24 +53,13 @@ QString FormatDuration(std::int64_t seconds);
 // The date ("1999/10/5") when `date` is set, else the time of day ("9:5:0").
 QString FormatDateOrTime(platform::SystemTime time, bool date);
 
-// The text of one cell of the list: 0 user, 1 provider, 2 fee, 3 time, 4 the running
-// total given, then 5 start date, 6 start time, 7 end date, 8 end time.
-QString cellText(const history::HistoryRecord& record, std::int64_t runningTotalCents, int column);
-// The nine texts of one row of the list.
-QStringList rowTexts(const history::HistoryRecord& record, std::int64_t runningTotalCents);
-
-// What a load shows: the records from `first` to the end of the file, and their totals.
+// What a load shows: the rows from `first` to the end of the file, and their totals.
 struct HistoryView {
     std::size_t first = 0;
     std::size_t count = 0;
     std::int64_t feeTotal = 0;
     std::int64_t secondsTotal = 0;
 };
-// The records in file order under `filter`. A record whose start fails the filter
-// (month, or month and day, against today's; the year is never compared) empties the
-// view, so what is left is the run of passing records after the last failing one.
-HistoryView filterHistory(const std::vector<history::HistoryRecord>& records, HistoryFilter filter,
-                          int todayDay, int todayMonth);
 
 // The footer texts of a view: total fee, average time and average cost per row.
 struct FooterTexts {
@@ -116,15 +106,17 @@ class ConnectionsModel : public QAbstractTableModel {
 public:
     explicit ConnectionsModel(QObject* parent = nullptr);
 
-    // Shows `records` (the whole file, in file order) under `filter`.
-    void load(std::vector<history::HistoryRecord> records, HistoryFilter filter, int todayDay,
-              int todayMonth);
-    // Shows nothing and gives the records' memory back.
+    // Reads "history.dat" under `programPath` and shows its records under `filter`.
+    // A record whose start fails the filter (month, or month and day, against
+    // today's; the year is never compared) empties the list, so what is left is the
+    // run of passing records after the last failing one.
+    void load(const QString& programPath, HistoryFilter filter, int todayDay, int todayMonth);
+    // Shows nothing and gives the memory of the rows back.
     void clear();
     // Orders the rows by `key` (-1 user, 0 provider, 1 fee, 2 time), ascending when
     // `ascending`, keeping the present order of rows that compare equal. The names
-    // compare byte by byte as unsigned codes, fee and time by their values: the order
-    // that reading them back from the cell texts gives.
+    // compare byte by byte as unsigned codes of their UTF-8 text as shown, fee and
+    // time by their values: the order that reading them back from the cell texts gives.
     void sortRows(int key, bool ascending);
 
     const HistoryView& view() const { return m_view; }
@@ -142,14 +134,32 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
-    const history::HistoryRecord& recordOf(int row) const;
-    std::int64_t runningTotalOf(int row) const;
+    // What the list shows of a record, a fifth of its size: a long history is held
+    // whole while the list is open. The names are numbers into m_names.
+    struct Row {
+        std::array<std::uint16_t, 6> start;  // year, month, day, hour, minute, second
+        std::array<std::uint16_t, 6> end;
+        std::int32_t fee;
+        std::int32_t seconds;
+        std::uint32_t user;
+        std::uint32_t provider;
+    };
+    struct Name {
+        QString text;
+        // What it sorts by: the UTF-8 bytes of the text shown.
+        QByteArray key;
+    };
 
-    std::vector<history::HistoryRecord> m_records;
+    const Row& rowAt(int row) const;
+    std::int64_t runningTotalAt(int row) const;
+    QString cell(const Row& r, std::int64_t runningTotal, int column) const;
+
+    std::vector<Row> m_rows;
+    std::vector<Name> m_names;
     HistoryView m_view;
-    // The running fee total of each record shown, from the first one shown.
+    // The running fee total of each row shown, in file order from the first one.
     std::vector<std::int64_t> m_running;
-    // The record of each row.
+    // The row of the file shown at each place of the list.
     std::vector<std::uint32_t> m_order;
 };
 
