@@ -5,7 +5,7 @@
 #include "counter.h"
 
 #include <QEvent>
-#include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -20,6 +20,7 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <optional>
 #include <string_view>
@@ -448,8 +449,12 @@ QString ConnectionsModel::text(int row, int column) const
     return cell(rowAt(row), runningTotalAt(row), column);
 }
 
-int ConnectionsModel::widestText(const QFontMetrics& metrics, int column) const
+int ConnectionsModel::widestText(const QFont& font, int column) const
 {
+    // In fractions of a pixel, rounded up: a text a fraction wider than its whole
+    // pixels is cut by the drawing.
+    const QFontMetricsF metrics(font);
+    const auto whole = [](qreal width) { return static_cast<int>(std::ceil(width)); };
     if (m_order.empty() || column < 0 || column >= kColumnCount)
         return 0;
     const std::size_t count = m_order.size();
@@ -457,7 +462,7 @@ int ConnectionsModel::widestText(const QFontMetrics& metrics, int column) const
         // The names of the rows shown, each measured once.
         std::vector<bool> seen(m_names.size());
         std::size_t measured = 0;
-        int widest = 0;
+        qreal widest = 0;
         std::optional<std::uint32_t> longestRest;
         for (std::size_t i = 0; i < count; ++i) {
             const Row& r = m_rows[m_view.first + i];
@@ -472,7 +477,7 @@ int ConnectionsModel::widestText(const QFontMetrics& metrics, int column) const
         }
         if (longestRest)
             widest = std::max(widest, metrics.horizontalAdvance(m_names[*longestRest].text));
-        return widest;
+        return whole(widest);
     }
     // The separators are the same in every row, so the longest text with the widest
     // digit in each place is as wide as any text of the column.
@@ -512,7 +517,7 @@ int ConnectionsModel::widestText(const QFontMetrics& metrics, int column) const
         if (c.isDigit())
             c = widestDigit;
     }
-    return metrics.horizontalAdvance(text);
+    return whole(metrics.horizontalAdvance(text));
 }
 
 QStringList ConnectionsModel::rowTexts(int row) const
@@ -776,11 +781,10 @@ void TForm7::fitColumns()
     // free on each side of a cell's text, and the grid line's pixel.
     const int margin = Table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, Table) + 1;
     const int textMargins = 2 * margin + (Table->showGrid() ? 1 : 0);
-    const QFontMetrics metrics(Table->font());
     for (int c = 0; c < fee::kColumnCount; ++c) {
         Table->setColumnWidth(c, fee::neededColumnWidth(fee::designColumnWidth(c),
                                                         Table->horizontalHeader()->sectionSizeHint(c),
-                                                        m_rows->widestText(metrics, c), textMargins));
+                                                        m_rows->widestText(Table->font(), c), textMargins));
     }
 }
 

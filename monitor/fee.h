@@ -18,7 +18,7 @@
 #include <cstdint>
 #include <vector>
 
-class QFontMetrics;
+class QFont;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -121,10 +121,11 @@ public:
 
     const HistoryView& view() const { return m_view; }
     QString text(int row, int column) const;
-    // The width of the widest text of `column` as drawn in `metrics`, 0 with no rows.
-    // Numbers are taken at their longest with the font's widest digit in every place,
-    // so no value is found by formatting every row; each distinct name is measured.
-    int widestText(const QFontMetrics& metrics, int column) const;
+    // The width of the widest text of `column` as drawn in `font`, in whole pixels
+    // rounded up, 0 with no rows. Numbers are taken at their longest with the font's
+    // widest digit in every place, so no value is found by formatting every row; each
+    // distinct name is measured.
+    int widestText(const QFont& font, int column) const;
     QStringList rowTexts(int row) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;

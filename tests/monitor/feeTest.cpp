@@ -8,7 +8,7 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 using history::HistoryRecord;
@@ -448,12 +449,13 @@ TEST_F(ConnectionsTest, ColumnsHoldTheirWidestText)
     writeHistory(records);
     TForm7 dialog(main);
     dialog.FormActivate();
-    const QFontMetrics metrics(dialog.Table->font());
+    const QFontMetricsF metrics(dialog.Table->font());
     for (int c = 0; c < fee::kColumnCount; ++c) {
-        int widest = 0;
+        qreal exact = 0;
         for (const QString& text : column(*dialog.Table, c))
-            widest = std::max(widest, metrics.horizontalAdvance(text));
-        const int found = dialog.rows().widestText(metrics, c);
+            exact = std::max(exact, metrics.horizontalAdvance(text));
+        const int widest = static_cast<int>(std::ceil(exact));
+        const int found = dialog.rows().widestText(dialog.Table->font(), c);
         if (c <= 1)
             EXPECT_EQ(found, widest) << c;
         else
@@ -461,7 +463,7 @@ TEST_F(ConnectionsTest, ColumnsHoldTheirWidestText)
         EXPECT_GT(dialog.Table->columnWidth(c), widest) << c;
     }
     ClearConnectionTable(dialog);
-    EXPECT_EQ(dialog.rows().widestText(metrics, 2), 0);
+    EXPECT_EQ(dialog.rows().widestText(dialog.Table->font(), 2), 0);
 }
 
 // ---- window --------------------------------------------------------------------------
