@@ -127,6 +127,10 @@ inline constexpr const char* vSlotDay = "CDay";
 inline constexpr const char* vSlotMonth = "CMonth";
 inline constexpr const char* vSlotDayOfWeek = "CDayOfWeek";
 inline constexpr const char* vSlotTime = "Time";
+// Finished connections that "history.dat" could not take yet (a full disk), as whole
+// 192-byte records in the order they ended; written again to the history before the
+// next connection starts and at every start-up.
+inline constexpr const char* vUnsavedRecords = "Unsaved";
 
 // ---- values of HKLM \Software\Dialtally\Users ------------------------------------
 inline constexpr const char* vCrash = "Crash";

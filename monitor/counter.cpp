@@ -107,7 +107,22 @@ public:
 
 void showError(const QString& text)
 {
+    if (Form1 && Form1->tickRunning()) {
+        Form1->DeferMessage(text, false);
+        return;
+    }
     platform::messageBox(text, caption(), platform::MessageIcon::Error);
+}
+
+// An error of the store or a file that ends a step but not the program, shown as the
+// standard display would; during a tick it waits for the tick's end.
+void showFailure(const std::exception& error)
+{
+    const QString text = QString::fromUtf8(error.what());
+    if (Form1 && Form1->tickRunning())
+        Form1->DeferMessage(text, true);
+    else
+        platform::Application::instance().showException(text);
 }
 
 // ---- pictures drawn at run time ----------------------------------------------------
@@ -798,66 +813,214 @@ void WriteDefaultSettings(TForm1& form)
     platform::help().contents(helpFile);
 }
 
+namespace {
+
+std::uint16_t low16(std::int32_t v)
+{
+    return static_cast<std::uint16_t>(v & 0xFFFF);
+}
+
+// An integer that may be missing: false then, and for a value of another type.
+bool readIfThere(platform::Registry& key, const QString& value, std::int32_t& out)
+{
+    if (key.valueType(value) != platform::ValueType::Integer)
+        return false;
+    out = key.readInteger(value);
+    return true;
+}
+
+QDateTime dateTimeOf(const platform::SystemTime& t)
+{
+    return QDateTime(QDate(t.wYear, t.wMonth, t.wDay), QTime(t.wHour, t.wMinute, t.wSecond));
+}
+
+// Slack for a clock that moved by a second between two readings of one tick.
+constexpr qint64 kSlotSlackSeconds = 2;
+
+// A backup slot is used only when all of it was written, it ends no earlier than the
+// stored start, and its elapsed time fits the span from that start: the connect delay
+// counts as elapsed, so the time may exceed the span by the delay, never fall short of
+// it. A slot of an earlier connection ends before this start.
+bool readBackupSlot(platform::Registry& key, const QString& prefix, history::HistoryRecord& record)
+{
+    const char* const names[] = {rk::vSlotSecundes, rk::vSlotMinutes, rk::vSlotHours, rk::vSlotYear,
+                                 rk::vSlotDay,      rk::vSlotMonth,   rk::vSlotDayOfWeek, rk::vSlotTime};
+    std::int32_t v[8];
+    for (int i = 0; i < 8; ++i) {
+        if (!readIfThere(key, prefix + name(names[i]), v[i]))
+            return false;
+    }
+    const platform::SystemTime end{low16(v[3]), low16(v[5]), low16(v[6]), low16(v[4]),
+                                   low16(v[2]), low16(v[1]), low16(v[0]), 0};
+    const QDateTime from = dateTimeOf(record.StartTime);
+    const QDateTime to = dateTimeOf(end);
+    if (!from.isValid() || !to.isValid())
+        return false;
+    const qint64 span = from.secsTo(to);
+    const qint64 delay = qint64(v[7]) - span;
+    if (span < 0 || delay < -kSlotSlackSeconds || delay > 86400)
+        return false;
+    record.EndTime = end;
+    record.DurationSeconds = v[7];
+    record.setUserName(key.readString(prefix + name(rk::vSlotUser)));
+    return true;
+}
+
+bool lineReadsUp()
+{
+    Key key(RootKey::LocalMachine, rk::kRemoteAccessService, false);
+    if (!key.opened() || !key->valueExists(name(rk::vRemoteConnection)))
+        return false;
+    unsigned char bytes[4] = {0, 0, 0, 0};
+    key->readBinaryData(name(rk::vRemoteConnection), bytes, 4);
+    return (bytes[0] | bytes[1] << 8 | bytes[2] << 16 | std::uint32_t(bytes[3]) << 24) == 1;
+}
+
+void markSaved()
+{
+    Key key(RootKey::LocalMachine, rk::kSoftware);
+    key.writeInt(rk::vBug, 1);
+}
+
+QString historyPathText(const TForm1& form)
+{
+    return QDir::toNativeSeparators(history::historyFile(form.ProgramPath));
+}
+
+void showSaveError(const TForm1& form, const QString& error)
+{
+    showError(QStringLiteral("Can't save the connection in %1 : %2").arg(historyPathText(form), error));
+}
+
+// The waiting records into the store, so that neither an end of the program nor the
+// next connection's start values lose them. Raises the store's error.
+void storeUnsavedRecords(const TForm1& form)
+{
+    Key key(RootKey::LocalMachine, rk::kCounterCurrent);
+    if (form.UnsavedRecords.empty()) {
+        key->deleteValue(name(rk::vUnsavedRecords));
+        return;
+    }
+    QByteArray bytes;
+    for (const auto& record : form.UnsavedRecords)
+        bytes += history::encode(record);
+    key->writeBinaryData(name(rk::vUnsavedRecords), bytes);
+}
+
+void loadUnsavedRecords(TForm1& form)
+{
+    form.UnsavedRecords.clear();
+    Key key(RootKey::LocalMachine, rk::kCounterCurrent, false);
+    if (!key.opened() || key->valueType(name(rk::vUnsavedRecords)) != platform::ValueType::Binary)
+        return;
+    const QByteArray bytes = key->readBinary(name(rk::vUnsavedRecords));
+    for (qsizetype at = 0; at + history::kRecordSize <= bytes.size(); at += history::kRecordSize)
+        form.UnsavedRecords.push_back(history::decode(bytes.mid(at, history::kRecordSize)));
+}
+
+// Writes the waiting records to the history, oldest first. One that the file holds
+// already (the program ended between the write and the store's update) is not
+// written again. Reports what fails and never raises; true when none is left.
+bool saveUnsavedRecords(TForm1& form)
+{
+    if (form.UnsavedRecords.empty())
+        return true;
+    const int waiting = static_cast<int>(form.UnsavedRecords.size());
+    QString error;
+    bool changed = false;
+    while (!form.UnsavedRecords.empty()) {
+        const history::HistoryRecord& record = form.UnsavedRecords.front();
+        if (!history::holds(form.ProgramPath, record, waiting)
+            && !history::append(form.ProgramPath, record, &error))
+            break;
+        form.UnsavedRecords.erase(form.UnsavedRecords.begin());
+        changed = true;
+    }
+    if (changed) {
+        try {
+            storeUnsavedRecords(form);
+        } catch (const std::exception& failure) {
+            showFailure(failure);
+        }
+    }
+    if (!form.UnsavedRecords.empty()) {
+        showSaveError(form, error);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 void RecoverUnsavedConnection(TForm1& form)
 {
-    platform::messageBox(QStringLiteral("Last connection was unsaved. Dialtally will recover data."),
-                         caption(), platform::MessageIcon::Information, platform::MessageButtons::Ok,
-                         platform::MessageOwner::None);
-
+    // Nothing is written before the record is in the history, and "Bug" becomes 1 only
+    // after it: an end of the program at any point, the wait for OK included, leaves
+    // the connection to the next start, which finds it saved if it got that far.
     history::HistoryRecord record;
+    bool startKnown = true;
     {
-        Key key(RootKey::LocalMachine, rk::kCounterCurrent);
-        const auto low16 = [](std::int32_t v) { return static_cast<std::uint16_t>(v & 0xFFFF); };
-        record.FeeCents = key.readInt(rk::vMoney);
+        Key key(RootKey::LocalMachine, rk::kCounterCurrent, false);
+        std::int32_t money = 0;
+        // "Money" is written at every start and charge; a store from before that
+        // lacks it only when no minute was charged.
+        if (key.opened())
+            readIfThere(key.registry(), name(rk::vMoney), money);
+        record.FeeCents = money;
         record.setProviderName(key.readStr(rk::vProvider));
-        record.StartTime.wSecond = low16(key.readInt(rk::vSecundes));
-        record.StartTime.wMinute = low16(key.readInt(rk::vStartMinutes));
-        record.StartTime.wHour = low16(key.readInt(rk::vHours));
-        record.StartTime.wYear = low16(key.readInt(rk::vYear));
-        record.StartTime.wDay = low16(key.readInt(rk::vDay));
-        record.StartTime.wMonth = low16(key.readInt(rk::vMonth));
-        record.StartTime.wDayOfWeek = low16(key.readInt(rk::vDayOfWeek));
-        // As in the tick, a "Backup" that was never written names the plain slot.
-        const std::int32_t backup =
-            key->valueExists(name(rk::vBackup)) ? key.readInt(rk::vBackup) : 0;
-        const QString prefix = backup != 0 ? name(rk::kBackupSlotPrefix) : QString();
-        const auto slotInt = [&](const char* value) { return key->readInteger(prefix + name(value)); };
-        record.setUserName(key->readString(prefix + name(rk::vSlotUser)));
-        record.EndTime.wSecond = low16(slotInt(rk::vSlotSecundes));
-        record.EndTime.wMinute = low16(slotInt(rk::vSlotMinutes));
-        record.EndTime.wHour = low16(slotInt(rk::vSlotHours));
-        record.EndTime.wYear = low16(slotInt(rk::vSlotYear));
-        record.EndTime.wDay = low16(slotInt(rk::vSlotDay));
-        record.EndTime.wMonth = low16(slotInt(rk::vSlotMonth));
-        record.EndTime.wDayOfWeek = low16(slotInt(rk::vSlotDayOfWeek));
-        record.DurationSeconds = slotInt(rk::vSlotTime);
+        const char* const startNames[] = {rk::vSecundes, rk::vStartMinutes, rk::vHours, rk::vYear,
+                                          rk::vDay,      rk::vMonth,        rk::vDayOfWeek};
+        std::int32_t v[7] = {};
+        for (int i = 0; i < 7; ++i)
+            startKnown = startKnown && key.opened() && readIfThere(key.registry(), name(startNames[i]), v[i]);
+        record.StartTime = {low16(v[3]), low16(v[5]), low16(v[6]), low16(v[4]), low16(v[2]), low16(v[1]), low16(v[0]), 0};
     }
 
-    QString error;
-    if (history::append(form.ProgramPath, record, &error)) {
-        Key key(RootKey::LocalMachine, rk::kUsers);
-        key.writeInt(rk::vCrash, key.readInt(rk::vCrash) + 1);
+    const bool alreadySaved = startKnown && history::holds(form.ProgramPath, record, 1);
+    if (!alreadySaved) {
+        platform::messageBox(QStringLiteral("Last connection was unsaved. Dialtally will recover data."),
+                             caption(), platform::MessageIcon::Information, platform::MessageButtons::Ok,
+                             platform::MessageOwner::None);
+        bool usable = false;
+        if (startKnown) {
+            Key key(RootKey::LocalMachine, rk::kCounterCurrent, false);
+            std::int32_t backup = 0;
+            readIfThere(key.registry(), name(rk::vBackup), backup);
+            const QString named = backup != 0 ? name(rk::kBackupSlotPrefix) : QString();
+            const QString other = backup != 0 ? QString() : name(rk::kBackupSlotPrefix);
+            // "Backup" names the slot completed last; the other one is a tick older.
+            usable = readBackupSlot(key.registry(), named, record) || readBackupSlot(key.registry(), other, record);
+        }
+        if (!usable) {
+            showError(QStringLiteral("The backup of the last connection is incomplete or belongs to another "
+                                     "connection. The connection could not be recovered."));
+            markSaved();
+        } else {
+            QString error;
+            const bool appended = history::append(form.ProgramPath, record, &error);
+            if (!appended) {
+                // Kept in the store, and written to the history before the next
+                // connection starts or at the next start-up.
+                form.UnsavedRecords.push_back(record);
+                storeUnsavedRecords(form);
+            }
+            platform::RegistryTransaction transaction(UnitRegistry().store());
+            {
+                Key key(RootKey::LocalMachine, rk::kUsers);
+                std::int32_t crashes = 0;
+                readIfThere(key.registry(), name(rk::vCrash), crashes);
+                key.writeInt(rk::vCrash, crashes + 1);
+            }
+            markSaved();
+            transaction.commit();
+            if (!appended)
+                showSaveError(form, error);
+        }
     } else {
-        // Start-up has already set "Bug" to 1; put the marker back so the next start
-        // tries the recovery again instead of losing the connection for good.
-        {
-            Key key(RootKey::LocalMachine, rk::kSoftware);
-            key.writeInt(rk::vBug, 2);
-        }
-        showError(QStringLiteral("Can't save the recovered connection in %1 : %2")
-                      .arg(QDir::toNativeSeparators(history::historyFile(form.ProgramPath)), error));
+        markSaved();
     }
 
-    bool lineUp = false;
-    {
-        Key key(RootKey::LocalMachine, rk::kRemoteAccessService, false);
-        if (key.opened() && key->valueExists(name(rk::vRemoteConnection))) {
-            unsigned char bytes[4] = {0, 0, 0, 0};
-            key->readBinaryData(name(rk::vRemoteConnection), bytes, 4);
-            lineUp = (bytes[0] | bytes[1] << 8 | bytes[2] << 16 | std::uint32_t(bytes[3]) << 24) == 1;
-        }
-    }
-    if (lineUp) {
+    if (lineReadsUp()) {
         const int answer = platform::messageBox(
             QStringLiteral("Are you connected now ?"), caption(), platform::MessageIcon::Question,
             platform::MessageButtons::YesNo, platform::MessageOwner::Application);
@@ -940,8 +1103,10 @@ void StartUp(TForm1& form)
     {
         Key key(RootKey::LocalMachine, rk::kSoftware);
         form.BugAtStart = key.readInt(rk::vBug);
-        key.writeInt(rk::vBug, 1);
         antiCrash = key.readInt(rk::vAntiCrash);
+        // A connection to recover keeps its marker until its record is saved.
+        if (form.BugAtStart != 2 || antiCrash != 1)
+            key.writeInt(rk::vBug, 1);
     }
     {
         Key key(RootKey::CurrentUser, rk::kBeep);
@@ -957,8 +1122,16 @@ void StartUp(TForm1& form)
     form.MonthFeeBefore = form.MonthFee;
     form.ConnectionFee = 0;
 
+    // Connections that the history could not take last time go first: they ended
+    // before the one that a crash may have left.
+    platform::guard([&] {
+        loadUnsavedRecords(form);
+        saveUnsavedRecords(form);
+    });
+    // A recovery that fails is reported; monitoring goes on, and the marker stays for
+    // the next start.
     if (form.BugAtStart == 2 && antiCrash == 1)
-        RecoverUnsavedConnection(form);
+        platform::guard([&] { RecoverUnsavedConnection(form); });
 
     // One pass over the history for the period's totals and today's fee.
     const counter::StartupSums sums =
@@ -1219,11 +1392,13 @@ void RunClosingSteps(TForm1& form)
         form.ConnectionState = 2;
         UpdateConnectionState(form);
     }
-    // A record that could not be written keeps the marker at 2: the backup slots
-    // still hold that connection, and the next start recovers it from them.
-    if (!form.RecordUnsaved) {
+    // A record that could not be written keeps the marker at 2 and stays in the
+    // store for the next start: it is left to the recovery, never dropped.
+    if (form.UnsavedRecords.empty()) {
         Key key(RootKey::LocalMachine, rk::kSoftware);
         key.writeInt(rk::vBug, 0);
+    } else {
+        storeUnsavedRecords(form);
     }
     {
         Key key(RootKey::CurrentUser, rk::kSoftware);
@@ -1247,8 +1422,36 @@ int ConfirmExit(TForm1& form)
 
 namespace {
 
+void writeBackupSlot(platform::KeyScope& key, const QString& prefix, const TForm1& form,
+                     const platform::SystemTime& now)
+{
+    const auto put = [&](const char* value, std::int32_t v) { key->writeInteger(prefix + name(value), v); };
+    key->writeString(prefix + name(rk::vSlotUser), form.ConnectionUser);
+    put(rk::vSlotSecundes, now.wSecond);
+    put(rk::vSlotMinutes, now.wMinute);
+    put(rk::vSlotHours, now.wHour);
+    put(rk::vSlotYear, now.wYear);
+    put(rk::vSlotDay, now.wDay);
+    put(rk::vSlotMonth, now.wMonth);
+    put(rk::vSlotDayOfWeek, now.wDayOfWeek);
+    put(rk::vSlotTime, form.CurrentRecord.DurationSeconds);
+}
+
+void writeBackupSlot(TForm1& form, const platform::SystemTime& now)
+{
+    Key key(RootKey::LocalMachine, rk::kCounterCurrent);
+    const std::int32_t backup = key->valueExists(name(rk::vBackup)) ? key.readInt(rk::vBackup) : 0;
+    // Overwrite the slot that was not completed last; "Backup" names it only once
+    // all of it is written.
+    writeBackupSlot(key, backup != 0 ? QString() : name(rk::kBackupSlotPrefix), form, now);
+    key.writeInt(rk::vBackup, backup != 0 ? 0 : 1);
+}
+
 void startConnection(TForm1& form)
 {
+    // Connections that wait for the history go in before this one: its start values
+    // replace the backup of the last of them.
+    saveUnsavedRecords(form);
     form.Image2->hide();
     form.Image1->show();
     form.BeepCount = 1;
@@ -1283,6 +1486,7 @@ void startConnection(TForm1& form)
         Key key(RootKey::CurrentUser, rk::kSoftware);
         form.StartSecondOfDay = counter::secondOfDay(start) - key.readInt(rk::vConnectDelay);
     }
+    form.CurrentRecord.DurationSeconds = counter::secondOfDay(start) - form.StartSecondOfDay;
     {
         Key key(RootKey::CurrentUser, rk::kRemoteAccess, false);
         form.CurrentProvider = key.opened() ? key.readStr(rk::vDefault) : QString();
@@ -1294,14 +1498,20 @@ void startConnection(TForm1& form)
     {
         Key key(RootKey::LocalMachine, rk::kCounterCurrent);
         key.writeStr(rk::vProvider, form.CurrentProvider);
+        // Both backup slots hold this connection from its first moment, so a crash
+        // before its first counting tick never recovers the last connection's end.
+        for (const QString& prefix : {QString(), name(rk::kBackupSlotPrefix)})
+            writeBackupSlot(key, prefix, form, start);
     }
+    // What waits for the history must be in the store before "Bug" says that these
+    // values belong to a new connection.
+    if (!form.UnsavedRecords.empty())
+        storeUnsavedRecords(form);
     {
         Key key(RootKey::LocalMachine, rk::kSoftware);
         key.writeInt(rk::vBug, 2);
     }
     transaction.commit();
-    // The new start values have replaced what the backup held of an unsaved record.
-    form.RecordUnsaved = false;
     form.ConnectionState = 2;
     LaunchConnectPrograms(form);
 }
@@ -1316,20 +1526,19 @@ void endConnection(TForm1& form)
     form.CurrentRecord.FeeCents = form.ConnectionFee;
     form.CurrentRecord.setUserName(form.ConnectionUser);
 
+    // The file keeps the order in which connections ended: while older ones wait,
+    // this one waits behind them.
     QString error;
-    const bool saved = history::append(form.ProgramPath, form.CurrentRecord, &error);
-    form.RecordUnsaved = !saved;
-    // Only a record that is on disk clears the marker; otherwise the next start
-    // recovers the connection from the backup slots.
+    bool saved = saveUnsavedRecords(form);
     if (saved) {
-        Key key(RootKey::LocalMachine, rk::kSoftware);
-        key.writeInt(rk::vBug, 1);
+        saved = history::append(form.ProgramPath, form.CurrentRecord, &error);
+        if (!saved)
+            showSaveError(form, error);
     }
+    if (!saved)
+        form.UnsavedRecords.push_back(form.CurrentRecord);
     form.CurrentProvider = QStringLiteral(" ");
     form.ConnectionUser.clear();
-    if (!saved)
-        showError(QStringLiteral("Can't save the connection in %1 : %2")
-                      .arg(QDir::toNativeSeparators(history::historyFile(form.ProgramPath)), error));
 
     int maxd = 0;
     {
@@ -1338,26 +1547,14 @@ void endConnection(TForm1& form)
     }
     if (maxd != 0)
         platform::Application::instance().restore();
-}
 
-void writeBackupSlot(TForm1& form, const platform::SystemTime& now)
-{
-    Key key(RootKey::LocalMachine, rk::kCounterCurrent);
-    const std::int32_t backup = key->valueExists(name(rk::vBackup)) ? key.readInt(rk::vBackup) : 0;
-    // Overwrite the slot that was not completed last; "Backup" names it only once
-    // all of it is written.
-    const QString prefix = backup != 0 ? QString() : name(rk::kBackupSlotPrefix);
-    const auto put = [&](const char* value, std::int32_t v) { key->writeInteger(prefix + name(value), v); };
-    key->writeString(prefix + name(rk::vSlotUser), form.ConnectionUser);
-    put(rk::vSlotSecundes, now.wSecond);
-    put(rk::vSlotMinutes, now.wMinute);
-    put(rk::vSlotHours, now.wHour);
-    put(rk::vSlotYear, now.wYear);
-    put(rk::vSlotDay, now.wDay);
-    put(rk::vSlotMonth, now.wMonth);
-    put(rk::vSlotDayOfWeek, now.wDayOfWeek);
-    put(rk::vSlotTime, form.CurrentRecord.DurationSeconds);
-    key.writeInt(rk::vBackup, backup != 0 ? 0 : 1);
+    // The store last, once the connection is closed in memory: a refused write ends
+    // the tick but leaves nothing half done. Only a record that is on disk clears the
+    // marker; one that is not waits in the store, and its backup slots stay too.
+    if (saved)
+        markSaved();
+    else
+        storeUnsavedRecords(form);
 }
 
 }  // namespace
@@ -1878,31 +2075,69 @@ void TForm1::FormCreate()
 
 void TForm1::Timer1Timer()
 {
-    // Message boxes run their own loops, and the timer fires inside them: a tick that
-    // comes while another is still running is dropped, so no minute is charged twice
-    // and no box is stacked on another.
+    // No box opens inside a tick (they wait for its end, see DeferMessage), so a tick
+    // never waits for the user. Something else that runs a nested loop inside a tick
+    // (a dialog of another unit) must not start a second one on the same state.
     if (m_inTick)
         return;
-    m_inTick = true;
-    struct Leave {
-        bool& flag;
-        ~Leave() { flag = false; }
-    } leave{m_inTick};
-
     QString errorText;
-    try {
-        runTick();
-        m_lastTickError.clear();
-        return;
-    } catch (const std::exception& error) {
-        errorText = QString::fromUtf8(error.what());
-    } catch (...) {
-        errorText = QStringLiteral("Unknown error");
+    {
+        m_inTick = true;
+        struct Leave {
+            bool& flag;
+            ~Leave() { flag = false; }
+        } leave{m_inTick};
+        try {
+            runTick();
+            m_lastTickError.clear();
+            return;
+        } catch (const std::exception& error) {
+            errorText = QString::fromUtf8(error.what());
+        } catch (...) {
+            errorText = QStringLiteral("Unknown error");
+        }
     }
     // The same fault usually comes back every second; say it once.
     if (errorText != m_lastTickError) {
         m_lastTickError = errorText;
-        platform::Application::instance().showException(errorText);
+        DeferMessage(errorText, true);
+    }
+}
+
+void TForm1::DeferMessage(const QString& text, bool exception)
+{
+    // One box per fault: while it waits or is open, the ticks that raise it again
+    // add nothing.
+    if (m_openMessages.contains(text))
+        return;
+    for (const auto& waiting : m_deferredMessages) {
+        if (waiting.text == text)
+            return;
+    }
+    m_deferredMessages.push_back({text, exception});
+    if (m_showPosted)
+        return;
+    m_showPosted = true;
+    // From the event loop, not from the timer's own signal: Qt does not fire a timer
+    // again while its handler is still running, so a box opened there would stop the
+    // ticks.
+    QMetaObject::invokeMethod(this, [this] { ShowDeferredMessages(); }, Qt::QueuedConnection);
+}
+
+void TForm1::ShowDeferredMessages()
+{
+    m_showPosted = false;
+    while (!m_deferredMessages.empty()) {
+        const DeferredMessage message = m_deferredMessages.front();
+        m_deferredMessages.pop_front();
+        m_openMessages << message.text;
+        platform::guard([&] {
+            if (message.exception)
+                platform::Application::instance().showException(message.text);
+            else
+                platform::messageBox(message.text, caption(), platform::MessageIcon::Error);
+        });
+        m_openMessages.removeOne(message.text);
     }
 }
 

@@ -16,6 +16,7 @@
 #include <QStringList>
 
 #include <array>
+#include <deque>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -258,9 +259,10 @@ public:
     // 0 = monitoring; non-zero = the line counts as down. The time synchronisation
     // dialog sets and clears it around a clock change.
     int MonitoringDisabled = 0;
-    // The last connection's record could not be written to the history (and no
-    // connection has started since): its backup slots are the only copy left.
-    bool RecordUnsaved = false;
+    // Finished connections that the history could not take yet, oldest first; kept
+    // in HKLM Counter\Current "Unsaved" as well, and written to the history before
+    // the next connection starts (and by the next start-up).
+    std::vector<history::HistoryRecord> UnsavedRecords;
     QString FeeText;
     QString ElapsedText;
     QString ConnectionUser;
@@ -346,6 +348,11 @@ public:
     void HandleTrayMessage(tray::TrayMessage message);
 
     bool tickRunning() const { return m_inTick; }
+    // A message raised during a tick waits until the tick has finished and is then
+    // shown from the event loop, so the tick never waits for the user and the timer
+    // goes on while the box is open. A text already waiting or open is not added.
+    void DeferMessage(const QString& text, bool exception);
+    void ShowDeferredMessages();
 
 protected:
     bool event(QEvent* event) override;
@@ -365,6 +372,13 @@ private:
     std::vector<std::pair<QAction*, void (TForm1::*)()>> m_commands;
     std::vector<std::pair<QWidget*, void (TForm1::*)()>> m_commandButtons;
     bool m_inTick = false;
+    struct DeferredMessage {
+        QString text;
+        bool exception = false;  // shown by the standard exception display
+    };
+    std::deque<DeferredMessage> m_deferredMessages;
+    QStringList m_openMessages;
+    bool m_showPosted = false;
     // A tick error that repeats on every tick is shown once, until a tick succeeds.
     QString m_lastTickError;
 };

@@ -2,12 +2,15 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QtEndian>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace history {
@@ -193,31 +196,91 @@ Totals sumTotals(const std::vector<HistoryRecord>& records)
 
 bool append(const QString& programPath, const HistoryRecord& record, QString* error)
 {
-    QFile file(historyFile(programPath));
-    if (!file.open(QIODevice::ReadWrite)) {
+    const QString path = historyFile(programPath);
+    const QByteArray native = QFile::encodeName(path);
+    const auto fail = [error](int code) {
         if (error)
-            *error = file.errorString();
+            *error = QString::fromLocal8Bit(std::strerror(code));
         return false;
+    };
+    bool created = false;
+    int fd = ::open(native.constData(), O_RDWR | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT) {
+        fd = ::open(native.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        created = fd >= 0;
+    }
+    if (fd < 0)
+        return fail(errno);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        const int code = errno;
+        ::close(fd);
+        return fail(code);
     }
     // A torn tail (a write cut short earlier, or bytes not of ours) is not part of any
     // record: the new record goes over it, so every record stays at a multiple of 192.
-    const qint64 offset = file.size() - file.size() % kRecordSize;
+    const off_t offset = info.st_size - info.st_size % kRecordSize;
     const QByteArray bytes = encode(record);
-    bool ok = file.seek(offset) && file.write(bytes) == bytes.size() && file.flush();
-    QString reason = file.errorString();
-    // The record must be on disk before the caller marks the connection as saved.
-    if (ok && ::fsync(file.handle()) != 0) {
-        ok = false;
-        reason = QString::fromLocal8Bit(std::strerror(errno));
+    int code = 0;
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::pwrite(fd, bytes.constData() + written, static_cast<size_t>(bytes.size() - written),
+                                   offset + written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            code = n < 0 ? errno : ENOSPC;
+            break;
+        }
+        written += n;
     }
-    if (!ok) {
-        if (error)
-            *error = reason;
-        // Leave no half record behind to be taken for data.
-        file.resize(offset);
-        return false;
+    // The record must be on disk before the caller marks the connection as saved.
+    if (code == 0 && ::fsync(fd) != 0)
+        code = errno;
+    if (code != 0) {
+        // Back to the size before the write: no part of this record may stay behind
+        // to be taken for data.
+        if (::ftruncate(fd, offset) == 0)
+            ::fsync(fd);
+        ::close(fd);
+        return fail(code);
+    }
+    if (::close(fd) != 0)
+        return fail(errno);
+    // A new file is only found again after a power cut once its folder entry is on disk.
+    if (created) {
+        const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+        const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir >= 0) {
+            ::fsync(dir);
+            ::close(dir);
+        }
     }
     return true;
+}
+
+bool sameConnection(const HistoryRecord& a, const HistoryRecord& b)
+{
+    return a.StartTime == b.StartTime && a.providerName() == b.providerName();
+}
+
+bool holds(const QString& programPath, const HistoryRecord& record, int lastRecords)
+{
+    QFile file(historyFile(programPath));
+    if (lastRecords < 1 || !file.open(QIODevice::ReadOnly))
+        return false;
+    const qint64 whole = file.size() / kRecordSize;
+    const qint64 first = std::max<qint64>(0, whole - lastRecords);
+    if (whole == 0 || !file.seek(first * kRecordSize))
+        return false;
+    for (qint64 i = first; i < whole; ++i) {
+        const QByteArray bytes = file.read(kRecordSize);
+        if (bytes.size() != kRecordSize)
+            return false;
+        if (sameConnection(decode(bytes), record))
+            return true;
+    }
+    return false;
 }
 
 bool truncate(const QString& programPath, QString* error)

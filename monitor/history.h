@@ -82,8 +82,17 @@ Totals sumTotals(const std::vector<HistoryRecord>& records);
 
 // Appends one record at a whole-record offset (a torn tail left by an earlier failed
 // write is overwritten, never built upon) and flushes it to disk before returning.
-// Returns false with `error` set when the record could not be written in full.
+// Returns false with `error` set to the system's reason ("No space left on device")
+// when the record could not be written in full; the file is then cut back to the
+// whole records it held before.
 bool append(const QString& programPath, const HistoryRecord& record, QString* error = nullptr);
+
+// One connection is one start: two records with the same start time and provider
+// describe the same connection.
+bool sameConnection(const HistoryRecord& a, const HistoryRecord& b);
+// Whether one of the file's last `lastRecords` whole records is this connection (it
+// was saved already).
+bool holds(const QString& programPath, const HistoryRecord& record, int lastRecords = 1);
 
 // Replaces the file with an empty one; false with `error` set on failure.
 bool truncate(const QString& programPath, QString* error = nullptr);

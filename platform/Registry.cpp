@@ -8,7 +8,9 @@
 
 #include <sqlite3.h>
 
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -96,14 +98,54 @@ std::string quoted(const char* format, const QString& name)
     throw RegistryError(quoted("Failed to get data for '%1'", name));
 }
 
-[[noreturn]] void failSet(const QString& name)
+// The registry's own text comes first, as the user knows it; what the store or the
+// system said follows, so a refused write names the file and the cause.
+[[noreturn]] void failSet(const QString& name, const QString& cause = QString())
 {
-    throw RegistryError(quoted("Failed to set data for '%1'", name));
+    QString text = QString::fromLatin1("Failed to set data for '%1'").arg(name);
+    if (!cause.isEmpty())
+        text += QStringLiteral(". ") + cause;
+    throw RegistryError(text.toStdString());
 }
 
 [[noreturn]] void failType(const QString& name)
 {
     throw RegistryError(quoted("Invalid data type for '%1'", name));
+}
+
+// Takes group and other access away from a file or folder of ours; false when its mode
+// can't be read.
+void makePrivate(const QByteArray& path, mode_t keep)
+{
+    struct stat info {};
+    if (::stat(path.constData(), &info) != 0 || info.st_uid != ::geteuid())
+        return;
+    const mode_t mode = info.st_mode & 07777;
+    if ((mode & ~keep) != 0)
+        ::chmod(path.constData(), mode & keep);
+}
+
+// An existing store is tightened when it is opened: the database keeps its owner's
+// bits (a file the user made read-only stays so), and the write-ahead log and the
+// shared-memory file, which only SQLite uses, follow the database: 0600 while it is
+// writable. A "-shm" left read-only would otherwise keep every write failing after
+// the database itself has been made writable again.
+void tightenStoreFiles(const QString& file)
+{
+    const QByteArray db = QFile::encodeName(file);
+    makePrivate(db, 0700);
+    struct stat info {};
+    const bool writable = ::stat(db.constData(), &info) == 0 && (info.st_mode & S_IWUSR) != 0;
+    for (const char* suffix : {"-wal", "-shm", "-journal"}) {
+        const QByteArray side = db + suffix;
+        struct stat sideInfo {};
+        if (::stat(side.constData(), &sideInfo) != 0 || sideInfo.st_uid != ::geteuid())
+            continue;
+        if (writable)
+            ::chmod(side.constData(), 0600);
+        else
+            makePrivate(side, 0700);
+    }
 }
 
 }  // namespace
@@ -118,7 +160,18 @@ public:
     sqlite3_stmt* statement(const char* sql);
     // Runs statements that return no rows; false with the error kept in lastError().
     bool exec(const char* sql);
-    QString lastError() const { return QString::fromUtf8(sqlite3_errmsg(m_db)); }
+    // SQLite's reason, with the system's where the failure came from a file access
+    // ("attempt to write a readonly database (Permission denied)").
+    QString lastError() const
+    {
+        QString reason = QString::fromUtf8(sqlite3_errmsg(m_db));
+        const int code = sqlite3_system_errno(m_db);
+        if (code != 0 && !reason.contains(QString::fromLocal8Bit(std::strerror(code))))
+            reason += QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(std::strerror(code)));
+        return reason;
+    }
+    // The file and the reason of the last failure, for the registry's error texts.
+    QString failureCause() const { return QStringLiteral("Registry store \"%1\": %2").arg(m_file, lastError()); }
     const QString& file() const { return m_file; }
     sqlite3* handle() const { return m_db; }
 
@@ -203,6 +256,16 @@ RegistryStore::RegistryStore(const QString& file)
     : m_file(file)
 {
     const bool existed = QFileInfo::exists(file);
+    // The store holds the mail passwords: only its owner may read it. A new file is
+    // made private before SQLite opens it, since SQLite gives the write-ahead log and
+    // the shared-memory file the mode of the database file.
+    if (!existed) {
+        const int fd = ::open(QFile::encodeName(file).constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0)
+            ::close(fd);
+    } else {
+        tightenStoreFiles(file);
+    }
     const int flags = SQLITE_OPEN_READWRITE | (existed ? 0 : SQLITE_OPEN_CREATE);
     const int rc = sqlite3_open_v2(QFile::encodeName(file).constData(), &m_db, flags, nullptr);
     if (rc != SQLITE_OK) {
@@ -275,9 +338,9 @@ void RegistryStore::initialise()
     // that is in WAL already writes nothing.
     if (!exec("PRAGMA journal_mode = WAL"))
         fail(QStringLiteral("Cannot switch to write-ahead logging"));
-    // NORMAL keeps the database consistent on a crash and saves an fsync per commit,
-    // which the once-a-second tick would otherwise pay.
-    if (!exec("PRAGMA synchronous = NORMAL") || !exec("PRAGMA foreign_keys = ON"))
+    // FULL makes every commit durable: a power cut must not take back a "Bug" := 1 or
+    // the start of a connection that the program had already committed.
+    if (!exec("PRAGMA synchronous = FULL") || !exec("PRAGMA foreign_keys = ON"))
         fail(QStringLiteral("Cannot configure the connection"));
 
     if (applicationId == kApplicationId)
@@ -330,10 +393,19 @@ bool RegistryStore::exec(const char* sql)
 std::shared_ptr<RegistryStore> openRegistryStore(const QString& file)
 {
     const QString folder = QFileInfo(file).absolutePath();
+    const bool folderExisted = QFileInfo(folder).isDir();
     if (!QDir().mkpath(folder))
         throw RegistryError(QStringLiteral("Cannot create the folder \"%1\" of the registry store")
                                 .arg(folder)
                                 .toStdString());
+    // The store's own folder is private; a folder given to it that holds other files
+    // as well (a test's temporary folder, the user's own choice) only loses the
+    // access of others.
+    const QByteArray nativeFolder = QFile::encodeName(folder);
+    if (!folderExisted)
+        ::chmod(nativeFolder.constData(), 0700);
+    else
+        makePrivate(nativeFolder, 0700);
     return std::make_shared<RegistryStore>(file);
 }
 
@@ -521,6 +593,11 @@ bool Registry::openKey(const QString& path, bool canCreate)
     // program never waits for the other's write lock just to read.
     std::int64_t row = findKey(db, rootRow(m_root), components);
     if (row == 0 && canCreate) {
+        // Why the key could not be made, for the error of a write that follows.
+        const auto refused = [&] {
+            m_openFailure = db.failureCause();
+            return false;
+        };
         try {
             RegistryTransaction transaction(current);
             row = rootRow(m_root);
@@ -528,13 +605,14 @@ bool Registry::openKey(const QString& path, bool canCreate)
                 Query insert(db, kInsertKey);
                 insert.bind(1, row).bind(2, component).bind(3, fold(component));
                 if (insert.step() != SQLITE_DONE)
-                    return false;
+                    return refused();
                 row = findKey(db, row, {component});
                 if (row == 0)
-                    return false;
+                    return refused();
             }
             transaction.commit();
-        } catch (const RegistryError&) {
+        } catch (const RegistryError& error) {
+            m_openFailure = QString::fromUtf8(error.what());
             return false;
         }
     }
@@ -542,12 +620,14 @@ bool Registry::openKey(const QString& path, bool canCreate)
         return false;
     m_store = current;
     m_key = row;
+    m_openFailure.clear();
     return true;
 }
 
 void Registry::closeKey()
 {
     m_key = 0;
+    m_openFailure.clear();
 }
 
 QString Registry::currentPath() const
@@ -649,7 +729,7 @@ void writeValue(RegistryStore& db, std::int64_t key, const QString& name, ValueT
     bindData(query);
     // A key deleted meanwhile fails its foreign key here.
     if (query.step() != SQLITE_DONE)
-        failSet(name);
+        failSet(name, db.failureCause());
 }
 
 }  // namespace
@@ -680,7 +760,7 @@ void Registry::writeMirrored(const QString& name, const QString& command, const 
 void Registry::writeInteger(const QString& name, std::int32_t value)
 {
     if (m_key == 0)
-        failSet(name);
+        failSet(name, m_openFailure);
     writeMirrored(name, QString(), [&] {
         writeValue(*store(), m_key, name, ValueType::Integer, [value](Query& q) { q.bind(5, std::int64_t(value)); });
     });
@@ -703,7 +783,7 @@ QString Registry::readString(const QString& name) const
 void Registry::writeString(const QString& name, const QString& value)
 {
     if (m_key == 0)
-        failSet(name);
+        failSet(name, m_openFailure);
     writeMirrored(name, value, [&] {
         writeValue(*store(), m_key, name, ValueType::String, [&value](Query& q) { q.bind(5, value); });
     });
@@ -736,7 +816,7 @@ int Registry::readBinaryData(const QString& name, void* buffer, int size) const
 void Registry::writeBinaryData(const QString& name, const QByteArray& data)
 {
     if (m_key == 0)
-        failSet(name);
+        failSet(name, m_openFailure);
     writeMirrored(name, QString(), [&] {
         writeValue(*store(), m_key, name, ValueType::Binary, [&data](Query& q) { q.bindBlob(5, data); });
     });
@@ -836,7 +916,7 @@ void recordLogOnUser(Registry& registry)
 {
     registry.setRootKey(RootKey::LocalMachine);
     if (!registry.openKey(regkeys::kControl, true))
-        throw RegistryError(quoted("Failed to set data for '%1'", QString::fromLatin1(regkeys::vCurrentUser)));
+        failSet(QString::fromLatin1(regkeys::vCurrentUser), registry.openFailure());
     const QString name = loginUserName();
     // With no name at all, no value is what Windows showed for its "Default" user.
     if (name.isEmpty())

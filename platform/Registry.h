@@ -8,7 +8,8 @@
 //    components are ignored ("\Software\Dialtally\" == "Software\Dialtally");
 //  - subkeys and values enumerate in creation order;
 //  - reading a missing integer raises "Failed to get data for '%s'", a value of another
-//    type "Invalid data type for '%s'", a refused write "Failed to set data for '%s'";
+//    type "Invalid data type for '%s'", a refused write "Failed to set data for '%s'"
+//    followed by the store's file and the reason SQLite or the system gave;
 //    a missing string reads as empty, missing binary data reads as 0 bytes.
 #pragma once
 
@@ -119,6 +120,9 @@ public:
     QStringList getValueNames() const;
 
     std::shared_ptr<RegistryStore> store() const;
+    // Why the last openKey that had to create its key failed (the store's file and
+    // SQLite's reason); empty once a key is open or closed again.
+    QString openFailure() const { return m_openFailure; }
 
 private:
     std::shared_ptr<RegistryStore> storeForPath() const;
@@ -131,6 +135,7 @@ private:
     RootKey m_root = RootKey::CurrentUser;
     std::int64_t m_key = 0;  // row of the open key, 0 = none
     bool m_followProcessStore = false;  // default-constructed: works on processStore()
+    QString m_openFailure;
 };
 
 // One access in the programs' manner: set the root, open one key, work, close the key

@@ -10,6 +10,8 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QFileInfo>
+#include <QProcess>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -17,6 +19,12 @@
 #include <QtEndian>
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <iostream>
+#include <optional>
+#include <tuple>
 
 using namespace testing_support;
 using platform::RootKey;
@@ -116,7 +124,12 @@ protected:
         splashes = 0;
     }
 
-    void tick() { Form1->Timer1Timer(); }
+    // One tick, then the event loop's turn that shows what the tick raised.
+    void tick()
+    {
+        Form1->Timer1Timer();
+        showRaisedMessages();
+    }
 
     std::vector<history::HistoryRecord> records() const
     {
@@ -1005,26 +1018,32 @@ TEST_F(TickTest, ExecLinesStartWithoutShellAndFailuresAreReported)
     EXPECT_EQ(env.boxes.shown[0].caption, QStringLiteral("Dialtally 2.01"));
 }
 
-TEST_F(TickTest, TickInsideATicksMessageBoxIsDropped)
+TEST_F(TickTest, TicksGoOnWhileATicksMessageIsOpen)
 {
     writeInt(HKCU, q(rk::kExec), q(rk::vLines), 1);
     writeStr(HKCU, q(rk::kExec), QStringLiteral("Line0"), QStringLiteral("/missing/program"));
     env.processes.failing << QStringLiteral("/missing/program");
     int nested = 0;
     env.boxes.whileOpen = [&](const platform::MessageRequest&) {
-        // The timer goes on firing while the box waits for OK.
+        // The timer goes on firing while the box waits for OK, and each tick counts.
         for (int i = 0; i < 3; ++i) {
             env.clock.advance(61);
-            Form1->Timer1Timer();
+            tick();
             ++nested;
         }
     };
     env.setLine(true);
-    tick();
+    Form1->Timer1Timer();
+    // The box waits for the tick's end: the connection is counted and backed up first.
+    EXPECT_TRUE(env.boxes.shown.empty());
+    EXPECT_EQ(money(), 3);
+    showRaisedMessages();
     EXPECT_EQ(nested, 3);
     EXPECT_EQ(env.boxes.shown.size(), 1u);
-    // One charge, at the rate of the moment the tick got to it (Saturday night).
-    EXPECT_EQ(money(), 7);
+    // Friday's last minute, then one Saturday night minute per tick.
+    EXPECT_EQ(money(), 3 + 3 * 7);
+    const QString slot = backup() != 0 ? QStringLiteral("bTime") : QStringLiteral("Time");
+    EXPECT_EQ(readInt(HKLM, q(rk::kCounterCurrent), slot), 15 + 3 * 61);
     EXPECT_EQ(env.processes.started.size(), 0u);
 
     // An error that every tick raises is shown once, even from inside its own box.
@@ -1042,7 +1061,7 @@ TEST_F(TickTest, TickInsideATicksMessageBoxIsDropped)
     }
     ASSERT_EQ(env.boxes.shown.size(), 1u);
     EXPECT_EQ(env.boxes.shown[0].text, QStringLiteral("Failed to get data for 'DayCost'."));
-    EXPECT_EQ(money(), 7);
+    EXPECT_EQ(money(), 3 + 3 * 7);
 }
 
 TEST_F(TickTest, FailedHistoryAppendIsReportedAndKeepsTheMarker)
@@ -1077,8 +1096,11 @@ TEST_F(TickTest, ExitWithAnUnsavedRecordLeavesItToTheRecovery)
     ASSERT_EQ(records().size(), 1u);
     EXPECT_EQ(records()[0].DurationSeconds, 15 + 90);
     EXPECT_EQ(records()[0].userName(), QStringLiteral("alice"));
-    EXPECT_EQ(readInt(HKLM, q(rk::kUsers), q(rk::vCrash)), 1);
-    EXPECT_TRUE(env.boxes.texts().contains(QStringLiteral("Last connection was unsaved. Dialtally will recover data.")));
+    // It waited in the store and went in first; the recovery finds it saved, so
+    // there is nothing to recover and no crash to count.
+    EXPECT_EQ(readInt(HKLM, q(rk::kUsers), q(rk::vCrash)), 0);
+    EXPECT_FALSE(env.boxes.texts().contains(QStringLiteral("Last connection was unsaved. Dialtally will recover data.")));
+    EXPECT_FALSE(valueExists(HKLM, q(rk::kCounterCurrent), q(rk::vUnsavedRecords)));
 
     // A connection saved afterwards clears the marker at exit as usual.
     env.setLine(true);
@@ -1086,6 +1108,299 @@ TEST_F(TickTest, ExitWithAnUnsavedRecordLeavesItToTheRecovery)
     Form1->close();
     EXPECT_EQ(readInt(HKLM, q(rk::kSoftware), q(rk::vBug)), 0);
     EXPECT_EQ(records().size(), 2u);
+}
+
+// A small file system of its own for the program folder, so that a full disk can be
+// made; it needs the right to mount (root), and is gone with the object.
+class SmallDisk {
+public:
+    explicit SmallDisk(const QString& folder)
+        : m_folder(folder)
+    {
+        QDir().mkpath(folder);
+        m_mounted = ::geteuid() == 0
+                    && QProcess::execute(QStringLiteral("mount"),
+                                         {"-t", "tmpfs", "-o", "size=64k", "tmpfs", folder})
+                           == 0;
+    }
+    ~SmallDisk()
+    {
+        if (m_mounted)
+            QProcess::execute(QStringLiteral("umount"), {m_folder});
+    }
+    bool mounted() const { return m_mounted; }
+    // Takes every free block.
+    void fill()
+    {
+        QFile filler(m_folder + QStringLiteral("/filler"));
+        filler.open(QIODevice::WriteOnly);
+        const QByteArray block(4096, 'x');
+        while (filler.write(block) == block.size() && filler.flush()) {
+        }
+    }
+    void free() { QFile::remove(m_folder + QStringLiteral("/filler")); }
+
+private:
+    QString m_folder;
+    bool m_mounted = false;
+};
+
+// The faults a user's machine really has, each during a counted connection: counting,
+// backups and the line drop stay to the second while the fault's message is open, the
+// fault is told once, and the connection is in the history exactly once, even when the
+// program is ended at the worst moment and started again.
+TEST_F(TickTest, FaultsDuringAConnectionLoseNothingAndDoubleNothing)
+{
+    SmallDisk disk(env.programFolder() + QStringLiteral("/disk"));
+    const QString folder = disk.mounted() ? env.programFolder() + QStringLiteral("/disk") : env.programFolder();
+    writeStr(HKLM, q(rk::kSoftware), q(rk::vProgramPath), folder);
+    start();
+    env.boxes.clear();
+    std::optional<StoreLock> lock;
+    const QString historyPath = QDir::toNativeSeparators(history::historyFile(folder));
+    const auto saved = [&] { return history::readAll(folder); };
+
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;  // before the line comes up
+        int faultAt;                    // second of the connection whose tick meets the fault
+        std::function<void()> fault;
+        std::function<void()> release;  // right after that tick
+        int dropAt;                     // second at which the line goes down
+        std::function<void()> afterDrop;
+        bool restart;  // ended without its closing steps (a kill), then started again
+        QStringList boxes;
+        std::function<void()> check;
+    };
+    const Case cases[] = {
+        {"a program on the Exec list that no longer exists",
+         [&] {
+             writeInt(HKCU, q(rk::kExec), q(rk::vLines), 1);
+             writeStr(HKCU, q(rk::kExec), QStringLiteral("Line0"), QStringLiteral("/missing/program"));
+             env.processes.failing << QStringLiteral("/missing/program");
+         },
+         -1, {}, {}, 3, {}, false,
+         {QStringLiteral("Can't launch the program : /missing/program")},
+         [&] { writeInt(HKCU, q(rk::kExec), q(rk::vLines), 0); }},
+        {"a store locked by another program for one tick", {}, 10,
+         [&] { lock.emplace(env.registryFile()); }, [&] { lock.reset(); }, 20, {}, false,
+         {QStringLiteral("Cannot begin a transaction in the registry store \"%1\": database is locked.")
+              .arg(env.registryFile())},
+         {}},
+        {"a store locked right after the line drop, then a kill", {}, 20,
+         [&] { lock.emplace(env.registryFile()); }, [&] { lock.reset(); }, 20, {}, true,
+         {QStringLiteral("Failed to set data for 'Bug'. Registry store \"%1\": database is locked.")
+              .arg(env.registryFile())},
+         {}},
+        {"a kill between the append and \"Bug\" := 1", {}, -1, {}, {}, 12,
+         [&] { writeInt(HKLM, q(rk::kSoftware), q(rk::vBug), 2); }, true, {}, {}},
+        {"a full disk at the line drop", [&] {
+             // 21 records fill 4032 bytes of a 4096-byte page: the next one needs a
+             // page that the full disk does not have, after 64 bytes that fit.
+             while (saved().size() < 21)
+                 ASSERT_TRUE(history::append(folder, recordOf(1, 1, 0)));
+             disk.fill();
+         },
+         -1, {}, {}, 8,
+         [&] {
+             EXPECT_EQ(QFileInfo(history::historyFile(folder)).size(), 21 * history::kRecordSize);
+             EXPECT_EQ(saved().size(), 21u);
+             EXPECT_EQ(Form1->UnsavedRecords.size(), 1u);
+             EXPECT_TRUE(valueExists(HKLM, q(rk::kCounterCurrent), q(rk::vUnsavedRecords)));
+             // The disk gets room again; the next connection's start writes it first.
+             disk.free();
+             env.clock.advance(5);
+             env.setLine(true);
+             tick();
+             env.clock.advance(5);
+             env.setLine(false);
+             tick();
+         },
+         false,
+         {QStringLiteral("Can't save the connection in %1 : No space left on device").arg(historyPath)},
+         [&] {
+             const auto all = saved();
+             ASSERT_EQ(all.size(), 23u);
+             EXPECT_LT(counter::secondOfDay(all[21].StartTime), counter::secondOfDay(all[22].StartTime));
+             EXPECT_TRUE(Form1->UnsavedRecords.empty());
+             EXPECT_FALSE(valueExists(HKLM, q(rk::kCounterCurrent), q(rk::vUnsavedRecords)));
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (QString::fromLatin1(c.name).contains("full disk") && !disk.mounted()) {
+            std::cout << "[ SKIPPED CASE ] " << c.name << ": no small disk can be mounted (needs root)\n";
+            continue;
+        }
+        env.boxes.clear();
+        env.clock.set(2000, 1, 5, 10, 0, 0);  // a Wednesday
+        if (c.arrange)
+            c.arrange();
+        const std::size_t before = saved().size();
+        int second = 0;
+        const platform::SystemTime started = platform::localTimeRecord();
+        // One second of the connection: the tick, and the messages it raised, which
+        // run their own seconds while they are open.
+        std::function<void()> passSecond = [&] {
+            if (second == c.dropAt)
+                env.setLine(false);
+            if (second == c.faultAt && c.fault)
+                c.fault();
+            Form1->Timer1Timer();
+            if (second == c.faultAt && c.release)
+                c.release();
+            ++second;
+            env.clock.advance(1);
+            showRaisedMessages();
+        };
+        env.boxes.whileOpen = [&](const platform::MessageRequest&) {
+            for (int i = 0; i < 5 && second <= c.dropAt; ++i)
+                passSecond();
+        };
+        env.setLine(true);
+        while (second <= c.dropAt)
+            passSecond();
+        env.boxes.whileOpen = nullptr;
+        EXPECT_EQ(Form1->ConnectionState, 0);
+        QStringList shown = env.boxes.texts();
+        if (c.afterDrop)
+            c.afterDrop();
+        if (c.restart) {
+            FreeWindows();  // no closing steps: the program was killed
+            env.boxes.clear();
+            start();
+            EXPECT_FALSE(env.boxes.texts().contains(QStringLiteral("Last connection was unsaved. Dialtally will recover data.")));
+            EXPECT_EQ(readInt(HKLM, q(rk::kSoftware), q(rk::vBug)), 1);
+        }
+        EXPECT_EQ(shown, c.boxes);
+        EXPECT_EQ(QFileInfo(history::historyFile(folder)).size() % history::kRecordSize, 0);
+        if (c.check) {
+            c.check();
+            continue;
+        }
+        const auto all = saved();
+        ASSERT_EQ(all.size(), before + 1);
+        EXPECT_EQ(all.back().StartTime, started);
+        // The last counting tick was the second before the drop; the delay counts.
+        EXPECT_EQ(all.back().DurationSeconds, 15 + c.dropAt - 1);
+    }
+}
+
+// A kill while the recovery's message waits leaves everything as it was, so the next
+// start recovers the connection the same way; a kill after its append finds it saved.
+TEST_F(TickTest, RecoveryIsSafeAgainstAKillAtAnyStep)
+{
+    env.setLine(true);
+    tick();
+    env.clock.advance(50);
+    tick();
+    const auto slotTime = readInt(HKLM, q(rk::kCounterCurrent), backup() != 0 ? QStringLiteral("bTime") : QStringLiteral("Time"));
+    EXPECT_EQ(slotTime, 15 + 50);
+    FreeWindows();  // killed while counting
+    env.setLine(false);
+
+    std::size_t recordsWhileOpen = 99;
+    int bugWhileOpen = -1;
+    env.boxes.whileOpen = [&](const platform::MessageRequest& box) {
+        if (box.text != QStringLiteral("Last connection was unsaved. Dialtally will recover data."))
+            return;
+        recordsWhileOpen = records().size();
+        bugWhileOpen = readInt(HKLM, q(rk::kSoftware), q(rk::vBug));
+    };
+    start();
+    EXPECT_EQ(recordsWhileOpen, 0u);  // a kill here would leave nothing written...
+    EXPECT_EQ(bugWhileOpen, 2);       // ...and the marker for the next start
+    ASSERT_EQ(records().size(), 1u);
+    EXPECT_EQ(records()[0].DurationSeconds, slotTime);
+    EXPECT_EQ(readInt(HKLM, q(rk::kUsers), q(rk::vCrash)), 1);
+
+    // Killed after the append, before the marker was cleared: found saved.
+    writeInt(HKLM, q(rk::kSoftware), q(rk::vBug), 2);
+    FreeWindows();
+    env.boxes.clear();
+    start();
+    EXPECT_EQ(records().size(), 1u);
+    EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join('|').toStdString();
+    EXPECT_EQ(readInt(HKLM, q(rk::kSoftware), q(rk::vBug)), 1);
+}
+
+// The slot the recovery uses must be of the stored start: complete, ending no earlier
+// than the start. One it can't use is reported and start-up goes on.
+TEST_F(CounterTest, RecoveryChecksTheSlotItUses)
+{
+    installedFor("alice");
+    const QString cur = q(rk::kCounterCurrent);
+    const auto arrange = [&](int backup) {
+        writeInt(HKLM, q(rk::kSoftware), q(rk::vBug), 2);
+        const int start_[] = {0, 30, 10, 2000, 5, 1, 3};
+        const char* names[] = {rk::vSecundes, rk::vStartMinutes, rk::vHours, rk::vYear, rk::vDay, rk::vMonth, rk::vDayOfWeek};
+        for (int i = 0; i < 7; ++i)
+            writeInt(HKLM, cur, q(names[i]), start_[i]);
+        writeStr(HKLM, cur, q(rk::vProvider), QStringLiteral("ISP"));
+        writeInt(HKLM, cur, q(rk::vMoney), 30);
+        writeInt(HKLM, cur, q(rk::vBackup), backup);
+        // The plain slot: the previous connection's, ending at 9:00 before this start.
+        // The "b" slot: this connection at 10:31:00, 75 s counted.
+        for (const auto& [prefix, hour, minute, time] : {std::tuple{"", 9, 0, 4000}, std::tuple{"b", 10, 31, 75}}) {
+            const QString p = q(prefix);
+            writeStr(HKLM, cur, p + "User", "alice");
+            writeInt(HKLM, cur, p + "CSecundes", 0);
+            writeInt(HKLM, cur, p + "CMinutes", minute);
+            writeInt(HKLM, cur, p + "CHours", hour);
+            writeInt(HKLM, cur, p + "CYear", 2000);
+            writeInt(HKLM, cur, p + "CDay", 5);
+            writeInt(HKLM, cur, p + "CMonth", 1);
+            writeInt(HKLM, cur, p + "CDayOfWeek", 3);
+            writeInt(HKLM, cur, p + "Time", time);
+        }
+    };
+    // "Backup" naming the stale slot: the other, complete one of this start is used.
+    arrange(0);
+    start();
+    ASSERT_EQ(records().size(), 1u);
+    EXPECT_EQ(records()[0].DurationSeconds, 75);
+    EXPECT_EQ(records()[0].EndTime.wMinute, 31);
+
+    // Neither slot usable: reported, nothing appended, and the program runs on.
+    FreeWindows();
+    history::truncate(env.programFolder());
+    arrange(1);
+    platform::Registry r;
+    r.setRootKey(HKLM);
+    ASSERT_TRUE(r.openKey(cur, false));
+    r.deleteValue(QStringLiteral("bCHours"));
+    r.closeKey();
+    env.boxes.clear();
+    start();
+    EXPECT_TRUE(records().empty());
+    EXPECT_TRUE(env.boxes.texts().contains(QStringLiteral(
+        "The backup of the last connection is incomplete or belongs to another connection. The connection could "
+        "not be recovered.")));
+    EXPECT_TRUE(Form1->Timer1->isActive());
+    EXPECT_EQ(readInt(HKLM, q(rk::kSoftware), q(rk::vBug)), 1);
+
+    // A start whose tick ends before it counts ("Lines" is missing, so starting the
+    // programs fails), then a crash: the slots written by the start itself are used,
+    // not the last connection's.
+    FreeWindows();
+    env.clock.set(2000, 1, 5, 12, 0, 0);
+    platform::Registry exec;
+    exec.setRootKey(HKCU);
+    ASSERT_TRUE(exec.openKey(q(rk::kExec), false));
+    exec.deleteValue(q(rk::vLines));
+    exec.closeKey();
+    start();
+    env.setLine(true);
+    Form1->Timer1Timer();
+    ASSERT_EQ(Form1->ConnectionState, 2);
+    FreeWindows();  // killed
+    env.setLine(false);
+    env.boxes.clear();
+    start();
+    ASSERT_EQ(records().size(), 1u);
+    EXPECT_EQ(records()[0].StartTime, (platform::SystemTime{2000, 1, 3, 5, 12, 0, 0, 0}));
+    EXPECT_EQ(records()[0].EndTime, records()[0].StartTime);
+    EXPECT_EQ(records()[0].DurationSeconds, 15);
 }
 
 TEST_F(TickTest, ResetDuringAConnectionKeepsItInTheNewPeriod)
@@ -1210,7 +1525,7 @@ TEST_F(TickTest, BudgetDateErrorIsShownOnceAndSwitchesTheBudgetOff)
         offWhileOpen = other.readInteger(q(rk::vOnOff));
         for (int i = 0; i < 3; ++i) {
             env.clock.advance(61);
-            Form1->Timer1Timer();
+            tick();
             ++nested;
         }
     };
@@ -1223,7 +1538,9 @@ TEST_F(TickTest, BudgetDateErrorIsShownOnceAndSwitchesTheBudgetOff)
     EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Error);
     EXPECT_EQ(env.boxes.shown[0].caption, QStringLiteral("Dialtally 2.01"));
     EXPECT_EQ(offWhileOpen, 0);
-    EXPECT_EQ(money(), 10);  // the minute is charged once
+    // The minute that raised the message is charged once; the ticks while it is open
+    // charge their own minutes.
+    EXPECT_EQ(money(), 10 + 3 * 7);
 
     env.boxes.whileOpen = nullptr;
     env.clock.advance(60);

@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <functional>
 #include <limits>
 
@@ -183,7 +185,7 @@ TEST_F(RegistryTest, FailuresRaiseTheRegistryErrorTexts)
     struct Case {
         const char* what;
         std::function<void(Registry&)> action;
-        const char* error;
+        QString error;
     };
     const Case cases[] = {
         {"missing integer", [](Registry& r) { r.readInteger("Connect Delay"); },
@@ -223,12 +225,15 @@ TEST_F(RegistryTest, FailuresRaiseTheRegistryErrorTexts)
              ASSERT_TRUE(other.openKey("\\Software\\Dialtally\\Gone", true));
              r.writeBinaryData("Remote Connection", QByteArray(4, '\0'));
          },
-         "Failed to set data for 'Remote Connection'"},
+         // A write that the store itself refuses names the file and the cause.
+         QStringLiteral("Failed to set data for 'Remote Connection'. Registry store \"%1\": FOREIGN KEY "
+                        "constraint failed")
+             .arg(env.registryFile())},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         at(RootKey::CurrentUser, regkeys::kSoftware);
-        EXPECT_EQ(errorOf([&] { c.action(reg); }), c.error);
+        EXPECT_EQ(errorOf([&] { c.action(reg); }), c.error.toStdString());
     }
     // No failed write left anything behind.
     reg.setRootKey(RootKey::CurrentUser);
@@ -468,6 +473,89 @@ TEST(RegistryFile, TheProcessStoreLivesUnderTheConfigFolderAndIsCreatedWithIt)
     qputenv("XDG_CONFIG_HOME", saved);
     platform::resetProcessStore();
     EXPECT_EQ(testing_support::readInt(RootKey::LocalMachine, regkeys::kSoftware, regkeys::vBug), 1);
+}
+
+// The store holds the mail passwords: nobody but its owner reads it, and a store made
+// before that rule is tightened when it is opened.
+TEST(RegistryFile, TheStoreIsPrivateAndAnExistingOneIsTightenedOnOpen)
+{
+    testing_support::TestEnvironment env;
+    const QString file = env.registryFile();
+    const QString folder = QFileInfo(file).absolutePath();
+    const auto modeOf = [](const QString& path) {
+        struct stat info {};
+        return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
+    };
+    const auto write = [] {
+        testing_support::writeInt(RootKey::LocalMachine, regkeys::kSoftware, regkeys::vBug, 1);
+    };
+    write();
+    EXPECT_EQ(modeOf(folder), 0700);
+    for (const char* suffix : {"", "-wal", "-shm"})
+        EXPECT_EQ(modeOf(file + suffix), 0600) << suffix;
+
+    struct Case {
+        const char* what;
+        int folder, db, wal, shm;
+        int folderAfter, dbAfter, sideAfter;
+    } cases[] = {
+        {"an older store readable by all", 0755, 0644, 0644, 0644, 0700, 0600, 0600},
+        // A shared-memory file left read-only must not keep the writes failing once
+        // the database is writable again.
+        {"a read-only shared-memory file", 0700, 0600, 0600, 0444, 0700, 0600, 0600},
+        // A database that its owner made read-only stays so; only others lose access.
+        {"a database made read-only", 0750, 0444, 0644, 0644, 0700, 0400, 0600},
+    };
+    // Another program keeps the store open, so its side files stay, as a crash leaves
+    // them.
+    const auto other = platform::openRegistryStore(file);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        platform::resetProcessStore();
+        ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), mode_t(c.folder)), 0);
+        ASSERT_EQ(::chmod(QFile::encodeName(file).constData(), mode_t(c.db)), 0);
+        ASSERT_EQ(::chmod(QFile::encodeName(file + "-wal").constData(), mode_t(c.wal)), 0);
+        ASSERT_EQ(::chmod(QFile::encodeName(file + "-shm").constData(), mode_t(c.shm)), 0);
+        platform::processStore();
+        EXPECT_EQ(modeOf(folder), c.folderAfter);
+        EXPECT_EQ(modeOf(file), c.dbAfter);
+        EXPECT_EQ(modeOf(file + "-wal"), c.sideAfter);
+        EXPECT_EQ(modeOf(file + "-shm"), c.sideAfter);
+    }
+    ::chmod(QFile::encodeName(file).constData(), 0600);
+    platform::resetProcessStore();
+    write();
+}
+
+// A write that another program's lock keeps out says which file and why, after the
+// text the user knows.
+TEST(RegistryFile, ARefusedWriteNamesTheFileAndTheCause)
+{
+    testing_support::TestEnvironment env;
+    Registry registry;
+    registry.setRootKey(RootKey::LocalMachine);
+    ASSERT_TRUE(registry.openKey(regkeys::kSoftware, true));
+    registry.writeInteger(regkeys::vBug, 1);
+    registry.closeKey();
+
+    testing_support::StoreLock lock(env.registryFile());
+    const QString where = QStringLiteral("\"%1\": database is locked").arg(env.registryFile());
+    ASSERT_TRUE(registry.openKey(regkeys::kSoftware, true));
+    const QString refused = QString::fromStdString(errorOf([&] { registry.writeInteger(regkeys::vBug, 2); }));
+    EXPECT_TRUE(refused.startsWith("Failed to set data for 'Bug'. ")) << refused.toStdString();
+    EXPECT_TRUE(refused.endsWith(where)) << refused.toStdString();
+    registry.closeKey();
+
+    // Whether its key has to be created or is there, the log-on user's write says so
+    // in the same way.
+    const QString logOn = QString::fromStdString(errorOf([&] { platform::recordLogOnUser(registry); }));
+    EXPECT_TRUE(logOn.startsWith("Failed to set data for 'Current User'. ")) << logOn.toStdString();
+    EXPECT_TRUE(logOn.endsWith(where)) << logOn.toStdString();
+
+    lock.release();
+    platform::recordLogOnUser(registry);
+    EXPECT_EQ(testing_support::readStr(RootKey::LocalMachine, regkeys::kControl, regkeys::vCurrentUser),
+              platform::loginUserName());
 }
 
 TEST(RegistryFile, TheLogOnUserIsRecordedWhereWindowsKeptIt)

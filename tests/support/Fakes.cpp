@@ -2,9 +2,12 @@
 
 #include "RegistryNames.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+
+#include <sqlite3.h>
 
 #include <gtest/gtest.h>
 
@@ -221,6 +224,36 @@ QString desktopEntryField(const QString& file, const QString& key)
         if (line.startsWith(key + QLatin1Char('=')))
             return line.mid(key.size() + 1);
     return QStringLiteral("<no %1>").arg(key);
+}
+
+}  // namespace testing_support
+
+namespace testing_support {
+
+void showRaisedMessages()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+}
+
+StoreLock::StoreLock(const QString& file)
+{
+    if (sqlite3_open_v2(QFile::encodeName(file).constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK
+        || sqlite3_exec(m_db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) != SQLITE_OK)
+        ADD_FAILURE() << "cannot lock " << file.toStdString() << ": " << sqlite3_errmsg(m_db);
+}
+
+StoreLock::~StoreLock()
+{
+    release();
+}
+
+void StoreLock::release()
+{
+    if (!m_db)
+        return;
+    sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(m_db);
+    m_db = nullptr;
 }
 
 }  // namespace testing_support

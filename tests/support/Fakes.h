@@ -23,6 +23,8 @@
 #include <memory>
 #include <vector>
 
+struct sqlite3;
+
 namespace testing_support {
 
 class FakeClock : public platform::Clock {
@@ -186,6 +188,24 @@ private:
     QByteArray m_oldDataHome;
     bool m_hadConfigHome = false;
     bool m_hadDataHome = false;
+};
+
+// Delivers the calls queued for the event loop, as its next turn would (the main
+// window shows the messages of a tick that way), without firing any timer.
+void showRaisedMessages();
+
+// A second connection to the store that holds its write lock (BEGIN EXCLUSIVE), as
+// another program in the middle of a write would; released when it goes.
+class StoreLock {
+public:
+    explicit StoreLock(const QString& file);
+    ~StoreLock();
+    StoreLock(const StoreLock&) = delete;
+    StoreLock& operator=(const StoreLock&) = delete;
+    void release();
+
+private:
+    sqlite3* m_db = nullptr;
 };
 
 // Shortcuts for arranging and checking the registry.
