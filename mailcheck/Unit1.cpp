@@ -33,6 +33,7 @@
 #include <climits>
 #include <exception>
 #include <memory>
+#include <vector>
 
 using platform::RootKey;
 namespace rk = regkeys;
@@ -126,6 +127,11 @@ QString accountCaption(const QString& name, int messages, std::int64_t bytes, co
 {
     return name + QStringLiteral(" ( Total messages: ") + QString::number(messages) + QStringLiteral(" Total size: ")
            + sizeText(bytes, locale) + QStringLiteral(" )");
+}
+
+QString accountErrorText(const QString& account, const QString& host, const QString& error)
+{
+    return QStringLiteral("Account %1 on %2: %3").arg(account, host, error);
 }
 
 QString clockText(int hour, int minute, int second)
@@ -316,6 +322,18 @@ void RemoveMailTrayIcon(TForm1& form)
 
 namespace {
 
+// With several accounts a bare "Connection refused." does not tell which one failed.
+// An exchange abandoned by our side or refused as busy is passed on as it is: those
+// are told apart by their kind, not by their text.
+platform::NetworkError namingTheAccount(const platform::NetworkError& error, const MailAccount& account)
+{
+    using platform::NetworkErrorKind;
+    if (error.kind() == NetworkErrorKind::Aborted || error.kind() == NetworkErrorKind::Busy)
+        return error;
+    return platform::NetworkError(error.kind(),
+                                  accountErrorText(account.Name, account.Host, QString::fromStdString(error.what())));
+}
+
 // The rows of the list in the tray: their number and the mail picture, or none.
 void showMessageCount(TForm1& form)
 {
@@ -404,7 +422,11 @@ void CheckMail(TForm1& form)
         form.POP.setHost(account.Host);
         form.POP.setPort(account.Port);
         form.setPanelText(kPanelStatus, QStringLiteral("Connecting to ") + account.Name);
-        form.POP.connectToServer();
+        try {
+            form.POP.connectToServer();
+        } catch (const platform::NetworkError& error) {
+            throw namingTheAccount(error, account);
+        }
     }
 
     if (form.trayMode()) {
@@ -477,6 +499,10 @@ void DeleteSelectedMessage(TForm1& form)
             if (status == text(kNotDeletedPanel) || status == text(kChangedPanel))
                 form.setPanelText(kPanelStatus, text(kDisconnectedPanel));
         }
+    } catch (const platform::NetworkError& error) {
+        form.setPanelText(kPanelStatus, text(kNotDeletedPanel));
+        showMessageCount(form);
+        throw namingTheAccount(error, account);
     } catch (...) {
         form.setPanelText(kPanelStatus, text(kNotDeletedPanel));
         showMessageCount(form);
@@ -621,15 +647,26 @@ void TForm1::buildWindow()
     const char* const panelTexts[] = {"Status:", kDisconnectedPanel, "Last checked:", "--:--:--", "Messages:", "-", ""};
     // The widest text each panel shows in the normal course (an account's name in
     // "Connecting to" may still be cut).
-    const char* const widestTexts[] = {"Status:", kOfflinePanel, "Last checked:", "23:59:59", "Messages:", "99999", ""};
+    const std::vector<std::vector<const char*>> widestTexts = {
+        {"Status:"},
+        {kDisconnectedPanel, kFailedPanel, kOfflinePanel, kNotDeletedPanel, kChangedPanel},
+        {"Last checked:"},
+        {"23:59:59"},
+        {"Messages:"},
+        {"99999"},
+        {""}};
     statusBar()->setSizeGripEnabled(true);
     for (int i = 0; i < 7; ++i) {
         auto* panel = new QLabel(text(panelTexts[i]), statusBar());
         panel->setObjectName(QStringLiteral("StatusBar1Panel%1").arg(i));
         // The design's widths were set for a narrower font: no panel is narrower than
         // its texts, the status text gets the width the window has to spare and the
-        // empty last panel gives way first.
-        const int needed = panel->fontMetrics().horizontalAdvance(text(widestTexts[i])) + 8;
+        // empty last panel gives way first. A sunken panel loses its frame and margin
+        // on both sides.
+        int needed = 0;
+        for (const char* t : widestTexts[static_cast<std::size_t>(i)])
+            needed = std::max(needed, panel->fontMetrics().horizontalAdvance(text(t)));
+        needed += 8;
         if (i == 6)
             panel->setMaximumWidth(panelWidths[i]);
         else if (i == 1)

@@ -84,6 +84,9 @@ struct MailSettingsValues {
 QString sizeText(std::int64_t bytes, const QLocale& locale = QLocale());
 // "home ( Total messages: 2 Total size: 3.25 KB )"
 QString accountCaption(const QString& name, int messages, std::int64_t bytes, const QLocale& locale = QLocale());
+// A network failure of one account as the user reads it: the account and its host,
+// then what went wrong ("Account home on pop.example.org: Connection refused").
+QString accountErrorText(const QString& account, const QString& host, const QString& error);
 // 9:05:07 -> "9:5:7"
 QString clockText(int hour, int minute, int second);
 // Widths of the four columns of the message list for a client width; the "Size"

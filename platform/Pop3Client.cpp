@@ -80,6 +80,13 @@ bool breaksTheCommandLine(const QString& argument)
            || argument.contains(QChar(0));
 }
 
+// The line broke down or went silent, as opposed to a reply we could not accept.
+bool isLostConnection(NetworkErrorKind kind)
+{
+    return kind == NetworkErrorKind::ConnectionClosed || kind == NetworkErrorKind::TimedOut
+           || kind == NetworkErrorKind::Other;
+}
+
 NetworkError protocolError(const QString& text)
 {
     return NetworkError(NetworkErrorKind::Protocol, text);
@@ -219,7 +226,17 @@ void Pop3Client::connectToServer()
                     OnConnectionFailed();
                 throw;
             }
-            if (login())
+            bool loggedIn = false;
+            try {
+                loggedIn = login();
+            } catch (const NetworkError& error) {
+                // A server that greets and then drops the line or stops answering did
+                // not take the connection; a refused login has had its own event.
+                if (isLostConnection(error.kind()) && OnConnectionFailed)
+                    OnConnectionFailed();
+                throw;
+            }
+            if (loggedIn)
                 break;
             // The owner asked for another try with what it changed: start over, as a
             // server may close the line after a refused login.
@@ -227,7 +244,14 @@ void Pop3Client::connectToServer()
         }
 
         std::int64_t count = 0;
-        const QByteArray stat = command("STAT", "STAT");
+        QByteArray stat;
+        try {
+            stat = command("STAT", "STAT");
+        } catch (const NetworkError& error) {
+            if (isLostConnection(error.kind()) && OnConnectionFailed)
+                OnConnectionFailed();
+            throw;
+        }
         expectOk(stat, "STAT");
         // A maildrop size we cannot read must not pass for an empty maildrop.
         if (!pop3::numberAt(stat, 1, count) || count > 0x7fffffff)

@@ -659,6 +659,62 @@ TEST_F(MailCheckTest, ClosingDuringACheckAbandonsItQuietly)
     EXPECT_EQ(readInt(HKCU, accountKey(QStringLiteral("slow")), q(rk::vAccountChecked)), 1);
 }
 
+TEST_F(MailCheckTest, FailedConnectionsNameTheAccountAndResetTheDisplay)
+{
+    // A server that never answers, and one that greets and then hangs up on the login:
+    // behaviour no real server shows on purpose, so scripted here.
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
+    QObject::connect(&silent, &QTcpServer::newConnection, [&] {
+        while (QTcpSocket* socket = silent.nextPendingConnection())
+            socket->setParent(&silent);
+    });
+    QTcpServer hangingUp;
+    ASSERT_TRUE(hangingUp.listen(QHostAddress::LocalHost, 0));
+    QObject::connect(&hangingUp, &QTcpServer::newConnection, [&] {
+        while (QTcpSocket* socket = hangingUp.nextPendingConnection()) {
+            socket->write("+OK ready\r\n");
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket] {
+                socket->readAll();
+                socket->disconnectFromHost();
+            });
+            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        }
+    });
+    struct Case {
+        const char* name;
+        quint16 port;
+        const char* error;
+    } cases[] = {
+        {"refused", closedPort(), "Connection refused."},
+        {"no reply", silent.serverPort(), "Timed out waiting for a reply."},
+        {"closed during the login", hangingUp.serverPort(), "Connection closed by the server while waiting for a reply."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        form.reset();
+        env.boxes.clear();
+        env.registry.deleteKey(q(rk::kEmailAccounts));
+        Settings s;
+        s.SystemTray = 1;
+        writeSettings(s);
+        writeAccount(QStringLiteral("home"), QStringLiteral("u"), QStringLiteral("p"), QStringLiteral("127.0.0.1"),
+                     c.port, 1);
+        writeAccount(QStringLiteral("work"), QStringLiteral("u"), QStringLiteral("p"), QStringLiteral("127.0.0.1"),
+                     closedPort(), 1);
+        TForm1& f = create();
+        f.POP.setTimeOut(400);
+        env.setLine(true);
+        f.ToolButton1->trigger();
+        EXPECT_EQ(f.panelText(mailcheck::kPanelStatus), q("Disconnected"));
+        EXPECT_EQ(env.tray.tip(), q("Disconected"));
+        EXPECT_EQ(f.panelText(mailcheck::kPanelLastChecked), q("--:--:--"));
+        ASSERT_EQ(env.boxes.shown.size(), 1u);
+        EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Error);
+        EXPECT_EQ(env.boxes.shown[0].text, QStringLiteral("Account home on 127.0.0.1: ") + q(c.error));
+    }
+}
+
 // ---- against Dovecot ------------------------------------------------------------------------------
 
 namespace {

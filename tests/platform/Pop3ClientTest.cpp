@@ -408,6 +408,41 @@ TEST(Pop3Client, DeleteIsCommittedOnlyByAnsweredQuit)
     EXPECT_FALSE(pop.isConnected());
 }
 
+TEST(Pop3Client, LineLostDuringTheLoginFailsTheConnection)
+{
+    struct Case {
+        const char* name;
+        QByteArray verb;  // the command the server answers with `reply`, then closes or not
+        QByteArray reply;
+        bool closes;
+        NetworkErrorKind kind;
+    };
+    const Case cases[] = {
+        {"closed at USER", "USER", "", true, NetworkErrorKind::ConnectionClosed},
+        {"closed after USER was accepted", "USER", "+OK\r\n", true, NetworkErrorKind::ConnectionClosed},
+        {"closed at PASS", "PASS", "", true, NetworkErrorKind::ConnectionClosed},
+        {"USER never answered", "USER", "", false, NetworkErrorKind::TimedOut},
+        {"closed at STAT", "STAT", "", true, NetworkErrorKind::ConnectionClosed},
+    };
+    for (const Case& c : cases) {
+        ScriptedServer server;
+        fillTwoMessages(server);
+        server.replies[c.verb] = c.reply;
+        if (c.closes)
+            server.closeAfter = c.verb;
+        Pop3Client pop;
+        Events events;
+        bind(pop, events);
+        aimAt(pop, server.port());
+        pop.setTimeOut(400);
+        EXPECT_EQ(failureOf([&] { pop.connectToServer(); }), c.kind) << c.name;
+        EXPECT_EQ(events.connectionFailed, 1) << c.name;
+        EXPECT_EQ(events.authenticationFailed, 0) << c.name;
+        EXPECT_EQ(events.connect, 0) << c.name;
+        EXPECT_FALSE(pop.isConnected()) << c.name;
+    }
+}
+
 TEST(Pop3Client, GarbageAndRefusalsEndTheExchange)
 {
     struct Case {
