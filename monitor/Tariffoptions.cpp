@@ -8,6 +8,7 @@
 #include "Unit8.h"
 #include "counter.h"
 
+#include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -15,12 +16,17 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <algorithm>
+#include <deque>
 #include <memory>
 #include <utility>
 
@@ -192,6 +198,98 @@ QHBoxLayout* okCancelHelpRow(QWidget* dialog, QPushButton*& ok, QPushButton*& ca
     buttons->addWidget(cancel);
     buttons->addWidget(help);
     return buttons;
+}
+
+namespace {
+
+// The messages an opening of a dialog gives, held until the dialog's window is
+// exposed; a box that came before its dialog would speak of a window not yet seen.
+class MessagesWithDialog : public QObject {
+public:
+    struct Pending {
+        QString text;
+        MessageIcon icon;
+        std::function<void()> then;
+    };
+
+    explicit MessagesWithDialog(QDialog& dialog) : QObject(&dialog), m_dialog(dialog)
+    {
+        setObjectName(QStringLiteral("MessagesWithDialog"));
+        dialog.installEventFilter(this);
+    }
+
+    bool hasPending() const { return !m_pending.empty(); }
+
+    void add(Pending pending)
+    {
+        m_pending.push_back(std::move(pending));
+        watchWindow();
+    }
+
+    bool eventFilter(QObject* watched, QEvent* e) override
+    {
+        if (watched == &m_dialog && e->type() == QEvent::Hide)
+            m_pending.clear();
+        else if (watched == m_window && e->type() == QEvent::Expose && m_window->isExposed() && !m_pending.empty())
+            // Not inside the expose itself: the dialog paints first.
+            QTimer::singleShot(0, this, [this] { showPending(); });
+        return QObject::eventFilter(watched, e);
+    }
+
+    void showPending()
+    {
+        // One box at a time: the dialog is exposed again while a box is open.
+        if (m_showing)
+            return;
+        const QScopedValueRollback showing(m_showing, true);
+        while (!m_pending.empty() && m_dialog.isVisible()) {
+            Pending next = std::move(m_pending.front());
+            m_pending.pop_front();
+            platform::guard([&] {
+                platform::messageBox(next.text, QString::fromLatin1(counter::kCaption), next.icon,
+                                     platform::MessageButtons::Ok, platform::MessageOwner::Window, &m_dialog);
+                if (next.then)
+                    next.then();
+            });
+        }
+    }
+
+private:
+    void watchWindow()
+    {
+        QWindow* window = m_dialog.windowHandle();
+        if (window && window != m_window) {
+            m_window = window;
+            window->installEventFilter(this);
+        }
+    }
+
+    QDialog& m_dialog;
+    QPointer<QWindow> m_window;
+    std::deque<Pending> m_pending;
+    bool m_showing = false;
+};
+
+}  // namespace
+
+void messageWithDialog(QDialog& dialog, const QString& text, MessageIcon icon, std::function<void()> then)
+{
+    auto* messages = dialog.findChild<MessagesWithDialog*>(QStringLiteral("MessagesWithDialog"),
+                                                           Qt::FindDirectChildrenOnly);
+    const bool waiting = messages && messages->hasPending();
+    const QWindow* window = dialog.windowHandle();
+    if (!waiting && (!dialog.isVisible() || (window && window->isExposed()))) {
+        const platform::MessageOwner owner =
+            dialog.isVisible() ? platform::MessageOwner::Window : platform::MessageOwner::Application;
+        platform::messageBox(text, QString::fromLatin1(counter::kCaption), icon, platform::MessageButtons::Ok, owner,
+                             &dialog);
+        if (then)
+            then();
+        return;
+    }
+    if (!messages)
+        messages = new MessagesWithDialog(dialog);
+    messages->add({text, icon, std::move(then)});
 }
 
 }  // namespace tariffoptions
@@ -519,8 +617,9 @@ void TForm5::LoadTariffProfiles()
         Edit7->setText(ListBox1->item(0)->text());
         ShowTariff(0);
     } else {
-        message(QStringLiteral("To create tariff enter tariff's name and then press 'Create new tariff' button"),
-                MessageIcon::Information);
+        tariffoptions::messageWithDialog(
+            *this, QStringLiteral("To create tariff enter tariff's name and then press 'Create new tariff' button"),
+            MessageIcon::Information);
     }
     CurrentTariffIndex = 0;
 }

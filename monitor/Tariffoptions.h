@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 class QGroupBox;
 class QHBoxLayout;
@@ -21,6 +22,7 @@ class TForm1;
 
 namespace platform {
 class Registry;
+enum class MessageIcon;
 }
 
 namespace tariffoptions {
@@ -75,6 +77,14 @@ void writeSlotCopies(platform::Registry& registry, const TariffProfile* profile)
 // default; the buttons keep the object names BitBtn1 to BitBtn3 that the dialogs' own
 // members have.
 QHBoxLayout* okCancelHelpRow(QWidget* dialog, QPushButton*& ok, QPushButton*& cancel, QPushButton*& help);
+
+// A message about `dialog` that the dialog's opening gives: shown owned by the dialog
+// once the dialog is on the screen, or at once when it is on the screen already or
+// not shown at all. Messages of one opening come in the order they were given, each
+// followed by its `then`. Those still waiting when the dialog is hidden are dropped
+// with it.
+void messageWithDialog(QDialog& dialog, const QString& text, platform::MessageIcon icon,
+                       std::function<void()> then = {});
 
 }  // namespace tariffoptions
 

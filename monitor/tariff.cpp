@@ -55,11 +55,6 @@ public:
     }
 };
 
-void warning(const QString& text)
-{
-    platform::messageBox(text, QString::fromLatin1(counter::kCaption), MessageIcon::Exclamation);
-}
-
 QTreeWidget* reportList(QWidget* parent, const char* objectName, const QStringList& columns, const char* hint)
 {
     auto* list = new QTreeWidget(parent);
@@ -257,13 +252,17 @@ void TForm3::LoadTariffs()
         LoadTariff(a);
     }
     if (TariffCount == 0) {
-        warning(QStringLiteral("No tariffs found! To create tariffs go to menu Options|Tariffs."));
-        // As by Cancel; a dialog on the screen goes once its activation is over.
+        // As by Cancel, once the user has read why: a dialog on the screen goes after
+        // its activation is over and its message is closed.
         m_closing = true;
-        if (isVisible())
-            QTimer::singleShot(0, this, [this] { reject(); });
-        else
-            reject();
+        tariffoptions::messageWithDialog(
+            *this, QStringLiteral("No tariffs found! To create tariffs go to menu Options|Tariffs."),
+            MessageIcon::Exclamation, [this] {
+                if (isVisible())
+                    QTimer::singleShot(0, this, [this] { reject(); });
+                else
+                    reject();
+            });
     }
 }
 
@@ -333,7 +332,7 @@ void TForm3::FormActivate()
         providers = key.registry().getValueNames();
     }
     if (providers.isEmpty())
-        warning(QStringLiteral("No providers found!"));
+        tariffoptions::messageWithDialog(*this, QStringLiteral("No providers found!"), MessageIcon::Exclamation);
     for (const QString& provider : std::as_const(providers)) {
         ListBox1->addItem(provider);
         tariff::ProviderRecord record;

@@ -10,9 +10,15 @@
 #include "Unit8.h"
 #include "counter.h"
 
+#include <QCoreApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QWindow>
+
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <vector>
 
 namespace tariff_fixtures {
 
@@ -108,6 +114,26 @@ inline QStringList valueNames(const QString& path)
     if (!r.openKey(path, false))
         return {QStringLiteral("<no key>")};
     return r.getValueNames();
+}
+
+// Lets the event loop run until `count` boxes have been shown, two seconds at most.
+inline void waitForBoxes(const testing_support::FakeMessageBoxes& boxes, std::size_t count)
+{
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (boxes.shown.size() < count && elapsed.elapsed() < 2000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+// Notes for every box whether it came owned by `dialog` with the dialog on the screen.
+inline void noteWhetherInSight(testing_support::FakeMessageBoxes& boxes, const QDialog& dialog,
+                               std::vector<bool>& inSight)
+{
+    boxes.whileOpen = [&dialog, &inSight](const platform::MessageRequest& request) {
+        const QWindow* window = dialog.windowHandle();
+        inSight.push_back(request.owner == platform::MessageOwner::Window && request.window == &dialog
+                          && dialog.isVisible() && window && window->isExposed());
+    };
 }
 
 // The program started on a Friday noon, with "ISP" the default dial-up entry.

@@ -187,6 +187,20 @@ TEST_F(TariffOptionsTest, NameButtonsShowTheirWholeCaptions)
     dialog->reject();
 }
 
+TEST_F(TariffOptionsTest, WithoutProfilesTheHintComesWithTheDialogInSight)
+{
+    std::vector<bool> inSight;
+    noteWhetherInSight(env.boxes, *dialog, inSight);
+    dialog->open();
+    waitForBoxes(env.boxes, 1);
+    EXPECT_EQ(env.boxes.texts(),
+              QStringList({"To create tariff enter tariff's name and then press 'Create new tariff' button"}));
+    EXPECT_EQ(inSight, std::vector<bool>({true}));
+    // The box closed, the dialog stays for the user to create the first profile.
+    EXPECT_TRUE(dialog->isVisible());
+    dialog->reject();
+}
+
 TEST_F(TariffOptionsTest, WithoutProfilesOkLeavesAnEmptyKeyAndEmptiesEverySlot)
 {
     writeSlot("ISP", "1", "Gone", {8, 20, 10, 3, 0});

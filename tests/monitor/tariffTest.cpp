@@ -300,9 +300,14 @@ TEST(Providers, MessagesWhenThereIsNothingToShow)
             writeProfile("Day", {8, 20, 10, 3, 0});
         TForm1 window;
         TForm3 form(window);
+        std::vector<bool> inSight;
+        noteWhetherInSight(caseEnv.boxes, form, inSight);
         form.open();
+        waitForBoxes(caseEnv.boxes, static_cast<std::size_t>(c.messages.size()));
         QCoreApplication::processEvents();
         EXPECT_EQ(caseEnv.boxes.texts(), c.messages);
+        // Each message about the dialog comes with the dialog on the screen.
+        EXPECT_EQ(inSight, std::vector<bool>(static_cast<std::size_t>(c.messages.size()), true));
         for (const auto& box : caseEnv.boxes.shown) {
             EXPECT_EQ(box.icon, MessageIcon::Exclamation);
             EXPECT_EQ(box.caption, QStringLiteral("Dialtally 2.01"));
