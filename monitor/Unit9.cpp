@@ -13,9 +13,11 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
+#include <QStyledItemDelegate>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -58,6 +60,25 @@ std::int32_t readCrashCount()
                            QString::fromLatin1(rk::kUsers), false);
     return key->readInteger(QString::fromLatin1(rk::vCrash));
 }
+
+// The grid lines of a report-style list, drawn over each cell's right and bottom edge.
+// Drawn rather than given by a style sheet: a sheet's item border takes its pixel
+// from the text, and these columns have none to spare.
+class GridLineDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::paint(painter, option, index);
+        painter->save();
+        painter->setPen(option.palette.color(QPalette::Mid));
+        const QRect r = option.rect;
+        painter->drawLine(r.topRight(), r.bottomRight());
+        painter->drawLine(r.bottomLeft(), r.bottomRight());
+        painter->restore();
+    }
+};
 
 statistics::UserRow rowOf(const QTreeWidgetItem& item)
 {
@@ -268,6 +289,7 @@ TForm9::TForm9(TForm1& mainWindow, QWidget* parent)
     Users->setSelectionMode(QAbstractItemView::SingleSelection);
     Users->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Users->setFrameShape(QFrame::Box);
+    Users->setItemDelegate(new GridLineDelegate(Users));
     Users->header()->setSectionsClickable(true);
     Users->header()->setSectionsMovable(false);
 

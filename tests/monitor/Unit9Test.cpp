@@ -14,6 +14,9 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
+#include <QImage>
+#include <QPixmap>
+
 #include <gtest/gtest.h>
 
 using namespace testing_support;
@@ -210,6 +213,26 @@ TEST_F(StatisticsDialog, ShowingFillsRowsCrashesAndRateAndClosingEmptiesTheList)
     EXPECT_EQ(dialog.rowTexts(), expected);
     dialog.reject();  // the close box
     EXPECT_EQ(dialog.Users->topLevelItemCount(), 0);
+}
+
+TEST_F(StatisticsDialog, TheListIsDrawnWithGridLines)
+{
+    write(QStringLiteral("alice"), 60, 10);
+    write(QStringLiteral("bob"), 60, 10);
+    crashes(0);
+    TForm9 dialog(main);
+    dialog.show();
+    ASSERT_EQ(dialog.Users->topLevelItemCount(), 2);
+    const QImage image = dialog.Users->viewport()->grab().toImage();
+    const QColor line = dialog.Users->palette().color(QPalette::Mid);
+    const QRect first = dialog.Users->visualItemRect(dialog.Users->topLevelItem(0));
+    // A line between the first two columns and one under the first row; none inside
+    // the cell, where the text stands.
+    const int x = dialog.Users->columnWidth(0) - 1;
+    EXPECT_EQ(image.pixelColor(x, first.center().y()).rgb(), line.rgb());
+    EXPECT_EQ(image.pixelColor(first.left() + 2, first.bottom()).rgb(), line.rgb());
+    EXPECT_NE(image.pixelColor(x - 1, first.center().y()).rgb(), line.rgb());
+    dialog.reject();
 }
 
 TEST_F(StatisticsDialog, NoHistoryStillShowsTheCrashesAndRate)
