@@ -766,12 +766,35 @@ void TForm7::buildWindow()
     Image2->setGeometry(56, 12, 20, 18);
     Image2->hide();
 
+    layOutFilterButtons();
+
     connect(BitBtn1, &QPushButton::clicked, this, platform::guarded(this, &TForm7::BitBtn1Click));
     connect(BitBtn2, &QPushButton::clicked, this, platform::guarded(this, &TForm7::BitBtn2Click));
     platform::openHelpContextOnF1(this, fee::kHelpContext);
     connect(SpeedButton1, &QToolButton::clicked, this, platform::guarded(this, &TForm7::SpeedButton1Click));
     connect(SpeedButton2, &QToolButton::clicked, this, platform::guarded(this, &TForm7::SpeedButton2Click));
     connect(SpeedButton3, &QToolButton::clicked, this, platform::guarded(this, &TForm7::SpeedButton3Click));
+}
+
+void TForm7::layOutFilterButtons()
+{
+    // The design's 72 pixels hold a caption beside the mark only in the font it was
+    // drawn for: each button is as wide as its caption beside the mark, whichever
+    // button carries it, and the boxes to the right move along.
+    constexpr int designButtonWidth = 72, designBoxWidth = 225, designBox2Left = 236, designBox3Left = 336;
+    int x = SpeedButton2->x();
+    for (QToolButton* button : {SpeedButton2, SpeedButton1, SpeedButton3}) {
+        const QIcon mark = button->icon();
+        button->setIcon(ImageList1);
+        const int width = std::max(designButtonWidth, button->sizeHint().width());
+        button->setIcon(mark);
+        button->setGeometry(x, button->y(), width, button->height());
+        x += width;
+    }
+    const int grow = std::max(0, x + SpeedButton2->x() - designBoxWidth);
+    GroupBox1->resize(designBoxWidth + grow, GroupBox1->height());
+    GroupBox2->move(designBox2Left + grow, GroupBox2->y());
+    GroupBox3->move(designBox3Left + grow, GroupBox3->y());
 }
 
 void TForm7::fitColumns()

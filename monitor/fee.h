@@ -256,6 +256,7 @@ protected:
 
 private:
     void buildWindow();
+    void layOutFilterButtons();
     void filterButton(QToolButton* clicked, fee::HistoryFilter filter);
 
     TForm1& m_mainWindow;
