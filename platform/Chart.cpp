@@ -7,6 +7,7 @@
 #include <QChartView>
 #include <QGraphicsLayout>
 #include <QFont>
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QVBoxLayout>
 #include <QValueAxis>
@@ -55,6 +56,9 @@ TVtChart::TVtChart(QWidget* parent)
     m_chart->addAxis(m_valueAxis, Qt::AlignLeft);
     m_series->attachAxis(m_categoryAxis);
     m_series->attachAxis(m_valueAxis);
+
+    // The room each label has changes with the window and with the value axis.
+    connect(m_chart, &QChart::plotAreaChanged, this, [this] { fitCategoryLabels(); });
 
     m_view = new QChartView(m_chart, this);
     m_view->setRenderHint(QPainter::Antialiasing);
@@ -161,6 +165,57 @@ QStringList TVtChart::drawnCategories() const
     return m_categoryAxis->categories();
 }
 
+namespace {
+
+// What the category axis shows for the labels `drawn` in a plot `plotWidth` wide:
+// level while every label fits its column; turned upright when they do not, so a
+// name reads whole; and, when even upright labels would run into each other, only
+// every n-th of them, the rest left blank, so those shown stay readable.
+struct CategoryLabels {
+    QStringList shown;
+    bool upright = false;
+};
+
+CategoryLabels categoryLabelsFor(const QStringList& drawn, const QFont& font, qreal plotWidth)
+{
+    CategoryLabels result;
+    result.shown = drawn;
+    if (drawn.isEmpty() || plotWidth <= 0)
+        return result;
+    const QFontMetricsF metrics(font);
+    const qreal column = plotWidth / drawn.size();
+    constexpr qreal gap = 4;
+    qreal widest = 0;
+    for (const QString& label : drawn)
+        widest = std::max(widest, metrics.horizontalAdvance(label));
+    if (widest + gap <= column)
+        return result;
+    result.upright = true;
+    const int every = static_cast<int>(std::ceil((metrics.height() + gap) / column));
+    if (every > 1) {
+        for (qsizetype i = 0; i < result.shown.size(); ++i) {
+            if (i % every != 0)
+                result.shown[i] = QString(static_cast<int>(i) + 1, QChar(0x200B));
+        }
+    }
+    return result;
+}
+
+}  // namespace
+
+void TVtChart::fitCategoryLabels()
+{
+    const qreal plotWidth = m_chart->plotArea().width() > 0 ? m_chart->plotArea().width() : width() * 0.85;
+    const CategoryLabels labels = categoryLabelsFor(m_drawnLabels, m_categoryAxis->labelsFont(), plotWidth);
+    if (m_categoryAxis->categories() != labels.shown)
+        m_categoryAxis->setCategories(labels.shown);
+    const int angle = labels.upright ? -90 : 0;
+    if (m_categoryAxis->labelsAngle() != angle)
+        m_categoryAxis->setLabelsAngle(angle);
+    // Each label has the room it needs now; cut, a name would read "...".
+    m_categoryAxis->setTruncateLabels(false);
+}
+
 void TVtChart::redraw()
 {
     // The axis drops a category equal to one it has, which would shift every later
@@ -174,13 +229,8 @@ void TVtChart::redraw()
             text += QChar(0x200B);
         drawn.append(text);
     }
-    if (m_categoryAxis->categories() != drawn)
-        m_categoryAxis->setCategories(drawn);
-    // Short labels (hour numbers) are drawn whole; long names are cut rather than
-    // drawn over their neighbours.
-    const bool shortLabels = std::all_of(m_labels.begin(), m_labels.end(),
-                                         [](const QString& label) { return label.size() <= 3; });
-    m_categoryAxis->setTruncateLabels(!shortLabels);
+    m_drawnLabels = drawn;
+    fitCategoryLabels();
 
     double low = 0.0;
     double high = 0.0;

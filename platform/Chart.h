@@ -67,6 +67,7 @@ public:
 private:
     bool currentCellValid() const;
     void redraw();
+    void fitCategoryLabels();
 
     QChartView* m_view = nullptr;
     QChart* m_chart = nullptr;
@@ -76,6 +77,7 @@ private:
     std::vector<QBarSet*> m_sets;
 
     QStringList m_labels;
+    QStringList m_drawnLabels;  // the labels made distinct, before any is left blank
     std::vector<std::vector<double>> m_values;  // [row][column], both from 0
     short m_column = 1;
     short m_row = 1;

@@ -9,8 +9,13 @@
 #include "history.h"
 
 #include <QApplication>
+#include <QChart>
+#include <QElapsedTimer>
+#include <QGraphicsScene>
+#include <QGraphicsTextItem>
 #include <QGroupBox>
 #include <QPushButton>
+#include <QSet>
 
 #include <gtest/gtest.h>
 
@@ -294,6 +299,85 @@ TEST_F(GraphsDialog, NextAndPreviousSwapThePagesAndTheButtons)
     dialog.Button3->click();
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
+}
+
+namespace {
+
+// The labels the chart draws under its bars, as drawn (blank ones left out), with
+// where they stand on the scene.
+std::vector<std::pair<QString, QRectF>> drawnLabels(const platform::TVtChart& chart)
+{
+    const QStringList drawn = chart.drawnCategories();
+    const QSet<QString> categories(drawn.begin(), drawn.end());
+    std::vector<std::pair<QString, QRectF>> labels;
+    for (QGraphicsItem* item : chart.chart()->scene()->items()) {
+        auto* text = dynamic_cast<QGraphicsTextItem*>(item);
+        if (!text || !text->isVisible())
+            continue;
+        const QString shown = text->toPlainText();
+        // The value axis draws numbers; its title and the category title are not labels.
+        bool number = false;
+        shown.toDouble(&number);
+        if (number && !categories.contains(shown))
+            continue;
+        if (shown == chart.categoryTitle() || shown == chart.valueTitle() || QString(shown).remove(QChar(0x200B)).isEmpty())
+            continue;
+        labels.emplace_back(text->toPlainText(), text->sceneBoundingRect());
+    }
+    return labels;
+}
+
+void letTheChartsLayOut()
+{
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (elapsed.elapsed() < 300)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+}  // namespace
+
+TEST_F(GraphsDialog, ManyUsersAndProvidersKeepTheirNamesReadable)
+{
+    // Twenty-five users of the PC, each with names of ordinary length, and as many
+    // providers: far more than fit level under the bars of a chart this size.
+    const char* const names[] = {"alexander", "barbara", "christopher", "dorothy", "elizabeth", "frederick",
+                                 "gabriella", "harrison", "isabella", "jonathan", "katherine", "leonardo",
+                                 "margaret", "nathaniel", "olivia", "patricia", "quentin", "rosemary",
+                                 "sebastian", "theodore", "ursula", "valentina", "wilhelmina", "xavier",
+                                 "yolanda"};
+    QStringList users;
+    for (const char* name : names) {
+        const QByteArray provider = QByteArray("Net ") + name;
+        ASSERT_TRUE(history::append(env.programFolder(), recordOf({name, provider.constData(), 10, 0, 500})));
+        users << QString::fromLatin1(name);
+    }
+    TForm13 dialog(main);
+    dialog.show();
+    dialog.FormActivate();
+    dialog.Button1->click();
+    letTheChartsLayOut();
+
+    for (const platform::TVtChart* chart : {dialog.Graph1, dialog.Graph2}) {
+        SCOPED_TRACE(chart->objectName().toStdString());
+        const auto labels = drawnLabels(*chart);
+        ASSERT_FALSE(labels.empty());
+        for (const auto& [text, where] : labels) {
+            // Whole names only, never one cut to "...".
+            EXPECT_FALSE(text.contains(QStringLiteral("..."))) << text.toStdString();
+            EXPECT_TRUE(chart->drawnCategories().contains(text)) << text.toStdString();
+            EXPECT_TRUE(chart->chart()->scene()->sceneRect().contains(where)) << text.toStdString();
+        }
+        // No two labels drawn over each other.
+        for (std::size_t i = 0; i < labels.size(); ++i) {
+            for (std::size_t j = i + 1; j < labels.size(); ++j)
+                EXPECT_FALSE(labels[i].second.intersects(labels[j].second))
+                    << labels[i].first.toStdString() << " / " << labels[j].first.toStdString();
+        }
+    }
+    // At the opening size every user has room for a name of their own.
+    EXPECT_EQ(drawnLabels(*dialog.Graph1).size(), users.size());
+    dialog.reject();
 }
 
 TEST_F(GraphsDialog, ResizingLaysTheControlsOutAndTheWindowKeepsItsMinimum)
