@@ -1,6 +1,7 @@
 #include "Unit1.h"
 
 #include "Application.h"
+#include "CellText.h"
 #include "Help.h"
 #include "LocalTime.h"
 #include "ProgramIcons.h"
@@ -918,6 +919,7 @@ void TForm1::POPConnect()
         row->setData(2, kBytesRole, QVariant::fromValue<qint64>(summary.Bytes));
         AccountBytes += summary.Bytes;
     }
+    FormResize();
     if (count > 0) {
         account.LastItem = base + count;
         auto& app = platform::Application::instance();
@@ -992,7 +994,16 @@ void TForm1::FormResize()
     // A size cut to "2,929.7..." tells nothing; the subject gives up what the size
     // of a message of a few megabytes needs in this font.
     const int sizeMinimum = Messages->fontMetrics().horizontalAdvance(sizeText(9999 * 1024)) + 12;
-    const std::array<int, 4> widths = columnWidths(Messages->viewport()->width(), sizeMinimum);
+    std::array<int, 4> widths = columnWidths(Messages->viewport()->width(), sizeMinimum);
+    // A column whose share would cut one of its texts gets the width of its widest,
+    // and the list scrolls sideways rather than hide what a sender or subject says.
+    const int padding = platform::cellTextPadding(*Messages);
+    const QFontMetrics metrics = Messages->fontMetrics();
+    for (int r = 0; r < Messages->topLevelItemCount(); ++r) {
+        const QTreeWidgetItem* row = Messages->topLevelItem(r);
+        for (std::size_t c = 0; c < widths.size(); ++c)
+            widths[c] = std::max(widths[c], metrics.horizontalAdvance(row->text(static_cast<int>(c))) + padding);
+    }
     // Hidden while the columns change, so the list is drawn once in its new layout.
     const bool updates = Messages->updatesEnabled();
     Messages->setUpdatesEnabled(false);

@@ -1,6 +1,7 @@
 #include "fee.h"
 
 #include "Application.h"
+#include "CellText.h"
 #include "Help.h"
 #include "counter.h"
 
@@ -800,10 +801,9 @@ void TForm7::layOutFilterButtons()
 void TForm7::fitColumns()
 {
     // The design's widths were drawn for a narrower font: a caption or a value that
-    // does not fit them widens its column rather than being cut. What the style keeps
-    // free on each side of a cell's text, and the grid line's pixel.
-    const int margin = Table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, Table) + 1;
-    const int textMargins = 2 * margin + (Table->showGrid() ? 1 : 0);
+    // does not fit them widens its column rather than being cut. A cell's room is its
+    // column less the grid line's pixel.
+    const int textMargins = platform::cellTextPadding(*Table) + (Table->showGrid() ? 1 : 0);
     for (int c = 0; c < fee::kColumnCount; ++c) {
         Table->setColumnWidth(c, fee::neededColumnWidth(fee::designColumnWidth(c),
                                                         Table->horizontalHeader()->sectionSizeHint(c),

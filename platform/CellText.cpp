@@ -1,0 +1,25 @@
+#include "CellText.h"
+
+#include <QAbstractItemView>
+#include <QStyle>
+#include <QStyleOptionViewItem>
+
+namespace platform {
+
+int cellTextPadding(const QAbstractItemView& view)
+{
+    // Measured on a sample cell, the way the style lays a cell out when it draws it;
+    // the text is then kept clear of the rectangle's edges by the focus frame margin.
+    constexpr int sampleWidth = 200;
+    QStyleOptionViewItem option;
+    option.initFrom(&view);
+    option.rect = QRect(0, 0, sampleWidth, 20);
+    option.features = QStyleOptionViewItem::HasDisplay;
+    option.text = QStringLiteral("x");
+    QStyle* style = view.style();
+    const QRect text = style->subElementRect(QStyle::SE_ItemViewItemText, &option, &view);
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &view) + 1;
+    return sampleWidth - text.width() + 2 * margin;
+}
+
+}  // namespace platform
