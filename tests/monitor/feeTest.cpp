@@ -17,6 +17,8 @@
 #include <QTableView>
 #include <QToolButton>
 
+#include <QFontMetrics>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -533,6 +535,24 @@ TEST_F(ConnectionsTest, ResizeLaysOutTheFooterAndKeepsTheMinimum)
 
     dialog.resize(100, 100);
     EXPECT_EQ(dialog.size(), QSize(721 - fee::kDesignFrameWidth, 296 - fee::kDesignFrameHeight));
+}
+
+TEST_F(ConnectionsTest, ColumnsWidenJustEnoughForTheirWidestValue)
+{
+    writeHistory({record({1999, 10, 1}, 105), record({1999, 10, 2}, 987654)});
+    TForm7 dialog(main);
+    const int designUserWidth = dialog.Table->columnWidth(0);
+    dialog.FormActivate();
+    const QFontMetrics metrics(dialog.Table->font());
+    const int widest = metrics.horizontalAdvance(QStringLiteral("9876 dol. 54 c."));
+    for (int column : {2, 4}) {
+        SCOPED_TRACE(column);
+        // Whole, with the cell's margins, and no wider than a few pixels beyond.
+        EXPECT_GT(dialog.Table->columnWidth(column), widest + 4);
+        EXPECT_LT(dialog.Table->columnWidth(column), widest + 20);
+    }
+    // A column whose texts fit its design width keeps it.
+    EXPECT_EQ(dialog.Table->columnWidth(0), designUserWidth);
 }
 
 TEST_F(ConnectionsTest, LongFooterValuesStayWithinTheirFieldsAtTheSmallestWindow)
