@@ -15,6 +15,7 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QEvent>
+#include <QFontMetricsF>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
@@ -32,6 +33,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <exception>
 #include <memory>
 #include <vector>
@@ -998,11 +1000,13 @@ void TForm1::FormResize()
     // A column whose share would cut one of its texts gets the width of its widest,
     // and the list scrolls sideways rather than hide what a sender or subject says.
     const int padding = platform::cellTextPadding(*Messages);
-    const QFontMetrics metrics = Messages->fontMetrics();
+    const QFontMetricsF metrics(Messages->font());
     for (int r = 0; r < Messages->topLevelItemCount(); ++r) {
         const QTreeWidgetItem* row = Messages->topLevelItem(r);
-        for (std::size_t c = 0; c < widths.size(); ++c)
-            widths[c] = std::max(widths[c], metrics.horizontalAdvance(row->text(static_cast<int>(c))) + padding);
+        for (std::size_t c = 0; c < widths.size(); ++c) {
+            const qreal text = metrics.horizontalAdvance(row->text(static_cast<int>(c)));
+            widths[c] = std::max(widths[c], static_cast<int>(std::ceil(text)) + padding);
+        }
     }
     // Hidden while the columns change, so the list is drawn once in its new layout.
     const bool updates = Messages->updatesEnabled();

@@ -1,12 +1,14 @@
 #include "Unit9.h"
 
 #include "Application.h"
+#include "CellText.h"
 #include "Help.h"
 #include "Registry.h"
 #include "RegistryNames.h"
 #include "counter.h"
 #include "fee.h"
 
+#include <QFontMetricsF>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -30,6 +32,7 @@ namespace rk = regkeys;
 namespace {
 
 constexpr int kHelpContext = 17;
+constexpr int kDesignColumnWidths[] = {104, 75, 76, 77};
 
 enum ItemRole {
     kNameRole = Qt::UserRole,
@@ -278,10 +281,9 @@ TForm9::TForm9(TForm1& mainWindow, QWidget* parent)
     QFont listFont = Users->font();
     listFont.setPointSizeF(listFont.pointSizeF() * 0.85);
     Users->setFont(listFont);
-    Users->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    const int widths[] = {104, 75, 76, 77};
+    Users->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     for (int c = 0; c < 4; ++c)
-        Users->setColumnWidth(c, widths[c]);
+        Users->setColumnWidth(c, kDesignColumnWidths[c]);
     Users->setRootIsDecorated(false);
     Users->setItemsExpandable(false);
     Users->setUniformRowHeights(true);
@@ -334,10 +336,25 @@ void TForm9::FormActivate()
             item->setData(0, kSecondsRole, QVariant::fromValue<qlonglong>(row.seconds));
             item->setData(0, kCentsRole, QVariant::fromValue<qlonglong>(row.cents));
         }
+        fitColumns();
         Users->setUpdatesEnabled(true);
     }
 
     Label4->setText(statistics::crashRateText(crashes, m_mainWindow.MonthSeconds));
+}
+
+void TForm9::fitColumns()
+{
+    // A sum wider than its design width widens its column, and the list scrolls
+    // sideways, rather than the sum being cut.
+    const int padding = platform::cellTextPadding(*Users);
+    const QFontMetricsF metrics(Users->font());
+    for (int c = 0; c < Users->columnCount(); ++c) {
+        qreal widest = 0;
+        for (int i = 0; i < Users->topLevelItemCount(); ++i)
+            widest = std::max(widest, metrics.horizontalAdvance(Users->topLevelItem(i)->text(c)));
+        Users->setColumnWidth(c, std::max(kDesignColumnWidths[c], static_cast<int>(std::ceil(widest)) + padding));
+    }
 }
 
 void TForm9::UsersColumnClick(int column)

@@ -91,5 +91,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // Widens a column whose widest text its design width would cut.
+    void fitColumns();
+
     TForm1& m_mainWindow;
 };

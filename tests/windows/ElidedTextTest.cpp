@@ -47,6 +47,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <memory>
 
@@ -86,9 +87,10 @@ QString shownText(const QString& text)
     return shown;
 }
 
+// In fractions of a pixel, rounded up: the drawing cuts a text a fraction too wide.
 int advance(const QFont& font, const QString& text)
 {
-    return QFontMetrics(font).horizontalAdvance(text);
+    return static_cast<int>(std::ceil(QFontMetricsF(font).horizontalAdvance(text)));
 }
 
 class Walk {
@@ -427,6 +429,7 @@ protected:
             connection("bob", "Internet Provider", 6, 14, 36000, 10000),
             connection("Christopher", "Wide Area Dial-up", 7, 23, 5400, 1395),
             connection("alice", "Internet Provider", 7, 10, 359999, 987654),
+            connection("bob", "ISP", 7, 11, 359999, 4995775),
         };
         for (const auto& record : records)
             ASSERT_TRUE(history::append(env.programFolder(), record));
