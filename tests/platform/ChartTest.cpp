@@ -1,7 +1,10 @@
 // The bar chart wrapper: the current-cell model and what the bars show.
 #include "Chart.h"
 
+#include <QBarCategoryAxis>
 #include <QBarSet>
+#include <QChart>
+#include <QCoreApplication>
 #include <QSet>
 
 #include <gtest/gtest.h>
@@ -118,4 +121,45 @@ TEST(Chart, WritesOutsideTheChartAndTextsThatAreNoNumberHarmNothing)
     EXPECT_EQ(chart.valueAt(1, 2), 0.0);
     chart.setData(QStringLiteral(" 42 "));
     EXPECT_EQ(chart.valueAt(1, 2), 42.0);
+}
+
+TEST(Chart, LabelsTurnUprightWhenCrowdedAndThinOutOnlyWhenEvenThoseWouldCollide)
+{
+    struct Case {
+        int columns;
+        bool upright;
+        bool thinned;
+    };
+    for (const Case c : {Case{3, false, false}, Case{25, true, false}, Case{120, true, true}}) {
+        SCOPED_TRACE(c.columns);
+        TVtChart chart;
+        chart.resize(520, 200);
+        QStringList labels;
+        QStringList data;
+        for (int i = 1; i <= c.columns; ++i) {
+            labels << QStringLiteral("user%1").arg(i);
+            data << QString::number(i);
+        }
+        fill(chart, labels, data);
+        chart.show();
+        for (int turn = 0; turn < 20; ++turn)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        const QStringList drawn = chart.drawnCategories();
+        ASSERT_EQ(drawn.size(), c.columns);
+        int shown = 0;
+        for (int i = 0; i < c.columns; ++i) {
+            // A label is drawn as it was given, or left blank; never a cut one.
+            if (drawn[i] == labels[i])
+                ++shown;
+            else
+                EXPECT_TRUE(QString(drawn[i]).remove(QChar(0x200B)).isEmpty()) << drawn[i].toStdString();
+        }
+        EXPECT_EQ(shown < c.columns, c.thinned);
+        // The first column always keeps its name.
+        EXPECT_EQ(drawn[0], labels[0]);
+        auto* axis = qobject_cast<QBarCategoryAxis*>(chart.chart()->axes(Qt::Horizontal).value(0));
+        ASSERT_NE(axis, nullptr);
+        EXPECT_EQ(axis->labelsAngle() != 0, c.upright);
+        EXPECT_FALSE(axis->truncateLabels());
+    }
 }
