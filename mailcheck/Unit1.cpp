@@ -824,9 +824,11 @@ bool TForm1::event(QEvent* event)
 {
     if (event->type() == QEvent::WindowActivate)
         handle([this] { FormActivate(); });
-    if (event->type() == QEvent::Show) {
+    if (event->type() == QEvent::Show && !isMinimized()) {
         // Never so narrow that the status panels lie over one another. Measured only
         // now: the status bar lays out its panels and size grip when it is shown.
+        // Not while shown minimized: new size constraints there make the window
+        // manager map the window normal; the showing that restores it comes here.
         setMinimumWidth(statusBar()->minimumSizeHint().width());
         if (width() < minimumWidth())
             resize(minimumWidth(), height());

@@ -1,4 +1,5 @@
 #include "Unit2.h"
+#include "WindowPlacement.h"
 
 #include <QFont>
 #include <QGuiApplication>
@@ -64,11 +65,7 @@ void TForm2::Button1Click()
 void TForm2::showEvent(QShowEvent* event)
 {
     // Centred on the desktop, not on the main window, which may be hidden in the tray.
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect area = frameGeometry();
-        area.moveCenter(screen->availableGeometry().center());
-        move(area.topLeft());
-    }
+    platform::centreOnScreen(*this);
     QDialog::showEvent(event);
 }
 

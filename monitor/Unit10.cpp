@@ -3,6 +3,7 @@
 #include "Application.h"
 #include "MessageBox.h"
 #include "Process.h"
+#include "ProgramFileDialog.h"
 #include "Registry.h"
 #include "RegistryNames.h"
 #include "counter.h"
@@ -40,12 +41,8 @@ QString fileDialogChoice(QWidget* parent)
     dialog.setDefaultSuffix(QStringLiteral("exe"));
     dialog.setDirectory(QStringLiteral("c:\\"));
 #else
-    // Programs here carry no ".exe": the executables of any name are offered, and
-    // the folder where editors live is the one opened first.
-    const QString anyFilter = QStringLiteral("All files (*)");
-    dialog.setNameFilters({exeFilter, anyFilter});
-    dialog.selectNameFilter(anyFilter);
-    dialog.setFilter(QDir::AllDirs | QDir::Files | QDir::Executable | QDir::NoDotAndDotDot);
+    // The folder where editors live is the one opened first.
+    platform::offerProgramsFirst(dialog, {exeFilter});
     const QString programs = QStringLiteral("/usr/bin");
     dialog.setDirectory(QDir(programs).exists() ? programs : QDir::rootPath());
 #endif

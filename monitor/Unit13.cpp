@@ -3,6 +3,7 @@
 #include "Application.h"
 #include "Chart.h"
 #include "Help.h"
+#include "WindowPlacement.h"
 #include "counter.h"
 
 #include <QEvent>
@@ -300,9 +301,7 @@ void TForm13::Button4Click()
 
 QSize TForm13::frameExtra() const
 {
-    // Known once the window manager has framed the window; nothing before.
-    const QSize extra = frameGeometry().size() - geometry().size();
-    return QSize(std::max(extra.width(), 0), std::max(extra.height(), 0));
+    return platform::frameExtra(*this);
 }
 
 QSize TForm13::outerSize() const
@@ -333,13 +332,8 @@ void TForm13::showEvent(QShowEvent* e)
     if (!e->spontaneous() && !m_sizedOnce) {
         m_sizedOnce = true;
         // The sizes of the design are those of the framed window.
-        const QSize extra = frameExtra();
-        setMinimumSize(QSize(graphs::kMinimumWidth, graphs::kMinimumHeight) - extra);
-        resize(QSize(graphs::kStartWidth, graphs::kStartHeight) - extra);
-        if (QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
-            const QRect area = screen->availableGeometry();
-            move(area.center() - QPoint(width() / 2, height() / 2));
-        }
+        platform::setOuterSizeCentred(*this, QSize(graphs::kStartWidth, graphs::kStartHeight),
+                                      QSize(graphs::kMinimumWidth, graphs::kMinimumHeight));
     }
     QDialog::showEvent(e);
 }

@@ -2,6 +2,7 @@
 
 #include "Application.h"
 #include "Taskbar.h"
+#include "WindowPlacement.h"
 
 #include <QEvent>
 #include <QGuiApplication>
@@ -20,10 +21,7 @@ SplashRunner splashRunner;
 
 void centreOnScreen(QWidget& window)
 {
-    if (QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        window.move(area.center() - QPoint(window.width() / 2, window.height() / 2));
-    }
+    platform::centreOnScreen(window);
 }
 
 QPixmap dialtallyLogo()

@@ -7,6 +7,7 @@
 #include "RegistryNames.h"
 #include "counter.h"
 #include "fee.h"
+#include "WindowPlacement.h"
 
 #include <QFontMetricsF>
 #include <QGroupBox>
@@ -401,10 +402,7 @@ void TForm9::showEvent(QShowEvent* e)
     QDialog::showEvent(e);
     if (e->spontaneous())
         return;
-    if (QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(width() / 2, height() / 2));
-    }
+    platform::centreOnScreen(*this);
     // Filled once per showing: a fill on every activation would come back after each
     // error box it shows and never let the user out.
     platform::guard([this] { FormActivate(); });

@@ -12,6 +12,7 @@
 #include "Tray.h"
 #include "Unit8.h"
 #include "about.h"
+#include "WindowPlacement.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -1145,7 +1146,7 @@ void StartUp(TForm1& form)
         Key key(RootKey::CurrentUser, rk::kSoftware);
         const int top = key.readInt(rk::vPozTop);
         const int left = key.readInt(rk::vPozLeft);
-        form.move(left, top);
+        platform::placeAt(form, QPoint(left, top));
     }
     form.Timer1->start();
 }
@@ -1402,8 +1403,9 @@ void RunClosingSteps(TForm1& form)
     }
     {
         Key key(RootKey::CurrentUser, rk::kSoftware);
-        key.writeInt(rk::vPozTop, form.y());
-        key.writeInt(rk::vPozLeft, form.x());
+        const QPoint position = platform::savedPosition(form);
+        key.writeInt(rk::vPozTop, position.y());
+        key.writeInt(rk::vPozLeft, position.x());
     }
     if (form.TrayMode == 1)
         RemoveTrayIcon(form);

@@ -4,6 +4,7 @@
 #include "CellText.h"
 #include "Help.h"
 #include "counter.h"
+#include "WindowPlacement.h"
 
 #include <QEvent>
 #include <QFontMetricsF>
@@ -948,9 +949,6 @@ void TForm7::resizeEvent(QResizeEvent* e)
 void TForm7::showEvent(QShowEvent* e)
 {
     m_loadedSinceShow = false;
-    if (QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
-    }
+    platform::centreOnScreen(*this);
     QDialog::showEvent(e);
 }

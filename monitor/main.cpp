@@ -128,6 +128,10 @@ int main(int argc, char** argv)
     }
     QApplication application(argc, argv);
     platform::watchSessionEnd();
+    // Only the exit paths end the program, after their closing steps: in the tray the
+    // main window is hidden, and a message box closing would otherwise be taken for the
+    // last window going away.
+    QApplication::setQuitOnLastWindowClosed(false);
     platform::Application::instance().setTitle(QString::fromLatin1(counter::kApplicationTitle));
     // What Windows does at log-on: the user's name where the programs look for it.
     const bool ready = platform::guard([] {

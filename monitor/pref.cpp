@@ -3,10 +3,12 @@
 #include "Application.h"
 #include "Help.h"
 #include "MessageBox.h"
+#include "ProgramFileDialog.h"
 #include "Registry.h"
 #include "RegistryNames.h"
 #include "Tariffoptions.h"
 #include "counter.h"
+#include "WindowPlacement.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -383,7 +385,7 @@ void TForm2::buildWindow()
         page->addStretch();
         OpenDialog1 = named(new QFileDialog(this, QStringLiteral("Open")), "OpenDialog1");
         OpenDialog1->setFileMode(QFileDialog::ExistingFile);
-        OpenDialog1->setNameFilters({QStringLiteral("Executable files (*.exe)"), QStringLiteral("All files (*.*)")});
+        platform::offerProgramsFirst(*OpenDialog1, {QStringLiteral("Executable files (*.exe)")});
     }
 
     // ---- Connection ----
@@ -563,10 +565,7 @@ void TForm2::showEvent(QShowEvent* e)
     // only a new showing reloads what the user has not confirmed.
     if (!e->spontaneous()) {
         platform::guard([this] { FormCreate(); });
-        if (QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
-            const QRect area = screen->availableGeometry();
-            move(area.center() - QPoint(width() / 2, height() / 2));
-        }
+        platform::centreOnScreen(*this);
     }
     QDialog::showEvent(e);
 }

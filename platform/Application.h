@@ -7,6 +7,8 @@
 #include <QString>
 #include <QWidget>
 
+class QTimer;
+
 #include <exception>
 #include <utility>
 
@@ -27,7 +29,7 @@ public:
     void setMainWindow(QWidget* window);
     QWidget* mainWindow() const { return m_mainWindow; }
 
-    bool isMinimized() const { return m_minimized; }
+    bool isMinimized() const;
     // Does nothing when minimized already; else minimizes the main window, then
     // emits minimizeEvent().
     void minimize();
@@ -37,8 +39,10 @@ public:
     // Raises the active modal dialog, else the main window, when it is visible.
     void bringToFront();
 
-    // The main window reports a minimize or restore done by its own title-bar buttons.
+    // The main window reports a minimize or restore done by its own title-bar buttons;
+    // the event follows once the window's state has stayed so for a moment.
     void mainWindowStateChanged(bool minimized);
+    static constexpr int kStateSettleMs = 200;
 
     // The standard exception display: the text with a full stop added when it lacks
     // one, the title as caption, the error icon.
@@ -57,8 +61,12 @@ private:
     QString m_title;
     QString m_hint;
     QString m_helpFile;
+    void settleWindowState();
+
     QPointer<QWidget> m_mainWindow;
     bool m_minimized = false;
+    bool m_reportedMinimized = false;
+    QTimer* m_settle = nullptr;
 };
 
 // Whether Qt will find a display to show windows on. Qt aborts with a cryptic message

@@ -13,14 +13,7 @@ class RealMessageBoxes : public MessageBoxes {
 public:
     int show(const MessageRequest& request) override
     {
-        QWidget* parent = nullptr;
-        if (request.owner == MessageOwner::Window)
-            parent = request.window;
-        else if (request.owner == MessageOwner::Application)
-            parent = Application::instance().mainWindow();
-        if (parent && !parent->isVisible())
-            parent = nullptr;  // a box owned by a hidden window would not show
-
+        QWidget* parent = messageBoxOwner(request);
         QMessageBox box(iconOf(request.icon), request.caption, request.text, QMessageBox::NoButton,
                         parent);
         if (request.buttons == MessageButtons::YesNo) {
@@ -63,6 +56,23 @@ private:
 MessageBoxes* g_boxes = nullptr;
 
 }  // namespace
+
+QWidget* messageBoxOwner(const MessageRequest& request)
+{
+    QWidget* parent = nullptr;
+    if (request.owner == MessageOwner::Window) {
+        parent = request.window;
+    } else if (request.owner == MessageOwner::Application) {
+        // A box raised while a modal dialog is open comes from that dialog: it belongs
+        // to it and is centred on it, and the main window stays behind the dialog.
+        parent = QApplication::activeModalWidget();
+        if (!parent)
+            parent = Application::instance().mainWindow();
+    }
+    if (parent && !parent->isVisible())
+        parent = nullptr;  // a box owned by a hidden window would not show
+    return parent;
+}
 
 MessageBoxes& messageBoxes()
 {

@@ -33,6 +33,10 @@ public:
     virtual int show(const MessageRequest& request) = 0;
 };
 
+// The window a real box is shown over: the given window, or for the application the
+// modal dialog that is open, else the main window; none while that window is hidden.
+QWidget* messageBoxOwner(const MessageRequest& request);
+
 MessageBoxes& messageBoxes();
 void setMessageBoxes(MessageBoxes* boxes);  // nullptr restores the real ones
 

@@ -17,6 +17,8 @@ if [[ "${1:-}" == "--tests" ]]; then
     packages+=(openbox xdotool x11-utils xdg-utils file)
     # The desktop's own checker and launcher read the desktop entries back.
     packages+=(desktop-file-utils libglib2.0-bin)
+    # The tray and window scenarios: a notification area, and screenshots of failures.
+    packages+=(trayer imagemagick)
 fi
 if [[ "${1:-}" == "--run" ]]; then
     packages+=(xvfb xauth)

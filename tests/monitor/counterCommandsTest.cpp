@@ -7,6 +7,7 @@
 #include "Unit8.h"
 #include "counter.h"
 #include "history.h"
+#include "WindowPlacement.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -106,7 +107,7 @@ TEST_F(CommandsTest, ExitCommandsAskThenSaveTheConnectionAndQuit)
         env.boxes.clear();
         env.clock.set(2000, 1, 3, 10, 0, 0);
         connectAndCount();
-        Form1->move(321, 123);
+        platform::placeAt(*Form1, QPoint(321, 123));
         env.clock.set(2000, 1, 3, 10, 5, 7);
         c.trigger();
 

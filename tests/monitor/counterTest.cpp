@@ -7,6 +7,7 @@
 #include "about.h"
 #include "counter.h"
 #include "history.h"
+#include "WindowPlacement.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -453,7 +454,7 @@ TEST_F(CounterTest, FirstStartWritesTheDefaultsTreeOnce)
     EXPECT_EQ(platform::Application::instance().helpFile(), helpFile);
     EXPECT_EQ(platform::Application::instance().title().left(9), QStringLiteral("Dialtally"));
     EXPECT_TRUE(Form1->Timer1->isActive());
-    EXPECT_EQ(Form1->pos(), QPoint(188, 138));
+    EXPECT_EQ(platform::savedPosition(*Form1), QPoint(188, 138));
     EXPECT_EQ(splashes, 1);
     // "Minimize" = 1 in tray mode: minimized, only the tray icon is left.
     EXPECT_TRUE(platform::Application::instance().isMinimized());

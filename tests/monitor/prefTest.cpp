@@ -383,7 +383,7 @@ TEST_F(PrefTest, AddAppendsTheChosenFileAndCountsIt)
     form->Memo1->setPlainText(QStringLiteral("/bin/first"));
     form->SpeedButton1->click();
     EXPECT_EQ(seenTitle, QStringLiteral("Open"));
-    EXPECT_EQ(seenFilters, (QStringList{"Executable files (*.exe)", "All files (*.*)"}));
+    EXPECT_EQ(seenFilters, (QStringList{"Programs (*)", "Executable files (*.exe)", "All files (*)"}));
     EXPECT_EQ(pref::execLines(form->Memo1->toPlainText()), (QStringList{"/bin/first", answer}));
     EXPECT_EQ(form->Label12->text(), QStringLiteral("Now you have entered 2 programs"));
 

@@ -1,6 +1,8 @@
 #include "Application.h"
 #include "Fakes.h"
 
+#include <QEventLoop>
+#include <QTimer>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -8,6 +10,17 @@
 #include <stdexcept>
 
 using platform::Application;
+
+namespace {
+
+void waitPastStateSettle()
+{
+    QEventLoop loop;
+    QTimer::singleShot(Application::kStateSettleMs + 100, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+}  // namespace
 
 TEST(Application, GuardShowsTheErrorOnceAndEndsOnlyThatAction)
 {
@@ -56,9 +69,47 @@ TEST(Application, MinimizeAndRestoreFireTheirEventsOnlyOnAChange)
     EXPECT_EQ(restored, 1);
     EXPECT_TRUE(window.isVisible());
 
-    // The window's own minimize button raises the same event.
+    // The window's own minimize button raises the same event, once the state stays.
+    window.showMinimized();
     app.mainWindowStateChanged(true);
+    EXPECT_EQ(minimized, 1);
+    waitPastStateSettle();
     EXPECT_EQ(minimized, 2);
+}
+
+TEST(Application, StateChangesOfAHiddenOrBrieflyIconicWindowAreNotTheUsers)
+{
+    testing_support::TestEnvironment env;
+    QWidget window;
+    window.show();
+    auto& app = Application::instance();
+    app.setMainWindow(&window);
+    int minimized = 0;
+    int restored = 0;
+    QObject::connect(&app, &Application::minimizeEvent, [&] { ++minimized; });
+    QObject::connect(&app, &Application::restoreEvent, [&] { ++restored; });
+
+    // In the tray: minimized, then hidden; the window manager's late "normal" for the
+    // hidden window must not make the application forget that it is minimized.
+    app.minimize();
+    window.hide();
+    app.mainWindowStateChanged(false);
+    waitPastStateSettle();
+    EXPECT_TRUE(app.isMinimized());
+    EXPECT_EQ(restored, 0);
+
+    // So a restore brings the window back on screen.
+    app.restore();
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(window.isMinimized());
+    EXPECT_EQ(restored, 1);
+
+    // Iconic for a moment while it is mapped, normal right after: no minimize event.
+    app.mainWindowStateChanged(true);
+    app.mainWindowStateChanged(false);
+    waitPastStateSettle();
+    EXPECT_EQ(minimized, 1);
+    EXPECT_FALSE(app.isMinimized());
 }
 
 TEST(Tray, TipIsCutToWhatTheNotificationAreaHolds)

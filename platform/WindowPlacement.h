@@ -1,0 +1,30 @@
+// Where top-level windows go on the screen. A window's position is kept as the corner
+// of its client area: that corner is known from the window's creation on, while the
+// frame the window manager adds is known only once the window is on screen, so a
+// position taken with the frame and given back without it would move the window by
+// the frame at every round.
+#pragma once
+
+#include <QPoint>
+#include <QSize>
+
+class QWidget;
+
+namespace platform {
+
+// The position to store for a window, as placeAt() takes it back.
+QPoint savedPosition(const QWidget& window);
+void placeAt(QWidget& window, QPoint position);
+
+// The frame's share of the outer size; empty until the window manager has framed it.
+QSize frameExtra(const QWidget& window);
+
+// Centres the framed window on the free area of its screen, and again once the frame
+// is known when the window is not on screen yet.
+void centreOnScreen(QWidget& window);
+
+// Gives a window an outer size (frame included) and a smallest outer size and centres
+// it; applied again once the frame is known.
+void setOuterSizeCentred(QWidget& window, QSize outer, QSize minimumOuter);
+
+}  // namespace platform

@@ -1,0 +1,220 @@
+# Helpers for the desktop scenarios: a real X server (Xvfb) with a window manager
+# (openbox) and a notification area (trayer) on a display of its own, the installed
+# programs with their store and program folder in a temporary folder, and xdotool to
+# drive them. Sourced by scenarios.sh; every helper fails the scenario with a reason.
+
+fail() {
+    echo "FAIL: $*" >&2
+    # What the screen showed, for the one who reads the failure.
+    [[ -n "${DESKTOP_FAILURE_SHOT:-}" && -n "${DISPLAY:-}" ]] && screenshot "$DESKTOP_FAILURE_SHOT"
+    exit 1
+}
+
+note() {
+    echo "  $*"
+}
+
+require_tools() {
+    local missing=()
+    for tool in Xvfb openbox trayer xdotool xwininfo xprop; do
+        command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
+    done
+    ((${#missing[@]} == 0)) ||
+        fail "cannot run on a real desktop: ${missing[*]} not installed (scripts/deps.sh --tests installs them)"
+    [[ -x "$BUILD_DIR/tools/dialtally-install" ]] || fail "no $BUILD_DIR/tools/dialtally-install: build first"
+}
+
+# wait_for SECONDS COMMAND...: runs COMMAND every 0.1 s until it succeeds.
+wait_for() {
+    local tenths=$(($1 * 10))
+    shift
+    while ((tenths-- > 0)); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+PIDS=()
+
+stop_all() {
+    local pid
+    for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do
+        pid=${PIDS[i]}
+        kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+    done
+    PIDS=()
+    [[ -n "${WORK:-}" && -d "$WORK" ]] && rm -rf "$WORK"
+}
+
+# start_desktop: Xvfb on a free display, openbox, trayer; sets DISPLAY and WORK.
+start_desktop() {
+    WORK=$(mktemp -d /tmp/dialtally-desktop.XXXXXX)
+    trap stop_all EXIT
+    local fdfile="$WORK/display"
+    Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp 9>"$fdfile" >"$WORK/xvfb.log" 2>&1 &
+    PIDS+=($!)
+    wait_for 10 test -s "$fdfile" || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
+    export DISPLAY=":$(head -1 "$fdfile")"
+    openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
+    PIDS+=($!)
+    wait_for 10 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
+        fail "openbox did not start on $DISPLAY"
+    trayer --edge top --align right --widthtype request --height 24 --SetDockType true \
+        --transparent false >"$WORK/trayer.log" 2>&1 &
+    PIDS+=($!)
+    wait_for 10 sh -c 'xdotool search --class trayer >/dev/null' || fail "trayer did not start on $DISPLAY"
+    export XDG_CONFIG_HOME="$WORK/config"
+    export XDG_DATA_HOME="$WORK/data"
+    export XDG_RUNTIME_DIR="$WORK/runtime"
+    mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR" "$WORK/bin"
+    chmod 700 "$XDG_RUNTIME_DIR"
+    # The help opens in a browser: none is started from a test.
+    printf '#!/bin/sh\nexit 0\n' >"$WORK/bin/xdg-open"
+    chmod +x "$WORK/bin/xdg-open"
+    export PATH="$WORK/bin:$PATH"
+    note "desktop on $DISPLAY"
+}
+
+# install_programs: lays out the program folder in $PROGRAMS with the installer.
+install_programs() {
+    PROGRAMS="$WORK/programs"
+    "$BUILD_DIR/tools/dialtally-install" --prefix "$PROGRAMS" --peers "$WORK/no-peers" >"$WORK/install.log" 2>&1 ||
+        fail "install failed: $(cat "$WORK/install.log")"
+}
+
+reg() {
+    "$BUILD_DIR/tools/dialtally-reg" "$@" >/dev/null || fail "dialtally-reg $*"
+}
+
+reg_int() {  # reg_int 'HKCU\Software\Dialtally' Name value
+    reg add "$1" /v "$2" /t REG_DWORD /d "$3" /f
+}
+
+reg_query() {  # reg_query KEY NAME: prints the value's data
+    "$BUILD_DIR/tools/dialtally-reg" query "$1" /v "$2" 2>/dev/null | awk -v n="$2" '$1 == n { print $NF }'
+}
+
+# start_program NAME: starts the installed program on the desktop; sets APP_PID.
+start_program() {
+    QT_QPA_PLATFORM=xcb "$PROGRAMS/$1" >>"$WORK/$1.log" 2>&1 &
+    APP_PID=$!
+    PIDS+=($APP_PID)
+}
+
+running() {
+    kill -0 "$APP_PID" 2>/dev/null
+}
+
+# window_named PID TITLE: the program's top-level window with that exact title.
+window_named() {
+    xdotool search --pid "$1" --name "^$2\$" 2>/dev/null | while read -r w; do
+        [[ "$(xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null)" == *_NET_WM_WINDOW_TYPE_NORMAL* ]] || continue
+        xprop -id "$w" WM_TRANSIENT_FOR 2>/dev/null | grep -q "window id" && continue
+        echo "$w"
+        break
+    done
+}
+
+viewable() {
+    xwininfo -id "$1" 2>/dev/null | grep -q "Map State: IsViewable"
+}
+
+not_viewable() {
+    ! viewable "$1"
+}
+
+wm_state() {  # Normal, Iconic or nothing (withdrawn)
+    xprop -id "$1" WM_STATE 2>/dev/null | awk '/window state:/ { print $3 }'
+}
+
+iconic() {
+    [[ "$(wm_state "$1")" == Iconic ]]
+}
+
+# The boxes and dialogs on the display (its one program's): viewable dialog windows.
+# Found from the window tree, not by process id, which a window may not carry yet.
+dialog_windows() {
+    xdotool search --onlyvisible --name '.*' 2>/dev/null | while read -r w; do
+        xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_DIALOG && echo "$w"
+    done
+}
+
+has_dialog() {
+    [[ -n "$(dialog_windows "$1")" ]]
+}
+
+# answer_dialog PID KEYS...: waits for a box of the program and presses the keys in it.
+answer_dialog() {
+    local pid=$1
+    shift
+    wait_for 15 has_dialog "$pid" || fail "no message box appeared"
+    local w
+    w=$(dialog_windows "$pid" | head -1)
+    xdotool windowactivate --sync "$w" 2>/dev/null || xdotool windowfocus --sync "$w" 2>/dev/null
+    sleep 0.2
+    xdotool key "$@"
+    wait_for 5 not_viewable "$w" || fail "the message box did not close on $*"
+}
+
+# tray_icon PID NAME: the program's icon window docked in the notification area.
+tray_icon() {
+    xdotool search --pid "$1" --name "^$2\$" 2>/dev/null | while read -r w; do
+        [[ "$(xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null)" == *OVERRIDE* ]] || continue
+        viewable "$w" && echo "$w" && break
+    done
+}
+
+has_tray_icon() {
+    [[ -n "$(tray_icon "$1" "$2")" ]]
+}
+
+# click_tray PID NAME BUTTON: a click of that button on the program's tray icon.
+click_tray() {
+    wait_for 15 has_tray_icon "$1" "$2" || fail "$2 has no icon in the notification area"
+    local icon
+    icon=$(tray_icon "$1" "$2")
+    xdotool mousemove --window "$icon" 11 11
+    sleep 0.3
+    xdotool click "$3"
+    sleep 0.3
+}
+
+# popup_menu: the open pop-up menu of the display (the desktop has one program on it;
+# Qt gives its menus no process id).
+popup_menu() {
+    xwininfo -root -children 2>/dev/null | awk '/^ +0x/ { print $1 }' | while read -r w; do
+        viewable "$w" || continue
+        [[ "$(xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null)" == *_NET_WM_WINDOW_TYPE_POPUP_MENU* ]] || continue
+        echo "$w"
+        break
+    done
+}
+
+has_popup_menu() {
+    [[ -n "$(popup_menu)" ]]
+}
+
+# tray_menu PID NAME first|last: opens the tray menu and clicks its first or last item.
+tray_menu() {
+    click_tray "$1" "$2" 3
+    wait_for 5 has_popup_menu || fail "the tray menu of $2 did not open"
+    local menu height
+    menu=$(popup_menu)
+    height=$(xwininfo -id "$menu" | awk '/Height:/ { print $2 }')
+    local y=10
+    [[ "$3" == last ]] && y=$((height - 11))
+    xdotool mousemove --window "$menu" 30 "$y"
+    sleep 0.3
+    xdotool click 1
+    sleep 0.3
+}
+
+# client_origin WINDOW: "x y" of the window's client area on the screen.
+client_origin() {
+    xwininfo -id "$1" | awk '/Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 } END { print x, y }'
+}
+
+screenshot() {
+    command -v import >/dev/null && import -window root "$1" 2>/dev/null
+}

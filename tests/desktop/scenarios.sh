@@ -1,0 +1,209 @@
+#!/usr/bin/env bash
+# The desktop scenarios: scenarios.sh NAME runs one on a desktop of its own.
+set -uo pipefail
+BUILD_DIR=${DIALTALLY_BUILD_DIR:?the build folder}
+source "$(dirname "$0")/desktop.sh"
+
+SOFT='HKCU\Software\Dialtally'
+MAIN_TITLE='Dialtally 2.01'
+
+# A new user's first start: the defaults are written (two boxes to confirm) and, with
+# "Minimize" and "System tray" 1, the program goes to the tray.
+first_start() {
+    start_program Dialtally
+    # The splash, then the two boxes of the defaults, each confirmed as it comes.
+    local boxes=0
+    for ((tenths = 0; tenths < 300; tenths++)); do
+        has_tray_icon "$APP_PID" Dialtally && break
+        if has_dialog "$APP_PID"; then
+            answer_dialog "$APP_PID" Return
+            boxes=$((boxes + 1))
+        fi
+        sleep 0.1
+    done
+    has_tray_icon "$APP_PID" Dialtally || fail "no tray icon after the first start ($boxes windows confirmed)"
+    wait_for 10 main_window_known || fail "no main window"
+    sleep 1
+}
+
+main_window_known() {
+    MAIN=$(window_named "$APP_PID" "$MAIN_TITLE")
+    [[ -n "$MAIN" ]]
+}
+
+# Stops the first start by its PID and starts again with the settings it wrote.
+restart_dialtally() {
+    kill "$APP_PID"
+    wait "$APP_PID" 2>/dev/null
+    start_program Dialtally
+    wait_for 15 has_tray_icon "$APP_PID" Dialtally || fail "no tray icon after the start"
+    wait_for 10 main_window_known || fail "no main window"
+    sleep 1
+}
+
+shows_main_after() {  # shows_main_after WHAT: the main window must be on screen
+    wait_for 5 viewable "$MAIN" || fail "the main window is not shown after $1"
+    [[ "$(wm_state "$MAIN")" == Normal ]] || fail "after $1 the main window is $(wm_state "$MAIN"), not Normal"
+    note "shown after $1"
+}
+
+scenario_TrayClickShowsTheWindow() {
+    first_start
+    not_viewable "$MAIN" || fail "the defaults did not put the window in the tray"
+    note "in the tray after the first start"
+    click_tray "$APP_PID" Dialtally 1
+    shows_main_after "a tray click"
+    xdotool windowactivate --sync "$MAIN" key alt+d
+    wait_for 5 not_viewable "$MAIN" || fail "Hide left the window on screen"
+    note "hidden by Hide"
+    click_tray "$APP_PID" Dialtally 1
+    shows_main_after "Hide and a tray click"
+    # The same road after a later start, and through the tray menu's "Restore".
+    restart_dialtally
+    not_viewable "$MAIN" || fail "the start did not put the window in the tray"
+    tray_menu "$APP_PID" Dialtally first
+    shows_main_after "a start and the tray menu's Restore"
+    screenshot "${DESKTOP_SCREENSHOT:-/dev/null}"
+}
+
+scenario_ExitNoKeepsTheProgram() {
+    first_start
+    tray_menu "$APP_PID" Dialtally last  # Exit
+    answer_dialog "$APP_PID" n
+    sleep 1.5
+    running || fail "the program ended after Exit was answered No"
+    note "still running after Exit -> No"
+    [[ "$(reg_query 'HKLM\Software\Dialtally' Bug)" == 0x1 ]] || fail "\"Bug\" is not 1 after Exit -> No"
+    tray_menu "$APP_PID" Dialtally last
+    answer_dialog "$APP_PID" y
+    wait_for 10 sh -c "! kill -0 $APP_PID 2>/dev/null" || fail "Exit -> Yes did not end the program"
+    [[ "$(reg_query 'HKLM\Software\Dialtally' Bug)" == 0x0 ]] || fail "Exit -> Yes left \"Bug\" at $(reg_query 'HKLM\Software\Dialtally' Bug)"
+    note "Exit -> Yes ended it with its closing steps"
+}
+
+scenario_FailingExecLineKeepsTheProgram() {
+    first_start
+    reg_int "$SOFT" 'Connect delay' 0
+    reg_int "$SOFT\\Exec" Lines 1
+    reg add "$SOFT\\Exec" /v Line0 /t REG_SZ /d "$WORK/no-such-program" /f
+    reg add 'HKCU\RemoteAccess\Addresses' /v Provider /t REG_SZ /d '' /f
+    reg add 'HKCU\RemoteAccess' /v Default /t REG_SZ /d Provider /f
+    reg add 'HKLM\System\CurrentControlSet\Services\RemoteAccess' /v 'Remote Connection' /t REG_BINARY /d 01000000 /f
+    answer_dialog "$APP_PID" Return
+    note "the box for the failing line was answered"
+    sleep 1.5
+    running || fail "the program ended when the box of the failing Exec line closed"
+    not_viewable "$MAIN" || fail "the box brought the hidden window back"
+    note "still running, still in the tray"
+}
+
+scenario_PositionKeptAcrossRestarts() {
+    first_start
+    click_tray "$APP_PID" Dialtally 1
+    shows_main_after "a tray click"
+    local first
+    first=$(client_origin "$MAIN")
+    for round in 1 2 3 4 5; do
+        tray_menu "$APP_PID" Dialtally last
+        answer_dialog "$APP_PID" y
+        wait_for 10 sh -c "! kill -0 $APP_PID 2>/dev/null" || fail "Exit -> Yes did not end the program"
+        start_program Dialtally
+        wait_for 15 has_tray_icon "$APP_PID" Dialtally || fail "no tray icon after start $round"
+        wait_for 10 main_window_known || fail "no main window"
+        sleep 0.5
+        click_tray "$APP_PID" Dialtally 1
+        shows_main_after "start $round and a tray click"
+        local now
+        now=$(client_origin "$MAIN")
+        [[ "$now" == "$first" ]] || fail "after $round exits and starts the window is at $now, not at $first"
+    done
+    note "at $first after five exits and starts"
+}
+
+scenario_PostpeekAutoMinimize() {
+    first_start
+    kill "$APP_PID"
+    wait "$APP_PID" 2>/dev/null
+    local email="$SOFT\\Email"
+    reg_int "$email" On/Off 1
+    # The first-run defaults, AutoCheck 1, and AutoCheck 0.
+    for check in 1 0; do
+        for tray in 1 0; do
+            reg_int "$email" AutoCheck "$check"
+            reg_int "$email" SystemTray "$tray"
+            reg_int "$email" AutoMinimize 1
+            start_program Postpeek
+            wait_for 10 postpeek_known || fail "no Postpeek window (AutoCheck $check, tray $tray)"
+            sleep 1.5
+            if ((tray)); then
+                not_viewable "$PEEK" || fail "Postpeek is on screen at start (AutoCheck $check, tray 1)"
+                click_tray "$APP_PID" Postpeek 1
+                wait_for 5 viewable "$PEEK" || fail "a tray click did not show Postpeek (AutoCheck $check)"
+                [[ "$(wm_state "$PEEK")" == Normal ]] || fail "Postpeek is $(wm_state "$PEEK") after a tray click"
+                # File > Hide, then at once a tray click: no race with the window manager.
+                xdotool windowactivate --sync "$PEEK" key alt+f
+                sleep 0.3
+                xdotool key h
+                wait_for 5 not_viewable "$PEEK" || fail "File > Hide left Postpeek on screen"
+                click_tray "$APP_PID" Postpeek 1
+                wait_for 5 viewable "$PEEK" || fail "a tray click after Hide did not show Postpeek"
+                note "AutoCheck $check, tray 1: in the tray at start, shown by tray clicks"
+            else
+                iconic "$PEEK" || fail "Postpeek is $(wm_state "$PEEK") at start, not minimized (AutoCheck $check, tray 0)"
+                note "AutoCheck $check, tray 0: minimized at start"
+            fi
+            kill "$APP_PID"
+            wait "$APP_PID" 2>/dev/null
+        done
+    done
+}
+
+postpeek_known() {
+    PEEK=$(window_named "$APP_PID" 'Postpeek.*')
+    [[ -n "$PEEK" ]] || PEEK=$(xdotool search --pid "$APP_PID" --class Postpeek 2>/dev/null | while read -r w; do
+        [[ "$(xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null)" == *_NET_WM_WINDOW_TYPE_NORMAL* ]] && echo "$w" && break
+    done)
+    [[ -n "$PEEK" ]]
+}
+
+scenario_SelectEditorListsTheFiles() {
+    first_start
+    local folder="$WORK/editors"
+    mkdir -p "$folder"
+    printf '#!/bin/sh\nexit 0\n' >"$folder/myeditor"
+    chmod +x "$folder/myeditor"
+    click_tray "$APP_PID" Dialtally 1
+    shows_main_after "a tray click"
+    xdotool windowactivate --sync "$MAIN" key ctrl+o
+    wait_for 5 has_dialog "$APP_PID" || fail "Open report did not open"
+    local report
+    report=$(dialog_windows "$APP_PID" | head -1)
+    # "Select editor ..." follows the report list.
+    xdotool windowactivate --sync "$report" key Tab space
+    wait_for 5 sh -c "xdotool search --onlyvisible --name '^Select editor \\.\\.\\.\$' >/dev/null" ||
+        fail "\"Select editor ...\" did not open its file dialog"
+    local chooser
+    chooser=$(xdotool search --onlyvisible --name '^Select editor \.\.\.$' | head -1)
+    xdotool windowactivate --sync "$chooser"
+    # Into the folder by its name, then the first entry of the list, as keys would.
+    xdotool type --delay 20 "$folder/"
+    xdotool key Return
+    sleep 0.5
+    xdotool key shift+Tab
+    sleep 0.2
+    xdotool key Home Return
+    wait_for 5 sh -c "! xdotool search --onlyvisible --name '^Select editor \\.\\.\\.\$' >/dev/null" ||
+        fail "the file dialog lists nothing to pick in $folder"
+    local editor
+    editor=$("$BUILD_DIR/tools/dialtally-reg" query "$SOFT" /v Editor | sed -n 's/.*REG_SZ *//p')
+    [[ "$editor" == "$folder/myeditor" ]] || fail "the editor picked from the list is \"$editor\", not $folder/myeditor"
+    note "the folder's program was listed and picked"
+}
+
+name=${1:?scenario name}
+declare -F "scenario_$name" >/dev/null || fail "no scenario $name"
+require_tools
+start_desktop
+install_programs
+"scenario_$name"
+echo "PASS: $name"
