@@ -111,6 +111,8 @@ window_named() {
     xdotool search --pid "$1" --name "^$2\$" 2>/dev/null | while read -r w; do
         [[ "$(xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null)" == *_NET_WM_WINDOW_TYPE_NORMAL* ]] || continue
         xprop -id "$w" WM_TRANSIENT_FOR 2>/dev/null | grep -q "window id" && continue
+        # Not one of the small windows Qt keeps for itself under the same title.
+        [[ "$(xwininfo -id "$w" 2>/dev/null | awk '/Width:/ { print ($2 > 100) }')" == 1 ]] || continue
         echo "$w"
         break
     done
@@ -161,7 +163,11 @@ answer_dialog() {
 tray_icon() {
     xdotool search --pid "$1" --name "^$2\$" 2>/dev/null | while read -r w; do
         [[ "$(xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null)" == *OVERRIDE* ]] || continue
-        viewable "$w" && echo "$w" && break
+        viewable "$w" || continue
+        # An icon's size, not the frameless splash window's of the same name.
+        local size
+        size=$(xwininfo -id "$w" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print (w <= 32 && h <= 32) }')
+        [[ "$size" == 1 ]] && echo "$w" && break
     done
 }
 
@@ -180,34 +186,53 @@ click_tray() {
     sleep 0.3
 }
 
-# popup_menu: the open pop-up menu of the display (the desktop has one program on it;
-# Qt gives its menus no process id).
+# popup_menu PID: the program's open pop-up menu: a window of its own that the window
+# manager does not frame (override-redirect), bigger than its tray icon.
 popup_menu() {
-    xwininfo -root -children 2>/dev/null | awk '/^ +0x/ { print $1 }' | while read -r w; do
-        viewable "$w" || continue
-        [[ "$(xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null)" == *_NET_WM_WINDOW_TYPE_POPUP_MENU* ]] || continue
+    xdotool search --onlyvisible --pid "$1" 2>/dev/null | while read -r w; do
+        local info
+        info=$(xwininfo -id "$w" 2>/dev/null)
+        [[ "$info" == *"Override Redirect State: yes"* ]] || continue
+        [[ "$(awk '/Height:/ { print ($2 > 32) }' <<<"$info")" == 1 ]] || continue
         echo "$w"
         break
     done
 }
 
 has_popup_menu() {
-    [[ -n "$(popup_menu)" ]]
+    [[ -n "$(popup_menu "$1")" ]]
 }
 
-# tray_menu PID NAME first|last: opens the tray menu and clicks its first or last item.
-tray_menu() {
-    click_tray "$1" "$2" 3
-    wait_for 5 has_popup_menu || fail "the tray menu of $2 did not open"
-    local menu height
-    menu=$(popup_menu)
+# pick_in_menu PID WHAT first|second|last: clicks an item of the open pop-up menu (the
+# first two have no separator above them; an item is 22 pixels high).
+pick_in_menu() {
+    wait_for 5 has_popup_menu "$1" || fail "the $2 did not open"
+    local menu height y
+    menu=$(popup_menu "$1")
     height=$(xwininfo -id "$menu" | awk '/Height:/ { print $2 }')
-    local y=10
-    [[ "$3" == last ]] && y=$((height - 11))
+    case $3 in
+    first) y=10 ;;
+    second) y=32 ;;
+    last) y=$((height - 11)) ;;
+    esac
     xdotool mousemove --window "$menu" 30 "$y"
     sleep 0.3
     xdotool click 1
     sleep 0.3
+}
+
+# tray_menu PID NAME first|second|last: opens the tray menu and clicks that item.
+tray_menu() {
+    click_tray "$1" "$2" 3
+    pick_in_menu "$1" "tray menu of $2" "$3"
+}
+
+# window_menu PID WINDOW first|second|last: the window's first menu of its menu bar.
+window_menu() {
+    xdotool mousemove --window "$2" 15 10
+    sleep 0.3
+    xdotool click 1
+    pick_in_menu "$1" "first menu of the window" "$3"
 }
 
 # client_origin WINDOW: "x y" of the window's client area on the screen.

@@ -12,8 +12,8 @@ MAIN_TITLE='Dialtally 2.01'
 first_start() {
     start_program Dialtally
     # The splash, then the two boxes of the defaults, each confirmed as it comes.
-    local boxes=0
-    for ((tenths = 0; tenths < 300; tenths++)); do
+    local boxes=0 until=$((SECONDS + 40))
+    while ((SECONDS < until)); do
         has_tray_icon "$APP_PID" Dialtally && break
         if has_dialog "$APP_PID"; then
             answer_dialog "$APP_PID" Return
@@ -136,20 +136,18 @@ scenario_PostpeekAutoMinimize() {
             wait_for 10 postpeek_known || fail "no Postpeek window (AutoCheck $check, tray $tray)"
             sleep 1.5
             if ((tray)); then
-                not_viewable "$PEEK" || fail "Postpeek is on screen at start (AutoCheck $check, tray 1)"
+                wait_for 10 not_viewable "$PEEK" || fail "Postpeek is on screen at start (AutoCheck $check, tray 1)"
                 click_tray "$APP_PID" Postpeek 1
                 wait_for 5 viewable "$PEEK" || fail "a tray click did not show Postpeek (AutoCheck $check)"
                 [[ "$(wm_state "$PEEK")" == Normal ]] || fail "Postpeek is $(wm_state "$PEEK") after a tray click"
                 # File > Hide, then at once a tray click: no race with the window manager.
-                xdotool windowactivate --sync "$PEEK" key alt+f
-                sleep 0.3
-                xdotool key h
+                window_menu "$APP_PID" "$PEEK" second
                 wait_for 5 not_viewable "$PEEK" || fail "File > Hide left Postpeek on screen"
                 click_tray "$APP_PID" Postpeek 1
                 wait_for 5 viewable "$PEEK" || fail "a tray click after Hide did not show Postpeek"
                 note "AutoCheck $check, tray 1: in the tray at start, shown by tray clicks"
             else
-                iconic "$PEEK" || fail "Postpeek is $(wm_state "$PEEK") at start, not minimized (AutoCheck $check, tray 0)"
+                wait_for 10 iconic "$PEEK" || fail "Postpeek is $(wm_state "$PEEK") at start, not minimized (AutoCheck $check, tray 0)"
                 note "AutoCheck $check, tray 0: minimized at start"
             fi
             kill "$APP_PID"
@@ -188,10 +186,11 @@ scenario_SelectEditorListsTheFiles() {
     # Into the folder by its name, then the first entry of the list, as keys would.
     xdotool type --delay 20 "$folder/"
     xdotool key Return
-    sleep 0.5
-    xdotool key shift+Tab
-    sleep 0.2
-    xdotool key Home Return
+    sleep 0.8
+    # A double click on the first row of the list, below its header.
+    xdotool mousemove --window "$chooser" 160 72
+    sleep 0.3
+    xdotool click --repeat 2 --delay 80 1
     wait_for 5 sh -c "! xdotool search --onlyvisible --name '^Select editor \\.\\.\\.\$' >/dev/null" ||
         fail "the file dialog lists nothing to pick in $folder"
     local editor
