@@ -2,7 +2,15 @@
 // that either program reads or writes. Nothing else in the code spells them.
 #pragma once
 
+#include <QString>
+
 namespace regkeys {
+
+// A name of this table as the store takes it; every name here is plain ASCII.
+inline QString name(const char* registryName)
+{
+    return QString::fromLatin1(registryName);
+}
 
 // Key paths are absolute from their root. Some names appear in two spellings in the
 // code base's history ("Connect delay"/"Connect Delay", "Backup"/"backup"); the store

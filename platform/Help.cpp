@@ -13,13 +13,6 @@ namespace platform {
 
 namespace {
 
-QString baseNameOf(const QString& helpFile)
-{
-    const qsizetype slash = helpFile.lastIndexOf(QLatin1Char('/'));
-    const qsizetype dot = helpFile.lastIndexOf(QLatin1Char('.'));
-    return dot > slash ? helpFile.left(dot) : helpFile;
-}
-
 // Opens the HTML help beside the help file in the desktop's browser; a missing
 // document (or no browser) simply shows nothing.
 class BrowserHelp : public Help {
@@ -93,25 +86,6 @@ Help& help()
 void setHelp(Help* h)
 {
     g_help = h;
-}
-
-QString helpDocumentFor(const QString& helpFile)
-{
-    if (helpFile.isEmpty())
-        return {};
-    return baseNameOf(helpFile) + QStringLiteral(".html");
-}
-
-QString helpContextTopic(int contextNumber)
-{
-    return QStringLiteral("context-%1").arg(contextNumber);
-}
-
-QString helpTopicPageFor(const QString& helpFile, const QString& topicName)
-{
-    if (helpFile.isEmpty() || topicName.isEmpty())
-        return {};
-    return baseNameOf(helpFile) + QLatin1Char('/') + topicName + QStringLiteral(".html");
 }
 
 void openHelpContextOnF1(QWidget* window, int contextNumber)

@@ -4,6 +4,8 @@
 // a URL fragment.
 #pragma once
 
+#include "HelpPaths.h"
+
 #include <QString>
 
 class QWidget;
@@ -20,15 +22,6 @@ public:
 
 Help& help();
 void setHelp(Help* help);  // nullptr restores the real one
-
-// "/opt/x/Dialtally Help.hlp" -> "/opt/x/Dialtally Help.html"
-QString helpDocumentFor(const QString& helpFile);
-
-// The anchor of a context number in the document, and the name of its topic page.
-QString helpContextTopic(int contextNumber);  // 13 -> "context-13"
-
-// "/opt/x/Dialtally Help.hlp", "context-13" -> "/opt/x/Dialtally Help/context-13.html"
-QString helpTopicPageFor(const QString& helpFile, const QString& topicName);
 
 // F1 anywhere in window opens contextNumber of the application's help file.
 void openHelpContextOnF1(QWidget* window, int contextNumber);
