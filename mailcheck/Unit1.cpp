@@ -2,6 +2,7 @@
 
 #include "Application.h"
 #include "CellText.h"
+#include "DialUpLine.h"
 #include "Help.h"
 #include "LocalTime.h"
 #include "ProgramIcons.h"
@@ -366,20 +367,7 @@ void ResetMailDisplay(TForm1& form)
 
 int IsLineUp(TForm1& form)
 {
-    bool up = false;
-    {
-        // Only read: a missing key means the line was never up.
-        Key key(UnitRegistry(), RootKey::LocalMachine, text(rk::kRemoteAccessService), false);
-        if (key.opened() && key->valueExists(text(rk::vRemoteConnection))) {
-            unsigned char bytes[4] = {0, 0, 0, 0};
-            key->readBinaryData(text(rk::vRemoteConnection), bytes, 4);
-            const std::uint32_t value = static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8)
-                                        | (static_cast<std::uint32_t>(bytes[2]) << 16)
-                                        | (static_cast<std::uint32_t>(bytes[3]) << 24);
-            up = value == 1;
-        }
-    }
-    if (up) {
+    if (platform::isDialUpLineUp(UnitRegistry())) {
         form.WasLineUp = 1;
         return 1;
     }

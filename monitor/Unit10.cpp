@@ -120,10 +120,7 @@ namespace {
 
 std::unique_ptr<platform::Registry> reportsRegistry;
 
-QString name(const char* registryName)
-{
-    return QString::fromLatin1(registryName);
-}
+using regkeys::name;
 
 QString caption()
 {

@@ -32,10 +32,7 @@ constexpr int kHelpContext = 10;
 // The edit's text is taken into a buffer of this many characters.
 constexpr int kIntervalTextLength = 19;
 
-QString name(const char* registryName)
-{
-    return QString::fromLatin1(registryName);
-}
+using regkeys::name;
 
 QString caption()
 {

@@ -1,6 +1,7 @@
 #include "counter.h"
 
 #include "Application.h"
+#include "DialUpLine.h"
 #include "Help.h"
 #include "MessageBox.h"
 #include "Process.h"
@@ -81,10 +82,7 @@ QString caption()
     return QString::fromLatin1(counter::kCaption);
 }
 
-QString name(const char* registryName)
-{
-    return QString::fromLatin1(registryName);
-}
+using regkeys::name;
 
 // One key of the unit's registry object, open for the scope, with the value names
 // taken from the table of names. A key that fails to open leaves none open, so reads
@@ -867,16 +865,6 @@ bool readBackupSlot(platform::Registry& key, const QString& prefix, history::His
     return true;
 }
 
-bool lineReadsUp()
-{
-    Key key(RootKey::LocalMachine, rk::kRemoteAccessService, false);
-    if (!key.opened() || !key->valueExists(name(rk::vRemoteConnection)))
-        return false;
-    unsigned char bytes[4] = {0, 0, 0, 0};
-    key->readBinaryData(name(rk::vRemoteConnection), bytes, 4);
-    return (bytes[0] | bytes[1] << 8 | bytes[2] << 16 | std::uint32_t(bytes[3]) << 24) == 1;
-}
-
 void markSaved()
 {
     Key key(RootKey::LocalMachine, rk::kSoftware);
@@ -1021,7 +1009,7 @@ void RecoverUnsavedConnection(TForm1& form)
         markSaved();
     }
 
-    if (lineReadsUp()) {
+    if (platform::isDialUpLineUp(UnitRegistry())) {
         const int answer = platform::messageBox(
             QStringLiteral("Are you connected now ?"), caption(), platform::MessageIcon::Question,
             platform::MessageButtons::YesNo, platform::MessageOwner::Application);
@@ -1659,12 +1647,6 @@ void showBudgetDateError()
 
 }  // namespace
 
-void ChargeTariffMinute(TForm1& form, platform::SystemTime now)
-{
-    if (chargeMinute(form, now))
-        showBudgetDateError();
-}
-
 void CountConnectionTick(TForm1& form)
 {
     auto& app = platform::Application::instance();
@@ -2150,18 +2132,7 @@ void TForm1::runTick()
         if (key.opened())
             ProgramPath = key.readStr(rk::vProgramPath);
     }
-    {
-        // Opened for reading only: a missing key reads as a line that is down, and an
-        // idle tick writes nothing.
-        Key key(RootKey::LocalMachine, rk::kRemoteAccessService, false);
-        bool up = false;
-        if (key.opened() && key->valueExists(name(rk::vRemoteConnection))) {
-            unsigned char bytes[4] = {0, 0, 0, 0};
-            key->readBinaryData(name(rk::vRemoteConnection), bytes, 4);
-            up = (bytes[0] | bytes[1] << 8 | bytes[2] << 16 | std::uint32_t(bytes[3]) << 24) == 1;
-        }
-        IsConnected = (up && MonitoringDisabled == 0) ? 1 : 0;
-    }
+    IsConnected = (platform::isDialUpLineUp(UnitRegistry()) && MonitoringDisabled == 0) ? 1 : 0;
     UpdateConnectionState(*this);
     CountConnectionTick(*this);
     ShowStatistics(*this);

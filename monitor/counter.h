@@ -416,7 +416,6 @@ bool WriteReport(TForm1& form, int year, int month, int day, QString* error = nu
 void UpdateConnectionState(TForm1& form);
 void LaunchConnectPrograms(TForm1& form);
 void CountConnectionTick(TForm1& form);
-void ChargeTariffMinute(TForm1& form, platform::SystemTime now);
 platform::SystemTime GetLocalTimeRecord();
 void ShowClock(TForm1& form);
 void ShowStatistics(TForm1& form);

@@ -47,10 +47,7 @@ OpenFileRunner openFileRunner;
 // A stored "Lines" far past anything a user types would keep the load busy for ever.
 constexpr int kMaxExecLines = 65536;
 
-QString name(const char* registryName)
-{
-    return QString::fromLatin1(registryName);
-}
+using regkeys::name;
 
 QString caption()
 {

@@ -29,10 +29,7 @@ namespace {
 
 constexpr int kHelpContext = 11;
 
-QString name(const char* registryName)
-{
-    return QString::fromLatin1(registryName);
-}
+using regkeys::name;
 
 // The unit's registry access object, for the program's life.
 platform::Registry& counterDialogRegistry()

@@ -41,10 +41,7 @@ constexpr const char* kDragFormat = "application/x-dialtally-tariff";
 
 std::unique_ptr<platform::Registry> unitRegistry;
 
-QString name(const char* registryName)
-{
-    return QString::fromLatin1(registryName);
-}
+using regkeys::name;
 
 // One access of the unit's own registry object; every key of this dialog is under HKCU.
 class Key : public platform::KeyScope {
