@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
     cmake g++ ninja-build pkg-config
     qt6-base-dev qt6-charts-dev libgl-dev
+    # Qt6Charts' CMake files need Qt6OpenGL's, which qt6-charts-dev does not pull in.
+    libqt6opengl6-dev
     libsqlite3-dev libcanberra-dev
     libgtest-dev libgmock-dev libbenchmark-dev
 )

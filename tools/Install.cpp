@@ -12,14 +12,19 @@
 #include <QSaveFile>
 #include <QUrl>
 
+#include <grp.h>
 #include <pwd.h>
 #include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cerrno>
 #include <cstdio>
 #include <functional>
 #include <numbers>
+#include <vector>
 
 namespace tools {
 
@@ -344,7 +349,9 @@ QStringList install(const InstallOptions& options)
         const char* name;
         const char* built;
     };
-    for (const Program& program : {Program{"Dialtally", "monitor/Dialtally"}, Program{"Postpeek", "mailcheck/Postpeek"}}) {
+    // The registry tool goes along, so the pppd hooks can call a copy outside the build.
+    for (const Program& program : {Program{"Dialtally", "monitor/Dialtally"}, Program{"Postpeek", "mailcheck/Postpeek"},
+                                   Program{"dialtally-reg", "tools/dialtally-reg"}}) {
         const QString from = QDir(options.buildDir).filePath(QString::fromLatin1(program.built));
         if (options.buildDir.isEmpty() || !QFileInfo(from).isFile()) {
             notes << QStringLiteral("%1 is not built yet (no \"%2\"); skipped.").arg(program.name, from);
@@ -383,7 +390,7 @@ QString installUsage()
     return QStringLiteral(
         "Usage:\n"
         "  dialtally-install [--prefix DIR] [--build-dir DIR] [--source-dir DIR] [--peers DIR]\n"
-        "  dialtally-install --ppp-hooks [DIR] [--user NAME] [--reg-tool PATH]\n"
+        "  dialtally-install --ppp-hooks [DIR] [--user NAME] [--prefix DIR] [--reg-tool PATH]\n"
         "\n"
         "The first form lays out the program folder (default $XDG_DATA_HOME/dialtally) and\n"
         "writes the values the programs need and the desktop's menu entries (in\n"
@@ -391,7 +398,8 @@ QString installUsage()
         "--peers names the pppd peers folder (default /etc/ppp/peers).\n"
         "The second form, run as root, writes DIR/ip-up.d/dialtally and DIR/ip-down.d/dialtally\n"
         "(default DIR /etc/ppp), which report the dial-up line to NAME's store (default: the\n"
-        "user who ran sudo) through PATH (default: dialtally-reg next to this program).\n");
+        "user who ran sudo) through PATH (default: dialtally-reg in the program folder that\n"
+        "--prefix names, or else in NAME's default one). NAME must be able to run PATH.\n");
 }
 
 std::optional<InstallCommand> parseInstallArguments(const QStringList& arguments, QString& error)
@@ -413,8 +421,8 @@ std::optional<InstallCommand> parseInstallArguments(const QStringList& arguments
         if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
             command.help = true;
         } else if (argument == QLatin1String("--prefix")) {
+            // Both forms: where to install, or which installation's tool the hooks call.
             ok = value(command.options.prefix);
-            installOption = true;
         } else if (argument == QLatin1String("--build-dir")) {
             ok = value(command.options.buildDir);
             installOption = true;
@@ -464,13 +472,76 @@ QString shellQuoted(const QString& word)
     return QLatin1Char('\'') + quoted + QLatin1Char('\'');
 }
 
+QString programFolderOf(const QString& user)
+{
+    const passwd* entry = getpwnam(user.toLocal8Bit().constData());
+    if (!entry)
+        fail(QStringLiteral("There is no user \"%1\"").arg(user));
+    if (entry->pw_uid == geteuid())
+        return defaultProgramFolder();
+    return QFile::decodeName(entry->pw_dir) + QStringLiteral("/.local/share/dialtally");
+}
+
+std::optional<bool> userCanRun(const QString& user, const QString& path)
+{
+    const passwd* entry = getpwnam(user.toLocal8Bit().constData());
+    if (!entry)
+        return std::nullopt;
+    const QByteArray file = QFile::encodeName(path);
+    if (entry->pw_uid == geteuid())
+        return access(file.constData(), X_OK) == 0;
+    if (geteuid() != 0)
+        return std::nullopt;
+
+    // The kernel's own answer for that user: every folder on the way and the file's
+    // mode, ACLs included. The groups are read before the fork, which leaves the child
+    // nothing but system calls to make.
+    const uid_t uid = entry->pw_uid;
+    const gid_t gid = entry->pw_gid;
+    int count = 64;
+    std::vector<gid_t> groups(count);
+    if (getgrouplist(entry->pw_name, gid, groups.data(), &count) < 0) {
+        groups.resize(count);
+        if (getgrouplist(entry->pw_name, gid, groups.data(), &count) < 0)
+            return std::nullopt;
+    }
+    groups.resize(count);
+    const pid_t child = fork();
+    if (child < 0)
+        return std::nullopt;
+    if (child == 0) {
+        if (setgroups(groups.size(), groups.data()) != 0 || setgid(gid) != 0 || setuid(uid) != 0)
+            _exit(2);
+        _exit(access(file.constData(), X_OK) == 0 ? 0 : 1);
+    }
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR)
+            return std::nullopt;
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) > 1)
+        return std::nullopt;
+    return WEXITSTATUS(status) == 0;
+}
+
 QStringList writePppHooks(const QString& dir, const QString& user, const QString& regTool)
 {
     if (user.isEmpty() || !getpwnam(user.toLocal8Bit().constData()))
         fail(QStringLiteral("There is no user \"%1\" to run the pppd hooks as").arg(user));
     const QFileInfo tool(regTool);
     if (!tool.isAbsolute() || !tool.isFile() || !tool.isExecutable())
-        fail(QStringLiteral("The registry tool \"%1\" is not an executable file").arg(regTool));
+        fail(QStringLiteral("The registry tool \"%1\" is not an executable file; install Dialtally first "
+                            "(dialtally-install), or name its program folder with --prefix")
+                 .arg(regTool));
+    // Hooks that call a tool their user cannot reach fail at every connection, long
+    // after this command said it was done.
+    const std::optional<bool> runnable = userCanRun(user, regTool);
+    if (!runnable)
+        fail(QStringLiteral("Cannot check whether \"%1\" may run \"%2\"; write the hooks as root").arg(user, regTool));
+    if (!*runnable)
+        fail(QStringLiteral("The user \"%1\" cannot run \"%2\" (a folder on its way is closed to that user); "
+                            "install Dialtally where %1 can reach it and name that folder with --prefix")
+                 .arg(user, regTool));
 
     QStringList written;
     for (const char* hook : {"ip-up.d", "ip-down.d"}) {

@@ -54,8 +54,17 @@ inline constexpr int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
 // The alarm "media\signal.wav": a short two-tone alarm, 16-bit PCM mono.
 QByteArray alarmWave();
 
+// The default program folder of user: defaultProgramFolder() for the running user,
+// ~user/.local/share/dialtally for another. Raises InstallError for an unknown user.
+QString programFolderOf(const QString& user);
+
+// Whether user may execute path, every folder on the way included. Empty when that
+// cannot be known: an unknown user, or another user while not running as root.
+std::optional<bool> userCanRun(const QString& user, const QString& path);
+
 // The pppd hooks that report the line to the store: DIR/ip-up.d/dialtally and
-// DIR/ip-down.d/dialtally, running regTool as user. Returns the files written.
+// DIR/ip-down.d/dialtally, running regTool as user. Refuses (InstallError) when user
+// cannot run regTool. Returns the files written.
 QStringList writePppHooks(const QString& dir, const QString& user, const QString& regTool);
 
 // The command line of dialtally-install without the program name. Empty fields take

@@ -28,8 +28,13 @@ int main(int argc, char** argv)
             if (user.isEmpty())
                 user = platform::loginUserName();
             QString regTool = command->regTool;
-            if (regTool.isEmpty())
-                regTool = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("dialtally-reg"));
+            // The installed copy, not the build's: a build folder is often where the
+            // user of the hooks cannot go.
+            if (regTool.isEmpty()) {
+                const QString& prefix = command->options.prefix;
+                const QString folder = prefix.isEmpty() ? tools::programFolderOf(user) : prefix;
+                regTool = QDir(QDir(folder).absolutePath()).filePath(QStringLiteral("dialtally-reg"));
+            }
             for (const QString& file : tools::writePppHooks(command->pppHooksDir, user, regTool))
                 out << "Wrote " << file << '\n';
             return 0;

@@ -15,6 +15,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
+
+#include <pwd.h>
+#include <unistd.h>
 
 using platform::Registry;
 using platform::RootKey;
@@ -76,6 +80,7 @@ protected:
 TEST_F(InstallTest, RunAgainItMovesTheProgramPathAndKeepsCountersAndSettings)
 {
     touch(build.filePath("monitor/Dialtally"), "program v1");
+    touch(build.filePath("tools/dialtally-reg"), "tool v1");
     touch(source.filePath("doc/Dialtally Help.html"), "<html>help</html>");
     touch(peers.filePath("provider"));
     touch(peers.filePath("work"));
@@ -86,6 +91,7 @@ TEST_F(InstallTest, RunAgainItMovesTheProgramPathAndKeepsCountersAndSettings)
 
     EXPECT_EQ(contentOf(first + "/Dialtally"), "program v1");
     EXPECT_FALSE(QFile::exists(first + "/Postpeek"));
+    EXPECT_EQ(contentOf(first + "/dialtally-reg"), "tool v1");
     EXPECT_EQ(contentOf(first + "/Dialtally Help.html"), "<html>help</html>");
     EXPECT_TRUE(QFileInfo(first + "/Reports").isDir());
     EXPECT_EQ(contentOf(first + "/media/signal.wav"), tools::alarmWave());
@@ -354,6 +360,74 @@ TEST(InstallHooks, TheHooksReportTheLineToTheInstallingUsersStore)
     EXPECT_THROW(tools::writePppHooks(hooks.path(), user, hooks.filePath("missing-tool")), tools::InstallError);
 }
 
+// pppd runs the hooks as root with next to no environment; they must reach the named
+// user's store through the installed tool, and an installation that user cannot
+// reach must be refused when the hooks are written, not at the next connection.
+TEST(InstallHooks, TheHooksRunAsTheNamedUserOrAreRefused)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "switching to another user needs root";
+    const passwd* nobody = getpwnam("nobody");
+    if (!nobody)
+        GTEST_SKIP() << "no user \"nobody\"";
+    const uid_t uid = nobody->pw_uid;
+    testing_support::TestEnvironment env;
+    const QString built = QStringLiteral(DIALTALLY_BINARY_DIR "/tools/dialtally-reg");
+    auto installTool = [&](const QString& folder) {
+        EXPECT_TRUE(QDir().mkpath(folder));
+        const QString tool = folder + "/dialtally-reg";
+        EXPECT_TRUE(QFile::copy(built, tool));
+        return tool;
+    };
+
+    // A program folder under root's own 0700 folder, as in a repository under /root.
+    QTemporaryDir closed;
+    const QString closedTool = installTool(closed.filePath("program"));
+    QTemporaryDir hooks;
+    EXPECT_EQ(tools::userCanRun("nobody", closedTool), std::optional<bool>(false));
+    try {
+        tools::writePppHooks(hooks.path(), "nobody", closedTool);
+        ADD_FAILURE() << "hooks written for a tool nobody cannot run";
+    } catch (const tools::InstallError& e) {
+        EXPECT_TRUE(QString(e.what()).contains("\"nobody\" cannot run \"" + closedTool + "\"")) << e.what();
+    }
+    EXPECT_FALSE(QFile::exists(hooks.filePath("ip-up.d/dialtally")));
+
+    QTemporaryDir open;
+    ASSERT_TRUE(QFile::setPermissions(open.path(), QFile::permissions(open.path()) | QFileDevice::ExeOther
+                                                       | QFileDevice::ReadOther));
+    const QString tool = installTool(open.filePath("program"));
+    EXPECT_EQ(tools::userCanRun("nobody", tool), std::optional<bool>(true));
+    const QStringList written = tools::writePppHooks(hooks.path(), "nobody", tool);
+    ASSERT_EQ(written.size(), 2);
+
+    // nobody's store, in a folder of nobody's own.
+    const QString store = open.filePath("config");
+    ASSERT_TRUE(QDir().mkpath(store));
+    ASSERT_EQ(chown(QFile::encodeName(store).constData(), uid, nobody->pw_gid), 0);
+    auto runHook = [&](const QString& script) {
+        QProcess process;
+        QProcessEnvironment environment;
+        environment.insert("PATH", "/usr/sbin:/usr/bin:/sbin:/bin");
+        environment.insert("XDG_CONFIG_HOME", store);
+        process.setProcessEnvironment(environment);
+        process.start(script, {"ppp0", "/dev/ttyS0", "115200"});
+        EXPECT_TRUE(process.waitForFinished(30000));
+        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    };
+    auto lineInStore = [&] {
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(store));
+        const QByteArray value = remoteConnection();
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(env.configHome()));
+        return value;
+    };
+    runHook(written[0]);
+    EXPECT_EQ(QFileInfo(store + "/dialtally/registry.db").ownerId(), uid);
+    EXPECT_EQ(lineInStore(), QByteArray("\x01\x00\x00\x00", 4));
+    runHook(written[1]);
+    EXPECT_EQ(lineInStore(), QByteArray(4, '\0'));
+}
+
 TEST(InstallHooks, ShellQuotingKeepsEveryWordOneWord)
 {
     const std::pair<const char*, const char*> cases[] = {
@@ -391,10 +465,13 @@ TEST(InstallArguments, TheCommandLineReadsAsDocumented)
     auto hooksDir = tools::parseInstallArguments({"--ppp-hooks", "/tmp/ppp"}, error);
     ASSERT_TRUE(hooksDir);
     EXPECT_EQ(hooksDir->pppHooksDir, "/tmp/ppp");
+    auto hooksPrefix = tools::parseInstallArguments({"--ppp-hooks", "--user", "ann", "--prefix", "/opt/dt"}, error);
+    ASSERT_TRUE(hooksPrefix) << error.toStdString();
+    EXPECT_EQ(hooksPrefix->options.prefix, "/opt/dt");
 
     const QStringList bad[] = {
         {"--prefix"}, {"--prefix", "--build-dir", "/b"}, {"--bogus"}, {"/opt/dt"},
-        {"--ppp-hooks", "--prefix", "/x"}, {"--user", "ann"},
+        {"--ppp-hooks", "--build-dir", "/x"}, {"--user", "ann"},
     };
     for (const QStringList& arguments : bad) {
         SCOPED_TRACE(arguments.join(' ').toStdString());
