@@ -540,7 +540,7 @@ QStringList writePppHooks(const QString& dir, const QString& user, const QString
         fail(QStringLiteral("Cannot check whether \"%1\" may run \"%2\"; write the hooks as root").arg(user, regTool));
     if (!*runnable)
         fail(QStringLiteral("The user \"%1\" cannot run \"%2\" (a folder on its way is closed to that user); "
-                            "install Dialtally where %1 can reach it and name that folder with --prefix")
+                            "install Dialtally in a folder that user can reach and name it with --prefix")
                  .arg(user, regTool));
 
     QStringList written;
