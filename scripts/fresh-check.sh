@@ -11,6 +11,9 @@
 # Needs root, debootstrap, unshare and git. Cache: $DIALTALLY_FRESH_CACHE, default
 # /var/cache/dialtally-fresh; the whole log of the last run is left in it.
 set -euo pipefail
+# Read whole before it runs: a checkout that changes under a running check must not
+# change the check.
+{
 
 if [[ $(id -u) -ne 0 ]]; then
     echo "fresh-check: needs root (debootstrap, chroot and mounts)" >&2
@@ -251,3 +254,5 @@ if grep -q -i -E 'not installed|not found|is missing|no such' <<<"$skips"; then
 fi
 summary=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -n1 || true)
 say "PASS after $(elapsed): ./scripts/test.sh passed on a fresh Debian 12 minbase system${summary:+ ($summary)}"
+exit 0
+}
