@@ -56,24 +56,40 @@ work=$(mktemp -d /var/tmp/dialtally-fresh.XXXXXX)
 root=$work/root
 mkdir "$root"
 
-# Anything left behind by an interrupted run: processes whose root is inside the fresh
-# system, then its mounts, deepest first. The namespaces below make both rare.
+# Anything left behind by an interrupted run: the running step, processes whose root
+# is inside the fresh system (or the one debootstrap is making), then the mounts there,
+# deepest first. The namespaces below make the last two rare.
+step=
 cleanup() {
     local status=$? pid link
     trap - EXIT INT TERM HUP
+    # Every step here is worth trying whatever the one before it did.
+    set +e
+    [[ -n $step ]] && kill -TERM "$step" 2>/dev/null
     for pid in /proc/[0-9]*; do
         link=$(readlink "$pid/root" 2>/dev/null) || continue
-        [[ $link == "$root" || $link == "$root"/* ]] && kill -KILL "${pid#/proc/}" 2>/dev/null
+        [[ $link == "$work"/* ]] && kill -KILL "${pid#/proc/}" 2>/dev/null
     done
+    [[ -n $step ]] && wait "$step" 2>/dev/null
     local mounts
-    mounts=$(awk -v r="$root" '$2 == r || index($2, r "/") == 1 { print $2 }' /proc/mounts | sort -r)
+    mounts=$(awk -v w="$work/" 'index($2, w) == 1 { print $2 }' /proc/mounts | sort -r)
     for m in $mounts; do umount -l "$m" 2>/dev/null || true; done
-    if awk -v r="$root" 'index($2, r) == 1 { found = 1 } END { exit !found }' /proc/mounts; then
-        echo "fresh-check: mounts under $root remain; not removing $work" >&2
+    if awk -v w="$work/" 'index($2, w) == 1 { found = 1 } END { exit !found }' /proc/mounts; then
+        echo "fresh-check: mounts under $work remain; not removing it" >&2
     else
         rm -rf "$work"
     fi
     exit "$status"
+}
+# Long steps run in the background so that a signal reaches the trap at once, not when
+# the step is over.
+run_step() {
+    "$@" &
+    step=$!
+    local status=0
+    wait "$step" || status=$?
+    step=
+    return "$status"
 }
 trap cleanup EXIT
 trap 'exit 130' INT
@@ -157,7 +173,7 @@ if [[ ! -f $base ]]; then
         say "making a Debian 12 minbase system with debootstrap from $mirror"
         mkdir "$work/base"
         # In its own mount namespace, so an interrupted debootstrap leaves no /proc mounted.
-        if ! unshare --mount --propagation private -- \
+        if ! run_step unshare --mount --propagation private -- \
             debootstrap --variant=minbase --include="$includes" "$suite" "$work/base" "$mirror" >>"$log" 2>&1; then
             grep -m1 -E '^E: ' "$log" >&2 || tail -n 5 "$log" >&2
             verdict_failed "debootstrap could not make the minbase system"
@@ -221,18 +237,21 @@ say "checking $(git -C "$repo" log -1 --format='%h %s' "$rev")"
 # part needs the mirror. The rest runs without any network, so the test command's own
 # deps.sh must find every package installed.
 say "installing the packages with ./scripts/deps.sh --tests"
-if ! inside shared bash -c 'cd /root/dialtally && ./scripts/deps.sh --tests' 2>&1 | tee -a "$log"; then
+install_packages() { inside shared bash -c 'cd /root/dialtally && ./scripts/deps.sh --tests' 2>&1 | tee -a "$log"; }
+if ! run_step install_packages; then
     save_debs
     verdict_failed "./scripts/deps.sh --tests failed"
 fi
 save_debs
 say "packages installed after $(elapsed); running ./scripts/test.sh without network"
 
-set +e
-timeout --kill-after=30 "$limit" bash -c "$(declare -f inside enter_root); root=$(printf %q "$root");"'
-    inside isolated bash -c "cd /root/dialtally && ./scripts/test.sh"' 2>&1 | tee -a "$log"
-status=${PIPESTATUS[0]}
-set -e
+run_tests() {
+    timeout --kill-after=30 "$limit" bash -c "$(declare -f inside enter_root); root=$(printf %q "$root");"'
+        inside isolated bash -c "cd /root/dialtally && ./scripts/test.sh"' 2>&1 | tee -a "$log"
+    return "${PIPESTATUS[0]}"
+}
+status=0
+run_step run_tests || status=$?
 if ((status == 124 || status == 137)); then
     echo "fresh-check: timed out after ${limit}s" >>"$log"
     verdict_failed "./scripts/test.sh did not finish within ${limit}s"
