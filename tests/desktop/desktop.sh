@@ -7,7 +7,25 @@ fail() {
     echo "FAIL: $*" >&2
     # What the screen showed, for the one who reads the failure.
     [[ -n "${DESKTOP_FAILURE_SHOT:-}" && -n "${DISPLAY:-}" ]] && screenshot "$DESKTOP_FAILURE_SHOT"
+    describe_desktop >&2
     exit 1
+}
+
+# The programs' own output and the windows on the display, for a failure's reader.
+describe_desktop() {
+    [[ -n "${APP_PID:-}" ]] && { kill -0 "$APP_PID" 2>/dev/null && echo "--- program $APP_PID still running" || echo "--- program $APP_PID has ended"; }
+    local log
+    for log in "${WORK:-/nonexistent}"/*.log; do
+        [[ -s "$log" ]] && { echo "--- $(basename "$log")"; tail -n 20 "$log"; }
+    done
+    [[ -n "${DISPLAY:-}" ]] || return 0
+    echo "--- mapped windows"
+    xdotool search --onlyvisible --name '.*' 2>/dev/null | while read -r w; do
+        local title
+        title=$(xdotool getwindowname "$w" 2>/dev/null)
+        [[ -n "$title" ]] && echo "$w \"$title\" $(xprop -id "$w" _NET_WM_PID _NET_WM_WINDOW_TYPE 2>/dev/null | sed 's/.*= //' | tr '\n' ' ')" \
+            "$(xwininfo -id "$w" 2>/dev/null | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }')"
+    done
 }
 
 note() {
@@ -52,7 +70,9 @@ start_desktop() {
     WORK=$(mktemp -d /tmp/dialtally-desktop.XXXXXX)
     trap stop_all EXIT
     local fdfile="$WORK/display"
-    Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp 9>"$fdfile" >"$WORK/xvfb.log" 2>&1 &
+    # No key repeat: on a loaded machine a key held a little long by xdotool would
+    # answer the next box too.
+    Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp -ardelay 60000 9>"$fdfile" >"$WORK/xvfb.log" 2>&1 &
     PIDS+=($!)
     wait_for 10 test -s "$fdfile" || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
     export DISPLAY=":$(head -1 "$fdfile")"
@@ -108,7 +128,7 @@ running() {
 
 # window_named PID TITLE: the program's top-level window with that exact title.
 window_named() {
-    xdotool search --pid "$1" --name "^$2\$" 2>/dev/null | while read -r w; do
+    xdotool search --all --pid "$1" --name "^$2\$" 2>/dev/null | while read -r w; do
         [[ "$(xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null)" == *_NET_WM_WINDOW_TYPE_NORMAL* ]] || continue
         xprop -id "$w" WM_TRANSIENT_FOR 2>/dev/null | grep -q "window id" && continue
         # Not one of the small windows Qt keeps for itself under the same title.
@@ -146,24 +166,38 @@ has_dialog() {
     [[ -n "$(dialog_windows "$1")" ]]
 }
 
-# answer_dialog PID KEYS...: waits for a box of the program and presses the keys in it.
+# answer_dialog PID KEYS...: waits for a box of the program and presses the keys in it,
+# once it holds the keyboard focus; pressed again if the box stays (a key that came
+# before the box could take it is lost, not a failure of the program).
 answer_dialog() {
     local pid=$1
     shift
     wait_for 15 has_dialog "$pid" || fail "no message box appeared"
-    local w
+    local w tries
     w=$(dialog_windows "$pid" | head -1)
-    xdotool windowactivate --sync "$w" 2>/dev/null || xdotool windowfocus --sync "$w" 2>/dev/null
-    sleep 0.2
-    xdotool key "$@"
-    wait_for 5 not_viewable "$w" || fail "the message box did not close on $*"
+    for tries in 1 2 3; do
+        xdotool windowactivate --sync "$w" 2>/dev/null || xdotool windowfocus --sync "$w" 2>/dev/null
+        wait_for 3 has_focus "$w" || continue
+        xdotool key "$@"
+        wait_for 5 not_viewable "$w" && return 0
+    done
+    fail "the message box did not close on $*"
 }
 
-# tray_icon PID NAME: the program's icon window docked in the notification area.
+# has_focus WINDOW: the keyboard focus is in the window (or a child of it).
+has_focus() {
+    local focus
+    focus=$(xdotool getwindowfocus -f 2>/dev/null) || return 1
+    [[ "$focus" == "$1" ]] && return 0
+    xwininfo -id "$1" -tree 2>/dev/null | grep -q "^ *$(printf '0x%x' "$focus") "
+}
+
+# tray_icon PID NAME: the program's icon window docked in the notification area. Its
+# WM_NAME is empty (the name is in _NET_WM_NAME only), so it is found by the process.
 tray_icon() {
-    xdotool search --pid "$1" --name "^$2\$" 2>/dev/null | while read -r w; do
+    xdotool search --onlyvisible --pid "$1" 2>/dev/null | while read -r w; do
         [[ "$(xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null)" == *OVERRIDE* ]] || continue
-        viewable "$w" || continue
+        [[ "$(xprop -id "$w" _NET_WM_NAME 2>/dev/null)" == *"= \"$2\"" ]] || continue
         # An icon's size, not the frameless splash window's of the same name.
         local size
         size=$(xwininfo -id "$w" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print (w <= 32 && h <= 32) }')
@@ -238,6 +272,31 @@ window_menu() {
 # client_origin WINDOW: "x y" of the window's client area on the screen.
 client_origin() {
     xwininfo -id "$1" | awk '/Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 } END { print x, y }'
+}
+
+# The frame the window manager put round a window: "left right top bottom".
+frame_extents() {
+    xprop -id "$1" _NET_FRAME_EXTENTS 2>/dev/null | awk -F' = ' 'NF == 2 { gsub(",", "", $2); print $2 }'
+}
+
+framed() {
+    [[ -n "$(frame_extents "$1")" ]]
+}
+
+# outer_size WINDOW: "width height" of the window with its frame.
+outer_size() {
+    local l r t b
+    read -r l r t b <<<"$(frame_extents "$1")"
+    xwininfo -id "$1" | awk -v fw=$((l + r)) -v fh=$((t + b)) \
+        '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w + fw, h + fh }'
+}
+
+# outer_minimum WINDOW: "width height" of the smallest the window may be, frame included.
+outer_minimum() {
+    local l r t b
+    read -r l r t b <<<"$(frame_extents "$1")"
+    xprop -id "$1" WM_NORMAL_HINTS | awk -v fw=$((l + r)) -v fh=$((t + b)) \
+        '/minimum size:/ { print $(NF - 2) + fw, $NF + fh }'
 }
 
 screenshot() {

@@ -10,10 +10,12 @@ MAIN_TITLE='Dialtally 2.01'
 # A new user's first start: the defaults are written (two boxes to confirm) and, with
 # "Minimize" and "System tray" 1, the program goes to the tray.
 first_start() {
+    install_programs
     start_program Dialtally
     # The splash, then the two boxes of the defaults, each confirmed as it comes.
-    local boxes=0 until=$((SECONDS + 40))
+    local boxes=0 until=$((SECONDS + 60))
     while ((SECONDS < until)); do
+        running || fail "the program ended during its first start ($boxes boxes confirmed)"
         has_tray_icon "$APP_PID" Dialtally && break
         if has_dialog "$APP_PID"; then
             answer_dialog "$APP_PID" Return
@@ -21,9 +23,56 @@ first_start() {
         fi
         sleep 0.1
     done
-    has_tray_icon "$APP_PID" Dialtally || fail "no tray icon after the first start ($boxes windows confirmed)"
+    has_tray_icon "$APP_PID" Dialtally || fail "no tray icon after the first start ($boxes boxes confirmed)"
     wait_for 10 main_window_known || fail "no main window"
-    sleep 1
+    settled
+}
+
+# The store and program folder of a first start, made once by the FirstStart scenario
+# and copied by the scenarios that begin where a new user's first start leaves off.
+FIRST_START="$BUILD_DIR/tests/desktop/first-start"
+
+keep_first_start() {
+    stop_program
+    rm -rf "$FIRST_START.new"
+    mkdir -p "$FIRST_START.new"
+    cp -a "$XDG_CONFIG_HOME" "$FIRST_START.new/config" && cp -a "$PROGRAMS" "$FIRST_START.new/programs" ||
+        fail "cannot keep the first start in $FIRST_START.new"
+    rm -rf "$FIRST_START" && mv "$FIRST_START.new" "$FIRST_START" || fail "cannot keep the first start in $FIRST_START"
+}
+
+# after_first_start: the program started again on a copy of the first start's store.
+after_first_start() {
+    copy_first_start
+    start_dialtally
+}
+
+copy_first_start() {
+    [[ -d "$FIRST_START/config" ]] || fail "no first start kept in $FIRST_START: the FirstStart scenario makes it"
+    PROGRAMS="$WORK/programs"
+    rm -rf "$XDG_CONFIG_HOME"
+    cp -a "$FIRST_START/config" "$XDG_CONFIG_HOME" && cp -a "$FIRST_START/programs" "$PROGRAMS" ||
+        fail "cannot copy the first start from $FIRST_START"
+    reg add 'HKLM\Software\Dialtally' /v ProgramPath /t REG_SZ /d "$PROGRAMS" /f
+}
+
+start_dialtally() {
+    start_program Dialtally
+    wait_for 20 has_tray_icon "$APP_PID" Dialtally || fail "no tray icon after the start"
+    wait_for 10 main_window_known || fail "no main window"
+    settled
+}
+
+# Start-up ends with the window sent to the tray: a click before that is not a test.
+settled() {
+    wait_for 10 not_viewable "$MAIN" || fail "the start left the main window on screen"
+    sleep 0.3
+}
+
+# stop_program: SIGTERM, the way a session's end stops it, and its end awaited.
+stop_program() {
+    kill "$APP_PID"
+    wait "$APP_PID" 2>/dev/null
 }
 
 main_window_known() {
@@ -31,14 +80,10 @@ main_window_known() {
     [[ -n "$MAIN" ]]
 }
 
-# Stops the first start by its PID and starts again with the settings it wrote.
+# Stops the program by its PID and starts again with the settings it wrote.
 restart_dialtally() {
-    kill "$APP_PID"
-    wait "$APP_PID" 2>/dev/null
-    start_program Dialtally
-    wait_for 15 has_tray_icon "$APP_PID" Dialtally || fail "no tray icon after the start"
-    wait_for 10 main_window_known || fail "no main window"
-    sleep 1
+    stop_program
+    start_dialtally
 }
 
 shows_main_after() {  # shows_main_after WHAT: the main window must be on screen
@@ -47,10 +92,17 @@ shows_main_after() {  # shows_main_after WHAT: the main window must be on screen
     note "shown after $1"
 }
 
-scenario_TrayClickShowsTheWindow() {
+scenario_FirstStart() {
     first_start
     not_viewable "$MAIN" || fail "the defaults did not put the window in the tray"
     note "in the tray after the first start"
+    keep_first_start
+}
+
+scenario_TrayClickShowsTheWindow() {
+    after_first_start
+    not_viewable "$MAIN" || fail "the defaults did not put the window in the tray"
+    note "in the tray after a start with the first start's settings"
     click_tray "$APP_PID" Dialtally 1
     shows_main_after "a tray click"
     xdotool windowactivate --sync "$MAIN" key alt+d
@@ -64,10 +116,21 @@ scenario_TrayClickShowsTheWindow() {
     tray_menu "$APP_PID" Dialtally first
     shows_main_after "a start and the tray menu's Restore"
     screenshot "${DESKTOP_SCREENSHOT:-/dev/null}"
+    # View > Graphs opens at its outer size, frame included, and keeps its outer minimum.
+    xdotool windowactivate --sync "$MAIN" key alt+v g
+    wait_for 10 sh -c "xdotool search --all --onlyvisible --pid $APP_PID --name '^Graphs\$' >/dev/null" ||
+        fail "View > Graphs did not open"
+    local graphs
+    graphs=$(xdotool search --all --onlyvisible --pid "$APP_PID" --name '^Graphs$' | head -1)
+    wait_for 5 framed "$graphs" || fail "the window manager did not frame Graphs"
+    sleep 0.3
+    [[ "$(outer_size "$graphs")" == "545 464" ]] || fail "Graphs opened at $(outer_size "$graphs") outside, not 545 464"
+    [[ "$(outer_minimum "$graphs")" == "545 459" ]] || fail "the smallest Graphs is $(outer_minimum "$graphs") outside, not 545 459"
+    note "Graphs opened at 545 x 464 outside, no smaller than 545 x 459"
 }
 
 scenario_ExitNoKeepsTheProgram() {
-    first_start
+    after_first_start
     tray_menu "$APP_PID" Dialtally last  # Exit
     answer_dialog "$APP_PID" n
     sleep 1.5
@@ -82,7 +145,7 @@ scenario_ExitNoKeepsTheProgram() {
 }
 
 scenario_FailingExecLineKeepsTheProgram() {
-    first_start
+    after_first_start
     reg_int "$SOFT" 'Connect delay' 0
     reg_int "$SOFT\\Exec" Lines 1
     reg add "$SOFT\\Exec" /v Line0 /t REG_SZ /d "$WORK/no-such-program" /f
@@ -98,7 +161,7 @@ scenario_FailingExecLineKeepsTheProgram() {
 }
 
 scenario_PositionKeptAcrossRestarts() {
-    first_start
+    after_first_start
     click_tray "$APP_PID" Dialtally 1
     shows_main_after "a tray click"
     local first
@@ -107,10 +170,7 @@ scenario_PositionKeptAcrossRestarts() {
         tray_menu "$APP_PID" Dialtally last
         answer_dialog "$APP_PID" y
         wait_for 10 sh -c "! kill -0 $APP_PID 2>/dev/null" || fail "Exit -> Yes did not end the program"
-        start_program Dialtally
-        wait_for 15 has_tray_icon "$APP_PID" Dialtally || fail "no tray icon after start $round"
-        wait_for 10 main_window_known || fail "no main window"
-        sleep 0.5
+        start_dialtally
         click_tray "$APP_PID" Dialtally 1
         shows_main_after "start $round and a tray click"
         local now
@@ -121,9 +181,7 @@ scenario_PositionKeptAcrossRestarts() {
 }
 
 scenario_PostpeekAutoMinimize() {
-    first_start
-    kill "$APP_PID"
-    wait "$APP_PID" 2>/dev/null
+    copy_first_start
     local email="$SOFT\\Email"
     reg_int "$email" On/Off 1
     # The first-run defaults, AutoCheck 1, and AutoCheck 0.
@@ -158,14 +216,14 @@ scenario_PostpeekAutoMinimize() {
 
 postpeek_known() {
     PEEK=$(window_named "$APP_PID" 'Postpeek.*')
-    [[ -n "$PEEK" ]] || PEEK=$(xdotool search --pid "$APP_PID" --class Postpeek 2>/dev/null | while read -r w; do
+    [[ -n "$PEEK" ]] || PEEK=$(xdotool search --all --pid "$APP_PID" --class Postpeek 2>/dev/null | while read -r w; do
         [[ "$(xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null)" == *_NET_WM_WINDOW_TYPE_NORMAL* ]] && echo "$w" && break
     done)
     [[ -n "$PEEK" ]]
 }
 
 scenario_SelectEditorListsTheFiles() {
-    first_start
+    after_first_start
     local folder="$WORK/editors"
     mkdir -p "$folder"
     printf '#!/bin/sh\nexit 0\n' >"$folder/myeditor"
@@ -203,6 +261,5 @@ name=${1:?scenario name}
 declare -F "scenario_$name" >/dev/null || fail "no scenario $name"
 require_tools
 start_desktop
-install_programs
 "scenario_$name"
 echo "PASS: $name"
