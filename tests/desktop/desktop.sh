@@ -28,8 +28,8 @@ describe_desktop() {
     done
 }
 
-note() {
-    echo "  $*"
+note() {  # with the seconds since the scenario began, to show where its time goes
+    echo "  [${SECONDS}s] $*"
 }
 
 require_tools() {
@@ -154,11 +154,12 @@ iconic() {
     [[ "$(wm_state "$1")" == Iconic ]]
 }
 
-# The boxes and dialogs on the display (its one program's): viewable dialog windows.
-# Found from the window tree, not by process id, which a window may not carry yet.
+# The boxes and dialogs on the display (its one program's): the viewable dialog windows
+# among those the window manager keeps, a short list, read in one go.
 dialog_windows() {
-    xdotool search --onlyvisible --name '.*' 2>/dev/null | while read -r w; do
-        xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_DIALOG && echo "$w"
+    xprop -root _NET_CLIENT_LIST 2>/dev/null | grep -o '0x[0-9a-f]*' | while read -r w; do
+        xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_DIALOG || continue
+        viewable "$w" && echo $((w))
     done
 }
 
@@ -176,12 +177,18 @@ answer_dialog() {
     local w tries
     w=$(dialog_windows "$pid" | head -1)
     for tries in 1 2 3; do
-        xdotool windowactivate --sync "$w" 2>/dev/null || xdotool windowfocus --sync "$w" 2>/dev/null
-        wait_for 3 has_focus "$w" || continue
+        activate "$w" || continue
         xdotool key "$@"
         wait_for 5 not_viewable "$w" && return 0
     done
     fail "the message box did not close on $*"
+}
+
+# activate WINDOW: raises the window and gives it the keyboard focus. Each wait of
+# xdotool's own is bounded: on a loaded machine its --sync can wait for good.
+activate() {
+    timeout 5 xdotool windowactivate --sync "$1" 2>/dev/null || timeout 5 xdotool windowfocus --sync "$1" 2>/dev/null
+    wait_for 3 has_focus "$1"
 }
 
 # has_focus WINDOW: the keyboard focus is in the window (or a child of it).
@@ -215,9 +222,8 @@ click_tray() {
     local icon
     icon=$(tray_icon "$1" "$2")
     xdotool mousemove --window "$icon" 11 11
-    sleep 0.3
+    sleep 0.2
     xdotool click "$3"
-    sleep 0.3
 }
 
 # popup_menu PID: the program's open pop-up menu: a window of its own that the window
@@ -250,9 +256,8 @@ pick_in_menu() {
     last) y=$((height - 11)) ;;
     esac
     xdotool mousemove --window "$menu" 30 "$y"
-    sleep 0.3
+    sleep 0.2
     xdotool click 1
-    sleep 0.3
 }
 
 # tray_menu PID NAME first|second|last: opens the tray menu and clicks that item.
@@ -263,9 +268,13 @@ tray_menu() {
 
 # window_menu PID WINDOW first|second|last: the window's first menu of its menu bar.
 window_menu() {
-    xdotool mousemove --window "$2" 15 10
-    sleep 0.3
-    xdotool click 1
+    local tries
+    for tries in 1 2 3; do  # a click before the window takes input opens nothing
+        xdotool mousemove --window "$2" 15 10
+        sleep 0.2
+        xdotool click 1
+        wait_for 2 has_popup_menu "$1" && break
+    done
     pick_in_menu "$1" "first menu of the window" "$3"
 }
 

@@ -89,7 +89,15 @@ restart_dialtally() {
 shows_main_after() {  # shows_main_after WHAT: the main window must be on screen
     wait_for 5 viewable "$MAIN" || fail "the main window is not shown after $1"
     [[ "$(wm_state "$MAIN")" == Normal ]] || fail "after $1 the main window is $(wm_state "$MAIN"), not Normal"
+    # Where the window manager has placed and framed it, not on its way there.
+    wait_for 5 placed "$MAIN" || fail "after $1 the main window keeps moving"
     note "shown after $1"
+}
+
+placed() {
+    local before
+    before=$(client_origin "$1")
+    framed "$1" && sleep 0.3 && [[ "$(client_origin "$1")" == "$before" ]]
 }
 
 scenario_FirstStart() {
@@ -105,7 +113,8 @@ scenario_TrayClickShowsTheWindow() {
     note "in the tray after a start with the first start's settings"
     click_tray "$APP_PID" Dialtally 1
     shows_main_after "a tray click"
-    xdotool windowactivate --sync "$MAIN" key alt+d
+    activate "$MAIN" || fail "cannot give the keyboard focus to the window"
+    xdotool key alt+d
     wait_for 5 not_viewable "$MAIN" || fail "Hide left the window on screen"
     note "hidden by Hide"
     click_tray "$APP_PID" Dialtally 1
@@ -117,7 +126,8 @@ scenario_TrayClickShowsTheWindow() {
     shows_main_after "a start and the tray menu's Restore"
     screenshot "${DESKTOP_SCREENSHOT:-/dev/null}"
     # View > Graphs opens at its outer size, frame included, and keeps its outer minimum.
-    xdotool windowactivate --sync "$MAIN" key alt+v g
+    activate "$MAIN" || fail "cannot give the keyboard focus to the window"
+    xdotool key alt+v g
     wait_for 10 sh -c "xdotool search --all --onlyvisible --pid $APP_PID --name '^Graphs\$' >/dev/null" ||
         fail "View > Graphs did not open"
     local graphs
@@ -170,6 +180,7 @@ scenario_PositionKeptAcrossRestarts() {
         tray_menu "$APP_PID" Dialtally last
         answer_dialog "$APP_PID" y
         wait_for 10 sh -c "! kill -0 $APP_PID 2>/dev/null" || fail "Exit -> Yes did not end the program"
+        note "exit $round"
         start_dialtally
         click_tray "$APP_PID" Dialtally 1
         shows_main_after "start $round and a tray click"
@@ -198,6 +209,7 @@ scenario_PostpeekAutoMinimize() {
                 click_tray "$APP_PID" Postpeek 1
                 wait_for 5 viewable "$PEEK" || fail "a tray click did not show Postpeek (AutoCheck $check)"
                 [[ "$(wm_state "$PEEK")" == Normal ]] || fail "Postpeek is $(wm_state "$PEEK") after a tray click"
+                wait_for 5 placed "$PEEK" || fail "Postpeek keeps moving after a tray click"
                 # File > Hide, then at once a tray click: no race with the window manager.
                 window_menu "$APP_PID" "$PEEK" second
                 wait_for 5 not_viewable "$PEEK" || fail "File > Hide left Postpeek on screen"
@@ -230,17 +242,19 @@ scenario_SelectEditorListsTheFiles() {
     chmod +x "$folder/myeditor"
     click_tray "$APP_PID" Dialtally 1
     shows_main_after "a tray click"
-    xdotool windowactivate --sync "$MAIN" key ctrl+o
+    activate "$MAIN" || fail "cannot give the keyboard focus to the window"
+    xdotool key ctrl+o
     wait_for 5 has_dialog "$APP_PID" || fail "Open report did not open"
     local report
     report=$(dialog_windows "$APP_PID" | head -1)
     # "Select editor ..." follows the report list.
-    xdotool windowactivate --sync "$report" key Tab space
+    activate "$report" || fail "cannot give the keyboard focus to the window"
+    xdotool key Tab space
     wait_for 5 sh -c "xdotool search --onlyvisible --name '^Select editor \\.\\.\\.\$' >/dev/null" ||
         fail "\"Select editor ...\" did not open its file dialog"
     local chooser
     chooser=$(xdotool search --onlyvisible --name '^Select editor \.\.\.$' | head -1)
-    xdotool windowactivate --sync "$chooser"
+    activate "$chooser" || fail "cannot give the keyboard focus to the file dialog"
     # Into the folder by its name, then the first entry of the list, as keys would.
     xdotool type --delay 20 "$folder/"
     xdotool key Return
