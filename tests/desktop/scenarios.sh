@@ -94,6 +94,10 @@ shows_main_after() {  # shows_main_after WHAT: the main window must be on screen
     note "shown after $1"
 }
 
+outer_size_is() {
+    [[ "$(outer_size "$1")" == "$2" ]]
+}
+
 placed() {
     local before
     before=$(client_origin "$1")
@@ -133,8 +137,8 @@ scenario_TrayClickShowsTheWindow() {
     local graphs
     graphs=$(xdotool search --all --onlyvisible --pid "$APP_PID" --name '^Graphs$' | head -1)
     wait_for 5 framed "$graphs" || fail "the window manager did not frame Graphs"
-    sleep 0.3
-    [[ "$(outer_size "$graphs")" == "545 464" ]] || fail "Graphs opened at $(outer_size "$graphs") outside, not 545 464"
+    # Its size is set once the frame is known, a moment after the window manager framed it.
+    wait_for 5 outer_size_is "$graphs" "545 464" || fail "Graphs opened at $(outer_size "$graphs") outside, not 545 464"
     [[ "$(outer_minimum "$graphs")" == "545 459" ]] || fail "the smallest Graphs is $(outer_minimum "$graphs") outside, not 545 459"
     note "Graphs opened at 545 x 464 outside, no smaller than 545 x 459"
 }
