@@ -6,7 +6,7 @@
 #include "Fakes.h"
 
 #include "RegistryNames.h"
-#include "Unit1.h"
+#include "MailCheckerWindow.h"
 
 #include <QElapsedTimer>
 #include <QListWidget>
@@ -78,7 +78,7 @@ TEST(Pop3CycleBench, TwentyAccountsOfFiftyMessages)
         testing_support::writeInt(RootKey::CurrentUser, key, q(rk::vAccountChecked), 1);
     }
 
-    mailcheck::TForm1 form;
+    mailcheck::MailCheckerWindow form;
     form.handle([&] { form.FormCreate(); });
     ASSERT_TRUE(env.boxes.shown.empty());
 

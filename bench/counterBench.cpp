@@ -5,7 +5,7 @@
 #include "MessageBox.h"
 #include "Registry.h"
 #include "RegistryNames.h"
-#include "counter.h"
+#include "MainWindow.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -116,7 +116,7 @@ struct Setup {
 void BM_CountingTick(benchmark::State& state)
 {
     Setup setup;
-    TForm1 form;
+    MainWindow form;
     form.WindowsUser = QStringLiteral("bench");
     putLine(true);
     form.Timer1Timer();  // opens the connection
@@ -136,7 +136,7 @@ BENCHMARK(BM_CountingTick)->Unit(benchmark::kMicrosecond)->Iterations(3000);
 void BM_IdleTick(benchmark::State& state)
 {
     Setup setup;
-    TForm1 form;
+    MainWindow form;
     putLine(false);
     form.Timer1Timer();
     for (auto _ : state) {

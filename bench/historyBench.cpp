@@ -7,8 +7,8 @@
 #include "LocalTime.h"
 #include "MessageBox.h"
 #include "Registry.h"
-#include "counter.h"
-#include "fee.h"
+#include "MainWindow.h"
+#include "ConnectionsDialog.h"
 #include "history.h"
 
 #include <QApplication>
@@ -175,13 +175,13 @@ void BM_ConnectionsModelLoad(benchmark::State& state)
 void BM_ConnectionsReady(benchmark::State& state)
 {
     const int count = static_cast<int>(state.range(0));
-    TForm1 main;
+    MainWindow main;
     main.ProgramPath = files->folder(count);
     const double idle = residentMegabytes();
     double open = 0;
     double closed = 0;
     {
-        TForm7 dialog(main);
+        ConnectionsDialog dialog(main);
         dialog.show();
         QApplication::processEvents();
         timed(state, [&] {
@@ -221,7 +221,7 @@ void BM_ConnectionsSortByUser(benchmark::State& state)
 
 void BM_Report(benchmark::State& state)
 {
-    TForm1 main;
+    MainWindow main;
     main.ProgramPath = files->folder(static_cast<int>(state.range(0)));
     timed(state, [&] {
         if (!WriteReport(main, 2002, 10, 9))

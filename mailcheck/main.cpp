@@ -1,7 +1,7 @@
 // Postpeek: the mail checker that Dialtally starts.
 #include "Application.h"
 #include "SessionEnd.h"
-#include "Unit1.h"
+#include "MailCheckerWindow.h"
 
 #include <QApplication>
 

@@ -2,17 +2,17 @@
 #include "Application.h"
 #include "Registry.h"
 #include "SessionEnd.h"
-#include "Tariffoptions.h"
-#include "Times.h"
-#include "Unit10.h"
-#include "Unit13.h"
-#include "Unit9.h"
-#include "beep.h"
-#include "counter.h"
-#include "fee.h"
-#include "pref.h"
-#include "reset.h"
-#include "tariff.h"
+#include "TariffProfilesDialog.h"
+#include "TimeSyncDialog.h"
+#include "OpenReportDialog.h"
+#include "GraphsDialog.h"
+#include "StatisticsDialog.h"
+#include "BeepDialog.h"
+#include "MainWindow.h"
+#include "ConnectionsDialog.h"
+#include "PreferencesDialog.h"
+#include "CounterDialog.h"
+#include "ProvidersDialog.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -25,16 +25,16 @@ namespace {
 
 // The dialogs made once at start; the main window unit owns them and frees them at
 // the end, so these only find them again.
-QPointer<TForm2> Form2;
-QPointer<TForm4> Form4;
-QPointer<TForm6> Form6;
-QPointer<TForm9> Form9;
-QPointer<TForm10> Form10;
+QPointer<PreferencesDialog> preferencesDialog;
+QPointer<BeepDialog> beepDialog;
+QPointer<CounterDialog> counterDialog;
+QPointer<StatisticsDialog> statisticsDialog;
+QPointer<OpenReportDialog> openReportDialog;
 
 template <class Dialog>
 counter::WindowFactory madeOnce(QPointer<Dialog>& slot)
 {
-    return [&slot](TForm1& mainWindow) -> std::unique_ptr<QWidget> {
+    return [&slot](MainWindow& mainWindow) -> std::unique_ptr<QWidget> {
         auto dialog = std::make_unique<Dialog>(mainWindow);
         slot = dialog.get();
         return dialog;
@@ -56,7 +56,7 @@ bool raiseIfOpen(QWidget* dialog)
 template <class Dialog>
 counter::Command showModal(QPointer<Dialog>& slot)
 {
-    return [&slot](TForm1&) {
+    return [&slot](MainWindow&) {
         if (slot && !raiseIfOpen(slot))
             slot->exec();
     };
@@ -66,7 +66,7 @@ counter::Command showModal(QPointer<Dialog>& slot)
 template <class Dialog>
 counter::Command madeForEachUse()
 {
-    return [](TForm1& mainWindow) {
+    return [](MainWindow& mainWindow) {
         static QPointer<Dialog> open;
         if (raiseIfOpen(open))
             return;
@@ -79,30 +79,30 @@ counter::Command madeForEachUse()
 void plugInDialogs()
 {
     auto& hooks = counter::dialogHooks();
-    hooks.createPreferences = madeOnce(Form2);
-    hooks.createBeep = madeOnce(Form4);
-    hooks.createCounter = madeOnce(Form6);
-    hooks.createStatistics = madeOnce(Form9);
-    hooks.createOpenReport = madeOnce(Form10);
+    hooks.createPreferences = madeOnce(preferencesDialog);
+    hooks.createBeep = madeOnce(beepDialog);
+    hooks.createCounter = madeOnce(counterDialog);
+    hooks.createStatistics = madeOnce(statisticsDialog);
+    hooks.createOpenReport = madeOnce(openReportDialog);
 
-    hooks.showPreferences = [](TForm1&, counter::PreferencesPage page) {
-        if (!Form2 || raiseIfOpen(Form2))
+    hooks.showPreferences = [](MainWindow&, counter::PreferencesPage page) {
+        if (!preferencesDialog || raiseIfOpen(preferencesDialog))
             return;
-        Form2->PageControl1->setCurrentWidget(page == counter::PreferencesPage::Budget ? Form2->TabSheet5
-                                                                                       : Form2->Startup);
-        Form2->exec();
+        preferencesDialog->PageControl1->setCurrentWidget(page == counter::PreferencesPage::Budget ? preferencesDialog->TabSheet5
+                                                                                       : preferencesDialog->Startup);
+        preferencesDialog->exec();
     };
-    hooks.showBeep = showModal(Form4);
-    hooks.showCounter = showModal(Form6);
-    hooks.showStatistics = showModal(Form9);
-    hooks.showOpenReport = showModal(Form10);
-    hooks.deleteAllReports = [](TForm1& mainWindow) { DeleteAllReports(mainWindow); };
+    hooks.showBeep = showModal(beepDialog);
+    hooks.showCounter = showModal(counterDialog);
+    hooks.showStatistics = showModal(statisticsDialog);
+    hooks.showOpenReport = showModal(openReportDialog);
+    hooks.deleteAllReports = [](MainWindow& mainWindow) { DeleteAllReports(mainWindow); };
 
-    hooks.openProviders = madeForEachUse<TForm3>();
-    hooks.openTariffs = madeForEachUse<TForm5>();
-    hooks.openConnections = madeForEachUse<TForm7>();
-    hooks.openGraphs = madeForEachUse<TForm13>();
-    hooks.openTimeSync = madeForEachUse<TForm14>();
+    hooks.openProviders = madeForEachUse<ProvidersDialog>();
+    hooks.openTariffs = madeForEachUse<TariffProfilesDialog>();
+    hooks.openConnections = madeForEachUse<ConnectionsDialog>();
+    hooks.openGraphs = madeForEachUse<GraphsDialog>();
+    hooks.openTimeSync = madeForEachUse<TimeSyncDialog>();
 }
 
 void unitsInit()

@@ -5,17 +5,17 @@
 
 #include "Application.h"
 #include "Help.h"
-#include "Times.h"
-#include "Tariffoptions.h"
-#include "Unit13.h"
-#include "Unit9.h"
-#include "about.h"
-#include "beep.h"
-#include "counter.h"
-#include "fee.h"
-#include "pref.h"
-#include "reset.h"
-#include "tariff.h"
+#include "TimeSyncDialog.h"
+#include "TariffProfilesDialog.h"
+#include "GraphsDialog.h"
+#include "StatisticsDialog.h"
+#include "AboutBox.h"
+#include "BeepDialog.h"
+#include "MainWindow.h"
+#include "ConnectionsDialog.h"
+#include "PreferencesDialog.h"
+#include "CounterDialog.h"
+#include "ProvidersDialog.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -35,7 +35,7 @@ namespace {
 
 struct Window {
     const char* caption;
-    std::function<std::unique_ptr<QDialog>(TForm1&)> make;
+    std::function<std::unique_ptr<QDialog>(MainWindow&)> make;
     int buttonContext;
     const char* buttonHeading;
     int keyContext;
@@ -43,24 +43,24 @@ struct Window {
 };
 
 template <class Dialog>
-std::unique_ptr<QDialog> with(TForm1& main)
+std::unique_ptr<QDialog> with(MainWindow& main)
 {
     return std::make_unique<Dialog>(main);
 }
 
 const Window kWindows[] = {
-    {"About", [](TForm1&) { return std::unique_ptr<QDialog>(new TAboutBox); }, 5, "About Dialtally", 5,
+    {"About", [](MainWindow&) { return std::unique_ptr<QDialog>(new AboutBox); }, 5, "About Dialtally", 5,
      "About Dialtally"},
-    {"Preferences", with<TForm2>, 9, "Preferences", 9, "Preferences"},
-    {"Beep", with<TForm4>, 10, "Beep", 10, "Beep"},
-    {"Counter", with<TForm6>, 11, "Counter", 11, "Counter"},
-    {"Tariffs Options", with<TForm5>, 12, "Tariffs Options", 12, "Tariffs Options"},
+    {"Preferences", with<PreferencesDialog>, 9, "Preferences", 9, "Preferences"},
+    {"Beep", with<BeepDialog>, 10, "Beep", 10, "Beep"},
+    {"Counter", with<CounterDialog>, 11, "Counter", 11, "Counter"},
+    {"Tariffs Options", with<TariffProfilesDialog>, 12, "Tariffs Options", 12, "Tariffs Options"},
     // The Providers dialog explains itself on its button and the tariffs on F1.
-    {"Providers", with<TForm3>, 15, "Providers", 12, "Tariffs Options"},
-    {"Connections", with<TForm7>, 13, "Connections", 13, "Connections"},
-    {"Statistics", with<TForm9>, 17, "Statistics", 17, "Statistics"},
-    {"Graphs", with<TForm13>, 20, "Graphs", 20, "Graphs"},
-    {"Time synchronization", with<TForm14>, 21, "Time synchronization", 21, "Time synchronization"},
+    {"Providers", with<ProvidersDialog>, 15, "Providers", 12, "Tariffs Options"},
+    {"Connections", with<ConnectionsDialog>, 13, "Connections", 13, "Connections"},
+    {"Statistics", with<StatisticsDialog>, 17, "Statistics", 17, "Statistics"},
+    {"Graphs", with<GraphsDialog>, 20, "Graphs", 20, "Graphs"},
+    {"Time synchronization", with<TimeSyncDialog>, 21, "Time synchronization", 21, "Time synchronization"},
 };
 
 QPushButton* helpButtonOf(QWidget& window)
@@ -101,7 +101,7 @@ protected:
     }
 
     TestEnvironment env;
-    TForm1 main;
+    MainWindow main;
     QString helpFile;
 };
 

@@ -6,9 +6,9 @@
 
 #include "Registry.h"
 #include "RegistryNames.h"
-#include "Tariffoptions.h"
-#include "Unit8.h"
-#include "counter.h"
+#include "TariffProfilesDialog.h"
+#include "SplashWindow.h"
+#include "MainWindow.h"
 
 #include <QCoreApplication>
 #include <QDialog>
@@ -151,12 +151,12 @@ protected:
     }
     void startProgram()
     {
-        setSplashRunner([](TForm8& splash) { splash.Timer1Timer(); });
+        setSplashRunner([](SplashWindow& splash) { splash.Timer1Timer(); });
         env.clock.set(2000, 1, 7, 12, 0, 0);  // a Friday
         env.install(1);
         env.setWindowsUser(QStringLiteral("alice"));
         WinMain(RunMode::StartOnly);
-        ASSERT_NE(Form1, nullptr);
+        ASSERT_NE(mainWindow, nullptr);
         testing_support::writeStr(HKCU, q(regkeys::kRemoteAccess), q(regkeys::vDefault), QStringLiteral("ISP"));
     }
 

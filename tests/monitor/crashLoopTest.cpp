@@ -6,8 +6,8 @@
 #include "Fakes.h"
 
 #include "RegistryNames.h"
-#include "Unit8.h"
-#include "counter.h"
+#include "SplashWindow.h"
+#include "MainWindow.h"
 #include "history.h"
 
 #include <QDir>
@@ -184,7 +184,7 @@ TEST(CrashLoop, EveryKilledConnectionIsRecoveredOnceWithItsBackedUpDuration)
         TestEnvironment env;
         // The first start of the user, with its two messages, done here, so that the
         // real program starts straight into monitoring.
-        setSplashRunner([](TForm8& splash) { splash.Timer1Timer(); });
+        setSplashRunner([](SplashWindow& splash) { splash.Timer1Timer(); });
         env.install(1);
         env.setWindowsUser(platform::loginUserName());
         WinMain(RunMode::StartOnly);

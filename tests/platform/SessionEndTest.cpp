@@ -5,8 +5,8 @@
 
 #include "Fakes.h"
 #include "RegistryNames.h"
-#include "counter.h"
-#include "Unit8.h"
+#include "MainWindow.h"
+#include "SplashWindow.h"
 #include "history.h"
 
 #include <QCoreApplication>
@@ -127,7 +127,7 @@ protected:
     {
         env.install(1);
         env.setWindowsUser(platform::loginUserName());
-        setSplashRunner([](TForm8& splash) { splash.Timer1Timer(); });
+        setSplashRunner([](SplashWindow& splash) { splash.Timer1Timer(); });
         WinMain(RunMode::StartOnly);
         FreeWindows();
         setSplashRunner({});

@@ -4,23 +4,23 @@
 #include "Fakes.h"
 
 #include "RegistryNames.h"
-#include "Tariffoptions.h"
-#include "Times.h"
-#include "Unit10.h"
-#include "Unit13.h"
-#include "Unit8.h"
-#include "Unit9.h"
-#include "about.h"
-#include "beep.h"
-#include "counter.h"
-#include "fee.h"
+#include "TariffProfilesDialog.h"
+#include "TimeSyncDialog.h"
+#include "OpenReportDialog.h"
+#include "GraphsDialog.h"
+#include "SplashWindow.h"
+#include "StatisticsDialog.h"
+#include "AboutBox.h"
+#include "BeepDialog.h"
+#include "MainWindow.h"
+#include "ConnectionsDialog.h"
 #include "history.h"
-#include "pref.h"
-#include "reset.h"
-#include "tariff.h"
+#include "PreferencesDialog.h"
+#include "CounterDialog.h"
+#include "ProvidersDialog.h"
 
-#include "Unit1.h"
-#include "Unit2.h"
+#include "MailCheckerWindow.h"
+#include "MailAboutBox.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -399,12 +399,12 @@ protected:
         TariffsUnitInit();
         ReportsUnitInit();
         TimeSyncUnitInit();
-        setSplashRunner([](TForm8& splash) { splash.Timer1Timer(); });
+        setSplashRunner([](SplashWindow& splash) { splash.Timer1Timer(); });
         env.clock.set(2000, 1, 7, 12, 0, 0);
         env.install(1);
         env.setWindowsUser(QStringLiteral("alice"));
         WinMain(RunMode::StartOnly);
-        ASSERT_NE(Form1, nullptr);
+        ASSERT_NE(mainWindow, nullptr);
         writeSample();
         env.boxes.clear();
     }
@@ -469,11 +469,11 @@ protected:
 
 TEST_F(ElidedTextTest, NoWindowShowsAnElidedTextAtItsOpeningSize)
 {
-    TForm1& main = *Form1;
+    MainWindow& main = *mainWindow;
     // Postpeek after a check of both accounts, and after a deletion that found the mail
     // changed (its longest status text).
     const auto postpeek = [this](bool changed) {
-        auto form = std::make_shared<mailcheck::TForm1>();
+        auto form = std::make_shared<mailcheck::MailCheckerWindow>();
         form->handle([&] { form->FormCreate(); });
         env.setLine(true);
         form->show();
@@ -504,34 +504,34 @@ TEST_F(ElidedTextTest, NoWindowShowsAnElidedTextAtItsOpeningSize)
              main.show();
              return std::shared_ptr<QWidget>(&main, [](QWidget*) {});
          }},
-        {"Preferences", dialog(static_cast<TForm2*>(nullptr))},
-        {"Providers", dialog(static_cast<TForm3*>(nullptr))},
-        {"Beep", dialog(static_cast<TForm4*>(nullptr))},
-        {"Tariffs Options", dialog(static_cast<TForm5*>(nullptr))},
-        {"Counter", dialog(static_cast<TForm6*>(nullptr))},
-        {"Connections", dialog(static_cast<TForm7*>(nullptr))},
+        {"Preferences", dialog(static_cast<PreferencesDialog*>(nullptr))},
+        {"Providers", dialog(static_cast<ProvidersDialog*>(nullptr))},
+        {"Beep", dialog(static_cast<BeepDialog*>(nullptr))},
+        {"Tariffs Options", dialog(static_cast<TariffProfilesDialog*>(nullptr))},
+        {"Counter", dialog(static_cast<CounterDialog*>(nullptr))},
+        {"Connections", dialog(static_cast<ConnectionsDialog*>(nullptr))},
         {"Connections, this month",
-         dialog(static_cast<TForm7*>(nullptr), std::function<void(TForm7&)>([](TForm7& d) { d.SpeedButton1->click(); }))},
-        {"Statistics", dialog(static_cast<TForm9*>(nullptr))},
-        {"Open report", dialog(static_cast<TForm10*>(nullptr))},
-        {"Graphs", dialog(static_cast<TForm13*>(nullptr))},
+         dialog(static_cast<ConnectionsDialog*>(nullptr), std::function<void(ConnectionsDialog&)>([](ConnectionsDialog& d) { d.SpeedButton1->click(); }))},
+        {"Statistics", dialog(static_cast<StatisticsDialog*>(nullptr))},
+        {"Open report", dialog(static_cast<OpenReportDialog*>(nullptr))},
+        {"Graphs", dialog(static_cast<GraphsDialog*>(nullptr))},
         {"Graphs, second page",
-         dialog(static_cast<TForm13*>(nullptr), std::function<void(TForm13&)>([](TForm13& d) { d.Button1->click(); }))},
-        {"Time synchronization", dialog(static_cast<TForm14*>(nullptr))},
+         dialog(static_cast<GraphsDialog*>(nullptr), std::function<void(GraphsDialog&)>([](GraphsDialog& d) { d.Button1->click(); }))},
+        {"Time synchronization", dialog(static_cast<TimeSyncDialog*>(nullptr))},
         {"Splash", [] {
              // Kept up for the walk: it would close itself after its second.
-             Form8->Timer1->disconnect();
-             Form8->show();
-             return std::shared_ptr<QWidget>(Form8, [](QWidget* w) { w->hide(); });
+             splashWindow->Timer1->disconnect();
+             splashWindow->show();
+             return std::shared_ptr<QWidget>(splashWindow, [](QWidget* w) { w->hide(); });
          }},
         {"About", [] {
-             AboutBox->show();
-             return std::shared_ptr<QWidget>(AboutBox, [](QWidget* w) { w->hide(); });
+             aboutBox->show();
+             return std::shared_ptr<QWidget>(aboutBox, [](QWidget* w) { w->hide(); });
          }},
         {"Postpeek", [&postpeek] { return postpeek(false); }},
         {"Postpeek, mail changed", [&postpeek] { return postpeek(true); }},
         {"Postpeek About", [] {
-             auto about = std::make_shared<mailcheck::TForm2>();
+             auto about = std::make_shared<mailcheck::MailAboutBox>();
              about->show();
              return about;
          }},

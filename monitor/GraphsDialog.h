@@ -1,0 +1,123 @@
+// The Graphs dialog: connections and fee per hour of the day on its first page, fee
+// per user and per provider on its second, all from history.dat. The aggregation is
+// plain code of namespace graphs, testable without a window.
+#pragma once
+
+#include "history.h"
+
+#include <QByteArray>
+#include <QDialog>
+#include <QSize>
+#include <QRect>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+class QGroupBox;
+class QPushButton;
+class MainWindow;
+
+namespace platform {
+class TVtChart;
+}
+
+namespace graphs {
+
+inline constexpr int kMinimumWidth = 545;
+inline constexpr int kMinimumHeight = 459;
+inline constexpr int kStartWidth = 545;
+inline constexpr int kStartHeight = 464;
+inline constexpr int kHourColumns = 24;
+
+// Names are kept as stored in the record (the bytes before its terminator) and
+// compared byte for byte, so names that differ only in letter case stay apart.
+struct UserTotal {
+    QByteArray name;
+    std::int64_t fee = 0;  // cents
+};
+struct ProviderTotal {
+    QByteArray name;
+    std::int32_t connections = 0;
+    std::int64_t fee = 0;  // cents
+};
+struct HourTotal {
+    std::int32_t connections = 0;
+    std::int64_t fee = 0;  // cents
+};
+
+// Every user and every provider gets its own entry, in the order of first appearance
+// in the file; none is dropped or merged, however many there are.
+struct GraphTotals {
+    std::vector<UserTotal> UserTotals;
+    std::vector<ProviderTotal> ProviderTotals;
+    std::array<HourTotal, kHourColumns> HourTotals{};
+};
+
+// A connection counts in the hour of its start, however long it ran. A record whose
+// start hour is not 0 to 23 counts for its user and provider but for no hour.
+GraphTotals aggregate(const std::vector<history::HistoryRecord>& records);
+
+// The hour charts put hour 0 into their last column: columns 1 to 23 are hours 1 to
+// 23, column 24 is midnight to 00:59.
+int hourColumn(int hour);
+// Money on the charts is in whole currency units, the cents dropped.
+QString wholeUnitsText(std::int64_t cents);
+// The text of a stored name as the charts label it.
+QString nameText(const QByteArray& name);
+
+// Where the resize rule puts the controls for a window of the outer size `window`.
+struct GraphsLayout {
+    QRect groupBox1;
+    QRect groupBox2;
+    int buttonTop = 0;
+    int okLeft = 0;
+    int helpLeft = 0;
+};
+GraphsLayout layoutFor(QSize window);
+// The smallest window the dialog accepts.
+QSize constrainedSize(QSize requested);
+
+}  // namespace graphs
+
+class GraphsDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit GraphsDialog(MainWindow& mainWindow, QWidget* parent = nullptr);
+    ~GraphsDialog() override;
+
+    QGroupBox* GroupBox1 = nullptr;
+    platform::TVtChart* Graph3 = nullptr;  // connections per hour
+    platform::TVtChart* Graph1 = nullptr;  // fee per user
+    QGroupBox* GroupBox2 = nullptr;
+    platform::TVtChart* Graph4 = nullptr;  // fee per hour
+    platform::TVtChart* Graph2 = nullptr;  // fee per provider
+    QPushButton* Button2 = nullptr;        // "<<   Previouse"
+    QPushButton* Button1 = nullptr;        // "Next   >>"
+    QPushButton* Button3 = nullptr;        // "OK"
+    QPushButton* Button4 = nullptr;        // "&Help"
+
+    void FormActivate();
+    void BuildGraphs();
+    void ShowHourGraphs();
+    void ShowUserProviderGraphs();
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+    void Button4Click();
+    void FormResize();
+
+protected:
+    bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    // The window's outer size: the client area and the frame the window manager adds.
+    QSize outerSize() const;
+    QSize frameExtra() const;
+
+    MainWindow& m_mainWindow;
+    bool m_sizedOnce = false;
+};

@@ -1,0 +1,329 @@
+#include "OpenReportDialog.h"
+
+#include "Application.h"
+#include "MessageBox.h"
+#include "Process.h"
+#include "ProgramFileDialog.h"
+#include "Registry.h"
+#include "RegistryNames.h"
+#include "MainWindow.h"
+
+#include <QDir>
+#include <QEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QListWidget>
+#include <QPushButton>
+
+#include <memory>
+
+namespace rk = regkeys;
+
+namespace reports {
+
+QString EditorPath;
+
+namespace {
+
+EditorChooser editorChooser;
+
+QString fileDialogChoice(QWidget* parent)
+{
+    QFileDialog dialog(parent, QStringLiteral("Select editor ..."));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setSizeGripEnabled(true);
+    const QString exeFilter = QStringLiteral("Executable file (*.exe)");
+#ifdef Q_OS_WIN
+    dialog.setNameFilter(exeFilter);
+    dialog.setDefaultSuffix(QStringLiteral("exe"));
+    dialog.setDirectory(QStringLiteral("c:\\"));
+#else
+    // The folder where editors live is the one opened first.
+    platform::offerProgramsFirst(dialog, {exeFilter});
+    const QString programs = QStringLiteral("/usr/bin");
+    dialog.setDirectory(QDir(programs).exists() ? programs : QDir::rootPath());
+#endif
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+}
+
+QDir::Filters reportEntries()
+{
+    // Ordinary files only: no folders, no hidden files (QDir leaves those out unless
+    // asked).
+    return QDir::Files;
+}
+
+}  // namespace
+
+QString reportsFolder(const QString& programPath)
+{
+    // The same folder as the report writer's, so what it writes is what is listed.
+    return programPath + QStringLiteral("/Reports");
+}
+
+QStringList reportFiles(const QString& folder)
+{
+    QDir dir(folder);
+    if (!dir.exists())
+        return {};
+    return dir.entryList({QString::fromLatin1(kReportMask)}, reportEntries(), QDir::Name);
+}
+
+EditorStart editorStart(const QString& editor, const QString& file)
+{
+    QStringList words;
+    if (!editor.isEmpty() && QFileInfo(editor).isFile())
+        words << editor;
+    else
+        words = platform::splitCommandLine(editor);
+    if (words.isEmpty())
+        return {};
+    return {words.constFirst(), words.mid(1) << file};
+}
+
+QStringList deleteReportFiles(const QString& folder)
+{
+    QStringList left;
+    QDir dir(folder);
+    if (!dir.exists())
+        return left;
+    for (const QString& name : dir.entryList({QString::fromLatin1(kReportMask)}, reportEntries())) {
+        const QString path = dir.filePath(name);
+        if (!QFile::remove(path))
+            left << path;
+    }
+    return left;
+}
+
+void setEditorChooser(EditorChooser chooser)
+{
+    editorChooser = std::move(chooser);
+}
+
+QString chooseEditor(QWidget* parent)
+{
+    return editorChooser ? editorChooser(parent) : fileDialogChoice(parent);
+}
+
+}  // namespace reports
+
+// =====================================================================================
+// The unit's registry
+// =====================================================================================
+
+namespace {
+
+std::unique_ptr<platform::Registry> reportsRegistry;
+
+using regkeys::name;
+
+QString caption()
+{
+    return QString::fromLatin1(counter::kCaption);
+}
+
+// "Editor" lives in HKCU "\Software\Dialtally"; a key that cannot be opened there is
+// said at once rather than left to a read that would give an empty editor.
+void requireOpened(const platform::KeyScope& key)
+{
+    if (!key.opened())
+        throw platform::RegistryError(
+            QStringLiteral("Failed to open the key '%1'").arg(name(rk::kSoftware)).toStdString());
+}
+
+}  // namespace
+
+void ReportsUnitInit()
+{
+    reportsRegistry = std::make_unique<platform::Registry>();
+    reports::EditorPath.clear();
+}
+
+void ReportsUnitDone()
+{
+    reports::EditorPath.clear();
+}
+
+platform::Registry& ReportsRegistry()
+{
+    if (!reportsRegistry)
+        ReportsUnitInit();
+    return *reportsRegistry;
+}
+
+// =====================================================================================
+// The dialog
+// =====================================================================================
+
+OpenReportDialog::OpenReportDialog(MainWindow& mainWindow, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    , m_mainWindow(mainWindow)
+{
+    setObjectName(QStringLiteral("Form10"));
+    setAttribute(Qt::WA_QuitOnClose, false);
+    setWindowTitle(QStringLiteral("Open report"));
+    setFixedSize(181, 213);
+    buildWindow();
+    // The window is made even when the preparation fails; the error is shown and the
+    // next activation tries again.
+    prepare();
+}
+
+OpenReportDialog::~OpenReportDialog() = default;
+
+void OpenReportDialog::buildWindow()
+{
+    GroupBox1 = new QGroupBox(QStringLiteral("Select report:"), this);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    GroupBox1->setGeometry(8, 4, 165, 170);
+
+    FileListBox1 = new QListWidget(GroupBox1);
+    FileListBox1->setObjectName(QStringLiteral("FileListBox1"));
+    FileListBox1->setToolTip(QStringLiteral("Select available report from the list"));
+    FileListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
+    FileListBox1->setGeometry(8, 18, 149, 114);
+
+    Button1 = new QPushButton(QStringLiteral("Select editor ..."), GroupBox1);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setGeometry(8, 138, 149, 24);
+
+    BitBtn1 = new QPushButton(QStringLiteral("Open"), this);
+    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    BitBtn1->setDefault(true);
+    BitBtn1->setGeometry(8, 181, 79, 25);
+
+    BitBtn2 = new QPushButton(QStringLiteral("Close"), this);
+    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+    BitBtn2->setGeometry(94, 181, 79, 25);
+
+    connect(BitBtn1, &QPushButton::clicked, this, platform::guarded(this, &OpenReportDialog::BitBtn1Click));
+    connect(FileListBox1, &QListWidget::itemDoubleClicked, this,
+            [this] { platform::guard([this] { BitBtn1Click(); }); });
+    connect(Button1, &QPushButton::clicked, this, platform::guarded(this, &OpenReportDialog::Button1Click));
+    connect(BitBtn2, &QPushButton::clicked, this, platform::guarded(this, &OpenReportDialog::BitBtn2Click));
+}
+
+QString OpenReportDialog::folder() const
+{
+    return reports::reportsFolder(m_mainWindow.ProgramPath);
+}
+
+QString OpenReportDialog::selectedReport() const
+{
+    const QListWidgetItem* item = FileListBox1->currentItem();
+    return item && item->isSelected() ? item->text() : QString();
+}
+
+void OpenReportDialog::FormCreate()
+{
+    const QString reportsFolder = folder();
+    if (!QDir(reportsFolder).exists())
+        QDir().mkpath(reportsFolder);
+
+    // Read again at every activation, so reports written meanwhile appear; the report
+    // chosen before stays chosen.
+    const QString chosen = selectedReport();
+    FileListBox1->clear();
+    FileListBox1->addItems(reports::reportFiles(reportsFolder));
+    if (!chosen.isEmpty()) {
+        const auto found = FileListBox1->findItems(chosen, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (!found.isEmpty())
+            FileListBox1->setCurrentItem(found.constFirst());
+    }
+
+    platform::KeyScope key(ReportsRegistry(), platform::RootKey::CurrentUser, name(rk::kSoftware), true);
+    requireOpened(key);
+    if (key->valueExists(name(rk::vEditor))) {
+        reports::EditorPath = key->readString(name(rk::vEditor));
+    } else {
+        key->writeString(name(rk::vEditor), QString::fromLatin1(reports::kDefaultEditor));
+        reports::EditorPath = QString::fromLatin1(reports::kDefaultEditor);
+    }
+}
+
+void OpenReportDialog::BitBtn1Click()
+{
+    const QString report = selectedReport();
+    if (report.isEmpty())
+        return;
+    // The full path, so the editor finds the file whatever its working folder.
+    const reports::EditorStart start =
+        reports::editorStart(reports::EditorPath, QDir(folder()).filePath(report));
+    if (start.program.isEmpty() || !platform::processes().start(start.program, start.arguments)) {
+        // Said aloud: the default editor of a new user rarely exists here, and the
+        // user must learn to pick another with "Select editor ...".
+        platform::messageBox(QStringLiteral("Can't launch the program : ") + reports::EditorPath,
+                             caption(), platform::MessageIcon::Error, platform::MessageButtons::Ok,
+                             platform::MessageOwner::Window, this);
+    }
+}
+
+void OpenReportDialog::Button1Click()
+{
+    const QString editor = reports::chooseEditor(this);
+    if (editor.isEmpty())
+        return;
+    {
+        platform::KeyScope key(ReportsRegistry(), platform::RootKey::CurrentUser, name(rk::kSoftware), true);
+        requireOpened(key);
+        key->writeString(name(rk::vEditor), editor);
+    }
+    // Only an editor that is stored becomes the one in use.
+    reports::EditorPath = editor;
+}
+
+void OpenReportDialog::BitBtn2Click()
+{
+    close();
+}
+
+void OpenReportDialog::prepare()
+{
+    QString error;
+    try {
+        FormCreate();
+    } catch (const std::exception& failure) {
+        error = QString::fromUtf8(failure.what());
+    } catch (...) {
+        error = QStringLiteral("Unknown error");
+    }
+    // Closing the message box activates the dialog again: a fault that stays would
+    // otherwise bring its box back at once, without end.
+    if (!error.isEmpty() && error != m_lastPrepareError)
+        platform::Application::instance().showException(error);
+    m_lastPrepareError = error;
+}
+
+bool OpenReportDialog::event(QEvent* e)
+{
+    if (e->type() == QEvent::WindowActivate)
+        prepare();
+    return QDialog::event(e);
+}
+
+// =====================================================================================
+// Deleting the reports
+// =====================================================================================
+
+void DeleteAllReports(MainWindow& form)
+{
+    const int answer = platform::messageBox(QStringLiteral("Are you sure to delete all reports ?"),
+                                            caption(), platform::MessageIcon::Question,
+                                            platform::MessageButtons::YesNo);
+    if (answer != platform::IDYES)
+        return;
+    // A missing folder holds no reports: nothing is looked for anywhere else.
+    const QStringList left = reports::deleteReportFiles(reports::reportsFolder(form.ProgramPath));
+    if (left.isEmpty())
+        return;
+    QStringList shown;
+    for (const QString& path : left)
+        shown << QDir::toNativeSeparators(path);
+    platform::messageBox(QStringLiteral("Can't delete the report : ") + shown.join(QStringLiteral(", ")),
+                         caption(), platform::MessageIcon::Error);
+}

@@ -1,0 +1,99 @@
+// The "Open report" dialog: lists the report files of the reports folder and opens the
+// chosen one in the user's editor program, remembered in HKCU "\Software\Dialtally"
+// "Editor". Also the deletion of every report, the main window's "&Delete reports".
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QGroupBox;
+class QListWidget;
+class QPushButton;
+class MainWindow;
+
+namespace platform {
+class Registry;
+}
+
+namespace reports {
+
+inline constexpr const char* kDefaultEditor = "notepad.exe";
+inline constexpr const char* kReportMask = "*.rpt";
+
+// The program that opens reports; empty until the dialog first reads "Editor".
+extern QString EditorPath;
+
+// The folder the report writer writes into: "Reports" under the program folder.
+QString reportsFolder(const QString& programPath);
+// Names (without the folder) of the ordinary report files of `folder`, sorted; hidden
+// files and folders are not reports.
+QStringList reportFiles(const QString& folder);
+
+struct EditorStart {
+    QString program;
+    QStringList arguments;
+};
+// How `editor` is started on `file`: a path that names an existing file is the
+// program as it stands (a picked editor may have spaces in its path); anything else
+// is a command line, split into the program and its own arguments, with the file
+// last. No program when the command is empty or its quotes do not close.
+EditorStart editorStart(const QString& editor, const QString& file);
+
+// Deletes the ordinary report files of `folder`; gives the paths that stay.
+QStringList deleteReportFiles(const QString& folder);
+
+// Asks the user for an editor program; an empty result is a cancel. Tests install
+// their own chooser; an empty one restores the file dialog.
+using EditorChooser = std::function<QString(QWidget* parent)>;
+void setEditorChooser(EditorChooser chooser);
+QString chooseEditor(QWidget* parent);
+
+}  // namespace reports
+
+// The unit's registry access object, created at program start and kept until its end.
+void ReportsUnitInit();
+void ReportsUnitDone();
+platform::Registry& ReportsRegistry();
+
+class OpenReportDialog : public QDialog {
+    Q_OBJECT
+public:
+    // Prepares the folder, the list and the editor at once, as at every activation.
+    explicit OpenReportDialog(MainWindow& mainWindow, QWidget* parent = nullptr);
+    ~OpenReportDialog() override;
+
+    QGroupBox* GroupBox1 = nullptr;     // "Select report:"
+    QListWidget* FileListBox1 = nullptr;
+    QPushButton* Button1 = nullptr;     // "Select editor ..."
+    QPushButton* BitBtn1 = nullptr;     // "Open"
+    QPushButton* BitBtn2 = nullptr;     // "Close"
+
+    void FormCreate();
+    void BitBtn1Click();
+    void Button1Click();
+    void BitBtn2Click();
+
+    // The folder the list shows.
+    QString folder() const;
+    // The report chosen in the list; empty when none is.
+    QString selectedReport() const;
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    void buildWindow();
+    // FormCreate under the standard error display.
+    void prepare();
+
+    MainWindow& m_mainWindow;
+    // An error of the preparation is shown once, not again at the activation that
+    // follows its own message box.
+    QString m_lastPrepareError;
+};
+
+// The main window's "&Delete reports": asks, then deletes every report file.
+void DeleteAllReports(MainWindow& form);

@@ -1,0 +1,409 @@
+#include "StatisticsDialog.h"
+
+#include "Application.h"
+#include "CellText.h"
+#include "Help.h"
+#include "Registry.h"
+#include "RegistryNames.h"
+#include "MainWindow.h"
+#include "ConnectionsDialog.h"
+#include "WindowPlacement.h"
+
+#include <QFontMetricsF>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLocale>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+#include <QStyledItemDelegate>
+#include <QTreeWidget>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace rk = regkeys;
+
+namespace {
+
+constexpr int kHelpContext = 17;
+constexpr int kDesignColumnWidths[] = {104, 75, 76, 77};
+
+enum ItemRole {
+    kNameRole = Qt::UserRole,
+    kConnectionsRole,
+    kSecondsRole,
+    kCentsRole,
+};
+
+// The unit's registry access object, for the program's life.
+platform::Registry& statisticsRegistry()
+{
+    static platform::Registry registry;
+    return registry;
+}
+
+template <std::size_t N>
+QByteArray storedName(const std::array<char, N>& field)
+{
+    const auto end = std::find(field.begin(), field.end(), '\0');
+    return QByteArray(field.data(), end - field.begin());
+}
+
+std::int32_t readCrashCount()
+{
+    // Not created: a missing key is an installation fault the user must hear of, and
+    // with no key open the read raises the registry's own error for "Crash".
+    platform::KeyScope key(statisticsRegistry(), platform::RootKey::LocalMachine,
+                           QString::fromLatin1(rk::kUsers), false);
+    return key->readInteger(QString::fromLatin1(rk::vCrash));
+}
+
+// The grid lines of a report-style list, drawn over each cell's right and bottom edge.
+// Drawn rather than given by a style sheet: a sheet's item border takes its pixel
+// from the text, and these columns have none to spare.
+class GridLineDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::paint(painter, option, index);
+        painter->save();
+        painter->setPen(option.palette.color(QPalette::Mid));
+        const QRect r = option.rect;
+        painter->drawLine(r.topRight(), r.bottomRight());
+        painter->drawLine(r.bottomLeft(), r.bottomRight());
+        painter->restore();
+    }
+};
+
+statistics::UserRow rowOf(const QTreeWidgetItem& item)
+{
+    statistics::UserRow row;
+    row.name = item.data(0, kNameRole).toByteArray();
+    row.connections = item.data(0, kConnectionsRole).toLongLong();
+    row.seconds = item.data(0, kSecondsRole).toLongLong();
+    row.cents = item.data(0, kCentsRole).toLongLong();
+    return row;
+}
+
+template <class T>
+int sign(T a, T b)
+{
+    return a < b ? -1 : (b < a ? 1 : 0);
+}
+
+}  // namespace
+
+namespace statistics {
+
+QString moneyText(std::int64_t cents)
+{
+    return QString::number(cents / 100) + QStringLiteral(" d. ") + QString::number(cents % 100)
+           + QStringLiteral(" c.");
+}
+
+std::vector<UserRow> userRows(const std::vector<history::HistoryRecord>& records)
+{
+    std::vector<UserRow> rows;
+    for (const auto& record : records) {
+        const QByteArray name = storedName(record.UserName);
+        auto row = std::find_if(rows.begin(), rows.end(), [&](const UserRow& r) { return r.name == name; });
+        if (row == rows.end()) {
+            rows.push_back({name, 0, 0, 0});
+            row = rows.end() - 1;
+        }
+        row->connections += 1;
+        row->seconds += record.DurationSeconds;
+        row->cents += record.FeeCents;
+    }
+    return rows;
+}
+
+float crashRate(std::int32_t crashes, std::int32_t connectedSeconds)
+{
+    if (connectedSeconds / 3600 == 0)
+        return 0.0f;
+    const float hours = static_cast<float>(connectedSeconds) * (1.0f / 3600.0f);
+    return static_cast<float>(crashes) / hours;
+}
+
+QString generalText(double value, int precision, int exponentDigits, QChar decimalPoint)
+{
+    if (value == 0.0 || !std::isfinite(value))
+        return QStringLiteral("0");
+    precision = std::clamp(precision, 1, 17);
+    char buffer[64];
+    // Rounding to the wanted digits first decides the notation by the rounded value.
+    std::snprintf(buffer, sizeof buffer, "%.*e", precision - 1, std::fabs(value));
+    const QString scientific = QString::fromLatin1(buffer);
+    const qsizetype e = scientific.indexOf(QLatin1Char('e'));
+    QString digits = scientific.left(e);
+    digits.remove(QLatin1Char('.'));
+    const int exponent = scientific.mid(e + 1).toInt();
+    while (digits.size() > 1 && digits.endsWith(QLatin1Char('0')))
+        digits.chop(1);
+
+    QString text = value < 0 ? QStringLiteral("-") : QString();
+    if (exponent >= -4 && exponent < precision) {
+        QString whole;
+        QString fraction;
+        if (exponent >= 0) {
+            whole = digits.left(exponent + 1);
+            while (whole.size() < exponent + 1)
+                whole += QLatin1Char('0');
+            fraction = digits.mid(exponent + 1);
+        } else {
+            whole = QStringLiteral("0");
+            fraction = QString(-exponent - 1, QLatin1Char('0')) + digits;
+        }
+        text += whole;
+        if (!fraction.isEmpty())
+            text += decimalPoint + fraction;
+    } else {
+        text += digits.left(1);
+        if (digits.size() > 1)
+            text += decimalPoint + digits.mid(1);
+        text += QLatin1Char('E');
+        text += QLatin1Char(exponent < 0 ? '-' : '+');
+        text += QString::number(std::abs(exponent)).rightJustified(exponentDigits, QLatin1Char('0'));
+    }
+    return text;
+}
+
+QString crashRateText(std::int32_t crashes, std::int32_t connectedSeconds)
+{
+    return generalText(crashRate(crashes, connectedSeconds), 3, 2, QLocale().decimalPoint().at(0));
+}
+
+SortState& usersSortState()
+{
+    static SortState state;
+    return state;
+}
+
+void applyColumnClick(SortState& state, const QString& caption)
+{
+    state.UsersSortDirection = state.UsersSortDirection == 1 ? 0 : 1;
+    static const std::pair<const char*, int> keys[] = {
+        {"User name", kByUserName},
+        {"Connections", kByConnections},
+        {"Total time", kByTotalTime},
+        {"Total fee", kByTotalFee},
+    };
+    for (const auto& [text, key] : keys) {
+        if (caption == QLatin1String(text))
+            state.UsersSortKey = key;
+    }
+    if (state.UsersSortKey != state.UsersLastSortKey)
+        state.UsersSortDirection = 1;
+    state.UsersLastSortKey = state.UsersSortKey;
+}
+
+int compareRows(const UserRow& a, const UserRow& b, const SortState& state)
+{
+    int r = 0;
+    switch (state.UsersSortKey) {
+    case kByUserName: {
+        // QByteArray orders by unsigned byte values.
+        r = sign(a.name, b.name);
+        break;
+    }
+    case kByConnections:
+        r = sign(a.connections, b.connections);
+        break;
+    case kByTotalTime:
+        r = sign(a.seconds, b.seconds);
+        break;
+    case kByTotalFee:
+        r = sign(a.cents, b.cents);
+        break;
+    default:
+        break;
+    }
+    return state.UsersSortDirection == 1 ? r : -r;
+}
+
+}  // namespace statistics
+
+StatisticsDialog::StatisticsDialog(MainWindow& mainWindow, QWidget* parent)
+    : QDialog(parent)
+    , m_mainWindow(mainWindow)
+{
+    setObjectName(QStringLiteral("Form9"));
+    setAttribute(Qt::WA_QuitOnClose, false);
+    setWindowTitle(QStringLiteral("Statistics"));
+    setWindowFlags((windowFlags() | Qt::MSWindowsFixedSizeDialogHint) & ~Qt::WindowContextHelpButtonHint);
+    setFixedSize(365, 217);
+
+    GroupBox1 = new QGroupBox(QStringLiteral("Crashes:"), this);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    GroupBox1->setGeometry(8, 4, 349, 41);
+    // Laid out in a row rather than at the design's points: the texts are wider here.
+    auto* crashes = new QHBoxLayout(GroupBox1);
+    crashes->setContentsMargins(8, 2, 8, 2);
+    crashes->setSpacing(4);
+    Label1 = new QLabel(QStringLiteral("Total crashes:"), GroupBox1);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label2 = new QLabel(QStringLiteral("0"), GroupBox1);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setMinimumWidth(24);
+    Label3 = new QLabel(QStringLiteral("Crashes per 1 con. hour :"), GroupBox1);
+    Label3->setObjectName(QStringLiteral("Label3"));
+    Label4 = new QLabel(QStringLiteral("0"), GroupBox1);
+    Label4->setObjectName(QStringLiteral("Label4"));
+    Label4->setMinimumWidth(30);
+    crashes->addWidget(Label1);
+    crashes->addWidget(Label2);
+    crashes->addStretch();
+    crashes->addWidget(Label3);
+    crashes->addWidget(Label4);
+
+    GroupBox2 = new QGroupBox(QStringLiteral("Users:"), this);
+    GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
+    GroupBox2->setGeometry(8, 48, 349, 121);
+    Users = new QTreeWidget(GroupBox2);
+    Users->setObjectName(QStringLiteral("Users"));
+    // Below the frame's title, which takes more room here than the design allowed.
+    Users->setGeometry(8, 18, 333, 95);
+    Users->setColumnCount(4);
+    Users->setHeaderLabels({QStringLiteral("User name"), QStringLiteral("Connections"),
+                            QStringLiteral("Total time"), QStringLiteral("Total fee")});
+    // The columns fill the fixed frame at the design's widths, which were drawn for a
+    // narrower font: a smaller size keeps the captions and the sums whole, and the few
+    // pixels the frame lacks are no reason for a scroll bar that would hide a row.
+    QFont listFont = Users->font();
+    listFont.setPointSizeF(listFont.pointSizeF() * 0.85);
+    Users->setFont(listFont);
+    Users->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    for (int c = 0; c < 4; ++c)
+        Users->setColumnWidth(c, kDesignColumnWidths[c]);
+    Users->setRootIsDecorated(false);
+    Users->setItemsExpandable(false);
+    Users->setUniformRowHeights(true);
+    Users->setSelectionBehavior(QAbstractItemView::SelectRows);
+    Users->setSelectionMode(QAbstractItemView::SingleSelection);
+    Users->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Users->setFrameShape(QFrame::Box);
+    Users->setItemDelegate(new GridLineDelegate(Users));
+    Users->header()->setSectionsClickable(true);
+    Users->header()->setSectionsMovable(false);
+
+    BitBtn1 = new QPushButton(QStringLiteral("OK"), this);
+    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    BitBtn1->setGeometry(106, 184, 73, 25);
+    BitBtn1->setDefault(true);
+    BitBtn3 = new QPushButton(QStringLiteral("&Help"), this);
+    BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
+    BitBtn3->setGeometry(186, 184, 73, 25);
+
+    connect(BitBtn1, &QPushButton::clicked, this, [this] { done(1); });
+    connect(BitBtn3, &QPushButton::clicked, this, platform::guarded(this, &StatisticsDialog::BitBtn3Click));
+    platform::openHelpContextOnF1(this, kHelpContext);
+    connect(Users->header(), &QHeaderView::sectionClicked, this,
+            platform::guarded(this, &StatisticsDialog::UsersColumnClick));
+    connect(this, &QDialog::finished, this, [this] { platform::guard([this] { FormClose(); }); });
+}
+
+StatisticsDialog::~StatisticsDialog() = default;
+
+void StatisticsDialog::FormActivate()
+{
+    // Each fill starts from an empty list, so coming back to the dialog never counts
+    // a record twice.
+    Users->clear();
+
+    const std::int32_t crashes = readCrashCount();
+    Label2->setText(QString::number(crashes));
+
+    const auto rows = statistics::userRows(history::readAll(m_mainWindow.ProgramPath));
+    if (!rows.empty()) {
+        Users->setUpdatesEnabled(false);
+        for (const auto& row : rows) {
+            auto* item = new QTreeWidgetItem(Users);
+            item->setText(0, QString::fromUtf8(row.name));
+            item->setText(1, QString::number(row.connections));
+            item->setText(2, fee::FormatDuration(row.seconds));
+            item->setText(3, statistics::moneyText(row.cents));
+            item->setData(0, kNameRole, row.name);
+            item->setData(0, kConnectionsRole, QVariant::fromValue<qlonglong>(row.connections));
+            item->setData(0, kSecondsRole, QVariant::fromValue<qlonglong>(row.seconds));
+            item->setData(0, kCentsRole, QVariant::fromValue<qlonglong>(row.cents));
+        }
+        fitColumns();
+        Users->setUpdatesEnabled(true);
+    }
+
+    Label4->setText(statistics::crashRateText(crashes, m_mainWindow.MonthSeconds));
+}
+
+void StatisticsDialog::fitColumns()
+{
+    // A sum wider than its design width widens its column, and the list scrolls
+    // sideways, rather than the sum being cut.
+    const int padding = platform::cellTextPadding(*Users);
+    const QFontMetricsF metrics(Users->font());
+    for (int c = 0; c < Users->columnCount(); ++c) {
+        qreal widest = 0;
+        for (int i = 0; i < Users->topLevelItemCount(); ++i)
+            widest = std::max(widest, metrics.horizontalAdvance(Users->topLevelItem(i)->text(c)));
+        Users->setColumnWidth(c, std::max(kDesignColumnWidths[c], static_cast<int>(std::ceil(widest)) + padding));
+    }
+}
+
+void StatisticsDialog::UsersColumnClick(int column)
+{
+    statistics::applyColumnClick(statistics::usersSortState(), Users->headerItem()->text(column));
+
+    std::vector<QTreeWidgetItem*> items;
+    while (Users->topLevelItemCount() > 0)
+        items.push_back(Users->takeTopLevelItem(0));
+    std::stable_sort(items.begin(), items.end(), [this](const QTreeWidgetItem* a, const QTreeWidgetItem* b) {
+        return UsersCompare(*a, *b) < 0;
+    });
+    for (QTreeWidgetItem* item : items)
+        Users->addTopLevelItem(item);
+}
+
+int StatisticsDialog::UsersCompare(const QTreeWidgetItem& a, const QTreeWidgetItem& b) const
+{
+    return statistics::compareRows(rowOf(a), rowOf(b), statistics::usersSortState());
+}
+
+void StatisticsDialog::BitBtn3Click()
+{
+    platform::help().context(platform::Application::instance().helpFile(), kHelpContext);
+}
+
+void StatisticsDialog::FormClose()
+{
+    Users->clear();
+}
+
+std::vector<QStringList> StatisticsDialog::rowTexts() const
+{
+    std::vector<QStringList> rows;
+    for (int i = 0; i < Users->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = Users->topLevelItem(i);
+        rows.push_back({item->text(0), item->text(1), item->text(2), item->text(3)});
+    }
+    return rows;
+}
+
+void StatisticsDialog::showEvent(QShowEvent* e)
+{
+    QDialog::showEvent(e);
+    if (e->spontaneous())
+        return;
+    platform::centreOnScreen(*this);
+    // Filled once per showing: a fill on every activation would come back after each
+    // error box it shows and never let the user out.
+    platform::guard([this] { FormActivate(); });
+}

@@ -1,0 +1,789 @@
+#include "TariffProfilesDialog.h"
+
+#include "Application.h"
+#include "Help.h"
+#include "MessageBox.h"
+#include "Registry.h"
+#include "RegistryNames.h"
+#include "SplashWindow.h"
+#include "MainWindow.h"
+
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QPointer>
+#include <QPushButton>
+#include <QScopedValueRollback>
+#include <QSignalBlocker>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QWindow>
+
+#include <algorithm>
+#include <deque>
+#include <memory>
+#include <utility>
+
+using platform::MessageIcon;
+namespace rk = regkeys;
+
+namespace {
+
+constexpr int kHelpContext = 12;
+constexpr int kNumberLength = 2;
+
+std::unique_ptr<platform::Registry> unitRegistry;
+
+using regkeys::name;
+
+// One access of the unit's own registry object; every key of this dialog is under HKCU.
+class Key : public platform::KeyScope {
+public:
+    Key(const QString& path, bool canCreate)
+        : KeyScope(TariffsRegistry(), platform::RootKey::CurrentUser, path, canCreate)
+    {
+    }
+};
+
+void message(const QString& text, MessageIcon icon)
+{
+    platform::messageBox(text, QString::fromLatin1(counter::kCaption), icon);
+}
+
+// The glyph of the one-cost-per-day toggle while it is on: a sun over a flat line,
+// one rate for the whole day.
+QIcon oneCostPerDayGlyph()
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(160, 110, 0), 1.2));
+    p.setBrush(QColor(255, 200, 0));
+    p.drawEllipse(QRectF(4, 2, 8, 8));
+    p.setPen(QPen(Qt::darkBlue, 2));
+    p.drawLine(QPointF(1, 13.5), QPointF(15, 13.5));
+    return QIcon(pixmap);
+}
+
+QLineEdit* numberField(QWidget* parent, const char* objectName)
+{
+    auto* edit = new QLineEdit(QStringLiteral("0"), parent);
+    edit->setObjectName(QString::fromLatin1(objectName));
+    edit->setMaxLength(kNumberLength);
+    edit->setFixedWidth(36);
+    return edit;
+}
+
+}  // namespace
+
+// =====================================================================================
+// Plain logic
+// =====================================================================================
+
+namespace tariffoptions {
+
+std::int32_t atoi(const QString& text)
+{
+    int i = 0;
+    const int n = text.size();
+    while (i < n && (text[i] == QLatin1Char(' ') || (text[i] >= QChar(9) && text[i] <= QChar(13))))
+        ++i;
+    bool negative = false;
+    if (i < n && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) {
+        negative = text[i] == QLatin1Char('-');
+        ++i;
+    }
+    // Accumulated negatively, so that INT32_MIN itself fits; longer digit runs stop
+    // growing instead of overflowing.
+    std::int64_t value = 0;
+    for (; i < n && text[i] >= QLatin1Char('0') && text[i] <= QLatin1Char('9'); ++i) {
+        value = value * 10 - (text[i].unicode() - '0');
+        if (value < -2147483648LL) {
+            value = -2147483648LL;
+            break;
+        }
+    }
+    if (!negative)
+        value = std::min<std::int64_t>(-value, 2147483647LL);
+    return static_cast<std::int32_t>(value);
+}
+
+int numberProblems(const QString& text, bool isHour)
+{
+    if (text.isEmpty())
+        return NumberOk;
+    int problems = NumberOk;
+    if (isHour) {
+        const std::int32_t hour = atoi(text);
+        if (hour < 0 || hour > 23)
+            problems |= HourOutOfRange;
+    }
+    // Every character counts: a text with a sign or a point inside would be stored as
+    // a different number from the one on the screen.
+    const bool allDigits = std::all_of(text.begin(), text.end(), [](QChar c) {
+        return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    });
+    if (!allDigits)
+        problems |= NotADigit;
+    return problems;
+}
+
+bool isUsableTariffName(const QString& name)
+{
+    return !name.contains(QLatin1Char('\\'));
+}
+
+QString slotDayKey(int day)
+{
+    return counter::tariffDayKey(day == kDaySlots - 1 ? 1 : 0, day);
+}
+
+const TariffProfile* findProfile(const TariffProfile* profiles, int count, const QString& name)
+{
+    const TariffProfile* found = nullptr;
+    for (int i = 0; i < count; ++i) {
+        if (profiles[i].Name == name)
+            found = &profiles[i];
+    }
+    return found;
+}
+
+QString profileKey(const QString& profile)
+{
+    return name(rk::kTariffProfile) + QLatin1Char('\\') + profile;
+}
+
+void readProfileValues(platform::Registry& registry, TariffProfile& profile)
+{
+    profile.StartingInterval = registry.readInteger(name(rk::vStartingInterval));
+    profile.EndingInterval = registry.readInteger(name(rk::vEndingInterval));
+    profile.DayCost = registry.readInteger(name(rk::vDayCost));
+    profile.NightCost = registry.readInteger(name(rk::vNightCost));
+    profile.OCPD = registry.readInteger(name(rk::vOcpd));
+}
+
+void writeSlotCopies(platform::Registry& registry, const TariffProfile* profile)
+{
+    const TariffProfile none;
+    const TariffProfile& p = profile ? *profile : none;
+    registry.writeInteger(name(rk::vOcpDay), p.OCPD);
+    registry.writeInteger(name(rk::vDayCost), p.DayCost);
+    registry.writeInteger(name(rk::vNightCost), p.NightCost);
+    registry.writeInteger(name(rk::vStartingInterval), p.StartingInterval);
+    registry.writeInteger(name(rk::vEndingInterval), p.EndingInterval);
+}
+
+QHBoxLayout* okCancelHelpRow(QWidget* dialog, QPushButton*& ok, QPushButton*& cancel, QPushButton*& help)
+{
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    ok = new QPushButton(QStringLiteral("OK"), dialog);
+    ok->setObjectName(QStringLiteral("BitBtn1"));
+    ok->setDefault(true);
+    cancel = new QPushButton(QStringLiteral("Cancel"), dialog);
+    cancel->setObjectName(QStringLiteral("BitBtn2"));
+    help = new QPushButton(QStringLiteral("&Help"), dialog);
+    help->setObjectName(QStringLiteral("BitBtn3"));
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    buttons->addWidget(help);
+    return buttons;
+}
+
+namespace {
+
+// The messages an opening of a dialog gives, held until the dialog's window is
+// exposed; a box that came before its dialog would speak of a window not yet seen.
+class MessagesWithDialog : public QObject {
+public:
+    struct Pending {
+        QString text;
+        MessageIcon icon;
+        std::function<void()> then;
+    };
+
+    explicit MessagesWithDialog(QDialog& dialog) : QObject(&dialog), m_dialog(dialog)
+    {
+        setObjectName(QStringLiteral("MessagesWithDialog"));
+        dialog.installEventFilter(this);
+    }
+
+    bool hasPending() const { return !m_pending.empty(); }
+
+    void add(Pending pending)
+    {
+        m_pending.push_back(std::move(pending));
+        watchWindow();
+    }
+
+    bool eventFilter(QObject* watched, QEvent* e) override
+    {
+        if (watched == &m_dialog && e->type() == QEvent::Hide)
+            m_pending.clear();
+        else if (watched == m_window && e->type() == QEvent::Expose && m_window->isExposed() && !m_pending.empty())
+            // Not inside the expose itself: the dialog paints first.
+            QTimer::singleShot(0, this, [this] { showPending(); });
+        return QObject::eventFilter(watched, e);
+    }
+
+    void showPending()
+    {
+        // One box at a time: the dialog is exposed again while a box is open.
+        if (m_showing)
+            return;
+        const QScopedValueRollback showing(m_showing, true);
+        while (!m_pending.empty() && m_dialog.isVisible()) {
+            Pending next = std::move(m_pending.front());
+            m_pending.pop_front();
+            platform::guard([&] {
+                platform::messageBox(next.text, QString::fromLatin1(counter::kCaption), next.icon,
+                                     platform::MessageButtons::Ok, platform::MessageOwner::Window, &m_dialog);
+                if (next.then)
+                    next.then();
+            });
+        }
+    }
+
+private:
+    void watchWindow()
+    {
+        QWindow* window = m_dialog.windowHandle();
+        if (window && window != m_window) {
+            m_window = window;
+            window->installEventFilter(this);
+        }
+    }
+
+    QDialog& m_dialog;
+    QPointer<QWindow> m_window;
+    std::deque<Pending> m_pending;
+    bool m_showing = false;
+};
+
+}  // namespace
+
+void messageWithDialog(QDialog& dialog, const QString& text, MessageIcon icon, std::function<void()> then)
+{
+    auto* messages = dialog.findChild<MessagesWithDialog*>(QStringLiteral("MessagesWithDialog"),
+                                                           Qt::FindDirectChildrenOnly);
+    const bool waiting = messages && messages->hasPending();
+    const QWindow* window = dialog.windowHandle();
+    if (!waiting && (!dialog.isVisible() || (window && window->isExposed()))) {
+        const platform::MessageOwner owner =
+            dialog.isVisible() ? platform::MessageOwner::Window : platform::MessageOwner::Application;
+        platform::messageBox(text, QString::fromLatin1(counter::kCaption), icon, platform::MessageButtons::Ok, owner,
+                             &dialog);
+        if (then)
+            then();
+        return;
+    }
+    if (!messages)
+        messages = new MessagesWithDialog(dialog);
+    messages->add({text, icon, std::move(then)});
+}
+
+}  // namespace tariffoptions
+
+using tariffoptions::TariffProfile;
+
+void TariffsUnitInit()
+{
+    unitRegistry = std::make_unique<platform::Registry>();
+}
+
+platform::Registry& TariffsRegistry()
+{
+    if (!unitRegistry)
+        TariffsUnitInit();
+    return *unitRegistry;
+}
+
+// =====================================================================================
+// The dialog
+// =====================================================================================
+
+TariffProfilesDialog::TariffProfilesDialog(MainWindow& mainWindow, QWidget* parent)
+    : QDialog(parent)
+    , m_mainWindow(mainWindow)
+{
+    setObjectName(QStringLiteral("Form5"));
+    setAttribute(Qt::WA_QuitOnClose, false);
+    setWindowTitle(QStringLiteral("Tariffs Options"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowCloseButtonHint);
+    setFixedSize(361, 293);
+    ImageList1[0] = oneCostPerDayGlyph();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 8);
+    auto* columns = new QHBoxLayout;
+    layout->addLayout(columns, 1);
+
+    GroupBox1 = new QGroupBox(QStringLiteral("Tariffs:"), this);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    GroupBox1->setFixedWidth(162);
+    auto* left = new QVBoxLayout(GroupBox1);
+    left->setContentsMargins(6, 6, 6, 6);
+    ListBox1 = new QListWidget(GroupBox1);
+    ListBox1->setObjectName(QStringLiteral("ListBox1"));
+    ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
+    left->addWidget(ListBox1, 1);
+    Edit7 = new QLineEdit(GroupBox1);
+    Edit7->setObjectName(QStringLiteral("Edit7"));
+    Edit7->setMaxLength(tariffoptions::kTariffNameLength);
+    left->addWidget(Edit7);
+    // One under the other: the group is too narrow for the three captions in a row.
+    const auto speedButton = [this, left](const char* objectName, const char* text) {
+        auto* button = new QToolButton(GroupBox1);
+        button->setObjectName(QString::fromLatin1(objectName));
+        button->setText(QString::fromLatin1(text));
+        button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        left->addWidget(button);
+        return button;
+    };
+    left->setSpacing(2);
+    SpeedButton1 = speedButton("SpeedButton1", "Create new tariff");
+    SpeedButton4 = speedButton("SpeedButton4", "Rename tariff");
+    SpeedButton2 = speedButton("SpeedButton2", "Delete tariff");
+    columns->addWidget(GroupBox1);
+
+    auto* fields = new QGridLayout;
+    fields->setVerticalSpacing(4);
+    const auto label = [this](const char* text, QLineEdit* buddy) {
+        auto* l = new QLabel(QString::fromLatin1(text), this);
+        l->setWordWrap(true);
+        l->setBuddy(buddy);
+        return l;
+    };
+    Edit5 = numberField(this, "Edit5");
+    Edit6 = numberField(this, "Edit6");
+    Edit1 = numberField(this, "Edit1");
+    Edit2 = numberField(this, "Edit2");
+    Edit3 = numberField(this, "Edit3");
+    Edit4 = numberField(this, "Edit4");
+    for (QLineEdit* mirror : {Edit1, Edit2}) {
+        mirror->setReadOnly(true);
+        mirror->setEnabled(false);
+    }
+    int row = 0;
+    fields->addWidget(label("Enter hour when interval 'A' begins:", Edit5), row, 0);
+    fields->addWidget(Edit5, row++, 1);
+    fields->addWidget(label("and when ends:", Edit6), row, 0);
+    fields->addWidget(Edit6, row++, 1);
+    fields->addWidget(label("Interval 'B' begins:", Edit1), row, 0);
+    fields->addWidget(Edit1, row++, 1);
+    fields->addWidget(label("and ends:", Edit2), row, 0);
+    fields->addWidget(Edit2, row++, 1);
+    fields->addWidget(label("'A' interval's cost per minute (in cents):", Edit3), row, 0);
+    fields->addWidget(Edit3, row++, 1);
+    fields->addWidget(label("'B' interval's cost per minute (in cents):", Edit4), row, 0);
+    fields->addWidget(Edit4, row++, 1);
+    SpeedButton3 = new QToolButton(this);
+    SpeedButton3->setObjectName(QStringLiteral("SpeedButton3"));
+    SpeedButton3->setText(QStringLiteral("OCPD"));
+    SpeedButton3->setToolTip(QStringLiteral("One cost per day"));
+    SpeedButton3->setAutoRaise(true);
+    SpeedButton3->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    fields->addWidget(SpeedButton3, row++, 0, 1, 2, Qt::AlignLeft);
+    fields->setRowStretch(row, 1);
+    columns->addLayout(fields, 1);
+
+    layout->addLayout(tariffoptions::okCancelHelpRow(this, BitBtn1, BitBtn2, BitBtn3));
+
+    using platform::guarded;
+    connect(ListBox1, &QListWidget::currentRowChanged, this, guarded(this, &TariffProfilesDialog::ListBox1Click));
+    connect(SpeedButton1, &QToolButton::clicked, this, guarded(this, &TariffProfilesDialog::SpeedButton1Click));
+    connect(SpeedButton4, &QToolButton::clicked, this, guarded(this, &TariffProfilesDialog::SpeedButton4Click));
+    connect(SpeedButton2, &QToolButton::clicked, this, guarded(this, &TariffProfilesDialog::SpeedButton2Click));
+    connect(SpeedButton3, &QToolButton::clicked, this, guarded(this, &TariffProfilesDialog::SpeedButton3Click));
+    connect(Edit5, &QLineEdit::textChanged, this, guarded(this, &TariffProfilesDialog::Edit5Change));
+    connect(Edit6, &QLineEdit::textChanged, this, guarded(this, &TariffProfilesDialog::Edit6Change));
+    connect(Edit3, &QLineEdit::textChanged, this, guarded(this, &TariffProfilesDialog::Edit3Change));
+    connect(Edit4, &QLineEdit::textChanged, this, guarded(this, &TariffProfilesDialog::Edit4Change));
+    connect(BitBtn1, &QPushButton::clicked, this, guarded(this, &TariffProfilesDialog::BitBtn1Click));
+    connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
+    connect(BitBtn3, &QPushButton::clicked, this, guarded(this, &TariffProfilesDialog::BitBtn3Click));
+    platform::openHelpContextOnF1(this, kHelpContext);
+}
+
+void TariffProfilesDialog::showEvent(QShowEvent* e)
+{
+    centreOnScreen(*this);
+    QDialog::showEvent(e);
+    // Once per opening: the dialog comes back to the front after each of its own
+    // message boxes, and a reload then would throw the user's edits away.
+    if (!m_activated) {
+        m_activated = true;
+        platform::guard([this] { FormActivate(); });
+    }
+}
+
+void TariffProfilesDialog::done(int result)
+{
+    platform::guard([this] { FormClose(); });
+    m_activated = false;
+    QDialog::done(result);
+}
+
+// ---- fields ------------------------------------------------------------------------------
+
+bool TariffProfilesDialog::ocpdOn() const
+{
+    return !Edit5->isEnabled();
+}
+
+void TariffProfilesDialog::selectRow(int row)
+{
+    // A row the program selects is no user's choice: it runs no handler.
+    const QSignalBlocker blocker(ListBox1);
+    ListBox1->setCurrentRow(row);
+}
+
+void TariffProfilesDialog::setFieldText(QLineEdit* edit, const QString& text)
+{
+    // The form's two characters bound what the user types, not what a registry edited
+    // by hand holds: a longer number is shown whole rather than stored back cut.
+    edit->setMaxLength(std::max<int>(kNumberLength, static_cast<int>(text.size())));
+    edit->setText(text);
+}
+
+bool TariffProfilesDialog::ValidateNumber(const QString& text, bool isHour)
+{
+    const int problems = tariffoptions::numberProblems(text, isHour);
+    if (problems & tariffoptions::HourOutOfRange)
+        message(QStringLiteral("You can only type valid hour (0 - 23)!"), MessageIcon::Exclamation);
+    if (problems & tariffoptions::NotADigit)
+        message(QStringLiteral("Incorrect number !"), MessageIcon::Exclamation);
+    return problems == tariffoptions::NumberOk;
+}
+
+void TariffProfilesDialog::hourChanged(QLineEdit* edit)
+{
+    if (!ValidateNumber(edit->text(), true))
+        edit->setText(QStringLiteral("0"));
+    SyncIntervalB();
+}
+
+void TariffProfilesDialog::costChanged(QLineEdit* edit)
+{
+    if (!ValidateNumber(edit->text(), false))
+        edit->setText(QStringLiteral("0"));
+}
+
+void TariffProfilesDialog::Edit5Change()
+{
+    hourChanged(Edit5);
+}
+
+void TariffProfilesDialog::Edit6Change()
+{
+    hourChanged(Edit6);
+}
+
+void TariffProfilesDialog::Edit3Change()
+{
+    costChanged(Edit3);
+}
+
+void TariffProfilesDialog::Edit4Change()
+{
+    costChanged(Edit4);
+}
+
+void TariffProfilesDialog::SyncIntervalB()
+{
+    // Interval 'B' is the rest of the day: it begins where 'A' ends and ends where
+    // 'A' begins.
+    setFieldText(Edit1, Edit6->text());
+    setFieldText(Edit2, Edit5->text());
+}
+
+void TariffProfilesDialog::ClearTariffFields()
+{
+    for (QLineEdit* mirror : {Edit1, Edit2}) {
+        setFieldText(mirror, QStringLiteral("0"));
+        mirror->setEnabled(false);
+    }
+    for (QLineEdit* edit : {Edit3, Edit4, Edit5, Edit6}) {
+        setFieldText(edit, QStringLiteral("0"));
+        edit->setEnabled(true);
+    }
+    SpeedButton3->setIcon(QIcon());
+}
+
+void TariffProfilesDialog::SpeedButton3Click()
+{
+    const bool turnOn = Edit5->isEnabled();
+    SpeedButton3->setIcon(turnOn ? ImageList1[0] : QIcon());
+    // The day cost applies all day with the toggle on; the other fields keep their
+    // values for when it goes off again.
+    for (QLineEdit* edit : {Edit5, Edit6, Edit4})
+        edit->setEnabled(!turnOn);
+}
+
+// ---- the table -------------------------------------------------------------------------------
+
+void TariffProfilesDialog::ReadTariffProfile(int index)
+{
+    if (index < 0 || index >= tariffoptions::kMaxTariffs)
+        return;
+    TariffProfile& entry = TariffProfiles[static_cast<std::size_t>(index)];
+    Key key(tariffoptions::profileKey(entry.Name), true);
+    tariffoptions::readProfileValues(key.registry(), entry);
+}
+
+void TariffProfilesDialog::ShowTariff(int index)
+{
+    if (index < 0 || index >= tariffoptions::kMaxTariffs)
+        return;
+    const TariffProfile& entry = TariffProfiles[static_cast<std::size_t>(index)];
+    // Each assignment runs the field's own check and mirror, as if typed.
+    setFieldText(Edit5, QString::number(entry.StartingInterval));
+    setFieldText(Edit6, QString::number(entry.EndingInterval));
+    setFieldText(Edit3, QString::number(entry.DayCost));
+    setFieldText(Edit4, QString::number(entry.NightCost));
+    // A stored flag other than 0 or 1 leaves the toggle as it was.
+    if ((Edit5->isEnabled() ? 1 : 0) == entry.OCPD)
+        SpeedButton3Click();
+}
+
+void TariffProfilesDialog::StoreTariff(int index)
+{
+    if (index < 0 || index >= ListBox1->count() || index >= tariffoptions::kMaxTariffs)
+        return;
+    TariffProfile& entry = TariffProfiles[static_cast<std::size_t>(index)];
+    entry.Name = ListBox1->item(index)->text();
+    entry.StartingInterval = tariffoptions::atoi(Edit5->text());
+    entry.EndingInterval = tariffoptions::atoi(Edit6->text());
+    entry.DayCost = tariffoptions::atoi(Edit3->text());
+    entry.NightCost = tariffoptions::atoi(Edit4->text());
+    entry.OCPD = ocpdOn() ? 1 : 0;
+}
+
+bool TariffProfilesDialog::TariffNameExists(const QString& name, int skipIndex) const
+{
+    // The registry folds the case of key names, so two names that differ only in case
+    // would be saved into one key and one profile would be lost.
+    for (int i = 0; i < ListBox1->count(); ++i) {
+        if (i != skipIndex && ListBox1->item(i)->text().compare(name, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+bool TariffProfilesDialog::nameAccepted(const QString& newName, int skipIndex, const QString& duplicateMessage)
+{
+    QString refusal;
+    if (newName.isEmpty())
+        refusal = QStringLiteral("You have to enter tariff's name !");
+    else if (!tariffoptions::isUsableTariffName(newName))
+        refusal = QStringLiteral("The tariff's name can't contain the character '\\' !");
+    else if (TariffNameExists(newName, skipIndex))
+        refusal = duplicateMessage;
+    if (refusal.isEmpty())
+        return true;
+    message(refusal, MessageIcon::Error);
+    return false;
+}
+
+void TariffProfilesDialog::LoadTariffProfiles()
+{
+    ListBox1->clear();
+    int count = 0;
+    {
+        Key key(name(rk::kTariffProfile), true);
+        // Beyond the table's twenty entries only a hand-edited registry holds more;
+        // the first twenty in the registry's order are the ones shown.
+        const QStringList names = key.registry().getKeyNames();
+        count = std::min<int>(static_cast<int>(names.size()), tariffoptions::kMaxTariffs);
+        for (int i = 0; i < count; ++i) {
+            TariffProfiles[static_cast<std::size_t>(i)].Name = names[i];
+            ListBox1->addItem(names[i]);
+            ReadTariffProfile(i);
+        }
+    }
+    if (count > 0) {
+        selectRow(0);
+        Edit7->setText(ListBox1->item(0)->text());
+        ShowTariff(0);
+    } else {
+        tariffoptions::messageWithDialog(
+            *this, QStringLiteral("To create tariff enter tariff's name and then press 'Create new tariff' button"),
+            MessageIcon::Information);
+    }
+    CurrentTariffIndex = 0;
+}
+
+void TariffProfilesDialog::SaveTariffProfiles()
+{
+    platform::RegistryTransaction transaction(TariffsRegistry().store());
+    const int count = std::min<int>(ListBox1->count(), tariffoptions::kMaxTariffs);
+    TariffsRegistry().closeKey();
+    TariffsRegistry().setRootKey(platform::RootKey::CurrentUser);
+    TariffsRegistry().deleteKey(name(rk::kTariffProfile));
+    for (int i = 0; i < count; ++i) {
+        const TariffProfile& entry = TariffProfiles[static_cast<std::size_t>(i)];
+        Key key(tariffoptions::profileKey(entry.Name), true);
+        if (!key.opened())
+            throw platform::RegistryError(
+                QStringLiteral("Failed to create the tariff '%1'").arg(entry.Name).toStdString());
+        key->writeInteger(name(rk::vStartingInterval), entry.StartingInterval);
+        key->writeInteger(name(rk::vEndingInterval), entry.EndingInterval);
+        key->writeInteger(name(rk::vDayCost), entry.DayCost);
+        key->writeInteger(name(rk::vNightCost), entry.NightCost);
+        key->writeInteger(name(rk::vOcpd), entry.OCPD);
+    }
+    if (count == 0) {
+        const Key emptyKey(name(rk::kTariffProfile), true);
+    }
+    transaction.commit();
+}
+
+void TariffProfilesDialog::PropagateTariffs()
+{
+    platform::RegistryTransaction transaction(TariffsRegistry().store());
+    {
+        Key key(name(rk::kTariffs), true);
+        // Every provider that has day slots is refreshed, however many there are:
+        // one left out would keep charging by numbers the user has changed.
+        ProviderKeyNames = key.registry().getKeyNames();
+    }
+    const int count = std::min<int>(ListBox1->count(), tariffoptions::kMaxTariffs);
+    for (const QString& provider : std::as_const(ProviderKeyNames)) {
+        for (int d = 0; d < tariffoptions::kDaySlots; ++d) {
+            Key key(counter::tariffSlotKey(provider, tariffoptions::slotDayKey(d)), true);
+            if (!key.opened())
+                throw platform::RegistryError(
+                    QStringLiteral("Failed to open the tariffs of '%1'").arg(provider).toStdString());
+            const TariffProfile* profile =
+                tariffoptions::findProfile(TariffProfiles.data(), count, key->readString(name(rk::vSlotTariffProfile)));
+            tariffoptions::writeSlotCopies(key.registry(), profile);
+            // A slot whose profile is gone is no longer charged by it.
+            if (!profile)
+                key->writeString(name(rk::vSlotTariffProfile), QString());
+        }
+    }
+    transaction.commit();
+}
+
+// ---- handlers --------------------------------------------------------------------------------
+
+void TariffProfilesDialog::FormActivate()
+{
+    m_loadFailed = true;
+    BitBtn1->setEnabled(false);
+    LoadTariffProfiles();
+    m_loadFailed = false;
+    BitBtn1->setEnabled(true);
+}
+
+void TariffProfilesDialog::FormClose()
+{
+    {
+        const QSignalBlocker blocker(ListBox1);
+        ListBox1->clear();
+    }
+    Edit7->clear();
+    ClearTariffFields();
+}
+
+void TariffProfilesDialog::ListBox1Click()
+{
+    const int a = ListBox1->currentRow();
+    if (a < 0)
+        return;
+    Edit7->setText(ListBox1->item(a)->text());
+    StoreTariff(CurrentTariffIndex);
+    ShowTariff(a);
+    CurrentTariffIndex = a;
+}
+
+void TariffProfilesDialog::SpeedButton1Click()
+{
+    const QString newName = Edit7->text();
+    const int count = ListBox1->count();
+    if (!nameAccepted(newName, count, QStringLiteral("The tariff you want to create is allready in the list!")))
+        return;
+    if (count >= tariffoptions::kMaxTariffs) {
+        message(QStringLiteral("Maximum can be 20 tariffs"), MessageIcon::Error);
+        return;
+    }
+    if (count > 0) {
+        StoreTariff(CurrentTariffIndex);
+        CurrentTariffIndex = count;
+    }
+    ListBox1->addItem(newName);
+    selectRow(count);
+    ClearTariffFields();
+}
+
+void TariffProfilesDialog::SpeedButton4Click()
+{
+    const int selected = ListBox1->currentRow();
+    if (selected < 0)
+        return;
+    const QString newName = Edit7->text();
+    // The selected row may keep its own name (or change only its case); any other
+    // row's name is refused.
+    if (!nameAccepted(newName, selected, QStringLiteral("The tariff you want to rename is already in the list!")))
+        return;
+    ListBox1->item(selected)->setText(newName);
+}
+
+void TariffProfilesDialog::SpeedButton2Click()
+{
+    const int selected = ListBox1->currentRow();
+    if (selected < 0)
+        return;
+    const QString question =
+        QStringLiteral("Are you sure to delete tariff '") + ListBox1->item(selected)->text() + QStringLiteral("'?");
+    if (platform::messageBox(question, QString::fromLatin1(counter::kCaption), MessageIcon::Question,
+                             platform::MessageButtons::YesNo)
+        != platform::IDYES)
+        return;
+    {
+        const QSignalBlocker blocker(ListBox1);
+        delete ListBox1->takeItem(selected);
+    }
+    const int count = ListBox1->count();
+    for (int i = selected; i < count && i + 1 < tariffoptions::kMaxTariffs; ++i)
+        TariffProfiles[static_cast<std::size_t>(i)] = TariffProfiles[static_cast<std::size_t>(i + 1)];
+    selectRow(0);
+    CurrentTariffIndex = 0;
+    if (count > 0) {
+        Edit7->setText(ListBox1->item(0)->text());
+        ShowTariff(0);
+    } else {
+        Edit7->clear();
+        ClearTariffFields();
+    }
+}
+
+void TariffProfilesDialog::BitBtn1Click()
+{
+    if (m_loadFailed)
+        return;
+    if (ListBox1->currentRow() >= 0)
+        StoreTariff(ListBox1->currentRow());
+    {
+        // The profiles and the slots' copies of them change together or not at all:
+        // a failure part-way leaves the old profiles and the old charging.
+        platform::RegistryTransaction transaction(TariffsRegistry().store());
+        SaveTariffProfiles();
+        PropagateTariffs();
+        transaction.commit();
+    }
+    done(QDialog::Accepted);
+}
+
+void TariffProfilesDialog::BitBtn3Click()
+{
+    platform::help().context(platform::Application::instance().helpFile(), kHelpContext);
+}

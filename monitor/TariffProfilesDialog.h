@@ -1,0 +1,173 @@
+// The Tariffs Options dialog: the user's tariff profiles, and the copies of their
+// numbers that every provider's day slots keep for the charging, which reads only
+// those copies.
+#pragma once
+
+#include <QDialog>
+#include <QIcon>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+class QGroupBox;
+class QHBoxLayout;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QToolButton;
+class MainWindow;
+
+namespace platform {
+class Registry;
+enum class MessageIcon;
+}
+
+namespace tariffoptions {
+
+inline constexpr int kMaxTariffs = 20;
+// What the name field lets the user type. Longer names can only come from a registry
+// edited by hand; they are kept whole, since a cut name would no longer name its key.
+inline constexpr int kTariffNameLength = 44;
+// The seven weekdays "0" (Sunday) to "6" and the holiday slot.
+inline constexpr int kDaySlots = 8;
+
+struct TariffProfile {
+    QString Name;
+    std::int32_t StartingInterval = 0;
+    std::int32_t EndingInterval = 0;
+    std::int32_t DayCost = 0;
+    std::int32_t NightCost = 0;
+    std::int32_t OCPD = 0;
+};
+
+// C's atoi: leading white space, an optional sign and the digits that follow; 0 when
+// there are none.
+std::int32_t atoi(const QString& text);
+
+// What is wrong with the text of a number field; an empty text is a valid one.
+enum NumberProblem { NumberOk = 0, HourOutOfRange = 1, NotADigit = 2 };
+int numberProblems(const QString& text, bool isHour);
+
+// Why a name cannot be a profile's: it names the profile's registry key, and a
+// backslash would make that a path.
+bool isUsableTariffName(const QString& name);
+
+// The day key of slot `day` (0 to 7): "0" to "6", then "Holiday".
+QString slotDayKey(int day);
+
+// The profile named exactly `name` among the first `count`; when several are, the
+// last one. nullptr when none is.
+const TariffProfile* findProfile(const TariffProfile* profiles, int count, const QString& name);
+
+// Reads the five values of a profile from its open key into `profile`; a missing or
+// mistyped value raises the registry's error.
+void readProfileValues(platform::Registry& registry, TariffProfile& profile);
+
+// The HKCU key of the profile named `name`.
+QString profileKey(const QString& name);
+
+// Writes the five copies of a profile's numbers into the open day key, in the order
+// the slots have always been written; a null profile writes zeros.
+void writeSlotCopies(platform::Registry& registry, const TariffProfile* profile);
+
+// The OK, Cancel and Help row at the foot of both tariff dialogs, right-aligned, OK the
+// default; the buttons keep the object names BitBtn1 to BitBtn3 that the dialogs' own
+// members have.
+QHBoxLayout* okCancelHelpRow(QWidget* dialog, QPushButton*& ok, QPushButton*& cancel, QPushButton*& help);
+
+// A message about `dialog` that the dialog's opening gives: shown owned by the dialog
+// once the dialog is on the screen, or at once when it is on the screen already or
+// not shown at all. Messages of one opening come in the order they were given, each
+// followed by its `then`. Those still waiting when the dialog is hidden are dropped
+// with it.
+void messageWithDialog(QDialog& dialog, const QString& text, platform::MessageIcon icon,
+                       std::function<void()> then = {});
+
+}  // namespace tariffoptions
+
+// The unit's registry access object, created at program start.
+void TariffsUnitInit();
+platform::Registry& TariffsRegistry();
+
+class TariffProfilesDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit TariffProfilesDialog(MainWindow& mainWindow, QWidget* parent = nullptr);
+    MainWindow& mainWindow() const { return m_mainWindow; }
+
+    // The working copy: entry i belongs to row i of ListBox1.
+    std::array<tariffoptions::TariffProfile, tariffoptions::kMaxTariffs> TariffProfiles;
+    // The providers found under the tariffs key by the last propagation.
+    QStringList ProviderKeyNames;
+    int CurrentTariffIndex = 0;
+
+    // ---- controls ---------------------------------------------------------------
+    QGroupBox* GroupBox1 = nullptr;      // "Tariffs:"
+    QListWidget* ListBox1 = nullptr;
+    QLineEdit* Edit7 = nullptr;          // the name
+    QToolButton* SpeedButton1 = nullptr; // "Create new tariff"
+    QToolButton* SpeedButton4 = nullptr; // "Rename tariff"
+    QToolButton* SpeedButton2 = nullptr; // "Delete tariff"
+    QLineEdit* Edit5 = nullptr;          // StartingInterval; disabled = one cost per day
+    QLineEdit* Edit6 = nullptr;          // EndingInterval
+    QLineEdit* Edit1 = nullptr;          // interval 'B' begins (mirrors Edit6)
+    QLineEdit* Edit2 = nullptr;          // interval 'B' ends (mirrors Edit5)
+    QLineEdit* Edit3 = nullptr;          // DayCost
+    QLineEdit* Edit4 = nullptr;          // NightCost
+    QToolButton* SpeedButton3 = nullptr; // "OCPD"
+    QPushButton* BitBtn1 = nullptr;      // "OK"
+    QPushButton* BitBtn2 = nullptr;      // "Cancel"
+    QPushButton* BitBtn3 = nullptr;      // "&Help"
+    std::array<QIcon, 1> ImageList1;
+
+    // ---- operations ----------------------------------------------------------------
+    void LoadTariffProfiles();
+    void ReadTariffProfile(int index);
+    void ShowTariff(int index);
+    void StoreTariff(int index);
+    void SaveTariffProfiles();
+    void PropagateTariffs();
+    bool TariffNameExists(const QString& name, int skipIndex) const;
+    void ClearTariffFields();
+    void SyncIntervalB();
+    bool ValidateNumber(const QString& text, bool isHour);
+    bool ocpdOn() const;
+
+    // ---- handlers --------------------------------------------------------------------
+    void FormActivate();
+    void FormClose();
+    void ListBox1Click();
+    void SpeedButton1Click();
+    void SpeedButton4Click();
+    void SpeedButton2Click();
+    void SpeedButton3Click();
+    void Edit5Change();
+    void Edit6Change();
+    void Edit3Change();
+    void Edit4Change();
+    void BitBtn1Click();
+    void BitBtn3Click();
+
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void selectRow(int row);
+    // The checks that Create and Rename share, in their order; a refused name is
+    // reported and gives false.
+    bool nameAccepted(const QString& newName, int skipIndex, const QString& duplicateMessage);
+    void setFieldText(QLineEdit* edit, const QString& text);
+    void hourChanged(QLineEdit* edit);
+    void costChanged(QLineEdit* edit);
+
+    MainWindow& m_mainWindow;
+    bool m_activated = false;
+    // A load that stopped part-way leaves a table that is not the registry's, and OK
+    // would rewrite the whole key from it.
+    bool m_loadFailed = false;
+};

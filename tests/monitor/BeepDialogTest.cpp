@@ -1,0 +1,232 @@
+// The Beep dialog: loading, the interval check, OK, Enter, Cancel, and the hand-over
+// of the settings to the main window's beeper.
+#include "Fakes.h"
+
+#include "Application.h"
+#include "RegistryNames.h"
+#include "BeepDialog.h"
+#include "MainWindow.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <gtest/gtest.h>
+
+using namespace testing_support;
+using platform::RootKey;
+namespace rk = regkeys;
+
+namespace {
+
+constexpr RootKey HKCU = RootKey::CurrentUser;
+
+void press(QWidget* widget, int key, const QString& text = {})
+{
+    QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QApplication::sendEvent(widget, &event);
+}
+
+}  // namespace
+
+TEST(BeepInterval, TextsAsTheyAreTyped)
+{
+    struct Case {
+        const char* text;
+        int wrong;
+        bool rejected;
+    };
+    const Case cases[] = {
+        {"15", 0, false},   {"05", 0, false}, {"", 0, false},   {"a", 1, false},
+        {"1a2b", 2, false}, {"-5", 1, false}, {" 5", 1, false}, {"0", 0, true},
+        {"000", 0, true},   {"2147483647", 0, false},           {"2147483648", 0, true},
+        {"9999999999999999999", 0, true},
+        {"1234567890123456789x", 0, true},  // the 20th character is past what is read
+    };
+    for (const Case& c : cases) {
+        const auto check = beep::checkIntervalText(QString::fromLatin1(c.text));
+        EXPECT_EQ(check.wrongCharacters, c.wrong) << c.text;
+        EXPECT_EQ(check.rejectedValue, c.rejected) << c.text;
+    }
+    EXPECT_EQ(beep::intervalOf(QStringLiteral("05")), 5);
+}
+
+class BeepDialogTest : public ::testing::Test {
+protected:
+    BeepDialogTest()
+    {
+        env.install();
+        writeInt(HKCU, rk::kBeep, rk::vBeepEnabled, 1);
+        writeInt(HKCU, rk::kBeep, rk::vBeepInterval, 15);
+        writeInt(HKCU, rk::kBeep, rk::vBeepSound, 3);
+        main.BeepEnabled = 1;
+        main.BeepInterval = 15;
+        main.BeepSound = 3;
+        platform::Application::instance().setHelpFile(env.programFolder() + "/Dialtally Help.hlp");
+        savedHooks = counter::dialogHooks();
+    }
+    ~BeepDialogTest() override { counter::dialogHooks() = savedHooks; }
+
+    int stored(const char* name) { return readInt(HKCU, rk::kBeep, name); }
+
+    TestEnvironment env;
+    MainWindow main;
+    counter::DialogHooks savedHooks;
+};
+
+TEST_F(BeepDialogTest, ShowingLoadsTheSettingsEveryTime)
+{
+    BeepDialog dialog(main);
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Beep"));
+    dialog.show();
+    EXPECT_TRUE(dialog.CheckBox1->isChecked());
+    EXPECT_EQ(dialog.Edit1->text(), QStringLiteral("15"));
+    EXPECT_TRUE(dialog.Edit1->isEnabled());
+    EXPECT_EQ(dialog.checkedSound(), 3);
+    EXPECT_EQ(dialog.RadioButton1->toolTip(), QStringLiteral("Select the sound !"));
+    dialog.CheckBox1->click();
+    EXPECT_FALSE(dialog.Edit1->isEnabled());
+    dialog.BitBtn2->click();
+
+    writeInt(HKCU, rk::kBeep, rk::vBeepEnabled, 0);
+    writeInt(HKCU, rk::kBeep, rk::vBeepInterval, 40);
+    writeInt(HKCU, rk::kBeep, rk::vBeepSound, 9);  // no button: the last choice stays
+    dialog.show();
+    EXPECT_FALSE(dialog.CheckBox1->isChecked());
+    EXPECT_FALSE(dialog.Edit1->isEnabled());
+    EXPECT_EQ(dialog.Edit1->text(), QStringLiteral("40"));
+    EXPECT_EQ(dialog.checkedSound(), 3);
+    EXPECT_TRUE(env.boxes.shown.empty());
+
+    dialog.BitBtn1->click();
+    ASSERT_EQ(env.help.calls.size(), 1u);
+    EXPECT_EQ(env.help.calls[0].context, 10);
+}
+
+TEST_F(BeepDialogTest, AWrongIntervalSaysSoOncePerWrongCharacterAndRestoresTheCurrentOne)
+{
+    BeepDialog dialog(main);
+    dialog.show();
+    main.BeepInterval = 20;  // what the main window holds now
+
+    dialog.Edit1->clear();
+    press(dialog.Edit1, Qt::Key_A, QStringLiteral("a"));
+    ASSERT_EQ(env.boxes.shown.size(), 1u);
+    EXPECT_EQ(env.boxes.shown[0].text, QStringLiteral("Incorrect number !"));
+    EXPECT_EQ(env.boxes.shown[0].caption, QStringLiteral("Dialtally 2.01"));
+    EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Exclamation);
+    EXPECT_EQ(dialog.Edit1->text(), QStringLiteral("20"));
+
+    struct Case {
+        const char* text;
+        std::size_t messages;
+        const char* after;
+    };
+    const Case cases[] = {{"1a2b", 2, "20"}, {"0", 1, "20"}, {"000", 1, "20"}, {"05", 0, "05"}, {"", 0, ""}};
+    for (const Case& c : cases) {
+        env.boxes.clear();
+        dialog.Edit1->setText(QString::fromLatin1(c.text));
+        dialog.Edit1Change();
+        EXPECT_EQ(env.boxes.shown.size(), c.messages) << c.text;
+        EXPECT_EQ(dialog.Edit1->text(), QString::fromLatin1(c.after)) << c.text;
+    }
+}
+
+TEST_F(BeepDialogTest, OkStoresTheSettingsAndHandsThemToTheMainWindowAtOnce)
+{
+    main.ElapsedSeconds = 40 * 60;
+    main.BeepCount = 1;
+    BeepDialog dialog(main);
+    dialog.show();
+    dialog.Edit1->setText(QStringLiteral("05"));
+    dialog.RadioButton4->setChecked(true);
+    dialog.CheckBox1->setChecked(false);
+    dialog.BitBtn3->click();
+
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), 1);
+    EXPECT_EQ(stored(rk::vBeepEnabled), 0);
+    EXPECT_EQ(stored(rk::vBeepInterval), 5);
+    EXPECT_EQ(stored(rk::vBeepSound), 4);
+    EXPECT_EQ(main.BeepInterval, 5);
+    EXPECT_EQ(main.BeepSound, 4);
+    EXPECT_EQ(main.BeepCount, 9);   // the next whole interval after 40 minutes: 45
+    EXPECT_EQ(main.BeepEnabled, 1);  // the command reads it once the dialog is closed
+
+    // An empty interval keeps the stored one and shows it again.
+    dialog.show();
+    dialog.Edit1->clear();
+    dialog.RadioButton1->setChecked(true);
+    dialog.BitBtn3->click();
+    EXPECT_EQ(stored(rk::vBeepInterval), 5);
+    EXPECT_EQ(main.BeepInterval, 5);
+    EXPECT_EQ(dialog.Edit1->text(), QStringLiteral("5"));
+    EXPECT_EQ(stored(rk::vBeepSound), 1);
+}
+
+TEST_F(BeepDialogTest, AZeroLoadedFromTheRegistryIsNeverStored)
+{
+    writeInt(HKCU, rk::kBeep, rk::vBeepInterval, 0);
+    main.BeepInterval = 15;
+    BeepDialog dialog(main);
+    dialog.show();
+    EXPECT_EQ(dialog.Edit1->text(), QStringLiteral("0"));
+    dialog.BitBtn3->click();
+    EXPECT_EQ(stored(rk::vBeepInterval), 0);  // left as it was, not written
+    EXPECT_EQ(main.BeepInterval, 15);
+    EXPECT_EQ(dialog.Edit1->text(), QStringLiteral("15"));
+}
+
+TEST_F(BeepDialogTest, EnterInTheIntervalIsOkAndCancelSavesNothing)
+{
+    BeepDialog dialog(main);
+    dialog.show();
+    dialog.Edit1->setText(QStringLiteral("30"));
+    dialog.RadioButton2->setChecked(true);
+    dialog.BitBtn2->click();
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(stored(rk::vBeepInterval), 15);
+    EXPECT_EQ(stored(rk::vBeepSound), 3);
+    EXPECT_EQ(main.BeepInterval, 15);
+
+    dialog.show();
+    EXPECT_EQ(dialog.Edit1->text(), QStringLiteral("15"));
+    dialog.Edit1->setText(QStringLiteral("30"));
+    press(dialog.Edit1, Qt::Key_Return);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), 1);
+    EXPECT_EQ(stored(rk::vBeepInterval), 30);
+    EXPECT_EQ(main.BeepInterval, 30);
+}
+
+TEST_F(BeepDialogTest, SwitchedOnAtFortyMinutesTheNextBeepFallsAtFortyFiveNotInABurst)
+{
+    writeInt(HKCU, rk::kBeep, rk::vBeepEnabled, 0);
+    main.BeepEnabled = 0;
+    main.IsConnected = 1;
+    main.BeepCount = 1;
+    BeepDialog dialog(main);
+    counter::dialogHooks().showBeep = [&](MainWindow&) {
+        dialog.show();
+        dialog.CheckBox1->setChecked(true);
+        dialog.RadioButton4->setChecked(true);
+        dialog.BitBtn3->click();
+    };
+
+    main.ElapsedSeconds = 40 * 60;
+    main.Beep1Click();
+    EXPECT_EQ(main.BeepEnabled, 1);
+    for (int second = 40 * 60; second < 45 * 60; ++second) {
+        main.ElapsedSeconds = second;
+        BeepAtInterval(main);
+    }
+    EXPECT_TRUE(env.sounds.beeps.empty());
+    main.ElapsedSeconds = 45 * 60;
+    BeepAtInterval(main);
+    BeepAtInterval(main);
+    ASSERT_EQ(env.sounds.beeps.size(), 1u);
+    EXPECT_EQ(env.sounds.beeps[0], platform::BeepKind::Hand);
+}

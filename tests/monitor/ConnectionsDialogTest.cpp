@@ -1,0 +1,601 @@
+// The Connections dialog: the history texts, the three filters, the footer, sorting by
+// column and the layout.
+#include "Fakes.h"
+
+#include "MainWindow.h"
+#include "ConnectionsDialog.h"
+#include "history.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFontMetricsF>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableView>
+#include <QToolButton>
+
+#include <QFontMetrics>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+using history::HistoryRecord;
+using testing_support::TestEnvironment;
+
+namespace {
+
+struct Day {
+    int year, month, day;
+};
+
+HistoryRecord record(Day start, int fee, int seconds = 60, const QString& user = QStringLiteral("alice"),
+                     const QString& provider = QStringLiteral("ISP"))
+{
+    HistoryRecord r;
+    r.StartTime = {static_cast<std::uint16_t>(start.year), static_cast<std::uint16_t>(start.month), 0,
+                   static_cast<std::uint16_t>(start.day), 8, 5, 9, 0};
+    r.EndTime = r.StartTime;
+    r.EndTime.wHour = 9;
+    r.FeeCents = fee;
+    r.DurationSeconds = seconds;
+    r.setUserName(user);
+    r.setProviderName(provider);
+    return r;
+}
+
+// What the list shows: the rows its view reads from its model.
+int rowCount(const QTableView& table)
+{
+    return table.model()->rowCount();
+}
+
+QStringList column(const QTableView& table, int c)
+{
+    QStringList texts;
+    const QAbstractItemModel& model = *table.model();
+    for (int r = 0; r < model.rowCount(); ++r)
+        texts << model.index(r, c).data().toString();
+    return texts;
+}
+
+class ConnectionsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fee::resetSortState();
+        main.ProgramPath = env.programFolder();
+        env.clock.set(1999, 10, 9, 12, 0, 0);
+    }
+
+    void writeHistory(const std::vector<HistoryRecord>& records)
+    {
+        ASSERT_TRUE(history::truncate(env.programFolder()));
+        for (const auto& r : records)
+            ASSERT_TRUE(history::append(env.programFolder(), r));
+    }
+
+    TestEnvironment env;
+    MainWindow main;
+};
+
+// ---- texts ---------------------------------------------------------------------------
+
+TEST(ConnectionsTexts, MoneyDurationDateAndTime)
+{
+    const std::pair<std::int32_t, const char*> money[] = {
+        {0, "0 dol. 0 c."},       {5, "0 dol. 5 c."},         {100, "1 dol. 0 c."},
+        {1234, "12 dol. 34 c."},  {10050, "100 dol. 50 c."},  {-5, "0 dol. -5 c."},
+        {-105, "-1 dol. -5 c."},  {-100, "-1 dol. 0 c."},
+    };
+    for (const auto& [cents, text] : money)
+        EXPECT_EQ(fee::FormatMoney(cents), QString::fromLatin1(text)) << cents;
+
+    const std::pair<std::int32_t, const char*> durations[] = {
+        {0, "0:0:0"},        {3725, "1:2:5"},  {90061, "25:1:1"}, {360000, "100:0:0"},
+        {59, "0:0:59"},      {-125, "0:-2:-5"}, {-3725, "-1:-2:-5"},
+    };
+    for (const auto& [seconds, text] : durations) {
+        EXPECT_EQ(fee::FormatDuration(seconds), QString::fromLatin1(text)) << seconds;
+        // The duration sort reads every text back to its number, negative ones too.
+        EXPECT_EQ(fee::durationValue(fee::FormatDuration(seconds)), seconds) << seconds;
+    }
+
+    const platform::SystemTime morning{1999, 10, 2, 5, 9, 5, 0, 0};
+    EXPECT_EQ(fee::FormatDateOrTime(morning, true), QStringLiteral("1999/10/5"));
+    EXPECT_EQ(fee::FormatDateOrTime(morning, false), QStringLiteral("9:5:0"));
+    const platform::SystemTime midnight{2000, 1, 6, 1, 0, 0, 0, 0};
+    EXPECT_EQ(fee::FormatDateOrTime(midnight, false), QStringLiteral("0:0:0"));
+    EXPECT_EQ(fee::FormatDateOrTime(midnight, true), QStringLiteral("2000/1/1"));
+}
+
+TEST(ConnectionsTexts, SortValuesAreReadAsNumbers)
+{
+    const std::pair<const char*, std::int64_t> numbers[] = {
+        {"12 dol.", 12}, {"  7x", 7}, {"-3:", -3}, {"+4", 4}, {"abc", 0}, {"", 0}, {"- 5", 0},
+        {"99999999999999", 2147483647},
+    };
+    for (const auto& [text, value] : numbers)
+        EXPECT_EQ(fee::leadingNumber(QString::fromLatin1(text)), value) << text;
+
+    EXPECT_EQ(fee::moneyValue(QStringLiteral("12 dol. 34 c.")), 1234);
+    EXPECT_EQ(fee::moneyValue(QStringLiteral("0 dol. -5 c.")), -5);
+    EXPECT_EQ(fee::moneyValue(QStringLiteral("7")), 700);
+    EXPECT_EQ(fee::durationValue(QStringLiteral("1:2:5")), 3725);
+    EXPECT_EQ(fee::durationValue(QStringLiteral("2")), 7200);
+}
+
+TEST(ConnectionsTexts, RowsCompareByKeyAscending)
+{
+    const auto row = [](const char* user, const char* provider, const char* money, const char* time) {
+        return QStringList{QString::fromLatin1(user), QString::fromLatin1(provider),
+                           QString::fromLatin1(money), QString::fromLatin1(time)};
+    };
+    struct Case {
+        QStringList a, b;
+        int key;
+        int expected;
+    } cases[] = {
+        {row("Zed", "", "", ""), row("alice", "", "", ""), -1, -1},  // capitals first
+        {row("alice", "", "", ""), row("alice", "", "", ""), -1, 0},
+        {row("", "", "", ""), row("a", "", "", ""), -1, -1},
+        {row("x", "b", "", ""), row("x", "a", "", ""), 0, 1},
+        {row("", "", "9 dol. 99 c.", ""), row("", "", "10 dol. 0 c.", ""), 1, -1},
+        {row("", "", "", "0:9:59"), row("", "", "", "0:10:0"), 2, -1},
+        {row("b", "b", "2 dol. 0 c.", "1:0:0"), row("a", "a", "1 dol. 0 c.", "0:0:1"), 3, 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(fee::compareRows(c.a, c.b, c.key), c.expected) << c.a.join('|').toStdString() << " key " << c.key;
+}
+
+// ---- loading -------------------------------------------------------------------------
+
+TEST_F(ConnectionsTest, AllDaysShowsEveryRecordWithRunningTotalAndFooter)
+{
+    writeHistory({record({1999, 9, 30}, 100, 10), record({1998, 1, 2}, 250, 11), record({1999, 10, 9}, 5, 12)});
+    ConnectionsDialog dialog(main);
+    dialog.FormActivate();
+
+    ASSERT_EQ(rowCount(*dialog.Table), 3);
+    EXPECT_EQ(column(*dialog.Table, 4),
+              (QStringList{"1 dol. 0 c.", "3 dol. 50 c.", "3 dol. 55 c."}));
+    EXPECT_EQ(dialog.rowOf(0), (QStringList{"alice", "ISP", "1 dol. 0 c.", "0:0:10", "1 dol. 0 c.",
+                                           "1999/9/30", "8:5:9", "1999/9/30", "9:5:9"}));
+    EXPECT_EQ(dialog.Label2->text(), QStringLiteral("3 dol. 55 c."));
+    EXPECT_EQ(dialog.Label8->text(), QStringLiteral("1 dol. 18 c."));  // 355 div 3
+    EXPECT_EQ(dialog.Label4->text(), QStringLiteral("0:0:11"));
+    // Texts longer than the design's ones are shown whole.
+    for (const QLabel* label : {dialog.Label2, dialog.Label4, dialog.Label8})
+        EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString();
+
+    // The cross marks the active filter only; the sort labels keep their design texts.
+    EXPECT_FALSE(dialog.SpeedButton2->icon().isNull());
+    EXPECT_TRUE(dialog.SpeedButton1->icon().isNull());
+    EXPECT_TRUE(dialog.SpeedButton3->icon().isNull());
+    EXPECT_EQ(dialog.Label5->text(), QStringLiteral("None"));
+    EXPECT_EQ(dialog.Label6->text(), QStringLiteral("None"));
+    EXPECT_TRUE(dialog.Image1->isHidden());
+    EXPECT_TRUE(dialog.Image2->isHidden());
+
+    dialog.SpeedButton3Click();
+    EXPECT_FALSE(dialog.SpeedButton3->icon().isNull());
+    EXPECT_TRUE(dialog.SpeedButton2->icon().isNull());
+}
+
+TEST_F(ConnectionsTest, AverageTimeTruncates)
+{
+    writeHistory({record({1999, 10, 1}, 3, 10), record({1999, 10, 2}, 4, 11)});
+    ConnectionsDialog dialog(main);
+    dialog.SpeedButton2Click();
+    EXPECT_EQ(dialog.Label4->text(), QStringLiteral("0:0:10"));
+    EXPECT_EQ(dialog.Label8->text(), QStringLiteral("0 dol. 3 c."));
+}
+
+TEST_F(ConnectionsTest, FiltersKeepTheTrailingRunThatMatchesMonthAndDayNotYear)
+{
+    // Today is 9 October 1999 throughout.
+    struct Case {
+        const char* name;
+        std::vector<Day> starts;
+        fee::HistoryFilter filter;
+        QStringList shownStarts;
+        QStringList runningTotals;
+    } cases[] = {
+        {"month: September start ended in October is out, total restarts",
+         {{1999, 9, 30}, {1999, 10, 2}, {1999, 10, 5}},
+         fee::ThisMonth,
+         {"1999/10/2", "1999/10/5"},
+         {"0 dol. 20 c.", "0 dol. 50 c."}},
+        {"month: an October of an earlier year is dropped once another month follows",
+         {{1998, 10, 9}, {1998, 11, 1}, {1999, 10, 1}, {1999, 10, 3}},
+         fee::ThisMonth,
+         {"1999/10/1", "1999/10/3"},
+         {"0 dol. 30 c.", "0 dol. 70 c."}},
+        {"day: the same day of an earlier year counts when nothing fails after it",
+         {{1998, 10, 9}, {1998, 10, 9}},
+         fee::ThisDay,
+         {"1998/10/9", "1998/10/9"},
+         {"0 dol. 10 c.", "0 dol. 30 c."}},
+        {"day: the same day of another month is out",
+         {{1999, 10, 9}, {1999, 9, 9}, {1999, 10, 9}},
+         fee::ThisDay,
+         {"1999/10/9"},
+         {"0 dol. 30 c."}},
+        {"all days: everything",
+         {{1998, 1, 1}, {1999, 10, 9}},
+         fee::AllDays,
+         {"1998/1/1", "1999/10/9"},
+         {"0 dol. 10 c.", "0 dol. 30 c."}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<HistoryRecord> records;
+        int fee = 0;
+        for (const Day& d : c.starts)
+            records.push_back(record(d, fee += 10));
+        writeHistory(records);
+        ConnectionsDialog dialog(main);
+        ClearConnectionTable(dialog);
+        LoadHistory(dialog, c.filter);
+        EXPECT_EQ(column(*dialog.Table, 5), c.shownStarts);
+        EXPECT_EQ(column(*dialog.Table, 4), c.runningTotals);
+        EXPECT_EQ(dialog.Label2->text(), c.runningTotals.last());
+    }
+}
+
+TEST_F(ConnectionsTest, NoRowLeftGivesTheZeroFooterWithoutDividing)
+{
+    writeHistory({record({1999, 10, 8}, 500, 100)});
+    ConnectionsDialog dialog(main);
+    dialog.SpeedButton2Click();
+    EXPECT_EQ(dialog.Label4->text(), QStringLiteral("0:1:40"));
+
+    dialog.SpeedButton3Click();  // nothing started today
+    EXPECT_EQ(rowCount(*dialog.Table), 0);
+    EXPECT_EQ(dialog.Label2->text(), QStringLiteral("0 dol. 0 c."));
+    EXPECT_EQ(dialog.Label4->text(), QStringLiteral("0 h. 0 m."));
+    EXPECT_EQ(dialog.Label8->text(), QStringLiteral("0 dol. 0 c."));
+}
+
+TEST_F(ConnectionsTest, EmptyOrMissingHistoryShowsNothingAndNoStaleTotals)
+{
+    ConnectionsDialog dialog(main);
+    dialog.FormActivate();  // no file at all
+    EXPECT_EQ(rowCount(*dialog.Table), 0);
+    EXPECT_EQ(dialog.Label2->text(), QStringLiteral("0 dol. 0 c."));
+    EXPECT_EQ(dialog.Label4->text(), QStringLiteral("0 h. 0 m."));
+
+    writeHistory({record({1999, 10, 1}, 1234, 3725)});
+    dialog.SpeedButton2Click();
+    EXPECT_EQ(dialog.Label2->text(), QStringLiteral("12 dol. 34 c."));
+
+    // A counter reset empties the file while the dialog is open.
+    writeHistory({});
+    dialog.SpeedButton2Click();
+    EXPECT_EQ(rowCount(*dialog.Table), 0);
+    EXPECT_EQ(dialog.Label2->text(), QStringLiteral("0 dol. 0 c."));
+    EXPECT_EQ(dialog.Label4->text(), QStringLiteral("0 h. 0 m."));
+    EXPECT_EQ(dialog.Label8->text(), QStringLiteral("0 dol. 0 c."));
+}
+
+TEST_F(ConnectionsTest, TextFieldsStopAtTheirWidthAndATornTailIsSkipped)
+{
+    const QString user51(51, QLatin1Char('u'));
+    HistoryRecord full = record({1999, 10, 1}, 1);
+    full.setUserName(user51);
+    writeHistory({full});
+    // A record written elsewhere without terminators, then half a record.
+    QByteArray raw = history::encode(full);
+    raw.replace(40, 100, QByteArray(100, 'p'));
+    raw.replace(140, 52, QByteArray(52, 'v'));
+    QFile file(history::historyFile(env.programFolder()));
+    ASSERT_TRUE(file.open(QIODevice::Append));
+    file.write(raw);
+    file.write(raw.left(100));
+    file.close();
+
+    ConnectionsDialog dialog(main);
+    dialog.SpeedButton2Click();
+    ASSERT_EQ(rowCount(*dialog.Table), 2);
+    EXPECT_EQ(dialog.rowOf(0).at(0), user51);
+    EXPECT_EQ(dialog.rowOf(1).at(0), QString(51, QLatin1Char('v')));
+    EXPECT_EQ(dialog.rowOf(1).at(1), QString(99, QLatin1Char('p')));
+}
+
+TEST_F(ConnectionsTest, ClosingEmptiesTheList)
+{
+    writeHistory({record({1999, 10, 1}, 1)});
+    ConnectionsDialog dialog(main);
+    dialog.show();
+    dialog.FormActivate();
+    ASSERT_EQ(rowCount(*dialog.Table), 1);
+    dialog.BitBtn1->click();
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), 1);
+    EXPECT_EQ(rowCount(*dialog.Table), 0);
+}
+
+// ---- sorting -------------------------------------------------------------------------
+
+class ConnectionsSortTest : public ConnectionsTest {
+protected:
+    void SetUp() override
+    {
+        ConnectionsTest::SetUp();
+        writeHistory({record({1999, 10, 1}, 999, 599, QStringLiteral("bob")),
+                      record({1999, 10, 2}, 1000, 600, QStringLiteral("Zed")),
+                      record({1999, 10, 3}, 5, 61, QStringLiteral("alice")),
+                      record({1999, 10, 4}, 20, 3600, QStringLiteral("Alice"))});
+    }
+    // Columns by caption: 0 "User name", 2 "Con. fee", 3 "Con. time", 4 "Total fee".
+    static constexpr int kUser = 0, kFee = 2, kTime = 3, kTotal = 4;
+};
+
+TEST_F(ConnectionsSortTest, SameColumnReversesAndLabelsFollow)
+{
+    ConnectionsDialog dialog(main);
+    dialog.FormActivate();
+
+    dialog.TableColumnClick(kFee);
+    EXPECT_EQ(column(*dialog.Table, kFee),
+              (QStringList{"0 dol. 5 c.", "0 dol. 20 c.", "9 dol. 99 c.", "10 dol. 0 c."}));
+    EXPECT_EQ(dialog.Label5->text(), QStringLiteral("Con. fee"));
+    EXPECT_EQ(dialog.Label6->text(), QStringLiteral("Down"));
+    EXPECT_FALSE(dialog.Image1->isHidden());
+    EXPECT_TRUE(dialog.Image2->isHidden());
+
+    dialog.TableColumnClick(kFee);
+    EXPECT_EQ(column(*dialog.Table, kFee),
+              (QStringList{"10 dol. 0 c.", "9 dol. 99 c.", "0 dol. 20 c.", "0 dol. 5 c."}));
+    EXPECT_EQ(dialog.Label6->text(), QStringLiteral("Up"));
+    EXPECT_TRUE(dialog.Image1->isHidden());
+    EXPECT_FALSE(dialog.Image2->isHidden());
+    // Whole rows move, not one column.
+    EXPECT_EQ(dialog.rowOf(0).at(0), QStringLiteral("Zed"));
+    EXPECT_EQ(dialog.rowOf(0).at(5), QStringLiteral("1999/10/2"));
+
+    dialog.TableColumnClick(kTime);  // another column: ascending again
+    EXPECT_EQ(column(*dialog.Table, kTime), (QStringList{"0:1:1", "0:9:59", "0:10:0", "1:0:0"}));
+    EXPECT_EQ(dialog.Label5->text(), QStringLiteral("Con. time"));
+    EXPECT_EQ(dialog.Label6->text(), QStringLiteral("Down"));
+
+    dialog.TableColumnClick(kUser);
+    EXPECT_EQ(column(*dialog.Table, kUser), (QStringList{"Alice", "Zed", "alice", "bob"}));
+}
+
+TEST_F(ConnectionsSortTest, UnsortableColumnChangesNothingButCountsAsAnotherColumn)
+{
+    ConnectionsDialog dialog(main);
+    dialog.FormActivate();
+    dialog.TableColumnClick(kFee);
+    const QStringList sorted = column(*dialog.Table, kFee);
+
+    dialog.TableColumnClick(kTotal);
+    EXPECT_EQ(column(*dialog.Table, kFee), sorted);
+    EXPECT_EQ(dialog.Label5->text(), QStringLiteral("Con. fee"));
+    EXPECT_EQ(dialog.Label6->text(), QStringLiteral("Down"));
+
+    dialog.TableColumnClick(kFee);  // ascending again, not reversed
+    EXPECT_EQ(column(*dialog.Table, kFee), sorted);
+    EXPECT_EQ(dialog.Label6->text(), QStringLiteral("Down"));
+}
+
+TEST_F(ConnectionsSortTest, FilterReloadsInFileOrderAndStateOutlivesTheDialog)
+{
+    {
+        ConnectionsDialog dialog(main);
+        dialog.FormActivate();
+        dialog.TableColumnClick(kFee);
+        dialog.SpeedButton1Click();
+        EXPECT_EQ(column(*dialog.Table, kUser), (QStringList{"bob", "Zed", "alice", "Alice"}));
+        EXPECT_EQ(dialog.Label5->text(), QStringLiteral("Con. fee"));
+        EXPECT_EQ(dialog.Label6->text(), QStringLiteral("Down"));
+    }
+    ConnectionsDialog again(main);
+    again.FormActivate();
+    EXPECT_EQ(again.Label5->text(), QStringLiteral("None"));
+    again.TableColumnClick(kFee);  // the column clicked last: the order left behind flips
+    EXPECT_EQ(again.Label6->text(), QStringLiteral("Up"));
+    EXPECT_EQ(again.rowOf(0).at(kFee), QStringLiteral("10 dol. 0 c."));
+}
+
+TEST_F(ConnectionsTest, SortingKeepsTheOrderTheCellTextsGive)
+{
+    // Ties, names past ASCII (one not even UTF-8), negative values and sorts one after
+    // another: the rows must come out as a stable sort of their texts by the list's
+    // own comparison puts them.
+    std::vector<HistoryRecord> records;
+    const QString users[] = {"bob", "Zed", "alice", "Alice", "Ärger", "zoë", "bob", ""};
+    const int fees[] = {999, 1000, 5, 20, -105, 5, 1000, 0};
+    const int seconds[] = {599, 600, 61, 3600, -125, 61, 600, 0};
+    for (int i = 0; i < 8; ++i)
+        records.push_back(record({1999, 10, i + 1}, fees[i], seconds[i], users[i],
+                                 i % 2 ? QStringLiteral("b-net") : QStringLiteral("A-net")));
+    QByteArray raw = history::encode(records[3]);
+    raw.replace(140, 4, QByteArray("\xff\xfe" "ab", 4));
+    writeHistory(records);
+    QFile file(history::historyFile(env.programFolder()));
+    ASSERT_TRUE(file.open(QIODevice::Append));
+    file.write(raw);
+    file.close();
+
+    ConnectionsDialog dialog(main);
+    dialog.FormActivate();
+    std::vector<QStringList> expected;
+    for (int r = 0; r < rowCount(*dialog.Table); ++r)
+        expected.push_back(dialog.rowOf(r));
+    ASSERT_EQ(expected.size(), 9u);
+    // Columns 0 user, 1 provider, 2 fee, 3 time; each a column of another key, then
+    // the same one again for the other direction.
+    for (int clicked : {2, 2, 0, 3, 1, 0, 0, 3, 2, 1}) {
+        dialog.TableColumnClick(clicked);
+        std::stable_sort(expected.begin(), expected.end(), [&](const QStringList& a, const QStringList& b) {
+            return dialog.TableCompare(a, b) < 0;
+        });
+        for (int r = 0; r < rowCount(*dialog.Table); ++r)
+            ASSERT_EQ(dialog.rowOf(r), expected[static_cast<std::size_t>(r)]) << "column " << clicked << " row " << r;
+    }
+}
+
+TEST_F(ConnectionsTest, ColumnsHoldTheirWidestText)
+{
+    std::vector<HistoryRecord> records;
+    const QString users[] = {"ii", "WWWWWW", "mmm", "ii"};
+    for (int i = 0; i < 4; ++i)
+        records.push_back(record({1999, 10, i + 1}, i == 2 ? 1234567 : 5, i == 1 ? 360000 : 61, users[i]));
+    writeHistory(records);
+    ConnectionsDialog dialog(main);
+    dialog.FormActivate();
+    const QFontMetricsF metrics(dialog.Table->font());
+    for (int c = 0; c < fee::kColumnCount; ++c) {
+        qreal exact = 0;
+        for (const QString& text : column(*dialog.Table, c))
+            exact = std::max(exact, metrics.horizontalAdvance(text));
+        const int widest = static_cast<int>(std::ceil(exact));
+        const int found = dialog.rows().widestText(dialog.Table->font(), c);
+        if (c <= 1)
+            EXPECT_EQ(found, widest) << c;
+        else
+            EXPECT_GE(found, widest) << c;
+        EXPECT_GT(dialog.Table->columnWidth(c), widest) << c;
+    }
+    ClearConnectionTable(dialog);
+    EXPECT_EQ(dialog.rows().widestText(dialog.Table->font(), 2), 0);
+}
+
+// ---- window --------------------------------------------------------------------------
+
+TEST_F(ConnectionsTest, DesignAndHelp)
+{
+    platform::Application::instance().setHelpFile(env.programFolder() + "/Dialtally Help.hlp");
+    ConnectionsDialog dialog(main);
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Connections"));
+    const char* captions[] = {"User name",  "Internet Provider", "Con. fee",   "Con. time", "Total fee",
+                              "Started date", "Started time",    "Ended date", "Ended time"};
+    const int widths[] = {78, 100, 70, 70, 75, 75, 75, 75, 75};
+    ASSERT_EQ(dialog.Table->model()->columnCount(), 9);
+    for (int c = 0; c < 9; ++c) {
+        EXPECT_EQ(dialog.Table->model()->headerData(c, Qt::Horizontal).toString(), QString::fromLatin1(captions[c]));
+        // The design's width, or more where the caption needs it.
+        EXPECT_EQ(dialog.Table->columnWidth(c),
+                  std::max(widths[c], dialog.Table->horizontalHeader()->sectionSizeHint(c)))
+            << captions[c];
+    }
+    EXPECT_EQ(dialog.Label2->text(), QStringLiteral("0 dol. 0 c."));
+    EXPECT_EQ(dialog.Label4->text(), QStringLiteral("0 h. 0 m."));
+    EXPECT_EQ(dialog.Label8->text(), QStringLiteral("0 dol. 0 c."));
+    EXPECT_EQ(dialog.SpeedButton2->text(), QStringLiteral("All days"));
+    EXPECT_EQ(dialog.SpeedButton1->text(), QStringLiteral("This month"));
+    EXPECT_EQ(dialog.SpeedButton3->text(), QStringLiteral("This day"));
+
+    dialog.BitBtn2->click();
+    ASSERT_EQ(env.help.calls.size(), 1u);
+    EXPECT_EQ(env.help.calls[0].kind, testing_support::FakeHelp::Call::Context);
+    EXPECT_EQ(env.help.calls[0].context, 13);
+    EXPECT_EQ(env.help.calls[0].file, env.programFolder() + "/Dialtally Help.hlp");
+}
+
+TEST_F(ConnectionsTest, ResizeLaysOutTheFooterAndKeepsTheMinimum)
+{
+    const fee::Layout l = fee::layoutFor(1000, 400, {50, 60, 150, 60, 150, 50});
+    EXPECT_EQ(l.table, QRect(8, 4, 976, 285));
+    EXPECT_EQ(l.bevel1, QRect(8, 292, 976, 31));
+    EXPECT_EQ(l.bevel5, QPoint(236, 296));
+    EXPECT_EQ(l.bevel3, QPoint(606, 296));
+    EXPECT_EQ(l.groupBoxTop, 328);
+    EXPECT_EQ(l.okButton, QPoint(823, 340));
+    EXPECT_EQ(l.helpButton, QPoint(903, 340));
+    // Each value label follows its caption; each field (caption, 10, value) is centred
+    // between its bevels by the widths the labels have.
+    EXPECT_EQ(l.label1, QPoint(8 + (236 - 8 - (60 + 50 + 10)) / 2, 300));
+    EXPECT_EQ(l.label2.x(), l.label1.x() + 50 + 10);
+    EXPECT_EQ(l.label7.x(), 236 + (606 - 236 - (60 + 150 + 10)) / 2);
+    EXPECT_EQ(l.label8.x(), l.label7.x() + 150 + 10);
+    EXPECT_EQ(l.label3.x(), 606 + (984 - 606 - (50 + 150 + 10)) / 2);
+    EXPECT_EQ(l.label4.x(), l.label3.x() + 150 + 10);
+
+    ConnectionsDialog dialog(main);
+    const int box3Left = dialog.GroupBox3->x();
+    dialog.resize(1000 - fee::kDesignFrameWidth, 400 - fee::kDesignFrameHeight);
+    dialog.FormResize();
+    EXPECT_EQ(dialog.Table->geometry(), QRect(8, 4, 976, 285));
+    EXPECT_EQ(dialog.Bevel1->geometry(), QRect(8, 292, 976, 31));
+    EXPECT_EQ(dialog.Bevel5->x(), 236);
+    EXPECT_EQ(dialog.Bevel3->x(), 606);
+    EXPECT_EQ(dialog.GroupBox1->y(), 328);
+    EXPECT_EQ(dialog.GroupBox3->x(), box3Left);
+    EXPECT_EQ(dialog.BitBtn1->pos(), QPoint(823, 340));
+    EXPECT_EQ(dialog.BitBtn2->pos(), QPoint(903, 340));
+    EXPECT_EQ(dialog.Bevel2->pos(), QPoint(120, 215));
+
+    dialog.resize(100, 100);
+    EXPECT_EQ(dialog.size(), QSize(721 - fee::kDesignFrameWidth, 296 - fee::kDesignFrameHeight));
+}
+
+TEST_F(ConnectionsTest, ColumnsWidenJustEnoughForTheirWidestValue)
+{
+    writeHistory({record({1999, 10, 1}, 105), record({1999, 10, 2}, 987654)});
+    ConnectionsDialog dialog(main);
+    const int designUserWidth = dialog.Table->columnWidth(0);
+    dialog.FormActivate();
+    const QFontMetrics metrics(dialog.Table->font());
+    const int widest = metrics.horizontalAdvance(QStringLiteral("9876 dol. 54 c."));
+    for (int column : {2, 4}) {
+        SCOPED_TRACE(column);
+        // Whole, with the cell's margins, and no wider than a few pixels beyond.
+        EXPECT_GT(dialog.Table->columnWidth(column), widest + 4);
+        EXPECT_LT(dialog.Table->columnWidth(column), widest + 20);
+    }
+    // A column whose texts fit its design width keeps it.
+    EXPECT_EQ(dialog.Table->columnWidth(0), designUserWidth);
+}
+
+TEST_F(ConnectionsTest, LongFooterValuesStayWithinTheirFieldsAtTheSmallestWindow)
+{
+    writeHistory({record({1999, 10, 1}, 150000, 360000), record({1999, 10, 2}, 3183, 7)});
+    ConnectionsDialog dialog(main);
+    dialog.FormActivate();
+    ASSERT_EQ(dialog.Label2->text(), QStringLiteral("1531 dol. 83 c."));
+    ASSERT_EQ(dialog.Label8->text(), QStringLiteral("765 dol. 91 c."));
+    ASSERT_EQ(dialog.Label4->text(), QStringLiteral("50:0:3"));
+    const auto right = [](const QWidget* w) { return w->x() + w->width(); };
+    EXPECT_GE(dialog.Label1->x(), dialog.Bevel1->x());
+    EXPECT_LE(right(dialog.Label1), dialog.Label2->x());
+    EXPECT_LE(right(dialog.Label2), dialog.Bevel5->x());
+    EXPECT_GE(dialog.Label7->x(), dialog.Bevel5->x());
+    EXPECT_LE(right(dialog.Label7), dialog.Label8->x());
+    EXPECT_LE(right(dialog.Label8), dialog.Bevel3->x());
+    EXPECT_GE(dialog.Label3->x(), dialog.Bevel3->x());
+    EXPECT_LE(right(dialog.Label3), dialog.Label4->x());
+    EXPECT_LE(right(dialog.Label4), right(dialog.Bevel1));
+}
+
+TEST_F(ConnectionsTest, ShowingLoadsAllDaysOncePerShowing)
+{
+    writeHistory({record({1999, 9, 1}, 2), record({1999, 10, 1}, 1)});
+    ConnectionsDialog dialog(main);
+    dialog.show();
+    dialog.activateWindow();
+    QApplication::processEvents();
+    ASSERT_TRUE(dialog.isActiveWindow());
+    EXPECT_EQ(rowCount(*dialog.Table), 2);
+    EXPECT_FALSE(dialog.SpeedButton2->icon().isNull());
+
+    // Coming back to the dialog from another window keeps the user's filter.
+    dialog.SpeedButton1Click();
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QApplication::processEvents();
+    dialog.activateWindow();
+    QApplication::processEvents();
+    EXPECT_EQ(rowCount(*dialog.Table), 1);
+    EXPECT_FALSE(dialog.SpeedButton1->icon().isNull());
+}
+
+}  // namespace

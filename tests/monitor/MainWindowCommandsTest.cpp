@@ -1,0 +1,571 @@
+// The main window's commands: exit and close, the menus, toolbar and speed buttons,
+// the dialog hooks and the windows made at start, the mail checker launch, the
+// holiday and monitoring toggles, the counter reset and the report for today.
+#include "Fakes.h"
+
+#include "RegistryNames.h"
+#include "SplashWindow.h"
+#include "MainWindow.h"
+#include "history.h"
+#include "WindowPlacement.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+using namespace testing_support;
+using platform::RootKey;
+namespace rk = regkeys;
+
+namespace {
+
+constexpr RootKey HKCU = RootKey::CurrentUser;
+constexpr RootKey HKLM = RootKey::LocalMachine;
+
+QString q(const char* text)
+{
+    return QString::fromLatin1(text);
+}
+
+class CommandsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setSplashRunner([](SplashWindow& splash) { splash.Timer1Timer(); });
+        counter::dialogHooks().postQuit = [this](int code) { quits.push_back(code); };
+        env.clock.set(2000, 1, 3, 10, 0, 0);  // a Monday
+        env.install(1);
+        env.setWindowsUser(QStringLiteral("alice"));
+        start();
+        env.boxes.clear();
+        env.help.calls.clear();
+    }
+    void TearDown() override
+    {
+        FreeWindows();
+        counter::dialogHooks() = {};
+        setSplashRunner({});
+    }
+
+    void start()
+    {
+        FreeWindows();
+        WinMain(RunMode::StartOnly);
+        ASSERT_NE(mainWindow, nullptr);
+    }
+    void tick() { mainWindow->Timer1Timer(); }
+    void connectAndCount()
+    {
+        env.setLine(true);
+        tick();
+        env.clock.advance(30);
+        tick();
+        ASSERT_EQ(mainWindow->ConnectionState, 2);
+    }
+    QAction* action(const char* objectName) const
+    {
+        auto* found = mainWindow->findChild<QAction*>(q(objectName));
+        EXPECT_NE(found, nullptr) << objectName;
+        return found;
+    }
+    std::vector<history::HistoryRecord> records() const { return history::readAll(env.programFolder()); }
+    int bug() const { return readInt(HKLM, q(rk::kSoftware), q(rk::vBug)); }
+
+    TestEnvironment env;
+    std::vector<int> quits;
+};
+
+// ---- exit and close ----------------------------------------------------------------------
+
+TEST_F(CommandsTest, ExitCommandsAskThenSaveTheConnectionAndQuit)
+{
+    struct Case {
+        const char* name;
+        std::function<void()> trigger;
+    } cases[] = {
+        {"File menu", [this] { action("Exit2")->trigger(); }},
+        {"button", [] { mainWindow->BitBtn2->click(); }},
+        {"tray menu", [this] { action("Exit3")->trigger(); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        start();
+        ASSERT_TRUE(history::truncate(env.programFolder()));
+        quits.clear();
+        env.boxes.clear();
+        env.clock.set(2000, 1, 3, 10, 0, 0);
+        connectAndCount();
+        platform::placeAt(*mainWindow, QPoint(321, 123));
+        env.clock.set(2000, 1, 3, 10, 5, 7);
+        c.trigger();
+
+        ASSERT_EQ(env.boxes.shown.size(), 1u);
+        const auto& box = env.boxes.shown[0];
+        EXPECT_EQ(box.text, QStringLiteral("Closing Dialtally you won't be able to monitor DUN connections. "
+                                           "Do you want to continue ?"));
+        EXPECT_EQ(box.caption, QStringLiteral("Dialtally 2.01"));
+        EXPECT_EQ(box.icon, platform::MessageIcon::Question);
+        EXPECT_EQ(box.buttons, platform::MessageButtons::YesNo);
+
+        const auto all = records();
+        ASSERT_EQ(all.size(), 1u);
+        EXPECT_EQ(all[0].EndTime.wMinute, 5);
+        EXPECT_EQ(all[0].EndTime.wSecond, 7);
+        EXPECT_EQ(all[0].userName(), QStringLiteral("alice"));
+        EXPECT_EQ(bug(), 0);
+        EXPECT_EQ(readInt(HKCU, q(rk::kSoftware), q(rk::vPozTop)), 123);
+        EXPECT_EQ(readInt(HKCU, q(rk::kSoftware), q(rk::vPozLeft)), 321);
+        EXPECT_FALSE(env.tray.exists());
+        EXPECT_TRUE(env.taskbar.isShown());
+        EXPECT_FALSE(mainWindow->Timer1->isActive());
+        EXPECT_EQ(quits, std::vector<int>{0});
+    }
+
+    // The next start finds a clean exit: nothing to recover.
+    env.boxes.clear();
+    start();
+    EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(" | ").toStdString();
+    EXPECT_EQ(records().size(), 1u);
+}
+
+TEST_F(CommandsTest, ExitAnsweredNoChangesNothing)
+{
+    connectAndCount();
+    env.boxes.queueAnswer(platform::IDNO);
+    mainWindow->Exit2Click();
+    EXPECT_EQ(env.boxes.shown.size(), 1u);
+    EXPECT_TRUE(quits.empty());
+    EXPECT_EQ(bug(), 2);
+    EXPECT_TRUE(records().empty());
+    EXPECT_TRUE(env.tray.exists());
+    EXPECT_TRUE(mainWindow->Timer1->isActive());
+    env.clock.advance(60);
+    tick();
+    EXPECT_EQ(mainWindow->ConnectionState, 2);
+    EXPECT_EQ(mainWindow->ElapsedSeconds, 15 + 30 + 60);
+}
+
+TEST_F(CommandsTest, ClosingTheWindowSavesOnceWithoutAQuestion)
+{
+    connectAndCount();
+    mainWindow->close();
+    EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(" | ").toStdString();
+    EXPECT_EQ(records().size(), 1u);
+    EXPECT_EQ(bug(), 0);
+    EXPECT_FALSE(env.tray.exists());
+    EXPECT_TRUE(env.taskbar.isShown());
+    EXPECT_EQ(quits, std::vector<int>{0});
+}
+
+TEST_F(CommandsTest, ClosingSavesOnlyAConnectionThatIsCounted)
+{
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        std::size_t records;
+    } cases[] = {
+        // Monitoring switched off has already closed and saved the connection.
+        {"monitoring off", [this] {
+             connectAndCount();
+             mainWindow->SpeedButton9Click();
+             tick();
+         }, 1},
+        // A start that failed half way has no record of its own; the record in memory
+        // is the previous connection's.
+        {"start interrupted", [this] {
+             connectAndCount();
+             env.setLine(false);
+             tick();
+             mainWindow->IsConnected = 1;
+             mainWindow->ConnectionState = 1;
+         }, 1},
+        {"idle", [] {}, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        start();
+        ASSERT_TRUE(history::truncate(env.programFolder()));
+        c.arrange();
+        mainWindow->close();
+        EXPECT_EQ(records().size(), c.records);
+        EXPECT_EQ(bug(), 0);
+        // The tick is stopped in every case: no connection can open after the marker
+        // was cleared.
+        EXPECT_FALSE(mainWindow->Timer1->isActive());
+    }
+}
+
+TEST_F(CommandsTest, WithoutTrayModeExitMakesNoTrayCall)
+{
+    writeInt(HKCU, q(rk::kSoftware), q(rk::vSystemTray), 0);
+    start();
+    ASSERT_EQ(mainWindow->TrayMode, 0);
+    const int removes = env.tray.removes;
+    mainWindow->Exit2Click();
+    mainWindow->close();
+    EXPECT_EQ(env.tray.removes, removes);
+    EXPECT_EQ(bug(), 0);
+}
+
+// ---- the dialog hooks ------------------------------------------------------------------
+
+TEST_F(CommandsTest, DialogCommandsAreDisabledUntilTheirHookIsSet)
+{
+    const char* hookedActions[] = {
+        "Preferences1", "Prefere1", "ToolButton7", "ToolButton9", "Providers1", "Providers2",
+        "ToolButton11", "Tariffs4", "Tariffs1", "ToolButton12", "History2", "Connections1",
+        "ToolButton3", "Graphs1", "ToolButton5", "Timesynchronization1", "TimeSynchronization2",
+        "Counter1", "Counter2", "ToolButton13", "Viewcrashes1", "ToolButton4", "Openreport1",
+        "ToolButton2", "Beep1", "Beep2", "ToolButton8", "Deleteallreports1",
+    };
+    const char* ownActions[] = {"Resetcounter1", "Createreport1", "Exit1", "Exit2", "Emailchecker1",
+                                "CheckEmail1", "About1", "About2", "ToolButton1", "ToolButton15",
+                                "ToolButton16", "Restore1", "Exit3"};
+    for (const char* name : hookedActions)
+        EXPECT_FALSE(action(name)->isEnabled()) << name;
+    for (const char* name : ownActions)
+        EXPECT_TRUE(action(name)->isEnabled()) << name;
+    EXPECT_FALSE(mainWindow->SpeedButton17->isEnabled());
+    EXPECT_TRUE(mainWindow->SpeedButton7->isEnabled());
+    // Called directly, a command without its dialog does nothing.
+    mainWindow->Timesynchronization1Click();
+    mainWindow->Beep1Click();
+
+    QStringList calls;
+    auto& hooks = counter::dialogHooks();
+    const auto record = [&calls](const char* what) {
+        return [&calls, what](MainWindow& form) {
+            EXPECT_EQ(&form, mainWindow);
+            calls << q(what);
+        };
+    };
+    hooks.showPreferences = [&calls](MainWindow&, counter::PreferencesPage page) {
+        calls << (page == counter::PreferencesPage::Startup ? QStringLiteral("preferences startup")
+                                                            : QStringLiteral("preferences budget"));
+    };
+    hooks.openProviders = record("providers");
+    hooks.openTariffs = record("tariffs");
+    hooks.openConnections = record("connections");
+    hooks.openGraphs = record("graphs");
+    hooks.openTimeSync = record("time");
+    hooks.showCounter = record("counter");
+    hooks.showStatistics = record("statistics");
+    hooks.showOpenReport = record("open report");
+    hooks.showBeep = record("beep");
+    hooks.deleteAllReports = record("delete reports");
+    start();
+
+    const struct {
+        const char* control;
+        const char* call;
+    } wiring[] = {
+        {"Preferences1", "preferences startup"}, {"Prefere1", "preferences startup"},
+        {"ToolButton7", "preferences startup"},  {"ToolButton9", "preferences budget"},
+        {"Providers1", "providers"},             {"Providers2", "providers"},
+        {"ToolButton11", "providers"},           {"Tariffs4", "tariffs"},
+        {"Tariffs1", "tariffs"},                 {"ToolButton12", "tariffs"},
+        {"History2", "connections"},             {"Connections1", "connections"},
+        {"ToolButton3", "connections"},          {"Graphs1", "graphs"},
+        {"ToolButton5", "graphs"},               {"Timesynchronization1", "time"},
+        {"TimeSynchronization2", "time"},        {"Counter1", "counter"},
+        {"Counter2", "counter"},                 {"ToolButton13", "counter"},
+        {"Viewcrashes1", "statistics"},          {"ToolButton4", "statistics"},
+        {"Openreport1", "open report"},          {"ToolButton2", "open report"},
+        {"Beep1", "beep"},                       {"Beep2", "beep"},
+        {"ToolButton8", "beep"},                 {"Deleteallreports1", "delete reports"},
+    };
+    for (const auto& w : wiring) {
+        calls.clear();
+        QAction* a = action(w.control);
+        ASSERT_NE(a, nullptr);
+        EXPECT_TRUE(a->isEnabled()) << w.control;
+        a->trigger();
+        EXPECT_EQ(calls, QStringList{q(w.call)}) << w.control;
+    }
+    calls.clear();
+    ASSERT_TRUE(mainWindow->SpeedButton17->isEnabled());
+    mainWindow->SpeedButton17->click();
+    EXPECT_EQ(calls, QStringList{"time"});
+}
+
+// A command's shortcut runs it even where a menu title has the same letter (Alt+O and
+// "&Options"): Qt would take such a pair as ambiguous and run neither.
+TEST_F(CommandsTest, CommandShortcutsWinOverMenuLetters)
+{
+    QStringList calls;
+    auto& hooks = counter::dialogHooks();
+    hooks.showCounter = [&calls](MainWindow&) { calls << QStringLiteral("counter"); };
+    hooks.showStatistics = [&calls](MainWindow&) { calls << QStringLiteral("statistics"); };
+    start();
+
+    // The key as it reaches the window: the shortcut override first, then the press,
+    // both from the focused button up to the window.
+    const auto press = [](Qt::Key key, Qt::KeyboardModifiers modifiers) {
+        QKeyEvent override(QEvent::ShortcutOverride, key, modifiers);
+        override.ignore();
+        QCoreApplication::sendEvent(mainWindow->BitBtn1, &override);
+        if (!override.isAccepted())
+            return false;
+        QKeyEvent keyPress(QEvent::KeyPress, key, modifiers);
+        QCoreApplication::sendEvent(mainWindow->BitBtn1, &keyPress);
+        return true;
+    };
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        bool claimed;
+        QStringList calls;
+    } cases[] = {
+        {Qt::Key_O, Qt::AltModifier, true, {"counter"}},
+        {Qt::Key_S, Qt::AltModifier, true, {"statistics"}},
+        // No command has it: left to the menu bar, which opens "&File".
+        {Qt::Key_F, Qt::AltModifier, false, {}},
+    };
+    for (const auto& c : cases) {
+        calls.clear();
+        EXPECT_EQ(press(c.key, c.modifiers), c.claimed) << c.key;
+        EXPECT_EQ(calls, c.calls) << c.key;
+    }
+    // A command whose dialog is not plugged in leaves its key alone.
+    hooks.showCounter = nullptr;
+    start();
+    calls.clear();
+    EXPECT_FALSE(press(Qt::Key_O, Qt::AltModifier));
+    EXPECT_TRUE(calls.isEmpty());
+}
+
+TEST_F(CommandsTest, WindowsMadeAtStartComeInTheirOrderAndLiveUntilTheEnd)
+{
+    struct Made {
+        QString name;
+        bool splashExists;
+        bool aboutExists;
+        bool mainStarted;
+    };
+    std::vector<Made> made;
+    std::vector<QPointer<QWidget>> windows;
+    const auto factory = [&](const char* name) {
+        return [&, name](MainWindow& form) -> std::unique_ptr<QWidget> {
+            made.push_back({q(name), splashWindow != nullptr, aboutBox != nullptr, form.Timer1->isActive()});
+            auto window = std::make_unique<QDialog>();
+            windows.emplace_back(window.get());
+            return window;
+        };
+    };
+    auto& hooks = counter::dialogHooks();
+    hooks.createPreferences = factory("preferences");
+    hooks.createBeep = factory("beep");
+    // A window whose creation fails is reported, and the next ones are still made.
+    hooks.createCounter = [&](MainWindow&) -> std::unique_ptr<QWidget> {
+        made.push_back({QStringLiteral("counter"), splashWindow != nullptr, aboutBox != nullptr, true});
+        throw std::runtime_error("Failed to get data for 'Reset'");
+    };
+    hooks.createStatistics = factory("statistics");
+    hooks.createOpenReport = factory("open report");
+    env.boxes.clear();
+    start();
+
+    ASSERT_EQ(made.size(), 5u);
+    const struct {
+        const char* name;
+        bool splash, about;
+    } expected[] = {{"preferences", false, false}, {"beep", false, false}, {"counter", false, false},
+                    {"statistics", true, true},    {"open report", true, true}};
+    for (std::size_t i = 0; i < made.size(); ++i) {
+        EXPECT_EQ(made[i].name, q(expected[i].name)) << i;
+        EXPECT_EQ(made[i].splashExists, expected[i].splash) << expected[i].name;
+        EXPECT_EQ(made[i].aboutExists, expected[i].about) << expected[i].name;
+        EXPECT_TRUE(made[i].mainStarted) << expected[i].name;
+    }
+    EXPECT_EQ(env.boxes.texts(), QStringList{"Failed to get data for 'Reset'."});
+    for (const auto& window : windows)
+        EXPECT_FALSE(window.isNull());
+    FreeWindows();
+    for (const auto& window : windows)
+        EXPECT_TRUE(window.isNull());
+}
+
+TEST_F(CommandsTest, BeepCommandTakesOverTheNewSettings)
+{
+    struct Case {
+        const char* name;
+        bool connected;
+        int interval;
+        int beepCount;
+    } cases[] = {
+        {"connected: the next beep on the next whole interval", true, 15, 3},
+        {"not connected: left to the next connection", false, 15, -1},
+        {"an interval of 0 from a hand-edited registry", true, 0, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        counter::dialogHooks().showBeep = [&](MainWindow&) {
+            // What the dialog's OK writes.
+            writeInt(HKCU, q(rk::kBeep), q(rk::vBeepEnabled), 1);
+            writeInt(HKCU, q(rk::kBeep), q(rk::vBeepInterval), c.interval);
+        };
+        writeInt(HKCU, q(rk::kBeep), q(rk::vBeepEnabled), 0);
+        start();
+        mainWindow->IsConnected = c.connected ? 1 : 0;
+        mainWindow->ElapsedSeconds = 40 * 60;
+        mainWindow->BeepCount = -1;
+        mainWindow->Beep1Click();
+        EXPECT_EQ(mainWindow->BeepEnabled, 1);
+        EXPECT_EQ(mainWindow->BeepInterval, c.interval);
+        EXPECT_EQ(mainWindow->BeepCount, c.beepCount);
+    }
+}
+
+// ---- the commands of the main window ------------------------------------------------------
+
+TEST_F(CommandsTest, MailCheckerLaunch)
+{
+    const QString path = env.programFolder() + "/Postpeek";
+    struct Case {
+        const char* name;
+        int onOff;
+        bool fromButton;
+        bool fails;
+        bool started;
+    } cases[] = {
+        {"e-mail off, menu", 0, false, false, false},
+        {"e-mail off, button", 0, true, false, false},
+        {"menu", 1, false, false, true},
+        {"button", 1, true, false, true},
+        {"program missing", 1, true, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        env.processes.started.clear();
+        env.processes.failing.clear();
+        env.boxes.clear();
+        if (c.fails)
+            env.processes.failing << path;
+        writeInt(HKCU, q(rk::kEmail), q(rk::vOnOff), c.onOff);
+        writeInt(HKCU, q(rk::kEmail), q(rk::vCheck), 7);
+        if (c.fromButton)
+            mainWindow->SpeedButton7->click();
+        else
+            action("CheckEmail1")->trigger();
+        EXPECT_EQ(readInt(HKCU, q(rk::kEmail), q(rk::vCheck)), c.fromButton ? 1 : 0);
+        ASSERT_EQ(env.processes.started.size(), c.started ? 1u : 0u);
+        if (c.started) {
+            EXPECT_EQ(env.processes.started[0].program, path);
+            EXPECT_TRUE(env.processes.started[0].arguments.isEmpty());
+        }
+        if (c.fails) {
+            ASSERT_EQ(env.boxes.shown.size(), 1u);
+            EXPECT_EQ(env.boxes.shown[0].text, "Can't launch the program Email checking program : " + path);
+            EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Error);
+            EXPECT_EQ(env.boxes.shown[0].caption, QStringLiteral("Dialtally 2.01"));
+        } else {
+            EXPECT_TRUE(env.boxes.shown.empty());
+        }
+    }
+}
+
+TEST_F(CommandsTest, HolidayToggle)
+{
+    ASSERT_EQ(mainWindow->HolidayMode, 0);
+    EXPECT_EQ(mainWindow->SpeedButton3->text(), QStringLiteral("Holiday"));
+    EXPECT_TRUE(mainWindow->SpeedButton3->icon().isNull());
+    mainWindow->SpeedButton3->click();
+    EXPECT_EQ(mainWindow->HolidayMode, 1);
+    EXPECT_EQ(mainWindow->SpeedButton3->icon().cacheKey(), mainWindow->ImageList1[counter::kImageHoliday].cacheKey());
+    EXPECT_FALSE(mainWindow->SpeedButton3->isChecked());
+    mainWindow->SpeedButton3->click();
+    EXPECT_EQ(mainWindow->HolidayMode, 0);
+    EXPECT_TRUE(mainWindow->SpeedButton3->icon().isNull());
+}
+
+TEST_F(CommandsTest, MonitoringToggleSplitsAConnection)
+{
+    const auto glyph = [] { return mainWindow->SpeedButton9->icon().cacheKey(); };
+    EXPECT_EQ(glyph(), mainWindow->ImageList1[counter::kImageMonitoringOn].cacheKey());
+    connectAndCount();
+    mainWindow->SpeedButton9->click();
+    EXPECT_EQ(mainWindow->MonitoringDisabled, 1);
+    EXPECT_EQ(glyph(), mainWindow->ImageList1[counter::kImageMonitoringOff].cacheKey());
+    EXPECT_EQ(mainWindow->ConnectionState, 2);  // the next tick acts on it
+    tick();
+    EXPECT_EQ(records().size(), 1u);
+    mainWindow->SpeedButton9->click();
+    EXPECT_EQ(mainWindow->MonitoringDisabled, 0);
+    EXPECT_EQ(glyph(), mainWindow->ImageList1[counter::kImageMonitoringOn].cacheKey());
+    tick();
+    EXPECT_EQ(mainWindow->ConnectionState, 2);
+    env.setLine(false);
+    tick();
+    EXPECT_EQ(records().size(), 2u);
+}
+
+TEST_F(CommandsTest, ResetCounterAsksFirst)
+{
+    history::HistoryRecord record;
+    record.StartTime = {2000, 1, 1, 2, 9, 0, 0, 0};
+    record.EndTime = record.StartTime;
+    record.FeeCents = 40;
+    ASSERT_TRUE(history::append(env.programFolder(), record));
+    writeInt(HKLM, q(rk::kCounterAll), q(rk::vReport), 1);
+    const QString report = env.programFolder() + "/Reports/2000-1-3.rpt";
+
+    env.boxes.queueAnswer(platform::IDNO);
+    action("Resetcounter1")->trigger();
+    ASSERT_EQ(env.boxes.shown.size(), 1u);
+    EXPECT_EQ(env.boxes.shown[0].text, QStringLiteral("Are you sure to reset counter ?"));
+    EXPECT_EQ(env.boxes.shown[0].buttons, platform::MessageButtons::YesNo);
+    EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Question);
+    EXPECT_EQ(records().size(), 1u);
+    EXPECT_FALSE(QFile::exists(report));
+
+    env.boxes.queueAnswer(platform::IDYES);
+    action("Resetcounter1")->trigger();
+    EXPECT_TRUE(records().empty());
+    EXPECT_TRUE(QFile::exists(report));
+    EXPECT_EQ(readInt(HKLM, q(rk::kCounterAll), q(rk::vDay)), 3);
+}
+
+TEST_F(CommandsTest, ReportForTodaySaysWhenItCannotBeWritten)
+{
+    const QString report = env.programFolder() + "/Reports/2000-1-3.rpt";
+    action("ToolButton1")->trigger();
+    EXPECT_TRUE(QFile::exists(report));
+    EXPECT_TRUE(env.boxes.shown.empty());
+
+    ASSERT_TRUE(QFile::remove(report));
+    ASSERT_TRUE(QDir().mkpath(report));  // a folder where the file should go
+    action("Createreport1")->trigger();
+    ASSERT_EQ(env.boxes.shown.size(), 1u);
+    EXPECT_TRUE(env.boxes.shown[0].text.startsWith("Can't write the report"));
+    EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Error);
+}
+
+TEST_F(CommandsTest, TrayMenuItemsInOrder)
+{
+    QStringList texts;
+    for (QAction* a : mainWindow->PopupMenu1->actions())
+        texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    EXPECT_EQ(texts, (QStringList{"Restore", "-", "Connections ...", "-", "Beep ...",
+                                  "Time Synchronization ...", "Check EMail ...", "-", "Counter ...", "-",
+                                  "Providers ...", "Tariffs ...", "-", "Preferences ...", "-", "Exit"}));
+    EXPECT_EQ(mainWindow->PopupMenu1->defaultAction(), action("Restore1"));
+
+    action("About1")->trigger();
+    ASSERT_EQ(env.help.calls.size(), 1u);
+    EXPECT_EQ(env.help.calls[0].kind, FakeHelp::Call::Contents);
+    EXPECT_EQ(env.help.calls[0].file, env.programFolder() + "/Dialtally Help.hlp");
+}
+
+}  // namespace

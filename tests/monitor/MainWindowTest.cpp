@@ -1,0 +1,1636 @@
+// The main window unit: start-up, defaults, recovery, counter reset, the tick with its
+// state machine, counting, charging and the tray.
+#include "Fakes.h"
+
+#include "RegistryNames.h"
+#include "SplashWindow.h"
+#include "AboutBox.h"
+#include "MainWindow.h"
+#include "history.h"
+#include "WindowPlacement.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QTimer>
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <iostream>
+#include <optional>
+#include <tuple>
+
+using namespace testing_support;
+using platform::RootKey;
+namespace rk = regkeys;
+
+namespace {
+
+constexpr RootKey HKCU = RootKey::CurrentUser;
+constexpr RootKey HKLM = RootKey::LocalMachine;
+
+QString q(const char* text)
+{
+    return QString::fromLatin1(text);
+}
+
+QStringList valueNames(RootKey root, const char* key)
+{
+    platform::Registry r;
+    r.setRootKey(root);
+    if (!r.openKey(q(key), false))
+        return {QStringLiteral("<no key>")};
+    return r.getValueNames();
+}
+
+QStringList subkeyNames(RootKey root, const char* key)
+{
+    platform::Registry r;
+    r.setRootKey(root);
+    if (!r.openKey(q(key), false))
+        return {QStringLiteral("<no key>")};
+    return r.getKeyNames();
+}
+
+bool keyExists(RootKey root, const QString& key)
+{
+    platform::Registry r;
+    r.setRootKey(root);
+    return r.keyExists(key);
+}
+
+void writeSlot(const QString& provider, const QString& day, const QString& profile, int start,
+               int end, int dayCost, int nightCost, int ocp = 0)
+{
+    const QString key = counter::tariffSlotKey(provider, day);
+    writeStr(HKCU, key, q(rk::vSlotTariffProfile), profile);
+    writeInt(HKCU, key, q(rk::vStartingInterval), start);
+    writeInt(HKCU, key, q(rk::vEndingInterval), end);
+    writeInt(HKCU, key, q(rk::vDayCost), dayCost);
+    writeInt(HKCU, key, q(rk::vNightCost), nightCost);
+    writeInt(HKCU, key, q(rk::vOcpDay), ocp);
+}
+
+history::HistoryRecord recordOf(int startDay, int startMonth, int fee, int seconds = 60)
+{
+    history::HistoryRecord r;
+    r.StartTime = {1999, static_cast<std::uint16_t>(startMonth), 1, static_cast<std::uint16_t>(startDay), 8, 5, 9, 0};
+    r.EndTime = r.StartTime;
+    r.FeeCents = fee;
+    r.DurationSeconds = seconds;
+    r.setProviderName(QStringLiteral("ISP"));
+    r.setUserName(QStringLiteral("alice"));
+    return r;
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setSplashRunner([this](SplashWindow& splash) {
+            ++splashes;
+            splash.Timer1Timer();
+        });
+    }
+    void TearDown() override
+    {
+        FreeWindows();
+        setSplashRunner({});
+    }
+
+    // One start of Dialtally up to its message loop.
+    void start()
+    {
+        FreeWindows();
+        WinMain(RunMode::StartOnly);
+        ASSERT_NE(mainWindow, nullptr);
+    }
+
+    // An installed program that user `user` has started once; its messages forgotten.
+    void installedFor(const QString& user)
+    {
+        env.install(1);
+        env.setWindowsUser(user);
+        start();
+        FreeWindows();
+        env.boxes.clear();
+        env.help.calls.clear();
+        splashes = 0;
+    }
+
+    // One tick, then the event loop's turn that shows what the tick raised.
+    void tick()
+    {
+        mainWindow->Timer1Timer();
+        showRaisedMessages();
+    }
+
+    std::vector<history::HistoryRecord> records() const
+    {
+        return history::readAll(env.programFolder());
+    }
+
+    TestEnvironment env;
+    int splashes = 0;
+};
+
+// ---- plain logic -------------------------------------------------------------------
+
+TEST(CounterText, MoneyElapsedAndClock)
+{
+    EXPECT_EQ(counter::feeText(1205), QStringLiteral("12 dol. 5 c."));
+    EXPECT_EQ(counter::feeText(0), QStringLiteral("0 dol. 0 c."));
+    EXPECT_EQ(counter::elapsedText(303), QStringLiteral("0 h. 5 min. 3 sec."));
+    EXPECT_EQ(counter::elapsedText(90061), QStringLiteral("25 h. 1 min. 1 sec."));
+    EXPECT_EQ(counter::clockText({2000, 1, 6, 1, 9, 5, 7, 0}), QStringLiteral("9:5:7"));
+}
+
+TEST(CounterTariff, MinuteCostByHour)
+{
+    struct Case {
+        counter::TariffSlot slot;
+        int hour;
+        int cost;
+    } cases[] = {
+        {{8, 20, 10, 3, 0}, 7, 3},   {{8, 20, 10, 3, 0}, 8, 10},  {{8, 20, 10, 3, 0}, 19, 10},
+        {{8, 20, 10, 3, 0}, 20, 3},  {{8, 20, 10, 3, 0}, 0, 3},   {{22, 6, 10, 3, 0}, 23, 3},
+        {{22, 6, 10, 3, 0}, 2, 3},   {{22, 6, 10, 3, 0}, 12, 3},  {{9, 9, 10, 3, 0}, 9, 3},
+        {{8, 20, 10, 3, 1}, 23, 10}, {{8, 20, 10, 3, 1}, 3, 10},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(counter::minuteCost(c.slot, c.hour), c.cost)
+            << c.slot.StartingInterval << "-" << c.slot.EndingInterval << " ocp " << c.slot.OCPDay
+            << " at " << c.hour;
+    EXPECT_EQ(counter::tariffDayKey(0, 0), QStringLiteral("0"));
+    EXPECT_EQ(counter::tariffDayKey(0, 6), QStringLiteral("6"));
+    EXPECT_EQ(counter::tariffDayKey(1, 3), QStringLiteral("Holiday"));
+}
+
+TEST(CounterReset, AutomaticRule)
+{
+    struct Case {
+        int mode, resetDay, startMonth, month, day;
+        bool due;
+    } cases[] = {
+        {2, 14, 12, 1, 3, true},   // January after December
+        {2, 14, 5, 6, 30, true},   {2, 14, 5, 7, 1, false},  {2, 14, 5, 5, 31, false},
+        {3, 14, 11, 1, 1, true},   {3, 14, 11, 2, 1, false}, {3, 14, 12, 2, 9, true},
+        {3, 14, 4, 6, 1, true},    {3, 14, 4, 5, 1, false},
+        {1, 14, 3, 3, 13, false},  {1, 14, 3, 3, 14, true},  {1, 14, 3, 3, 28, true},
+        {1, 14, 2, 3, 20, false},  // the period began in another month
+        {1, 1, 2, 3, 1, true},     {1, 1, 2, 3, 27, true},   {1, 1, 3, 3, 27, false},
+        {1, 7, 2, 3, 20, false},   // neither 14 nor 1
+        {4, 14, 1, 6, 20, false},  {0, 14, 1, 2, 20, false}, {9, 1, 1, 2, 1, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(counter::automaticResetDue(c.mode, c.resetDay, c.startMonth, c.month, c.day), c.due)
+            << "mode " << c.mode << " day " << c.resetDay << " start " << c.startMonth << " today "
+            << c.month << "/" << c.day;
+}
+
+TEST(CounterHistoryGroup, NextResetDateAndAverage)
+{
+    EXPECT_EQ(counter::dateText(1999, 5, 3), QStringLiteral("1999 - 5 - 3"));
+    struct Case {
+        int mode, resetDay, year, month, day;
+        const char* shown;
+    } cases[] = {
+        {1, 14, 1999, 5, 3, "1999 - 5 - 14"},  {1, 14, 1999, 12, 20, "1999 - 12 - 14"},
+        {1, 1, 1999, 5, 14, "1999 - 6 - 1"},   {1, 1, 1999, 12, 14, "2000 - 1 - 1"},
+        {2, 14, 1999, 5, 3, "1999 - 6 - 1"},   {2, 1, 1999, 12, 1, "2000 - 1 - 1"},
+        {3, 1, 1999, 10, 9, "1999 - 12 - 1"},  {3, 1, 1999, 11, 9, "2000 - 1 - 1"},
+        {3, 1, 1999, 12, 9, "2000 - 2 - 1"},   {4, 14, 1999, 5, 3, "Never"},
+        {0, 14, 1999, 5, 3, "1999 - 5 - 3"},   {7, 1, 2001, 2, 28, "2001 - 2 - 28"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(counter::nextResetText(c.mode, c.resetDay, c.year, c.month, c.day), q(c.shown))
+            << "mode " << c.mode << " day " << c.resetDay << " from " << c.year << "-" << c.month;
+
+    const int today = platform::dayNumber(QDate(2000, 1, 10));
+    EXPECT_EQ(counter::averagePerDay(7200, today, today), 7200);
+    EXPECT_EQ(counter::averagePerDay(7200, today, today - 2), 2400);
+    EXPECT_EQ(counter::averagePerDay(100, today, today - 2), 33);  // cut toward zero
+    // The clock set back before the period start: no division by zero or below.
+    EXPECT_EQ(counter::averagePerDay(7200, today, today + 1), 7200);
+    EXPECT_EQ(counter::averagePerDay(7200, today, today + 30), 7200);
+}
+
+TEST(CounterBudget, BalanceAndAlarmRule)
+{
+    struct Case {
+        const char* name;
+        counter::Budget budget;
+        int today, todayFee, connectionFee, monthFee;
+        std::int64_t balance;
+        bool reached;
+        const char* text;
+    } cases[] = {
+        {"per day, money left", {1, 1, 50, 0, 1}, 5, 100, 20, 9999, 30, false, "0 dol. 30 c."},
+        {"per day, spent exactly", {1, 1, 50, 0, 1}, 5, 100, 50, 0, 0, true, "0 dol. 0 c."},
+        {"per day, over by a dollar and a half", {1, 1, 0, 0, 1}, 5, 200, 50, 0, -150, true, "-1 dol. 50 c."},
+        {"per day, over by cents", {1, 1, 0, 0, 1}, 5, 100, 50, 0, -50, true, "-0 dol. 50 c."},
+        {"reserve, third day", {1, 2, 0, 1, 1}, 3, 999, 999, 450, 150, false, "1 dol. 50 c."},
+        {"reserve, allowance used up", {1, 2, 0, 1, 1}, 3, 0, 0, 600, 0, true, "0 dol. 0 c."},
+        {"reserve, later start day", {1, 1, 0, 1, 10}, 12, 0, 0, 250, 50, false, "0 dol. 50 c."},
+        // Dollars typed in the thousands of millions of cents must not wrap round.
+        {"large budget", {1, 2000000000, 99, 1, 1}, 31, 0, 0, 0, 6200000003069, false,
+         "62000000030 dol. 69 c."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto balance = counter::budgetBalance(c.budget, c.today, c.todayFee, c.connectionFee, c.monthFee);
+        EXPECT_EQ(balance, c.balance);
+        EXPECT_EQ(counter::budgetReached(c.budget, c.today, c.todayFee, c.connectionFee, c.monthFee), c.reached);
+        EXPECT_EQ(counter::balanceText(balance), q(c.text));
+    }
+    // Days by the day of month alone: the day before the start day is 0, earlier ones
+    // are negative (the clock set back).
+    EXPECT_EQ(counter::budgetDays({1, 1, 0, 1, 10}, 10), 1);
+    EXPECT_EQ(counter::budgetDays({1, 1, 0, 1, 10}, 9), 0);
+    EXPECT_EQ(counter::budgetDays({1, 1, 0, 1, 10}, 8), -1);
+}
+
+TEST(CounterBeeper, BeepNumbersFollowTheInterval)
+{
+    struct Case {
+        int count, interval, elapsed;
+        bool due;
+    } cases[] = {
+        {1, 15, 14 * 60 + 59, false}, {1, 15, 15 * 60, true},  {2, 15, 29 * 60 + 59, false},
+        {2, 15, 30 * 60, true},       {3, 15, 40 * 60, false}, {0, 15, 99 * 60, false},
+        // An interval of 0 in a hand-edited registry: silence, not a division by zero.
+        {1, 0, 99 * 60, false},       {1, -5, 99 * 60, false},
+        // Products beyond 32 bits don't wrap into a false beep.
+        {3, 20000000, 2000000000, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(counter::beepDue(c.count, c.interval, c.elapsed), c.due)
+            << "beep " << c.count << " every " << c.interval << " min at " << c.elapsed << " s";
+    // Switched on again at 40 minutes with 15: the next beep is the third, at 45.
+    EXPECT_EQ(counter::nextBeepCount(15, 40 * 60), 3);
+    EXPECT_EQ(counter::nextBeepCount(15, 0), 1);
+    EXPECT_EQ(counter::nextBeepCount(0, 40 * 60), 1);
+
+    platform::BeepKind kind = platform::BeepKind::Default;
+    const struct {
+        int sound;
+        bool plays;
+        platform::BeepKind kind;
+    } sounds[] = {{1, true, platform::BeepKind::Default},     {2, true, platform::BeepKind::Asterisk},
+                  {3, true, platform::BeepKind::Exclamation}, {4, true, platform::BeepKind::Hand},
+                  {0, false, {}},                             {5, false, {}}};
+    for (const auto& s : sounds) {
+        EXPECT_EQ(counter::beepKindOf(s.sound, &kind), s.plays) << s.sound;
+        if (s.plays) {
+            EXPECT_EQ(kind, s.kind) << s.sound;
+        }
+    }
+}
+
+TEST(CounterElapsed, FullDatesCount)
+{
+    const platform::SystemTime start{1999, 12, 5, 31, 23, 59, 50, 0};
+    const int startSecond = counter::secondOfDay(start) - 15;
+    EXPECT_EQ(counter::elapsedSince(start, startSecond, {2000, 1, 6, 1, 0, 0, 0, 0}), 25);
+    EXPECT_EQ(counter::elapsedSince(start, startSecond, start), 15);
+    // Over a day: no longer cut by a day.
+    EXPECT_EQ(counter::elapsedSince(start, startSecond, {2000, 1, 0, 2, 23, 59, 50, 0}), 2 * 86400 + 15);
+}
+
+// The lines of the report of `records`, each checked to end in CR LF.
+QStringList reportLines(const std::vector<history::HistoryRecord>& records)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    counter::ReportWriter writer(buffer);
+    for (const auto& r : records)
+        writer.add(r);
+    EXPECT_TRUE(writer.finish());
+    QByteArray bytes = buffer.data();
+    EXPECT_TRUE(bytes.endsWith("\r\n"));
+    bytes.chop(1);
+    QStringList lines;
+    for (const QByteArray& line : bytes.split('\n')) {
+        EXPECT_TRUE(line.endsWith('\r'));
+        lines << QString::fromLatin1(line.chopped(1));
+    }
+    return lines;
+}
+
+TEST(CounterReport, LayoutAndCuts)
+{
+    EXPECT_EQ(counter::reportFileName(1999, 5, 3), QStringLiteral("1999-5-3.rpt"));
+
+    const QStringList empty = reportLines({});
+    ASSERT_EQ(empty.size(), 4);
+    EXPECT_EQ(empty[0], QString(52, '*') + " Report made by Dialtally 2.01 " + QString(52, '*'));
+    for (int i = 1; i < 4; ++i)
+        EXPECT_EQ(empty[i].size(), 140);
+
+    auto a = recordOf(3, 5, 100, 3725);
+    a.setUserName(QStringLiteral("tenletters"));
+    a.setProviderName(QStringLiteral("eighteen-letters-x"));
+    auto b = recordOf(4, 5, 10050);
+    b.setUserName(QStringLiteral("elevenchars"));
+    const auto c = recordOf(5, 5, 5);
+    const QStringList lines = reportLines({a, b, c});
+    ASSERT_EQ(lines.size(), 4 + 6);
+    for (const QString& line : lines.mid(1))
+        EXPECT_EQ(line.size(), 140) << line.toStdString();
+    const QString& row1 = lines[4];
+    EXPECT_EQ(row1.mid(2, 11), QStringLiteral("tenletters "));
+    EXPECT_EQ(row1.mid(15, 18), QStringLiteral("eighteen-letter.. "));
+    EXPECT_EQ(row1.mid(35, 13).trimmed(), QStringLiteral("1 dol. 0 c."));
+    EXPECT_EQ(row1.mid(51, 12).trimmed(), QStringLiteral("1:2:5"));
+    EXPECT_EQ(row1.mid(81, 12).trimmed(), QStringLiteral("1999/5/3"));
+    EXPECT_EQ(row1.mid(96, 12).trimmed(), QStringLiteral("8:5:9"));
+    for (int bar : {0, 13, 33, 49, 63, 79, 94, 109, 124, 139})
+        EXPECT_EQ(row1[bar], QLatin1Char('|')) << bar;
+    EXPECT_EQ(lines[5], QString(140, '_'));
+    const QString& row2 = lines[6];
+    EXPECT_EQ(row2.mid(2, 10), QStringLiteral("elevench.."));
+    EXPECT_EQ(row2.mid(35, 13), QStringLiteral("100 dol. 50.."));
+    EXPECT_EQ(row2.mid(65, 14).trimmed(), QStringLiteral("101 dol. 50.."));
+    EXPECT_EQ(lines[8].mid(65, 14).trimmed(), QStringLiteral("101 dol. 55.."));
+    const QStringList small = reportLines({recordOf(1, 1, 100), recordOf(1, 1, 250), recordOf(1, 1, 5)});
+    EXPECT_EQ(small[4].mid(65, 14).trimmed(), QStringLiteral("1 dol. 0 c."));
+    EXPECT_EQ(small[6].mid(65, 14).trimmed(), QStringLiteral("3 dol. 50 c."));
+    EXPECT_EQ(small[8].mid(65, 14).trimmed(), QStringLiteral("3 dol. 55 c."));
+
+    // Names are written in 8 bits: a character that has none is a "?".
+    auto d = recordOf(1, 1, 1);
+    d.setUserName(QStringLiteral("Zo\u00eb \u65e5\u672c"));
+    d.setProviderName(QString::fromUtf8("\u65e5\u672c\u65e5\u672c\u65e5\u672c\u65e5\u672c\u65e5\u672cabcdefghij"));
+    const QStringList named = reportLines({d});
+    EXPECT_EQ(named[4].mid(2, 11), QString::fromLatin1("Zo\xeb ??     "));
+    EXPECT_EQ(named[4].mid(15, 18), QStringLiteral("??????????abcde.. "));
+}
+
+// ---- defaults and start-up -----------------------------------------------------------
+
+TEST_F(MainWindowTest, FirstStartWritesTheDefaultsTreeOnce)
+{
+    env.clock.set(2000, 1, 1, 12, 0, 0);
+    env.install(1);
+    env.setWindowsUser(QStringLiteral("alice"));
+    // The program may end while a message of the defaults is open: by then every
+    // default must be in place, or the next start finds the tree incomplete for good.
+    QStringList missingWhileOpen;
+    env.boxes.whileOpen = [&](const platform::MessageRequest&) {
+        for (const char* value : {rk::vMinutes, rk::vAutoCloseProgram}) {
+            if (!valueExists(HKCU, q(rk::kEmail), q(value)))
+                missingWhileOpen << q(value);
+        }
+        if (!valueExists(HKCU, q(rk::kBudget), q(rk::vBudgetReserve)))
+            missingWhileOpen << q(rk::vBudgetReserve);
+    };
+    start();
+    env.boxes.whileOpen = nullptr;
+    EXPECT_TRUE(missingWhileOpen.isEmpty()) << missingWhileOpen.join(", ").toStdString();
+
+    EXPECT_EQ(valueNames(HKCU, rk::kSoftware),
+              (QStringList{"Connect delay", "Minimize", "System tray", "Logo", "User Name", "Maxd",
+                           "poztop", "pozleft"}));
+    const struct {
+        const char* value;
+        int expected;
+    } ints[] = {{rk::vConnectDelay, 15}, {rk::vMinimize, 1}, {rk::vSystemTray, 1}, {rk::vLogo, 1},
+                {rk::vMaxd, 1},          {rk::vPozTop, 138}, {rk::vPozLeft, 188}};
+    for (const auto& v : ints)
+        EXPECT_EQ(readInt(HKCU, q(rk::kSoftware), q(v.value)), v.expected) << v.value;
+    EXPECT_EQ(readStr(HKCU, q(rk::kSoftware), q(rk::vUserName)), QStringLiteral("alice"));
+    // The other spelling names the same value.
+    EXPECT_EQ(readInt(HKCU, q(rk::kSoftware), QStringLiteral("Connect Delay")), 15);
+
+    EXPECT_EQ(subkeyNames(HKCU, rk::kSoftware),
+              (QStringList{"Email", "Beep", "Exec", "Tariffs", "TimeSync", "Rozad Izeruveva"}));
+    EXPECT_EQ(valueNames(HKCU, rk::kEmail),
+              (QStringList{"On/Off", "Minutes", "SystemTray", "AutoCheck", "AutoRestore", "AutoClose",
+                           "AutoMinimize", "AutoCloseProgram"}));
+    EXPECT_EQ(valueNames(HKCU, rk::kBeep), (QStringList{"Enabled", "Interval", "Sound"}));
+    EXPECT_EQ(valueNames(HKCU, rk::kExec), (QStringList{"Lines"}));
+    EXPECT_EQ(valueNames(HKCU, rk::kTariffs), (QStringList{"Tariff"}));
+    EXPECT_EQ(valueNames(HKCU, rk::kTimeSync),
+              (QStringList{"Servers", "Server0", "Server1", "Server2", "Server3", "Server4", "Server5"}));
+    // The NIST servers that answer RFC 868 on TCP 37; the last is the one preselected.
+    const QStringList servers{"time-a-g.nist.gov",   "time-b-g.nist.gov",   "time-c-g.nist.gov",
+                              "time-a-wwv.nist.gov", "time-b-wwv.nist.gov", "time.nist.gov"};
+    for (int i = 0; i < servers.size(); ++i)
+        EXPECT_EQ(readStr(HKCU, q(rk::kTimeSync), QStringLiteral("Server%1").arg(i)), servers[i]);
+    EXPECT_EQ(valueNames(HKCU, rk::kBudget), (QStringList{"On/Off", "Money", "Cents", "Ch", "Reserve"}));
+    EXPECT_EQ(readInt(HKCU, q(rk::kBeep), q(rk::vBeepSound)), 3);
+    EXPECT_EQ(readInt(HKCU, q(rk::kBudget), q(rk::vBudgetCh)), 1);
+    EXPECT_EQ(readInt(HKCU, q(rk::kEmail), q(rk::vAutoCloseProgram)), 1);
+
+    EXPECT_EQ(readInt(HKLM, q(rk::kCounterAll), q(rk::vDouble)), 36526);
+    EXPECT_EQ(readInt(HKLM, q(rk::kCounterAll), q(rk::vYear)), 2000);
+    EXPECT_EQ(readInt(HKLM, q(rk::kCounterAll), q(rk::vMonth)), 1);
+    EXPECT_EQ(readInt(HKLM, q(rk::kCounterAll), q(rk::vDay)), 1);
+    EXPECT_EQ(readInt(HKLM, q(rk::kSoftware), q(rk::vFirstTime)), 0);
+    EXPECT_EQ(readInt(HKLM, q(rk::kSoftware), q(rk::vBug)), 1);
+
+    ASSERT_EQ(env.boxes.shown.size(), 2u);
+    EXPECT_EQ(env.boxes.shown[0].text, QStringLiteral("Settings succesfully personalized to the new user."));
+    EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::None);
+    EXPECT_EQ(env.boxes.shown[0].owner, platform::MessageOwner::Application);
+    EXPECT_EQ(env.boxes.shown[1].text,
+              QStringLiteral("You don't have tariffs associated to providers. Please go to menu "
+                             "Options|Tariffs, Options|Providers and do it."));
+    EXPECT_EQ(env.boxes.shown[1].icon, platform::MessageIcon::Exclamation);
+    EXPECT_EQ(env.boxes.shown[1].owner, platform::MessageOwner::None);
+    for (const auto& box : env.boxes.shown)
+        EXPECT_EQ(box.caption, QStringLiteral("Dialtally 2.01"));
+    const QString helpFile = env.programFolder() + "/Dialtally Help.hlp";
+    ASSERT_EQ(env.help.calls.size(), 1u);
+    EXPECT_EQ(env.help.calls[0].kind, FakeHelp::Call::Contents);
+    EXPECT_EQ(env.help.calls[0].file, helpFile);
+    EXPECT_EQ(platform::Application::instance().helpFile(), helpFile);
+    EXPECT_EQ(platform::Application::instance().title().left(9), QStringLiteral("Dialtally"));
+    EXPECT_TRUE(mainWindow->Timer1->isActive());
+    EXPECT_EQ(platform::savedPosition(*mainWindow), QPoint(188, 138));
+    EXPECT_EQ(splashes, 1);
+    // "Minimize" = 1 in tray mode: minimized, only the tray icon is left.
+    EXPECT_TRUE(platform::Application::instance().isMinimized());
+    EXPECT_TRUE(env.tray.exists());
+    EXPECT_FALSE(env.taskbar.isShown());
+
+    // The next start writes nothing of this.
+    env.boxes.clear();
+    env.help.calls.clear();
+    env.clock.set(2000, 1, 5, 9, 0, 0);
+    start();
+    EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(" | ").toStdString();
+    EXPECT_TRUE(env.help.calls.empty());
+    EXPECT_EQ(readInt(HKLM, q(rk::kCounterAll), q(rk::vDouble)), 36526);
+    EXPECT_EQ(readInt(HKLM, q(rk::kCounterAll), q(rk::vDay)), 1);
+}
+
+// First start / no key / same user / other user: what is written, deleted and shown.
+TEST_F(MainWindowTest, StartUpTable)
+{
+    struct Case {
+        const char* name;
+        const char* previousUser;  // nullptr: nobody has started the program yet
+        const char* user;          // nullptr: the control key holds no values at all
+        bool dropUserName;         // the per-user key lost its "User Name"
+        bool defaults;
+    } cases[] = {
+        {"first start", nullptr, "alice", false, true},
+        {"no key for this user", "-", "alice", false, true},
+        {"same user", "alice", "alice", false, false},
+        {"other user", "bob", "alice", false, true},
+        {"key without a user name", "alice", "alice", true, true},
+        {"no Windows user: Default", "Default", nullptr, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestEnvironment local;
+        setSplashRunner([this](SplashWindow& splash) {
+            ++splashes;
+            splash.Timer1Timer();
+        });
+        const QString marker = q(rk::kTariffProfile) + "\\Cheap";
+        if (c.previousUser == nullptr) {
+            local.install(1);
+        } else {
+            local.install(1);
+            local.setWindowsUser(q(c.previousUser));
+            start();
+            FreeWindows();
+            writeInt(HKCU, marker, q(rk::vDayCost), 7);
+            writeInt(HKCU, q(rk::kSoftware), q(rk::vLogo), 0);
+            writeInt(HKCU, q(rk::kSoftware), q(rk::vConnectDelay), 30);
+            if (QString(c.previousUser) == "-") {
+                local.registry.setRootKey(HKCU);
+                local.registry.deleteKey(q(rk::kSoftware));
+            }
+            if (c.dropUserName) {
+                platform::Registry r;
+                r.setRootKey(HKCU);
+                r.openKey(q(rk::kSoftware), false);
+                r.deleteValue(q(rk::vUserName));
+            }
+            // The counter period began earlier and must keep its start.
+            writeInt(HKLM, q(rk::kCounterAll), q(rk::vYear), 1999);
+            writeInt(HKLM, q(rk::kCounterAll), q(rk::vMonth), 12);
+            writeInt(HKLM, q(rk::kCounterAll), q(rk::vDay), 20);
+            writeInt(HKLM, q(rk::kCounterAll), q(rk::vDouble), 36514);
+        }
+        if (c.user) {
+            local.setWindowsUser(q(c.user));
+        } else {
+            platform::Registry r;
+            r.setRootKey(HKLM);
+            r.openKey(q(rk::kControl), true);
+            for (const QString& value : r.getValueNames())
+                r.deleteValue(value);
+        }
+        local.boxes.clear();
+        local.help.calls.clear();
+        splashes = 0;
+        local.clock.set(2000, 1, 1, 10, 0, 0);
+        start();
+
+        const bool hadKey = c.previousUser && QString(c.previousUser) != "-";
+        EXPECT_EQ(local.boxes.shown.size(), c.defaults ? 2u : 0u) << local.boxes.texts().join(" | ").toStdString();
+        EXPECT_EQ(local.help.calls.size(), c.defaults ? 1u : 0u);
+        EXPECT_EQ(readStr(HKCU, q(rk::kSoftware), q(rk::vUserName)), c.user ? q(c.user) : "Default");
+        EXPECT_EQ(mainWindow->WindowsUser, c.user ? q(c.user) : "Default");
+        // The old owner's whole tree goes; the same owner keeps everything.
+        EXPECT_EQ(keyExists(HKCU, marker), hadKey && !c.defaults);
+        EXPECT_EQ(readInt(HKCU, q(rk::kSoftware), q(rk::vConnectDelay)), c.defaults ? 15 : 30);
+        // "Logo" is read before the owner check: an existing key's 0 counts.
+        EXPECT_EQ(splashes, hadKey ? 0 : 1);
+        EXPECT_EQ(readInt(HKLM, q(rk::kSoftware), q(rk::vFirstTime)), 0);
+        EXPECT_EQ(readInt(HKLM, q(rk::kSoftware), q(rk::vBug)), 1);
+        EXPECT_TRUE(mainWindow->Timer1->isActive());
+        if (c.previousUser) {
+            EXPECT_EQ(readInt(HKLM, q(rk::kCounterAll), q(rk::vYear)), 1999);
+            EXPECT_EQ(readInt(HKLM, q(rk::kCounterAll), q(rk::vDay)), 20);
+            EXPECT_EQ(readInt(HKLM, q(rk::kCounterAll), q(rk::vDouble)), c.defaults ? 36526 : 36514);
+        } else {
+            EXPECT_EQ(readInt(HKLM, q(rk::kCounterAll), q(rk::vYear)), 2000);
+            EXPECT_EQ(readInt(HKLM, q(rk::kCounterAll), q(rk::vDouble)), 36526);
+        }
+        FreeWindows();
+    }
+}
+
+TEST_F(MainWindowTest, StartUpTotalsComeFromTheHistory)
+{
+    installedFor("alice");
+    env.clock.set(2000, 5, 3, 9, 0, 0);
+    ASSERT_TRUE(history::append(env.programFolder(), recordOf(3, 5, 120, 600)));
+    ASSERT_TRUE(history::append(env.programFolder(), recordOf(2, 5, 30, 60)));
+    // A torn tail counts for nothing.
+    {
+        QFile f(history::historyFile(env.programFolder()));
+        ASSERT_TRUE(f.open(QIODevice::Append));
+        f.write(QByteArray(100, '\x7f'));
+    }
+    start();
+    EXPECT_EQ(mainWindow->MonthFee, 150);
+    EXPECT_EQ(mainWindow->MonthFeeBefore, 150);
+    EXPECT_EQ(mainWindow->MonthSeconds, 660);
+    EXPECT_EQ(mainWindow->TodayFee, 120);
+    tick();
+    EXPECT_EQ(mainWindow->periodFeeLabel->text(), QStringLiteral("1 dol. 50 c."));
+}
+
+TEST_F(MainWindowTest, CreationErrorIsShownAndStartUpStops)
+{
+    // Not installed: "FirstTime" is missing.
+    env.setWindowsUser(QStringLiteral("alice"));
+    WinMain(RunMode::StartOnly);
+    ASSERT_NE(mainWindow, nullptr);
+    ASSERT_FALSE(env.boxes.shown.empty());
+    EXPECT_EQ(env.boxes.shown[0].text, QStringLiteral("Failed to get data for 'FirstTime'."));
+    EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Error);
+    EXPECT_FALSE(mainWindow->Timer1->isActive());
+    // WinMain went on with the next windows.
+    EXPECT_NE(splashWindow, nullptr);
+    EXPECT_NE(aboutBox, nullptr);
+}
+
+// ---- recovery ----------------------------------------------------------------------
+
+TEST_F(MainWindowTest, RecoveryTable)
+{
+    struct Case {
+        const char* name;
+        int antiCrash;
+        int backup;
+        int line;  // -1: no "Remote Connection" value
+        int answer;
+        bool recovered;
+        bool asked;
+        int lineAfter;
+    } cases[] = {
+        {"plain slot, line down", 1, 0, 0, 0, true, false, 0},
+        {"b slot, no line value", 1, 1, -1, 0, true, false, -1},
+        {"line up, answer No", 1, 1, 1, platform::IDNO, true, true, 0},
+        {"line up, answer Yes", 1, 0, 1, platform::IDYES, true, true, 1},
+        {"anti-crash off", 0, 0, 1, 0, false, false, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestEnvironment local;
+        setSplashRunner([](SplashWindow& splash) { splash.Timer1Timer(); });
+        local.install(1);
+        local.setWindowsUser(QStringLiteral("alice"));
+        start();
+        FreeWindows();
+        ASSERT_TRUE(history::append(local.programFolder(), recordOf(1, 1, 40)));
+        writeInt(HKLM, q(rk::kSoftware), q(rk::vBug), 2);
+        writeInt(HKLM, q(rk::kSoftware), q(rk::vAntiCrash), c.antiCrash);
+        writeInt(HKLM, q(rk::kUsers), q(rk::vCrash), 4);
+        const QString cur = q(rk::kCounterCurrent);
+        writeInt(HKLM, cur, q(rk::vMoney), 125);
+        writeStr(HKLM, cur, q(rk::vProvider), QStringLiteral("ISP"));
+        const int start_[] = {50, 59, 23, 1999, 31, 12, 5};
+        const char* startNames[] = {rk::vSecundes, rk::vStartMinutes, rk::vHours, rk::vYear, rk::vDay, rk::vMonth, rk::vDayOfWeek};
+        for (int i = 0; i < 7; ++i)
+            writeInt(HKLM, cur, q(startNames[i]), start_[i]);
+        writeInt(HKLM, cur, QStringLiteral("backup"), c.backup);
+        for (const QString& prefix : {QString(), QStringLiteral("b")}) {
+            const int base = prefix.isEmpty() ? 0 : 1;
+            writeStr(HKLM, cur, prefix + "User", prefix.isEmpty() ? "plain" : "bee");
+            writeInt(HKLM, cur, prefix + "CSecundes", 10 + base);
+            writeInt(HKLM, cur, prefix + "CMinutes", 20);
+            writeInt(HKLM, cur, prefix + "CHours", 1);
+            writeInt(HKLM, cur, prefix + "CYear", 2000);
+            writeInt(HKLM, cur, prefix + "CDay", 1);
+            writeInt(HKLM, cur, prefix + "CMonth", 1);
+            writeInt(HKLM, cur, prefix + "CDayOfWeek", 6);
+            writeInt(HKLM, cur, prefix + "Time", 4900 + base);
+        }
+        if (c.line >= 0)
+            local.setLine(c.line == 1);
+        if (c.answer)
+            local.boxes.queueAnswer(c.answer);
+        local.boxes.clear();
+        start();
+
+        const auto all = history::readAll(local.programFolder());
+        ASSERT_EQ(all.size(), c.recovered ? 2u : 1u);
+        const QStringList texts = local.boxes.texts();
+        EXPECT_EQ(texts.contains("Last connection was unsaved. Dialtally will recover data."), c.recovered);
+        EXPECT_EQ(texts.contains("Are you connected now ?"), c.asked);
+        EXPECT_EQ(readInt(HKLM, q(rk::kUsers), q(rk::vCrash)), c.recovered ? 5 : 4);
+        EXPECT_EQ(readInt(HKLM, q(rk::kSoftware), q(rk::vBug)), 1);
+        if (c.recovered) {
+            const auto& r = all.back();
+            EXPECT_EQ(r.FeeCents, 125);
+            EXPECT_EQ(r.providerName(), QStringLiteral("ISP"));
+            EXPECT_EQ(r.StartTime, (platform::SystemTime{1999, 12, 5, 31, 23, 59, 50, 0}));
+            const int b = c.backup ? 1 : 0;
+            EXPECT_EQ(r.userName(), b ? QStringLiteral("bee") : QStringLiteral("plain"));
+            EXPECT_EQ(r.EndTime, (platform::SystemTime{2000, 1, 6, 1, 1, 20, std::uint16_t(10 + b), 0}));
+            EXPECT_EQ(r.DurationSeconds, 4900 + b);
+            // The start-up totals include it.
+            EXPECT_EQ(mainWindow->MonthFee, 165);
+        }
+        if (c.lineAfter >= 0) {
+            platform::Registry r;
+            r.setRootKey(HKLM);
+            ASSERT_TRUE(r.openKey(q(rk::kRemoteAccessService), false));
+            const QByteArray bytes = r.readBinary(q(rk::vRemoteConnection));
+            EXPECT_EQ(bytes.size(), 4);
+            EXPECT_EQ(bytes.at(0), char(c.lineAfter));
+        }
+        // After No the first tick opens nothing; after Yes it opens a connection.
+        mainWindow->Timer1Timer();
+        EXPECT_EQ(mainWindow->ConnectionState, c.lineAfter == 1 ? 2 : 0);
+        FreeWindows();
+    }
+}
+
+// ---- counter reset -----------------------------------------------------------------
+
+TEST_F(MainWindowTest, AutomaticResetAtStartWritesReportAndEmptiesHistory)
+{
+    installedFor("alice");
+    writeInt(HKLM, q(rk::kCounterAll), q(rk::vReset), 2);
+    writeInt(HKLM, q(rk::kCounterAll), q(rk::vReport), 1);
+    writeInt(HKLM, q(rk::kCounterAll), q(rk::vMonth), 12);
+    writeInt(HKLM, q(rk::kUsers), q(rk::vCrash), 3);
+    ASSERT_TRUE(history::append(env.programFolder(), recordOf(5, 12, 100)));
+    ASSERT_TRUE(history::append(env.programFolder(), recordOf(6, 12, 250)));
+    // An older report of the same date is replaced.
+    QFile old(env.programFolder() + "/Reports/2000-1-3.rpt");
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("old report");
+    old.close();
+    env.clock.set(2000, 1, 3, 9, 0, 0);
+    start();
+
+    EXPECT_TRUE(records().empty());
+    EXPECT_EQ(QFileInfo(history::historyFile(env.programFolder())).size(), 0);
+    EXPECT_EQ(readInt(HKLM, q(rk::kCounterAll), q(rk::vYear)), 2000);
+    EXPECT_EQ(readInt(HKLM, q(rk::kCounterAll), q(rk::vMonth)), 1);
+    EXPECT_EQ(readInt(HKLM, q(rk::kCounterAll), q(rk::vDay)), 3);
+    EXPECT_EQ(readInt(HKLM, q(rk::kCounterAll), q(rk::vDouble)), 36528);
+    EXPECT_EQ(readInt(HKLM, q(rk::kUsers), q(rk::vCrash)), 0);
+    EXPECT_EQ(mainWindow->MonthFee, 0);
+    QFile report(env.programFolder() + "/Reports/2000-1-3.rpt");
+    ASSERT_TRUE(report.open(QIODevice::ReadOnly));
+    const QByteArray text = report.readAll();
+    EXPECT_EQ(text.size(), 137 + 3 * 142 + 4 * 142);
+    EXPECT_TRUE(text.contains("3 dol. 50 c."));
+
+    // The next start in the same month does not reset again.
+    ASSERT_TRUE(history::append(env.programFolder(), recordOf(3, 1, 10)));
+    start();
+    EXPECT_EQ(records().size(), 1u);
+}
+
+TEST_F(MainWindowTest, TwoWeeklyResetMovesToTheNextResetDay)
+{
+    installedFor("alice");
+    writeInt(HKLM, q(rk::kCounterAll), q(rk::vReset), 1);
+    writeInt(HKLM, q(rk::kCounterAll), q(rk::vReset14), 14);
+    writeInt(HKLM, q(rk::kCounterAll), q(rk::vMonth), 3);
+    env.clock.set(2000, 3, 13, 9, 0, 0);
+    ASSERT_TRUE(history::append(env.programFolder(), recordOf(2, 3, 10)));
+    start();
+    EXPECT_EQ(records().size(), 1u);
+    env.clock.set(2000, 3, 15, 9, 0, 0);
+    start();
+    EXPECT_TRUE(records().empty());
+    EXPECT_EQ(readInt(HKLM, q(rk::kCounterAll), q(rk::vReset14)), 1);
+    // Later starts in the same month leave the new period alone.
+    ASSERT_TRUE(history::append(env.programFolder(), recordOf(15, 3, 10)));
+    env.clock.set(2000, 3, 20, 9, 0, 0);
+    start();
+    EXPECT_EQ(records().size(), 1u);
+    env.clock.set(2000, 4, 2, 9, 0, 0);
+    start();
+    EXPECT_TRUE(records().empty());
+    EXPECT_EQ(readInt(HKLM, q(rk::kCounterAll), q(rk::vReset14)), 14);
+}
+
+TEST_F(MainWindowTest, ResetThatCannotWriteItsReportKeepsTheHistory)
+{
+    installedFor("alice");
+    start();
+    ASSERT_TRUE(history::append(env.programFolder(), recordOf(1, 1, 10)));
+    // A folder where the report file should go.
+    ASSERT_TRUE(QDir().mkpath(env.programFolder() + "/Reports/2000-1-1.rpt"));
+    ResetCounter(*mainWindow, 2000, 1, 1, 1);
+    EXPECT_EQ(records().size(), 1u);
+    ASSERT_EQ(env.boxes.shown.size(), 1u);
+    EXPECT_TRUE(env.boxes.shown[0].text.startsWith("Can't write the report"));
+    EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Error);
+}
+
+// ---- the tick --------------------------------------------------------------------------
+
+class TickTest : public MainWindowTest {
+protected:
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        env.clock.set(1999, 12, 31, 23, 59, 50);  // a Friday
+        installedFor("alice");
+        writeStr(HKCU, q(rk::kRemoteAccess), q(rk::vDefault), QStringLiteral("ISP"));
+        writeSlot("ISP", "5", "Friday", 8, 20, 10, 3);
+        writeSlot("ISP", "6", "Weekend", 8, 20, 20, 7);
+        writeSlot("ISP", "Holiday", "Feast", 8, 20, 50, 50, 1);
+        start();
+        env.boxes.clear();
+    }
+    int money() { return readInt(HKLM, q(rk::kCounterCurrent), q(rk::vMoney)); }
+    int backup() { return readInt(HKLM, q(rk::kCounterCurrent), q(rk::vBackup)); }
+};
+
+TEST_F(TickTest, WholeConnectionAcrossMidnightIntervalAndHoliday)
+{
+    env.setLine(true);
+    tick();  // 23:59:50: opened and counted in the same tick
+    EXPECT_EQ(mainWindow->ConnectionState, 2);
+    EXPECT_EQ(mainWindow->GroupBox1->title(), QStringLiteral("Connected"));
+    EXPECT_TRUE(mainWindow->connectedImage->isVisibleTo(mainWindow));
+    EXPECT_FALSE(mainWindow->notConnectedImage->isVisibleTo(mainWindow));
+    EXPECT_EQ(mainWindow->providerLabel->text(), QStringLiteral(" "));  // the provider shows one tick later
+    EXPECT_EQ(readInt(HKLM, q(rk::kSoftware), q(rk::vBug)), 2);
+    const QString cur = q(rk::kCounterCurrent);
+    EXPECT_EQ(readInt(HKLM, cur, q(rk::vSecundes)), 50);
+    EXPECT_EQ(readInt(HKLM, cur, q(rk::vStartMinutes)), 59);
+    EXPECT_EQ(readInt(HKLM, cur, q(rk::vHours)), 23);
+    EXPECT_EQ(readInt(HKLM, cur, q(rk::vYear)), 1999);
+    EXPECT_EQ(readInt(HKLM, cur, q(rk::vDay)), 31);
+    EXPECT_EQ(readInt(HKLM, cur, q(rk::vMonth)), 12);
+    EXPECT_EQ(readInt(HKLM, cur, q(rk::vDayOfWeek)), 5);
+    EXPECT_EQ(readStr(HKLM, cur, q(rk::vProvider)), QStringLiteral("ISP"));
+    EXPECT_EQ(mainWindow->elapsedLabel->text(), QStringLiteral("0 h. 0 min. 15 sec."));
+    // The first minute is charged at once, at Friday's night rate.
+    EXPECT_EQ(mainWindow->ConnectionFee, 3);
+    EXPECT_EQ(money(), 3);
+    EXPECT_EQ(readStr(HKLM, cur, q(rk::vFee)), QStringLiteral("0 dol. 3 c."));
+    EXPECT_EQ(mainWindow->connectionFeeLabel->text(), QStringLiteral("0 dol. 3 c."));
+    EXPECT_EQ(backup(), 1);
+    EXPECT_EQ(readInt(HKLM, cur, QStringLiteral("bTime")), 15);
+    EXPECT_EQ(readStr(HKLM, cur, QStringLiteral("bUser")), QStringLiteral("alice"));
+
+    env.clock.set(2000, 1, 1, 0, 0, 0);
+    tick();
+    EXPECT_EQ(mainWindow->elapsedLabel->text(), QStringLiteral("0 h. 0 min. 25 sec."));
+    EXPECT_EQ(mainWindow->providerLabel->text(), QStringLiteral("ISP"));
+    EXPECT_EQ(mainWindow->userLabel->text(), QStringLiteral("alice"));
+    EXPECT_EQ(backup(), 0);
+    EXPECT_EQ(readInt(HKLM, cur, QStringLiteral("Time")), 25);
+    EXPECT_EQ(readInt(HKLM, cur, QStringLiteral("CDay")), 1);
+    EXPECT_EQ(readInt(HKLM, cur, QStringLiteral("CDayOfWeek")), 6);
+    EXPECT_EQ(money(), 3);
+
+    env.clock.set(2000, 1, 1, 0, 0, 35);  // a minute elapsed: Saturday's night rate
+    tick();
+    EXPECT_EQ(money(), 10);
+    env.clock.set(2000, 1, 1, 7, 59, 30);  // a long gap charges one minute
+    tick();
+    EXPECT_EQ(money(), 17);
+    env.clock.set(2000, 1, 1, 8, 0, 30);  // into the day interval
+    tick();
+    EXPECT_EQ(money(), 37);
+    mainWindow->HolidayMode = 1;
+    env.clock.set(2000, 1, 1, 8, 1, 30);
+    tick();
+    EXPECT_EQ(money(), 87);
+    EXPECT_EQ(mainWindow->MonthFee, 87);
+    EXPECT_EQ(mainWindow->periodFeeLabel->text(), QStringLiteral("0 dol. 87 c."));
+
+    platform::Application::instance().minimize();
+    env.setLine(false);
+    env.clock.set(2000, 1, 1, 8, 1, 40);
+    tick();
+    EXPECT_EQ(mainWindow->ConnectionState, 0);
+    EXPECT_EQ(mainWindow->GroupBox1->title(), QStringLiteral("Not connected"));
+    EXPECT_EQ(readInt(HKLM, q(rk::kSoftware), q(rk::vBug)), 1);
+    EXPECT_FALSE(platform::Application::instance().isMinimized());  // "Maxd" = 1
+    tick();
+    EXPECT_EQ(mainWindow->providerLabel->text(), QStringLiteral(" "));
+
+    QFile file(history::historyFile(env.programFolder()));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    ASSERT_EQ(bytes.size(), 192);
+    const auto u16 = [&](int offset) { return qFromLittleEndian<quint16>(bytes.constData() + offset); };
+    const auto i32 = [&](int offset) { return qFromLittleEndian<qint32>(bytes.constData() + offset); };
+    const int start[] = {1999, 12, 5, 31, 23, 59, 50, 0};
+    const int end[] = {2000, 1, 6, 1, 8, 1, 40, 0};
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(u16(2 * i), start[i]) << "start field " << i;
+        EXPECT_EQ(u16(16 + 2 * i), end[i]) << "end field " << i;
+    }
+    EXPECT_EQ(i32(32), 87);
+    EXPECT_EQ(i32(36), 8 * 3600 + 1 * 60 + 30 - (23 * 3600 + 59 * 60 + 35) + 86400);
+    EXPECT_EQ(QByteArray(bytes.constData() + 40), QByteArray("ISP"));
+    EXPECT_EQ(QByteArray(bytes.constData() + 140), QByteArray("alice"));
+    EXPECT_EQ(bytes.at(139), '\0');
+    EXPECT_EQ(bytes.at(191), '\0');
+}
+
+TEST_F(TickTest, ChargingRuleOverGapsAndLongConnections)
+{
+    env.setLine(true);
+    tick();
+    EXPECT_EQ(money(), 3);
+    env.clock.advance(3 * 60);  // three minutes late: one charge (Saturday night)
+    tick();
+    EXPECT_EQ(money(), 10);
+    env.clock.advance(60 * 60);  // exactly an hour: still one charge
+    tick();
+    EXPECT_EQ(money(), 17);
+    env.clock.advance(2 * 86400);  // over a day: the elapsed time is not cut
+    tick();
+    EXPECT_EQ(mainWindow->ElapsedSeconds, 15 + 3 * 60 + 3600 + 2 * 86400);
+}
+
+TEST_F(TickTest, StartZeroesTheFeeOfThePreviousConnection)
+{
+    writeInt(HKLM, q(rk::kCounterCurrent), q(rk::vMoney), 999);
+    writeSlot("ISP", "5", "", 0, 0, 0, 0);
+    env.setLine(true);
+    tick();
+    EXPECT_EQ(money(), 0);
+    EXPECT_EQ(readStr(HKLM, q(rk::kCounterCurrent), q(rk::vFee)), QStringLiteral("0 dol. 0 c."));
+}
+
+TEST_F(TickTest, MissingTariffs)
+{
+    struct Case {
+        const char* name;
+        const char* provider;
+        const char* label;
+    } cases[] = {
+        {"no slot for the provider", "Other", "No tariffs for provider"},
+        {"no provider at all", "", "No tariffs for provider"},
+        {"slot without a profile", "ISP", "No tariff for this day"},
+    };
+    writeSlot("ISP", "5", "", 0, 0, 0, 0);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        env.clock.set(1999, 12, 31, 12, 0, 0);
+        writeStr(HKCU, q(rk::kRemoteAccess), q(rk::vDefault), q(c.provider));
+        env.setLine(true);
+        tick();
+        env.clock.advance(60);
+        tick();
+        EXPECT_EQ(mainWindow->connectionFeeLabel->text(), q(c.label));
+        EXPECT_EQ(mainWindow->ConnectionFee, 0);
+        env.setLine(false);
+        tick();
+    }
+    EXPECT_EQ(records().size(), 3u);
+    EXPECT_TRUE(env.boxes.shown.empty());
+}
+
+TEST_F(TickTest, MaxdZeroLeavesTheWindowMinimized)
+{
+    writeInt(HKCU, q(rk::kSoftware), q(rk::vMaxd), 0);
+    env.setLine(true);
+    tick();
+    platform::Application::instance().minimize();
+    env.setLine(false);
+    tick();
+    EXPECT_TRUE(platform::Application::instance().isMinimized());
+    EXPECT_EQ(records().size(), 1u);
+}
+
+TEST_F(TickTest, MonitoringOffSplitsTheConnection)
+{
+    env.setLine(true);
+    tick();
+    env.clock.advance(30);
+    mainWindow->MonitoringDisabled = 1;
+    tick();
+    EXPECT_EQ(mainWindow->ConnectionState, 0);
+    EXPECT_EQ(records().size(), 1u);
+    env.clock.advance(5);
+    mainWindow->MonitoringDisabled = 0;
+    tick();
+    EXPECT_EQ(mainWindow->ConnectionState, 2);
+    env.clock.advance(30);
+    tick();
+    env.setLine(false);
+    tick();
+    const auto all = records();
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(all[0].StartTime.wSecond, 50);
+    EXPECT_EQ(all[1].StartTime.wSecond, 25);
+    EXPECT_EQ(readInt(HKLM, q(rk::kSoftware), q(rk::vBug)), 1);
+}
+
+TEST_F(TickTest, IdleTickWritesNothing)
+{
+    env.setLine(false);
+    tick();
+    const QByteArray before = [&] {
+        QFile f(env.registryFile());
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }();
+    const QString wal = env.registryFile() + "-wal";
+    const qint64 walBefore = QFileInfo(wal).size();
+    for (int i = 0; i < 5; ++i) {
+        env.clock.advance(1);
+        tick();
+    }
+    QFile f(env.registryFile());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), before);
+    EXPECT_EQ(QFileInfo(wal).size(), walBefore);
+    EXPECT_EQ(platform::Application::instance().title(), QStringLiteral("Dialtally: [Not Connected]"));
+    EXPECT_EQ(mainWindow->clockLabel->text(), QStringLiteral("23:59:55"));
+}
+
+TEST_F(TickTest, ExecLinesStartWithoutShellAndFailuresAreReported)
+{
+    // A program picked by its path, as the Preferences' "Add" writes it, spaces and all.
+    ASSERT_TRUE(QDir(env.programFolder()).mkpath(QStringLiteral("My Tools")));
+    const QString picked = env.programFolder() + QStringLiteral("/My Tools/dial up");
+    QFile pickedFile(picked);
+    ASSERT_TRUE(pickedFile.open(QIODevice::WriteOnly));
+    pickedFile.close();
+    writeInt(HKCU, q(rk::kExec), q(rk::vLines), 4);
+    writeStr(HKCU, q(rk::kExec), QStringLiteral("Line0"), QStringLiteral("/usr/bin/prog --flag \"a b\""));
+    writeStr(HKCU, q(rk::kExec), QStringLiteral("Line1"), QStringLiteral("/missing/program"));
+    writeStr(HKCU, q(rk::kExec), QStringLiteral("Line2"), QStringLiteral("/usr/bin/other"));
+    writeStr(HKCU, q(rk::kExec), QStringLiteral("Line3"), picked);
+    env.processes.failing << QStringLiteral("/missing/program");
+    env.setLine(true);
+    tick();
+    ASSERT_EQ(env.processes.started.size(), 3u);
+    EXPECT_EQ(env.processes.started[0].program, QStringLiteral("/usr/bin/prog"));
+    EXPECT_EQ(env.processes.started[0].arguments, (QStringList{"--flag", "a b"}));
+    EXPECT_EQ(env.processes.started[1].program, QStringLiteral("/usr/bin/other"));
+    EXPECT_EQ(env.processes.started[2].program, picked);
+    EXPECT_TRUE(env.processes.started[2].arguments.isEmpty());
+    ASSERT_EQ(env.boxes.shown.size(), 1u);
+    EXPECT_EQ(env.boxes.shown[0].text, QStringLiteral("Can't launch the program : /missing/program"));
+    EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Error);
+    EXPECT_EQ(env.boxes.shown[0].caption, QStringLiteral("Dialtally 2.01"));
+}
+
+TEST_F(TickTest, TicksGoOnWhileATicksMessageIsOpen)
+{
+    writeInt(HKCU, q(rk::kExec), q(rk::vLines), 1);
+    writeStr(HKCU, q(rk::kExec), QStringLiteral("Line0"), QStringLiteral("/missing/program"));
+    env.processes.failing << QStringLiteral("/missing/program");
+    int nested = 0;
+    env.boxes.whileOpen = [&](const platform::MessageRequest&) {
+        // The timer goes on firing while the box waits for OK, and each tick counts.
+        for (int i = 0; i < 3; ++i) {
+            env.clock.advance(61);
+            tick();
+            ++nested;
+        }
+    };
+    env.setLine(true);
+    mainWindow->Timer1Timer();
+    // The box waits for the tick's end: the connection is counted and backed up first.
+    EXPECT_TRUE(env.boxes.shown.empty());
+    EXPECT_EQ(money(), 3);
+    showRaisedMessages();
+    EXPECT_EQ(nested, 3);
+    EXPECT_EQ(env.boxes.shown.size(), 1u);
+    // Friday's last minute, then one Saturday night minute per tick.
+    EXPECT_EQ(money(), 3 + 3 * 7);
+    const QString slot = backup() != 0 ? QStringLiteral("bTime") : QStringLiteral("Time");
+    EXPECT_EQ(readInt(HKLM, q(rk::kCounterCurrent), slot), 15 + 3 * 61);
+    EXPECT_EQ(env.processes.started.size(), 0u);
+
+    // An error that every tick raises is shown once, even from inside its own box.
+    env.boxes.clear();
+    env.boxes.whileOpen = [&](const platform::MessageRequest&) { mainWindow->Timer1Timer(); };
+    platform::Registry r;
+    r.setRootKey(HKCU);
+    ASSERT_TRUE(r.openKey(counter::tariffSlotKey("ISP", "6"), false));
+    r.deleteValue(q(rk::vDayCost));
+    r.closeKey();
+    env.clock.set(2000, 1, 1, 9, 0, 0);
+    for (int i = 0; i < 3; ++i) {
+        env.clock.advance(60);
+        tick();
+    }
+    ASSERT_EQ(env.boxes.shown.size(), 1u);
+    EXPECT_EQ(env.boxes.shown[0].text, QStringLiteral("Failed to get data for 'DayCost'."));
+    EXPECT_EQ(money(), 3 + 3 * 7);
+}
+
+TEST_F(TickTest, FailedHistoryAppendIsReportedAndKeepsTheMarker)
+{
+    ASSERT_TRUE(QDir().mkpath(history::historyFile(env.programFolder())));  // a folder in its way
+    env.setLine(true);
+    tick();
+    env.setLine(false);
+    tick();
+    ASSERT_EQ(env.boxes.shown.size(), 1u);
+    EXPECT_TRUE(env.boxes.shown[0].text.startsWith("Can't save the connection in"));
+    EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Error);
+    EXPECT_EQ(readInt(HKLM, q(rk::kSoftware), q(rk::vBug)), 2);
+}
+
+TEST_F(TickTest, ExitWithAnUnsavedRecordLeavesItToTheRecovery)
+{
+    const QString historyPath = history::historyFile(env.programFolder());
+    ASSERT_TRUE(QDir().mkpath(historyPath));  // a folder in its way
+    env.setLine(true);
+    tick();
+    env.clock.advance(90);
+    tick();
+    mainWindow->close();  // the record can't be written at exit either
+    EXPECT_EQ(readInt(HKLM, q(rk::kSoftware), q(rk::vBug)), 2);
+
+    // Once the history can be written again, the next start recovers the connection.
+    ASSERT_TRUE(QDir().rmdir(historyPath));
+    env.setLine(false);
+    env.boxes.clear();
+    start();
+    ASSERT_EQ(records().size(), 1u);
+    EXPECT_EQ(records()[0].DurationSeconds, 15 + 90);
+    EXPECT_EQ(records()[0].userName(), QStringLiteral("alice"));
+    // It waited in the store and went in first; the recovery finds it saved, so
+    // there is nothing to recover and no crash to count.
+    EXPECT_EQ(readInt(HKLM, q(rk::kUsers), q(rk::vCrash)), 0);
+    EXPECT_FALSE(env.boxes.texts().contains(QStringLiteral("Last connection was unsaved. Dialtally will recover data.")));
+    EXPECT_FALSE(valueExists(HKLM, q(rk::kCounterCurrent), q(rk::vUnsavedRecords)));
+
+    // A connection saved afterwards clears the marker at exit as usual.
+    env.setLine(true);
+    tick();
+    mainWindow->close();
+    EXPECT_EQ(readInt(HKLM, q(rk::kSoftware), q(rk::vBug)), 0);
+    EXPECT_EQ(records().size(), 2u);
+}
+
+// A small file system of its own for the program folder, so that a full disk can be
+// made; it needs the right to mount (root), and is gone with the object.
+class SmallDisk {
+public:
+    explicit SmallDisk(const QString& folder)
+        : m_folder(folder)
+    {
+        QDir().mkpath(folder);
+        m_mounted = ::geteuid() == 0
+                    && QProcess::execute(QStringLiteral("mount"),
+                                         {"-t", "tmpfs", "-o", "size=64k", "tmpfs", folder})
+                           == 0;
+    }
+    ~SmallDisk()
+    {
+        if (m_mounted)
+            QProcess::execute(QStringLiteral("umount"), {m_folder});
+    }
+    bool mounted() const { return m_mounted; }
+    // Takes every free block.
+    void fill()
+    {
+        QFile filler(m_folder + QStringLiteral("/filler"));
+        filler.open(QIODevice::WriteOnly);
+        const QByteArray block(4096, 'x');
+        while (filler.write(block) == block.size() && filler.flush()) {
+        }
+    }
+    void free() { QFile::remove(m_folder + QStringLiteral("/filler")); }
+
+private:
+    QString m_folder;
+    bool m_mounted = false;
+};
+
+// The faults a user's machine really has, each during a counted connection: counting,
+// backups and the line drop stay to the second while the fault's message is open, the
+// fault is told once, and the connection is in the history exactly once, even when the
+// program is ended at the worst moment and started again.
+TEST_F(TickTest, FaultsDuringAConnectionLoseNothingAndDoubleNothing)
+{
+    SmallDisk disk(env.programFolder() + QStringLiteral("/disk"));
+    const QString folder = disk.mounted() ? env.programFolder() + QStringLiteral("/disk") : env.programFolder();
+    writeStr(HKLM, q(rk::kSoftware), q(rk::vProgramPath), folder);
+    start();
+    env.boxes.clear();
+    std::optional<StoreLock> lock;
+    const QString historyPath = QDir::toNativeSeparators(history::historyFile(folder));
+    const auto saved = [&] { return history::readAll(folder); };
+
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;  // before the line comes up
+        int faultAt;                    // second of the connection whose tick meets the fault
+        std::function<void()> fault;
+        std::function<void()> release;  // right after that tick
+        int dropAt;                     // second at which the line goes down
+        std::function<void()> afterDrop;
+        bool restart;  // ended without its closing steps (a kill), then started again
+        QStringList boxes;
+        std::function<void()> check;
+    };
+    const Case cases[] = {
+        {"a program on the Exec list that no longer exists",
+         [&] {
+             writeInt(HKCU, q(rk::kExec), q(rk::vLines), 1);
+             writeStr(HKCU, q(rk::kExec), QStringLiteral("Line0"), QStringLiteral("/missing/program"));
+             env.processes.failing << QStringLiteral("/missing/program");
+         },
+         -1, {}, {}, 3, {}, false,
+         {QStringLiteral("Can't launch the program : /missing/program")},
+         [&] { writeInt(HKCU, q(rk::kExec), q(rk::vLines), 0); }},
+        {"a store locked by another program for one tick", {}, 10,
+         [&] { lock.emplace(env.registryFile()); }, [&] { lock.reset(); }, 20, {}, false,
+         {QStringLiteral("Cannot begin a transaction in the registry store \"%1\": database is locked.")
+              .arg(env.registryFile())},
+         {}},
+        {"a store locked right after the line drop, then a kill", {}, 20,
+         [&] { lock.emplace(env.registryFile()); }, [&] { lock.reset(); }, 20, {}, true,
+         {QStringLiteral("Failed to set data for 'Bug'. Registry store \"%1\": database is locked.")
+              .arg(env.registryFile())},
+         {}},
+        {"a kill between the append and \"Bug\" := 1", {}, -1, {}, {}, 12,
+         [&] { writeInt(HKLM, q(rk::kSoftware), q(rk::vBug), 2); }, true, {}, {}},
+        {"a full disk at the line drop", [&] {
+             // 21 records fill 4032 bytes of a 4096-byte page: the next one needs a
+             // page that the full disk does not have, after 64 bytes that fit.
+             while (saved().size() < 21)
+                 ASSERT_TRUE(history::append(folder, recordOf(1, 1, 0)));
+             disk.fill();
+         },
+         -1, {}, {}, 8,
+         [&] {
+             EXPECT_EQ(QFileInfo(history::historyFile(folder)).size(), 21 * history::kRecordSize);
+             EXPECT_EQ(saved().size(), 21u);
+             EXPECT_EQ(mainWindow->UnsavedRecords.size(), 1u);
+             EXPECT_TRUE(valueExists(HKLM, q(rk::kCounterCurrent), q(rk::vUnsavedRecords)));
+             // The disk gets room again; the next connection's start writes it first.
+             disk.free();
+             env.clock.advance(5);
+             env.setLine(true);
+             tick();
+             env.clock.advance(5);
+             env.setLine(false);
+             tick();
+         },
+         false,
+         {QStringLiteral("Can't save the connection in %1 : No space left on device").arg(historyPath)},
+         [&] {
+             const auto all = saved();
+             ASSERT_EQ(all.size(), 23u);
+             EXPECT_LT(counter::secondOfDay(all[21].StartTime), counter::secondOfDay(all[22].StartTime));
+             EXPECT_TRUE(mainWindow->UnsavedRecords.empty());
+             EXPECT_FALSE(valueExists(HKLM, q(rk::kCounterCurrent), q(rk::vUnsavedRecords)));
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (QString::fromLatin1(c.name).contains("full disk") && !disk.mounted()) {
+            std::cout << "[ SKIPPED CASE ] " << c.name << ": no small disk can be mounted (needs root)\n";
+            continue;
+        }
+        env.boxes.clear();
+        env.clock.set(2000, 1, 5, 10, 0, 0);  // a Wednesday
+        if (c.arrange)
+            c.arrange();
+        const std::size_t before = saved().size();
+        int second = 0;
+        const platform::SystemTime started = platform::localTimeRecord();
+        // One second of the connection: the tick, and the messages it raised, which
+        // run their own seconds while they are open.
+        std::function<void()> passSecond = [&] {
+            if (second == c.dropAt)
+                env.setLine(false);
+            if (second == c.faultAt && c.fault)
+                c.fault();
+            mainWindow->Timer1Timer();
+            if (second == c.faultAt && c.release)
+                c.release();
+            ++second;
+            env.clock.advance(1);
+            showRaisedMessages();
+        };
+        env.boxes.whileOpen = [&](const platform::MessageRequest&) {
+            for (int i = 0; i < 5 && second <= c.dropAt; ++i)
+                passSecond();
+        };
+        env.setLine(true);
+        while (second <= c.dropAt)
+            passSecond();
+        env.boxes.whileOpen = nullptr;
+        EXPECT_EQ(mainWindow->ConnectionState, 0);
+        QStringList shown = env.boxes.texts();
+        if (c.afterDrop)
+            c.afterDrop();
+        if (c.restart) {
+            FreeWindows();  // no closing steps: the program was killed
+            env.boxes.clear();
+            start();
+            EXPECT_FALSE(env.boxes.texts().contains(QStringLiteral("Last connection was unsaved. Dialtally will recover data.")));
+            EXPECT_EQ(readInt(HKLM, q(rk::kSoftware), q(rk::vBug)), 1);
+        }
+        EXPECT_EQ(shown, c.boxes);
+        EXPECT_EQ(QFileInfo(history::historyFile(folder)).size() % history::kRecordSize, 0);
+        if (c.check) {
+            c.check();
+            continue;
+        }
+        const auto all = saved();
+        ASSERT_EQ(all.size(), before + 1);
+        EXPECT_EQ(all.back().StartTime, started);
+        // The last counting tick was the second before the drop; the delay counts.
+        EXPECT_EQ(all.back().DurationSeconds, 15 + c.dropAt - 1);
+    }
+}
+
+// A kill while the recovery's message waits leaves everything as it was, so the next
+// start recovers the connection the same way; a kill after its append finds it saved.
+TEST_F(TickTest, RecoveryIsSafeAgainstAKillAtAnyStep)
+{
+    env.setLine(true);
+    tick();
+    env.clock.advance(50);
+    tick();
+    const auto slotTime = readInt(HKLM, q(rk::kCounterCurrent), backup() != 0 ? QStringLiteral("bTime") : QStringLiteral("Time"));
+    EXPECT_EQ(slotTime, 15 + 50);
+    FreeWindows();  // killed while counting
+    env.setLine(false);
+
+    std::size_t recordsWhileOpen = 99;
+    int bugWhileOpen = -1;
+    env.boxes.whileOpen = [&](const platform::MessageRequest& box) {
+        if (box.text != QStringLiteral("Last connection was unsaved. Dialtally will recover data."))
+            return;
+        recordsWhileOpen = records().size();
+        bugWhileOpen = readInt(HKLM, q(rk::kSoftware), q(rk::vBug));
+    };
+    start();
+    EXPECT_EQ(recordsWhileOpen, 0u);  // a kill here would leave nothing written...
+    EXPECT_EQ(bugWhileOpen, 2);       // ...and the marker for the next start
+    ASSERT_EQ(records().size(), 1u);
+    EXPECT_EQ(records()[0].DurationSeconds, slotTime);
+    EXPECT_EQ(readInt(HKLM, q(rk::kUsers), q(rk::vCrash)), 1);
+
+    // Killed after the append, before the marker was cleared: found saved.
+    writeInt(HKLM, q(rk::kSoftware), q(rk::vBug), 2);
+    FreeWindows();
+    env.boxes.clear();
+    start();
+    EXPECT_EQ(records().size(), 1u);
+    EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join('|').toStdString();
+    EXPECT_EQ(readInt(HKLM, q(rk::kSoftware), q(rk::vBug)), 1);
+}
+
+// The slot the recovery uses must be of the stored start: complete, ending no earlier
+// than the start. One it can't use is reported and start-up goes on.
+TEST_F(MainWindowTest, RecoveryChecksTheSlotItUses)
+{
+    installedFor("alice");
+    const QString cur = q(rk::kCounterCurrent);
+    const auto arrange = [&](int backup) {
+        writeInt(HKLM, q(rk::kSoftware), q(rk::vBug), 2);
+        const int start_[] = {0, 30, 10, 2000, 5, 1, 3};
+        const char* names[] = {rk::vSecundes, rk::vStartMinutes, rk::vHours, rk::vYear, rk::vDay, rk::vMonth, rk::vDayOfWeek};
+        for (int i = 0; i < 7; ++i)
+            writeInt(HKLM, cur, q(names[i]), start_[i]);
+        writeStr(HKLM, cur, q(rk::vProvider), QStringLiteral("ISP"));
+        writeInt(HKLM, cur, q(rk::vMoney), 30);
+        writeInt(HKLM, cur, q(rk::vBackup), backup);
+        // The plain slot: the previous connection's, ending at 9:00 before this start.
+        // The "b" slot: this connection at 10:31:00, 75 s counted.
+        for (const auto& [prefix, hour, minute, time] : {std::tuple{"", 9, 0, 4000}, std::tuple{"b", 10, 31, 75}}) {
+            const QString p = q(prefix);
+            writeStr(HKLM, cur, p + "User", "alice");
+            writeInt(HKLM, cur, p + "CSecundes", 0);
+            writeInt(HKLM, cur, p + "CMinutes", minute);
+            writeInt(HKLM, cur, p + "CHours", hour);
+            writeInt(HKLM, cur, p + "CYear", 2000);
+            writeInt(HKLM, cur, p + "CDay", 5);
+            writeInt(HKLM, cur, p + "CMonth", 1);
+            writeInt(HKLM, cur, p + "CDayOfWeek", 3);
+            writeInt(HKLM, cur, p + "Time", time);
+        }
+    };
+    // "Backup" naming the stale slot: the other, complete one of this start is used.
+    arrange(0);
+    start();
+    ASSERT_EQ(records().size(), 1u);
+    EXPECT_EQ(records()[0].DurationSeconds, 75);
+    EXPECT_EQ(records()[0].EndTime.wMinute, 31);
+
+    // Neither slot usable: reported, nothing appended, and the program runs on.
+    FreeWindows();
+    history::truncate(env.programFolder());
+    arrange(1);
+    platform::Registry r;
+    r.setRootKey(HKLM);
+    ASSERT_TRUE(r.openKey(cur, false));
+    r.deleteValue(QStringLiteral("bCHours"));
+    r.closeKey();
+    env.boxes.clear();
+    start();
+    EXPECT_TRUE(records().empty());
+    EXPECT_TRUE(env.boxes.texts().contains(QStringLiteral(
+        "The backup of the last connection is incomplete or belongs to another connection. The connection could "
+        "not be recovered.")));
+    EXPECT_TRUE(mainWindow->Timer1->isActive());
+    EXPECT_EQ(readInt(HKLM, q(rk::kSoftware), q(rk::vBug)), 1);
+
+    // A start whose tick ends before it counts ("Lines" is missing, so starting the
+    // programs fails), then a crash: the slots written by the start itself are used,
+    // not the last connection's.
+    FreeWindows();
+    env.clock.set(2000, 1, 5, 12, 0, 0);
+    platform::Registry exec;
+    exec.setRootKey(HKCU);
+    ASSERT_TRUE(exec.openKey(q(rk::kExec), false));
+    exec.deleteValue(q(rk::vLines));
+    exec.closeKey();
+    start();
+    env.setLine(true);
+    mainWindow->Timer1Timer();
+    ASSERT_EQ(mainWindow->ConnectionState, 2);
+    FreeWindows();  // killed
+    env.setLine(false);
+    env.boxes.clear();
+    start();
+    ASSERT_EQ(records().size(), 1u);
+    EXPECT_EQ(records()[0].StartTime, (platform::SystemTime{2000, 1, 3, 5, 12, 0, 0, 0}));
+    EXPECT_EQ(records()[0].EndTime, records()[0].StartTime);
+    EXPECT_EQ(records()[0].DurationSeconds, 15);
+}
+
+TEST_F(TickTest, ResetDuringAConnectionKeepsItInTheNewPeriod)
+{
+    ASSERT_TRUE(history::append(env.programFolder(), recordOf(1, 12, 500)));
+    env.setLine(true);
+    tick();
+    for (int i = 0; i < 10; ++i) {
+        env.clock.advance(60);
+        tick();
+    }
+    ResetCounter(*mainWindow, 2000, 1, 1, 0);
+    EXPECT_EQ(mainWindow->MonthFee, mainWindow->ConnectionFee);
+    EXPECT_EQ(mainWindow->MonthSeconds, 615);
+    env.clock.advance(5);
+    tick();
+    env.setLine(false);
+    tick();
+    const auto all = records();
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_EQ(all[0].DurationSeconds, 620);
+    EXPECT_EQ(all[0].FeeCents, mainWindow->ConnectionFee);
+}
+
+// ---- the "History" group, the budget and the beeper in the tick -------------------------
+
+TEST_F(TickTest, HistoryGroupShowsThePeriod)
+{
+    const QString all = q(rk::kCounterAll);
+    writeInt(HKLM, all, q(rk::vYear), 1999);
+    writeInt(HKLM, all, q(rk::vMonth), 12);
+    writeInt(HKLM, all, q(rk::vDay), 29);
+    writeInt(HKLM, all, q(rk::vDouble), platform::dayNumber(QDate(1999, 12, 29)));
+    mainWindow->ResetMode = 2;
+    mainWindow->MonthSeconds = 25 * 3600 + 61;
+    tick();
+    EXPECT_EQ(mainWindow->periodTimeLabel->text(), QStringLiteral("25 h. 1 min. 1 sec."));
+    EXPECT_EQ(mainWindow->periodStartLabel->text(), QStringLiteral("1999 - 12 - 29"));
+    EXPECT_EQ(mainWindow->nextResetLabel->text(), QStringLiteral("2000 - 1 - 1"));
+    EXPECT_EQ(mainWindow->averagePerDayLabel->text(), QStringLiteral("8 h. 20 min. 20 sec."));  // three days
+    EXPECT_EQ(mainWindow->periodTimeLabel->toolTip(), QStringLiteral("All connections time sice the last counter reset"));
+
+    // A missing period start ends the tick there, once, and the clock is not shown.
+    platform::Registry r;
+    r.setRootKey(HKLM);
+    ASSERT_TRUE(r.openKey(all, false));
+    r.deleteValue(q(rk::vDouble));
+    r.closeKey();
+    mainWindow->clockLabel->clear();
+    tick();
+    tick();
+    EXPECT_EQ(env.boxes.texts(), QStringList{"Failed to get data for 'Double'."});
+    EXPECT_TRUE(mainWindow->clockLabel->text().isEmpty());
+}
+
+TEST_F(TickTest, BudgetLabelAndAlarmKinds)
+{
+    struct Case {
+        const char* name;
+        int on, ch, beepSound;
+        int waves;
+        std::vector<platform::BeepKind> beeps;
+        const char* labelAtStart;
+        const char* labelAfterBudget;
+    } cases[] = {
+        {"wave file", 1, 1, 2, 1, {}, "0 dol. 2 c.", "-0 dol. 5 c."},
+        {"system beep of the Beep dialog's kind", 1, 3, 2, 0, {platform::BeepKind::Asterisk}, "0 dol. 2 c.",
+         "-0 dol. 5 c."},
+        {"another kind is silent", 1, 2, 2, 0, {}, "0 dol. 2 c.", "-0 dol. 5 c."},
+        {"budget off", 0, 1, 2, 0, {}, "--------------", "--------------"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(history::truncate(env.programFolder()));
+        env.sounds.waves.clear();
+        env.sounds.beeps.clear();
+        const QString budget = q(rk::kBudget);
+        writeInt(HKLM, q(rk::kCounterAll), q(rk::vDay), 1);  // the period runs over midnight
+        writeInt(HKCU, budget, q(rk::vOnOff), c.on);
+        writeInt(HKCU, budget, q(rk::vBudgetMoney), 0);
+        writeInt(HKCU, budget, q(rk::vBudgetCents), 5);
+        writeInt(HKCU, budget, q(rk::vBudgetReserve), 0);
+        writeInt(HKCU, budget, q(rk::vBudgetCh), c.ch);
+        mainWindow->BeepSound = c.beepSound;
+        env.clock.set(1999, 12, 31, 23, 59, 50);
+        env.setLine(true);
+        tick();  // 3 c. of 5 c. spent
+        EXPECT_EQ(mainWindow->budgetLeftLabel->text(), q(c.labelAtStart));
+        EXPECT_TRUE(env.sounds.waves.isEmpty());
+        env.clock.set(2000, 1, 1, 0, 0, 50);
+        tick();  // 10 c.: over the budget
+        EXPECT_EQ(mainWindow->budgetLeftLabel->text(), q(c.labelAfterBudget));
+        EXPECT_EQ(env.sounds.waves.size(), c.waves);
+        if (c.waves > 0) {
+            EXPECT_EQ(env.sounds.waves[0], env.programFolder() + "/media/signal.wav");
+        }
+        EXPECT_EQ(env.sounds.beeps, c.beeps);
+        env.setLine(false);
+        tick();
+    }
+    EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(" | ").toStdString();
+}
+
+TEST_F(TickTest, BudgetDateErrorIsShownOnceAndSwitchesTheBudgetOff)
+{
+    // The period began on the 31st; once the clock reads the 1st, the days are negative.
+    const QString budget = q(rk::kBudget);
+    writeInt(HKCU, budget, q(rk::vOnOff), 1);
+    writeInt(HKCU, budget, q(rk::vBudgetMoney), 100);
+    env.setLine(true);
+    tick();
+    EXPECT_EQ(money(), 3);
+
+    int nested = 0;
+    int offWhileOpen = -1;
+    env.boxes.whileOpen = [&](const platform::MessageRequest&) {
+        // What another process sees while the message waits: the switch is off and
+        // nothing of the tick is held uncommitted.
+        platform::Registry other(platform::openRegistryStore(env.registryFile()));
+        other.setRootKey(HKCU);
+        other.openKey(budget, false);
+        offWhileOpen = other.readInteger(q(rk::vOnOff));
+        for (int i = 0; i < 3; ++i) {
+            env.clock.advance(61);
+            tick();
+            ++nested;
+        }
+    };
+    env.clock.set(2000, 1, 1, 0, 0, 50);
+    tick();
+    EXPECT_EQ(nested, 3);
+    ASSERT_EQ(env.boxes.shown.size(), 1u);
+    EXPECT_EQ(env.boxes.shown[0].text,
+              QStringLiteral("Error in Rozad Izeruveva. Maybe you changed date ? Function is disabled."));
+    EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Error);
+    EXPECT_EQ(env.boxes.shown[0].caption, QStringLiteral("Dialtally 2.01"));
+    EXPECT_EQ(offWhileOpen, 0);
+    // The minute that raised the message is charged once; the ticks while it is open
+    // charge their own minutes.
+    EXPECT_EQ(money(), 10 + 3 * 7);
+
+    env.boxes.whileOpen = nullptr;
+    env.clock.advance(60);
+    tick();
+    EXPECT_EQ(env.boxes.shown.size(), 1u);
+    EXPECT_EQ(readInt(HKCU, budget, q(rk::vOnOff)), 0);
+    EXPECT_EQ(mainWindow->budgetLeftLabel->text(), QStringLiteral("--------------"));
+}
+
+TEST_F(TickTest, BeeperSoundsOncePerIntervalWhileConnected)
+{
+    mainWindow->BeepEnabled = 1;
+    mainWindow->BeepInterval = 1;
+    mainWindow->BeepSound = 4;
+    env.setLine(true);
+    const struct {
+        int elapsed;
+        std::size_t beeps;
+    } steps[] = {{15, 0}, {59, 0}, {60, 1}, {61, 1}, {119, 1}, {120, 2}, {150, 2}, {185, 3}};
+    for (const auto& step : steps) {
+        env.clock.set(QDateTime(QDate(1999, 12, 31), QTime(23, 59, 35)).addSecs(step.elapsed));
+        tick();
+        EXPECT_EQ(env.sounds.beeps.size(), step.beeps) << "at " << step.elapsed << " s";
+    }
+    EXPECT_EQ(env.sounds.beeps[0], platform::BeepKind::Hand);
+    EXPECT_EQ(mainWindow->BeepCount, 4);
+
+    mainWindow->BeepEnabled = 0;
+    env.clock.advance(600);
+    tick();
+    EXPECT_EQ(env.sounds.beeps.size(), 3u);
+    EXPECT_EQ(mainWindow->BeepCount, 1);
+
+    // Not connected: silent whatever the count.
+    mainWindow->BeepEnabled = 1;
+    env.setLine(false);
+    tick();
+    mainWindow->ElapsedSeconds = 3600;
+    tick();
+    EXPECT_EQ(env.sounds.beeps.size(), 3u);
+}
+
+// ---- tray ------------------------------------------------------------------------------
+
+TEST_F(TickTest, TrayTipAndTitleCarryTheSameSummary)
+{
+    ASSERT_EQ(mainWindow->TrayMode, 1);
+    tick();
+    EXPECT_EQ(env.tray.tip(), QStringLiteral("Dialtally: [Not Connected]"));
+    env.setLine(true);
+    tick();
+    const QString title = platform::Application::instance().title();
+    EXPECT_EQ(title, QStringLiteral("Dialtally: [ 0 h. 0 min. 15 sec.0 dol. 3 c. ]"));
+    EXPECT_EQ(env.tray.tip(), title);
+    EXPECT_EQ(platform::Application::instance().hint(), title);
+
+    UpdateTrayIcon(*mainWindow, QString(70, 'x'), counter::kImageConnected);
+    EXPECT_EQ(env.tray.tip(), QString(63, 'x'));
+}
+
+TEST_F(MainWindowTest, TrayModeHidesTheTaskbarButtonAndLeftClickRestores)
+{
+    installedFor("alice");
+    start();
+    EXPECT_TRUE(env.tray.exists());
+    EXPECT_FALSE(env.taskbar.isShown());
+    EXPECT_TRUE(platform::Application::instance().isMinimized());
+    env.taskbar.show();
+    env.tray.click(tray::WM_LBUTTONUP);
+    EXPECT_FALSE(platform::Application::instance().isMinimized());
+    EXPECT_FALSE(env.taskbar.isShown());
+    mainWindow->BitBtn1Click();
+    EXPECT_TRUE(platform::Application::instance().isMinimized());
+    EXPECT_FALSE(env.taskbar.isShown());
+}
+
+TEST_F(MainWindowTest, WithoutATrayTheWindowStaysReachable)
+{
+    env.tray.available = false;
+    installedFor("alice");
+    start();
+    EXPECT_EQ(mainWindow->TrayMode, 0);
+    EXPECT_FALSE(env.tray.exists());
+    EXPECT_TRUE(env.taskbar.isShown());
+    EXPECT_TRUE(platform::Application::instance().isMinimized());
+    mainWindow->HdWin();
+    EXPECT_TRUE(env.taskbar.isShown());
+    mainWindow->Timer1Timer();
+    EXPECT_EQ(env.tray.modifies, 0);
+}
+
+}  // namespace

@@ -1,0 +1,312 @@
+// The Statistics dialog: per-user rows from history.dat, the crash rate, the sort rule
+// and the dialog's showing and closing.
+#include "Fakes.h"
+
+#include "Application.h"
+#include "RegistryNames.h"
+#include "StatisticsDialog.h"
+#include "MainWindow.h"
+#include "ConnectionsDialog.h"
+#include "history.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include <QImage>
+#include <QPixmap>
+
+#include <gtest/gtest.h>
+
+using namespace testing_support;
+using platform::RootKey;
+namespace rk = regkeys;
+
+namespace {
+
+history::HistoryRecord recordOf(const QString& user, int seconds, int cents)
+{
+    history::HistoryRecord r;
+    r.StartTime = {1999, 10, 2, 5, 9, 5, 0, 0};
+    r.EndTime = r.StartTime;
+    r.FeeCents = cents;
+    r.DurationSeconds = seconds;
+    r.setProviderName(QStringLiteral("ISP"));
+    r.setUserName(user);
+    return r;
+}
+
+QStringList row(const char* name, const char* connections, const char* time, const char* fee)
+{
+    return {QString::fromUtf8(name), QString::fromLatin1(connections), QString::fromLatin1(time),
+            QString::fromLatin1(fee)};
+}
+
+}  // namespace
+
+TEST(StatisticsTexts, MoneyAndDuration)
+{
+    const std::pair<std::int64_t, const char*> money[] = {
+        {0, "0 d. 0 c."}, {5, "0 d. 5 c."}, {355, "3 d. 55 c."}, {1000, "10 d. 0 c."}, {-105, "-1 d. -5 c."}};
+    for (const auto& [cents, text] : money)
+        EXPECT_EQ(statistics::moneyText(cents), QString::fromLatin1(text)) << cents;
+    const std::pair<std::int64_t, const char*> durations[] = {
+        {0, "0:0:0"}, {5405, "1:30:5"}, {90061, "25:1:1"}, {360000, "100:0:0"},
+        // A user's total may pass what one record can hold.
+        {3000000000LL, "833333:20:0"}};
+    for (const auto& [seconds, text] : durations)
+        EXPECT_EQ(fee::FormatDuration(seconds), QString::fromLatin1(text)) << seconds;
+}
+
+TEST(StatisticsRate, CrashesPerWholeConnectedHour)
+{
+    struct Case {
+        int crashes;
+        int seconds;
+        const char* text;
+    };
+    const Case cases[] = {
+        {1, 3599, "0"}, {1, 3600, "1"},     {1, 7200, "0.5"}, {1, 10800, "0.333"},
+        {5, 5400, "3.33"}, {0, 720000, "0"}, {1, 0, "0"},     {7, -100, "0"},
+        {4000, 3600, "4E+03"}, {1, 36000000, "0.0001"}, {1, 2147483647, "1.68E-06"},
+        {2000, 5400, "1.33E+03"}, {999, 3600, "999"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(statistics::generalText(statistics::crashRate(c.crashes, c.seconds), 3, 2, QLatin1Char('.')),
+                  QString::fromLatin1(c.text))
+            << c.crashes << " crashes in " << c.seconds << " s";
+    // The locale's decimal point.
+    EXPECT_EQ(statistics::generalText(0.5, 3, 2, QLatin1Char(',')), QStringLiteral("0,5"));
+}
+
+TEST(StatisticsRows, OneRowPerExactNameInOrderOfFirstAppearance)
+{
+    const std::vector<history::HistoryRecord> records = {
+        recordOf(QStringLiteral("alice"), 3600, 100), recordOf(QStringLiteral("Alice"), 10, 1),
+        recordOf(QStringLiteral("alice"), 1800, 250), recordOf(QStringLiteral("alice"), 5, 5)};
+    const auto rows = statistics::userRows(records);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].name, QByteArray("alice"));
+    EXPECT_EQ(rows[0].connections, 3);
+    EXPECT_EQ(rows[0].seconds, 5405);
+    EXPECT_EQ(rows[0].cents, 355);
+    EXPECT_EQ(rows[1].name, QByteArray("Alice"));
+    EXPECT_EQ(rows[1].connections, 1);
+}
+
+TEST(StatisticsSort, ClickRuleOverTheProgramsLife)
+{
+    statistics::SortState state;
+    struct Step {
+        const char* caption;
+        int direction;
+        int key;
+    };
+    const Step steps[] = {
+        {"Total fee", 1, statistics::kByTotalFee},          // another column: ascending
+        {"Total fee", 0, statistics::kByTotalFee},          // the same again: reversed
+        {"Total fee", 1, statistics::kByTotalFee},
+        {"User name", 1, statistics::kByUserName},
+        {"No such column", 0, statistics::kByUserName},     // the key stays, direction flips
+        {"Connections", 1, statistics::kByConnections},
+    };
+    for (const Step& s : steps) {
+        statistics::applyColumnClick(state, QString::fromLatin1(s.caption));
+        EXPECT_EQ(state.UsersSortDirection, s.direction) << s.caption;
+        EXPECT_EQ(state.UsersSortKey, s.key) << s.caption;
+        EXPECT_EQ(state.UsersLastSortKey, s.key) << s.caption;
+    }
+}
+
+TEST(StatisticsSort, NumbersCompareAsNumbersAndNamesByteForByte)
+{
+    using statistics::UserRow;
+    const UserRow nine{"b", 9, 9 * 3600 + 59 * 60 + 59, 999};
+    const UserRow ten{"a", 10, 10 * 3600, 1000};
+    struct Case {
+        int key;
+        const UserRow& a;
+        const UserRow& b;
+        int ascending;
+    };
+    const Case cases[] = {
+        {statistics::kByConnections, nine, ten, -1},
+        {statistics::kByTotalTime, nine, ten, -1},
+        {statistics::kByTotalFee, nine, ten, -1},
+        {statistics::kByUserName, nine, ten, 1},
+        {statistics::kByTotalFee, ten, ten, 0},
+    };
+    for (const Case& c : cases) {
+        statistics::SortState state{1, c.key, c.key};
+        EXPECT_EQ(statistics::compareRows(c.a, c.b, state), c.ascending) << c.key;
+        state.UsersSortDirection = 0;
+        EXPECT_EQ(statistics::compareRows(c.a, c.b, state), -c.ascending) << c.key;
+    }
+    // Capitals before small letters, and bytes above 127 after both.
+    statistics::SortState byName{1, statistics::kByUserName, statistics::kByUserName};
+    EXPECT_LT(statistics::compareRows({"Zed"}, {"abe"}, byName), 0);
+    EXPECT_LT(statistics::compareRows({"zed"}, {"\xc3\xa9mile"}, byName), 0);
+    // Totals beyond what 32 bits hold still order.
+    const UserRow big{"x", 1, 0, 30000000000LL};
+    EXPECT_GT(statistics::compareRows(big, ten, {1, statistics::kByTotalFee, statistics::kByTotalFee}), 0);
+}
+
+class StatisticsDialogTest : public ::testing::Test {
+protected:
+    StatisticsDialogTest()
+    {
+        env.install();
+        main.ProgramPath = env.programFolder();
+        platform::Application::instance().setHelpFile(env.programFolder() + "/Dialtally Help.hlp");
+        statistics::usersSortState() = {};
+    }
+    void write(const QString& user, int seconds, int cents)
+    {
+        ASSERT_TRUE(history::append(env.programFolder(), recordOf(user, seconds, cents)));
+    }
+    void crashes(int n) { writeInt(RootKey::LocalMachine, rk::kUsers, rk::vCrash, n); }
+    void clickHeader(StatisticsDialog& dialog, int column) { emit dialog.Users->header()->sectionClicked(column); }
+    QStringList names(const StatisticsDialog& dialog)
+    {
+        QStringList out;
+        for (const auto& r : dialog.rowTexts())
+            out << r[0];
+        return out;
+    }
+
+    TestEnvironment env;
+    MainWindow main;
+};
+
+TEST_F(StatisticsDialogTest, ShowingFillsRowsCrashesAndRateAndClosingEmptiesTheList)
+{
+    write(QStringLiteral("alice"), 3600, 100);
+    write(QStringLiteral("bob"), 60, 20);
+    write(QStringLiteral("alice"), 1800, 250);
+    write(QStringLiteral("alice"), 5, 5);
+    crashes(5);
+    main.MonthSeconds = 5400;
+
+    StatisticsDialog dialog(main);
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Statistics"));
+    EXPECT_EQ(dialog.Label2->text(), QStringLiteral("0"));
+    dialog.show();
+    EXPECT_EQ(dialog.Label2->text(), QStringLiteral("5"));
+    EXPECT_EQ(dialog.Label4->text(), QStringLiteral("3.33"));
+    const std::vector<QStringList> expected = {row("alice", "3", "1:30:5", "3 d. 55 c."),
+                                               row("bob", "1", "0:1:0", "0 d. 20 c.")};
+    EXPECT_EQ(dialog.rowTexts(), expected);
+
+    // Coming back to the dialog (an activation) does not count the records twice.
+    dialog.FormActivate();
+    EXPECT_EQ(dialog.rowTexts(), expected);
+
+    dialog.BitBtn1->click();
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), 1);
+    EXPECT_EQ(dialog.Users->topLevelItemCount(), 0);
+    // The labels keep their texts while the dialog is hidden.
+    EXPECT_EQ(dialog.Label2->text(), QStringLiteral("5"));
+
+    dialog.show();
+    EXPECT_EQ(dialog.rowTexts(), expected);
+    dialog.reject();  // the close box
+    EXPECT_EQ(dialog.Users->topLevelItemCount(), 0);
+}
+
+TEST_F(StatisticsDialogTest, TheListIsDrawnWithGridLines)
+{
+    write(QStringLiteral("alice"), 60, 10);
+    write(QStringLiteral("bob"), 60, 10);
+    crashes(0);
+    StatisticsDialog dialog(main);
+    dialog.show();
+    ASSERT_EQ(dialog.Users->topLevelItemCount(), 2);
+    const QImage image = dialog.Users->viewport()->grab().toImage();
+    const QColor line = dialog.Users->palette().color(QPalette::Mid);
+    const QRect first = dialog.Users->visualItemRect(dialog.Users->topLevelItem(0));
+    // A line between the first two columns and one under the first row; none inside
+    // the cell, where the text stands.
+    const int x = dialog.Users->columnWidth(0) - 1;
+    EXPECT_EQ(image.pixelColor(x, first.center().y()).rgb(), line.rgb());
+    EXPECT_EQ(image.pixelColor(first.left() + 2, first.bottom()).rgb(), line.rgb());
+    EXPECT_NE(image.pixelColor(x - 1, first.center().y()).rgb(), line.rgb());
+    dialog.reject();
+}
+
+TEST_F(StatisticsDialogTest, NoHistoryStillShowsTheCrashesAndRate)
+{
+    crashes(1);
+    main.MonthSeconds = 3599;
+    StatisticsDialog dialog(main);
+    dialog.show();
+    EXPECT_EQ(dialog.Users->topLevelItemCount(), 0);
+    EXPECT_EQ(dialog.Label2->text(), QStringLiteral("1"));
+    EXPECT_EQ(dialog.Label4->text(), QStringLiteral("0"));
+    EXPECT_TRUE(env.boxes.shown.empty());
+}
+
+TEST_F(StatisticsDialogTest, AMissingCrashCountIsShownAndLeavesAnEmptyList)
+{
+    write(QStringLiteral("alice"), 60, 10);
+    StatisticsDialog dialog(main);
+    dialog.show();
+    ASSERT_EQ(dialog.Users->topLevelItemCount(), 1);
+    dialog.reject();
+
+    platform::Registry r;
+    r.setRootKey(RootKey::LocalMachine);
+    ASSERT_TRUE(r.deleteKey(QString::fromLatin1(rk::kUsers)));
+    main.MonthSeconds = 7200;
+    dialog.show();
+    ASSERT_EQ(env.boxes.shown.size(), 1u);
+    EXPECT_EQ(env.boxes.shown[0].text, QStringLiteral("Failed to get data for '%1'.").arg(QString::fromLatin1(rk::vCrash)));
+    EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Error);
+    EXPECT_EQ(dialog.Users->topLevelItemCount(), 0);
+    EXPECT_EQ(dialog.Label2->text(), QStringLiteral("0"));
+    // The dialog reads; it never creates the key.
+    EXPECT_FALSE(r.keyExists(QString::fromLatin1(rk::kUsers)));
+}
+
+TEST_F(StatisticsDialogTest, HeaderClicksSortByTheColumnAndTheStateOutlivesTheShowing)
+{
+    write(QStringLiteral("nine"), 9 * 3600 + 59 * 60 + 59, 999);
+    for (int i = 0; i < 10; ++i)
+        write(QStringLiteral("ten"), i == 0 ? 36000 : 0, i == 0 ? 1000 : 0);
+    for (int i = 0; i < 9; ++i)
+        write(QStringLiteral("Zed"), i == 0 ? 5 : 0, i == 0 ? 1 : 0);
+    // nine: 1 connection, 9:59:59, 9 d. 99 c.; ten: 10, 10:0:0, 10 d. 0 c.; Zed: 9, 0:0:5, 0 d. 1 c.
+    StatisticsDialog dialog(main);
+    dialog.show();
+    EXPECT_EQ(names(dialog), (QStringList{"nine", "ten", "Zed"}));  // as filled, never sorted
+
+    struct Step {
+        int column;
+        QStringList order;
+    };
+    const Step steps[] = {
+        {1, {"nine", "Zed", "ten"}},  // Connections: 1, 9, 10
+        {1, {"ten", "Zed", "nine"}},
+        {2, {"Zed", "nine", "ten"}},  // Total time
+        {3, {"Zed", "nine", "ten"}},  // Total fee, ascending
+        {3, {"ten", "nine", "Zed"}},  // and descending
+        {0, {"Zed", "nine", "ten"}},  // User name: capitals first
+    };
+    for (const Step& s : steps) {
+        clickHeader(dialog, s.column);
+        EXPECT_EQ(names(dialog), s.order) << "column " << s.column;
+    }
+
+    // Closed and shown again: a click on the same column flips from the state left.
+    clickHeader(dialog, 3);  // Total fee ascending
+    dialog.reject();
+    dialog.show();
+    EXPECT_EQ(names(dialog), (QStringList{"nine", "ten", "Zed"}));
+    clickHeader(dialog, 3);
+    EXPECT_EQ(names(dialog), (QStringList{"ten", "nine", "Zed"}));
+
+    dialog.BitBtn3->click();
+    ASSERT_EQ(env.help.calls.size(), 1u);
+    EXPECT_EQ(env.help.calls[0].context, 17);
+}

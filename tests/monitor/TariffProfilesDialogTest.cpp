@@ -1,0 +1,624 @@
+// The Tariffs Options dialog: loading and showing profiles, the number fields, the
+// name checks, the twenty-profile limit, OK's rewrite of the profiles and of every
+// provider's slot copies, and the charging that follows from them.
+#include "TariffFixtures.h"
+
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+
+using namespace testing_support;
+using namespace tariff_fixtures;
+using platform::MessageIcon;
+using platform::RootKey;
+namespace rk = regkeys;
+
+namespace {
+
+Numbers storedProfile(const QString& name)
+{
+    const QString key = profileKey(name);
+    return {readInt(HKCU, key, q(rk::vStartingInterval)), readInt(HKCU, key, q(rk::vEndingInterval)),
+            readInt(HKCU, key, q(rk::vDayCost)), readInt(HKCU, key, q(rk::vNightCost)),
+            readInt(HKCU, key, q(rk::vOcpd))};
+}
+
+void writeSlot(const QString& provider, const QString& day, const QString& profile, Numbers n)
+{
+    const QString key = counter::tariffSlotKey(provider, day);
+    writeInt(HKCU, key, q(rk::vOcpDay), n.ocp);
+    writeInt(HKCU, key, q(rk::vDayCost), n.day);
+    writeInt(HKCU, key, q(rk::vNightCost), n.night);
+    writeInt(HKCU, key, q(rk::vStartingInterval), n.start);
+    writeInt(HKCU, key, q(rk::vEndingInterval), n.end);
+    writeStr(HKCU, key, q(rk::vSlotTariffProfile), profile);
+}
+
+QStringList rows(const QListWidget* list)
+{
+    QStringList result;
+    for (int i = 0; i < list->count(); ++i)
+        result << list->item(i)->text();
+    return result;
+}
+
+class TariffProfilesDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        window = std::make_unique<MainWindow>();
+        dialog = std::make_unique<TariffProfilesDialog>(*window);
+    }
+
+    // The user picks a row: the list runs its handler.
+    void pick(int row) { dialog->ListBox1->setCurrentRow(row); }
+    void create(const char* name)
+    {
+        dialog->Edit7->setText(q(name));
+        dialog->SpeedButton1->click();
+    }
+    // The numbers the fields show: start, end, day, night cost and the toggle.
+    Numbers shown() const
+    {
+        return {dialog->Edit5->text().toInt(), dialog->Edit6->text().toInt(), dialog->Edit3->text().toInt(),
+                dialog->Edit4->text().toInt(), dialog->ocpdOn() ? 1 : 0};
+    }
+
+    TestEnvironment env;
+    std::unique_ptr<MainWindow> window;
+    std::unique_ptr<TariffProfilesDialog> dialog;
+};
+
+// ---- plain logic -----------------------------------------------------------------------
+
+TEST(TariffOptionsLogic, AtoiAndNumberProblems)
+{
+    EXPECT_EQ(tariffoptions::atoi(QString()), 0);
+    EXPECT_EQ(tariffoptions::atoi(QStringLiteral("  -5x")), -5);
+    EXPECT_EQ(tariffoptions::atoi(QStringLiteral("+12")), 12);
+    EXPECT_EQ(tariffoptions::atoi(QStringLiteral("a5")), 0);
+    EXPECT_EQ(tariffoptions::atoi(QStringLiteral("99999999999")), 2147483647);
+    EXPECT_EQ(tariffoptions::atoi(QStringLiteral("-99999999999")), -2147483647 - 1);
+
+    using tariffoptions::HourOutOfRange;
+    using tariffoptions::NotADigit;
+    struct Case {
+        const char* text;
+        bool hour;
+        int problems;
+    } cases[] = {
+        {"", true, 0},         {"0", true, 0},           {"23", true, 0},
+        {"24", true, HourOutOfRange}, {"24", false, 0},  {"-5", true, HourOutOfRange | NotADigit},
+        {"-5", false, NotADigit},     {"5a", false, NotADigit}, {"1.5", false, NotADigit},
+        {"150", false, 0},     {" 5", false, NotADigit},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(tariffoptions::numberProblems(q(c.text), c.hour), c.problems);
+    }
+    EXPECT_EQ(tariffoptions::slotDayKey(0), QStringLiteral("0"));
+    EXPECT_EQ(tariffoptions::slotDayKey(6), QStringLiteral("6"));
+    EXPECT_EQ(tariffoptions::slotDayKey(7), q(rk::kHolidayDay));
+}
+
+// ---- loading and showing ----------------------------------------------------------------------
+
+TEST_F(TariffProfilesDialogTest, LoadShowsTheProfilesAndStoresWhatTheFieldsHold)
+{
+    writeProfile("Peak", {8, 20, 10, 3, 0});
+    writeProfile("Flat", {0, 0, 7, 0, 1});
+    writeProfile("Odd", {30, 5, 150, 2, 7});  // edited by hand
+    dialog->FormActivate();
+
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Tariffs Options"));
+    EXPECT_EQ(dialog->size(), QSize(361, 293));
+    EXPECT_TRUE(env.boxes.shown.empty());
+    EXPECT_EQ(rows(dialog->ListBox1), QStringList({"Peak", "Flat", "Odd"}));
+    EXPECT_EQ(dialog->ListBox1->currentRow(), 0);
+    EXPECT_EQ(dialog->Edit7->text(), QStringLiteral("Peak"));
+    EXPECT_EQ(shown(), (Numbers{8, 20, 10, 3, 0}));
+    // Interval 'B' is the rest of the day.
+    EXPECT_EQ(dialog->Edit1->text(), QStringLiteral("20"));
+    EXPECT_EQ(dialog->Edit2->text(), QStringLiteral("8"));
+    EXPECT_FALSE(dialog->Edit1->isEnabled());
+    EXPECT_FALSE(dialog->Edit2->isEnabled());
+    EXPECT_TRUE(dialog->SpeedButton3->icon().isNull());
+
+    pick(1);
+    EXPECT_EQ(dialog->Edit7->text(), QStringLiteral("Flat"));
+    EXPECT_EQ(shown(), (Numbers{0, 0, 7, 0, 1}));
+    EXPECT_FALSE(dialog->Edit5->isEnabled());
+    EXPECT_FALSE(dialog->Edit6->isEnabled());
+    EXPECT_FALSE(dialog->Edit4->isEnabled());
+    EXPECT_TRUE(dialog->Edit3->isEnabled());
+    EXPECT_FALSE(dialog->SpeedButton3->icon().isNull());
+
+    // The hand-edited hour is refused as if typed; a flag other than 0 or 1 leaves the
+    // toggle as the profile before left it; a number wider than the field stays whole.
+    pick(2);
+    ASSERT_EQ(env.boxes.texts(), QStringList({"You can only type valid hour (0 - 23)!"}));
+    EXPECT_EQ(env.boxes.shown[0].icon, MessageIcon::Exclamation);
+    EXPECT_EQ(env.boxes.shown[0].caption, QStringLiteral("Dialtally 2.01"));
+    EXPECT_EQ(shown(), (Numbers{0, 5, 150, 2, 1}));
+
+    dialog->BitBtn1->click();
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(subkeys(q(rk::kTariffProfile)), QStringList({"Peak", "Flat", "Odd"}));
+    EXPECT_EQ(storedProfile("Peak"), (Numbers{8, 20, 10, 3, 0}));
+    EXPECT_EQ(storedProfile("Flat"), (Numbers{0, 0, 7, 0, 1}));
+    EXPECT_EQ(storedProfile("Odd"), (Numbers{0, 5, 150, 2, 1}));
+    EXPECT_EQ(valueNames(profileKey("Peak")),
+              QStringList({q(rk::vStartingInterval), q(rk::vEndingInterval), q(rk::vDayCost), q(rk::vNightCost), q(rk::vOcpd)}));
+    // Closing empties the form.
+    EXPECT_EQ(dialog->ListBox1->count(), 0);
+    EXPECT_TRUE(dialog->Edit7->text().isEmpty());
+}
+
+TEST_F(TariffProfilesDialogTest, NameButtonsShowTheirWholeCaptions)
+{
+    dialog->show();
+    QApplication::processEvents();
+    const struct {
+        QToolButton* button;
+        const char* caption;
+    } cases[] = {
+        {dialog->SpeedButton1, "Create new tariff"},
+        {dialog->SpeedButton4, "Rename tariff"},
+        {dialog->SpeedButton2, "Delete tariff"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.caption);
+        EXPECT_EQ(c.button->text(), q(c.caption));
+        EXPECT_TRUE(c.button->isVisible());
+        // The message shown with no profile sends the user to the button by this caption.
+        EXPECT_GE(c.button->width(), c.button->fontMetrics().horizontalAdvance(q(c.caption)));
+        EXPECT_TRUE(dialog->rect().contains(QRect(c.button->mapTo(dialog.get(), QPoint()), c.button->size())));
+    }
+    dialog->reject();
+}
+
+TEST_F(TariffProfilesDialogTest, WithoutProfilesTheHintComesWithTheDialogInSight)
+{
+    std::vector<bool> inSight;
+    noteWhetherInSight(env.boxes, *dialog, inSight);
+    dialog->open();
+    waitForBoxes(env.boxes, 1);
+    EXPECT_EQ(env.boxes.texts(),
+              QStringList({"To create tariff enter tariff's name and then press 'Create new tariff' button"}));
+    EXPECT_EQ(inSight, std::vector<bool>({true}));
+    // The box closed, the dialog stays for the user to create the first profile.
+    EXPECT_TRUE(dialog->isVisible());
+    dialog->reject();
+}
+
+TEST_F(TariffProfilesDialogTest, WithoutProfilesOkLeavesAnEmptyKeyAndEmptiesEverySlot)
+{
+    writeSlot("ISP", "1", "Gone", {8, 20, 10, 3, 0});
+    writeSlot("Other", rk::kHolidayDay, "", {0, 0, 0, 0, 0});
+    writeInt(HKCU, q(rk::kTariffs), q(rk::vTariff), 1);
+    dialog->FormActivate();
+    ASSERT_EQ(env.boxes.texts(),
+              QStringList({"To create tariff enter tariff's name and then press 'Create new tariff' button"}));
+    EXPECT_EQ(env.boxes.shown[0].icon, MessageIcon::Information);
+    EXPECT_EQ(shown(), (Numbers{0, 0, 0, 0, 0}));
+
+    dialog->BitBtn1->click();
+    EXPECT_EQ(subkeys(q(rk::kTariffProfile)), QStringList());
+    EXPECT_EQ(subkeys(q(rk::kTariffs)), QStringList({"ISP", "Other"}));
+    for (const char* provider : {"ISP", "Other"}) {
+        // Every provider key ends up with all eight day keys.
+        QStringList days = subkeys(q(rk::kTariffs) + "\\" + provider);
+        days.sort();
+        EXPECT_EQ(days, dayKeys()) << provider;
+        for (int d = 0; d < 8; ++d)
+            EXPECT_EQ(storedSlot(q(provider), tariffoptions::slotDayKey(d)), kEmptySlot) << provider << " " << d;
+    }
+    EXPECT_EQ(readInt(HKCU, q(rk::kTariffs), q(rk::vTariff)), 1);
+}
+
+// ---- the number fields -----------------------------------------------------------------------------
+
+TEST_F(TariffProfilesDialogTest, NumberFieldsAreCheckedOnEveryChange)
+{
+    dialog->FormActivate();
+    env.boxes.clear();
+    const QString hour = QStringLiteral("You can only type valid hour (0 - 23)!");
+    const QString incorrect = QStringLiteral("Incorrect number !");
+    struct Case {
+        QLineEdit* TariffProfilesDialog::*field;
+        const char* typed;
+        QStringList messages;
+        const char* left;
+    } cases[] = {
+        {&TariffProfilesDialog::Edit5, "-5", {hour, incorrect}, "0"},
+        {&TariffProfilesDialog::Edit5, "24", {hour}, "0"},
+        {&TariffProfilesDialog::Edit6, "23", {}, "23"},
+        {&TariffProfilesDialog::Edit6, "2x", {incorrect}, "0"},
+        {&TariffProfilesDialog::Edit5, "", {}, ""},
+        {&TariffProfilesDialog::Edit3, "5a", {incorrect}, "0"},
+        {&TariffProfilesDialog::Edit3, "99", {}, "99"},
+        {&TariffProfilesDialog::Edit3, "24", {}, "24"},
+        {&TariffProfilesDialog::Edit4, "-1", {incorrect}, "0"},
+        {&TariffProfilesDialog::Edit4, "", {}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        QLineEdit* edit = (*dialog).*c.field;
+        edit->setText(QStringLiteral("7"));
+        env.boxes.clear();
+        edit->setText(q(c.typed));
+        EXPECT_EQ(env.boxes.texts(), c.messages);
+        for (const auto& box : env.boxes.shown)
+            EXPECT_EQ(box.icon, MessageIcon::Exclamation);
+        EXPECT_EQ(edit->text(), q(c.left));
+        EXPECT_EQ(dialog->Edit1->text(), dialog->Edit6->text());
+        EXPECT_EQ(dialog->Edit2->text(), dialog->Edit5->text());
+    }
+}
+
+TEST_F(TariffProfilesDialogTest, OneCostPerDayKeepsTheHiddenValues)
+{
+    create("Flat");
+    dialog->Edit5->setText(QStringLiteral("8"));
+    dialog->Edit6->setText(QStringLiteral("20"));
+    dialog->Edit4->setText(QStringLiteral("3"));
+    dialog->SpeedButton3->click();
+    EXPECT_TRUE(dialog->ocpdOn());
+    EXPECT_FALSE(dialog->Edit4->isEnabled());
+    dialog->Edit3->setText(QStringLiteral("6"));
+    dialog->SpeedButton3->click();
+    EXPECT_FALSE(dialog->ocpdOn());
+    EXPECT_TRUE(dialog->SpeedButton3->icon().isNull());
+    EXPECT_EQ(shown(), (Numbers{8, 20, 6, 3, 0}));
+    dialog->SpeedButton3->click();
+    dialog->BitBtn1->click();
+    EXPECT_EQ(storedProfile("Flat"), (Numbers{8, 20, 6, 3, 1}));
+}
+
+// ---- create, rename, delete ------------------------------------------------------------------------
+
+TEST_F(TariffProfilesDialogTest, NameChecksOfCreateAndRename)
+{
+    writeProfile("Day", {8, 20, 10, 3, 0});
+    writeProfile("Night", {0, 0, 2, 2, 1});
+    struct Case {
+        const char* what;
+        QToolButton* TariffProfilesDialog::*button;
+        const char* name;
+        const char* message;  // nullptr: accepted
+        QStringList after;
+    } cases[] = {
+        {"create without a name", &TariffProfilesDialog::SpeedButton1, "", "You have to enter tariff's name !", {"Day", "Night"}},
+        {"create a duplicate", &TariffProfilesDialog::SpeedButton1, "Day",
+         "The tariff you want to create is allready in the list!", {"Day", "Night"}},
+        // One registry key would hold both, and one profile would be lost.
+        {"create a name differing in case", &TariffProfilesDialog::SpeedButton1, "NIGHT",
+         "The tariff you want to create is allready in the list!", {"Day", "Night"}},
+        // A backslash would make the profile's key a path.
+        {"create with a backslash", &TariffProfilesDialog::SpeedButton1, "Peak\\Off", "The tariff's name can't contain the character '\\' !",
+         {"Day", "Night"}},
+        {"rename without a name", &TariffProfilesDialog::SpeedButton4, "", "You have to enter tariff's name !", {"Day", "Night"}},
+        {"rename to another's name", &TariffProfilesDialog::SpeedButton4, "night",
+         "The tariff you want to rename is already in the list!", {"Day", "Night"}},
+        {"rename with a backslash", &TariffProfilesDialog::SpeedButton4, "\\", "The tariff's name can't contain the character '\\' !",
+         {"Day", "Night"}},
+        {"rename to its own name", &TariffProfilesDialog::SpeedButton4, "Day", nullptr, {"Day", "Night"}},
+        {"rename to its own name in capitals", &TariffProfilesDialog::SpeedButton4, "DAY", nullptr, {"DAY", "Night"}},
+        {"create", &TariffProfilesDialog::SpeedButton1, "Weekend", nullptr, {"Day", "Night", "Weekend"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        dialog->FormClose();
+        dialog->FormActivate();
+        env.boxes.clear();
+        dialog->Edit7->setText(q(c.name));
+        ((*dialog).*c.button)->click();
+        if (c.message) {
+            ASSERT_EQ(env.boxes.texts(), QStringList({q(c.message)}));
+            EXPECT_EQ(env.boxes.shown[0].icon, MessageIcon::Error);
+        } else {
+            EXPECT_TRUE(env.boxes.shown.empty());
+        }
+        EXPECT_EQ(rows(dialog->ListBox1), c.after);
+    }
+}
+
+TEST_F(TariffProfilesDialogTest, TwentyProfilesAtMost)
+{
+    dialog->FormActivate();
+    for (int i = 0; i < 20; ++i) {
+        create(qPrintable(QStringLiteral("T%1").arg(i)));
+        dialog->Edit3->setText(QString::number(i));
+    }
+    env.boxes.clear();
+    // The name is checked before the limit.
+    const struct {
+        const char* name;
+        const char* message;
+    } cases[] = {
+        {"", "You have to enter tariff's name !"},
+        {"T3", "The tariff you want to create is allready in the list!"},
+        {"T20", "Maximum can be 20 tariffs"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        env.boxes.clear();
+        create(c.name);
+        EXPECT_EQ(env.boxes.texts(), QStringList({q(c.message)}));
+        EXPECT_EQ(dialog->ListBox1->count(), 20);
+    }
+    EXPECT_EQ(dialog->Edit3->text(), QStringLiteral("19"));
+    dialog->BitBtn1->click();
+    const QStringList saved = subkeys(q(rk::kTariffProfile));
+    ASSERT_EQ(saved.size(), 20);
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ(storedProfile(QStringLiteral("T%1").arg(i)), (Numbers{0, 0, i, 0, 0})) << i;
+
+    // Only a registry edited by hand holds more; the table takes the first twenty.
+    writeProfile("Extra", {1, 2, 3, 4, 0});
+    TariffProfilesDialog again(*window);
+    again.FormActivate();
+    EXPECT_EQ(again.ListBox1->count(), 20);
+    EXPECT_EQ(again.ListBox1->item(19)->text(), QStringLiteral("T19"));
+}
+
+TEST_F(TariffProfilesDialogTest, CreateAndSwitchCarryEachProfilesFields)
+{
+    dialog->FormActivate();
+    create("Work");
+    EXPECT_EQ(dialog->Edit7->text(), QStringLiteral("Work"));
+    dialog->Edit5->setText(QStringLiteral("8"));
+    dialog->Edit6->setText(QStringLiteral("18"));
+    dialog->Edit3->setText(QStringLiteral("12"));
+    dialog->Edit4->setText(QStringLiteral("4"));
+    create("Weekend");
+    EXPECT_EQ(dialog->ListBox1->currentRow(), 1);
+    EXPECT_EQ(shown(), (Numbers{0, 0, 0, 0, 0}));
+    dialog->SpeedButton3->click();
+    dialog->Edit3->setText(QStringLiteral("6"));
+
+    pick(0);
+    EXPECT_EQ(dialog->Edit7->text(), QStringLiteral("Work"));
+    EXPECT_EQ(shown(), (Numbers{8, 18, 12, 4, 0}));
+    dialog->Edit3->setText(QStringLiteral("13"));
+    // The renamed row's name reaches its entry when the row is stored.
+    dialog->Edit7->setText(QStringLiteral("Workday"));
+    dialog->SpeedButton4->click();
+    pick(1);
+    EXPECT_EQ(shown(), (Numbers{0, 0, 6, 0, 1}));
+
+    dialog->BitBtn1->click();
+    EXPECT_EQ(subkeys(q(rk::kTariffProfile)), QStringList({"Workday", "Weekend"}));
+    EXPECT_EQ(storedProfile("Workday"), (Numbers{8, 18, 13, 4, 0}));
+    EXPECT_EQ(storedProfile("Weekend"), (Numbers{0, 0, 6, 0, 1}));
+}
+
+TEST_F(TariffProfilesDialogTest, DeleteAsksAndTheTableFollowsTheRows)
+{
+    writeProfile("A", {1, 2, 3, 4, 0});
+    writeProfile("B", {5, 6, 7, 8, 0});
+    writeProfile("C", {9, 10, 11, 12, 1});
+    dialog->FormActivate();
+    pick(1);
+    env.boxes.queueAnswer(platform::IDNO);
+    dialog->SpeedButton2->click();
+    ASSERT_EQ(env.boxes.texts(), QStringList({"Are you sure to delete tariff 'B'?"}));
+    EXPECT_EQ(env.boxes.shown[0].icon, MessageIcon::Question);
+    EXPECT_EQ(env.boxes.shown[0].buttons, platform::MessageButtons::YesNo);
+    EXPECT_EQ(dialog->ListBox1->count(), 3);
+
+    dialog->SpeedButton2->click();  // Yes
+    EXPECT_EQ(rows(dialog->ListBox1), QStringList({"A", "C"}));
+    EXPECT_EQ(dialog->ListBox1->currentRow(), 0);
+    EXPECT_EQ(dialog->Edit7->text(), QStringLiteral("A"));
+    EXPECT_EQ(shown(), (Numbers{1, 2, 3, 4, 0}));
+    pick(1);
+    EXPECT_EQ(shown(), (Numbers{9, 10, 11, 12, 1}));
+
+    dialog->SpeedButton2->click();
+    dialog->SpeedButton2->click();
+    EXPECT_EQ(dialog->ListBox1->count(), 0);
+    EXPECT_TRUE(dialog->Edit7->text().isEmpty());
+    EXPECT_EQ(shown(), (Numbers{0, 0, 0, 0, 0}));
+    EXPECT_TRUE(dialog->Edit5->isEnabled());
+    // Nothing to delete any more: no question.
+    env.boxes.clear();
+    dialog->SpeedButton2->click();
+    dialog->SpeedButton4->click();
+    EXPECT_TRUE(env.boxes.shown.empty());
+    EXPECT_EQ(subkeys(q(rk::kTariffProfile)), QStringList({"A", "B", "C"}));
+}
+
+TEST_F(TariffProfilesDialogTest, CancelSavesNothing)
+{
+    writeProfile("A", {1, 2, 3, 4, 0});
+    writeSlot("ISP", "1", "A", {0, 0, 0, 0, 0});  // a stale copy stays stale
+    dialog->FormActivate();
+    dialog->Edit3->setText(QStringLiteral("9"));
+    create("B");
+    dialog->Edit7->setText(QStringLiteral("Z"));
+    dialog->SpeedButton4->click();
+    dialog->BitBtn2->click();
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
+    EXPECT_EQ(subkeys(q(rk::kTariffProfile)), QStringList({"A"}));
+    EXPECT_EQ(storedProfile("A"), (Numbers{1, 2, 3, 4, 0}));
+    EXPECT_EQ(storedSlot("ISP", "1"), (Slot{"A", {0, 0, 0, 0, 0}}));
+    EXPECT_EQ(dialog->ListBox1->count(), 0);
+    EXPECT_EQ(shown(), (Numbers{0, 0, 0, 0, 0}));
+}
+
+TEST_F(TariffProfilesDialogTest, HelpOpensContextTwelve)
+{
+    platform::Application::instance().setHelpFile(env.programFolder() + "/Dialtally Help.hlp");
+    dialog->BitBtn3->click();
+    ASSERT_EQ(env.help.calls.size(), 1u);
+    EXPECT_EQ(env.help.calls[0].kind, FakeHelp::Call::Context);
+    EXPECT_EQ(env.help.calls[0].context, 12);
+    EXPECT_EQ(env.help.calls[0].file, env.programFolder() + "/Dialtally Help.hlp");
+}
+
+// ---- OK and the providers' slots -------------------------------------------------------------------
+
+TEST_F(TariffProfilesDialogTest, OkRefreshesTheCopiesAndEmptiesSlotsOfProfilesGone)
+{
+    writeProfile("Day", {8, 20, 10, 3, 0});
+    writeProfile("Night", {0, 0, 2, 2, 1});
+    writeProfile("Flat", {0, 0, 5, 5, 1});
+    writeSlot("ISP", "1", "Day", {8, 20, 10, 3, 0});
+    writeSlot("ISP", "2", "Night", {0, 0, 2, 2, 1});
+    writeSlot("ISP", "3", "Flat", {0, 0, 1, 1, 1});  // an old copy
+    writeSlot("ISP", rk::kHolidayDay, "Flat", {0, 0, 1, 1, 1});
+    writeSlot("ISP", "4", "Gone", {1, 1, 1, 1, 1});
+    writeSlot("ISP", "5", "flat", {1, 1, 1, 1, 1});  // names compare byte for byte
+    writeSlot("Other", "0", "Day", {8, 20, 10, 3, 0});
+    dialog->FormActivate();
+
+    dialog->Edit7->setText(QStringLiteral("Daytime"));
+    dialog->SpeedButton4->click();
+    pick(1);
+    dialog->SpeedButton2->click();  // Night, Yes
+    pick(1);
+    ASSERT_EQ(dialog->Edit7->text(), QStringLiteral("Flat"));
+    dialog->Edit3->setText(QStringLiteral("9"));
+    dialog->BitBtn1->click();
+
+    EXPECT_EQ(subkeys(q(rk::kTariffProfile)), QStringList({"Daytime", "Flat"}));
+    EXPECT_EQ(dialog->ProviderKeyNames, QStringList({"ISP", "Other"}));
+    const Slot flat{"Flat", {0, 0, 9, 5, 1}};
+    const struct {
+        const char* provider;
+        const char* day;
+        Slot expected;
+    } cases[] = {
+        {"ISP", "1", kEmptySlot},  // renamed: assigned again in the Providers dialog
+        {"ISP", "2", kEmptySlot},  // deleted
+        {"ISP", "3", flat},
+        {"ISP", rk::kHolidayDay, flat},
+        {"ISP", "4", kEmptySlot},
+        {"ISP", "5", kEmptySlot},
+        {"ISP", "0", kEmptySlot},  // created
+        {"Other", "0", kEmptySlot},
+        {"Other", "6", kEmptySlot},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(storedSlot(q(c.provider), q(c.day)), c.expected) << c.provider << " " << c.day;
+    EXPECT_EQ(subkeys(q(rk::kTariffs) + "\\Other").size(), 8);
+    // A slot created here gets its values in the order the slots have always had.
+    EXPECT_EQ(valueNames(counter::tariffSlotKey("ISP", "0")),
+              slotValueOrder());
+}
+
+TEST_F(TariffProfilesDialogTest, OkIsAllOrNothing)
+{
+    writeProfile("Day", {8, 20, 10, 3, 0});
+    writeProfile("Night", {0, 0, 2, 2, 1});
+    writeSlot("ISP", "1", "Day", {8, 20, 10, 3, 0});
+    writeSlot("ISP", "2", "Night", {0, 0, 2, 2, 1});
+    // A slot edited by hand so that its profile name is no text: the refresh fails there.
+    writeInt(HKCU, counter::tariffSlotKey("Later", "3"), q(rk::vSlotTariffProfile), 5);
+    dialog->open();
+    env.boxes.clear();
+    dialog->Edit3->setText(QStringLiteral("11"));
+    pick(1);
+    dialog->SpeedButton2->click();  // Night, Yes
+    env.boxes.clear();
+    dialog->BitBtn1->click();
+
+    ASSERT_EQ(env.boxes.texts(), QStringList({"Invalid data type for 'Tariff Profile'."}));
+    EXPECT_EQ(env.boxes.shown[0].icon, MessageIcon::Error);
+    // The dialog stays with the user's edits; the registry is as it was.
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(rows(dialog->ListBox1), QStringList({"Day"}));
+    EXPECT_EQ(subkeys(q(rk::kTariffProfile)), QStringList({"Day", "Night"}));
+    EXPECT_EQ(storedProfile("Day"), (Numbers{8, 20, 10, 3, 0}));
+    EXPECT_EQ(storedSlot("ISP", "1"), (Slot{"Day", {8, 20, 10, 3, 0}}));
+    EXPECT_EQ(storedSlot("ISP", "2"), (Slot{"Night", {0, 0, 2, 2, 1}}));
+    EXPECT_EQ(subkeys(q(rk::kTariffs) + "\\ISP"), QStringList({"1", "2"}));
+
+    dialog->reject();
+}
+
+TEST_F(TariffProfilesDialogTest, ALoadThatStopsCannotBeSaved)
+{
+    writeProfile("Good", {8, 20, 10, 3, 0});
+    writeProfile("Broken", {8, 20, 10, 3, 0});
+    platform::Registry r;
+    r.setRootKey(HKCU);
+    ASSERT_TRUE(r.openKey(profileKey("Broken"), false));
+    r.deleteValue(q(rk::vOcpd));
+    r.closeKey();
+    writeProfile("Later", {1, 2, 3, 4, 0});
+
+    dialog->open();
+    ASSERT_EQ(env.boxes.texts(), QStringList({"Failed to get data for 'OCPD'."}));
+    EXPECT_EQ(rows(dialog->ListBox1), QStringList({"Good", "Broken"}));
+    EXPECT_FALSE(dialog->BitBtn1->isEnabled());
+    dialog->BitBtn1Click();
+    EXPECT_EQ(subkeys(q(rk::kTariffProfile)), QStringList({"Good", "Broken", "Later"}));
+    EXPECT_EQ(storedProfile("Later"), (Numbers{1, 2, 3, 4, 0}));
+    dialog->reject();
+
+    // A later opening that loads works again.
+    writeProfile("Broken", {0, 0, 1, 1, 1});
+    env.boxes.clear();
+    dialog->open();
+    EXPECT_TRUE(env.boxes.shown.empty());
+    EXPECT_TRUE(dialog->BitBtn1->isEnabled());
+    EXPECT_EQ(dialog->ListBox1->count(), 3);
+    dialog->reject();
+}
+
+// ---- the charging follows --------------------------------------------------------------------------
+
+class TariffChargingTest : public StartedProgramTest {
+protected:
+    void confirm(const std::function<void(TariffProfilesDialog&)>& edit)
+    {
+        TariffProfilesDialog dialog(*mainWindow);
+        dialog.FormActivate();
+        edit(dialog);
+        dialog.BitBtn1->click();
+        ASSERT_EQ(dialog.result(), QDialog::Accepted);
+    }
+};
+
+TEST_F(TariffChargingTest, AConfirmedChangeChargesFromTheNextMinute)
+{
+    writeProfile("Std", {8, 20, 10, 3, 0});
+    writeSlot("ISP", "5", "Std", {8, 20, 10, 3, 0});
+    env.setLine(true);
+    mainWindow->Timer1Timer();
+    EXPECT_EQ(mainWindow->ConnectionFee, 10);
+
+    confirm([](TariffProfilesDialog& d) { d.Edit3->setText(QStringLiteral("25")); });
+    env.clock.advance(60);
+    mainWindow->Timer1Timer();
+    EXPECT_EQ(mainWindow->ConnectionFee, 35);
+
+    confirm([](TariffProfilesDialog& d) { d.SpeedButton3->click(); });  // one cost per day
+    env.clock.set(2000, 1, 7, 21, 1, 0);
+    mainWindow->Timer1Timer();
+    EXPECT_EQ(mainWindow->ConnectionFee, 60);
+
+    confirm([](TariffProfilesDialog& d) {
+        d.Edit7->setText(QStringLiteral("Standard"));
+        d.SpeedButton4->click();
+    });
+    env.clock.advance(60);
+    mainWindow->Timer1Timer();
+    EXPECT_EQ(mainWindow->ConnectionFee, 60);
+    EXPECT_EQ(mainWindow->connectionFeeLabel->text(), QStringLiteral("No tariff for this day"));
+    EXPECT_TRUE(env.boxes.shown.empty());
+}
+
+}  // namespace

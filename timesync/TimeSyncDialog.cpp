@@ -1,0 +1,489 @@
+#include "TimeSyncDialog.h"
+
+#include "Application.h"
+#include "ClockSetter.h"
+#include "Help.h"
+#include "LocalTime.h"
+#include "MessageBox.h"
+#include "Registry.h"
+#include "RegistryNames.h"
+#include "TimeClient.h"
+#include "MainWindow.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+#include <QTimeZone>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+
+using platform::NetworkError;
+using platform::NetworkErrorKind;
+using platform::RootKey;
+namespace rk = regkeys;
+
+namespace {
+
+std::unique_ptr<platform::Registry> unitRegistry;
+
+constexpr QSize kDesignSize(390, 224);
+constexpr qint64 kSecondsFrom1900To1970 = 2208988800LL;
+constexpr qint64 kCountEra = qint64(1) << 32;
+
+QString caption()
+{
+    return QString::fromLatin1(counter::kCaption);
+}
+
+QString serverValueName(int index)
+{
+    return QString::fromLatin1(rk::vServerPrefix) + QString::number(index);
+}
+
+// The TimeSync key, open for the scope; a key that cannot be opened ends the action.
+class TimeSyncKey : public platform::KeyScope {
+public:
+    explicit TimeSyncKey(platform::Registry& registry)
+        : KeyScope(registry, RootKey::CurrentUser, QString::fromLatin1(rk::kTimeSync), true)
+    {
+        if (!opened()) {
+            throw platform::RegistryError(
+                QStringLiteral("Failed to open key '%1'").arg(QString::fromLatin1(rk::kTimeSync)).toStdString());
+        }
+    }
+
+    // "Servers" as far as the key can hold it: each server needs a value of its own
+    // beside the count, so a count from outside that is negative or far too large
+    // neither loops for ages nor names servers that were never written.
+    std::int32_t serverCount()
+    {
+        const std::int32_t n = registry().readInteger(QString::fromLatin1(rk::vServers));
+        platform::Registry::KeyInfo info;
+        registry().getKeyInfo(info);
+        return std::clamp(n, 0, std::max(info.numValues - 1, 0));
+    }
+};
+
+qint64 floorDiv(qint64 a, qint64 b)
+{
+    const qint64 q = a / b;
+    return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
+}
+
+}  // namespace
+
+namespace times {
+
+QDateTime serverCountToUtc(std::uint32_t count, const QDateTime& now)
+{
+    const qint64 now1900 = now.toSecsSinceEpoch() + kSecondsFrom1900To1970;
+    const qint64 era = floorDiv(now1900 - static_cast<qint64>(count) + kCountEra / 2, kCountEra);
+    const qint64 seconds1900 = static_cast<qint64>(count) + era * kCountEra;
+    return QDateTime::fromSecsSinceEpoch(seconds1900 - kSecondsFrom1900To1970, QTimeZone::utc());
+}
+
+QDateTime serverCountToLocal(std::uint32_t count, const QDateTime& now)
+{
+    return serverCountToUtc(count, now).toLocalTime();
+}
+
+QString longTimeText(const QTime& time, const QLocale& locale)
+{
+    const QString format = locale.timeFormat(QLocale::LongFormat);
+    const bool twelveHour = format.contains(QLatin1Char('a'), Qt::CaseInsensitive);
+    const bool twoDigitHour = format.contains(QLatin1String("hh"), Qt::CaseInsensitive);
+    // Only the hour, minutes, seconds and designator: the zone name that long formats
+    // carry would be the PC's, not the server's.
+    QString ours = QLatin1String(twoDigitHour ? "hh" : "h") + QLatin1String(":mm:ss");
+    if (twelveHour)
+        ours += QLatin1String(" AP");
+    return locale.toString(time, ours);
+}
+
+QString localTimeText(const QTime& time)
+{
+    return QStringLiteral("%1:%2:%3")
+        .arg(time.hour())
+        .arg(time.minute(), 2, 10, QLatin1Char('0'))
+        .arg(time.second(), 2, 10, QLatin1Char('0'));
+}
+
+QStringList loadServers(platform::Registry& registry)
+{
+    TimeSyncKey key(registry);
+    const std::int32_t n = key.serverCount();
+    QStringList servers;
+    for (std::int32_t i = 0; i < n; ++i)
+        servers << key->readString(serverValueName(i));
+    return servers;
+}
+
+void addServer(platform::Registry& registry, const QString& host)
+{
+    TimeSyncKey key(registry);
+    const std::int32_t n = key.serverCount();
+    // A count that names a server never written would break every later load.
+    platform::RegistryTransaction transaction(registry.store());
+    key->writeString(serverValueName(n), host);
+    key->writeInteger(QString::fromLatin1(rk::vServers), n + 1);
+    transaction.commit();
+}
+
+bool deleteLastServer(platform::Registry& registry)
+{
+    TimeSyncKey key(registry);
+    const std::int32_t n = key.serverCount();
+    if (n <= 0)
+        return false;
+    platform::RegistryTransaction transaction(registry.store());
+    key->writeInteger(QString::fromLatin1(rk::vServers), n - 1);
+    key->deleteValue(serverValueName(n - 1));
+    transaction.commit();
+    return true;
+}
+
+}  // namespace times
+
+void TimeSyncUnitInit()
+{
+    unitRegistry = std::make_unique<platform::Registry>();
+}
+
+platform::Registry& TimeSyncRegistry()
+{
+    if (!unitRegistry)
+        TimeSyncUnitInit();
+    return *unitRegistry;
+}
+
+TimeSyncDialog::TimeSyncDialog(MainWindow& mainWindow, QWidget* parent)
+    : QDialog(parent), TimePort(platform::kTimePort), m_main(mainWindow)
+{
+    buildWindow();
+}
+
+TimeSyncDialog::~TimeSyncDialog()
+{
+    // Freed while a query waited: the pause must not outlive the dialog.
+    resumeMonitoring();
+}
+
+void TimeSyncDialog::buildWindow()
+{
+    setWindowTitle(QStringLiteral("Time synchronization"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+
+    GroupBox3 = new QGroupBox(QStringLiteral("Servers:"), this);
+    ComboBox1 = new QComboBox(GroupBox3);
+    ComboBox1->setEditable(true);
+    ComboBox1->setInsertPolicy(QComboBox::NoInsert);
+    ComboBox1->setEditText(QStringLiteral("Select server"));
+    Edit1 = new QLineEdit(GroupBox3);
+    SpeedButton1 = new QToolButton(GroupBox3);
+    SpeedButton1->setText(QStringLiteral("Add new server ..."));
+    SpeedButton1->setAutoRaise(true);
+    SpeedButton2 = new QToolButton(GroupBox3);
+    SpeedButton2->setText(QStringLiteral("Delete the last server in the list"));
+    SpeedButton2->setAutoRaise(true);
+    auto* servers = new QGridLayout(GroupBox3);
+    servers->addWidget(ComboBox1, 0, 0);
+    servers->addWidget(SpeedButton2, 0, 1);
+    servers->addWidget(Edit1, 1, 0);
+    servers->addWidget(SpeedButton1, 1, 1);
+
+    const auto timeBox = [this](const char* title, QGroupBox*& box, QLabel*& label) {
+        box = new QGroupBox(QString::fromLatin1(title), this);
+        label = new QLabel(box);
+        label->setAlignment(Qt::AlignCenter);
+        (new QVBoxLayout(box))->addWidget(label);
+    };
+    timeBox("Server UTC time :", GroupBox1, Label1);
+    timeBox("Local time from the server :", GroupBox4, Label2);
+    timeBox("Current local time :", GroupBox2, Label3);
+    auto* timesRow = new QHBoxLayout;
+    timesRow->addWidget(GroupBox1);
+    timesRow->addWidget(GroupBox4);
+    timesRow->addWidget(GroupBox2);
+
+    Button1 = new QPushButton(QStringLiteral("Get time"), this);
+    Button2 = new QPushButton(QStringLiteral("Set time"), this);
+    Button3 = new QPushButton(QStringLiteral("OK"), this);
+    Button4 = new QPushButton(QStringLiteral("&Help"), this);
+    for (QPushButton* b : {Button1, Button2, Button3, Button4})
+        b->setAutoDefault(false);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(Button1);
+    buttons->addWidget(Button2);
+    buttons->addStretch();
+    buttons->addWidget(Button3);
+    buttons->addWidget(Button4);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(GroupBox3);
+    layout->addLayout(timesRow);
+    layout->addLayout(buttons);
+    resize(kDesignSize);
+
+    NMTime1 = new platform::TimeClient(this);
+    connect(NMTime1, &platform::TimeClient::connectionFailed, this,
+            platform::guarded(this, &TimeSyncDialog::NMTime1ConnectionFailed));
+    connect(SpeedButton1, &QToolButton::clicked, this, [this] { platform::guard([this] { SpeedButton1Click(); }); });
+    connect(SpeedButton2, &QToolButton::clicked, this, [this] { platform::guard([this] { SpeedButton2Click(); }); });
+    connect(Button1, &QPushButton::clicked, this, [this] { platform::guard([this] { Button1Click(); }); });
+    connect(Button2, &QPushButton::clicked, this, [this] { platform::guard([this] { Button2Click(); }); });
+    connect(Button3, &QPushButton::clicked, this, [this] { platform::guard([this] { Button3Click(); }); });
+    connect(Button4, &QPushButton::clicked, this, [this] { platform::guard([this] { Button4Click(); }); });
+    platform::openHelpContextOnF1(this, times::kHelpContext);
+}
+
+bool TimeSyncDialog::event(QEvent* event)
+{
+    if (event->type() == QEvent::WindowActivate)
+        platform::guard([this] { FormActivate(); });
+    return QDialog::event(event);
+}
+
+void TimeSyncDialog::showEvent(QShowEvent* event)
+{
+    // Sized and centred only now, when the style is known: a dialog border, the
+    // design's size or more where the captions need it.
+    if (!event->spontaneous()) {
+        setFixedSize(sizeHint().expandedTo(kDesignSize));
+        if (const QScreen* screen = this->screen())
+            move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+    }
+    QDialog::showEvent(event);
+    // Some window systems never activate a window they did not give the focus to; the
+    // list must be there all the same.
+    platform::guard([this] { FormActivate(); });
+}
+
+void TimeSyncDialog::closeEvent(QCloseEvent* event)
+{
+    bool canClose = true;
+    FormCloseQuery(canClose);
+    if (!canClose) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void TimeSyncDialog::done(int result)
+{
+    // Every way of closing comes here: the title bar, Escape, OK and the failure
+    // message.
+    FormClose();
+    QDialog::done(result);
+}
+
+void TimeSyncDialog::FormActivate()
+{
+    // A message box of this dialog activates it again when it closes: the list is
+    // read at the first activation only, and a failed read is not repeated at once,
+    // which would open its error box again and again.
+    if (m_listed)
+        return;
+    m_listed = true;
+    const QStringList servers = times::loadServers(TimeSyncRegistry());
+    ComboBox1->clear();
+    ComboBox1->addItems(servers);
+    ComboBox1->setEditText(servers.isEmpty() ? QString() : servers.last());
+    setQueryButtonsEnabled(true);
+}
+
+void TimeSyncDialog::SpeedButton1Click()
+{
+    // Blanks around a host name only make its lookup fail.
+    const QString host = Edit1->text().trimmed();
+    if (host.isEmpty()) {
+        platform::messageBox(QStringLiteral("Enter the server's address first !"), caption(),
+                             platform::MessageIcon::Error);
+        return;
+    }
+    times::addServer(TimeSyncRegistry(), host);
+    // Into an empty list the first item would also replace the text to ask.
+    const QString text = ComboBox1->currentText();
+    ComboBox1->addItem(host);
+    ComboBox1->setEditText(text);
+    platform::messageBox(QStringLiteral("Server added to the list."), caption(), platform::MessageIcon::None);
+}
+
+void TimeSyncDialog::SpeedButton2Click()
+{
+    if (!times::deleteLastServer(TimeSyncRegistry())) {
+        platform::messageBox(QStringLiteral("There is nothing to delete !"), caption(),
+                             platform::MessageIcon::Error);
+        return;
+    }
+    // The typed text stays as it is, even when it named the server just deleted.
+    const QString text = ComboBox1->currentText();
+    if (ComboBox1->count() > 0)
+        ComboBox1->removeItem(ComboBox1->count() - 1);
+    ComboBox1->setEditText(text);
+    platform::messageBox(QStringLiteral("The last server in the list is deleted."), caption(),
+                         platform::MessageIcon::None);
+}
+
+void TimeSyncDialog::setQueryButtonsEnabled(bool enabled)
+{
+    Button1->setEnabled(enabled);
+    Button2->setEnabled(enabled);
+}
+
+void TimeSyncDialog::resumeMonitoring()
+{
+    if (SuspendedMonitoring == 1) {
+        m_main.MonitoringDisabled = 0;
+        SuspendedMonitoring = 0;
+    }
+}
+
+bool TimeSyncDialog::query(std::uint32_t& count)
+{
+    NMTime1->setTimeout(QueryTimeout);
+    NMTime1->setHost(ComboBox1->currentText().trimmed());
+    NMTime1->setPort(TimePort);
+    try {
+        count = NMTime1->queryCount();
+        return true;
+    } catch (const NetworkError& error) {
+        // The failure message has been shown, or the user ended the query.
+        if (error.kind() == NetworkErrorKind::ConnectionClosed || error.kind() == NetworkErrorKind::Aborted)
+            return false;
+        throw;
+    }
+}
+
+namespace {
+
+// Restores the query buttons, and for Set time the monitoring, on every way out of a
+// query handler, errors included; does nothing once the dialog is gone.
+class QueryScope {
+public:
+    QueryScope(TimeSyncDialog* dialog, std::function<void()> restore) : m_dialog(dialog), m_restore(std::move(restore)) {}
+    ~QueryScope()
+    {
+        if (m_dialog)
+            m_restore();
+    }
+    bool alive() const { return !m_dialog.isNull(); }
+
+private:
+    QPointer<TimeSyncDialog> m_dialog;
+    std::function<void()> m_restore;
+};
+
+}  // namespace
+
+void TimeSyncDialog::Button1Click()
+{
+    setQueryButtonsEnabled(false);
+    QueryScope scope(this, [this] { setQueryButtonsEnabled(true); });
+    std::uint32_t count = 0;
+    if (!query(count) || !scope.alive())
+        return;
+    const QDateTime pcNow = platform::clock().now();
+    const QDateTime utc = times::serverCountToUtc(count, pcNow);
+    Label1->setText(times::longTimeText(utc.time()));
+    Label2->setText(times::localTimeText(utc.toLocalTime().time()));
+    Label3->setText(counter::clockText(platform::toSystemTime(pcNow)));
+}
+
+void TimeSyncDialog::Button2Click()
+{
+    if (m_main.MonitoringDisabled == 0) {
+        m_main.MonitoringDisabled = 1;
+        SuspendedMonitoring = 1;
+    }
+    setQueryButtonsEnabled(false);
+    QueryScope scope(this, [this] {
+        setQueryButtonsEnabled(true);
+        resumeMonitoring();
+    });
+    std::uint32_t count = 0;
+    if (!query(count) || !scope.alive())
+        return;
+    const QDateTime utc = times::serverCountToUtc(count, platform::clock().now());
+    const QString text = counter::clockText(platform::toSystemTime(utc.toLocalTime()));
+    Label1->setText(times::longTimeText(utc.time()));
+    Label2->setText(text);
+
+    // The server may answer before any tick has seen the pause: the running
+    // connection is closed and saved here, with the old clock, so that no record
+    // spans the change.
+    if (m_main.ConnectionState == 2) {
+        m_main.Timer1Timer();
+        // A message box of the tick lets the user close the dialog meanwhile.
+        if (!scope.alive() || !isVisible())
+            return;
+        if (m_main.ConnectionState == 2) {
+            throw std::runtime_error(
+                "The running connection could not be saved before the clock change; the clock was not set");
+        }
+    }
+    // The system may ask the user to authorise the change and the windows run
+    // meanwhile: closing the dialog then must not end the pause before the clock has
+    // changed; the scope ends it afterwards.
+    m_settingClock = true;
+    try {
+        platform::clockSetter().setTime(utc);
+    } catch (...) {
+        if (scope.alive())
+            m_settingClock = false;
+        throw;
+    }
+    if (!scope.alive())
+        return;
+    m_settingClock = false;
+    Label3->setText(text);
+}
+
+void TimeSyncDialog::NMTime1ConnectionFailed()
+{
+    platform::messageBox(QStringLiteral("Connection failed !"), caption(), platform::MessageIcon::Error);
+    setQueryButtonsEnabled(true);
+    close();
+}
+
+void TimeSyncDialog::Button3Click()
+{
+    NMTime1->abort();
+    close();
+}
+
+void TimeSyncDialog::Button4Click()
+{
+    platform::help().context(platform::Application::instance().helpFile(), times::kHelpContext);
+}
+
+void TimeSyncDialog::FormCloseQuery(bool& canClose)
+{
+    canClose = true;
+    if (!m_settingClock)
+        resumeMonitoring();
+}
+
+void TimeSyncDialog::FormClose()
+{
+    // A query still waiting must end here: the clock is never set from a dialog the
+    // user has closed.
+    NMTime1->abort();
+    if (!m_settingClock)
+        resumeMonitoring();
+}

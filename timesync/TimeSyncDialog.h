@@ -1,0 +1,121 @@
+// The "Time synchronization" dialog: asks a time server for the time over the TIME
+// protocol, shows it beside the PC's clock and, on request, sets the PC clock, with
+// the main window's monitoring paused so that no connection is counted across the
+// change. The server list lives in HKCU "\Software\Dialtally\TimeSync".
+#pragma once
+
+#include <QDateTime>
+#include <QDialog>
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QToolButton;
+class MainWindow;
+
+namespace platform {
+class Registry;
+class TimeClient;
+}  // namespace platform
+
+namespace times {
+
+inline constexpr int kHelpContext = 21;
+inline constexpr int kQueryTimeoutMs = 10000;
+
+// The instant that a TIME server's count names. The count is seconds since 1900
+// modulo 2^32 and wraps in February 2036; of the instants it can name, the one
+// nearest to `now` is taken, so a server past the wrap still gives the right date.
+QDateTime serverCountToUtc(std::uint32_t count, const QDateTime& now);
+// The same instant as local date and time, by the system's zone rules (daylight
+// saving and zones off the whole hour included).
+QDateTime serverCountToLocal(std::uint32_t count, const QDateTime& now);
+
+// The time of day in the user's long time format: the hour as the format writes it,
+// two-digit minutes and seconds, and the AM/PM designator in 12-hour formats
+// ("9:05:07 PM", "21:05:07").
+QString longTimeText(const QTime& time, const QLocale& locale = QLocale());
+// 24-hour, the hour without a leading zero: "0:30:00".
+QString localTimeText(const QTime& time);
+
+// The server list of the registry, through the given access object.
+QStringList loadServers(platform::Registry& registry);
+// Appends a server; the name and the new count are written together or not at all.
+void addServer(platform::Registry& registry, const QString& host);
+// Removes the last server; false when the list is empty (nothing is written then).
+bool deleteLastServer(platform::Registry& registry);
+
+}  // namespace times
+
+// The unit's registry access object, created at program start.
+void TimeSyncUnitInit();
+platform::Registry& TimeSyncRegistry();
+
+class TimeSyncDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit TimeSyncDialog(MainWindow& mainWindow, QWidget* parent = nullptr);
+    ~TimeSyncDialog() override;
+
+    // 1 while this dialog has switched the main window's monitoring off.
+    int SuspendedMonitoring = 0;
+    // Where the TIME service is asked; the port and the time-out change only in tests.
+    quint16 TimePort;
+    int QueryTimeout = times::kQueryTimeoutMs;
+
+    // ---- controls ---------------------------------------------------------------
+    QGroupBox* GroupBox3 = nullptr;  // "Servers:"
+    QComboBox* ComboBox1 = nullptr;  // the server to ask
+    QLineEdit* Edit1 = nullptr;      // a server to add
+    QToolButton* SpeedButton1 = nullptr;
+    QToolButton* SpeedButton2 = nullptr;
+    QGroupBox* GroupBox1 = nullptr;  // "Server UTC time :"
+    QLabel* Label1 = nullptr;
+    QGroupBox* GroupBox4 = nullptr;  // "Local time from the server :"
+    QLabel* Label2 = nullptr;
+    QGroupBox* GroupBox2 = nullptr;  // "Current local time :"
+    QLabel* Label3 = nullptr;
+    QPushButton* Button1 = nullptr;  // "Get time"
+    QPushButton* Button2 = nullptr;  // "Set time"
+    QPushButton* Button3 = nullptr;  // "OK"
+    QPushButton* Button4 = nullptr;  // "&Help"
+    platform::TimeClient* NMTime1 = nullptr;
+
+    // ---- handlers ----------------------------------------------------------------
+    void FormActivate();
+    void SpeedButton1Click();
+    void SpeedButton2Click();
+    void Button1Click();
+    void Button2Click();
+    void NMTime1ConnectionFailed();
+    void Button3Click();
+    void Button4Click();
+    void FormCloseQuery(bool& canClose);
+    void FormClose();
+
+protected:
+    bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void done(int result) override;
+
+private:
+    void buildWindow();
+    void setQueryButtonsEnabled(bool enabled);
+    // Switches monitoring back on if, and only if, this dialog switched it off.
+    void resumeMonitoring();
+    // Asks the server named by ComboBox1; false when the query ended in a way the
+    // user already knows of (the failure message, OK, closing the dialog).
+    bool query(std::uint32_t& count);
+
+    MainWindow& m_main;
+    bool m_listed = false;
+    bool m_settingClock = false;  // Set time waits for the system to change the clock
+};
