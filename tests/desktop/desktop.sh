@@ -176,8 +176,13 @@ answer_dialog() {
     wait_for 15 has_dialog "$pid" || fail "no message box appeared"
     local w tries
     w=$(dialog_windows "$pid" | head -1)
-    for tries in 1 2 3; do
-        activate "$w" || continue
+    for tries in 1 2 3 4 5; do
+        # On a loaded machine the window manager can be slow to hand over the focus;
+        # a click into the box (on its text, not a button) asks for it the user's way.
+        if ! activate "$w"; then
+            xdotool mousemove --window "$w" 8 8 click 1 2>/dev/null
+            wait_for 3 has_focus "$w" || continue
+        fi
         xdotool key "$@"
         wait_for 5 not_viewable "$w" && return 0
     done
