@@ -74,11 +74,11 @@ start_desktop() {
     # answer the next box too.
     Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp -ardelay 60000 9>"$fdfile" >"$WORK/xvfb.log" 2>&1 &
     PIDS+=($!)
-    wait_for 10 test -s "$fdfile" || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
+    wait_for 30 test -s "$fdfile" || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
     export DISPLAY=":$(head -1 "$fdfile")"
     openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
     PIDS+=($!)
-    wait_for 10 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
+    wait_for 30 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
         fail "openbox did not start on $DISPLAY"
     trayer --edge top --align right --widthtype request --height 24 --SetDockType true \
         --transparent false >"$WORK/trayer.log" 2>&1 &
