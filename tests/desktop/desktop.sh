@@ -24,7 +24,7 @@ describe_desktop() {
         local title
         title=$(xdotool getwindowname "$w" 2>/dev/null)
         [[ -n "$title" ]] && echo "$w \"$title\" $(xprop -id "$w" _NET_WM_PID _NET_WM_WINDOW_TYPE 2>/dev/null | sed 's/.*= //' | tr '\n' ' ')" \
-            "$(xwininfo -id "$w" 2>/dev/null | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }')"
+            "$(timeout 5 xwininfo -id "$w" 2>/dev/null | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }')"
     done
 }
 
@@ -132,14 +132,14 @@ window_named() {
         [[ "$(xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null)" == *_NET_WM_WINDOW_TYPE_NORMAL* ]] || continue
         xprop -id "$w" WM_TRANSIENT_FOR 2>/dev/null | grep -q "window id" && continue
         # Not one of the small windows Qt keeps for itself under the same title.
-        [[ "$(xwininfo -id "$w" 2>/dev/null | awk '/Width:/ { print ($2 > 100) }')" == 1 ]] || continue
+        [[ "$(timeout 5 xwininfo -id "$w" 2>/dev/null | awk '/Width:/ { print ($2 > 100) }')" == 1 ]] || continue
         echo "$w"
         break
     done
 }
 
 viewable() {
-    xwininfo -id "$1" 2>/dev/null | grep -q "Map State: IsViewable"
+    timeout 5 xwininfo -id "$1" 2>/dev/null | grep -q "Map State: IsViewable"
 }
 
 not_viewable() {
@@ -177,6 +177,9 @@ answer_dialog() {
     local w tries
     w=$(dialog_windows "$pid" | head -1)
     for tries in 1 2 3 4 5; do
+        # The box may have been replaced (or closed) since it was found.
+        [[ -n "$w" ]] || w=$(dialog_windows "$pid" | head -1)
+        [[ -n "$w" ]] || return 0
         # On a loaded machine the window manager can be slow to hand over the focus;
         # a click into the box (on its text, not a button) asks for it the user's way.
         if ! activate "$w"; then
@@ -198,10 +201,12 @@ activate() {
 
 # has_focus WINDOW: the keyboard focus is in the window (or a child of it).
 has_focus() {
+    # An empty id would make xwininfo wait for a click on some window, for good.
+    [[ -n "$1" ]] || return 1
     local focus
     focus=$(xdotool getwindowfocus -f 2>/dev/null) || return 1
     [[ "$focus" == "$1" ]] && return 0
-    xwininfo -id "$1" -tree 2>/dev/null | grep -q "^ *$(printf '0x%x' "$focus") "
+    timeout 5 xwininfo -id "$1" -tree 2>/dev/null | grep -q "^ *$(printf '0x%x' "$focus") "
 }
 
 # tray_icon PID NAME: the program's icon window docked in the notification area. Its
@@ -212,7 +217,7 @@ tray_icon() {
         [[ "$(xprop -id "$w" _NET_WM_NAME 2>/dev/null)" == *"= \"$2\"" ]] || continue
         # An icon's size, not the frameless splash window's of the same name.
         local size
-        size=$(xwininfo -id "$w" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print (w <= 32 && h <= 32) }')
+        size=$(timeout 5 xwininfo -id "$w" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print (w <= 32 && h <= 32) }')
         [[ "$size" == 1 ]] && echo "$w" && break
     done
 }
@@ -236,7 +241,7 @@ click_tray() {
 popup_menu() {
     xdotool search --onlyvisible --pid "$1" 2>/dev/null | while read -r w; do
         local info
-        info=$(xwininfo -id "$w" 2>/dev/null)
+        info=$(timeout 5 xwininfo -id "$w" 2>/dev/null)
         [[ "$info" == *"Override Redirect State: yes"* ]] || continue
         [[ "$(awk '/Height:/ { print ($2 > 32) }' <<<"$info")" == 1 ]] || continue
         echo "$w"
@@ -254,7 +259,7 @@ pick_in_menu() {
     wait_for 5 has_popup_menu "$1" || fail "the $2 did not open"
     local menu height y
     menu=$(popup_menu "$1")
-    height=$(xwininfo -id "$menu" | awk '/Height:/ { print $2 }')
+    height=$(timeout 5 xwininfo -id "$menu" | awk '/Height:/ { print $2 }')
     case $3 in
     first) y=10 ;;
     second) y=32 ;;
@@ -285,7 +290,7 @@ window_menu() {
 
 # client_origin WINDOW: "x y" of the window's client area on the screen.
 client_origin() {
-    xwininfo -id "$1" | awk '/Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 } END { print x, y }'
+    timeout 5 xwininfo -id "$1" | awk '/Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 } END { print x, y }'
 }
 
 # The frame the window manager put round a window: "left right top bottom".
@@ -301,7 +306,7 @@ framed() {
 outer_size() {
     local l r t b
     read -r l r t b <<<"$(frame_extents "$1")"
-    xwininfo -id "$1" | awk -v fw=$((l + r)) -v fh=$((t + b)) \
+    timeout 5 xwininfo -id "$1" | awk -v fw=$((l + r)) -v fh=$((t + b)) \
         '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w + fw, h + fh }'
 }
 
