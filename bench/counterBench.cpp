@@ -96,7 +96,7 @@ struct Setup {
         put(RootKey::CurrentUser, rk::kBudget, s(rk::vBudgetReserve), 1);
         put(RootKey::CurrentUser, rk::kBudget, s(rk::vBudgetCh), 1);
         putText(RootKey::CurrentUser, s(rk::kRemoteAccess), s(rk::vDefault), QStringLiteral("ISP"));
-        const QString slot = counter::tariffSlotKey(QStringLiteral("ISP"), QStringLiteral("1"));
+        const QString slot = charging::tariffSlotKey(QStringLiteral("ISP"), QStringLiteral("1"));
         putText(RootKey::CurrentUser, slot, s(rk::vSlotTariffProfile), QStringLiteral("Day"));
         for (const char* v : {rk::vStartingInterval, rk::vEndingInterval, rk::vDayCost, rk::vNightCost, rk::vOcpDay}) {
             platform::Registry r;

@@ -9,7 +9,7 @@
 #include "Registry.h"
 #include "MainWindow.h"
 #include "ConnectionsDialog.h"
-#include "history.h"
+#include "History.h"
 
 #include <QApplication>
 #include <QDir>
@@ -233,7 +233,7 @@ void BM_StartupPass(benchmark::State& state)
 {
     const QString path = files->folder(static_cast<int>(state.range(0)));
     const QDate today(2002, 10, 9);
-    timed(state, [&] { benchmark::DoNotOptimize(counter::startupSums(path, today)); });
+    timed(state, [&] { benchmark::DoNotOptimize(history::startupSums(path, today)); });
 }
 
 // python3's own figure for the decode, without its start-up.

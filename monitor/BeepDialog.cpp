@@ -36,7 +36,7 @@ using regkeys::name;
 
 QString caption()
 {
-    return QString::fromLatin1(counter::kCaption);
+    return QString::fromLatin1(program::kCaption);
 }
 
 // The unit's registry access object, for the program's life.
@@ -266,7 +266,7 @@ void BeepDialog::BitBtn3Click()
     m_mainWindow.BeepInterval = interval;
     if (!hasInterval)
         restoreInterval();
-    m_mainWindow.BeepCount = counter::nextBeepCount(m_mainWindow.BeepInterval, m_mainWindow.ElapsedSeconds);
+    m_mainWindow.BeepCount = beeper::nextBeepCount(m_mainWindow.BeepInterval, m_mainWindow.ElapsedSeconds);
     m_mainWindow.BeepSound = sound;
     done(1);
 }

@@ -153,7 +153,7 @@ QPixmap arrow(bool down)
 
 QString FormatMoney(std::int32_t cents)
 {
-    return counter::feeText(cents);
+    return formats::feeText(cents);
 }
 
 QString FormatDuration(std::int64_t seconds)
@@ -166,7 +166,7 @@ QString FormatDateOrTime(platform::SystemTime time, bool date)
 {
     if (date)
         return QStringLiteral("%1/%2/%3").arg(time.wYear).arg(time.wMonth).arg(time.wDay);
-    return counter::clockText(time);
+    return formats::clockText(time);
 }
 
 FooterTexts zeroFooterTexts()

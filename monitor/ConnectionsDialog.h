@@ -5,7 +5,7 @@
 #pragma once
 
 #include "LocalTime.h"
-#include "history.h"
+#include "History.h"
 
 #include <QAbstractTableModel>
 #include <QDialog>

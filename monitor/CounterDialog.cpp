@@ -70,7 +70,7 @@ QLabel* newPicture(QWidget* parent, QStyle::StandardPixmap pixmap)
 
 QString caption()
 {
-    return QString::fromLatin1(counter::kCaption);
+    return QString::fromLatin1(program::kCaption);
 }
 
 }  // namespace
@@ -84,7 +84,7 @@ CounterChoice counterChoice(int checkedButton, int currentMode, int currentDay, 
     choice.resetDay = currentDay;
     if (checkedButton == 1) {
         choice.resetMode = 1;
-        choice.resetDay = counter::nextTwoWeeklyResetDay(todayDay);
+        choice.resetDay = period::nextTwoWeeklyResetDay(todayDay);
         choice.writesResetDay = true;
     } else if (checkedButton >= 2 && checkedButton <= 4) {
         choice.resetMode = checkedButton;

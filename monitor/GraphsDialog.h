@@ -3,7 +3,7 @@
 // plain code of namespace graphs, testable without a window.
 #pragma once
 
-#include "history.h"
+#include "History.h"
 
 #include <QByteArray>
 #include <QDialog>

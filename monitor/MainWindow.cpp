@@ -79,7 +79,7 @@ void createStartWindow(const counter::WindowFactory& factory)
 
 QString caption()
 {
-    return QString::fromLatin1(counter::kCaption);
+    return QString::fromLatin1(program::kCaption);
 }
 
 using regkeys::name;
@@ -230,386 +230,6 @@ QPixmap graphPicture(int size)
 
 namespace counter {
 
-QString feeText(std::int32_t cents)
-{
-    return QString::number(cents / 100) + QStringLiteral(" dol. ") + QString::number(cents % 100)
-           + QStringLiteral(" c.");
-}
-
-QString elapsedText(std::int32_t seconds)
-{
-    return QString::number(seconds / 3600) + QStringLiteral(" h. ")
-           + QString::number((seconds % 3600) / 60) + QStringLiteral(" min. ")
-           + QString::number(seconds % 60) + QStringLiteral(" sec.");
-}
-
-QString clockText(const platform::SystemTime& time)
-{
-    return QStringLiteral("%1:%2:%3").arg(time.wHour).arg(time.wMinute).arg(time.wSecond);
-}
-
-int secondOfDay(const platform::SystemTime& time)
-{
-    return time.wHour * 3600 + time.wMinute * 60 + time.wSecond;
-}
-
-std::int32_t elapsedSince(const platform::SystemTime& start, int startSecondOfDay,
-                          const platform::SystemTime& now)
-{
-    const QDate startDate(start.wYear, start.wMonth, start.wDay);
-    const QDate nowDate(now.wYear, now.wMonth, now.wDay);
-    qint64 days = 0;
-    if (startDate.isValid() && nowDate.isValid())
-        days = startDate.daysTo(nowDate);
-    const qint64 elapsed = days * 86400 + secondOfDay(now) - startSecondOfDay;
-    return static_cast<std::int32_t>(std::clamp<qint64>(elapsed, INT32_MIN, INT32_MAX));
-}
-
-std::int32_t minuteCost(const TariffSlot& slot, int hour)
-{
-    if (slot.OCPDay == 0 && (hour < slot.StartingInterval || hour >= slot.EndingInterval))
-        return slot.NightCost;
-    return slot.DayCost;
-}
-
-QString tariffDayKey(int holidayMode, int dayOfWeek)
-{
-    if (holidayMode != 0)
-        return QString::fromLatin1(rk::kHolidayDay);
-    return QString::number(dayOfWeek);
-}
-
-QString tariffSlotKey(const QString& provider, const QString& dayKey)
-{
-    return QString::fromLatin1(rk::kTariffs) + QLatin1Char('\\') + provider + QLatin1Char('\\')
-           + dayKey;
-}
-
-bool automaticResetDue(int resetMode, int resetDay, int periodStartMonth, int todayMonth,
-                       int todayDay)
-{
-    switch (resetMode) {
-    case 1:
-        if (resetDay == 14)
-            return todayDay >= 14 && periodStartMonth == todayMonth;
-        if (resetDay == 1)
-            return periodStartMonth != todayMonth;
-        return false;
-    case 2:
-        return todayMonth == periodStartMonth % 12 + 1;
-    case 3:
-        return todayMonth == (periodStartMonth + 1) % 12 + 1;
-    default:
-        return false;
-    }
-}
-
-int nextTwoWeeklyResetDay(int day)
-{
-    return day < 14 ? 14 : 1;
-}
-
-std::int32_t sumTodayFees(const std::vector<history::HistoryRecord>& records, const QDate& today)
-{
-    std::int32_t sum = 0;
-    for (const auto& record : records) {
-        if (record.StartTime.wMonth == today.month() && record.StartTime.wDay == today.day())
-            sum += record.FeeCents;
-    }
-    return sum;
-}
-
-QString reportFileName(int year, int month, int day)
-{
-    return QStringLiteral("%1-%2-%3.rpt").arg(year).arg(month).arg(day);
-}
-
-StartupSums startupSums(const QString& programPath, const QDate& today)
-{
-    StartupSums sums;
-    std::int64_t todayFee = 0;
-    history::RecordReader reader(programPath);
-    history::HistoryRecord record;
-    while (reader.next(&record)) {
-        sums.period.feeCents += record.FeeCents;
-        sums.period.seconds += record.DurationSeconds;
-        if (record.StartTime.wMonth == today.month() && record.StartTime.wDay == today.day())
-            todayFee += record.FeeCents;
-    }
-    // Kept in the 32 bits the main window holds it in, as the sum of the records.
-    sums.todayFee = static_cast<std::int32_t>(static_cast<std::uint32_t>(todayFee));
-    return sums;
-}
-
-namespace {
-
-constexpr int kReportWidth = 140;
-constexpr std::size_t kReportLine = kReportWidth + 2;
-// Rows go to the device in blocks of about this size.
-constexpr qsizetype kReportBlock = 64 * 1024;
-
-struct Cell {
-    char text[48];
-    std::size_t size = 0;
-
-    void add(std::string_view part)
-    {
-        const std::size_t n = std::min(part.size(), sizeof text - size);
-        std::memcpy(text + size, part.data(), n);
-        size += n;
-    }
-    void add(std::int64_t number)
-    {
-        size = static_cast<std::size_t>(std::to_chars(text + size, text + sizeof text, number).ptr - text);
-    }
-    // Longer than `longest`: the first `kept` characters and "..".
-    void cut(std::size_t longest, std::size_t kept)
-    {
-        if (size > longest) {
-            size = kept;
-            add("..");
-        }
-    }
-};
-
-Cell moneyCell(std::int32_t cents)
-{
-    Cell c;
-    c.add(cents / 100);
-    c.add(" dol. ");
-    c.add(cents % 100);
-    c.add(" c.");
-    c.cut(13, 11);
-    return c;
-}
-
-Cell durationCell(std::int32_t seconds)
-{
-    Cell c;
-    c.add(seconds / 3600);
-    c.add(":");
-    c.add((seconds % 3600) / 60);
-    c.add(":");
-    c.add(seconds % 60);
-    c.cut(11, 9);
-    return c;
-}
-
-Cell threePartCell(int a, char separator, int b, int d)
-{
-    const char sep[1] = {separator};
-    Cell c;
-    c.add(a);
-    c.add(std::string_view(sep, 1));
-    c.add(b);
-    c.add(std::string_view(sep, 1));
-    c.add(d);
-    return c;
-}
-
-Cell dateCell(const platform::SystemTime& t)
-{
-    return threePartCell(t.wYear, '/', t.wMonth, t.wDay);
-}
-
-Cell timeCell(const platform::SystemTime& t)
-{
-    return threePartCell(t.wHour, ':', t.wMinute, t.wSecond);
-}
-
-// A name as the report's 8-bit text: plain ASCII as it is stored; anything else
-// through the text the program shows, a "?" for each character 8 bits can't hold.
-template <std::size_t N>
-Cell nameCell(const std::array<char, N>& field, std::size_t longest, std::size_t kept)
-{
-    const auto end = std::find(field.begin(), field.end(), '\0');
-    const std::string_view stored(field.data(), static_cast<std::size_t>(end - field.begin()));
-    Cell c;
-    if (std::all_of(stored.begin(), stored.end(), [](char ch) { return static_cast<unsigned char>(ch) < 0x80; })) {
-        c.add(stored.substr(0, longest + 1));
-    } else {
-        const QString shown = QString::fromUtf8(stored.data(), static_cast<qsizetype>(stored.size()));
-        const QByteArray bytes = shown.left(static_cast<qsizetype>(longest + 1)).toLatin1();
-        c.add(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-    }
-    c.cut(longest, kept);
-    return c;
-}
-
-}  // namespace
-
-ReportWriter::ReportWriter(QIODevice& out)
-    : m_out(out)
-{
-    m_pending.reserve(kReportBlock + static_cast<qsizetype>(2 * kReportLine));
-    const std::string stars(52, '*');
-    const std::string banner = stars + " Report made by Dialtally 2.01 " + stars + "\r\n";
-    const std::string rule = std::string(kReportWidth, '=') + "\r\n";
-    const std::string header =
-        "|    User    | Internet provider |    Con. fee   |  Con. time  |   Total fee   | Started date | Started time |  Ended date  |  Ended time  |\r\n";
-    for (const std::string* line : {&banner, &rule, &header, &rule})
-        put(line->data(), line->size());
-}
-
-void ReportWriter::add(const history::HistoryRecord& record)
-{
-    static const auto blank = [] {
-        std::array<char, kReportLine> line;
-        line.fill(' ');
-        for (int bar : {0, 13, 33, 49, 63, 79, 94, 109, 124, 139})
-            line[static_cast<std::size_t>(bar)] = '|';
-        line[kReportWidth] = '\r';
-        line[kReportWidth + 1] = '\n';
-        return line;
-    }();
-    static const auto underline = [] {
-        std::array<char, kReportLine> line;
-        line.fill('_');
-        line[kReportWidth] = '\r';
-        line[kReportWidth + 1] = '\n';
-        return line;
-    }();
-
-    m_total += record.FeeCents;
-    m_line = blank;
-    const auto cell = [this](std::size_t column, const Cell& c) {
-        std::memcpy(m_line.data() + column, c.text, std::min(c.size, kReportWidth - column));
-    };
-    cell(2, nameCell(record.UserName, 10, 8));
-    cell(15, nameCell(record.ProviderName, 17, 15));
-    cell(35, moneyCell(record.FeeCents));
-    cell(51, durationCell(record.DurationSeconds));
-    cell(65, moneyCell(static_cast<std::int32_t>(m_total)));
-    cell(81, dateCell(record.StartTime));
-    cell(96, timeCell(record.StartTime));
-    cell(112, dateCell(record.EndTime));
-    cell(127, timeCell(record.EndTime));
-    put(m_line.data(), m_line.size());
-    put(underline.data(), underline.size());
-}
-
-void ReportWriter::put(const char* bytes, std::size_t size)
-{
-    m_pending.append(bytes, static_cast<qsizetype>(size));
-    if (m_pending.size() >= kReportBlock) {
-        m_ok = m_out.write(m_pending) == m_pending.size() && m_ok;
-        m_pending.resize(0);
-    }
-}
-
-bool ReportWriter::finish()
-{
-    if (!m_pending.isEmpty()) {
-        m_ok = m_out.write(m_pending) == m_pending.size() && m_ok;
-        m_pending.resize(0);
-    }
-    return m_ok;
-}
-
-QString fitUserName(const QString& name)
-{
-    return name.left(49);
-}
-
-QString dateText(int year, int month, int day)
-{
-    return QStringLiteral("%1 - %2 - %3").arg(year).arg(month).arg(day);
-}
-
-QString nextResetText(int resetMode, int resetDay, int year, int month, int day)
-{
-    switch (resetMode) {
-    case 1:
-        if (resetDay == 14)
-            return dateText(year, month, 14);
-        [[fallthrough]];
-    case 2:
-        return month == 12 ? dateText(year + 1, 1, 1) : dateText(year, month + 1, 1);
-    case 3:
-        if (month >= 11)
-            return dateText(year + 1, month - 10, 1);
-        return dateText(year, month + 2, 1);
-    case 4:
-        return QStringLiteral("Never");
-    default:
-        return dateText(year, month, day);
-    }
-}
-
-std::int32_t averagePerDay(std::int32_t seconds, int todayDayNumber, int periodStart)
-{
-    const double days = double(todayDayNumber) - double(periodStart) + 1.0;
-    if (days < 1.0)
-        return seconds;
-    return static_cast<std::int32_t>(double(seconds) / days);
-}
-
-std::int64_t dailyBudget(const Budget& budget)
-{
-    return std::int64_t(budget.money) * 100 + budget.cents;
-}
-
-int budgetDays(const Budget& budget, int todayDay)
-{
-    return todayDay - budget.startDay + 1;
-}
-
-std::int64_t budgetBalance(const Budget& budget, int todayDay, std::int32_t todayFee,
-                           std::int32_t connectionFee, std::int32_t monthFee)
-{
-    if (budget.reserve != 0)
-        return budgetDays(budget, todayDay) * dailyBudget(budget) - monthFee;
-    return dailyBudget(budget) - (std::int64_t(todayFee) + connectionFee);
-}
-
-bool budgetReached(const Budget& budget, int todayDay, std::int32_t todayFee,
-                   std::int32_t connectionFee, std::int32_t monthFee)
-{
-    return budgetBalance(budget, todayDay, todayFee, connectionFee, monthFee) <= 0;
-}
-
-QString balanceText(std::int64_t cents)
-{
-    const QString sign = cents < 0 ? QStringLiteral("-") : QString();
-    const std::int64_t magnitude = cents < 0 ? -cents : cents;
-    return sign + QString::number(magnitude / 100) + QStringLiteral(" dol. ")
-           + QString::number(magnitude % 100) + QStringLiteral(" c.");
-}
-
-bool beepKindOf(int sound, platform::BeepKind* kind)
-{
-    switch (sound) {
-    case 1:
-        *kind = platform::BeepKind::Default;
-        return true;
-    case 2:
-        *kind = platform::BeepKind::Asterisk;
-        return true;
-    case 3:
-        *kind = platform::BeepKind::Exclamation;
-        return true;
-    case 4:
-        *kind = platform::BeepKind::Hand;
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool beepDue(int beepCount, int beepInterval, std::int32_t elapsedSeconds)
-{
-    if (beepCount == 0 || beepInterval < 1)
-        return false;
-    return elapsedSeconds / (std::int64_t(beepInterval) * beepCount * 60) >= 1;
-}
-
-int nextBeepCount(int beepInterval, std::int32_t elapsedSeconds)
-{
-    if (beepInterval < 1)
-        return 1;
-    return static_cast<int>(elapsedSeconds / (std::int64_t(beepInterval) * 60) + 1);
-}
-
 DialogHooks& dialogHooks()
 {
     static DialogHooks hooks;
@@ -645,7 +265,7 @@ int WinMain(RunMode mode)
     platform::guard([mode] {
         ProjectUnitInit();
         auto& app = platform::Application::instance();
-        app.setTitle(QString::fromLatin1(counter::kApplicationTitle));
+        app.setTitle(QString::fromLatin1(program::kApplicationTitle));
 
         // Each window's creation is an action of its own: an error in one is shown
         // and the next window is still created.
@@ -774,10 +394,10 @@ void WriteDefaultSettings(MainWindow& form)
         }
         {
             Key key(RootKey::CurrentUser, rk::kTimeSync);
-            key.writeInt(rk::vServers, static_cast<int>(counter::kDefaultTimeServers.size()));
-            for (std::size_t i = 0; i < counter::kDefaultTimeServers.size(); ++i)
+            key.writeInt(rk::vServers, static_cast<int>(program::kDefaultTimeServers.size()));
+            for (std::size_t i = 0; i < program::kDefaultTimeServers.size(); ++i)
                 key->writeString(name(rk::vServerPrefix) + QString::number(i),
-                                 QString::fromLatin1(counter::kDefaultTimeServers[i]));
+                                 QString::fromLatin1(program::kDefaultTimeServers[i]));
         }
         {
             Key key(RootKey::CurrentUser, rk::kBudget);
@@ -807,7 +427,7 @@ void WriteDefaultSettings(MainWindow& form)
         Key key(RootKey::LocalMachine, rk::kSoftware);
         form.ProgramPath = key.readStr(rk::vProgramPath);
     }
-    const QString helpFile = form.ProgramPath + QLatin1Char('/') + QString::fromLatin1(counter::kHelpFileName);
+    const QString helpFile = form.ProgramPath + QLatin1Char('/') + QString::fromLatin1(program::kHelpFileName);
     platform::Application::instance().setHelpFile(helpFile);
     platform::help().contents(helpFile);
 }
@@ -1023,7 +643,7 @@ void RecoverUnsavedConnection(MainWindow& form)
 
 void SumTodayFees(MainWindow& form)
 {
-    form.TodayFee = counter::sumTodayFees(history::readAll(form.ProgramPath),
+    form.TodayFee = history::sumTodayFees(history::readAll(form.ProgramPath),
                                           platform::clock().now().date());
 }
 
@@ -1055,12 +675,12 @@ void StartUp(MainWindow& form)
         if (key->getKeyInfo(info) && info.numValues == 0)
             form.WindowsUser = QStringLiteral("Default");
         else
-            form.WindowsUser = counter::fitUserName(key.readStr(rk::vCurrentUser));
+            form.WindowsUser = formats::fitUserName(key.readStr(rk::vCurrentUser));
     }
     form.ConnectionUser.clear();
     form.HolidayMode = 0;
     platform::Application::instance().setHelpFile(form.ProgramPath + QLatin1Char('/')
-                                                  + QString::fromLatin1(counter::kHelpFileName));
+                                                  + QString::fromLatin1(program::kHelpFileName));
 
     if (firstTime != 0)
         StoreCounterStartDate();
@@ -1123,8 +743,8 @@ void StartUp(MainWindow& form)
         platform::guard([&] { RecoverUnsavedConnection(form); });
 
     // One pass over the history for the period's totals and today's fee.
-    const counter::StartupSums sums =
-        counter::startupSums(form.ProgramPath, platform::clock().now().date());
+    const history::StartupSums sums =
+        history::startupSums(form.ProgramPath, platform::clock().now().date());
     form.MonthFee = static_cast<std::int32_t>(sums.period.feeCents);
     form.MonthSeconds = static_cast<std::int32_t>(sums.period.seconds);
     form.MonthFeeBefore = form.MonthFee;
@@ -1157,7 +777,7 @@ void AutomaticResetCheck(MainWindow& form)
         Key key(RootKey::LocalMachine, rk::kCounterAll);
         report = key.readInt(rk::vReport);
     }
-    if (counter::automaticResetDue(form.ResetMode, form.ResetDay, periodStartMonth, today.month(),
+    if (period::automaticResetDue(form.ResetMode, form.ResetDay, periodStartMonth, today.month(),
                                    today.day()))
         ResetCounter(form, today.year(), today.month(), today.day(), report);
 }
@@ -1166,12 +786,12 @@ bool WriteReport(MainWindow& form, int year, int month, int day, QString* error)
 {
     const QString folder = form.ProgramPath + QStringLiteral("/Reports");
     QDir().mkpath(folder);
-    const QString file = folder + QLatin1Char('/') + counter::reportFileName(year, month, day);
+    const QString file = folder + QLatin1Char('/') + report::reportFileName(year, month, day);
     // Written aside and renamed, so a failed write never leaves half a report in
     // place of the earlier one of the same date.
     QSaveFile out(file);
     if (out.open(QIODevice::WriteOnly)) {
-        counter::ReportWriter report(out);
+        report::ReportWriter report(out);
         history::RecordReader reader(form.ProgramPath);
         history::HistoryRecord record;
         while (reader.next(&record))
@@ -1222,7 +842,7 @@ void ResetCounter(MainWindow& form, int year, int month, int day, int withReport
         // The two-weekly mode moves on to its next reset day, as the Counter dialog
         // would set it on this date; otherwise it would reset again at every start.
         if (form.ResetMode == 1) {
-            form.ResetDay = counter::nextTwoWeeklyResetDay(day);
+            form.ResetDay = period::nextTwoWeeklyResetDay(day);
             key.writeInt(rk::vReset14, form.ResetDay);
         }
     }
@@ -1245,12 +865,12 @@ platform::SystemTime GetLocalTimeRecord()
 
 void ShowClock(MainWindow& form)
 {
-    form.clockLabel->setText(counter::clockText(GetLocalTimeRecord()));
+    form.clockLabel->setText(formats::clockText(GetLocalTimeRecord()));
 }
 
 void ShowStatistics(MainWindow& form)
 {
-    form.periodTimeLabel->setText(counter::elapsedText(form.MonthSeconds));
+    form.periodTimeLabel->setText(formats::elapsedText(form.MonthSeconds));
     int year = 0, month = 0, day = 0, periodStart = 0;
     {
         // Read only: an idle tick writes nothing.
@@ -1260,18 +880,18 @@ void ShowStatistics(MainWindow& form)
         day = key.readInt(rk::vDay);
         periodStart = key.readInt(rk::vDouble);
     }
-    form.periodStartLabel->setText(counter::dateText(year, month, day));
-    form.nextResetLabel->setText(counter::nextResetText(form.ResetMode, form.ResetDay, year, month, day));
+    form.periodStartLabel->setText(formats::dateText(year, month, day));
+    form.nextResetLabel->setText(period::nextResetText(form.ResetMode, form.ResetDay, year, month, day));
     const std::int32_t average =
-        counter::averagePerDay(form.MonthSeconds, platform::todayDayNumber(), periodStart);
-    form.averagePerDayLabel->setText(counter::elapsedText(average));
+        period::averagePerDay(form.MonthSeconds, platform::todayDayNumber(), periodStart);
+    form.averagePerDayLabel->setText(formats::elapsedText(average));
 }
 
 namespace {
 
-counter::Budget readBudget()
+budget::Budget readBudget()
 {
-    counter::Budget budget;
+    budget::Budget budget;
     {
         Key key(RootKey::CurrentUser, rk::kBudget, false);
         budget.money = key.readInt(rk::vBudgetMoney);
@@ -1293,23 +913,23 @@ int today()
 
 void ShowMoneyOrganizerBalance(MainWindow& form)
 {
-    const counter::Budget budget = readBudget();
+    const budget::Budget budget = readBudget();
     if (budget.on == 0) {
         form.budgetLeftLabel->setText(QString(14, QLatin1Char('-')));
         return;
     }
-    form.budgetLeftLabel->setText(counter::balanceText(counter::budgetBalance(
+    form.budgetLeftLabel->setText(formats::balanceText(budget::budgetBalance(
         budget, today(), form.TodayFee, form.ConnectionFee, form.MonthFee)));
 }
 
 int CheckMoneyOrganizer(MainWindow& form)
 {
-    const counter::Budget budget = readBudget();
+    const budget::Budget budget = readBudget();
     if (budget.on == 0)
         return 1;
-    if (counter::budgetDays(budget, today()) < 0)
+    if (budget::budgetDays(budget, today()) < 0)
         return 0;
-    if (counter::budgetReached(budget, today(), form.TodayFee, form.ConnectionFee, form.MonthFee))
+    if (budget::budgetReached(budget, today(), form.TodayFee, form.ConnectionFee, form.MonthFee))
         SoundBudgetAlarm(form);
     return 1;
 }
@@ -1322,8 +942,8 @@ void SoundBudgetAlarm(MainWindow& form)
         kind = key.readInt(rk::vBudgetCh);
         on = key.readInt(rk::vOnOff);
     }
-    const QString file = form.ProgramPath + QLatin1Char('/') + QString::fromLatin1(counter::kAlarmFolder)
-                         + QLatin1Char('/') + QString::fromLatin1(counter::kAlarmFile);
+    const QString file = form.ProgramPath + QLatin1Char('/') + QString::fromLatin1(program::kAlarmFolder)
+                         + QLatin1Char('/') + QString::fromLatin1(program::kAlarmFile);
     if (on == 0)
         return;
     if (kind == 1) {
@@ -1332,7 +952,7 @@ void SoundBudgetAlarm(MainWindow& form)
             platform::sounds().messageBeep(platform::BeepKind::Default);
     } else if (kind == 3) {
         platform::BeepKind beep;
-        if (counter::beepKindOf(form.BeepSound, &beep))
+        if (beeper::beepKindOf(form.BeepSound, &beep))
             platform::sounds().messageBeep(beep);
     }
 }
@@ -1340,10 +960,10 @@ void SoundBudgetAlarm(MainWindow& form)
 void BeepAtInterval(MainWindow& form)
 {
     if (form.BeepEnabled == 1 && form.IsConnected != 0
-        && counter::beepDue(form.BeepCount, form.BeepInterval, form.ElapsedSeconds)) {
+        && beeper::beepDue(form.BeepCount, form.BeepInterval, form.ElapsedSeconds)) {
         ++form.BeepCount;
         platform::BeepKind beep;
-        if (counter::beepKindOf(form.BeepSound, &beep))
+        if (beeper::beepKindOf(form.BeepSound, &beep))
             platform::sounds().messageBeep(beep);
     }
     if (form.BeepEnabled == 0)
@@ -1356,7 +976,7 @@ void BeepAtInterval(MainWindow& form)
 
 void LaunchMailChecker(MainWindow& form, int check)
 {
-    const QString path = form.ProgramPath + QLatin1Char('/') + QString::fromLatin1(counter::kMailCheckerName);
+    const QString path = form.ProgramPath + QLatin1Char('/') + QString::fromLatin1(program::kMailCheckerName);
     int on = 0;
     {
         Key key(RootKey::CurrentUser, rk::kEmail);
@@ -1401,7 +1021,7 @@ void RunClosingSteps(MainWindow& form)
 
 int ConfirmExit(MainWindow& form)
 {
-    const int answer = platform::messageBox(QString::fromLatin1(counter::kExitQuestion), caption(),
+    const int answer = platform::messageBox(QString::fromLatin1(program::kExitQuestion), caption(),
                                             platform::MessageIcon::Question,
                                             platform::MessageButtons::YesNo);
     if (answer != platform::IDYES)
@@ -1465,7 +1085,7 @@ void startConnection(MainWindow& form)
         key.writeInt(rk::vDayOfWeek, start.wDayOfWeek);
         // A crash before the first charge must not recover the last connection's fee.
         key.writeInt(rk::vMoney, 0);
-        key.writeStr(rk::vFee, counter::feeText(0));
+        key.writeStr(rk::vFee, formats::feeText(0));
     }
     loadPeriodTotals(form);
     SumTodayFees(form);
@@ -1474,15 +1094,15 @@ void startConnection(MainWindow& form)
     form.LastChargedMinute = -1;
     {
         Key key(RootKey::CurrentUser, rk::kSoftware);
-        form.StartSecondOfDay = counter::secondOfDay(start) - key.readInt(rk::vConnectDelay);
+        form.StartSecondOfDay = charging::secondOfDay(start) - key.readInt(rk::vConnectDelay);
     }
-    form.CurrentRecord.DurationSeconds = counter::secondOfDay(start) - form.StartSecondOfDay;
+    form.CurrentRecord.DurationSeconds = charging::secondOfDay(start) - form.StartSecondOfDay;
     {
         Key key(RootKey::CurrentUser, rk::kRemoteAccess, false);
         form.CurrentProvider = key.opened() ? key.readStr(rk::vDefault) : QString();
     }
     form.CurrentRecord.setProviderName(form.CurrentProvider);
-    form.FeeText = counter::feeText(0);
+    form.FeeText = formats::feeText(0);
     form.connectionFeeLabel->setText(form.FeeText);
     form.ConnectionUser = form.WindowsUser;
     {
@@ -1603,9 +1223,9 @@ constexpr const char* kBudgetDateError =
 bool chargeMinute(MainWindow& form, const platform::SystemTime& now)
 {
     [&] {
-        const QString slotKey = counter::tariffSlotKey(
-            form.CurrentProvider, counter::tariffDayKey(form.HolidayMode, now.wDayOfWeek));
-        counter::TariffSlot slot;
+        const QString slotKey = charging::tariffSlotKey(
+            form.CurrentProvider, charging::tariffDayKey(form.HolidayMode, now.wDayOfWeek));
+        charging::TariffSlot slot;
         {
             Key key(RootKey::CurrentUser, slotKey, false);
             if (form.CurrentProvider.isEmpty() || !key.opened()) {
@@ -1622,9 +1242,9 @@ bool chargeMinute(MainWindow& form, const platform::SystemTime& now)
             slot.NightCost = key.readInt(rk::vNightCost);
             slot.OCPDay = key.readInt(rk::vOcpDay);
         }
-        form.ConnectionFee += counter::minuteCost(slot, now.wHour);
+        form.ConnectionFee += charging::minuteCost(slot, now.wHour);
         form.MonthFee = form.MonthFeeBefore + form.ConnectionFee;
-        form.FeeText = counter::feeText(form.ConnectionFee);
+        form.FeeText = formats::feeText(form.ConnectionFee);
         form.connectionFeeLabel->setText(form.FeeText);
         Key key(RootKey::LocalMachine, rk::kCounterCurrent);
         key.writeInt(rk::vMoney, form.ConnectionFee);
@@ -1653,7 +1273,7 @@ void CountConnectionTick(MainWindow& form)
     if (form.ConnectionState == 2) {
         ShowMoneyOrganizerBalance(form);
         const platform::SystemTime now = GetLocalTimeRecord();
-        const std::int32_t elapsed = counter::elapsedSince(form.CurrentRecord.StartTime,
+        const std::int32_t elapsed = charging::elapsedSince(form.CurrentRecord.StartTime,
                                                            form.StartSecondOfDay, now);
         form.CurrentRecord.DurationSeconds = elapsed;
         form.ElapsedSeconds = elapsed;
@@ -1668,7 +1288,7 @@ void CountConnectionTick(MainWindow& form)
             budgetDateError = chargeMinute(form, now);
         form.LastChargedMinute = minutes;
 
-        const QString text = counter::elapsedText(elapsed);
+        const QString text = formats::elapsedText(elapsed);
         form.elapsedLabel->setText(text);
         form.ElapsedText = text + form.FeeText;
         const QString summary = QStringLiteral("Dialtally: [ ") + form.ElapsedText + QStringLiteral(" ]");
@@ -1682,13 +1302,13 @@ void CountConnectionTick(MainWindow& form)
         if (budgetDateError)
             showBudgetDateError();
     } else {
-        const QString idle = QString::fromLatin1(counter::kNotConnectedSummary);
+        const QString idle = QString::fromLatin1(program::kNotConnectedSummary);
         app.setTitle(idle);
         app.setHint(idle);
         if (form.TrayMode == 1)
             UpdateTrayIcon(form, idle, counter::kImageNotConnected);
     }
-    form.periodFeeLabel->setText(counter::feeText(form.MonthFee));
+    form.periodFeeLabel->setText(formats::feeText(form.MonthFee));
 }
 
 // =====================================================================================
@@ -2315,7 +1935,7 @@ void MainWindow::Beep1Click()
         BeepInterval = key.readInt(rk::vBeepInterval);
     }
     if (IsConnected == 1)
-        BeepCount = counter::nextBeepCount(BeepInterval, ElapsedSeconds);
+        BeepCount = beeper::nextBeepCount(BeepInterval, ElapsedSeconds);
 }
 
 void MainWindow::Resetcounter1Click()

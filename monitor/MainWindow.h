@@ -4,10 +4,18 @@
 // namespace counter, so it can be tested without one.
 #pragma once
 
+#include "Beeper.h"
+#include "Budget.h"
+#include "Charging.h"
+#include "CounterPeriod.h"
+#include "Formats.h"
+#include "History.h"
 #include "LocalTime.h"
+#include "ProgramInfo.h"
+#include "Report.h"
 #include "Sound.h"
 #include "TrayConstants.h"
-#include "history.h"
+
 
 #include <QIODevice>
 #include <QIcon>
@@ -41,28 +49,6 @@ class Registry;
 
 namespace counter {
 
-// The application title (taskbar, standard error display) and the caption of the main
-// window and of the program's own message boxes differ by design.
-inline constexpr const char* kApplicationTitle = "Dialtally v2.01";
-inline constexpr const char* kCaption = "Dialtally 2.01";
-inline constexpr const char* kHelpFileName = "Dialtally Help.hlp";
-inline constexpr const char* kNotConnectedSummary = "Dialtally: [Not Connected]";
-
-// Public servers that answer the TIME protocol (RFC 868) on TCP 37, written with the
-// defaults. The time synchronisation dialog preselects the last one.
-inline constexpr std::array<const char*, 6> kDefaultTimeServers = {
-    "time-a-g.nist.gov",   "time-b-g.nist.gov",   "time-c-g.nist.gov",
-    "time-a-wwv.nist.gov", "time-b-wwv.nist.gov", "time.nist.gov",
-};
-
-inline constexpr const char* kExitQuestion =
-    "Closing Dialtally you won't be able to monitor DUN connections. Do you want to continue ?";
-// The mail checker, beside Dialtally in the program folder.
-inline constexpr const char* kMailCheckerName = "Postpeek";
-// The budget alarm: ProgramPath + "/media/signal.wav".
-inline constexpr const char* kAlarmFolder = "media";
-inline constexpr const char* kAlarmFile = "signal.wav";
-
 // Indexes into MainWindow::ImageList1.
 enum ImageIndex {
     kImageNotConnected = 0,
@@ -71,129 +57,6 @@ enum ImageIndex {
     kImageMonitoringOn = 3,
     kImageMonitoringOff = 4,
 };
-
-// "1205" cents -> "12 dol. 5 c."
-QString feeText(std::int32_t cents);
-// 303 seconds -> "0 h. 5 min. 3 sec."
-QString elapsedText(std::int32_t seconds);
-// 9:05:07 -> "9:5:7"
-QString clockText(const platform::SystemTime& time);
-int secondOfDay(const platform::SystemTime& time);
-
-// Elapsed seconds of a connection from its start (stamped at START) and the start's
-// second of the day less the connect delay, to `now`. Whole days between the two
-// dates count, so neither one midnight nor a connection over a day is cut short.
-std::int32_t elapsedSince(const platform::SystemTime& start, int startSecondOfDay,
-                          const platform::SystemTime& now);
-
-// The tariff slot of a provider for one day, as the charging reads it.
-struct TariffSlot {
-    std::int32_t StartingInterval = 0;
-    std::int32_t EndingInterval = 0;
-    std::int32_t DayCost = 0;
-    std::int32_t NightCost = 0;
-    std::int32_t OCPDay = 0;
-};
-// Cents for one minute charged at `hour`: the day interval is [Starting, Ending) and
-// cannot wrap round midnight.
-std::int32_t minuteCost(const TariffSlot& slot, int hour);
-// "Holiday" while holiday mode is on, else the day of week "0" (Sunday) to "6".
-QString tariffDayKey(int holidayMode, int dayOfWeek);
-// HKCU key of the slot.
-QString tariffSlotKey(const QString& provider, const QString& dayKey);
-
-// The automatic counter reset rule, applied once per start.
-bool automaticResetDue(int resetMode, int resetDay, int periodStartMonth, int todayMonth,
-                       int todayDay);
-// The two-weekly mode's next reset day after a reset on `day`: 14 before the 14th,
-// else the 1st of the next month (the Counter dialog's own rule).
-int nextTwoWeeklyResetDay(int day);
-
-// Today's fee: the records that started on today's month and day (the year is not
-// compared).
-std::int32_t sumTodayFees(const std::vector<history::HistoryRecord>& records,
-                          const QDate& today);
-
-// The sums that start-up takes from the history in one pass: the period's fee and
-// time, and today's fee (the records that started on today's month and day).
-struct StartupSums {
-    history::Totals period;
-    std::int32_t todayFee = 0;
-};
-StartupSums startupSums(const QString& programPath, const QDate& today);
-
-// The text report: its file name, and its content written line by line as the records
-// come, each line with its CR LF.
-QString reportFileName(int year, int month, int day);
-class ReportWriter {
-public:
-    // Writes the banner, the rules and the header.
-    explicit ReportWriter(QIODevice& out);
-    ReportWriter(const ReportWriter&) = delete;
-    ReportWriter& operator=(const ReportWriter&) = delete;
-
-    // The row of the next record in file order and its rule.
-    void add(const history::HistoryRecord& record);
-    // Hands what is left to the device; false when any write fell short.
-    bool finish();
-
-private:
-    void put(const char* bytes, std::size_t size);
-
-    QIODevice& m_out;
-    // The row being made, reused for every record.
-    std::array<char, 142> m_line{};
-    // Rows waiting to go out, handed to the device in large blocks.
-    QByteArray m_pending;
-    std::int64_t m_total = 0;
-    bool m_ok = true;
-};
-
-// The user name as the main window holds it (49 characters at most).
-QString fitUserName(const QString& name);
-
-// ---- the "History" group --------------------------------------------------------
-// 1999, 5, 3 -> "1999 - 5 - 3"
-QString dateText(int year, int month, int day);
-// The date of the next automatic reset of a period that began on year/month/day, or
-// "Never".
-QString nextResetText(int resetMode, int resetDay, int year, int month, int day);
-// Connected seconds per day of a period that began on day number `periodStart`
-// (days since 30 December 1899), today included. A period that seems to begin after
-// today (the clock was set back) counts as one day.
-std::int32_t averagePerDay(std::int32_t seconds, int todayDayNumber, int periodStart);
-
-// ---- the budget ---------------------------------------------------------------------
-struct Budget {
-    int on = 0;        // "On/Off"
-    int money = 0;     // "Money", whole dollars a day
-    int cents = 0;     // "Cents"
-    int reserve = 0;   // "Reserve": count over every day of the period
-    int startDay = 0;  // HKLM Counter\All "Day", the period's first day of month
-};
-std::int64_t dailyBudget(const Budget& budget);
-// Days of the period so far by the day of month alone (the budget goes with the
-// monthly counter only).
-int budgetDays(const Budget& budget, int todayDay);
-// The money left: the day's budget less today's spending, or with reserve the
-// allowance of every day so far less the period's spending.
-std::int64_t budgetBalance(const Budget& budget, int todayDay, std::int32_t todayFee,
-                           std::int32_t connectionFee, std::int32_t monthFee);
-// Whether the spending has reached the budget.
-bool budgetReached(const Budget& budget, int todayDay, std::int32_t todayFee,
-                   std::int32_t connectionFee, std::int32_t monthFee);
-// "-0 dol. 50 c." for a deficit under a dollar, so it never reads as money left.
-QString balanceText(std::int64_t cents);
-// The beep of a "Sound" number (1 to 4); false for any other number, which is silent.
-bool beepKindOf(int sound, platform::BeepKind* kind);
-
-// ---- the beeper ---------------------------------------------------------------------
-// Whether the beep number `beepCount` is due after `elapsedSeconds`. A count of 0 or
-// an interval under a minute (a hand-edited registry) never beeps.
-bool beepDue(int beepCount, int beepInterval, std::int32_t elapsedSeconds);
-// The number of the next beep after `elapsedSeconds`, so that a changed interval sounds
-// no missed beeps in a burst.
-int nextBeepCount(int beepInterval, std::int32_t elapsedSeconds);
 
 // ---- the commands of the dialog units ---------------------------------------------
 // The dialogs live in units that build on this one, so this unit can't name them: the

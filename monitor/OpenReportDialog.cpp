@@ -124,7 +124,7 @@ using regkeys::name;
 
 QString caption()
 {
-    return QString::fromLatin1(counter::kCaption);
+    return QString::fromLatin1(program::kCaption);
 }
 
 // "Editor" lives in HKCU "\Software\Dialtally"; a key that cannot be opened there is

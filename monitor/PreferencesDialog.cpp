@@ -51,7 +51,7 @@ using regkeys::name;
 
 QString caption()
 {
-    return QString::fromLatin1(counter::kCaption);
+    return QString::fromLatin1(program::kCaption);
 }
 
 QString mailCaption()

@@ -275,7 +275,7 @@ void ProvidersDialog::LoadProviderDays(int index)
             return;
     }
     for (int d = 0; d < tariffoptions::kDaySlots; ++d) {
-        Key key(counter::tariffSlotKey(provider, tariffoptions::slotDayKey(d)), true);
+        Key key(charging::tariffSlotKey(provider, tariffoptions::slotDayKey(d)), true);
         const QString profile = key->readString(name(rk::vSlotTariffProfile));
         if (!profile.isEmpty())
             Days->topLevelItem(d)->setText(0, profile);
@@ -295,7 +295,7 @@ void ProvidersDialog::SaveProviderDays(int index)
                 QStringLiteral("Failed to save the tariffs of '%1'").arg(record.Name).toStdString());
     }
     for (int d = 0; d < tariffoptions::kDaySlots; ++d) {
-        Key key(counter::tariffSlotKey(record.Name, tariffoptions::slotDayKey(d)), true);
+        Key key(charging::tariffSlotKey(record.Name, tariffoptions::slotDayKey(d)), true);
         if (!key.opened())
             throw platform::RegistryError(
                 QStringLiteral("Failed to save the tariffs of '%1'").arg(record.Name).toStdString());

@@ -3,7 +3,7 @@
 // texts, the per-user totals and the sort rule are plain code of namespace statistics.
 #pragma once
 
-#include "history.h"
+#include "History.h"
 
 #include <QByteArray>
 #include <QChar>

@@ -53,7 +53,7 @@ public:
 
 void message(const QString& text, MessageIcon icon)
 {
-    platform::messageBox(text, QString::fromLatin1(counter::kCaption), icon);
+    platform::messageBox(text, QString::fromLatin1(program::kCaption), icon);
 }
 
 // The glyph of the one-cost-per-day toggle while it is on: a sun over a flat line,
@@ -142,7 +142,7 @@ bool isUsableTariffName(const QString& name)
 
 QString slotDayKey(int day)
 {
-    return counter::tariffDayKey(day == kDaySlots - 1 ? 1 : 0, day);
+    return charging::tariffDayKey(day == kDaySlots - 1 ? 1 : 0, day);
 }
 
 const TariffProfile* findProfile(const TariffProfile* profiles, int count, const QString& name)
@@ -243,7 +243,7 @@ public:
             Pending next = std::move(m_pending.front());
             m_pending.pop_front();
             platform::guard([&] {
-                platform::messageBox(next.text, QString::fromLatin1(counter::kCaption), next.icon,
+                platform::messageBox(next.text, QString::fromLatin1(program::kCaption), next.icon,
                                      platform::MessageButtons::Ok, platform::MessageOwner::Window, &m_dialog);
                 if (next.then)
                     next.then();
@@ -278,7 +278,7 @@ void messageWithDialog(QDialog& dialog, const QString& text, MessageIcon icon, s
     if (!waiting && (!dialog.isVisible() || (window && window->isExposed()))) {
         const platform::MessageOwner owner =
             dialog.isVisible() ? platform::MessageOwner::Window : platform::MessageOwner::Application;
-        platform::messageBox(text, QString::fromLatin1(counter::kCaption), icon, platform::MessageButtons::Ok, owner,
+        platform::messageBox(text, QString::fromLatin1(program::kCaption), icon, platform::MessageButtons::Ok, owner,
                              &dialog);
         if (then)
             then();
@@ -658,7 +658,7 @@ void TariffProfilesDialog::PropagateTariffs()
     const int count = std::min<int>(ListBox1->count(), tariffoptions::kMaxTariffs);
     for (const QString& provider : std::as_const(ProviderKeyNames)) {
         for (int d = 0; d < tariffoptions::kDaySlots; ++d) {
-            Key key(counter::tariffSlotKey(provider, tariffoptions::slotDayKey(d)), true);
+            Key key(charging::tariffSlotKey(provider, tariffoptions::slotDayKey(d)), true);
             if (!key.opened())
                 throw platform::RegistryError(
                     QStringLiteral("Failed to open the tariffs of '%1'").arg(provider).toStdString());
@@ -744,7 +744,7 @@ void TariffProfilesDialog::SpeedButton2Click()
         return;
     const QString question =
         QStringLiteral("Are you sure to delete tariff '") + ListBox1->item(selected)->text() + QStringLiteral("'?");
-    if (platform::messageBox(question, QString::fromLatin1(counter::kCaption), MessageIcon::Question,
+    if (platform::messageBox(question, QString::fromLatin1(program::kCaption), MessageIcon::Question,
                              platform::MessageButtons::YesNo)
         != platform::IDYES)
         return;

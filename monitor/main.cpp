@@ -132,7 +132,7 @@ int main(int argc, char** argv)
     // main window is hidden, and a message box closing would otherwise be taken for the
     // last window going away.
     QApplication::setQuitOnLastWindowClosed(false);
-    platform::Application::instance().setTitle(QString::fromLatin1(counter::kApplicationTitle));
+    platform::Application::instance().setTitle(QString::fromLatin1(program::kApplicationTitle));
     // What Windows does at log-on: the user's name where the programs look for it.
     const bool ready = platform::guard([] {
         platform::Registry registry;

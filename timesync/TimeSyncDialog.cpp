@@ -46,7 +46,7 @@ constexpr qint64 kCountEra = qint64(1) << 32;
 
 QString caption()
 {
-    return QString::fromLatin1(counter::kCaption);
+    return QString::fromLatin1(program::kCaption);
 }
 
 QString serverValueName(int index)
@@ -402,7 +402,7 @@ void TimeSyncDialog::Button1Click()
     const QDateTime utc = times::serverCountToUtc(count, pcNow);
     Label1->setText(times::longTimeText(utc.time()));
     Label2->setText(times::localTimeText(utc.toLocalTime().time()));
-    Label3->setText(counter::clockText(platform::toSystemTime(pcNow)));
+    Label3->setText(formats::clockText(platform::toSystemTime(pcNow)));
 }
 
 void TimeSyncDialog::Button2Click()
@@ -420,7 +420,7 @@ void TimeSyncDialog::Button2Click()
     if (!query(count) || !scope.alive())
         return;
     const QDateTime utc = times::serverCountToUtc(count, platform::clock().now());
-    const QString text = counter::clockText(platform::toSystemTime(utc.toLocalTime()));
+    const QString text = formats::clockText(platform::toSystemTime(utc.toLocalTime()));
     Label1->setText(times::longTimeText(utc.time()));
     Label2->setText(text);
 

@@ -4,7 +4,7 @@
 
 #include "MainWindow.h"
 #include "ConnectionsDialog.h"
-#include "history.h"
+#include "History.h"
 
 #include <QApplication>
 #include <QFile>

@@ -5,7 +5,7 @@
 #include "Application.h"
 #include "RegistryNames.h"
 #include "MainWindow.h"
-#include "history.h"
+#include "History.h"
 #include "CounterDialog.h"
 
 #include <QCheckBox>
@@ -82,7 +82,7 @@ protected:
     int budgetSwitch() { return readInt(HKCU, rk::kBudget, rk::vOnOff); }
     QString reportPath(int y, int m, int d)
     {
-        return env.programFolder() + "/Reports/" + counter::reportFileName(y, m, d);
+        return env.programFolder() + "/Reports/" + report::reportFileName(y, m, d);
     }
 
     TestEnvironment env;

@@ -6,7 +6,7 @@
 #include "Chart.h"
 #include "GraphsDialog.h"
 #include "MainWindow.h"
-#include "history.h"
+#include "History.h"
 
 #include <QApplication>
 #include <QChart>

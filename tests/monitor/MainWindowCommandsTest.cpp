@@ -6,7 +6,7 @@
 #include "RegistryNames.h"
 #include "SplashWindow.h"
 #include "MainWindow.h"
-#include "history.h"
+#include "History.h"
 #include "WindowPlacement.h"
 
 #include <QAction>

@@ -6,7 +6,8 @@
 #include "SplashWindow.h"
 #include "AboutBox.h"
 #include "MainWindow.h"
-#include "history.h"
+#include "History.h"
+#include "HistoryRecords.h"
 #include "WindowPlacement.h"
 
 #include <QBuffer>
@@ -69,25 +70,13 @@ bool keyExists(RootKey root, const QString& key)
 void writeSlot(const QString& provider, const QString& day, const QString& profile, int start,
                int end, int dayCost, int nightCost, int ocp = 0)
 {
-    const QString key = counter::tariffSlotKey(provider, day);
+    const QString key = charging::tariffSlotKey(provider, day);
     writeStr(HKCU, key, q(rk::vSlotTariffProfile), profile);
     writeInt(HKCU, key, q(rk::vStartingInterval), start);
     writeInt(HKCU, key, q(rk::vEndingInterval), end);
     writeInt(HKCU, key, q(rk::vDayCost), dayCost);
     writeInt(HKCU, key, q(rk::vNightCost), nightCost);
     writeInt(HKCU, key, q(rk::vOcpDay), ocp);
-}
-
-history::HistoryRecord recordOf(int startDay, int startMonth, int fee, int seconds = 60)
-{
-    history::HistoryRecord r;
-    r.StartTime = {1999, static_cast<std::uint16_t>(startMonth), 1, static_cast<std::uint16_t>(startDay), 8, 5, 9, 0};
-    r.EndTime = r.StartTime;
-    r.FeeCents = fee;
-    r.DurationSeconds = seconds;
-    r.setProviderName(QStringLiteral("ISP"));
-    r.setUserName(QStringLiteral("alice"));
-    return r;
 }
 
 class MainWindowTest : public ::testing::Test {
@@ -140,238 +129,6 @@ protected:
     TestEnvironment env;
     int splashes = 0;
 };
-
-// ---- plain logic -------------------------------------------------------------------
-
-TEST(CounterText, MoneyElapsedAndClock)
-{
-    EXPECT_EQ(counter::feeText(1205), QStringLiteral("12 dol. 5 c."));
-    EXPECT_EQ(counter::feeText(0), QStringLiteral("0 dol. 0 c."));
-    EXPECT_EQ(counter::elapsedText(303), QStringLiteral("0 h. 5 min. 3 sec."));
-    EXPECT_EQ(counter::elapsedText(90061), QStringLiteral("25 h. 1 min. 1 sec."));
-    EXPECT_EQ(counter::clockText({2000, 1, 6, 1, 9, 5, 7, 0}), QStringLiteral("9:5:7"));
-}
-
-TEST(CounterTariff, MinuteCostByHour)
-{
-    struct Case {
-        counter::TariffSlot slot;
-        int hour;
-        int cost;
-    } cases[] = {
-        {{8, 20, 10, 3, 0}, 7, 3},   {{8, 20, 10, 3, 0}, 8, 10},  {{8, 20, 10, 3, 0}, 19, 10},
-        {{8, 20, 10, 3, 0}, 20, 3},  {{8, 20, 10, 3, 0}, 0, 3},   {{22, 6, 10, 3, 0}, 23, 3},
-        {{22, 6, 10, 3, 0}, 2, 3},   {{22, 6, 10, 3, 0}, 12, 3},  {{9, 9, 10, 3, 0}, 9, 3},
-        {{8, 20, 10, 3, 1}, 23, 10}, {{8, 20, 10, 3, 1}, 3, 10},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(counter::minuteCost(c.slot, c.hour), c.cost)
-            << c.slot.StartingInterval << "-" << c.slot.EndingInterval << " ocp " << c.slot.OCPDay
-            << " at " << c.hour;
-    EXPECT_EQ(counter::tariffDayKey(0, 0), QStringLiteral("0"));
-    EXPECT_EQ(counter::tariffDayKey(0, 6), QStringLiteral("6"));
-    EXPECT_EQ(counter::tariffDayKey(1, 3), QStringLiteral("Holiday"));
-}
-
-TEST(CounterReset, AutomaticRule)
-{
-    struct Case {
-        int mode, resetDay, startMonth, month, day;
-        bool due;
-    } cases[] = {
-        {2, 14, 12, 1, 3, true},   // January after December
-        {2, 14, 5, 6, 30, true},   {2, 14, 5, 7, 1, false},  {2, 14, 5, 5, 31, false},
-        {3, 14, 11, 1, 1, true},   {3, 14, 11, 2, 1, false}, {3, 14, 12, 2, 9, true},
-        {3, 14, 4, 6, 1, true},    {3, 14, 4, 5, 1, false},
-        {1, 14, 3, 3, 13, false},  {1, 14, 3, 3, 14, true},  {1, 14, 3, 3, 28, true},
-        {1, 14, 2, 3, 20, false},  // the period began in another month
-        {1, 1, 2, 3, 1, true},     {1, 1, 2, 3, 27, true},   {1, 1, 3, 3, 27, false},
-        {1, 7, 2, 3, 20, false},   // neither 14 nor 1
-        {4, 14, 1, 6, 20, false},  {0, 14, 1, 2, 20, false}, {9, 1, 1, 2, 1, false},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(counter::automaticResetDue(c.mode, c.resetDay, c.startMonth, c.month, c.day), c.due)
-            << "mode " << c.mode << " day " << c.resetDay << " start " << c.startMonth << " today "
-            << c.month << "/" << c.day;
-}
-
-TEST(CounterHistoryGroup, NextResetDateAndAverage)
-{
-    EXPECT_EQ(counter::dateText(1999, 5, 3), QStringLiteral("1999 - 5 - 3"));
-    struct Case {
-        int mode, resetDay, year, month, day;
-        const char* shown;
-    } cases[] = {
-        {1, 14, 1999, 5, 3, "1999 - 5 - 14"},  {1, 14, 1999, 12, 20, "1999 - 12 - 14"},
-        {1, 1, 1999, 5, 14, "1999 - 6 - 1"},   {1, 1, 1999, 12, 14, "2000 - 1 - 1"},
-        {2, 14, 1999, 5, 3, "1999 - 6 - 1"},   {2, 1, 1999, 12, 1, "2000 - 1 - 1"},
-        {3, 1, 1999, 10, 9, "1999 - 12 - 1"},  {3, 1, 1999, 11, 9, "2000 - 1 - 1"},
-        {3, 1, 1999, 12, 9, "2000 - 2 - 1"},   {4, 14, 1999, 5, 3, "Never"},
-        {0, 14, 1999, 5, 3, "1999 - 5 - 3"},   {7, 1, 2001, 2, 28, "2001 - 2 - 28"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(counter::nextResetText(c.mode, c.resetDay, c.year, c.month, c.day), q(c.shown))
-            << "mode " << c.mode << " day " << c.resetDay << " from " << c.year << "-" << c.month;
-
-    const int today = platform::dayNumber(QDate(2000, 1, 10));
-    EXPECT_EQ(counter::averagePerDay(7200, today, today), 7200);
-    EXPECT_EQ(counter::averagePerDay(7200, today, today - 2), 2400);
-    EXPECT_EQ(counter::averagePerDay(100, today, today - 2), 33);  // cut toward zero
-    // The clock set back before the period start: no division by zero or below.
-    EXPECT_EQ(counter::averagePerDay(7200, today, today + 1), 7200);
-    EXPECT_EQ(counter::averagePerDay(7200, today, today + 30), 7200);
-}
-
-TEST(CounterBudget, BalanceAndAlarmRule)
-{
-    struct Case {
-        const char* name;
-        counter::Budget budget;
-        int today, todayFee, connectionFee, monthFee;
-        std::int64_t balance;
-        bool reached;
-        const char* text;
-    } cases[] = {
-        {"per day, money left", {1, 1, 50, 0, 1}, 5, 100, 20, 9999, 30, false, "0 dol. 30 c."},
-        {"per day, spent exactly", {1, 1, 50, 0, 1}, 5, 100, 50, 0, 0, true, "0 dol. 0 c."},
-        {"per day, over by a dollar and a half", {1, 1, 0, 0, 1}, 5, 200, 50, 0, -150, true, "-1 dol. 50 c."},
-        {"per day, over by cents", {1, 1, 0, 0, 1}, 5, 100, 50, 0, -50, true, "-0 dol. 50 c."},
-        {"reserve, third day", {1, 2, 0, 1, 1}, 3, 999, 999, 450, 150, false, "1 dol. 50 c."},
-        {"reserve, allowance used up", {1, 2, 0, 1, 1}, 3, 0, 0, 600, 0, true, "0 dol. 0 c."},
-        {"reserve, later start day", {1, 1, 0, 1, 10}, 12, 0, 0, 250, 50, false, "0 dol. 50 c."},
-        // Dollars typed in the thousands of millions of cents must not wrap round.
-        {"large budget", {1, 2000000000, 99, 1, 1}, 31, 0, 0, 0, 6200000003069, false,
-         "62000000030 dol. 69 c."},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const auto balance = counter::budgetBalance(c.budget, c.today, c.todayFee, c.connectionFee, c.monthFee);
-        EXPECT_EQ(balance, c.balance);
-        EXPECT_EQ(counter::budgetReached(c.budget, c.today, c.todayFee, c.connectionFee, c.monthFee), c.reached);
-        EXPECT_EQ(counter::balanceText(balance), q(c.text));
-    }
-    // Days by the day of month alone: the day before the start day is 0, earlier ones
-    // are negative (the clock set back).
-    EXPECT_EQ(counter::budgetDays({1, 1, 0, 1, 10}, 10), 1);
-    EXPECT_EQ(counter::budgetDays({1, 1, 0, 1, 10}, 9), 0);
-    EXPECT_EQ(counter::budgetDays({1, 1, 0, 1, 10}, 8), -1);
-}
-
-TEST(CounterBeeper, BeepNumbersFollowTheInterval)
-{
-    struct Case {
-        int count, interval, elapsed;
-        bool due;
-    } cases[] = {
-        {1, 15, 14 * 60 + 59, false}, {1, 15, 15 * 60, true},  {2, 15, 29 * 60 + 59, false},
-        {2, 15, 30 * 60, true},       {3, 15, 40 * 60, false}, {0, 15, 99 * 60, false},
-        // An interval of 0 in a hand-edited registry: silence, not a division by zero.
-        {1, 0, 99 * 60, false},       {1, -5, 99 * 60, false},
-        // Products beyond 32 bits don't wrap into a false beep.
-        {3, 20000000, 2000000000, false},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(counter::beepDue(c.count, c.interval, c.elapsed), c.due)
-            << "beep " << c.count << " every " << c.interval << " min at " << c.elapsed << " s";
-    // Switched on again at 40 minutes with 15: the next beep is the third, at 45.
-    EXPECT_EQ(counter::nextBeepCount(15, 40 * 60), 3);
-    EXPECT_EQ(counter::nextBeepCount(15, 0), 1);
-    EXPECT_EQ(counter::nextBeepCount(0, 40 * 60), 1);
-
-    platform::BeepKind kind = platform::BeepKind::Default;
-    const struct {
-        int sound;
-        bool plays;
-        platform::BeepKind kind;
-    } sounds[] = {{1, true, platform::BeepKind::Default},     {2, true, platform::BeepKind::Asterisk},
-                  {3, true, platform::BeepKind::Exclamation}, {4, true, platform::BeepKind::Hand},
-                  {0, false, {}},                             {5, false, {}}};
-    for (const auto& s : sounds) {
-        EXPECT_EQ(counter::beepKindOf(s.sound, &kind), s.plays) << s.sound;
-        if (s.plays) {
-            EXPECT_EQ(kind, s.kind) << s.sound;
-        }
-    }
-}
-
-TEST(CounterElapsed, FullDatesCount)
-{
-    const platform::SystemTime start{1999, 12, 5, 31, 23, 59, 50, 0};
-    const int startSecond = counter::secondOfDay(start) - 15;
-    EXPECT_EQ(counter::elapsedSince(start, startSecond, {2000, 1, 6, 1, 0, 0, 0, 0}), 25);
-    EXPECT_EQ(counter::elapsedSince(start, startSecond, start), 15);
-    // Over a day: no longer cut by a day.
-    EXPECT_EQ(counter::elapsedSince(start, startSecond, {2000, 1, 0, 2, 23, 59, 50, 0}), 2 * 86400 + 15);
-}
-
-// The lines of the report of `records`, each checked to end in CR LF.
-QStringList reportLines(const std::vector<history::HistoryRecord>& records)
-{
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    counter::ReportWriter writer(buffer);
-    for (const auto& r : records)
-        writer.add(r);
-    EXPECT_TRUE(writer.finish());
-    QByteArray bytes = buffer.data();
-    EXPECT_TRUE(bytes.endsWith("\r\n"));
-    bytes.chop(1);
-    QStringList lines;
-    for (const QByteArray& line : bytes.split('\n')) {
-        EXPECT_TRUE(line.endsWith('\r'));
-        lines << QString::fromLatin1(line.chopped(1));
-    }
-    return lines;
-}
-
-TEST(CounterReport, LayoutAndCuts)
-{
-    EXPECT_EQ(counter::reportFileName(1999, 5, 3), QStringLiteral("1999-5-3.rpt"));
-
-    const QStringList empty = reportLines({});
-    ASSERT_EQ(empty.size(), 4);
-    EXPECT_EQ(empty[0], QString(52, '*') + " Report made by Dialtally 2.01 " + QString(52, '*'));
-    for (int i = 1; i < 4; ++i)
-        EXPECT_EQ(empty[i].size(), 140);
-
-    auto a = recordOf(3, 5, 100, 3725);
-    a.setUserName(QStringLiteral("tenletters"));
-    a.setProviderName(QStringLiteral("eighteen-letters-x"));
-    auto b = recordOf(4, 5, 10050);
-    b.setUserName(QStringLiteral("elevenchars"));
-    const auto c = recordOf(5, 5, 5);
-    const QStringList lines = reportLines({a, b, c});
-    ASSERT_EQ(lines.size(), 4 + 6);
-    for (const QString& line : lines.mid(1))
-        EXPECT_EQ(line.size(), 140) << line.toStdString();
-    const QString& row1 = lines[4];
-    EXPECT_EQ(row1.mid(2, 11), QStringLiteral("tenletters "));
-    EXPECT_EQ(row1.mid(15, 18), QStringLiteral("eighteen-letter.. "));
-    EXPECT_EQ(row1.mid(35, 13).trimmed(), QStringLiteral("1 dol. 0 c."));
-    EXPECT_EQ(row1.mid(51, 12).trimmed(), QStringLiteral("1:2:5"));
-    EXPECT_EQ(row1.mid(81, 12).trimmed(), QStringLiteral("1999/5/3"));
-    EXPECT_EQ(row1.mid(96, 12).trimmed(), QStringLiteral("8:5:9"));
-    for (int bar : {0, 13, 33, 49, 63, 79, 94, 109, 124, 139})
-        EXPECT_EQ(row1[bar], QLatin1Char('|')) << bar;
-    EXPECT_EQ(lines[5], QString(140, '_'));
-    const QString& row2 = lines[6];
-    EXPECT_EQ(row2.mid(2, 10), QStringLiteral("elevench.."));
-    EXPECT_EQ(row2.mid(35, 13), QStringLiteral("100 dol. 50.."));
-    EXPECT_EQ(row2.mid(65, 14).trimmed(), QStringLiteral("101 dol. 50.."));
-    EXPECT_EQ(lines[8].mid(65, 14).trimmed(), QStringLiteral("101 dol. 55.."));
-    const QStringList small = reportLines({recordOf(1, 1, 100), recordOf(1, 1, 250), recordOf(1, 1, 5)});
-    EXPECT_EQ(small[4].mid(65, 14).trimmed(), QStringLiteral("1 dol. 0 c."));
-    EXPECT_EQ(small[6].mid(65, 14).trimmed(), QStringLiteral("3 dol. 50 c."));
-    EXPECT_EQ(small[8].mid(65, 14).trimmed(), QStringLiteral("3 dol. 55 c."));
-
-    // Names are written in 8 bits: a character that has none is a "?".
-    auto d = recordOf(1, 1, 1);
-    d.setUserName(QStringLiteral("Zo\u00eb \u65e5\u672c"));
-    d.setProviderName(QString::fromUtf8("\u65e5\u672c\u65e5\u672c\u65e5\u672c\u65e5\u672c\u65e5\u672cabcdefghij"));
-    const QStringList named = reportLines({d});
-    EXPECT_EQ(named[4].mid(2, 11), QString::fromLatin1("Zo\xeb ??     "));
-    EXPECT_EQ(named[4].mid(15, 18), QStringLiteral("??????????abcde.. "));
-}
 
 // ---- defaults and start-up -----------------------------------------------------------
 
@@ -1052,7 +809,7 @@ TEST_F(TickTest, TicksGoOnWhileATicksMessageIsOpen)
     env.boxes.whileOpen = [&](const platform::MessageRequest&) { mainWindow->Timer1Timer(); };
     platform::Registry r;
     r.setRootKey(HKCU);
-    ASSERT_TRUE(r.openKey(counter::tariffSlotKey("ISP", "6"), false));
+    ASSERT_TRUE(r.openKey(charging::tariffSlotKey("ISP", "6"), false));
     r.deleteValue(q(rk::vDayCost));
     r.closeKey();
     env.clock.set(2000, 1, 1, 9, 0, 0);
@@ -1222,7 +979,7 @@ TEST_F(TickTest, FaultsDuringAConnectionLoseNothingAndDoubleNothing)
          [&] {
              const auto all = saved();
              ASSERT_EQ(all.size(), 23u);
-             EXPECT_LT(counter::secondOfDay(all[21].StartTime), counter::secondOfDay(all[22].StartTime));
+             EXPECT_LT(charging::secondOfDay(all[21].StartTime), charging::secondOfDay(all[22].StartTime));
              EXPECT_TRUE(mainWindow->UnsavedRecords.empty());
              EXPECT_FALSE(valueExists(HKLM, q(rk::kCounterCurrent), q(rk::vUnsavedRecords)));
          }},

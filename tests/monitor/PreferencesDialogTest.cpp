@@ -396,7 +396,7 @@ TEST_F(PreferencesDialogTest, AddAppendsTheChosenFileAndCountsIt)
 
 TEST_F(PreferencesDialogTest, NumericEditsRefuseOtherCharacters)
 {
-    const QString mainCaption = q(counter::kCaption);
+    const QString mainCaption = q(program::kCaption);
     const QString mailCaption = q(pref::kMailCaption);
     struct Case {
         QLineEdit* PreferencesDialog::*edit;
@@ -460,7 +460,7 @@ TEST_F(PreferencesDialogTest, NumberThatCannotConvertKeepsTheDialogOpenAndWrites
         QWidget* PreferencesDialog::*page;
     } cases[] = {{&PreferencesDialog::Edit1, &PreferencesDialog::TabSheet5}, {&PreferencesDialog::Edit3, &PreferencesDialog::TabSheet5}, {&PreferencesDialog::Edit9, &PreferencesDialog::TabSheet1}};
     writeAccount({QStringLiteral("home"), QStringLiteral("u"), QStringLiteral("p"), QStringLiteral("pop.home"), 110, 0});
-    platform::Application::instance().setTitle(q(counter::kApplicationTitle));
+    platform::Application::instance().setTitle(q(program::kApplicationTitle));
     for (const auto& c : cases) {
         auto form = opened();
         form->CheckBox1->setChecked(true);
@@ -474,7 +474,7 @@ TEST_F(PreferencesDialogTest, NumberThatCannotConvertKeepsTheDialogOpenAndWrites
         form->BitBtn1->click();
         ASSERT_EQ(env.boxes.shown.size(), 1u);
         EXPECT_EQ(env.boxes.shown[0].text, QStringLiteral("'' is not a valid integer value."));
-        EXPECT_EQ(env.boxes.shown[0].caption, q(counter::kApplicationTitle));
+        EXPECT_EQ(env.boxes.shown[0].caption, q(program::kApplicationTitle));
         EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Error);
         EXPECT_TRUE(form->isVisible());
         EXPECT_EQ(form->PageControl1->currentWidget(), (*form).*(c.page));
@@ -543,7 +543,7 @@ TEST_F(PreferencesDialogTest, BudgetNeedsTheMonthlyCounter)
         if (c.message) {
             ASSERT_EQ(env.boxes.shown.size(), 1u) << "reset " << c.reset;
             EXPECT_TRUE(env.boxes.shown[0].text.startsWith("You can't use Rozad Izeruveva function until Counter"));
-            EXPECT_EQ(env.boxes.shown[0].caption, q(counter::kCaption));
+            EXPECT_EQ(env.boxes.shown[0].caption, q(program::kCaption));
             EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Error);
         } else {
             EXPECT_TRUE(env.boxes.shown.empty()) << "reset " << c.reset;

@@ -30,7 +30,7 @@ namespace {
 
 void writeSlotName(const QString& provider, const QString& day, const QString& profile)
 {
-    writeStr(HKCU, counter::tariffSlotKey(provider, day), q(rk::vSlotTariffProfile), profile);
+    writeStr(HKCU, charging::tariffSlotKey(provider, day), q(rk::vSlotTariffProfile), profile);
 }
 
 // The dial-up entries: value names under the addresses key.
@@ -253,7 +253,7 @@ TEST_F(ProvidersTest, SwitchingProvidersKeepsTheAssignmentsOfTheOpening)
     EXPECT_EQ(storedSlot("Home", q(rk::kHolidayDay)), kEmptySlot);
     // Work was never shown: its slots are as they were.
     EXPECT_EQ(subkeys(providerKey("Work")), QStringList({"1"}));
-    EXPECT_EQ(valueNames(counter::tariffSlotKey("Work", "1")), QStringList({q(rk::vSlotTariffProfile)}));
+    EXPECT_EQ(valueNames(charging::tariffSlotKey("Work", "1")), QStringList({q(rk::vSlotTariffProfile)}));
 }
 
 TEST_F(ProvidersTest, OkWritesAllEightSlotsOfTheShownProvider)
@@ -268,7 +268,7 @@ TEST_F(ProvidersTest, OkWritesAllEightSlotsOfTheShownProvider)
 
     EXPECT_EQ(subkeys(providerKey("ISP")), dayKeys());
     for (int d = 0; d < 8; ++d) {
-        const QString key = counter::tariffSlotKey("ISP", tariffoptions::slotDayKey(d));
+        const QString key = charging::tariffSlotKey("ISP", tariffoptions::slotDayKey(d));
         EXPECT_EQ(storedSlot("ISP", tariffoptions::slotDayKey(d)), kEmptySlot) << d;
         EXPECT_EQ(valueNames(key), slotValueOrder())
             << d;
@@ -355,7 +355,7 @@ TEST_F(ProvidersTest, AProfileThatCannotBeReadStopsTheLoadAndTheSave)
     EXPECT_FALSE(dialog->BitBtn1->isEnabled());
     dialog->BitBtn1Click();
     // Saving now would have emptied the Night slot, a profile the load never reached.
-    EXPECT_EQ(valueNames(counter::tariffSlotKey("ISP", "1")), QStringList({q(rk::vSlotTariffProfile)}));
+    EXPECT_EQ(valueNames(charging::tariffSlotKey("ISP", "1")), QStringList({q(rk::vSlotTariffProfile)}));
     dialog->reject();
 }
 
@@ -444,7 +444,7 @@ TEST_F(ProviderChargingTest, AProfileDraggedOntoADayChargesThatDaysMinutes)
     EXPECT_EQ(chargeAt(23, 30), 1);
     mainWindow->HolidayMode = 1;
     EXPECT_EQ(chargeAt(23, 31), 30);  // the holiday slot, one cost all day
-    EXPECT_EQ(mainWindow->connectionFeeLabel->text(), counter::feeText(mainWindow->ConnectionFee));
+    EXPECT_EQ(mainWindow->connectionFeeLabel->text(), formats::feeText(mainWindow->ConnectionFee));
     EXPECT_TRUE(env.boxes.shown.empty());
 }
 

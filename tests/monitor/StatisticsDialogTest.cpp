@@ -7,7 +7,7 @@
 #include "StatisticsDialog.h"
 #include "MainWindow.h"
 #include "ConnectionsDialog.h"
-#include "history.h"
+#include "History.h"
 
 #include <QHeaderView>
 #include <QLabel>

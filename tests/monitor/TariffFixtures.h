@@ -91,7 +91,7 @@ inline Slot storedSlot(const QString& provider, const QString& day)
     namespace rk = regkeys;
     using testing_support::readInt;
     using testing_support::readStr;
-    const QString key = counter::tariffSlotKey(provider, day);
+    const QString key = charging::tariffSlotKey(provider, day);
     return {readStr(HKCU, key, q(rk::vSlotTariffProfile)),
             {readInt(HKCU, key, q(rk::vStartingInterval)), readInt(HKCU, key, q(rk::vEndingInterval)),
              readInt(HKCU, key, q(rk::vDayCost)), readInt(HKCU, key, q(rk::vNightCost)),

@@ -35,7 +35,7 @@ Numbers storedProfile(const QString& name)
 
 void writeSlot(const QString& provider, const QString& day, const QString& profile, Numbers n)
 {
-    const QString key = counter::tariffSlotKey(provider, day);
+    const QString key = charging::tariffSlotKey(provider, day);
     writeInt(HKCU, key, q(rk::vOcpDay), n.ocp);
     writeInt(HKCU, key, q(rk::vDayCost), n.day);
     writeInt(HKCU, key, q(rk::vNightCost), n.night);
@@ -514,7 +514,7 @@ TEST_F(TariffProfilesDialogTest, OkRefreshesTheCopiesAndEmptiesSlotsOfProfilesGo
         EXPECT_EQ(storedSlot(q(c.provider), q(c.day)), c.expected) << c.provider << " " << c.day;
     EXPECT_EQ(subkeys(q(rk::kTariffs) + "\\Other").size(), 8);
     // A slot created here gets its values in the order the slots have always had.
-    EXPECT_EQ(valueNames(counter::tariffSlotKey("ISP", "0")),
+    EXPECT_EQ(valueNames(charging::tariffSlotKey("ISP", "0")),
               slotValueOrder());
 }
 
@@ -525,7 +525,7 @@ TEST_F(TariffProfilesDialogTest, OkIsAllOrNothing)
     writeSlot("ISP", "1", "Day", {8, 20, 10, 3, 0});
     writeSlot("ISP", "2", "Night", {0, 0, 2, 2, 1});
     // A slot edited by hand so that its profile name is no text: the refresh fails there.
-    writeInt(HKCU, counter::tariffSlotKey("Later", "3"), q(rk::vSlotTariffProfile), 5);
+    writeInt(HKCU, charging::tariffSlotKey("Later", "3"), q(rk::vSlotTariffProfile), 5);
     dialog->open();
     env.boxes.clear();
     dialog->Edit3->setText(QStringLiteral("11"));

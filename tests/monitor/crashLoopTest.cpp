@@ -8,7 +8,7 @@
 #include "RegistryNames.h"
 #include "SplashWindow.h"
 #include "MainWindow.h"
-#include "history.h"
+#include "History.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -236,7 +236,7 @@ TEST(CrashLoop, EveryKilledConnectionIsRecoveredOnceWithItsBackedUpDuration)
         Program program(env, &display);
         QString box;
         ASSERT_TRUE(waitFor([&] {
-            const QStringList found = display.windows(QString::fromLatin1(counter::kCaption));
+            const QStringList found = display.windows(QString::fromLatin1(program::kCaption));
             box = found.isEmpty() ? QString() : found.first();
             return !box.isEmpty();
         }, 15000)) << "the recovery's message did not show";

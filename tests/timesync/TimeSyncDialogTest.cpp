@@ -5,7 +5,7 @@
 #include "TimeClient.h"
 #include "XinetdTimeServer.h"
 #include "MainWindow.h"
-#include "history.h"
+#include "History.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -260,9 +260,9 @@ TEST_F(TimeSyncDialogTest, ListsTheServersOnceAndPreselectsTheLast)
     QApplication::sendEvent(dialog.get(), &activate);
     dialog->FormActivate();
     EXPECT_EQ(dialog->ComboBox1->count(), 5);
-    EXPECT_EQ(dialog->ComboBox1->currentText(), QString::fromLatin1(counter::kDefaultTimeServers[5]));
+    EXPECT_EQ(dialog->ComboBox1->currentText(), QString::fromLatin1(program::kDefaultTimeServers[5]));
     for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(dialog->ComboBox1->itemText(i), QString::fromLatin1(counter::kDefaultTimeServers[i]));
+        EXPECT_EQ(dialog->ComboBox1->itemText(i), QString::fromLatin1(program::kDefaultTimeServers[i]));
 }
 
 TEST_F(TimeSyncDialogTest, MissingServerCountIsShownOnceNotAtEveryActivation)
@@ -294,7 +294,7 @@ TEST_F(TimeSyncDialogTest, AddAndDeleteKeepTheRegistryListAndTheComboInStep)
     dialog->SpeedButton2Click();
     EXPECT_EQ(servers(), 6);
     EXPECT_FALSE(valueExists(RootKey::CurrentUser, regkeys::kTimeSync, serverValue(6)));
-    EXPECT_EQ(server(5), QString::fromLatin1(counter::kDefaultTimeServers[5]));
+    EXPECT_EQ(server(5), QString::fromLatin1(program::kDefaultTimeServers[5]));
     EXPECT_EQ(dialog->ComboBox1->count(), 6);
     EXPECT_EQ(dialog->ComboBox1->currentText(), QStringLiteral("typed.example"));
 
@@ -361,7 +361,7 @@ TEST_F(TimeSyncDialogTest, ServerCountFromOutsideIsBoundByTheValuesTheKeyHolds)
         env.boxes.clear();
         for (int i = 0; i < 6; ++i)
             testing_support::writeStr(RootKey::CurrentUser, QString::fromLatin1(regkeys::kTimeSync), serverValue(i),
-                                      QString::fromLatin1(counter::kDefaultTimeServers[i]));
+                                      QString::fromLatin1(program::kDefaultTimeServers[i]));
         writeInt(RootKey::CurrentUser, regkeys::kTimeSync, regkeys::vServers, c.stored);
         QElapsedTimer elapsed;
         elapsed.start();

@@ -14,7 +14,7 @@
 #include "BeepDialog.h"
 #include "MainWindow.h"
 #include "ConnectionsDialog.h"
-#include "history.h"
+#include "History.h"
 #include "PreferencesDialog.h"
 #include "CounterDialog.h"
 #include "ProvidersDialog.h"

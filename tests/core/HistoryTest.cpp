@@ -1,4 +1,4 @@
-#include "history.h"
+#include "History.h"
 
 #include <QDir>
 #include <QFile>

@@ -6,6 +6,7 @@
 #include "LocalTime.h"
 
 #include <QByteArray>
+#include <QDate>
 #include <QFile>
 #include <QString>
 
@@ -93,6 +94,18 @@ bool sameConnection(const HistoryRecord& a, const HistoryRecord& b);
 // Whether one of the file's last `lastRecords` whole records is this connection (it
 // was saved already).
 bool holds(const QString& programPath, const HistoryRecord& record, int lastRecords = 1);
+
+// Today's fee: the records that started on today's month and day (the year is not
+// compared).
+std::int32_t sumTodayFees(const std::vector<HistoryRecord>& records, const QDate& today);
+
+// The sums that start-up takes from the history in one pass: the period's fee and
+// time, and today's fee (the records that started on today's month and day).
+struct StartupSums {
+    Totals period;
+    std::int32_t todayFee = 0;
+};
+StartupSums startupSums(const QString& programPath, const QDate& today);
 
 // Replaces the file with an empty one; false with `error` set on failure.
 bool truncate(const QString& programPath, QString* error = nullptr);

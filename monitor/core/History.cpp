@@ -1,4 +1,4 @@
-#include "history.h"
+#include "History.h"
 
 #include <QDir>
 #include <QFile>
@@ -293,6 +293,34 @@ bool truncate(const QString& programPath, QString* error)
     }
     file.close();
     return true;
+}
+
+
+std::int32_t sumTodayFees(const std::vector<HistoryRecord>& records, const QDate& today)
+{
+    std::int32_t sum = 0;
+    for (const auto& record : records) {
+        if (record.StartTime.wMonth == today.month() && record.StartTime.wDay == today.day())
+            sum += record.FeeCents;
+    }
+    return sum;
+}
+
+StartupSums startupSums(const QString& programPath, const QDate& today)
+{
+    StartupSums sums;
+    std::int64_t todayFee = 0;
+    RecordReader reader(programPath);
+    HistoryRecord record;
+    while (reader.next(&record)) {
+        sums.period.feeCents += record.FeeCents;
+        sums.period.seconds += record.DurationSeconds;
+        if (record.StartTime.wMonth == today.month() && record.StartTime.wDay == today.day())
+            todayFee += record.FeeCents;
+    }
+    // Kept in the 32 bits the main window holds it in, as the sum of the records.
+    sums.todayFee = static_cast<std::int32_t>(static_cast<std::uint32_t>(todayFee));
+    return sums;
 }
 
 }  // namespace history
