@@ -82,4 +82,9 @@ int timeZoneBias(const QDateTime& at)
     return -QTimeZone::systemTimeZone().offsetFromUtc(at) / 60;
 }
 
+QString clockText(int hour, int minute, int second)
+{
+    return QStringLiteral("%1:%2:%3").arg(hour).arg(minute).arg(second);
+}
+
 }  // namespace platform

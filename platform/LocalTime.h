@@ -1,10 +1,11 @@
 // Local date and time as the programs use it: the calendar record of the operating
-// system, day numbers and the time-zone bias. All reads of "now" go through clock(),
+// system, day numbers, the time-zone bias and the clock text. All reads of "now" go through clock(),
 // so tests can set and advance time.
 #pragma once
 
 #include <QDate>
 #include <QDateTime>
+#include <QString>
 
 #include <cstdint>
 
@@ -48,5 +49,8 @@ int todayDayNumber();
 // Minutes to add to local time to get UTC (UTC = local + bias), as Windows reports it;
 // for the given instant, so daylight saving time is included.
 int timeZoneBias(const QDateTime& at);
+
+// A time of day as both programs show it, without leading zeros: 9:05:07 -> "9:5:7".
+QString clockText(int hour, int minute, int second);
 
 }  // namespace platform

@@ -17,7 +17,7 @@ QString elapsedText(std::int32_t seconds)
 
 QString clockText(const platform::SystemTime& time)
 {
-    return QStringLiteral("%1:%2:%3").arg(time.wHour).arg(time.wMinute).arg(time.wSecond);
+    return platform::clockText(time.wHour, time.wMinute, time.wSecond);
 }
 
 QString dateText(int year, int month, int day)

@@ -36,6 +36,17 @@ TEST(LocalTime, RecordHasSundayAsDayZeroAndNoMilliseconds)
               QDateTime(QDate(2000, 1, 8), QTime(9, 5, 7)));
 }
 
+TEST(LocalTime, ClockTextHasNoLeadingZeros)
+{
+    struct Case {
+        int hour, minute, second;
+        const char* text;
+    };
+    const Case cases[] = {{9, 5, 7, "9:5:7"}, {14, 3, 9, "14:3:9"}, {0, 0, 0, "0:0:0"}, {23, 59, 59, "23:59:59"}};
+    for (const Case& c : cases)
+        EXPECT_EQ(platform::clockText(c.hour, c.minute, c.second), QString::fromLatin1(c.text)) << c.text;
+}
+
 TEST(LocalTime, BiasFollowsTheZoneAndDaylightSaving)
 {
     const QByteArray oldTz = qgetenv("TZ");
