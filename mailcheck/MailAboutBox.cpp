@@ -13,7 +13,7 @@ namespace mailcheck {
 
 MailAboutBox::MailAboutBox(QWidget* parent) : QDialog(parent)
 {
-    setObjectName(QStringLiteral("Form2"));
+    setObjectName(QStringLiteral("mailAboutBox"));
     setWindowTitle(QStringLiteral("About"));
     // A dialog frame with the system menu only: no minimize, maximize or help button.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
@@ -23,43 +23,38 @@ MailAboutBox::MailAboutBox(QWidget* parent) : QDialog(parent)
     silver.setColor(QPalette::Window, QColor(192, 192, 192));
     setPalette(silver);
 
-    Label1 = new QLabel(QStringLiteral("Dialtally EMail Checker"), this);
+    titleLabel = new QLabel(QStringLiteral("Dialtally EMail Checker"), this);
     QFont title(QStringLiteral("Times New Roman"));
     title.setStyleHint(QFont::Serif);
     title.setPixelSize(16);
     title.setBold(true);
-    Label1->setFont(title);
-    QPalette maroon = Label1->palette();
+    titleLabel->setFont(title);
+    QPalette maroon = titleLabel->palette();
     maroon.setColor(QPalette::WindowText, QColor(128, 0, 0));
-    Label1->setPalette(maroon);
-    Label1->setGeometry(8, 8, 232, 22);
-    Label1->setAlignment(Qt::AlignCenter);
+    titleLabel->setPalette(maroon);
+    titleLabel->setGeometry(8, 8, 232, 22);
+    titleLabel->setAlignment(Qt::AlignCenter);
 
-    Label2 = new QLabel(QStringLiteral("Version 2.0"), this);
-    QPalette blue = Label2->palette();
+    versionLabel = new QLabel(QStringLiteral("Version 2.0"), this);
+    QPalette blue = versionLabel->palette();
     blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
-    Label2->setPalette(blue);
-    Label2->setGeometry(8, 32, 232, 16);
-    Label2->setAlignment(Qt::AlignCenter);
+    versionLabel->setPalette(blue);
+    versionLabel->setGeometry(8, 32, 232, 16);
+    versionLabel->setAlignment(Qt::AlignCenter);
 
-    Memo1 = new QPlainTextEdit(this);
-    Memo1->setReadOnly(true);
-    Memo1->setPlainText(QStringLiteral(
+    noticeText = new QPlainTextEdit(this);
+    noticeText->setReadOnly(true);
+    noticeText->setPlainText(QStringLiteral(
         "This program is part of Dialtally 2.0. It lists the mail waiting in your POP3 mailboxes."));
-    QPalette menu = Memo1->palette();
+    QPalette menu = noticeText->palette();
     menu.setColor(QPalette::Base, palette().color(QPalette::Button));
-    Memo1->setPalette(menu);
-    Memo1->setGeometry(8, 54, 232, 66);
+    noticeText->setPalette(menu);
+    noticeText->setGeometry(8, 54, 232, 66);
 
-    Button1 = new QPushButton(QStringLiteral("OK"), this);
-    Button1->setDefault(true);
-    Button1->setGeometry(87, 128, 75, 25);
-    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
-}
-
-void MailAboutBox::Button1Click()
-{
-    accept();
+    okButton = new QPushButton(QStringLiteral("OK"), this);
+    okButton->setDefault(true);
+    okButton->setGeometry(87, 128, 75, 25);
+    connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
 }
 
 void MailAboutBox::showEvent(QShowEvent* event)

@@ -14,12 +14,10 @@ class MailAboutBox : public QDialog {
 public:
     explicit MailAboutBox(QWidget* parent = nullptr);
 
-    QLabel* Label1 = nullptr;  // "Dialtally EMail Checker"
-    QLabel* Label2 = nullptr;  // "Version 2.0"
-    QPlainTextEdit* Memo1 = nullptr;
-    QPushButton* Button1 = nullptr;  // "OK"
-
-    void Button1Click();
+    QLabel* titleLabel = nullptr;  // "Dialtally EMail Checker"
+    QLabel* versionLabel = nullptr;  // "Version 2.0"
+    QPlainTextEdit* noticeText = nullptr;
+    QPushButton* okButton = nullptr;  // "OK"
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -587,13 +587,13 @@ TEST_F(MailCheckTest, AboutBoxShowsItsTextsAndCloses)
 {
     mailcheck::MailAboutBox about;
     EXPECT_EQ(about.windowTitle(), q("About"));
-    EXPECT_EQ(about.Label1->text(), q("Dialtally EMail Checker"));
-    EXPECT_EQ(about.Label2->text(), q("Version 2.0"));
-    EXPECT_TRUE(about.Memo1->toPlainText().contains(q("Dialtally 2.0")));
+    EXPECT_EQ(about.titleLabel->text(), q("Dialtally EMail Checker"));
+    EXPECT_EQ(about.versionLabel->text(), q("Version 2.0"));
+    EXPECT_TRUE(about.noticeText->toPlainText().contains(q("Dialtally 2.0")));
     QTimer::singleShot(0, &about, [&about] {
         // The whole notice is in sight, with nothing to scroll.
-        EXPECT_EQ(about.Memo1->verticalScrollBar()->maximum(), 0);
-        about.Button1->click();
+        EXPECT_EQ(about.noticeText->verticalScrollBar()->maximum(), 0);
+        about.okButton->click();
     });
     EXPECT_EQ(about.exec(), QDialog::Accepted);
 }
