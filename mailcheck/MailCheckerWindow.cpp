@@ -2,12 +2,8 @@
 
 #include "Application.h"
 #include "CellText.h"
-#include "DialUpLine.h"
 #include "Help.h"
-#include "LocalTime.h"
 #include "ProgramIcons.h"
-#include "Registry.h"
-#include "RegistryNames.h"
 #include "Taskbar.h"
 #include "Tray.h"
 #include "MailAboutBox.h"
@@ -23,7 +19,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
-#include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QStatusBar>
@@ -33,53 +28,17 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
-#include <exception>
 #include <memory>
 #include <vector>
-
-using platform::RootKey;
-namespace rk = regkeys;
 
 namespace mailcheck {
 
 namespace {
 
-std::unique_ptr<platform::Registry> mailRegistry;
-// The picture handed to the tray on every add and update.
-QIcon MailTrayIconImage;
-
-// Texts of the status bar and the tray, as the program has always written them.
-const char* const kDisconnectedPanel = "Disconected";
-const char* const kFailedPanel = "Disconnected";
-const char* const kOfflinePanel = "Connect to Internet first!";
-const char* const kOfflineTip = "Connect to Internet first !";
-const char* const kCheckingTip = "Checking";
-const char* const kNoMessagesTip = "No new messages";
-const char* const kTotalMessagesTip = "Total messages: ";
-// A deletion that did not happen says so where the user looks.
-const char* const kNotDeletedPanel = "Message not deleted";
-const char* const kChangedPanel = "Mail changed: check again!";
-
 QString text(const char* latin1)
 {
     return QString::fromLatin1(latin1);
-}
-
-// The row's exact size, kept beside the rounded text for the check before DELE.
-constexpr int kBytesRole = Qt::UserRole + 1;
-
-using Key = platform::KeyScope;
-
-std::int32_t readInt(Key& key, const char* value)
-{
-    return key->readInteger(text(value));
-}
-
-QString accountKey(const QString& name)
-{
-    return text(rk::kEmailAccounts) + QLatin1Char('\\') + name;
 }
 
 // ---- pictures -------------------------------------------------------------------------
@@ -118,31 +77,6 @@ QPixmap exitPicture(bool highlighted)
 
 }  // namespace
 
-// =====================================================================================
-// Plain logic
-// =====================================================================================
-
-QString sizeText(std::int64_t bytes, const QLocale& locale)
-{
-    return locale.toString(static_cast<double>(bytes) / 1024.0, 'f', 2) + QStringLiteral(" KB");
-}
-
-QString accountCaption(const QString& name, int messages, std::int64_t bytes, const QLocale& locale)
-{
-    return name + QStringLiteral(" ( Total messages: ") + QString::number(messages) + QStringLiteral(" Total size: ")
-           + sizeText(bytes, locale) + QStringLiteral(" )");
-}
-
-QString accountErrorText(const QString& account, const QString& host, const QString& error)
-{
-    return QStringLiteral("Account %1 on %2: %3").arg(account, host, error);
-}
-
-QString clockText(int hour, int minute, int second)
-{
-    return QStringLiteral("%1:%2:%3").arg(hour).arg(minute).arg(second);
-}
-
 std::array<int, 4> columnWidths(int clientWidth, int sizeMinimum)
 {
     // Shares of 27, 47, 13 and 13 per cent, each cut toward zero.
@@ -156,391 +90,38 @@ std::array<int, 4> columnWidths(int clientWidth, int sizeMinimum)
     return widths;
 }
 
-int timerInterval(std::int32_t minutes)
-{
-    // Qt fires an interval of 0 continuously; no positive period means no timed check.
-    if (minutes <= 0)
-        return 0;
-    const std::int64_t ms = static_cast<std::int64_t>(minutes) * 60000;
-    return ms > INT_MAX ? INT_MAX : static_cast<int>(ms);
-}
-
-int FindAccountOfItem(const AccountTable& accounts, int row)
-{
-    for (int a = 0; a < kMaxAccounts; ++a) {
-        if (accounts[a].FirstItem <= row && row <= accounts[a].LastItem)
-            return a;
-    }
-    return -1;
-}
-
-int MessageNumberOnServer(const AccountTable& accounts, int account, int row)
-{
-    return row - accounts[account].FirstItem + 1;
-}
-
-void ShiftRangesAfterDelete(AccountTable& accounts, int account)
-{
-    accounts[account].LastItem -= 1;
-    for (int a = account + 1; a < kMaxAccounts; ++a) {
-        accounts[a].FirstItem -= 1;
-        accounts[a].LastItem -= 1;
-    }
-}
-
-// =====================================================================================
-// Unit objects
-// =====================================================================================
-
-void MailUnitInit()
-{
-    mailRegistry = std::make_unique<platform::Registry>();
-    MailTrayIconImage = QIcon();
-}
-
-platform::Registry& UnitRegistry()
-{
-    if (!mailRegistry)
-        MailUnitInit();
-    return *mailRegistry;
-}
-
-// =====================================================================================
-// Settings and accounts
-// =====================================================================================
-
-void LoadMailSettings(MailCheckerWindow& form)
-{
-    Key key(UnitRegistry(), RootKey::CurrentUser, text(rk::kEmail), true);
-    MailSettingsValues& s = form.MailSettings;
-    s.OnOff = readInt(key, rk::vOnOff);
-    s.Minutes = readInt(key, rk::vMinutes);
-    s.AutoCheck = readInt(key, rk::vAutoCheck);
-    s.AutoMinimize = readInt(key, rk::vAutoMinimize);
-    s.AutoClose = readInt(key, rk::vAutoClose);
-    s.AutoRestore = readInt(key, rk::vAutoRestore);
-    s.SystemTray = readInt(key, rk::vEmailSystemTray);
-    s.AutoCloseProgram = readInt(key, rk::vAutoCloseProgram);
-    if (s.OnOff == 0)
-        form.PostQuit();
-}
-
-bool LoadMailAccount(MailCheckerWindow& form, int i)
-{
-    // An object of its own: the unit's one holds the accounts key for the enumeration.
-    platform::Registry registry(UnitRegistry().store());
-    MailAccount& account = form.Accounts[i];
-    // The key was just enumerated; if it went meanwhile there is nothing to create.
-    Key key(registry, RootKey::CurrentUser, accountKey(account.Name), false);
-    if (!key.opened())
-        return false;
-    // Without its integers the account is broken (a half-written or stray key): it is
-    // left out rather than ending the load of every account after it.
-    if (key->valueType(text(rk::vAccountPort)) != platform::ValueType::Integer
-        || key->valueType(text(rk::vAccountChecked)) != platform::ValueType::Integer)
-        return false;
-    account.Port = readInt(key, rk::vAccountPort);
-    account.User = key->readString(text(rk::vAccountUser)).left(kUserChars);
-    account.Password = key->readString(text(rk::vAccountPassword)).left(kPasswordChars);
-    account.Host = key->readString(text(rk::vAccountHost)).left(kHostChars);
-    account.Checked = readInt(key, rk::vAccountChecked);
-    return true;
-}
-
-void LoadMailAccounts(MailCheckerWindow& form)
-{
-    QSignalBlocker blocker(form.CheckListBox1);
-    form.CheckListBox1->clear();
-    Key key(UnitRegistry(), RootKey::CurrentUser, text(rk::kEmailAccounts), true);
-    if (!key.opened())
-        throw platform::RegistryError("Failed to open the key '" + std::string(rk::kEmailAccounts) + "'");
-    const QStringList names = key->getKeyNames();
-    int count = 0;
-    for (const QString& name : names) {
-        if (count == kMaxAccounts)
-            break;
-        // A name that does not fit the account's field could not address its key.
-        if (name.size() > kNameChars)
-            continue;
-        form.Accounts[count] = MailAccount();
-        form.Accounts[count].Name = name;
-        if (!LoadMailAccount(form, count)) {
-            form.Accounts[count] = MailAccount();
-            continue;
-        }
-        auto* item = new QListWidgetItem(name, form.CheckListBox1);
-        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-        item->setCheckState(form.Accounts[count].Checked != 0 ? Qt::Checked : Qt::Unchecked);
-        ++count;
-    }
-}
-
-void SaveCheckMarks(MailCheckerWindow& form)
-{
-    std::exception_ptr firstError;
-    for (int i = 0; i < form.CheckListBox1->count() && i < kMaxAccounts; ++i) {
-        const bool ticked = form.CheckListBox1->item(i)->checkState() == Qt::Checked;
-        try {
-            // Never created here: an account deleted or renamed in Preferences while we
-            // ran must not come back as a key that holds "Checked" alone.
-            Key key(UnitRegistry(), RootKey::CurrentUser, accountKey(form.Accounts[i].Name), false);
-            if (key.opened())
-                key->writeInteger(text(rk::vAccountChecked), ticked ? 1 : 0);
-        } catch (...) {
-            // One account's failed write must not keep the others from being saved.
-            if (!firstError)
-                firstError = std::current_exception();
-        }
-    }
-    if (firstError)
-        std::rethrow_exception(firstError);
-}
-
-// =====================================================================================
-// Tray
-// =====================================================================================
-
-void AddMailTrayIcon(MailCheckerWindow& form)
-{
-    if (!platform::trayIcon().isAvailable())
-        return;
-    MailTrayIconImage = form.ImageList1[kImageNoMail];
-    platform::trayIcon().add(MailTrayIconImage);
-}
-
-void SetMailTrayTip(MailCheckerWindow& form, const QString& tip, int icon)
-{
-    MailTrayIconImage = form.ImageList1[static_cast<std::size_t>(icon)];
-    platform::trayIcon().modify(platform::cutTrayTip(tip), MailTrayIconImage);
-}
-
-void RemoveMailTrayIcon(MailCheckerWindow& form)
-{
-    Q_UNUSED(form);
-    platform::trayIcon().remove();
-}
-
-// =====================================================================================
-// The check cycle
-// =====================================================================================
-
-namespace {
-
-// With several accounts a bare "Connection refused." does not tell which one failed.
-// An exchange abandoned by our side or refused as busy is passed on as it is: those
-// are told apart by their kind, not by their text.
-platform::NetworkError namingTheAccount(const platform::NetworkError& error, const MailAccount& account)
-{
-    using platform::NetworkErrorKind;
-    if (error.kind() == NetworkErrorKind::Aborted || error.kind() == NetworkErrorKind::Busy)
-        return error;
-    return platform::NetworkError(error.kind(),
-                                  accountErrorText(account.Name, account.Host, QString::fromStdString(error.what())));
-}
-
-// The rows of the list in the tray: their number and the mail picture, or none.
-void showMessageCount(MailCheckerWindow& form)
-{
-    const int rows = form.Messages->topLevelItemCount();
-    if (rows > 0)
-        SetMailTrayTip(form, text(kTotalMessagesTip) + QString::number(rows), kImageMail);
-    else
-        SetMailTrayTip(form, text(kNoMessagesTip), kImageNoMail);
-}
-
-}  // namespace
-
-void ResetMailDisplay(MailCheckerWindow& form)
-{
-    form.Messages->clear();
-    QSignalBlocker blocker(form.CheckListBox1);
-    for (int i = 0; i < form.CheckListBox1->count() && i < kMaxAccounts; ++i) {
-        QListWidgetItem* item = form.CheckListBox1->item(i);
-        item->setText(form.Accounts[i].Name);
-        item->setCheckState(form.Accounts[i].Checked != 0 ? Qt::Checked : Qt::Unchecked);
-    }
-    for (MailAccount& account : form.Accounts) {
-        account.FirstItem = -1;
-        account.LastItem = -1;
-    }
-}
-
-int IsLineUp(MailCheckerWindow& form)
-{
-    if (platform::isDialUpLineUp(UnitRegistry())) {
-        form.WasLineUp = 1;
-        return 1;
-    }
-    if (form.WasLineUp) {
-        // The drop is news once; the checks after it see a line that is simply down.
-        form.WasLineUp = 0;
-        return 2;
-    }
-    return 0;
-}
-
-void CheckMail(MailCheckerWindow& form)
-{
-    if (form.m_busy)
-        return;
-    // The cycle and the deletion share one flag: one network action at a time.
-    const QScopedValueRollback busy(form.m_busy, true);
-    const QScopedValueRollback checking(form.m_checking, true);
-
-    const int line = IsLineUp(form);
-    if (line == 0) {
-        form.setPanelText(kPanelStatus, text(kOfflinePanel));
-        SetMailTrayTip(form, text(kOfflineTip), kImageNoMail);
-        return;
-    }
-    if (line == 2 && form.MailSettings.AutoCloseProgram != 0) {
-        RemoveMailTrayIcon(form);
-        form.PostQuit();
-        return;
-    }
-    if (form.trayMode())
-        SetMailTrayTip(form, text(kCheckingTip), kImageNoMail);
-    form.TotalMessages = 0;
-    form.setPanelText(kPanelMessages, QStringLiteral("-"));
-
-    for (int i = 0; i < form.CheckListBox1->count() && i < kMaxAccounts; ++i) {
-        if (form.CheckListBox1->item(i)->checkState() != Qt::Checked)
-            continue;
-        const MailAccount& account = form.Accounts[i];
-        form.CurrentAccount = i;
-        form.POP.setUserId(account.User);
-        form.POP.setPassword(account.Password);
-        form.POP.setHost(account.Host);
-        form.POP.setPort(account.Port);
-        form.setPanelText(kPanelStatus, QStringLiteral("Connecting to ") + account.Name);
-        try {
-            form.POP.connectToServer();
-        } catch (const platform::NetworkError& error) {
-            throw namingTheAccount(error, account);
-        }
-    }
-
-    if (form.trayMode()) {
-        showMessageCount(form);
-        if (form.Messages->topLevelItemCount() == 0) {
-            if (form.MailSettings.AutoClose == 1)
-                form.close();
-            if (form.MailSettings.OnOff == 1)
-                platform::taskbarButton().hide();
-        }
-    }
-    const platform::SystemTime now = platform::localTimeRecord();
-    form.setPanelText(kPanelLastChecked, clockText(now.wHour, now.wMinute, now.wSecond));
-    form.setPanelText(kPanelStatus, text(kDisconnectedPanel));
-}
-
-void DeleteSelectedMessage(MailCheckerWindow& form)
-{
-    if (form.m_busy)
-        return;
-    const QList<QTreeWidgetItem*> selected = form.Messages->selectedItems();
-    if (selected.size() != 1) {
-        showMessageCount(form);
-        return;
-    }
-    QTreeWidgetItem* item = selected.first();
-    const int row = form.Messages->indexOfTopLevelItem(item);
-    const int a = FindAccountOfItem(form.Accounts, row);
-    if (a < 0) {
-        showMessageCount(form);
-        return;
-    }
-    const int n = MessageNumberOnServer(form.Accounts, a, row);
-    const MailAccount& account = form.Accounts[a];
-    const QString shownFrom = item->text(0);
-    const QString shownSubject = item->text(1);
-    const std::int64_t shownBytes = item->data(2, kBytesRole).toLongLong();
-
-    const QScopedValueRollback busy(form.m_busy, true);
-    try {
-        form.DeletePOP.setUserId(account.User);
-        form.DeletePOP.setPassword(account.Password);
-        form.DeletePOP.setHost(account.Host);
-        form.DeletePOP.setPort(account.Port);
-        form.DeletePOP.connectToServer();
-        if (form.DeletePOP.isConnected()) {
-            // The number is the message's place at the last check; another client may
-            // have removed mail since, and then n is some other message.
-            bool same = n <= form.DeletePOP.MailCount();
-            if (same) {
-                form.DeletePOP.getSummary(n);
-                const platform::Pop3Summary& now = form.DeletePOP.Summary();
-                same = now.From == shownFrom && now.Subject == shownSubject && now.Bytes == shownBytes;
-            }
-            if (!same) {
-                form.DeletePOP.disconnectFromServer();
-                form.setPanelText(kPanelStatus, text(kChangedPanel));
-                showMessageCount(form);
-                return;
-            }
-            form.DeletePOP.deleteMessage(n);
-            // Only an answered QUIT removes the message; until then the row stays.
-            form.DeletePOP.disconnectFromServer();
-            delete item;
-            // The list would otherwise select the next row, and a second Delete would
-            // take a message the user never chose.
-            form.Messages->clearSelection();
-            ShiftRangesAfterDelete(form.Accounts, a);
-            const QString status = form.panelText(kPanelStatus);
-            if (status == text(kNotDeletedPanel) || status == text(kChangedPanel))
-                form.setPanelText(kPanelStatus, text(kDisconnectedPanel));
-        }
-    } catch (const platform::NetworkError& error) {
-        form.setPanelText(kPanelStatus, text(kNotDeletedPanel));
-        showMessageCount(form);
-        throw namingTheAccount(error, account);
-    } catch (...) {
-        form.setPanelText(kPanelStatus, text(kNotDeletedPanel));
-        showMessageCount(form);
-        throw;
-    }
-    showMessageCount(form);
-}
-
 // =====================================================================================
 // The main window
 // =====================================================================================
 
-MailCheckerWindow::MailCheckerWindow(QWidget* parent) : QMainWindow(parent), POP(this), DeletePOP(this)
+MailCheckerWindow::MailCheckerWindow(QWidget* parent) : QMainWindow(parent), m_cycle(this)
 {
-    MailUnitInit();
-    setObjectName(QStringLiteral("Form1"));
+    setObjectName(QStringLiteral("mailCheckerWindow"));
     setWindowTitle(text(kCaption));
     move(192, 107);
 
-    ImageList1[kImageNoMail] = QIcon(envelope(QColor(235, 235, 235), QColor(), false));
-    ImageList1[kImageMail] = QIcon(envelope(QColor(255, 240, 150), QColor(210, 0, 0), false));
-    ImageList1[kImageCheck] = QIcon(checkPicture(false));
-    ImageList1[kImageExit] = QIcon(exitPicture(false));
-    ImageList2[kImageNoMail] = QIcon(envelope(QColor(235, 235, 235), QColor(), true));
-    ImageList2[kImageMail] = QIcon(envelope(QColor(255, 240, 150), QColor(255, 0, 0), true));
-    ImageList2[kImageCheck] = QIcon(checkPicture(true));
-    ImageList2[kImageExit] = QIcon(exitPicture(true));
+    icons[kImageNoMail] = QIcon(envelope(QColor(235, 235, 235), QColor(), false));
+    icons[kImageMail] = QIcon(envelope(QColor(255, 240, 150), QColor(210, 0, 0), false));
+    icons[kImageCheck] = QIcon(checkPicture(false));
+    icons[kImageExit] = QIcon(exitPicture(false));
+    highlightedIcons[kImageNoMail] = QIcon(envelope(QColor(235, 235, 235), QColor(), true));
+    highlightedIcons[kImageMail] = QIcon(envelope(QColor(255, 240, 150), QColor(255, 0, 0), true));
+    highlightedIcons[kImageCheck] = QIcon(checkPicture(true));
+    highlightedIcons[kImageExit] = QIcon(exitPicture(true));
 
     buildWindow();
     buildMenus();
     resize(449, 245);
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    connect(Timer1, &QTimer::timeout, this, [this] { handle([this] { Timer1Timer(); }); });
+    checkTimer = new QTimer(this);
+    checkTimer->setObjectName(QStringLiteral("checkTimer"));
+    connect(checkTimer, &QTimer::timeout, this, [this] { handle([this] { timedCheck(); }); });
 
-    POP.setPort(110);
-    POP.setTimeOut(10000);
-    POP.OnConnect = [this] { POPConnect(); };
-    POP.OnInvalidHost = [this](bool& handled) { POPInvalidHost(handled); };
-    POP.OnConnectionFailed = [this] { POPConnectionFailed(); };
-    POP.OnAuthenticationFailed = [this](bool& handled) { POPAuthenticationFailed(handled); };
-    DeletePOP.setPort(110);
-    DeletePOP.setTimeOut(10000);
+    m_cycle.setTrayAvailable([] { return platform::trayIcon().isAvailable(); });
+    showCycle();
 
     platform::Application::instance().setMainWindow(this);
-    platform::trayIcon().setCallback([this](tray::TrayMessage message) { handle([&] { Dispatch(message); }); });
+    platform::trayIcon().setCallback([this](tray::TrayMessage message) { handle([&] { dispatchTrayMessage(message); }); });
 }
 
 MailCheckerWindow::~MailCheckerWindow()
@@ -558,80 +139,80 @@ void MailCheckerWindow::buildWindow()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    CoolBar1 = new QWidget(central);
-    CoolBar1->setObjectName(QStringLiteral("CoolBar1"));
-    CoolBar1->setMinimumHeight(22);
-    auto* band = new QVBoxLayout(CoolBar1);
+    toolBand = new QWidget(central);
+    toolBand->setObjectName(QStringLiteral("toolBand"));
+    toolBand->setMinimumHeight(22);
+    auto* band = new QVBoxLayout(toolBand);
     band->setContentsMargins(2, 1, 2, 1);
-    ToolBar1 = new QToolBar(CoolBar1);
-    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
-    ToolBar1->setIconSize(QSize(16, 16));
-    ToolBar1->setMovable(false);
-    band->addWidget(ToolBar1);
-    layout->addWidget(CoolBar1);
+    toolBar = new QToolBar(toolBand);
+    toolBar->setObjectName(QStringLiteral("toolBar"));
+    toolBar->setIconSize(QSize(16, 16));
+    toolBar->setMovable(false);
+    band->addWidget(toolBar);
+    layout->addWidget(toolBand);
 
     auto toolIcon = [this](int index) {
-        QIcon icon = ImageList1[index];
-        for (const QSize& size : ImageList2[index].availableSizes())
-            icon.addPixmap(ImageList2[index].pixmap(size), QIcon::Active);
+        QIcon icon = icons[index];
+        for (const QSize& size : highlightedIcons[index].availableSizes())
+            icon.addPixmap(highlightedIcons[index].pixmap(size), QIcon::Active);
         return icon;
     };
-    ToolButton1 = ToolBar1->addAction(toolIcon(kImageCheck), QString());
-    ToolButton1->setObjectName(QStringLiteral("ToolButton1"));
-    ToolButton1->setToolTip(QStringLiteral("Check the Mail now !"));
-    connect(ToolButton1, &QAction::triggered, this, [this] { handle([this] { ToolButton1Click(); }); });
-    ToolButton2 = ToolBar1->addSeparator();
-    ToolButton3 = ToolBar1->addAction(toolIcon(kImageExit), QString());
-    ToolButton3->setObjectName(QStringLiteral("ToolButton3"));
-    ToolButton3->setToolTip(QStringLiteral("Exit"));
-    connect(ToolButton3, &QAction::triggered, this, [this] { handle([this] { ToolButton3Click(); }); });
+    checkNowButton = toolBar->addAction(toolIcon(kImageCheck), QString());
+    checkNowButton->setObjectName(QStringLiteral("checkNowButton"));
+    checkNowButton->setToolTip(QStringLiteral("Check the Mail now !"));
+    connect(checkNowButton, &QAction::triggered, this, [this] { handle([this] { checkNow(); }); });
+    toolSeparator = toolBar->addSeparator();
+    exitButton = toolBar->addAction(toolIcon(kImageExit), QString());
+    exitButton->setObjectName(QStringLiteral("exitButton"));
+    exitButton->setToolTip(QStringLiteral("Exit"));
+    connect(exitButton, &QAction::triggered, this, [this] { handle([this] { exitProgram(); }); });
 
-    Splitter1 = new QSplitter(Qt::Vertical, central);
-    Splitter1->setObjectName(QStringLiteral("Splitter1"));
-    Splitter1->setHandleWidth(10);
-    Splitter1->setOpaqueResize(true);
-    Splitter1->setChildrenCollapsible(false);
+    listSplitter = new QSplitter(Qt::Vertical, central);
+    listSplitter->setObjectName(QStringLiteral("listSplitter"));
+    listSplitter->setHandleWidth(10);
+    listSplitter->setOpaqueResize(true);
+    listSplitter->setChildrenCollapsible(false);
 
-    CheckListBox1 = new QListWidget(Splitter1);
-    CheckListBox1->setObjectName(QStringLiteral("CheckListBox1"));
-    CheckListBox1->setMinimumHeight(30);
-    CheckListBox1->setMaximumHeight(300);
-    CheckListBox1->setUniformItemSizes(true);
-    connect(CheckListBox1, &QListWidget::itemChanged, this,
-            [this](QListWidgetItem*) { handle([this] { CheckListBox1ClickCheck(); }); });
+    accountList = new QListWidget(listSplitter);
+    accountList->setObjectName(QStringLiteral("accountList"));
+    accountList->setMinimumHeight(30);
+    accountList->setMaximumHeight(300);
+    accountList->setUniformItemSizes(true);
+    connect(accountList, &QListWidget::itemChanged, this,
+            [this](QListWidgetItem*) { handle([this] { accountTicksChanged(); }); });
 
-    Messages = new QTreeWidget(Splitter1);
-    Messages->setObjectName(QStringLiteral("Messages"));
-    Messages->setColumnCount(4);
-    Messages->setHeaderLabels({QStringLiteral("From"), QStringLiteral("Subject"), QStringLiteral("Size"),
+    messageList = new QTreeWidget(listSplitter);
+    messageList->setObjectName(QStringLiteral("messageList"));
+    messageList->setColumnCount(4);
+    messageList->setHeaderLabels({QStringLiteral("From"), QStringLiteral("Subject"), QStringLiteral("Size"),
                                QStringLiteral("Account")});
-    Messages->setRootIsDecorated(false);
-    Messages->setUniformRowHeights(true);
-    Messages->setItemsExpandable(false);
-    Messages->setSelectionMode(QAbstractItemView::SingleSelection);
-    Messages->setSelectionBehavior(QAbstractItemView::SelectRows);
-    Messages->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    Messages->setAllColumnsShowFocus(true);
+    messageList->setRootIsDecorated(false);
+    messageList->setUniformRowHeights(true);
+    messageList->setItemsExpandable(false);
+    messageList->setSelectionMode(QAbstractItemView::SingleSelection);
+    messageList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    messageList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    messageList->setAllColumnsShowFocus(true);
     // Grid lines; a style sheet on the items takes over their selected look too, so it
     // is given back, or the selected row's text would vanish.
-    Messages->setStyleSheet(QStringLiteral(
+    messageList->setStyleSheet(QStringLiteral(
         "QTreeView::item { border-right: 1px solid palette(mid); border-bottom: 1px solid palette(mid); }"
         "QTreeView::item:selected { background: palette(highlight); color: palette(highlighted-text); }"));
-    Messages->header()->setStretchLastSection(false);
+    messageList->header()->setStretchLastSection(false);
     const int widths[] = {110, 160, 80, 86};
     for (int c = 0; c < 4; ++c)
-        Messages->setColumnWidth(c, widths[c]);
-    Messages->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(Messages, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { MessagesPopup->popup(Messages->viewport()->mapToGlobal(at)); });
-    Messages->viewport()->installEventFilter(this);
+        messageList->setColumnWidth(c, widths[c]);
+    messageList->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(messageList, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { messageMenu->popup(messageList->viewport()->mapToGlobal(at)); });
+    messageList->viewport()->installEventFilter(this);
 
-    Splitter1->addWidget(CheckListBox1);
-    Splitter1->addWidget(Messages);
-    Splitter1->setStretchFactor(0, 0);
-    Splitter1->setStretchFactor(1, 1);
-    Splitter1->setSizes({30, 160});
-    layout->addWidget(Splitter1, 1);
+    listSplitter->addWidget(accountList);
+    listSplitter->addWidget(messageList);
+    listSplitter->setStretchFactor(0, 0);
+    listSplitter->setStretchFactor(1, 1);
+    listSplitter->setSizes({30, 160});
+    layout->addWidget(listSplitter, 1);
     setCentralWidget(central);
 
     const int panelWidths[] = {40, 150, 75, 60, 60, 39, 50};
@@ -649,7 +230,7 @@ void MailCheckerWindow::buildWindow()
     statusBar()->setSizeGripEnabled(true);
     for (int i = 0; i < 7; ++i) {
         auto* panel = new QLabel(text(panelTexts[i]), statusBar());
-        panel->setObjectName(QStringLiteral("StatusBar1Panel%1").arg(i));
+        panel->setObjectName(QStringLiteral("statusPanel%1").arg(i));
         // The design's widths were set for a narrower font: no panel is narrower than
         // its texts, the status text gets the width the window has to spare and the
         // empty last panel gives way first. A sunken panel loses its frame and margin
@@ -667,7 +248,7 @@ void MailCheckerWindow::buildWindow()
         // The labels (panels 0, 2, 4, 6) sit flat beside the sunken values.
         panel->setFrameStyle(i % 2 == 0 ? QFrame::NoFrame : QFrame::StyledPanel | QFrame::Sunken);
         statusBar()->addWidget(panel, i == 1 ? 1 : 0);
-        StatusBar1[static_cast<std::size_t>(i)] = panel;
+        statusPanels[static_cast<std::size_t>(i)] = panel;
     }
 }
 
@@ -677,57 +258,94 @@ void MailCheckerWindow::buildMenus()
         connect(action, &QAction::triggered, this, [this, handler] { handle([this, handler] { (this->*handler)(); }); });
     };
 
-    FileMenu = menuBar()->addMenu(QStringLiteral("File"));
-    Checknow1 = FileMenu->addAction(QStringLiteral("Check now"));
-    bind(Checknow1, &MailCheckerWindow::ToolButton1Click);
-    Hide1 = FileMenu->addAction(QStringLiteral("Hide"));
-    bind(Hide1, &MailCheckerWindow::Hide1Click);
-    FileMenu->addSeparator();
-    Exit1 = FileMenu->addAction(QStringLiteral("Exit"));
-    bind(Exit1, &MailCheckerWindow::Exit1Click);
+    fileMenu = menuBar()->addMenu(QStringLiteral("File"));
+    checkNowAction = fileMenu->addAction(QStringLiteral("Check now"));
+    bind(checkNowAction, &MailCheckerWindow::checkNow);
+    hideAction = fileMenu->addAction(QStringLiteral("Hide"));
+    bind(hideAction, &MailCheckerWindow::hideProgram);
+    fileMenu->addSeparator();
+    exitAction = fileMenu->addAction(QStringLiteral("Exit"));
+    bind(exitAction, &MailCheckerWindow::exitProgram);
 
-    HelpMenu = menuBar()->addMenu(QStringLiteral("Help"));
-    EMailCheckerhelp1 = HelpMenu->addAction(QStringLiteral("EMail Checker help"));
-    bind(EMailCheckerhelp1, &MailCheckerWindow::EMailCheckerhelp1Click);
-    About1 = HelpMenu->addAction(QStringLiteral("About..."));
-    bind(About1, &MailCheckerWindow::About1Click);
+    helpMenu = menuBar()->addMenu(QStringLiteral("Help"));
+    helpAction = helpMenu->addAction(QStringLiteral("EMail Checker help"));
+    bind(helpAction, &MailCheckerWindow::showHelp);
+    aboutAction = helpMenu->addAction(QStringLiteral("About..."));
+    bind(aboutAction, &MailCheckerWindow::showAbout);
 
-    PopupMenu1 = new QMenu(this);
-    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    Restore = PopupMenu1->addAction(QStringLiteral("Restore"));
-    PopupMenu1->setDefaultAction(Restore);
-    bind(Restore, &MailCheckerWindow::RestoreClick);
-    Hide2 = PopupMenu1->addAction(QStringLiteral("Hide"));
-    bind(Hide2, &MailCheckerWindow::Hide1Click);
-    PopupMenu1->addSeparator();
-    Checknow2 = PopupMenu1->addAction(ImageList1[kImageCheck], QStringLiteral("Check now"));
-    bind(Checknow2, &MailCheckerWindow::ToolButton1Click);
-    PopupMenu1->addSeparator();
-    exit2 = PopupMenu1->addAction(ImageList1[kImageExit], QStringLiteral("Exit"));
-    bind(exit2, &MailCheckerWindow::exit2Click);
+    trayMenu = new QMenu(this);
+    trayMenu->setObjectName(QStringLiteral("trayMenu"));
+    trayRestoreAction = trayMenu->addAction(QStringLiteral("Restore"));
+    trayMenu->setDefaultAction(trayRestoreAction);
+    bind(trayRestoreAction, &MailCheckerWindow::restoreFromTray);
+    trayHideAction = trayMenu->addAction(QStringLiteral("Hide"));
+    bind(trayHideAction, &MailCheckerWindow::hideProgram);
+    trayMenu->addSeparator();
+    trayCheckNowAction = trayMenu->addAction(icons[kImageCheck], QStringLiteral("Check now"));
+    bind(trayCheckNowAction, &MailCheckerWindow::checkNow);
+    trayMenu->addSeparator();
+    trayExitAction = trayMenu->addAction(icons[kImageExit], QStringLiteral("Exit"));
+    bind(trayExitAction, &MailCheckerWindow::exitProgram);
 
-    MessagesPopup = new QMenu(this);
-    MessagesPopup->setObjectName(QStringLiteral("MessagesPopup"));
-    Select1 = MessagesPopup->addAction(QStringLiteral("Select"));
-    MessagesPopup->setDefaultAction(Select1);
-    MessagesPopup->addSeparator();
-    Delete1 = MessagesPopup->addAction(QStringLiteral("Delete"));
-    bind(Delete1, &MailCheckerWindow::Delete1Click);
+    messageMenu = new QMenu(this);
+    messageMenu->setObjectName(QStringLiteral("messageMenu"));
+    selectAction = messageMenu->addAction(QStringLiteral("Select"));
+    messageMenu->setDefaultAction(selectAction);
+    messageMenu->addSeparator();
+    deleteAction = messageMenu->addAction(QStringLiteral("Delete"));
+    bind(deleteAction, &MailCheckerWindow::deleteSelectedMessage);
 }
 
 QString MailCheckerWindow::panelText(int panel) const
 {
-    return StatusBar1[static_cast<std::size_t>(panel)]->text();
+    return statusPanels[static_cast<std::size_t>(panel)]->text();
 }
 
 void MailCheckerWindow::setPanelText(int panel, const QString& value)
 {
-    StatusBar1[static_cast<std::size_t>(panel)]->setText(value);
+    statusPanels[static_cast<std::size_t>(panel)]->setText(value);
 }
 
-bool MailCheckerWindow::trayMode() const
+void MailCheckerWindow::showCycle()
 {
-    return MailSettings.SystemTray == 1 && platform::trayIcon().isAvailable();
+    connect(&m_cycle, &MailCheckCycle::accountsCleared, this, [this] {
+        QSignalBlocker blocker(accountList);
+        accountList->clear();
+    });
+    connect(&m_cycle, &MailCheckCycle::accountAdded, this, [this](const QString& name, bool ticked) {
+        QSignalBlocker blocker(accountList);
+        auto* item = new QListWidgetItem(name, accountList);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(ticked ? Qt::Checked : Qt::Unchecked);
+    });
+    connect(&m_cycle, &MailCheckCycle::accountShown, this, [this](int index, const QString& caption, bool ticked) {
+        QSignalBlocker blocker(accountList);
+        QListWidgetItem* item = accountList->item(index);
+        item->setText(caption);
+        item->setCheckState(ticked ? Qt::Checked : Qt::Unchecked);
+    });
+    connect(&m_cycle, &MailCheckCycle::messagesCleared, messageList, &QTreeWidget::clear);
+    connect(&m_cycle, &MailCheckCycle::messageAdded, this, [this](const MailMessage& message) {
+        new QTreeWidgetItem(messageList, {message.From, message.Subject, sizeText(message.Bytes), message.Account});
+    });
+    connect(&m_cycle, &MailCheckCycle::messagesListed, this, &MailCheckerWindow::fitColumns);
+    connect(&m_cycle, &MailCheckCycle::messageRemoved, this, [this](int row) {
+        delete messageList->topLevelItem(row);
+        // The list would otherwise select the next row, and a second Delete would
+        // take a message the user never chose.
+        messageList->clearSelection();
+    });
+    connect(&m_cycle, &MailCheckCycle::panelTextChanged, this, &MailCheckerWindow::setPanelText);
+    connect(&m_cycle, &MailCheckCycle::trayTipChanged, this, &MailCheckerWindow::setTrayTip);
+    connect(&m_cycle, &MailCheckCycle::restoreRequested, this, [] {
+        auto& app = platform::Application::instance();
+        if (app.isMinimized())
+            app.restore();
+    });
+    connect(&m_cycle, &MailCheckCycle::closeRequested, this, &QWidget::close);
+    connect(&m_cycle, &MailCheckCycle::taskbarButtonHideRequested, this, [] { platform::taskbarButton().hide(); });
+    connect(&m_cycle, &MailCheckCycle::trayIconRemovalRequested, this, &MailCheckerWindow::removeTrayIcon);
+    connect(&m_cycle, &MailCheckCycle::quitRequested, this, &MailCheckerWindow::PostQuit);
 }
 
 void MailCheckerWindow::PostQuit()
@@ -738,50 +356,42 @@ void MailCheckerWindow::PostQuit()
 
 // ---- start-up and close -----------------------------------------------------------------
 
-void MailCheckerWindow::FormCreate()
+void MailCheckerWindow::startUp()
 {
     auto& app = platform::Application::instance();
-    {
-        Key key(UnitRegistry(), RootKey::LocalMachine, text(rk::kSoftware), false);
-        ProgramPath = key.opened() ? key->readString(text(rk::vProgramPath)) : QString();
-    }
-    app.setHelpFile(ProgramPath + QLatin1Char('/') + text(kHelpFileName));
+    programPath = m_cycle.loadProgramPath();
+    app.setHelpFile(programPath + QLatin1Char('/') + text(kHelpFileName));
 
-    LoadMailAccounts(*this);
-    LoadMailSettings(*this);
+    m_cycle.loadAccounts();
+    m_cycle.loadSettings();
 
-    Timer1->setInterval(timerInterval(MailSettings.Minutes));
-    if (MailSettings.OnOff == 1) {
-        if (Timer1->interval() > 0)
-            Timer1->start();
-        if (MailSettings.AutoMinimize == 1)
+    const MailSettingsValues& settings = m_cycle.settings();
+    checkTimer->setInterval(timerInterval(settings.Minutes));
+    if (settings.OnOff == 1) {
+        if (checkTimer->interval() > 0)
+            checkTimer->start();
+        if (settings.AutoMinimize == 1)
             app.minimize();
-        if (MailSettings.SystemTray == 1)
-            AddMailTrayIcon(*this);
-        if (MailSettings.AutoCheck != 0)
-            CheckMail(*this);
+        if (settings.SystemTray == 1)
+            addTrayIcon();
+        if (settings.AutoCheck != 0)
+            m_cycle.check();
     }
 
-    connect(&app, &platform::Application::minimizeEvent, this, [this] { handle([this] { HideWindow(); }); });
-    connect(&app, &platform::Application::restoreEvent, this, [this] { handle([this] { HideWindow(); }); });
+    connect(&app, &platform::Application::minimizeEvent, this, [this] { handle([this] { hideTaskbarButton(); }); });
+    connect(&app, &platform::Application::restoreEvent, this, [this] { handle([this] { hideTaskbarButton(); }); });
 }
 
-void MailCheckerWindow::CheckListBox1ClickCheck()
+void MailCheckerWindow::accountTicksChanged()
 {
-    for (int i = 0; i < CheckListBox1->count() && i < kMaxAccounts; ++i)
-        Accounts[i].Checked = CheckListBox1->item(i)->checkState() == Qt::Checked ? 1 : 0;
+    for (int i = 0; i < accountList->count() && i < kMaxAccounts; ++i)
+        m_cycle.setTicked(i, accountList->item(i)->checkState() == Qt::Checked);
 }
 
-void MailCheckerWindow::FormCloseQuery()
+void MailCheckerWindow::saveMarksAndLeaveTray()
 {
-    SaveCheckMarks(*this);
-    RemoveMailTrayIcon(*this);
-}
-
-void MailCheckerWindow::FormClose()
-{
-    SaveCheckMarks(*this);
-    RemoveMailTrayIcon(*this);
+    m_cycle.saveCheckMarks();
+    removeTrayIcon();
 }
 
 void MailCheckerWindow::closeEvent(QCloseEvent* event)
@@ -792,12 +402,13 @@ void MailCheckerWindow::closeEvent(QCloseEvent* event)
     // An exchange still waiting is abandoned, so its wait ends now and not at the
     // time-out; the server commits nothing of a session left without QUIT.
     m_closing = true;
-    POP.abort();
-    DeletePOP.abort();
-    handle([this] { FormCloseQuery(); });
-    handle([this] { FormClose(); });
+    m_cycle.abort();
+    // Once as the close is asked for and once as it is done, each in its own guard: a
+    // save that fails is shown and tried again, and the tray icon still goes.
+    handle([this] { saveMarksAndLeaveTray(); });
+    handle([this] { saveMarksAndLeaveTray(); });
     m_closed = true;
-    Timer1->stop();
+    checkTimer->stop();
     PostQuit();
 }
 
@@ -811,7 +422,7 @@ void MailCheckerWindow::changeEvent(QEvent* event)
 bool MailCheckerWindow::event(QEvent* event)
 {
     if (event->type() == QEvent::WindowActivate)
-        handle([this] { FormActivate(); });
+        handle([this] { hideTaskbarButton(); });
     if (event->type() == QEvent::Show && !isMinimized()) {
         // Never so narrow that the status panels lie over one another. Measured only
         // now: the status bar lays out its panels and size grip when it is shown.
@@ -826,184 +437,121 @@ bool MailCheckerWindow::event(QEvent* event)
 
 bool MailCheckerWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == Messages->viewport() && event->type() == QEvent::Resize)
-        handle([this] { FormResize(); });
+    if (watched == messageList->viewport() && event->type() == QEvent::Resize)
+        handle([this] { fitColumns(); });
     return QMainWindow::eventFilter(watched, event);
 }
 
 // ---- commands ------------------------------------------------------------------------------
 
-void MailCheckerWindow::Timer1Timer()
+void MailCheckerWindow::timedCheck()
 {
-    if (m_busy)
-        return;
-    ResetMailDisplay(*this);
-    CheckMail(*this);
+    m_cycle.checkAgain();
 }
 
-void MailCheckerWindow::ToolButton1Click()
+void MailCheckerWindow::checkNow()
 {
-    if (m_busy)
-        return;
-    ResetMailDisplay(*this);
-    CheckMail(*this);
+    m_cycle.checkAgain();
 }
 
-void MailCheckerWindow::ToolButton3Click()
+void MailCheckerWindow::exitProgram()
 {
     close();
 }
 
-void MailCheckerWindow::Exit1Click()
-{
-    close();
-}
-
-void MailCheckerWindow::exit2Click()
-{
-    close();
-}
-
-void MailCheckerWindow::Hide1Click()
+void MailCheckerWindow::hideProgram()
 {
     platform::Application::instance().minimize();
 }
 
-void MailCheckerWindow::RestoreClick()
+void MailCheckerWindow::restoreFromTray()
 {
     auto& app = platform::Application::instance();
     app.restore();
     app.bringToFront();
 }
 
-void MailCheckerWindow::About1Click()
+void MailCheckerWindow::showAbout()
 {
     if (aboutBox)
         aboutBox->exec();
 }
 
-void MailCheckerWindow::EMailCheckerhelp1Click()
+void MailCheckerWindow::showHelp()
 {
     platform::help().topic(platform::Application::instance().helpFile(), text(kHelpTopic));
 }
 
-void MailCheckerWindow::Delete1Click()
+void MailCheckerWindow::deleteSelectedMessage()
 {
-    DeleteSelectedMessage(*this);
-}
-
-// ---- the POP3 client's events ------------------------------------------------------------------
-
-void MailCheckerWindow::POPConnect()
-{
-    const int base = Messages->topLevelItemCount() - 1;
-    const int count = POP.MailCount();
-    TotalMessages += count;
-    setPanelText(kPanelMessages, QString::number(TotalMessages));
-    MailAccount& account = Accounts[CurrentAccount];
-    account.FirstItem = count > 0 ? base + 1 : -1;
-    AccountBytes = 0;
-    for (int n = 1; n <= count; ++n) {
-        setPanelText(kPanelStatus, QStringLiteral("Receiving message ") + QString::number(n));
-        POP.getSummary(n);
-        const platform::Pop3Summary& summary = POP.Summary();
-        auto* row = new QTreeWidgetItem(Messages, {summary.From, summary.Subject, sizeText(summary.Bytes), account.Name});
-        row->setData(2, kBytesRole, QVariant::fromValue<qint64>(summary.Bytes));
-        AccountBytes += summary.Bytes;
-    }
-    FormResize();
-    if (count > 0) {
-        account.LastItem = base + count;
-        auto& app = platform::Application::instance();
-        if (MailSettings.AutoRestore == 1 && app.isMinimized())
-            app.restore();
-    } else {
-        account.LastItem = -1;
-    }
-    {
-        QSignalBlocker blocker(CheckListBox1);
-        QListWidgetItem* item = CheckListBox1->item(CurrentAccount);
-        item->setText(accountCaption(account.Name, count, AccountBytes));
-        item->setCheckState(Qt::Checked);
-    }
-    POP.disconnectFromServer();
-    setPanelText(kPanelStatus, text(kDisconnectedPanel));
-}
-
-void MailCheckerWindow::POPAuthenticationFailed(bool& handled)
-{
-    SetMailTrayTip(*this, text(kDisconnectedPanel), kImageNoMail);
-    setPanelText(kPanelStatus, text(kFailedPanel));
-    handled = false;
-}
-
-void MailCheckerWindow::POPConnectionFailed()
-{
-    SetMailTrayTip(*this, text(kDisconnectedPanel), kImageNoMail);
-    setPanelText(kPanelStatus, text(kFailedPanel));
-}
-
-void MailCheckerWindow::POPInvalidHost(bool& handled)
-{
-    SetMailTrayTip(*this, text(kDisconnectedPanel), kImageNoMail);
-    setPanelText(kPanelStatus, text(kFailedPanel));
-    handled = false;
+    const QList<QTreeWidgetItem*> selected = messageList->selectedItems();
+    const int row = selected.size() == 1 ? messageList->indexOfTopLevelItem(selected.first()) : -1;
+    m_cycle.deleteMessage(row);
 }
 
 // ---- tray and taskbar ----------------------------------------------------------------------------
 
-void MailCheckerWindow::Dispatch(tray::TrayMessage message)
+void MailCheckerWindow::dispatchTrayMessage(tray::TrayMessage message)
 {
     if (message.Msg == tray::WM_TRAYNOTIFY)
-        TrayIconMessage(message.WParam, message.LParam);
+        trayIconMessage(message.WParam, message.LParam);
 }
 
-void MailCheckerWindow::TrayIconMessage(std::uintptr_t wParam, std::intptr_t lParam)
+void MailCheckerWindow::trayIconMessage(std::uintptr_t wParam, std::intptr_t lParam)
 {
     Q_UNUSED(wParam);
-    if (lParam == static_cast<std::intptr_t>(tray::WM_LBUTTONUP)) {
-        auto& app = platform::Application::instance();
-        app.restore();
-        app.bringToFront();
-    } else if (lParam == static_cast<std::intptr_t>(tray::WM_RBUTTONUP)) {
-        PopupMenu1->popup(QCursor::pos());
-    }
+    if (lParam == static_cast<std::intptr_t>(tray::WM_LBUTTONUP))
+        restoreFromTray();
+    else if (lParam == static_cast<std::intptr_t>(tray::WM_RBUTTONUP))
+        trayMenu->popup(QCursor::pos());
 }
 
-void MailCheckerWindow::HideWindow()
+void MailCheckerWindow::hideTaskbarButton()
 {
-    if (MailSettings.OnOff == 1 && trayMode())
+    if (m_cycle.settings().OnOff == 1 && trayMode())
         platform::taskbarButton().hide();
 }
 
-void MailCheckerWindow::FormActivate()
+void MailCheckerWindow::addTrayIcon()
 {
-    HideWindow();
+    if (!platform::trayIcon().isAvailable())
+        return;
+    platform::trayIcon().add(icons[kImageNoMail]);
 }
 
-void MailCheckerWindow::FormResize()
+void MailCheckerWindow::setTrayTip(const QString& tip, int picture)
+{
+    platform::trayIcon().modify(platform::cutTrayTip(tip), icons[static_cast<std::size_t>(picture)]);
+}
+
+void MailCheckerWindow::removeTrayIcon()
+{
+    platform::trayIcon().remove();
+}
+
+void MailCheckerWindow::fitColumns()
 {
     // A size cut to "2,929.7..." tells nothing; the subject gives up what the size
     // of a message of a few megabytes needs in this font.
-    const int sizeMinimum = Messages->fontMetrics().horizontalAdvance(sizeText(9999 * 1024)) + 12;
-    std::array<int, 4> widths = columnWidths(Messages->viewport()->width(), sizeMinimum);
+    const int sizeMinimum = messageList->fontMetrics().horizontalAdvance(sizeText(9999 * 1024)) + 12;
+    std::array<int, 4> widths = columnWidths(messageList->viewport()->width(), sizeMinimum);
     // A column whose share would cut one of its texts gets the width of its widest,
     // and the list scrolls sideways rather than hide what a sender or subject says.
-    const int padding = platform::cellTextPadding(*Messages);
-    const QFontMetricsF metrics(Messages->font());
-    for (int r = 0; r < Messages->topLevelItemCount(); ++r) {
-        const QTreeWidgetItem* row = Messages->topLevelItem(r);
+    const int padding = platform::cellTextPadding(*messageList);
+    const QFontMetricsF metrics(messageList->font());
+    for (int r = 0; r < messageList->topLevelItemCount(); ++r) {
+        const QTreeWidgetItem* row = messageList->topLevelItem(r);
         for (std::size_t c = 0; c < widths.size(); ++c) {
             const qreal text = metrics.horizontalAdvance(row->text(static_cast<int>(c)));
             widths[c] = std::max(widths[c], static_cast<int>(std::ceil(text)) + padding);
         }
     }
     // Hidden while the columns change, so the list is drawn once in its new layout.
-    const bool updates = Messages->updatesEnabled();
-    Messages->setUpdatesEnabled(false);
+    const bool updates = messageList->updatesEnabled();
+    messageList->setUpdatesEnabled(false);
     for (int c = 0; c < 4; ++c)
-        Messages->setColumnWidth(c, widths[static_cast<std::size_t>(c)]);
-    Messages->setUpdatesEnabled(updates);
+        messageList->setColumnWidth(c, widths[static_cast<std::size_t>(c)]);
+    messageList->setUpdatesEnabled(updates);
 }
 
 // =====================================================================================
@@ -1019,7 +567,7 @@ int WinMain(bool runLoop)
         auto& app = platform::Application::instance();
         app.setTitle(text(kApplicationTitle));
         form = std::make_unique<MailCheckerWindow>();
-        form->handle([&] { form->FormCreate(); });
+        form->handle([&] { form->startUp(); });
         about = std::make_unique<MailAboutBox>(form.get());
         form->aboutBox = about.get();
         // "On/Off" 0, or an "AutoClose" after an empty start check, ends the program
@@ -1030,7 +578,7 @@ int WinMain(bool runLoop)
                          Qt::QueuedConnection);
         if (app.isMinimized()) {
             // The minimize at start-up came before its event was bound.
-            form->handle([&] { form->HideWindow(); });
+            form->handle([&] { form->hideTaskbarButton(); });
         } else {
             form->show();
         }

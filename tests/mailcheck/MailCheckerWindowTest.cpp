@@ -1,5 +1,5 @@
-// Postpeek's main window unit: start-up and settings, accounts, close, the line
-// states, tray and taskbar, and the check cycle and deletion against a real Dovecot.
+// Postpeek's main window with its check cycle: start-up and settings, accounts, close,
+// the line states, tray and taskbar, and the check and deletion against a real Dovecot.
 #include "DovecotServer.h"
 #include "Fakes.h"
 #include "HelpDocument.h"
@@ -29,6 +29,7 @@
 #include <memory>
 
 using namespace testing_support;
+using mailcheck::LineState;
 using mailcheck::MailCheckerWindow;
 using platform::RootKey;
 namespace rk = regkeys;
@@ -98,16 +99,16 @@ void writeAccount(const QString& name, int checked = 1)
 QStringList listTexts(const MailCheckerWindow& form)
 {
     QStringList texts;
-    for (int i = 0; i < form.CheckListBox1->count(); ++i)
-        texts << form.CheckListBox1->item(i)->text();
+    for (int i = 0; i < form.accountList->count(); ++i)
+        texts << form.accountList->item(i)->text();
     return texts;
 }
 
 QStringList listMarks(const MailCheckerWindow& form)
 {
     QStringList marks;
-    for (int i = 0; i < form.CheckListBox1->count(); ++i)
-        marks << (form.CheckListBox1->item(i)->checkState() == Qt::Checked ? QStringLiteral("x") : QStringLiteral("-"));
+    for (int i = 0; i < form.accountList->count(); ++i)
+        marks << (form.accountList->item(i)->checkState() == Qt::Checked ? QStringLiteral("x") : QStringLiteral("-"));
     return marks;
 }
 
@@ -115,8 +116,8 @@ QStringList listMarks(const MailCheckerWindow& form)
 QStringList rows(const MailCheckerWindow& form)
 {
     QStringList result;
-    for (int r = 0; r < form.Messages->topLevelItemCount(); ++r) {
-        const QTreeWidgetItem* item = form.Messages->topLevelItem(r);
+    for (int r = 0; r < form.messageList->topLevelItemCount(); ++r) {
+        const QTreeWidgetItem* item = form.messageList->topLevelItem(r);
         result << QStringList{item->text(0), item->text(1), item->text(2), item->text(3)}.join(QLatin1Char('|'));
     }
     return result;
@@ -147,7 +148,7 @@ protected:
     {
         form = std::make_unique<MailCheckerWindow>();
         platform::Application::instance().setTitle(q(mailcheck::kApplicationTitle));
-        form->handle([this] { form->FormCreate(); });
+        form->handle([this] { form->startUp(); });
         return *form;
     }
 
@@ -159,75 +160,13 @@ protected:
 
 // ---- plain logic --------------------------------------------------------------------------
 
-TEST(MailCheckText, SizesCaptionsClockAndColumns)
+TEST(MailCheckerWindowLayout, ColumnsShareTheListWidth)
 {
-    const QLocale english(QLocale::English, QLocale::UnitedStates);
-    struct Size {
-        std::int64_t bytes;
-        const char* text;
-    };
-    const Size sizes[] = {
-        {0, "0.00 KB"},
-        {1536, "1.50 KB"},
-        {3328, "3.25 KB"},
-        {1048576, "1,024.00 KB"},
-        // Totals past 2 GB stay exact: they are 64-bit.
-        {5LL * 1024 * 1024 * 1024, "5,242,880.00 KB"},
-    };
-    for (const Size& s : sizes)
-        EXPECT_EQ(mailcheck::sizeText(s.bytes, english), q(s.text)) << s.bytes;
-    EXPECT_EQ(mailcheck::sizeText(1048576, QLocale(QLocale::German, QLocale::Germany)), q("1.024,00 KB"));
-
-    EXPECT_EQ(mailcheck::accountCaption(QStringLiteral("home"), 2, 3328, english),
-              q("home ( Total messages: 2 Total size: 3.25 KB )"));
-    EXPECT_EQ(mailcheck::accountCaption(QStringLiteral("empty"), 0, 0, english),
-              q("empty ( Total messages: 0 Total size: 0.00 KB )"));
-    EXPECT_EQ(mailcheck::clockText(9, 5, 7), q("9:5:7"));
-    EXPECT_EQ(mailcheck::clockText(14, 3, 9), q("14:3:9"));
     EXPECT_EQ(mailcheck::columnWidths(410), (std::array<int, 4>{110, 192, 53, 53}));
     // A "Size" column too narrow for its texts takes the difference from "Subject".
     EXPECT_EQ(mailcheck::columnWidths(410, 53), (std::array<int, 4>{110, 192, 53, 53}));
     EXPECT_EQ(mailcheck::columnWidths(410, 80), (std::array<int, 4>{110, 165, 80, 53}));
     EXPECT_EQ(mailcheck::columnWidths(100, 500), (std::array<int, 4>{27, 0, 60, 13}));
-}
-
-TEST(MailCheckText, TimerIntervalNeverFiresContinuously)
-{
-    EXPECT_EQ(mailcheck::timerInterval(5), 300000);
-    EXPECT_EQ(mailcheck::timerInterval(1), 60000);
-    EXPECT_EQ(mailcheck::timerInterval(0), 0);
-    EXPECT_EQ(mailcheck::timerInterval(-4), 0);
-    EXPECT_EQ(mailcheck::timerInterval(INT_MAX), INT_MAX);
-}
-
-TEST(MailCheckRanges, RowsBelongToTheirAccountAndShiftAfterADelete)
-{
-    // A (2 rows: 0-1), an account with none, B (3 rows: 2-4).
-    mailcheck::AccountTable accounts;
-    accounts[0].FirstItem = 0;
-    accounts[0].LastItem = 1;
-    accounts[2].FirstItem = 2;
-    accounts[2].LastItem = 4;
-
-    const int owner[] = {0, 0, 2, 2, 2, -1};
-    for (int row = 0; row < 6; ++row)
-        EXPECT_EQ(mailcheck::FindAccountOfItem(accounts, row), owner[row]) << row;
-    EXPECT_EQ(mailcheck::MessageNumberOnServer(accounts, 2, 2), 1);
-    EXPECT_EQ(mailcheck::MessageNumberOnServer(accounts, 2, 4), 3);
-
-    // Deleting a row of A moves B up; the account without rows stays below 0.
-    mailcheck::ShiftRangesAfterDelete(accounts, 0);
-    EXPECT_EQ(accounts[0].LastItem, 0);
-    EXPECT_EQ(accounts[1].FirstItem, -2);
-    EXPECT_EQ(accounts[2].FirstItem, 1);
-    EXPECT_EQ(accounts[2].LastItem, 3);
-    EXPECT_EQ(mailcheck::FindAccountOfItem(accounts, 1), 2);
-
-    // A's last row gone: its range is empty and owns nothing.
-    mailcheck::ShiftRangesAfterDelete(accounts, 0);
-    EXPECT_EQ(accounts[0].FirstItem, 0);
-    EXPECT_EQ(accounts[0].LastItem, -1);
-    EXPECT_EQ(mailcheck::FindAccountOfItem(accounts, 0), 2);
 }
 
 // ---- start-up --------------------------------------------------------------------------------
@@ -265,8 +204,8 @@ TEST_F(MailCheckTest, StartUpTable)
         writeSettings(c.settings);
         MailCheckerWindow& f = create();
         EXPECT_EQ(f.QuitPosted, c.quit);
-        EXPECT_EQ(f.Timer1->isActive(), c.timer);
-        EXPECT_EQ(f.Timer1->interval(), c.interval);
+        EXPECT_EQ(f.checkTimer->isActive(), c.timer);
+        EXPECT_EQ(f.checkTimer->interval(), c.interval);
         EXPECT_EQ(platform::Application::instance().isMinimized(), c.minimized);
         EXPECT_EQ(env.tray.exists(), c.trayIcon);
         EXPECT_EQ(f.panelText(mailcheck::kPanelStatus), c.checked ? q("Connect to Internet first!") : q("Disconected"));
@@ -297,7 +236,7 @@ TEST_F(MailCheckTest, StatusBarHelpAndTitleAtStart)
         EXPECT_EQ(f.panelText(i), q(panels[i])) << i;
     EXPECT_EQ(f.windowTitle(), q("Dialtally EMail Checker v2.0"));
     EXPECT_EQ(platform::Application::instance().helpFile(), env.programFolder() + q("/Dialtally Help.hlp"));
-    f.EMailCheckerhelp1->trigger();
+    f.helpAction->trigger();
     ASSERT_EQ(env.help.calls.size(), 1u);
     EXPECT_EQ(env.help.calls[0].topic, q("EMail_checker"));
     EXPECT_EQ(testing_support::helpSectionHeading(env.help.calls[0].topic), q("Postpeek, the mail checker"));
@@ -314,7 +253,7 @@ TEST_F(MailCheckTest, MissingSettingEndsTheStartUpWhereItIs)
     r.closeKey();
     MailCheckerWindow& f = create();
     EXPECT_EQ(env.boxes.texts(), QStringList{q("Failed to get data for 'Minutes'.")});
-    EXPECT_FALSE(f.Timer1->isActive());
+    EXPECT_FALSE(f.checkTimer->isActive());
     EXPECT_FALSE(f.QuitPosted);
 }
 
@@ -334,13 +273,13 @@ TEST_F(MailCheckTest, AccountsLoadInRegistryOrderSkippingBrokenOnes)
     EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(listTexts(f), (QStringList{q("B"), q("A"), q("C")}));
     EXPECT_EQ(listMarks(f), (QStringList{q("x"), q("-"), q("x")}));
-    EXPECT_EQ(f.Accounts[1].Name, q("A"));
-    EXPECT_EQ(f.Accounts[1].Checked, 0);
-    EXPECT_EQ(f.Accounts[2].Port, 995);
-    EXPECT_EQ(f.Accounts[2].User.size(), 59);
-    EXPECT_EQ(f.Accounts[2].Password.size(), 39);
-    EXPECT_EQ(f.Accounts[2].Host.size(), 49);
-    for (const mailcheck::MailAccount& a : f.Accounts) {
+    EXPECT_EQ(f.cycle().accounts()[1].Name, q("A"));
+    EXPECT_EQ(f.cycle().accounts()[1].Checked, 0);
+    EXPECT_EQ(f.cycle().accounts()[2].Port, 995);
+    EXPECT_EQ(f.cycle().accounts()[2].User.size(), 59);
+    EXPECT_EQ(f.cycle().accounts()[2].Password.size(), 39);
+    EXPECT_EQ(f.cycle().accounts()[2].Host.size(), 49);
+    for (const mailcheck::MailAccount& a : f.cycle().accounts()) {
         EXPECT_EQ(a.FirstItem, -1);
         EXPECT_EQ(a.LastItem, -1);
     }
@@ -352,9 +291,9 @@ TEST_F(MailCheckTest, AtMostTwentyAccounts)
     for (int i = 0; i < 23; ++i)
         writeAccount(QStringLiteral("acct%1").arg(i, 2, 10, QLatin1Char('0')));
     MailCheckerWindow& f = create();
-    ASSERT_EQ(f.CheckListBox1->count(), 20);
-    EXPECT_EQ(f.CheckListBox1->item(19)->text(), q("acct19"));
-    EXPECT_EQ(f.Accounts[19].Name, q("acct19"));
+    ASSERT_EQ(f.accountList->count(), 20);
+    EXPECT_EQ(f.accountList->item(19)->text(), q("acct19"));
+    EXPECT_EQ(f.cycle().accounts()[19].Name, q("acct19"));
 }
 
 TEST_F(MailCheckTest, CloseWritesTheMarksOnlyToAccountsThatStillExist)
@@ -367,14 +306,14 @@ TEST_F(MailCheckTest, CloseWritesTheMarksOnlyToAccountsThatStillExist)
     writeAccount(QStringLiteral("C"), 1);
     MailCheckerWindow& f = create();
     ASSERT_TRUE(env.tray.exists());
-    f.CheckListBox1->item(0)->setCheckState(Qt::Unchecked);
-    f.CheckListBox1->item(1)->setCheckState(Qt::Checked);
-    EXPECT_EQ(f.Accounts[0].Checked, 0);
-    EXPECT_EQ(f.Accounts[1].Checked, 1);
+    f.accountList->item(0)->setCheckState(Qt::Unchecked);
+    f.accountList->item(1)->setCheckState(Qt::Checked);
+    EXPECT_EQ(f.cycle().accounts()[0].Checked, 0);
+    EXPECT_EQ(f.cycle().accounts()[1].Checked, 1);
     // Preferences deleted C while we ran.
     ASSERT_TRUE(env.registry.deleteKey(accountKey(QStringLiteral("C"))));
 
-    f.Exit1->trigger();
+    f.exitAction->trigger();
     EXPECT_EQ(readInt(HKCU, accountKey(QStringLiteral("A")), q(rk::vAccountChecked)), 0);
     EXPECT_EQ(readInt(HKCU, accountKey(QStringLiteral("B")), q(rk::vAccountChecked)), 1);
     EXPECT_FALSE(keyExists(HKCU, accountKey(QStringLiteral("C"))));
@@ -392,7 +331,7 @@ TEST_F(MailCheckTest, LineDownSaysSoAndPollsNothing)
     writeSettings(s);
     writeAccount(QStringLiteral("A"));
     MailCheckerWindow& f = create();
-    f.ToolButton1->trigger();
+    f.checkNowButton->trigger();
     EXPECT_EQ(f.panelText(mailcheck::kPanelStatus), q("Connect to Internet first!"));
     EXPECT_EQ(env.tray.tip(), q("Connect to Internet first !"));
     EXPECT_EQ(f.panelText(mailcheck::kPanelLastChecked), q("--:--:--"));
@@ -408,12 +347,12 @@ TEST_F(MailCheckTest, LineDropEndsTheProgramWhenAskedWithoutSavingMarks)
     writeAccount(QStringLiteral("A"), 0);  // polls nothing while the line is up
     MailCheckerWindow& f = create();
     env.setLine(true);
-    f.ToolButton1->trigger();
+    f.checkNowButton->trigger();
     EXPECT_EQ(f.panelText(mailcheck::kPanelStatus), q("Disconected"));
     EXPECT_FALSE(f.QuitPosted);
-    f.CheckListBox1->item(0)->setCheckState(Qt::Checked);
+    f.accountList->item(0)->setCheckState(Qt::Checked);
     env.setLine(false);
-    f.ToolButton1->trigger();
+    f.checkNowButton->trigger();
     EXPECT_TRUE(f.QuitPosted);
     EXPECT_FALSE(env.tray.exists());
     EXPECT_EQ(readInt(HKCU, accountKey(QStringLiteral("A")), q(rk::vAccountChecked)), 0);
@@ -424,19 +363,19 @@ TEST_F(MailCheckTest, LineDropIsReportedOnceWhenTheProgramStays)
     writeSettings(Settings());
     MailCheckerWindow& f = create();
     env.setLine(true);
-    EXPECT_EQ(mailcheck::IsLineUp(f), 1);
+    EXPECT_EQ(f.cycle().lineState(), LineState::Up);
     env.setLine(false);
-    EXPECT_EQ(mailcheck::IsLineUp(f), 2);
-    EXPECT_EQ(mailcheck::IsLineUp(f), 0);
+    EXPECT_EQ(f.cycle().lineState(), LineState::Dropped);
+    EXPECT_EQ(f.cycle().lineState(), LineState::Down);
 
     // The first check after the drop still runs its polls; the next one says offline.
     env.setLine(true);
-    mailcheck::IsLineUp(f);
+    f.cycle().lineState();
     env.setLine(false);
-    f.ToolButton1->trigger();
+    f.checkNowButton->trigger();
     EXPECT_EQ(f.panelText(mailcheck::kPanelStatus), q("Disconected"));
     EXPECT_EQ(f.panelText(mailcheck::kPanelLastChecked), q("14:3:9"));
-    f.ToolButton1->trigger();
+    f.checkNowButton->trigger();
     EXPECT_EQ(f.panelText(mailcheck::kPanelStatus), q("Connect to Internet first!"));
     EXPECT_FALSE(f.QuitPosted);
 }
@@ -464,28 +403,28 @@ TEST_F(MailCheckTest, MenusAndToolbarAsTheUserSeesThem)
 {
     writeSettings(Settings());
     MailCheckerWindow& f = create();
-    EXPECT_EQ(f.FileMenu->title(), q("File"));
-    EXPECT_EQ(menuItems(f.FileMenu), (QStringList{q("Check now"), q("Hide"), q("-"), q("Exit")}));
-    EXPECT_EQ(f.HelpMenu->title(), q("Help"));
-    EXPECT_EQ(menuItems(f.HelpMenu), (QStringList{q("EMail Checker help"), q("About...")}));
-    EXPECT_EQ(menuItems(f.PopupMenu1),
+    EXPECT_EQ(f.fileMenu->title(), q("File"));
+    EXPECT_EQ(menuItems(f.fileMenu), (QStringList{q("Check now"), q("Hide"), q("-"), q("Exit")}));
+    EXPECT_EQ(f.helpMenu->title(), q("Help"));
+    EXPECT_EQ(menuItems(f.helpMenu), (QStringList{q("EMail Checker help"), q("About...")}));
+    EXPECT_EQ(menuItems(f.trayMenu),
               (QStringList{q("Restore*"), q("Hide"), q("-"), q("Check now"), q("-"), q("Exit")}));
-    EXPECT_FALSE(f.Checknow2->icon().isNull());
-    EXPECT_FALSE(f.exit2->icon().isNull());
-    EXPECT_EQ(menuItems(f.MessagesPopup), (QStringList{q("Select*"), q("-"), q("Delete")}));
-    EXPECT_EQ(f.ToolButton1->toolTip(), q("Check the Mail now !"));
-    EXPECT_EQ(f.ToolButton3->toolTip(), q("Exit"));
-    EXPECT_TRUE(f.ToolButton2->isSeparator());
+    EXPECT_FALSE(f.trayCheckNowAction->icon().isNull());
+    EXPECT_FALSE(f.trayExitAction->icon().isNull());
+    EXPECT_EQ(menuItems(f.messageMenu), (QStringList{q("Select*"), q("-"), q("Delete")}));
+    EXPECT_EQ(f.checkNowButton->toolTip(), q("Check the Mail now !"));
+    EXPECT_EQ(f.exitButton->toolTip(), q("Exit"));
+    EXPECT_TRUE(f.toolSeparator->isSeparator());
 
     // "Select" has no handler: the list and the server stay as they are.
-    auto* row = new QTreeWidgetItem(f.Messages, {q(" a"), q(" b"), q("1.00 KB"), q("home")});
-    f.Messages->setCurrentItem(row);
-    f.Select1->trigger();
-    EXPECT_EQ(f.Messages->topLevelItemCount(), 1);
+    auto* row = new QTreeWidgetItem(f.messageList, {q(" a"), q(" b"), q("1.00 KB"), q("home")});
+    f.messageList->setCurrentItem(row);
+    f.selectAction->trigger();
+    EXPECT_EQ(f.messageList->topLevelItemCount(), 1);
     EXPECT_TRUE(env.boxes.shown.empty());
 
     // Every way out closes the window, and with it the program.
-    for (QAction* MailCheckerWindow::*exit : {&MailCheckerWindow::Exit1, &MailCheckerWindow::exit2, &MailCheckerWindow::ToolButton3}) {
+    for (QAction* MailCheckerWindow::*exit : {&MailCheckerWindow::exitAction, &MailCheckerWindow::trayExitAction, &MailCheckerWindow::exitButton}) {
         MailCheckerWindow& g = create();
         g.show();
         (g.*exit)->trigger();
@@ -506,7 +445,7 @@ TEST_F(MailCheckTest, TrayClicksRestoreAndOpenTheMenu)
     auto& app = platform::Application::instance();
     ASSERT_TRUE(app.isMinimized());
     // Minimizing in tray mode takes the taskbar button away.
-    f.HideWindow();
+    f.hideTaskbarButton();
     EXPECT_FALSE(env.taskbar.isShown());
 
     env.tray.click(tray::WM_LBUTTONUP);
@@ -515,11 +454,11 @@ TEST_F(MailCheckTest, TrayClicksRestoreAndOpenTheMenu)
     EXPECT_FALSE(env.taskbar.isShown());
 
     env.tray.click(tray::WM_RBUTTONUP);
-    EXPECT_TRUE(f.PopupMenu1->isVisible());
-    f.PopupMenu1->hide();
+    EXPECT_TRUE(f.trayMenu->isVisible());
+    f.trayMenu->hide();
 
     // Another mouse message (a double click) does nothing of its own.
-    f.Hide1->trigger();
+    f.hideAction->trigger();
     env.tray.click(0x0203);
     EXPECT_TRUE(app.isMinimized());
 }
@@ -551,8 +490,8 @@ TEST_F(MailCheckTest, TaskbarButtonStaysWithoutTrayMode)
         writeSettings(s);
         MailCheckerWindow& f = create();
         f.show();
-        f.Hide1->trigger();
-        f.RestoreClick();
+        f.hideAction->trigger();
+        f.restoreFromTray();
         EXPECT_EQ(env.taskbar.isShown(), c.buttonShown);
         EXPECT_FALSE(platform::Application::instance().isMinimized());
     }
@@ -565,19 +504,19 @@ TEST_F(MailCheckTest, ColumnsFollowTheListWidthAndSizesStayReadable)
     f.show();
     f.resize(1000, 300);
     QApplication::processEvents();
-    const std::array<int, 4> expected = mailcheck::columnWidths(f.Messages->viewport()->width());
+    const std::array<int, 4> expected = mailcheck::columnWidths(f.messageList->viewport()->width());
     for (int c = 0; c < 4; ++c)
-        EXPECT_EQ(f.Messages->columnWidth(c), expected[static_cast<std::size_t>(c)]) << c;
+        EXPECT_EQ(f.messageList->columnWidth(c), expected[static_cast<std::size_t>(c)]) << c;
 
     // At the narrowest window the size of a message of megabytes is still shown whole,
     // and the status panels lie side by side.
     f.resize(f.minimumWidth(), 245);
     QApplication::processEvents();
-    const QFontMetrics metrics = f.Messages->fontMetrics();
-    EXPECT_GT(f.Messages->columnWidth(2), metrics.horizontalAdvance(mailcheck::sizeText(3000 * 1024)));
+    const QFontMetrics metrics = f.messageList->fontMetrics();
+    EXPECT_GT(f.messageList->columnWidth(2), metrics.horizontalAdvance(mailcheck::sizeText(3000 * 1024)));
     for (int i = 0; i + 1 < 7; ++i) {
-        const QLabel* left = f.StatusBar1[static_cast<std::size_t>(i)];
-        const QLabel* right = f.StatusBar1[static_cast<std::size_t>(i + 1)];
+        const QLabel* left = f.statusPanels[static_cast<std::size_t>(i)];
+        const QLabel* right = f.statusPanels[static_cast<std::size_t>(i + 1)];
         EXPECT_LE(left->geometry().right(), right->geometry().left()) << i;
         EXPECT_GE(left->width(), left->fontMetrics().horizontalAdvance(left->text())) << i;
     }
@@ -616,20 +555,20 @@ TEST_F(MailCheckTest, NoSecondCheckOrDeleteStartsInsideARunningOne)
     writeAccount(QStringLiteral("slow"), QStringLiteral("u"), QStringLiteral("p"), QStringLiteral("127.0.0.1"),
                  silent.serverPort(), 1);
     MailCheckerWindow& f = create();
-    f.POP.setTimeOut(400);
+    f.cycle().checkClient().setTimeOut(400);
     env.setLine(true);
 
     bool wasChecking = false;
     QTimer::singleShot(100, &f, [&] {
-        wasChecking = f.isChecking();
-        f.ToolButton1Click();
-        f.Timer1Timer();
-        f.Delete1Click();
+        wasChecking = f.cycle().isChecking();
+        f.checkNow();
+        f.timedCheck();
+        f.deleteSelectedMessage();
     });
-    f.ToolButton1->trigger();
+    f.checkNowButton->trigger();
     EXPECT_TRUE(wasChecking);
     EXPECT_EQ(connections, 1);
-    EXPECT_FALSE(f.isBusy());
+    EXPECT_FALSE(f.cycle().isBusy());
     // The time-out ends the cycle as a failed connection.
     EXPECT_EQ(f.panelText(mailcheck::kPanelStatus), q("Disconnected"));
     EXPECT_EQ(env.tray.tip(), q("Disconected"));
@@ -648,10 +587,10 @@ TEST_F(MailCheckTest, ClosingDuringACheckAbandonsItQuietly)
                  silent.serverPort(), 1);
     MailCheckerWindow& f = create();
     env.setLine(true);
-    QTimer::singleShot(100, &f, [&f] { f.Exit1->trigger(); });
+    QTimer::singleShot(100, &f, [&f] { f.exitAction->trigger(); });
     QElapsedTimer elapsed;
     elapsed.start();
-    f.ToolButton1->trigger();
+    f.checkNowButton->trigger();
     // Ended by the close, long before the 10 s time-out.
     EXPECT_LT(elapsed.elapsed(), 5000);
     EXPECT_TRUE(f.QuitPosted);
@@ -703,9 +642,9 @@ TEST_F(MailCheckTest, FailedConnectionsNameTheAccountAndResetTheDisplay)
         writeAccount(QStringLiteral("work"), QStringLiteral("u"), QStringLiteral("p"), QStringLiteral("127.0.0.1"),
                      closedPort(), 1);
         MailCheckerWindow& f = create();
-        f.POP.setTimeOut(400);
+        f.cycle().checkClient().setTimeOut(400);
         env.setLine(true);
-        f.ToolButton1->trigger();
+        f.checkNowButton->trigger();
         EXPECT_EQ(f.panelText(mailcheck::kPanelStatus), q("Disconnected"));
         EXPECT_EQ(env.tray.tip(), q("Disconected"));
         EXPECT_EQ(f.panelText(mailcheck::kPanelLastChecked), q("--:--:--"));
@@ -777,7 +716,7 @@ protected:
     }
 
     // As a click does: the row becomes the current one and the selection.
-    void selectRow(int row) { form->Messages->setCurrentItem(form->Messages->topLevelItem(row)); }
+    void selectRow(int row) { form->messageList->setCurrentItem(form->messageList->topLevelItem(row)); }
 
     static std::unique_ptr<testing_support::DovecotServer> server;
     static QString startError;
@@ -804,18 +743,18 @@ TEST_F(MailCheckDovecotTest, CheckListsRowsRangesAndCaptions)
     addMailbox(QStringLiteral("Off"), {QStringLiteral("off1")}, 0);
     MailCheckerWindow& f = create();
     env.setLine(true);
-    f.ToolButton1->trigger();
+    f.checkNowButton->trigger();
     ASSERT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(QLatin1Char('\n')).toStdString();
 
     EXPECT_EQ(rows(f), (QStringList{rowOf(q("a1"), q("A")), rowOf(q("a2"), q("A")), rowOf(q("b1"), q("B")),
                                     rowOf(q("b2"), q("B")), rowOf(q("b3"), q("B"))}));
-    EXPECT_EQ(f.Accounts[0].FirstItem, 0);
-    EXPECT_EQ(f.Accounts[0].LastItem, 1);
-    EXPECT_EQ(f.Accounts[1].FirstItem, -1);
-    EXPECT_EQ(f.Accounts[1].LastItem, -1);
-    EXPECT_EQ(f.Accounts[2].FirstItem, 2);
-    EXPECT_EQ(f.Accounts[2].LastItem, 4);
-    EXPECT_EQ(f.Accounts[3].FirstItem, -1);
+    EXPECT_EQ(f.cycle().accounts()[0].FirstItem, 0);
+    EXPECT_EQ(f.cycle().accounts()[0].LastItem, 1);
+    EXPECT_EQ(f.cycle().accounts()[1].FirstItem, -1);
+    EXPECT_EQ(f.cycle().accounts()[1].LastItem, -1);
+    EXPECT_EQ(f.cycle().accounts()[2].FirstItem, 2);
+    EXPECT_EQ(f.cycle().accounts()[2].LastItem, 4);
+    EXPECT_EQ(f.cycle().accounts()[3].FirstItem, -1);
     EXPECT_EQ(listTexts(f),
               (QStringList{mailcheck::accountCaption(q("A"), 2, total({q("a1"), q("a2")})),
                            q("Empty ( Total messages: 0 Total size: 0.00 KB )"),
@@ -828,17 +767,17 @@ TEST_F(MailCheckDovecotTest, CheckListsRowsRangesAndCaptions)
 
     // "Check now" starts from a clean display: the unticked account owns no rows even
     // after it had some.
-    f.CheckListBox1->item(3)->setCheckState(Qt::Checked);
-    f.ToolButton1->trigger();
-    EXPECT_EQ(f.Accounts[3].FirstItem, 5);
-    f.CheckListBox1->item(3)->setCheckState(Qt::Unchecked);
-    f.CheckListBox1->item(0)->setCheckState(Qt::Unchecked);
-    f.ToolButton1->trigger();
+    f.accountList->item(3)->setCheckState(Qt::Checked);
+    f.checkNowButton->trigger();
+    EXPECT_EQ(f.cycle().accounts()[3].FirstItem, 5);
+    f.accountList->item(3)->setCheckState(Qt::Unchecked);
+    f.accountList->item(0)->setCheckState(Qt::Unchecked);
+    f.checkNowButton->trigger();
     EXPECT_EQ(rows(f).size(), 3);
-    EXPECT_EQ(f.Accounts[0].FirstItem, -1);
-    EXPECT_EQ(f.Accounts[3].FirstItem, -1);
-    EXPECT_EQ(f.Accounts[2].FirstItem, 0);
-    EXPECT_EQ(f.CheckListBox1->item(0)->text(), q("A"));
+    EXPECT_EQ(f.cycle().accounts()[0].FirstItem, -1);
+    EXPECT_EQ(f.cycle().accounts()[3].FirstItem, -1);
+    EXPECT_EQ(f.cycle().accounts()[2].FirstItem, 0);
+    EXPECT_EQ(f.accountList->item(0)->text(), q("A"));
     EXPECT_EQ(f.panelText(mailcheck::kPanelMessages), q("3"));
 }
 
@@ -852,44 +791,44 @@ TEST_F(MailCheckDovecotTest, DeleteRemovesExactlyTheRowsMessageEveryTime)
     addMailbox(QStringLiteral("B"), {QStringLiteral("b1"), QStringLiteral("b2"), QStringLiteral("b3")});
     MailCheckerWindow& f = create();
     env.setLine(true);
-    f.ToolButton1->trigger();
+    f.checkNowButton->trigger();
     ASSERT_EQ(rows(f).size(), 5);
 
     // Row 2 is message 1 of B.
     selectRow(2);
-    f.Delete1->trigger();
+    f.deleteAction->trigger();
     ASSERT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(onServer(q("B")), (QStringList{q("b2"), q("b3")}));
     EXPECT_EQ(onServer(q("A")), (QStringList{q("a1"), q("a2")}));
     EXPECT_EQ(rows(f), (QStringList{rowOf(q("a1"), q("A")), rowOf(q("a2"), q("A")), rowOf(q("b2"), q("B")),
                                     rowOf(q("b3"), q("B"))}));
-    EXPECT_EQ(f.Accounts[1].FirstItem, 2);
-    EXPECT_EQ(f.Accounts[1].LastItem, 3);
+    EXPECT_EQ(f.cycle().accounts()[1].FirstItem, 2);
+    EXPECT_EQ(f.cycle().accounts()[1].LastItem, 3);
     EXPECT_EQ(env.tray.tip(), q("Total messages: 4"));
     // The next row is not picked for the user: a second Delete needs a choice of its own.
-    EXPECT_TRUE(f.Messages->selectedItems().isEmpty());
-    f.Delete1->trigger();
+    EXPECT_TRUE(f.messageList->selectedItems().isEmpty());
+    f.deleteAction->trigger();
     EXPECT_EQ(onServer(q("B")), (QStringList{q("b2"), q("b3")}));
 
     // Again on row 2: now b2, which the server numbers 1 after the first deletion.
     selectRow(2);
-    f.Delete1->trigger();
+    f.deleteAction->trigger();
     EXPECT_EQ(onServer(q("B")), (QStringList{q("b3")}));
     // And a row of A, which moves B up.
     selectRow(1);
-    f.Delete1->trigger();
+    f.deleteAction->trigger();
     EXPECT_EQ(onServer(q("A")), (QStringList{q("a1")}));
     EXPECT_EQ(rows(f), (QStringList{rowOf(q("a1"), q("A")), rowOf(q("b3"), q("B"))}));
-    EXPECT_EQ(f.Accounts[0].LastItem, 0);
-    EXPECT_EQ(f.Accounts[1].FirstItem, 1);
-    EXPECT_EQ(f.Accounts[1].LastItem, 1);
+    EXPECT_EQ(f.cycle().accounts()[0].LastItem, 0);
+    EXPECT_EQ(f.cycle().accounts()[1].FirstItem, 1);
+    EXPECT_EQ(f.cycle().accounts()[1].LastItem, 1);
     EXPECT_TRUE(env.boxes.shown.empty());
     // The totals of the last check stay until the next one.
     EXPECT_EQ(f.panelText(mailcheck::kPanelMessages), q("5"));
 
     // Without a selection nothing goes.
-    f.Messages->clearSelection();
-    f.Delete1->trigger();
+    f.messageList->clearSelection();
+    f.deleteAction->trigger();
     EXPECT_EQ(rows(f).size(), 2);
 }
 
@@ -900,7 +839,7 @@ TEST_F(MailCheckDovecotTest, DeleteOfAMessageThatChangedMeanwhileDeletesNothing)
     const QString user = addMailbox(QStringLiteral("B"), {QStringLiteral("b1"), QStringLiteral("b2"), QStringLiteral("b3")});
     MailCheckerWindow& f = create();
     env.setLine(true);
-    f.ToolButton1->trigger();
+    f.checkNowButton->trigger();
     ASSERT_EQ(rows(f).size(), 3);
 
     // Another mail program takes b1 off the server: b2 is now message 1 there.
@@ -914,22 +853,22 @@ TEST_F(MailCheckDovecotTest, DeleteOfAMessageThatChangedMeanwhileDeletesNothing)
     other.disconnectFromServer();
 
     selectRow(1);  // shows b2, believed to be message 2, which is b3 now
-    f.Delete1->trigger();
+    f.deleteAction->trigger();
     EXPECT_EQ(onServer(q("B")), (QStringList{q("b2"), q("b3")}));
     EXPECT_EQ(rows(f).size(), 3);
     EXPECT_EQ(f.panelText(mailcheck::kPanelStatus), q("Mail changed: check again!"));
 
     // The last row's number is past the end of the maildrop now.
     selectRow(2);
-    f.Delete1->trigger();
+    f.deleteAction->trigger();
     EXPECT_EQ(onServer(q("B")), (QStringList{q("b2"), q("b3")}));
     EXPECT_EQ(rows(f).size(), 3);
     EXPECT_TRUE(env.boxes.shown.empty());
 
     // After a new check the same row is deleted as asked.
-    f.ToolButton1->trigger();
+    f.checkNowButton->trigger();
     selectRow(0);
-    f.Delete1->trigger();
+    f.deleteAction->trigger();
     EXPECT_EQ(onServer(q("B")), (QStringList{q("b3")}));
     EXPECT_EQ(f.panelText(mailcheck::kPanelStatus), q("Disconected"));
 }
@@ -941,15 +880,15 @@ TEST_F(MailCheckDovecotTest, BrokenDeleteLeavesTheListAndSaysSo)
     addMailbox(QStringLiteral("A"), {QStringLiteral("a1"), QStringLiteral("a2")});
     MailCheckerWindow& f = create();
     env.setLine(true);
-    f.ToolButton1->trigger();
+    f.checkNowButton->trigger();
     ASSERT_EQ(rows(f).size(), 2);
     const QStringList before = rows(f);
 
-    f.Accounts[0].Port = closedPort();
+    f.cycle().accounts()[0].Port = closedPort();
     selectRow(0);
-    f.Delete1->trigger();
+    f.deleteAction->trigger();
     EXPECT_EQ(rows(f), before);
-    EXPECT_EQ(f.Accounts[0].LastItem, 1);
+    EXPECT_EQ(f.cycle().accounts()[0].LastItem, 1);
     EXPECT_EQ(f.panelText(mailcheck::kPanelStatus), q("Message not deleted"));
     EXPECT_EQ(env.boxes.shown.size(), 1u);
     EXPECT_EQ(onServer(q("A")), (QStringList{q("a1"), q("a2")}));
@@ -980,13 +919,13 @@ TEST_F(MailCheckDovecotTest, LoginOrConnectionFailureEndsTheCycle)
         addMailbox(QStringLiteral("Later"), {QStringLiteral("l1")});
         MailCheckerWindow& f = create();
         env.setLine(true);
-        f.ToolButton1->trigger();
+        f.checkNowButton->trigger();
         EXPECT_EQ(f.panelText(mailcheck::kPanelStatus), q("Disconnected"));
         EXPECT_EQ(env.tray.tip(), q("Disconected"));
         EXPECT_EQ(f.panelText(mailcheck::kPanelLastChecked), q("--:--:--"));
         // The first account was listed; the one after the failure was not polled.
         EXPECT_EQ(rows(f), QStringList{rowOf(q("f1"), q("First"))});
-        EXPECT_EQ(f.CheckListBox1->item(2)->text(), q("Later"));
+        EXPECT_EQ(f.accountList->item(2)->text(), q("Later"));
         ASSERT_EQ(env.boxes.shown.size(), 1u);
         EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Error);
         EXPECT_TRUE(env.boxes.shown[0].text.endsWith(QLatin1Char('.')));
@@ -1026,10 +965,10 @@ TEST_F(MailCheckDovecotTest, MailRestoresTheMinimizedWindowWhenAsked)
     env.setLine(true);
     auto& app = platform::Application::instance();
     ASSERT_TRUE(app.isMinimized());
-    f.ToolButton1->trigger();
+    f.checkNowButton->trigger();
     EXPECT_TRUE(app.isMinimized());
-    f.CheckListBox1->item(1)->setCheckState(Qt::Checked);
-    f.ToolButton1->trigger();
+    f.accountList->item(1)->setCheckState(Qt::Checked);
+    f.checkNowButton->trigger();
     EXPECT_FALSE(app.isMinimized());
     EXPECT_EQ(rows(f).size(), 1);
 }

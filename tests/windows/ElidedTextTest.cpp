@@ -474,10 +474,10 @@ TEST_F(ElidedTextTest, NoWindowShowsAnElidedTextAtItsOpeningSize)
     // changed (its longest status text).
     const auto postpeek = [this](bool changed) {
         auto form = std::make_shared<mailcheck::MailCheckerWindow>();
-        form->handle([&] { form->FormCreate(); });
+        form->handle([&] { form->startUp(); });
         env.setLine(true);
         form->show();
-        form->ToolButton1Click();
+        form->checkNow();
         if (changed)
             form->setPanelText(mailcheck::kPanelStatus, q("Mail changed: check again!"));
         return form;
