@@ -1,16 +1,78 @@
-// Postpeek's check cycle on its own, with no window: the plain logic.
+// Postpeek's check cycle on its own, with no window: the plain logic, the accounts and
+// marks to and from the registry, and what the cycle reports through its signals.
+#include "Fakes.h"
+
 #include "MailCheck.h"
+#include "RegistryNames.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <utility>
+#include <vector>
+
+using namespace testing_support;
+using mailcheck::MailCheckCycle;
+using platform::RootKey;
+namespace rk = regkeys;
 
 namespace {
+
+constexpr RootKey HKCU = RootKey::CurrentUser;
 
 QString q(const char* text)
 {
     return QString::fromLatin1(text);
 }
+
+QString accountKey(const QString& name)
+{
+    return q(rk::kEmailAccounts) + QLatin1Char('\\') + name;
+}
+
+void writeAccount(const QString& name, int checked)
+{
+    const QString key = accountKey(name);
+    writeStr(HKCU, key, q(rk::vAccountUser), name);
+    writeStr(HKCU, key, q(rk::vAccountPassword), QStringLiteral("pw"));
+    writeStr(HKCU, key, q(rk::vAccountHost), QStringLiteral("127.0.0.1"));
+    writeInt(HKCU, key, q(rk::vAccountPort), 110);
+    writeInt(HKCU, key, q(rk::vAccountChecked), checked);
+}
+
+void writeSettings(int onOff, int autoCloseProgram)
+{
+    const QString key = q(rk::kEmail);
+    for (const char* name : {rk::vAutoCheck, rk::vAutoMinimize, rk::vAutoClose, rk::vAutoRestore, rk::vEmailSystemTray})
+        writeInt(HKCU, key, q(name), 0);
+    writeInt(HKCU, key, q(rk::vOnOff), onOff);
+    writeInt(HKCU, key, q(rk::vMinutes), 5);
+    writeInt(HKCU, key, q(rk::vAutoCloseProgram), autoCloseProgram);
+}
+
+// Every report of the cycle, in order, as one line of text each.
+struct Reports {
+    explicit Reports(MailCheckCycle& cycle)
+    {
+        QObject::connect(&cycle, &MailCheckCycle::accountsCleared, [this] { lines << q("accounts cleared"); });
+        QObject::connect(&cycle, &MailCheckCycle::accountAdded, [this](const QString& name, bool ticked) {
+            lines << QStringLiteral("account %1 %2").arg(name, ticked ? q("x") : q("-"));
+        });
+        QObject::connect(&cycle, &MailCheckCycle::accountShown, [this](int index, const QString& caption, bool ticked) {
+            lines << QStringLiteral("shown %1 %2 %3").arg(index).arg(caption, ticked ? q("x") : q("-"));
+        });
+        QObject::connect(&cycle, &MailCheckCycle::messagesCleared, [this] { lines << q("messages cleared"); });
+        QObject::connect(&cycle, &MailCheckCycle::panelTextChanged, [this](int panel, const QString& text) {
+            lines << QStringLiteral("panel %1 %2").arg(panel).arg(text);
+        });
+        QObject::connect(&cycle, &MailCheckCycle::trayTipChanged, [this](const QString& tip, int picture) {
+            lines << QStringLiteral("tip %1 %2").arg(tip).arg(picture);
+        });
+        QObject::connect(&cycle, &MailCheckCycle::trayIconRemovalRequested, [this] { lines << q("remove tray icon"); });
+        QObject::connect(&cycle, &MailCheckCycle::quitRequested, [this] { lines << q("quit"); });
+    }
+    QStringList lines;
+};
 
 }  // namespace
 
@@ -78,4 +140,77 @@ TEST(MailCheckRanges, RowsBelongToTheirAccountAndShiftAfterADelete)
     EXPECT_EQ(accounts[0].FirstItem, 0);
     EXPECT_EQ(accounts[0].LastItem, -1);
     EXPECT_EQ(mailcheck::FindAccountOfItem(accounts, 0), 2);
+}
+
+// ---- the cycle without a window ------------------------------------------------------------
+
+TEST(MailCheckCycle, AccountsAndMarksGoBothWaysThroughTheRegistry)
+{
+    TestEnvironment env;
+    env.install();
+    writeAccount(QStringLiteral("A"), 1);
+    writeAccount(QStringLiteral("B"), 0);
+    MailCheckCycle cycle;
+    Reports reports(cycle);
+    cycle.loadAccounts();
+    EXPECT_EQ(reports.lines, (QStringList{q("accounts cleared"), q("account A x"), q("account B -")}));
+    ASSERT_EQ(cycle.accountCount(), 2);
+
+    cycle.setTicked(0, false);
+    cycle.setTicked(1, true);
+    EXPECT_EQ(cycle.accounts()[0].Checked, 0);
+    EXPECT_EQ(cycle.accounts()[1].Checked, 1);
+    cycle.saveCheckMarks();
+    EXPECT_EQ(readInt(HKCU, accountKey(q("A")), q(rk::vAccountChecked)), 0);
+    EXPECT_EQ(readInt(HKCU, accountKey(q("B")), q(rk::vAccountChecked)), 1);
+
+    // A fresh display shows the names and the marks as they are now.
+    reports.lines.clear();
+    cycle.resetDisplay();
+    EXPECT_EQ(reports.lines, (QStringList{q("messages cleared"), q("shown 0 A -"), q("shown 1 B x")}));
+}
+
+TEST(MailCheckCycle, ReportsTheLineAndAsksToEndWhenItDrops)
+{
+    TestEnvironment env;
+    env.install();
+    writeSettings(1, 1);
+    writeAccount(QStringLiteral("A"), 0);  // polls nothing while the line is up
+    MailCheckCycle cycle;
+    cycle.loadAccounts();
+    cycle.loadSettings();
+    Reports reports(cycle);
+
+    cycle.check();
+    EXPECT_EQ(reports.lines, (QStringList{q("panel 1 Connect to Internet first!"), q("tip Connect to Internet first ! 0")}));
+    EXPECT_FALSE(cycle.isBusy());
+
+    env.setLine(true);
+    reports.lines.clear();
+    cycle.check();
+    ASSERT_EQ(reports.lines.size(), 3);
+    EXPECT_EQ(reports.lines[0], q("panel 5 -"));
+    EXPECT_TRUE(reports.lines[1].startsWith(q("panel 3 ")));
+    EXPECT_EQ(reports.lines[2], q("panel 1 Disconected"));
+
+    env.setLine(false);
+    reports.lines.clear();
+    cycle.check();
+    EXPECT_EQ(reports.lines, (QStringList{q("remove tray icon"), q("quit")}));
+}
+
+TEST(MailCheckCycle, OffAsksToEndAndADeleteWithoutARowOnlyShowsTheCount)
+{
+    TestEnvironment env;
+    env.install();
+    writeSettings(0, 0);
+    MailCheckCycle cycle;
+    Reports reports(cycle);
+    cycle.loadSettings();
+    EXPECT_EQ(reports.lines, QStringList{q("quit")});
+
+    reports.lines.clear();
+    cycle.deleteMessage(-1);
+    cycle.deleteMessage(0);
+    EXPECT_EQ(reports.lines, (QStringList{q("tip No new messages 0"), q("tip No new messages 0")}));
 }
