@@ -100,8 +100,8 @@ void checkDigits(QLineEdit* edit, const QString& boxCaption, const QString& rese
 
 bool lineMatches(const PreferencesDialog& form, const QString& accountName, int skip, Qt::CaseSensitivity cs)
 {
-    for (int j = 0; j < form.ListBox1->count(); ++j) {
-        if (j != skip && form.ListBox1->item(j)->text().compare(accountName, cs) == 0)
+    for (int j = 0; j < form.accountList->count(); ++j) {
+        if (j != skip && form.accountList->item(j)->text().compare(accountName, cs) == 0)
             return true;
     }
     return false;
@@ -129,7 +129,7 @@ void refuseBackslash()
 // an empty one or one with a backslash is reported, and gives false.
 bool typedAccountName(const PreferencesDialog& form, QString& accountName)
 {
-    accountName = form.Edit6->text().left(pref::kAccountNameChars);
+    accountName = form.accountNameEdit->text().left(pref::kAccountNameChars);
     if (accountName.isEmpty()) {
         mailError(QStringLiteral("You have to enter account's name !"));
         return false;
@@ -190,9 +190,9 @@ std::int32_t takeInteger(PreferencesDialog& form, QLineEdit* edit, QWidget* page
     if (pref::strictInteger(edit->text(), value))
         return value;
     // Show the user where the number is wanted before saying what is wrong with it.
-    form.PageControl1->setCurrentWidget(page);
+    form.pageTabs->setCurrentWidget(page);
     if (innerPage)
-        form.PageControl2->setCurrentWidget(innerPage);
+        form.emailTabs->setCurrentWidget(innerPage);
     edit->setFocus();
     throw std::runtime_error(pref::notAnIntegerText(edit->text()).toLocal8Bit().toStdString());
 }
@@ -309,7 +309,7 @@ PreferencesDialog::PreferencesDialog(MainWindow& mainWindow, QWidget* parent)
     : QDialog(parent)
     , m_mainWindow(mainWindow)
 {
-    setObjectName(QStringLiteral("Form2"));
+    setObjectName(QStringLiteral("preferencesDialog"));
     setAttribute(Qt::WA_QuitOnClose, false);
     setWindowTitle(QStringLiteral("Preferences"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
@@ -326,234 +326,234 @@ void PreferencesDialog::buildWindow()
 {
     auto* layout = new QVBoxLayout(this);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    PageControl1 = named(new QTabWidget(this), "PageControl1");
+    pageTabs = named(new QTabWidget(this), "pageTabs");
     // Every page's tab in sight: the dialog grows to the tab row instead of scrolling it.
-    PageControl1->setUsesScrollButtons(false);
-    layout->addWidget(PageControl1);
+    pageTabs->setUsesScrollButtons(false);
+    layout->addWidget(pageTabs);
 
     // ---- Startup ----
-    Startup = newPage(PageControl1, "Startup", "Startup");
+    startupPage = newPage(pageTabs, "startupPage", "Startup");
     {
-        auto* page = new QVBoxLayout(Startup);
-        addText(page, Startup,
+        auto* page = new QVBoxLayout(startupPage);
+        addText(page, startupPage,
                 {"Here you can make Dialtally to load every time ",
                  "Windows starts and to show logo picture on start or not."});
-        CheckBox1 = named(new QCheckBox(QStringLiteral("Load Dialtally every time Windows starts"), Startup), "CheckBox1");
-        CheckBox2 = named(new QCheckBox(QStringLiteral("Show logo picture on start"), Startup), "CheckBox2");
-        page->addWidget(CheckBox1);
-        page->addWidget(CheckBox2);
+        autostartCheck = named(new QCheckBox(QStringLiteral("Load Dialtally every time Windows starts"), startupPage), "autostartCheck");
+        logoCheck = named(new QCheckBox(QStringLiteral("Show logo picture on start"), startupPage), "logoCheck");
+        page->addWidget(autostartCheck);
+        page->addWidget(logoCheck);
         page->addStretch();
     }
 
     // ---- Taskbar ----
-    Taskbar = newPage(PageControl1, "Taskbar", "Taskbar");
+    taskbarPage = newPage(pageTabs, "taskbarPage", "Taskbar");
     {
-        auto* page = new QVBoxLayout(Taskbar);
-        addText(page, Taskbar,
+        auto* page = new QVBoxLayout(taskbarPage);
+        addText(page, taskbarPage,
                 {"Here you can make Dialtally to be minimized ",
                  "every time you execute it and where to minimize program."});
-        CheckBox3 = named(new QCheckBox(QStringLiteral("Minimize when execute"), Taskbar), "CheckBox3");
-        CheckBox4 = named(new QCheckBox(QStringLiteral("Minimize in System Tray"), Taskbar), "CheckBox4");
-        CheckBox6 = named(new QCheckBox(QStringLiteral("Maximize when disconected"), Taskbar), "CheckBox6");
-        page->addWidget(CheckBox3);
-        page->addWidget(CheckBox4);
-        page->addWidget(CheckBox6);
+        minimizeAtStartCheck = named(new QCheckBox(QStringLiteral("Minimize when execute"), taskbarPage), "minimizeAtStartCheck");
+        trayModeCheck = named(new QCheckBox(QStringLiteral("Minimize in System Tray"), taskbarPage), "trayModeCheck");
+        restoreOnDisconnectCheck = named(new QCheckBox(QStringLiteral("Maximize when disconected"), taskbarPage), "restoreOnDisconnectCheck");
+        page->addWidget(minimizeAtStartCheck);
+        page->addWidget(trayModeCheck);
+        page->addWidget(restoreOnDisconnectCheck);
         page->addStretch();
     }
 
     // ---- Exec ----
-    TabSheet2 = newPage(PageControl1, "TabSheet2", "Exec");
+    execPage = newPage(pageTabs, "execPage", "Exec");
     {
-        auto* page = new QVBoxLayout(TabSheet2);
-        addText(page, TabSheet2,
+        auto* page = new QVBoxLayout(execPage);
+        addText(page, execPage,
                 {"Here you can specify which  programs Dialtally", "will run when you connect to Internet. "});
-        Memo1 = named(new QPlainTextEdit(TabSheet2), "Memo1");
-        Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
-        Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-        Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-        Memo1->setFixedHeight(120);
-        page->addWidget(Memo1);
+        execLinesEdit = named(new QPlainTextEdit(execPage), "execLinesEdit");
+        execLinesEdit->setLineWrapMode(QPlainTextEdit::NoWrap);
+        execLinesEdit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        execLinesEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        execLinesEdit->setFixedHeight(120);
+        page->addWidget(execLinesEdit);
         auto* row = new QHBoxLayout;
-        SpeedButton1 = named(new QPushButton(QStringLiteral("Add"), TabSheet2), "SpeedButton1");
-        Label12 = named(new QLabel(QStringLiteral("Now you have entered 0 programs"), TabSheet2), "Label12");
-        row->addWidget(SpeedButton1);
-        row->addWidget(Label12, 1);
+        addProgramButton = named(new QPushButton(QStringLiteral("Add"), execPage), "addProgramButton");
+        programCountLabel = named(new QLabel(QStringLiteral("Now you have entered 0 programs"), execPage), "programCountLabel");
+        row->addWidget(addProgramButton);
+        row->addWidget(programCountLabel, 1);
         page->addLayout(row);
         page->addStretch();
-        OpenDialog1 = named(new QFileDialog(this, QStringLiteral("Open")), "OpenDialog1");
-        OpenDialog1->setFileMode(QFileDialog::ExistingFile);
-        platform::offerProgramsFirst(*OpenDialog1, {QStringLiteral("Executable files (*.exe)")});
+        programFileDialog = named(new QFileDialog(this, QStringLiteral("Open")), "programFileDialog");
+        programFileDialog->setFileMode(QFileDialog::ExistingFile);
+        platform::offerProgramsFirst(*programFileDialog, {QStringLiteral("Executable files (*.exe)")});
     }
 
     // ---- Connection ----
-    TabSheet3 = newPage(PageControl1, "TabSheet3", "Connection");
+    connectionPage = newPage(pageTabs, "connectionPage", "Connection");
     {
-        auto* page = new QVBoxLayout(TabSheet3);
-        addText(page, TabSheet3,
+        auto* page = new QVBoxLayout(connectionPage);
+        addText(page, connectionPage,
                 {"Here you can define how much time Dialtally will ",
                  "add when you connect to Internet. Usually there is a modem ",
                  "dealing delay and only after some seconds you connect to", "the Internet."});
         auto* row = new QHBoxLayout;
-        row->addWidget(new QLabel(QStringLiteral("Seconds :"), TabSheet3));
-        Edit2 = named(new QLineEdit(QStringLiteral("0"), TabSheet3), "Edit2");
-        Edit2->setFixedWidth(80);
-        row->addWidget(Edit2);
+        row->addWidget(new QLabel(QStringLiteral("Seconds :"), connectionPage));
+        connectDelayEdit = named(new QLineEdit(QStringLiteral("0"), connectionPage), "connectDelayEdit");
+        connectDelayEdit->setFixedWidth(80);
+        row->addWidget(connectDelayEdit);
         row->addStretch();
         page->addLayout(row);
         page->addStretch();
     }
 
     // ---- Anti-Crash ----
-    TabSheet4 = newPage(PageControl1, "TabSheet4", "Anti-Crash");
+    antiCrashPage = newPage(pageTabs, "antiCrashPage", "Anti-Crash");
     {
-        auto* page = new QVBoxLayout(TabSheet4);
-        addText(page, TabSheet4,
+        auto* page = new QVBoxLayout(antiCrashPage);
+        addText(page, antiCrashPage,
                 {"Here you can enable or disable anti-crash function. When it",
                  "enabled program restores crashed sesion time, fee and etc. "});
-        CheckBox5 = named(new QCheckBox(QStringLiteral("Enable anti-crash function (recommended)"), TabSheet4), "CheckBox5");
-        CheckBox5->setChecked(true);
-        page->addWidget(CheckBox5);
+        antiCrashCheck = named(new QCheckBox(QStringLiteral("Enable anti-crash function (recommended)"), antiCrashPage), "antiCrashCheck");
+        antiCrashCheck->setChecked(true);
+        page->addWidget(antiCrashCheck);
         page->addStretch();
     }
 
     // ---- Rozad Izeruveva ----
-    TabSheet5 = newPage(PageControl1, "TabSheet5", "Rozad Izeruveva");
+    budgetPage = newPage(pageTabs, "budgetPage", "Rozad Izeruveva");
     {
-        auto* page = new QVBoxLayout(TabSheet5);
-        addText(page, TabSheet5,
+        auto* page = new QVBoxLayout(budgetPage);
+        addText(page, budgetPage,
                 {"Here you can organize money for Internet use. Enter how ",
                  "much money you can spend for Internet in one day."});
-        CheckBox8 = named(new QCheckBox(QStringLiteral("ON/OFF"), TabSheet5), "CheckBox8");
-        page->addWidget(CheckBox8);
+        budgetOnCheck = named(new QCheckBox(QStringLiteral("ON/OFF"), budgetPage), "budgetOnCheck");
+        page->addWidget(budgetOnCheck);
         auto* row = new QHBoxLayout;
-        row->addWidget(new QLabel(QStringLiteral("Enter money for one day :      ($)"), TabSheet5));
-        Edit1 = named(new QLineEdit(TabSheet5), "Edit1");
-        Edit1->setFixedWidth(80);
-        row->addWidget(Edit1);
-        row->addWidget(new QLabel(QStringLiteral("(c)"), TabSheet5));
-        Edit3 = named(new QLineEdit(TabSheet5), "Edit3");
-        Edit3->setFixedWidth(80);
-        row->addWidget(Edit3);
+        row->addWidget(new QLabel(QStringLiteral("Enter money for one day :      ($)"), budgetPage));
+        budgetMoneyEdit = named(new QLineEdit(budgetPage), "budgetMoneyEdit");
+        budgetMoneyEdit->setFixedWidth(80);
+        row->addWidget(budgetMoneyEdit);
+        row->addWidget(new QLabel(QStringLiteral("(c)"), budgetPage));
+        budgetCentsEdit = named(new QLineEdit(budgetPage), "budgetCentsEdit");
+        budgetCentsEdit->setFixedWidth(80);
+        row->addWidget(budgetCentsEdit);
         row->addStretch();
         page->addLayout(row);
-        RadioButton1 = named(new QRadioButton(QStringLiteral("Play SIREN or user's file"), TabSheet5), "RadioButton1");
-        RadioButton3 = named(new QRadioButton(QStringLiteral("Play Beep sound"), TabSheet5), "RadioButton3");
-        page->addWidget(RadioButton1);
-        page->addWidget(RadioButton3);
-        CheckBox9 = named(new QCheckBox(QStringLiteral("Count for all days since the start of monitoring"), TabSheet5), "CheckBox9");
-        page->addWidget(CheckBox9);
+        sirenAlarmRadio = named(new QRadioButton(QStringLiteral("Play SIREN or user's file"), budgetPage), "sirenAlarmRadio");
+        beepAlarmRadio = named(new QRadioButton(QStringLiteral("Play Beep sound"), budgetPage), "beepAlarmRadio");
+        page->addWidget(sirenAlarmRadio);
+        page->addWidget(beepAlarmRadio);
+        countAllDaysCheck = named(new QCheckBox(QStringLiteral("Count for all days since the start of monitoring"), budgetPage), "countAllDaysCheck");
+        page->addWidget(countAllDaysCheck);
         page->addStretch();
     }
 
     // ---- EMail ----
-    TabSheet1 = newPage(PageControl1, "TabSheet1", "EMail");
+    emailPage = newPage(pageTabs, "emailPage", "EMail");
     {
-        auto* page = new QVBoxLayout(TabSheet1);
-        PageControl2 = named(new QTabWidget(TabSheet1), "PageControl2");
-        page->addWidget(PageControl2);
+        auto* page = new QVBoxLayout(emailPage);
+        emailTabs = named(new QTabWidget(emailPage), "emailTabs");
+        page->addWidget(emailTabs);
 
-        TabSheet6 = newPage(PageControl2, "TabSheet6", "Preferences");
-        auto* settings = new QVBoxLayout(TabSheet6);
-        CheckBox7 = named(new QCheckBox(QStringLiteral("ON/OFF"), TabSheet6), "CheckBox7");
-        settings->addWidget(CheckBox7);
+        mailSettingsPage = newPage(emailTabs, "mailSettingsPage", "Preferences");
+        auto* settings = new QVBoxLayout(mailSettingsPage);
+        mailCheckerOnCheck = named(new QCheckBox(QStringLiteral("ON/OFF"), mailSettingsPage), "mailCheckerOnCheck");
+        settings->addWidget(mailCheckerOnCheck);
         auto* period = new QHBoxLayout;
-        period->addWidget(new QLabel(QStringLiteral("Check for Mail after"), TabSheet6));
-        Edit9 = named(new QLineEdit(TabSheet6), "Edit9");
-        Edit9->setFixedWidth(80);
-        Edit9->setMaxLength(pref::kMinutesChars);
-        period->addWidget(Edit9);
-        period->addWidget(new QLabel(QStringLiteral("minutes"), TabSheet6));
+        period->addWidget(new QLabel(QStringLiteral("Check for Mail after"), mailSettingsPage));
+        mailPeriodEdit = named(new QLineEdit(mailSettingsPage), "mailPeriodEdit");
+        mailPeriodEdit->setFixedWidth(80);
+        mailPeriodEdit->setMaxLength(pref::kMinutesChars);
+        period->addWidget(mailPeriodEdit);
+        period->addWidget(new QLabel(QStringLiteral("minutes"), mailSettingsPage));
         period->addStretch();
         settings->addLayout(period);
-        CheckBox12 = named(new QCheckBox(QStringLiteral("Minimize to System Tray"), TabSheet6), "CheckBox12");
-        CheckBox10 = named(new QCheckBox(QStringLiteral("Automaticaly check Email when starts"), TabSheet6), "CheckBox10");
-        CheckBox14 = named(new QCheckBox(QStringLiteral("Automaticaly restore when there are new messages"), TabSheet6), "CheckBox14");
-        CheckBox11 = named(new QCheckBox(QStringLiteral("Automaticaly close if there are no new messages"), TabSheet6), "CheckBox11");
-        CheckBox13 = named(new QCheckBox(QStringLiteral("Automaticaly minimize when starts"), TabSheet6), "CheckBox13");
-        CheckBox15 = named(new QCheckBox(QStringLiteral("Automaticaly close when disconecting from Internet"), TabSheet6), "CheckBox15");
-        for (QCheckBox* box : {CheckBox12, CheckBox10, CheckBox14, CheckBox11, CheckBox13, CheckBox15})
+        mailTrayCheck = named(new QCheckBox(QStringLiteral("Minimize to System Tray"), mailSettingsPage), "mailTrayCheck");
+        checkMailAtStartCheck = named(new QCheckBox(QStringLiteral("Automaticaly check Email when starts"), mailSettingsPage), "checkMailAtStartCheck");
+        restoreOnMailCheck = named(new QCheckBox(QStringLiteral("Automaticaly restore when there are new messages"), mailSettingsPage), "restoreOnMailCheck");
+        closeWithoutMailCheck = named(new QCheckBox(QStringLiteral("Automaticaly close if there are no new messages"), mailSettingsPage), "closeWithoutMailCheck");
+        minimizeMailAtStartCheck = named(new QCheckBox(QStringLiteral("Automaticaly minimize when starts"), mailSettingsPage), "minimizeMailAtStartCheck");
+        closeOnDisconnectCheck = named(new QCheckBox(QStringLiteral("Automaticaly close when disconecting from Internet"), mailSettingsPage), "closeOnDisconnectCheck");
+        for (QCheckBox* box : {mailTrayCheck, checkMailAtStartCheck, restoreOnMailCheck, closeWithoutMailCheck, minimizeMailAtStartCheck, closeOnDisconnectCheck})
             settings->addWidget(box);
         settings->addStretch();
 
-        TabSheet7 = newPage(PageControl2, "TabSheet7", "Mail Accounts");
-        auto* accounts = new QVBoxLayout(TabSheet7);
-        auto* listGroup = new QGroupBox(QStringLiteral("EMail accounts:"), TabSheet7);
+        accountsPage = newPage(emailTabs, "accountsPage", "Mail Accounts");
+        auto* accounts = new QVBoxLayout(accountsPage);
+        auto* listGroup = new QGroupBox(QStringLiteral("EMail accounts:"), accountsPage);
         auto* listLayout = new QGridLayout(listGroup);
-        ListBox1 = named(new QListWidget(listGroup), "ListBox1");
-        ListBox1->setFixedHeight(90);
-        Edit6 = named(new QLineEdit(listGroup), "Edit6");
-        Edit6->setMaxLength(pref::kAccountNameChars);
-        SpeedButton2 = named(new QPushButton(QStringLiteral("New"), listGroup), "SpeedButton2");
-        SpeedButton3 = named(new QPushButton(QStringLiteral("Rename"), listGroup), "SpeedButton3");
-        SpeedButton4 = named(new QPushButton(QStringLiteral("Delete"), listGroup), "SpeedButton4");
-        listLayout->addWidget(ListBox1, 0, 0, 1, 3);
-        listLayout->addWidget(Edit6, 1, 0, 1, 3);
-        listLayout->addWidget(SpeedButton2, 2, 0);
-        listLayout->addWidget(SpeedButton3, 2, 1);
-        listLayout->addWidget(SpeedButton4, 2, 2);
+        accountList = named(new QListWidget(listGroup), "accountList");
+        accountList->setFixedHeight(90);
+        accountNameEdit = named(new QLineEdit(listGroup), "accountNameEdit");
+        accountNameEdit->setMaxLength(pref::kAccountNameChars);
+        newAccountButton = named(new QPushButton(QStringLiteral("New"), listGroup), "newAccountButton");
+        renameAccountButton = named(new QPushButton(QStringLiteral("Rename"), listGroup), "renameAccountButton");
+        deleteAccountButton = named(new QPushButton(QStringLiteral("Delete"), listGroup), "deleteAccountButton");
+        listLayout->addWidget(accountList, 0, 0, 1, 3);
+        listLayout->addWidget(accountNameEdit, 1, 0, 1, 3);
+        listLayout->addWidget(newAccountButton, 2, 0);
+        listLayout->addWidget(renameAccountButton, 2, 1);
+        listLayout->addWidget(deleteAccountButton, 2, 2);
         accounts->addWidget(listGroup);
 
-        auto* userGroup = new QGroupBox(QStringLiteral("User Information:"), TabSheet7);
+        auto* userGroup = new QGroupBox(QStringLiteral("User Information:"), accountsPage);
         auto* userLayout = new QGridLayout(userGroup);
-        Edit4 = named(new QLineEdit(userGroup), "Edit4");
-        Edit4->setMaxLength(pref::kUserChars);
-        Edit5 = named(new QLineEdit(userGroup), "Edit5");
-        Edit5->setMaxLength(pref::kPasswordChars);
-        Edit5->setEchoMode(QLineEdit::Password);
-        Edit5->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
+        userEdit = named(new QLineEdit(userGroup), "userEdit");
+        userEdit->setMaxLength(pref::kUserChars);
+        passwordEdit = named(new QLineEdit(userGroup), "passwordEdit");
+        passwordEdit->setMaxLength(pref::kPasswordChars);
+        passwordEdit->setEchoMode(QLineEdit::Password);
+        passwordEdit->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
         userLayout->addWidget(new QLabel(QStringLiteral("User Name:"), userGroup), 0, 0);
-        userLayout->addWidget(Edit4, 0, 1);
+        userLayout->addWidget(userEdit, 0, 1);
         userLayout->addWidget(new QLabel(QStringLiteral("Password:"), userGroup), 1, 0);
-        userLayout->addWidget(Edit5, 1, 1);
+        userLayout->addWidget(passwordEdit, 1, 1);
         accounts->addWidget(userGroup);
 
-        auto* serverGroup = new QGroupBox(QStringLiteral("POP3 Server Information:"), TabSheet7);
+        auto* serverGroup = new QGroupBox(QStringLiteral("POP3 Server Information:"), accountsPage);
         auto* serverLayout = new QGridLayout(serverGroup);
-        Edit7 = named(new QLineEdit(serverGroup), "Edit7");
-        Edit7->setMaxLength(pref::kHostChars);
-        Edit8 = named(new QLineEdit(QStringLiteral("110"), serverGroup), "Edit8");
-        Edit8->setMaxLength(pref::kPortChars);
+        hostEdit = named(new QLineEdit(serverGroup), "hostEdit");
+        hostEdit->setMaxLength(pref::kHostChars);
+        portEdit = named(new QLineEdit(QStringLiteral("110"), serverGroup), "portEdit");
+        portEdit->setMaxLength(pref::kPortChars);
         serverLayout->addWidget(new QLabel(QStringLiteral("Mail Server Adress:"), serverGroup), 0, 0);
-        serverLayout->addWidget(Edit7, 0, 1);
+        serverLayout->addWidget(hostEdit, 0, 1);
         serverLayout->addWidget(new QLabel(QStringLiteral("Port (default 110):"), serverGroup), 1, 0);
-        serverLayout->addWidget(Edit8, 1, 1);
+        serverLayout->addWidget(portEdit, 1, 1);
         accounts->addWidget(serverGroup);
-        PageControl2->setCurrentWidget(TabSheet7);
+        emailTabs->setCurrentWidget(accountsPage);
     }
 
     // ---- buttons ----
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    BitBtn1 = named(new QPushButton(QStringLiteral("OK"), this), "BitBtn1");
-    BitBtn2 = named(new QPushButton(QStringLiteral("Cancel"), this), "BitBtn2");
-    BitBtn3 = named(new QPushButton(QStringLiteral("&Help"), this), "BitBtn3");
-    for (QPushButton* button : {BitBtn1, BitBtn2, BitBtn3}) {
+    okButton = named(new QPushButton(QStringLiteral("OK"), this), "okButton");
+    cancelButton = named(new QPushButton(QStringLiteral("Cancel"), this), "cancelButton");
+    helpButton = named(new QPushButton(QStringLiteral("&Help"), this), "helpButton");
+    for (QPushButton* button : {okButton, cancelButton, helpButton}) {
         button->setAutoDefault(false);
         buttons->addWidget(button);
     }
-    BitBtn1->setDefault(true);
+    okButton->setDefault(true);
     layout->addLayout(buttons);
 
     // ---- handlers ----
     using platform::guarded;
-    connect(BitBtn1, &QPushButton::clicked, this, [this] { okButtonClicked(); });
-    connect(BitBtn2, &QPushButton::clicked, this, guarded(this, &PreferencesDialog::BitBtn2Click));
-    connect(BitBtn3, &QPushButton::clicked, this, guarded(this, &PreferencesDialog::BitBtn3Click));
+    connect(okButton, &QPushButton::clicked, this, [this] { runOkAndClose(); });
+    connect(cancelButton, &QPushButton::clicked, this, guarded(this, &PreferencesDialog::cancelClicked));
+    connect(helpButton, &QPushButton::clicked, this, guarded(this, &PreferencesDialog::helpClicked));
     platform::openHelpContextOnF1(this, pref::kHelpContext);
-    connect(SpeedButton1, &QPushButton::clicked, this, guarded(this, &PreferencesDialog::SpeedButton1Click));
-    connect(Memo1, &QPlainTextEdit::textChanged, this, guarded(this, &PreferencesDialog::Memo1Change));
+    connect(addProgramButton, &QPushButton::clicked, this, guarded(this, &PreferencesDialog::addProgramClicked));
+    connect(execLinesEdit, &QPlainTextEdit::textChanged, this, guarded(this, &PreferencesDialog::execLinesChanged));
     connect(this, &QDialog::finished, this, guarded(this, &PreferencesDialog::FormClose));
-    connect(Edit2, &QLineEdit::textChanged, this, guarded(this, &PreferencesDialog::Edit2Change));
-    connect(Edit1, &QLineEdit::textChanged, this, [this] { platform::guard([this] { Edit1Change(Edit1); }); });
-    connect(Edit3, &QLineEdit::textChanged, this, [this] { platform::guard([this] { Edit1Change(Edit3); }); });
-    Edit1->installEventFilter(this);
-    Edit3->installEventFilter(this);
-    connect(SpeedButton2, &QPushButton::clicked, this, guarded(this, &PreferencesDialog::SpeedButton2Click));
-    connect(SpeedButton3, &QPushButton::clicked, this, guarded(this, &PreferencesDialog::SpeedButton3Click));
-    connect(SpeedButton4, &QPushButton::clicked, this, guarded(this, &PreferencesDialog::SpeedButton4Click));
-    connect(ListBox1, &QListWidget::currentRowChanged, this, guarded(this, &PreferencesDialog::ListBox1Click));
-    connect(Edit8, &QLineEdit::textChanged, this, guarded(this, &PreferencesDialog::Edit8Change));
-    connect(Edit9, &QLineEdit::textChanged, this, guarded(this, &PreferencesDialog::Edit9Change));
+    connect(connectDelayEdit, &QLineEdit::textChanged, this, guarded(this, &PreferencesDialog::connectDelayChanged));
+    connect(budgetMoneyEdit, &QLineEdit::textChanged, this, [this] { platform::guard([this] { budgetEditChanged(budgetMoneyEdit); }); });
+    connect(budgetCentsEdit, &QLineEdit::textChanged, this, [this] { platform::guard([this] { budgetEditChanged(budgetCentsEdit); }); });
+    budgetMoneyEdit->installEventFilter(this);
+    budgetCentsEdit->installEventFilter(this);
+    connect(newAccountButton, &QPushButton::clicked, this, guarded(this, &PreferencesDialog::newAccountClicked));
+    connect(renameAccountButton, &QPushButton::clicked, this, guarded(this, &PreferencesDialog::renameAccountClicked));
+    connect(deleteAccountButton, &QPushButton::clicked, this, guarded(this, &PreferencesDialog::deleteAccountClicked));
+    connect(accountList, &QListWidget::currentRowChanged, this, guarded(this, &PreferencesDialog::accountSelected));
+    connect(portEdit, &QLineEdit::textChanged, this, guarded(this, &PreferencesDialog::portChanged));
+    connect(mailPeriodEdit, &QLineEdit::textChanged, this, guarded(this, &PreferencesDialog::mailPeriodChanged));
 }
 
 void PreferencesDialog::showEvent(QShowEvent* e)
@@ -569,10 +569,10 @@ void PreferencesDialog::showEvent(QShowEvent* e)
 
 bool PreferencesDialog::eventFilter(QObject* watched, QEvent* e)
 {
-    if ((watched == Edit1 || watched == Edit3) && e->type() == QEvent::KeyPress) {
+    if ((watched == budgetMoneyEdit || watched == budgetCentsEdit) && e->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(e);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-            platform::guard([this] { Edit1KeyDown(13); });
+            platform::guard([this] { budgetEditKeyDown(13); });
             // Taken here, so the default button does not run OK a second time.
             return true;
         }
@@ -580,18 +580,18 @@ bool PreferencesDialog::eventFilter(QObject* watched, QEvent* e)
     return QDialog::eventFilter(watched, e);
 }
 
-void PreferencesDialog::okButtonClicked()
+void PreferencesDialog::runOkAndClose()
 {
     m_closeAfterOk = false;
-    platform::guard([this] { BitBtn1Click(); });
+    platform::guard([this] { okClicked(); });
     if (m_closeAfterOk)
         accept();
 }
 
 void PreferencesDialog::selectAccountLine(int row)
 {
-    QSignalBlocker blocker(ListBox1);
-    ListBox1->setCurrentRow(row);
+    QSignalBlocker blocker(accountList);
+    accountList->setCurrentRow(row);
 }
 
 // ---- load ---------------------------------------------------------------------------
@@ -603,46 +603,46 @@ void PreferencesDialog::FormCreate()
     platform::Registry& registry = PreferencesRegistry();
     {
         KeyScope key(registry, RootKey::LocalMachine, name(rk::kSoftware), false);
-        CheckBox1->setChecked(readInt(key, rk::vStart) != 0);
+        autostartCheck->setChecked(readInt(key, rk::vStart) != 0);
         // The box shows what the next start will do, where the installer stored it.
         if (key->valueType(name(rk::vAntiCrash)) == platform::ValueType::Integer)
-            loadFlag(key, rk::vAntiCrash, CheckBox5);
+            loadFlag(key, rk::vAntiCrash, antiCrashCheck);
     }
     {
         KeyScope key(registry, RootKey::CurrentUser, name(rk::kSoftware), false);
-        loadFlag(key, rk::vLogo, CheckBox2);
-        loadFlag(key, rk::vMinimize, CheckBox3);
-        loadFlag(key, rk::vSystemTray, CheckBox4);
-        loadFlag(key, rk::vMaxd, CheckBox6);
-        Edit2->setText(QString::number(readInt(key, rk::vConnectDelay)));
+        loadFlag(key, rk::vLogo, logoCheck);
+        loadFlag(key, rk::vMinimize, minimizeAtStartCheck);
+        loadFlag(key, rk::vSystemTray, trayModeCheck);
+        loadFlag(key, rk::vMaxd, restoreOnDisconnectCheck);
+        connectDelayEdit->setText(QString::number(readInt(key, rk::vConnectDelay)));
     }
     LoadExecList(*this);
     ShowExecCount(*this);
     ExecListLoaded = true;
     {
         KeyScope key(registry, RootKey::CurrentUser, name(rk::kBudget), true);
-        loadFlag(key, rk::vOnOff, CheckBox8);
-        Edit1->setText(QString::number(readInt(key, rk::vBudgetMoney)));
-        Edit3->setText(QString::number(readInt(key, rk::vBudgetCents)));
+        loadFlag(key, rk::vOnOff, budgetOnCheck);
+        budgetMoneyEdit->setText(QString::number(readInt(key, rk::vBudgetMoney)));
+        budgetCentsEdit->setText(QString::number(readInt(key, rk::vBudgetCents)));
         const std::int32_t ch = readInt(key, rk::vBudgetCh);
         if (ch == 1)
-            RadioButton1->setChecked(true);
+            sirenAlarmRadio->setChecked(true);
         else if (ch == 3)
-            RadioButton3->setChecked(true);
-        loadFlag(key, rk::vBudgetReserve, CheckBox9);
+            beepAlarmRadio->setChecked(true);
+        loadFlag(key, rk::vBudgetReserve, countAllDaysCheck);
     }
     LoadEmailSettings(*this);
 }
 
 // ---- OK ------------------------------------------------------------------------------
 
-void PreferencesDialog::BitBtn1Click()
+void PreferencesDialog::okClicked()
 {
     // Every number that must convert is checked before anything is written: a typing
     // slip must neither leave half the settings saved nor drop the rest of the page.
-    const std::int32_t money = takeInteger(*this, Edit1, TabSheet5);
-    const std::int32_t cents = takeInteger(*this, Edit3, TabSheet5);
-    takeInteger(*this, Edit9, TabSheet1, TabSheet6);
+    const std::int32_t money = takeInteger(*this, budgetMoneyEdit, budgetPage);
+    const std::int32_t cents = takeInteger(*this, budgetCentsEdit, budgetPage);
+    takeInteger(*this, mailPeriodEdit, emailPage, mailSettingsPage);
     m_closeAfterOk = true;
 
     MainWindow& form = m_mainWindow;
@@ -650,23 +650,23 @@ void PreferencesDialog::BitBtn1Click()
     {
         KeyScope key(registry, RootKey::LocalMachine, name(rk::kRun), true);
         key->writeString(name(rk::vAutostart),
-                         CheckBox1->isChecked() ? pref::autostartCommand(form.ProgramPath) : QString());
+                         autostartCheck->isChecked() ? pref::autostartCommand(form.ProgramPath) : QString());
     }
     {
         KeyScope key(registry, RootKey::LocalMachine, name(rk::kSoftware), false);
-        writeFlag(key, rk::vAntiCrash, CheckBox5);
-        writeFlag(key, rk::vStart, CheckBox1);
+        writeFlag(key, rk::vAntiCrash, antiCrashCheck);
+        writeFlag(key, rk::vStart, autostartCheck);
     }
     {
         KeyScope key(registry, RootKey::CurrentUser, name(rk::kSoftware), false);
-        const QString delay = Edit2->text().left(pref::kConnectDelayChars);
+        const QString delay = connectDelayEdit->text().left(pref::kConnectDelayChars);
         if (!delay.isEmpty())
             writeInt(key, rk::vConnectDelay, pref::leadingInteger(delay));
         else
-            Edit2->setText(QString::number(readInt(key, rk::vConnectDelay)));
-        writeFlag(key, rk::vLogo, CheckBox2);
-        writeFlag(key, rk::vMinimize, CheckBox3);
-        if (CheckBox4->isChecked()) {
+            connectDelayEdit->setText(QString::number(readInt(key, rk::vConnectDelay)));
+        writeFlag(key, rk::vLogo, logoCheck);
+        writeFlag(key, rk::vMinimize, minimizeAtStartCheck);
+        if (trayModeCheck->isChecked()) {
             writeInt(key, rk::vSystemTray, 1);
             // Set first: without a notification area AddTrayIcon turns tray mode off
             // again, so the window keeps its taskbar button.
@@ -677,13 +677,13 @@ void PreferencesDialog::BitBtn1Click()
             RemoveTrayIcon(form);
             form.TrayMode = 0;
         }
-        writeFlag(key, rk::vMaxd, CheckBox6);
+        writeFlag(key, rk::vMaxd, restoreOnDisconnectCheck);
     }
     if (ExecListLoaded) {
         // The tick reads "Lines" and then the lines: it sees the old list or the new.
         platform::RegistryTransaction transaction(registry.store());
         KeyScope key(registry, RootKey::CurrentUser, name(rk::kExec), true);
-        const QStringList lines = pref::execLines(Memo1->toPlainText());
+        const QStringList lines = pref::execLines(execLinesEdit->toPlainText());
         writeInt(key, rk::vLines, static_cast<std::int32_t>(lines.size()));
         for (int i = 0; i < lines.size(); ++i)
             key->writeString(name(rk::vLinePrefix) + QString::number(i), lines[i]);
@@ -694,7 +694,7 @@ void PreferencesDialog::BitBtn1Click()
         KeyScope key(registry, RootKey::LocalMachine, name(rk::kCounterAll), true);
         resetMode = readInt(key, rk::vReset);
     }
-    const bool budgetAllowed = resetMode == 2 || !CheckBox8->isChecked();
+    const bool budgetAllowed = resetMode == 2 || !budgetOnCheck->isChecked();
     if (!budgetAllowed) {
         platform::messageBox(
             QStringLiteral("You can't use Rozad Izeruveva function until Counter is set to reset not "
@@ -704,32 +704,32 @@ void PreferencesDialog::BitBtn1Click()
     }
     {
         KeyScope key(registry, RootKey::CurrentUser, name(rk::kBudget), true);
-        writeInt(key, rk::vOnOff, budgetAllowed && CheckBox8->isChecked() ? 1 : 0);
+        writeInt(key, rk::vOnOff, budgetAllowed && budgetOnCheck->isChecked() ? 1 : 0);
         writeInt(key, rk::vBudgetMoney, money);
         writeInt(key, rk::vBudgetCents, cents);
         // With neither button selected the stored alarm kind is kept.
-        if (RadioButton1->isChecked())
+        if (sirenAlarmRadio->isChecked())
             writeInt(key, rk::vBudgetCh, 1);
-        else if (RadioButton3->isChecked())
+        else if (beepAlarmRadio->isChecked())
             writeInt(key, rk::vBudgetCh, 3);
-        writeFlag(key, rk::vBudgetReserve, CheckBox9);
+        writeFlag(key, rk::vBudgetReserve, countAllDaysCheck);
     }
     ShowMoneyOrganizerBalance(form);
 
     if (AccountsLoaded) {
-        if (ListBox1->count() > 0)
-            StoreAccount(*this, ListBox1->currentRow() >= 0 ? ListBox1->currentRow() : ShownAccount);
+        if (accountList->count() > 0)
+            StoreAccount(*this, accountList->currentRow() >= 0 ? accountList->currentRow() : ShownAccount);
         SaveAccounts(*this);
     }
     SaveEmailSettings(*this);
 }
 
-void PreferencesDialog::BitBtn2Click()
+void PreferencesDialog::cancelClicked()
 {
     reject();
 }
 
-void PreferencesDialog::BitBtn3Click()
+void PreferencesDialog::helpClicked()
 {
     platform::help().context(platform::Application::instance().helpFile(), pref::kHelpContext);
 }
@@ -737,24 +737,24 @@ void PreferencesDialog::BitBtn3Click()
 void PreferencesDialog::FormClose()
 {
     LoadExecList(*this);
-    QSignalBlocker blocker(ListBox1);
-    ListBox1->clear();
-    Edit6->clear();
+    QSignalBlocker blocker(accountList);
+    accountList->clear();
+    accountNameEdit->clear();
 }
 
 // ---- Exec page --------------------------------------------------------------------------
 
-void PreferencesDialog::SpeedButton1Click()
+void PreferencesDialog::addProgramClicked()
 {
-    const QString file = openFileRunner ? openFileRunner(*OpenDialog1) : runOpenDialog(*OpenDialog1);
+    const QString file = openFileRunner ? openFileRunner(*programFileDialog) : runOpenDialog(*programFileDialog);
     if (file.isEmpty())
         return;
-    QStringList lines = pref::execLines(Memo1->toPlainText());
+    QStringList lines = pref::execLines(execLinesEdit->toPlainText());
     lines << QFileInfo(file).absoluteFilePath();
-    Memo1->setPlainText(lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+    execLinesEdit->setPlainText(lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
 }
 
-void PreferencesDialog::Memo1Change()
+void PreferencesDialog::execLinesChanged()
 {
     ShowExecCount(*this);
 }
@@ -770,41 +770,41 @@ void LoadExecList(PreferencesDialog& form)
             lines << key->readString(name(rk::vLinePrefix) + QString::number(i));
     }
     // Every line ends with a line break, so an empty last line stays a line.
-    form.Memo1->setPlainText(lines.isEmpty() ? QString() : lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+    form.execLinesEdit->setPlainText(lines.isEmpty() ? QString() : lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
 }
 
 void ShowExecCount(PreferencesDialog& form)
 {
-    form.Label12->setText(pref::execCountText(static_cast<int>(pref::execLines(form.Memo1->toPlainText()).size())));
+    form.programCountLabel->setText(pref::execCountText(static_cast<int>(pref::execLines(form.execLinesEdit->toPlainText()).size())));
 }
 
 // ---- numeric edits ------------------------------------------------------------------------
 
-void PreferencesDialog::Edit2Change()
+void PreferencesDialog::connectDelayChanged()
 {
-    checkDigits(Edit2, caption(), QStringLiteral("0"));
+    checkDigits(connectDelayEdit, caption(), QStringLiteral("0"));
 }
 
-void PreferencesDialog::Edit1Change(QLineEdit* edit)
+void PreferencesDialog::budgetEditChanged(QLineEdit* edit)
 {
     checkDigits(edit, caption(), QStringLiteral("0"));
 }
 
-void PreferencesDialog::Edit1KeyDown(int key)
+void PreferencesDialog::budgetEditKeyDown(int key)
 {
     if (key == 13)
-        BitBtn1->click();
+        okButton->click();
 }
 
-void PreferencesDialog::Edit9Change()
+void PreferencesDialog::mailPeriodChanged()
 {
-    checkDigits(Edit9, caption(), QStringLiteral("110"));
+    checkDigits(mailPeriodEdit, caption(), QStringLiteral("110"));
 }
 
-void PreferencesDialog::Edit8Change()
+void PreferencesDialog::portChanged()
 {
-    if (!IsAllDigits(*this, Edit8->text()))
-        Edit8->setText(QStringLiteral("110"));
+    if (!IsAllDigits(*this, portEdit->text()))
+        portEdit->setText(QStringLiteral("110"));
 }
 
 bool IsAllDigits(PreferencesDialog& form, const QString& text)
@@ -824,14 +824,14 @@ bool IsAllDigits(PreferencesDialog& form, const QString& text)
 void LoadEmailSettings(PreferencesDialog& form)
 {
     {
-        QSignalBlocker blocker(form.ListBox1);
-        form.ListBox1->clear();
+        QSignalBlocker blocker(form.accountList);
+        form.accountList->clear();
     }
-    form.Edit4->clear();
-    form.Edit5->clear();
-    form.Edit6->clear();
-    form.Edit7->clear();
-    setNumberText(form.Edit8, QStringLiteral("110"), pref::kPortChars);
+    form.userEdit->clear();
+    form.passwordEdit->clear();
+    form.accountNameEdit->clear();
+    form.hostEdit->clear();
+    setNumberText(form.portEdit, QStringLiteral("110"), pref::kPortChars);
     form.AccountsLoaded = false;
 
     platform::Registry& registry = PreferencesRegistry();
@@ -854,30 +854,30 @@ void LoadEmailSettings(PreferencesDialog& form)
         if (!LoadAccount(form, count))
             continue;
         {
-            QSignalBlocker blocker(form.ListBox1);
-            form.ListBox1->addItem(accountName);
+            QSignalBlocker blocker(form.accountList);
+            form.accountList->addItem(accountName);
         }
         ++count;
     }
     if (count > 0) {
-        QSignalBlocker blocker(form.ListBox1);
-        form.ListBox1->setCurrentRow(0);
+        QSignalBlocker blocker(form.accountList);
+        form.accountList->setCurrentRow(0);
         blocker.unblock();
-        form.Edit6->setText(form.ListBox1->item(0)->text());
+        form.accountNameEdit->setText(form.accountList->item(0)->text());
         ShowAccount(form, 0);
     }
     form.ShownAccount = 0;
     form.AccountsLoaded = true;
 
     KeyScope key(registry, RootKey::CurrentUser, name(rk::kEmail), true);
-    setNumberText(form.Edit9, QString::number(readInt(key, rk::vMinutes)), pref::kMinutesChars);
-    loadFlag(key, rk::vEmailSystemTray, form.CheckBox12);
-    loadFlag(key, rk::vAutoCheck, form.CheckBox10);
-    loadFlag(key, rk::vAutoRestore, form.CheckBox14);
-    loadFlag(key, rk::vAutoClose, form.CheckBox11);
-    loadFlag(key, rk::vAutoMinimize, form.CheckBox13);
-    loadFlag(key, rk::vAutoCloseProgram, form.CheckBox15);
-    loadFlag(key, rk::vOnOff, form.CheckBox7);
+    setNumberText(form.mailPeriodEdit, QString::number(readInt(key, rk::vMinutes)), pref::kMinutesChars);
+    loadFlag(key, rk::vEmailSystemTray, form.mailTrayCheck);
+    loadFlag(key, rk::vAutoCheck, form.checkMailAtStartCheck);
+    loadFlag(key, rk::vAutoRestore, form.restoreOnMailCheck);
+    loadFlag(key, rk::vAutoClose, form.closeWithoutMailCheck);
+    loadFlag(key, rk::vAutoMinimize, form.minimizeMailAtStartCheck);
+    loadFlag(key, rk::vAutoCloseProgram, form.closeOnDisconnectCheck);
+    loadFlag(key, rk::vOnOff, form.mailCheckerOnCheck);
 }
 
 bool LoadAccount(PreferencesDialog& form, int i)
@@ -908,36 +908,36 @@ void ShowAccount(PreferencesDialog& form, int i)
     if (i < 0 || i >= pref::kMaxAccounts)
         return;
     const MailAccount& account = form.PreferencesAccounts[static_cast<std::size_t>(i)];
-    form.Edit4->setText(account.User);
-    form.Edit5->setText(account.Password);
-    form.Edit7->setText(account.Host);
-    setNumberText(form.Edit8, QString::number(account.Port), pref::kPortChars);
+    form.userEdit->setText(account.User);
+    form.passwordEdit->setText(account.Password);
+    form.hostEdit->setText(account.Host);
+    setNumberText(form.portEdit, QString::number(account.Port), pref::kPortChars);
 }
 
 void StoreAccount(PreferencesDialog& form, int i)
 {
-    if (i < 0 || i >= pref::kMaxAccounts || i >= form.ListBox1->count())
+    if (i < 0 || i >= pref::kMaxAccounts || i >= form.accountList->count())
         return;
     MailAccount& account = form.PreferencesAccounts[static_cast<std::size_t>(i)];
-    account.Name = form.ListBox1->item(i)->text().left(pref::kAccountNameChars);
-    account.User = form.Edit4->text().left(pref::kUserChars);
-    account.Password = form.Edit5->text().left(pref::kPasswordChars);
-    account.Host = form.Edit7->text().left(pref::kHostChars);
-    account.Port = pref::leadingInteger(form.Edit8->text());
+    account.Name = form.accountList->item(i)->text().left(pref::kAccountNameChars);
+    account.User = form.userEdit->text().left(pref::kUserChars);
+    account.Password = form.passwordEdit->text().left(pref::kPasswordChars);
+    account.Host = form.hostEdit->text().left(pref::kHostChars);
+    account.Port = pref::leadingInteger(form.portEdit->text());
 }
 
 void ClearAccountEdits(PreferencesDialog& form)
 {
-    form.Edit4->clear();
-    form.Edit5->clear();
-    form.Edit7->clear();
-    setNumberText(form.Edit8, QStringLiteral("110"), pref::kPortChars);
+    form.userEdit->clear();
+    form.passwordEdit->clear();
+    form.hostEdit->clear();
+    setNumberText(form.portEdit, QStringLiteral("110"), pref::kPortChars);
 }
 
 void SaveAccounts(PreferencesDialog& form)
 {
     platform::Registry& registry = PreferencesRegistry();
-    const int count = std::min(form.ListBox1->count(), pref::kMaxAccounts);
+    const int count = std::min(form.accountList->count(), pref::kMaxAccounts);
     // The mail checker reads this key when it starts: it finds the old accounts or
     // the new ones, never a key half rewritten; a failed write leaves the old ones.
     platform::RegistryTransaction transaction(registry.store());
@@ -968,19 +968,19 @@ void SaveAccounts(PreferencesDialog& form)
 void SaveEmailSettings(PreferencesDialog& form)
 {
     std::int32_t minutes = 0;
-    if (!pref::strictInteger(form.Edit9->text(), minutes))
-        throw std::runtime_error(pref::notAnIntegerText(form.Edit9->text()).toLocal8Bit().toStdString());
+    if (!pref::strictInteger(form.mailPeriodEdit->text(), minutes))
+        throw std::runtime_error(pref::notAnIntegerText(form.mailPeriodEdit->text()).toLocal8Bit().toStdString());
     platform::Registry& registry = PreferencesRegistry();
     platform::RegistryTransaction transaction(registry.store());
     KeyScope key(registry, RootKey::CurrentUser, name(rk::kEmail), true);
     writeInt(key, rk::vMinutes, minutes);
-    writeFlag(key, rk::vEmailSystemTray, form.CheckBox12);
-    writeFlag(key, rk::vAutoCheck, form.CheckBox10);
-    writeFlag(key, rk::vAutoRestore, form.CheckBox14);
-    writeFlag(key, rk::vAutoClose, form.CheckBox11);
-    writeFlag(key, rk::vAutoMinimize, form.CheckBox13);
-    writeFlag(key, rk::vAutoCloseProgram, form.CheckBox15);
-    writeFlag(key, rk::vOnOff, form.CheckBox7);
+    writeFlag(key, rk::vEmailSystemTray, form.mailTrayCheck);
+    writeFlag(key, rk::vAutoCheck, form.checkMailAtStartCheck);
+    writeFlag(key, rk::vAutoRestore, form.restoreOnMailCheck);
+    writeFlag(key, rk::vAutoClose, form.closeWithoutMailCheck);
+    writeFlag(key, rk::vAutoMinimize, form.minimizeMailAtStartCheck);
+    writeFlag(key, rk::vAutoCloseProgram, form.closeOnDisconnectCheck);
+    writeFlag(key, rk::vOnOff, form.mailCheckerOnCheck);
     transaction.commit();
 }
 
@@ -991,9 +991,9 @@ bool AccountNameExists(PreferencesDialog& form, const QString& accountName, int 
 
 // ---- account commands ------------------------------------------------------------------
 
-void PreferencesDialog::SpeedButton2Click()
+void PreferencesDialog::newAccountClicked()
 {
-    const int count = ListBox1->count();
+    const int count = accountList->count();
     QString accountName;
     if (!typedAccountName(*this, accountName))
         return;
@@ -1010,16 +1010,16 @@ void PreferencesDialog::SpeedButton2Click()
         ShownAccount = count;
     }
     {
-        QSignalBlocker blocker(ListBox1);
-        ListBox1->addItem(accountName);
+        QSignalBlocker blocker(accountList);
+        accountList->addItem(accountName);
     }
     selectAccountLine(count);
     ClearAccountEdits(*this);
 }
 
-void PreferencesDialog::SpeedButton3Click()
+void PreferencesDialog::renameAccountClicked()
 {
-    const int row = ListBox1->currentRow();
+    const int row = accountList->currentRow();
     if (row < 0)
         return;
     QString accountName;
@@ -1027,47 +1027,47 @@ void PreferencesDialog::SpeedButton3Click()
         return;
     // The account's own line counts for the exact name; a change of letter case alone
     // is let through, since the account's own key is the one rewritten.
-    if (AccountNameExists(*this, accountName, ListBox1->count()) || nameClashesInKey(*this, accountName, row)) {
+    if (AccountNameExists(*this, accountName, accountList->count()) || nameClashesInKey(*this, accountName, row)) {
         mailError(QStringLiteral("The account you want to rename is already in the list!"));
         return;
     }
-    ListBox1->item(row)->setText(accountName);
+    accountList->item(row)->setText(accountName);
 }
 
-void PreferencesDialog::SpeedButton4Click()
+void PreferencesDialog::deleteAccountClicked()
 {
-    const int row = ListBox1->currentRow();
+    const int row = accountList->currentRow();
     if (row < 0)
         return;
-    const QString accountName = ListBox1->item(row)->text();
+    const QString accountName = accountList->item(row)->text();
     if (platform::messageBox(QStringLiteral("Are you sure to delete tariff '") + accountName + QStringLiteral("'?"),
                              mailCaption(), platform::MessageIcon::Question, platform::MessageButtons::YesNo)
         != platform::IDYES)
         return;
     {
-        QSignalBlocker blocker(ListBox1);
-        delete ListBox1->takeItem(row);
+        QSignalBlocker blocker(accountList);
+        delete accountList->takeItem(row);
     }
-    const int count = ListBox1->count();
+    const int count = accountList->count();
     for (int j = row; j < count && j + 1 < pref::kMaxAccounts; ++j)
         PreferencesAccounts[static_cast<std::size_t>(j)] = PreferencesAccounts[static_cast<std::size_t>(j + 1)];
     selectAccountLine(0);
     ShownAccount = 0;
     if (count > 0) {
-        Edit6->setText(ListBox1->item(0)->text());
+        accountNameEdit->setText(accountList->item(0)->text());
         ShowAccount(*this, 0);
     } else {
-        Edit6->clear();
+        accountNameEdit->clear();
         ClearAccountEdits(*this);
     }
 }
 
-void PreferencesDialog::ListBox1Click()
+void PreferencesDialog::accountSelected()
 {
-    const int a = ListBox1->currentRow();
+    const int a = accountList->currentRow();
     if (a < 0)
         return;
-    Edit6->setText(ListBox1->item(a)->text());
+    accountNameEdit->setText(accountList->item(a)->text());
     StoreAccount(*this, ShownAccount);
     ShowAccount(*this, a);
     ShownAccount = a;
