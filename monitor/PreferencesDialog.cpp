@@ -6,7 +6,6 @@
 #include "ProgramFileDialog.h"
 #include "Registry.h"
 #include "RegistryNames.h"
-#include "TariffProfilesDialog.h"
 #include "MainWindow.h"
 #include "WindowPlacement.h"
 
@@ -31,8 +30,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <limits>
-#include <memory>
 #include <stdexcept>
 
 using platform::KeyScope;
@@ -41,11 +38,7 @@ namespace rk = regkeys;
 
 namespace {
 
-std::unique_ptr<platform::Registry> preferencesRegistry;
 OpenFileRunner openFileRunner;
-
-// A stored "Lines" far past anything a user types would keep the load busy for ever.
-constexpr int kMaxExecLines = 65536;
 
 using regkeys::name;
 
@@ -98,48 +91,38 @@ void checkDigits(QLineEdit* edit, const QString& boxCaption, const QString& rese
     }
 }
 
-bool lineMatches(const PreferencesDialog& form, const QString& accountName, int skip, Qt::CaseSensitivity cs)
+QStringList accountNames(const PreferencesDialog& form)
 {
-    for (int j = 0; j < form.accountList->count(); ++j) {
-        if (j != skip && form.accountList->item(j)->text().compare(accountName, cs) == 0)
-            return true;
-    }
-    return false;
+    QStringList names;
+    for (int j = 0; j < form.accountList->count(); ++j)
+        names << form.accountList->item(j)->text();
+    return names;
 }
 
-// The registry folds the case of key names, so two accounts whose names differ only
-// in case would be saved into one key and one of them lost.
-bool nameClashesInKey(const PreferencesDialog& form, const QString& accountName, int skip)
+// The port check: one message per character that is no digit.
+bool isAllDigits(const QString& text)
 {
-    return lineMatches(form, accountName, skip, Qt::CaseInsensitive);
+    const int bad = pref::nonDigitCount(text);
+    for (int i = 0; i < bad; ++i)
+        platform::messageBox(QString::fromLatin1(pref::kIncorrectNumber), mailCaption(),
+                             platform::MessageIcon::Exclamation);
+    return bad == 0;
 }
 
-// A backslash would make the account's key a nested one that no loader finds.
-bool nameFitsKey(const QString& accountName)
-{
-    return !accountName.contains(QLatin1Char('\\'));
-}
-
-void refuseBackslash()
-{
-    mailError(QStringLiteral("The account's name can't contain \"\\\" !"));
-}
-
-// The name typed for a new or renamed account, as far as the name edit lets it be;
-// an empty one or one with a backslash is reported, and gives false.
-bool typedAccountName(const PreferencesDialog& form, QString& accountName)
-{
-    accountName = form.accountNameEdit->text().left(pref::kAccountNameChars);
-    if (accountName.isEmpty()) {
-        mailError(QStringLiteral("You have to enter account's name !"));
-        return false;
-    }
-    if (!nameFitsKey(accountName)) {
-        refuseBackslash();
-        return false;
-    }
-    return true;
-}
+// The mail checker's switches of its key, in the order they are loaded and saved.
+struct MailSwitch {
+    const char* value;
+    QCheckBox* PreferencesDialog::*box;
+};
+const MailSwitch kMailSwitches[] = {
+    {rk::vEmailSystemTray, &PreferencesDialog::mailTrayCheck},
+    {rk::vAutoCheck, &PreferencesDialog::checkMailAtStartCheck},
+    {rk::vAutoRestore, &PreferencesDialog::restoreOnMailCheck},
+    {rk::vAutoClose, &PreferencesDialog::closeWithoutMailCheck},
+    {rk::vAutoMinimize, &PreferencesDialog::minimizeMailAtStartCheck},
+    {rk::vAutoCloseProgram, &PreferencesDialog::closeOnDisconnectCheck},
+    {rk::vOnOff, &PreferencesDialog::mailCheckerOnCheck},
+};
 
 // An edit's room bounds what the user types, not what the registry holds: a number
 // stored wider than its edit (by hand, or by an older version) is shown whole, so
@@ -170,6 +153,13 @@ W* named(W* widget, const char* objectName)
     return widget;
 }
 
+QCheckBox* addCheck(QVBoxLayout* layout, QWidget* page, const char* text, const char* objectName)
+{
+    auto* box = named(new QCheckBox(QString::fromLatin1(text), page), objectName);
+    layout->addWidget(box);
+    return box;
+}
+
 QWidget* newPage(QTabWidget* tabs, const char* objectName, const char* title)
 {
     auto* page = named(new QWidget(tabs), objectName);
@@ -198,103 +188,6 @@ std::int32_t takeInteger(PreferencesDialog& form, QLineEdit* edit, QWidget* page
 }
 
 }  // namespace
-
-// =====================================================================================
-// Plain logic
-// =====================================================================================
-
-namespace pref {
-
-QString execCountText(int lines)
-{
-    return QStringLiteral("Now you have entered ") + QString::number(lines) + QStringLiteral(" programs");
-}
-
-QStringList execLines(const QString& text)
-{
-    if (text.isEmpty())
-        return {};
-    QString plain = text;
-    plain.remove(QLatin1Char('\r'));
-    QStringList lines = plain.split(QLatin1Char('\n'));
-    if (lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
-}
-
-int nonDigitCount(const QString& text, int limit)
-{
-    const int length = limit < 0 ? text.size() : std::min<int>(limit, text.size());
-    int count = 0;
-    for (int i = 0; i < length; ++i) {
-        if (text[i] < QLatin1Char('0') || text[i] > QLatin1Char('9'))
-            ++count;
-    }
-    return count;
-}
-
-std::int32_t leadingInteger(const QString& text)
-{
-    // The same reading as the tariff fields'.
-    return tariffoptions::atoi(text);
-}
-
-bool strictInteger(const QString& text, std::int32_t& value)
-{
-    int i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) {
-        negative = text[i] == QLatin1Char('-');
-        ++i;
-    }
-    if (i == text.size())
-        return false;
-    const std::int64_t bound = negative ? -std::int64_t(std::numeric_limits<std::int32_t>::min())
-                                        : std::numeric_limits<std::int32_t>::max();
-    std::int64_t number = 0;
-    for (; i < text.size(); ++i) {
-        if (text[i] < QLatin1Char('0') || text[i] > QLatin1Char('9'))
-            return false;
-        number = number * 10 + (text[i].unicode() - '0');
-        if (number > bound)
-            return false;
-    }
-    value = static_cast<std::int32_t>(negative ? -number : number);
-    return true;
-}
-
-QString notAnIntegerText(const QString& text)
-{
-    return QStringLiteral("'%1' is not a valid integer value").arg(text);
-}
-
-QString autostartCommand(const QString& programPath)
-{
-    return programPath + QStringLiteral("/Dialtally");
-}
-
-QString accountKey(const QString& accountName)
-{
-    return name(rk::kEmailAccounts) + QLatin1Char('\\') + accountName;
-}
-
-}  // namespace pref
-
-// =====================================================================================
-// Unit objects
-// =====================================================================================
-
-void PreferencesUnitInit()
-{
-    preferencesRegistry = std::make_unique<platform::Registry>();
-}
-
-platform::Registry& PreferencesRegistry()
-{
-    if (!preferencesRegistry)
-        PreferencesUnitInit();
-    return *preferencesRegistry;
-}
 
 void setOpenFileRunner(OpenFileRunner runner)
 {
@@ -338,10 +231,8 @@ void PreferencesDialog::buildWindow()
         addText(page, startupPage,
                 {"Here you can make Dialtally to load every time ",
                  "Windows starts and to show logo picture on start or not."});
-        autostartCheck = named(new QCheckBox(QStringLiteral("Load Dialtally every time Windows starts"), startupPage), "autostartCheck");
-        logoCheck = named(new QCheckBox(QStringLiteral("Show logo picture on start"), startupPage), "logoCheck");
-        page->addWidget(autostartCheck);
-        page->addWidget(logoCheck);
+        autostartCheck = addCheck(page, startupPage, "Load Dialtally every time Windows starts", "autostartCheck");
+        logoCheck = addCheck(page, startupPage, "Show logo picture on start", "logoCheck");
         page->addStretch();
     }
 
@@ -352,12 +243,9 @@ void PreferencesDialog::buildWindow()
         addText(page, taskbarPage,
                 {"Here you can make Dialtally to be minimized ",
                  "every time you execute it and where to minimize program."});
-        minimizeAtStartCheck = named(new QCheckBox(QStringLiteral("Minimize when execute"), taskbarPage), "minimizeAtStartCheck");
-        trayModeCheck = named(new QCheckBox(QStringLiteral("Minimize in System Tray"), taskbarPage), "trayModeCheck");
-        restoreOnDisconnectCheck = named(new QCheckBox(QStringLiteral("Maximize when disconected"), taskbarPage), "restoreOnDisconnectCheck");
-        page->addWidget(minimizeAtStartCheck);
-        page->addWidget(trayModeCheck);
-        page->addWidget(restoreOnDisconnectCheck);
+        minimizeAtStartCheck = addCheck(page, taskbarPage, "Minimize when execute", "minimizeAtStartCheck");
+        trayModeCheck = addCheck(page, taskbarPage, "Minimize in System Tray", "trayModeCheck");
+        restoreOnDisconnectCheck = addCheck(page, taskbarPage, "Maximize when disconected", "restoreOnDisconnectCheck");
         page->addStretch();
     }
 
@@ -410,9 +298,8 @@ void PreferencesDialog::buildWindow()
         addText(page, antiCrashPage,
                 {"Here you can enable or disable anti-crash function. When it",
                  "enabled program restores crashed sesion time, fee and etc. "});
-        antiCrashCheck = named(new QCheckBox(QStringLiteral("Enable anti-crash function (recommended)"), antiCrashPage), "antiCrashCheck");
+        antiCrashCheck = addCheck(page, antiCrashPage, "Enable anti-crash function (recommended)", "antiCrashCheck");
         antiCrashCheck->setChecked(true);
-        page->addWidget(antiCrashCheck);
         page->addStretch();
     }
 
@@ -423,8 +310,7 @@ void PreferencesDialog::buildWindow()
         addText(page, budgetPage,
                 {"Here you can organize money for Internet use. Enter how ",
                  "much money you can spend for Internet in one day."});
-        budgetOnCheck = named(new QCheckBox(QStringLiteral("ON/OFF"), budgetPage), "budgetOnCheck");
-        page->addWidget(budgetOnCheck);
+        budgetOnCheck = addCheck(page, budgetPage, "ON/OFF", "budgetOnCheck");
         auto* row = new QHBoxLayout;
         row->addWidget(new QLabel(QStringLiteral("Enter money for one day :      ($)"), budgetPage));
         budgetMoneyEdit = named(new QLineEdit(budgetPage), "budgetMoneyEdit");
@@ -440,8 +326,8 @@ void PreferencesDialog::buildWindow()
         beepAlarmRadio = named(new QRadioButton(QStringLiteral("Play Beep sound"), budgetPage), "beepAlarmRadio");
         page->addWidget(sirenAlarmRadio);
         page->addWidget(beepAlarmRadio);
-        countAllDaysCheck = named(new QCheckBox(QStringLiteral("Count for all days since the start of monitoring"), budgetPage), "countAllDaysCheck");
-        page->addWidget(countAllDaysCheck);
+        countAllDaysCheck =
+            addCheck(page, budgetPage, "Count for all days since the start of monitoring", "countAllDaysCheck");
         page->addStretch();
     }
 
@@ -454,8 +340,7 @@ void PreferencesDialog::buildWindow()
 
         mailSettingsPage = newPage(emailTabs, "mailSettingsPage", "Preferences");
         auto* settings = new QVBoxLayout(mailSettingsPage);
-        mailCheckerOnCheck = named(new QCheckBox(QStringLiteral("ON/OFF"), mailSettingsPage), "mailCheckerOnCheck");
-        settings->addWidget(mailCheckerOnCheck);
+        mailCheckerOnCheck = addCheck(settings, mailSettingsPage, "ON/OFF", "mailCheckerOnCheck");
         auto* period = new QHBoxLayout;
         period->addWidget(new QLabel(QStringLiteral("Check for Mail after"), mailSettingsPage));
         mailPeriodEdit = named(new QLineEdit(mailSettingsPage), "mailPeriodEdit");
@@ -465,14 +350,17 @@ void PreferencesDialog::buildWindow()
         period->addWidget(new QLabel(QStringLiteral("minutes"), mailSettingsPage));
         period->addStretch();
         settings->addLayout(period);
-        mailTrayCheck = named(new QCheckBox(QStringLiteral("Minimize to System Tray"), mailSettingsPage), "mailTrayCheck");
-        checkMailAtStartCheck = named(new QCheckBox(QStringLiteral("Automaticaly check Email when starts"), mailSettingsPage), "checkMailAtStartCheck");
-        restoreOnMailCheck = named(new QCheckBox(QStringLiteral("Automaticaly restore when there are new messages"), mailSettingsPage), "restoreOnMailCheck");
-        closeWithoutMailCheck = named(new QCheckBox(QStringLiteral("Automaticaly close if there are no new messages"), mailSettingsPage), "closeWithoutMailCheck");
-        minimizeMailAtStartCheck = named(new QCheckBox(QStringLiteral("Automaticaly minimize when starts"), mailSettingsPage), "minimizeMailAtStartCheck");
-        closeOnDisconnectCheck = named(new QCheckBox(QStringLiteral("Automaticaly close when disconecting from Internet"), mailSettingsPage), "closeOnDisconnectCheck");
-        for (QCheckBox* box : {mailTrayCheck, checkMailAtStartCheck, restoreOnMailCheck, closeWithoutMailCheck, minimizeMailAtStartCheck, closeOnDisconnectCheck})
-            settings->addWidget(box);
+        mailTrayCheck = addCheck(settings, mailSettingsPage, "Minimize to System Tray", "mailTrayCheck");
+        checkMailAtStartCheck =
+            addCheck(settings, mailSettingsPage, "Automaticaly check Email when starts", "checkMailAtStartCheck");
+        restoreOnMailCheck = addCheck(settings, mailSettingsPage, "Automaticaly restore when there are new messages",
+                                      "restoreOnMailCheck");
+        closeWithoutMailCheck = addCheck(settings, mailSettingsPage, "Automaticaly close if there are no new messages",
+                                         "closeWithoutMailCheck");
+        minimizeMailAtStartCheck =
+            addCheck(settings, mailSettingsPage, "Automaticaly minimize when starts", "minimizeMailAtStartCheck");
+        closeOnDisconnectCheck = addCheck(settings, mailSettingsPage, "Automaticaly close when disconecting from Internet",
+                                          "closeOnDisconnectCheck");
         settings->addStretch();
 
         accountsPage = newPage(emailTabs, "accountsPage", "Mail Accounts");
@@ -616,8 +504,8 @@ void PreferencesDialog::FormCreate()
         loadFlag(key, rk::vMaxd, restoreOnDisconnectCheck);
         connectDelayEdit->setText(QString::number(readInt(key, rk::vConnectDelay)));
     }
-    LoadExecList(*this);
-    ShowExecCount(*this);
+    showExecList();
+    showExecCount();
     ExecListLoaded = true;
     {
         KeyScope key(registry, RootKey::CurrentUser, name(rk::kBudget), true);
@@ -631,7 +519,7 @@ void PreferencesDialog::FormCreate()
             beepAlarmRadio->setChecked(true);
         loadFlag(key, rk::vBudgetReserve, countAllDaysCheck);
     }
-    LoadEmailSettings(*this);
+    loadEmailSettings();
 }
 
 // ---- OK ------------------------------------------------------------------------------
@@ -679,49 +567,23 @@ void PreferencesDialog::okClicked()
         }
         writeFlag(key, rk::vMaxd, restoreOnDisconnectCheck);
     }
-    if (ExecListLoaded) {
-        // The tick reads "Lines" and then the lines: it sees the old list or the new.
-        platform::RegistryTransaction transaction(registry.store());
-        KeyScope key(registry, RootKey::CurrentUser, name(rk::kExec), true);
-        const QStringList lines = pref::execLines(execLinesEdit->toPlainText());
-        writeInt(key, rk::vLines, static_cast<std::int32_t>(lines.size()));
-        for (int i = 0; i < lines.size(); ++i)
-            key->writeString(name(rk::vLinePrefix) + QString::number(i), lines[i]);
-        transaction.commit();
-    }
-    std::int32_t resetMode = 0;
-    {
-        KeyScope key(registry, RootKey::LocalMachine, name(rk::kCounterAll), true);
-        resetMode = readInt(key, rk::vReset);
-    }
-    const bool budgetAllowed = resetMode == 2 || !budgetOnCheck->isChecked();
-    if (!budgetAllowed) {
-        platform::messageBox(
-            QStringLiteral("You can't use Rozad Izeruveva function until Counter is set to reset not "
-                           "after the month. First set Options|Counter... to reset after the month and "
-                           "then try to activate Rozad Izeruveva function."),
-            caption(), platform::MessageIcon::Error);
-    }
-    {
-        KeyScope key(registry, RootKey::CurrentUser, name(rk::kBudget), true);
-        writeInt(key, rk::vOnOff, budgetAllowed && budgetOnCheck->isChecked() ? 1 : 0);
-        writeInt(key, rk::vBudgetMoney, money);
-        writeInt(key, rk::vBudgetCents, cents);
-        // With neither button selected the stored alarm kind is kept.
-        if (sirenAlarmRadio->isChecked())
-            writeInt(key, rk::vBudgetCh, 1);
-        else if (beepAlarmRadio->isChecked())
-            writeInt(key, rk::vBudgetCh, 3);
-        writeFlag(key, rk::vBudgetReserve, countAllDaysCheck);
-    }
+    if (ExecListLoaded)
+        pref::saveExecList(registry, pref::execLines(execLinesEdit->toPlainText()));
+    const bool budgetAllowed = pref::budgetAllowed(pref::counterResetMode(registry), budgetOnCheck->isChecked());
+    if (!budgetAllowed)
+        platform::messageBox(QString::fromLatin1(pref::kBudgetNeedsMonthlyCounter), caption(), platform::MessageIcon::Error);
+    // With neither alarm button selected the stored alarm kind is kept.
+    const int alarm = sirenAlarmRadio->isChecked() ? 1 : (beepAlarmRadio->isChecked() ? 3 : 0);
+    pref::saveBudget(registry, {budgetAllowed && budgetOnCheck->isChecked(), money, cents, alarm,
+                                countAllDaysCheck->isChecked()});
     ShowMoneyOrganizerBalance(form);
 
     if (AccountsLoaded) {
         if (accountList->count() > 0)
-            StoreAccount(*this, accountList->currentRow() >= 0 ? accountList->currentRow() : ShownAccount);
-        SaveAccounts(*this);
+            storeAccount(accountList->currentRow() >= 0 ? accountList->currentRow() : ShownAccount);
+        pref::saveAccounts(registry, PreferencesAccounts, accountList->count());
     }
-    SaveEmailSettings(*this);
+    saveEmailSettings();
 }
 
 void PreferencesDialog::cancelClicked()
@@ -736,7 +598,7 @@ void PreferencesDialog::helpClicked()
 
 void PreferencesDialog::FormClose()
 {
-    LoadExecList(*this);
+    showExecList();
     QSignalBlocker blocker(accountList);
     accountList->clear();
     accountNameEdit->clear();
@@ -756,26 +618,19 @@ void PreferencesDialog::addProgramClicked()
 
 void PreferencesDialog::execLinesChanged()
 {
-    ShowExecCount(*this);
+    showExecCount();
 }
 
-void LoadExecList(PreferencesDialog& form)
+void PreferencesDialog::showExecList()
 {
-    platform::Registry& registry = PreferencesRegistry();
-    QStringList lines;
-    {
-        KeyScope key(registry, RootKey::CurrentUser, name(rk::kExec), true);
-        const std::int32_t n = std::min(readInt(key, rk::vLines), kMaxExecLines);
-        for (int i = 0; i < n; ++i)
-            lines << key->readString(name(rk::vLinePrefix) + QString::number(i));
-    }
+    const QStringList lines = pref::loadExecList(PreferencesRegistry());
     // Every line ends with a line break, so an empty last line stays a line.
-    form.execLinesEdit->setPlainText(lines.isEmpty() ? QString() : lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+    execLinesEdit->setPlainText(lines.isEmpty() ? QString() : lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
 }
 
-void ShowExecCount(PreferencesDialog& form)
+void PreferencesDialog::showExecCount()
 {
-    form.programCountLabel->setText(pref::execCountText(static_cast<int>(pref::execLines(form.execLinesEdit->toPlainText()).size())));
+    programCountLabel->setText(pref::execCountText(static_cast<int>(pref::execLines(execLinesEdit->toPlainText()).size())));
 }
 
 // ---- numeric edits ------------------------------------------------------------------------
@@ -803,190 +658,91 @@ void PreferencesDialog::mailPeriodChanged()
 
 void PreferencesDialog::portChanged()
 {
-    if (!IsAllDigits(*this, portEdit->text()))
+    if (!isAllDigits(portEdit->text()))
         portEdit->setText(QStringLiteral("110"));
-}
-
-bool IsAllDigits(PreferencesDialog& form, const QString& text)
-{
-    Q_UNUSED(form);
-    const int bad = pref::nonDigitCount(text);
-    for (int i = 0; i < bad; ++i)
-        platform::messageBox(QString::fromLatin1(pref::kIncorrectNumber), mailCaption(),
-                             platform::MessageIcon::Exclamation);
-    return bad == 0;
 }
 
 // =====================================================================================
 // E-mail settings and accounts
 // =====================================================================================
 
-void LoadEmailSettings(PreferencesDialog& form)
+void PreferencesDialog::loadEmailSettings()
 {
     {
-        QSignalBlocker blocker(form.accountList);
-        form.accountList->clear();
+        QSignalBlocker blocker(accountList);
+        accountList->clear();
     }
-    form.userEdit->clear();
-    form.passwordEdit->clear();
-    form.accountNameEdit->clear();
-    form.hostEdit->clear();
-    setNumberText(form.portEdit, QStringLiteral("110"), pref::kPortChars);
-    form.AccountsLoaded = false;
+    userEdit->clear();
+    passwordEdit->clear();
+    accountNameEdit->clear();
+    hostEdit->clear();
+    setNumberText(portEdit, QStringLiteral("110"), pref::kPortChars);
+    AccountsLoaded = false;
 
     platform::Registry& registry = PreferencesRegistry();
-    QStringList names;
-    {
-        KeyScope key(registry, RootKey::CurrentUser, name(rk::kEmailAccounts), true);
-        names = key->getKeyNames();
-    }
-    int count = 0;
-    for (const QString& accountName : names) {
-        // The table has room for 20. A key written by something else past that, or one
-        // whose name is longer than an account's, is not loaded, and the next OK, which
-        // rewrites the key from the table, does not keep it.
-        if (count == pref::kMaxAccounts)
-            break;
-        if (accountName.size() > pref::kAccountNameChars)
-            continue;
-        form.PreferencesAccounts[count] = MailAccount();
-        form.PreferencesAccounts[count].Name = accountName;
-        if (!LoadAccount(form, count))
-            continue;
-        {
-            QSignalBlocker blocker(form.accountList);
-            form.accountList->addItem(accountName);
-        }
-        ++count;
-    }
+    const int count = pref::loadAccounts(registry, PreferencesAccounts, [this](const QString& accountName) {
+        QSignalBlocker blocker(accountList);
+        accountList->addItem(accountName);
+    });
     if (count > 0) {
-        QSignalBlocker blocker(form.accountList);
-        form.accountList->setCurrentRow(0);
+        QSignalBlocker blocker(accountList);
+        accountList->setCurrentRow(0);
         blocker.unblock();
-        form.accountNameEdit->setText(form.accountList->item(0)->text());
-        ShowAccount(form, 0);
+        accountNameEdit->setText(accountList->item(0)->text());
+        showAccount(0);
     }
-    form.ShownAccount = 0;
-    form.AccountsLoaded = true;
+    ShownAccount = 0;
+    AccountsLoaded = true;
 
     KeyScope key(registry, RootKey::CurrentUser, name(rk::kEmail), true);
-    setNumberText(form.mailPeriodEdit, QString::number(readInt(key, rk::vMinutes)), pref::kMinutesChars);
-    loadFlag(key, rk::vEmailSystemTray, form.mailTrayCheck);
-    loadFlag(key, rk::vAutoCheck, form.checkMailAtStartCheck);
-    loadFlag(key, rk::vAutoRestore, form.restoreOnMailCheck);
-    loadFlag(key, rk::vAutoClose, form.closeWithoutMailCheck);
-    loadFlag(key, rk::vAutoMinimize, form.minimizeMailAtStartCheck);
-    loadFlag(key, rk::vAutoCloseProgram, form.closeOnDisconnectCheck);
-    loadFlag(key, rk::vOnOff, form.mailCheckerOnCheck);
+    setNumberText(mailPeriodEdit, QString::number(readInt(key, rk::vMinutes)), pref::kMinutesChars);
+    for (const MailSwitch& s : kMailSwitches)
+        loadFlag(key, s.value, this->*s.box);
 }
 
-bool LoadAccount(PreferencesDialog& form, int i)
-{
-    if (i < 0 || i >= pref::kMaxAccounts)
-        return false;
-    // An object of its own: the unit's one may hold the accounts key open.
-    platform::Registry registry(PreferencesRegistry().store());
-    MailAccount& account = form.PreferencesAccounts[static_cast<std::size_t>(i)];
-    // Just enumerated: a key gone meanwhile is not created again as an empty one.
-    KeyScope key(registry, RootKey::CurrentUser, pref::accountKey(account.Name), false);
-    if (!key.opened())
-        return false;
-    // An account without its port (half written by something else) keeps its other
-    // fields and gets the default port, so the next OK writes it whole again instead
-    // of dropping it with every account after it.
-    account.Port = key->valueType(name(rk::vAccountPort)) == platform::ValueType::Integer
-                       ? readInt(key, rk::vAccountPort)
-                       : pref::kDefaultPort;
-    account.User = key->readString(name(rk::vAccountUser)).left(pref::kUserChars);
-    account.Password = key->readString(name(rk::vAccountPassword)).left(pref::kPasswordChars);
-    account.Host = key->readString(name(rk::vAccountHost)).left(pref::kHostChars);
-    return true;
-}
-
-void ShowAccount(PreferencesDialog& form, int i)
+void PreferencesDialog::showAccount(int i)
 {
     if (i < 0 || i >= pref::kMaxAccounts)
         return;
-    const MailAccount& account = form.PreferencesAccounts[static_cast<std::size_t>(i)];
-    form.userEdit->setText(account.User);
-    form.passwordEdit->setText(account.Password);
-    form.hostEdit->setText(account.Host);
-    setNumberText(form.portEdit, QString::number(account.Port), pref::kPortChars);
+    const MailAccount& account = PreferencesAccounts[static_cast<std::size_t>(i)];
+    userEdit->setText(account.User);
+    passwordEdit->setText(account.Password);
+    hostEdit->setText(account.Host);
+    setNumberText(portEdit, QString::number(account.Port), pref::kPortChars);
 }
 
-void StoreAccount(PreferencesDialog& form, int i)
+void PreferencesDialog::storeAccount(int i)
 {
-    if (i < 0 || i >= pref::kMaxAccounts || i >= form.accountList->count())
+    if (i < 0 || i >= pref::kMaxAccounts || i >= accountList->count())
         return;
-    MailAccount& account = form.PreferencesAccounts[static_cast<std::size_t>(i)];
-    account.Name = form.accountList->item(i)->text().left(pref::kAccountNameChars);
-    account.User = form.userEdit->text().left(pref::kUserChars);
-    account.Password = form.passwordEdit->text().left(pref::kPasswordChars);
-    account.Host = form.hostEdit->text().left(pref::kHostChars);
-    account.Port = pref::leadingInteger(form.portEdit->text());
+    MailAccount& account = PreferencesAccounts[static_cast<std::size_t>(i)];
+    account.Name = accountList->item(i)->text().left(pref::kAccountNameChars);
+    account.User = userEdit->text().left(pref::kUserChars);
+    account.Password = passwordEdit->text().left(pref::kPasswordChars);
+    account.Host = hostEdit->text().left(pref::kHostChars);
+    account.Port = pref::leadingInteger(portEdit->text());
 }
 
-void ClearAccountEdits(PreferencesDialog& form)
+void PreferencesDialog::clearAccountEdits()
 {
-    form.userEdit->clear();
-    form.passwordEdit->clear();
-    form.hostEdit->clear();
-    setNumberText(form.portEdit, QStringLiteral("110"), pref::kPortChars);
+    userEdit->clear();
+    passwordEdit->clear();
+    hostEdit->clear();
+    setNumberText(portEdit, QStringLiteral("110"), pref::kPortChars);
 }
 
-void SaveAccounts(PreferencesDialog& form)
-{
-    platform::Registry& registry = PreferencesRegistry();
-    const int count = std::min(form.accountList->count(), pref::kMaxAccounts);
-    // The mail checker reads this key when it starts: it finds the old accounts or
-    // the new ones, never a key half rewritten; a failed write leaves the old ones.
-    platform::RegistryTransaction transaction(registry.store());
-    registry.closeKey();
-    registry.setRootKey(RootKey::CurrentUser);
-    registry.deleteKey(name(rk::kEmailAccounts));
-    {
-        KeyScope key(registry, RootKey::CurrentUser, name(rk::kEmailAccounts), true);
-        if (!key.opened())
-            throw platform::RegistryError("Failed to create the key '" + std::string(rk::kEmailAccounts) + "'");
-    }
-    for (int i = 0; i < count; ++i) {
-        const MailAccount& account = form.PreferencesAccounts[static_cast<std::size_t>(i)];
-        KeyScope key(registry, RootKey::CurrentUser, pref::accountKey(account.Name), true);
-        if (!key.opened())
-            throw platform::RegistryError(("Failed to create the key '" + pref::accountKey(account.Name) + "'")
-                                              .toLocal8Bit()
-                                              .toStdString());
-        key->writeString(name(rk::vAccountUser), account.User);
-        key->writeString(name(rk::vAccountPassword), account.Password);
-        key->writeString(name(rk::vAccountHost), account.Host);
-        writeInt(key, rk::vAccountPort, account.Port);
-        writeInt(key, rk::vAccountChecked, 1);
-    }
-    transaction.commit();
-}
-
-void SaveEmailSettings(PreferencesDialog& form)
+void PreferencesDialog::saveEmailSettings()
 {
     std::int32_t minutes = 0;
-    if (!pref::strictInteger(form.mailPeriodEdit->text(), minutes))
-        throw std::runtime_error(pref::notAnIntegerText(form.mailPeriodEdit->text()).toLocal8Bit().toStdString());
+    if (!pref::strictInteger(mailPeriodEdit->text(), minutes))
+        throw std::runtime_error(pref::notAnIntegerText(mailPeriodEdit->text()).toLocal8Bit().toStdString());
     platform::Registry& registry = PreferencesRegistry();
     platform::RegistryTransaction transaction(registry.store());
     KeyScope key(registry, RootKey::CurrentUser, name(rk::kEmail), true);
     writeInt(key, rk::vMinutes, minutes);
-    writeFlag(key, rk::vEmailSystemTray, form.mailTrayCheck);
-    writeFlag(key, rk::vAutoCheck, form.checkMailAtStartCheck);
-    writeFlag(key, rk::vAutoRestore, form.restoreOnMailCheck);
-    writeFlag(key, rk::vAutoClose, form.closeWithoutMailCheck);
-    writeFlag(key, rk::vAutoMinimize, form.minimizeMailAtStartCheck);
-    writeFlag(key, rk::vAutoCloseProgram, form.closeOnDisconnectCheck);
-    writeFlag(key, rk::vOnOff, form.mailCheckerOnCheck);
+    for (const MailSwitch& s : kMailSwitches)
+        writeFlag(key, s.value, this->*s.box);
     transaction.commit();
-}
-
-bool AccountNameExists(PreferencesDialog& form, const QString& accountName, int skip)
-{
-    return lineMatches(form, accountName, skip, Qt::CaseSensitive);
 }
 
 // ---- account commands ------------------------------------------------------------------
@@ -994,19 +750,13 @@ bool AccountNameExists(PreferencesDialog& form, const QString& accountName, int 
 void PreferencesDialog::newAccountClicked()
 {
     const int count = accountList->count();
-    QString accountName;
-    if (!typedAccountName(*this, accountName))
-        return;
-    if (nameClashesInKey(*this, accountName, count)) {
-        mailError(QStringLiteral("The account you want to create is allready in the list!"));
-        return;
-    }
-    if (count >= pref::kMaxAccounts) {
-        mailError(QStringLiteral("Maximum can be 20 accounts"));
+    const QString accountName = accountNameEdit->text().left(pref::kAccountNameChars);
+    if (const QString refusal = pref::newAccountRefusal(accountNames(*this), accountName); !refusal.isEmpty()) {
+        mailError(refusal);
         return;
     }
     if (count > 0) {
-        StoreAccount(*this, ShownAccount);
+        storeAccount(ShownAccount);
         ShownAccount = count;
     }
     {
@@ -1014,7 +764,7 @@ void PreferencesDialog::newAccountClicked()
         accountList->addItem(accountName);
     }
     selectAccountLine(count);
-    ClearAccountEdits(*this);
+    clearAccountEdits();
 }
 
 void PreferencesDialog::renameAccountClicked()
@@ -1022,13 +772,9 @@ void PreferencesDialog::renameAccountClicked()
     const int row = accountList->currentRow();
     if (row < 0)
         return;
-    QString accountName;
-    if (!typedAccountName(*this, accountName))
-        return;
-    // The account's own line counts for the exact name; a change of letter case alone
-    // is let through, since the account's own key is the one rewritten.
-    if (AccountNameExists(*this, accountName, accountList->count()) || nameClashesInKey(*this, accountName, row)) {
-        mailError(QStringLiteral("The account you want to rename is already in the list!"));
+    const QString accountName = accountNameEdit->text().left(pref::kAccountNameChars);
+    if (const QString refusal = pref::renameAccountRefusal(accountNames(*this), accountName, row); !refusal.isEmpty()) {
+        mailError(refusal);
         return;
     }
     accountList->item(row)->setText(accountName);
@@ -1049,16 +795,15 @@ void PreferencesDialog::deleteAccountClicked()
         delete accountList->takeItem(row);
     }
     const int count = accountList->count();
-    for (int j = row; j < count && j + 1 < pref::kMaxAccounts; ++j)
-        PreferencesAccounts[static_cast<std::size_t>(j)] = PreferencesAccounts[static_cast<std::size_t>(j + 1)];
+    pref::removeAccount(PreferencesAccounts, row, count);
     selectAccountLine(0);
     ShownAccount = 0;
     if (count > 0) {
         accountNameEdit->setText(accountList->item(0)->text());
-        ShowAccount(*this, 0);
+        showAccount(0);
     } else {
         accountNameEdit->clear();
-        ClearAccountEdits(*this);
+        clearAccountEdits();
     }
 }
 
@@ -1068,7 +813,7 @@ void PreferencesDialog::accountSelected()
     if (a < 0)
         return;
     accountNameEdit->setText(accountList->item(a)->text());
-    StoreAccount(*this, ShownAccount);
-    ShowAccount(*this, a);
+    storeAccount(ShownAccount);
+    showAccount(a);
     ShownAccount = a;
 }

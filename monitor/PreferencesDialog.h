@@ -5,12 +5,11 @@
 // only the account table keeps state of its own in between.
 #pragma once
 
+#include "PreferencesSettings.h"
+
 #include <QDialog>
 #include <QString>
-#include <QStringList>
 
-#include <array>
-#include <cstdint>
 #include <functional>
 
 class QCheckBox;
@@ -24,61 +23,9 @@ class QRadioButton;
 class QTabWidget;
 class MainWindow;
 
-namespace platform {
-class Registry;
-}
-
 namespace pref {
-
 inline constexpr int kHelpContext = 9;
-// The port check and the account editor's boxes carry the mail checker's name.
-inline constexpr const char* kMailCaption = "Dialtally Mail Checker";
-inline constexpr const char* kIncorrectNumber = "Incorrect number !";
-
-// Room of an account's fields, as both programs hold them (the terminator not counted).
-inline constexpr int kMaxAccounts = 20;
-inline constexpr int kAccountNameChars = 49;
-inline constexpr int kUserChars = 59;
-inline constexpr int kPasswordChars = 39;
-inline constexpr int kHostChars = 49;
-inline constexpr int kPortChars = 4;
-inline constexpr int kMinutesChars = 4;
-inline constexpr std::int32_t kDefaultPort = 110;
-
-// The numeric edits of the budget and the connect delay look at this many characters.
-inline constexpr int kDigitCheckChars = 19;
-// The connect delay is taken from at most this many characters at OK.
-inline constexpr int kConnectDelayChars = 199;
-
-// "Now you have entered 3 programs" (no singular form).
-QString execCountText(int lines);
-// The lines of the program list; the empty line after a final line break is none.
-QStringList execLines(const QString& text);
-// Characters outside "0" .. "9" among the first `limit` characters (all with -1).
-int nonDigitCount(const QString& text, int limit = -1);
-// Leading blanks skipped, an optional sign, then the digits up to the first other
-// character; no digits give 0. A number past the 32-bit range stops at its bound.
-std::int32_t leadingInteger(const QString& text);
-// The whole text must be a decimal integer in the signed 32-bit range.
-bool strictInteger(const QString& text, std::int32_t& value);
-// "'12x' is not a valid integer value"
-QString notAnIntegerText(const QString& text);
-// The command of the autostart entry for a program folder.
-QString autostartCommand(const QString& programPath);
-// HKCU key of one account.
-QString accountKey(const QString& name);
-
-}  // namespace pref
-
-// One POP3 account as the editor holds it.
-struct MailAccount {
-    QString Name;
-    QString User;
-    QString Password;
-    QString Host;
-    std::int32_t Port = 0;
-};
-using MailAccountTable = std::array<MailAccount, pref::kMaxAccounts>;
+}
 
 class PreferencesDialog : public QDialog {
     Q_OBJECT
@@ -182,6 +129,14 @@ protected:
 private:
     void buildWindow();
     void runOkAndClose();
+    void showExecList();
+    void showExecCount();
+    void loadEmailSettings();
+    void showAccount(int i);
+    // Takes the account edits into record i, which belongs to line i of the list.
+    void storeAccount(int i);
+    void clearAccountEdits();
+    void saveEmailSettings();
     // Selects a line of accountList without running accountSelected.
     void selectAccountLine(int row);
 
@@ -190,24 +145,6 @@ private:
     // in the sequence still closes the dialog.
     bool m_closeAfterOk = false;
 };
-
-// ---- plain functions of the unit ----------------------------------------------------
-void PreferencesUnitInit();
-platform::Registry& PreferencesRegistry();
-
-void LoadExecList(PreferencesDialog& form);
-void ShowExecCount(PreferencesDialog& form);
-
-void LoadEmailSettings(PreferencesDialog& form);
-// False when the account's key is gone; the record then means nothing.
-bool LoadAccount(PreferencesDialog& form, int i);
-void ShowAccount(PreferencesDialog& form, int i);
-void StoreAccount(PreferencesDialog& form, int i);
-void ClearAccountEdits(PreferencesDialog& form);
-void SaveAccounts(PreferencesDialog& form);
-void SaveEmailSettings(PreferencesDialog& form);
-bool AccountNameExists(PreferencesDialog& form, const QString& name, int skip);
-bool IsAllDigits(PreferencesDialog& form, const QString& text);
 
 // Runs programFileDialog and returns the chosen file, empty when the user cancels. Tests
 // replace the runner; an empty one restores the real dialog.

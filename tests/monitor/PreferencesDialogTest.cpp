@@ -21,7 +21,6 @@
 
 #include <gtest/gtest.h>
 
-#include <limits>
 #include <memory>
 
 using namespace testing_support;
@@ -129,55 +128,6 @@ protected:
 
     TestEnvironment env;
 };
-
-// ---- plain logic ------------------------------------------------------------------------
-
-TEST(PrefText, NumbersAndProgramLines)
-{
-    constexpr auto kMax = std::numeric_limits<std::int32_t>::max();
-    constexpr auto kMin = std::numeric_limits<std::int32_t>::min();
-    struct Leading {
-        const char* text;
-        std::int32_t value;
-    } leading[] = {
-        {"15", 15}, {"  -7x", -7}, {"+3", 3}, {"", 0}, {"abc", 0}, {"12 34", 12},
-        {"99999999999", kMax}, {"-99999999999", kMin},
-    };
-    for (const auto& c : leading)
-        EXPECT_EQ(pref::leadingInteger(q(c.text)), c.value) << c.text;
-
-    struct Strict {
-        const char* text;
-        bool ok;
-        std::int32_t value;
-    } strict[] = {
-        {"12", true, 12},   {"-2147483648", true, kMin}, {"2147483647", true, kMax},
-        {"", false, 0},     {"2147483648", false, 0},    {"1 ", false, 0},
-        {"-", false, 0},    {"1x", false, 0},
-    };
-    for (const auto& c : strict) {
-        std::int32_t value = -99;
-        EXPECT_EQ(pref::strictInteger(q(c.text), value), c.ok) << c.text;
-        if (c.ok) {
-            EXPECT_EQ(value, c.value) << c.text;
-        }
-    }
-    EXPECT_EQ(pref::notAnIntegerText(QString()), QStringLiteral("'' is not a valid integer value"));
-
-    struct Lines {
-        const char* text;
-        int count;
-    } lines[] = {{"", 0}, {"a", 1}, {"a\n", 1}, {"a\nb", 2}, {"a\n\n", 2}, {"\n", 1}, {"a\r\nb\r\n", 2}};
-    for (const auto& c : lines)
-        EXPECT_EQ(pref::execLines(q(c.text)).size(), c.count) << c.text;
-    EXPECT_EQ(pref::execLines(q("a\r\nb")), (QStringList{"a", "b"}));
-    EXPECT_EQ(pref::execCountText(1), QStringLiteral("Now you have entered 1 programs"));
-
-    EXPECT_EQ(pref::nonDigitCount(q("1a2b")), 2);
-    EXPECT_EQ(pref::nonDigitCount(q("1234567890123456789x"), 19), 0);
-    EXPECT_EQ(pref::nonDigitCount(q("123456789012345678xx"), 19), 1);
-    EXPECT_EQ(pref::autostartCommand(QString()), QStringLiteral("/Dialtally"));
-}
 
 // ---- load and save -----------------------------------------------------------------------
 
