@@ -613,7 +613,7 @@ void PreferencesDialog::addProgramClicked()
         return;
     QStringList lines = pref::execLines(execLinesEdit->toPlainText());
     lines << QFileInfo(file).absoluteFilePath();
-    execLinesEdit->setPlainText(lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+    execLinesEdit->setPlainText(pref::execText(lines));
 }
 
 void PreferencesDialog::execLinesChanged()
@@ -623,9 +623,7 @@ void PreferencesDialog::execLinesChanged()
 
 void PreferencesDialog::showExecList()
 {
-    const QStringList lines = pref::loadExecList(PreferencesRegistry());
-    // Every line ends with a line break, so an empty last line stays a line.
-    execLinesEdit->setPlainText(lines.isEmpty() ? QString() : lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+    execLinesEdit->setPlainText(pref::execText(pref::loadExecList(PreferencesRegistry())));
 }
 
 void PreferencesDialog::showExecCount()

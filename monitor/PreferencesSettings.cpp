@@ -72,6 +72,11 @@ QStringList execLines(const QString& text)
     return lines;
 }
 
+QString execText(const QStringList& lines)
+{
+    return lines.isEmpty() ? QString() : lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
 int nonDigitCount(const QString& text, int limit)
 {
     const int length = limit < 0 ? text.size() : std::min<int>(limit, text.size());

@@ -39,6 +39,9 @@ inline constexpr int kConnectDelayChars = 199;
 QString execCountText(int lines);
 // The lines of the program list; the empty line after a final line break is none.
 QStringList execLines(const QString& text);
+// The text of the program list: every line ends with a line break, so an empty last
+// line stays a line.
+QString execText(const QStringList& lines);
 // Characters outside "0" .. "9" among the first `limit` characters (all with -1).
 int nonDigitCount(const QString& text, int limit = -1);
 // Leading blanks skipped, an optional sign, then the digits up to the first other

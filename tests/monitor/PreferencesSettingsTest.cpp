@@ -65,6 +65,9 @@ TEST(PreferencesSettings, NumbersAndProgramLines)
         EXPECT_EQ(pref::execLines(q(c.text)).size(), c.count) << c.text;
     EXPECT_EQ(pref::execLines(q("a\r\nb")), (QStringList{"a", "b"}));
     EXPECT_EQ(pref::execCountText(1), QStringLiteral("Now you have entered 1 programs"));
+    EXPECT_EQ(pref::execText({}), QString());
+    EXPECT_EQ(pref::execText({"a", ""}), q("a\n\n"));
+    EXPECT_EQ(pref::execLines(pref::execText({"a", ""})), (QStringList{"a", ""}));
 
     EXPECT_EQ(pref::nonDigitCount(q("1a2b")), 2);
     EXPECT_EQ(pref::nonDigitCount(q("1234567890123456789x"), 19), 0);
