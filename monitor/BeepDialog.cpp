@@ -96,12 +96,12 @@ QHBoxLayout* centredOkCancelHelpRow(QWidget* dialog, QPushButton*& ok, QPushButt
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     ok = new QPushButton(QStringLiteral("OK"), dialog);
-    ok->setObjectName(QStringLiteral("BitBtn3"));
+    ok->setObjectName(QStringLiteral("okButton"));
     ok->setDefault(true);
     cancel = new QPushButton(QStringLiteral("Cancel"), dialog);
-    cancel->setObjectName(QStringLiteral("BitBtn2"));
+    cancel->setObjectName(QStringLiteral("cancelButton"));
     help = new QPushButton(QStringLiteral("&Help"), dialog);
-    help->setObjectName(QStringLiteral("BitBtn1"));
+    help->setObjectName(QStringLiteral("helpButton"));
     for (QPushButton* button : {ok, cancel, help})
         buttons->addWidget(button);
     buttons->addStretch();
@@ -114,76 +114,79 @@ BeepDialog::BeepDialog(MainWindow& mainWindow, QWidget* parent)
     : QDialog(parent)
     , m_mainWindow(mainWindow)
 {
-    setObjectName(QStringLiteral("Form4"));
+    setObjectName(QStringLiteral("beepDialog"));
     setAttribute(Qt::WA_QuitOnClose, false);
     setWindowTitle(QStringLiteral("Beep"));
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
 
     auto* layout = new QVBoxLayout(this);
-    PageControl1 = new QTabWidget(this);
-    PageControl1->setObjectName(QStringLiteral("PageControl1"));
-    layout->addWidget(PageControl1);
-    TabSheet1 = new QWidget;
-    TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
-    PageControl1->addTab(TabSheet1, QStringLiteral("Beep function"));
+    pageTabs = new QTabWidget(this);
+    pageTabs->setObjectName(QStringLiteral("pageTabs"));
+    layout->addWidget(pageTabs);
+    beepPage = new QWidget;
+    beepPage->setObjectName(QStringLiteral("beepPage"));
+    pageTabs->addTab(beepPage, QStringLiteral("Beep function"));
 
-    auto* page = new QVBoxLayout(TabSheet1);
+    auto* page = new QVBoxLayout(beepPage);
     auto* intro = new QHBoxLayout;
-    Image1 = new QLabel(TabSheet1);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setPixmap(style()->standardIcon(QStyle::SP_MediaVolume).pixmap(32, 32));
-    intro->addWidget(Image1, 0, Qt::AlignTop);
+    speakerPicture = new QLabel(beepPage);
+    speakerPicture->setObjectName(QStringLiteral("speakerPicture"));
+    speakerPicture->setPixmap(style()->standardIcon(QStyle::SP_MediaVolume).pixmap(32, 32));
+    intro->addWidget(speakerPicture, 0, Qt::AlignTop);
     auto* texts = new QVBoxLayout;
-    Label1 = new QLabel(QStringLiteral("This function inform you about the time spent in Internet."), TabSheet1);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label2 = new QLabel(QStringLiteral("You will not have to to look at the program because "), TabSheet1);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label3 = new QLabel(QStringLiteral("you will year a beep after some time interval."), TabSheet1);
-    Label3->setObjectName(QStringLiteral("Label3"));
-    texts->addWidget(Label1);
-    texts->addWidget(Label2);
-    texts->addWidget(Label3);
+    introLine1 = new QLabel(QStringLiteral("This function inform you about the time spent in Internet."), beepPage);
+    introLine1->setObjectName(QStringLiteral("introLine1"));
+    introLine2 = new QLabel(QStringLiteral("You will not have to to look at the program because "), beepPage);
+    introLine2->setObjectName(QStringLiteral("introLine2"));
+    introLine3 = new QLabel(QStringLiteral("you will year a beep after some time interval."), beepPage);
+    introLine3->setObjectName(QStringLiteral("introLine3"));
+    texts->addWidget(introLine1);
+    texts->addWidget(introLine2);
+    texts->addWidget(introLine3);
     intro->addLayout(texts, 1);
     page->addLayout(intro);
 
     auto* interval = new QHBoxLayout;
-    Label4 = new QLabel(QStringLiteral("Time interval in minutes :"), TabSheet1);
-    Label4->setObjectName(QStringLiteral("Label4"));
-    Edit1 = new QLineEdit(TabSheet1);
-    Edit1->setObjectName(QStringLiteral("Edit1"));
-    Edit1->setFixedWidth(60);
-    interval->addWidget(Label4);
-    interval->addWidget(Edit1);
+    intervalLabel = new QLabel(QStringLiteral("Time interval in minutes :"), beepPage);
+    intervalLabel->setObjectName(QStringLiteral("intervalLabel"));
+    intervalEdit = new QLineEdit(beepPage);
+    intervalEdit->setObjectName(QStringLiteral("intervalEdit"));
+    intervalEdit->setFixedWidth(60);
+    interval->addWidget(intervalLabel);
+    interval->addWidget(intervalEdit);
     interval->addStretch();
     page->addLayout(interval);
 
-    CheckBox1 = new QCheckBox(QStringLiteral("Beep is turned ON/OFF"), TabSheet1);
-    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
-    page->addWidget(CheckBox1);
+    beepOnCheck = new QCheckBox(QStringLiteral("Beep is turned ON/OFF"), beepPage);
+    beepOnCheck->setObjectName(QStringLiteral("beepOnCheck"));
+    page->addWidget(beepOnCheck);
 
     auto* sounds = new QGridLayout;
-    RadioButton1 = new QRadioButton(QStringLiteral("System Default"), TabSheet1);
-    RadioButton2 = new QRadioButton(QStringLiteral("System Asterisk"), TabSheet1);
-    RadioButton3 = new QRadioButton(QStringLiteral("System Exclamation"), TabSheet1);
-    RadioButton4 = new QRadioButton(QStringLiteral("System Hand"), TabSheet1);
+    defaultSoundRadio = new QRadioButton(QStringLiteral("System Default"), beepPage);
+    defaultSoundRadio->setObjectName(QStringLiteral("defaultSoundRadio"));
+    asteriskSoundRadio = new QRadioButton(QStringLiteral("System Asterisk"), beepPage);
+    asteriskSoundRadio->setObjectName(QStringLiteral("asteriskSoundRadio"));
+    exclamationSoundRadio = new QRadioButton(QStringLiteral("System Exclamation"), beepPage);
+    exclamationSoundRadio->setObjectName(QStringLiteral("exclamationSoundRadio"));
+    handSoundRadio = new QRadioButton(QStringLiteral("System Hand"), beepPage);
+    handSoundRadio->setObjectName(QStringLiteral("handSoundRadio"));
     int i = 0;
-    for (QRadioButton* button : {RadioButton1, RadioButton2, RadioButton3, RadioButton4}) {
-        button->setObjectName(QStringLiteral("RadioButton%1").arg(i + 1));
+    for (QRadioButton* button : {defaultSoundRadio, asteriskSoundRadio, exclamationSoundRadio, handSoundRadio}) {
         button->setToolTip(QStringLiteral("Select the sound !"));
         sounds->addWidget(button, i / 2, i % 2);
         ++i;
     }
     page->addLayout(sounds);
 
-    layout->addLayout(beep::centredOkCancelHelpRow(this, BitBtn3, BitBtn2, BitBtn1));
+    layout->addLayout(beep::centredOkCancelHelpRow(this, okButton, cancelButton, helpButton));
     setFixedSize(sizeHint());
 
-    Edit1->installEventFilter(this);
-    connect(CheckBox1, &QCheckBox::toggled, this, platform::guarded(this, &BeepDialog::CheckBox1Click));
-    connect(Edit1, &QLineEdit::textEdited, this, platform::guarded(this, &BeepDialog::Edit1Change));
-    connect(BitBtn3, &QPushButton::clicked, this, platform::guarded(this, &BeepDialog::BitBtn3Click));
-    connect(BitBtn2, &QPushButton::clicked, this, platform::guarded(this, &BeepDialog::BitBtn2Click));
-    connect(BitBtn1, &QPushButton::clicked, this, platform::guarded(this, &BeepDialog::BitBtn1Click));
+    intervalEdit->installEventFilter(this);
+    connect(beepOnCheck, &QCheckBox::toggled, this, platform::guarded(this, &BeepDialog::beepOnToggled));
+    connect(intervalEdit, &QLineEdit::textEdited, this, platform::guarded(this, &BeepDialog::intervalChanged));
+    connect(okButton, &QPushButton::clicked, this, platform::guarded(this, &BeepDialog::okClicked));
+    connect(cancelButton, &QPushButton::clicked, this, platform::guarded(this, &BeepDialog::cancelClicked));
+    connect(helpButton, &QPushButton::clicked, this, platform::guarded(this, &BeepDialog::helpClicked));
     platform::openHelpContextOnF1(this, kHelpContext);
 }
 
@@ -191,7 +194,7 @@ BeepDialog::~BeepDialog() = default;
 
 int BeepDialog::checkedSound() const
 {
-    return beep::checkedNumber(RadioButton1, RadioButton2, RadioButton3, RadioButton4);
+    return beep::checkedNumber(defaultSoundRadio, asteriskSoundRadio, exclamationSoundRadio, handSoundRadio);
 }
 
 void BeepDialog::FormCreate()
@@ -199,34 +202,34 @@ void BeepDialog::FormCreate()
     int sound = 0;
     {
         platform::KeyScope key = beepKey();
-        CheckBox1->setChecked(key->readInteger(name(rk::vBeepEnabled)) != 0);
-        Edit1->setText(QString::number(key->readInteger(name(rk::vBeepInterval))));
+        beepOnCheck->setChecked(key->readInteger(name(rk::vBeepEnabled)) != 0);
+        intervalEdit->setText(QString::number(key->readInteger(name(rk::vBeepInterval))));
         sound = key->readInteger(name(rk::vBeepSound));
     }
-    Edit1->setEnabled(CheckBox1->isChecked());
-    QRadioButton* buttons[] = {RadioButton1, RadioButton2, RadioButton3, RadioButton4};
+    intervalEdit->setEnabled(beepOnCheck->isChecked());
+    QRadioButton* buttons[] = {defaultSoundRadio, asteriskSoundRadio, exclamationSoundRadio, handSoundRadio};
     if (sound >= 1 && sound <= 4)
         buttons[sound - 1]->setChecked(true);
 }
 
-void BeepDialog::CheckBox1Click()
+void BeepDialog::beepOnToggled()
 {
-    Edit1->setEnabled(CheckBox1->isChecked());
+    intervalEdit->setEnabled(beepOnCheck->isChecked());
 }
 
 void BeepDialog::restoreInterval()
 {
     // The restored text is the main window's own interval: it is not checked again.
     m_restoring = true;
-    Edit1->setText(QString::number(m_mainWindow.BeepInterval));
+    intervalEdit->setText(QString::number(m_mainWindow.BeepInterval));
     m_restoring = false;
 }
 
-void BeepDialog::Edit1Change()
+void BeepDialog::intervalChanged()
 {
     if (m_restoring)
         return;
-    const beep::IntervalCheck check = beep::checkIntervalText(Edit1->text());
+    const beep::IntervalCheck check = beep::checkIntervalText(intervalEdit->text());
     // One message per wrong character of the text as it was typed.
     const int messages = check.wrongCharacters + (check.rejectedValue ? 1 : 0);
     for (int i = 0; i < messages; ++i) {
@@ -236,17 +239,17 @@ void BeepDialog::Edit1Change()
     }
 }
 
-bool BeepDialog::Edit1KeyDown(int key)
+bool BeepDialog::intervalKeyDown(int key)
 {
     if (key != Qt::Key_Return && key != Qt::Key_Enter)
         return false;
-    BitBtn3->click();
+    okButton->click();
     return true;
 }
 
-void BeepDialog::BitBtn3Click()
+void BeepDialog::okClicked()
 {
-    const QString text = Edit1->text().left(kIntervalTextLength);
+    const QString text = intervalEdit->text().left(kIntervalTextLength);
     // A text that was never accepted (a zero loaded from the registry) is no interval.
     const bool hasInterval = !text.isEmpty() && beep::checkIntervalText(text).accepted();
     const int interval = hasInterval ? beep::intervalOf(text) : m_mainWindow.BeepInterval;
@@ -256,7 +259,7 @@ void BeepDialog::BitBtn3Click()
     {
         platform::RegistryTransaction transaction(beepRegistry().store());
         platform::KeyScope key = beepKey();
-        key->writeInteger(name(rk::vBeepEnabled), CheckBox1->isChecked() ? 1 : 0);
+        key->writeInteger(name(rk::vBeepEnabled), beepOnCheck->isChecked() ? 1 : 0);
         if (hasInterval)
             key->writeInteger(name(rk::vBeepInterval), interval);
         key->writeInteger(name(rk::vBeepSound), sound);
@@ -271,22 +274,22 @@ void BeepDialog::BitBtn3Click()
     done(1);
 }
 
-void BeepDialog::BitBtn2Click()
+void BeepDialog::cancelClicked()
 {
     done(2);
 }
 
-void BeepDialog::BitBtn1Click()
+void BeepDialog::helpClicked()
 {
     platform::help().context(platform::Application::instance().helpFile(), kHelpContext);
 }
 
 bool BeepDialog::eventFilter(QObject* watched, QEvent* e)
 {
-    if (watched == Edit1 && e->type() == QEvent::KeyPress) {
+    if (watched == intervalEdit && e->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(e)->key();
         bool taken = false;
-        platform::guard([&] { taken = Edit1KeyDown(key); });
+        platform::guard([&] { taken = intervalKeyDown(key); });
         if (taken)
             return true;
     }

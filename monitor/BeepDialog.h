@@ -28,8 +28,8 @@ IntervalCheck checkIntervalText(const QString& text);
 int intervalOf(const QString& text);
 
 // The OK, Cancel and Help row centred at the foot of the Beep and the Reset dialogs,
-// OK the default. Both dialogs name the three BitBtn3, BitBtn2 and BitBtn1, and the
-// buttons carry those object names.
+// OK the default. The buttons carry the object names okButton, cancelButton and
+// helpButton, the names both dialogs give them.
 QHBoxLayout* centredOkCancelHelpRow(QWidget* dialog, QPushButton*& ok, QPushButton*& cancel, QPushButton*& help);
 
 // The number (1 to 4) of the checked one of a dialog's four radio buttons, 0 for none;
@@ -45,31 +45,31 @@ public:
     explicit BeepDialog(MainWindow& mainWindow, QWidget* parent = nullptr);
     ~BeepDialog() override;
 
-    QTabWidget* PageControl1 = nullptr;
-    QWidget* TabSheet1 = nullptr;  // "Beep function"
-    QLabel* Image1 = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* Label3 = nullptr;
-    QLabel* Label4 = nullptr;  // "Time interval in minutes :"
-    QLineEdit* Edit1 = nullptr;
-    QCheckBox* CheckBox1 = nullptr;
-    QRadioButton* RadioButton1 = nullptr;
-    QRadioButton* RadioButton2 = nullptr;
-    QRadioButton* RadioButton3 = nullptr;
-    QRadioButton* RadioButton4 = nullptr;
-    QPushButton* BitBtn3 = nullptr;  // "OK"
-    QPushButton* BitBtn2 = nullptr;  // "Cancel"
-    QPushButton* BitBtn1 = nullptr;  // "&Help"
+    QTabWidget* pageTabs = nullptr;
+    QWidget* beepPage = nullptr;
+    QLabel* speakerPicture = nullptr;
+    QLabel* introLine1 = nullptr;
+    QLabel* introLine2 = nullptr;
+    QLabel* introLine3 = nullptr;
+    QLabel* intervalLabel = nullptr;
+    QLineEdit* intervalEdit = nullptr;
+    QCheckBox* beepOnCheck = nullptr;
+    QRadioButton* defaultSoundRadio = nullptr;
+    QRadioButton* asteriskSoundRadio = nullptr;
+    QRadioButton* exclamationSoundRadio = nullptr;
+    QRadioButton* handSoundRadio = nullptr;
+    QPushButton* okButton = nullptr;
+    QPushButton* cancelButton = nullptr;
+    QPushButton* helpButton = nullptr;
 
     void FormCreate();
-    void CheckBox1Click();
-    void Edit1Change();
+    void beepOnToggled();
+    void intervalChanged();
     // Returns whether the key was taken.
-    bool Edit1KeyDown(int key);
-    void BitBtn3Click();
-    void BitBtn2Click();
-    void BitBtn1Click();
+    bool intervalKeyDown(int key);
+    void okClicked();
+    void cancelClicked();
+    void helpClicked();
 
     // 1 to 4 for the checked radio button, 0 for none.
     int checkedSound() const;

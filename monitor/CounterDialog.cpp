@@ -98,76 +98,76 @@ CounterDialog::CounterDialog(MainWindow& mainWindow, QWidget* parent)
     : QDialog(parent)
     , m_mainWindow(mainWindow)
 {
-    setObjectName(QStringLiteral("Form6"));
+    setObjectName(QStringLiteral("counterDialog"));
     setAttribute(Qt::WA_QuitOnClose, false);
     setWindowTitle(QStringLiteral("Counter"));
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
     setFixedSize(318, 377);
 
     auto* layout = new QVBoxLayout(this);
-    PageControl1 = new QTabWidget(this);
-    PageControl1->setObjectName(QStringLiteral("PageControl1"));
-    layout->addWidget(PageControl1, 1);
+    pageTabs = new QTabWidget(this);
+    pageTabs->setObjectName(QStringLiteral("pageTabs"));
+    layout->addWidget(pageTabs, 1);
 
-    TabSheet1 = new QWidget;
-    TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
-    PageControl1->addTab(TabSheet1, QStringLiteral("Reset"));
+    resetPage = new QWidget;
+    resetPage->setObjectName(QStringLiteral("resetPage"));
+    pageTabs->addTab(resetPage, QStringLiteral("Reset"));
     {
-        auto* page = new QVBoxLayout(TabSheet1);
+        auto* page = new QVBoxLayout(resetPage);
         auto* top = new QHBoxLayout;
-        top->addWidget(newPicture(TabSheet1, QStyle::SP_BrowserReload), 0, Qt::AlignTop);
-        Memo1 = newNote(TabSheet1, "Memo1",
+        top->addWidget(newPicture(resetPage, QStyle::SP_BrowserReload), 0, Qt::AlignTop);
+        resetNote = newNote(resetPage, "resetNote",
                         QStringLiteral("  Here you can specify how to reset \n"
                                        "general fee and counter. If you want to \n"
                                        "have report after reseting counter see \n"
                                        "\"Report\"."));
-        top->addWidget(Memo1, 1);
+        top->addWidget(resetNote, 1);
         page->addLayout(top);
-        RadioButton1 = new QRadioButton(QStringLiteral("Reset Counter after two weeks"), TabSheet1);
-        RadioButton1->setObjectName(QStringLiteral("RadioButton1"));
-        RadioButton2 = new QRadioButton(QStringLiteral("Reset Counter after the month"), TabSheet1);
-        RadioButton2->setObjectName(QStringLiteral("RadioButton2"));
-        RadioButton3 = new QRadioButton(QStringLiteral("Reset Counter after two months"), TabSheet1);
-        RadioButton3->setObjectName(QStringLiteral("RadioButton3"));
-        RadioButton4 = new QRadioButton(QStringLiteral("Never Reset"), TabSheet1);
-        RadioButton4->setObjectName(QStringLiteral("RadioButton4"));
-        for (QRadioButton* button : {RadioButton1, RadioButton2, RadioButton3, RadioButton4})
+        twoWeeksRadio = new QRadioButton(QStringLiteral("Reset Counter after two weeks"), resetPage);
+        twoWeeksRadio->setObjectName(QStringLiteral("twoWeeksRadio"));
+        monthRadio = new QRadioButton(QStringLiteral("Reset Counter after the month"), resetPage);
+        monthRadio->setObjectName(QStringLiteral("monthRadio"));
+        twoMonthsRadio = new QRadioButton(QStringLiteral("Reset Counter after two months"), resetPage);
+        twoMonthsRadio->setObjectName(QStringLiteral("twoMonthsRadio"));
+        neverResetRadio = new QRadioButton(QStringLiteral("Never Reset"), resetPage);
+        neverResetRadio->setObjectName(QStringLiteral("neverResetRadio"));
+        for (QRadioButton* button : {twoWeeksRadio, monthRadio, twoMonthsRadio, neverResetRadio})
             page->addWidget(button);
         page->addStretch();
-        Button1 = new QPushButton(QStringLiteral("Reset now"), TabSheet1);
-        Button1->setObjectName(QStringLiteral("Button1"));
-        page->addWidget(Button1, 0, Qt::AlignLeft);
+        resetNowButton = new QPushButton(QStringLiteral("Reset now"), resetPage);
+        resetNowButton->setObjectName(QStringLiteral("resetNowButton"));
+        page->addWidget(resetNowButton, 0, Qt::AlignLeft);
     }
 
-    TabSheet2 = new QWidget;
-    TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
-    PageControl1->addTab(TabSheet2, QStringLiteral("Report"));
+    reportPage = new QWidget;
+    reportPage->setObjectName(QStringLiteral("reportPage"));
+    pageTabs->addTab(reportPage, QStringLiteral("Report"));
     {
-        auto* page = new QVBoxLayout(TabSheet2);
+        auto* page = new QVBoxLayout(reportPage);
         auto* top = new QHBoxLayout;
-        top->addWidget(newPicture(TabSheet2, QStyle::SP_FileDialogDetailedView), 0, Qt::AlignTop);
-        Memo2 = newNote(TabSheet2, "Memo2",
+        top->addWidget(newPicture(reportPage, QStyle::SP_FileDialogDetailedView), 0, Qt::AlignTop);
+        reportNote = newNote(reportPage, "reportNote",
                         QStringLiteral("  Here you can make to specify to create \n"
                                        "report about the General Fee. The txt file \n"
                                        "will be in program directory /Reports"));
-        top->addWidget(Memo2, 1);
+        top->addWidget(reportNote, 1);
         page->addLayout(top);
-        CheckBox1 = new QCheckBox(QStringLiteral("Report enabled"), TabSheet2);
-        CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
-        page->addWidget(CheckBox1);
+        reportEnabledCheck = new QCheckBox(QStringLiteral("Report enabled"), reportPage);
+        reportEnabledCheck->setObjectName(QStringLiteral("reportEnabledCheck"));
+        page->addWidget(reportEnabledCheck);
         page->addStretch();
-        Button5 = new QPushButton(QStringLiteral("Create Report now"), TabSheet2);
-        Button5->setObjectName(QStringLiteral("Button5"));
-        page->addWidget(Button5, 0, Qt::AlignLeft);
+        reportNowButton = new QPushButton(QStringLiteral("Create Report now"), reportPage);
+        reportNowButton->setObjectName(QStringLiteral("reportNowButton"));
+        page->addWidget(reportNowButton, 0, Qt::AlignLeft);
     }
 
-    layout->addLayout(beep::centredOkCancelHelpRow(this, BitBtn3, BitBtn2, BitBtn1));
+    layout->addLayout(beep::centredOkCancelHelpRow(this, okButton, cancelButton, helpButton));
 
-    connect(Button1, &QPushButton::clicked, this, platform::guarded(this, &CounterDialog::Button1Click));
-    connect(Button5, &QPushButton::clicked, this, platform::guarded(this, &CounterDialog::Button5Click));
-    connect(BitBtn3, &QPushButton::clicked, this, platform::guarded(this, &CounterDialog::BitBtn3Click));
-    connect(BitBtn2, &QPushButton::clicked, this, platform::guarded(this, &CounterDialog::BitBtn2Click));
-    connect(BitBtn1, &QPushButton::clicked, this, platform::guarded(this, &CounterDialog::BitBtn1Click));
+    connect(resetNowButton, &QPushButton::clicked, this, platform::guarded(this, &CounterDialog::resetNowClicked));
+    connect(reportNowButton, &QPushButton::clicked, this, platform::guarded(this, &CounterDialog::reportNowClicked));
+    connect(okButton, &QPushButton::clicked, this, platform::guarded(this, &CounterDialog::okClicked));
+    connect(cancelButton, &QPushButton::clicked, this, platform::guarded(this, &CounterDialog::cancelClicked));
+    connect(helpButton, &QPushButton::clicked, this, platform::guarded(this, &CounterDialog::helpClicked));
     platform::openHelpContextOnF1(this, kHelpContext);
 }
 
@@ -175,12 +175,12 @@ CounterDialog::~CounterDialog() = default;
 
 int CounterDialog::checkedResetButton() const
 {
-    return beep::checkedNumber(RadioButton1, RadioButton2, RadioButton3, RadioButton4);
+    return beep::checkedNumber(twoWeeksRadio, monthRadio, twoMonthsRadio, neverResetRadio);
 }
 
 void CounterDialog::setCheckedResetButton(int number)
 {
-    QRadioButton* buttons[] = {RadioButton1, RadioButton2, RadioButton3, RadioButton4};
+    QRadioButton* buttons[] = {twoWeeksRadio, monthRadio, twoMonthsRadio, neverResetRadio};
     if (number >= 1 && number <= 4)
         buttons[number - 1]->setChecked(true);
 }
@@ -198,16 +198,16 @@ void CounterDialog::FormCreate()
         KeyScope key(counterDialogRegistry(), RootKey::LocalMachine, name(rk::kCounterAll), true);
         report = key->readInteger(name(rk::vReport));
     }
-    CheckBox1->setChecked(report == 1);
+    reportEnabledCheck->setChecked(report == 1);
 }
 
-void CounterDialog::Button1Click()
+void CounterDialog::resetNowClicked()
 {
     const QDate today = platform::clock().now().date();
-    ResetCounter(m_mainWindow, today.year(), today.month(), today.day(), CheckBox1->isChecked() ? 1 : 0);
+    ResetCounter(m_mainWindow, today.year(), today.month(), today.day(), reportEnabledCheck->isChecked() ? 1 : 0);
 }
 
-void CounterDialog::Button5Click()
+void CounterDialog::reportNowClicked()
 {
     const QDate today = platform::clock().now().date();
     QString error;
@@ -216,7 +216,7 @@ void CounterDialog::Button5Click()
                              platform::MessageIcon::Error);
 }
 
-void CounterDialog::BitBtn3Click()
+void CounterDialog::okClicked()
 {
     const QDate today = platform::clock().now().date();
     const int checked = checkedResetButton();
@@ -235,7 +235,7 @@ void CounterDialog::BitBtn3Click()
         }
         {
             KeyScope key(counterDialogRegistry(), RootKey::LocalMachine, name(rk::kCounterAll), true);
-            key->writeInteger(name(rk::vReport), CheckBox1->isChecked() ? 1 : 0);
+            key->writeInteger(name(rk::vReport), reportEnabledCheck->isChecked() ? 1 : 0);
         }
         // The budget watch works only with the monthly period, and only a monthly
         // period chosen here keeps it: a mode kept from a stored value of no button is
@@ -252,12 +252,12 @@ void CounterDialog::BitBtn3Click()
     done(1);
 }
 
-void CounterDialog::BitBtn2Click()
+void CounterDialog::cancelClicked()
 {
     done(2);
 }
 
-void CounterDialog::BitBtn1Click()
+void CounterDialog::helpClicked()
 {
     platform::help().context(platform::Application::instance().helpFile(), kHelpContext);
 }

@@ -32,28 +32,28 @@ public:
     explicit CounterDialog(MainWindow& mainWindow, QWidget* parent = nullptr);
     ~CounterDialog() override;
 
-    QTabWidget* PageControl1 = nullptr;
-    QWidget* TabSheet1 = nullptr;  // "Reset"
-    QWidget* TabSheet2 = nullptr;  // "Report"
-    QRadioButton* RadioButton1 = nullptr;
-    QRadioButton* RadioButton2 = nullptr;
-    QRadioButton* RadioButton3 = nullptr;
-    QRadioButton* RadioButton4 = nullptr;
-    QPushButton* Button1 = nullptr;  // "Reset now"
-    QPlainTextEdit* Memo1 = nullptr;
-    QCheckBox* CheckBox1 = nullptr;  // "Report enabled"
-    QPushButton* Button5 = nullptr;  // "Create Report now"
-    QPlainTextEdit* Memo2 = nullptr;
-    QPushButton* BitBtn3 = nullptr;  // "OK"
-    QPushButton* BitBtn2 = nullptr;  // "Cancel"
-    QPushButton* BitBtn1 = nullptr;  // "&Help"
+    QTabWidget* pageTabs = nullptr;
+    QWidget* resetPage = nullptr;
+    QWidget* reportPage = nullptr;
+    QRadioButton* twoWeeksRadio = nullptr;
+    QRadioButton* monthRadio = nullptr;
+    QRadioButton* twoMonthsRadio = nullptr;
+    QRadioButton* neverResetRadio = nullptr;
+    QPushButton* resetNowButton = nullptr;
+    QPlainTextEdit* resetNote = nullptr;
+    QCheckBox* reportEnabledCheck = nullptr;
+    QPushButton* reportNowButton = nullptr;
+    QPlainTextEdit* reportNote = nullptr;
+    QPushButton* okButton = nullptr;
+    QPushButton* cancelButton = nullptr;
+    QPushButton* helpButton = nullptr;
 
     void FormCreate();
-    void Button1Click();
-    void Button5Click();
-    void BitBtn3Click();
-    void BitBtn2Click();
-    void BitBtn1Click();
+    void resetNowClicked();
+    void reportNowClicked();
+    void okClicked();
+    void cancelClicked();
+    void helpClicked();
 
     // 1 to 4 for the checked radio button, 0 for none.
     int checkedResetButton() const;

@@ -237,78 +237,78 @@ StatisticsDialog::StatisticsDialog(MainWindow& mainWindow, QWidget* parent)
     : QDialog(parent)
     , m_mainWindow(mainWindow)
 {
-    setObjectName(QStringLiteral("Form9"));
+    setObjectName(QStringLiteral("statisticsDialog"));
     setAttribute(Qt::WA_QuitOnClose, false);
     setWindowTitle(QStringLiteral("Statistics"));
     setWindowFlags((windowFlags() | Qt::MSWindowsFixedSizeDialogHint) & ~Qt::WindowContextHelpButtonHint);
     setFixedSize(365, 217);
 
-    GroupBox1 = new QGroupBox(QStringLiteral("Crashes:"), this);
-    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    GroupBox1->setGeometry(8, 4, 349, 41);
+    crashesGroup = new QGroupBox(QStringLiteral("Crashes:"), this);
+    crashesGroup->setObjectName(QStringLiteral("crashesGroup"));
+    crashesGroup->setGeometry(8, 4, 349, 41);
     // Laid out in a row rather than at the design's points: the texts are wider here.
-    auto* crashes = new QHBoxLayout(GroupBox1);
+    auto* crashes = new QHBoxLayout(crashesGroup);
     crashes->setContentsMargins(8, 2, 8, 2);
     crashes->setSpacing(4);
-    Label1 = new QLabel(QStringLiteral("Total crashes:"), GroupBox1);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label2 = new QLabel(QStringLiteral("0"), GroupBox1);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setMinimumWidth(24);
-    Label3 = new QLabel(QStringLiteral("Crashes per 1 con. hour :"), GroupBox1);
-    Label3->setObjectName(QStringLiteral("Label3"));
-    Label4 = new QLabel(QStringLiteral("0"), GroupBox1);
-    Label4->setObjectName(QStringLiteral("Label4"));
-    Label4->setMinimumWidth(30);
-    crashes->addWidget(Label1);
-    crashes->addWidget(Label2);
+    crashCountCaption = new QLabel(QStringLiteral("Total crashes:"), crashesGroup);
+    crashCountCaption->setObjectName(QStringLiteral("crashCountCaption"));
+    crashCountLabel = new QLabel(QStringLiteral("0"), crashesGroup);
+    crashCountLabel->setObjectName(QStringLiteral("crashCountLabel"));
+    crashCountLabel->setMinimumWidth(24);
+    crashRateCaption = new QLabel(QStringLiteral("Crashes per 1 con. hour :"), crashesGroup);
+    crashRateCaption->setObjectName(QStringLiteral("crashRateCaption"));
+    crashRateLabel = new QLabel(QStringLiteral("0"), crashesGroup);
+    crashRateLabel->setObjectName(QStringLiteral("crashRateLabel"));
+    crashRateLabel->setMinimumWidth(30);
+    crashes->addWidget(crashCountCaption);
+    crashes->addWidget(crashCountLabel);
     crashes->addStretch();
-    crashes->addWidget(Label3);
-    crashes->addWidget(Label4);
+    crashes->addWidget(crashRateCaption);
+    crashes->addWidget(crashRateLabel);
 
-    GroupBox2 = new QGroupBox(QStringLiteral("Users:"), this);
-    GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
-    GroupBox2->setGeometry(8, 48, 349, 121);
-    Users = new QTreeWidget(GroupBox2);
-    Users->setObjectName(QStringLiteral("Users"));
+    usersGroup = new QGroupBox(QStringLiteral("Users:"), this);
+    usersGroup->setObjectName(QStringLiteral("usersGroup"));
+    usersGroup->setGeometry(8, 48, 349, 121);
+    userList = new QTreeWidget(usersGroup);
+    userList->setObjectName(QStringLiteral("userList"));
     // Below the frame's title, which takes more room here than the design allowed.
-    Users->setGeometry(8, 18, 333, 95);
-    Users->setColumnCount(4);
-    Users->setHeaderLabels({QStringLiteral("User name"), QStringLiteral("Connections"),
+    userList->setGeometry(8, 18, 333, 95);
+    userList->setColumnCount(4);
+    userList->setHeaderLabels({QStringLiteral("User name"), QStringLiteral("Connections"),
                             QStringLiteral("Total time"), QStringLiteral("Total fee")});
     // The columns fill the fixed frame at the design's widths, which were drawn for a
     // narrower font: a smaller size keeps the captions and the sums whole, and the few
     // pixels the frame lacks are no reason for a scroll bar that would hide a row.
-    QFont listFont = Users->font();
+    QFont listFont = userList->font();
     listFont.setPointSizeF(listFont.pointSizeF() * 0.85);
-    Users->setFont(listFont);
-    Users->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    userList->setFont(listFont);
+    userList->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     for (int c = 0; c < 4; ++c)
-        Users->setColumnWidth(c, kDesignColumnWidths[c]);
-    Users->setRootIsDecorated(false);
-    Users->setItemsExpandable(false);
-    Users->setUniformRowHeights(true);
-    Users->setSelectionBehavior(QAbstractItemView::SelectRows);
-    Users->setSelectionMode(QAbstractItemView::SingleSelection);
-    Users->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    Users->setFrameShape(QFrame::Box);
-    Users->setItemDelegate(new GridLineDelegate(Users));
-    Users->header()->setSectionsClickable(true);
-    Users->header()->setSectionsMovable(false);
+        userList->setColumnWidth(c, kDesignColumnWidths[c]);
+    userList->setRootIsDecorated(false);
+    userList->setItemsExpandable(false);
+    userList->setUniformRowHeights(true);
+    userList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    userList->setSelectionMode(QAbstractItemView::SingleSelection);
+    userList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    userList->setFrameShape(QFrame::Box);
+    userList->setItemDelegate(new GridLineDelegate(userList));
+    userList->header()->setSectionsClickable(true);
+    userList->header()->setSectionsMovable(false);
 
-    BitBtn1 = new QPushButton(QStringLiteral("OK"), this);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn1->setGeometry(106, 184, 73, 25);
-    BitBtn1->setDefault(true);
-    BitBtn3 = new QPushButton(QStringLiteral("&Help"), this);
-    BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
-    BitBtn3->setGeometry(186, 184, 73, 25);
+    okButton = new QPushButton(QStringLiteral("OK"), this);
+    okButton->setObjectName(QStringLiteral("okButton"));
+    okButton->setGeometry(106, 184, 73, 25);
+    okButton->setDefault(true);
+    helpButton = new QPushButton(QStringLiteral("&Help"), this);
+    helpButton->setObjectName(QStringLiteral("helpButton"));
+    helpButton->setGeometry(186, 184, 73, 25);
 
-    connect(BitBtn1, &QPushButton::clicked, this, [this] { done(1); });
-    connect(BitBtn3, &QPushButton::clicked, this, platform::guarded(this, &StatisticsDialog::BitBtn3Click));
+    connect(okButton, &QPushButton::clicked, this, [this] { done(1); });
+    connect(helpButton, &QPushButton::clicked, this, platform::guarded(this, &StatisticsDialog::helpClicked));
     platform::openHelpContextOnF1(this, kHelpContext);
-    connect(Users->header(), &QHeaderView::sectionClicked, this,
-            platform::guarded(this, &StatisticsDialog::UsersColumnClick));
+    connect(userList->header(), &QHeaderView::sectionClicked, this,
+            platform::guarded(this, &StatisticsDialog::userColumnClicked));
     connect(this, &QDialog::finished, this, [this] { platform::guard([this] { FormClose(); }); });
 }
 
@@ -318,16 +318,16 @@ void StatisticsDialog::FormActivate()
 {
     // Each fill starts from an empty list, so coming back to the dialog never counts
     // a record twice.
-    Users->clear();
+    userList->clear();
 
     const std::int32_t crashes = readCrashCount();
-    Label2->setText(QString::number(crashes));
+    crashCountLabel->setText(QString::number(crashes));
 
     const auto rows = statistics::userRows(history::readAll(m_mainWindow.ProgramPath));
     if (!rows.empty()) {
-        Users->setUpdatesEnabled(false);
+        userList->setUpdatesEnabled(false);
         for (const auto& row : rows) {
-            auto* item = new QTreeWidgetItem(Users);
+            auto* item = new QTreeWidgetItem(userList);
             item->setText(0, QString::fromUtf8(row.name));
             item->setText(1, QString::number(row.connections));
             item->setText(2, fee::FormatDuration(row.seconds));
@@ -338,60 +338,60 @@ void StatisticsDialog::FormActivate()
             item->setData(0, kCentsRole, QVariant::fromValue<qlonglong>(row.cents));
         }
         fitColumns();
-        Users->setUpdatesEnabled(true);
+        userList->setUpdatesEnabled(true);
     }
 
-    Label4->setText(statistics::crashRateText(crashes, m_mainWindow.MonthSeconds));
+    crashRateLabel->setText(statistics::crashRateText(crashes, m_mainWindow.MonthSeconds));
 }
 
 void StatisticsDialog::fitColumns()
 {
     // A sum wider than its design width widens its column, and the list scrolls
     // sideways, rather than the sum being cut.
-    const int padding = platform::cellTextPadding(*Users);
-    const QFontMetricsF metrics(Users->font());
-    for (int c = 0; c < Users->columnCount(); ++c) {
+    const int padding = platform::cellTextPadding(*userList);
+    const QFontMetricsF metrics(userList->font());
+    for (int c = 0; c < userList->columnCount(); ++c) {
         qreal widest = 0;
-        for (int i = 0; i < Users->topLevelItemCount(); ++i)
-            widest = std::max(widest, metrics.horizontalAdvance(Users->topLevelItem(i)->text(c)));
-        Users->setColumnWidth(c, std::max(kDesignColumnWidths[c], static_cast<int>(std::ceil(widest)) + padding));
+        for (int i = 0; i < userList->topLevelItemCount(); ++i)
+            widest = std::max(widest, metrics.horizontalAdvance(userList->topLevelItem(i)->text(c)));
+        userList->setColumnWidth(c, std::max(kDesignColumnWidths[c], static_cast<int>(std::ceil(widest)) + padding));
     }
 }
 
-void StatisticsDialog::UsersColumnClick(int column)
+void StatisticsDialog::userColumnClicked(int column)
 {
-    statistics::applyColumnClick(statistics::usersSortState(), Users->headerItem()->text(column));
+    statistics::applyColumnClick(statistics::usersSortState(), userList->headerItem()->text(column));
 
     std::vector<QTreeWidgetItem*> items;
-    while (Users->topLevelItemCount() > 0)
-        items.push_back(Users->takeTopLevelItem(0));
+    while (userList->topLevelItemCount() > 0)
+        items.push_back(userList->takeTopLevelItem(0));
     std::stable_sort(items.begin(), items.end(), [this](const QTreeWidgetItem* a, const QTreeWidgetItem* b) {
-        return UsersCompare(*a, *b) < 0;
+        return compareUsers(*a, *b) < 0;
     });
     for (QTreeWidgetItem* item : items)
-        Users->addTopLevelItem(item);
+        userList->addTopLevelItem(item);
 }
 
-int StatisticsDialog::UsersCompare(const QTreeWidgetItem& a, const QTreeWidgetItem& b) const
+int StatisticsDialog::compareUsers(const QTreeWidgetItem& a, const QTreeWidgetItem& b) const
 {
     return statistics::compareRows(rowOf(a), rowOf(b), statistics::usersSortState());
 }
 
-void StatisticsDialog::BitBtn3Click()
+void StatisticsDialog::helpClicked()
 {
     platform::help().context(platform::Application::instance().helpFile(), kHelpContext);
 }
 
 void StatisticsDialog::FormClose()
 {
-    Users->clear();
+    userList->clear();
 }
 
 std::vector<QStringList> StatisticsDialog::rowTexts() const
 {
     std::vector<QStringList> rows;
-    for (int i = 0; i < Users->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem* item = Users->topLevelItem(i);
+    for (int i = 0; i < userList->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = userList->topLevelItem(i);
         rows.push_back({item->text(0), item->text(1), item->text(2), item->text(3)});
     }
     return rows;

@@ -68,20 +68,20 @@ public:
     explicit StatisticsDialog(MainWindow& mainWindow, QWidget* parent = nullptr);
     ~StatisticsDialog() override;
 
-    QGroupBox* GroupBox1 = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* Label2 = nullptr;  // crashes
-    QLabel* Label3 = nullptr;
-    QLabel* Label4 = nullptr;  // crashes per connected hour
-    QGroupBox* GroupBox2 = nullptr;
-    QTreeWidget* Users = nullptr;
-    QPushButton* BitBtn1 = nullptr;  // "OK"
-    QPushButton* BitBtn3 = nullptr;  // "&Help"
+    QGroupBox* crashesGroup = nullptr;
+    QLabel* crashCountCaption = nullptr;
+    QLabel* crashCountLabel = nullptr;
+    QLabel* crashRateCaption = nullptr;
+    QLabel* crashRateLabel = nullptr;  // crashes per connected hour
+    QGroupBox* usersGroup = nullptr;
+    QTreeWidget* userList = nullptr;
+    QPushButton* okButton = nullptr;
+    QPushButton* helpButton = nullptr;
 
     void FormActivate();
-    void UsersColumnClick(int column);
-    int UsersCompare(const QTreeWidgetItem& a, const QTreeWidgetItem& b) const;
-    void BitBtn3Click();
+    void userColumnClicked(int column);
+    int compareUsers(const QTreeWidgetItem& a, const QTreeWidgetItem& b) const;
+    void helpClicked();
     void FormClose();
 
     // The rows as shown, for reading back: the texts of the four columns.

@@ -88,8 +88,8 @@ void plugInDialogs()
     hooks.showPreferences = [](MainWindow&, counter::PreferencesPage page) {
         if (!preferencesDialog || raiseIfOpen(preferencesDialog))
             return;
-        preferencesDialog->PageControl1->setCurrentWidget(page == counter::PreferencesPage::Budget ? preferencesDialog->TabSheet5
-                                                                                       : preferencesDialog->Startup);
+        preferencesDialog->pageTabs->setCurrentWidget(page == counter::PreferencesPage::Budget ? preferencesDialog->budgetPage
+                                                                                               : preferencesDialog->startupPage);
         preferencesDialog->exec();
     };
     hooks.showBeep = showModal(beepDialog);

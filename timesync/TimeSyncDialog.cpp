@@ -188,23 +188,23 @@ void TimeSyncDialog::buildWindow()
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
 
-    GroupBox3 = new QGroupBox(QStringLiteral("Servers:"), this);
-    ComboBox1 = new QComboBox(GroupBox3);
-    ComboBox1->setEditable(true);
-    ComboBox1->setInsertPolicy(QComboBox::NoInsert);
-    ComboBox1->setEditText(QStringLiteral("Select server"));
-    Edit1 = new QLineEdit(GroupBox3);
-    SpeedButton1 = new QToolButton(GroupBox3);
-    SpeedButton1->setText(QStringLiteral("Add new server ..."));
-    SpeedButton1->setAutoRaise(true);
-    SpeedButton2 = new QToolButton(GroupBox3);
-    SpeedButton2->setText(QStringLiteral("Delete the last server in the list"));
-    SpeedButton2->setAutoRaise(true);
-    auto* servers = new QGridLayout(GroupBox3);
-    servers->addWidget(ComboBox1, 0, 0);
-    servers->addWidget(SpeedButton2, 0, 1);
-    servers->addWidget(Edit1, 1, 0);
-    servers->addWidget(SpeedButton1, 1, 1);
+    serversGroup = new QGroupBox(QStringLiteral("Servers:"), this);
+    serverCombo = new QComboBox(serversGroup);
+    serverCombo->setEditable(true);
+    serverCombo->setInsertPolicy(QComboBox::NoInsert);
+    serverCombo->setEditText(QStringLiteral("Select server"));
+    newServerEdit = new QLineEdit(serversGroup);
+    addServerButton = new QToolButton(serversGroup);
+    addServerButton->setText(QStringLiteral("Add new server ..."));
+    addServerButton->setAutoRaise(true);
+    deleteServerButton = new QToolButton(serversGroup);
+    deleteServerButton->setText(QStringLiteral("Delete the last server in the list"));
+    deleteServerButton->setAutoRaise(true);
+    auto* servers = new QGridLayout(serversGroup);
+    servers->addWidget(serverCombo, 0, 0);
+    servers->addWidget(deleteServerButton, 0, 1);
+    servers->addWidget(newServerEdit, 1, 0);
+    servers->addWidget(addServerButton, 1, 1);
 
     const auto timeBox = [this](const char* title, QGroupBox*& box, QLabel*& label) {
         box = new QGroupBox(QString::fromLatin1(title), this);
@@ -212,42 +212,42 @@ void TimeSyncDialog::buildWindow()
         label->setAlignment(Qt::AlignCenter);
         (new QVBoxLayout(box))->addWidget(label);
     };
-    timeBox("Server UTC time :", GroupBox1, Label1);
-    timeBox("Local time from the server :", GroupBox4, Label2);
-    timeBox("Current local time :", GroupBox2, Label3);
+    timeBox("Server UTC time :", serverUtcGroup, serverUtcLabel);
+    timeBox("Local time from the server :", serverLocalGroup, serverLocalLabel);
+    timeBox("Current local time :", pcTimeGroup, pcTimeLabel);
     auto* timesRow = new QHBoxLayout;
-    timesRow->addWidget(GroupBox1);
-    timesRow->addWidget(GroupBox4);
-    timesRow->addWidget(GroupBox2);
+    timesRow->addWidget(serverUtcGroup);
+    timesRow->addWidget(serverLocalGroup);
+    timesRow->addWidget(pcTimeGroup);
 
-    Button1 = new QPushButton(QStringLiteral("Get time"), this);
-    Button2 = new QPushButton(QStringLiteral("Set time"), this);
-    Button3 = new QPushButton(QStringLiteral("OK"), this);
-    Button4 = new QPushButton(QStringLiteral("&Help"), this);
-    for (QPushButton* b : {Button1, Button2, Button3, Button4})
+    getTimeButton = new QPushButton(QStringLiteral("Get time"), this);
+    setTimeButton = new QPushButton(QStringLiteral("Set time"), this);
+    okButton = new QPushButton(QStringLiteral("OK"), this);
+    helpButton = new QPushButton(QStringLiteral("&Help"), this);
+    for (QPushButton* b : {getTimeButton, setTimeButton, okButton, helpButton})
         b->setAutoDefault(false);
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(Button1);
-    buttons->addWidget(Button2);
+    buttons->addWidget(getTimeButton);
+    buttons->addWidget(setTimeButton);
     buttons->addStretch();
-    buttons->addWidget(Button3);
-    buttons->addWidget(Button4);
+    buttons->addWidget(okButton);
+    buttons->addWidget(helpButton);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(GroupBox3);
+    layout->addWidget(serversGroup);
     layout->addLayout(timesRow);
     layout->addLayout(buttons);
     resize(kDesignSize);
 
-    NMTime1 = new platform::TimeClient(this);
-    connect(NMTime1, &platform::TimeClient::connectionFailed, this,
-            platform::guarded(this, &TimeSyncDialog::NMTime1ConnectionFailed));
-    connect(SpeedButton1, &QToolButton::clicked, this, [this] { platform::guard([this] { SpeedButton1Click(); }); });
-    connect(SpeedButton2, &QToolButton::clicked, this, [this] { platform::guard([this] { SpeedButton2Click(); }); });
-    connect(Button1, &QPushButton::clicked, this, [this] { platform::guard([this] { Button1Click(); }); });
-    connect(Button2, &QPushButton::clicked, this, [this] { platform::guard([this] { Button2Click(); }); });
-    connect(Button3, &QPushButton::clicked, this, [this] { platform::guard([this] { Button3Click(); }); });
-    connect(Button4, &QPushButton::clicked, this, [this] { platform::guard([this] { Button4Click(); }); });
+    timeClient = new platform::TimeClient(this);
+    connect(timeClient, &platform::TimeClient::connectionFailed, this,
+            platform::guarded(this, &TimeSyncDialog::timeClientFailed));
+    connect(addServerButton, &QToolButton::clicked, this, [this] { platform::guard([this] { addServerClicked(); }); });
+    connect(deleteServerButton, &QToolButton::clicked, this, [this] { platform::guard([this] { deleteServerClicked(); }); });
+    connect(getTimeButton, &QPushButton::clicked, this, [this] { platform::guard([this] { getTimeClicked(); }); });
+    connect(setTimeButton, &QPushButton::clicked, this, [this] { platform::guard([this] { setTimeClicked(); }); });
+    connect(okButton, &QPushButton::clicked, this, [this] { platform::guard([this] { okClicked(); }); });
+    connect(helpButton, &QPushButton::clicked, this, [this] { platform::guard([this] { helpClicked(); }); });
     platform::openHelpContextOnF1(this, times::kHelpContext);
 }
 
@@ -301,16 +301,16 @@ void TimeSyncDialog::FormActivate()
         return;
     m_listed = true;
     const QStringList servers = times::loadServers(TimeSyncRegistry());
-    ComboBox1->clear();
-    ComboBox1->addItems(servers);
-    ComboBox1->setEditText(servers.isEmpty() ? QString() : servers.last());
+    serverCombo->clear();
+    serverCombo->addItems(servers);
+    serverCombo->setEditText(servers.isEmpty() ? QString() : servers.last());
     setQueryButtonsEnabled(true);
 }
 
-void TimeSyncDialog::SpeedButton1Click()
+void TimeSyncDialog::addServerClicked()
 {
     // Blanks around a host name only make its lookup fail.
-    const QString host = Edit1->text().trimmed();
+    const QString host = newServerEdit->text().trimmed();
     if (host.isEmpty()) {
         platform::messageBox(QStringLiteral("Enter the server's address first !"), caption(),
                              platform::MessageIcon::Error);
@@ -318,13 +318,13 @@ void TimeSyncDialog::SpeedButton1Click()
     }
     times::addServer(TimeSyncRegistry(), host);
     // Into an empty list the first item would also replace the text to ask.
-    const QString text = ComboBox1->currentText();
-    ComboBox1->addItem(host);
-    ComboBox1->setEditText(text);
+    const QString text = serverCombo->currentText();
+    serverCombo->addItem(host);
+    serverCombo->setEditText(text);
     platform::messageBox(QStringLiteral("Server added to the list."), caption(), platform::MessageIcon::None);
 }
 
-void TimeSyncDialog::SpeedButton2Click()
+void TimeSyncDialog::deleteServerClicked()
 {
     if (!times::deleteLastServer(TimeSyncRegistry())) {
         platform::messageBox(QStringLiteral("There is nothing to delete !"), caption(),
@@ -332,18 +332,18 @@ void TimeSyncDialog::SpeedButton2Click()
         return;
     }
     // The typed text stays as it is, even when it named the server just deleted.
-    const QString text = ComboBox1->currentText();
-    if (ComboBox1->count() > 0)
-        ComboBox1->removeItem(ComboBox1->count() - 1);
-    ComboBox1->setEditText(text);
+    const QString text = serverCombo->currentText();
+    if (serverCombo->count() > 0)
+        serverCombo->removeItem(serverCombo->count() - 1);
+    serverCombo->setEditText(text);
     platform::messageBox(QStringLiteral("The last server in the list is deleted."), caption(),
                          platform::MessageIcon::None);
 }
 
 void TimeSyncDialog::setQueryButtonsEnabled(bool enabled)
 {
-    Button1->setEnabled(enabled);
-    Button2->setEnabled(enabled);
+    getTimeButton->setEnabled(enabled);
+    setTimeButton->setEnabled(enabled);
 }
 
 void TimeSyncDialog::resumeMonitoring()
@@ -356,11 +356,11 @@ void TimeSyncDialog::resumeMonitoring()
 
 bool TimeSyncDialog::query(std::uint32_t& count)
 {
-    NMTime1->setTimeout(QueryTimeout);
-    NMTime1->setHost(ComboBox1->currentText().trimmed());
-    NMTime1->setPort(TimePort);
+    timeClient->setTimeout(QueryTimeout);
+    timeClient->setHost(serverCombo->currentText().trimmed());
+    timeClient->setPort(TimePort);
     try {
-        count = NMTime1->queryCount();
+        count = timeClient->queryCount();
         return true;
     } catch (const NetworkError& error) {
         // The failure message has been shown, or the user ended the query.
@@ -391,7 +391,7 @@ private:
 
 }  // namespace
 
-void TimeSyncDialog::Button1Click()
+void TimeSyncDialog::getTimeClicked()
 {
     setQueryButtonsEnabled(false);
     QueryScope scope(this, [this] { setQueryButtonsEnabled(true); });
@@ -400,12 +400,12 @@ void TimeSyncDialog::Button1Click()
         return;
     const QDateTime pcNow = platform::clock().now();
     const QDateTime utc = times::serverCountToUtc(count, pcNow);
-    Label1->setText(times::longTimeText(utc.time()));
-    Label2->setText(times::localTimeText(utc.toLocalTime().time()));
-    Label3->setText(formats::clockText(platform::toSystemTime(pcNow)));
+    serverUtcLabel->setText(times::longTimeText(utc.time()));
+    serverLocalLabel->setText(times::localTimeText(utc.toLocalTime().time()));
+    pcTimeLabel->setText(formats::clockText(platform::toSystemTime(pcNow)));
 }
 
-void TimeSyncDialog::Button2Click()
+void TimeSyncDialog::setTimeClicked()
 {
     if (m_main.MonitoringDisabled == 0) {
         m_main.MonitoringDisabled = 1;
@@ -421,8 +421,8 @@ void TimeSyncDialog::Button2Click()
         return;
     const QDateTime utc = times::serverCountToUtc(count, platform::clock().now());
     const QString text = formats::clockText(platform::toSystemTime(utc.toLocalTime()));
-    Label1->setText(times::longTimeText(utc.time()));
-    Label2->setText(text);
+    serverUtcLabel->setText(times::longTimeText(utc.time()));
+    serverLocalLabel->setText(text);
 
     // The server may answer before any tick has seen the pause: the running
     // connection is closed and saved here, with the old clock, so that no record
@@ -451,23 +451,23 @@ void TimeSyncDialog::Button2Click()
     if (!scope.alive())
         return;
     m_settingClock = false;
-    Label3->setText(text);
+    pcTimeLabel->setText(text);
 }
 
-void TimeSyncDialog::NMTime1ConnectionFailed()
+void TimeSyncDialog::timeClientFailed()
 {
     platform::messageBox(QStringLiteral("Connection failed !"), caption(), platform::MessageIcon::Error);
     setQueryButtonsEnabled(true);
     close();
 }
 
-void TimeSyncDialog::Button3Click()
+void TimeSyncDialog::okClicked()
 {
-    NMTime1->abort();
+    timeClient->abort();
     close();
 }
 
-void TimeSyncDialog::Button4Click()
+void TimeSyncDialog::helpClicked()
 {
     platform::help().context(platform::Application::instance().helpFile(), times::kHelpContext);
 }
@@ -483,7 +483,7 @@ void TimeSyncDialog::FormClose()
 {
     // A query still waiting must end here: the clock is never set from a dialog the
     // user has closed.
-    NMTime1->abort();
+    timeClient->abort();
     if (!m_settingClock)
         resumeMonitoring();
 }

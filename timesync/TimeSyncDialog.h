@@ -71,32 +71,32 @@ public:
     int QueryTimeout = times::kQueryTimeoutMs;
 
     // ---- controls ---------------------------------------------------------------
-    QGroupBox* GroupBox3 = nullptr;  // "Servers:"
-    QComboBox* ComboBox1 = nullptr;  // the server to ask
-    QLineEdit* Edit1 = nullptr;      // a server to add
-    QToolButton* SpeedButton1 = nullptr;
-    QToolButton* SpeedButton2 = nullptr;
-    QGroupBox* GroupBox1 = nullptr;  // "Server UTC time :"
-    QLabel* Label1 = nullptr;
-    QGroupBox* GroupBox4 = nullptr;  // "Local time from the server :"
-    QLabel* Label2 = nullptr;
-    QGroupBox* GroupBox2 = nullptr;  // "Current local time :"
-    QLabel* Label3 = nullptr;
-    QPushButton* Button1 = nullptr;  // "Get time"
-    QPushButton* Button2 = nullptr;  // "Set time"
-    QPushButton* Button3 = nullptr;  // "OK"
-    QPushButton* Button4 = nullptr;  // "&Help"
-    platform::TimeClient* NMTime1 = nullptr;
+    QGroupBox* serversGroup = nullptr;
+    QComboBox* serverCombo = nullptr;  // the server to ask
+    QLineEdit* newServerEdit = nullptr;
+    QToolButton* addServerButton = nullptr;
+    QToolButton* deleteServerButton = nullptr;
+    QGroupBox* serverUtcGroup = nullptr;
+    QLabel* serverUtcLabel = nullptr;
+    QGroupBox* serverLocalGroup = nullptr;  // the server's time in the PC's zone
+    QLabel* serverLocalLabel = nullptr;
+    QGroupBox* pcTimeGroup = nullptr;
+    QLabel* pcTimeLabel = nullptr;
+    QPushButton* getTimeButton = nullptr;
+    QPushButton* setTimeButton = nullptr;
+    QPushButton* okButton = nullptr;
+    QPushButton* helpButton = nullptr;
+    platform::TimeClient* timeClient = nullptr;
 
     // ---- handlers ----------------------------------------------------------------
     void FormActivate();
-    void SpeedButton1Click();
-    void SpeedButton2Click();
-    void Button1Click();
-    void Button2Click();
-    void NMTime1ConnectionFailed();
-    void Button3Click();
-    void Button4Click();
+    void addServerClicked();
+    void deleteServerClicked();
+    void getTimeClicked();
+    void setTimeClicked();
+    void timeClientFailed();
+    void okClicked();
+    void helpClicked();
     void FormCloseQuery(bool& canClose);
     void FormClose();
 
@@ -111,7 +111,7 @@ private:
     void setQueryButtonsEnabled(bool enabled);
     // Switches monitoring back on if, and only if, this dialog switched it off.
     void resumeMonitoring();
-    // Asks the server named by ComboBox1; false when the query ended in a way the
+    // Asks the server named by serverCombo; false when the query ended in a way the
     // user already knows of (the failure message, OK, closing the dialog).
     bool query(std::uint32_t& count);
 

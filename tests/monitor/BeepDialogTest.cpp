@@ -82,26 +82,26 @@ TEST_F(BeepDialogTest, ShowingLoadsTheSettingsEveryTime)
     BeepDialog dialog(main);
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Beep"));
     dialog.show();
-    EXPECT_TRUE(dialog.CheckBox1->isChecked());
-    EXPECT_EQ(dialog.Edit1->text(), QStringLiteral("15"));
-    EXPECT_TRUE(dialog.Edit1->isEnabled());
+    EXPECT_TRUE(dialog.beepOnCheck->isChecked());
+    EXPECT_EQ(dialog.intervalEdit->text(), QStringLiteral("15"));
+    EXPECT_TRUE(dialog.intervalEdit->isEnabled());
     EXPECT_EQ(dialog.checkedSound(), 3);
-    EXPECT_EQ(dialog.RadioButton1->toolTip(), QStringLiteral("Select the sound !"));
-    dialog.CheckBox1->click();
-    EXPECT_FALSE(dialog.Edit1->isEnabled());
-    dialog.BitBtn2->click();
+    EXPECT_EQ(dialog.defaultSoundRadio->toolTip(), QStringLiteral("Select the sound !"));
+    dialog.beepOnCheck->click();
+    EXPECT_FALSE(dialog.intervalEdit->isEnabled());
+    dialog.cancelButton->click();
 
     writeInt(HKCU, rk::kBeep, rk::vBeepEnabled, 0);
     writeInt(HKCU, rk::kBeep, rk::vBeepInterval, 40);
     writeInt(HKCU, rk::kBeep, rk::vBeepSound, 9);  // no button: the last choice stays
     dialog.show();
-    EXPECT_FALSE(dialog.CheckBox1->isChecked());
-    EXPECT_FALSE(dialog.Edit1->isEnabled());
-    EXPECT_EQ(dialog.Edit1->text(), QStringLiteral("40"));
+    EXPECT_FALSE(dialog.beepOnCheck->isChecked());
+    EXPECT_FALSE(dialog.intervalEdit->isEnabled());
+    EXPECT_EQ(dialog.intervalEdit->text(), QStringLiteral("40"));
     EXPECT_EQ(dialog.checkedSound(), 3);
     EXPECT_TRUE(env.boxes.shown.empty());
 
-    dialog.BitBtn1->click();
+    dialog.helpButton->click();
     ASSERT_EQ(env.help.calls.size(), 1u);
     EXPECT_EQ(env.help.calls[0].context, 10);
 }
@@ -112,13 +112,13 @@ TEST_F(BeepDialogTest, AWrongIntervalSaysSoOncePerWrongCharacterAndRestoresTheCu
     dialog.show();
     main.BeepInterval = 20;  // what the main window holds now
 
-    dialog.Edit1->clear();
-    press(dialog.Edit1, Qt::Key_A, QStringLiteral("a"));
+    dialog.intervalEdit->clear();
+    press(dialog.intervalEdit, Qt::Key_A, QStringLiteral("a"));
     ASSERT_EQ(env.boxes.shown.size(), 1u);
     EXPECT_EQ(env.boxes.shown[0].text, QStringLiteral("Incorrect number !"));
     EXPECT_EQ(env.boxes.shown[0].caption, QStringLiteral("Dialtally 2.01"));
     EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Exclamation);
-    EXPECT_EQ(dialog.Edit1->text(), QStringLiteral("20"));
+    EXPECT_EQ(dialog.intervalEdit->text(), QStringLiteral("20"));
 
     struct Case {
         const char* text;
@@ -128,10 +128,10 @@ TEST_F(BeepDialogTest, AWrongIntervalSaysSoOncePerWrongCharacterAndRestoresTheCu
     const Case cases[] = {{"1a2b", 2, "20"}, {"0", 1, "20"}, {"000", 1, "20"}, {"05", 0, "05"}, {"", 0, ""}};
     for (const Case& c : cases) {
         env.boxes.clear();
-        dialog.Edit1->setText(QString::fromLatin1(c.text));
-        dialog.Edit1Change();
+        dialog.intervalEdit->setText(QString::fromLatin1(c.text));
+        dialog.intervalChanged();
         EXPECT_EQ(env.boxes.shown.size(), c.messages) << c.text;
-        EXPECT_EQ(dialog.Edit1->text(), QString::fromLatin1(c.after)) << c.text;
+        EXPECT_EQ(dialog.intervalEdit->text(), QString::fromLatin1(c.after)) << c.text;
     }
 }
 
@@ -141,10 +141,10 @@ TEST_F(BeepDialogTest, OkStoresTheSettingsAndHandsThemToTheMainWindowAtOnce)
     main.BeepCount = 1;
     BeepDialog dialog(main);
     dialog.show();
-    dialog.Edit1->setText(QStringLiteral("05"));
-    dialog.RadioButton4->setChecked(true);
-    dialog.CheckBox1->setChecked(false);
-    dialog.BitBtn3->click();
+    dialog.intervalEdit->setText(QStringLiteral("05"));
+    dialog.handSoundRadio->setChecked(true);
+    dialog.beepOnCheck->setChecked(false);
+    dialog.okButton->click();
 
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), 1);
@@ -158,12 +158,12 @@ TEST_F(BeepDialogTest, OkStoresTheSettingsAndHandsThemToTheMainWindowAtOnce)
 
     // An empty interval keeps the stored one and shows it again.
     dialog.show();
-    dialog.Edit1->clear();
-    dialog.RadioButton1->setChecked(true);
-    dialog.BitBtn3->click();
+    dialog.intervalEdit->clear();
+    dialog.defaultSoundRadio->setChecked(true);
+    dialog.okButton->click();
     EXPECT_EQ(stored(rk::vBeepInterval), 5);
     EXPECT_EQ(main.BeepInterval, 5);
-    EXPECT_EQ(dialog.Edit1->text(), QStringLiteral("5"));
+    EXPECT_EQ(dialog.intervalEdit->text(), QStringLiteral("5"));
     EXPECT_EQ(stored(rk::vBeepSound), 1);
 }
 
@@ -173,29 +173,29 @@ TEST_F(BeepDialogTest, AZeroLoadedFromTheRegistryIsNeverStored)
     main.BeepInterval = 15;
     BeepDialog dialog(main);
     dialog.show();
-    EXPECT_EQ(dialog.Edit1->text(), QStringLiteral("0"));
-    dialog.BitBtn3->click();
+    EXPECT_EQ(dialog.intervalEdit->text(), QStringLiteral("0"));
+    dialog.okButton->click();
     EXPECT_EQ(stored(rk::vBeepInterval), 0);  // left as it was, not written
     EXPECT_EQ(main.BeepInterval, 15);
-    EXPECT_EQ(dialog.Edit1->text(), QStringLiteral("15"));
+    EXPECT_EQ(dialog.intervalEdit->text(), QStringLiteral("15"));
 }
 
 TEST_F(BeepDialogTest, EnterInTheIntervalIsOkAndCancelSavesNothing)
 {
     BeepDialog dialog(main);
     dialog.show();
-    dialog.Edit1->setText(QStringLiteral("30"));
-    dialog.RadioButton2->setChecked(true);
-    dialog.BitBtn2->click();
+    dialog.intervalEdit->setText(QStringLiteral("30"));
+    dialog.asteriskSoundRadio->setChecked(true);
+    dialog.cancelButton->click();
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(stored(rk::vBeepInterval), 15);
     EXPECT_EQ(stored(rk::vBeepSound), 3);
     EXPECT_EQ(main.BeepInterval, 15);
 
     dialog.show();
-    EXPECT_EQ(dialog.Edit1->text(), QStringLiteral("15"));
-    dialog.Edit1->setText(QStringLiteral("30"));
-    press(dialog.Edit1, Qt::Key_Return);
+    EXPECT_EQ(dialog.intervalEdit->text(), QStringLiteral("15"));
+    dialog.intervalEdit->setText(QStringLiteral("30"));
+    press(dialog.intervalEdit, Qt::Key_Return);
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), 1);
     EXPECT_EQ(stored(rk::vBeepInterval), 30);
@@ -211,9 +211,9 @@ TEST_F(BeepDialogTest, SwitchedOnAtFortyMinutesTheNextBeepFallsAtFortyFiveNotInA
     BeepDialog dialog(main);
     counter::dialogHooks().showBeep = [&](MainWindow&) {
         dialog.show();
-        dialog.CheckBox1->setChecked(true);
-        dialog.RadioButton4->setChecked(true);
-        dialog.BitBtn3->click();
+        dialog.beepOnCheck->setChecked(true);
+        dialog.handSoundRadio->setChecked(true);
+        dialog.okButton->click();
     };
 
     main.ElapsedSeconds = 40 * 60;

@@ -97,28 +97,28 @@ TEST_F(CounterDialogTest, ShowingLoadsTheSavedChoiceAndIgnoresAModeOfNoButton)
     writeInt(HKLM, rk::kCounterAll, rk::vReport, 1);
     dialog.show();
     EXPECT_EQ(dialog.checkedResetButton(), 2);
-    EXPECT_TRUE(dialog.CheckBox1->isChecked());
+    EXPECT_TRUE(dialog.reportEnabledCheck->isChecked());
 
     // Unsaved clicks, then Cancel: the next showing shows what is stored.
-    dialog.RadioButton4->setChecked(true);
-    dialog.CheckBox1->setChecked(false);
-    dialog.BitBtn2->click();
+    dialog.neverResetRadio->setChecked(true);
+    dialog.reportEnabledCheck->setChecked(false);
+    dialog.cancelButton->click();
     EXPECT_FALSE(dialog.isVisible());
     dialog.show();
     EXPECT_EQ(dialog.checkedResetButton(), 2);
-    EXPECT_TRUE(dialog.CheckBox1->isChecked());
-    dialog.BitBtn2->click();
+    EXPECT_TRUE(dialog.reportEnabledCheck->isChecked());
+    dialog.cancelButton->click();
 
     for (int stored : {0, 7}) {
         writeInt(HKLM, rk::kCounterAll, rk::vReset, stored);
         writeInt(HKLM, rk::kCounterAll, rk::vReport, 2);
         dialog.show();
         EXPECT_EQ(dialog.checkedResetButton(), 2) << stored;  // as last shown
-        EXPECT_FALSE(dialog.CheckBox1->isChecked());
-        dialog.BitBtn2->click();
+        EXPECT_FALSE(dialog.reportEnabledCheck->isChecked());
+        dialog.cancelButton->click();
     }
 
-    dialog.BitBtn1->click();
+    dialog.helpButton->click();
     ASSERT_EQ(env.help.calls.size(), 1u);
     EXPECT_EQ(env.help.calls[0].context, 11);
 }
@@ -134,11 +134,11 @@ TEST_F(CounterDialogTest, OkStoresTheChoiceAndHandsItToTheMainWindow)
         int budget;
     };
     const Case cases[] = {
-        {13, &CounterDialog::RadioButton1, true, 1, 14, 0},
-        {14, &CounterDialog::RadioButton1, false, 1, 1, 0},
-        {20, &CounterDialog::RadioButton2, true, 2, 0, 1},
-        {20, &CounterDialog::RadioButton3, false, 3, 0, 0},
-        {20, &CounterDialog::RadioButton4, true, 4, 0, 0},
+        {13, &CounterDialog::twoWeeksRadio, true, 1, 14, 0},
+        {14, &CounterDialog::twoWeeksRadio, false, 1, 1, 0},
+        {20, &CounterDialog::monthRadio, true, 2, 0, 1},
+        {20, &CounterDialog::twoMonthsRadio, false, 3, 0, 0},
+        {20, &CounterDialog::neverResetRadio, true, 4, 0, 0},
     };
     for (const Case& c : cases) {
         writeInt(HKLM, rk::kCounterAll, rk::vReset14, 9);
@@ -148,8 +148,8 @@ TEST_F(CounterDialogTest, OkStoresTheChoiceAndHandsItToTheMainWindow)
         CounterDialog dialog(main);
         dialog.show();
         (dialog.*c.button)->setChecked(true);
-        dialog.CheckBox1->setChecked(c.report);
-        dialog.BitBtn3->click();
+        dialog.reportEnabledCheck->setChecked(c.report);
+        dialog.okButton->click();
 
         EXPECT_FALSE(dialog.isVisible());
         EXPECT_EQ(dialog.result(), 1);
@@ -173,7 +173,7 @@ TEST_F(CounterDialogTest, OkWithNoButtonCheckedWritesTheMainWindowsModeBack)
         CounterDialog dialog(main);
         dialog.show();
         ASSERT_EQ(dialog.checkedResetButton(), 0);
-        dialog.BitBtn3->click();
+        dialog.okButton->click();
         EXPECT_EQ(counterValue(rk::vReset), mainMode);
         EXPECT_EQ(main.ResetMode, mainMode);
         EXPECT_EQ(counterValue(rk::vReset14), 14);
@@ -194,8 +194,8 @@ TEST_F(CounterDialogTest, ResetNowEmptiesTheHistoryWithTheReportAsCheckedAndSave
 
         CounterDialog dialog(main);
         dialog.show();
-        dialog.CheckBox1->setChecked(withReport);
-        dialog.Button1->click();
+        dialog.reportEnabledCheck->setChecked(withReport);
+        dialog.resetNowButton->click();
         EXPECT_TRUE(env.boxes.shown.empty());  // no question
         EXPECT_TRUE(dialog.isVisible());
 
@@ -205,7 +205,7 @@ TEST_F(CounterDialogTest, ResetNowEmptiesTheHistoryWithTheReportAsCheckedAndSave
         EXPECT_EQ(counterValue(rk::vDay), 13);
         EXPECT_EQ(QFileInfo::exists(reportPath(2000, 3, 13)), withReport);
 
-        dialog.BitBtn2->click();
+        dialog.cancelButton->click();
         // The check box was not saved.
         EXPECT_EQ(counterValue(rk::vReport), withReport ? 0 : 1);
     }
@@ -217,7 +217,7 @@ TEST_F(CounterDialogTest, CreateReportNowWritesTodaysReportAndSaysSoWhenItCannot
     ASSERT_TRUE(history::append(env.programFolder(), recordOf(150)));
     CounterDialog dialog(main);
     dialog.show();
-    dialog.Button5->click();
+    dialog.reportNowButton->click();
     QFile report(reportPath(2000, 3, 5));
     ASSERT_TRUE(report.open(QIODevice::ReadOnly));
     EXPECT_TRUE(report.readAll().contains("alice"));
@@ -231,7 +231,7 @@ TEST_F(CounterDialogTest, CreateReportNowWritesTodaysReportAndSaysSoWhenItCannot
         QFile blocker(env.programFolder() + "/Reports");
         ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     }
-    dialog.Button5->click();
+    dialog.reportNowButton->click();
     ASSERT_EQ(env.boxes.shown.size(), 1u);
     EXPECT_TRUE(env.boxes.shown[0].text.startsWith(QStringLiteral("Can't write the report")));
     EXPECT_EQ(env.boxes.shown[0].caption, QStringLiteral("Dialtally 2.01"));

@@ -21,7 +21,6 @@
 
 #include <gtest/gtest.h>
 
-#include <limits>
 #include <memory>
 
 using namespace testing_support;
@@ -86,8 +85,8 @@ Account storedAccount(const QString& name)
 QStringList listLines(const PreferencesDialog& form)
 {
     QStringList lines;
-    for (int i = 0; i < form.ListBox1->count(); ++i)
-        lines << form.ListBox1->item(i)->text();
+    for (int i = 0; i < form.accountList->count(); ++i)
+        lines << form.accountList->item(i)->text();
     return lines;
 }
 
@@ -121,63 +120,14 @@ protected:
 
     void typeNewAccount(PreferencesDialog& form, const QString& name, const QString& user = {})
     {
-        form.Edit6->setText(name);
-        form.SpeedButton2->click();
+        form.accountNameEdit->setText(name);
+        form.newAccountButton->click();
         if (!user.isEmpty())
-            form.Edit4->setText(user);
+            form.userEdit->setText(user);
     }
 
     TestEnvironment env;
 };
-
-// ---- plain logic ------------------------------------------------------------------------
-
-TEST(PrefText, NumbersAndProgramLines)
-{
-    constexpr auto kMax = std::numeric_limits<std::int32_t>::max();
-    constexpr auto kMin = std::numeric_limits<std::int32_t>::min();
-    struct Leading {
-        const char* text;
-        std::int32_t value;
-    } leading[] = {
-        {"15", 15}, {"  -7x", -7}, {"+3", 3}, {"", 0}, {"abc", 0}, {"12 34", 12},
-        {"99999999999", kMax}, {"-99999999999", kMin},
-    };
-    for (const auto& c : leading)
-        EXPECT_EQ(pref::leadingInteger(q(c.text)), c.value) << c.text;
-
-    struct Strict {
-        const char* text;
-        bool ok;
-        std::int32_t value;
-    } strict[] = {
-        {"12", true, 12},   {"-2147483648", true, kMin}, {"2147483647", true, kMax},
-        {"", false, 0},     {"2147483648", false, 0},    {"1 ", false, 0},
-        {"-", false, 0},    {"1x", false, 0},
-    };
-    for (const auto& c : strict) {
-        std::int32_t value = -99;
-        EXPECT_EQ(pref::strictInteger(q(c.text), value), c.ok) << c.text;
-        if (c.ok) {
-            EXPECT_EQ(value, c.value) << c.text;
-        }
-    }
-    EXPECT_EQ(pref::notAnIntegerText(QString()), QStringLiteral("'' is not a valid integer value"));
-
-    struct Lines {
-        const char* text;
-        int count;
-    } lines[] = {{"", 0}, {"a", 1}, {"a\n", 1}, {"a\nb", 2}, {"a\n\n", 2}, {"\n", 1}, {"a\r\nb\r\n", 2}};
-    for (const auto& c : lines)
-        EXPECT_EQ(pref::execLines(q(c.text)).size(), c.count) << c.text;
-    EXPECT_EQ(pref::execLines(q("a\r\nb")), (QStringList{"a", "b"}));
-    EXPECT_EQ(pref::execCountText(1), QStringLiteral("Now you have entered 1 programs"));
-
-    EXPECT_EQ(pref::nonDigitCount(q("1a2b")), 2);
-    EXPECT_EQ(pref::nonDigitCount(q("1234567890123456789x"), 19), 0);
-    EXPECT_EQ(pref::nonDigitCount(q("123456789012345678xx"), 19), 1);
-    EXPECT_EQ(pref::autostartCommand(QString()), QStringLiteral("/Dialtally"));
-}
 
 // ---- load and save -----------------------------------------------------------------------
 
@@ -189,21 +139,21 @@ TEST_F(PreferencesDialogTest, EverySettingLoadsAndSaves)
         const char* key;
         const char* value;
     } flags[] = {
-        {&PreferencesDialog::CheckBox1, HKLM, rk::kSoftware, rk::vStart},
-        {&PreferencesDialog::CheckBox5, HKLM, rk::kSoftware, rk::vAntiCrash},
-        {&PreferencesDialog::CheckBox2, HKCU, rk::kSoftware, rk::vLogo},
-        {&PreferencesDialog::CheckBox3, HKCU, rk::kSoftware, rk::vMinimize},
-        {&PreferencesDialog::CheckBox4, HKCU, rk::kSoftware, rk::vSystemTray},
-        {&PreferencesDialog::CheckBox6, HKCU, rk::kSoftware, rk::vMaxd},
-        {&PreferencesDialog::CheckBox8, HKCU, rk::kBudget, rk::vOnOff},
-        {&PreferencesDialog::CheckBox9, HKCU, rk::kBudget, rk::vBudgetReserve},
-        {&PreferencesDialog::CheckBox7, HKCU, rk::kEmail, rk::vOnOff},
-        {&PreferencesDialog::CheckBox12, HKCU, rk::kEmail, rk::vEmailSystemTray},
-        {&PreferencesDialog::CheckBox10, HKCU, rk::kEmail, rk::vAutoCheck},
-        {&PreferencesDialog::CheckBox14, HKCU, rk::kEmail, rk::vAutoRestore},
-        {&PreferencesDialog::CheckBox11, HKCU, rk::kEmail, rk::vAutoClose},
-        {&PreferencesDialog::CheckBox13, HKCU, rk::kEmail, rk::vAutoMinimize},
-        {&PreferencesDialog::CheckBox15, HKCU, rk::kEmail, rk::vAutoCloseProgram},
+        {&PreferencesDialog::autostartCheck, HKLM, rk::kSoftware, rk::vStart},
+        {&PreferencesDialog::antiCrashCheck, HKLM, rk::kSoftware, rk::vAntiCrash},
+        {&PreferencesDialog::logoCheck, HKCU, rk::kSoftware, rk::vLogo},
+        {&PreferencesDialog::minimizeAtStartCheck, HKCU, rk::kSoftware, rk::vMinimize},
+        {&PreferencesDialog::trayModeCheck, HKCU, rk::kSoftware, rk::vSystemTray},
+        {&PreferencesDialog::restoreOnDisconnectCheck, HKCU, rk::kSoftware, rk::vMaxd},
+        {&PreferencesDialog::budgetOnCheck, HKCU, rk::kBudget, rk::vOnOff},
+        {&PreferencesDialog::countAllDaysCheck, HKCU, rk::kBudget, rk::vBudgetReserve},
+        {&PreferencesDialog::mailCheckerOnCheck, HKCU, rk::kEmail, rk::vOnOff},
+        {&PreferencesDialog::mailTrayCheck, HKCU, rk::kEmail, rk::vEmailSystemTray},
+        {&PreferencesDialog::checkMailAtStartCheck, HKCU, rk::kEmail, rk::vAutoCheck},
+        {&PreferencesDialog::restoreOnMailCheck, HKCU, rk::kEmail, rk::vAutoRestore},
+        {&PreferencesDialog::closeWithoutMailCheck, HKCU, rk::kEmail, rk::vAutoClose},
+        {&PreferencesDialog::minimizeMailAtStartCheck, HKCU, rk::kEmail, rk::vAutoMinimize},
+        {&PreferencesDialog::closeOnDisconnectCheck, HKCU, rk::kEmail, rk::vAutoCloseProgram},
     };
     struct Number {
         QLineEdit* PreferencesDialog::*edit;
@@ -212,10 +162,10 @@ TEST_F(PreferencesDialogTest, EverySettingLoadsAndSaves)
         int stored;
         int typed;
     } numbers[] = {
-        {&PreferencesDialog::Edit2, rk::kSoftware, rk::vConnectDelay, 25, 40},
-        {&PreferencesDialog::Edit1, rk::kBudget, rk::vBudgetMoney, 3, 7},
-        {&PreferencesDialog::Edit3, rk::kBudget, rk::vBudgetCents, 50, 5},
-        {&PreferencesDialog::Edit9, rk::kEmail, rk::vMinutes, 5, 12},
+        {&PreferencesDialog::connectDelayEdit, rk::kSoftware, rk::vConnectDelay, 25, 40},
+        {&PreferencesDialog::budgetMoneyEdit, rk::kBudget, rk::vBudgetMoney, 3, 7},
+        {&PreferencesDialog::budgetCentsEdit, rk::kBudget, rk::vBudgetCents, 50, 5},
+        {&PreferencesDialog::mailPeriodEdit, rk::kEmail, rk::vMinutes, 5, 12},
     };
     // The budget may only be on with the monthly counter.
     writeInt(HKLM, q(rk::kCounterAll), q(rk::vReset), 2);
@@ -240,11 +190,11 @@ TEST_F(PreferencesDialogTest, EverySettingLoadsAndSaves)
             EXPECT_EQ(edit->text(), QString::number(n.stored + round)) << n.value;
             edit->setText(QString::number(n.typed + round));
         }
-        EXPECT_EQ(form->RadioButton1->isChecked(), round == 0);
-        EXPECT_EQ(form->RadioButton3->isChecked(), round == 1);
-        (round == 0 ? form->RadioButton3 : form->RadioButton1)->setChecked(true);
+        EXPECT_EQ(form->sirenAlarmRadio->isChecked(), round == 0);
+        EXPECT_EQ(form->beepAlarmRadio->isChecked(), round == 1);
+        (round == 0 ? form->beepAlarmRadio : form->sirenAlarmRadio)->setChecked(true);
 
-        form->BitBtn1->click();
+        form->okButton->click();
         EXPECT_FALSE(form->isVisible());
         EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(" | ").toStdString();
         for (std::size_t i = 0; i < std::size(flags); ++i)
@@ -259,15 +209,15 @@ TEST_F(PreferencesDialogTest, EverySettingLoadsAndSaves)
 TEST_F(PreferencesDialogTest, AutostartValueIsSetOrEmptiedNeverRemoved)
 {
     auto form = opened();
-    form->CheckBox1->setChecked(true);
-    form->BitBtn1->click();
+    form->autostartCheck->setChecked(true);
+    form->okButton->click();
     EXPECT_EQ(readStr(HKLM, q(rk::kRun), q(rk::vAutostart)), env.programFolder() + "/Dialtally");
     EXPECT_EQ(readInt(HKLM, q(rk::kSoftware), q(rk::vStart)), 1);
 
     form->show();
-    EXPECT_TRUE(form->CheckBox1->isChecked());
-    form->CheckBox1->setChecked(false);
-    form->BitBtn1->click();
+    EXPECT_TRUE(form->autostartCheck->isChecked());
+    form->autostartCheck->setChecked(false);
+    form->okButton->click();
     EXPECT_TRUE(valueExists(HKLM, q(rk::kRun), q(rk::vAutostart)));
     EXPECT_EQ(readStr(HKLM, q(rk::kRun), q(rk::vAutostart)), QString());
     EXPECT_EQ(readInt(HKLM, q(rk::kSoftware), q(rk::vStart)), 0);
@@ -282,20 +232,20 @@ TEST_F(PreferencesDialogTest, TheDesktopsAutostartEntryFollowsTheCheckbox)
     auto form = opened();
     EXPECT_EQ(execLine(), "<no entry>");
 
-    form->CheckBox1->setChecked(true);
-    form->BitBtn1->click();
+    form->autostartCheck->setChecked(true);
+    form->okButton->click();
     EXPECT_EQ(execLine(), env.programFolder() + "/Dialtally");
 
     // The program folder moved (a new installation): the next OK rewrites the entry.
     mainWindow->ProgramPath = env.programFolder() + "/My Programs";
     form->show();
-    form->BitBtn1->click();
+    form->okButton->click();
     EXPECT_EQ(readStr(HKLM, q(rk::kRun), q(rk::vAutostart)), env.programFolder() + "/My Programs/Dialtally");
     EXPECT_EQ(execLine(), "\"" + env.programFolder() + "/My Programs/Dialtally\"");
 
     form->show();
-    form->CheckBox1->setChecked(false);
-    form->BitBtn1->click();
+    form->autostartCheck->setChecked(false);
+    form->okButton->click();
     EXPECT_FALSE(QFile::exists(entry));
     EXPECT_TRUE(valueExists(HKLM, q(rk::kRun), q(rk::vAutostart)));
     EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(" | ").toStdString();
@@ -305,29 +255,29 @@ TEST_F(PreferencesDialogTest, CancelWritesNothingAndTheNextShowingReloads)
 {
     auto form = opened();
     const QStringList before = valueNames(HKCU, q(rk::kSoftware));
-    form->CheckBox2->setChecked(false);
-    form->Edit2->setText(QStringLiteral("99"));
-    form->Memo1->setPlainText(QStringLiteral("/bin/true\n"));
-    form->BitBtn2->click();
+    form->logoCheck->setChecked(false);
+    form->connectDelayEdit->setText(QStringLiteral("99"));
+    form->execLinesEdit->setPlainText(QStringLiteral("/bin/true\n"));
+    form->cancelButton->click();
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(readInt(HKCU, q(rk::kSoftware), q(rk::vLogo)), 1);
     EXPECT_EQ(readInt(HKCU, q(rk::kSoftware), q(rk::vConnectDelay)), 15);
     EXPECT_EQ(readInt(HKCU, q(rk::kExec), q(rk::vLines)), 0);
     // Closing drops the unsaved program list at once.
-    EXPECT_EQ(form->Memo1->toPlainText(), QString());
+    EXPECT_EQ(form->execLinesEdit->toPlainText(), QString());
 
     writeInt(HKCU, q(rk::kSoftware), q(rk::vMaxd), 0);
     form->show();
-    EXPECT_TRUE(form->CheckBox2->isChecked());
-    EXPECT_FALSE(form->CheckBox6->isChecked());
-    EXPECT_EQ(form->Edit2->text(), QStringLiteral("15"));
+    EXPECT_TRUE(form->logoCheck->isChecked());
+    EXPECT_FALSE(form->restoreOnDisconnectCheck->isChecked());
+    EXPECT_EQ(form->connectDelayEdit->text(), QStringLiteral("15"));
 }
 
 TEST_F(PreferencesDialogTest, HelpOpensContextNine)
 {
     platform::Application::instance().setHelpFile(env.programFolder() + "/Dialtally Help.hlp");
     auto form = opened();
-    form->BitBtn3->click();
+    form->helpButton->click();
     ASSERT_EQ(env.help.calls.size(), 1u);
     EXPECT_EQ(env.help.calls[0].kind, FakeHelp::Call::Context);
     EXPECT_EQ(env.help.calls[0].context, 9);
@@ -350,13 +300,13 @@ TEST_F(PreferencesDialogTest, ProgramListCutKeepsStaleLinesBeyondTheCount)
         writeStr(HKCU, q(rk::kExec), q(rk::vLinePrefix) + QString::number(i), QStringLiteral("/bin/p%1").arg(i));
 
     auto form = opened();
-    EXPECT_EQ(pref::execLines(form->Memo1->toPlainText()),
+    EXPECT_EQ(pref::execLines(form->execLinesEdit->toPlainText()),
               (QStringList{"/bin/p0", "/bin/p1", "/bin/p2", "/bin/p3", "/bin/p4"}));
-    EXPECT_EQ(form->Label12->text(), QStringLiteral("Now you have entered 5 programs"));
+    EXPECT_EQ(form->programCountLabel->text(), QStringLiteral("Now you have entered 5 programs"));
 
-    form->Memo1->setPlainText(QStringLiteral("/bin/a\n\n"));
-    EXPECT_EQ(form->Label12->text(), QStringLiteral("Now you have entered 2 programs"));
-    form->BitBtn1->click();
+    form->execLinesEdit->setPlainText(QStringLiteral("/bin/a\n\n"));
+    EXPECT_EQ(form->programCountLabel->text(), QStringLiteral("Now you have entered 2 programs"));
+    form->okButton->click();
     EXPECT_EQ(readInt(HKCU, q(rk::kExec), q(rk::vLines)), 2);
     EXPECT_EQ(readStr(HKCU, q(rk::kExec), q("Line0")), QStringLiteral("/bin/a"));
     EXPECT_TRUE(valueExists(HKCU, q(rk::kExec), q("Line1")));
@@ -365,8 +315,8 @@ TEST_F(PreferencesDialogTest, ProgramListCutKeepsStaleLinesBeyondTheCount)
         EXPECT_EQ(readStr(HKCU, q(rk::kExec), q(rk::vLinePrefix) + QString::number(i)), QStringLiteral("/bin/p%1").arg(i));
 
     form->show();
-    EXPECT_EQ(pref::execLines(form->Memo1->toPlainText()), (QStringList{"/bin/a", ""}));
-    EXPECT_EQ(form->Label12->text(), QStringLiteral("Now you have entered 2 programs"));
+    EXPECT_EQ(pref::execLines(form->execLinesEdit->toPlainText()), (QStringList{"/bin/a", ""}));
+    EXPECT_EQ(form->programCountLabel->text(), QStringLiteral("Now you have entered 2 programs"));
 }
 
 TEST_F(PreferencesDialogTest, AddAppendsTheChosenFileAndCountsIt)
@@ -380,16 +330,16 @@ TEST_F(PreferencesDialogTest, AddAppendsTheChosenFileAndCountsIt)
         return answer;
     });
     auto form = opened();
-    form->Memo1->setPlainText(QStringLiteral("/bin/first"));
-    form->SpeedButton1->click();
+    form->execLinesEdit->setPlainText(QStringLiteral("/bin/first"));
+    form->addProgramButton->click();
     EXPECT_EQ(seenTitle, QStringLiteral("Open"));
     EXPECT_EQ(seenFilters, (QStringList{"Programs (*)", "Executable files (*.exe)", "All files (*)"}));
-    EXPECT_EQ(pref::execLines(form->Memo1->toPlainText()), (QStringList{"/bin/first", answer}));
-    EXPECT_EQ(form->Label12->text(), QStringLiteral("Now you have entered 2 programs"));
+    EXPECT_EQ(pref::execLines(form->execLinesEdit->toPlainText()), (QStringList{"/bin/first", answer}));
+    EXPECT_EQ(form->programCountLabel->text(), QStringLiteral("Now you have entered 2 programs"));
 
     answer.clear();  // the user cancels
-    form->SpeedButton1->click();
-    EXPECT_EQ(form->Label12->text(), QStringLiteral("Now you have entered 2 programs"));
+    form->addProgramButton->click();
+    EXPECT_EQ(form->programCountLabel->text(), QStringLiteral("Now you have entered 2 programs"));
 }
 
 // ---- numeric edits ----------------------------------------------------------------------------
@@ -405,21 +355,21 @@ TEST_F(PreferencesDialogTest, NumericEditsRefuseOtherCharacters)
         const char* left;
         QString caption;
     } cases[] = {
-        {&PreferencesDialog::Edit2, "12a", 1, "0", mainCaption},
-        {&PreferencesDialog::Edit2, "a-b", 3, "0", mainCaption},  // one message per character
-        {&PreferencesDialog::Edit2, "1234567890123456789x", 0, "1234567890123456789x", mainCaption},
-        {&PreferencesDialog::Edit2, "", 0, "", mainCaption},
-        {&PreferencesDialog::Edit1, "x", 1, "0", mainCaption},
-        {&PreferencesDialog::Edit3, "1.5", 1, "0", mainCaption},
-        {&PreferencesDialog::Edit9, "5m", 1, "110", mainCaption},
-        {&PreferencesDialog::Edit8, "11x", 1, "110", mailCaption},
-        {&PreferencesDialog::Edit8, "", 0, "", mailCaption},
-        {&PreferencesDialog::Edit8, "995", 0, "995", mailCaption},
+        {&PreferencesDialog::connectDelayEdit, "12a", 1, "0", mainCaption},
+        {&PreferencesDialog::connectDelayEdit, "a-b", 3, "0", mainCaption},  // one message per character
+        {&PreferencesDialog::connectDelayEdit, "1234567890123456789x", 0, "1234567890123456789x", mainCaption},
+        {&PreferencesDialog::connectDelayEdit, "", 0, "", mainCaption},
+        {&PreferencesDialog::budgetMoneyEdit, "x", 1, "0", mainCaption},
+        {&PreferencesDialog::budgetCentsEdit, "1.5", 1, "0", mainCaption},
+        {&PreferencesDialog::mailPeriodEdit, "5m", 1, "110", mainCaption},
+        {&PreferencesDialog::portEdit, "11x", 1, "110", mailCaption},
+        {&PreferencesDialog::portEdit, "", 0, "", mailCaption},
+        {&PreferencesDialog::portEdit, "995", 0, "995", mailCaption},
     };
     auto form = opened();
     for (const auto& c : cases) {
         env.boxes.clear();
-        form->Edit1->setText(QStringLiteral("4"));
+        form->budgetMoneyEdit->setText(QStringLiteral("4"));
         env.boxes.clear();
         QLineEdit* edit = (*form).*(c.edit);
         edit->setText(q(c.typed));
@@ -430,8 +380,8 @@ TEST_F(PreferencesDialogTest, NumericEditsRefuseOtherCharacters)
             EXPECT_EQ(box.caption, c.caption);
             EXPECT_EQ(box.icon, platform::MessageIcon::Exclamation);
         }
-        if (c.edit != &PreferencesDialog::Edit1) {
-            EXPECT_EQ(form->Edit1->text(), QStringLiteral("4")) << "another edit was reset by " << c.typed;
+        if (c.edit != &PreferencesDialog::budgetMoneyEdit) {
+            EXPECT_EQ(form->budgetMoneyEdit->text(), QStringLiteral("4")) << "another edit was reset by " << c.typed;
         }
     }
 }
@@ -441,16 +391,16 @@ TEST_F(PreferencesDialogTest, NegativeStoredDelayFailsTheCheckWhileLoading)
     writeInt(HKCU, q(rk::kSoftware), q(rk::vConnectDelay), -5);
     auto form = opened();
     EXPECT_EQ(env.boxes.texts(), QStringList{"Incorrect number !"});
-    EXPECT_EQ(form->Edit2->text(), QStringLiteral("0"));
+    EXPECT_EQ(form->connectDelayEdit->text(), QStringLiteral("0"));
 }
 
 TEST_F(PreferencesDialogTest, EmptyConnectDelayWritesNothingAndShowsTheStoredValue)
 {
     auto form = opened();
-    form->Edit2->clear();
-    form->BitBtn1->click();
+    form->connectDelayEdit->clear();
+    form->okButton->click();
     EXPECT_EQ(readInt(HKCU, q(rk::kSoftware), q(rk::vConnectDelay)), 15);
-    EXPECT_EQ(form->Edit2->text(), QStringLiteral("15"));
+    EXPECT_EQ(form->connectDelayEdit->text(), QStringLiteral("15"));
 }
 
 TEST_F(PreferencesDialogTest, NumberThatCannotConvertKeepsTheDialogOpenAndWritesNothing)
@@ -458,26 +408,26 @@ TEST_F(PreferencesDialogTest, NumberThatCannotConvertKeepsTheDialogOpenAndWrites
     struct Case {
         QLineEdit* PreferencesDialog::*edit;
         QWidget* PreferencesDialog::*page;
-    } cases[] = {{&PreferencesDialog::Edit1, &PreferencesDialog::TabSheet5}, {&PreferencesDialog::Edit3, &PreferencesDialog::TabSheet5}, {&PreferencesDialog::Edit9, &PreferencesDialog::TabSheet1}};
+    } cases[] = {{&PreferencesDialog::budgetMoneyEdit, &PreferencesDialog::budgetPage}, {&PreferencesDialog::budgetCentsEdit, &PreferencesDialog::budgetPage}, {&PreferencesDialog::mailPeriodEdit, &PreferencesDialog::emailPage}};
     writeAccount({QStringLiteral("home"), QStringLiteral("u"), QStringLiteral("p"), QStringLiteral("pop.home"), 110, 0});
     platform::Application::instance().setTitle(q(program::kApplicationTitle));
     for (const auto& c : cases) {
         auto form = opened();
-        form->CheckBox1->setChecked(true);
-        form->CheckBox2->setChecked(false);
-        form->Memo1->setPlainText(QStringLiteral("/bin/true"));
-        form->Edit6->setText(QStringLiteral("work"));
-        form->SpeedButton2->click();
+        form->autostartCheck->setChecked(true);
+        form->logoCheck->setChecked(false);
+        form->execLinesEdit->setPlainText(QStringLiteral("/bin/true"));
+        form->accountNameEdit->setText(QStringLiteral("work"));
+        form->newAccountButton->click();
         ((*form).*(c.edit))->clear();
-        form->PageControl1->setCurrentWidget(form->Startup);
+        form->pageTabs->setCurrentWidget(form->startupPage);
 
-        form->BitBtn1->click();
+        form->okButton->click();
         ASSERT_EQ(env.boxes.shown.size(), 1u);
         EXPECT_EQ(env.boxes.shown[0].text, QStringLiteral("'' is not a valid integer value."));
         EXPECT_EQ(env.boxes.shown[0].caption, q(program::kApplicationTitle));
         EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Error);
         EXPECT_TRUE(form->isVisible());
-        EXPECT_EQ(form->PageControl1->currentWidget(), (*form).*(c.page));
+        EXPECT_EQ(form->pageTabs->currentWidget(), (*form).*(c.page));
         EXPECT_FALSE(valueExists(HKLM, q(rk::kRun), q(rk::vAutostart)));
         EXPECT_EQ(readInt(HKCU, q(rk::kSoftware), q(rk::vLogo)), 1);
         EXPECT_EQ(readInt(HKCU, q(rk::kExec), q(rk::vLines)), 0);
@@ -487,7 +437,7 @@ TEST_F(PreferencesDialogTest, NumberThatCannotConvertKeepsTheDialogOpenAndWrites
         EXPECT_EQ(listLines(*form), (QStringList{"home", "work"}));
         ((*form).*(c.edit))->setText(QStringLiteral("1"));
         env.boxes.clear();
-        form->BitBtn1->click();
+        form->okButton->click();
         EXPECT_TRUE(env.boxes.shown.empty());
         EXPECT_FALSE(form->isVisible());
         EXPECT_EQ(readInt(HKCU, q(rk::kSoftware), q(rk::vLogo)), 0);
@@ -510,9 +460,9 @@ TEST_F(PreferencesDialogTest, NumberThatCannotConvertKeepsTheDialogOpenAndWrites
 TEST_F(PreferencesDialogTest, EnterInTheBudgetEditsRunsOkOnce)
 {
     writeInt(HKLM, q(rk::kCounterAll), q(rk::vReset), 4);
-    for (QLineEdit* PreferencesDialog::*edit : {&PreferencesDialog::Edit1, &PreferencesDialog::Edit3}) {
+    for (QLineEdit* PreferencesDialog::*edit : {&PreferencesDialog::budgetMoneyEdit, &PreferencesDialog::budgetCentsEdit}) {
         auto form = opened();
-        form->CheckBox8->setChecked(true);
+        form->budgetOnCheck->setChecked(true);
         QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
         QCoreApplication::sendEvent((*form).*edit, &press);
         // The budget refusal is shown once per OK sequence.
@@ -537,9 +487,9 @@ TEST_F(PreferencesDialogTest, BudgetNeedsTheMonthlyCounter)
         writeInt(HKLM, q(rk::kCounterAll), q(rk::vReset), c.reset);
         writeInt(HKCU, q(rk::kBudget), q(rk::vOnOff), c.ticked ? 0 : 1);
         auto form = opened();
-        form->CheckBox8->setChecked(c.ticked);
-        form->Edit1->setText(QStringLiteral("2"));
-        form->BitBtn1->click();
+        form->budgetOnCheck->setChecked(c.ticked);
+        form->budgetMoneyEdit->setText(QStringLiteral("2"));
+        form->okButton->click();
         if (c.message) {
             ASSERT_EQ(env.boxes.shown.size(), 1u) << "reset " << c.reset;
             EXPECT_TRUE(env.boxes.shown[0].text.startsWith("You can't use Rozad Izeruveva function until Counter"));
@@ -573,8 +523,8 @@ TEST_F(PreferencesDialogTest, TrayModeFollowsTheBoxOnOk)
     for (const auto& c : cases) {
         env.tray.available = c.available;
         auto form = opened();
-        form->CheckBox4->setChecked(c.ticked);
-        form->BitBtn1->click();
+        form->trayModeCheck->setChecked(c.ticked);
+        form->okButton->click();
         EXPECT_EQ(env.tray.exists(), c.icon) << c.available << c.ticked;
         EXPECT_EQ(mainWindow->TrayMode, c.trayMode) << c.available << c.ticked;
         EXPECT_EQ(env.taskbar.isShown(), c.taskbarShown) << c.available << c.ticked;
@@ -592,20 +542,20 @@ TEST_F(PreferencesDialogTest, OkRewritesTheWholeAccountKey)
 
     auto form = opened();
     ASSERT_EQ(listLines(*form), (QStringList{"alpha", "beta", "gamma"}));
-    EXPECT_EQ(form->ListBox1->currentRow(), 0);
-    EXPECT_EQ(form->Edit6->text(), QStringLiteral("alpha"));
-    EXPECT_EQ(form->Edit4->text(), QStringLiteral("al"));
-    EXPECT_EQ(form->Edit5->text(), QStringLiteral("pa"));
-    EXPECT_EQ(form->Edit7->text(), QStringLiteral("pop.a"));
-    EXPECT_EQ(form->Edit8->text(), QStringLiteral("995"));
+    EXPECT_EQ(form->accountList->currentRow(), 0);
+    EXPECT_EQ(form->accountNameEdit->text(), QStringLiteral("alpha"));
+    EXPECT_EQ(form->userEdit->text(), QStringLiteral("al"));
+    EXPECT_EQ(form->passwordEdit->text(), QStringLiteral("pa"));
+    EXPECT_EQ(form->hostEdit->text(), QStringLiteral("pop.a"));
+    EXPECT_EQ(form->portEdit->text(), QStringLiteral("995"));
 
-    form->ListBox1->setCurrentRow(2);  // as a click does
-    EXPECT_EQ(form->Edit4->text(), QStringLiteral("ga"));
-    form->Edit6->setText(QStringLiteral("delta"));
-    form->SpeedButton3->click();
-    form->Edit4->setText(QStringLiteral("de"));
-    form->ListBox1->setCurrentRow(1);
-    form->SpeedButton4->click();  // answered Yes
+    form->accountList->setCurrentRow(2);  // as a click does
+    EXPECT_EQ(form->userEdit->text(), QStringLiteral("ga"));
+    form->accountNameEdit->setText(QStringLiteral("delta"));
+    form->renameAccountButton->click();
+    form->userEdit->setText(QStringLiteral("de"));
+    form->accountList->setCurrentRow(1);
+    form->deleteAccountButton->click();  // answered Yes
     ASSERT_EQ(env.boxes.shown.size(), 1u);
     EXPECT_EQ(env.boxes.shown[0].text, QStringLiteral("Are you sure to delete tariff 'beta'?"));
     EXPECT_EQ(env.boxes.shown[0].caption, q(pref::kMailCaption));
@@ -614,7 +564,7 @@ TEST_F(PreferencesDialogTest, OkRewritesTheWholeAccountKey)
     // Until OK nothing leaves the registry.
     EXPECT_EQ(subkeyNames(HKCU, q(rk::kEmailAccounts)), (QStringList{"alpha", "beta", "gamma"}));
 
-    form->BitBtn1->click();
+    form->okButton->click();
     EXPECT_EQ(subkeyNames(HKCU, q(rk::kEmailAccounts)), (QStringList{"alpha", "delta"}));
     const Account alpha = storedAccount("alpha");
     EXPECT_EQ(alpha.user, QStringLiteral("al"));
@@ -628,8 +578,8 @@ TEST_F(PreferencesDialogTest, OkRewritesTheWholeAccountKey)
     EXPECT_EQ(delta.checked, 1);
     EXPECT_EQ(valueNames(HKCU, pref::accountKey("delta")), (QStringList{"User", "Password", "Host", "Port", "Checked"}));
     // Closing empties the list and the name edit.
-    EXPECT_EQ(form->ListBox1->count(), 0);
-    EXPECT_EQ(form->Edit6->text(), QString());
+    EXPECT_EQ(form->accountList->count(), 0);
+    EXPECT_EQ(form->accountNameEdit->text(), QString());
 }
 
 TEST_F(PreferencesDialogTest, NoAccountLeavesAnEmptyKeyAndDefaultEdits)
@@ -637,47 +587,47 @@ TEST_F(PreferencesDialogTest, NoAccountLeavesAnEmptyKeyAndDefaultEdits)
     writeAccount({QStringLiteral("only"), QStringLiteral("u"), QStringLiteral("p"), QStringLiteral("h"), 995, 1});
     auto form = opened();
     env.boxes.queueAnswer(platform::IDNO);
-    form->SpeedButton4->click();
+    form->deleteAccountButton->click();
     EXPECT_EQ(listLines(*form), QStringList{"only"});
-    form->SpeedButton4->click();
-    EXPECT_EQ(form->ListBox1->count(), 0);
-    EXPECT_EQ(form->Edit6->text(), QString());
-    EXPECT_EQ(form->Edit4->text(), QString());
-    EXPECT_EQ(form->Edit8->text(), QStringLiteral("110"));
+    form->deleteAccountButton->click();
+    EXPECT_EQ(form->accountList->count(), 0);
+    EXPECT_EQ(form->accountNameEdit->text(), QString());
+    EXPECT_EQ(form->userEdit->text(), QString());
+    EXPECT_EQ(form->portEdit->text(), QStringLiteral("110"));
 
-    form->BitBtn2->click();  // Cancel: the account is still stored and shown again
+    form->cancelButton->click();  // Cancel: the account is still stored and shown again
     EXPECT_EQ(subkeyNames(HKCU, q(rk::kEmailAccounts)), QStringList{"only"});
     form->show();
     EXPECT_EQ(listLines(*form), QStringList{"only"});
-    EXPECT_EQ(form->Edit8->text(), QStringLiteral("995"));
+    EXPECT_EQ(form->portEdit->text(), QStringLiteral("995"));
 
-    form->SpeedButton4->click();
-    form->BitBtn1->click();
+    form->deleteAccountButton->click();
+    form->okButton->click();
     EXPECT_EQ(subkeyNames(HKCU, q(rk::kEmailAccounts)), QStringList());
     form->show();
-    EXPECT_EQ(form->ListBox1->count(), 0);
-    EXPECT_EQ(form->Edit8->text(), QStringLiteral("110"));
+    EXPECT_EQ(form->accountList->count(), 0);
+    EXPECT_EQ(form->portEdit->text(), QStringLiteral("110"));
 }
 
 TEST_F(PreferencesDialogTest, NewStoresTheShownAccountFirstAndEmptyPortSavesZero)
 {
     auto form = opened();
     typeNewAccount(*form, QStringLiteral("first"), QStringLiteral("one"));
-    form->Edit8->setText(QStringLiteral("995"));
+    form->portEdit->setText(QStringLiteral("995"));
     typeNewAccount(*form, QStringLiteral("second"));
-    EXPECT_EQ(form->ListBox1->currentRow(), 1);
-    EXPECT_EQ(form->Edit4->text(), QString());
-    EXPECT_EQ(form->Edit8->text(), QStringLiteral("110"));
-    form->Edit8->clear();
+    EXPECT_EQ(form->accountList->currentRow(), 1);
+    EXPECT_EQ(form->userEdit->text(), QString());
+    EXPECT_EQ(form->portEdit->text(), QStringLiteral("110"));
+    form->portEdit->clear();
 
-    form->ListBox1->setCurrentRow(0);
-    EXPECT_EQ(form->Edit4->text(), QStringLiteral("one"));
-    EXPECT_EQ(form->Edit8->text(), QStringLiteral("995"));
-    EXPECT_EQ(form->Edit6->text(), QStringLiteral("first"));
-    form->ListBox1->setCurrentRow(1);
-    EXPECT_EQ(form->Edit8->text(), QStringLiteral("0"));
+    form->accountList->setCurrentRow(0);
+    EXPECT_EQ(form->userEdit->text(), QStringLiteral("one"));
+    EXPECT_EQ(form->portEdit->text(), QStringLiteral("995"));
+    EXPECT_EQ(form->accountNameEdit->text(), QStringLiteral("first"));
+    form->accountList->setCurrentRow(1);
+    EXPECT_EQ(form->portEdit->text(), QStringLiteral("0"));
 
-    form->BitBtn1->click();
+    form->okButton->click();
     EXPECT_EQ(storedAccount("first").port, 995);
     EXPECT_EQ(storedAccount("second").port, 0);
 }
@@ -689,24 +639,24 @@ TEST_F(PreferencesDialogTest, NewAndRenameRefuseBadNames)
         const char* name;
         const char* message;  // nullptr: accepted
     } cases[] = {
-        {&PreferencesDialog::SpeedButton2, "", "You have to enter account's name !"},
-        {&PreferencesDialog::SpeedButton2, "home", "The account you want to create is allready in the list!"},
-        {&PreferencesDialog::SpeedButton2, "HOME", "The account you want to create is allready in the list!"},
-        {&PreferencesDialog::SpeedButton2, "a\\b", "The account's name can't contain \"\\\" !"},
-        {&PreferencesDialog::SpeedButton3, "", "You have to enter account's name !"},
-        {&PreferencesDialog::SpeedButton3, "work", "The account you want to rename is already in the list!"},
-        {&PreferencesDialog::SpeedButton3, "Work", "The account you want to rename is already in the list!"},
-        {&PreferencesDialog::SpeedButton3, "home", "The account you want to rename is already in the list!"},  // its own name
-        {&PreferencesDialog::SpeedButton3, "a\\b", "The account's name can't contain \"\\\" !"},
-        {&PreferencesDialog::SpeedButton3, "Home", nullptr},  // a change of case of its own name
-        {&PreferencesDialog::SpeedButton3, "house", nullptr},
-        {&PreferencesDialog::SpeedButton2, "third", nullptr},
+        {&PreferencesDialog::newAccountButton, "", "You have to enter account's name !"},
+        {&PreferencesDialog::newAccountButton, "home", "The account you want to create is allready in the list!"},
+        {&PreferencesDialog::newAccountButton, "HOME", "The account you want to create is allready in the list!"},
+        {&PreferencesDialog::newAccountButton, "a\\b", "The account's name can't contain \"\\\" !"},
+        {&PreferencesDialog::renameAccountButton, "", "You have to enter account's name !"},
+        {&PreferencesDialog::renameAccountButton, "work", "The account you want to rename is already in the list!"},
+        {&PreferencesDialog::renameAccountButton, "Work", "The account you want to rename is already in the list!"},
+        {&PreferencesDialog::renameAccountButton, "home", "The account you want to rename is already in the list!"},  // its own name
+        {&PreferencesDialog::renameAccountButton, "a\\b", "The account's name can't contain \"\\\" !"},
+        {&PreferencesDialog::renameAccountButton, "Home", nullptr},  // a change of case of its own name
+        {&PreferencesDialog::renameAccountButton, "house", nullptr},
+        {&PreferencesDialog::newAccountButton, "third", nullptr},
     };
     for (const auto& c : cases) {
         writeAccount({QStringLiteral("home"), {}, {}, {}, 110, 1});
         writeAccount({QStringLiteral("work"), {}, {}, {}, 110, 1});
         auto form = opened();
-        form->Edit6->setText(q(c.name));
+        form->accountNameEdit->setText(q(c.name));
         ((*form).*(c.button))->click();
         if (c.message) {
             ASSERT_EQ(env.boxes.shown.size(), 1u) << c.name;
@@ -717,9 +667,9 @@ TEST_F(PreferencesDialogTest, NewAndRenameRefuseBadNames)
         } else {
             EXPECT_TRUE(env.boxes.shown.empty()) << c.name;
             EXPECT_TRUE(listLines(*form).contains(q(c.name))) << c.name;
-            form->BitBtn1->click();
+            form->okButton->click();
             EXPECT_TRUE(subkeyNames(HKCU, q(rk::kEmailAccounts)).contains(q(c.name))) << c.name;
-            EXPECT_EQ(subkeyNames(HKCU, q(rk::kEmailAccounts)).size(), c.button == &PreferencesDialog::SpeedButton2 ? 3 : 2);
+            EXPECT_EQ(subkeyNames(HKCU, q(rk::kEmailAccounts)).size(), c.button == &PreferencesDialog::newAccountButton ? 3 : 2);
         }
         platform::Registry r;
         r.setRootKey(HKCU);
@@ -733,15 +683,15 @@ TEST_F(PreferencesDialogTest, TwentyAccountsAtMost)
     for (int i = 0; i < 20; ++i)
         typeNewAccount(*form, QStringLiteral("acc%1").arg(i), QStringLiteral("user%1").arg(i));
     EXPECT_TRUE(env.boxes.shown.empty());
-    ASSERT_EQ(form->ListBox1->count(), 20);
+    ASSERT_EQ(form->accountList->count(), 20);
 
     typeNewAccount(*form, QStringLiteral("acc3"));
     typeNewAccount(*form, QStringLiteral("acc20"));
     EXPECT_EQ(env.boxes.texts(), (QStringList{"The account you want to create is allready in the list!",
                                               "Maximum can be 20 accounts"}));
-    EXPECT_EQ(form->ListBox1->count(), 20);
+    EXPECT_EQ(form->accountList->count(), 20);
 
-    form->BitBtn1->click();
+    form->okButton->click();
     EXPECT_EQ(subkeyNames(HKCU, q(rk::kEmailAccounts)).size(), 20);
     EXPECT_EQ(storedAccount("acc0").user, QStringLiteral("user0"));
     EXPECT_EQ(storedAccount("acc19").user, QStringLiteral("user19"));
@@ -753,14 +703,14 @@ TEST_F(PreferencesDialogTest, NumbersStoredWiderThanTheirEditAreKeptWhole)
     writeAccount({QStringLiteral("plain"), QStringLiteral("p"), {}, QStringLiteral("pop.plain"), 110, 1});
     writeInt(HKCU, q(rk::kEmail), q(rk::vMinutes), 12345);
     auto form = opened();
-    EXPECT_EQ(form->Edit8->text(), QStringLiteral("11110"));
-    EXPECT_EQ(form->Edit9->text(), QStringLiteral("12345"));
-    form->ListBox1->setCurrentRow(1);
+    EXPECT_EQ(form->portEdit->text(), QStringLiteral("11110"));
+    EXPECT_EQ(form->mailPeriodEdit->text(), QStringLiteral("12345"));
+    form->accountList->setCurrentRow(1);
     // Typing is bounded by the edit's own room again.
-    form->Edit8->setText(QStringLiteral("99999"));
-    EXPECT_EQ(form->Edit8->text(), QStringLiteral("9999"));
-    form->Edit8->setText(QStringLiteral("110"));
-    form->BitBtn1->click();
+    form->portEdit->setText(QStringLiteral("99999"));
+    EXPECT_EQ(form->portEdit->text(), QStringLiteral("9999"));
+    form->portEdit->setText(QStringLiteral("110"));
+    form->okButton->click();
     EXPECT_EQ(storedAccount("wide").port, 11110);
     EXPECT_EQ(storedAccount("plain").port, 110);
     EXPECT_EQ(readInt(HKCU, q(rk::kEmail), q(rk::vMinutes)), 12345);
@@ -772,16 +722,16 @@ TEST_F(PreferencesDialogTest, FieldsAreCutToTheirRoom)
     // Written by something else, longer than the fields hold.
     writeAccount({QStringLiteral("long"), longText, longText, longText, 110, 1});
     auto form = opened();
-    EXPECT_EQ(form->Edit4->text().size(), pref::kUserChars);
-    EXPECT_EQ(form->Edit5->text().size(), pref::kPasswordChars);
-    EXPECT_EQ(form->Edit7->text().size(), pref::kHostChars);
-    form->Edit6->setText(longText);
-    EXPECT_EQ(form->Edit6->text().size(), pref::kAccountNameChars);
-    form->SpeedButton3->click();
-    form->Edit8->setText(QStringLiteral("123456"));
-    EXPECT_EQ(form->Edit8->text(), QStringLiteral("1234"));
+    EXPECT_EQ(form->userEdit->text().size(), pref::kUserChars);
+    EXPECT_EQ(form->passwordEdit->text().size(), pref::kPasswordChars);
+    EXPECT_EQ(form->hostEdit->text().size(), pref::kHostChars);
+    form->accountNameEdit->setText(longText);
+    EXPECT_EQ(form->accountNameEdit->text().size(), pref::kAccountNameChars);
+    form->renameAccountButton->click();
+    form->portEdit->setText(QStringLiteral("123456"));
+    EXPECT_EQ(form->portEdit->text(), QStringLiteral("1234"));
 
-    form->BitBtn1->click();
+    form->okButton->click();
     const QString cutName = longText.left(pref::kAccountNameChars);
     ASSERT_EQ(subkeyNames(HKCU, q(rk::kEmailAccounts)), QStringList{cutName});
     const Account stored = storedAccount(cutName);
@@ -805,13 +755,13 @@ TEST_F(PreferencesDialogTest, ALoadThatStopsEarlyLeavesTheProgramListAndAccounts
 
     auto form = opened();
     ASSERT_EQ(env.boxes.texts(), QStringList({"Failed to get data for 'Maxd'."}));
-    EXPECT_TRUE(form->Memo1->toPlainText().isEmpty());
-    EXPECT_EQ(form->ListBox1->count(), 0);
-    form->Edit1->setText(QStringLiteral("2"));
-    form->Edit3->setText(QStringLiteral("50"));
-    form->Edit9->setText(QStringLiteral("5"));
+    EXPECT_TRUE(form->execLinesEdit->toPlainText().isEmpty());
+    EXPECT_EQ(form->accountList->count(), 0);
+    form->budgetMoneyEdit->setText(QStringLiteral("2"));
+    form->budgetCentsEdit->setText(QStringLiteral("50"));
+    form->mailPeriodEdit->setText(QStringLiteral("5"));
     env.boxes.clear();
-    form->BitBtn1->click();
+    form->okButton->click();
     EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(" | ").toStdString();
     EXPECT_FALSE(form->isVisible());
 
@@ -825,7 +775,7 @@ TEST_F(PreferencesDialogTest, ALoadThatStopsEarlyLeavesTheProgramListAndAccounts
 
     form->show();
     EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(" | ").toStdString();
-    EXPECT_EQ(form->Memo1->toPlainText(), QStringLiteral("/usr/bin/mail\n/usr/bin/news\n"));
+    EXPECT_EQ(form->execLinesEdit->toPlainText(), QStringLiteral("/usr/bin/mail\n/usr/bin/news\n"));
     EXPECT_EQ(listLines(*form), QStringList({"Home"}));
 }
 
@@ -840,16 +790,16 @@ TEST_F(PreferencesDialogTest, LoadNeverGoesPastTheTable)
 
     auto form = opened();
     EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(" | ").toStdString();
-    ASSERT_EQ(form->ListBox1->count(), 20);
-    EXPECT_EQ(form->ListBox1->item(0)->text(), QStringLiteral("noport"));
-    EXPECT_EQ(form->Edit4->text(), QStringLiteral("kept"));
-    EXPECT_EQ(form->Edit8->text(), QStringLiteral("110"));
-    EXPECT_EQ(form->ListBox1->item(19)->text(), QStringLiteral("m18"));
-    form->ListBox1->setCurrentRow(19);
-    EXPECT_EQ(form->Edit4->text(), QStringLiteral("u18"));
+    ASSERT_EQ(form->accountList->count(), 20);
+    EXPECT_EQ(form->accountList->item(0)->text(), QStringLiteral("noport"));
+    EXPECT_EQ(form->userEdit->text(), QStringLiteral("kept"));
+    EXPECT_EQ(form->portEdit->text(), QStringLiteral("110"));
+    EXPECT_EQ(form->accountList->item(19)->text(), QStringLiteral("m18"));
+    form->accountList->setCurrentRow(19);
+    EXPECT_EQ(form->userEdit->text(), QStringLiteral("u18"));
 
     // Saved again whole, so the mail checker reads it too.
-    form->BitBtn1->click();
+    form->okButton->click();
     EXPECT_EQ(subkeyNames(HKCU, q(rk::kEmailAccounts)).size(), 20);
     const Account kept = storedAccount("noport");
     EXPECT_EQ(kept.host, QStringLiteral("pop.kept"));

@@ -166,7 +166,7 @@ protected:
         ASSERT_TRUE(history::append(env.programFolder(), recordOf(user, seconds, cents)));
     }
     void crashes(int n) { writeInt(RootKey::LocalMachine, rk::kUsers, rk::vCrash, n); }
-    void clickHeader(StatisticsDialog& dialog, int column) { emit dialog.Users->header()->sectionClicked(column); }
+    void clickHeader(StatisticsDialog& dialog, int column) { emit dialog.userList->header()->sectionClicked(column); }
     QStringList names(const StatisticsDialog& dialog)
     {
         QStringList out;
@@ -190,10 +190,10 @@ TEST_F(StatisticsDialogTest, ShowingFillsRowsCrashesAndRateAndClosingEmptiesTheL
 
     StatisticsDialog dialog(main);
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Statistics"));
-    EXPECT_EQ(dialog.Label2->text(), QStringLiteral("0"));
+    EXPECT_EQ(dialog.crashCountLabel->text(), QStringLiteral("0"));
     dialog.show();
-    EXPECT_EQ(dialog.Label2->text(), QStringLiteral("5"));
-    EXPECT_EQ(dialog.Label4->text(), QStringLiteral("3.33"));
+    EXPECT_EQ(dialog.crashCountLabel->text(), QStringLiteral("5"));
+    EXPECT_EQ(dialog.crashRateLabel->text(), QStringLiteral("3.33"));
     const std::vector<QStringList> expected = {row("alice", "3", "1:30:5", "3 d. 55 c."),
                                                row("bob", "1", "0:1:0", "0 d. 20 c.")};
     EXPECT_EQ(dialog.rowTexts(), expected);
@@ -202,17 +202,17 @@ TEST_F(StatisticsDialogTest, ShowingFillsRowsCrashesAndRateAndClosingEmptiesTheL
     dialog.FormActivate();
     EXPECT_EQ(dialog.rowTexts(), expected);
 
-    dialog.BitBtn1->click();
+    dialog.okButton->click();
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), 1);
-    EXPECT_EQ(dialog.Users->topLevelItemCount(), 0);
+    EXPECT_EQ(dialog.userList->topLevelItemCount(), 0);
     // The labels keep their texts while the dialog is hidden.
-    EXPECT_EQ(dialog.Label2->text(), QStringLiteral("5"));
+    EXPECT_EQ(dialog.crashCountLabel->text(), QStringLiteral("5"));
 
     dialog.show();
     EXPECT_EQ(dialog.rowTexts(), expected);
     dialog.reject();  // the close box
-    EXPECT_EQ(dialog.Users->topLevelItemCount(), 0);
+    EXPECT_EQ(dialog.userList->topLevelItemCount(), 0);
 }
 
 TEST_F(StatisticsDialogTest, TheListIsDrawnWithGridLines)
@@ -222,13 +222,13 @@ TEST_F(StatisticsDialogTest, TheListIsDrawnWithGridLines)
     crashes(0);
     StatisticsDialog dialog(main);
     dialog.show();
-    ASSERT_EQ(dialog.Users->topLevelItemCount(), 2);
-    const QImage image = dialog.Users->viewport()->grab().toImage();
-    const QColor line = dialog.Users->palette().color(QPalette::Mid);
-    const QRect first = dialog.Users->visualItemRect(dialog.Users->topLevelItem(0));
+    ASSERT_EQ(dialog.userList->topLevelItemCount(), 2);
+    const QImage image = dialog.userList->viewport()->grab().toImage();
+    const QColor line = dialog.userList->palette().color(QPalette::Mid);
+    const QRect first = dialog.userList->visualItemRect(dialog.userList->topLevelItem(0));
     // A line between the first two columns and one under the first row; none inside
     // the cell, where the text stands.
-    const int x = dialog.Users->columnWidth(0) - 1;
+    const int x = dialog.userList->columnWidth(0) - 1;
     EXPECT_EQ(image.pixelColor(x, first.center().y()).rgb(), line.rgb());
     EXPECT_EQ(image.pixelColor(first.left() + 2, first.bottom()).rgb(), line.rgb());
     EXPECT_NE(image.pixelColor(x - 1, first.center().y()).rgb(), line.rgb());
@@ -241,9 +241,9 @@ TEST_F(StatisticsDialogTest, NoHistoryStillShowsTheCrashesAndRate)
     main.MonthSeconds = 3599;
     StatisticsDialog dialog(main);
     dialog.show();
-    EXPECT_EQ(dialog.Users->topLevelItemCount(), 0);
-    EXPECT_EQ(dialog.Label2->text(), QStringLiteral("1"));
-    EXPECT_EQ(dialog.Label4->text(), QStringLiteral("0"));
+    EXPECT_EQ(dialog.userList->topLevelItemCount(), 0);
+    EXPECT_EQ(dialog.crashCountLabel->text(), QStringLiteral("1"));
+    EXPECT_EQ(dialog.crashRateLabel->text(), QStringLiteral("0"));
     EXPECT_TRUE(env.boxes.shown.empty());
 }
 
@@ -252,7 +252,7 @@ TEST_F(StatisticsDialogTest, AMissingCrashCountIsShownAndLeavesAnEmptyList)
     write(QStringLiteral("alice"), 60, 10);
     StatisticsDialog dialog(main);
     dialog.show();
-    ASSERT_EQ(dialog.Users->topLevelItemCount(), 1);
+    ASSERT_EQ(dialog.userList->topLevelItemCount(), 1);
     dialog.reject();
 
     platform::Registry r;
@@ -263,8 +263,8 @@ TEST_F(StatisticsDialogTest, AMissingCrashCountIsShownAndLeavesAnEmptyList)
     ASSERT_EQ(env.boxes.shown.size(), 1u);
     EXPECT_EQ(env.boxes.shown[0].text, QStringLiteral("Failed to get data for '%1'.").arg(QString::fromLatin1(rk::vCrash)));
     EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Error);
-    EXPECT_EQ(dialog.Users->topLevelItemCount(), 0);
-    EXPECT_EQ(dialog.Label2->text(), QStringLiteral("0"));
+    EXPECT_EQ(dialog.userList->topLevelItemCount(), 0);
+    EXPECT_EQ(dialog.crashCountLabel->text(), QStringLiteral("0"));
     // The dialog reads; it never creates the key.
     EXPECT_FALSE(r.keyExists(QString::fromLatin1(rk::kUsers)));
 }
@@ -306,7 +306,7 @@ TEST_F(StatisticsDialogTest, HeaderClicksSortByTheColumnAndTheStateOutlivesTheSh
     clickHeader(dialog, 3);
     EXPECT_EQ(names(dialog), (QStringList{"ten", "nine", "Zed"}));
 
-    dialog.BitBtn3->click();
+    dialog.helpButton->click();
     ASSERT_EQ(env.help.calls.size(), 1u);
     EXPECT_EQ(env.help.calls[0].context, 17);
 }

@@ -233,14 +233,14 @@ protected:
     }
     void askServer(const FixedTimeServer& server)
     {
-        dialog->ComboBox1->setEditText(QStringLiteral("127.0.0.1"));
+        dialog->serverCombo->setEditText(QStringLiteral("127.0.0.1"));
         dialog->TimePort = server.port();
     }
     std::vector<history::HistoryRecord> records() { return history::readAll(env.programFolder()); }
     void expectIdle()
     {
-        EXPECT_TRUE(dialog->Button1->isEnabled());
-        EXPECT_TRUE(dialog->Button2->isEnabled());
+        EXPECT_TRUE(dialog->getTimeButton->isEnabled());
+        EXPECT_TRUE(dialog->setTimeButton->isEnabled());
         EXPECT_EQ(main->MonitoringDisabled, 0);
         EXPECT_EQ(dialog->SuspendedMonitoring, 0);
     }
@@ -253,16 +253,16 @@ protected:
 
 TEST_F(TimeSyncDialogTest, ListsTheServersOnceAndPreselectsTheLast)
 {
-    ASSERT_EQ(dialog->ComboBox1->count(), 6);
+    ASSERT_EQ(dialog->serverCombo->count(), 6);
     // A message box closing activates the dialog again.
-    dialog->SpeedButton2Click();  // list of 5 now
+    dialog->deleteServerClicked();  // list of 5 now
     QEvent activate(QEvent::WindowActivate);
     QApplication::sendEvent(dialog.get(), &activate);
     dialog->FormActivate();
-    EXPECT_EQ(dialog->ComboBox1->count(), 5);
-    EXPECT_EQ(dialog->ComboBox1->currentText(), QString::fromLatin1(program::kDefaultTimeServers[5]));
+    EXPECT_EQ(dialog->serverCombo->count(), 5);
+    EXPECT_EQ(dialog->serverCombo->currentText(), QString::fromLatin1(program::kDefaultTimeServers[5]));
     for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(dialog->ComboBox1->itemText(i), QString::fromLatin1(program::kDefaultTimeServers[i]));
+        EXPECT_EQ(dialog->serverCombo->itemText(i), QString::fromLatin1(program::kDefaultTimeServers[i]));
 }
 
 TEST_F(TimeSyncDialogTest, MissingServerCountIsShownOnceNotAtEveryActivation)
@@ -277,26 +277,26 @@ TEST_F(TimeSyncDialogTest, MissingServerCountIsShownOnceNotAtEveryActivation)
     QEvent activate(QEvent::WindowActivate);
     QApplication::sendEvent(&fresh, &activate);
     EXPECT_EQ(env.boxes.texts(), QStringList{QStringLiteral("Failed to get data for 'Servers'.")});
-    EXPECT_EQ(fresh.ComboBox1->count(), 0);
+    EXPECT_EQ(fresh.serverCombo->count(), 0);
 }
 
 TEST_F(TimeSyncDialogTest, AddAndDeleteKeepTheRegistryListAndTheComboInStep)
 {
-    dialog->ComboBox1->setEditText(QStringLiteral("typed.example"));
-    dialog->Edit1->setText(QStringLiteral("  127.0.0.1 "));
-    dialog->SpeedButton1Click();
+    dialog->serverCombo->setEditText(QStringLiteral("typed.example"));
+    dialog->newServerEdit->setText(QStringLiteral("  127.0.0.1 "));
+    dialog->addServerClicked();
     EXPECT_EQ(servers(), 7);
     EXPECT_EQ(server(6), QStringLiteral("127.0.0.1"));
-    EXPECT_EQ(dialog->ComboBox1->count(), 7);
-    EXPECT_EQ(dialog->ComboBox1->itemText(6), QStringLiteral("127.0.0.1"));
-    EXPECT_EQ(dialog->Edit1->text(), QStringLiteral("  127.0.0.1 "));
+    EXPECT_EQ(dialog->serverCombo->count(), 7);
+    EXPECT_EQ(dialog->serverCombo->itemText(6), QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(dialog->newServerEdit->text(), QStringLiteral("  127.0.0.1 "));
 
-    dialog->SpeedButton2Click();
+    dialog->deleteServerClicked();
     EXPECT_EQ(servers(), 6);
     EXPECT_FALSE(valueExists(RootKey::CurrentUser, regkeys::kTimeSync, serverValue(6)));
     EXPECT_EQ(server(5), QString::fromLatin1(program::kDefaultTimeServers[5]));
-    EXPECT_EQ(dialog->ComboBox1->count(), 6);
-    EXPECT_EQ(dialog->ComboBox1->currentText(), QStringLiteral("typed.example"));
+    EXPECT_EQ(dialog->serverCombo->count(), 6);
+    EXPECT_EQ(dialog->serverCombo->currentText(), QStringLiteral("typed.example"));
 
     ASSERT_EQ(env.boxes.shown.size(), 2u);
     EXPECT_EQ(env.boxes.shown[0].text, QStringLiteral("Server added to the list."));
@@ -309,12 +309,12 @@ TEST_F(TimeSyncDialogTest, AddAndDeleteKeepTheRegistryListAndTheComboInStep)
 
 TEST_F(TimeSyncDialogTest, EmptyAddressAndEmptyListAreRefused)
 {
-    dialog->Edit1->setText(QStringLiteral("   "));
-    dialog->SpeedButton1Click();
+    dialog->newServerEdit->setText(QStringLiteral("   "));
+    dialog->addServerClicked();
     EXPECT_EQ(servers(), 6);
 
     writeInt(RootKey::CurrentUser, regkeys::kTimeSync, regkeys::vServers, 0);
-    dialog->SpeedButton2Click();
+    dialog->deleteServerClicked();
     EXPECT_EQ(servers(), 0);
     EXPECT_TRUE(valueExists(RootKey::CurrentUser, regkeys::kTimeSync, serverValue(5)));
 
@@ -330,12 +330,12 @@ TEST_F(TimeSyncDialogTest, AddingToAnEmptyListKeepsTheTypedServer)
     writeInt(RootKey::CurrentUser, regkeys::kTimeSync, regkeys::vServers, 0);
     TimeSyncDialog fresh(*main);
     fresh.show();
-    ASSERT_EQ(fresh.ComboBox1->count(), 0);
-    fresh.ComboBox1->setEditText(QStringLiteral("typed.example"));
-    fresh.Edit1->setText(QStringLiteral("127.0.0.1"));
-    fresh.SpeedButton1Click();
-    EXPECT_EQ(fresh.ComboBox1->count(), 1);
-    EXPECT_EQ(fresh.ComboBox1->currentText(), QStringLiteral("typed.example"));
+    ASSERT_EQ(fresh.serverCombo->count(), 0);
+    fresh.serverCombo->setEditText(QStringLiteral("typed.example"));
+    fresh.newServerEdit->setText(QStringLiteral("127.0.0.1"));
+    fresh.addServerClicked();
+    EXPECT_EQ(fresh.serverCombo->count(), 1);
+    EXPECT_EQ(fresh.serverCombo->currentText(), QStringLiteral("typed.example"));
     EXPECT_EQ(servers(), 1);
     EXPECT_EQ(server(0), QStringLiteral("127.0.0.1"));
 }
@@ -388,15 +388,15 @@ TEST_F(TimeSyncDialogTest, OpensCentredAtAFixedSizeThatHoldsEveryCaption)
     EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize());
     EXPECT_GE(dialog->width(), 390);
     EXPECT_GE(dialog->height(), 224);
-    const QWidget* captioned[] = {dialog->SpeedButton1, dialog->SpeedButton2, dialog->Button1,
-                                  dialog->Button2,      dialog->Button3,      dialog->Button4};
+    const QWidget* captioned[] = {dialog->addServerButton, dialog->deleteServerButton, dialog->getTimeButton,
+                                  dialog->setTimeButton,      dialog->okButton,      dialog->helpButton};
     for (const QWidget* w : captioned)
         EXPECT_GE(w->width(), w->sizeHint().width());
 }
 
 TEST_F(TimeSyncDialogTest, HelpOpensContext21)
 {
-    dialog->Button4->click();
+    dialog->helpButton->click();
     ASSERT_EQ(env.help.calls.size(), 1u);
     EXPECT_EQ(env.help.calls[0].kind, testing_support::FakeHelp::Call::Context);
     EXPECT_EQ(env.help.calls[0].context, 21);
@@ -409,12 +409,12 @@ TEST_F(TimeSyncDialogTest, GetTimeShowsServerUtcLocalAndPcTimeAndSetsNothing)
     FixedTimeServer server(FixedTimeServer::countBytes(countOf(utc("2026-12-10T23:30:00"))));
     askServer(server);
     env.clock.set(2026, 12, 10, 23, 29, 5);
-    dialog->Button1->click();
+    dialog->getTimeButton->click();
     QLocale::setDefault(QLocale::system());
 
-    EXPECT_EQ(dialog->Label1->text(), QStringLiteral("11:30:00 PM"));
-    EXPECT_EQ(dialog->Label2->text(), QStringLiteral("0:30:00"));
-    EXPECT_EQ(dialog->Label3->text(), QStringLiteral("23:29:5"));
+    EXPECT_EQ(dialog->serverUtcLabel->text(), QStringLiteral("11:30:00 PM"));
+    EXPECT_EQ(dialog->serverLocalLabel->text(), QStringLiteral("0:30:00"));
+    EXPECT_EQ(dialog->pcTimeLabel->text(), QStringLiteral("23:29:5"));
     EXPECT_TRUE(env.clockSetter.set.empty());
     EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(QLatin1Char('|')).toStdString();
     expectIdle();
@@ -438,14 +438,14 @@ TEST_F(TimeSyncDialogTest, SetTimeSavesTheRunningConnectionBeforeTheClockChanges
         pauseWhenSet = main->MonitoringDisabled;
         env.clock.set(when.toLocalTime());
     };
-    dialog->Button2->click();
+    dialog->setTimeButton->click();
 
     ASSERT_EQ(env.clockSetter.set.size(), 1u);
     EXPECT_EQ(env.clockSetter.set[0].toSecsSinceEpoch(), serverTime.toSecsSinceEpoch());
     EXPECT_EQ(recordsWhenSet, 1u);
     EXPECT_EQ(pauseWhenSet, 1);
-    EXPECT_EQ(dialog->Label2->text(), QStringLiteral("10:15:0"));
-    EXPECT_EQ(dialog->Label3->text(), QStringLiteral("10:15:0"));
+    EXPECT_EQ(dialog->serverLocalLabel->text(), QStringLiteral("10:15:0"));
+    EXPECT_EQ(dialog->pcTimeLabel->text(), QStringLiteral("10:15:0"));
     EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(QLatin1Char('|')).toStdString();
     expectIdle();
 
@@ -467,7 +467,7 @@ TEST_F(TimeSyncDialogTest, SetTimeWithMonitoringAlreadyOffLeavesItOff)
     FixedTimeServer server(FixedTimeServer::countBytes(countOf(utc("2026-12-10T09:15:00"))));
     askServer(server);
     main->MonitoringDisabled = 1;
-    dialog->Button2->click();
+    dialog->setTimeButton->click();
     EXPECT_EQ(env.clockSetter.set.size(), 1u);
     EXPECT_EQ(main->MonitoringDisabled, 1);
     EXPECT_EQ(dialog->SuspendedMonitoring, 0);
@@ -484,7 +484,7 @@ TEST_F(TimeSyncDialogTest, ClosingWhileTheSystemSetsTheClockKeepsThePauseUntilIt
         dialog->close();
         pauseAfterClose = main->MonitoringDisabled;
     };
-    dialog->Button2->click();
+    dialog->setTimeButton->click();
     EXPECT_EQ(pauseAfterClose, 1);
     EXPECT_EQ(env.clockSetter.set.size(), 1u);
     expectIdle();
@@ -495,14 +495,14 @@ TEST_F(TimeSyncDialogTest, RefusedClockChangeIsReportedAndTheCurrentTimeLabelKep
 {
     FixedTimeServer server(FixedTimeServer::countBytes(countOf(utc("2026-12-10T09:15:00"))));
     askServer(server);
-    dialog->Label3->setText(QStringLiteral("before"));
+    dialog->pcTimeLabel->setText(QStringLiteral("before"));
     env.clockSetter.refuse = true;
-    dialog->Button2->click();
+    dialog->setTimeButton->click();
     EXPECT_TRUE(env.clockSetter.set.empty());
     EXPECT_EQ(env.boxes.texts(),
               QStringList{QStringLiteral("Access denied: the system refused to set the clock.")});
     EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Error);
-    EXPECT_EQ(dialog->Label3->text(), QStringLiteral("before"));
+    EXPECT_EQ(dialog->pcTimeLabel->text(), QStringLiteral("before"));
     expectIdle();
 }
 
@@ -513,7 +513,7 @@ TEST_F(TimeSyncDialogTest, FailedQueriesEndThePauseAndSetNoClock)
         FixedTimeServer server(std::nullopt, false);
         askServer(server);
         dialog->QueryTimeout = 300;
-        dialog->Button2->click();
+        dialog->setTimeButton->click();
         EXPECT_EQ(env.boxes.texts(), QStringList{QStringLiteral("Connection Timedout.")});
         EXPECT_TRUE(env.clockSetter.set.empty());
         expectIdle();
@@ -524,7 +524,7 @@ TEST_F(TimeSyncDialogTest, FailedQueriesEndThePauseAndSetNoClock)
         SCOPED_TRACE("a count of 0");
         FixedTimeServer server(FixedTimeServer::countBytes(0));
         askServer(server);
-        dialog->Button2->click();
+        dialog->setTimeButton->click();
         ASSERT_EQ(env.boxes.shown.size(), 1u);
         EXPECT_TRUE(env.clockSetter.set.empty());
         expectIdle();
@@ -534,7 +534,7 @@ TEST_F(TimeSyncDialogTest, FailedQueriesEndThePauseAndSetNoClock)
         SCOPED_TRACE("closed without the time: the failure message closes the dialog");
         FixedTimeServer server(QByteArray("\x01\x02", 2));
         askServer(server);
-        dialog->Button2->click();
+        dialog->setTimeButton->click();
         EXPECT_EQ(env.boxes.texts(), QStringList{QStringLiteral("Connection failed !")});
         EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Error);
         EXPECT_TRUE(env.clockSetter.set.empty());
@@ -555,7 +555,7 @@ TEST_F(TimeSyncDialogTest, ClosingDuringTheWaitEndsTheQueryWithoutSettingTheCloc
     });
     QElapsedTimer elapsed;
     elapsed.start();
-    dialog->Button2->click();
+    dialog->setTimeButton->click();
     EXPECT_LT(elapsed.elapsed(), 3000);
     EXPECT_EQ(pauseDuringWait, 1);
     EXPECT_TRUE(env.clockSetter.set.empty());
@@ -569,10 +569,10 @@ TEST_F(TimeSyncDialogTest, OkDuringTheWaitEndsTheQueryAndClosesTheDialog)
     FixedTimeServer server(std::nullopt, false);
     askServer(server);
     dialog->QueryTimeout = 5000;
-    QTimer::singleShot(100, [&] { dialog->Button3->click(); });
+    QTimer::singleShot(100, [&] { dialog->okButton->click(); });
     QElapsedTimer elapsed;
     elapsed.start();
-    dialog->Button1->click();
+    dialog->getTimeButton->click();
     EXPECT_LT(elapsed.elapsed(), 3000);
     EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(QLatin1Char('|')).toStdString();
     EXPECT_FALSE(dialog->isVisible());
@@ -585,12 +585,12 @@ TEST_F(TimeSyncDialogTest, GetTimeFromTheRealTimeServer)
     testing_support::XinetdTimeServer xinetd;
     QString why;
     ASSERT_TRUE(xinetd.start(&why)) << why.toStdString();
-    dialog->ComboBox1->setEditText(QStringLiteral("127.0.0.1"));
+    dialog->serverCombo->setEditText(QStringLiteral("127.0.0.1"));
     dialog->TimePort = xinetd.port();
-    dialog->Button1->click();
+    dialog->getTimeButton->click();
     EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(QLatin1Char('|')).toStdString();
-    const QTime shown = QTime::fromString(dialog->Label2->text(), QStringLiteral("H:mm:ss"));
-    ASSERT_TRUE(shown.isValid()) << dialog->Label2->text().toStdString();
+    const QTime shown = QTime::fromString(dialog->serverLocalLabel->text(), QStringLiteral("H:mm:ss"));
+    ASSERT_TRUE(shown.isValid()) << dialog->serverLocalLabel->text().toStdString();
     const int drift = std::abs(shown.secsTo(QTime::currentTime()));
     EXPECT_TRUE(drift <= 2 || drift >= 86398) << drift;
 }
