@@ -6,6 +6,7 @@
 #include "Registry.h"
 #include "RegistryNames.h"
 #include "MainWindow.h"
+#include "Charging.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -117,18 +118,18 @@ void BM_CountingTick(benchmark::State& state)
 {
     Setup setup;
     MainWindow form;
-    form.WindowsUser = QStringLiteral("bench");
+    form.session().windowsUser = QStringLiteral("bench");
     putLine(true);
-    form.Timer1Timer();  // opens the connection
-    if (form.ConnectionState != 2) {
+    form.session().tick();  // opens the connection
+    if (form.session().counts.state != ConnectionState::Counting) {
         state.SkipWithError("the connection did not open");
         return;
     }
     for (auto _ : state) {
         setup.clock.advance();
-        form.Timer1Timer();
+        form.session().tick();
     }
-    state.counters["charged_cents"] = form.ConnectionFee;
+    state.counters["charged_cents"] = form.session().counts.connectionFee;
     state.counters["boxes"] = setup.boxes.shown;
 }
 BENCHMARK(BM_CountingTick)->Unit(benchmark::kMicrosecond)->Iterations(3000);
@@ -138,10 +139,10 @@ void BM_IdleTick(benchmark::State& state)
     Setup setup;
     MainWindow form;
     putLine(false);
-    form.Timer1Timer();
+    form.session().tick();
     for (auto _ : state) {
         setup.clock.advance();
-        form.Timer1Timer();
+        form.session().tick();
     }
     state.counters["boxes"] = setup.boxes.shown;
 }

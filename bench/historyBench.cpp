@@ -8,6 +8,7 @@
 #include "MessageBox.h"
 #include "Registry.h"
 #include "MainWindow.h"
+#include "ProgramEntry.h"
 #include "ConnectionsDialog.h"
 #include "History.h"
 
@@ -176,12 +177,12 @@ void BM_ConnectionsReady(benchmark::State& state)
 {
     const int count = static_cast<int>(state.range(0));
     MainWindow main;
-    main.ProgramPath = files->folder(count);
+    main.session().programPath = files->folder(count);
     const double idle = residentMegabytes();
     double open = 0;
     double closed = 0;
     {
-        ConnectionsDialog dialog(main);
+        ConnectionsDialog dialog(main.session());
         dialog.show();
         QApplication::processEvents();
         timed(state, [&] {
@@ -222,9 +223,9 @@ void BM_ConnectionsSortByUser(benchmark::State& state)
 void BM_Report(benchmark::State& state)
 {
     MainWindow main;
-    main.ProgramPath = files->folder(static_cast<int>(state.range(0)));
+    main.session().programPath = files->folder(static_cast<int>(state.range(0)));
     timed(state, [&] {
-        if (!WriteReport(main, 2002, 10, 9))
+        if (!main.session().writeReport(2002, 10, 9))
             state.SkipWithError("the report was not written");
     });
 }

@@ -6,7 +6,8 @@
 #include "Registry.h"
 #include "RegistryNames.h"
 #include "SplashWindow.h"
-#include "MainWindow.h"
+#include "MonitoringSession.h"
+#include "ProgramInfo.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -110,9 +111,9 @@ QHBoxLayout* centredOkCancelHelpRow(QWidget* dialog, QPushButton*& ok, QPushButt
 
 }  // namespace beep
 
-BeepDialog::BeepDialog(MainWindow& mainWindow, QWidget* parent)
+BeepDialog::BeepDialog(MonitoringSession& session, QWidget* parent)
     : QDialog(parent)
-    , m_mainWindow(mainWindow)
+    , m_session(session)
 {
     setObjectName(QStringLiteral("beepDialog"));
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -219,9 +220,9 @@ void BeepDialog::beepOnToggled()
 
 void BeepDialog::restoreInterval()
 {
-    // The restored text is the main window's own interval: it is not checked again.
+    // The restored text is the session's own interval: it is not checked again.
     m_restoring = true;
-    intervalEdit->setText(QString::number(m_mainWindow.BeepInterval));
+    intervalEdit->setText(QString::number(m_session.settings.beepInterval));
     m_restoring = false;
 }
 
@@ -252,9 +253,9 @@ void BeepDialog::okClicked()
     const QString text = intervalEdit->text().left(kIntervalTextLength);
     // A text that was never accepted (a zero loaded from the registry) is no interval.
     const bool hasInterval = !text.isEmpty() && beep::checkIntervalText(text).accepted();
-    const int interval = hasInterval ? beep::intervalOf(text) : m_mainWindow.BeepInterval;
+    const int interval = hasInterval ? beep::intervalOf(text) : m_session.settings.beepInterval;
     // With no sound chosen (the stored number was none of the four) the sound stays.
-    const int sound = checkedSound() != 0 ? checkedSound() : m_mainWindow.BeepSound;
+    const int sound = checkedSound() != 0 ? checkedSound() : m_session.settings.beepSound;
 
     {
         platform::RegistryTransaction transaction(beepRegistry().store());
@@ -266,11 +267,11 @@ void BeepDialog::okClicked()
         transaction.commit();
     }
 
-    m_mainWindow.BeepInterval = interval;
+    m_session.settings.beepInterval = interval;
     if (!hasInterval)
         restoreInterval();
-    m_mainWindow.BeepCount = beeper::nextBeepCount(m_mainWindow.BeepInterval, m_mainWindow.ElapsedSeconds);
-    m_mainWindow.BeepSound = sound;
+    m_session.counts.beepCount = beeper::nextBeepCount(interval, m_session.counts.elapsedSeconds);
+    m_session.settings.beepSound = sound;
     done(1);
 }
 

@@ -13,7 +13,7 @@ class QPushButton;
 class QRadioButton;
 class QTabWidget;
 class QWidget;
-class MainWindow;
+class MonitoringSession;
 
 namespace beep {
 
@@ -42,7 +42,7 @@ int checkedNumber(const QRadioButton* first, const QRadioButton* second, const Q
 class BeepDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit BeepDialog(MainWindow& mainWindow, QWidget* parent = nullptr);
+    explicit BeepDialog(MonitoringSession& session, QWidget* parent = nullptr);
     ~BeepDialog() override;
 
     QTabWidget* pageTabs = nullptr;
@@ -81,6 +81,6 @@ protected:
 private:
     void restoreInterval();
 
-    MainWindow& m_mainWindow;
+    MonitoringSession& m_session;
     bool m_restoring = false;
 };

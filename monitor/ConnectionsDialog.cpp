@@ -3,7 +3,8 @@
 #include "Application.h"
 #include "CellText.h"
 #include "Help.h"
-#include "MainWindow.h"
+#include "MonitoringSession.h"
+#include "Formats.h"
 #include "WindowPlacement.h"
 
 #include <QEvent>
@@ -611,7 +612,7 @@ void LoadHistory(ConnectionsDialog& dialog, fee::HistoryFilter filter)
 {
     // Today once, before the file is read, so a load across midnight filters by one day.
     const QDate today = platform::clock().now().date();
-    dialog.rows().load(dialog.mainWindow().ProgramPath, filter, today.day(), today.month());
+    dialog.rows().load(dialog.session().programPath, filter, today.day(), today.month());
     dialog.fitColumns();
 
     // A history that is missing or empty also shows the zero footer: totals left from
@@ -634,10 +635,10 @@ void ClearConnectionTable(ConnectionsDialog& dialog)
 // The dialog
 // =====================================================================================
 
-ConnectionsDialog::ConnectionsDialog(MainWindow& mainWindow, QWidget* parent)
+ConnectionsDialog::ConnectionsDialog(MonitoringSession& session, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint)
-    , m_mainWindow(mainWindow)
+    , m_session(session)
 {
     setObjectName(QStringLiteral("Form7"));
     setAttribute(Qt::WA_QuitOnClose, false);

@@ -25,7 +25,7 @@ class QLabel;
 class QPushButton;
 class QTableView;
 class QToolButton;
-class MainWindow;
+class MonitoringSession;
 
 namespace fee {
 
@@ -195,10 +195,10 @@ Layout layoutFor(int outerWidth, int outerHeight, const LabelWidths& widths);
 class ConnectionsDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit ConnectionsDialog(MainWindow& mainWindow, QWidget* parent = nullptr);
+    explicit ConnectionsDialog(MonitoringSession& session, QWidget* parent = nullptr);
     ~ConnectionsDialog() override;
 
-    MainWindow& mainWindow() const { return m_mainWindow; }
+    MonitoringSession& session() const { return m_session; }
 
     // ---- controls ---------------------------------------------------------------
     QPushButton* BitBtn1 = nullptr;  // "OK"
@@ -259,7 +259,7 @@ private:
     void layOutFilterButtons();
     void filterButton(QToolButton* clicked, fee::HistoryFilter filter);
 
-    MainWindow& m_mainWindow;
+    MonitoringSession& m_session;
     fee::ConnectionsModel* m_rows = nullptr;
     // The list is loaded when the dialog first becomes active after being shown, not
     // each time the user comes back to it from another window.

@@ -8,7 +8,8 @@
 #include "RegistryNames.h"
 #include "SplashWindow.h"
 #include "BeepDialog.h"
-#include "MainWindow.h"
+#include "MonitoringSession.h"
+#include "ProgramInfo.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -94,9 +95,9 @@ CounterChoice counterChoice(int checkedButton, int currentMode, int currentDay, 
 
 }  // namespace resetdialog
 
-CounterDialog::CounterDialog(MainWindow& mainWindow, QWidget* parent)
+CounterDialog::CounterDialog(MonitoringSession& session, QWidget* parent)
     : QDialog(parent)
-    , m_mainWindow(mainWindow)
+    , m_session(session)
 {
     setObjectName(QStringLiteral("counterDialog"));
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -204,14 +205,14 @@ void CounterDialog::FormCreate()
 void CounterDialog::resetNowClicked()
 {
     const QDate today = platform::clock().now().date();
-    ResetCounter(m_mainWindow, today.year(), today.month(), today.day(), reportEnabledCheck->isChecked() ? 1 : 0);
+    m_session.resetCounter(today.year(), today.month(), today.day(), reportEnabledCheck->isChecked());
 }
 
 void CounterDialog::reportNowClicked()
 {
     const QDate today = platform::clock().now().date();
     QString error;
-    if (!WriteReport(m_mainWindow, today.year(), today.month(), today.day(), &error))
+    if (!m_session.writeReport(today.year(), today.month(), today.day(), &error))
         platform::messageBox(QStringLiteral("Can't write the report %1.").arg(error), caption(),
                              platform::MessageIcon::Error);
 }
@@ -221,10 +222,11 @@ void CounterDialog::okClicked()
     const QDate today = platform::clock().now().date();
     const int checked = checkedResetButton();
     const resetdialog::CounterChoice choice =
-        resetdialog::counterChoice(checked, m_mainWindow.ResetMode, m_mainWindow.ResetDay, today.day());
+        resetdialog::counterChoice(checked, static_cast<int>(m_session.settings.resetMode),
+                                  m_session.settings.resetDay, today.day());
 
     {
-        // The choice lands whole or not at all, and the main window takes it over only
+        // The choice lands whole or not at all, and the session takes it over only
         // once it is stored.
         platform::RegistryTransaction transaction(counterDialogRegistry().store());
         {
@@ -246,9 +248,9 @@ void CounterDialog::okClicked()
         }
         transaction.commit();
     }
-    m_mainWindow.ResetMode = choice.resetMode;
+    m_session.settings.resetMode = period::resetModeFrom(choice.resetMode);
     if (choice.writesResetDay)
-        m_mainWindow.ResetDay = choice.resetDay;
+        m_session.settings.resetDay = choice.resetDay;
     done(1);
 }
 

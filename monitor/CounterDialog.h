@@ -10,7 +10,7 @@ class QPushButton;
 class QRadioButton;
 class QTabWidget;
 class QWidget;
-class MainWindow;
+class MonitoringSession;
 
 namespace resetdialog {
 
@@ -29,7 +29,7 @@ CounterChoice counterChoice(int checkedButton, int currentMode, int currentDay, 
 class CounterDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit CounterDialog(MainWindow& mainWindow, QWidget* parent = nullptr);
+    explicit CounterDialog(MonitoringSession& session, QWidget* parent = nullptr);
     ~CounterDialog() override;
 
     QTabWidget* pageTabs = nullptr;
@@ -64,5 +64,5 @@ protected:
 private:
     void setCheckedResetButton(int number);
 
-    MainWindow& m_mainWindow;
+    MonitoringSession& m_session;
 };

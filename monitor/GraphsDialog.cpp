@@ -4,7 +4,7 @@
 #include "Chart.h"
 #include "Help.h"
 #include "WindowPlacement.h"
-#include "MainWindow.h"
+#include "MonitoringSession.h"
 
 #include <QEvent>
 #include <QGroupBox>
@@ -139,9 +139,9 @@ QSize constrainedSize(QSize requested)
 
 }  // namespace graphs
 
-GraphsDialog::GraphsDialog(MainWindow& mainWindow, QWidget* parent)
+GraphsDialog::GraphsDialog(MonitoringSession& session, QWidget* parent)
     : QDialog(parent)
-    , m_mainWindow(mainWindow)
+    , m_session(session)
 {
     setObjectName(QStringLiteral("Form13"));
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -210,7 +210,7 @@ void GraphsDialog::FormActivate()
 
 void GraphsDialog::BuildGraphs()
 {
-    const graphs::GraphTotals totals = graphs::aggregate(history::readAll(m_mainWindow.ProgramPath));
+    const graphs::GraphTotals totals = graphs::aggregate(history::readAll(m_session.programPath));
 
     if (!totals.UserTotals.empty()) {
         const short count = columnCountFor(totals.UserTotals.size());

@@ -17,7 +17,7 @@
 
 class QGroupBox;
 class QPushButton;
-class MainWindow;
+class MonitoringSession;
 
 namespace platform {
 class TVtChart;
@@ -84,7 +84,7 @@ QSize constrainedSize(QSize requested);
 class GraphsDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit GraphsDialog(MainWindow& mainWindow, QWidget* parent = nullptr);
+    explicit GraphsDialog(MonitoringSession& session, QWidget* parent = nullptr);
     ~GraphsDialog() override;
 
     QGroupBox* GroupBox1 = nullptr;
@@ -118,6 +118,6 @@ private:
     QSize outerSize() const;
     QSize frameExtra() const;
 
-    MainWindow& m_mainWindow;
+    MonitoringSession& m_session;
     bool m_sizedOnce = false;
 };

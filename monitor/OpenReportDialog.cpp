@@ -6,7 +6,8 @@
 #include "ProgramFileDialog.h"
 #include "Registry.h"
 #include "RegistryNames.h"
-#include "MainWindow.h"
+#include "MonitoringSession.h"
+#include "ProgramInfo.h"
 
 #include <QDir>
 #include <QEvent>
@@ -160,9 +161,9 @@ platform::Registry& ReportsRegistry()
 // The dialog
 // =====================================================================================
 
-OpenReportDialog::OpenReportDialog(MainWindow& mainWindow, QWidget* parent)
+OpenReportDialog::OpenReportDialog(MonitoringSession& session, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
-    , m_mainWindow(mainWindow)
+    , m_session(session)
 {
     setObjectName(QStringLiteral("Form10"));
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -210,7 +211,7 @@ void OpenReportDialog::buildWindow()
 
 QString OpenReportDialog::folder() const
 {
-    return reports::reportsFolder(m_mainWindow.ProgramPath);
+    return reports::reportsFolder(m_session.programPath);
 }
 
 QString OpenReportDialog::selectedReport() const
@@ -310,7 +311,7 @@ bool OpenReportDialog::event(QEvent* e)
 // Deleting the reports
 // =====================================================================================
 
-void DeleteAllReports(MainWindow& form)
+void DeleteAllReports(const QString& programPath)
 {
     const int answer = platform::messageBox(QStringLiteral("Are you sure to delete all reports ?"),
                                             caption(), platform::MessageIcon::Question,
@@ -318,7 +319,7 @@ void DeleteAllReports(MainWindow& form)
     if (answer != platform::IDYES)
         return;
     // A missing folder holds no reports: nothing is looked for anywhere else.
-    const QStringList left = reports::deleteReportFiles(reports::reportsFolder(form.ProgramPath));
+    const QStringList left = reports::deleteReportFiles(reports::reportsFolder(programPath));
     if (left.isEmpty())
         return;
     QStringList shown;

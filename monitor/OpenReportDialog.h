@@ -12,7 +12,7 @@
 class QGroupBox;
 class QListWidget;
 class QPushButton;
-class MainWindow;
+class MonitoringSession;
 
 namespace platform {
 class Registry;
@@ -62,7 +62,7 @@ class OpenReportDialog : public QDialog {
     Q_OBJECT
 public:
     // Prepares the folder, the list and the editor at once, as at every activation.
-    explicit OpenReportDialog(MainWindow& mainWindow, QWidget* parent = nullptr);
+    explicit OpenReportDialog(MonitoringSession& session, QWidget* parent = nullptr);
     ~OpenReportDialog() override;
 
     QGroupBox* GroupBox1 = nullptr;     // "Select report:"
@@ -89,11 +89,11 @@ private:
     // FormCreate under the standard error display.
     void prepare();
 
-    MainWindow& m_mainWindow;
+    MonitoringSession& m_session;
     // An error of the preparation is shown once, not again at the activation that
     // follows its own message box.
     QString m_lastPrepareError;
 };
 
 // The main window's "&Delete reports": asks, then deletes every report file.
-void DeleteAllReports(MainWindow& form);
+void DeleteAllReports(const QString& programPath);

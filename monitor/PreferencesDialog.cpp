@@ -6,7 +6,9 @@
 #include "ProgramFileDialog.h"
 #include "Registry.h"
 #include "RegistryNames.h"
-#include "MainWindow.h"
+#include "MonitoringSession.h"
+#include "ProgramInfo.h"
+#include "TrayController.h"
 #include "WindowPlacement.h"
 
 #include <QCheckBox>
@@ -198,9 +200,10 @@ void setOpenFileRunner(OpenFileRunner runner)
 // The window
 // =====================================================================================
 
-PreferencesDialog::PreferencesDialog(MainWindow& mainWindow, QWidget* parent)
+PreferencesDialog::PreferencesDialog(MonitoringSession& session, TrayController& tray, QWidget* parent)
     : QDialog(parent)
-    , m_mainWindow(mainWindow)
+    , m_session(session)
+    , m_tray(tray)
 {
     setObjectName(QStringLiteral("preferencesDialog"));
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -512,10 +515,10 @@ void PreferencesDialog::FormCreate()
         loadFlag(key, rk::vOnOff, budgetOnCheck);
         budgetMoneyEdit->setText(QString::number(readInt(key, rk::vBudgetMoney)));
         budgetCentsEdit->setText(QString::number(readInt(key, rk::vBudgetCents)));
-        const std::int32_t ch = readInt(key, rk::vBudgetCh);
-        if (ch == 1)
+        const budget::AlarmKind alarm = budget::alarmKindFrom(readInt(key, rk::vBudgetCh));
+        if (alarm == budget::AlarmKind::SoundFile)
             sirenAlarmRadio->setChecked(true);
-        else if (ch == 3)
+        else if (alarm == budget::AlarmKind::Beep)
             beepAlarmRadio->setChecked(true);
         loadFlag(key, rk::vBudgetReserve, countAllDaysCheck);
     }
@@ -533,12 +536,11 @@ void PreferencesDialog::okClicked()
     takeInteger(*this, mailPeriodEdit, emailPage, mailSettingsPage);
     m_closeAfterOk = true;
 
-    MainWindow& form = m_mainWindow;
     platform::Registry& registry = PreferencesRegistry();
     {
         KeyScope key(registry, RootKey::LocalMachine, name(rk::kRun), true);
         key->writeString(name(rk::vAutostart),
-                         autostartCheck->isChecked() ? pref::autostartCommand(form.ProgramPath) : QString());
+                         autostartCheck->isChecked() ? pref::autostartCommand(m_session.programPath) : QString());
     }
     {
         KeyScope key(registry, RootKey::LocalMachine, name(rk::kSoftware), false);
@@ -556,14 +558,14 @@ void PreferencesDialog::okClicked()
         writeFlag(key, rk::vMinimize, minimizeAtStartCheck);
         if (trayModeCheck->isChecked()) {
             writeInt(key, rk::vSystemTray, 1);
-            // Set first: without a notification area AddTrayIcon turns tray mode off
-            // again, so the window keeps its taskbar button.
-            form.TrayMode = 1;
-            AddTrayIcon(form);
+            // Set first: without a notification area adding the icon turns tray mode
+            // off again, so the window keeps its taskbar button.
+            m_tray.setInTray(true);
+            m_tray.add();
         } else {
             writeInt(key, rk::vSystemTray, 0);
-            RemoveTrayIcon(form);
-            form.TrayMode = 0;
+            m_tray.remove();
+            m_tray.setInTray(false);
         }
         writeFlag(key, rk::vMaxd, restoreOnDisconnectCheck);
     }
@@ -573,10 +575,14 @@ void PreferencesDialog::okClicked()
     if (!budgetAllowed)
         platform::messageBox(QString::fromLatin1(pref::kBudgetNeedsMonthlyCounter), caption(), platform::MessageIcon::Error);
     // With neither alarm button selected the stored alarm kind is kept.
-    const int alarm = sirenAlarmRadio->isChecked() ? 1 : (beepAlarmRadio->isChecked() ? 3 : 0);
+    std::optional<budget::AlarmKind> alarm;
+    if (sirenAlarmRadio->isChecked())
+        alarm = budget::AlarmKind::SoundFile;
+    else if (beepAlarmRadio->isChecked())
+        alarm = budget::AlarmKind::Beep;
     pref::saveBudget(registry, {budgetAllowed && budgetOnCheck->isChecked(), money, cents, alarm,
                                 countAllDaysCheck->isChecked()});
-    ShowMoneyOrganizerBalance(form);
+    m_session.refreshBudget();
 
     if (AccountsLoaded) {
         if (accountList->count() > 0)

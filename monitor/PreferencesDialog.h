@@ -21,7 +21,8 @@ class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
-class MainWindow;
+class MonitoringSession;
+class TrayController;
 
 namespace pref {
 inline constexpr int kHelpContext = 9;
@@ -30,12 +31,12 @@ inline constexpr int kHelpContext = 9;
 class PreferencesDialog : public QDialog {
     Q_OBJECT
 public:
-    // Reads the main window's ProgramPath and writes its TrayMode. The controls are
+    // Reads the session's program path and switches the tray mode. The controls are
     // loaded at once, as at every showing.
-    explicit PreferencesDialog(MainWindow& mainWindow, QWidget* parent = nullptr);
+    PreferencesDialog(MonitoringSession& session, TrayController& tray, QWidget* parent = nullptr);
     ~PreferencesDialog() override;
 
-    MainWindow& mainWindow() const { return m_mainWindow; }
+    MonitoringSession& session() const { return m_session; }
 
     // ---- controls ---------------------------------------------------------------
     QTabWidget* pageTabs = nullptr;
@@ -140,7 +141,8 @@ private:
     // Selects a line of accountList without running accountSelected.
     void selectAccountLine(int row);
 
-    MainWindow& m_mainWindow;
+    MonitoringSession& m_session;
+    TrayController& m_tray;
     // OK's modal result: set once the input has been accepted, so that an error later
     // in the sequence still closes the dialog.
     bool m_closeAfterOk = false;

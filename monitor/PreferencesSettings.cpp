@@ -194,15 +194,15 @@ void saveExecList(platform::Registry& registry, const QStringList& lines)
     transaction.commit();
 }
 
-std::int32_t counterResetMode(platform::Registry& registry)
+period::ResetMode counterResetMode(platform::Registry& registry)
 {
     KeyScope key(registry, RootKey::LocalMachine, name(rk::kCounterAll), true);
-    return readInt(key, rk::vReset);
+    return period::resetModeFrom(readInt(key, rk::vReset));
 }
 
-bool budgetAllowed(std::int32_t resetMode, bool on)
+bool budgetAllowed(period::ResetMode resetMode, bool on)
 {
-    return resetMode == 2 || !on;
+    return resetMode == period::ResetMode::Monthly || !on;
 }
 
 void saveBudget(platform::Registry& registry, const BudgetChoice& budget)
@@ -211,8 +211,8 @@ void saveBudget(platform::Registry& registry, const BudgetChoice& budget)
     writeInt(key, rk::vOnOff, budget.on ? 1 : 0);
     writeInt(key, rk::vBudgetMoney, budget.money);
     writeInt(key, rk::vBudgetCents, budget.cents);
-    if (budget.alarm != 0)
-        writeInt(key, rk::vBudgetCh, budget.alarm);
+    if (budget.alarm)
+        writeInt(key, rk::vBudgetCh, static_cast<std::int32_t>(*budget.alarm));
     writeInt(key, rk::vBudgetReserve, budget.allDays ? 1 : 0);
 }
 

@@ -3,12 +3,16 @@
 // checker's POP3 accounts as both programs store them in the registry.
 #pragma once
 
+#include "Budget.h"
+#include "CounterPeriod.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace platform {
 class Registry;
@@ -89,17 +93,17 @@ void saveExecList(platform::Registry& registry, const QStringList& lines);
 inline constexpr const char* kBudgetNeedsMonthlyCounter =
     "You can't use Rozad Izeruveva function until Counter is set to reset not after the month. First set "
     "Options|Counter... to reset after the month and then try to activate Rozad Izeruveva function.";
-// The counter's reset mode as stored in HKLM "...\Counter\All"; 2 is the monthly one.
-std::int32_t counterResetMode(platform::Registry& registry);
+// The counter's reset mode as stored in HKLM "...\Counter\All".
+period::ResetMode counterResetMode(platform::Registry& registry);
 // Whether the budget may be stored switched on (or is off anyway) with that mode.
-bool budgetAllowed(std::int32_t resetMode, bool on);
+bool budgetAllowed(period::ResetMode resetMode, bool on);
 
 // The daily budget as OK stores it in HKCU "...\Rozad Izeruveva".
 struct BudgetChoice {
     bool on = false;
     std::int32_t money = 0;  // whole units per day
     std::int32_t cents = 0;
-    int alarm = 0;  // 1 the siren or the user's file, 3 the beep; 0 keeps the stored kind
+    std::optional<budget::AlarmKind> alarm;  // none keeps the stored kind
     bool allDays = false;  // count over all days of the period
 };
 void saveBudget(platform::Registry& registry, const BudgetChoice& budget);

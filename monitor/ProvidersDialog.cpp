@@ -6,7 +6,8 @@
 #include "Registry.h"
 #include "RegistryNames.h"
 #include "SplashWindow.h"
-#include "MainWindow.h"
+#include "MonitoringSession.h"
+#include "Charging.h"
 
 #include <QApplication>
 #include <QDrag>
@@ -108,9 +109,9 @@ platform::Registry& ProvidersRegistry()
 // The dialog
 // =====================================================================================
 
-ProvidersDialog::ProvidersDialog(MainWindow& mainWindow, QWidget* parent)
+ProvidersDialog::ProvidersDialog(MonitoringSession& session, QWidget* parent)
     : QDialog(parent)
-    , m_mainWindow(mainWindow)
+    , m_session(session)
 {
     setObjectName(QStringLiteral("Form3"));
     setAttribute(Qt::WA_QuitOnClose, false);

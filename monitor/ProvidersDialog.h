@@ -16,7 +16,7 @@ class QListWidget;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
-class MainWindow;
+class MonitoringSession;
 
 namespace tariff {
 
@@ -44,8 +44,8 @@ platform::Registry& ProvidersRegistry();
 class ProvidersDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit ProvidersDialog(MainWindow& mainWindow, QWidget* parent = nullptr);
-    MainWindow& mainWindow() const { return m_mainWindow; }
+    explicit ProvidersDialog(MonitoringSession& session, QWidget* parent = nullptr);
+    MonitoringSession& session() const { return m_session; }
 
     // The profiles found at the opening; entry i is row i of the list Tariff.
     std::array<tariffoptions::TariffProfile, tariffoptions::kMaxTariffs> AvailableTariffs;
@@ -101,7 +101,7 @@ private:
     void startDrag(QTreeWidget* list);
     void endDrag();
 
-    MainWindow& m_mainWindow;
+    MonitoringSession& m_session;
     bool m_activated = false;
     bool m_closing = false;
     // A load that stopped part-way would save slots naming the profiles it did not

@@ -5,7 +5,7 @@
 #include "Help.h"
 #include "Registry.h"
 #include "RegistryNames.h"
-#include "MainWindow.h"
+#include "MonitoringSession.h"
 #include "ConnectionsDialog.h"
 #include "WindowPlacement.h"
 
@@ -233,9 +233,9 @@ int compareRows(const UserRow& a, const UserRow& b, const SortState& state)
 
 }  // namespace statistics
 
-StatisticsDialog::StatisticsDialog(MainWindow& mainWindow, QWidget* parent)
+StatisticsDialog::StatisticsDialog(MonitoringSession& session, QWidget* parent)
     : QDialog(parent)
-    , m_mainWindow(mainWindow)
+    , m_session(session)
 {
     setObjectName(QStringLiteral("statisticsDialog"));
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -323,7 +323,7 @@ void StatisticsDialog::FormActivate()
     const std::int32_t crashes = readCrashCount();
     crashCountLabel->setText(QString::number(crashes));
 
-    const auto rows = statistics::userRows(history::readAll(m_mainWindow.ProgramPath));
+    const auto rows = statistics::userRows(history::readAll(m_session.programPath));
     if (!rows.empty()) {
         userList->setUpdatesEnabled(false);
         for (const auto& row : rows) {
@@ -341,7 +341,7 @@ void StatisticsDialog::FormActivate()
         userList->setUpdatesEnabled(true);
     }
 
-    crashRateLabel->setText(statistics::crashRateText(crashes, m_mainWindow.MonthSeconds));
+    crashRateLabel->setText(statistics::crashRateText(crashes, m_session.counts.periodSeconds));
 }
 
 void StatisticsDialog::fitColumns()

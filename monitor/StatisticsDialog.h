@@ -18,7 +18,7 @@ class QLabel;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
-class MainWindow;
+class MonitoringSession;
 
 namespace statistics {
 
@@ -65,7 +65,7 @@ int compareRows(const UserRow& a, const UserRow& b, const SortState& state);
 class StatisticsDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit StatisticsDialog(MainWindow& mainWindow, QWidget* parent = nullptr);
+    explicit StatisticsDialog(MonitoringSession& session, QWidget* parent = nullptr);
     ~StatisticsDialog() override;
 
     QGroupBox* crashesGroup = nullptr;
@@ -94,5 +94,5 @@ private:
     // Widens a column whose widest text its design width would cut.
     void fitColumns();
 
-    MainWindow& m_mainWindow;
+    MonitoringSession& m_session;
 };

@@ -6,7 +6,9 @@
 #include "Registry.h"
 #include "RegistryNames.h"
 #include "SplashWindow.h"
-#include "MainWindow.h"
+#include "MonitoringSession.h"
+#include "Charging.h"
+#include "ProgramInfo.h"
 
 #include <QEvent>
 #include <QGridLayout>
@@ -309,9 +311,9 @@ platform::Registry& TariffsRegistry()
 // The dialog
 // =====================================================================================
 
-TariffProfilesDialog::TariffProfilesDialog(MainWindow& mainWindow, QWidget* parent)
+TariffProfilesDialog::TariffProfilesDialog(MonitoringSession& session, QWidget* parent)
     : QDialog(parent)
-    , m_mainWindow(mainWindow)
+    , m_session(session)
 {
     setObjectName(QStringLiteral("Form5"));
     setAttribute(Qt::WA_QuitOnClose, false);

@@ -18,7 +18,7 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QToolButton;
-class MainWindow;
+class MonitoringSession;
 
 namespace platform {
 class Registry;
@@ -95,8 +95,8 @@ platform::Registry& TariffsRegistry();
 class TariffProfilesDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TariffProfilesDialog(MainWindow& mainWindow, QWidget* parent = nullptr);
-    MainWindow& mainWindow() const { return m_mainWindow; }
+    explicit TariffProfilesDialog(MonitoringSession& session, QWidget* parent = nullptr);
+    MonitoringSession& session() const { return m_session; }
 
     // The working copy: entry i belongs to row i of ListBox1.
     std::array<tariffoptions::TariffProfile, tariffoptions::kMaxTariffs> TariffProfiles;
@@ -165,7 +165,7 @@ private:
     void hourChanged(QLineEdit* edit);
     void costChanged(QLineEdit* edit);
 
-    MainWindow& m_mainWindow;
+    MonitoringSession& m_session;
     bool m_activated = false;
     // A load that stopped part-way leaves a table that is not the registry's, and OK
     // would rewrite the whole key from it.

@@ -9,6 +9,8 @@
 #include "StatisticsDialog.h"
 #include "BeepDialog.h"
 #include "MainWindow.h"
+#include "ProgramEntry.h"
+#include "ProgramInfo.h"
 #include "ConnectionsDialog.h"
 #include "PreferencesDialog.h"
 #include "CounterDialog.h"
@@ -20,6 +22,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <type_traits>
 
 namespace {
 
@@ -35,7 +38,11 @@ template <class Dialog>
 counter::WindowFactory madeOnce(QPointer<Dialog>& slot)
 {
     return [&slot](MainWindow& mainWindow) -> std::unique_ptr<QWidget> {
-        auto dialog = std::make_unique<Dialog>(mainWindow);
+        std::unique_ptr<Dialog> dialog;
+        if constexpr (std::is_constructible_v<Dialog, MonitoringSession&, TrayController&>)
+            dialog = std::make_unique<Dialog>(mainWindow.session(), mainWindow.tray());
+        else
+            dialog = std::make_unique<Dialog>(mainWindow.session());
         slot = dialog.get();
         return dialog;
     };
@@ -70,15 +77,15 @@ counter::Command madeForEachUse()
         static QPointer<Dialog> open;
         if (raiseIfOpen(open))
             return;
-        Dialog dialog(mainWindow, &mainWindow);
+        Dialog dialog(mainWindow.session(), &mainWindow);
         open = &dialog;
         dialog.exec();
     };
 }
 
-void plugInDialogs()
+counter::DialogCommands dialogCommands()
 {
-    auto& hooks = counter::dialogHooks();
+    counter::DialogCommands hooks;
     hooks.createPreferences = madeOnce(preferencesDialog);
     hooks.createBeep = madeOnce(beepDialog);
     hooks.createCounter = madeOnce(counterDialog);
@@ -96,13 +103,14 @@ void plugInDialogs()
     hooks.showCounter = showModal(counterDialog);
     hooks.showStatistics = showModal(statisticsDialog);
     hooks.showOpenReport = showModal(openReportDialog);
-    hooks.deleteAllReports = [](MainWindow& mainWindow) { DeleteAllReports(mainWindow); };
+    hooks.deleteAllReports = [](MainWindow& mainWindow) { DeleteAllReports(mainWindow.session().programPath); };
 
     hooks.openProviders = madeForEachUse<ProvidersDialog>();
     hooks.openTariffs = madeForEachUse<TariffProfilesDialog>();
     hooks.openConnections = madeForEachUse<ConnectionsDialog>();
     hooks.openGraphs = madeForEachUse<GraphsDialog>();
     hooks.openTimeSync = madeForEachUse<TimeSyncDialog>();
+    return hooks;
 }
 
 void unitsInit()
@@ -141,8 +149,7 @@ int main(int argc, char** argv)
     if (!ready)
         return 1;
     unitsInit();
-    plugInDialogs();
-    const int code = WinMain();
+    const int code = WinMain(RunMode::MessageLoop, dialogCommands());
     // The windows go while the application object still exists.
     FreeWindows();
     ReportsUnitDone();

@@ -8,7 +8,9 @@
 #include "Registry.h"
 #include "RegistryNames.h"
 #include "TimeClient.h"
-#include "MainWindow.h"
+#include "MonitoringSession.h"
+#include "Formats.h"
+#include "ProgramInfo.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -170,8 +172,8 @@ platform::Registry& TimeSyncRegistry()
     return *unitRegistry;
 }
 
-TimeSyncDialog::TimeSyncDialog(MainWindow& mainWindow, QWidget* parent)
-    : QDialog(parent), TimePort(platform::kTimePort), m_main(mainWindow)
+TimeSyncDialog::TimeSyncDialog(MonitoringSession& session, QWidget* parent)
+    : QDialog(parent), TimePort(platform::kTimePort), m_session(session)
 {
     buildWindow();
 }
@@ -349,7 +351,7 @@ void TimeSyncDialog::setQueryButtonsEnabled(bool enabled)
 void TimeSyncDialog::resumeMonitoring()
 {
     if (SuspendedMonitoring == 1) {
-        m_main.MonitoringDisabled = 0;
+        m_session.settings.monitoringDisabled = false;
         SuspendedMonitoring = 0;
     }
 }
@@ -407,8 +409,8 @@ void TimeSyncDialog::getTimeClicked()
 
 void TimeSyncDialog::setTimeClicked()
 {
-    if (m_main.MonitoringDisabled == 0) {
-        m_main.MonitoringDisabled = 1;
+    if (!m_session.settings.monitoringDisabled) {
+        m_session.settings.monitoringDisabled = true;
         SuspendedMonitoring = 1;
     }
     setQueryButtonsEnabled(false);
@@ -427,12 +429,12 @@ void TimeSyncDialog::setTimeClicked()
     // The server may answer before any tick has seen the pause: the running
     // connection is closed and saved here, with the old clock, so that no record
     // spans the change.
-    if (m_main.ConnectionState == 2) {
-        m_main.Timer1Timer();
+    if (m_session.counts.state == ConnectionState::Counting) {
+        m_session.tick();
         // A message box of the tick lets the user close the dialog meanwhile.
         if (!scope.alive() || !isVisible())
             return;
-        if (m_main.ConnectionState == 2) {
+        if (m_session.counts.state == ConnectionState::Counting) {
             throw std::runtime_error(
                 "The running connection could not be saved before the clock change; the clock was not set");
         }

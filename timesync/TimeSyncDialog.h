@@ -18,7 +18,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QToolButton;
-class MainWindow;
+class MonitoringSession;
 
 namespace platform {
 class Registry;
@@ -61,7 +61,7 @@ platform::Registry& TimeSyncRegistry();
 class TimeSyncDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TimeSyncDialog(MainWindow& mainWindow, QWidget* parent = nullptr);
+    explicit TimeSyncDialog(MonitoringSession& session, QWidget* parent = nullptr);
     ~TimeSyncDialog() override;
 
     // 1 while this dialog has switched the main window's monitoring off.
@@ -115,7 +115,7 @@ private:
     // user already knows of (the failure message, OK, closing the dialog).
     bool query(std::uint32_t& count);
 
-    MainWindow& m_main;
+    MonitoringSession& m_session;
     bool m_listed = false;
     bool m_settingClock = false;  // Set time waits for the system to change the clock
 };

@@ -2,6 +2,17 @@
 
 namespace budget {
 
+AlarmKind alarmKindFrom(std::int32_t stored)
+{
+    switch (stored) {
+    case 1:
+    case 3:
+        return static_cast<AlarmKind>(stored);
+    default:
+        return AlarmKind::Silent;
+    }
+}
+
 std::int64_t dailyBudget(const Budget& budget)
 {
     return std::int64_t(budget.money) * 100 + budget.cents;

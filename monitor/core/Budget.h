@@ -5,6 +5,15 @@
 
 namespace budget {
 
+// HKCU Budget "Ch": what sounds when the budget is spent. The Preferences dialog writes
+// it, the tick reads it; any other number is silent.
+enum class AlarmKind : std::int32_t {
+    Silent = 0,
+    SoundFile = 1,  // the program's alarm sound, or the default beep without it
+    Beep = 3,       // the beep chosen in the Beep dialog
+};
+AlarmKind alarmKindFrom(std::int32_t stored);
+
 struct Budget {
     int on = 0;        // "On/Off"
     int money = 0;     // "Money", whole dollars a day

@@ -6,23 +6,25 @@ namespace period {
 
 using formats::dateText;
 
-bool automaticResetDue(int resetMode, int resetDay, int periodStartMonth, int todayMonth,
+bool automaticResetDue(ResetMode resetMode, int resetDay, int periodStartMonth, int todayMonth,
                        int todayDay)
 {
     switch (resetMode) {
-    case 1:
+    case ResetMode::TwoWeekly:
         if (resetDay == 14)
             return todayDay >= 14 && periodStartMonth == todayMonth;
         if (resetDay == 1)
             return periodStartMonth != todayMonth;
         return false;
-    case 2:
+    case ResetMode::Monthly:
         return todayMonth == periodStartMonth % 12 + 1;
-    case 3:
+    case ResetMode::TwoMonthly:
         return todayMonth == (periodStartMonth + 1) % 12 + 1;
-    default:
-        return false;
+    case ResetMode::Unset:
+    case ResetMode::Never:
+        break;
     }
+    return false;
 }
 
 int nextTwoWeeklyResetDay(int day)
@@ -30,24 +32,25 @@ int nextTwoWeeklyResetDay(int day)
     return day < 14 ? 14 : 1;
 }
 
-QString nextResetText(int resetMode, int resetDay, int year, int month, int day)
+QString nextResetText(ResetMode resetMode, int resetDay, int year, int month, int day)
 {
     switch (resetMode) {
-    case 1:
+    case ResetMode::TwoWeekly:
         if (resetDay == 14)
             return dateText(year, month, 14);
         [[fallthrough]];
-    case 2:
+    case ResetMode::Monthly:
         return month == 12 ? dateText(year + 1, 1, 1) : dateText(year, month + 1, 1);
-    case 3:
+    case ResetMode::TwoMonthly:
         if (month >= 11)
             return dateText(year + 1, month - 10, 1);
         return dateText(year, month + 2, 1);
-    case 4:
+    case ResetMode::Never:
         return QStringLiteral("Never");
-    default:
-        return dateText(year, month, day);
+    case ResetMode::Unset:
+        break;
     }
+    return dateText(year, month, day);
 }
 
 std::int32_t averagePerDay(std::int32_t seconds, int todayDayNumber, int periodStart)

@@ -65,7 +65,7 @@ TEST(CounterPeriod, AutomaticRule)
         {4, 14, 1, 6, 20, false},  {0, 14, 1, 2, 20, false}, {9, 1, 1, 2, 1, false},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(period::automaticResetDue(c.mode, c.resetDay, c.startMonth, c.month, c.day), c.due)
+        EXPECT_EQ(period::automaticResetDue(period::resetModeFrom(c.mode), c.resetDay, c.startMonth, c.month, c.day), c.due)
             << "mode " << c.mode << " day " << c.resetDay << " start " << c.startMonth << " today "
             << c.month << "/" << c.day;
 }
@@ -85,7 +85,7 @@ TEST(CounterPeriod, NextResetDateAndAverage)
         {0, 14, 1999, 5, 3, "1999 - 5 - 3"},   {7, 1, 2001, 2, 28, "2001 - 2 - 28"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(period::nextResetText(c.mode, c.resetDay, c.year, c.month, c.day), q(c.shown))
+        EXPECT_EQ(period::nextResetText(period::resetModeFrom(c.mode), c.resetDay, c.year, c.month, c.day), q(c.shown))
             << "mode " << c.mode << " day " << c.resetDay << " from " << c.year << "-" << c.month;
 
     const int today = platform::dayNumber(QDate(2000, 1, 10));

@@ -24,6 +24,8 @@
 
 #include <gtest/gtest.h>
 
+#include <type_traits>
+
 #include <functional>
 #include <memory>
 
@@ -45,7 +47,10 @@ struct Window {
 template <class Dialog>
 std::unique_ptr<QDialog> with(MainWindow& main)
 {
-    return std::make_unique<Dialog>(main);
+    if constexpr (std::is_constructible_v<Dialog, MonitoringSession&, TrayController&>)
+        return std::make_unique<Dialog>(main.session(), main.tray());
+    else
+        return std::make_unique<Dialog>(main.session());
 }
 
 const Window kWindows[] = {
@@ -93,7 +98,7 @@ protected:
     HelpContexts()
     {
         env.install(0);
-        WriteDefaultSettings(main);
+        main.session().writeDefaultSettings();
         helpFile = env.programFolder() + "/Dialtally Help.hlp";
         platform::Application::instance().setHelpFile(helpFile);
         env.help.calls.clear();

@@ -6,6 +6,7 @@
 #include "RegistryNames.h"
 #include "BeepDialog.h"
 #include "MainWindow.h"
+#include "ProgramEntry.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -62,24 +63,21 @@ protected:
         writeInt(HKCU, rk::kBeep, rk::vBeepEnabled, 1);
         writeInt(HKCU, rk::kBeep, rk::vBeepInterval, 15);
         writeInt(HKCU, rk::kBeep, rk::vBeepSound, 3);
-        main.BeepEnabled = 1;
-        main.BeepInterval = 15;
-        main.BeepSound = 3;
+        main.session().settings.beepEnabled = true;
+        main.session().settings.beepInterval = 15;
+        main.session().settings.beepSound = 3;
         platform::Application::instance().setHelpFile(env.programFolder() + "/Dialtally Help.hlp");
-        savedHooks = counter::dialogHooks();
     }
-    ~BeepDialogTest() override { counter::dialogHooks() = savedHooks; }
 
     int stored(const char* name) { return readInt(HKCU, rk::kBeep, name); }
 
     TestEnvironment env;
     MainWindow main;
-    counter::DialogHooks savedHooks;
 };
 
 TEST_F(BeepDialogTest, ShowingLoadsTheSettingsEveryTime)
 {
-    BeepDialog dialog(main);
+    BeepDialog dialog(main.session());
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Beep"));
     dialog.show();
     EXPECT_TRUE(dialog.beepOnCheck->isChecked());
@@ -108,9 +106,9 @@ TEST_F(BeepDialogTest, ShowingLoadsTheSettingsEveryTime)
 
 TEST_F(BeepDialogTest, AWrongIntervalSaysSoOncePerWrongCharacterAndRestoresTheCurrentOne)
 {
-    BeepDialog dialog(main);
+    BeepDialog dialog(main.session());
     dialog.show();
-    main.BeepInterval = 20;  // what the main window holds now
+    main.session().settings.beepInterval = 20;  // what the main window holds now
 
     dialog.intervalEdit->clear();
     press(dialog.intervalEdit, Qt::Key_A, QStringLiteral("a"));
@@ -137,9 +135,9 @@ TEST_F(BeepDialogTest, AWrongIntervalSaysSoOncePerWrongCharacterAndRestoresTheCu
 
 TEST_F(BeepDialogTest, OkStoresTheSettingsAndHandsThemToTheMainWindowAtOnce)
 {
-    main.ElapsedSeconds = 40 * 60;
-    main.BeepCount = 1;
-    BeepDialog dialog(main);
+    main.session().counts.elapsedSeconds = 40 * 60;
+    main.session().counts.beepCount = 1;
+    BeepDialog dialog(main.session());
     dialog.show();
     dialog.intervalEdit->setText(QStringLiteral("05"));
     dialog.handSoundRadio->setChecked(true);
@@ -151,10 +149,10 @@ TEST_F(BeepDialogTest, OkStoresTheSettingsAndHandsThemToTheMainWindowAtOnce)
     EXPECT_EQ(stored(rk::vBeepEnabled), 0);
     EXPECT_EQ(stored(rk::vBeepInterval), 5);
     EXPECT_EQ(stored(rk::vBeepSound), 4);
-    EXPECT_EQ(main.BeepInterval, 5);
-    EXPECT_EQ(main.BeepSound, 4);
-    EXPECT_EQ(main.BeepCount, 9);   // the next whole interval after 40 minutes: 45
-    EXPECT_EQ(main.BeepEnabled, 1);  // the command reads it once the dialog is closed
+    EXPECT_EQ(main.session().settings.beepInterval, 5);
+    EXPECT_EQ(main.session().settings.beepSound, 4);
+    EXPECT_EQ(main.session().counts.beepCount, 9);   // the next whole interval after 40 minutes: 45
+    EXPECT_TRUE(main.session().settings.beepEnabled);  // the command reads it once the dialog is closed
 
     // An empty interval keeps the stored one and shows it again.
     dialog.show();
@@ -162,7 +160,7 @@ TEST_F(BeepDialogTest, OkStoresTheSettingsAndHandsThemToTheMainWindowAtOnce)
     dialog.defaultSoundRadio->setChecked(true);
     dialog.okButton->click();
     EXPECT_EQ(stored(rk::vBeepInterval), 5);
-    EXPECT_EQ(main.BeepInterval, 5);
+    EXPECT_EQ(main.session().settings.beepInterval, 5);
     EXPECT_EQ(dialog.intervalEdit->text(), QStringLiteral("5"));
     EXPECT_EQ(stored(rk::vBeepSound), 1);
 }
@@ -170,19 +168,19 @@ TEST_F(BeepDialogTest, OkStoresTheSettingsAndHandsThemToTheMainWindowAtOnce)
 TEST_F(BeepDialogTest, AZeroLoadedFromTheRegistryIsNeverStored)
 {
     writeInt(HKCU, rk::kBeep, rk::vBeepInterval, 0);
-    main.BeepInterval = 15;
-    BeepDialog dialog(main);
+    main.session().settings.beepInterval = 15;
+    BeepDialog dialog(main.session());
     dialog.show();
     EXPECT_EQ(dialog.intervalEdit->text(), QStringLiteral("0"));
     dialog.okButton->click();
     EXPECT_EQ(stored(rk::vBeepInterval), 0);  // left as it was, not written
-    EXPECT_EQ(main.BeepInterval, 15);
+    EXPECT_EQ(main.session().settings.beepInterval, 15);
     EXPECT_EQ(dialog.intervalEdit->text(), QStringLiteral("15"));
 }
 
 TEST_F(BeepDialogTest, EnterInTheIntervalIsOkAndCancelSavesNothing)
 {
-    BeepDialog dialog(main);
+    BeepDialog dialog(main.session());
     dialog.show();
     dialog.intervalEdit->setText(QStringLiteral("30"));
     dialog.asteriskSoundRadio->setChecked(true);
@@ -190,7 +188,7 @@ TEST_F(BeepDialogTest, EnterInTheIntervalIsOkAndCancelSavesNothing)
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(stored(rk::vBeepInterval), 15);
     EXPECT_EQ(stored(rk::vBeepSound), 3);
-    EXPECT_EQ(main.BeepInterval, 15);
+    EXPECT_EQ(main.session().settings.beepInterval, 15);
 
     dialog.show();
     EXPECT_EQ(dialog.intervalEdit->text(), QStringLiteral("15"));
@@ -199,34 +197,36 @@ TEST_F(BeepDialogTest, EnterInTheIntervalIsOkAndCancelSavesNothing)
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), 1);
     EXPECT_EQ(stored(rk::vBeepInterval), 30);
-    EXPECT_EQ(main.BeepInterval, 30);
+    EXPECT_EQ(main.session().settings.beepInterval, 30);
 }
 
 TEST_F(BeepDialogTest, SwitchedOnAtFortyMinutesTheNextBeepFallsAtFortyFiveNotInABurst)
 {
     writeInt(HKCU, rk::kBeep, rk::vBeepEnabled, 0);
-    main.BeepEnabled = 0;
-    main.IsConnected = 1;
-    main.BeepCount = 1;
-    BeepDialog dialog(main);
-    counter::dialogHooks().showBeep = [&](MainWindow&) {
+    main.session().settings.beepEnabled = false;
+    main.session().counts.lineUp = true;
+    main.session().counts.beepCount = 1;
+    BeepDialog dialog(main.session());
+    counter::DialogCommands commands;
+    commands.showBeep = [&](MainWindow&) {
         dialog.show();
         dialog.beepOnCheck->setChecked(true);
         dialog.handSoundRadio->setChecked(true);
         dialog.okButton->click();
     };
 
-    main.ElapsedSeconds = 40 * 60;
-    main.Beep1Click();
-    EXPECT_EQ(main.BeepEnabled, 1);
+    main.session().counts.elapsedSeconds = 40 * 60;
+    main.setDialogCommands(commands);
+    main.showBeep();
+    EXPECT_TRUE(main.session().settings.beepEnabled);
     for (int second = 40 * 60; second < 45 * 60; ++second) {
-        main.ElapsedSeconds = second;
-        BeepAtInterval(main);
+        main.session().counts.elapsedSeconds = second;
+        main.session().beepAtInterval();
     }
     EXPECT_TRUE(env.sounds.beeps.empty());
-    main.ElapsedSeconds = 45 * 60;
-    BeepAtInterval(main);
-    BeepAtInterval(main);
+    main.session().counts.elapsedSeconds = 45 * 60;
+    main.session().beepAtInterval();
+    main.session().beepAtInterval();
     ASSERT_EQ(env.sounds.beeps.size(), 1u);
     EXPECT_EQ(env.sounds.beeps[0], platform::BeepKind::Hand);
 }

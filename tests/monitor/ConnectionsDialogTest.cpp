@@ -3,6 +3,7 @@
 #include "Fakes.h"
 
 #include "MainWindow.h"
+#include "ProgramEntry.h"
 #include "ConnectionsDialog.h"
 #include "History.h"
 
@@ -69,7 +70,7 @@ protected:
     void SetUp() override
     {
         fee::resetSortState();
-        main.ProgramPath = env.programFolder();
+        main.session().programPath = env.programFolder();
         env.clock.set(1999, 10, 9, 12, 0, 0);
     }
 
@@ -158,7 +159,7 @@ TEST(ConnectionsTexts, RowsCompareByKeyAscending)
 TEST_F(ConnectionsTest, AllDaysShowsEveryRecordWithRunningTotalAndFooter)
 {
     writeHistory({record({1999, 9, 30}, 100, 10), record({1998, 1, 2}, 250, 11), record({1999, 10, 9}, 5, 12)});
-    ConnectionsDialog dialog(main);
+    ConnectionsDialog dialog(main.session());
     dialog.FormActivate();
 
     ASSERT_EQ(rowCount(*dialog.Table), 3);
@@ -190,7 +191,7 @@ TEST_F(ConnectionsTest, AllDaysShowsEveryRecordWithRunningTotalAndFooter)
 TEST_F(ConnectionsTest, AverageTimeTruncates)
 {
     writeHistory({record({1999, 10, 1}, 3, 10), record({1999, 10, 2}, 4, 11)});
-    ConnectionsDialog dialog(main);
+    ConnectionsDialog dialog(main.session());
     dialog.SpeedButton2Click();
     EXPECT_EQ(dialog.Label4->text(), QStringLiteral("0:0:10"));
     EXPECT_EQ(dialog.Label8->text(), QStringLiteral("0 dol. 3 c."));
@@ -239,7 +240,7 @@ TEST_F(ConnectionsTest, FiltersKeepTheTrailingRunThatMatchesMonthAndDayNotYear)
         for (const Day& d : c.starts)
             records.push_back(record(d, fee += 10));
         writeHistory(records);
-        ConnectionsDialog dialog(main);
+        ConnectionsDialog dialog(main.session());
         ClearConnectionTable(dialog);
         LoadHistory(dialog, c.filter);
         EXPECT_EQ(column(*dialog.Table, 5), c.shownStarts);
@@ -251,7 +252,7 @@ TEST_F(ConnectionsTest, FiltersKeepTheTrailingRunThatMatchesMonthAndDayNotYear)
 TEST_F(ConnectionsTest, NoRowLeftGivesTheZeroFooterWithoutDividing)
 {
     writeHistory({record({1999, 10, 8}, 500, 100)});
-    ConnectionsDialog dialog(main);
+    ConnectionsDialog dialog(main.session());
     dialog.SpeedButton2Click();
     EXPECT_EQ(dialog.Label4->text(), QStringLiteral("0:1:40"));
 
@@ -264,7 +265,7 @@ TEST_F(ConnectionsTest, NoRowLeftGivesTheZeroFooterWithoutDividing)
 
 TEST_F(ConnectionsTest, EmptyOrMissingHistoryShowsNothingAndNoStaleTotals)
 {
-    ConnectionsDialog dialog(main);
+    ConnectionsDialog dialog(main.session());
     dialog.FormActivate();  // no file at all
     EXPECT_EQ(rowCount(*dialog.Table), 0);
     EXPECT_EQ(dialog.Label2->text(), QStringLiteral("0 dol. 0 c."));
@@ -299,7 +300,7 @@ TEST_F(ConnectionsTest, TextFieldsStopAtTheirWidthAndATornTailIsSkipped)
     file.write(raw.left(100));
     file.close();
 
-    ConnectionsDialog dialog(main);
+    ConnectionsDialog dialog(main.session());
     dialog.SpeedButton2Click();
     ASSERT_EQ(rowCount(*dialog.Table), 2);
     EXPECT_EQ(dialog.rowOf(0).at(0), user51);
@@ -310,7 +311,7 @@ TEST_F(ConnectionsTest, TextFieldsStopAtTheirWidthAndATornTailIsSkipped)
 TEST_F(ConnectionsTest, ClosingEmptiesTheList)
 {
     writeHistory({record({1999, 10, 1}, 1)});
-    ConnectionsDialog dialog(main);
+    ConnectionsDialog dialog(main.session());
     dialog.show();
     dialog.FormActivate();
     ASSERT_EQ(rowCount(*dialog.Table), 1);
@@ -338,7 +339,7 @@ protected:
 
 TEST_F(ConnectionsSortTest, SameColumnReversesAndLabelsFollow)
 {
-    ConnectionsDialog dialog(main);
+    ConnectionsDialog dialog(main.session());
     dialog.FormActivate();
 
     dialog.TableColumnClick(kFee);
@@ -370,7 +371,7 @@ TEST_F(ConnectionsSortTest, SameColumnReversesAndLabelsFollow)
 
 TEST_F(ConnectionsSortTest, UnsortableColumnChangesNothingButCountsAsAnotherColumn)
 {
-    ConnectionsDialog dialog(main);
+    ConnectionsDialog dialog(main.session());
     dialog.FormActivate();
     dialog.TableColumnClick(kFee);
     const QStringList sorted = column(*dialog.Table, kFee);
@@ -388,7 +389,7 @@ TEST_F(ConnectionsSortTest, UnsortableColumnChangesNothingButCountsAsAnotherColu
 TEST_F(ConnectionsSortTest, FilterReloadsInFileOrderAndStateOutlivesTheDialog)
 {
     {
-        ConnectionsDialog dialog(main);
+        ConnectionsDialog dialog(main.session());
         dialog.FormActivate();
         dialog.TableColumnClick(kFee);
         dialog.SpeedButton1Click();
@@ -396,7 +397,7 @@ TEST_F(ConnectionsSortTest, FilterReloadsInFileOrderAndStateOutlivesTheDialog)
         EXPECT_EQ(dialog.Label5->text(), QStringLiteral("Con. fee"));
         EXPECT_EQ(dialog.Label6->text(), QStringLiteral("Down"));
     }
-    ConnectionsDialog again(main);
+    ConnectionsDialog again(main.session());
     again.FormActivate();
     EXPECT_EQ(again.Label5->text(), QStringLiteral("None"));
     again.TableColumnClick(kFee);  // the column clicked last: the order left behind flips
@@ -424,7 +425,7 @@ TEST_F(ConnectionsTest, SortingKeepsTheOrderTheCellTextsGive)
     file.write(raw);
     file.close();
 
-    ConnectionsDialog dialog(main);
+    ConnectionsDialog dialog(main.session());
     dialog.FormActivate();
     std::vector<QStringList> expected;
     for (int r = 0; r < rowCount(*dialog.Table); ++r)
@@ -449,7 +450,7 @@ TEST_F(ConnectionsTest, ColumnsHoldTheirWidestText)
     for (int i = 0; i < 4; ++i)
         records.push_back(record({1999, 10, i + 1}, i == 2 ? 1234567 : 5, i == 1 ? 360000 : 61, users[i]));
     writeHistory(records);
-    ConnectionsDialog dialog(main);
+    ConnectionsDialog dialog(main.session());
     dialog.FormActivate();
     const QFontMetricsF metrics(dialog.Table->font());
     for (int c = 0; c < fee::kColumnCount; ++c) {
@@ -473,7 +474,7 @@ TEST_F(ConnectionsTest, ColumnsHoldTheirWidestText)
 TEST_F(ConnectionsTest, DesignAndHelp)
 {
     platform::Application::instance().setHelpFile(env.programFolder() + "/Dialtally Help.hlp");
-    ConnectionsDialog dialog(main);
+    ConnectionsDialog dialog(main.session());
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Connections"));
     const char* captions[] = {"User name",  "Internet Provider", "Con. fee",   "Con. time", "Total fee",
                               "Started date", "Started time",    "Ended date", "Ended time"};
@@ -519,7 +520,7 @@ TEST_F(ConnectionsTest, ResizeLaysOutTheFooterAndKeepsTheMinimum)
     EXPECT_EQ(l.label3.x(), 606 + (984 - 606 - (50 + 150 + 10)) / 2);
     EXPECT_EQ(l.label4.x(), l.label3.x() + 150 + 10);
 
-    ConnectionsDialog dialog(main);
+    ConnectionsDialog dialog(main.session());
     const int box3Left = dialog.GroupBox3->x();
     dialog.resize(1000 - fee::kDesignFrameWidth, 400 - fee::kDesignFrameHeight);
     dialog.FormResize();
@@ -540,7 +541,7 @@ TEST_F(ConnectionsTest, ResizeLaysOutTheFooterAndKeepsTheMinimum)
 TEST_F(ConnectionsTest, ColumnsWidenJustEnoughForTheirWidestValue)
 {
     writeHistory({record({1999, 10, 1}, 105), record({1999, 10, 2}, 987654)});
-    ConnectionsDialog dialog(main);
+    ConnectionsDialog dialog(main.session());
     const int designUserWidth = dialog.Table->columnWidth(0);
     dialog.FormActivate();
     const QFontMetrics metrics(dialog.Table->font());
@@ -558,7 +559,7 @@ TEST_F(ConnectionsTest, ColumnsWidenJustEnoughForTheirWidestValue)
 TEST_F(ConnectionsTest, LongFooterValuesStayWithinTheirFieldsAtTheSmallestWindow)
 {
     writeHistory({record({1999, 10, 1}, 150000, 360000), record({1999, 10, 2}, 3183, 7)});
-    ConnectionsDialog dialog(main);
+    ConnectionsDialog dialog(main.session());
     dialog.FormActivate();
     ASSERT_EQ(dialog.Label2->text(), QStringLiteral("1531 dol. 83 c."));
     ASSERT_EQ(dialog.Label8->text(), QStringLiteral("765 dol. 91 c."));
@@ -578,7 +579,7 @@ TEST_F(ConnectionsTest, LongFooterValuesStayWithinTheirFieldsAtTheSmallestWindow
 TEST_F(ConnectionsTest, ShowingLoadsAllDaysOncePerShowing)
 {
     writeHistory({record({1999, 9, 1}, 2), record({1999, 10, 1}, 1)});
-    ConnectionsDialog dialog(main);
+    ConnectionsDialog dialog(main.session());
     dialog.show();
     dialog.activateWindow();
     QApplication::processEvents();

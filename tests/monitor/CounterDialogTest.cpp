@@ -5,6 +5,8 @@
 #include "Application.h"
 #include "RegistryNames.h"
 #include "MainWindow.h"
+#include "Report.h"
+#include "ProgramEntry.h"
 #include "History.h"
 #include "CounterDialog.h"
 
@@ -69,10 +71,10 @@ protected:
     {
         env.install();
         env.setWindowsUser(QStringLiteral("alice"));
-        WriteDefaultSettings(main);
-        main.ProgramPath = env.programFolder();
-        main.ResetMode = 4;
-        main.ResetDay = 14;
+        main.session().writeDefaultSettings();
+        main.session().programPath = env.programFolder();
+        main.session().settings.resetMode = period::ResetMode::Never;
+        main.session().settings.resetDay = 14;
         platform::Application::instance().setHelpFile(env.programFolder() + "/Dialtally Help.hlp");
         writeInt(HKCU, rk::kBudget, rk::vOnOff, 1);
         env.boxes.clear();
@@ -91,7 +93,7 @@ protected:
 
 TEST_F(CounterDialogTest, ShowingLoadsTheSavedChoiceAndIgnoresAModeOfNoButton)
 {
-    CounterDialog dialog(main);
+    CounterDialog dialog(main.session());
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Counter"));
     writeInt(HKLM, rk::kCounterAll, rk::vReset, 2);
     writeInt(HKLM, rk::kCounterAll, rk::vReport, 1);
@@ -143,9 +145,9 @@ TEST_F(CounterDialogTest, OkStoresTheChoiceAndHandsItToTheMainWindow)
     for (const Case& c : cases) {
         writeInt(HKLM, rk::kCounterAll, rk::vReset14, 9);
         writeInt(HKCU, rk::kBudget, rk::vOnOff, 1);
-        main.ResetDay = 9;
+        main.session().settings.resetDay = 9;
         env.clock.set(2000, 3, c.day, 12);
-        CounterDialog dialog(main);
+        CounterDialog dialog(main.session());
         dialog.show();
         (dialog.*c.button)->setChecked(true);
         dialog.reportEnabledCheck->setChecked(c.report);
@@ -154,9 +156,9 @@ TEST_F(CounterDialogTest, OkStoresTheChoiceAndHandsItToTheMainWindow)
         EXPECT_FALSE(dialog.isVisible());
         EXPECT_EQ(dialog.result(), 1);
         EXPECT_EQ(counterValue(rk::vReset), c.mode) << "mode " << c.mode << " on the " << c.day;
-        EXPECT_EQ(main.ResetMode, c.mode);
+        EXPECT_EQ(main.session().settings.resetMode, period::resetModeFrom(c.mode));
         EXPECT_EQ(counterValue(rk::vReset14), c.reset14 ? c.reset14 : 9) << c.day;
-        EXPECT_EQ(main.ResetDay, c.reset14 ? c.reset14 : 9) << c.day;
+        EXPECT_EQ(main.session().settings.resetDay, c.reset14 ? c.reset14 : 9) << c.day;
         EXPECT_EQ(counterValue(rk::vReport), c.report ? 1 : 0);
         EXPECT_EQ(budgetSwitch(), c.budget) << "mode " << c.mode;
     }
@@ -169,13 +171,13 @@ TEST_F(CounterDialogTest, OkWithNoButtonCheckedWritesTheMainWindowsModeBack)
     for (const int mainMode : {7, 2}) {
         writeInt(HKLM, rk::kCounterAll, rk::vReset, 7);
         writeInt(HKCU, rk::kBudget, rk::vOnOff, 1);
-        main.ResetMode = mainMode;
-        CounterDialog dialog(main);
+        main.session().settings.resetMode = period::resetModeFrom(mainMode);
+        CounterDialog dialog(main.session());
         dialog.show();
         ASSERT_EQ(dialog.checkedResetButton(), 0);
         dialog.okButton->click();
         EXPECT_EQ(counterValue(rk::vReset), mainMode);
-        EXPECT_EQ(main.ResetMode, mainMode);
+        EXPECT_EQ(main.session().settings.resetMode, period::resetModeFrom(mainMode));
         EXPECT_EQ(counterValue(rk::vReset14), 14);
         EXPECT_EQ(budgetSwitch(), 0) << "main window's mode " << mainMode;
     }
@@ -190,9 +192,9 @@ TEST_F(CounterDialogTest, ResetNowEmptiesTheHistoryWithTheReportAsCheckedAndSave
         writeInt(HKLM, rk::kUsers, rk::vCrash, 3);
         writeInt(HKLM, rk::kCounterAll, rk::vReport, withReport ? 0 : 1);
         QFile::remove(reportPath(2000, 3, 13));
-        main.MonthFee = 400;
+        main.session().counts.periodFee = 400;
 
-        CounterDialog dialog(main);
+        CounterDialog dialog(main.session());
         dialog.show();
         dialog.reportEnabledCheck->setChecked(withReport);
         dialog.resetNowButton->click();
@@ -201,7 +203,7 @@ TEST_F(CounterDialogTest, ResetNowEmptiesTheHistoryWithTheReportAsCheckedAndSave
 
         EXPECT_EQ(QFileInfo(history::historyFile(env.programFolder())).size(), 0);
         EXPECT_EQ(readInt(HKLM, rk::kUsers, rk::vCrash), 0);
-        EXPECT_EQ(main.MonthFee, 0);
+        EXPECT_EQ(main.session().counts.periodFee, 0);
         EXPECT_EQ(counterValue(rk::vDay), 13);
         EXPECT_EQ(QFileInfo::exists(reportPath(2000, 3, 13)), withReport);
 
@@ -215,7 +217,7 @@ TEST_F(CounterDialogTest, CreateReportNowWritesTodaysReportAndSaysSoWhenItCannot
 {
     env.clock.set(2000, 3, 5, 9);
     ASSERT_TRUE(history::append(env.programFolder(), recordOf(150)));
-    CounterDialog dialog(main);
+    CounterDialog dialog(main.session());
     dialog.show();
     dialog.reportNowButton->click();
     QFile report(reportPath(2000, 3, 5));

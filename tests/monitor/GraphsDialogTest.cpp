@@ -6,6 +6,7 @@
 #include "Chart.h"
 #include "GraphsDialog.h"
 #include "MainWindow.h"
+#include "ProgramEntry.h"
 #include "History.h"
 
 #include <QApplication>
@@ -172,7 +173,7 @@ protected:
     GraphsDialogTest()
     {
         env.install();
-        main.ProgramPath = env.programFolder();
+        main.session().programPath = env.programFolder();
         platform::Application::instance().setHelpFile(env.programFolder() + "/Dialtally Help.hlp");
     }
     void write(std::initializer_list<Rec> recs)
@@ -192,7 +193,7 @@ TEST_F(GraphsDialogTest, ActivationFillsTheFourChartsFromHistory)
         {"alice", "Beta", 23, 59, 99},
         {"bob", "Alpha", 9, 15, 275},
     });
-    GraphsDialog dialog(main);
+    GraphsDialog dialog(main.session());
     dialog.FormActivate();
 
     EXPECT_EQ(columns(*dialog.Graph1),
@@ -221,7 +222,7 @@ TEST_F(GraphsDialogTest, ActivationFillsTheFourChartsFromHistory)
 TEST_F(GraphsDialogTest, EachActivationRebuildsAndAnEmptiedHistoryLeavesTheChartsAsTheyWere)
 {
     write({{"bob", "Alpha", 10, 0, 500}, {"carol", "Gamma", 11, 0, 300}});
-    GraphsDialog dialog(main);
+    GraphsDialog dialog(main.session());
     dialog.FormActivate();
     write({{"bob", "Alpha", 10, 5, 500}});
     dialog.FormActivate();
@@ -245,7 +246,7 @@ TEST_F(GraphsDialogTest, EachActivationRebuildsAndAnEmptiedHistoryLeavesTheChart
 TEST_F(GraphsDialogTest, BecomingTheActiveWindowBuildsTheCharts)
 {
     write({{"bob", "Alpha", 10, 0, 500}});
-    GraphsDialog dialog(main);
+    GraphsDialog dialog(main.session());
     dialog.show();
     dialog.Button1->click();
     QEvent activate(QEvent::WindowActivate);
@@ -256,7 +257,7 @@ TEST_F(GraphsDialogTest, BecomingTheActiveWindowBuildsTheCharts)
 
 TEST_F(GraphsDialogTest, NoHistoryShowsTheDesignedChartsWithoutAMessage)
 {
-    GraphsDialog dialog(main);
+    GraphsDialog dialog(main.session());
     dialog.FormActivate();
     EXPECT_TRUE(env.boxes.shown.empty());
     EXPECT_EQ(dialog.Graph3->columnCount(), 24);
@@ -266,7 +267,7 @@ TEST_F(GraphsDialogTest, NoHistoryShowsTheDesignedChartsWithoutAMessage)
 
 TEST_F(GraphsDialogTest, NextAndPreviousSwapThePagesAndTheButtons)
 {
-    GraphsDialog dialog(main);
+    GraphsDialog dialog(main.session());
     dialog.show();
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Graphs"));
     const auto onPage = [&](int page) {
@@ -352,7 +353,7 @@ TEST_F(GraphsDialogTest, ManyUsersAndProvidersKeepTheirNamesReadable)
         ASSERT_TRUE(history::append(env.programFolder(), recordOf({name, provider.constData(), 10, 0, 500})));
         users << QString::fromLatin1(name);
     }
-    GraphsDialog dialog(main);
+    GraphsDialog dialog(main.session());
     dialog.show();
     dialog.FormActivate();
     dialog.Button1->click();
@@ -382,7 +383,7 @@ TEST_F(GraphsDialogTest, ManyUsersAndProvidersKeepTheirNamesReadable)
 
 TEST_F(GraphsDialogTest, ResizingLaysTheControlsOutAndTheWindowKeepsItsMinimum)
 {
-    GraphsDialog dialog(main);
+    GraphsDialog dialog(main.session());
     dialog.show();
     // The design's sizes are those of the framed window.
     EXPECT_EQ(dialog.frameGeometry().size(), QSize(545, 464));

@@ -6,6 +6,7 @@
 #include "RegistryNames.h"
 #include "SplashWindow.h"
 #include "MainWindow.h"
+#include "ProgramEntry.h"
 #include "History.h"
 #include "WindowPlacement.h"
 
@@ -44,7 +45,7 @@ protected:
     void SetUp() override
     {
         setSplashRunner([](SplashWindow& splash) { splash.Timer1Timer(); });
-        counter::dialogHooks().postQuit = [this](int code) { quits.push_back(code); };
+        hooks.postQuit = [this](int code) { quits.push_back(code); };
         env.clock.set(2000, 1, 3, 10, 0, 0);  // a Monday
         env.install(1);
         env.setWindowsUser(QStringLiteral("alice"));
@@ -55,24 +56,24 @@ protected:
     void TearDown() override
     {
         FreeWindows();
-        counter::dialogHooks() = {};
+        hooks = {};
         setSplashRunner({});
     }
 
     void start()
     {
         FreeWindows();
-        WinMain(RunMode::StartOnly);
+        WinMain(RunMode::StartOnly, hooks);
         ASSERT_NE(mainWindow, nullptr);
     }
-    void tick() { mainWindow->Timer1Timer(); }
+    void tick() { mainWindow->session().tick(); }
     void connectAndCount()
     {
         env.setLine(true);
         tick();
         env.clock.advance(30);
         tick();
-        ASSERT_EQ(mainWindow->ConnectionState, 2);
+        ASSERT_EQ(mainWindow->session().counts.state, ConnectionState::Counting);
     }
     QAction* action(const char* objectName) const
     {
@@ -83,6 +84,7 @@ protected:
     std::vector<history::HistoryRecord> records() const { return history::readAll(env.programFolder()); }
     int bug() const { return readInt(HKLM, q(rk::kSoftware), q(rk::vBug)); }
 
+    counter::DialogCommands hooks;
     TestEnvironment env;
     std::vector<int> quits;
 };
@@ -96,7 +98,7 @@ TEST_F(CommandsTest, ExitCommandsAskThenSaveTheConnectionAndQuit)
         std::function<void()> trigger;
     } cases[] = {
         {"File menu", [this] { action("Exit2")->trigger(); }},
-        {"button", [] { mainWindow->BitBtn2->click(); }},
+        {"button", [] { mainWindow->exitButton->click(); }},
         {"tray menu", [this] { action("Exit3")->trigger(); }},
     };
     for (const auto& c : cases) {
@@ -129,7 +131,7 @@ TEST_F(CommandsTest, ExitCommandsAskThenSaveTheConnectionAndQuit)
         EXPECT_EQ(readInt(HKCU, q(rk::kSoftware), q(rk::vPozLeft)), 321);
         EXPECT_FALSE(env.tray.exists());
         EXPECT_TRUE(env.taskbar.isShown());
-        EXPECT_FALSE(mainWindow->Timer1->isActive());
+        EXPECT_FALSE(mainWindow->session().isRunning());
         EXPECT_EQ(quits, std::vector<int>{0});
     }
 
@@ -144,17 +146,17 @@ TEST_F(CommandsTest, ExitAnsweredNoChangesNothing)
 {
     connectAndCount();
     env.boxes.queueAnswer(platform::IDNO);
-    mainWindow->Exit2Click();
+    mainWindow->exitProgram();
     EXPECT_EQ(env.boxes.shown.size(), 1u);
     EXPECT_TRUE(quits.empty());
     EXPECT_EQ(bug(), 2);
     EXPECT_TRUE(records().empty());
     EXPECT_TRUE(env.tray.exists());
-    EXPECT_TRUE(mainWindow->Timer1->isActive());
+    EXPECT_TRUE(mainWindow->session().isRunning());
     env.clock.advance(60);
     tick();
-    EXPECT_EQ(mainWindow->ConnectionState, 2);
-    EXPECT_EQ(mainWindow->ElapsedSeconds, 15 + 30 + 60);
+    EXPECT_EQ(mainWindow->session().counts.state, ConnectionState::Counting);
+    EXPECT_EQ(mainWindow->session().counts.elapsedSeconds, 15 + 30 + 60);
 }
 
 TEST_F(CommandsTest, ClosingTheWindowSavesOnceWithoutAQuestion)
@@ -179,7 +181,7 @@ TEST_F(CommandsTest, ClosingSavesOnlyAConnectionThatIsCounted)
         // Monitoring switched off has already closed and saved the connection.
         {"monitoring off", [this] {
              connectAndCount();
-             mainWindow->SpeedButton9Click();
+             mainWindow->toggleMonitoring();
              tick();
          }, 1},
         // A start that failed half way has no record of its own; the record in memory
@@ -188,8 +190,8 @@ TEST_F(CommandsTest, ClosingSavesOnlyAConnectionThatIsCounted)
              connectAndCount();
              env.setLine(false);
              tick();
-             mainWindow->IsConnected = 1;
-             mainWindow->ConnectionState = 1;
+             mainWindow->session().counts.lineUp = true;
+             mainWindow->session().counts.state = ConnectionState::LineSeen;
          }, 1},
         {"idle", [] {}, 0},
     };
@@ -203,7 +205,7 @@ TEST_F(CommandsTest, ClosingSavesOnlyAConnectionThatIsCounted)
         EXPECT_EQ(bug(), 0);
         // The tick is stopped in every case: no connection can open after the marker
         // was cleared.
-        EXPECT_FALSE(mainWindow->Timer1->isActive());
+        EXPECT_FALSE(mainWindow->session().isRunning());
     }
 }
 
@@ -211,9 +213,9 @@ TEST_F(CommandsTest, WithoutTrayModeExitMakesNoTrayCall)
 {
     writeInt(HKCU, q(rk::kSoftware), q(rk::vSystemTray), 0);
     start();
-    ASSERT_EQ(mainWindow->TrayMode, 0);
+    ASSERT_FALSE(mainWindow->tray().inTray());
     const int removes = env.tray.removes;
-    mainWindow->Exit2Click();
+    mainWindow->exitProgram();
     mainWindow->close();
     EXPECT_EQ(env.tray.removes, removes);
     EXPECT_EQ(bug(), 0);
@@ -237,14 +239,13 @@ TEST_F(CommandsTest, DialogCommandsAreDisabledUntilTheirHookIsSet)
         EXPECT_FALSE(action(name)->isEnabled()) << name;
     for (const char* name : ownActions)
         EXPECT_TRUE(action(name)->isEnabled()) << name;
-    EXPECT_FALSE(mainWindow->SpeedButton17->isEnabled());
-    EXPECT_TRUE(mainWindow->SpeedButton7->isEnabled());
+    EXPECT_FALSE(mainWindow->timeSyncButton->isEnabled());
+    EXPECT_TRUE(mainWindow->mailCheckerButton->isEnabled());
     // Called directly, a command without its dialog does nothing.
-    mainWindow->Timesynchronization1Click();
-    mainWindow->Beep1Click();
+    mainWindow->openTimeSync();
+    mainWindow->showBeep();
 
     QStringList calls;
-    auto& hooks = counter::dialogHooks();
     const auto record = [&calls](const char* what) {
         return [&calls, what](MainWindow& form) {
             EXPECT_EQ(&form, mainWindow);
@@ -295,8 +296,8 @@ TEST_F(CommandsTest, DialogCommandsAreDisabledUntilTheirHookIsSet)
         EXPECT_EQ(calls, QStringList{q(w.call)}) << w.control;
     }
     calls.clear();
-    ASSERT_TRUE(mainWindow->SpeedButton17->isEnabled());
-    mainWindow->SpeedButton17->click();
+    ASSERT_TRUE(mainWindow->timeSyncButton->isEnabled());
+    mainWindow->timeSyncButton->click();
     EXPECT_EQ(calls, QStringList{"time"});
 }
 
@@ -305,7 +306,6 @@ TEST_F(CommandsTest, DialogCommandsAreDisabledUntilTheirHookIsSet)
 TEST_F(CommandsTest, CommandShortcutsWinOverMenuLetters)
 {
     QStringList calls;
-    auto& hooks = counter::dialogHooks();
     hooks.showCounter = [&calls](MainWindow&) { calls << QStringLiteral("counter"); };
     hooks.showStatistics = [&calls](MainWindow&) { calls << QStringLiteral("statistics"); };
     start();
@@ -315,11 +315,11 @@ TEST_F(CommandsTest, CommandShortcutsWinOverMenuLetters)
     const auto press = [](Qt::Key key, Qt::KeyboardModifiers modifiers) {
         QKeyEvent override(QEvent::ShortcutOverride, key, modifiers);
         override.ignore();
-        QCoreApplication::sendEvent(mainWindow->BitBtn1, &override);
+        QCoreApplication::sendEvent(mainWindow->hideButton, &override);
         if (!override.isAccepted())
             return false;
         QKeyEvent keyPress(QEvent::KeyPress, key, modifiers);
-        QCoreApplication::sendEvent(mainWindow->BitBtn1, &keyPress);
+        QCoreApplication::sendEvent(mainWindow->hideButton, &keyPress);
         return true;
     };
     const struct {
@@ -358,13 +358,12 @@ TEST_F(CommandsTest, WindowsMadeAtStartComeInTheirOrderAndLiveUntilTheEnd)
     std::vector<QPointer<QWidget>> windows;
     const auto factory = [&](const char* name) {
         return [&, name](MainWindow& form) -> std::unique_ptr<QWidget> {
-            made.push_back({q(name), splashWindow != nullptr, aboutBox != nullptr, form.Timer1->isActive()});
+            made.push_back({q(name), splashWindow != nullptr, aboutBox != nullptr, form.session().isRunning()});
             auto window = std::make_unique<QDialog>();
             windows.emplace_back(window.get());
             return window;
         };
     };
-    auto& hooks = counter::dialogHooks();
     hooks.createPreferences = factory("preferences");
     hooks.createBeep = factory("beep");
     // A window whose creation fails is reported, and the next ones are still made.
@@ -411,20 +410,20 @@ TEST_F(CommandsTest, BeepCommandTakesOverTheNewSettings)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        counter::dialogHooks().showBeep = [&](MainWindow&) {
+        hooks.showBeep = [&](MainWindow&) {
             // What the dialog's OK writes.
             writeInt(HKCU, q(rk::kBeep), q(rk::vBeepEnabled), 1);
             writeInt(HKCU, q(rk::kBeep), q(rk::vBeepInterval), c.interval);
         };
         writeInt(HKCU, q(rk::kBeep), q(rk::vBeepEnabled), 0);
         start();
-        mainWindow->IsConnected = c.connected ? 1 : 0;
-        mainWindow->ElapsedSeconds = 40 * 60;
-        mainWindow->BeepCount = -1;
-        mainWindow->Beep1Click();
-        EXPECT_EQ(mainWindow->BeepEnabled, 1);
-        EXPECT_EQ(mainWindow->BeepInterval, c.interval);
-        EXPECT_EQ(mainWindow->BeepCount, c.beepCount);
+        mainWindow->session().counts.lineUp = c.connected;
+        mainWindow->session().counts.elapsedSeconds = 40 * 60;
+        mainWindow->session().counts.beepCount = -1;
+        mainWindow->showBeep();
+        EXPECT_TRUE(mainWindow->session().settings.beepEnabled);
+        EXPECT_EQ(mainWindow->session().settings.beepInterval, c.interval);
+        EXPECT_EQ(mainWindow->session().counts.beepCount, c.beepCount);
     }
 }
 
@@ -456,7 +455,7 @@ TEST_F(CommandsTest, MailCheckerLaunch)
         writeInt(HKCU, q(rk::kEmail), q(rk::vOnOff), c.onOff);
         writeInt(HKCU, q(rk::kEmail), q(rk::vCheck), 7);
         if (c.fromButton)
-            mainWindow->SpeedButton7->click();
+            mainWindow->mailCheckerButton->click();
         else
             action("CheckEmail1")->trigger();
         EXPECT_EQ(readInt(HKCU, q(rk::kEmail), q(rk::vCheck)), c.fromButton ? 1 : 0);
@@ -478,34 +477,34 @@ TEST_F(CommandsTest, MailCheckerLaunch)
 
 TEST_F(CommandsTest, HolidayToggle)
 {
-    ASSERT_EQ(mainWindow->HolidayMode, 0);
-    EXPECT_EQ(mainWindow->SpeedButton3->text(), QStringLiteral("Holiday"));
-    EXPECT_TRUE(mainWindow->SpeedButton3->icon().isNull());
-    mainWindow->SpeedButton3->click();
-    EXPECT_EQ(mainWindow->HolidayMode, 1);
-    EXPECT_EQ(mainWindow->SpeedButton3->icon().cacheKey(), mainWindow->ImageList1[counter::kImageHoliday].cacheKey());
-    EXPECT_FALSE(mainWindow->SpeedButton3->isChecked());
-    mainWindow->SpeedButton3->click();
-    EXPECT_EQ(mainWindow->HolidayMode, 0);
-    EXPECT_TRUE(mainWindow->SpeedButton3->icon().isNull());
+    ASSERT_EQ(mainWindow->session().settings.holiday, 0);
+    EXPECT_EQ(mainWindow->holidayButton->text(), QStringLiteral("Holiday"));
+    EXPECT_TRUE(mainWindow->holidayButton->icon().isNull());
+    mainWindow->holidayButton->click();
+    EXPECT_TRUE(mainWindow->session().settings.holiday);
+    EXPECT_EQ(mainWindow->holidayButton->icon().cacheKey(), mainWindow->icons[counter::kImageHoliday].cacheKey());
+    EXPECT_FALSE(mainWindow->holidayButton->isChecked());
+    mainWindow->holidayButton->click();
+    EXPECT_FALSE(mainWindow->session().settings.holiday);
+    EXPECT_TRUE(mainWindow->holidayButton->icon().isNull());
 }
 
 TEST_F(CommandsTest, MonitoringToggleSplitsAConnection)
 {
-    const auto glyph = [] { return mainWindow->SpeedButton9->icon().cacheKey(); };
-    EXPECT_EQ(glyph(), mainWindow->ImageList1[counter::kImageMonitoringOn].cacheKey());
+    const auto glyph = [] { return mainWindow->monitoringButton->icon().cacheKey(); };
+    EXPECT_EQ(glyph(), mainWindow->icons[counter::kImageMonitoringOn].cacheKey());
     connectAndCount();
-    mainWindow->SpeedButton9->click();
-    EXPECT_EQ(mainWindow->MonitoringDisabled, 1);
-    EXPECT_EQ(glyph(), mainWindow->ImageList1[counter::kImageMonitoringOff].cacheKey());
-    EXPECT_EQ(mainWindow->ConnectionState, 2);  // the next tick acts on it
+    mainWindow->monitoringButton->click();
+    EXPECT_TRUE(mainWindow->session().settings.monitoringDisabled);
+    EXPECT_EQ(glyph(), mainWindow->icons[counter::kImageMonitoringOff].cacheKey());
+    EXPECT_EQ(mainWindow->session().counts.state, ConnectionState::Counting);  // the next tick acts on it
     tick();
     EXPECT_EQ(records().size(), 1u);
-    mainWindow->SpeedButton9->click();
-    EXPECT_EQ(mainWindow->MonitoringDisabled, 0);
-    EXPECT_EQ(glyph(), mainWindow->ImageList1[counter::kImageMonitoringOn].cacheKey());
+    mainWindow->monitoringButton->click();
+    EXPECT_FALSE(mainWindow->session().settings.monitoringDisabled);
+    EXPECT_EQ(glyph(), mainWindow->icons[counter::kImageMonitoringOn].cacheKey());
     tick();
-    EXPECT_EQ(mainWindow->ConnectionState, 2);
+    EXPECT_EQ(mainWindow->session().counts.state, ConnectionState::Counting);
     env.setLine(false);
     tick();
     EXPECT_EQ(records().size(), 2u);
@@ -555,12 +554,12 @@ TEST_F(CommandsTest, ReportForTodaySaysWhenItCannotBeWritten)
 TEST_F(CommandsTest, TrayMenuItemsInOrder)
 {
     QStringList texts;
-    for (QAction* a : mainWindow->PopupMenu1->actions())
+    for (QAction* a : mainWindow->trayMenu->actions())
         texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
     EXPECT_EQ(texts, (QStringList{"Restore", "-", "Connections ...", "-", "Beep ...",
                                   "Time Synchronization ...", "Check EMail ...", "-", "Counter ...", "-",
                                   "Providers ...", "Tariffs ...", "-", "Preferences ...", "-", "Exit"}));
-    EXPECT_EQ(mainWindow->PopupMenu1->defaultAction(), action("Restore1"));
+    EXPECT_EQ(mainWindow->trayMenu->defaultAction(), action("Restore1"));
 
     action("About1")->trigger();
     ASSERT_EQ(env.help.calls.size(), 1u);

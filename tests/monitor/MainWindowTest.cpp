@@ -6,6 +6,8 @@
 #include "SplashWindow.h"
 #include "AboutBox.h"
 #include "MainWindow.h"
+#include "Charging.h"
+#include "ProgramEntry.h"
 #include "History.h"
 #include "HistoryRecords.h"
 #include "WindowPlacement.h"
@@ -117,7 +119,7 @@ protected:
     // One tick, then the event loop's turn that shows what the tick raised.
     void tick()
     {
-        mainWindow->Timer1Timer();
+        mainWindow->session().tick();
         showRaisedMessages();
     }
 
@@ -210,7 +212,7 @@ TEST_F(MainWindowTest, FirstStartWritesTheDefaultsTreeOnce)
     EXPECT_EQ(env.help.calls[0].file, helpFile);
     EXPECT_EQ(platform::Application::instance().helpFile(), helpFile);
     EXPECT_EQ(platform::Application::instance().title().left(9), QStringLiteral("Dialtally"));
-    EXPECT_TRUE(mainWindow->Timer1->isActive());
+    EXPECT_TRUE(mainWindow->session().isRunning());
     EXPECT_EQ(platform::savedPosition(*mainWindow), QPoint(188, 138));
     EXPECT_EQ(splashes, 1);
     // "Minimize" = 1 in tray mode: minimized, only the tray icon is left.
@@ -299,7 +301,7 @@ TEST_F(MainWindowTest, StartUpTable)
         EXPECT_EQ(local.boxes.shown.size(), c.defaults ? 2u : 0u) << local.boxes.texts().join(" | ").toStdString();
         EXPECT_EQ(local.help.calls.size(), c.defaults ? 1u : 0u);
         EXPECT_EQ(readStr(HKCU, q(rk::kSoftware), q(rk::vUserName)), c.user ? q(c.user) : "Default");
-        EXPECT_EQ(mainWindow->WindowsUser, c.user ? q(c.user) : "Default");
+        EXPECT_EQ(mainWindow->session().windowsUser, c.user ? q(c.user) : "Default");
         // The old owner's whole tree goes; the same owner keeps everything.
         EXPECT_EQ(keyExists(HKCU, marker), hadKey && !c.defaults);
         EXPECT_EQ(readInt(HKCU, q(rk::kSoftware), q(rk::vConnectDelay)), c.defaults ? 15 : 30);
@@ -307,7 +309,7 @@ TEST_F(MainWindowTest, StartUpTable)
         EXPECT_EQ(splashes, hadKey ? 0 : 1);
         EXPECT_EQ(readInt(HKLM, q(rk::kSoftware), q(rk::vFirstTime)), 0);
         EXPECT_EQ(readInt(HKLM, q(rk::kSoftware), q(rk::vBug)), 1);
-        EXPECT_TRUE(mainWindow->Timer1->isActive());
+        EXPECT_TRUE(mainWindow->session().isRunning());
         if (c.previousUser) {
             EXPECT_EQ(readInt(HKLM, q(rk::kCounterAll), q(rk::vYear)), 1999);
             EXPECT_EQ(readInt(HKLM, q(rk::kCounterAll), q(rk::vDay)), 20);
@@ -333,10 +335,10 @@ TEST_F(MainWindowTest, StartUpTotalsComeFromTheHistory)
         f.write(QByteArray(100, '\x7f'));
     }
     start();
-    EXPECT_EQ(mainWindow->MonthFee, 150);
-    EXPECT_EQ(mainWindow->MonthFeeBefore, 150);
-    EXPECT_EQ(mainWindow->MonthSeconds, 660);
-    EXPECT_EQ(mainWindow->TodayFee, 120);
+    EXPECT_EQ(mainWindow->session().counts.periodFee, 150);
+    EXPECT_EQ(mainWindow->session().counts.periodFeeBefore, 150);
+    EXPECT_EQ(mainWindow->session().counts.periodSeconds, 660);
+    EXPECT_EQ(mainWindow->session().counts.todayFee, 120);
     tick();
     EXPECT_EQ(mainWindow->periodFeeLabel->text(), QStringLiteral("1 dol. 50 c."));
 }
@@ -350,7 +352,7 @@ TEST_F(MainWindowTest, CreationErrorIsShownAndStartUpStops)
     ASSERT_FALSE(env.boxes.shown.empty());
     EXPECT_EQ(env.boxes.shown[0].text, QStringLiteral("Failed to get data for 'FirstTime'."));
     EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Error);
-    EXPECT_FALSE(mainWindow->Timer1->isActive());
+    EXPECT_FALSE(mainWindow->session().isRunning());
     // WinMain went on with the next windows.
     EXPECT_NE(splashWindow, nullptr);
     EXPECT_NE(aboutBox, nullptr);
@@ -432,7 +434,7 @@ TEST_F(MainWindowTest, RecoveryTable)
             EXPECT_EQ(r.EndTime, (platform::SystemTime{2000, 1, 6, 1, 1, 20, std::uint16_t(10 + b), 0}));
             EXPECT_EQ(r.DurationSeconds, 4900 + b);
             // The start-up totals include it.
-            EXPECT_EQ(mainWindow->MonthFee, 165);
+            EXPECT_EQ(mainWindow->session().counts.periodFee, 165);
         }
         if (c.lineAfter >= 0) {
             platform::Registry r;
@@ -443,8 +445,8 @@ TEST_F(MainWindowTest, RecoveryTable)
             EXPECT_EQ(bytes.at(0), char(c.lineAfter));
         }
         // After No the first tick opens nothing; after Yes it opens a connection.
-        mainWindow->Timer1Timer();
-        EXPECT_EQ(mainWindow->ConnectionState, c.lineAfter == 1 ? 2 : 0);
+        mainWindow->session().tick();
+        EXPECT_EQ(mainWindow->session().counts.state, c.lineAfter == 1 ? ConnectionState::Counting : ConnectionState::Idle);
         FreeWindows();
     }
 }
@@ -475,7 +477,7 @@ TEST_F(MainWindowTest, AutomaticResetAtStartWritesReportAndEmptiesHistory)
     EXPECT_EQ(readInt(HKLM, q(rk::kCounterAll), q(rk::vDay)), 3);
     EXPECT_EQ(readInt(HKLM, q(rk::kCounterAll), q(rk::vDouble)), 36528);
     EXPECT_EQ(readInt(HKLM, q(rk::kUsers), q(rk::vCrash)), 0);
-    EXPECT_EQ(mainWindow->MonthFee, 0);
+    EXPECT_EQ(mainWindow->session().counts.periodFee, 0);
     QFile report(env.programFolder() + "/Reports/2000-1-3.rpt");
     ASSERT_TRUE(report.open(QIODevice::ReadOnly));
     const QByteArray text = report.readAll();
@@ -520,7 +522,7 @@ TEST_F(MainWindowTest, ResetThatCannotWriteItsReportKeepsTheHistory)
     ASSERT_TRUE(history::append(env.programFolder(), recordOf(1, 1, 10)));
     // A folder where the report file should go.
     ASSERT_TRUE(QDir().mkpath(env.programFolder() + "/Reports/2000-1-1.rpt"));
-    ResetCounter(*mainWindow, 2000, 1, 1, 1);
+    mainWindow->session().resetCounter(2000, 1, 1, true);
     EXPECT_EQ(records().size(), 1u);
     ASSERT_EQ(env.boxes.shown.size(), 1u);
     EXPECT_TRUE(env.boxes.shown[0].text.startsWith("Can't write the report"));
@@ -551,8 +553,8 @@ TEST_F(TickTest, WholeConnectionAcrossMidnightIntervalAndHoliday)
 {
     env.setLine(true);
     tick();  // 23:59:50: opened and counted in the same tick
-    EXPECT_EQ(mainWindow->ConnectionState, 2);
-    EXPECT_EQ(mainWindow->GroupBox1->title(), QStringLiteral("Connected"));
+    EXPECT_EQ(mainWindow->session().counts.state, ConnectionState::Counting);
+    EXPECT_EQ(mainWindow->lineBox->title(), QStringLiteral("Connected"));
     EXPECT_TRUE(mainWindow->connectedImage->isVisibleTo(mainWindow));
     EXPECT_FALSE(mainWindow->notConnectedImage->isVisibleTo(mainWindow));
     EXPECT_EQ(mainWindow->providerLabel->text(), QStringLiteral(" "));  // the provider shows one tick later
@@ -568,7 +570,7 @@ TEST_F(TickTest, WholeConnectionAcrossMidnightIntervalAndHoliday)
     EXPECT_EQ(readStr(HKLM, cur, q(rk::vProvider)), QStringLiteral("ISP"));
     EXPECT_EQ(mainWindow->elapsedLabel->text(), QStringLiteral("0 h. 0 min. 15 sec."));
     // The first minute is charged at once, at Friday's night rate.
-    EXPECT_EQ(mainWindow->ConnectionFee, 3);
+    EXPECT_EQ(mainWindow->session().counts.connectionFee, 3);
     EXPECT_EQ(money(), 3);
     EXPECT_EQ(readStr(HKLM, cur, q(rk::vFee)), QStringLiteral("0 dol. 3 c."));
     EXPECT_EQ(mainWindow->connectionFeeLabel->text(), QStringLiteral("0 dol. 3 c."));
@@ -596,19 +598,19 @@ TEST_F(TickTest, WholeConnectionAcrossMidnightIntervalAndHoliday)
     env.clock.set(2000, 1, 1, 8, 0, 30);  // into the day interval
     tick();
     EXPECT_EQ(money(), 37);
-    mainWindow->HolidayMode = 1;
+    mainWindow->session().settings.holiday = true;
     env.clock.set(2000, 1, 1, 8, 1, 30);
     tick();
     EXPECT_EQ(money(), 87);
-    EXPECT_EQ(mainWindow->MonthFee, 87);
+    EXPECT_EQ(mainWindow->session().counts.periodFee, 87);
     EXPECT_EQ(mainWindow->periodFeeLabel->text(), QStringLiteral("0 dol. 87 c."));
 
     platform::Application::instance().minimize();
     env.setLine(false);
     env.clock.set(2000, 1, 1, 8, 1, 40);
     tick();
-    EXPECT_EQ(mainWindow->ConnectionState, 0);
-    EXPECT_EQ(mainWindow->GroupBox1->title(), QStringLiteral("Not connected"));
+    EXPECT_EQ(mainWindow->session().counts.state, ConnectionState::Idle);
+    EXPECT_EQ(mainWindow->lineBox->title(), QStringLiteral("Not connected"));
     EXPECT_EQ(readInt(HKLM, q(rk::kSoftware), q(rk::vBug)), 1);
     EXPECT_FALSE(platform::Application::instance().isMinimized());  // "Maxd" = 1
     tick();
@@ -647,7 +649,7 @@ TEST_F(TickTest, ChargingRuleOverGapsAndLongConnections)
     EXPECT_EQ(money(), 17);
     env.clock.advance(2 * 86400);  // over a day: the elapsed time is not cut
     tick();
-    EXPECT_EQ(mainWindow->ElapsedSeconds, 15 + 3 * 60 + 3600 + 2 * 86400);
+    EXPECT_EQ(mainWindow->session().counts.elapsedSeconds, 15 + 3 * 60 + 3600 + 2 * 86400);
 }
 
 TEST_F(TickTest, StartZeroesTheFeeOfThePreviousConnection)
@@ -681,7 +683,7 @@ TEST_F(TickTest, MissingTariffs)
         env.clock.advance(60);
         tick();
         EXPECT_EQ(mainWindow->connectionFeeLabel->text(), q(c.label));
-        EXPECT_EQ(mainWindow->ConnectionFee, 0);
+        EXPECT_EQ(mainWindow->session().counts.connectionFee, 0);
         env.setLine(false);
         tick();
     }
@@ -706,14 +708,14 @@ TEST_F(TickTest, MonitoringOffSplitsTheConnection)
     env.setLine(true);
     tick();
     env.clock.advance(30);
-    mainWindow->MonitoringDisabled = 1;
+    mainWindow->session().settings.monitoringDisabled = true;
     tick();
-    EXPECT_EQ(mainWindow->ConnectionState, 0);
+    EXPECT_EQ(mainWindow->session().counts.state, ConnectionState::Idle);
     EXPECT_EQ(records().size(), 1u);
     env.clock.advance(5);
-    mainWindow->MonitoringDisabled = 0;
+    mainWindow->session().settings.monitoringDisabled = false;
     tick();
-    EXPECT_EQ(mainWindow->ConnectionState, 2);
+    EXPECT_EQ(mainWindow->session().counts.state, ConnectionState::Counting);
     env.clock.advance(30);
     tick();
     env.setLine(false);
@@ -791,7 +793,7 @@ TEST_F(TickTest, TicksGoOnWhileATicksMessageIsOpen)
         }
     };
     env.setLine(true);
-    mainWindow->Timer1Timer();
+    mainWindow->session().tick();
     // The box waits for the tick's end: the connection is counted and backed up first.
     EXPECT_TRUE(env.boxes.shown.empty());
     EXPECT_EQ(money(), 3);
@@ -806,7 +808,7 @@ TEST_F(TickTest, TicksGoOnWhileATicksMessageIsOpen)
 
     // An error that every tick raises is shown once, even from inside its own box.
     env.boxes.clear();
-    env.boxes.whileOpen = [&](const platform::MessageRequest&) { mainWindow->Timer1Timer(); };
+    env.boxes.whileOpen = [&](const platform::MessageRequest&) { mainWindow->session().tick(); };
     platform::Registry r;
     r.setRootKey(HKCU);
     ASSERT_TRUE(r.openKey(charging::tariffSlotKey("ISP", "6"), false));
@@ -963,7 +965,7 @@ TEST_F(TickTest, FaultsDuringAConnectionLoseNothingAndDoubleNothing)
          [&] {
              EXPECT_EQ(QFileInfo(history::historyFile(folder)).size(), 21 * history::kRecordSize);
              EXPECT_EQ(saved().size(), 21u);
-             EXPECT_EQ(mainWindow->UnsavedRecords.size(), 1u);
+             EXPECT_EQ(mainWindow->session().counts.unsavedRecords.size(), 1u);
              EXPECT_TRUE(valueExists(HKLM, q(rk::kCounterCurrent), q(rk::vUnsavedRecords)));
              // The disk gets room again; the next connection's start writes it first.
              disk.free();
@@ -980,7 +982,7 @@ TEST_F(TickTest, FaultsDuringAConnectionLoseNothingAndDoubleNothing)
              const auto all = saved();
              ASSERT_EQ(all.size(), 23u);
              EXPECT_LT(charging::secondOfDay(all[21].StartTime), charging::secondOfDay(all[22].StartTime));
-             EXPECT_TRUE(mainWindow->UnsavedRecords.empty());
+             EXPECT_TRUE(mainWindow->session().counts.unsavedRecords.empty());
              EXPECT_FALSE(valueExists(HKLM, q(rk::kCounterCurrent), q(rk::vUnsavedRecords)));
          }},
     };
@@ -1004,7 +1006,7 @@ TEST_F(TickTest, FaultsDuringAConnectionLoseNothingAndDoubleNothing)
                 env.setLine(false);
             if (second == c.faultAt && c.fault)
                 c.fault();
-            mainWindow->Timer1Timer();
+            mainWindow->session().tick();
             if (second == c.faultAt && c.release)
                 c.release();
             ++second;
@@ -1019,7 +1021,7 @@ TEST_F(TickTest, FaultsDuringAConnectionLoseNothingAndDoubleNothing)
         while (second <= c.dropAt)
             passSecond();
         env.boxes.whileOpen = nullptr;
-        EXPECT_EQ(mainWindow->ConnectionState, 0);
+        EXPECT_EQ(mainWindow->session().counts.state, ConnectionState::Idle);
         QStringList shown = env.boxes.texts();
         if (c.afterDrop)
             c.afterDrop();
@@ -1134,7 +1136,7 @@ TEST_F(MainWindowTest, RecoveryChecksTheSlotItUses)
     EXPECT_TRUE(env.boxes.texts().contains(QStringLiteral(
         "The backup of the last connection is incomplete or belongs to another connection. The connection could "
         "not be recovered.")));
-    EXPECT_TRUE(mainWindow->Timer1->isActive());
+    EXPECT_TRUE(mainWindow->session().isRunning());
     EXPECT_EQ(readInt(HKLM, q(rk::kSoftware), q(rk::vBug)), 1);
 
     // A start whose tick ends before it counts ("Lines" is missing, so starting the
@@ -1149,8 +1151,8 @@ TEST_F(MainWindowTest, RecoveryChecksTheSlotItUses)
     exec.closeKey();
     start();
     env.setLine(true);
-    mainWindow->Timer1Timer();
-    ASSERT_EQ(mainWindow->ConnectionState, 2);
+    mainWindow->session().tick();
+    ASSERT_EQ(mainWindow->session().counts.state, ConnectionState::Counting);
     FreeWindows();  // killed
     env.setLine(false);
     env.boxes.clear();
@@ -1170,9 +1172,9 @@ TEST_F(TickTest, ResetDuringAConnectionKeepsItInTheNewPeriod)
         env.clock.advance(60);
         tick();
     }
-    ResetCounter(*mainWindow, 2000, 1, 1, 0);
-    EXPECT_EQ(mainWindow->MonthFee, mainWindow->ConnectionFee);
-    EXPECT_EQ(mainWindow->MonthSeconds, 615);
+    mainWindow->session().resetCounter(2000, 1, 1, false);
+    EXPECT_EQ(mainWindow->session().counts.periodFee, mainWindow->session().counts.connectionFee);
+    EXPECT_EQ(mainWindow->session().counts.periodSeconds, 615);
     env.clock.advance(5);
     tick();
     env.setLine(false);
@@ -1180,7 +1182,7 @@ TEST_F(TickTest, ResetDuringAConnectionKeepsItInTheNewPeriod)
     const auto all = records();
     ASSERT_EQ(all.size(), 1u);
     EXPECT_EQ(all[0].DurationSeconds, 620);
-    EXPECT_EQ(all[0].FeeCents, mainWindow->ConnectionFee);
+    EXPECT_EQ(all[0].FeeCents, mainWindow->session().counts.connectionFee);
 }
 
 // ---- the "History" group, the budget and the beeper in the tick -------------------------
@@ -1192,8 +1194,8 @@ TEST_F(TickTest, HistoryGroupShowsThePeriod)
     writeInt(HKLM, all, q(rk::vMonth), 12);
     writeInt(HKLM, all, q(rk::vDay), 29);
     writeInt(HKLM, all, q(rk::vDouble), platform::dayNumber(QDate(1999, 12, 29)));
-    mainWindow->ResetMode = 2;
-    mainWindow->MonthSeconds = 25 * 3600 + 61;
+    mainWindow->session().settings.resetMode = period::ResetMode::Monthly;
+    mainWindow->session().counts.periodSeconds = 25 * 3600 + 61;
     tick();
     EXPECT_EQ(mainWindow->periodTimeLabel->text(), QStringLiteral("25 h. 1 min. 1 sec."));
     EXPECT_EQ(mainWindow->periodStartLabel->text(), QStringLiteral("1999 - 12 - 29"));
@@ -1242,7 +1244,7 @@ TEST_F(TickTest, BudgetLabelAndAlarmKinds)
         writeInt(HKCU, budget, q(rk::vBudgetCents), 5);
         writeInt(HKCU, budget, q(rk::vBudgetReserve), 0);
         writeInt(HKCU, budget, q(rk::vBudgetCh), c.ch);
-        mainWindow->BeepSound = c.beepSound;
+        mainWindow->session().settings.beepSound = c.beepSound;
         env.clock.set(1999, 12, 31, 23, 59, 50);
         env.setLine(true);
         tick();  // 3 c. of 5 c. spent
@@ -1310,9 +1312,9 @@ TEST_F(TickTest, BudgetDateErrorIsShownOnceAndSwitchesTheBudgetOff)
 
 TEST_F(TickTest, BeeperSoundsOncePerIntervalWhileConnected)
 {
-    mainWindow->BeepEnabled = 1;
-    mainWindow->BeepInterval = 1;
-    mainWindow->BeepSound = 4;
+    mainWindow->session().settings.beepEnabled = true;
+    mainWindow->session().settings.beepInterval = 1;
+    mainWindow->session().settings.beepSound = 4;
     env.setLine(true);
     const struct {
         int elapsed;
@@ -1324,19 +1326,19 @@ TEST_F(TickTest, BeeperSoundsOncePerIntervalWhileConnected)
         EXPECT_EQ(env.sounds.beeps.size(), step.beeps) << "at " << step.elapsed << " s";
     }
     EXPECT_EQ(env.sounds.beeps[0], platform::BeepKind::Hand);
-    EXPECT_EQ(mainWindow->BeepCount, 4);
+    EXPECT_EQ(mainWindow->session().counts.beepCount, 4);
 
-    mainWindow->BeepEnabled = 0;
+    mainWindow->session().settings.beepEnabled = false;
     env.clock.advance(600);
     tick();
     EXPECT_EQ(env.sounds.beeps.size(), 3u);
-    EXPECT_EQ(mainWindow->BeepCount, 1);
+    EXPECT_EQ(mainWindow->session().counts.beepCount, 1);
 
     // Not connected: silent whatever the count.
-    mainWindow->BeepEnabled = 1;
+    mainWindow->session().settings.beepEnabled = true;
     env.setLine(false);
     tick();
-    mainWindow->ElapsedSeconds = 3600;
+    mainWindow->session().counts.elapsedSeconds = 3600;
     tick();
     EXPECT_EQ(env.sounds.beeps.size(), 3u);
 }
@@ -1345,7 +1347,7 @@ TEST_F(TickTest, BeeperSoundsOncePerIntervalWhileConnected)
 
 TEST_F(TickTest, TrayTipAndTitleCarryTheSameSummary)
 {
-    ASSERT_EQ(mainWindow->TrayMode, 1);
+    ASSERT_TRUE(mainWindow->tray().inTray());
     tick();
     EXPECT_EQ(env.tray.tip(), QStringLiteral("Dialtally: [Not Connected]"));
     env.setLine(true);
@@ -1355,7 +1357,7 @@ TEST_F(TickTest, TrayTipAndTitleCarryTheSameSummary)
     EXPECT_EQ(env.tray.tip(), title);
     EXPECT_EQ(platform::Application::instance().hint(), title);
 
-    UpdateTrayIcon(*mainWindow, QString(70, 'x'), counter::kImageConnected);
+    mainWindow->tray().update(QString(70, 'x'), true);
     EXPECT_EQ(env.tray.tip(), QString(63, 'x'));
 }
 
@@ -1370,7 +1372,7 @@ TEST_F(MainWindowTest, TrayModeHidesTheTaskbarButtonAndLeftClickRestores)
     env.tray.click(tray::WM_LBUTTONUP);
     EXPECT_FALSE(platform::Application::instance().isMinimized());
     EXPECT_FALSE(env.taskbar.isShown());
-    mainWindow->BitBtn1Click();
+    mainWindow->hideProgram();
     EXPECT_TRUE(platform::Application::instance().isMinimized());
     EXPECT_FALSE(env.taskbar.isShown());
 }
@@ -1380,13 +1382,13 @@ TEST_F(MainWindowTest, WithoutATrayTheWindowStaysReachable)
     env.tray.available = false;
     installedFor("alice");
     start();
-    EXPECT_EQ(mainWindow->TrayMode, 0);
+    EXPECT_FALSE(mainWindow->tray().inTray());
     EXPECT_FALSE(env.tray.exists());
     EXPECT_TRUE(env.taskbar.isShown());
     EXPECT_TRUE(platform::Application::instance().isMinimized());
-    mainWindow->HdWin();
+    mainWindow->hideTaskbarButtonInTray();
     EXPECT_TRUE(env.taskbar.isShown());
-    mainWindow->Timer1Timer();
+    mainWindow->session().tick();
     EXPECT_EQ(env.tray.modifies, 0);
 }
 

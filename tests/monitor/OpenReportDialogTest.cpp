@@ -5,6 +5,7 @@
 #include "RegistryNames.h"
 #include "OpenReportDialog.h"
 #include "MainWindow.h"
+#include "ProgramEntry.h"
 
 #include <QApplication>
 #include <QDir>
@@ -47,7 +48,7 @@ protected:
     void SetUp() override
     {
         ReportsUnitInit();
-        main.ProgramPath = env.programFolder();
+        main.session().programPath = env.programFolder();
         // The per-user key as start-up leaves it.
         testing_support::writeInt(RootKey::CurrentUser, q(rk::kSoftware), q(rk::vLogo), 0);
         reports = env.programFolder() + "/Reports";
@@ -71,7 +72,7 @@ protected:
 TEST_F(OpenReportTest, CreationMakesTheFolderAndDefaultsTheEditor)
 {
     ASSERT_FALSE(QDir(reports).exists());
-    OpenReportDialog dialog(main);
+    OpenReportDialog dialog(main.session());
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Open report"));
     EXPECT_TRUE(QDir(reports).exists());
     EXPECT_EQ(editorValue(), QStringLiteral("notepad.exe"));
@@ -82,7 +83,7 @@ TEST_F(OpenReportTest, CreationMakesTheFolderAndDefaultsTheEditor)
 TEST_F(OpenReportTest, AStoredEditorIsKept)
 {
     testing_support::writeStr(RootKey::CurrentUser, q(rk::kSoftware), q(rk::vEditor), QStringLiteral("/usr/bin/vi"));
-    OpenReportDialog dialog(main);
+    OpenReportDialog dialog(main.session());
     EXPECT_EQ(reports::EditorPath, QStringLiteral("/usr/bin/vi"));
     EXPECT_EQ(editorValue(), QStringLiteral("/usr/bin/vi"));
 }
@@ -93,13 +94,13 @@ TEST_F(OpenReportTest, ListsOrdinaryReportsAndRereadsOnActivation)
     touch(reports + "/1999-5-3.rpt");
     touch(reports + "/notes.txt");
     touch(reports + "/.hidden.rpt");
-    OpenReportDialog dialog(main);
+    OpenReportDialog dialog(main.session());
     EXPECT_EQ(listed(dialog), QStringList{"1999-5-3.rpt"});
 
     // A report written by the main window while the program runs shows at the next
     // activation; the one chosen stays chosen.
     select(dialog, QStringLiteral("1999-5-3.rpt"));
-    ASSERT_TRUE(WriteReport(main, 2000, 1, 2));
+    ASSERT_TRUE(main.session().writeReport(2000, 1, 2));
     dialog.FormCreate();
     EXPECT_EQ(listed(dialog), (QStringList{"1999-5-3.rpt", "2000-1-2.rpt"}));
     EXPECT_EQ(dialog.selectedReport(), QStringLiteral("1999-5-3.rpt"));
@@ -109,7 +110,7 @@ TEST_F(OpenReportTest, OpenStartsTheEditorOnTheSelectedReport)
 {
     QDir().mkpath(reports);
     touch(reports + "/2000-1-2.rpt");
-    OpenReportDialog dialog(main);
+    OpenReportDialog dialog(main.session());
 
     dialog.BitBtn1Click();  // nothing selected
     EXPECT_TRUE(env.processes.started.empty());
@@ -151,7 +152,7 @@ TEST_F(OpenReportTest, AnEditorThatFailsSaysSoAndAnotherCanBeChosen)
 {
     QDir().mkpath(reports);
     touch(reports + "/2000-1-2.rpt");
-    OpenReportDialog dialog(main);
+    OpenReportDialog dialog(main.session());
     select(dialog, QStringLiteral("2000-1-2.rpt"));
     env.processes.failing << QStringLiteral("notepad.exe");
 
@@ -190,7 +191,7 @@ TEST_F(OpenReportTest, AnEditorThatFailsSaysSoAndAnotherCanBeChosen)
 TEST_F(OpenReportTest, ActivationRereadsAndABadEditorValueIsShownOnce)
 {
     testing_support::writeInt(RootKey::CurrentUser, q(rk::kSoftware), q(rk::vEditor), 7);
-    OpenReportDialog dialog(main);
+    OpenReportDialog dialog(main.session());
     EXPECT_EQ(env.boxes.texts(), QStringList{"Invalid data type for 'Editor'."});
     EXPECT_TRUE(QDir(reports).exists());
 
@@ -236,7 +237,7 @@ protected:
 TEST_F(DeleteReportsTest, AsksAndOnYesDeletesOnlyTheReports)
 {
     env.boxes.queueAnswer(platform::IDNO);
-    DeleteAllReports(main);
+    DeleteAllReports(main.session().programPath);
     ASSERT_EQ(env.boxes.shown.size(), 1u);
     EXPECT_EQ(env.boxes.shown[0].text, QStringLiteral("Are you sure to delete all reports ?"));
     EXPECT_EQ(env.boxes.shown[0].caption, QStringLiteral("Dialtally 2.01"));
@@ -245,16 +246,16 @@ TEST_F(DeleteReportsTest, AsksAndOnYesDeletesOnlyTheReports)
     EXPECT_EQ(left().size(), 5);
 
     env.boxes.queueAnswer(platform::IDYES);
-    DeleteAllReports(main);
+    DeleteAllReports(main.session().programPath);
     EXPECT_EQ(left(), (QStringList{".hidden.rpt", "kept.rpt", "notes.txt"}));
     EXPECT_EQ(env.boxes.shown.size(), 2u);  // the question only
 }
 
 TEST_F(DeleteReportsTest, WithoutAReportsFolderNothingElseIsTouched)
 {
-    main.ProgramPath = env.programFolder() + "/elsewhere";
+    main.session().programPath = env.programFolder() + "/elsewhere";
     touch(env.programFolder() + "/stray.rpt");
-    DeleteAllReports(main);
+    DeleteAllReports(main.session().programPath);
     EXPECT_TRUE(QFile::exists(env.programFolder() + "/stray.rpt"));
     EXPECT_EQ(left().size(), 5);
 }
@@ -264,7 +265,7 @@ TEST_F(DeleteReportsTest, AReportThatCannotBeDeletedIsNamed)
     if (::geteuid() == 0)
         GTEST_SKIP() << "a read-only folder does not stop root";
     ASSERT_TRUE(QFile::setPermissions(reports, QFile::ReadOwner | QFile::ExeOwner));
-    DeleteAllReports(main);
+    DeleteAllReports(main.session().programPath);
     QFile::setPermissions(reports, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     ASSERT_EQ(env.boxes.shown.size(), 2u);
     EXPECT_TRUE(env.boxes.shown[1].text.startsWith(QStringLiteral("Can't delete the report : ")));

@@ -5,6 +5,8 @@
 #include "RegistryNames.h"
 #include "SplashWindow.h"
 #include "MainWindow.h"
+#include "ProgramInfo.h"
+#include "ProgramEntry.h"
 #include "PreferencesDialog.h"
 
 #include <QCheckBox>
@@ -112,7 +114,7 @@ protected:
     // The dialog as the main window shows it.
     std::unique_ptr<PreferencesDialog> opened()
     {
-        auto form = std::make_unique<PreferencesDialog>(*mainWindow);
+        auto form = std::make_unique<PreferencesDialog>(mainWindow->session(), mainWindow->tray());
         env.boxes.clear();
         form->show();
         return form;
@@ -237,7 +239,7 @@ TEST_F(PreferencesDialogTest, TheDesktopsAutostartEntryFollowsTheCheckbox)
     EXPECT_EQ(execLine(), env.programFolder() + "/Dialtally");
 
     // The program folder moved (a new installation): the next OK rewrites the entry.
-    mainWindow->ProgramPath = env.programFolder() + "/My Programs";
+    mainWindow->session().programPath = env.programFolder() + "/My Programs";
     form->show();
     form->okButton->click();
     EXPECT_EQ(readStr(HKLM, q(rk::kRun), q(rk::vAutostart)), env.programFolder() + "/My Programs/Dialtally");
@@ -526,7 +528,7 @@ TEST_F(PreferencesDialogTest, TrayModeFollowsTheBoxOnOk)
         form->trayModeCheck->setChecked(c.ticked);
         form->okButton->click();
         EXPECT_EQ(env.tray.exists(), c.icon) << c.available << c.ticked;
-        EXPECT_EQ(mainWindow->TrayMode, c.trayMode) << c.available << c.ticked;
+        EXPECT_EQ(mainWindow->tray().inTray(), c.trayMode == 1) << c.available << c.ticked;
         EXPECT_EQ(env.taskbar.isShown(), c.taskbarShown) << c.available << c.ticked;
         EXPECT_EQ(readInt(HKCU, q(rk::kSoftware), q(rk::vSystemTray)), c.ticked ? 1 : 0);
     }

@@ -123,22 +123,22 @@ TEST(PreferencesSettings, RemovingAnAccountMovesTheLaterRecordsUp)
 TEST(PreferencesSettings, BudgetNeedsTheMonthlyCounterAndKeepsAnUnchosenAlarm)
 {
     for (int mode = 0; mode <= 4; ++mode) {
-        EXPECT_EQ(pref::budgetAllowed(mode, true), mode == 2) << mode;
-        EXPECT_TRUE(pref::budgetAllowed(mode, false)) << mode;
+        EXPECT_EQ(pref::budgetAllowed(period::resetModeFrom(mode), true), mode == 2) << mode;
+        EXPECT_TRUE(pref::budgetAllowed(period::resetModeFrom(mode), false)) << mode;
     }
 
     TestEnvironment env;
     platform::Registry registry;
     writeInt(HKLM, q(rk::kCounterAll), q(rk::vReset), 3);
-    EXPECT_EQ(pref::counterResetMode(registry), 3);
+    EXPECT_EQ(pref::counterResetMode(registry), period::ResetMode::TwoMonthly);
     writeInt(HKCU, q(rk::kBudget), q(rk::vBudgetCh), 3);
-    pref::saveBudget(registry, {true, 4, 50, 0, true});
+    pref::saveBudget(registry, {true, 4, 50, std::nullopt, true});
     EXPECT_EQ(readInt(HKCU, q(rk::kBudget), q(rk::vOnOff)), 1);
     EXPECT_EQ(readInt(HKCU, q(rk::kBudget), q(rk::vBudgetMoney)), 4);
     EXPECT_EQ(readInt(HKCU, q(rk::kBudget), q(rk::vBudgetCents)), 50);
     EXPECT_EQ(readInt(HKCU, q(rk::kBudget), q(rk::vBudgetCh)), 3);
     EXPECT_EQ(readInt(HKCU, q(rk::kBudget), q(rk::vBudgetReserve)), 1);
-    pref::saveBudget(registry, {false, 0, 0, 1, false});
+    pref::saveBudget(registry, {false, 0, 0, budget::AlarmKind::SoundFile, false});
     EXPECT_EQ(readInt(HKCU, q(rk::kBudget), q(rk::vBudgetCh)), 1);
     EXPECT_EQ(readInt(HKCU, q(rk::kBudget), q(rk::vOnOff)), 0);
 }

@@ -2,6 +2,8 @@
 // remove profiles, switching providers, OK's day slots, and a profile's way from the
 // Tariffs Options dialog through a slot to a charged minute.
 #include "TariffFixtures.h"
+#include "Charging.h"
+#include "Formats.h"
 
 #include "ProvidersDialog.h"
 
@@ -57,7 +59,7 @@ protected:
     void SetUp() override
     {
         window = std::make_unique<MainWindow>();
-        dialog = std::make_unique<ProvidersDialog>(*window);
+        dialog = std::make_unique<ProvidersDialog>(window->session());
     }
     // Shows the dialog, which loads as it is activated.
     void open()
@@ -299,7 +301,7 @@ TEST(Providers, MessagesWhenThereIsNothingToShow)
         if (c.profiles)
             writeProfile("Day", {8, 20, 10, 3, 0});
         MainWindow window;
-        ProvidersDialog form(window);
+        ProvidersDialog form(window.session());
         std::vector<bool> inSight;
         noteWhetherInSight(caseEnv.boxes, form, inSight);
         form.open();
@@ -390,17 +392,17 @@ protected:
     // One connected minute at `hour`:`minute` of 7 January 2000 (a Friday).
     std::int32_t chargeAt(int hour, int minute)
     {
-        const std::int32_t before = mainWindow->ConnectionFee;
+        const std::int32_t before = mainWindow->session().counts.connectionFee;
         env.clock.set(2000, 1, 7, hour, minute, 0);
-        mainWindow->Timer1Timer();
-        return mainWindow->ConnectionFee - before;
+        mainWindow->session().tick();
+        return mainWindow->session().counts.connectionFee - before;
     }
 };
 
 TEST_F(ProviderChargingTest, AProfileDraggedOntoADayChargesThatDaysMinutes)
 {
     {
-        TariffProfilesDialog options(*mainWindow);
+        TariffProfilesDialog options(mainWindow->session());
         options.FormActivate();
         options.Edit7->setText(QStringLiteral("Cheap"));
         options.SpeedButton1->click();
@@ -417,7 +419,7 @@ TEST_F(ProviderChargingTest, AProfileDraggedOntoADayChargesThatDaysMinutes)
     }
     env.boxes.clear();
     {
-        ProvidersDialog providers(*mainWindow);
+        ProvidersDialog providers(mainWindow->session());
         providers.open();
         QCoreApplication::processEvents();
         ASSERT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join("|").toStdString();
@@ -442,9 +444,9 @@ TEST_F(ProviderChargingTest, AProfileDraggedOntoADayChargesThatDaysMinutes)
     EXPECT_EQ(chargeAt(19, 59), 4);
     EXPECT_EQ(chargeAt(20, 0), 1);   // its end hour is already night
     EXPECT_EQ(chargeAt(23, 30), 1);
-    mainWindow->HolidayMode = 1;
+    mainWindow->session().settings.holiday = true;
     EXPECT_EQ(chargeAt(23, 31), 30);  // the holiday slot, one cost all day
-    EXPECT_EQ(mainWindow->connectionFeeLabel->text(), formats::feeText(mainWindow->ConnectionFee));
+    EXPECT_EQ(mainWindow->connectionFeeLabel->text(), formats::feeText(mainWindow->session().counts.connectionFee));
     EXPECT_TRUE(env.boxes.shown.empty());
 }
 

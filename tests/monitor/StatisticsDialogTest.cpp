@@ -6,6 +6,7 @@
 #include "RegistryNames.h"
 #include "StatisticsDialog.h"
 #include "MainWindow.h"
+#include "ProgramEntry.h"
 #include "ConnectionsDialog.h"
 #include "History.h"
 
@@ -157,7 +158,7 @@ protected:
     StatisticsDialogTest()
     {
         env.install();
-        main.ProgramPath = env.programFolder();
+        main.session().programPath = env.programFolder();
         platform::Application::instance().setHelpFile(env.programFolder() + "/Dialtally Help.hlp");
         statistics::usersSortState() = {};
     }
@@ -186,9 +187,9 @@ TEST_F(StatisticsDialogTest, ShowingFillsRowsCrashesAndRateAndClosingEmptiesTheL
     write(QStringLiteral("alice"), 1800, 250);
     write(QStringLiteral("alice"), 5, 5);
     crashes(5);
-    main.MonthSeconds = 5400;
+    main.session().counts.periodSeconds = 5400;
 
-    StatisticsDialog dialog(main);
+    StatisticsDialog dialog(main.session());
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Statistics"));
     EXPECT_EQ(dialog.crashCountLabel->text(), QStringLiteral("0"));
     dialog.show();
@@ -220,7 +221,7 @@ TEST_F(StatisticsDialogTest, TheListIsDrawnWithGridLines)
     write(QStringLiteral("alice"), 60, 10);
     write(QStringLiteral("bob"), 60, 10);
     crashes(0);
-    StatisticsDialog dialog(main);
+    StatisticsDialog dialog(main.session());
     dialog.show();
     ASSERT_EQ(dialog.userList->topLevelItemCount(), 2);
     const QImage image = dialog.userList->viewport()->grab().toImage();
@@ -238,8 +239,8 @@ TEST_F(StatisticsDialogTest, TheListIsDrawnWithGridLines)
 TEST_F(StatisticsDialogTest, NoHistoryStillShowsTheCrashesAndRate)
 {
     crashes(1);
-    main.MonthSeconds = 3599;
-    StatisticsDialog dialog(main);
+    main.session().counts.periodSeconds = 3599;
+    StatisticsDialog dialog(main.session());
     dialog.show();
     EXPECT_EQ(dialog.userList->topLevelItemCount(), 0);
     EXPECT_EQ(dialog.crashCountLabel->text(), QStringLiteral("1"));
@@ -250,7 +251,7 @@ TEST_F(StatisticsDialogTest, NoHistoryStillShowsTheCrashesAndRate)
 TEST_F(StatisticsDialogTest, AMissingCrashCountIsShownAndLeavesAnEmptyList)
 {
     write(QStringLiteral("alice"), 60, 10);
-    StatisticsDialog dialog(main);
+    StatisticsDialog dialog(main.session());
     dialog.show();
     ASSERT_EQ(dialog.userList->topLevelItemCount(), 1);
     dialog.reject();
@@ -258,7 +259,7 @@ TEST_F(StatisticsDialogTest, AMissingCrashCountIsShownAndLeavesAnEmptyList)
     platform::Registry r;
     r.setRootKey(RootKey::LocalMachine);
     ASSERT_TRUE(r.deleteKey(QString::fromLatin1(rk::kUsers)));
-    main.MonthSeconds = 7200;
+    main.session().counts.periodSeconds = 7200;
     dialog.show();
     ASSERT_EQ(env.boxes.shown.size(), 1u);
     EXPECT_EQ(env.boxes.shown[0].text, QStringLiteral("Failed to get data for '%1'.").arg(QString::fromLatin1(rk::vCrash)));
@@ -277,7 +278,7 @@ TEST_F(StatisticsDialogTest, HeaderClicksSortByTheColumnAndTheStateOutlivesTheSh
     for (int i = 0; i < 9; ++i)
         write(QStringLiteral("Zed"), i == 0 ? 5 : 0, i == 0 ? 1 : 0);
     // nine: 1 connection, 9:59:59, 9 d. 99 c.; ten: 10, 10:0:0, 10 d. 0 c.; Zed: 9, 0:0:5, 0 d. 1 c.
-    StatisticsDialog dialog(main);
+    StatisticsDialog dialog(main.session());
     dialog.show();
     EXPECT_EQ(names(dialog), (QStringList{"nine", "ten", "Zed"}));  // as filled, never sorted
 

@@ -9,6 +9,8 @@
 #include "TariffProfilesDialog.h"
 #include "SplashWindow.h"
 #include "MainWindow.h"
+#include "Charging.h"
+#include "ProgramEntry.h"
 
 #include <QCoreApplication>
 #include <QDialog>

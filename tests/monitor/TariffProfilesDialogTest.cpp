@@ -2,6 +2,7 @@
 // name checks, the twenty-profile limit, OK's rewrite of the profiles and of every
 // provider's slot copies, and the charging that follows from them.
 #include "TariffFixtures.h"
+#include "Charging.h"
 
 
 #include <QApplication>
@@ -57,7 +58,7 @@ protected:
     void SetUp() override
     {
         window = std::make_unique<MainWindow>();
-        dialog = std::make_unique<TariffProfilesDialog>(*window);
+        dialog = std::make_unique<TariffProfilesDialog>(window->session());
     }
 
     // The user picks a row: the list runs its handler.
@@ -366,7 +367,7 @@ TEST_F(TariffProfilesDialogTest, TwentyProfilesAtMost)
 
     // Only a registry edited by hand holds more; the table takes the first twenty.
     writeProfile("Extra", {1, 2, 3, 4, 0});
-    TariffProfilesDialog again(*window);
+    TariffProfilesDialog again(window->session());
     again.FormActivate();
     EXPECT_EQ(again.ListBox1->count(), 20);
     EXPECT_EQ(again.ListBox1->item(19)->text(), QStringLiteral("T19"));
@@ -584,7 +585,7 @@ class TariffChargingTest : public StartedProgramTest {
 protected:
     void confirm(const std::function<void(TariffProfilesDialog&)>& edit)
     {
-        TariffProfilesDialog dialog(*mainWindow);
+        TariffProfilesDialog dialog(mainWindow->session());
         dialog.FormActivate();
         edit(dialog);
         dialog.BitBtn1->click();
@@ -597,26 +598,26 @@ TEST_F(TariffChargingTest, AConfirmedChangeChargesFromTheNextMinute)
     writeProfile("Std", {8, 20, 10, 3, 0});
     writeSlot("ISP", "5", "Std", {8, 20, 10, 3, 0});
     env.setLine(true);
-    mainWindow->Timer1Timer();
-    EXPECT_EQ(mainWindow->ConnectionFee, 10);
+    mainWindow->session().tick();
+    EXPECT_EQ(mainWindow->session().counts.connectionFee, 10);
 
     confirm([](TariffProfilesDialog& d) { d.Edit3->setText(QStringLiteral("25")); });
     env.clock.advance(60);
-    mainWindow->Timer1Timer();
-    EXPECT_EQ(mainWindow->ConnectionFee, 35);
+    mainWindow->session().tick();
+    EXPECT_EQ(mainWindow->session().counts.connectionFee, 35);
 
     confirm([](TariffProfilesDialog& d) { d.SpeedButton3->click(); });  // one cost per day
     env.clock.set(2000, 1, 7, 21, 1, 0);
-    mainWindow->Timer1Timer();
-    EXPECT_EQ(mainWindow->ConnectionFee, 60);
+    mainWindow->session().tick();
+    EXPECT_EQ(mainWindow->session().counts.connectionFee, 60);
 
     confirm([](TariffProfilesDialog& d) {
         d.Edit7->setText(QStringLiteral("Standard"));
         d.SpeedButton4->click();
     });
     env.clock.advance(60);
-    mainWindow->Timer1Timer();
-    EXPECT_EQ(mainWindow->ConnectionFee, 60);
+    mainWindow->session().tick();
+    EXPECT_EQ(mainWindow->session().counts.connectionFee, 60);
     EXPECT_EQ(mainWindow->connectionFeeLabel->text(), QStringLiteral("No tariff for this day"));
     EXPECT_TRUE(env.boxes.shown.empty());
 }

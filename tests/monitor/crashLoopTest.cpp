@@ -8,6 +8,8 @@
 #include "RegistryNames.h"
 #include "SplashWindow.h"
 #include "MainWindow.h"
+#include "ProgramInfo.h"
+#include "ProgramEntry.h"
 #include "History.h"
 
 #include <QDir>

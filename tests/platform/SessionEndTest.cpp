@@ -6,6 +6,8 @@
 #include "Fakes.h"
 #include "RegistryNames.h"
 #include "MainWindow.h"
+#include "Charging.h"
+#include "ProgramEntry.h"
 #include "SplashWindow.h"
 #include "History.h"
 

@@ -4,7 +4,8 @@
 #include "RegistryNames.h"
 #include "TimeClient.h"
 #include "XinetdTimeServer.h"
-#include "MainWindow.h"
+#include "MonitoringSession.h"
+#include "ProgramInfo.h"
 #include "History.h"
 
 #include <QApplication>
@@ -209,21 +210,21 @@ protected:
     {
         env.install();
         env.setWindowsUser(QStringLiteral("alice"));
-        main = std::make_unique<MainWindow>();
-        StoreCounterStartDate();
-        WriteDefaultSettings(*main);
-        main->ProgramPath = env.programFolder();
+        session = std::make_unique<MonitoringSession>();
+        // A first start: the counter's start date and the defaults.
+        session->beginStartUp();
+        session->programPath = env.programFolder();
         env.boxes.clear();
         env.help.calls.clear();
         TimeSyncUnitInit();
-        dialog = std::make_unique<TimeSyncDialog>(*main);
+        dialog = std::make_unique<TimeSyncDialog>(*session);
         dialog->QueryTimeout = 2000;
         dialog->show();
     }
     ~TimeSyncDialogTest() override
     {
         dialog.reset();
-        main.reset();
+        session.reset();
     }
 
     int servers() { return readInt(RootKey::CurrentUser, regkeys::kTimeSync, regkeys::vServers); }
@@ -241,13 +242,13 @@ protected:
     {
         EXPECT_TRUE(dialog->getTimeButton->isEnabled());
         EXPECT_TRUE(dialog->setTimeButton->isEnabled());
-        EXPECT_EQ(main->MonitoringDisabled, 0);
+        EXPECT_FALSE(session->settings.monitoringDisabled);
         EXPECT_EQ(dialog->SuspendedMonitoring, 0);
     }
 
     ZoneScope zone;
     TestEnvironment env;
-    std::unique_ptr<MainWindow> main;
+    std::unique_ptr<MonitoringSession> session;
     std::unique_ptr<TimeSyncDialog> dialog;
 };
 
@@ -272,7 +273,7 @@ TEST_F(TimeSyncDialogTest, MissingServerCountIsShownOnceNotAtEveryActivation)
     ASSERT_TRUE(r.openKey(QString::fromLatin1(regkeys::kTimeSync), false));
     r.deleteValue(QString::fromLatin1(regkeys::vServers));
     r.closeKey();
-    TimeSyncDialog fresh(*main);
+    TimeSyncDialog fresh(*session);
     fresh.show();
     QEvent activate(QEvent::WindowActivate);
     QApplication::sendEvent(&fresh, &activate);
@@ -328,7 +329,7 @@ TEST_F(TimeSyncDialogTest, EmptyAddressAndEmptyListAreRefused)
 TEST_F(TimeSyncDialogTest, AddingToAnEmptyListKeepsTheTypedServer)
 {
     writeInt(RootKey::CurrentUser, regkeys::kTimeSync, regkeys::vServers, 0);
-    TimeSyncDialog fresh(*main);
+    TimeSyncDialog fresh(*session);
     fresh.show();
     ASSERT_EQ(fresh.serverCombo->count(), 0);
     fresh.serverCombo->setEditText(QStringLiteral("typed.example"));
@@ -427,15 +428,15 @@ TEST_F(TimeSyncDialogTest, SetTimeSavesTheRunningConnectionBeforeTheClockChanges
     askServer(server);
     env.clock.set(2026, 12, 10, 10, 0, 0);
     env.setLine(true);
-    main->Timer1Timer();
-    ASSERT_EQ(main->ConnectionState, 2);
+    session->tick();
+    ASSERT_EQ(session->counts.state, ConnectionState::Counting);
     env.clock.set(2026, 12, 10, 10, 5, 0);
 
     std::size_t recordsWhenSet = 0;
     int pauseWhenSet = -1;
     env.clockSetter.onSet = [&](const QDateTime& when) {
         recordsWhenSet = records().size();
-        pauseWhenSet = main->MonitoringDisabled;
+        pauseWhenSet = session->settings.monitoringDisabled ? 1 : 0;
         env.clock.set(when.toLocalTime());
     };
     dialog->setTimeButton->click();
@@ -449,10 +450,10 @@ TEST_F(TimeSyncDialogTest, SetTimeSavesTheRunningConnectionBeforeTheClockChanges
     EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(QLatin1Char('|')).toStdString();
     expectIdle();
 
-    main->Timer1Timer();  // the line is still up: a new connection from the new clock
+    session->tick();  // the line is still up: a new connection from the new clock
     env.clock.advance(60);
     env.setLine(false);
-    main->Timer1Timer();
+    session->tick();
 
     const auto saved = records();
     ASSERT_EQ(saved.size(), 2u);
@@ -466,13 +467,13 @@ TEST_F(TimeSyncDialogTest, SetTimeWithMonitoringAlreadyOffLeavesItOff)
 {
     FixedTimeServer server(FixedTimeServer::countBytes(countOf(utc("2026-12-10T09:15:00"))));
     askServer(server);
-    main->MonitoringDisabled = 1;
+    session->settings.monitoringDisabled = true;
     dialog->setTimeButton->click();
     EXPECT_EQ(env.clockSetter.set.size(), 1u);
-    EXPECT_EQ(main->MonitoringDisabled, 1);
+    EXPECT_TRUE(session->settings.monitoringDisabled);
     EXPECT_EQ(dialog->SuspendedMonitoring, 0);
     dialog->close();
-    EXPECT_EQ(main->MonitoringDisabled, 1);
+    EXPECT_TRUE(session->settings.monitoringDisabled);
 }
 
 TEST_F(TimeSyncDialogTest, ClosingWhileTheSystemSetsTheClockKeepsThePauseUntilItIsSet)
@@ -482,7 +483,7 @@ TEST_F(TimeSyncDialogTest, ClosingWhileTheSystemSetsTheClockKeepsThePauseUntilIt
     int pauseAfterClose = -1;
     env.clockSetter.onSet = [&](const QDateTime&) {
         dialog->close();
-        pauseAfterClose = main->MonitoringDisabled;
+        pauseAfterClose = session->settings.monitoringDisabled ? 1 : 0;
     };
     dialog->setTimeButton->click();
     EXPECT_EQ(pauseAfterClose, 1);
@@ -550,7 +551,7 @@ TEST_F(TimeSyncDialogTest, ClosingDuringTheWaitEndsTheQueryWithoutSettingTheCloc
     dialog->QueryTimeout = 5000;
     int pauseDuringWait = -1;
     QTimer::singleShot(100, [&] {
-        pauseDuringWait = main->MonitoringDisabled;
+        pauseDuringWait = session->settings.monitoringDisabled ? 1 : 0;
         dialog->close();
     });
     QElapsedTimer elapsed;

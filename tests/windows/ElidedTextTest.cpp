@@ -13,6 +13,7 @@
 #include "AboutBox.h"
 #include "BeepDialog.h"
 #include "MainWindow.h"
+#include "ProgramEntry.h"
 #include "ConnectionsDialog.h"
 #include "History.h"
 #include "PreferencesDialog.h"
@@ -46,6 +47,8 @@
 #include <QToolButton>
 
 #include <gtest/gtest.h>
+
+#include <type_traits>
 
 #include <cmath>
 #include <functional>
@@ -490,7 +493,11 @@ TEST_F(ElidedTextTest, NoWindowShowsAnElidedTextAtItsOpeningSize)
     // the state `then` puts it in.
     const auto dialog = [&main]<class Dialog>(Dialog*, std::function<void(Dialog&)> then = {}) {
         return [&main, then]() -> std::shared_ptr<QWidget> {
-            auto d = std::make_shared<Dialog>(main, &main);
+            std::shared_ptr<Dialog> d;
+            if constexpr (std::is_constructible_v<Dialog, MonitoringSession&, TrayController&, QWidget*>)
+                d = std::make_shared<Dialog>(main.session(), main.tray(), &main);
+            else
+                d = std::make_shared<Dialog>(main.session(), &main);
             d->open();
             if (then) {
                 letEventsRun(50);

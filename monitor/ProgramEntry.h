@@ -1,0 +1,19 @@
+// Dialtally's program entry: the windows made at start, in their order, the message
+// loop, and their end.
+#pragma once
+
+#include "MainWindow.h"
+
+class SplashWindow;
+class AboutBox;
+
+// The windows the program entry creates.
+extern MainWindow* mainWindow;
+extern SplashWindow* splashWindow;
+extern AboutBox* aboutBox;
+
+enum class RunMode { MessageLoop, StartOnly };
+// StartOnly creates the windows and does everything up to the message loop, then
+// returns (the windows stay until FreeWindows()).
+int WinMain(RunMode mode = RunMode::MessageLoop, counter::DialogCommands dialogs = {});
+void FreeWindows();

@@ -1,0 +1,30 @@
+// Dialtally's place in the notification area. In tray mode (the default) the icon
+// stands in for the taskbar button; where the desktop has no notification area, tray
+// mode is dropped so that the window stays reachable by its taskbar button.
+#pragma once
+
+#include <QIcon>
+#include <QString>
+
+class TrayController {
+public:
+    TrayController(QIcon notConnected, QIcon connected);
+
+    // HKCU Software "SystemTray" = 1.
+    bool inTray() const { return m_inTray; }
+    void setInTray(bool inTray) { m_inTray = inTray; }
+    static bool inTrayFrom(int stored) { return stored == 1; }
+
+    // Shows the icon and hides the taskbar button. Without a notification area tray
+    // mode is turned off and the button stays. Returns whether the icon is there.
+    bool add();
+    // The tip and the picture of the line's state.
+    bool update(const QString& tip, bool connected);
+    // Takes the icon away and gives the taskbar button back.
+    void remove();
+
+private:
+    QIcon m_notConnected;
+    QIcon m_connected;
+    bool m_inTray = false;
+};
