@@ -1,5 +1,5 @@
-// The Connections dialog: the history texts, the three filters, the footer, sorting by
-// column and the layout.
+// The Connections dialog: the three filters, the footer, sorting by column and the
+// layout, over the history file.
 #include "Fakes.h"
 
 #include "MainWindow.h"
@@ -68,7 +68,7 @@ class ConnectionsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        fee::resetSortState();
+        connections::resetSortState();
         main.ProgramPath = env.programFolder();
         env.clock.set(1999, 10, 9, 12, 0, 0);
     }
@@ -83,75 +83,6 @@ protected:
     TestEnvironment env;
     MainWindow main;
 };
-
-// ---- texts ---------------------------------------------------------------------------
-
-TEST(ConnectionsTexts, MoneyDurationDateAndTime)
-{
-    const std::pair<std::int32_t, const char*> money[] = {
-        {0, "0 dol. 0 c."},       {5, "0 dol. 5 c."},         {100, "1 dol. 0 c."},
-        {1234, "12 dol. 34 c."},  {10050, "100 dol. 50 c."},  {-5, "0 dol. -5 c."},
-        {-105, "-1 dol. -5 c."},  {-100, "-1 dol. 0 c."},
-    };
-    for (const auto& [cents, text] : money)
-        EXPECT_EQ(fee::FormatMoney(cents), QString::fromLatin1(text)) << cents;
-
-    const std::pair<std::int32_t, const char*> durations[] = {
-        {0, "0:0:0"},        {3725, "1:2:5"},  {90061, "25:1:1"}, {360000, "100:0:0"},
-        {59, "0:0:59"},      {-125, "0:-2:-5"}, {-3725, "-1:-2:-5"},
-    };
-    for (const auto& [seconds, text] : durations) {
-        EXPECT_EQ(fee::FormatDuration(seconds), QString::fromLatin1(text)) << seconds;
-        // The duration sort reads every text back to its number, negative ones too.
-        EXPECT_EQ(fee::durationValue(fee::FormatDuration(seconds)), seconds) << seconds;
-    }
-
-    const platform::SystemTime morning{1999, 10, 2, 5, 9, 5, 0, 0};
-    EXPECT_EQ(fee::FormatDateOrTime(morning, true), QStringLiteral("1999/10/5"));
-    EXPECT_EQ(fee::FormatDateOrTime(morning, false), QStringLiteral("9:5:0"));
-    const platform::SystemTime midnight{2000, 1, 6, 1, 0, 0, 0, 0};
-    EXPECT_EQ(fee::FormatDateOrTime(midnight, false), QStringLiteral("0:0:0"));
-    EXPECT_EQ(fee::FormatDateOrTime(midnight, true), QStringLiteral("2000/1/1"));
-}
-
-TEST(ConnectionsTexts, SortValuesAreReadAsNumbers)
-{
-    const std::pair<const char*, std::int64_t> numbers[] = {
-        {"12 dol.", 12}, {"  7x", 7}, {"-3:", -3}, {"+4", 4}, {"abc", 0}, {"", 0}, {"- 5", 0},
-        {"99999999999999", 2147483647},
-    };
-    for (const auto& [text, value] : numbers)
-        EXPECT_EQ(fee::leadingNumber(QString::fromLatin1(text)), value) << text;
-
-    EXPECT_EQ(fee::moneyValue(QStringLiteral("12 dol. 34 c.")), 1234);
-    EXPECT_EQ(fee::moneyValue(QStringLiteral("0 dol. -5 c.")), -5);
-    EXPECT_EQ(fee::moneyValue(QStringLiteral("7")), 700);
-    EXPECT_EQ(fee::durationValue(QStringLiteral("1:2:5")), 3725);
-    EXPECT_EQ(fee::durationValue(QStringLiteral("2")), 7200);
-}
-
-TEST(ConnectionsTexts, RowsCompareByKeyAscending)
-{
-    const auto row = [](const char* user, const char* provider, const char* money, const char* time) {
-        return QStringList{QString::fromLatin1(user), QString::fromLatin1(provider),
-                           QString::fromLatin1(money), QString::fromLatin1(time)};
-    };
-    struct Case {
-        QStringList a, b;
-        int key;
-        int expected;
-    } cases[] = {
-        {row("Zed", "", "", ""), row("alice", "", "", ""), -1, -1},  // capitals first
-        {row("alice", "", "", ""), row("alice", "", "", ""), -1, 0},
-        {row("", "", "", ""), row("a", "", "", ""), -1, -1},
-        {row("x", "b", "", ""), row("x", "a", "", ""), 0, 1},
-        {row("", "", "9 dol. 99 c.", ""), row("", "", "10 dol. 0 c.", ""), 1, -1},
-        {row("", "", "", "0:9:59"), row("", "", "", "0:10:0"), 2, -1},
-        {row("b", "b", "2 dol. 0 c.", "1:0:0"), row("a", "a", "1 dol. 0 c.", "0:0:1"), 3, 0},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(fee::compareRows(c.a, c.b, c.key), c.expected) << c.a.join('|').toStdString() << " key " << c.key;
-}
 
 // ---- loading -------------------------------------------------------------------------
 
@@ -202,33 +133,33 @@ TEST_F(ConnectionsTest, FiltersKeepTheTrailingRunThatMatchesMonthAndDayNotYear)
     struct Case {
         const char* name;
         std::vector<Day> starts;
-        fee::HistoryFilter filter;
+        connections::HistoryFilter filter;
         QStringList shownStarts;
         QStringList runningTotals;
     } cases[] = {
         {"month: September start ended in October is out, total restarts",
          {{1999, 9, 30}, {1999, 10, 2}, {1999, 10, 5}},
-         fee::ThisMonth,
+         connections::ThisMonth,
          {"1999/10/2", "1999/10/5"},
          {"0 dol. 20 c.", "0 dol. 50 c."}},
         {"month: an October of an earlier year is dropped once another month follows",
          {{1998, 10, 9}, {1998, 11, 1}, {1999, 10, 1}, {1999, 10, 3}},
-         fee::ThisMonth,
+         connections::ThisMonth,
          {"1999/10/1", "1999/10/3"},
          {"0 dol. 30 c.", "0 dol. 70 c."}},
         {"day: the same day of an earlier year counts when nothing fails after it",
          {{1998, 10, 9}, {1998, 10, 9}},
-         fee::ThisDay,
+         connections::ThisDay,
          {"1998/10/9", "1998/10/9"},
          {"0 dol. 10 c.", "0 dol. 30 c."}},
         {"day: the same day of another month is out",
          {{1999, 10, 9}, {1999, 9, 9}, {1999, 10, 9}},
-         fee::ThisDay,
+         connections::ThisDay,
          {"1999/10/9"},
          {"0 dol. 30 c."}},
         {"all days: everything",
          {{1998, 1, 1}, {1999, 10, 9}},
-         fee::AllDays,
+         connections::AllDays,
          {"1998/1/1", "1999/10/9"},
          {"0 dol. 10 c.", "0 dol. 30 c."}},
     };
@@ -452,7 +383,7 @@ TEST_F(ConnectionsTest, ColumnsHoldTheirWidestText)
     ConnectionsDialog dialog(main);
     dialog.FormActivate();
     const QFontMetricsF metrics(dialog.Table->font());
-    for (int c = 0; c < fee::kColumnCount; ++c) {
+    for (int c = 0; c < connections::kColumnCount; ++c) {
         qreal exact = 0;
         for (const QString& text : column(*dialog.Table, c))
             exact = std::max(exact, metrics.horizontalAdvance(text));
@@ -502,7 +433,7 @@ TEST_F(ConnectionsTest, DesignAndHelp)
 
 TEST_F(ConnectionsTest, ResizeLaysOutTheFooterAndKeepsTheMinimum)
 {
-    const fee::Layout l = fee::layoutFor(1000, 400, {50, 60, 150, 60, 150, 50});
+    const connections::Layout l = connections::layoutFor(1000, 400, {50, 60, 150, 60, 150, 50});
     EXPECT_EQ(l.table, QRect(8, 4, 976, 285));
     EXPECT_EQ(l.bevel1, QRect(8, 292, 976, 31));
     EXPECT_EQ(l.bevel5, QPoint(236, 296));
@@ -521,7 +452,7 @@ TEST_F(ConnectionsTest, ResizeLaysOutTheFooterAndKeepsTheMinimum)
 
     ConnectionsDialog dialog(main);
     const int box3Left = dialog.GroupBox3->x();
-    dialog.resize(1000 - fee::kDesignFrameWidth, 400 - fee::kDesignFrameHeight);
+    dialog.resize(1000 - connections::kDesignFrameWidth, 400 - connections::kDesignFrameHeight);
     dialog.FormResize();
     EXPECT_EQ(dialog.Table->geometry(), QRect(8, 4, 976, 285));
     EXPECT_EQ(dialog.Bevel1->geometry(), QRect(8, 292, 976, 31));
@@ -534,7 +465,7 @@ TEST_F(ConnectionsTest, ResizeLaysOutTheFooterAndKeepsTheMinimum)
     EXPECT_EQ(dialog.Bevel2->pos(), QPoint(120, 215));
 
     dialog.resize(100, 100);
-    EXPECT_EQ(dialog.size(), QSize(721 - fee::kDesignFrameWidth, 296 - fee::kDesignFrameHeight));
+    EXPECT_EQ(dialog.size(), QSize(721 - connections::kDesignFrameWidth, 296 - connections::kDesignFrameHeight));
 }
 
 TEST_F(ConnectionsTest, ColumnsWidenJustEnoughForTheirWidestValue)
