@@ -81,30 +81,38 @@ int neededColumnWidth(int designWidth, int captionWidth, int widestTextWidth, in
 Layout layoutFor(int W, int H, const LabelWidths& widths)
 {
     Layout l;
-    constexpr int tableLeft = 8, tableTop = 4, bevel1Left = 8, bevel1Height = 31;
-    l.table = QRect(tableLeft, tableTop, W - 24, H - 115);
-    l.bevel1 = QRect(bevel1Left, H - 108, W - 24, bevel1Height);
-    const int a = static_cast<int>(l.bevel1.width() * 0.38);
-    l.bevel5 = QPoint(l.bevel1.width() - 2 * a, H - 104);
-    l.bevel3 = QPoint(l.bevel1.width() - a, H - 104);
-    l.groupBoxTop = H - 72;
+    constexpr int listLeft = 8, listTop = 4, footerLeft = 8, footerHeight = 31;
+    l.connectionList = QRect(listLeft, listTop, W - 24, H - 115);
+    l.footer = QRect(footerLeft, H - 108, W - 24, footerHeight);
+    const int a = static_cast<int>(l.footer.width() * 0.38);
+    l.feeCostDivider = QPoint(l.footer.width() - 2 * a, H - 104);
+    l.costTimeDivider = QPoint(l.footer.width() - a, H - 104);
+    l.boxTop = H - 72;
     l.okButton = QPoint(W - 177, H - 60);
     l.helpButton = QPoint(W - 97, H - 60);
     const int top = H - 100;
-    const int b1 = l.bevel1.left();
-    const int b5 = l.bevel5.x();
-    const int b3 = l.bevel3.x();
+    const int footerStart = l.footer.left();
+    const int feeCostAt = l.feeCostDivider.x();
+    const int costTimeAt = l.costTimeDivider.x();
     // Each field is its caption, a gap of 10 and its value, centred between its bevels.
     // The caption is measured rather than taken at the width it had in the design's
     // font, which is narrower than any font here: a fixed width would push the field
     // over its right bevel.
     constexpr int gap = 10;
-    l.label1 = QPoint(b1 + (b5 - b1 - (widths.label2 + widths.label1 + gap)) / 2, top);
-    l.label2 = QPoint(l.label1.x() + widths.label1 + gap, top);
-    l.label7 = QPoint(b5 + (b3 - b5 - (widths.label8 + widths.label7 + gap)) / 2, top);
-    l.label8 = QPoint(l.label7.x() + widths.label7 + gap, top);
-    l.label3 = QPoint(b3 + (b1 + l.bevel1.width() - b3 - (widths.label4 + widths.label3 + gap)) / 2, top);
-    l.label4 = QPoint(l.label3.x() + widths.label3 + gap, top);
+    // The left edge of a field of `caption` and `value` centred between `from` and `to`.
+    const auto centred = [gap](int from, int to, int caption, int value) {
+        return from + (to - from - (value + caption + gap)) / 2;
+    };
+    const int footerEnd = footerStart + l.footer.width();
+    l.totalFeeCaption =
+        QPoint(centred(footerStart, feeCostAt, widths.totalFeeCaption, widths.totalFee), top);
+    l.totalFee = QPoint(l.totalFeeCaption.x() + widths.totalFeeCaption + gap, top);
+    l.averageCostCaption =
+        QPoint(centred(feeCostAt, costTimeAt, widths.averageCostCaption, widths.averageCost), top);
+    l.averageCost = QPoint(l.averageCostCaption.x() + widths.averageCostCaption + gap, top);
+    l.averageTimeCaption =
+        QPoint(centred(costTimeAt, footerEnd, widths.averageTimeCaption, widths.averageTime), top);
+    l.averageTime = QPoint(l.averageTimeCaption.x() + widths.averageTimeCaption + gap, top);
     return l;
 }
 
@@ -124,9 +132,9 @@ void LoadHistory(ConnectionsDialog& dialog, connections::HistoryFilter filter)
     // A history that is missing or empty also shows the zero footer: totals left from
     // an earlier load must not stand beside an empty list.
     const connections::FooterTexts footer = connections::footerTexts(dialog.rows().view());
-    dialog.Label2->setText(footer.totalFee);
-    dialog.Label4->setText(footer.averageTime);
-    dialog.Label8->setText(footer.averageCost);
+    dialog.totalFeeLabel->setText(footer.totalFee);
+    dialog.averageTimeLabel->setText(footer.averageTime);
+    dialog.averageCostLabel->setText(footer.averageCost);
     // Centred again for the new values: a value wider than the one the footer was laid
     // out for would otherwise run into the next field.
     dialog.FormResize();
@@ -146,7 +154,7 @@ ConnectionsDialog::ConnectionsDialog(MainWindow& mainWindow, QWidget* parent)
                           | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint)
     , m_mainWindow(mainWindow)
 {
-    setObjectName(QStringLiteral("Form7"));
+    setObjectName(QStringLiteral("connectionsDialog"));
     setAttribute(Qt::WA_QuitOnClose, false);
     setWindowTitle(QStringLiteral("Connections"));
     buildWindow();
@@ -165,15 +173,15 @@ void ConnectionsDialog::buildWindow()
         return widget;
     };
 
-    BitBtn1 = new QPushButton(QStringLiteral("OK"), this);
-    named(BitBtn1, "BitBtn1");
-    BitBtn1->setDefault(true);
-    BitBtn1->setGeometry(544, 236, 73, 25);
+    okButton = new QPushButton(QStringLiteral("OK"), this);
+    named(okButton, "okButton");
+    okButton->setDefault(true);
+    okButton->setGeometry(544, 236, 73, 25);
 
-    Bevel1 = new QFrame(this);
-    named(Bevel1, "Bevel1");
-    Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    Bevel1->setGeometry(8, 188, 697, 31);
+    footerBevel = new QFrame(this);
+    named(footerBevel, "footerBevel");
+    footerBevel->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    footerBevel->setGeometry(8, 188, 697, 31);
 
     // The footer's three fields were drawn for a font narrower than any here; a size
     // smaller than the dialog's keeps each within its bevels at the smallest window.
@@ -186,10 +194,10 @@ void ConnectionsDialog::buildWindow()
         l->adjustSize();
         return l;
     };
-    Label1 = label("Label1", "Total fee:");
-    Label2 = label("Label2", "0 dol. 0 c.");
-    Label3 = label("Label3", "Average time per connention:");
-    Label4 = label("Label4", "0 h. 0 m.");
+    totalFeeCaption = label("totalFeeCaption", "Total fee:");
+    totalFeeLabel = label("totalFeeLabel", "0 dol. 0 c.");
+    averageTimeCaption = label("averageTimeCaption", "Average time per connention:");
+    averageTimeLabel = label("averageTimeLabel", "0 h. 0 m.");
 
     // A bevel of the left-line shape: a sunken line down its left edge.
     const auto leftLine = [this, &named](const char* name, int x, int y, int w, int h) {
@@ -200,44 +208,44 @@ void ConnectionsDialog::buildWindow()
         f->setGeometry(x, y, w, h);
         return f;
     };
-    Bevel2 = leftLine("Bevel2", 120, 215, 0, 21);
-    Bevel3 = leftLine("Bevel3", 432, 192, 9, 21);
-    Bevel5 = leftLine("Bevel5", 167, 192, 9, 21);
+    fixedLine = leftLine("fixedLine", 120, 215, 0, 21);
+    costTimeDivider = leftLine("costTimeDivider", 432, 192, 9, 21);
+    feeCostDivider = leftLine("feeCostDivider", 167, 192, 9, 21);
 
-    Label7 = label("Label7", "Average cost per connection:");
-    Label8 = label("Label8", "0 dol. 0 c.");
+    averageCostCaption = label("averageCostCaption", "Average cost per connection:");
+    averageCostLabel = label("averageCostLabel", "0 dol. 0 c.");
 
     m_rows = new connections::ConnectionsModel(this);
-    Table = new QTableView(this);
-    named(Table, "Table");
-    Table->setModel(m_rows);
-    Table->setGeometry(8, 4, 697, 181);
-    Table->setShowGrid(true);
-    Table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    Table->setSelectionMode(QAbstractItemView::SingleSelection);
-    Table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    Table->setSortingEnabled(false);
-    Table->verticalHeader()->hide();
-    Table->verticalHeader()->setDefaultSectionSize(Table->fontMetrics().height() + 4);
+    connectionList = new QTableView(this);
+    named(connectionList, "connectionList");
+    connectionList->setModel(m_rows);
+    connectionList->setGeometry(8, 4, 697, 181);
+    connectionList->setShowGrid(true);
+    connectionList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    connectionList->setSelectionMode(QAbstractItemView::SingleSelection);
+    connectionList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    connectionList->setSortingEnabled(false);
+    connectionList->verticalHeader()->hide();
+    connectionList->verticalHeader()->setDefaultSectionSize(connectionList->fontMetrics().height() + 4);
     // Every row the same height, never measured: a long history has too many rows to
     // look at each.
-    Table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    Table->horizontalHeader()->setSectionsClickable(true);
-    Table->horizontalHeader()->setHighlightSections(false);
-    Table->horizontalHeader()->setStretchLastSection(false);
+    connectionList->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    connectionList->horizontalHeader()->setSectionsClickable(true);
+    connectionList->horizontalHeader()->setHighlightSections(false);
+    connectionList->horizontalHeader()->setStretchLastSection(false);
     fitColumns();
-    connect(Table->horizontalHeader(), &QHeaderView::sectionClicked, this,
-            platform::guarded(this, &ConnectionsDialog::TableColumnClick));
+    connect(connectionList->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            platform::guarded(this, &ConnectionsDialog::columnClicked));
 
-    BitBtn2 = new QPushButton(QStringLiteral("&Help"), this);
-    named(BitBtn2, "BitBtn2");
-    BitBtn2->setGeometry(624, 236, 73, 25);
+    helpButton = new QPushButton(QStringLiteral("&Help"), this);
+    named(helpButton, "helpButton");
+    helpButton->setGeometry(624, 236, 73, 25);
 
-    GroupBox1 = new QGroupBox(QStringLiteral("Show connections by"), this);
-    named(GroupBox1, "GroupBox1");
-    GroupBox1->setGeometry(8, 224, 225, 37);
-    const auto speedButton = [this, &named](const char* name, const char* text, int x) {
-        auto* b = new QToolButton(GroupBox1);
+    filterBox = new QGroupBox(QStringLiteral("Show connections by"), this);
+    named(filterBox, "filterBox");
+    filterBox->setGeometry(8, 224, 225, 37);
+    const auto filterChoice = [this, &named](const char* name, const char* text, int x) {
+        auto* b = new QToolButton(filterBox);
         named(b, name);
         b->setText(QString::fromLatin1(text));
         b->setAutoRaise(true);
@@ -246,43 +254,44 @@ void ConnectionsDialog::buildWindow()
         b->setGeometry(x, 16, 72, 17);
         return b;
     };
-    SpeedButton1 = speedButton("SpeedButton1", "This month", 76);
-    SpeedButton3 = speedButton("SpeedButton3", "This day", 148);
-    ImageList1 = QIcon(crossMark());
-    SpeedButton2 = speedButton("SpeedButton2", "All days", 4);
+    thisMonthButton = filterChoice("thisMonthButton", "This month", 76);
+    thisDayButton = filterChoice("thisDayButton", "This day", 148);
+    activeFilterMark = QIcon(crossMark());
+    allDaysButton = filterChoice("allDaysButton", "All days", 4);
 
-    GroupBox2 = new QGroupBox(QStringLiteral("Sorted by:"), this);
-    named(GroupBox2, "GroupBox2");
-    GroupBox2->setGeometry(236, 224, 105, 37);
-    Label5 = new QLabel(QStringLiteral("None"), GroupBox2);
-    named(Label5, "Label5");
-    Label5->setGeometry(8, 16, 92, 17);
+    sortBox = new QGroupBox(QStringLiteral("Sorted by:"), this);
+    named(sortBox, "sortBox");
+    sortBox->setGeometry(236, 224, 105, 37);
+    sortColumnLabel = new QLabel(QStringLiteral("None"), sortBox);
+    named(sortColumnLabel, "sortColumnLabel");
+    sortColumnLabel->setGeometry(8, 16, 92, 17);
 
-    GroupBox3 = new QGroupBox(QStringLiteral("Direction:"), this);
-    named(GroupBox3, "GroupBox3");
-    GroupBox3->setGeometry(336, 224, 85, 37);
-    Label6 = new QLabel(QStringLiteral("None"), GroupBox3);
-    named(Label6, "Label6");
-    Label6->setGeometry(8, 16, 46, 17);
-    Image1 = new QLabel(GroupBox3);
-    named(Image1, "Image1");
-    Image1->setPixmap(arrow(true));
-    Image1->setGeometry(56, 12, 20, 18);
-    Image1->hide();
-    Image2 = new QLabel(GroupBox3);
-    named(Image2, "Image2");
-    Image2->setPixmap(arrow(false));
-    Image2->setGeometry(56, 12, 20, 18);
-    Image2->hide();
+    directionBox = new QGroupBox(QStringLiteral("Direction:"), this);
+    named(directionBox, "directionBox");
+    directionBox->setGeometry(336, 224, 85, 37);
+    directionLabel = new QLabel(QStringLiteral("None"), directionBox);
+    named(directionLabel, "directionLabel");
+    directionLabel->setGeometry(8, 16, 46, 17);
+    ascendingArrow = new QLabel(directionBox);
+    named(ascendingArrow, "ascendingArrow");
+    ascendingArrow->setPixmap(arrow(true));
+    ascendingArrow->setGeometry(56, 12, 20, 18);
+    ascendingArrow->hide();
+    descendingArrow = new QLabel(directionBox);
+    named(descendingArrow, "descendingArrow");
+    descendingArrow->setPixmap(arrow(false));
+    descendingArrow->setGeometry(56, 12, 20, 18);
+    descendingArrow->hide();
 
     layOutFilterButtons();
 
-    connect(BitBtn1, &QPushButton::clicked, this, platform::guarded(this, &ConnectionsDialog::BitBtn1Click));
-    connect(BitBtn2, &QPushButton::clicked, this, platform::guarded(this, &ConnectionsDialog::BitBtn2Click));
+    connect(okButton, &QPushButton::clicked, this, platform::guarded(this, &ConnectionsDialog::okClicked));
+    connect(helpButton, &QPushButton::clicked, this, platform::guarded(this, &ConnectionsDialog::helpClicked));
     platform::openHelpContextOnF1(this, kHelpContext);
-    connect(SpeedButton1, &QToolButton::clicked, this, platform::guarded(this, &ConnectionsDialog::SpeedButton1Click));
-    connect(SpeedButton2, &QToolButton::clicked, this, platform::guarded(this, &ConnectionsDialog::SpeedButton2Click));
-    connect(SpeedButton3, &QToolButton::clicked, this, platform::guarded(this, &ConnectionsDialog::SpeedButton3Click));
+    connect(thisMonthButton, &QToolButton::clicked, this,
+            platform::guarded(this, &ConnectionsDialog::thisMonthClicked));
+    connect(allDaysButton, &QToolButton::clicked, this, platform::guarded(this, &ConnectionsDialog::allDaysClicked));
+    connect(thisDayButton, &QToolButton::clicked, this, platform::guarded(this, &ConnectionsDialog::thisDayClicked));
 }
 
 void ConnectionsDialog::layOutFilterButtons()
@@ -290,20 +299,20 @@ void ConnectionsDialog::layOutFilterButtons()
     // The design's 72 pixels hold a caption beside the mark only in the font it was
     // drawn for: each button is as wide as its caption beside the mark, whichever
     // button carries it, and the boxes to the right move along.
-    constexpr int designButtonWidth = 72, designBoxWidth = 225, designBox2Left = 236, designBox3Left = 336;
-    int x = SpeedButton2->x();
-    for (QToolButton* button : {SpeedButton2, SpeedButton1, SpeedButton3}) {
+    constexpr int designButtonWidth = 72, designBoxWidth = 225, designSortBoxLeft = 236, designDirectionBoxLeft = 336;
+    int x = allDaysButton->x();
+    for (QToolButton* button : {allDaysButton, thisMonthButton, thisDayButton}) {
         const QIcon mark = button->icon();
-        button->setIcon(ImageList1);
+        button->setIcon(activeFilterMark);
         const int width = std::max(designButtonWidth, button->sizeHint().width());
         button->setIcon(mark);
         button->setGeometry(x, button->y(), width, button->height());
         x += width;
     }
-    const int grow = std::max(0, x + SpeedButton2->x() - designBoxWidth);
-    GroupBox1->resize(designBoxWidth + grow, GroupBox1->height());
-    GroupBox2->move(designBox2Left + grow, GroupBox2->y());
-    GroupBox3->move(designBox3Left + grow, GroupBox3->y());
+    const int grow = std::max(0, x + allDaysButton->x() - designBoxWidth);
+    filterBox->resize(designBoxWidth + grow, filterBox->height());
+    sortBox->move(designSortBoxLeft + grow, sortBox->y());
+    directionBox->move(designDirectionBoxLeft + grow, directionBox->y());
 }
 
 void ConnectionsDialog::fitColumns()
@@ -311,11 +320,12 @@ void ConnectionsDialog::fitColumns()
     // The design's widths were drawn for a narrower font: a caption or a value that
     // does not fit them widens its column rather than being cut. A cell's room is its
     // column less the grid line's pixel.
-    const int textMargins = platform::cellTextPadding(*Table) + (Table->showGrid() ? 1 : 0);
+    const int textMargins = platform::cellTextPadding(*connectionList) + (connectionList->showGrid() ? 1 : 0);
     for (int c = 0; c < connections::kColumnCount; ++c) {
-        Table->setColumnWidth(c, connections::neededColumnWidth(connections::designColumnWidth(c),
-                                                        Table->horizontalHeader()->sectionSizeHint(c),
-                                                        m_rows->widestText(Table->font(), c), textMargins));
+        connectionList->setColumnWidth(
+            c, connections::neededColumnWidth(connections::designColumnWidth(c),
+                                              connectionList->horizontalHeader()->sectionSizeHint(c),
+                                              m_rows->widestText(connectionList->font(), c), textMargins));
     }
 }
 
@@ -326,33 +336,33 @@ QStringList ConnectionsDialog::rowOf(int row) const
 
 void ConnectionsDialog::FormActivate()
 {
-    SpeedButton2Click();
+    allDaysClicked();
 }
 
 void ConnectionsDialog::filterButton(QToolButton* clicked, connections::HistoryFilter filter)
 {
     ClearConnectionTable(*this);
-    for (QToolButton* button : {SpeedButton1, SpeedButton2, SpeedButton3})
-        button->setIcon(button == clicked ? ImageList1 : QIcon());
+    for (QToolButton* button : {thisMonthButton, allDaysButton, thisDayButton})
+        button->setIcon(button == clicked ? activeFilterMark : QIcon());
     LoadHistory(*this, filter);
 }
 
-void ConnectionsDialog::SpeedButton2Click()
+void ConnectionsDialog::allDaysClicked()
 {
-    filterButton(SpeedButton2, connections::AllDays);
+    filterButton(allDaysButton, connections::AllDays);
 }
 
-void ConnectionsDialog::SpeedButton1Click()
+void ConnectionsDialog::thisMonthClicked()
 {
-    filterButton(SpeedButton1, connections::ThisMonth);
+    filterButton(thisMonthButton, connections::ThisMonth);
 }
 
-void ConnectionsDialog::SpeedButton3Click()
+void ConnectionsDialog::thisDayClicked()
 {
-    filterButton(SpeedButton3, connections::ThisDay);
+    filterButton(thisDayButton, connections::ThisDay);
 }
 
-void ConnectionsDialog::TableColumnClick(int column)
+void ConnectionsDialog::columnClicked(int column)
 {
     using namespace connections;
     ConnectionsSortDirection = ConnectionsSortDirection == 1 ? 0 : 1;
@@ -366,17 +376,17 @@ void ConnectionsDialog::TableColumnClick(int column)
     if (ConnectionsSortKey >= kFirstUnsortableKey)
         return;
 
-    Table->clearSelection();
+    connectionList->clearSelection();
     m_rows->sortRows(ConnectionsLastSortKey, ConnectionsSortDirection == 1);
 
-    Label5->setText(caption);
+    sortColumnLabel->setText(caption);
     const bool ascending = ConnectionsSortDirection == 1;
-    Label6->setText(ascending ? QStringLiteral("Down") : QStringLiteral("Up"));
-    Image1->setVisible(ascending);
-    Image2->setVisible(!ascending);
+    directionLabel->setText(ascending ? QStringLiteral("Down") : QStringLiteral("Up"));
+    ascendingArrow->setVisible(ascending);
+    descendingArrow->setVisible(!ascending);
 }
 
-int ConnectionsDialog::TableCompare(const QStringList& a, const QStringList& b) const
+int ConnectionsDialog::compareBySortState(const QStringList& a, const QStringList& b) const
 {
     const int r = connections::compareRows(a, b, connections::ConnectionsLastSortKey);
     return connections::ConnectionsSortDirection == 1 ? r : -r;
@@ -390,39 +400,40 @@ void ConnectionsDialog::FormConstrainedResize()
 
 void ConnectionsDialog::FormResize()
 {
-    for (QLabel* l : {Label1, Label2, Label3, Label4, Label7, Label8})
+    for (QLabel* l : {totalFeeCaption, totalFeeLabel, averageTimeCaption, averageTimeLabel, averageCostCaption,
+                      averageCostLabel})
         l->adjustSize();
     connections::LabelWidths widths;
-    widths.label1 = Label1->width();
-    widths.label2 = Label2->width();
-    widths.label7 = Label7->width();
-    widths.label8 = Label8->width();
-    widths.label3 = Label3->width();
-    widths.label4 = Label4->width();
+    widths.totalFeeCaption = totalFeeCaption->width();
+    widths.totalFee = totalFeeLabel->width();
+    widths.averageCostCaption = averageCostCaption->width();
+    widths.averageCost = averageCostLabel->width();
+    widths.averageTimeCaption = averageTimeCaption->width();
+    widths.averageTime = averageTimeLabel->width();
     const connections::Layout l = connections::layoutFor(width() + connections::kDesignFrameWidth,
-                                         height() + connections::kDesignFrameHeight, widths);
-    Table->setGeometry(l.table);
-    Bevel1->setGeometry(l.bevel1);
-    Bevel5->move(l.bevel5);
-    Bevel3->move(l.bevel3);
-    for (QGroupBox* box : {GroupBox1, GroupBox2, GroupBox3})
-        box->move(box->x(), l.groupBoxTop);
-    BitBtn1->move(l.okButton);
-    BitBtn2->move(l.helpButton);
-    Label1->move(l.label1);
-    Label2->move(l.label2);
-    Label7->move(l.label7);
-    Label8->move(l.label8);
-    Label3->move(l.label3);
-    Label4->move(l.label4);
+                                                         height() + connections::kDesignFrameHeight, widths);
+    connectionList->setGeometry(l.connectionList);
+    footerBevel->setGeometry(l.footer);
+    feeCostDivider->move(l.feeCostDivider);
+    costTimeDivider->move(l.costTimeDivider);
+    for (QGroupBox* box : {filterBox, sortBox, directionBox})
+        box->move(box->x(), l.boxTop);
+    okButton->move(l.okButton);
+    helpButton->move(l.helpButton);
+    totalFeeCaption->move(l.totalFeeCaption);
+    totalFeeLabel->move(l.totalFee);
+    averageCostCaption->move(l.averageCostCaption);
+    averageCostLabel->move(l.averageCost);
+    averageTimeCaption->move(l.averageTimeCaption);
+    averageTimeLabel->move(l.averageTime);
 }
 
-void ConnectionsDialog::BitBtn1Click()
+void ConnectionsDialog::okClicked()
 {
     done(1);
 }
 
-void ConnectionsDialog::BitBtn2Click()
+void ConnectionsDialog::helpClicked()
 {
     platform::help().context(platform::Application::instance().helpFile(), kHelpContext);
 }

@@ -39,17 +39,21 @@ int neededColumnWidth(int designWidth, int captionWidth, int widestTextWidth, in
 // Where the resize puts the controls for an outer size W x H; the value labels' own
 // widths centre the footer fields.
 struct Layout {
-    QRect table;
-    QRect bevel1;
-    QPoint bevel5;
-    QPoint bevel3;
-    int groupBoxTop = 0;
+    QRect connectionList;
+    QRect footer;
+    QPoint feeCostDivider;
+    QPoint costTimeDivider;
+    int boxTop = 0;
     QPoint okButton;
     QPoint helpButton;
-    QPoint label1, label2, label7, label8, label3, label4;
+    QPoint totalFeeCaption, totalFee;
+    QPoint averageCostCaption, averageCost;
+    QPoint averageTimeCaption, averageTime;
 };
 struct LabelWidths {
-    int label1 = 0, label2 = 0, label7 = 0, label8 = 0, label3 = 0, label4 = 0;
+    int totalFeeCaption = 0, totalFee = 0;
+    int averageCostCaption = 0, averageCost = 0;
+    int averageTimeCaption = 0, averageTime = 0;
 };
 Layout layoutFor(int outerWidth, int outerHeight, const LabelWidths& widths);
 
@@ -64,48 +68,51 @@ public:
     MainWindow& mainWindow() const { return m_mainWindow; }
 
     // ---- controls ---------------------------------------------------------------
-    QPushButton* BitBtn1 = nullptr;  // "OK"
-    QFrame* Bevel1 = nullptr;
-    QLabel* Label1 = nullptr;  // "Total fee:"
-    QLabel* Label2 = nullptr;
-    QLabel* Label3 = nullptr;  // "Average time per connention:"
-    QLabel* Label4 = nullptr;
-    QFrame* Bevel2 = nullptr;
-    QFrame* Bevel3 = nullptr;
-    QFrame* Bevel5 = nullptr;
-    QLabel* Label7 = nullptr;  // "Average cost per connection:"
-    QLabel* Label8 = nullptr;
-    QTableView* Table = nullptr;
-    QPushButton* BitBtn2 = nullptr;  // "&Help"
-    QGroupBox* GroupBox1 = nullptr;  // "Show connections by"
-    QToolButton* SpeedButton1 = nullptr;  // "This month"
-    QToolButton* SpeedButton3 = nullptr;  // "This day"
-    QIcon ImageList1;                     // the mark of the active filter
-    QToolButton* SpeedButton2 = nullptr;  // "All days"
-    QGroupBox* GroupBox2 = nullptr;       // "Sorted by:"
-    QLabel* Label5 = nullptr;
-    QGroupBox* GroupBox3 = nullptr;  // "Direction:"
-    QLabel* Label6 = nullptr;
-    QLabel* Image1 = nullptr;  // arrow down: ascending
-    QLabel* Image2 = nullptr;  // arrow up: descending
+    QTableView* connectionList = nullptr;
+    QPushButton* okButton = nullptr;
+    QPushButton* helpButton = nullptr;
+    // The footer: three fields of a caption and its value, in one bevel parted by two
+    // dividers.
+    QFrame* footerBevel = nullptr;
+    QFrame* feeCostDivider = nullptr;
+    QFrame* costTimeDivider = nullptr;
+    QLabel* totalFeeCaption = nullptr;
+    QLabel* totalFeeLabel = nullptr;
+    QLabel* averageCostCaption = nullptr;
+    QLabel* averageCostLabel = nullptr;
+    QLabel* averageTimeCaption = nullptr;
+    QLabel* averageTimeLabel = nullptr;
+    // A line of the design below the footer, left where it was drawn by the resize.
+    QFrame* fixedLine = nullptr;
+    QGroupBox* filterBox = nullptr;
+    QToolButton* allDaysButton = nullptr;
+    QToolButton* thisMonthButton = nullptr;
+    QToolButton* thisDayButton = nullptr;
+    QIcon activeFilterMark;
+    QGroupBox* sortBox = nullptr;
+    QLabel* sortColumnLabel = nullptr;  // the caption of the column sorted by
+    QGroupBox* directionBox = nullptr;
+    QLabel* directionLabel = nullptr;
+    QLabel* ascendingArrow = nullptr;  // pointing down
+    QLabel* descendingArrow = nullptr;  // pointing up
 
     // ---- handlers ----------------------------------------------------------------
     void FormActivate();
-    void SpeedButton2Click();
-    void SpeedButton1Click();
-    void SpeedButton3Click();
-    void TableColumnClick(int column);
+    void allDaysClicked();
+    void thisMonthClicked();
+    void thisDayClicked();
+    void columnClicked(int column);
     // Compares two rows of the list (their nine texts) under the sort state.
-    int TableCompare(const QStringList& a, const QStringList& b) const;
+    int compareBySortState(const QStringList& a, const QStringList& b) const;
     void FormConstrainedResize();
     void FormResize();
-    void BitBtn1Click();
-    void BitBtn2Click();
+    void okClicked();
+    void helpClicked();
     void FormClose();
 
-    // The rows of Table.
+    // The rows of the list.
     connections::ConnectionsModel& rows() const { return *m_rows; }
-    // The nine texts of a row of Table.
+    // The nine texts of a row of the list.
     QStringList rowOf(int row) const;
     // Sets the columns to the widths that show the rows loaded and the captions whole.
     void fitColumns();
@@ -129,7 +136,7 @@ private:
     bool m_loadedSinceShow = false;
 };
 
-// Fills Table and the footer from "history.dat" under `filter`; Table is expected to
-// have been emptied by ClearConnectionTable.
+// Fills the list and the footer from "history.dat" under `filter`; the list is expected
+// to have been emptied by ClearConnectionTable.
 void LoadHistory(ConnectionsDialog& dialog, connections::HistoryFilter filter);
 void ClearConnectionTable(ConnectionsDialog& dialog);

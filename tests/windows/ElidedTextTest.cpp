@@ -511,7 +511,7 @@ TEST_F(ElidedTextTest, NoWindowShowsAnElidedTextAtItsOpeningSize)
         {"Counter", dialog(static_cast<CounterDialog*>(nullptr))},
         {"Connections", dialog(static_cast<ConnectionsDialog*>(nullptr))},
         {"Connections, this month",
-         dialog(static_cast<ConnectionsDialog*>(nullptr), std::function<void(ConnectionsDialog&)>([](ConnectionsDialog& d) { d.SpeedButton1->click(); }))},
+         dialog(static_cast<ConnectionsDialog*>(nullptr), std::function<void(ConnectionsDialog&)>([](ConnectionsDialog& d) { d.thisMonthButton->click(); }))},
         {"Statistics", dialog(static_cast<StatisticsDialog*>(nullptr))},
         {"Open report", dialog(static_cast<OpenReportDialog*>(nullptr))},
         {"Graphs", dialog(static_cast<GraphsDialog*>(nullptr))},
