@@ -85,7 +85,7 @@ protected:
     {
         setSplashRunner([this](SplashWindow& splash) {
             ++splashes;
-            splash.Timer1Timer();
+            splash.closeTimerElapsed();
         });
     }
     void TearDown() override
@@ -251,7 +251,7 @@ TEST_F(MainWindowTest, StartUpTable)
         TestEnvironment local;
         setSplashRunner([this](SplashWindow& splash) {
             ++splashes;
-            splash.Timer1Timer();
+            splash.closeTimerElapsed();
         });
         const QString marker = q(rk::kTariffProfile) + "\\Cheap";
         if (c.previousUser == nullptr) {
@@ -379,7 +379,7 @@ TEST_F(MainWindowTest, RecoveryTable)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TestEnvironment local;
-        setSplashRunner([](SplashWindow& splash) { splash.Timer1Timer(); });
+        setSplashRunner([](SplashWindow& splash) { splash.closeTimerElapsed(); });
         local.install(1);
         local.setWindowsUser(QStringLiteral("alice"));
         start();
