@@ -248,33 +248,27 @@ void GraphsDialog::BuildGraphs()
 
 void GraphsDialog::ShowHourGraphs()
 {
-    // The frames are hidden while their contents change, so nothing flickers.
-    lowerChartBox->hide();
-    upperChartBox->hide();
-    upperChartBox->setTitle(QStringLiteral("Connections graph:"));
-    lowerChartBox->setTitle(QStringLiteral("Fee graph:"));
-    connectionsPerHourChart->show();
-    feePerHourChart->show();
-    feePerUserChart->hide();
-    feePerProviderChart->hide();
-    previousButton->setEnabled(false);
-    nextButton->setEnabled(true);
-    upperChartBox->show();
-    lowerChartBox->show();
+    showPage(true);
 }
 
 void GraphsDialog::ShowUserProviderGraphs()
 {
+    showPage(false);
+}
+
+void GraphsDialog::showPage(bool hourCharts)
+{
+    // The frames are hidden while their contents change, so nothing flickers.
     lowerChartBox->hide();
     upperChartBox->hide();
-    upperChartBox->setTitle(QStringLiteral("Users graph:"));
-    lowerChartBox->setTitle(QStringLiteral("Providers graph:"));
-    feePerUserChart->show();
-    feePerProviderChart->show();
-    connectionsPerHourChart->hide();
-    feePerHourChart->hide();
-    previousButton->setEnabled(true);
-    nextButton->setEnabled(false);
+    upperChartBox->setTitle(hourCharts ? QStringLiteral("Connections graph:") : QStringLiteral("Users graph:"));
+    lowerChartBox->setTitle(hourCharts ? QStringLiteral("Fee graph:") : QStringLiteral("Providers graph:"));
+    connectionsPerHourChart->setVisible(hourCharts);
+    feePerHourChart->setVisible(hourCharts);
+    feePerUserChart->setVisible(!hourCharts);
+    feePerProviderChart->setVisible(!hourCharts);
+    previousButton->setEnabled(!hourCharts);
+    nextButton->setEnabled(hourCharts);
     upperChartBox->show();
     lowerChartBox->show();
 }

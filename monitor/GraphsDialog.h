@@ -116,6 +116,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // The first page (the hour charts) or the second (the user and provider charts).
+    void showPage(bool hourCharts);
     // The window's outer size: the client area and the frame the window manager adds.
     QSize outerSize() const;
     QSize frameExtra() const;
