@@ -10,6 +10,7 @@
 #include "MainWindow.h"
 #include "ProgramEntry.h"
 #include "ConnectionsDialog.h"
+#include "ConnectionsModel.h"
 #include "History.h"
 
 #include <QApplication>
@@ -162,9 +163,9 @@ void BM_ReadAll(benchmark::State& state)
 void BM_ConnectionsModelLoad(benchmark::State& state)
 {
     const QString path = files->folder(static_cast<int>(state.range(0)));
-    fee::ConnectionsModel model;
+    connections::ConnectionsModel model;
     timed(state, [&] {
-        model.load(path, fee::AllDays, 9, 10);
+        model.load(path, connections::AllDays, 9, 10);
         benchmark::DoNotOptimize(model.index(0, 4).data());
     });
 }
@@ -186,8 +187,8 @@ void BM_ConnectionsReady(benchmark::State& state)
         dialog.show();
         QApplication::processEvents();
         timed(state, [&] {
-            dialog.SpeedButton2Click();
-            dialog.Table->viewport()->repaint();
+            dialog.allDaysClicked();
+            dialog.connectionList->viewport()->repaint();
         });
         open = residentMegabytes();
         dialog.done(1);
@@ -205,8 +206,8 @@ void BM_ConnectionsReady(benchmark::State& state)
 void BM_ConnectionsSortByFee(benchmark::State& state)
 {
     const QString path = files->folder(static_cast<int>(state.range(0)));
-    fee::ConnectionsModel model;
-    model.load(path, fee::AllDays, 9, 10);
+    connections::ConnectionsModel model;
+    model.load(path, connections::AllDays, 9, 10);
     bool ascending = true;
     timed(state, [&] { model.sortRows(1, ascending = !ascending); });
 }
@@ -214,8 +215,8 @@ void BM_ConnectionsSortByFee(benchmark::State& state)
 void BM_ConnectionsSortByUser(benchmark::State& state)
 {
     const QString path = files->folder(static_cast<int>(state.range(0)));
-    fee::ConnectionsModel model;
-    model.load(path, fee::AllDays, 9, 10);
+    connections::ConnectionsModel model;
+    model.load(path, connections::AllDays, 9, 10);
     bool ascending = true;
     timed(state, [&] { model.sortRows(-1, ascending = !ascending); });
 }

@@ -16,42 +16,42 @@ constexpr int kHelpContext = 5;
 AboutBox::AboutBox(QWidget* parent)
     : QDialog(parent)
 {
-    setObjectName(QStringLiteral("AboutBox"));
+    setObjectName(QStringLiteral("aboutBox"));
     setAttribute(Qt::WA_QuitOnClose, false);
     setWindowTitle(QStringLiteral("About"));
     setFixedSize(354, 402);
 
     auto* layout = new QVBoxLayout(this);
-    Image1 = new QLabel(this);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    Image1->setPixmap(dialtallyLogo());
-    Image1->setAlignment(Qt::AlignCenter);
-    layout->addWidget(Image1, 1);
+    logo = new QLabel(this);
+    logo->setObjectName(QStringLiteral("logo"));
+    logo->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    logo->setPixmap(dialtallyLogo());
+    logo->setAlignment(Qt::AlignCenter);
+    layout->addWidget(logo, 1);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    BitBtn1 = new QPushButton(QStringLiteral("OK"), this);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn1->setDefault(true);
-    BitBtn3 = new QPushButton(QStringLiteral("&Help"), this);
-    BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
-    buttons->addWidget(BitBtn1);
-    buttons->addWidget(BitBtn3);
+    okButton = new QPushButton(QStringLiteral("OK"), this);
+    okButton->setObjectName(QStringLiteral("okButton"));
+    okButton->setDefault(true);
+    helpButton = new QPushButton(QStringLiteral("&Help"), this);
+    helpButton->setObjectName(QStringLiteral("helpButton"));
+    buttons->addWidget(okButton);
+    buttons->addWidget(helpButton);
     buttons->addStretch();
     layout->addLayout(buttons);
 
-    connect(BitBtn1, &QPushButton::clicked, this, platform::guarded(this, &AboutBox::BitBtn1Click));
-    connect(BitBtn3, &QPushButton::clicked, this, platform::guarded(this, &AboutBox::BitBtn3Click));
+    connect(okButton, &QPushButton::clicked, this, platform::guarded(this, &AboutBox::okClicked));
+    connect(helpButton, &QPushButton::clicked, this, platform::guarded(this, &AboutBox::helpClicked));
     platform::openHelpContextOnF1(this, kHelpContext);
 }
 
-void AboutBox::BitBtn1Click()
+void AboutBox::okClicked()
 {
     done(1);
 }
 
-void AboutBox::BitBtn3Click()
+void AboutBox::helpClicked()
 {
     platform::help().context(platform::Application::instance().helpFile(), kHelpContext);
 }

@@ -11,12 +11,12 @@ class AboutBox : public QDialog {
 public:
     explicit AboutBox(QWidget* parent = nullptr);
 
-    QLabel* Image1 = nullptr;
-    QPushButton* BitBtn1 = nullptr;  // "OK"
-    QPushButton* BitBtn3 = nullptr;  // "&Help"
+    QLabel* logo = nullptr;
+    QPushButton* okButton = nullptr;
+    QPushButton* helpButton = nullptr;
 
-    void BitBtn1Click();
-    void BitBtn3Click();
+    void okClicked();
+    void helpClicked();
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -123,8 +123,8 @@ GraphsLayout layoutFor(QSize window)
     const int w = window.width();
     const int h = (window.height() - kMinimumHeight) / 2 + 193;
     GraphsLayout layout;
-    layout.groupBox1 = QRect(0, 0, w - 8, h);
-    layout.groupBox2 = QRect(0, h, w - 8, h);
+    layout.upperChartBox = QRect(0, 0, w - 8, h);
+    layout.lowerChartBox = QRect(0, h, w - 8, h);
     layout.buttonTop = window.height() - 63;
     layout.okLeft = w - 173;
     layout.helpLeft = w - 89;
@@ -143,56 +143,56 @@ GraphsDialog::GraphsDialog(MonitoringSession& session, QWidget* parent)
     : QDialog(parent)
     , m_session(session)
 {
-    setObjectName(QStringLiteral("Form13"));
+    setObjectName(QStringLiteral("graphsDialog"));
     setAttribute(Qt::WA_QuitOnClose, false);
     setWindowTitle(QStringLiteral("Graphs"));
     setWindowFlags(windowFlags() | Qt::WindowMaximizeButtonHint);
     setSizeGripEnabled(true);
 
-    GroupBox1 = new QGroupBox(this);
-    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    GroupBox1->setEnabled(false);
-    Graph3 = newChart(GroupBox1, "Graph3", "Hours", "Connections");
-    Graph1 = newChart(GroupBox1, "Graph1", "Users", "Fee");
-    Graph1->hide();
-    auto* upper = new QVBoxLayout(GroupBox1);
+    upperChartBox = new QGroupBox(this);
+    upperChartBox->setObjectName(QStringLiteral("upperChartBox"));
+    upperChartBox->setEnabled(false);
+    connectionsPerHourChart = newChart(upperChartBox, "connectionsPerHourChart", "Hours", "Connections");
+    feePerUserChart = newChart(upperChartBox, "feePerUserChart", "Users", "Fee");
+    feePerUserChart->hide();
+    auto* upper = new QVBoxLayout(upperChartBox);
     upper->setContentsMargins(4, 4, 4, 4);
-    upper->addWidget(Graph3);
-    upper->addWidget(Graph1);
+    upper->addWidget(connectionsPerHourChart);
+    upper->addWidget(feePerUserChart);
 
-    GroupBox2 = new QGroupBox(this);
-    GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
-    GroupBox2->setEnabled(false);
-    Graph4 = newChart(GroupBox2, "Graph4", "Hours", "Fee");
-    Graph2 = newChart(GroupBox2, "Graph2", "Provider", "Fee");
-    Graph2->hide();
-    auto* lower = new QVBoxLayout(GroupBox2);
+    lowerChartBox = new QGroupBox(this);
+    lowerChartBox->setObjectName(QStringLiteral("lowerChartBox"));
+    lowerChartBox->setEnabled(false);
+    feePerHourChart = newChart(lowerChartBox, "feePerHourChart", "Hours", "Fee");
+    feePerProviderChart = newChart(lowerChartBox, "feePerProviderChart", "Provider", "Fee");
+    feePerProviderChart->hide();
+    auto* lower = new QVBoxLayout(lowerChartBox);
     lower->setContentsMargins(4, 4, 4, 4);
-    lower->addWidget(Graph4);
-    lower->addWidget(Graph2);
+    lower->addWidget(feePerHourChart);
+    lower->addWidget(feePerProviderChart);
 
     // The frames are disabled only so that the charts take no input; their titles
     // stay as readable as those of any frame.
-    for (QGroupBox* frame : {GroupBox1, GroupBox2}) {
+    for (QGroupBox* frame : {upperChartBox, lowerChartBox}) {
         QPalette palette = frame->palette();
         palette.setColor(QPalette::Disabled, QPalette::WindowText,
                          palette.color(QPalette::Active, QPalette::WindowText));
         frame->setPalette(palette);
     }
 
-    designHourChart(*Graph3);
-    designHourChart(*Graph4);
+    designHourChart(*connectionsPerHourChart);
+    designHourChart(*feePerHourChart);
 
-    Button2 = newButton(this, "Button2", "<<   Previouse");
-    Button2->setEnabled(false);
-    Button1 = newButton(this, "Button1", "Next   >>");
-    Button3 = newButton(this, "Button3", "OK");
-    Button4 = newButton(this, "Button4", "&Help");
+    previousButton = newButton(this, "previousButton", "<<   Previouse");
+    previousButton->setEnabled(false);
+    nextButton = newButton(this, "nextButton", "Next   >>");
+    okButton = newButton(this, "okButton", "OK");
+    helpButton = newButton(this, "helpButton", "&Help");
 
-    connect(Button1, &QPushButton::clicked, this, platform::guarded(this, &GraphsDialog::Button1Click));
-    connect(Button2, &QPushButton::clicked, this, platform::guarded(this, &GraphsDialog::Button2Click));
-    connect(Button3, &QPushButton::clicked, this, platform::guarded(this, &GraphsDialog::Button3Click));
-    connect(Button4, &QPushButton::clicked, this, platform::guarded(this, &GraphsDialog::Button4Click));
+    connect(nextButton, &QPushButton::clicked, this, platform::guarded(this, &GraphsDialog::nextClicked));
+    connect(previousButton, &QPushButton::clicked, this, platform::guarded(this, &GraphsDialog::previousClicked));
+    connect(okButton, &QPushButton::clicked, this, platform::guarded(this, &GraphsDialog::okClicked));
+    connect(helpButton, &QPushButton::clicked, this, platform::guarded(this, &GraphsDialog::helpClicked));
     platform::openHelpContextOnF1(this, kHelpContext);
 
     resize(graphs::kStartWidth, graphs::kStartHeight);
@@ -214,12 +214,12 @@ void GraphsDialog::BuildGraphs()
 
     if (!totals.UserTotals.empty()) {
         const short count = columnCountFor(totals.UserTotals.size());
-        Graph1->setColumnCount(count);
+        feePerUserChart->setColumnCount(count);
         for (short k = 1; k <= count; ++k) {
             const auto& user = totals.UserTotals[k - 1];
-            Graph1->setColumn(k);
-            Graph1->setColumnLabel(graphs::nameText(user.name));
-            Graph1->setData(graphs::wholeUnitsText(user.fee));
+            feePerUserChart->setColumn(k);
+            feePerUserChart->setColumnLabel(graphs::nameText(user.name));
+            feePerUserChart->setData(graphs::wholeUnitsText(user.fee));
         }
     }
 
@@ -228,73 +228,67 @@ void GraphsDialog::BuildGraphs()
         return;
 
     const short count = columnCountFor(totals.ProviderTotals.size());
-    Graph2->setColumnCount(count);
+    feePerProviderChart->setColumnCount(count);
     for (short k = 1; k <= count; ++k) {
         const auto& provider = totals.ProviderTotals[k - 1];
-        Graph2->setRow(1);
-        Graph2->setColumn(k);
-        Graph2->setColumnLabel(graphs::nameText(provider.name));
-        Graph2->setData(graphs::wholeUnitsText(provider.fee));
+        feePerProviderChart->setRow(1);
+        feePerProviderChart->setColumn(k);
+        feePerProviderChart->setColumnLabel(graphs::nameText(provider.name));
+        feePerProviderChart->setData(graphs::wholeUnitsText(provider.fee));
     }
 
     for (int h = 0; h < graphs::kHourColumns; ++h) {
         const auto column = static_cast<short>(graphs::hourColumn(h));
-        Graph3->setColumn(column);
-        Graph3->setData(QString::number(totals.HourTotals[h].connections));
-        Graph4->setColumn(column);
-        Graph4->setData(graphs::wholeUnitsText(totals.HourTotals[h].fee));
+        connectionsPerHourChart->setColumn(column);
+        connectionsPerHourChart->setData(QString::number(totals.HourTotals[h].connections));
+        feePerHourChart->setColumn(column);
+        feePerHourChart->setData(graphs::wholeUnitsText(totals.HourTotals[h].fee));
     }
 }
 
 void GraphsDialog::ShowHourGraphs()
 {
-    // The frames are hidden while their contents change, so nothing flickers.
-    GroupBox2->hide();
-    GroupBox1->hide();
-    GroupBox1->setTitle(QStringLiteral("Connections graph:"));
-    GroupBox2->setTitle(QStringLiteral("Fee graph:"));
-    Graph3->show();
-    Graph4->show();
-    Graph1->hide();
-    Graph2->hide();
-    Button2->setEnabled(false);
-    Button1->setEnabled(true);
-    GroupBox1->show();
-    GroupBox2->show();
+    showPage(true);
 }
 
 void GraphsDialog::ShowUserProviderGraphs()
 {
-    GroupBox2->hide();
-    GroupBox1->hide();
-    GroupBox1->setTitle(QStringLiteral("Users graph:"));
-    GroupBox2->setTitle(QStringLiteral("Providers graph:"));
-    Graph1->show();
-    Graph2->show();
-    Graph3->hide();
-    Graph4->hide();
-    Button2->setEnabled(true);
-    Button1->setEnabled(false);
-    GroupBox1->show();
-    GroupBox2->show();
+    showPage(false);
 }
 
-void GraphsDialog::Button1Click()
+void GraphsDialog::showPage(bool hourCharts)
+{
+    // The frames are hidden while their contents change, so nothing flickers.
+    lowerChartBox->hide();
+    upperChartBox->hide();
+    upperChartBox->setTitle(hourCharts ? QStringLiteral("Connections graph:") : QStringLiteral("Users graph:"));
+    lowerChartBox->setTitle(hourCharts ? QStringLiteral("Fee graph:") : QStringLiteral("Providers graph:"));
+    connectionsPerHourChart->setVisible(hourCharts);
+    feePerHourChart->setVisible(hourCharts);
+    feePerUserChart->setVisible(!hourCharts);
+    feePerProviderChart->setVisible(!hourCharts);
+    previousButton->setEnabled(!hourCharts);
+    nextButton->setEnabled(hourCharts);
+    upperChartBox->show();
+    lowerChartBox->show();
+}
+
+void GraphsDialog::nextClicked()
 {
     ShowUserProviderGraphs();
 }
 
-void GraphsDialog::Button2Click()
+void GraphsDialog::previousClicked()
 {
     ShowHourGraphs();
 }
 
-void GraphsDialog::Button3Click()
+void GraphsDialog::okClicked()
 {
     done(QDialog::Accepted);
 }
 
-void GraphsDialog::Button4Click()
+void GraphsDialog::helpClicked()
 {
     platform::help().context(platform::Application::instance().helpFile(), kHelpContext);
 }
@@ -312,12 +306,12 @@ QSize GraphsDialog::outerSize() const
 void GraphsDialog::FormResize()
 {
     const graphs::GraphsLayout layout = graphs::layoutFor(outerSize());
-    GroupBox1->setGeometry(layout.groupBox1);
-    GroupBox2->setGeometry(layout.groupBox2);
-    Button2->move(kPreviousLeft, layout.buttonTop);
-    Button1->move(kPreviousLeft + Button2->width() + 6, layout.buttonTop);
-    Button3->move(layout.okLeft, layout.buttonTop);
-    Button4->move(layout.helpLeft, layout.buttonTop);
+    upperChartBox->setGeometry(layout.upperChartBox);
+    lowerChartBox->setGeometry(layout.lowerChartBox);
+    previousButton->move(kPreviousLeft, layout.buttonTop);
+    nextButton->move(kPreviousLeft + previousButton->width() + 6, layout.buttonTop);
+    okButton->move(layout.okLeft, layout.buttonTop);
+    helpButton->move(layout.helpLeft, layout.buttonTop);
 }
 
 bool GraphsDialog::event(QEvent* e)

@@ -69,8 +69,8 @@ QString nameText(const QByteArray& name);
 
 // Where the resize rule puts the controls for a window of the outer size `window`.
 struct GraphsLayout {
-    QRect groupBox1;
-    QRect groupBox2;
+    QRect upperChartBox;
+    QRect lowerChartBox;
     int buttonTop = 0;
     int okLeft = 0;
     int helpLeft = 0;
@@ -87,25 +87,27 @@ public:
     explicit GraphsDialog(MonitoringSession& session, QWidget* parent = nullptr);
     ~GraphsDialog() override;
 
-    QGroupBox* GroupBox1 = nullptr;
-    platform::TVtChart* Graph3 = nullptr;  // connections per hour
-    platform::TVtChart* Graph1 = nullptr;  // fee per user
-    QGroupBox* GroupBox2 = nullptr;
-    platform::TVtChart* Graph4 = nullptr;  // fee per hour
-    platform::TVtChart* Graph2 = nullptr;  // fee per provider
-    QPushButton* Button2 = nullptr;        // "<<   Previouse"
-    QPushButton* Button1 = nullptr;        // "Next   >>"
-    QPushButton* Button3 = nullptr;        // "OK"
-    QPushButton* Button4 = nullptr;        // "&Help"
+    // Each frame holds one chart of each page: the hour charts on the first, the user
+    // and provider charts on the second.
+    QGroupBox* upperChartBox = nullptr;
+    platform::TVtChart* connectionsPerHourChart = nullptr;
+    platform::TVtChart* feePerUserChart = nullptr;
+    QGroupBox* lowerChartBox = nullptr;
+    platform::TVtChart* feePerHourChart = nullptr;
+    platform::TVtChart* feePerProviderChart = nullptr;
+    QPushButton* previousButton = nullptr;  // back to the hour charts
+    QPushButton* nextButton = nullptr;      // on to the user and provider charts
+    QPushButton* okButton = nullptr;
+    QPushButton* helpButton = nullptr;
 
     void FormActivate();
     void BuildGraphs();
     void ShowHourGraphs();
     void ShowUserProviderGraphs();
-    void Button1Click();
-    void Button2Click();
-    void Button3Click();
-    void Button4Click();
+    void nextClicked();
+    void previousClicked();
+    void okClicked();
+    void helpClicked();
     void FormResize();
 
 protected:
@@ -114,6 +116,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // The first page (the hour charts) or the second (the user and provider charts).
+    void showPage(bool hourCharts);
     // The window's outer size: the client area and the frame the window manager adds.
     QSize outerSize() const;
     QSize frameExtra() const;

@@ -165,7 +165,7 @@ OpenReportDialog::OpenReportDialog(MonitoringSession& session, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
     , m_session(session)
 {
-    setObjectName(QStringLiteral("Form10"));
+    setObjectName(QStringLiteral("openReportDialog"));
     setAttribute(Qt::WA_QuitOnClose, false);
     setWindowTitle(QStringLiteral("Open report"));
     setFixedSize(181, 213);
@@ -179,34 +179,35 @@ OpenReportDialog::~OpenReportDialog() = default;
 
 void OpenReportDialog::buildWindow()
 {
-    GroupBox1 = new QGroupBox(QStringLiteral("Select report:"), this);
-    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    GroupBox1->setGeometry(8, 4, 165, 170);
+    reportBox = new QGroupBox(QStringLiteral("Select report:"), this);
+    reportBox->setObjectName(QStringLiteral("reportBox"));
+    reportBox->setGeometry(8, 4, 165, 170);
 
-    FileListBox1 = new QListWidget(GroupBox1);
-    FileListBox1->setObjectName(QStringLiteral("FileListBox1"));
-    FileListBox1->setToolTip(QStringLiteral("Select available report from the list"));
-    FileListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
-    FileListBox1->setGeometry(8, 18, 149, 114);
+    reportList = new QListWidget(reportBox);
+    reportList->setObjectName(QStringLiteral("reportList"));
+    reportList->setToolTip(QStringLiteral("Select available report from the list"));
+    reportList->setSelectionMode(QAbstractItemView::SingleSelection);
+    reportList->setGeometry(8, 18, 149, 114);
 
-    Button1 = new QPushButton(QStringLiteral("Select editor ..."), GroupBox1);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(8, 138, 149, 24);
+    selectEditorButton = new QPushButton(QStringLiteral("Select editor ..."), reportBox);
+    selectEditorButton->setObjectName(QStringLiteral("selectEditorButton"));
+    selectEditorButton->setGeometry(8, 138, 149, 24);
 
-    BitBtn1 = new QPushButton(QStringLiteral("Open"), this);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn1->setDefault(true);
-    BitBtn1->setGeometry(8, 181, 79, 25);
+    openButton = new QPushButton(QStringLiteral("Open"), this);
+    openButton->setObjectName(QStringLiteral("openButton"));
+    openButton->setDefault(true);
+    openButton->setGeometry(8, 181, 79, 25);
 
-    BitBtn2 = new QPushButton(QStringLiteral("Close"), this);
-    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-    BitBtn2->setGeometry(94, 181, 79, 25);
+    closeButton = new QPushButton(QStringLiteral("Close"), this);
+    closeButton->setObjectName(QStringLiteral("closeButton"));
+    closeButton->setGeometry(94, 181, 79, 25);
 
-    connect(BitBtn1, &QPushButton::clicked, this, platform::guarded(this, &OpenReportDialog::BitBtn1Click));
-    connect(FileListBox1, &QListWidget::itemDoubleClicked, this,
-            [this] { platform::guard([this] { BitBtn1Click(); }); });
-    connect(Button1, &QPushButton::clicked, this, platform::guarded(this, &OpenReportDialog::Button1Click));
-    connect(BitBtn2, &QPushButton::clicked, this, platform::guarded(this, &OpenReportDialog::BitBtn2Click));
+    connect(openButton, &QPushButton::clicked, this, platform::guarded(this, &OpenReportDialog::openClicked));
+    connect(reportList, &QListWidget::itemDoubleClicked, this,
+            [this] { platform::guard([this] { openClicked(); }); });
+    connect(selectEditorButton, &QPushButton::clicked, this,
+            platform::guarded(this, &OpenReportDialog::selectEditorClicked));
+    connect(closeButton, &QPushButton::clicked, this, platform::guarded(this, &OpenReportDialog::closeClicked));
 }
 
 QString OpenReportDialog::folder() const
@@ -216,7 +217,7 @@ QString OpenReportDialog::folder() const
 
 QString OpenReportDialog::selectedReport() const
 {
-    const QListWidgetItem* item = FileListBox1->currentItem();
+    const QListWidgetItem* item = reportList->currentItem();
     return item && item->isSelected() ? item->text() : QString();
 }
 
@@ -229,12 +230,12 @@ void OpenReportDialog::FormCreate()
     // Read again at every activation, so reports written meanwhile appear; the report
     // chosen before stays chosen.
     const QString chosen = selectedReport();
-    FileListBox1->clear();
-    FileListBox1->addItems(reports::reportFiles(reportsFolder));
+    reportList->clear();
+    reportList->addItems(reports::reportFiles(reportsFolder));
     if (!chosen.isEmpty()) {
-        const auto found = FileListBox1->findItems(chosen, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        const auto found = reportList->findItems(chosen, Qt::MatchExactly | Qt::MatchCaseSensitive);
         if (!found.isEmpty())
-            FileListBox1->setCurrentItem(found.constFirst());
+            reportList->setCurrentItem(found.constFirst());
     }
 
     platform::KeyScope key(ReportsRegistry(), platform::RootKey::CurrentUser, name(rk::kSoftware), true);
@@ -247,7 +248,7 @@ void OpenReportDialog::FormCreate()
     }
 }
 
-void OpenReportDialog::BitBtn1Click()
+void OpenReportDialog::openClicked()
 {
     const QString report = selectedReport();
     if (report.isEmpty())
@@ -264,7 +265,7 @@ void OpenReportDialog::BitBtn1Click()
     }
 }
 
-void OpenReportDialog::Button1Click()
+void OpenReportDialog::selectEditorClicked()
 {
     const QString editor = reports::chooseEditor(this);
     if (editor.isEmpty())
@@ -278,7 +279,7 @@ void OpenReportDialog::Button1Click()
     reports::EditorPath = editor;
 }
 
-void OpenReportDialog::BitBtn2Click()
+void OpenReportDialog::closeClicked()
 {
     close();
 }

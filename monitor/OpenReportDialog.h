@@ -65,16 +65,16 @@ public:
     explicit OpenReportDialog(MonitoringSession& session, QWidget* parent = nullptr);
     ~OpenReportDialog() override;
 
-    QGroupBox* GroupBox1 = nullptr;     // "Select report:"
-    QListWidget* FileListBox1 = nullptr;
-    QPushButton* Button1 = nullptr;     // "Select editor ..."
-    QPushButton* BitBtn1 = nullptr;     // "Open"
-    QPushButton* BitBtn2 = nullptr;     // "Close"
+    QGroupBox* reportBox = nullptr;
+    QListWidget* reportList = nullptr;
+    QPushButton* selectEditorButton = nullptr;
+    QPushButton* openButton = nullptr;
+    QPushButton* closeButton = nullptr;
 
     void FormCreate();
-    void BitBtn1Click();
-    void Button1Click();
-    void BitBtn2Click();
+    void openClicked();
+    void selectEditorClicked();
+    void closeClicked();
 
     // The folder the list shows.
     QString folder() const;

@@ -113,7 +113,7 @@ ProvidersDialog::ProvidersDialog(MonitoringSession& session, QWidget* parent)
     : QDialog(parent)
     , m_session(session)
 {
-    setObjectName(QStringLiteral("Form3"));
+    setObjectName(QStringLiteral("providersDialog"));
     setAttribute(Qt::WA_QuitOnClose, false);
     setWindowTitle(QStringLiteral("Providers"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
@@ -123,40 +123,40 @@ ProvidersDialog::ProvidersDialog(MonitoringSession& session, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);
     auto* group = new QGroupBox(QStringLiteral("Choose a provider:"), this);
-    group->setObjectName(QStringLiteral("GroupBox1"));
+    group->setObjectName(QStringLiteral("providerBox"));
     auto* groupLayout = new QVBoxLayout(group);
     groupLayout->setContentsMargins(6, 4, 6, 6);
-    ListBox1 = new QListWidget(group);
-    ListBox1->setObjectName(QStringLiteral("ListBox1"));
-    ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
-    groupLayout->addWidget(ListBox1);
+    providerList = new QListWidget(group);
+    providerList->setObjectName(QStringLiteral("providerList"));
+    providerList->setSelectionMode(QAbstractItemView::SingleSelection);
+    groupLayout->addWidget(providerList);
     group->setFixedHeight(86);
     layout->addWidget(group);
 
     auto* lists = new QHBoxLayout;
-    Tariff = reportList(this, "Tariff", {QStringLiteral("Tariffs")}, "Drag tariffs to -->");
-    Days = reportList(this, "Days", {QStringLiteral("Tariff's name"), QStringLiteral("Week days")},
+    profileList = reportList(this, "profileList", {QStringLiteral("Tariffs")}, "Drag tariffs to -->");
+    dayList = reportList(this, "dayList", {QStringLiteral("Tariff's name"), QStringLiteral("Week days")},
                       "To delete tariff drag it back <--");
-    Tariff->setFixedWidth(130);
-    Days->header()->setSectionResizeMode(0, QHeaderView::Stretch);
-    Days->header()->setStretchLastSection(false);
-    Days->header()->resizeSection(1, 80);
-    lists->addWidget(Tariff);
-    lists->addWidget(Days, 1);
+    profileList->setFixedWidth(130);
+    dayList->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    dayList->header()->setStretchLastSection(false);
+    dayList->header()->resizeSection(1, 80);
+    lists->addWidget(profileList);
+    lists->addWidget(dayList, 1);
     layout->addLayout(lists, 1);
 
-    layout->addLayout(tariffoptions::okCancelHelpRow(this, BitBtn1, BitBtn2, BitBtn3));
+    layout->addLayout(tariffoptions::okCancelHelpRow(this, okButton, cancelButton, helpButton));
 
     ResetDaysList();
 
-    Tariff->viewport()->installEventFilter(this);
-    Days->viewport()->installEventFilter(this);
+    profileList->viewport()->installEventFilter(this);
+    dayList->viewport()->installEventFilter(this);
 
     using platform::guarded;
-    connect(ListBox1, &QListWidget::currentRowChanged, this, guarded(this, &ProvidersDialog::ListBox1Click));
-    connect(BitBtn1, &QPushButton::clicked, this, guarded(this, &ProvidersDialog::BitBtn1Click));
-    connect(BitBtn2, &QPushButton::clicked, this, guarded(this, &ProvidersDialog::BitBtn2Click));
-    connect(BitBtn3, &QPushButton::clicked, this, guarded(this, &ProvidersDialog::BitBtn3Click));
+    connect(providerList, &QListWidget::currentRowChanged, this, guarded(this, &ProvidersDialog::providerSelected));
+    connect(okButton, &QPushButton::clicked, this, guarded(this, &ProvidersDialog::okClicked));
+    connect(cancelButton, &QPushButton::clicked, this, guarded(this, &ProvidersDialog::cancelClicked));
+    connect(helpButton, &QPushButton::clicked, this, guarded(this, &ProvidersDialog::helpClicked));
     platform::openHelpContextOnF1(this, kFormHelpContext);
 }
 
@@ -186,14 +186,14 @@ void ProvidersDialog::ResetDaysList()
     // The rows go away, and a row being dragged with them.
     if (DragSource == tariff::FromDays)
         endDrag();
-    Days->setUpdatesEnabled(false);
-    Days->clear();
+    dayList->setUpdatesEnabled(false);
+    dayList->clear();
     for (int d = 0; d < tariffoptions::kDaySlots; ++d) {
-        auto* row = new QTreeWidgetItem(Days);
+        auto* row = new QTreeWidgetItem(dayList);
         row->setText(0, QString());
         row->setText(1, tariff::dayName(d));
     }
-    Days->setUpdatesEnabled(true);
+    dayList->setUpdatesEnabled(true);
 }
 
 void ProvidersDialog::ShowProviderDays(int index)
@@ -204,7 +204,7 @@ void ProvidersDialog::ShowProviderDays(int index)
     const tariff::ProviderRecord& record = ProviderDays[static_cast<std::size_t>(index)];
     for (int d = 0; d < tariffoptions::kDaySlots; ++d) {
         if (!record.DayTariffs[static_cast<std::size_t>(d)].isEmpty())
-            Days->topLevelItem(d)->setText(0, record.DayTariffs[static_cast<std::size_t>(d)]);
+            dayList->topLevelItem(d)->setText(0, record.DayTariffs[static_cast<std::size_t>(d)]);
     }
 }
 
@@ -214,7 +214,7 @@ void ProvidersDialog::StoreProviderDays(int index)
         return;
     tariff::ProviderRecord& record = ProviderDays[static_cast<std::size_t>(index)];
     for (int d = 0; d < tariffoptions::kDaySlots; ++d)
-        record.DayTariffs[static_cast<std::size_t>(d)] = Days->topLevelItem(d)->text(0);
+        record.DayTariffs[static_cast<std::size_t>(d)] = dayList->topLevelItem(d)->text(0);
     record.Edited = 1;
 }
 
@@ -231,7 +231,7 @@ void ProvidersDialog::LoadTariffs()
 {
     if (DragSource == tariff::FromTariff)
         endDrag();
-    Tariff->clear();
+    profileList->clear();
     TariffCount = 0;
     QStringList names;
     {
@@ -244,7 +244,7 @@ void ProvidersDialog::LoadTariffs()
     for (int a = 0; a < count; ++a) {
         AvailableTariffs[static_cast<std::size_t>(a)] = TariffProfile();
         AvailableTariffs[static_cast<std::size_t>(a)].Name = names[a];
-        auto* row = new QTreeWidgetItem(Tariff);
+        auto* row = new QTreeWidgetItem(profileList);
         row->setText(0, names[a]);
         TariffCount = a + 1;
         LoadTariff(a);
@@ -279,7 +279,7 @@ void ProvidersDialog::LoadProviderDays(int index)
         Key key(charging::tariffSlotKey(provider, tariffoptions::slotDayKey(d)), true);
         const QString profile = key->readString(name(rk::vSlotTariffProfile));
         if (!profile.isEmpty())
-            Days->topLevelItem(d)->setText(0, profile);
+            dayList->topLevelItem(d)->setText(0, profile);
     }
 }
 
@@ -317,10 +317,10 @@ void ProvidersDialog::FormActivate()
 {
     m_loadFailed = true;
     m_closing = false;
-    BitBtn1->setEnabled(false);
+    okButton->setEnabled(false);
     {
-        const QSignalBlocker blocker(ListBox1);
-        ListBox1->clear();
+        const QSignalBlocker blocker(providerList);
+        providerList->clear();
     }
     ProviderDays.clear();
     CurrentProviderIndex = 0;
@@ -332,33 +332,33 @@ void ProvidersDialog::FormActivate()
     if (providers.isEmpty())
         tariffoptions::messageWithDialog(*this, QStringLiteral("No providers found!"), MessageIcon::Exclamation);
     for (const QString& provider : std::as_const(providers)) {
-        ListBox1->addItem(provider);
+        providerList->addItem(provider);
         tariff::ProviderRecord record;
         record.Name = provider;
         ProviderDays.push_back(record);
     }
     if (!providers.isEmpty()) {
-        const QSignalBlocker blocker(ListBox1);
-        ListBox1->setCurrentRow(0);
+        const QSignalBlocker blocker(providerList);
+        providerList->setCurrentRow(0);
     }
     LoadTariffs();
     ResetDaysList();
     LoadProviderDays(0);
     CurrentProviderIndex = 0;
     m_loadFailed = false;
-    BitBtn1->setEnabled(!m_closing);
+    okButton->setEnabled(!m_closing);
 }
 
 void ProvidersDialog::FormClose()
 {
     endDrag();
-    const QSignalBlocker blocker(ListBox1);
-    ListBox1->clear();
+    const QSignalBlocker blocker(providerList);
+    providerList->clear();
 }
 
-void ProvidersDialog::ListBox1Click()
+void ProvidersDialog::providerSelected()
 {
-    const int selected = ListBox1->currentRow();
+    const int selected = providerList->currentRow();
     if (selected < 0)
         return;
     StoreProviderDays(CurrentProviderIndex);
@@ -371,7 +371,7 @@ void ProvidersDialog::ListBox1Click()
     }
 }
 
-void ProvidersDialog::BitBtn1Click()
+void ProvidersDialog::okClicked()
 {
     if (m_loadFailed || m_closing)
         return;
@@ -388,12 +388,12 @@ void ProvidersDialog::BitBtn1Click()
     done(QDialog::Accepted);
 }
 
-void ProvidersDialog::BitBtn2Click()
+void ProvidersDialog::cancelClicked()
 {
     reject();
 }
 
-void ProvidersDialog::BitBtn3Click()
+void ProvidersDialog::helpClicked()
 {
     platform::help().context(platform::Application::instance().helpFile(), kHelpButtonContext);
 }
@@ -402,7 +402,7 @@ void ProvidersDialog::BitBtn3Click()
 
 bool ProvidersDialog::isListView(QObject* source) const
 {
-    return source == Tariff || source == Days;
+    return source == profileList || source == dayList;
 }
 
 void ProvidersDialog::endDrag()
@@ -412,62 +412,62 @@ void ProvidersDialog::endDrag()
     m_pressedList = nullptr;
 }
 
-void ProvidersDialog::TariffMouseDown(Qt::MouseButton button, const QPoint& position)
+void ProvidersDialog::profileListPressed(Qt::MouseButton button, const QPoint& position)
 {
     if (button != Qt::LeftButton)
         return;
-    QTreeWidgetItem* row = Tariff->itemAt(position);
+    QTreeWidgetItem* row = profileList->itemAt(position);
     if (!row)
         return;
     DragItem = row;
     DragSource = tariff::FromTariff;
-    m_pressedList = Tariff;
+    m_pressedList = profileList;
     m_pressPosition = position;
 }
 
-void ProvidersDialog::DaysMouseDown(Qt::MouseButton button, const QPoint& position)
+void ProvidersDialog::dayListPressed(Qt::MouseButton button, const QPoint& position)
 {
     if (button != Qt::LeftButton)
         return;
-    QTreeWidgetItem* row = Days->itemAt(position);
+    QTreeWidgetItem* row = dayList->itemAt(position);
     if (!row || row->text(0).isEmpty())
         return;
     DragItem = row;
     DragSource = tariff::FromDays;
-    m_pressedList = Days;
+    m_pressedList = dayList;
     m_pressPosition = position;
 }
 
-void ProvidersDialog::DaysDragOver(QObject* source, const QPoint& position, bool& accept)
+void ProvidersDialog::dayListDragOver(QObject* source, const QPoint& position, bool& accept)
 {
     accept = isListView(source) && DragSource == tariff::FromTariff && DragItem != nullptr
-             && Days->itemAt(position) != nullptr;
+             && dayList->itemAt(position) != nullptr;
 }
 
-void ProvidersDialog::DaysDragDrop(QObject* source, const QPoint& position)
+void ProvidersDialog::dayListDropped(QObject* source, const QPoint& position)
 {
     bool accept = false;
-    DaysDragOver(source, position, accept);
+    dayListDragOver(source, position, accept);
     if (!accept)
         return;
-    Days->itemAt(position)->setText(0, DragItem->text(0));
-    Days->viewport()->update();
+    dayList->itemAt(position)->setText(0, DragItem->text(0));
+    dayList->viewport()->update();
 }
 
-void ProvidersDialog::TariffDragOver(QObject* source, const QPoint&, bool& accept)
+void ProvidersDialog::profileListDragOver(QObject* source, const QPoint&, bool& accept)
 {
     accept = isListView(source) && DragSource == tariff::FromDays && DragItem != nullptr
              && !DragItem->text(0).isEmpty();
 }
 
-void ProvidersDialog::TariffDragDrop(QObject* source, const QPoint& position)
+void ProvidersDialog::profileListDropped(QObject* source, const QPoint& position)
 {
     bool accept = false;
-    TariffDragOver(source, position, accept);
+    profileListDragOver(source, position, accept);
     if (!accept)
         return;
     DragItem->setText(0, QString());
-    Days->viewport()->update();
+    dayList->viewport()->update();
 }
 
 void ProvidersDialog::startDrag(QTreeWidget* list)
@@ -482,9 +482,9 @@ void ProvidersDialog::startDrag(QTreeWidget* list)
 
 bool ProvidersDialog::eventFilter(QObject* watched, QEvent* event)
 {
-    const bool onTariff = watched == Tariff->viewport();
-    const bool onDays = watched == Days->viewport();
-    if (!onTariff && !onDays)
+    const bool onProfileList = watched == profileList->viewport();
+    const bool onDayList = watched == dayList->viewport();
+    if (!onProfileList && !onDayList)
         return QDialog::eventFilter(watched, event);
 
     switch (event->type()) {
@@ -492,16 +492,16 @@ bool ProvidersDialog::eventFilter(QObject* watched, QEvent* event)
         auto* e = static_cast<QMouseEvent*>(event);
         const QPoint position = e->position().toPoint();
         platform::guard([&] {
-            if (onTariff)
-                TariffMouseDown(e->button(), position);
+            if (onProfileList)
+                profileListPressed(e->button(), position);
             else
-                DaysMouseDown(e->button(), position);
+                dayListPressed(e->button(), position);
         });
         return false;  // the press still selects the row
     }
     case QEvent::MouseMove: {
         auto* e = static_cast<QMouseEvent*>(event);
-        QTreeWidget* list = onTariff ? Tariff : Days;
+        QTreeWidget* list = onProfileList ? profileList : dayList;
         if (m_pressedList == list && DragItem && (e->buttons() & Qt::LeftButton)
             && (e->position().toPoint() - m_pressPosition).manhattanLength() >= QApplication::startDragDistance()) {
             m_pressedList = nullptr;
@@ -519,10 +519,10 @@ bool ProvidersDialog::eventFilter(QObject* watched, QEvent* event)
         auto* e = static_cast<QDragMoveEvent*>(event);
         bool accept = false;
         platform::guard([&] {
-            if (onTariff)
-                TariffDragOver(e->source(), e->position().toPoint(), accept);
+            if (onProfileList)
+                profileListDragOver(e->source(), e->position().toPoint(), accept);
             else
-                DaysDragOver(e->source(), e->position().toPoint(), accept);
+                dayListDragOver(e->source(), e->position().toPoint(), accept);
         });
         if (event->type() == QEvent::DragEnter) {
             // Taken whenever the drag is one of ours: a drag that enters over the empty
@@ -544,10 +544,10 @@ bool ProvidersDialog::eventFilter(QObject* watched, QEvent* event)
     case QEvent::Drop: {
         auto* e = static_cast<QDropEvent*>(event);
         platform::guard([&] {
-            if (onTariff)
-                TariffDragDrop(e->source(), e->position().toPoint());
+            if (onProfileList)
+                profileListDropped(e->source(), e->position().toPoint());
             else
-                DaysDragDrop(e->source(), e->position().toPoint());
+                dayListDropped(e->source(), e->position().toPoint());
         });
         e->acceptProposedAction();
         return true;

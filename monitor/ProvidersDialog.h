@@ -47,10 +47,10 @@ public:
     explicit ProvidersDialog(MonitoringSession& session, QWidget* parent = nullptr);
     MonitoringSession& session() const { return m_session; }
 
-    // The profiles found at the opening; entry i is row i of the list Tariff.
+    // The profiles found at the opening; entry i is row i of profileList.
     std::array<tariffoptions::TariffProfile, tariffoptions::kMaxTariffs> AvailableTariffs;
     int TariffCount = 0;
-    // Entry i belongs to row i of ListBox1. Refilled at each opening, so no record
+    // Entry i belongs to row i of providerList. Refilled at each opening, so no record
     // can outlive the dial-up entry whose slots it holds.
     std::vector<tariff::ProviderRecord> ProviderDays;
     int CurrentProviderIndex = 0;
@@ -58,12 +58,12 @@ public:
     QTreeWidgetItem* DragItem = nullptr;
 
     // ---- controls ---------------------------------------------------------------
-    QListWidget* ListBox1 = nullptr;  // the providers
-    QTreeWidget* Tariff = nullptr;    // the profiles: drag source of assignments
-    QTreeWidget* Days = nullptr;      // the eight slots of the shown provider
-    QPushButton* BitBtn1 = nullptr;   // "OK"
-    QPushButton* BitBtn2 = nullptr;   // "Cancel"
-    QPushButton* BitBtn3 = nullptr;   // "&Help"
+    QListWidget* providerList = nullptr;
+    QTreeWidget* profileList = nullptr;  // the drag source of assignments
+    QTreeWidget* dayList = nullptr;      // the eight slots of the shown provider
+    QPushButton* okButton = nullptr;
+    QPushButton* cancelButton = nullptr;
+    QPushButton* helpButton = nullptr;
 
     // ---- operations ----------------------------------------------------------------
     void ResetDaysList();
@@ -77,18 +77,18 @@ public:
     // ---- handlers --------------------------------------------------------------------
     void FormActivate();
     void FormClose();
-    void ListBox1Click();
-    void BitBtn1Click();
-    void BitBtn2Click();
-    void BitBtn3Click();
+    void providerSelected();
+    void okClicked();
+    void cancelClicked();
+    void helpClicked();
     // Positions are in the coordinates of the list's viewport. `source` is the widget
     // the drag came from.
-    void TariffMouseDown(Qt::MouseButton button, const QPoint& position);
-    void TariffDragOver(QObject* source, const QPoint& position, bool& accept);
-    void TariffDragDrop(QObject* source, const QPoint& position);
-    void DaysMouseDown(Qt::MouseButton button, const QPoint& position);
-    void DaysDragOver(QObject* source, const QPoint& position, bool& accept);
-    void DaysDragDrop(QObject* source, const QPoint& position);
+    void profileListPressed(Qt::MouseButton button, const QPoint& position);
+    void profileListDragOver(QObject* source, const QPoint& position, bool& accept);
+    void profileListDropped(QObject* source, const QPoint& position);
+    void dayListPressed(Qt::MouseButton button, const QPoint& position);
+    void dayListDragOver(QObject* source, const QPoint& position, bool& accept);
+    void dayListDropped(QObject* source, const QPoint& position);
 
     void done(int result) override;
 

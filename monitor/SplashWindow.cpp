@@ -73,19 +73,19 @@ QPixmap dialtallyLogo()
 SplashWindow::SplashWindow(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
 {
-    setObjectName(QStringLiteral("Form8"));
+    setObjectName(QStringLiteral("splashWindow"));
     // A window of its own that must not end the program when it closes.
     setAttribute(Qt::WA_QuitOnClose, false);
     setFixedSize(313, 257);
-    Image1 = new QLabel(this);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setPixmap(dialtallyLogo());
-    Image1->adjustSize();
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(1000);
-    connect(Timer1, &QTimer::timeout, this, platform::guarded(this, &SplashWindow::Timer1Timer));
-    Timer1->start();
+    logo = new QLabel(this);
+    logo->setObjectName(QStringLiteral("logo"));
+    logo->setPixmap(dialtallyLogo());
+    logo->adjustSize();
+    closeTimer = new QTimer(this);
+    closeTimer->setObjectName(QStringLiteral("closeTimer"));
+    closeTimer->setInterval(1000);
+    connect(closeTimer, &QTimer::timeout, this, platform::guarded(this, &SplashWindow::closeTimerElapsed));
+    closeTimer->start();
 }
 
 void SplashWindow::FormActivate()
@@ -93,7 +93,7 @@ void SplashWindow::FormActivate()
     platform::taskbarButton().hide();
 }
 
-void SplashWindow::Timer1Timer()
+void SplashWindow::closeTimerElapsed()
 {
     close();
 }

@@ -15,11 +15,12 @@ class SplashWindow : public QDialog {
 public:
     explicit SplashWindow(QWidget* parent = nullptr);
 
-    QLabel* Image1 = nullptr;
-    QTimer* Timer1 = nullptr;
+    QLabel* logo = nullptr;
+    // Closes the splash a second after it is shown.
+    QTimer* closeTimer = nullptr;
 
     void FormActivate();
-    void Timer1Timer();
+    void closeTimerElapsed();
 
 protected:
     bool event(QEvent* event) override;

@@ -330,7 +330,7 @@ void StatisticsDialog::FormActivate()
             auto* item = new QTreeWidgetItem(userList);
             item->setText(0, QString::fromUtf8(row.name));
             item->setText(1, QString::number(row.connections));
-            item->setText(2, fee::FormatDuration(row.seconds));
+            item->setText(2, connections::FormatDuration(row.seconds));
             item->setText(3, statistics::moneyText(row.cents));
             item->setData(0, kNameRole, row.name);
             item->setData(0, kConnectionsRole, QVariant::fromValue<qlonglong>(row.connections));

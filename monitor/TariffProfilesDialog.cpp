@@ -187,12 +187,12 @@ QHBoxLayout* okCancelHelpRow(QWidget* dialog, QPushButton*& ok, QPushButton*& ca
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     ok = new QPushButton(QStringLiteral("OK"), dialog);
-    ok->setObjectName(QStringLiteral("BitBtn1"));
+    ok->setObjectName(QStringLiteral("okButton"));
     ok->setDefault(true);
     cancel = new QPushButton(QStringLiteral("Cancel"), dialog);
-    cancel->setObjectName(QStringLiteral("BitBtn2"));
+    cancel->setObjectName(QStringLiteral("cancelButton"));
     help = new QPushButton(QStringLiteral("&Help"), dialog);
-    help->setObjectName(QStringLiteral("BitBtn3"));
+    help->setObjectName(QStringLiteral("helpButton"));
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
     buttons->addWidget(help);
@@ -315,35 +315,35 @@ TariffProfilesDialog::TariffProfilesDialog(MonitoringSession& session, QWidget* 
     : QDialog(parent)
     , m_session(session)
 {
-    setObjectName(QStringLiteral("Form5"));
+    setObjectName(QStringLiteral("tariffProfilesDialog"));
     setAttribute(Qt::WA_QuitOnClose, false);
     setWindowTitle(QStringLiteral("Tariffs Options"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowCloseButtonHint);
     setFixedSize(361, 293);
-    ImageList1[0] = oneCostPerDayGlyph();
+    oneCostPerDayIcon = oneCostPerDayGlyph();
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);
     auto* columns = new QHBoxLayout;
     layout->addLayout(columns, 1);
 
-    GroupBox1 = new QGroupBox(QStringLiteral("Tariffs:"), this);
-    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    GroupBox1->setFixedWidth(162);
-    auto* left = new QVBoxLayout(GroupBox1);
+    profileBox = new QGroupBox(QStringLiteral("Tariffs:"), this);
+    profileBox->setObjectName(QStringLiteral("profileBox"));
+    profileBox->setFixedWidth(162);
+    auto* left = new QVBoxLayout(profileBox);
     left->setContentsMargins(6, 6, 6, 6);
-    ListBox1 = new QListWidget(GroupBox1);
-    ListBox1->setObjectName(QStringLiteral("ListBox1"));
-    ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
-    left->addWidget(ListBox1, 1);
-    Edit7 = new QLineEdit(GroupBox1);
-    Edit7->setObjectName(QStringLiteral("Edit7"));
-    Edit7->setMaxLength(tariffoptions::kTariffNameLength);
-    left->addWidget(Edit7);
+    profileList = new QListWidget(profileBox);
+    profileList->setObjectName(QStringLiteral("profileList"));
+    profileList->setSelectionMode(QAbstractItemView::SingleSelection);
+    left->addWidget(profileList, 1);
+    nameEdit = new QLineEdit(profileBox);
+    nameEdit->setObjectName(QStringLiteral("nameEdit"));
+    nameEdit->setMaxLength(tariffoptions::kTariffNameLength);
+    left->addWidget(nameEdit);
     // One under the other: the group is too narrow for the three captions in a row.
-    const auto speedButton = [this, left](const char* objectName, const char* text) {
-        auto* button = new QToolButton(GroupBox1);
+    const auto profileButton = [this, left](const char* objectName, const char* text) {
+        auto* button = new QToolButton(profileBox);
         button->setObjectName(QString::fromLatin1(objectName));
         button->setText(QString::fromLatin1(text));
         button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -351,10 +351,10 @@ TariffProfilesDialog::TariffProfilesDialog(MonitoringSession& session, QWidget* 
         return button;
     };
     left->setSpacing(2);
-    SpeedButton1 = speedButton("SpeedButton1", "Create new tariff");
-    SpeedButton4 = speedButton("SpeedButton4", "Rename tariff");
-    SpeedButton2 = speedButton("SpeedButton2", "Delete tariff");
-    columns->addWidget(GroupBox1);
+    createButton = profileButton("createButton", "Create new tariff");
+    renameButton = profileButton("renameButton", "Rename tariff");
+    deleteButton = profileButton("deleteButton", "Delete tariff");
+    columns->addWidget(profileBox);
 
     auto* fields = new QGridLayout;
     fields->setVerticalSpacing(4);
@@ -364,54 +364,57 @@ TariffProfilesDialog::TariffProfilesDialog(MonitoringSession& session, QWidget* 
         l->setBuddy(buddy);
         return l;
     };
-    Edit5 = numberField(this, "Edit5");
-    Edit6 = numberField(this, "Edit6");
-    Edit1 = numberField(this, "Edit1");
-    Edit2 = numberField(this, "Edit2");
-    Edit3 = numberField(this, "Edit3");
-    Edit4 = numberField(this, "Edit4");
-    for (QLineEdit* mirror : {Edit1, Edit2}) {
+    startingIntervalEdit = numberField(this, "startingIntervalEdit");
+    endingIntervalEdit = numberField(this, "endingIntervalEdit");
+    intervalBStartEdit = numberField(this, "intervalBStartEdit");
+    intervalBEndEdit = numberField(this, "intervalBEndEdit");
+    dayCostEdit = numberField(this, "dayCostEdit");
+    nightCostEdit = numberField(this, "nightCostEdit");
+    for (QLineEdit* mirror : {intervalBStartEdit, intervalBEndEdit}) {
         mirror->setReadOnly(true);
         mirror->setEnabled(false);
     }
     int row = 0;
-    fields->addWidget(label("Enter hour when interval 'A' begins:", Edit5), row, 0);
-    fields->addWidget(Edit5, row++, 1);
-    fields->addWidget(label("and when ends:", Edit6), row, 0);
-    fields->addWidget(Edit6, row++, 1);
-    fields->addWidget(label("Interval 'B' begins:", Edit1), row, 0);
-    fields->addWidget(Edit1, row++, 1);
-    fields->addWidget(label("and ends:", Edit2), row, 0);
-    fields->addWidget(Edit2, row++, 1);
-    fields->addWidget(label("'A' interval's cost per minute (in cents):", Edit3), row, 0);
-    fields->addWidget(Edit3, row++, 1);
-    fields->addWidget(label("'B' interval's cost per minute (in cents):", Edit4), row, 0);
-    fields->addWidget(Edit4, row++, 1);
-    SpeedButton3 = new QToolButton(this);
-    SpeedButton3->setObjectName(QStringLiteral("SpeedButton3"));
-    SpeedButton3->setText(QStringLiteral("OCPD"));
-    SpeedButton3->setToolTip(QStringLiteral("One cost per day"));
-    SpeedButton3->setAutoRaise(true);
-    SpeedButton3->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    fields->addWidget(SpeedButton3, row++, 0, 1, 2, Qt::AlignLeft);
+    fields->addWidget(label("Enter hour when interval 'A' begins:", startingIntervalEdit), row, 0);
+    fields->addWidget(startingIntervalEdit, row++, 1);
+    fields->addWidget(label("and when ends:", endingIntervalEdit), row, 0);
+    fields->addWidget(endingIntervalEdit, row++, 1);
+    fields->addWidget(label("Interval 'B' begins:", intervalBStartEdit), row, 0);
+    fields->addWidget(intervalBStartEdit, row++, 1);
+    fields->addWidget(label("and ends:", intervalBEndEdit), row, 0);
+    fields->addWidget(intervalBEndEdit, row++, 1);
+    fields->addWidget(label("'A' interval's cost per minute (in cents):", dayCostEdit), row, 0);
+    fields->addWidget(dayCostEdit, row++, 1);
+    fields->addWidget(label("'B' interval's cost per minute (in cents):", nightCostEdit), row, 0);
+    fields->addWidget(nightCostEdit, row++, 1);
+    oneCostPerDayButton = new QToolButton(this);
+    oneCostPerDayButton->setObjectName(QStringLiteral("oneCostPerDayButton"));
+    oneCostPerDayButton->setText(QStringLiteral("OCPD"));
+    oneCostPerDayButton->setToolTip(QStringLiteral("One cost per day"));
+    oneCostPerDayButton->setAutoRaise(true);
+    oneCostPerDayButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    fields->addWidget(oneCostPerDayButton, row++, 0, 1, 2, Qt::AlignLeft);
     fields->setRowStretch(row, 1);
     columns->addLayout(fields, 1);
 
-    layout->addLayout(tariffoptions::okCancelHelpRow(this, BitBtn1, BitBtn2, BitBtn3));
+    layout->addLayout(tariffoptions::okCancelHelpRow(this, okButton, cancelButton, helpButton));
 
     using platform::guarded;
-    connect(ListBox1, &QListWidget::currentRowChanged, this, guarded(this, &TariffProfilesDialog::ListBox1Click));
-    connect(SpeedButton1, &QToolButton::clicked, this, guarded(this, &TariffProfilesDialog::SpeedButton1Click));
-    connect(SpeedButton4, &QToolButton::clicked, this, guarded(this, &TariffProfilesDialog::SpeedButton4Click));
-    connect(SpeedButton2, &QToolButton::clicked, this, guarded(this, &TariffProfilesDialog::SpeedButton2Click));
-    connect(SpeedButton3, &QToolButton::clicked, this, guarded(this, &TariffProfilesDialog::SpeedButton3Click));
-    connect(Edit5, &QLineEdit::textChanged, this, guarded(this, &TariffProfilesDialog::Edit5Change));
-    connect(Edit6, &QLineEdit::textChanged, this, guarded(this, &TariffProfilesDialog::Edit6Change));
-    connect(Edit3, &QLineEdit::textChanged, this, guarded(this, &TariffProfilesDialog::Edit3Change));
-    connect(Edit4, &QLineEdit::textChanged, this, guarded(this, &TariffProfilesDialog::Edit4Change));
-    connect(BitBtn1, &QPushButton::clicked, this, guarded(this, &TariffProfilesDialog::BitBtn1Click));
-    connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
-    connect(BitBtn3, &QPushButton::clicked, this, guarded(this, &TariffProfilesDialog::BitBtn3Click));
+    connect(profileList, &QListWidget::currentRowChanged, this, guarded(this, &TariffProfilesDialog::profileSelected));
+    connect(createButton, &QToolButton::clicked, this, guarded(this, &TariffProfilesDialog::createClicked));
+    connect(renameButton, &QToolButton::clicked, this, guarded(this, &TariffProfilesDialog::renameClicked));
+    connect(deleteButton, &QToolButton::clicked, this, guarded(this, &TariffProfilesDialog::deleteClicked));
+    connect(oneCostPerDayButton, &QToolButton::clicked, this,
+            guarded(this, &TariffProfilesDialog::oneCostPerDayClicked));
+    connect(startingIntervalEdit, &QLineEdit::textChanged, this,
+            guarded(this, &TariffProfilesDialog::startingIntervalChanged));
+    connect(endingIntervalEdit, &QLineEdit::textChanged, this,
+            guarded(this, &TariffProfilesDialog::endingIntervalChanged));
+    connect(dayCostEdit, &QLineEdit::textChanged, this, guarded(this, &TariffProfilesDialog::dayCostChanged));
+    connect(nightCostEdit, &QLineEdit::textChanged, this, guarded(this, &TariffProfilesDialog::nightCostChanged));
+    connect(okButton, &QPushButton::clicked, this, guarded(this, &TariffProfilesDialog::okClicked));
+    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(helpButton, &QPushButton::clicked, this, guarded(this, &TariffProfilesDialog::helpClicked));
     platform::openHelpContextOnF1(this, kHelpContext);
 }
 
@@ -438,14 +441,14 @@ void TariffProfilesDialog::done(int result)
 
 bool TariffProfilesDialog::ocpdOn() const
 {
-    return !Edit5->isEnabled();
+    return !startingIntervalEdit->isEnabled();
 }
 
 void TariffProfilesDialog::selectRow(int row)
 {
     // A row the program selects is no user's choice: it runs no handler.
-    const QSignalBlocker blocker(ListBox1);
-    ListBox1->setCurrentRow(row);
+    const QSignalBlocker blocker(profileList);
+    profileList->setCurrentRow(row);
 }
 
 void TariffProfilesDialog::setFieldText(QLineEdit* edit, const QString& text)
@@ -479,54 +482,54 @@ void TariffProfilesDialog::costChanged(QLineEdit* edit)
         edit->setText(QStringLiteral("0"));
 }
 
-void TariffProfilesDialog::Edit5Change()
+void TariffProfilesDialog::startingIntervalChanged()
 {
-    hourChanged(Edit5);
+    hourChanged(startingIntervalEdit);
 }
 
-void TariffProfilesDialog::Edit6Change()
+void TariffProfilesDialog::endingIntervalChanged()
 {
-    hourChanged(Edit6);
+    hourChanged(endingIntervalEdit);
 }
 
-void TariffProfilesDialog::Edit3Change()
+void TariffProfilesDialog::dayCostChanged()
 {
-    costChanged(Edit3);
+    costChanged(dayCostEdit);
 }
 
-void TariffProfilesDialog::Edit4Change()
+void TariffProfilesDialog::nightCostChanged()
 {
-    costChanged(Edit4);
+    costChanged(nightCostEdit);
 }
 
 void TariffProfilesDialog::SyncIntervalB()
 {
     // Interval 'B' is the rest of the day: it begins where 'A' ends and ends where
     // 'A' begins.
-    setFieldText(Edit1, Edit6->text());
-    setFieldText(Edit2, Edit5->text());
+    setFieldText(intervalBStartEdit, endingIntervalEdit->text());
+    setFieldText(intervalBEndEdit, startingIntervalEdit->text());
 }
 
 void TariffProfilesDialog::ClearTariffFields()
 {
-    for (QLineEdit* mirror : {Edit1, Edit2}) {
+    for (QLineEdit* mirror : {intervalBStartEdit, intervalBEndEdit}) {
         setFieldText(mirror, QStringLiteral("0"));
         mirror->setEnabled(false);
     }
-    for (QLineEdit* edit : {Edit3, Edit4, Edit5, Edit6}) {
+    for (QLineEdit* edit : {dayCostEdit, nightCostEdit, startingIntervalEdit, endingIntervalEdit}) {
         setFieldText(edit, QStringLiteral("0"));
         edit->setEnabled(true);
     }
-    SpeedButton3->setIcon(QIcon());
+    oneCostPerDayButton->setIcon(QIcon());
 }
 
-void TariffProfilesDialog::SpeedButton3Click()
+void TariffProfilesDialog::oneCostPerDayClicked()
 {
-    const bool turnOn = Edit5->isEnabled();
-    SpeedButton3->setIcon(turnOn ? ImageList1[0] : QIcon());
+    const bool turnOn = startingIntervalEdit->isEnabled();
+    oneCostPerDayButton->setIcon(turnOn ? oneCostPerDayIcon : QIcon());
     // The day cost applies all day with the toggle on; the other fields keep their
     // values for when it goes off again.
-    for (QLineEdit* edit : {Edit5, Edit6, Edit4})
+    for (QLineEdit* edit : {startingIntervalEdit, endingIntervalEdit, nightCostEdit})
         edit->setEnabled(!turnOn);
 }
 
@@ -547,25 +550,25 @@ void TariffProfilesDialog::ShowTariff(int index)
         return;
     const TariffProfile& entry = TariffProfiles[static_cast<std::size_t>(index)];
     // Each assignment runs the field's own check and mirror, as if typed.
-    setFieldText(Edit5, QString::number(entry.StartingInterval));
-    setFieldText(Edit6, QString::number(entry.EndingInterval));
-    setFieldText(Edit3, QString::number(entry.DayCost));
-    setFieldText(Edit4, QString::number(entry.NightCost));
+    setFieldText(startingIntervalEdit, QString::number(entry.StartingInterval));
+    setFieldText(endingIntervalEdit, QString::number(entry.EndingInterval));
+    setFieldText(dayCostEdit, QString::number(entry.DayCost));
+    setFieldText(nightCostEdit, QString::number(entry.NightCost));
     // A stored flag other than 0 or 1 leaves the toggle as it was.
-    if ((Edit5->isEnabled() ? 1 : 0) == entry.OCPD)
-        SpeedButton3Click();
+    if ((startingIntervalEdit->isEnabled() ? 1 : 0) == entry.OCPD)
+        oneCostPerDayClicked();
 }
 
 void TariffProfilesDialog::StoreTariff(int index)
 {
-    if (index < 0 || index >= ListBox1->count() || index >= tariffoptions::kMaxTariffs)
+    if (index < 0 || index >= profileList->count() || index >= tariffoptions::kMaxTariffs)
         return;
     TariffProfile& entry = TariffProfiles[static_cast<std::size_t>(index)];
-    entry.Name = ListBox1->item(index)->text();
-    entry.StartingInterval = tariffoptions::atoi(Edit5->text());
-    entry.EndingInterval = tariffoptions::atoi(Edit6->text());
-    entry.DayCost = tariffoptions::atoi(Edit3->text());
-    entry.NightCost = tariffoptions::atoi(Edit4->text());
+    entry.Name = profileList->item(index)->text();
+    entry.StartingInterval = tariffoptions::atoi(startingIntervalEdit->text());
+    entry.EndingInterval = tariffoptions::atoi(endingIntervalEdit->text());
+    entry.DayCost = tariffoptions::atoi(dayCostEdit->text());
+    entry.NightCost = tariffoptions::atoi(nightCostEdit->text());
     entry.OCPD = ocpdOn() ? 1 : 0;
 }
 
@@ -573,8 +576,8 @@ bool TariffProfilesDialog::TariffNameExists(const QString& name, int skipIndex) 
 {
     // The registry folds the case of key names, so two names that differ only in case
     // would be saved into one key and one profile would be lost.
-    for (int i = 0; i < ListBox1->count(); ++i) {
-        if (i != skipIndex && ListBox1->item(i)->text().compare(name, Qt::CaseInsensitive) == 0)
+    for (int i = 0; i < profileList->count(); ++i) {
+        if (i != skipIndex && profileList->item(i)->text().compare(name, Qt::CaseInsensitive) == 0)
             return true;
     }
     return false;
@@ -597,7 +600,7 @@ bool TariffProfilesDialog::nameAccepted(const QString& newName, int skipIndex, c
 
 void TariffProfilesDialog::LoadTariffProfiles()
 {
-    ListBox1->clear();
+    profileList->clear();
     int count = 0;
     {
         Key key(name(rk::kTariffProfile), true);
@@ -607,13 +610,13 @@ void TariffProfilesDialog::LoadTariffProfiles()
         count = std::min<int>(static_cast<int>(names.size()), tariffoptions::kMaxTariffs);
         for (int i = 0; i < count; ++i) {
             TariffProfiles[static_cast<std::size_t>(i)].Name = names[i];
-            ListBox1->addItem(names[i]);
+            profileList->addItem(names[i]);
             ReadTariffProfile(i);
         }
     }
     if (count > 0) {
         selectRow(0);
-        Edit7->setText(ListBox1->item(0)->text());
+        nameEdit->setText(profileList->item(0)->text());
         ShowTariff(0);
     } else {
         tariffoptions::messageWithDialog(
@@ -626,7 +629,7 @@ void TariffProfilesDialog::LoadTariffProfiles()
 void TariffProfilesDialog::SaveTariffProfiles()
 {
     platform::RegistryTransaction transaction(TariffsRegistry().store());
-    const int count = std::min<int>(ListBox1->count(), tariffoptions::kMaxTariffs);
+    const int count = std::min<int>(profileList->count(), tariffoptions::kMaxTariffs);
     TariffsRegistry().closeKey();
     TariffsRegistry().setRootKey(platform::RootKey::CurrentUser);
     TariffsRegistry().deleteKey(name(rk::kTariffProfile));
@@ -657,7 +660,7 @@ void TariffProfilesDialog::PropagateTariffs()
         // one left out would keep charging by numbers the user has changed.
         ProviderKeyNames = key.registry().getKeyNames();
     }
-    const int count = std::min<int>(ListBox1->count(), tariffoptions::kMaxTariffs);
+    const int count = std::min<int>(profileList->count(), tariffoptions::kMaxTariffs);
     for (const QString& provider : std::as_const(ProviderKeyNames)) {
         for (int d = 0; d < tariffoptions::kDaySlots; ++d) {
             Key key(charging::tariffSlotKey(provider, tariffoptions::slotDayKey(d)), true);
@@ -680,37 +683,37 @@ void TariffProfilesDialog::PropagateTariffs()
 void TariffProfilesDialog::FormActivate()
 {
     m_loadFailed = true;
-    BitBtn1->setEnabled(false);
+    okButton->setEnabled(false);
     LoadTariffProfiles();
     m_loadFailed = false;
-    BitBtn1->setEnabled(true);
+    okButton->setEnabled(true);
 }
 
 void TariffProfilesDialog::FormClose()
 {
     {
-        const QSignalBlocker blocker(ListBox1);
-        ListBox1->clear();
+        const QSignalBlocker blocker(profileList);
+        profileList->clear();
     }
-    Edit7->clear();
+    nameEdit->clear();
     ClearTariffFields();
 }
 
-void TariffProfilesDialog::ListBox1Click()
+void TariffProfilesDialog::profileSelected()
 {
-    const int a = ListBox1->currentRow();
+    const int a = profileList->currentRow();
     if (a < 0)
         return;
-    Edit7->setText(ListBox1->item(a)->text());
+    nameEdit->setText(profileList->item(a)->text());
     StoreTariff(CurrentTariffIndex);
     ShowTariff(a);
     CurrentTariffIndex = a;
 }
 
-void TariffProfilesDialog::SpeedButton1Click()
+void TariffProfilesDialog::createClicked()
 {
-    const QString newName = Edit7->text();
-    const int count = ListBox1->count();
+    const QString newName = nameEdit->text();
+    const int count = profileList->count();
     if (!nameAccepted(newName, count, QStringLiteral("The tariff you want to create is allready in the list!")))
         return;
     if (count >= tariffoptions::kMaxTariffs) {
@@ -721,59 +724,59 @@ void TariffProfilesDialog::SpeedButton1Click()
         StoreTariff(CurrentTariffIndex);
         CurrentTariffIndex = count;
     }
-    ListBox1->addItem(newName);
+    profileList->addItem(newName);
     selectRow(count);
     ClearTariffFields();
 }
 
-void TariffProfilesDialog::SpeedButton4Click()
+void TariffProfilesDialog::renameClicked()
 {
-    const int selected = ListBox1->currentRow();
+    const int selected = profileList->currentRow();
     if (selected < 0)
         return;
-    const QString newName = Edit7->text();
+    const QString newName = nameEdit->text();
     // The selected row may keep its own name (or change only its case); any other
     // row's name is refused.
     if (!nameAccepted(newName, selected, QStringLiteral("The tariff you want to rename is already in the list!")))
         return;
-    ListBox1->item(selected)->setText(newName);
+    profileList->item(selected)->setText(newName);
 }
 
-void TariffProfilesDialog::SpeedButton2Click()
+void TariffProfilesDialog::deleteClicked()
 {
-    const int selected = ListBox1->currentRow();
+    const int selected = profileList->currentRow();
     if (selected < 0)
         return;
     const QString question =
-        QStringLiteral("Are you sure to delete tariff '") + ListBox1->item(selected)->text() + QStringLiteral("'?");
+        QStringLiteral("Are you sure to delete tariff '") + profileList->item(selected)->text() + QStringLiteral("'?");
     if (platform::messageBox(question, QString::fromLatin1(program::kCaption), MessageIcon::Question,
                              platform::MessageButtons::YesNo)
         != platform::IDYES)
         return;
     {
-        const QSignalBlocker blocker(ListBox1);
-        delete ListBox1->takeItem(selected);
+        const QSignalBlocker blocker(profileList);
+        delete profileList->takeItem(selected);
     }
-    const int count = ListBox1->count();
+    const int count = profileList->count();
     for (int i = selected; i < count && i + 1 < tariffoptions::kMaxTariffs; ++i)
         TariffProfiles[static_cast<std::size_t>(i)] = TariffProfiles[static_cast<std::size_t>(i + 1)];
     selectRow(0);
     CurrentTariffIndex = 0;
     if (count > 0) {
-        Edit7->setText(ListBox1->item(0)->text());
+        nameEdit->setText(profileList->item(0)->text());
         ShowTariff(0);
     } else {
-        Edit7->clear();
+        nameEdit->clear();
         ClearTariffFields();
     }
 }
 
-void TariffProfilesDialog::BitBtn1Click()
+void TariffProfilesDialog::okClicked()
 {
     if (m_loadFailed)
         return;
-    if (ListBox1->currentRow() >= 0)
-        StoreTariff(ListBox1->currentRow());
+    if (profileList->currentRow() >= 0)
+        StoreTariff(profileList->currentRow());
     {
         // The profiles and the slots' copies of them change together or not at all:
         // a failure part-way leaves the old profiles and the old charging.
@@ -785,7 +788,7 @@ void TariffProfilesDialog::BitBtn1Click()
     done(QDialog::Accepted);
 }
 
-void TariffProfilesDialog::BitBtn3Click()
+void TariffProfilesDialog::helpClicked()
 {
     platform::help().context(platform::Application::instance().helpFile(), kHelpContext);
 }

@@ -74,8 +74,8 @@ QString profileKey(const QString& name);
 void writeSlotCopies(platform::Registry& registry, const TariffProfile* profile);
 
 // The OK, Cancel and Help row at the foot of both tariff dialogs, right-aligned, OK the
-// default; the buttons keep the object names BitBtn1 to BitBtn3 that the dialogs' own
-// members have.
+// default; the buttons are named okButton, cancelButton and helpButton, as the dialogs'
+// own members are.
 QHBoxLayout* okCancelHelpRow(QWidget* dialog, QPushButton*& ok, QPushButton*& cancel, QPushButton*& help);
 
 // A message about `dialog` that the dialog's opening gives: shown owned by the dialog
@@ -98,30 +98,33 @@ public:
     explicit TariffProfilesDialog(MonitoringSession& session, QWidget* parent = nullptr);
     MonitoringSession& session() const { return m_session; }
 
-    // The working copy: entry i belongs to row i of ListBox1.
+    // The working copy: entry i belongs to row i of profileList.
     std::array<tariffoptions::TariffProfile, tariffoptions::kMaxTariffs> TariffProfiles;
     // The providers found under the tariffs key by the last propagation.
     QStringList ProviderKeyNames;
     int CurrentTariffIndex = 0;
 
     // ---- controls ---------------------------------------------------------------
-    QGroupBox* GroupBox1 = nullptr;      // "Tariffs:"
-    QListWidget* ListBox1 = nullptr;
-    QLineEdit* Edit7 = nullptr;          // the name
-    QToolButton* SpeedButton1 = nullptr; // "Create new tariff"
-    QToolButton* SpeedButton4 = nullptr; // "Rename tariff"
-    QToolButton* SpeedButton2 = nullptr; // "Delete tariff"
-    QLineEdit* Edit5 = nullptr;          // StartingInterval; disabled = one cost per day
-    QLineEdit* Edit6 = nullptr;          // EndingInterval
-    QLineEdit* Edit1 = nullptr;          // interval 'B' begins (mirrors Edit6)
-    QLineEdit* Edit2 = nullptr;          // interval 'B' ends (mirrors Edit5)
-    QLineEdit* Edit3 = nullptr;          // DayCost
-    QLineEdit* Edit4 = nullptr;          // NightCost
-    QToolButton* SpeedButton3 = nullptr; // "OCPD"
-    QPushButton* BitBtn1 = nullptr;      // "OK"
-    QPushButton* BitBtn2 = nullptr;      // "Cancel"
-    QPushButton* BitBtn3 = nullptr;      // "&Help"
-    std::array<QIcon, 1> ImageList1;
+    QGroupBox* profileBox = nullptr;
+    QListWidget* profileList = nullptr;
+    QLineEdit* nameEdit = nullptr;
+    QToolButton* createButton = nullptr;
+    QToolButton* renameButton = nullptr;
+    QToolButton* deleteButton = nullptr;
+    // Interval 'A', the day rate's hours; disabled while one cost applies all day.
+    QLineEdit* startingIntervalEdit = nullptr;
+    QLineEdit* endingIntervalEdit = nullptr;
+    // Interval 'B', the rest of the day: shown only, mirroring 'A' the other way round.
+    QLineEdit* intervalBStartEdit = nullptr;
+    QLineEdit* intervalBEndEdit = nullptr;
+    QLineEdit* dayCostEdit = nullptr;
+    QLineEdit* nightCostEdit = nullptr;
+    QToolButton* oneCostPerDayButton = nullptr;  // "OCPD"
+    QPushButton* okButton = nullptr;
+    QPushButton* cancelButton = nullptr;
+    QPushButton* helpButton = nullptr;
+    // The mark of the one-cost-per-day toggle while it is on.
+    QIcon oneCostPerDayIcon;
 
     // ---- operations ----------------------------------------------------------------
     void LoadTariffProfiles();
@@ -139,17 +142,17 @@ public:
     // ---- handlers --------------------------------------------------------------------
     void FormActivate();
     void FormClose();
-    void ListBox1Click();
-    void SpeedButton1Click();
-    void SpeedButton4Click();
-    void SpeedButton2Click();
-    void SpeedButton3Click();
-    void Edit5Change();
-    void Edit6Change();
-    void Edit3Change();
-    void Edit4Change();
-    void BitBtn1Click();
-    void BitBtn3Click();
+    void profileSelected();
+    void createClicked();
+    void renameClicked();
+    void deleteClicked();
+    void oneCostPerDayClicked();
+    void startingIntervalChanged();
+    void endingIntervalChanged();
+    void dayCostChanged();
+    void nightCostChanged();
+    void okClicked();
+    void helpClicked();
 
     void done(int result) override;
 

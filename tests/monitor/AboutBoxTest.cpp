@@ -18,18 +18,18 @@ TEST(About, HelpOpensTopicFiveAndOkCloses)
     AboutBox box;
     EXPECT_EQ(box.windowTitle(), QStringLiteral("About"));
     EXPECT_EQ(box.size(), QSize(354, 402));
-    EXPECT_EQ(box.BitBtn1->text(), QStringLiteral("OK"));
-    EXPECT_EQ(box.BitBtn3->text(), QStringLiteral("&Help"));
-    EXPECT_FALSE(box.Image1->pixmap().isNull());
+    EXPECT_EQ(box.okButton->text(), QStringLiteral("OK"));
+    EXPECT_EQ(box.helpButton->text(), QStringLiteral("&Help"));
+    EXPECT_FALSE(box.logo->pixmap().isNull());
 
     box.open();
-    box.BitBtn3->click();
+    box.helpButton->click();
     ASSERT_EQ(env.help.calls.size(), 1u);
     EXPECT_EQ(env.help.calls[0].kind, testing_support::FakeHelp::Call::Context);
     EXPECT_EQ(env.help.calls[0].context, 5);
     EXPECT_EQ(env.help.calls[0].file, env.programFolder() + "/Dialtally Help.hlp");
     EXPECT_TRUE(box.isVisible());
-    box.BitBtn1->click();
+    box.okButton->click();
     EXPECT_FALSE(box.isVisible());
     EXPECT_EQ(box.result(), 1);
 }

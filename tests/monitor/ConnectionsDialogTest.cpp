@@ -1,9 +1,8 @@
-// The Connections dialog: the history texts, the three filters, the footer, sorting by
-// column and the layout.
+// The Connections dialog: the three filters, the footer, sorting by column and the
+// layout, over the history file.
 #include "Fakes.h"
 
 #include "MainWindow.h"
-#include "ProgramEntry.h"
 #include "ConnectionsDialog.h"
 #include "History.h"
 
@@ -69,7 +68,7 @@ class ConnectionsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        fee::resetSortState();
+        connections::resetSortState();
         main.session().programPath = env.programFolder();
         env.clock.set(1999, 10, 9, 12, 0, 0);
     }
@@ -85,75 +84,6 @@ protected:
     MainWindow main;
 };
 
-// ---- texts ---------------------------------------------------------------------------
-
-TEST(ConnectionsTexts, MoneyDurationDateAndTime)
-{
-    const std::pair<std::int32_t, const char*> money[] = {
-        {0, "0 dol. 0 c."},       {5, "0 dol. 5 c."},         {100, "1 dol. 0 c."},
-        {1234, "12 dol. 34 c."},  {10050, "100 dol. 50 c."},  {-5, "0 dol. -5 c."},
-        {-105, "-1 dol. -5 c."},  {-100, "-1 dol. 0 c."},
-    };
-    for (const auto& [cents, text] : money)
-        EXPECT_EQ(fee::FormatMoney(cents), QString::fromLatin1(text)) << cents;
-
-    const std::pair<std::int32_t, const char*> durations[] = {
-        {0, "0:0:0"},        {3725, "1:2:5"},  {90061, "25:1:1"}, {360000, "100:0:0"},
-        {59, "0:0:59"},      {-125, "0:-2:-5"}, {-3725, "-1:-2:-5"},
-    };
-    for (const auto& [seconds, text] : durations) {
-        EXPECT_EQ(fee::FormatDuration(seconds), QString::fromLatin1(text)) << seconds;
-        // The duration sort reads every text back to its number, negative ones too.
-        EXPECT_EQ(fee::durationValue(fee::FormatDuration(seconds)), seconds) << seconds;
-    }
-
-    const platform::SystemTime morning{1999, 10, 2, 5, 9, 5, 0, 0};
-    EXPECT_EQ(fee::FormatDateOrTime(morning, true), QStringLiteral("1999/10/5"));
-    EXPECT_EQ(fee::FormatDateOrTime(morning, false), QStringLiteral("9:5:0"));
-    const platform::SystemTime midnight{2000, 1, 6, 1, 0, 0, 0, 0};
-    EXPECT_EQ(fee::FormatDateOrTime(midnight, false), QStringLiteral("0:0:0"));
-    EXPECT_EQ(fee::FormatDateOrTime(midnight, true), QStringLiteral("2000/1/1"));
-}
-
-TEST(ConnectionsTexts, SortValuesAreReadAsNumbers)
-{
-    const std::pair<const char*, std::int64_t> numbers[] = {
-        {"12 dol.", 12}, {"  7x", 7}, {"-3:", -3}, {"+4", 4}, {"abc", 0}, {"", 0}, {"- 5", 0},
-        {"99999999999999", 2147483647},
-    };
-    for (const auto& [text, value] : numbers)
-        EXPECT_EQ(fee::leadingNumber(QString::fromLatin1(text)), value) << text;
-
-    EXPECT_EQ(fee::moneyValue(QStringLiteral("12 dol. 34 c.")), 1234);
-    EXPECT_EQ(fee::moneyValue(QStringLiteral("0 dol. -5 c.")), -5);
-    EXPECT_EQ(fee::moneyValue(QStringLiteral("7")), 700);
-    EXPECT_EQ(fee::durationValue(QStringLiteral("1:2:5")), 3725);
-    EXPECT_EQ(fee::durationValue(QStringLiteral("2")), 7200);
-}
-
-TEST(ConnectionsTexts, RowsCompareByKeyAscending)
-{
-    const auto row = [](const char* user, const char* provider, const char* money, const char* time) {
-        return QStringList{QString::fromLatin1(user), QString::fromLatin1(provider),
-                           QString::fromLatin1(money), QString::fromLatin1(time)};
-    };
-    struct Case {
-        QStringList a, b;
-        int key;
-        int expected;
-    } cases[] = {
-        {row("Zed", "", "", ""), row("alice", "", "", ""), -1, -1},  // capitals first
-        {row("alice", "", "", ""), row("alice", "", "", ""), -1, 0},
-        {row("", "", "", ""), row("a", "", "", ""), -1, -1},
-        {row("x", "b", "", ""), row("x", "a", "", ""), 0, 1},
-        {row("", "", "9 dol. 99 c.", ""), row("", "", "10 dol. 0 c.", ""), 1, -1},
-        {row("", "", "", "0:9:59"), row("", "", "", "0:10:0"), 2, -1},
-        {row("b", "b", "2 dol. 0 c.", "1:0:0"), row("a", "a", "1 dol. 0 c.", "0:0:1"), 3, 0},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(fee::compareRows(c.a, c.b, c.key), c.expected) << c.a.join('|').toStdString() << " key " << c.key;
-}
-
 // ---- loading -------------------------------------------------------------------------
 
 TEST_F(ConnectionsTest, AllDaysShowsEveryRecordWithRunningTotalAndFooter)
@@ -162,39 +92,39 @@ TEST_F(ConnectionsTest, AllDaysShowsEveryRecordWithRunningTotalAndFooter)
     ConnectionsDialog dialog(main.session());
     dialog.FormActivate();
 
-    ASSERT_EQ(rowCount(*dialog.Table), 3);
-    EXPECT_EQ(column(*dialog.Table, 4),
+    ASSERT_EQ(rowCount(*dialog.connectionList), 3);
+    EXPECT_EQ(column(*dialog.connectionList, 4),
               (QStringList{"1 dol. 0 c.", "3 dol. 50 c.", "3 dol. 55 c."}));
     EXPECT_EQ(dialog.rowOf(0), (QStringList{"alice", "ISP", "1 dol. 0 c.", "0:0:10", "1 dol. 0 c.",
                                            "1999/9/30", "8:5:9", "1999/9/30", "9:5:9"}));
-    EXPECT_EQ(dialog.Label2->text(), QStringLiteral("3 dol. 55 c."));
-    EXPECT_EQ(dialog.Label8->text(), QStringLiteral("1 dol. 18 c."));  // 355 div 3
-    EXPECT_EQ(dialog.Label4->text(), QStringLiteral("0:0:11"));
+    EXPECT_EQ(dialog.totalFeeLabel->text(), QStringLiteral("3 dol. 55 c."));
+    EXPECT_EQ(dialog.averageCostLabel->text(), QStringLiteral("1 dol. 18 c."));  // 355 div 3
+    EXPECT_EQ(dialog.averageTimeLabel->text(), QStringLiteral("0:0:11"));
     // Texts longer than the design's ones are shown whole.
-    for (const QLabel* label : {dialog.Label2, dialog.Label4, dialog.Label8})
+    for (const QLabel* label : {dialog.totalFeeLabel, dialog.averageTimeLabel, dialog.averageCostLabel})
         EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString();
 
     // The cross marks the active filter only; the sort labels keep their design texts.
-    EXPECT_FALSE(dialog.SpeedButton2->icon().isNull());
-    EXPECT_TRUE(dialog.SpeedButton1->icon().isNull());
-    EXPECT_TRUE(dialog.SpeedButton3->icon().isNull());
-    EXPECT_EQ(dialog.Label5->text(), QStringLiteral("None"));
-    EXPECT_EQ(dialog.Label6->text(), QStringLiteral("None"));
-    EXPECT_TRUE(dialog.Image1->isHidden());
-    EXPECT_TRUE(dialog.Image2->isHidden());
+    EXPECT_FALSE(dialog.allDaysButton->icon().isNull());
+    EXPECT_TRUE(dialog.thisMonthButton->icon().isNull());
+    EXPECT_TRUE(dialog.thisDayButton->icon().isNull());
+    EXPECT_EQ(dialog.sortColumnLabel->text(), QStringLiteral("None"));
+    EXPECT_EQ(dialog.directionLabel->text(), QStringLiteral("None"));
+    EXPECT_TRUE(dialog.ascendingArrow->isHidden());
+    EXPECT_TRUE(dialog.descendingArrow->isHidden());
 
-    dialog.SpeedButton3Click();
-    EXPECT_FALSE(dialog.SpeedButton3->icon().isNull());
-    EXPECT_TRUE(dialog.SpeedButton2->icon().isNull());
+    dialog.thisDayClicked();
+    EXPECT_FALSE(dialog.thisDayButton->icon().isNull());
+    EXPECT_TRUE(dialog.allDaysButton->icon().isNull());
 }
 
 TEST_F(ConnectionsTest, AverageTimeTruncates)
 {
     writeHistory({record({1999, 10, 1}, 3, 10), record({1999, 10, 2}, 4, 11)});
     ConnectionsDialog dialog(main.session());
-    dialog.SpeedButton2Click();
-    EXPECT_EQ(dialog.Label4->text(), QStringLiteral("0:0:10"));
-    EXPECT_EQ(dialog.Label8->text(), QStringLiteral("0 dol. 3 c."));
+    dialog.allDaysClicked();
+    EXPECT_EQ(dialog.averageTimeLabel->text(), QStringLiteral("0:0:10"));
+    EXPECT_EQ(dialog.averageCostLabel->text(), QStringLiteral("0 dol. 3 c."));
 }
 
 TEST_F(ConnectionsTest, FiltersKeepTheTrailingRunThatMatchesMonthAndDayNotYear)
@@ -203,33 +133,33 @@ TEST_F(ConnectionsTest, FiltersKeepTheTrailingRunThatMatchesMonthAndDayNotYear)
     struct Case {
         const char* name;
         std::vector<Day> starts;
-        fee::HistoryFilter filter;
+        connections::HistoryFilter filter;
         QStringList shownStarts;
         QStringList runningTotals;
     } cases[] = {
         {"month: September start ended in October is out, total restarts",
          {{1999, 9, 30}, {1999, 10, 2}, {1999, 10, 5}},
-         fee::ThisMonth,
+         connections::ThisMonth,
          {"1999/10/2", "1999/10/5"},
          {"0 dol. 20 c.", "0 dol. 50 c."}},
         {"month: an October of an earlier year is dropped once another month follows",
          {{1998, 10, 9}, {1998, 11, 1}, {1999, 10, 1}, {1999, 10, 3}},
-         fee::ThisMonth,
+         connections::ThisMonth,
          {"1999/10/1", "1999/10/3"},
          {"0 dol. 30 c.", "0 dol. 70 c."}},
         {"day: the same day of an earlier year counts when nothing fails after it",
          {{1998, 10, 9}, {1998, 10, 9}},
-         fee::ThisDay,
+         connections::ThisDay,
          {"1998/10/9", "1998/10/9"},
          {"0 dol. 10 c.", "0 dol. 30 c."}},
         {"day: the same day of another month is out",
          {{1999, 10, 9}, {1999, 9, 9}, {1999, 10, 9}},
-         fee::ThisDay,
+         connections::ThisDay,
          {"1999/10/9"},
          {"0 dol. 30 c."}},
         {"all days: everything",
          {{1998, 1, 1}, {1999, 10, 9}},
-         fee::AllDays,
+         connections::AllDays,
          {"1998/1/1", "1999/10/9"},
          {"0 dol. 10 c.", "0 dol. 30 c."}},
     };
@@ -243,9 +173,9 @@ TEST_F(ConnectionsTest, FiltersKeepTheTrailingRunThatMatchesMonthAndDayNotYear)
         ConnectionsDialog dialog(main.session());
         ClearConnectionTable(dialog);
         LoadHistory(dialog, c.filter);
-        EXPECT_EQ(column(*dialog.Table, 5), c.shownStarts);
-        EXPECT_EQ(column(*dialog.Table, 4), c.runningTotals);
-        EXPECT_EQ(dialog.Label2->text(), c.runningTotals.last());
+        EXPECT_EQ(column(*dialog.connectionList, 5), c.shownStarts);
+        EXPECT_EQ(column(*dialog.connectionList, 4), c.runningTotals);
+        EXPECT_EQ(dialog.totalFeeLabel->text(), c.runningTotals.last());
     }
 }
 
@@ -253,35 +183,35 @@ TEST_F(ConnectionsTest, NoRowLeftGivesTheZeroFooterWithoutDividing)
 {
     writeHistory({record({1999, 10, 8}, 500, 100)});
     ConnectionsDialog dialog(main.session());
-    dialog.SpeedButton2Click();
-    EXPECT_EQ(dialog.Label4->text(), QStringLiteral("0:1:40"));
+    dialog.allDaysClicked();
+    EXPECT_EQ(dialog.averageTimeLabel->text(), QStringLiteral("0:1:40"));
 
-    dialog.SpeedButton3Click();  // nothing started today
-    EXPECT_EQ(rowCount(*dialog.Table), 0);
-    EXPECT_EQ(dialog.Label2->text(), QStringLiteral("0 dol. 0 c."));
-    EXPECT_EQ(dialog.Label4->text(), QStringLiteral("0 h. 0 m."));
-    EXPECT_EQ(dialog.Label8->text(), QStringLiteral("0 dol. 0 c."));
+    dialog.thisDayClicked();  // nothing started today
+    EXPECT_EQ(rowCount(*dialog.connectionList), 0);
+    EXPECT_EQ(dialog.totalFeeLabel->text(), QStringLiteral("0 dol. 0 c."));
+    EXPECT_EQ(dialog.averageTimeLabel->text(), QStringLiteral("0 h. 0 m."));
+    EXPECT_EQ(dialog.averageCostLabel->text(), QStringLiteral("0 dol. 0 c."));
 }
 
 TEST_F(ConnectionsTest, EmptyOrMissingHistoryShowsNothingAndNoStaleTotals)
 {
     ConnectionsDialog dialog(main.session());
     dialog.FormActivate();  // no file at all
-    EXPECT_EQ(rowCount(*dialog.Table), 0);
-    EXPECT_EQ(dialog.Label2->text(), QStringLiteral("0 dol. 0 c."));
-    EXPECT_EQ(dialog.Label4->text(), QStringLiteral("0 h. 0 m."));
+    EXPECT_EQ(rowCount(*dialog.connectionList), 0);
+    EXPECT_EQ(dialog.totalFeeLabel->text(), QStringLiteral("0 dol. 0 c."));
+    EXPECT_EQ(dialog.averageTimeLabel->text(), QStringLiteral("0 h. 0 m."));
 
     writeHistory({record({1999, 10, 1}, 1234, 3725)});
-    dialog.SpeedButton2Click();
-    EXPECT_EQ(dialog.Label2->text(), QStringLiteral("12 dol. 34 c."));
+    dialog.allDaysClicked();
+    EXPECT_EQ(dialog.totalFeeLabel->text(), QStringLiteral("12 dol. 34 c."));
 
     // A counter reset empties the file while the dialog is open.
     writeHistory({});
-    dialog.SpeedButton2Click();
-    EXPECT_EQ(rowCount(*dialog.Table), 0);
-    EXPECT_EQ(dialog.Label2->text(), QStringLiteral("0 dol. 0 c."));
-    EXPECT_EQ(dialog.Label4->text(), QStringLiteral("0 h. 0 m."));
-    EXPECT_EQ(dialog.Label8->text(), QStringLiteral("0 dol. 0 c."));
+    dialog.allDaysClicked();
+    EXPECT_EQ(rowCount(*dialog.connectionList), 0);
+    EXPECT_EQ(dialog.totalFeeLabel->text(), QStringLiteral("0 dol. 0 c."));
+    EXPECT_EQ(dialog.averageTimeLabel->text(), QStringLiteral("0 h. 0 m."));
+    EXPECT_EQ(dialog.averageCostLabel->text(), QStringLiteral("0 dol. 0 c."));
 }
 
 TEST_F(ConnectionsTest, TextFieldsStopAtTheirWidthAndATornTailIsSkipped)
@@ -301,8 +231,8 @@ TEST_F(ConnectionsTest, TextFieldsStopAtTheirWidthAndATornTailIsSkipped)
     file.close();
 
     ConnectionsDialog dialog(main.session());
-    dialog.SpeedButton2Click();
-    ASSERT_EQ(rowCount(*dialog.Table), 2);
+    dialog.allDaysClicked();
+    ASSERT_EQ(rowCount(*dialog.connectionList), 2);
     EXPECT_EQ(dialog.rowOf(0).at(0), user51);
     EXPECT_EQ(dialog.rowOf(1).at(0), QString(51, QLatin1Char('v')));
     EXPECT_EQ(dialog.rowOf(1).at(1), QString(99, QLatin1Char('p')));
@@ -314,11 +244,11 @@ TEST_F(ConnectionsTest, ClosingEmptiesTheList)
     ConnectionsDialog dialog(main.session());
     dialog.show();
     dialog.FormActivate();
-    ASSERT_EQ(rowCount(*dialog.Table), 1);
-    dialog.BitBtn1->click();
+    ASSERT_EQ(rowCount(*dialog.connectionList), 1);
+    dialog.okButton->click();
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), 1);
-    EXPECT_EQ(rowCount(*dialog.Table), 0);
+    EXPECT_EQ(rowCount(*dialog.connectionList), 0);
 }
 
 // ---- sorting -------------------------------------------------------------------------
@@ -342,48 +272,48 @@ TEST_F(ConnectionsSortTest, SameColumnReversesAndLabelsFollow)
     ConnectionsDialog dialog(main.session());
     dialog.FormActivate();
 
-    dialog.TableColumnClick(kFee);
-    EXPECT_EQ(column(*dialog.Table, kFee),
+    dialog.columnClicked(kFee);
+    EXPECT_EQ(column(*dialog.connectionList, kFee),
               (QStringList{"0 dol. 5 c.", "0 dol. 20 c.", "9 dol. 99 c.", "10 dol. 0 c."}));
-    EXPECT_EQ(dialog.Label5->text(), QStringLiteral("Con. fee"));
-    EXPECT_EQ(dialog.Label6->text(), QStringLiteral("Down"));
-    EXPECT_FALSE(dialog.Image1->isHidden());
-    EXPECT_TRUE(dialog.Image2->isHidden());
+    EXPECT_EQ(dialog.sortColumnLabel->text(), QStringLiteral("Con. fee"));
+    EXPECT_EQ(dialog.directionLabel->text(), QStringLiteral("Down"));
+    EXPECT_FALSE(dialog.ascendingArrow->isHidden());
+    EXPECT_TRUE(dialog.descendingArrow->isHidden());
 
-    dialog.TableColumnClick(kFee);
-    EXPECT_EQ(column(*dialog.Table, kFee),
+    dialog.columnClicked(kFee);
+    EXPECT_EQ(column(*dialog.connectionList, kFee),
               (QStringList{"10 dol. 0 c.", "9 dol. 99 c.", "0 dol. 20 c.", "0 dol. 5 c."}));
-    EXPECT_EQ(dialog.Label6->text(), QStringLiteral("Up"));
-    EXPECT_TRUE(dialog.Image1->isHidden());
-    EXPECT_FALSE(dialog.Image2->isHidden());
+    EXPECT_EQ(dialog.directionLabel->text(), QStringLiteral("Up"));
+    EXPECT_TRUE(dialog.ascendingArrow->isHidden());
+    EXPECT_FALSE(dialog.descendingArrow->isHidden());
     // Whole rows move, not one column.
     EXPECT_EQ(dialog.rowOf(0).at(0), QStringLiteral("Zed"));
     EXPECT_EQ(dialog.rowOf(0).at(5), QStringLiteral("1999/10/2"));
 
-    dialog.TableColumnClick(kTime);  // another column: ascending again
-    EXPECT_EQ(column(*dialog.Table, kTime), (QStringList{"0:1:1", "0:9:59", "0:10:0", "1:0:0"}));
-    EXPECT_EQ(dialog.Label5->text(), QStringLiteral("Con. time"));
-    EXPECT_EQ(dialog.Label6->text(), QStringLiteral("Down"));
+    dialog.columnClicked(kTime);  // another column: ascending again
+    EXPECT_EQ(column(*dialog.connectionList, kTime), (QStringList{"0:1:1", "0:9:59", "0:10:0", "1:0:0"}));
+    EXPECT_EQ(dialog.sortColumnLabel->text(), QStringLiteral("Con. time"));
+    EXPECT_EQ(dialog.directionLabel->text(), QStringLiteral("Down"));
 
-    dialog.TableColumnClick(kUser);
-    EXPECT_EQ(column(*dialog.Table, kUser), (QStringList{"Alice", "Zed", "alice", "bob"}));
+    dialog.columnClicked(kUser);
+    EXPECT_EQ(column(*dialog.connectionList, kUser), (QStringList{"Alice", "Zed", "alice", "bob"}));
 }
 
 TEST_F(ConnectionsSortTest, UnsortableColumnChangesNothingButCountsAsAnotherColumn)
 {
     ConnectionsDialog dialog(main.session());
     dialog.FormActivate();
-    dialog.TableColumnClick(kFee);
-    const QStringList sorted = column(*dialog.Table, kFee);
+    dialog.columnClicked(kFee);
+    const QStringList sorted = column(*dialog.connectionList, kFee);
 
-    dialog.TableColumnClick(kTotal);
-    EXPECT_EQ(column(*dialog.Table, kFee), sorted);
-    EXPECT_EQ(dialog.Label5->text(), QStringLiteral("Con. fee"));
-    EXPECT_EQ(dialog.Label6->text(), QStringLiteral("Down"));
+    dialog.columnClicked(kTotal);
+    EXPECT_EQ(column(*dialog.connectionList, kFee), sorted);
+    EXPECT_EQ(dialog.sortColumnLabel->text(), QStringLiteral("Con. fee"));
+    EXPECT_EQ(dialog.directionLabel->text(), QStringLiteral("Down"));
 
-    dialog.TableColumnClick(kFee);  // ascending again, not reversed
-    EXPECT_EQ(column(*dialog.Table, kFee), sorted);
-    EXPECT_EQ(dialog.Label6->text(), QStringLiteral("Down"));
+    dialog.columnClicked(kFee);  // ascending again, not reversed
+    EXPECT_EQ(column(*dialog.connectionList, kFee), sorted);
+    EXPECT_EQ(dialog.directionLabel->text(), QStringLiteral("Down"));
 }
 
 TEST_F(ConnectionsSortTest, FilterReloadsInFileOrderAndStateOutlivesTheDialog)
@@ -391,17 +321,17 @@ TEST_F(ConnectionsSortTest, FilterReloadsInFileOrderAndStateOutlivesTheDialog)
     {
         ConnectionsDialog dialog(main.session());
         dialog.FormActivate();
-        dialog.TableColumnClick(kFee);
-        dialog.SpeedButton1Click();
-        EXPECT_EQ(column(*dialog.Table, kUser), (QStringList{"bob", "Zed", "alice", "Alice"}));
-        EXPECT_EQ(dialog.Label5->text(), QStringLiteral("Con. fee"));
-        EXPECT_EQ(dialog.Label6->text(), QStringLiteral("Down"));
+        dialog.columnClicked(kFee);
+        dialog.thisMonthClicked();
+        EXPECT_EQ(column(*dialog.connectionList, kUser), (QStringList{"bob", "Zed", "alice", "Alice"}));
+        EXPECT_EQ(dialog.sortColumnLabel->text(), QStringLiteral("Con. fee"));
+        EXPECT_EQ(dialog.directionLabel->text(), QStringLiteral("Down"));
     }
     ConnectionsDialog again(main.session());
     again.FormActivate();
-    EXPECT_EQ(again.Label5->text(), QStringLiteral("None"));
-    again.TableColumnClick(kFee);  // the column clicked last: the order left behind flips
-    EXPECT_EQ(again.Label6->text(), QStringLiteral("Up"));
+    EXPECT_EQ(again.sortColumnLabel->text(), QStringLiteral("None"));
+    again.columnClicked(kFee);  // the column clicked last: the order left behind flips
+    EXPECT_EQ(again.directionLabel->text(), QStringLiteral("Up"));
     EXPECT_EQ(again.rowOf(0).at(kFee), QStringLiteral("10 dol. 0 c."));
 }
 
@@ -428,17 +358,17 @@ TEST_F(ConnectionsTest, SortingKeepsTheOrderTheCellTextsGive)
     ConnectionsDialog dialog(main.session());
     dialog.FormActivate();
     std::vector<QStringList> expected;
-    for (int r = 0; r < rowCount(*dialog.Table); ++r)
+    for (int r = 0; r < rowCount(*dialog.connectionList); ++r)
         expected.push_back(dialog.rowOf(r));
     ASSERT_EQ(expected.size(), 9u);
     // Columns 0 user, 1 provider, 2 fee, 3 time; each a column of another key, then
     // the same one again for the other direction.
     for (int clicked : {2, 2, 0, 3, 1, 0, 0, 3, 2, 1}) {
-        dialog.TableColumnClick(clicked);
+        dialog.columnClicked(clicked);
         std::stable_sort(expected.begin(), expected.end(), [&](const QStringList& a, const QStringList& b) {
-            return dialog.TableCompare(a, b) < 0;
+            return dialog.compareBySortState(a, b) < 0;
         });
-        for (int r = 0; r < rowCount(*dialog.Table); ++r)
+        for (int r = 0; r < rowCount(*dialog.connectionList); ++r)
             ASSERT_EQ(dialog.rowOf(r), expected[static_cast<std::size_t>(r)]) << "column " << clicked << " row " << r;
     }
 }
@@ -452,21 +382,21 @@ TEST_F(ConnectionsTest, ColumnsHoldTheirWidestText)
     writeHistory(records);
     ConnectionsDialog dialog(main.session());
     dialog.FormActivate();
-    const QFontMetricsF metrics(dialog.Table->font());
-    for (int c = 0; c < fee::kColumnCount; ++c) {
+    const QFontMetricsF metrics(dialog.connectionList->font());
+    for (int c = 0; c < connections::kColumnCount; ++c) {
         qreal exact = 0;
-        for (const QString& text : column(*dialog.Table, c))
+        for (const QString& text : column(*dialog.connectionList, c))
             exact = std::max(exact, metrics.horizontalAdvance(text));
         const int widest = static_cast<int>(std::ceil(exact));
-        const int found = dialog.rows().widestText(dialog.Table->font(), c);
+        const int found = dialog.rows().widestText(dialog.connectionList->font(), c);
         if (c <= 1)
             EXPECT_EQ(found, widest) << c;
         else
             EXPECT_GE(found, widest) << c;
-        EXPECT_GT(dialog.Table->columnWidth(c), widest) << c;
+        EXPECT_GT(dialog.connectionList->columnWidth(c), widest) << c;
     }
     ClearConnectionTable(dialog);
-    EXPECT_EQ(dialog.rows().widestText(dialog.Table->font(), 2), 0);
+    EXPECT_EQ(dialog.rows().widestText(dialog.connectionList->font(), 2), 0);
 }
 
 // ---- window --------------------------------------------------------------------------
@@ -479,22 +409,23 @@ TEST_F(ConnectionsTest, DesignAndHelp)
     const char* captions[] = {"User name",  "Internet Provider", "Con. fee",   "Con. time", "Total fee",
                               "Started date", "Started time",    "Ended date", "Ended time"};
     const int widths[] = {78, 100, 70, 70, 75, 75, 75, 75, 75};
-    ASSERT_EQ(dialog.Table->model()->columnCount(), 9);
+    ASSERT_EQ(dialog.connectionList->model()->columnCount(), 9);
     for (int c = 0; c < 9; ++c) {
-        EXPECT_EQ(dialog.Table->model()->headerData(c, Qt::Horizontal).toString(), QString::fromLatin1(captions[c]));
+        EXPECT_EQ(dialog.connectionList->model()->headerData(c, Qt::Horizontal).toString(),
+                  QString::fromLatin1(captions[c]));
         // The design's width, or more where the caption needs it.
-        EXPECT_EQ(dialog.Table->columnWidth(c),
-                  std::max(widths[c], dialog.Table->horizontalHeader()->sectionSizeHint(c)))
+        EXPECT_EQ(dialog.connectionList->columnWidth(c),
+                  std::max(widths[c], dialog.connectionList->horizontalHeader()->sectionSizeHint(c)))
             << captions[c];
     }
-    EXPECT_EQ(dialog.Label2->text(), QStringLiteral("0 dol. 0 c."));
-    EXPECT_EQ(dialog.Label4->text(), QStringLiteral("0 h. 0 m."));
-    EXPECT_EQ(dialog.Label8->text(), QStringLiteral("0 dol. 0 c."));
-    EXPECT_EQ(dialog.SpeedButton2->text(), QStringLiteral("All days"));
-    EXPECT_EQ(dialog.SpeedButton1->text(), QStringLiteral("This month"));
-    EXPECT_EQ(dialog.SpeedButton3->text(), QStringLiteral("This day"));
+    EXPECT_EQ(dialog.totalFeeLabel->text(), QStringLiteral("0 dol. 0 c."));
+    EXPECT_EQ(dialog.averageTimeLabel->text(), QStringLiteral("0 h. 0 m."));
+    EXPECT_EQ(dialog.averageCostLabel->text(), QStringLiteral("0 dol. 0 c."));
+    EXPECT_EQ(dialog.allDaysButton->text(), QStringLiteral("All days"));
+    EXPECT_EQ(dialog.thisMonthButton->text(), QStringLiteral("This month"));
+    EXPECT_EQ(dialog.thisDayButton->text(), QStringLiteral("This day"));
 
-    dialog.BitBtn2->click();
+    dialog.helpButton->click();
     ASSERT_EQ(env.help.calls.size(), 1u);
     EXPECT_EQ(env.help.calls[0].kind, testing_support::FakeHelp::Call::Context);
     EXPECT_EQ(env.help.calls[0].context, 13);
@@ -503,57 +434,57 @@ TEST_F(ConnectionsTest, DesignAndHelp)
 
 TEST_F(ConnectionsTest, ResizeLaysOutTheFooterAndKeepsTheMinimum)
 {
-    const fee::Layout l = fee::layoutFor(1000, 400, {50, 60, 150, 60, 150, 50});
-    EXPECT_EQ(l.table, QRect(8, 4, 976, 285));
-    EXPECT_EQ(l.bevel1, QRect(8, 292, 976, 31));
-    EXPECT_EQ(l.bevel5, QPoint(236, 296));
-    EXPECT_EQ(l.bevel3, QPoint(606, 296));
-    EXPECT_EQ(l.groupBoxTop, 328);
+    const connections::Layout l = connections::layoutFor(1000, 400, {50, 60, 150, 60, 150, 50});
+    EXPECT_EQ(l.connectionList, QRect(8, 4, 976, 285));
+    EXPECT_EQ(l.footer, QRect(8, 292, 976, 31));
+    EXPECT_EQ(l.feeCostDivider, QPoint(236, 296));
+    EXPECT_EQ(l.costTimeDivider, QPoint(606, 296));
+    EXPECT_EQ(l.boxTop, 328);
     EXPECT_EQ(l.okButton, QPoint(823, 340));
     EXPECT_EQ(l.helpButton, QPoint(903, 340));
     // Each value label follows its caption; each field (caption, 10, value) is centred
     // between its bevels by the widths the labels have.
-    EXPECT_EQ(l.label1, QPoint(8 + (236 - 8 - (60 + 50 + 10)) / 2, 300));
-    EXPECT_EQ(l.label2.x(), l.label1.x() + 50 + 10);
-    EXPECT_EQ(l.label7.x(), 236 + (606 - 236 - (60 + 150 + 10)) / 2);
-    EXPECT_EQ(l.label8.x(), l.label7.x() + 150 + 10);
-    EXPECT_EQ(l.label3.x(), 606 + (984 - 606 - (50 + 150 + 10)) / 2);
-    EXPECT_EQ(l.label4.x(), l.label3.x() + 150 + 10);
+    EXPECT_EQ(l.totalFeeCaption, QPoint(8 + (236 - 8 - (60 + 50 + 10)) / 2, 300));
+    EXPECT_EQ(l.totalFee.x(), l.totalFeeCaption.x() + 50 + 10);
+    EXPECT_EQ(l.averageCostCaption.x(), 236 + (606 - 236 - (60 + 150 + 10)) / 2);
+    EXPECT_EQ(l.averageCost.x(), l.averageCostCaption.x() + 150 + 10);
+    EXPECT_EQ(l.averageTimeCaption.x(), 606 + (984 - 606 - (50 + 150 + 10)) / 2);
+    EXPECT_EQ(l.averageTime.x(), l.averageTimeCaption.x() + 150 + 10);
 
     ConnectionsDialog dialog(main.session());
-    const int box3Left = dialog.GroupBox3->x();
-    dialog.resize(1000 - fee::kDesignFrameWidth, 400 - fee::kDesignFrameHeight);
+    const int directionBoxLeft = dialog.directionBox->x();
+    dialog.resize(1000 - connections::kDesignFrameWidth, 400 - connections::kDesignFrameHeight);
     dialog.FormResize();
-    EXPECT_EQ(dialog.Table->geometry(), QRect(8, 4, 976, 285));
-    EXPECT_EQ(dialog.Bevel1->geometry(), QRect(8, 292, 976, 31));
-    EXPECT_EQ(dialog.Bevel5->x(), 236);
-    EXPECT_EQ(dialog.Bevel3->x(), 606);
-    EXPECT_EQ(dialog.GroupBox1->y(), 328);
-    EXPECT_EQ(dialog.GroupBox3->x(), box3Left);
-    EXPECT_EQ(dialog.BitBtn1->pos(), QPoint(823, 340));
-    EXPECT_EQ(dialog.BitBtn2->pos(), QPoint(903, 340));
-    EXPECT_EQ(dialog.Bevel2->pos(), QPoint(120, 215));
+    EXPECT_EQ(dialog.connectionList->geometry(), QRect(8, 4, 976, 285));
+    EXPECT_EQ(dialog.footerBevel->geometry(), QRect(8, 292, 976, 31));
+    EXPECT_EQ(dialog.feeCostDivider->x(), 236);
+    EXPECT_EQ(dialog.costTimeDivider->x(), 606);
+    EXPECT_EQ(dialog.filterBox->y(), 328);
+    EXPECT_EQ(dialog.directionBox->x(), directionBoxLeft);
+    EXPECT_EQ(dialog.okButton->pos(), QPoint(823, 340));
+    EXPECT_EQ(dialog.helpButton->pos(), QPoint(903, 340));
+    EXPECT_EQ(dialog.fixedLine->pos(), QPoint(120, 215));
 
     dialog.resize(100, 100);
-    EXPECT_EQ(dialog.size(), QSize(721 - fee::kDesignFrameWidth, 296 - fee::kDesignFrameHeight));
+    EXPECT_EQ(dialog.size(), QSize(721 - connections::kDesignFrameWidth, 296 - connections::kDesignFrameHeight));
 }
 
 TEST_F(ConnectionsTest, ColumnsWidenJustEnoughForTheirWidestValue)
 {
     writeHistory({record({1999, 10, 1}, 105), record({1999, 10, 2}, 987654)});
     ConnectionsDialog dialog(main.session());
-    const int designUserWidth = dialog.Table->columnWidth(0);
+    const int designUserWidth = dialog.connectionList->columnWidth(0);
     dialog.FormActivate();
-    const QFontMetrics metrics(dialog.Table->font());
+    const QFontMetrics metrics(dialog.connectionList->font());
     const int widest = metrics.horizontalAdvance(QStringLiteral("9876 dol. 54 c."));
     for (int column : {2, 4}) {
         SCOPED_TRACE(column);
         // Whole, with the cell's margins, and no wider than a few pixels beyond.
-        EXPECT_GT(dialog.Table->columnWidth(column), widest + 4);
-        EXPECT_LT(dialog.Table->columnWidth(column), widest + 20);
+        EXPECT_GT(dialog.connectionList->columnWidth(column), widest + 4);
+        EXPECT_LT(dialog.connectionList->columnWidth(column), widest + 20);
     }
     // A column whose texts fit its design width keeps it.
-    EXPECT_EQ(dialog.Table->columnWidth(0), designUserWidth);
+    EXPECT_EQ(dialog.connectionList->columnWidth(0), designUserWidth);
 }
 
 TEST_F(ConnectionsTest, LongFooterValuesStayWithinTheirFieldsAtTheSmallestWindow)
@@ -561,19 +492,19 @@ TEST_F(ConnectionsTest, LongFooterValuesStayWithinTheirFieldsAtTheSmallestWindow
     writeHistory({record({1999, 10, 1}, 150000, 360000), record({1999, 10, 2}, 3183, 7)});
     ConnectionsDialog dialog(main.session());
     dialog.FormActivate();
-    ASSERT_EQ(dialog.Label2->text(), QStringLiteral("1531 dol. 83 c."));
-    ASSERT_EQ(dialog.Label8->text(), QStringLiteral("765 dol. 91 c."));
-    ASSERT_EQ(dialog.Label4->text(), QStringLiteral("50:0:3"));
+    ASSERT_EQ(dialog.totalFeeLabel->text(), QStringLiteral("1531 dol. 83 c."));
+    ASSERT_EQ(dialog.averageCostLabel->text(), QStringLiteral("765 dol. 91 c."));
+    ASSERT_EQ(dialog.averageTimeLabel->text(), QStringLiteral("50:0:3"));
     const auto right = [](const QWidget* w) { return w->x() + w->width(); };
-    EXPECT_GE(dialog.Label1->x(), dialog.Bevel1->x());
-    EXPECT_LE(right(dialog.Label1), dialog.Label2->x());
-    EXPECT_LE(right(dialog.Label2), dialog.Bevel5->x());
-    EXPECT_GE(dialog.Label7->x(), dialog.Bevel5->x());
-    EXPECT_LE(right(dialog.Label7), dialog.Label8->x());
-    EXPECT_LE(right(dialog.Label8), dialog.Bevel3->x());
-    EXPECT_GE(dialog.Label3->x(), dialog.Bevel3->x());
-    EXPECT_LE(right(dialog.Label3), dialog.Label4->x());
-    EXPECT_LE(right(dialog.Label4), right(dialog.Bevel1));
+    EXPECT_GE(dialog.totalFeeCaption->x(), dialog.footerBevel->x());
+    EXPECT_LE(right(dialog.totalFeeCaption), dialog.totalFeeLabel->x());
+    EXPECT_LE(right(dialog.totalFeeLabel), dialog.feeCostDivider->x());
+    EXPECT_GE(dialog.averageCostCaption->x(), dialog.feeCostDivider->x());
+    EXPECT_LE(right(dialog.averageCostCaption), dialog.averageCostLabel->x());
+    EXPECT_LE(right(dialog.averageCostLabel), dialog.costTimeDivider->x());
+    EXPECT_GE(dialog.averageTimeCaption->x(), dialog.costTimeDivider->x());
+    EXPECT_LE(right(dialog.averageTimeCaption), dialog.averageTimeLabel->x());
+    EXPECT_LE(right(dialog.averageTimeLabel), right(dialog.footerBevel));
 }
 
 TEST_F(ConnectionsTest, ShowingLoadsAllDaysOncePerShowing)
@@ -584,19 +515,19 @@ TEST_F(ConnectionsTest, ShowingLoadsAllDaysOncePerShowing)
     dialog.activateWindow();
     QApplication::processEvents();
     ASSERT_TRUE(dialog.isActiveWindow());
-    EXPECT_EQ(rowCount(*dialog.Table), 2);
-    EXPECT_FALSE(dialog.SpeedButton2->icon().isNull());
+    EXPECT_EQ(rowCount(*dialog.connectionList), 2);
+    EXPECT_FALSE(dialog.allDaysButton->icon().isNull());
 
     // Coming back to the dialog from another window keeps the user's filter.
-    dialog.SpeedButton1Click();
+    dialog.thisMonthClicked();
     QWidget other;
     other.show();
     other.activateWindow();
     QApplication::processEvents();
     dialog.activateWindow();
     QApplication::processEvents();
-    EXPECT_EQ(rowCount(*dialog.Table), 1);
-    EXPECT_FALSE(dialog.SpeedButton1->icon().isNull());
+    EXPECT_EQ(rowCount(*dialog.connectionList), 1);
+    EXPECT_FALSE(dialog.thisMonthButton->icon().isNull());
 }
 
 }  // namespace

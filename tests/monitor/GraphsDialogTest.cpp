@@ -158,8 +158,8 @@ TEST(GraphLayout, FramesSplitTheHeightAndButtonsFollowTheBottomEdge)
     };
     for (const Case& c : cases) {
         const auto layout = graphs::layoutFor(c.window);
-        EXPECT_EQ(layout.groupBox1, QRect(0, 0, c.frameWidth, c.frameHeight)) << c.window.width();
-        EXPECT_EQ(layout.groupBox2, QRect(0, c.frameHeight, c.frameWidth, c.frameHeight));
+        EXPECT_EQ(layout.upperChartBox, QRect(0, 0, c.frameWidth, c.frameHeight)) << c.window.width();
+        EXPECT_EQ(layout.lowerChartBox, QRect(0, c.frameHeight, c.frameWidth, c.frameHeight));
         EXPECT_EQ(layout.buttonTop, c.buttonTop);
         EXPECT_EQ(layout.okLeft, c.okLeft);
         EXPECT_EQ(layout.helpLeft, c.helpLeft);
@@ -196,27 +196,27 @@ TEST_F(GraphsDialogTest, ActivationFillsTheFourChartsFromHistory)
     GraphsDialog dialog(main.session());
     dialog.FormActivate();
 
-    EXPECT_EQ(columns(*dialog.Graph1),
+    EXPECT_EQ(columns(*dialog.feePerUserChart),
               (std::vector<Column>{{QStringLiteral("bob"), 4}, {QStringLiteral("alice"), 0}}));
-    EXPECT_EQ(columns(*dialog.Graph2),
+    EXPECT_EQ(columns(*dialog.feePerProviderChart),
               (std::vector<Column>{{QStringLiteral("Alpha"), 4}, {QStringLiteral("Beta"), 0}}));
 
-    ASSERT_EQ(dialog.Graph3->columnCount(), 24);
-    ASSERT_EQ(dialog.Graph4->columnCount(), 24);
+    ASSERT_EQ(dialog.connectionsPerHourChart->columnCount(), 24);
+    ASSERT_EQ(dialog.feePerHourChart->columnCount(), 24);
     for (int c = 1; c <= 24; ++c) {
         const double connections = (c == 24 || c == 23 || c == 9) ? 1 : 0;
-        EXPECT_EQ(dialog.Graph3->valueAt(1, c), connections) << "column " << c;
-        EXPECT_EQ(dialog.Graph3->columnLabelAt(c), QString::number(c));
+        EXPECT_EQ(dialog.connectionsPerHourChart->valueAt(1, c), connections) << "column " << c;
+        EXPECT_EQ(dialog.connectionsPerHourChart->columnLabelAt(c), QString::number(c));
     }
-    EXPECT_EQ(dialog.Graph4->valueAt(1, 24), 1.0);  // 150 cents at 00:30
-    EXPECT_EQ(dialog.Graph4->valueAt(1, 23), 0.0);  // 99 cents
-    EXPECT_EQ(dialog.Graph4->valueAt(1, 9), 2.0);
+    EXPECT_EQ(dialog.feePerHourChart->valueAt(1, 24), 1.0);  // 150 cents at 00:30
+    EXPECT_EQ(dialog.feePerHourChart->valueAt(1, 23), 0.0);  // 99 cents
+    EXPECT_EQ(dialog.feePerHourChart->valueAt(1, 9), 2.0);
 
-    EXPECT_EQ(dialog.Graph3->categoryTitle(), QStringLiteral("Hours"));
-    EXPECT_EQ(dialog.Graph3->valueTitle(), QStringLiteral("Connections"));
-    EXPECT_EQ(dialog.Graph4->valueTitle(), QStringLiteral("Fee"));
-    EXPECT_EQ(dialog.Graph1->categoryTitle(), QStringLiteral("Users"));
-    EXPECT_EQ(dialog.Graph2->categoryTitle(), QStringLiteral("Provider"));
+    EXPECT_EQ(dialog.connectionsPerHourChart->categoryTitle(), QStringLiteral("Hours"));
+    EXPECT_EQ(dialog.connectionsPerHourChart->valueTitle(), QStringLiteral("Connections"));
+    EXPECT_EQ(dialog.feePerHourChart->valueTitle(), QStringLiteral("Fee"));
+    EXPECT_EQ(dialog.feePerUserChart->categoryTitle(), QStringLiteral("Users"));
+    EXPECT_EQ(dialog.feePerProviderChart->categoryTitle(), QStringLiteral("Provider"));
 }
 
 TEST_F(GraphsDialogTest, EachActivationRebuildsAndAnEmptiedHistoryLeavesTheChartsAsTheyWere)
@@ -226,21 +226,21 @@ TEST_F(GraphsDialogTest, EachActivationRebuildsAndAnEmptiedHistoryLeavesTheChart
     dialog.FormActivate();
     write({{"bob", "Alpha", 10, 5, 500}});
     dialog.FormActivate();
-    EXPECT_EQ(columns(*dialog.Graph1),
+    EXPECT_EQ(columns(*dialog.feePerUserChart),
               (std::vector<Column>{{QStringLiteral("bob"), 10}, {QStringLiteral("carol"), 3}}));
-    EXPECT_EQ(dialog.Graph3->valueAt(1, 10), 2.0);  // not 3: rebuilt, not added to
+    EXPECT_EQ(dialog.connectionsPerHourChart->valueAt(1, 10), 2.0);  // not 3: rebuilt, not added to
 
     ASSERT_TRUE(history::truncate(env.programFolder()));
     dialog.FormActivate();
-    EXPECT_EQ(columns(*dialog.Graph1),
+    EXPECT_EQ(columns(*dialog.feePerUserChart),
               (std::vector<Column>{{QStringLiteral("bob"), 10}, {QStringLiteral("carol"), 3}}));
-    EXPECT_EQ(dialog.Graph3->valueAt(1, 10), 2.0);
+    EXPECT_EQ(dialog.connectionsPerHourChart->valueAt(1, 10), 2.0);
 
     // Fewer users than before: the chart has no stale column left.
     write({{"dave", "Delta", 1, 0, 700}});
     dialog.FormActivate();
-    EXPECT_EQ(columns(*dialog.Graph1), (std::vector<Column>{{QStringLiteral("dave"), 7}}));
-    EXPECT_EQ(dialog.Graph3->valueAt(1, 10), 0.0);
+    EXPECT_EQ(columns(*dialog.feePerUserChart), (std::vector<Column>{{QStringLiteral("dave"), 7}}));
+    EXPECT_EQ(dialog.connectionsPerHourChart->valueAt(1, 10), 0.0);
 }
 
 TEST_F(GraphsDialogTest, BecomingTheActiveWindowBuildsTheCharts)
@@ -248,11 +248,11 @@ TEST_F(GraphsDialogTest, BecomingTheActiveWindowBuildsTheCharts)
     write({{"bob", "Alpha", 10, 0, 500}});
     GraphsDialog dialog(main.session());
     dialog.show();
-    dialog.Button1->click();
+    dialog.nextButton->click();
     QEvent activate(QEvent::WindowActivate);
     QApplication::sendEvent(&dialog, &activate);
-    EXPECT_EQ(columns(*dialog.Graph1), (std::vector<Column>{{QStringLiteral("bob"), 5}}));
-    EXPECT_FALSE(dialog.Button2->isEnabled());  // back on the first page
+    EXPECT_EQ(columns(*dialog.feePerUserChart), (std::vector<Column>{{QStringLiteral("bob"), 5}}));
+    EXPECT_FALSE(dialog.previousButton->isEnabled());  // back on the first page
 }
 
 TEST_F(GraphsDialogTest, NoHistoryShowsTheDesignedChartsWithoutAMessage)
@@ -260,9 +260,9 @@ TEST_F(GraphsDialogTest, NoHistoryShowsTheDesignedChartsWithoutAMessage)
     GraphsDialog dialog(main.session());
     dialog.FormActivate();
     EXPECT_TRUE(env.boxes.shown.empty());
-    EXPECT_EQ(dialog.Graph3->columnCount(), 24);
+    EXPECT_EQ(dialog.connectionsPerHourChart->columnCount(), 24);
     for (int c = 1; c <= 24; ++c)
-        EXPECT_EQ(dialog.Graph3->valueAt(1, c), 0.0);
+        EXPECT_EQ(dialog.connectionsPerHourChart->valueAt(1, c), 0.0);
 }
 
 TEST_F(GraphsDialogTest, NextAndPreviousSwapThePagesAndTheButtons)
@@ -272,32 +272,34 @@ TEST_F(GraphsDialogTest, NextAndPreviousSwapThePagesAndTheButtons)
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Graphs"));
     const auto onPage = [&](int page) {
         const bool first = page == 1;
-        EXPECT_EQ(dialog.GroupBox1->title(), first ? QStringLiteral("Connections graph:") : QStringLiteral("Users graph:"));
-        EXPECT_EQ(dialog.GroupBox2->title(), first ? QStringLiteral("Fee graph:") : QStringLiteral("Providers graph:"));
-        EXPECT_EQ(dialog.Graph3->isVisible(), first);
-        EXPECT_EQ(dialog.Graph4->isVisible(), first);
-        EXPECT_EQ(dialog.Graph1->isVisible(), !first);
-        EXPECT_EQ(dialog.Graph2->isVisible(), !first);
-        EXPECT_EQ(dialog.Button2->isEnabled(), !first);
-        EXPECT_EQ(dialog.Button1->isEnabled(), first);
-        EXPECT_TRUE(dialog.GroupBox1->isVisible());
-        EXPECT_TRUE(dialog.GroupBox2->isVisible());
-        EXPECT_FALSE(dialog.GroupBox1->isEnabled());
+        EXPECT_EQ(dialog.upperChartBox->title(),
+                  first ? QStringLiteral("Connections graph:") : QStringLiteral("Users graph:"));
+        EXPECT_EQ(dialog.lowerChartBox->title(),
+                  first ? QStringLiteral("Fee graph:") : QStringLiteral("Providers graph:"));
+        EXPECT_EQ(dialog.connectionsPerHourChart->isVisible(), first);
+        EXPECT_EQ(dialog.feePerHourChart->isVisible(), first);
+        EXPECT_EQ(dialog.feePerUserChart->isVisible(), !first);
+        EXPECT_EQ(dialog.feePerProviderChart->isVisible(), !first);
+        EXPECT_EQ(dialog.previousButton->isEnabled(), !first);
+        EXPECT_EQ(dialog.nextButton->isEnabled(), first);
+        EXPECT_TRUE(dialog.upperChartBox->isVisible());
+        EXPECT_TRUE(dialog.lowerChartBox->isVisible());
+        EXPECT_FALSE(dialog.upperChartBox->isEnabled());
     };
     dialog.FormActivate();
     onPage(1);
-    dialog.Button1->click();
+    dialog.nextButton->click();
     onPage(2);
-    dialog.Button2->click();
+    dialog.previousButton->click();
     onPage(1);
-    dialog.Button1->click();
+    dialog.nextButton->click();
     dialog.FormActivate();  // coming back to the dialog shows the first page again
     onPage(1);
 
-    dialog.Button4->click();
+    dialog.helpButton->click();
     ASSERT_EQ(env.help.calls.size(), 1u);
     EXPECT_EQ(env.help.calls[0].context, 20);
-    dialog.Button3->click();
+    dialog.okButton->click();
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
 }
@@ -356,10 +358,10 @@ TEST_F(GraphsDialogTest, ManyUsersAndProvidersKeepTheirNamesReadable)
     GraphsDialog dialog(main.session());
     dialog.show();
     dialog.FormActivate();
-    dialog.Button1->click();
+    dialog.nextButton->click();
     letTheChartsLayOut();
 
-    for (const platform::TVtChart* chart : {dialog.Graph1, dialog.Graph2}) {
+    for (const platform::TVtChart* chart : {dialog.feePerUserChart, dialog.feePerProviderChart}) {
         SCOPED_TRACE(chart->objectName().toStdString());
         const auto labels = drawnLabels(*chart);
         ASSERT_FALSE(labels.empty());
@@ -377,7 +379,7 @@ TEST_F(GraphsDialogTest, ManyUsersAndProvidersKeepTheirNamesReadable)
         }
     }
     // At the opening size every user has room for a name of their own.
-    EXPECT_EQ(drawnLabels(*dialog.Graph1).size(), users.size());
+    EXPECT_EQ(drawnLabels(*dialog.feePerUserChart).size(), users.size());
     dialog.reject();
 }
 
@@ -390,17 +392,17 @@ TEST_F(GraphsDialogTest, ResizingLaysTheControlsOutAndTheWindowKeepsItsMinimum)
     dialog.resize(745, 559);
     const QSize outer = dialog.frameGeometry().size();
     const auto expected = graphs::layoutFor(outer);
-    EXPECT_EQ(dialog.GroupBox1->geometry(), expected.groupBox1);
-    EXPECT_EQ(dialog.GroupBox2->geometry(), expected.groupBox2);
-    EXPECT_EQ(dialog.Button3->y(), expected.buttonTop);
-    EXPECT_EQ(dialog.Button3->x(), expected.okLeft);
-    EXPECT_EQ(dialog.Button4->x(), expected.helpLeft);
-    const int previousLeft = dialog.Button2->x();
+    EXPECT_EQ(dialog.upperChartBox->geometry(), expected.upperChartBox);
+    EXPECT_EQ(dialog.lowerChartBox->geometry(), expected.lowerChartBox);
+    EXPECT_EQ(dialog.okButton->y(), expected.buttonTop);
+    EXPECT_EQ(dialog.okButton->x(), expected.okLeft);
+    EXPECT_EQ(dialog.helpButton->x(), expected.helpLeft);
+    const int previousLeft = dialog.previousButton->x();
 
     dialog.resize(300, 200);
     EXPECT_GE(dialog.frameGeometry().width(), 545);
     EXPECT_GE(dialog.frameGeometry().height(), 459);
-    EXPECT_EQ(dialog.Button2->x(), previousLeft);
+    EXPECT_EQ(dialog.previousButton->x(), previousLeft);
     // The charts fill their frames.
-    EXPECT_GT(dialog.Graph3->width(), dialog.GroupBox1->width() - 30);
+    EXPECT_GT(dialog.connectionsPerHourChart->width(), dialog.upperChartBox->width() - 30);
 }

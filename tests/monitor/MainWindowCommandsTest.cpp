@@ -44,7 +44,7 @@ class CommandsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        setSplashRunner([](SplashWindow& splash) { splash.Timer1Timer(); });
+        setSplashRunner([](SplashWindow& splash) { splash.closeTimerElapsed(); });
         hooks.postQuit = [this](int code) { quits.push_back(code); };
         env.clock.set(2000, 1, 3, 10, 0, 0);  // a Monday
         env.install(1);

@@ -87,7 +87,7 @@ protected:
     {
         setSplashRunner([this](SplashWindow& splash) {
             ++splashes;
-            splash.Timer1Timer();
+            splash.closeTimerElapsed();
         });
     }
     void TearDown() override
@@ -253,7 +253,7 @@ TEST_F(MainWindowTest, StartUpTable)
         TestEnvironment local;
         setSplashRunner([this](SplashWindow& splash) {
             ++splashes;
-            splash.Timer1Timer();
+            splash.closeTimerElapsed();
         });
         const QString marker = q(rk::kTariffProfile) + "\\Cheap";
         if (c.previousUser == nullptr) {
@@ -381,7 +381,7 @@ TEST_F(MainWindowTest, RecoveryTable)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TestEnvironment local;
-        setSplashRunner([](SplashWindow& splash) { splash.Timer1Timer(); });
+        setSplashRunner([](SplashWindow& splash) { splash.closeTimerElapsed(); });
         local.install(1);
         local.setWindowsUser(QStringLiteral("alice"));
         start();

@@ -31,8 +31,8 @@ QString q(const char* text)
 QStringList listed(const OpenReportDialog& dialog)
 {
     QStringList names;
-    for (int i = 0; i < dialog.FileListBox1->count(); ++i)
-        names << dialog.FileListBox1->item(i)->text();
+    for (int i = 0; i < dialog.reportList->count(); ++i)
+        names << dialog.reportList->item(i)->text();
     return names;
 }
 
@@ -57,9 +57,9 @@ protected:
 
     void select(OpenReportDialog& dialog, const QString& name)
     {
-        const auto items = dialog.FileListBox1->findItems(name, Qt::MatchExactly);
+        const auto items = dialog.reportList->findItems(name, Qt::MatchExactly);
         ASSERT_EQ(items.size(), 1) << name.toStdString();
-        dialog.FileListBox1->setCurrentItem(items.first());
+        dialog.reportList->setCurrentItem(items.first());
     }
 
     QString editorValue() const { return testing_support::readStr(RootKey::CurrentUser, q(rk::kSoftware), q(rk::vEditor)); }
@@ -77,7 +77,7 @@ TEST_F(OpenReportTest, CreationMakesTheFolderAndDefaultsTheEditor)
     EXPECT_TRUE(QDir(reports).exists());
     EXPECT_EQ(editorValue(), QStringLiteral("notepad.exe"));
     EXPECT_EQ(reports::EditorPath, QStringLiteral("notepad.exe"));
-    EXPECT_EQ(dialog.FileListBox1->count(), 0);
+    EXPECT_EQ(dialog.reportList->count(), 0);
 }
 
 TEST_F(OpenReportTest, AStoredEditorIsKept)
@@ -112,7 +112,7 @@ TEST_F(OpenReportTest, OpenStartsTheEditorOnTheSelectedReport)
     touch(reports + "/2000-1-2.rpt");
     OpenReportDialog dialog(main.session());
 
-    dialog.BitBtn1Click();  // nothing selected
+    dialog.openClicked();  // nothing selected
     EXPECT_TRUE(env.processes.started.empty());
     EXPECT_TRUE(env.boxes.shown.empty());
 
@@ -130,7 +130,7 @@ TEST_F(OpenReportTest, OpenStartsTheEditorOnTheSelectedReport)
     for (const auto& c : cases) {
         env.processes.started.clear();
         reports::EditorPath = c.editor;
-        dialog.BitBtn1Click();
+        dialog.openClicked();
         ASSERT_EQ(env.processes.started.size(), 1u) << c.editor.toStdString();
         EXPECT_EQ(env.processes.started[0].program, c.program);
         EXPECT_EQ(env.processes.started[0].arguments, c.arguments);
@@ -142,7 +142,7 @@ TEST_F(OpenReportTest, OpenStartsTheEditorOnTheSelectedReport)
     touch(spaced);
     env.processes.started.clear();
     reports::EditorPath = spaced;
-    dialog.BitBtn1Click();
+    dialog.openClicked();
     ASSERT_EQ(env.processes.started.size(), 1u);
     EXPECT_EQ(env.processes.started[0].program, spaced);
     EXPECT_EQ(env.processes.started[0].arguments, QStringList{file});
@@ -156,7 +156,7 @@ TEST_F(OpenReportTest, AnEditorThatFailsSaysSoAndAnotherCanBeChosen)
     select(dialog, QStringLiteral("2000-1-2.rpt"));
     env.processes.failing << QStringLiteral("notepad.exe");
 
-    dialog.BitBtn1Click();
+    dialog.openClicked();
     EXPECT_TRUE(env.processes.started.empty());
     ASSERT_EQ(env.boxes.shown.size(), 1u);
     EXPECT_EQ(env.boxes.shown[0].text, QStringLiteral("Can't launch the program : notepad.exe"));
@@ -166,20 +166,20 @@ TEST_F(OpenReportTest, AnEditorThatFailsSaysSoAndAnotherCanBeChosen)
     // An unbalanced quote names no program: the same error, nothing started.
     env.boxes.clear();
     reports::EditorPath = QStringLiteral("\"ed");
-    dialog.BitBtn1Click();
+    dialog.openClicked();
     EXPECT_EQ(env.boxes.texts(), QStringList{"Can't launch the program : \"ed"});
 
     // Cancel changes nothing; a pick is stored at once and used from then on.
     reports::EditorPath = QStringLiteral("notepad.exe");
     reports::setEditorChooser([](QWidget*) { return QString(); });
-    dialog.Button1Click();
+    dialog.selectEditorClicked();
     EXPECT_EQ(reports::EditorPath, QStringLiteral("notepad.exe"));
     EXPECT_EQ(editorValue(), QStringLiteral("notepad.exe"));
 
     reports::setEditorChooser([](QWidget*) { return QStringLiteral("/usr/bin/mousepad"); });
-    dialog.Button1Click();
+    dialog.selectEditorClicked();
     EXPECT_EQ(editorValue(), QStringLiteral("/usr/bin/mousepad"));
-    dialog.BitBtn1Click();
+    dialog.openClicked();
     ASSERT_EQ(env.processes.started.size(), 1u);
     EXPECT_EQ(env.processes.started[0].program, QStringLiteral("/usr/bin/mousepad"));
 
@@ -213,7 +213,7 @@ TEST_F(OpenReportTest, ActivationRereadsAndABadEditorValueIsShownOnce)
     QApplication::processEvents();
     EXPECT_EQ(reports::EditorPath, QStringLiteral("vi"));
     EXPECT_EQ(env.boxes.shown.size(), 1u);
-    dialog.BitBtn2->click();
+    dialog.closeButton->click();
     EXPECT_FALSE(dialog.isVisible());
 }
 

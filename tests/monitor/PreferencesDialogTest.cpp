@@ -96,7 +96,7 @@ class PreferencesDialogTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        setSplashRunner([](SplashWindow& splash) { splash.Timer1Timer(); });
+        setSplashRunner([](SplashWindow& splash) { splash.closeTimerElapsed(); });
         env.install(1);
         env.setWindowsUser(QStringLiteral("alice"));
         WinMain(RunMode::StartOnly);

@@ -71,15 +71,18 @@ protected:
     QStringList captions() const
     {
         QStringList result;
-        for (int d = 0; d < dialog->Days->topLevelItemCount(); ++d)
-            result << dialog->Days->topLevelItem(d)->text(0);
+        for (int d = 0; d < dialog->dayList->topLevelItemCount(); ++d)
+            result << dialog->dayList->topLevelItem(d)->text(0);
         return result;
     }
     QPoint tariffRow(int row) const
     {
-        return dialog->Tariff->visualItemRect(dialog->Tariff->topLevelItem(row)).center();
+        return dialog->profileList->visualItemRect(dialog->profileList->topLevelItem(row)).center();
     }
-    QPoint dayRow(int row) const { return dialog->Days->visualItemRect(dialog->Days->topLevelItem(row)).center(); }
+    QPoint dayRow(int row) const
+    {
+        return dialog->dayList->visualItemRect(dialog->dayList->topLevelItem(row)).center();
+    }
     QPoint belowTheRows(QTreeWidget* list) const
     {
         return QPoint(10, list->viewport()->height() - 3);
@@ -88,11 +91,11 @@ protected:
     // A whole drag of profile row `profile` onto day row `day`, as the mouse makes it.
     void assign(int profile, int day)
     {
-        dialog->TariffMouseDown(Qt::LeftButton, tariffRow(profile));
+        dialog->profileListPressed(Qt::LeftButton, tariffRow(profile));
         bool accept = false;
-        dialog->DaysDragOver(dialog->Tariff, dayRow(day), accept);
+        dialog->dayListDragOver(dialog->profileList, dayRow(day), accept);
         ASSERT_TRUE(accept);
-        dialog->DaysDragDrop(dialog->Tariff, dayRow(day));
+        dialog->dayListDropped(dialog->profileList, dayRow(day));
     }
 
     TestEnvironment env;
@@ -112,26 +115,26 @@ TEST_F(ProvidersTest, OpeningShowsProvidersProfilesAndTheFirstProvidersSlots)
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Providers"));
     EXPECT_EQ(dialog->size(), QSize(361, 297));
     EXPECT_TRUE(env.boxes.shown.empty());
-    ASSERT_EQ(dialog->ListBox1->count(), 3);
-    EXPECT_EQ(dialog->ListBox1->item(2)->text(), QStringLiteral("Work"));
-    EXPECT_EQ(dialog->ListBox1->currentRow(), 0);
+    ASSERT_EQ(dialog->providerList->count(), 3);
+    EXPECT_EQ(dialog->providerList->item(2)->text(), QStringLiteral("Work"));
+    EXPECT_EQ(dialog->providerList->currentRow(), 0);
     ASSERT_EQ(dialog->TariffCount, 2);
-    EXPECT_EQ(dialog->Tariff->topLevelItem(1)->text(0), QStringLiteral("Night"));
+    EXPECT_EQ(dialog->profileList->topLevelItem(1)->text(0), QStringLiteral("Night"));
     EXPECT_EQ(dialog->AvailableTariffs[0].DayCost, 10);
     EXPECT_EQ(dialog->AvailableTariffs[1].OCPD, 1);
     EXPECT_EQ(captions(), QStringList({"", "Day", "", "", "", "", "", "Night"}));
     QStringList days;
     for (int d = 0; d < 8; ++d)
-        days << dialog->Days->topLevelItem(d)->text(1);
+        days << dialog->dayList->topLevelItem(d)->text(1);
     EXPECT_EQ(days, QStringList({"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday",
                                  "Holiday"}));
 
     // A provider never saved shows empty rows and gets no key by being shown.
-    dialog->ListBox1->setCurrentRow(1);
+    dialog->providerList->setCurrentRow(1);
     EXPECT_EQ(captions(), QStringList(8, QString()));
     EXPECT_FALSE(keyExists(providerKey("Home")));
     dialog->reject();
-    EXPECT_EQ(dialog->ListBox1->count(), 0);
+    EXPECT_EQ(dialog->providerList->count(), 0);
 }
 
 TEST_F(ProvidersTest, SelectedRowsAreDrawnInTheSelectionColour)
@@ -140,11 +143,11 @@ TEST_F(ProvidersTest, SelectedRowsAreDrawnInTheSelectionColour)
     writeProfile("Day", {8, 20, 10, 3, 0});
     writeProfile("Night", {0, 0, 2, 2, 1});
     open();
-    dialog->Tariff->setCurrentItem(dialog->Tariff->topLevelItem(1));
-    dialog->Days->setCurrentItem(dialog->Days->topLevelItem(3));
-    dialog->BitBtn2->setFocus();  // neither list has the focus: the selection still shows
+    dialog->profileList->setCurrentItem(dialog->profileList->topLevelItem(1));
+    dialog->dayList->setCurrentItem(dialog->dayList->topLevelItem(3));
+    dialog->cancelButton->setFocus();  // neither list has the focus: the selection still shows
     QCoreApplication::processEvents();
-    for (QTreeWidget* list : {dialog->Tariff, dialog->Days}) {
+    for (QTreeWidget* list : {dialog->profileList, dialog->dayList}) {
         SCOPED_TRACE(list->objectName().toStdString());
         const QImage image = list->viewport()->grab().toImage();
         const QRect row = list->visualItemRect(list->currentItem());
@@ -166,14 +169,14 @@ TEST_F(ProvidersTest, DragsAssignAndRemoveProfiles)
     bool accept = true;
 
     // Only a left press on a row arms a drag.
-    dialog->TariffMouseDown(Qt::RightButton, tariffRow(1));
+    dialog->profileListPressed(Qt::RightButton, tariffRow(1));
     EXPECT_EQ(dialog->DragSource, tariff::NoDrag);
-    dialog->TariffMouseDown(Qt::LeftButton, belowTheRows(dialog->Tariff));
+    dialog->profileListPressed(Qt::LeftButton, belowTheRows(dialog->profileList));
     EXPECT_EQ(dialog->DragSource, tariff::NoDrag);
-    dialog->DaysDragOver(dialog->Tariff, dayRow(3), accept);
+    dialog->dayListDragOver(dialog->profileList, dayRow(3), accept);
     EXPECT_FALSE(accept);
 
-    dialog->TariffMouseDown(Qt::LeftButton, tariffRow(1));
+    dialog->profileListPressed(Qt::LeftButton, tariffRow(1));
     EXPECT_EQ(dialog->DragSource, tariff::FromTariff);
     ASSERT_NE(dialog->DragItem, nullptr);
     EXPECT_EQ(dialog->DragItem->text(0), QStringLiteral("Night"));
@@ -183,46 +186,46 @@ TEST_F(ProvidersTest, DragsAssignAndRemoveProfiles)
         QPoint where;
         bool accepted;
     } overs[] = {
-        {"a day row", dialog->Tariff, dayRow(3), true},
-        {"below the rows", dialog->Tariff, belowTheRows(dialog->Days), false},
-        {"from something other than a list view", dialog->BitBtn1, dayRow(3), false},
+        {"a day row", dialog->profileList, dayRow(3), true},
+        {"below the rows", dialog->profileList, belowTheRows(dialog->dayList), false},
+        {"from something other than a list view", dialog->okButton, dayRow(3), false},
         {"from nowhere", nullptr, dayRow(3), false},
     };
     for (const Over& o : overs) {
         SCOPED_TRACE(o.what);
-        dialog->DaysDragOver(o.source, o.where, accept);
+        dialog->dayListDragOver(o.source, o.where, accept);
         EXPECT_EQ(accept, o.accepted);
     }
-    dialog->TariffDragOver(dialog->Tariff, tariffRow(0), accept);
+    dialog->profileListDragOver(dialog->profileList, tariffRow(0), accept);
     EXPECT_FALSE(accept) << "onto the profile list itself";
 
-    dialog->DaysDragDrop(dialog->Tariff, dayRow(1));  // replaces Day
-    dialog->DaysDragDrop(dialog->Tariff, belowTheRows(dialog->Days));
+    dialog->dayListDropped(dialog->profileList, dayRow(1));  // replaces Day
+    dialog->dayListDropped(dialog->profileList, belowTheRows(dialog->dayList));
     EXPECT_EQ(captions(), QStringList({"", "Night", "Day", "", "", "", "", ""}));
     assign(1, 7);
     assign(0, 0);
     EXPECT_EQ(captions(), QStringList({"Day", "Night", "Day", "", "", "", "", "Night"}));
 
     // Back from the days: an empty row cannot be dragged, nor with the right button.
-    dialog->DaysMouseDown(Qt::LeftButton, dayRow(4));
-    dialog->TariffDragOver(dialog->Days, tariffRow(0), accept);
+    dialog->dayListPressed(Qt::LeftButton, dayRow(4));
+    dialog->profileListDragOver(dialog->dayList, tariffRow(0), accept);
     EXPECT_FALSE(accept);
-    dialog->DaysMouseDown(Qt::RightButton, dayRow(7));
-    dialog->TariffDragOver(dialog->Days, tariffRow(0), accept);
+    dialog->dayListPressed(Qt::RightButton, dayRow(7));
+    dialog->profileListDragOver(dialog->dayList, tariffRow(0), accept);
     EXPECT_FALSE(accept);
 
-    dialog->DaysMouseDown(Qt::LeftButton, dayRow(7));
+    dialog->dayListPressed(Qt::LeftButton, dayRow(7));
     EXPECT_EQ(dialog->DragSource, tariff::FromDays);
-    dialog->DaysDragOver(dialog->Days, dayRow(6), accept);
+    dialog->dayListDragOver(dialog->dayList, dayRow(6), accept);
     EXPECT_FALSE(accept) << "onto the days list itself";
-    dialog->TariffDragOver(dialog->Days, belowTheRows(dialog->Tariff), accept);
+    dialog->profileListDragOver(dialog->dayList, belowTheRows(dialog->profileList), accept);
     EXPECT_TRUE(accept);
-    dialog->TariffDragDrop(dialog->Days, belowTheRows(dialog->Tariff));
+    dialog->profileListDropped(dialog->dayList, belowTheRows(dialog->profileList));
     // Only that row is emptied; the profile stays in the other rows and in the list.
     EXPECT_EQ(captions(), QStringList({"Day", "Night", "Day", "", "", "", "", ""}));
-    EXPECT_EQ(dialog->Tariff->topLevelItemCount(), 2);
+    EXPECT_EQ(dialog->profileList->topLevelItemCount(), 2);
     // The emptied row has nothing left to take back.
-    dialog->TariffDragOver(dialog->Days, tariffRow(0), accept);
+    dialog->profileListDragOver(dialog->dayList, tariffRow(0), accept);
     EXPECT_FALSE(accept);
     dialog->reject();
 }
@@ -236,15 +239,15 @@ TEST_F(ProvidersTest, SwitchingProvidersKeepsTheAssignmentsOfTheOpening)
     writeSlotName("Work", "1", "Night");
     open();
     assign(0, 3);
-    dialog->ListBox1->setCurrentRow(1);
+    dialog->providerList->setCurrentRow(1);
     EXPECT_EQ(captions(), QStringList(8, QString()));
     assign(1, 0);
-    dialog->ListBox1->setCurrentRow(0);
+    dialog->providerList->setCurrentRow(0);
     EXPECT_EQ(captions(), QStringList({"", "Day", "", "Day", "", "", "", ""}));
-    dialog->ListBox1->setCurrentRow(1);
+    dialog->providerList->setCurrentRow(1);
     EXPECT_EQ(captions(), QStringList({"Night", "", "", "", "", "", "", ""}));
 
-    dialog->BitBtn1->click();
+    dialog->okButton->click();
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
     const Slot day{"Day", {8, 20, 10, 3, 0}};
     const Slot night{"Night", {0, 0, 2, 2, 1}};
@@ -265,8 +268,8 @@ TEST_F(ProvidersTest, OkWritesAllEightSlotsOfTheShownProvider)
     writeSlotName("Other", "1", "Day");
     open();
     // A name that is among no profile can only come from the registry; set it as if so.
-    dialog->Days->topLevelItem(2)->setText(0, QStringLiteral("Gone"));
-    dialog->BitBtn1->click();
+    dialog->dayList->topLevelItem(2)->setText(0, QStringLiteral("Gone"));
+    dialog->okButton->click();
 
     EXPECT_EQ(subkeys(providerKey("ISP")), dayKeys());
     for (int d = 0; d < 8; ++d) {
@@ -316,7 +319,7 @@ TEST(Providers, MessagesWhenThereIsNothingToShow)
         }
         EXPECT_EQ(form.isVisible(), c.staysOpen);
         if (c.staysOpen)
-            form.BitBtn1->click();
+            form.okButton->click();
         else
             EXPECT_EQ(form.result(), QDialog::Rejected);
         EXPECT_FALSE(keyExists(q(rk::kTariffs))) << "nothing saved";
@@ -330,7 +333,7 @@ TEST_F(ProvidersTest, CancelSavesNothingAndHelp)
     platform::Application::instance().setHelpFile(env.programFolder() + "/Dialtally Help.hlp");
     open();
     assign(0, 1);
-    dialog->BitBtn3->click();
+    dialog->helpButton->click();
     QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
     QCoreApplication::sendEvent(dialog.get(), &f1);
     ASSERT_EQ(env.help.calls.size(), 2u);
@@ -339,7 +342,7 @@ TEST_F(ProvidersTest, CancelSavesNothingAndHelp)
     EXPECT_EQ(env.help.calls[0].file, env.programFolder() + "/Dialtally Help.hlp");
     EXPECT_TRUE(dialog->isVisible());
 
-    dialog->BitBtn2->click();
+    dialog->cancelButton->click();
     EXPECT_EQ(dialog->result(), QDialog::Rejected);
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_FALSE(keyExists(providerKey("ISP")));
@@ -354,8 +357,8 @@ TEST_F(ProvidersTest, AProfileThatCannotBeReadStopsTheLoadAndTheSave)
     writeSlotName("ISP", "1", "Night");
     open();
     ASSERT_EQ(env.boxes.texts(), QStringList({"Invalid data type for 'StartingInterval'."}));
-    EXPECT_FALSE(dialog->BitBtn1->isEnabled());
-    dialog->BitBtn1Click();
+    EXPECT_FALSE(dialog->okButton->isEnabled());
+    dialog->okClicked();
     // Saving now would have emptied the Night slot, a profile the load never reached.
     EXPECT_EQ(valueNames(charging::tariffSlotKey("ISP", "1")), QStringList({q(rk::vSlotTariffProfile)}));
     dialog->reject();
@@ -369,10 +372,10 @@ TEST_F(ProvidersTest, MoreThanTwentyDialUpEntriesAreAllListed)
     setProviders(providers);
     writeProfile("Day", {8, 20, 10, 3, 0});
     open();
-    ASSERT_EQ(dialog->ListBox1->count(), 22);
-    dialog->ListBox1->setCurrentRow(21);
+    ASSERT_EQ(dialog->providerList->count(), 22);
+    dialog->providerList->setCurrentRow(21);
     assign(0, 6);
-    dialog->BitBtn1->click();
+    dialog->okButton->click();
     EXPECT_EQ(storedSlot("Entry 21", "6"), (Slot{"Day", {8, 20, 10, 3, 0}}));
     EXPECT_EQ(storedSlot("Entry 0", "6"), kEmptySlot);
 }
@@ -404,17 +407,17 @@ TEST_F(ProviderChargingTest, AProfileDraggedOntoADayChargesThatDaysMinutes)
     {
         TariffProfilesDialog options(mainWindow->session());
         options.FormActivate();
-        options.Edit7->setText(QStringLiteral("Cheap"));
-        options.SpeedButton1->click();
-        options.Edit5->setText(QStringLiteral("8"));
-        options.Edit6->setText(QStringLiteral("20"));
-        options.Edit3->setText(QStringLiteral("4"));
-        options.Edit4->setText(QStringLiteral("1"));
-        options.Edit7->setText(QStringLiteral("Feast"));
-        options.SpeedButton1->click();
-        options.SpeedButton3->click();
-        options.Edit3->setText(QStringLiteral("30"));
-        options.BitBtn1->click();
+        options.nameEdit->setText(QStringLiteral("Cheap"));
+        options.createButton->click();
+        options.startingIntervalEdit->setText(QStringLiteral("8"));
+        options.endingIntervalEdit->setText(QStringLiteral("20"));
+        options.dayCostEdit->setText(QStringLiteral("4"));
+        options.nightCostEdit->setText(QStringLiteral("1"));
+        options.nameEdit->setText(QStringLiteral("Feast"));
+        options.createButton->click();
+        options.oneCostPerDayButton->click();
+        options.dayCostEdit->setText(QStringLiteral("30"));
+        options.okButton->click();
         ASSERT_EQ(options.result(), QDialog::Accepted);
     }
     env.boxes.clear();
@@ -423,17 +426,17 @@ TEST_F(ProviderChargingTest, AProfileDraggedOntoADayChargesThatDaysMinutes)
         providers.open();
         QCoreApplication::processEvents();
         ASSERT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join("|").toStdString();
-        providers.ListBox1->setCurrentRow(1);
+        providers.providerList->setCurrentRow(1);
         const auto drag = [&](int profile, int day) {
-            providers.TariffMouseDown(
+            providers.profileListPressed(
                 Qt::LeftButton,
-                providers.Tariff->visualItemRect(providers.Tariff->topLevelItem(profile)).center());
-            const QPoint row = providers.Days->visualItemRect(providers.Days->topLevelItem(day)).center();
-            providers.DaysDragDrop(providers.Tariff, row);
+                providers.profileList->visualItemRect(providers.profileList->topLevelItem(profile)).center());
+            const QPoint row = providers.dayList->visualItemRect(providers.dayList->topLevelItem(day)).center();
+            providers.dayListDropped(providers.profileList, row);
         };
         drag(0, 5);  // Friday
         drag(1, 7);  // Holiday
-        providers.BitBtn1->click();
+        providers.okButton->click();
         ASSERT_EQ(providers.result(), QDialog::Accepted);
     }
     // The provider shown first and then left is saved too, as it was shown.

@@ -17,14 +17,14 @@ TEST(SplashWindow, SplashHidesTheTaskbarButtonAndClosesAfterASecond)
     EXPECT_EQ(splash.size(), QSize(313, 257));
     EXPECT_TRUE(splash.windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_TRUE(splash.windowFlags() & Qt::FramelessWindowHint);
-    EXPECT_EQ(splash.Image1->pixmap().size(), QSize(320, 262));
-    EXPECT_TRUE(splash.Timer1->isActive());
-    EXPECT_EQ(splash.Timer1->interval(), 1000);
+    EXPECT_EQ(splash.logo->pixmap().size(), QSize(320, 262));
+    EXPECT_TRUE(splash.closeTimer->isActive());
+    EXPECT_EQ(splash.closeTimer->interval(), 1000);
 
     splash.show();
     splash.FormActivate();
     EXPECT_FALSE(env.taskbar.isShown());
-    splash.Timer1Timer();
+    splash.closeTimerElapsed();
     EXPECT_FALSE(splash.isVisible());
 }
 

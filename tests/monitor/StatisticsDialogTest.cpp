@@ -57,7 +57,7 @@ TEST(StatisticsTexts, MoneyAndDuration)
         // A user's total may pass what one record can hold.
         {3000000000LL, "833333:20:0"}};
     for (const auto& [seconds, text] : durations)
-        EXPECT_EQ(fee::FormatDuration(seconds), QString::fromLatin1(text)) << seconds;
+        EXPECT_EQ(connections::FormatDuration(seconds), QString::fromLatin1(text)) << seconds;
 }
 
 TEST(StatisticsRate, CrashesPerWholeConnectedHour)

@@ -153,7 +153,7 @@ protected:
     }
     void startProgram()
     {
-        setSplashRunner([](SplashWindow& splash) { splash.Timer1Timer(); });
+        setSplashRunner([](SplashWindow& splash) { splash.closeTimerElapsed(); });
         env.clock.set(2000, 1, 7, 12, 0, 0);  // a Friday
         env.install(1);
         env.setWindowsUser(QStringLiteral("alice"));

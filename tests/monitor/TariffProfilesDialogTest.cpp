@@ -62,17 +62,17 @@ protected:
     }
 
     // The user picks a row: the list runs its handler.
-    void pick(int row) { dialog->ListBox1->setCurrentRow(row); }
+    void pick(int row) { dialog->profileList->setCurrentRow(row); }
     void create(const char* name)
     {
-        dialog->Edit7->setText(q(name));
-        dialog->SpeedButton1->click();
+        dialog->nameEdit->setText(q(name));
+        dialog->createButton->click();
     }
     // The numbers the fields show: start, end, day, night cost and the toggle.
     Numbers shown() const
     {
-        return {dialog->Edit5->text().toInt(), dialog->Edit6->text().toInt(), dialog->Edit3->text().toInt(),
-                dialog->Edit4->text().toInt(), dialog->ocpdOn() ? 1 : 0};
+        return {dialog->startingIntervalEdit->text().toInt(), dialog->endingIntervalEdit->text().toInt(),
+                dialog->dayCostEdit->text().toInt(), dialog->nightCostEdit->text().toInt(), dialog->ocpdOn() ? 1 : 0};
     }
 
     TestEnvironment env;
@@ -124,25 +124,25 @@ TEST_F(TariffProfilesDialogTest, LoadShowsTheProfilesAndStoresWhatTheFieldsHold)
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Tariffs Options"));
     EXPECT_EQ(dialog->size(), QSize(361, 293));
     EXPECT_TRUE(env.boxes.shown.empty());
-    EXPECT_EQ(rows(dialog->ListBox1), QStringList({"Peak", "Flat", "Odd"}));
-    EXPECT_EQ(dialog->ListBox1->currentRow(), 0);
-    EXPECT_EQ(dialog->Edit7->text(), QStringLiteral("Peak"));
+    EXPECT_EQ(rows(dialog->profileList), QStringList({"Peak", "Flat", "Odd"}));
+    EXPECT_EQ(dialog->profileList->currentRow(), 0);
+    EXPECT_EQ(dialog->nameEdit->text(), QStringLiteral("Peak"));
     EXPECT_EQ(shown(), (Numbers{8, 20, 10, 3, 0}));
     // Interval 'B' is the rest of the day.
-    EXPECT_EQ(dialog->Edit1->text(), QStringLiteral("20"));
-    EXPECT_EQ(dialog->Edit2->text(), QStringLiteral("8"));
-    EXPECT_FALSE(dialog->Edit1->isEnabled());
-    EXPECT_FALSE(dialog->Edit2->isEnabled());
-    EXPECT_TRUE(dialog->SpeedButton3->icon().isNull());
+    EXPECT_EQ(dialog->intervalBStartEdit->text(), QStringLiteral("20"));
+    EXPECT_EQ(dialog->intervalBEndEdit->text(), QStringLiteral("8"));
+    EXPECT_FALSE(dialog->intervalBStartEdit->isEnabled());
+    EXPECT_FALSE(dialog->intervalBEndEdit->isEnabled());
+    EXPECT_TRUE(dialog->oneCostPerDayButton->icon().isNull());
 
     pick(1);
-    EXPECT_EQ(dialog->Edit7->text(), QStringLiteral("Flat"));
+    EXPECT_EQ(dialog->nameEdit->text(), QStringLiteral("Flat"));
     EXPECT_EQ(shown(), (Numbers{0, 0, 7, 0, 1}));
-    EXPECT_FALSE(dialog->Edit5->isEnabled());
-    EXPECT_FALSE(dialog->Edit6->isEnabled());
-    EXPECT_FALSE(dialog->Edit4->isEnabled());
-    EXPECT_TRUE(dialog->Edit3->isEnabled());
-    EXPECT_FALSE(dialog->SpeedButton3->icon().isNull());
+    EXPECT_FALSE(dialog->startingIntervalEdit->isEnabled());
+    EXPECT_FALSE(dialog->endingIntervalEdit->isEnabled());
+    EXPECT_FALSE(dialog->nightCostEdit->isEnabled());
+    EXPECT_TRUE(dialog->dayCostEdit->isEnabled());
+    EXPECT_FALSE(dialog->oneCostPerDayButton->icon().isNull());
 
     // The hand-edited hour is refused as if typed; a flag other than 0 or 1 leaves the
     // toggle as the profile before left it; a number wider than the field stays whole.
@@ -152,7 +152,7 @@ TEST_F(TariffProfilesDialogTest, LoadShowsTheProfilesAndStoresWhatTheFieldsHold)
     EXPECT_EQ(env.boxes.shown[0].caption, QStringLiteral("Dialtally 2.01"));
     EXPECT_EQ(shown(), (Numbers{0, 5, 150, 2, 1}));
 
-    dialog->BitBtn1->click();
+    dialog->okButton->click();
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
     EXPECT_EQ(subkeys(q(rk::kTariffProfile)), QStringList({"Peak", "Flat", "Odd"}));
     EXPECT_EQ(storedProfile("Peak"), (Numbers{8, 20, 10, 3, 0}));
@@ -161,8 +161,8 @@ TEST_F(TariffProfilesDialogTest, LoadShowsTheProfilesAndStoresWhatTheFieldsHold)
     EXPECT_EQ(valueNames(profileKey("Peak")),
               QStringList({q(rk::vStartingInterval), q(rk::vEndingInterval), q(rk::vDayCost), q(rk::vNightCost), q(rk::vOcpd)}));
     // Closing empties the form.
-    EXPECT_EQ(dialog->ListBox1->count(), 0);
-    EXPECT_TRUE(dialog->Edit7->text().isEmpty());
+    EXPECT_EQ(dialog->profileList->count(), 0);
+    EXPECT_TRUE(dialog->nameEdit->text().isEmpty());
 }
 
 TEST_F(TariffProfilesDialogTest, NameButtonsShowTheirWholeCaptions)
@@ -173,9 +173,9 @@ TEST_F(TariffProfilesDialogTest, NameButtonsShowTheirWholeCaptions)
         QToolButton* button;
         const char* caption;
     } cases[] = {
-        {dialog->SpeedButton1, "Create new tariff"},
-        {dialog->SpeedButton4, "Rename tariff"},
-        {dialog->SpeedButton2, "Delete tariff"},
+        {dialog->createButton, "Create new tariff"},
+        {dialog->renameButton, "Rename tariff"},
+        {dialog->deleteButton, "Delete tariff"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.caption);
@@ -213,7 +213,7 @@ TEST_F(TariffProfilesDialogTest, WithoutProfilesOkLeavesAnEmptyKeyAndEmptiesEver
     EXPECT_EQ(env.boxes.shown[0].icon, MessageIcon::Information);
     EXPECT_EQ(shown(), (Numbers{0, 0, 0, 0, 0}));
 
-    dialog->BitBtn1->click();
+    dialog->okButton->click();
     EXPECT_EQ(subkeys(q(rk::kTariffProfile)), QStringList());
     EXPECT_EQ(subkeys(q(rk::kTariffs)), QStringList({"ISP", "Other"}));
     for (const char* provider : {"ISP", "Other"}) {
@@ -241,16 +241,16 @@ TEST_F(TariffProfilesDialogTest, NumberFieldsAreCheckedOnEveryChange)
         QStringList messages;
         const char* left;
     } cases[] = {
-        {&TariffProfilesDialog::Edit5, "-5", {hour, incorrect}, "0"},
-        {&TariffProfilesDialog::Edit5, "24", {hour}, "0"},
-        {&TariffProfilesDialog::Edit6, "23", {}, "23"},
-        {&TariffProfilesDialog::Edit6, "2x", {incorrect}, "0"},
-        {&TariffProfilesDialog::Edit5, "", {}, ""},
-        {&TariffProfilesDialog::Edit3, "5a", {incorrect}, "0"},
-        {&TariffProfilesDialog::Edit3, "99", {}, "99"},
-        {&TariffProfilesDialog::Edit3, "24", {}, "24"},
-        {&TariffProfilesDialog::Edit4, "-1", {incorrect}, "0"},
-        {&TariffProfilesDialog::Edit4, "", {}, ""},
+        {&TariffProfilesDialog::startingIntervalEdit, "-5", {hour, incorrect}, "0"},
+        {&TariffProfilesDialog::startingIntervalEdit, "24", {hour}, "0"},
+        {&TariffProfilesDialog::endingIntervalEdit, "23", {}, "23"},
+        {&TariffProfilesDialog::endingIntervalEdit, "2x", {incorrect}, "0"},
+        {&TariffProfilesDialog::startingIntervalEdit, "", {}, ""},
+        {&TariffProfilesDialog::dayCostEdit, "5a", {incorrect}, "0"},
+        {&TariffProfilesDialog::dayCostEdit, "99", {}, "99"},
+        {&TariffProfilesDialog::dayCostEdit, "24", {}, "24"},
+        {&TariffProfilesDialog::nightCostEdit, "-1", {incorrect}, "0"},
+        {&TariffProfilesDialog::nightCostEdit, "", {}, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed);
@@ -262,27 +262,27 @@ TEST_F(TariffProfilesDialogTest, NumberFieldsAreCheckedOnEveryChange)
         for (const auto& box : env.boxes.shown)
             EXPECT_EQ(box.icon, MessageIcon::Exclamation);
         EXPECT_EQ(edit->text(), q(c.left));
-        EXPECT_EQ(dialog->Edit1->text(), dialog->Edit6->text());
-        EXPECT_EQ(dialog->Edit2->text(), dialog->Edit5->text());
+        EXPECT_EQ(dialog->intervalBStartEdit->text(), dialog->endingIntervalEdit->text());
+        EXPECT_EQ(dialog->intervalBEndEdit->text(), dialog->startingIntervalEdit->text());
     }
 }
 
 TEST_F(TariffProfilesDialogTest, OneCostPerDayKeepsTheHiddenValues)
 {
     create("Flat");
-    dialog->Edit5->setText(QStringLiteral("8"));
-    dialog->Edit6->setText(QStringLiteral("20"));
-    dialog->Edit4->setText(QStringLiteral("3"));
-    dialog->SpeedButton3->click();
+    dialog->startingIntervalEdit->setText(QStringLiteral("8"));
+    dialog->endingIntervalEdit->setText(QStringLiteral("20"));
+    dialog->nightCostEdit->setText(QStringLiteral("3"));
+    dialog->oneCostPerDayButton->click();
     EXPECT_TRUE(dialog->ocpdOn());
-    EXPECT_FALSE(dialog->Edit4->isEnabled());
-    dialog->Edit3->setText(QStringLiteral("6"));
-    dialog->SpeedButton3->click();
+    EXPECT_FALSE(dialog->nightCostEdit->isEnabled());
+    dialog->dayCostEdit->setText(QStringLiteral("6"));
+    dialog->oneCostPerDayButton->click();
     EXPECT_FALSE(dialog->ocpdOn());
-    EXPECT_TRUE(dialog->SpeedButton3->icon().isNull());
+    EXPECT_TRUE(dialog->oneCostPerDayButton->icon().isNull());
     EXPECT_EQ(shown(), (Numbers{8, 20, 6, 3, 0}));
-    dialog->SpeedButton3->click();
-    dialog->BitBtn1->click();
+    dialog->oneCostPerDayButton->click();
+    dialog->okButton->click();
     EXPECT_EQ(storedProfile("Flat"), (Numbers{8, 20, 6, 3, 1}));
 }
 
@@ -299,30 +299,32 @@ TEST_F(TariffProfilesDialogTest, NameChecksOfCreateAndRename)
         const char* message;  // nullptr: accepted
         QStringList after;
     } cases[] = {
-        {"create without a name", &TariffProfilesDialog::SpeedButton1, "", "You have to enter tariff's name !", {"Day", "Night"}},
-        {"create a duplicate", &TariffProfilesDialog::SpeedButton1, "Day",
+        {"create without a name", &TariffProfilesDialog::createButton, "", "You have to enter tariff's name !",
+         {"Day", "Night"}},
+        {"create a duplicate", &TariffProfilesDialog::createButton, "Day",
          "The tariff you want to create is allready in the list!", {"Day", "Night"}},
         // One registry key would hold both, and one profile would be lost.
-        {"create a name differing in case", &TariffProfilesDialog::SpeedButton1, "NIGHT",
+        {"create a name differing in case", &TariffProfilesDialog::createButton, "NIGHT",
          "The tariff you want to create is allready in the list!", {"Day", "Night"}},
         // A backslash would make the profile's key a path.
-        {"create with a backslash", &TariffProfilesDialog::SpeedButton1, "Peak\\Off", "The tariff's name can't contain the character '\\' !",
+        {"create with a backslash", &TariffProfilesDialog::createButton, "Peak\\Off",
+         "The tariff's name can't contain the character '\\' !", {"Day", "Night"}},
+        {"rename without a name", &TariffProfilesDialog::renameButton, "", "You have to enter tariff's name !",
          {"Day", "Night"}},
-        {"rename without a name", &TariffProfilesDialog::SpeedButton4, "", "You have to enter tariff's name !", {"Day", "Night"}},
-        {"rename to another's name", &TariffProfilesDialog::SpeedButton4, "night",
+        {"rename to another's name", &TariffProfilesDialog::renameButton, "night",
          "The tariff you want to rename is already in the list!", {"Day", "Night"}},
-        {"rename with a backslash", &TariffProfilesDialog::SpeedButton4, "\\", "The tariff's name can't contain the character '\\' !",
-         {"Day", "Night"}},
-        {"rename to its own name", &TariffProfilesDialog::SpeedButton4, "Day", nullptr, {"Day", "Night"}},
-        {"rename to its own name in capitals", &TariffProfilesDialog::SpeedButton4, "DAY", nullptr, {"DAY", "Night"}},
-        {"create", &TariffProfilesDialog::SpeedButton1, "Weekend", nullptr, {"Day", "Night", "Weekend"}},
+        {"rename with a backslash", &TariffProfilesDialog::renameButton, "\\",
+         "The tariff's name can't contain the character '\\' !", {"Day", "Night"}},
+        {"rename to its own name", &TariffProfilesDialog::renameButton, "Day", nullptr, {"Day", "Night"}},
+        {"rename to its own name in capitals", &TariffProfilesDialog::renameButton, "DAY", nullptr, {"DAY", "Night"}},
+        {"create", &TariffProfilesDialog::createButton, "Weekend", nullptr, {"Day", "Night", "Weekend"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         dialog->FormClose();
         dialog->FormActivate();
         env.boxes.clear();
-        dialog->Edit7->setText(q(c.name));
+        dialog->nameEdit->setText(q(c.name));
         ((*dialog).*c.button)->click();
         if (c.message) {
             ASSERT_EQ(env.boxes.texts(), QStringList({q(c.message)}));
@@ -330,7 +332,7 @@ TEST_F(TariffProfilesDialogTest, NameChecksOfCreateAndRename)
         } else {
             EXPECT_TRUE(env.boxes.shown.empty());
         }
-        EXPECT_EQ(rows(dialog->ListBox1), c.after);
+        EXPECT_EQ(rows(dialog->profileList), c.after);
     }
 }
 
@@ -339,7 +341,7 @@ TEST_F(TariffProfilesDialogTest, TwentyProfilesAtMost)
     dialog->FormActivate();
     for (int i = 0; i < 20; ++i) {
         create(qPrintable(QStringLiteral("T%1").arg(i)));
-        dialog->Edit3->setText(QString::number(i));
+        dialog->dayCostEdit->setText(QString::number(i));
     }
     env.boxes.clear();
     // The name is checked before the limit.
@@ -356,10 +358,10 @@ TEST_F(TariffProfilesDialogTest, TwentyProfilesAtMost)
         env.boxes.clear();
         create(c.name);
         EXPECT_EQ(env.boxes.texts(), QStringList({q(c.message)}));
-        EXPECT_EQ(dialog->ListBox1->count(), 20);
+        EXPECT_EQ(dialog->profileList->count(), 20);
     }
-    EXPECT_EQ(dialog->Edit3->text(), QStringLiteral("19"));
-    dialog->BitBtn1->click();
+    EXPECT_EQ(dialog->dayCostEdit->text(), QStringLiteral("19"));
+    dialog->okButton->click();
     const QStringList saved = subkeys(q(rk::kTariffProfile));
     ASSERT_EQ(saved.size(), 20);
     for (int i = 0; i < 20; ++i)
@@ -369,36 +371,36 @@ TEST_F(TariffProfilesDialogTest, TwentyProfilesAtMost)
     writeProfile("Extra", {1, 2, 3, 4, 0});
     TariffProfilesDialog again(window->session());
     again.FormActivate();
-    EXPECT_EQ(again.ListBox1->count(), 20);
-    EXPECT_EQ(again.ListBox1->item(19)->text(), QStringLiteral("T19"));
+    EXPECT_EQ(again.profileList->count(), 20);
+    EXPECT_EQ(again.profileList->item(19)->text(), QStringLiteral("T19"));
 }
 
 TEST_F(TariffProfilesDialogTest, CreateAndSwitchCarryEachProfilesFields)
 {
     dialog->FormActivate();
     create("Work");
-    EXPECT_EQ(dialog->Edit7->text(), QStringLiteral("Work"));
-    dialog->Edit5->setText(QStringLiteral("8"));
-    dialog->Edit6->setText(QStringLiteral("18"));
-    dialog->Edit3->setText(QStringLiteral("12"));
-    dialog->Edit4->setText(QStringLiteral("4"));
+    EXPECT_EQ(dialog->nameEdit->text(), QStringLiteral("Work"));
+    dialog->startingIntervalEdit->setText(QStringLiteral("8"));
+    dialog->endingIntervalEdit->setText(QStringLiteral("18"));
+    dialog->dayCostEdit->setText(QStringLiteral("12"));
+    dialog->nightCostEdit->setText(QStringLiteral("4"));
     create("Weekend");
-    EXPECT_EQ(dialog->ListBox1->currentRow(), 1);
+    EXPECT_EQ(dialog->profileList->currentRow(), 1);
     EXPECT_EQ(shown(), (Numbers{0, 0, 0, 0, 0}));
-    dialog->SpeedButton3->click();
-    dialog->Edit3->setText(QStringLiteral("6"));
+    dialog->oneCostPerDayButton->click();
+    dialog->dayCostEdit->setText(QStringLiteral("6"));
 
     pick(0);
-    EXPECT_EQ(dialog->Edit7->text(), QStringLiteral("Work"));
+    EXPECT_EQ(dialog->nameEdit->text(), QStringLiteral("Work"));
     EXPECT_EQ(shown(), (Numbers{8, 18, 12, 4, 0}));
-    dialog->Edit3->setText(QStringLiteral("13"));
+    dialog->dayCostEdit->setText(QStringLiteral("13"));
     // The renamed row's name reaches its entry when the row is stored.
-    dialog->Edit7->setText(QStringLiteral("Workday"));
-    dialog->SpeedButton4->click();
+    dialog->nameEdit->setText(QStringLiteral("Workday"));
+    dialog->renameButton->click();
     pick(1);
     EXPECT_EQ(shown(), (Numbers{0, 0, 6, 0, 1}));
 
-    dialog->BitBtn1->click();
+    dialog->okButton->click();
     EXPECT_EQ(subkeys(q(rk::kTariffProfile)), QStringList({"Workday", "Weekend"}));
     EXPECT_EQ(storedProfile("Workday"), (Numbers{8, 18, 13, 4, 0}));
     EXPECT_EQ(storedProfile("Weekend"), (Numbers{0, 0, 6, 0, 1}));
@@ -412,30 +414,30 @@ TEST_F(TariffProfilesDialogTest, DeleteAsksAndTheTableFollowsTheRows)
     dialog->FormActivate();
     pick(1);
     env.boxes.queueAnswer(platform::IDNO);
-    dialog->SpeedButton2->click();
+    dialog->deleteButton->click();
     ASSERT_EQ(env.boxes.texts(), QStringList({"Are you sure to delete tariff 'B'?"}));
     EXPECT_EQ(env.boxes.shown[0].icon, MessageIcon::Question);
     EXPECT_EQ(env.boxes.shown[0].buttons, platform::MessageButtons::YesNo);
-    EXPECT_EQ(dialog->ListBox1->count(), 3);
+    EXPECT_EQ(dialog->profileList->count(), 3);
 
-    dialog->SpeedButton2->click();  // Yes
-    EXPECT_EQ(rows(dialog->ListBox1), QStringList({"A", "C"}));
-    EXPECT_EQ(dialog->ListBox1->currentRow(), 0);
-    EXPECT_EQ(dialog->Edit7->text(), QStringLiteral("A"));
+    dialog->deleteButton->click();  // Yes
+    EXPECT_EQ(rows(dialog->profileList), QStringList({"A", "C"}));
+    EXPECT_EQ(dialog->profileList->currentRow(), 0);
+    EXPECT_EQ(dialog->nameEdit->text(), QStringLiteral("A"));
     EXPECT_EQ(shown(), (Numbers{1, 2, 3, 4, 0}));
     pick(1);
     EXPECT_EQ(shown(), (Numbers{9, 10, 11, 12, 1}));
 
-    dialog->SpeedButton2->click();
-    dialog->SpeedButton2->click();
-    EXPECT_EQ(dialog->ListBox1->count(), 0);
-    EXPECT_TRUE(dialog->Edit7->text().isEmpty());
+    dialog->deleteButton->click();
+    dialog->deleteButton->click();
+    EXPECT_EQ(dialog->profileList->count(), 0);
+    EXPECT_TRUE(dialog->nameEdit->text().isEmpty());
     EXPECT_EQ(shown(), (Numbers{0, 0, 0, 0, 0}));
-    EXPECT_TRUE(dialog->Edit5->isEnabled());
+    EXPECT_TRUE(dialog->startingIntervalEdit->isEnabled());
     // Nothing to delete any more: no question.
     env.boxes.clear();
-    dialog->SpeedButton2->click();
-    dialog->SpeedButton4->click();
+    dialog->deleteButton->click();
+    dialog->renameButton->click();
     EXPECT_TRUE(env.boxes.shown.empty());
     EXPECT_EQ(subkeys(q(rk::kTariffProfile)), QStringList({"A", "B", "C"}));
 }
@@ -445,23 +447,23 @@ TEST_F(TariffProfilesDialogTest, CancelSavesNothing)
     writeProfile("A", {1, 2, 3, 4, 0});
     writeSlot("ISP", "1", "A", {0, 0, 0, 0, 0});  // a stale copy stays stale
     dialog->FormActivate();
-    dialog->Edit3->setText(QStringLiteral("9"));
+    dialog->dayCostEdit->setText(QStringLiteral("9"));
     create("B");
-    dialog->Edit7->setText(QStringLiteral("Z"));
-    dialog->SpeedButton4->click();
-    dialog->BitBtn2->click();
+    dialog->nameEdit->setText(QStringLiteral("Z"));
+    dialog->renameButton->click();
+    dialog->cancelButton->click();
     EXPECT_EQ(dialog->result(), QDialog::Rejected);
     EXPECT_EQ(subkeys(q(rk::kTariffProfile)), QStringList({"A"}));
     EXPECT_EQ(storedProfile("A"), (Numbers{1, 2, 3, 4, 0}));
     EXPECT_EQ(storedSlot("ISP", "1"), (Slot{"A", {0, 0, 0, 0, 0}}));
-    EXPECT_EQ(dialog->ListBox1->count(), 0);
+    EXPECT_EQ(dialog->profileList->count(), 0);
     EXPECT_EQ(shown(), (Numbers{0, 0, 0, 0, 0}));
 }
 
 TEST_F(TariffProfilesDialogTest, HelpOpensContextTwelve)
 {
     platform::Application::instance().setHelpFile(env.programFolder() + "/Dialtally Help.hlp");
-    dialog->BitBtn3->click();
+    dialog->helpButton->click();
     ASSERT_EQ(env.help.calls.size(), 1u);
     EXPECT_EQ(env.help.calls[0].kind, FakeHelp::Call::Context);
     EXPECT_EQ(env.help.calls[0].context, 12);
@@ -484,14 +486,14 @@ TEST_F(TariffProfilesDialogTest, OkRefreshesTheCopiesAndEmptiesSlotsOfProfilesGo
     writeSlot("Other", "0", "Day", {8, 20, 10, 3, 0});
     dialog->FormActivate();
 
-    dialog->Edit7->setText(QStringLiteral("Daytime"));
-    dialog->SpeedButton4->click();
+    dialog->nameEdit->setText(QStringLiteral("Daytime"));
+    dialog->renameButton->click();
     pick(1);
-    dialog->SpeedButton2->click();  // Night, Yes
+    dialog->deleteButton->click();  // Night, Yes
     pick(1);
-    ASSERT_EQ(dialog->Edit7->text(), QStringLiteral("Flat"));
-    dialog->Edit3->setText(QStringLiteral("9"));
-    dialog->BitBtn1->click();
+    ASSERT_EQ(dialog->nameEdit->text(), QStringLiteral("Flat"));
+    dialog->dayCostEdit->setText(QStringLiteral("9"));
+    dialog->okButton->click();
 
     EXPECT_EQ(subkeys(q(rk::kTariffProfile)), QStringList({"Daytime", "Flat"}));
     EXPECT_EQ(dialog->ProviderKeyNames, QStringList({"ISP", "Other"}));
@@ -529,17 +531,17 @@ TEST_F(TariffProfilesDialogTest, OkIsAllOrNothing)
     writeInt(HKCU, charging::tariffSlotKey("Later", "3"), q(rk::vSlotTariffProfile), 5);
     dialog->open();
     env.boxes.clear();
-    dialog->Edit3->setText(QStringLiteral("11"));
+    dialog->dayCostEdit->setText(QStringLiteral("11"));
     pick(1);
-    dialog->SpeedButton2->click();  // Night, Yes
+    dialog->deleteButton->click();  // Night, Yes
     env.boxes.clear();
-    dialog->BitBtn1->click();
+    dialog->okButton->click();
 
     ASSERT_EQ(env.boxes.texts(), QStringList({"Invalid data type for 'Tariff Profile'."}));
     EXPECT_EQ(env.boxes.shown[0].icon, MessageIcon::Error);
     // The dialog stays with the user's edits; the registry is as it was.
     EXPECT_TRUE(dialog->isVisible());
-    EXPECT_EQ(rows(dialog->ListBox1), QStringList({"Day"}));
+    EXPECT_EQ(rows(dialog->profileList), QStringList({"Day"}));
     EXPECT_EQ(subkeys(q(rk::kTariffProfile)), QStringList({"Day", "Night"}));
     EXPECT_EQ(storedProfile("Day"), (Numbers{8, 20, 10, 3, 0}));
     EXPECT_EQ(storedSlot("ISP", "1"), (Slot{"Day", {8, 20, 10, 3, 0}}));
@@ -562,9 +564,9 @@ TEST_F(TariffProfilesDialogTest, ALoadThatStopsCannotBeSaved)
 
     dialog->open();
     ASSERT_EQ(env.boxes.texts(), QStringList({"Failed to get data for 'OCPD'."}));
-    EXPECT_EQ(rows(dialog->ListBox1), QStringList({"Good", "Broken"}));
-    EXPECT_FALSE(dialog->BitBtn1->isEnabled());
-    dialog->BitBtn1Click();
+    EXPECT_EQ(rows(dialog->profileList), QStringList({"Good", "Broken"}));
+    EXPECT_FALSE(dialog->okButton->isEnabled());
+    dialog->okClicked();
     EXPECT_EQ(subkeys(q(rk::kTariffProfile)), QStringList({"Good", "Broken", "Later"}));
     EXPECT_EQ(storedProfile("Later"), (Numbers{1, 2, 3, 4, 0}));
     dialog->reject();
@@ -574,8 +576,8 @@ TEST_F(TariffProfilesDialogTest, ALoadThatStopsCannotBeSaved)
     env.boxes.clear();
     dialog->open();
     EXPECT_TRUE(env.boxes.shown.empty());
-    EXPECT_TRUE(dialog->BitBtn1->isEnabled());
-    EXPECT_EQ(dialog->ListBox1->count(), 3);
+    EXPECT_TRUE(dialog->okButton->isEnabled());
+    EXPECT_EQ(dialog->profileList->count(), 3);
     dialog->reject();
 }
 
@@ -588,7 +590,7 @@ protected:
         TariffProfilesDialog dialog(mainWindow->session());
         dialog.FormActivate();
         edit(dialog);
-        dialog.BitBtn1->click();
+        dialog.okButton->click();
         ASSERT_EQ(dialog.result(), QDialog::Accepted);
     }
 };
@@ -601,19 +603,19 @@ TEST_F(TariffChargingTest, AConfirmedChangeChargesFromTheNextMinute)
     mainWindow->session().tick();
     EXPECT_EQ(mainWindow->session().counts.connectionFee, 10);
 
-    confirm([](TariffProfilesDialog& d) { d.Edit3->setText(QStringLiteral("25")); });
+    confirm([](TariffProfilesDialog& d) { d.dayCostEdit->setText(QStringLiteral("25")); });
     env.clock.advance(60);
     mainWindow->session().tick();
     EXPECT_EQ(mainWindow->session().counts.connectionFee, 35);
 
-    confirm([](TariffProfilesDialog& d) { d.SpeedButton3->click(); });  // one cost per day
+    confirm([](TariffProfilesDialog& d) { d.oneCostPerDayButton->click(); });  // one cost per day
     env.clock.set(2000, 1, 7, 21, 1, 0);
     mainWindow->session().tick();
     EXPECT_EQ(mainWindow->session().counts.connectionFee, 60);
 
     confirm([](TariffProfilesDialog& d) {
-        d.Edit7->setText(QStringLiteral("Standard"));
-        d.SpeedButton4->click();
+        d.nameEdit->setText(QStringLiteral("Standard"));
+        d.renameButton->click();
     });
     env.clock.advance(60);
     mainWindow->session().tick();

@@ -186,7 +186,7 @@ TEST(CrashLoop, EveryKilledConnectionIsRecoveredOnceWithItsBackedUpDuration)
         TestEnvironment env;
         // The first start of the user, with its two messages, done here, so that the
         // real program starts straight into monitoring.
-        setSplashRunner([](SplashWindow& splash) { splash.Timer1Timer(); });
+        setSplashRunner([](SplashWindow& splash) { splash.closeTimerElapsed(); });
         env.install(1);
         env.setWindowsUser(platform::loginUserName());
         WinMain(RunMode::StartOnly);

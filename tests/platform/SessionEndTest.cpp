@@ -129,7 +129,7 @@ protected:
     {
         env.install(1);
         env.setWindowsUser(platform::loginUserName());
-        setSplashRunner([](SplashWindow& splash) { splash.Timer1Timer(); });
+        setSplashRunner([](SplashWindow& splash) { splash.closeTimerElapsed(); });
         WinMain(RunMode::StartOnly);
         FreeWindows();
         setSplashRunner({});

@@ -402,7 +402,7 @@ protected:
         TariffsUnitInit();
         ReportsUnitInit();
         TimeSyncUnitInit();
-        setSplashRunner([](SplashWindow& splash) { splash.Timer1Timer(); });
+        setSplashRunner([](SplashWindow& splash) { splash.closeTimerElapsed(); });
         env.clock.set(2000, 1, 7, 12, 0, 0);
         env.install(1);
         env.setWindowsUser(QStringLiteral("alice"));
@@ -518,16 +518,16 @@ TEST_F(ElidedTextTest, NoWindowShowsAnElidedTextAtItsOpeningSize)
         {"Counter", dialog(static_cast<CounterDialog*>(nullptr))},
         {"Connections", dialog(static_cast<ConnectionsDialog*>(nullptr))},
         {"Connections, this month",
-         dialog(static_cast<ConnectionsDialog*>(nullptr), std::function<void(ConnectionsDialog&)>([](ConnectionsDialog& d) { d.SpeedButton1->click(); }))},
+         dialog(static_cast<ConnectionsDialog*>(nullptr), std::function<void(ConnectionsDialog&)>([](ConnectionsDialog& d) { d.thisMonthButton->click(); }))},
         {"Statistics", dialog(static_cast<StatisticsDialog*>(nullptr))},
         {"Open report", dialog(static_cast<OpenReportDialog*>(nullptr))},
         {"Graphs", dialog(static_cast<GraphsDialog*>(nullptr))},
         {"Graphs, second page",
-         dialog(static_cast<GraphsDialog*>(nullptr), std::function<void(GraphsDialog&)>([](GraphsDialog& d) { d.Button1->click(); }))},
+         dialog(static_cast<GraphsDialog*>(nullptr), std::function<void(GraphsDialog&)>([](GraphsDialog& d) { d.nextButton->click(); }))},
         {"Time synchronization", dialog(static_cast<TimeSyncDialog*>(nullptr))},
         {"Splash", [] {
              // Kept up for the walk: it would close itself after its second.
-             splashWindow->Timer1->disconnect();
+             splashWindow->closeTimer->disconnect();
              splashWindow->show();
              return std::shared_ptr<QWidget>(splashWindow, [](QWidget* w) { w->hide(); });
          }},
