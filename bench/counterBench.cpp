@@ -1,14 +1,13 @@
-// One tick of the main window: counting (state 2: elapsed time, a charge every minute,
+// One tick of the monitoring session: counting (elapsed time, a charge every minute,
 // the backup slot) and idle, against the SQLite registry store in a temporary folder.
-#include "Application.h"
+// The session needs no window, so neither does this.
+#include "Charging.h"
 #include "LocalTime.h"
-#include "MessageBox.h"
+#include "MonitoringSession.h"
 #include "Registry.h"
 #include "RegistryNames.h"
-#include "MainWindow.h"
-#include "Charging.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -29,16 +28,18 @@ private:
     QDateTime m_now = QDateTime(QDate(2000, 1, 3), QTime(10, 0, 0));
 };
 
-// Nothing may wait for a user while the clock runs.
-class CountingBoxes : public platform::MessageBoxes {
-public:
-    int show(const platform::MessageRequest& request) override
+// Nothing may have to be told to the user while the clock runs.
+struct Messages {
+    explicit Messages(MonitoringSession& session)
     {
-        std::fprintf(stderr, "unexpected box: %s\n", qPrintable(request.text));
-        ++shown;
-        return platform::IDOK;
+        const auto count = [this](const QString& text) {
+            std::fprintf(stderr, "unexpected message: %s\n", qPrintable(text));
+            ++raised;
+        };
+        QObject::connect(&session, &MonitoringSession::errorRaised, count);
+        QObject::connect(&session, &MonitoringSession::failureRaised, count);
     }
-    int shown = 0;
+    int raised = 0;
 };
 
 void put(RootKey root, const char* key, const QString& value, int number)
@@ -71,14 +72,12 @@ struct Setup {
     QTemporaryDir config;
     QTemporaryDir program;
     SteppedClock clock;
-    CountingBoxes boxes;
 
     Setup()
     {
         qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
         platform::resetProcessStore();
         platform::setClock(&clock);
-        platform::setMessageBoxes(&boxes);
         const auto s = [](const char* n) { return QString::fromLatin1(n); };
         putText(RootKey::LocalMachine, s(rk::kSoftware), s(rk::vProgramPath), program.path());
         put(RootKey::LocalMachine, rk::kSoftware, s(rk::vBug), 1);
@@ -109,7 +108,6 @@ struct Setup {
     ~Setup()
     {
         platform::setClock(nullptr);
-        platform::setMessageBoxes(nullptr);
         platform::resetProcessStore();
     }
 };
@@ -117,34 +115,36 @@ struct Setup {
 void BM_CountingTick(benchmark::State& state)
 {
     Setup setup;
-    MainWindow form;
-    form.session().windowsUser = QStringLiteral("bench");
+    MonitoringSession session;
+    Messages messages(session);
+    session.windowsUser = QStringLiteral("bench");
     putLine(true);
-    form.session().tick();  // opens the connection
-    if (form.session().counts.state != ConnectionState::Counting) {
+    session.tick();  // opens the connection
+    if (session.counts.state != ConnectionState::Counting) {
         state.SkipWithError("the connection did not open");
         return;
     }
     for (auto _ : state) {
         setup.clock.advance();
-        form.session().tick();
+        session.tick();
     }
-    state.counters["charged_cents"] = form.session().counts.connectionFee;
-    state.counters["boxes"] = setup.boxes.shown;
+    state.counters["charged_cents"] = session.counts.connectionFee;
+    state.counters["messages"] = messages.raised;
 }
 BENCHMARK(BM_CountingTick)->Unit(benchmark::kMicrosecond)->Iterations(3000);
 
 void BM_IdleTick(benchmark::State& state)
 {
     Setup setup;
-    MainWindow form;
+    MonitoringSession session;
+    Messages messages(session);
     putLine(false);
-    form.session().tick();
+    session.tick();
     for (auto _ : state) {
         setup.clock.advance();
-        form.session().tick();
+        session.tick();
     }
-    state.counters["boxes"] = setup.boxes.shown;
+    state.counters["messages"] = messages.raised;
 }
 BENCHMARK(BM_IdleTick)->Unit(benchmark::kMicrosecond)->Iterations(3000);
 
@@ -152,9 +152,7 @@ BENCHMARK(BM_IdleTick)->Unit(benchmark::kMicrosecond)->Iterations(3000);
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -69,16 +69,10 @@ bool keyExists(RootKey root, const QString& key)
     return r.keyExists(key);
 }
 
-void writeSlot(const QString& provider, const QString& day, const QString& profile, int start,
-               int end, int dayCost, int nightCost, int ocp = 0)
+void writeSlot(const QString& provider, const QString& day, const QString& profile, int start, int end,
+               int dayCost, int nightCost, int ocp = 0)
 {
-    const QString key = charging::tariffSlotKey(provider, day);
-    writeStr(HKCU, key, q(rk::vSlotTariffProfile), profile);
-    writeInt(HKCU, key, q(rk::vStartingInterval), start);
-    writeInt(HKCU, key, q(rk::vEndingInterval), end);
-    writeInt(HKCU, key, q(rk::vDayCost), dayCost);
-    writeInt(HKCU, key, q(rk::vNightCost), nightCost);
-    writeInt(HKCU, key, q(rk::vOcpDay), ocp);
+    writeTariffSlot(charging::tariffSlotKey(provider, day), profile, start, end, dayCost, nightCost, ocp);
 }
 
 class MainWindowTest : public ::testing::Test {
@@ -636,61 +630,6 @@ TEST_F(TickTest, WholeConnectionAcrossMidnightIntervalAndHoliday)
     EXPECT_EQ(bytes.at(191), '\0');
 }
 
-TEST_F(TickTest, ChargingRuleOverGapsAndLongConnections)
-{
-    env.setLine(true);
-    tick();
-    EXPECT_EQ(money(), 3);
-    env.clock.advance(3 * 60);  // three minutes late: one charge (Saturday night)
-    tick();
-    EXPECT_EQ(money(), 10);
-    env.clock.advance(60 * 60);  // exactly an hour: still one charge
-    tick();
-    EXPECT_EQ(money(), 17);
-    env.clock.advance(2 * 86400);  // over a day: the elapsed time is not cut
-    tick();
-    EXPECT_EQ(mainWindow->session().counts.elapsedSeconds, 15 + 3 * 60 + 3600 + 2 * 86400);
-}
-
-TEST_F(TickTest, StartZeroesTheFeeOfThePreviousConnection)
-{
-    writeInt(HKLM, q(rk::kCounterCurrent), q(rk::vMoney), 999);
-    writeSlot("ISP", "5", "", 0, 0, 0, 0);
-    env.setLine(true);
-    tick();
-    EXPECT_EQ(money(), 0);
-    EXPECT_EQ(readStr(HKLM, q(rk::kCounterCurrent), q(rk::vFee)), QStringLiteral("0 dol. 0 c."));
-}
-
-TEST_F(TickTest, MissingTariffs)
-{
-    struct Case {
-        const char* name;
-        const char* provider;
-        const char* label;
-    } cases[] = {
-        {"no slot for the provider", "Other", "No tariffs for provider"},
-        {"no provider at all", "", "No tariffs for provider"},
-        {"slot without a profile", "ISP", "No tariff for this day"},
-    };
-    writeSlot("ISP", "5", "", 0, 0, 0, 0);
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        env.clock.set(1999, 12, 31, 12, 0, 0);
-        writeStr(HKCU, q(rk::kRemoteAccess), q(rk::vDefault), q(c.provider));
-        env.setLine(true);
-        tick();
-        env.clock.advance(60);
-        tick();
-        EXPECT_EQ(mainWindow->connectionFeeLabel->text(), q(c.label));
-        EXPECT_EQ(mainWindow->session().counts.connectionFee, 0);
-        env.setLine(false);
-        tick();
-    }
-    EXPECT_EQ(records().size(), 3u);
-    EXPECT_TRUE(env.boxes.shown.empty());
-}
-
 TEST_F(TickTest, MaxdZeroLeavesTheWindowMinimized)
 {
     writeInt(HKCU, q(rk::kSoftware), q(rk::vMaxd), 0);
@@ -701,30 +640,6 @@ TEST_F(TickTest, MaxdZeroLeavesTheWindowMinimized)
     tick();
     EXPECT_TRUE(platform::Application::instance().isMinimized());
     EXPECT_EQ(records().size(), 1u);
-}
-
-TEST_F(TickTest, MonitoringOffSplitsTheConnection)
-{
-    env.setLine(true);
-    tick();
-    env.clock.advance(30);
-    mainWindow->session().settings.monitoringDisabled = true;
-    tick();
-    EXPECT_EQ(mainWindow->session().counts.state, ConnectionState::Idle);
-    EXPECT_EQ(records().size(), 1u);
-    env.clock.advance(5);
-    mainWindow->session().settings.monitoringDisabled = false;
-    tick();
-    EXPECT_EQ(mainWindow->session().counts.state, ConnectionState::Counting);
-    env.clock.advance(30);
-    tick();
-    env.setLine(false);
-    tick();
-    const auto all = records();
-    ASSERT_EQ(all.size(), 2u);
-    EXPECT_EQ(all[0].StartTime.wSecond, 50);
-    EXPECT_EQ(all[1].StartTime.wSecond, 25);
-    EXPECT_EQ(readInt(HKLM, q(rk::kSoftware), q(rk::vBug)), 1);
 }
 
 TEST_F(TickTest, IdleTickWritesNothing)

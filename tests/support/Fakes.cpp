@@ -7,8 +7,6 @@
 #include <QFile>
 #include <QProcess>
 
-#include <sqlite3.h>
-
 #include <gtest/gtest.h>
 
 namespace testing_support {
@@ -38,14 +36,6 @@ QStringList FakeMessageBoxes::texts() const
     return result;
 }
 
-bool FakeProcesses::start(const QString& program, const QStringList& arguments)
-{
-    if (failing.contains(program))
-        return false;
-    started.push_back({program, arguments});
-    return true;
-}
-
 bool FakeTray::add(const QIcon&)
 {
     ++adds;
@@ -73,134 +63,22 @@ bool FakeTray::remove()
     return existed;
 }
 
-void FakeClockSetter::setTime(const QDateTime& when)
-{
-    if (refuse)
-        throw platform::ClockSetError("Access denied: the system refused to set the clock");
-    set.push_back(when);
-    if (onSet)
-        onSet(when);
-}
-
 TestEnvironment::TestEnvironment()
 {
-    m_hadConfigHome = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
-    m_oldConfigHome = qgetenv("XDG_CONFIG_HOME");
-    qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
-    m_hadDataHome = qEnvironmentVariableIsSet("XDG_DATA_HOME");
-    m_oldDataHome = qgetenv("XDG_DATA_HOME");
-    qputenv("XDG_DATA_HOME", m_data.path().toLocal8Bit());
-    platform::resetProcessStore();
-    platform::setClock(&clock);
     platform::setMessageBoxes(&boxes);
     platform::setHelp(&help);
-    platform::setSounds(&sounds);
-    platform::setProcesses(&processes);
     platform::setTrayIcon(&tray);
     platform::setTaskbarButton(&taskbar);
-    platform::setClockSetter(&clockSetter);
     platform::Application::instance().reset();
 }
 
 TestEnvironment::~TestEnvironment()
 {
     platform::Application::instance().reset();
-    platform::setClock(nullptr);
     platform::setMessageBoxes(nullptr);
     platform::setHelp(nullptr);
-    platform::setSounds(nullptr);
-    platform::setProcesses(nullptr);
     platform::setTrayIcon(nullptr);
     platform::setTaskbarButton(nullptr);
-    platform::setClockSetter(nullptr);
-    registry.closeKey();
-    platform::resetProcessStore();
-    if (m_hadConfigHome)
-        qputenv("XDG_CONFIG_HOME", m_oldConfigHome);
-    else
-        qunsetenv("XDG_CONFIG_HOME");
-    if (m_hadDataHome)
-        qputenv("XDG_DATA_HOME", m_oldDataHome);
-    else
-        qunsetenv("XDG_DATA_HOME");
-}
-
-QString TestEnvironment::registryFile() const
-{
-    return platform::defaultRegistryFile();
-}
-
-void TestEnvironment::install(int firstTime)
-{
-    QDir(programFolder()).mkpath(QStringLiteral("media"));
-    QDir(programFolder()).mkpath(QStringLiteral("Reports"));
-    writeStr(RootKey::LocalMachine, regkeys::kSoftware, regkeys::vProgramPath, programFolder());
-    writeInt(RootKey::LocalMachine, regkeys::kSoftware, regkeys::vFirstTime, firstTime);
-    writeInt(RootKey::LocalMachine, regkeys::kSoftware, regkeys::vBug, 0);
-    writeInt(RootKey::LocalMachine, regkeys::kSoftware, regkeys::vAntiCrash, 1);
-    writeInt(RootKey::LocalMachine, regkeys::kSoftware, regkeys::vStart, 0);
-    writeInt(RootKey::LocalMachine, regkeys::kCounterAll, regkeys::vReset, 4);
-    writeInt(RootKey::LocalMachine, regkeys::kCounterAll, regkeys::vReset14, 14);
-    writeInt(RootKey::LocalMachine, regkeys::kCounterAll, regkeys::vReport, 0);
-    writeInt(RootKey::LocalMachine, regkeys::kCounterCurrent, regkeys::vBackup, 0);
-    writeInt(RootKey::LocalMachine, regkeys::kUsers, regkeys::vCrash, 0);
-}
-
-void TestEnvironment::setWindowsUser(const QString& name)
-{
-    writeStr(RootKey::LocalMachine, regkeys::kControl, regkeys::vCurrentUser, name);
-}
-
-void TestEnvironment::setLine(bool up)
-{
-    Registry r;
-    r.setRootKey(RootKey::LocalMachine);
-    ASSERT_TRUE(r.openKey(regkeys::kRemoteAccessService, true));
-    QByteArray bytes(4, '\0');
-    bytes[0] = up ? 1 : 0;
-    r.writeBinaryData(regkeys::vRemoteConnection, bytes);
-    r.closeKey();
-}
-
-namespace {
-Registry& opened(Registry& r, RootKey root, const QString& key, bool create)
-{
-    r.setRootKey(root);
-    if (!r.openKey(key, create))
-        throw platform::RegistryError(("test: no key " + key).toStdString());
-    return r;
-}
-}  // namespace
-
-std::int32_t readInt(RootKey root, const QString& key, const QString& name)
-{
-    Registry r;
-    return opened(r, root, key, false).readInteger(name);
-}
-
-QString readStr(RootKey root, const QString& key, const QString& name)
-{
-    Registry r;
-    return opened(r, root, key, false).readString(name);
-}
-
-void writeInt(RootKey root, const QString& key, const QString& name, std::int32_t value)
-{
-    Registry r;
-    opened(r, root, key, true).writeInteger(name, value);
-}
-
-void writeStr(RootKey root, const QString& key, const QString& name, const QString& value)
-{
-    Registry r;
-    opened(r, root, key, true).writeString(name, value);
-}
-
-bool valueExists(RootKey root, const QString& key, const QString& name)
-{
-    Registry r;
-    r.setRootKey(root);
-    return r.openKey(key, false) && r.valueExists(name);
 }
 
 QString desktopEntryProblems(const QString& file)
@@ -233,27 +111,6 @@ namespace testing_support {
 void showRaisedMessages()
 {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
-}
-
-StoreLock::StoreLock(const QString& file)
-{
-    if (sqlite3_open_v2(QFile::encodeName(file).constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK
-        || sqlite3_exec(m_db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) != SQLITE_OK)
-        ADD_FAILURE() << "cannot lock " << file.toStdString() << ": " << sqlite3_errmsg(m_db);
-}
-
-StoreLock::~StoreLock()
-{
-    release();
-}
-
-void StoreLock::release()
-{
-    if (!m_db)
-        return;
-    sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-    sqlite3_close(m_db);
-    m_db = nullptr;
 }
 
 }  // namespace testing_support

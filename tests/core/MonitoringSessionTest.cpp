@@ -1,0 +1,292 @@
+// The monitoring session on its own: the tick's state machine, counting, charging, the
+// backup slots, the history and the recovery, with the clock and the line in the
+// test's hands and no window anywhere.
+#include "CoreFakes.h"
+
+#include "Charging.h"
+#include "History.h"
+#include "MonitoringSession.h"
+#include "RegistryNames.h"
+
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace testing_support;
+using platform::RootKey;
+namespace rk = regkeys;
+
+namespace {
+
+constexpr RootKey HKCU = RootKey::CurrentUser;
+constexpr RootKey HKLM = RootKey::LocalMachine;
+
+QString q(const char* text)
+{
+    return QString::fromLatin1(text);
+}
+
+void writeSlot(const QString& provider, const QString& day, const QString& profile, int start, int end,
+               int dayCost, int nightCost, int ocp = 0)
+{
+    writeTariffSlot(charging::tariffSlotKey(provider, day), profile, start, end, dayCost, nightCost, ocp);
+}
+
+class SessionTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        env.clock.set(1999, 12, 31, 23, 59, 50);  // a Friday
+        env.install(1);
+        env.setWindowsUser(QStringLiteral("alice"));
+        writeStr(HKCU, q(rk::kRemoteAccess), q(rk::vDefault), QStringLiteral("ISP"));
+        start();
+        writeSlot("ISP", "5", "Friday", 8, 20, 10, 3);
+        writeSlot("ISP", "6", "Weekend", 8, 20, 20, 7);
+        writeSlot("ISP", "Holiday", "Feast", 8, 20, 50, 50, 1);
+    }
+
+    // A start of the program as far as the session goes: defaults on the first one.
+    void start()
+    {
+        session = std::make_unique<MonitoringSession>();
+        QObject::connect(session.get(), &MonitoringSession::errorRaised,
+                         [this](const QString& text) { errors << text; });
+        QObject::connect(session.get(), &MonitoringSession::failureRaised,
+                         [this](const QString& text) { failures << text; });
+        QObject::connect(session.get(), &MonitoringSession::restoreRequested, [this] { ++restores; });
+        QObject::connect(session.get(), &MonitoringSession::unsavedConnectionFound, [this] { ++recoveries; });
+        session->beginStartUp();
+        session->finishStartUp();
+    }
+
+    int money() { return readInt(HKLM, q(rk::kCounterCurrent), q(rk::vMoney)); }
+    int marker() { return readInt(HKLM, q(rk::kSoftware), q(rk::vBug)); }
+    std::vector<history::HistoryRecord> records() const { return history::readAll(env.programFolder()); }
+
+    CoreEnvironment env;
+    std::unique_ptr<MonitoringSession> session;
+    QStringList errors;
+    QStringList failures;
+    int restores = 0;
+    int recoveries = 0;
+};
+
+TEST_F(SessionTest, WholeConnectionAcrossMidnightIntervalAndHoliday)
+{
+    env.setLine(true);
+    session->tick();  // 23:59:50: opened and counted in the same tick
+    const auto& counts = session->counts;
+    EXPECT_EQ(counts.state, ConnectionState::Counting);
+    EXPECT_TRUE(session->shown().connectedPicture);
+    EXPECT_EQ(session->shown().provider, QStringLiteral(" "));  // the provider shows one tick later
+    EXPECT_EQ(marker(), static_cast<int>(RunMarker::ConnectionOpen));
+    EXPECT_EQ(session->shown().elapsed, QStringLiteral("0 h. 0 min. 15 sec."));
+    // The first minute is charged at once, at Friday's night rate.
+    EXPECT_EQ(counts.connectionFee, 3);
+    EXPECT_EQ(money(), 3);
+    EXPECT_EQ(session->shown().connectionFee, QStringLiteral("0 dol. 3 c."));
+    EXPECT_EQ(counts.elapsedAndFee, QStringLiteral("0 h. 0 min. 15 sec.0 dol. 3 c."));
+
+    env.clock.set(2000, 1, 1, 0, 0, 0);
+    session->tick();
+    EXPECT_EQ(session->shown().provider, QStringLiteral("ISP"));
+    EXPECT_EQ(session->shown().user, QStringLiteral("alice"));
+    EXPECT_EQ(money(), 3);
+
+    const struct {
+        int hour, minute, second;
+        bool holiday;
+        int money;
+    } steps[] = {
+        {0, 0, 35, false, 10},  // a minute elapsed: Saturday's night rate
+        {7, 59, 30, false, 17},  // a long gap charges one minute
+        {8, 0, 30, false, 37},  // into the day interval
+        {8, 1, 30, true, 87},  // the holiday tariff
+    };
+    for (const auto& step : steps) {
+        session->settings.holiday = step.holiday;
+        env.clock.set(2000, 1, 1, step.hour, step.minute, step.second);
+        session->tick();
+        EXPECT_EQ(money(), step.money) << step.hour << ":" << step.minute;
+    }
+    EXPECT_EQ(counts.periodFee, 87);
+
+    env.setLine(false);
+    env.clock.set(2000, 1, 1, 8, 1, 40);
+    session->tick();
+    EXPECT_EQ(counts.state, ConnectionState::Idle);
+    EXPECT_FALSE(session->shown().connectedPicture);
+    EXPECT_EQ(marker(), static_cast<int>(RunMarker::Running));
+    EXPECT_EQ(restores, 1);  // "Maxd" = 1
+
+    const auto all = records();
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_EQ(all[0].FeeCents, 87);
+    EXPECT_EQ(all[0].DurationSeconds, 8 * 3600 + 1 * 60 + 30 - (23 * 3600 + 59 * 60 + 35) + 86400);
+    EXPECT_EQ(all[0].providerName(), QStringLiteral("ISP"));
+    EXPECT_EQ(all[0].userName(), QStringLiteral("alice"));
+    EXPECT_EQ(all[0].EndTime.wHour, 8);
+    EXPECT_TRUE(errors.isEmpty() && failures.isEmpty()) << errors.join('\n').toStdString();
+}
+
+TEST_F(SessionTest, ChargingRuleOverGapsAndLongConnections)
+{
+    env.setLine(true);
+    session->tick();
+    EXPECT_EQ(money(), 3);
+    env.clock.advance(3 * 60);  // three minutes late: one charge (Saturday night)
+    session->tick();
+    EXPECT_EQ(money(), 10);
+    env.clock.advance(60 * 60);  // exactly an hour: still one charge
+    session->tick();
+    EXPECT_EQ(money(), 17);
+    env.clock.advance(2 * 86400);  // over a day: the elapsed time is not cut
+    session->tick();
+    EXPECT_EQ(session->counts.elapsedSeconds, 15 + 3 * 60 + 3600 + 2 * 86400);
+}
+
+TEST_F(SessionTest, StartZeroesTheFeeOfThePreviousConnection)
+{
+    writeInt(HKLM, q(rk::kCounterCurrent), q(rk::vMoney), 999);
+    writeSlot("ISP", "5", "", 0, 0, 0, 0);
+    env.setLine(true);
+    session->tick();
+    EXPECT_EQ(money(), 0);
+    EXPECT_EQ(readStr(HKLM, q(rk::kCounterCurrent), q(rk::vFee)), QStringLiteral("0 dol. 0 c."));
+}
+
+TEST_F(SessionTest, MissingTariffsChargeNothingAndSaySo)
+{
+    struct Case {
+        const char* name;
+        const char* provider;
+        const char* shown;
+    } cases[] = {
+        {"no slot for the provider", "Other", "No tariffs for provider"},
+        {"no provider at all", "", "No tariffs for provider"},
+        {"slot without a profile", "ISP", "No tariff for this day"},
+    };
+    writeSlot("ISP", "5", "", 0, 0, 0, 0);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        env.clock.set(1999, 12, 31, 12, 0, 0);
+        writeStr(HKCU, q(rk::kRemoteAccess), q(rk::vDefault), q(c.provider));
+        env.setLine(true);
+        session->tick();
+        env.clock.advance(60);
+        session->tick();
+        EXPECT_EQ(session->shown().connectionFee, q(c.shown));
+        EXPECT_EQ(session->counts.connectionFee, 0);
+        env.setLine(false);
+        session->tick();
+    }
+    EXPECT_EQ(records().size(), 3u);
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(SessionTest, MonitoringOffSplitsTheConnection)
+{
+    env.setLine(true);
+    session->tick();
+    env.clock.advance(30);
+    session->settings.monitoringDisabled = true;
+    session->tick();
+    EXPECT_EQ(session->counts.state, ConnectionState::Idle);
+    EXPECT_EQ(records().size(), 1u);
+    env.clock.advance(5);
+    session->settings.monitoringDisabled = false;
+    session->tick();
+    EXPECT_EQ(session->counts.state, ConnectionState::Counting);
+    env.clock.advance(30);
+    session->tick();
+    env.setLine(false);
+    session->tick();
+    const auto all = records();
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(all[0].StartTime.wSecond, 50);
+    EXPECT_EQ(all[1].StartTime.wSecond, 25);
+    EXPECT_EQ(marker(), static_cast<int>(RunMarker::Running));
+}
+
+// A program killed while it counts leaves the marker open; the next start takes the
+// connection from the backup slot the last tick completed.
+TEST_F(SessionTest, NextStartRecoversAConnectionThatACrashCutShort)
+{
+    env.setLine(true);
+    session->tick();
+    env.clock.advance(100);
+    session->tick();
+    session.reset();  // killed: no closing steps
+    ASSERT_EQ(marker(), static_cast<int>(RunMarker::ConnectionOpen));
+    ASSERT_TRUE(records().empty());
+
+    env.setLine(false);
+    start();
+    EXPECT_EQ(recoveries, 1);
+    const auto all = records();
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_EQ(all[0].DurationSeconds, 115);
+    EXPECT_EQ(all[0].FeeCents, 10);
+    EXPECT_EQ(all[0].userName(), QStringLiteral("alice"));
+    EXPECT_EQ(marker(), static_cast<int>(RunMarker::Running));
+    EXPECT_EQ(readInt(HKLM, q(rk::kUsers), q(rk::vCrash)), 1);
+    // The recovered connection counts in the period's totals.
+    EXPECT_EQ(session->counts.periodFee, 10);
+    EXPECT_EQ(session->counts.periodSeconds, 115);
+}
+
+TEST_F(SessionTest, ClosingStepsSaveTheCountedConnectionAndCloseTheMarker)
+{
+    env.setLine(true);
+    session->tick();
+    env.clock.advance(20);
+    session->tick();
+    session->closingSteps();
+    EXPECT_FALSE(session->isRunning());
+    EXPECT_EQ(marker(), static_cast<int>(RunMarker::Closed));
+    ASSERT_EQ(records().size(), 1u);
+    EXPECT_EQ(records()[0].DurationSeconds, 35);
+}
+
+// A store fault that comes back every second is raised once, and again only after a
+// tick has succeeded in between.
+TEST_F(SessionTest, TickFaultIsRaisedOncePerRun)
+{
+    writeStr(HKLM, q(rk::kCounterAll), q(rk::vDouble), QStringLiteral("not a number"));
+    for (int i = 0; i < 3; ++i)
+        session->tick();
+    ASSERT_EQ(failures.size(), 1);
+    EXPECT_FALSE(session->shown().tickCompleted);
+    EXPECT_FALSE(session->ticking());
+
+    writeInt(HKLM, q(rk::kCounterAll), q(rk::vDouble), 36525);
+    session->tick();
+    EXPECT_TRUE(session->shown().tickCompleted);
+    writeStr(HKLM, q(rk::kCounterAll), q(rk::vDouble), QStringLiteral("not a number"));
+    session->tick();
+    EXPECT_EQ(failures.size(), 2);
+}
+
+TEST(SessionEnums, StoredNumbersAndWhatTheyMean)
+{
+    const struct {
+        std::int32_t stored;
+        RunMarker marker;
+    } markers[] = {{0, RunMarker::Closed}, {1, RunMarker::Running}, {2, RunMarker::ConnectionOpen},
+                   {5, RunMarker::Running}, {-1, RunMarker::Running}};
+    for (const auto& m : markers)
+        EXPECT_EQ(runMarkerFrom(m.stored), m.marker) << m.stored;
+
+    EXPECT_EQ(budget::alarmKindFrom(1), budget::AlarmKind::SoundFile);
+    EXPECT_EQ(budget::alarmKindFrom(3), budget::AlarmKind::Beep);
+    EXPECT_EQ(budget::alarmKindFrom(2), budget::AlarmKind::Silent);
+    // A reset mode of no button is kept as stored, so the Counter dialog writes it back.
+    EXPECT_EQ(static_cast<int>(period::resetModeFrom(7)), 7);
+    EXPECT_EQ(period::nextResetText(period::resetModeFrom(7), 14, 2000, 3, 5),
+              period::nextResetText(period::ResetMode::Unset, 14, 2000, 3, 5));
+}
+
+}  // namespace
