@@ -1,5 +1,6 @@
 #include "Install.h"
 
+#include "Defaults.h"
 #include "DesktopEntry.h"
 #include "Help.h"
 #include "ProgramIcons.h"
@@ -187,24 +188,10 @@ QStringList writeInstallationValues(Registry& registry, const QString& programFo
     registry.writeString(regkeys::vProgramPath, programFolder);
     registry.closeKey();
 
-    struct Integer {
-        const char* key;
-        const char* name;
-        std::int32_t value;
-    };
-    // Everything but "Program path" is the user's from the first start on: counters,
-    // markers and settings the programs change.
-    const Integer integers[] = {
-        {regkeys::kSoftware, regkeys::vFirstTime, 1},   {regkeys::kSoftware, regkeys::vBug, 0},
-        {regkeys::kSoftware, regkeys::vAntiCrash, 1},   {regkeys::kSoftware, regkeys::vStart, 0},
-        {regkeys::kCounterAll, regkeys::vReset, 2},     {regkeys::kCounterAll, regkeys::vReset14, 14},
-        {regkeys::kCounterAll, regkeys::vReport, 1},    {regkeys::kCounterCurrent, regkeys::vBackup, 0},
-        {regkeys::kUsers, regkeys::vCrash, 0},
-    };
-    for (const Integer& v : integers)
+    for (const defaults::Integer& v : defaults::installation())
         writeWhenMissing(
-            registry, RootKey::LocalMachine, v.key, v.name, ValueType::Integer,
-            [&] { registry.writeInteger(v.name, v.value); }, notes);
+            registry, v.root, v.key, v.name, ValueType::Integer, [&] { registry.writeInteger(v.name, v.value); },
+            notes);
     writeWhenMissing(
         registry, RootKey::LocalMachine, regkeys::kRemoteAccessService, regkeys::vRemoteConnection, ValueType::Binary,
         [&] { registry.writeBinaryData(regkeys::vRemoteConnection, QByteArray(4, '\0')); }, notes);

@@ -3,6 +3,7 @@
 // a crash cut short, and the counter period's reset and report.
 #include "MonitoringSession.h"
 
+#include "Defaults.h"
 #include "DialUpLine.h"
 #include "Formats.h"
 #include "ProgramInfo.h"
@@ -93,56 +94,18 @@ void MonitoringSession::writeDefaultSettings()
         // hears of it rather than after: a program ended while a message is open would
         // otherwise leave them out for good.
         platform::RegistryTransaction transaction(m_registry.store());
-        {
-            Key key(m_registry, RootKey::CurrentUser, rk::kSoftware);
-            key.writeInt(rk::vConnectDelay, 15);
-            key.writeInt(rk::vMinimize, 1);
-            key.writeInt(rk::vSystemTray, 1);
-            key.writeInt(rk::vLogo, 1);
-            key.writeStr(rk::vUserName, windowsUser);
-            key.writeInt(rk::vMaxd, 1);
-            key.writeInt(rk::vPozTop, 138);
-            key.writeInt(rk::vPozLeft, 188);
-        }
-        {
-            Key key(m_registry, RootKey::CurrentUser, rk::kEmail);
-            key.writeInt(rk::vOnOff, 0);
-            key.writeInt(rk::vMinutes, 5);
-            key.writeInt(rk::vEmailSystemTray, 1);
-            key.writeInt(rk::vAutoCheck, 1);
-            key.writeInt(rk::vAutoRestore, 0);
-            key.writeInt(rk::vAutoClose, 0);
-            key.writeInt(rk::vAutoMinimize, 1);
-            key.writeInt(rk::vAutoCloseProgram, 1);
-        }
-        {
-            Key key(m_registry, RootKey::CurrentUser, rk::kBeep);
-            key.writeInt(rk::vBeepEnabled, 1);
-            key.writeInt(rk::vBeepInterval, 15);
-            key.writeInt(rk::vBeepSound, 3);
-        }
-        {
-            Key key(m_registry, RootKey::CurrentUser, rk::kExec);
-            key.writeInt(rk::vLines, 0);
-        }
-        {
-            Key key(m_registry, RootKey::CurrentUser, rk::kTariffs);
-            key.writeInt(rk::vTariff, 1);
+        for (const defaults::Integer& value : defaults::newUser()) {
+            Key key(m_registry, value.root, value.key);
+            if (value.windowsUser)
+                key.writeStr(value.name, windowsUser);
+            else
+                key.writeInt(value.name, value.value);
         }
         {
             Key key(m_registry, RootKey::CurrentUser, rk::kTimeSync);
-            key.writeInt(rk::vServers, static_cast<int>(program::kDefaultTimeServers.size()));
             for (std::size_t i = 0; i < program::kDefaultTimeServers.size(); ++i)
                 key->writeString(name(rk::vServerPrefix) + QString::number(i),
                                  QString::fromLatin1(program::kDefaultTimeServers[i]));
-        }
-        {
-            Key key(m_registry, RootKey::CurrentUser, rk::kBudget);
-            key.writeInt(rk::vOnOff, 0);
-            key.writeInt(rk::vBudgetMoney, 0);
-            key.writeInt(rk::vBudgetCents, 0);
-            key.writeInt(rk::vBudgetCh, static_cast<std::int32_t>(budget::AlarmKind::SoundFile));
-            key.writeInt(rk::vBudgetReserve, 1);
         }
         {
             Key key(m_registry, RootKey::LocalMachine, rk::kCounterAll);

@@ -1,5 +1,6 @@
 #include "CoreFakes.h"
 
+#include "Defaults.h"
 #include "RegistryNames.h"
 
 #include <QDir>
@@ -74,15 +75,13 @@ void CoreEnvironment::install(int firstTime)
     QDir(programFolder()).mkpath(QStringLiteral("media"));
     QDir(programFolder()).mkpath(QStringLiteral("Reports"));
     writeStr(RootKey::LocalMachine, regkeys::kSoftware, regkeys::vProgramPath, programFolder());
+    for (const defaults::Integer& v : defaults::installation())
+        writeInt(v.root, v.key, v.name, v.value);
     writeInt(RootKey::LocalMachine, regkeys::kSoftware, regkeys::vFirstTime, firstTime);
-    writeInt(RootKey::LocalMachine, regkeys::kSoftware, regkeys::vBug, 0);
-    writeInt(RootKey::LocalMachine, regkeys::kSoftware, regkeys::vAntiCrash, 1);
-    writeInt(RootKey::LocalMachine, regkeys::kSoftware, regkeys::vStart, 0);
+    // The tests' counter neither resets nor writes a report by itself unless a test
+    // asks for it: the installation's monthly reset would depend on the day it runs.
     writeInt(RootKey::LocalMachine, regkeys::kCounterAll, regkeys::vReset, 4);
-    writeInt(RootKey::LocalMachine, regkeys::kCounterAll, regkeys::vReset14, 14);
     writeInt(RootKey::LocalMachine, regkeys::kCounterAll, regkeys::vReport, 0);
-    writeInt(RootKey::LocalMachine, regkeys::kCounterCurrent, regkeys::vBackup, 0);
-    writeInt(RootKey::LocalMachine, regkeys::kUsers, regkeys::vCrash, 0);
 }
 
 void CoreEnvironment::setWindowsUser(const QString& name)
