@@ -21,11 +21,6 @@ const char* const kCheckingTip = "Checking";
 const char* const kNoMessagesTip = "No new messages";
 const char* const kTotalMessagesTip = "Total messages: ";
 
-QString text(const char* latin1)
-{
-    return QString::fromLatin1(latin1);
-}
-
 using Key = platform::KeyScope;
 
 std::int32_t readInt(Key& key, const char* value)

@@ -18,6 +18,12 @@
 
 namespace mailcheck {
 
+// The checker's fixed texts are plain ASCII.
+inline QString text(const char* latin1)
+{
+    return QString::fromLatin1(latin1);
+}
+
 inline constexpr int kMaxAccounts = 20;
 // Characters that the fields of an account hold (their buffers less the terminator).
 inline constexpr int kNameChars = 49;

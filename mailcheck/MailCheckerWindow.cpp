@@ -36,11 +36,6 @@ namespace mailcheck {
 
 namespace {
 
-QString text(const char* latin1)
-{
-    return QString::fromLatin1(latin1);
-}
-
 // ---- pictures -------------------------------------------------------------------------
 
 QPixmap envelope(const QColor& paper, const QColor& mark, bool highlighted)

@@ -100,8 +100,10 @@ QString FormatMoney(std::int32_t cents)
 
 QString FormatDuration(std::int64_t seconds)
 {
+    // The clock's own text, with the hours running on past a day.
     const std::int64_t rest = seconds % 3600;
-    return QStringLiteral("%1:%2:%3").arg(seconds / 3600).arg(rest / 60).arg(rest % 60);
+    return platform::clockText(static_cast<int>(seconds / 3600), static_cast<int>(rest / 60),
+                               static_cast<int>(rest % 60));
 }
 
 QString FormatDateOrTime(platform::SystemTime time, bool date)

@@ -46,11 +46,11 @@ QString caption()
 std::array<QIcon, 5> stateIcons()
 {
     std::array<QIcon, 5> icons;
-    icons[counter::kImageNotConnected] = QIcon(pictures::linePicture(16, QColor(200, 0, 0), true));
-    icons[counter::kImageConnected] = QIcon(pictures::linePicture(16, QColor(0, 180, 0), false));
-    icons[counter::kImageHoliday] = QIcon(pictures::holidayPicture());
-    icons[counter::kImageMonitoringOn] = QIcon(pictures::monitoringPicture(true));
-    icons[counter::kImageMonitoringOff] = QIcon(pictures::monitoringPicture(false));
+    icons[mainwindow::kImageNotConnected] = QIcon(pictures::linePicture(16, QColor(200, 0, 0), true));
+    icons[mainwindow::kImageConnected] = QIcon(pictures::linePicture(16, QColor(0, 180, 0), false));
+    icons[mainwindow::kImageHoliday] = QIcon(pictures::holidayPicture());
+    icons[mainwindow::kImageMonitoringOn] = QIcon(pictures::monitoringPicture(true));
+    icons[mainwindow::kImageMonitoringOff] = QIcon(pictures::monitoringPicture(false));
     return icons;
 }
 
@@ -64,11 +64,11 @@ std::int32_t readInteger(platform::Registry& registry, RootKey root, const char*
 
 }  // namespace
 
-MainWindow::MainWindow(counter::DialogCommands dialogs, QWidget* parent)
+MainWindow::MainWindow(mainwindow::DialogCommands dialogs, QWidget* parent)
     : QMainWindow(parent)
     , icons(stateIcons())
     , m_dialogs(std::move(dialogs))
-    , m_tray(icons[counter::kImageNotConnected], icons[counter::kImageConnected])
+    , m_tray(icons[mainwindow::kImageNotConnected], icons[mainwindow::kImageConnected])
 {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(caption());
@@ -360,7 +360,7 @@ void MainWindow::buildWindow()
     timeSyncButton = speedButton("timeSyncButton", "Time Synchronization");
     timeSyncButton->setIcon(QIcon(pictures::clockPicture(16)));
     monitoringButton = speedButton("monitoringButton", "Enable or disable monitoring DUN");
-    monitoringButton->setIcon(icons[counter::kImageMonitoringOn]);
+    monitoringButton->setIcon(icons[mainwindow::kImageMonitoringOn]);
     holidayButton = speedButton("holidayButton", "Enable or disable holiday tariff");
     holidayButton->setText(QStringLiteral("Holiday"));
     holidayButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
@@ -400,7 +400,7 @@ using Handler = void (MainWindow::*)();
 
 // Whether the dialog a command opens has been plugged in; the window's own commands
 // are always there.
-bool commandAvailable(const counter::DialogCommands& dialogs, Handler handler)
+bool commandAvailable(const mainwindow::DialogCommands& dialogs, Handler handler)
 {
     const struct {
         Handler handler;
@@ -468,55 +468,55 @@ void MainWindow::buildCommands()
 
     QMenuBar* bar = menuBar();
     QMenu* file = bar->addMenu(QStringLiteral("&File"));
-    command(file, "Resetcounter1", "&Reset counter", &MainWindow::resetCounter, QKeySequence(Qt::CTRL | Qt::Key_R), counterIcon);
-    command(file, "Createreport1", "&Create report", &MainWindow::createReport, {}, reportSave);
-    command(file, "Deleteallreports1", "&Delete reports", &MainWindow::deleteAllReports);
-    command(file, "Openreport1", "&Open report ...", &MainWindow::showOpenReport, QKeySequence(Qt::CTRL | Qt::Key_O), reportOpen);
-    separator(file, "N11");
-    command(file, "Exit1", "Hi&de", &MainWindow::hideProgram, QKeySequence(Qt::CTRL | Qt::Key_D));
-    command(file, "Exit2", "E&xit", &MainWindow::exitProgram, QKeySequence(Qt::ALT | Qt::Key_F4), exitIcon);
+    command(file, "resetCounterAction", "&Reset counter", &MainWindow::resetCounter, QKeySequence(Qt::CTRL | Qt::Key_R), counterIcon);
+    command(file, "createReportAction", "&Create report", &MainWindow::createReport, {}, reportSave);
+    command(file, "deleteReportsAction", "&Delete reports", &MainWindow::deleteAllReports);
+    command(file, "openReportAction", "&Open report ...", &MainWindow::showOpenReport, QKeySequence(Qt::CTRL | Qt::Key_O), reportOpen);
+    separator(file, "fileSeparator");
+    command(file, "hideAction", "Hi&de", &MainWindow::hideProgram, QKeySequence(Qt::CTRL | Qt::Key_D));
+    command(file, "exitAction", "E&xit", &MainWindow::exitProgram, QKeySequence(Qt::ALT | Qt::Key_F4), exitIcon);
     QMenu* view = bar->addMenu(QStringLiteral("&View"));
-    command(view, "History2", "Co&nnections ...", &MainWindow::openConnections, QKeySequence(Qt::ALT | Qt::Key_N), connections);
-    command(view, "Viewcrashes1", "View &statistic ...", &MainWindow::showStatistics, QKeySequence(Qt::ALT | Qt::Key_S), statistics);
-    command(view, "Graphs1", "&Graphs ...", &MainWindow::openGraphs, {}, graphs);
+    command(view, "connectionsAction", "Co&nnections ...", &MainWindow::openConnections, QKeySequence(Qt::ALT | Qt::Key_N), connections);
+    command(view, "statisticsAction", "View &statistic ...", &MainWindow::showStatistics, QKeySequence(Qt::ALT | Qt::Key_S), statistics);
+    command(view, "graphsAction", "&Graphs ...", &MainWindow::openGraphs, {}, graphs);
     QMenu* tools = bar->addMenu(QStringLiteral("Tools"));
-    command(tools, "Emailchecker1", "E&mail Checker ...", &MainWindow::openMailChecker, {}, mail);
-    command(tools, "Timesynchronization1", "Time s&ynchronization ...", &MainWindow::openTimeSync, {}, timeSync);
+    command(tools, "mailCheckerAction", "E&mail Checker ...", &MainWindow::openMailChecker, {}, mail);
+    command(tools, "timeSyncAction", "Time s&ynchronization ...", &MainWindow::openTimeSync, {}, timeSync);
     QMenu* options = bar->addMenu(QStringLiteral("&Options"));
-    command(options, "Beep1", "&Beep ...", &MainWindow::showBeep, QKeySequence(Qt::ALT | Qt::Key_B), beep);
-    separator(options, "N4");
-    command(options, "Counter1", "&Counter ...", &MainWindow::showCounter, QKeySequence(Qt::ALT | Qt::Key_O), counterIcon);
-    separator(options, "N9");
-    command(options, "Providers1", "&Providers ...", &MainWindow::openProviders, QKeySequence(Qt::ALT | Qt::Key_P), providers);
-    command(options, "Tariffs4", "&Tariffs ...", &MainWindow::openTariffs, QKeySequence(Qt::ALT | Qt::Key_T), tariffs);
-    separator(options, "N1");
-    command(options, "Preferences1", "Pr&eferences ...", &MainWindow::showPreferences, {}, preferences);
+    command(options, "beepAction", "&Beep ...", &MainWindow::showBeep, QKeySequence(Qt::ALT | Qt::Key_B), beep);
+    separator(options, "beepSeparator");
+    command(options, "counterAction", "&Counter ...", &MainWindow::showCounter, QKeySequence(Qt::ALT | Qt::Key_O), counterIcon);
+    separator(options, "counterSeparator");
+    command(options, "providersAction", "&Providers ...", &MainWindow::openProviders, QKeySequence(Qt::ALT | Qt::Key_P), providers);
+    command(options, "tariffsAction", "&Tariffs ...", &MainWindow::openTariffs, QKeySequence(Qt::ALT | Qt::Key_T), tariffs);
+    separator(options, "tariffsSeparator");
+    command(options, "preferencesAction", "Pr&eferences ...", &MainWindow::showPreferences, {}, preferences);
     QMenu* helpMenu = bar->addMenu(QStringLiteral("&Help"));
-    command(helpMenu, "About1", "&Help", &MainWindow::showHelp, QKeySequence(Qt::Key_F1), helpIcon);
-    separator(helpMenu, "N2");
-    command(helpMenu, "About2", "&About ...", &MainWindow::showAbout, {}, about);
+    command(helpMenu, "helpAction", "&Help", &MainWindow::showHelp, QKeySequence(Qt::Key_F1), helpIcon);
+    separator(helpMenu, "helpSeparator");
+    command(helpMenu, "aboutAction", "&About ...", &MainWindow::showAbout, {}, about);
 
     toolBar = addToolBar(QStringLiteral("ToolBar1"));
     toolBar->setObjectName(QStringLiteral("toolBar"));
     toolBar->setMovable(false);
     toolBar->setIconSize(QSize(24, 24));
     toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    command(toolBar, "ToolButton1", "Save report", &MainWindow::createReport, {}, reportSave);
-    command(toolBar, "ToolButton2", "Open report", &MainWindow::showOpenReport, {}, reportOpen);
-    command(toolBar, "ToolButton3", "View History of connections", &MainWindow::openConnections, {}, connections);
-    command(toolBar, "ToolButton4", "View Statistic", &MainWindow::showStatistics, {}, statistics);
-    command(toolBar, "ToolButton5", "View Graphs", &MainWindow::openGraphs, {}, graphs);
-    separator(toolBar, "ToolButton6");
-    command(toolBar, "ToolButton7", "Program preferences", &MainWindow::showPreferences, {}, preferences);
-    command(toolBar, "ToolButton8", "Beep", &MainWindow::showBeep, {}, beep);
-    command(toolBar, "ToolButton9", "Rozad Izeruveva", &MainWindow::showBudgetPreferences, {}, budget);
-    separator(toolBar, "ToolButton10");
-    command(toolBar, "ToolButton11", "Providers", &MainWindow::openProviders, {}, providers);
-    command(toolBar, "ToolButton12", "Tariffs", &MainWindow::openTariffs, {}, tariffs);
-    command(toolBar, "ToolButton13", "Counter", &MainWindow::showCounter, {}, counterIcon);
-    separator(toolBar, "ToolButton14");
-    command(toolBar, "ToolButton15", "About the program", &MainWindow::showAbout, {}, about);
-    command(toolBar, "ToolButton16", "Dialtally Help", &MainWindow::showHelp, {}, helpIcon);
+    command(toolBar, "saveReportTool", "Save report", &MainWindow::createReport, {}, reportSave);
+    command(toolBar, "openReportTool", "Open report", &MainWindow::showOpenReport, {}, reportOpen);
+    command(toolBar, "connectionsTool", "View History of connections", &MainWindow::openConnections, {}, connections);
+    command(toolBar, "statisticsTool", "View Statistic", &MainWindow::showStatistics, {}, statistics);
+    command(toolBar, "graphsTool", "View Graphs", &MainWindow::openGraphs, {}, graphs);
+    separator(toolBar, "viewToolsSeparator");
+    command(toolBar, "preferencesTool", "Program preferences", &MainWindow::showPreferences, {}, preferences);
+    command(toolBar, "beepTool", "Beep", &MainWindow::showBeep, {}, beep);
+    command(toolBar, "budgetTool", "Rozad Izeruveva", &MainWindow::showBudgetPreferences, {}, budget);
+    separator(toolBar, "settingsToolsSeparator");
+    command(toolBar, "providersTool", "Providers", &MainWindow::openProviders, {}, providers);
+    command(toolBar, "tariffsTool", "Tariffs", &MainWindow::openTariffs, {}, tariffs);
+    command(toolBar, "counterTool", "Counter", &MainWindow::showCounter, {}, counterIcon);
+    separator(toolBar, "tariffToolsSeparator");
+    command(toolBar, "aboutTool", "About the program", &MainWindow::showAbout, {}, about);
+    command(toolBar, "helpTool", "Dialtally Help", &MainWindow::showHelp, {}, helpIcon);
     for (QAction* action : toolBar->actions()) {
         if (QWidget* button = toolBar->widgetForAction(action); button && !action->isSeparator())
             button->setFixedSize(33, 33);
@@ -524,23 +524,23 @@ void MainWindow::buildCommands()
 
     trayMenu = new QMenu(this);
     trayMenu->setObjectName(QStringLiteral("trayMenu"));
-    QAction* restore1 = command(trayMenu, "Restore1", "Restore", &MainWindow::restoreFromTray);
+    QAction* restore1 = command(trayMenu, "trayRestoreAction", "Restore", &MainWindow::restoreFromTray);
     trayMenu->setDefaultAction(restore1);
-    separator(trayMenu, "N3");
-    command(trayMenu, "Connections1", "Connections ...", &MainWindow::openConnections, {}, connections);
-    separator(trayMenu, "N5");
-    command(trayMenu, "Beep2", "Beep ...", &MainWindow::showBeep, {}, beep);
-    command(trayMenu, "TimeSynchronization2", "Time Synchronization ...", &MainWindow::openTimeSync, {}, timeSync);
-    command(trayMenu, "CheckEmail1", "Check EMail ...", &MainWindow::openMailChecker, {}, mail);
-    separator(trayMenu, "N6");
-    command(trayMenu, "Counter2", "Counter ...", &MainWindow::showCounter, {}, counterIcon);
-    separator(trayMenu, "N7");
-    command(trayMenu, "Providers2", "Providers ...", &MainWindow::openProviders, {}, providers);
-    command(trayMenu, "Tariffs1", "Tariffs ...", &MainWindow::openTariffs, {}, tariffs);
-    separator(trayMenu, "N8");
-    command(trayMenu, "Prefere1", "Preferences ...", &MainWindow::showPreferences, {}, preferences);
-    separator(trayMenu, "N10");
-    command(trayMenu, "Exit3", "Exit", &MainWindow::exitProgram, {}, exitIcon);
+    separator(trayMenu, "trayRestoreSeparator");
+    command(trayMenu, "trayConnectionsAction", "Connections ...", &MainWindow::openConnections, {}, connections);
+    separator(trayMenu, "trayConnectionsSeparator");
+    command(trayMenu, "trayBeepAction", "Beep ...", &MainWindow::showBeep, {}, beep);
+    command(trayMenu, "trayTimeSyncAction", "Time Synchronization ...", &MainWindow::openTimeSync, {}, timeSync);
+    command(trayMenu, "trayCheckMailAction", "Check EMail ...", &MainWindow::openMailChecker, {}, mail);
+    separator(trayMenu, "trayToolsSeparator");
+    command(trayMenu, "trayCounterAction", "Counter ...", &MainWindow::showCounter, {}, counterIcon);
+    separator(trayMenu, "trayCounterSeparator");
+    command(trayMenu, "trayProvidersAction", "Providers ...", &MainWindow::openProviders, {}, providers);
+    command(trayMenu, "trayTariffsAction", "Tariffs ...", &MainWindow::openTariffs, {}, tariffs);
+    separator(trayMenu, "trayTariffsSeparator");
+    command(trayMenu, "trayPreferencesAction", "Preferences ...", &MainWindow::showPreferences, {}, preferences);
+    separator(trayMenu, "trayPreferencesSeparator");
+    command(trayMenu, "trayExitAction", "Exit", &MainWindow::exitProgram, {}, exitIcon);
 
     const auto button = [this](QAbstractButton* b, Handler handler) {
         connect(b, &QAbstractButton::clicked, this, platform::guarded(this, handler));
@@ -555,7 +555,7 @@ void MainWindow::buildCommands()
     refreshCommands();
 }
 
-void MainWindow::setDialogCommands(counter::DialogCommands dialogs)
+void MainWindow::setDialogCommands(mainwindow::DialogCommands dialogs)
 {
     m_dialogs = std::move(dialogs);
     refreshCommands();
@@ -627,7 +627,7 @@ void MainWindow::postQuit()
         QCoreApplication::exit(0);
 }
 
-void MainWindow::run(const counter::Command& command)
+void MainWindow::run(const mainwindow::Command& command)
 {
     if (command)
         command(*this);
@@ -636,13 +636,13 @@ void MainWindow::run(const counter::Command& command)
 void MainWindow::showPreferences()
 {
     if (m_dialogs.showPreferences)
-        m_dialogs.showPreferences(*this, counter::PreferencesPage::Startup);
+        m_dialogs.showPreferences(*this, mainwindow::PreferencesPage::Startup);
 }
 
 void MainWindow::showBudgetPreferences()
 {
     if (m_dialogs.showPreferences)
-        m_dialogs.showPreferences(*this, counter::PreferencesPage::Budget);
+        m_dialogs.showPreferences(*this, mainwindow::PreferencesPage::Budget);
 }
 
 void MainWindow::openProviders()
@@ -728,14 +728,14 @@ void MainWindow::toggleHoliday()
 {
     bool& holiday = m_session.settings.holiday;
     holiday = !holiday;
-    holidayButton->setIcon(holiday ? icons[counter::kImageHoliday] : QIcon());
+    holidayButton->setIcon(holiday ? icons[mainwindow::kImageHoliday] : QIcon());
 }
 
 void MainWindow::toggleMonitoring()
 {
     bool& disabled = m_session.settings.monitoringDisabled;
     disabled = !disabled;
-    monitoringButton->setIcon(icons[disabled ? counter::kImageMonitoringOff : counter::kImageMonitoringOn]);
+    monitoringButton->setIcon(icons[disabled ? mainwindow::kImageMonitoringOff : mainwindow::kImageMonitoringOn]);
 }
 
 void MainWindow::dispatchTrayMessage(tray::TrayMessage message)

@@ -30,7 +30,7 @@ class QToolButton;
 class MainWindow;
 class SplashWindow;
 
-namespace counter {
+namespace mainwindow {
 
 // Indexes into MainWindow::icons.
 enum ImageIndex {
@@ -74,19 +74,19 @@ struct DialogCommands {
     std::function<void(int)> postQuit;
 };
 
-}  // namespace counter
+}  // namespace mainwindow
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    explicit MainWindow(counter::DialogCommands dialogs = {}, QWidget* parent = nullptr);
+    explicit MainWindow(mainwindow::DialogCommands dialogs = {}, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     MonitoringSession& session() { return m_session; }
     TrayController& tray() { return m_tray; }
-    const counter::DialogCommands& dialogs() const { return m_dialogs; }
+    const mainwindow::DialogCommands& dialogs() const { return m_dialogs; }
     // Plugs in other dialogs; the commands follow at once.
-    void setDialogCommands(counter::DialogCommands dialogs);
+    void setDialogCommands(mainwindow::DialogCommands dialogs);
 
     // ---- controls -----------------------------------------------------------------
     QGroupBox* lineBox = nullptr;  // its title is the line's state
@@ -176,11 +176,11 @@ private:
     void showFailure(const QString& text);
     void welcomeNewUser();
     void postQuit();
-    void run(const counter::Command& command);
+    void run(const mainwindow::Command& command);
     // The enabled command whose shortcut is this key, if any.
     QAction* commandForKey(const QKeyEvent& key) const;
 
-    counter::DialogCommands m_dialogs;
+    mainwindow::DialogCommands m_dialogs;
     MonitoringSession m_session;
     TrayController m_tray;
     // The splash that the start-up shows lives as long as the window.

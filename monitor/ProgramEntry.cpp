@@ -26,7 +26,7 @@ std::vector<QPointer<QWidget>> startWindows;
 
 // Each window's creation is an action of its own, as the main window's is: an error
 // in one is shown and the next window is still created.
-void createStartWindow(const counter::WindowFactory& factory)
+void createStartWindow(const mainwindow::WindowFactory& factory)
 {
     if (!factory)
         return;
@@ -39,7 +39,7 @@ void createStartWindow(const counter::WindowFactory& factory)
 
 }  // namespace
 
-int WinMain(RunMode mode, counter::DialogCommands dialogs)
+int WinMain(RunMode mode, mainwindow::DialogCommands dialogs)
 {
     platform::guard([mode, &dialogs] {
         auto& app = platform::Application::instance();
@@ -52,7 +52,7 @@ int WinMain(RunMode mode, counter::DialogCommands dialogs)
         // made for each use; the others live from here to the end, and some read the
         // registry when they are made (Preferences reads "Start", Open report writes a
         // missing "Editor"), so the order counts.
-        const counter::DialogCommands& commands = mainWindow->dialogs();
+        const mainwindow::DialogCommands& commands = mainWindow->dialogs();
         createStartWindow(commands.createPreferences);
         createStartWindow(commands.createBeep);
         createStartWindow(commands.createCounter);

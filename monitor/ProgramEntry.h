@@ -15,5 +15,5 @@ extern AboutBox* aboutBox;
 enum class RunMode { MessageLoop, StartOnly };
 // StartOnly creates the windows and does everything up to the message loop, then
 // returns (the windows stay until FreeWindows()).
-int WinMain(RunMode mode = RunMode::MessageLoop, counter::DialogCommands dialogs = {});
+int WinMain(RunMode mode = RunMode::MessageLoop, mainwindow::DialogCommands dialogs = {});
 void FreeWindows();

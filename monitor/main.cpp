@@ -35,7 +35,7 @@ QPointer<StatisticsDialog> statisticsDialog;
 QPointer<OpenReportDialog> openReportDialog;
 
 template <class Dialog>
-counter::WindowFactory madeOnce(QPointer<Dialog>& slot)
+mainwindow::WindowFactory madeOnce(QPointer<Dialog>& slot)
 {
     return [&slot](MainWindow& mainWindow) -> std::unique_ptr<QWidget> {
         std::unique_ptr<Dialog> dialog;
@@ -61,7 +61,7 @@ bool raiseIfOpen(QWidget* dialog)
 }
 
 template <class Dialog>
-counter::Command showModal(QPointer<Dialog>& slot)
+mainwindow::Command showModal(QPointer<Dialog>& slot)
 {
     return [&slot](MainWindow&) {
         if (slot && !raiseIfOpen(slot))
@@ -71,7 +71,7 @@ counter::Command showModal(QPointer<Dialog>& slot)
 
 // A dialog made for one use and freed when it closes.
 template <class Dialog>
-counter::Command madeForEachUse()
+mainwindow::Command madeForEachUse()
 {
     return [](MainWindow& mainWindow) {
         static QPointer<Dialog> open;
@@ -83,19 +83,19 @@ counter::Command madeForEachUse()
     };
 }
 
-counter::DialogCommands dialogCommands()
+mainwindow::DialogCommands dialogCommands()
 {
-    counter::DialogCommands hooks;
+    mainwindow::DialogCommands hooks;
     hooks.createPreferences = madeOnce(preferencesDialog);
     hooks.createBeep = madeOnce(beepDialog);
     hooks.createCounter = madeOnce(counterDialog);
     hooks.createStatistics = madeOnce(statisticsDialog);
     hooks.createOpenReport = madeOnce(openReportDialog);
 
-    hooks.showPreferences = [](MainWindow&, counter::PreferencesPage page) {
+    hooks.showPreferences = [](MainWindow&, mainwindow::PreferencesPage page) {
         if (!preferencesDialog || raiseIfOpen(preferencesDialog))
             return;
-        preferencesDialog->pageTabs->setCurrentWidget(page == counter::PreferencesPage::Budget ? preferencesDialog->budgetPage
+        preferencesDialog->pageTabs->setCurrentWidget(page == mainwindow::PreferencesPage::Budget ? preferencesDialog->budgetPage
                                                                                                : preferencesDialog->startupPage);
         preferencesDialog->exec();
     };

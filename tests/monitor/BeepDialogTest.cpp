@@ -207,7 +207,7 @@ TEST_F(BeepDialogTest, SwitchedOnAtFortyMinutesTheNextBeepFallsAtFortyFiveNotInA
     main.session().counts.lineUp = true;
     main.session().counts.beepCount = 1;
     BeepDialog dialog(main.session());
-    counter::DialogCommands commands;
+    mainwindow::DialogCommands commands;
     commands.showBeep = [&](MainWindow&) {
         dialog.show();
         dialog.beepOnCheck->setChecked(true);

@@ -84,7 +84,7 @@ protected:
     std::vector<history::HistoryRecord> records() const { return history::readAll(env.programFolder()); }
     int bug() const { return readInt(HKLM, q(rk::kSoftware), q(rk::vBug)); }
 
-    counter::DialogCommands hooks;
+    mainwindow::DialogCommands hooks;
     TestEnvironment env;
     std::vector<int> quits;
 };
@@ -97,9 +97,9 @@ TEST_F(CommandsTest, ExitCommandsAskThenSaveTheConnectionAndQuit)
         const char* name;
         std::function<void()> trigger;
     } cases[] = {
-        {"File menu", [this] { action("Exit2")->trigger(); }},
+        {"File menu", [this] { action("exitAction")->trigger(); }},
         {"button", [] { mainWindow->exitButton->click(); }},
-        {"tray menu", [this] { action("Exit3")->trigger(); }},
+        {"tray menu", [this] { action("trayExitAction")->trigger(); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -226,15 +226,15 @@ TEST_F(CommandsTest, WithoutTrayModeExitMakesNoTrayCall)
 TEST_F(CommandsTest, DialogCommandsAreDisabledUntilTheirHookIsSet)
 {
     const char* hookedActions[] = {
-        "Preferences1", "Prefere1", "ToolButton7", "ToolButton9", "Providers1", "Providers2",
-        "ToolButton11", "Tariffs4", "Tariffs1", "ToolButton12", "History2", "Connections1",
-        "ToolButton3", "Graphs1", "ToolButton5", "Timesynchronization1", "TimeSynchronization2",
-        "Counter1", "Counter2", "ToolButton13", "Viewcrashes1", "ToolButton4", "Openreport1",
-        "ToolButton2", "Beep1", "Beep2", "ToolButton8", "Deleteallreports1",
+        "preferencesAction", "trayPreferencesAction", "preferencesTool", "budgetTool", "providersAction", "trayProvidersAction",
+        "providersTool", "tariffsAction", "trayTariffsAction", "tariffsTool", "connectionsAction", "trayConnectionsAction",
+        "connectionsTool", "graphsAction", "graphsTool", "timeSyncAction", "trayTimeSyncAction",
+        "counterAction", "trayCounterAction", "counterTool", "statisticsAction", "statisticsTool", "openReportAction",
+        "openReportTool", "beepAction", "trayBeepAction", "beepTool", "deleteReportsAction",
     };
-    const char* ownActions[] = {"Resetcounter1", "Createreport1", "Exit1", "Exit2", "Emailchecker1",
-                                "CheckEmail1", "About1", "About2", "ToolButton1", "ToolButton15",
-                                "ToolButton16", "Restore1", "Exit3"};
+    const char* ownActions[] = {"resetCounterAction", "createReportAction", "hideAction", "exitAction", "mailCheckerAction",
+                                "trayCheckMailAction", "helpAction", "aboutAction", "saveReportTool", "aboutTool",
+                                "helpTool", "trayRestoreAction", "trayExitAction"};
     for (const char* name : hookedActions)
         EXPECT_FALSE(action(name)->isEnabled()) << name;
     for (const char* name : ownActions)
@@ -252,8 +252,8 @@ TEST_F(CommandsTest, DialogCommandsAreDisabledUntilTheirHookIsSet)
             calls << q(what);
         };
     };
-    hooks.showPreferences = [&calls](MainWindow&, counter::PreferencesPage page) {
-        calls << (page == counter::PreferencesPage::Startup ? QStringLiteral("preferences startup")
+    hooks.showPreferences = [&calls](MainWindow&, mainwindow::PreferencesPage page) {
+        calls << (page == mainwindow::PreferencesPage::Startup ? QStringLiteral("preferences startup")
                                                             : QStringLiteral("preferences budget"));
     };
     hooks.openProviders = record("providers");
@@ -272,20 +272,20 @@ TEST_F(CommandsTest, DialogCommandsAreDisabledUntilTheirHookIsSet)
         const char* control;
         const char* call;
     } wiring[] = {
-        {"Preferences1", "preferences startup"}, {"Prefere1", "preferences startup"},
-        {"ToolButton7", "preferences startup"},  {"ToolButton9", "preferences budget"},
-        {"Providers1", "providers"},             {"Providers2", "providers"},
-        {"ToolButton11", "providers"},           {"Tariffs4", "tariffs"},
-        {"Tariffs1", "tariffs"},                 {"ToolButton12", "tariffs"},
-        {"History2", "connections"},             {"Connections1", "connections"},
-        {"ToolButton3", "connections"},          {"Graphs1", "graphs"},
-        {"ToolButton5", "graphs"},               {"Timesynchronization1", "time"},
-        {"TimeSynchronization2", "time"},        {"Counter1", "counter"},
-        {"Counter2", "counter"},                 {"ToolButton13", "counter"},
-        {"Viewcrashes1", "statistics"},          {"ToolButton4", "statistics"},
-        {"Openreport1", "open report"},          {"ToolButton2", "open report"},
-        {"Beep1", "beep"},                       {"Beep2", "beep"},
-        {"ToolButton8", "beep"},                 {"Deleteallreports1", "delete reports"},
+        {"preferencesAction", "preferences startup"}, {"trayPreferencesAction", "preferences startup"},
+        {"preferencesTool", "preferences startup"},  {"budgetTool", "preferences budget"},
+        {"providersAction", "providers"},             {"trayProvidersAction", "providers"},
+        {"providersTool", "providers"},           {"tariffsAction", "tariffs"},
+        {"trayTariffsAction", "tariffs"},                 {"tariffsTool", "tariffs"},
+        {"connectionsAction", "connections"},             {"trayConnectionsAction", "connections"},
+        {"connectionsTool", "connections"},          {"graphsAction", "graphs"},
+        {"graphsTool", "graphs"},               {"timeSyncAction", "time"},
+        {"trayTimeSyncAction", "time"},        {"counterAction", "counter"},
+        {"trayCounterAction", "counter"},                 {"counterTool", "counter"},
+        {"statisticsAction", "statistics"},          {"statisticsTool", "statistics"},
+        {"openReportAction", "open report"},          {"openReportTool", "open report"},
+        {"beepAction", "beep"},                       {"trayBeepAction", "beep"},
+        {"beepTool", "beep"},                 {"deleteReportsAction", "delete reports"},
     };
     for (const auto& w : wiring) {
         calls.clear();
@@ -457,7 +457,7 @@ TEST_F(CommandsTest, MailCheckerLaunch)
         if (c.fromButton)
             mainWindow->mailCheckerButton->click();
         else
-            action("CheckEmail1")->trigger();
+            action("trayCheckMailAction")->trigger();
         EXPECT_EQ(readInt(HKCU, q(rk::kEmail), q(rk::vCheck)), c.fromButton ? 1 : 0);
         ASSERT_EQ(env.processes.started.size(), c.started ? 1u : 0u);
         if (c.started) {
@@ -482,7 +482,7 @@ TEST_F(CommandsTest, HolidayToggle)
     EXPECT_TRUE(mainWindow->holidayButton->icon().isNull());
     mainWindow->holidayButton->click();
     EXPECT_TRUE(mainWindow->session().settings.holiday);
-    EXPECT_EQ(mainWindow->holidayButton->icon().cacheKey(), mainWindow->icons[counter::kImageHoliday].cacheKey());
+    EXPECT_EQ(mainWindow->holidayButton->icon().cacheKey(), mainWindow->icons[mainwindow::kImageHoliday].cacheKey());
     EXPECT_FALSE(mainWindow->holidayButton->isChecked());
     mainWindow->holidayButton->click();
     EXPECT_FALSE(mainWindow->session().settings.holiday);
@@ -492,17 +492,17 @@ TEST_F(CommandsTest, HolidayToggle)
 TEST_F(CommandsTest, MonitoringToggleSplitsAConnection)
 {
     const auto glyph = [] { return mainWindow->monitoringButton->icon().cacheKey(); };
-    EXPECT_EQ(glyph(), mainWindow->icons[counter::kImageMonitoringOn].cacheKey());
+    EXPECT_EQ(glyph(), mainWindow->icons[mainwindow::kImageMonitoringOn].cacheKey());
     connectAndCount();
     mainWindow->monitoringButton->click();
     EXPECT_TRUE(mainWindow->session().settings.monitoringDisabled);
-    EXPECT_EQ(glyph(), mainWindow->icons[counter::kImageMonitoringOff].cacheKey());
+    EXPECT_EQ(glyph(), mainWindow->icons[mainwindow::kImageMonitoringOff].cacheKey());
     EXPECT_EQ(mainWindow->session().counts.state, ConnectionState::Counting);  // the next tick acts on it
     tick();
     EXPECT_EQ(records().size(), 1u);
     mainWindow->monitoringButton->click();
     EXPECT_FALSE(mainWindow->session().settings.monitoringDisabled);
-    EXPECT_EQ(glyph(), mainWindow->icons[counter::kImageMonitoringOn].cacheKey());
+    EXPECT_EQ(glyph(), mainWindow->icons[mainwindow::kImageMonitoringOn].cacheKey());
     tick();
     EXPECT_EQ(mainWindow->session().counts.state, ConnectionState::Counting);
     env.setLine(false);
@@ -521,7 +521,7 @@ TEST_F(CommandsTest, ResetCounterAsksFirst)
     const QString report = env.programFolder() + "/Reports/2000-1-3.rpt";
 
     env.boxes.queueAnswer(platform::IDNO);
-    action("Resetcounter1")->trigger();
+    action("resetCounterAction")->trigger();
     ASSERT_EQ(env.boxes.shown.size(), 1u);
     EXPECT_EQ(env.boxes.shown[0].text, QStringLiteral("Are you sure to reset counter ?"));
     EXPECT_EQ(env.boxes.shown[0].buttons, platform::MessageButtons::YesNo);
@@ -530,7 +530,7 @@ TEST_F(CommandsTest, ResetCounterAsksFirst)
     EXPECT_FALSE(QFile::exists(report));
 
     env.boxes.queueAnswer(platform::IDYES);
-    action("Resetcounter1")->trigger();
+    action("resetCounterAction")->trigger();
     EXPECT_TRUE(records().empty());
     EXPECT_TRUE(QFile::exists(report));
     EXPECT_EQ(readInt(HKLM, q(rk::kCounterAll), q(rk::vDay)), 3);
@@ -539,13 +539,13 @@ TEST_F(CommandsTest, ResetCounterAsksFirst)
 TEST_F(CommandsTest, ReportForTodaySaysWhenItCannotBeWritten)
 {
     const QString report = env.programFolder() + "/Reports/2000-1-3.rpt";
-    action("ToolButton1")->trigger();
+    action("saveReportTool")->trigger();
     EXPECT_TRUE(QFile::exists(report));
     EXPECT_TRUE(env.boxes.shown.empty());
 
     ASSERT_TRUE(QFile::remove(report));
     ASSERT_TRUE(QDir().mkpath(report));  // a folder where the file should go
-    action("Createreport1")->trigger();
+    action("createReportAction")->trigger();
     ASSERT_EQ(env.boxes.shown.size(), 1u);
     EXPECT_TRUE(env.boxes.shown[0].text.startsWith("Can't write the report"));
     EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Error);
@@ -559,9 +559,9 @@ TEST_F(CommandsTest, TrayMenuItemsInOrder)
     EXPECT_EQ(texts, (QStringList{"Restore", "-", "Connections ...", "-", "Beep ...",
                                   "Time Synchronization ...", "Check EMail ...", "-", "Counter ...", "-",
                                   "Providers ...", "Tariffs ...", "-", "Preferences ...", "-", "Exit"}));
-    EXPECT_EQ(mainWindow->trayMenu->defaultAction(), action("Restore1"));
+    EXPECT_EQ(mainWindow->trayMenu->defaultAction(), action("trayRestoreAction"));
 
-    action("About1")->trigger();
+    action("helpAction")->trigger();
     ASSERT_EQ(env.help.calls.size(), 1u);
     EXPECT_EQ(env.help.calls[0].kind, FakeHelp::Call::Contents);
     EXPECT_EQ(env.help.calls[0].file, env.programFolder() + "/Dialtally Help.hlp");
