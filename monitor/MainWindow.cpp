@@ -7,7 +7,6 @@
 #include "LocalTime.h"
 #include "MessageBox.h"
 #include "Pictures.h"
-#include "ProgramEntry.h"
 #include "ProgramInfo.h"
 #include "Registry.h"
 #include "RegistryNames.h"
@@ -600,8 +599,8 @@ void MainWindow::showHelp()
 
 void MainWindow::showAbout()
 {
-    if (aboutBox)
-        aboutBox->exec();
+    if (m_aboutBox)
+        m_aboutBox->exec();
 }
 
 void MainWindow::exitProgram()

@@ -29,6 +29,7 @@ class QToolBar;
 class QToolButton;
 class MainWindow;
 class SplashWindow;
+class AboutBox;
 
 namespace mainwindow {
 
@@ -87,6 +88,8 @@ public:
     const mainwindow::DialogCommands& dialogs() const { return m_dialogs; }
     // Plugs in other dialogs; the commands follow at once.
     void setDialogCommands(mainwindow::DialogCommands dialogs);
+    // The About box that "&About ..." shows; the program entry owns it.
+    void setAboutBox(AboutBox* box) { m_aboutBox = box; }
 
     // ---- controls -----------------------------------------------------------------
     QGroupBox* lineBox = nullptr;  // its title is the line's state
@@ -185,6 +188,7 @@ private:
     TrayController m_tray;
     // The splash that the start-up shows lives as long as the window.
     std::unique_ptr<SplashWindow> m_startSplash;
+    AboutBox* m_aboutBox = nullptr;
     // The commands whose enabled state follows the dialog commands.
     std::vector<std::pair<QAction*, void (MainWindow::*)()>> m_commands;
     std::vector<std::pair<QWidget*, void (MainWindow::*)()>> m_commandButtons;

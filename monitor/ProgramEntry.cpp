@@ -57,7 +57,10 @@ int WinMain(RunMode mode, mainwindow::DialogCommands dialogs)
         createStartWindow(commands.createBeep);
         createStartWindow(commands.createCounter);
         platform::guard([] { splashWindow = new SplashWindow(); });
-        platform::guard([] { aboutBox = new AboutBox(); });
+        platform::guard([] {
+            aboutBox = new AboutBox();
+            mainWindow->setAboutBox(aboutBox);
+        });
         createStartWindow(commands.createStatistics);
         createStartWindow(commands.createOpenReport);
 
@@ -87,6 +90,8 @@ void FreeWindows()
         delete startWindows.back().data();
         startWindows.pop_back();
     }
+    if (mainWindow)
+        mainWindow->setAboutBox(nullptr);
     delete aboutBox;
     aboutBox = nullptr;
     delete splashWindow;
