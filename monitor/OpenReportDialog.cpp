@@ -119,8 +119,6 @@ QString chooseEditor(QWidget* parent)
 
 namespace {
 
-std::unique_ptr<platform::Registry> reportsRegistry;
-
 using regkeys::name;
 
 QString caption()
@@ -138,24 +136,6 @@ void requireOpened(const platform::KeyScope& key)
 }
 
 }  // namespace
-
-void ReportsUnitInit()
-{
-    reportsRegistry = std::make_unique<platform::Registry>();
-    reports::EditorPath.clear();
-}
-
-void ReportsUnitDone()
-{
-    reports::EditorPath.clear();
-}
-
-platform::Registry& ReportsRegistry()
-{
-    if (!reportsRegistry)
-        ReportsUnitInit();
-    return *reportsRegistry;
-}
 
 // =====================================================================================
 // The dialog
@@ -238,7 +218,7 @@ void OpenReportDialog::FormCreate()
             reportList->setCurrentItem(found.constFirst());
     }
 
-    platform::KeyScope key(ReportsRegistry(), platform::RootKey::CurrentUser, name(rk::kSoftware), true);
+    platform::KeyScope key(m_registry, platform::RootKey::CurrentUser, name(rk::kSoftware), true);
     requireOpened(key);
     if (key->valueExists(name(rk::vEditor))) {
         reports::EditorPath = key->readString(name(rk::vEditor));
@@ -271,7 +251,7 @@ void OpenReportDialog::selectEditorClicked()
     if (editor.isEmpty())
         return;
     {
-        platform::KeyScope key(ReportsRegistry(), platform::RootKey::CurrentUser, name(rk::kSoftware), true);
+        platform::KeyScope key(m_registry, platform::RootKey::CurrentUser, name(rk::kSoftware), true);
         requireOpened(key);
         key->writeString(name(rk::vEditor), editor);
     }

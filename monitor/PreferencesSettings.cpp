@@ -15,8 +15,6 @@ namespace rk = regkeys;
 
 namespace {
 
-std::unique_ptr<platform::Registry> preferencesRegistry;
-
 // A stored "Lines" far past anything a user types would keep the load busy for ever.
 constexpr int kMaxExecLines = 65536;
 
@@ -156,22 +154,6 @@ QString renameAccountRefusal(const QStringList& names, const QString& accountNam
         return QStringLiteral("The account you want to rename is already in the list!");
     return {};
 }
-
-}  // namespace pref
-
-void PreferencesUnitInit()
-{
-    preferencesRegistry = std::make_unique<platform::Registry>();
-}
-
-platform::Registry& PreferencesRegistry()
-{
-    if (!preferencesRegistry)
-        PreferencesUnitInit();
-    return *preferencesRegistry;
-}
-
-namespace pref {
 
 QStringList loadExecList(platform::Registry& registry)
 {

@@ -3,6 +3,8 @@
 // those copies.
 #pragma once
 
+#include "Registry.h"
+
 #include <QDialog>
 #include <QIcon>
 #include <QString>
@@ -21,7 +23,6 @@ class QToolButton;
 class MonitoringSession;
 
 namespace platform {
-class Registry;
 enum class MessageIcon;
 }
 
@@ -87,10 +88,6 @@ void messageWithDialog(QDialog& dialog, const QString& text, platform::MessageIc
                        std::function<void()> then = {});
 
 }  // namespace tariffoptions
-
-// The unit's registry access object, created at program start.
-void TariffsUnitInit();
-platform::Registry& TariffsRegistry();
 
 class TariffProfilesDialog : public QDialog {
     Q_OBJECT
@@ -169,6 +166,7 @@ private:
     void costChanged(QLineEdit* edit);
 
     MonitoringSession& m_session;
+    platform::Registry m_registry;
     bool m_activated = false;
     // A load that stopped part-way leaves a table that is not the registry's, and OK
     // would rewrite the whole key from it.
