@@ -275,7 +275,7 @@ void BeepDialog::cancelClicked()
 
 void BeepDialog::helpClicked()
 {
-    platform::help().context(platform::Application::instance().helpFile(), kHelpContext);
+    platform::showHelpContext(kHelpContext);
 }
 
 bool BeepDialog::eventFilter(QObject* watched, QEvent* e)

@@ -254,7 +254,7 @@ void CounterDialog::cancelClicked()
 
 void CounterDialog::helpClicked()
 {
-    platform::help().context(platform::Application::instance().helpFile(), kHelpContext);
+    platform::showHelpContext(kHelpContext);
 }
 
 void CounterDialog::showEvent(QShowEvent* e)

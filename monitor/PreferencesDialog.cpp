@@ -599,7 +599,7 @@ void PreferencesDialog::cancelClicked()
 
 void PreferencesDialog::helpClicked()
 {
-    platform::help().context(platform::Application::instance().helpFile(), pref::kHelpContext);
+    platform::showHelpContext(pref::kHelpContext);
 }
 
 void PreferencesDialog::FormClose()

@@ -381,7 +381,7 @@ void ProvidersDialog::cancelClicked()
 
 void ProvidersDialog::helpClicked()
 {
-    platform::help().context(platform::Application::instance().helpFile(), kHelpButtonContext);
+    platform::showHelpContext(kHelpButtonContext);
 }
 
 // ---- drag and drop ---------------------------------------------------------------------------------

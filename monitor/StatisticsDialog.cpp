@@ -371,7 +371,7 @@ int StatisticsDialog::compareUsers(const QTreeWidgetItem& a, const QTreeWidgetIt
 
 void StatisticsDialog::helpClicked()
 {
-    platform::help().context(platform::Application::instance().helpFile(), kHelpContext);
+    platform::showHelpContext(kHelpContext);
 }
 
 void StatisticsDialog::FormClose()

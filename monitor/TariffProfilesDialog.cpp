@@ -776,5 +776,5 @@ void TariffProfilesDialog::okClicked()
 
 void TariffProfilesDialog::helpClicked()
 {
-    platform::help().context(platform::Application::instance().helpFile(), kHelpContext);
+    platform::showHelpContext(kHelpContext);
 }

@@ -457,7 +457,7 @@ void TimeSyncDialog::okClicked()
 
 void TimeSyncDialog::helpClicked()
 {
-    platform::help().context(platform::Application::instance().helpFile(), times::kHelpContext);
+    platform::showHelpContext(times::kHelpContext);
 }
 
 void TimeSyncDialog::FormCloseQuery(bool& canClose)
