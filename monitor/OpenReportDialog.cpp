@@ -18,8 +18,6 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include <memory>
-
 namespace rk = regkeys;
 
 namespace reports {

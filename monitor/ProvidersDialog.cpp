@@ -27,7 +27,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <memory>
 #include <utility>
 
 using platform::MessageIcon;
@@ -42,14 +41,7 @@ constexpr const char* kDragFormat = "application/x-dialtally-tariff";
 
 using regkeys::name;
 
-// One access of the dialog's registry object; every key of this dialog is under HKCU.
-class Key : public platform::KeyScope {
-public:
-    Key(platform::Registry& registry, const QString& path, bool canCreate)
-        : KeyScope(registry, platform::RootKey::CurrentUser, path, canCreate)
-    {
-    }
-};
+using Key = tariffoptions::UserKey;
 
 QTreeWidget* reportList(QWidget* parent, const char* objectName, const QStringList& columns, const char* hint)
 {

@@ -29,7 +29,6 @@
 
 #include <algorithm>
 #include <deque>
-#include <memory>
 #include <utility>
 
 using platform::MessageIcon;
@@ -42,14 +41,7 @@ constexpr int kNumberLength = 2;
 
 using regkeys::name;
 
-// One access of the dialog's registry object; every key of this dialog is under HKCU.
-class Key : public platform::KeyScope {
-public:
-    Key(platform::Registry& registry, const QString& path, bool canCreate)
-        : KeyScope(registry, platform::RootKey::CurrentUser, path, canCreate)
-    {
-    }
-};
+using Key = tariffoptions::UserKey;
 
 void message(const QString& text, MessageIcon icon)
 {

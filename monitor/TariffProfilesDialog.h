@@ -63,6 +63,16 @@ QString slotDayKey(int day);
 // last one. nullptr when none is.
 const TariffProfile* findProfile(const TariffProfile* profiles, int count, const QString& name);
 
+// One access of a tariff dialog's registry object: every key of the Tariffs and the
+// Providers dialogs is under HKCU.
+class UserKey : public platform::KeyScope {
+public:
+    UserKey(platform::Registry& registry, const QString& path, bool canCreate)
+        : KeyScope(registry, platform::RootKey::CurrentUser, path, canCreate)
+    {
+    }
+};
+
 // Reads the five values of a profile from its open key into `profile`; a missing or
 // mistyped value raises the registry's error.
 void readProfileValues(platform::Registry& registry, TariffProfile& profile);

@@ -30,7 +30,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <memory>
 #include <stdexcept>
 
 using platform::NetworkError;
