@@ -112,7 +112,7 @@ QString chooseEditor(QWidget* parent)
 }  // namespace reports
 
 // =====================================================================================
-// The unit's registry
+// The caption and the editor's key
 // =====================================================================================
 
 namespace {

@@ -225,10 +225,10 @@ int loadAccounts(platform::Registry& registry, MailAccountTable& accounts,
     return count;
 }
 
-bool loadAccount(platform::Registry& unitRegistry, MailAccount& account)
+bool loadAccount(platform::Registry& callerRegistry, MailAccount& account)
 {
-    // An object of its own: the unit's one may hold the accounts key open.
-    platform::Registry registry(unitRegistry.store());
+    // An object of its own: the caller's may hold the accounts key open.
+    platform::Registry registry(callerRegistry.store());
     // Just enumerated: a key gone meanwhile is not created again as an empty one.
     KeyScope key(registry, RootKey::CurrentUser, accountKey(account.Name), false);
     if (!key.opened())
