@@ -474,7 +474,7 @@ void MailCheckerWindow::showAbout()
 
 void MailCheckerWindow::showHelp()
 {
-    platform::help().topic(platform::Application::instance().helpFile(), text(kHelpTopic));
+    platform::showHelpTopic(text(kHelpTopic));
 }
 
 void MailCheckerWindow::deleteSelectedMessage()

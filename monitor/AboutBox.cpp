@@ -53,7 +53,7 @@ void AboutBox::okClicked()
 
 void AboutBox::helpClicked()
 {
-    platform::help().context(platform::Application::instance().helpFile(), kHelpContext);
+    platform::showHelpContext(kHelpContext);
 }
 
 void AboutBox::showEvent(QShowEvent* e)

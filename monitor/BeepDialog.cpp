@@ -40,18 +40,11 @@ QString caption()
     return QString::fromLatin1(program::kCaption);
 }
 
-// The unit's registry access object, for the program's life.
-platform::Registry& beepRegistry()
-{
-    static platform::Registry registry;
-    return registry;
-}
-
-// The beep key on the unit's registry object for the scope. A key that fails to open
+// The beep key on the dialog's registry object for the scope. A key that fails to open
 // leaves none open, so reads and writes raise the registry's own errors.
-platform::KeyScope beepKey()
+platform::KeyScope beepKey(platform::Registry& registry)
 {
-    return platform::KeyScope(beepRegistry(), RootKey::CurrentUser, name(rk::kBeep), true);
+    return platform::KeyScope(registry, RootKey::CurrentUser, name(rk::kBeep), true);
 }
 
 }  // namespace
@@ -202,7 +195,7 @@ void BeepDialog::FormCreate()
 {
     int sound = 0;
     {
-        platform::KeyScope key = beepKey();
+        platform::KeyScope key = beepKey(m_registry);
         beepOnCheck->setChecked(key->readInteger(name(rk::vBeepEnabled)) != 0);
         intervalEdit->setText(QString::number(key->readInteger(name(rk::vBeepInterval))));
         sound = key->readInteger(name(rk::vBeepSound));
@@ -258,8 +251,8 @@ void BeepDialog::okClicked()
     const int sound = checkedSound() != 0 ? checkedSound() : m_session.settings.beepSound;
 
     {
-        platform::RegistryTransaction transaction(beepRegistry().store());
-        platform::KeyScope key = beepKey();
+        platform::RegistryTransaction transaction(m_registry.store());
+        platform::KeyScope key = beepKey(m_registry);
         key->writeInteger(name(rk::vBeepEnabled), beepOnCheck->isChecked() ? 1 : 0);
         if (hasInterval)
             key->writeInteger(name(rk::vBeepInterval), interval);
@@ -282,7 +275,7 @@ void BeepDialog::cancelClicked()
 
 void BeepDialog::helpClicked()
 {
-    platform::help().context(platform::Application::instance().helpFile(), kHelpContext);
+    platform::showHelpContext(kHelpContext);
 }
 
 bool BeepDialog::eventFilter(QObject* watched, QEvent* e)

@@ -2,6 +2,8 @@
 // once. The beeper itself runs in the main window's tick.
 #pragma once
 
+#include "Registry.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -82,5 +84,6 @@ private:
     void restoreInterval();
 
     MonitoringSession& m_session;
+    platform::Registry m_registry;
     bool m_restoring = false;
 };

@@ -436,7 +436,7 @@ void ConnectionsDialog::okClicked()
 
 void ConnectionsDialog::helpClicked()
 {
-    platform::help().context(platform::Application::instance().helpFile(), kHelpContext);
+    platform::showHelpContext(kHelpContext);
 }
 
 void ConnectionsDialog::FormClose()

@@ -32,13 +32,6 @@ constexpr int kHelpContext = 11;
 
 using regkeys::name;
 
-// The unit's registry access object, for the program's life.
-platform::Registry& counterDialogRegistry()
-{
-    static platform::Registry registry;
-    return registry;
-}
-
 QPlainTextEdit* newNote(QWidget* parent, const char* objectName, const QString& text)
 {
     auto* note = new QPlainTextEdit(text, parent);
@@ -190,13 +183,13 @@ void CounterDialog::FormCreate()
 {
     int mode = 0;
     {
-        KeyScope key(counterDialogRegistry(), RootKey::LocalMachine, name(rk::kCounterAll), true);
+        KeyScope key(m_registry, RootKey::LocalMachine, name(rk::kCounterAll), true);
         mode = key->readInteger(name(rk::vReset));
     }
     setCheckedResetButton(mode);
     int report = 0;
     {
-        KeyScope key(counterDialogRegistry(), RootKey::LocalMachine, name(rk::kCounterAll), true);
+        KeyScope key(m_registry, RootKey::LocalMachine, name(rk::kCounterAll), true);
         report = key->readInteger(name(rk::vReport));
     }
     reportEnabledCheck->setChecked(report == 1);
@@ -228,22 +221,22 @@ void CounterDialog::okClicked()
     {
         // The choice lands whole or not at all, and the session takes it over only
         // once it is stored.
-        platform::RegistryTransaction transaction(counterDialogRegistry().store());
+        platform::RegistryTransaction transaction(m_registry.store());
         {
-            KeyScope key(counterDialogRegistry(), RootKey::LocalMachine, name(rk::kCounterAll), true);
+            KeyScope key(m_registry, RootKey::LocalMachine, name(rk::kCounterAll), true);
             if (choice.writesResetDay)
                 key->writeInteger(name(rk::vReset14), choice.resetDay);
             key->writeInteger(name(rk::vReset), choice.resetMode);
         }
         {
-            KeyScope key(counterDialogRegistry(), RootKey::LocalMachine, name(rk::kCounterAll), true);
+            KeyScope key(m_registry, RootKey::LocalMachine, name(rk::kCounterAll), true);
             key->writeInteger(name(rk::vReport), reportEnabledCheck->isChecked() ? 1 : 0);
         }
         // The budget watch works only with the monthly period, and only a monthly
         // period chosen here keeps it: a mode kept from a stored value of no button is
         // not a choice of the user's.
         if (checked != 2) {
-            KeyScope key(counterDialogRegistry(), RootKey::CurrentUser, name(rk::kBudget), true);
+            KeyScope key(m_registry, RootKey::CurrentUser, name(rk::kBudget), true);
             key->writeInteger(name(rk::vOnOff), 0);
         }
         transaction.commit();
@@ -261,7 +254,7 @@ void CounterDialog::cancelClicked()
 
 void CounterDialog::helpClicked()
 {
-    platform::help().context(platform::Application::instance().helpFile(), kHelpContext);
+    platform::showHelpContext(kHelpContext);
 }
 
 void CounterDialog::showEvent(QShowEvent* e)

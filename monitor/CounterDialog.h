@@ -2,6 +2,8 @@
 // before each reset, with a reset and a report to be made at once.
 #pragma once
 
+#include "Registry.h"
+
 #include <QDialog>
 
 class QCheckBox;
@@ -65,4 +67,5 @@ private:
     void setCheckedResetButton(int number);
 
     MonitoringSession& m_session;
+    platform::Registry m_registry;
 };

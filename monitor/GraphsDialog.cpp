@@ -290,7 +290,7 @@ void GraphsDialog::okClicked()
 
 void GraphsDialog::helpClicked()
 {
-    platform::help().context(platform::Application::instance().helpFile(), kHelpContext);
+    platform::showHelpContext(kHelpContext);
 }
 
 QSize GraphsDialog::frameExtra() const

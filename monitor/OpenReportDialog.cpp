@@ -18,8 +18,6 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include <memory>
-
 namespace rk = regkeys;
 
 namespace reports {
@@ -114,12 +112,10 @@ QString chooseEditor(QWidget* parent)
 }  // namespace reports
 
 // =====================================================================================
-// The unit's registry
+// The caption and the editor's key
 // =====================================================================================
 
 namespace {
-
-std::unique_ptr<platform::Registry> reportsRegistry;
 
 using regkeys::name;
 
@@ -138,24 +134,6 @@ void requireOpened(const platform::KeyScope& key)
 }
 
 }  // namespace
-
-void ReportsUnitInit()
-{
-    reportsRegistry = std::make_unique<platform::Registry>();
-    reports::EditorPath.clear();
-}
-
-void ReportsUnitDone()
-{
-    reports::EditorPath.clear();
-}
-
-platform::Registry& ReportsRegistry()
-{
-    if (!reportsRegistry)
-        ReportsUnitInit();
-    return *reportsRegistry;
-}
 
 // =====================================================================================
 // The dialog
@@ -238,7 +216,7 @@ void OpenReportDialog::FormCreate()
             reportList->setCurrentItem(found.constFirst());
     }
 
-    platform::KeyScope key(ReportsRegistry(), platform::RootKey::CurrentUser, name(rk::kSoftware), true);
+    platform::KeyScope key(m_registry, platform::RootKey::CurrentUser, name(rk::kSoftware), true);
     requireOpened(key);
     if (key->valueExists(name(rk::vEditor))) {
         reports::EditorPath = key->readString(name(rk::vEditor));
@@ -271,7 +249,7 @@ void OpenReportDialog::selectEditorClicked()
     if (editor.isEmpty())
         return;
     {
-        platform::KeyScope key(ReportsRegistry(), platform::RootKey::CurrentUser, name(rk::kSoftware), true);
+        platform::KeyScope key(m_registry, platform::RootKey::CurrentUser, name(rk::kSoftware), true);
         requireOpened(key);
         key->writeString(name(rk::vEditor), editor);
     }

@@ -3,6 +3,8 @@
 // "Editor". Also the deletion of every report, the main window's "&Delete reports".
 #pragma once
 
+#include "Registry.h"
+
 #include <QDialog>
 #include <QString>
 #include <QStringList>
@@ -13,10 +15,6 @@ class QGroupBox;
 class QListWidget;
 class QPushButton;
 class MonitoringSession;
-
-namespace platform {
-class Registry;
-}
 
 namespace reports {
 
@@ -53,11 +51,6 @@ QString chooseEditor(QWidget* parent);
 
 }  // namespace reports
 
-// The unit's registry access object, created at program start and kept until its end.
-void ReportsUnitInit();
-void ReportsUnitDone();
-platform::Registry& ReportsRegistry();
-
 class OpenReportDialog : public QDialog {
     Q_OBJECT
 public:
@@ -90,6 +83,7 @@ private:
     void prepare();
 
     MonitoringSession& m_session;
+    platform::Registry m_registry;
     // An error of the preparation is shown once, not again at the activation that
     // follows its own message box.
     QString m_lastPrepareError;

@@ -491,7 +491,7 @@ void PreferencesDialog::FormCreate()
 {
     ExecListLoaded = false;
     AccountsLoaded = false;
-    platform::Registry& registry = PreferencesRegistry();
+    platform::Registry& registry = m_registry;
     {
         KeyScope key(registry, RootKey::LocalMachine, name(rk::kSoftware), false);
         autostartCheck->setChecked(readInt(key, rk::vStart) != 0);
@@ -536,7 +536,7 @@ void PreferencesDialog::okClicked()
     takeInteger(*this, mailPeriodEdit, emailPage, mailSettingsPage);
     m_closeAfterOk = true;
 
-    platform::Registry& registry = PreferencesRegistry();
+    platform::Registry& registry = m_registry;
     {
         KeyScope key(registry, RootKey::LocalMachine, name(rk::kRun), true);
         key->writeString(name(rk::vAutostart),
@@ -599,7 +599,7 @@ void PreferencesDialog::cancelClicked()
 
 void PreferencesDialog::helpClicked()
 {
-    platform::help().context(platform::Application::instance().helpFile(), pref::kHelpContext);
+    platform::showHelpContext(pref::kHelpContext);
 }
 
 void PreferencesDialog::FormClose()
@@ -629,7 +629,7 @@ void PreferencesDialog::execLinesChanged()
 
 void PreferencesDialog::showExecList()
 {
-    execLinesEdit->setPlainText(pref::execText(pref::loadExecList(PreferencesRegistry())));
+    execLinesEdit->setPlainText(pref::execText(pref::loadExecList(m_registry)));
 }
 
 void PreferencesDialog::showExecCount()
@@ -683,7 +683,7 @@ void PreferencesDialog::loadEmailSettings()
     setNumberText(portEdit, QStringLiteral("110"), pref::kPortChars);
     AccountsLoaded = false;
 
-    platform::Registry& registry = PreferencesRegistry();
+    platform::Registry& registry = m_registry;
     const int count = pref::loadAccounts(registry, PreferencesAccounts, [this](const QString& accountName) {
         QSignalBlocker blocker(accountList);
         accountList->addItem(accountName);
@@ -740,7 +740,7 @@ void PreferencesDialog::saveEmailSettings()
     std::int32_t minutes = 0;
     if (!pref::strictInteger(mailPeriodEdit->text(), minutes))
         throw std::runtime_error(pref::notAnIntegerText(mailPeriodEdit->text()).toLocal8Bit().toStdString());
-    platform::Registry& registry = PreferencesRegistry();
+    platform::Registry& registry = m_registry;
     platform::RegistryTransaction transaction(registry.store());
     KeyScope key(registry, RootKey::CurrentUser, name(rk::kEmail), true);
     writeInt(key, rk::vMinutes, minutes);

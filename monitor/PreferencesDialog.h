@@ -6,6 +6,7 @@
 #pragma once
 
 #include "PreferencesSettings.h"
+#include "Registry.h"
 
 #include <QDialog>
 #include <QString>
@@ -143,6 +144,7 @@ private:
 
     MonitoringSession& m_session;
     TrayController& m_tray;
+    platform::Registry m_registry;
     // OK's modal result: set once the input has been accepted, so that an error later
     // in the sequence still closes the dialog.
     bool m_closeAfterOk = false;

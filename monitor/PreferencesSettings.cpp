@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <memory>
 #include <string>
 
 using platform::KeyScope;
@@ -14,8 +13,6 @@ using platform::RootKey;
 namespace rk = regkeys;
 
 namespace {
-
-std::unique_ptr<platform::Registry> preferencesRegistry;
 
 // A stored "Lines" far past anything a user types would keep the load busy for ever.
 constexpr int kMaxExecLines = 65536;
@@ -157,22 +154,6 @@ QString renameAccountRefusal(const QStringList& names, const QString& accountNam
     return {};
 }
 
-}  // namespace pref
-
-void PreferencesUnitInit()
-{
-    preferencesRegistry = std::make_unique<platform::Registry>();
-}
-
-platform::Registry& PreferencesRegistry()
-{
-    if (!preferencesRegistry)
-        PreferencesUnitInit();
-    return *preferencesRegistry;
-}
-
-namespace pref {
-
 QStringList loadExecList(platform::Registry& registry)
 {
     QStringList lines;
@@ -244,10 +225,10 @@ int loadAccounts(platform::Registry& registry, MailAccountTable& accounts,
     return count;
 }
 
-bool loadAccount(platform::Registry& unitRegistry, MailAccount& account)
+bool loadAccount(platform::Registry& callerRegistry, MailAccount& account)
 {
-    // An object of its own: the unit's one may hold the accounts key open.
-    platform::Registry registry(unitRegistry.store());
+    // An object of its own: the caller's may hold the accounts key open.
+    platform::Registry registry(callerRegistry.store());
     // Just enumerated: a key gone meanwhile is not created again as an empty one.
     KeyScope key(registry, RootKey::CurrentUser, accountKey(account.Name), false);
     if (!key.opened())

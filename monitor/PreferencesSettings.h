@@ -78,10 +78,6 @@ struct MailAccount {
 };
 using MailAccountTable = std::array<MailAccount, pref::kMaxAccounts>;
 
-// The unit's registry access object, created at program start.
-void PreferencesUnitInit();
-platform::Registry& PreferencesRegistry();
-
 namespace pref {
 
 // The programs started on connect, as stored in HKCU "...\Exec".

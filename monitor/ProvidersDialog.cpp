@@ -27,7 +27,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <memory>
 #include <utility>
 
 using platform::MessageIcon;
@@ -40,18 +39,9 @@ constexpr int kHelpButtonContext = 15;
 constexpr int kFormHelpContext = 12;
 constexpr const char* kDragFormat = "application/x-dialtally-tariff";
 
-std::unique_ptr<platform::Registry> unitRegistry;
-
 using regkeys::name;
 
-// One access of the unit's own registry object; every key of this dialog is under HKCU.
-class Key : public platform::KeyScope {
-public:
-    Key(const QString& path, bool canCreate)
-        : KeyScope(ProvidersRegistry(), platform::RootKey::CurrentUser, path, canCreate)
-    {
-    }
-};
+using Key = tariffoptions::UserKey;
 
 QTreeWidget* reportList(QWidget* parent, const char* objectName, const QStringList& columns, const char* hint)
 {
@@ -92,18 +82,6 @@ QString dayName(int row)
 }
 
 }  // namespace tariff
-
-void ProvidersUnitInit()
-{
-    unitRegistry = std::make_unique<platform::Registry>();
-}
-
-platform::Registry& ProvidersRegistry()
-{
-    if (!unitRegistry)
-        ProvidersUnitInit();
-    return *unitRegistry;
-}
 
 // =====================================================================================
 // The dialog
@@ -223,7 +201,7 @@ void ProvidersDialog::LoadTariff(int index)
     if (index < 0 || index >= tariffoptions::kMaxTariffs)
         return;
     TariffProfile& entry = AvailableTariffs[static_cast<std::size_t>(index)];
-    Key key(tariffoptions::profileKey(entry.Name), true);
+    Key key(m_registry, tariffoptions::profileKey(entry.Name), true);
     tariffoptions::readProfileValues(key.registry(), entry);
 }
 
@@ -235,7 +213,7 @@ void ProvidersDialog::LoadTariffs()
     TariffCount = 0;
     QStringList names;
     {
-        Key key(name(rk::kTariffProfile), true);
+        Key key(m_registry, name(rk::kTariffProfile), true);
         names = key.registry().getKeyNames();
     }
     // The editor keeps twenty profiles at most; more come only from a registry edited
@@ -271,12 +249,12 @@ void ProvidersDialog::LoadProviderDays(int index)
     const QString provider = ProviderDays[static_cast<std::size_t>(index)].Name;
     {
         // Showing a provider that was never saved creates nothing.
-        Key providerKey(name(rk::kTariffs) + QLatin1Char('\\') + provider, false);
+        Key providerKey(m_registry, name(rk::kTariffs) + QLatin1Char('\\') + provider, false);
         if (!providerKey.opened())
             return;
     }
     for (int d = 0; d < tariffoptions::kDaySlots; ++d) {
-        Key key(charging::tariffSlotKey(provider, tariffoptions::slotDayKey(d)), true);
+        Key key(m_registry, charging::tariffSlotKey(provider, tariffoptions::slotDayKey(d)), true);
         const QString profile = key->readString(name(rk::vSlotTariffProfile));
         if (!profile.isEmpty())
             dayList->topLevelItem(d)->setText(0, profile);
@@ -288,15 +266,15 @@ void ProvidersDialog::SaveProviderDays(int index)
     if (index < 0 || index >= static_cast<int>(ProviderDays.size()))
         return;
     const tariff::ProviderRecord& record = ProviderDays[static_cast<std::size_t>(index)];
-    platform::RegistryTransaction transaction(ProvidersRegistry().store());
+    platform::RegistryTransaction transaction(m_registry.store());
     {
-        Key providerKey(name(rk::kTariffs) + QLatin1Char('\\') + record.Name, true);
+        Key providerKey(m_registry, name(rk::kTariffs) + QLatin1Char('\\') + record.Name, true);
         if (!providerKey.opened())
             throw platform::RegistryError(
                 QStringLiteral("Failed to save the tariffs of '%1'").arg(record.Name).toStdString());
     }
     for (int d = 0; d < tariffoptions::kDaySlots; ++d) {
-        Key key(charging::tariffSlotKey(record.Name, tariffoptions::slotDayKey(d)), true);
+        Key key(m_registry, charging::tariffSlotKey(record.Name, tariffoptions::slotDayKey(d)), true);
         if (!key.opened())
             throw platform::RegistryError(
                 QStringLiteral("Failed to save the tariffs of '%1'").arg(record.Name).toStdString());
@@ -326,7 +304,7 @@ void ProvidersDialog::FormActivate()
     CurrentProviderIndex = 0;
     QStringList providers;
     {
-        Key key(name(rk::kRemoteAccessAddresses), true);
+        Key key(m_registry, name(rk::kRemoteAccessAddresses), true);
         providers = key.registry().getValueNames();
     }
     if (providers.isEmpty())
@@ -378,7 +356,7 @@ void ProvidersDialog::okClicked()
     StoreProviderDays(CurrentProviderIndex);
     {
         // All providers saved or none: a failure part-way leaves the old slots.
-        platform::RegistryTransaction transaction(ProvidersRegistry().store());
+        platform::RegistryTransaction transaction(m_registry.store());
         for (int i = 0; i < static_cast<int>(ProviderDays.size()); ++i) {
             if (ProviderDays[static_cast<std::size_t>(i)].Edited == 1)
                 SaveProviderDays(i);
@@ -395,7 +373,7 @@ void ProvidersDialog::cancelClicked()
 
 void ProvidersDialog::helpClicked()
 {
-    platform::help().context(platform::Application::instance().helpFile(), kHelpButtonContext);
+    platform::showHelpContext(kHelpButtonContext);
 }
 
 // ---- drag and drop ---------------------------------------------------------------------------------

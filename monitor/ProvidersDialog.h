@@ -37,10 +37,6 @@ enum DragFrom { NoDrag = 0, FromTariff = 1, FromDays = 2 };
 
 }  // namespace tariff
 
-// The unit's registry access object, created at program start.
-void ProvidersUnitInit();
-platform::Registry& ProvidersRegistry();
-
 class ProvidersDialog : public QDialog {
     Q_OBJECT
 public:
@@ -102,6 +98,7 @@ private:
     void endDrag();
 
     MonitoringSession& m_session;
+    platform::Registry m_registry;
     bool m_activated = false;
     bool m_closing = false;
     // A load that stopped part-way would save slots naming the profiles it did not

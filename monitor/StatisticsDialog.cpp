@@ -42,13 +42,6 @@ enum ItemRole {
     kCentsRole,
 };
 
-// The unit's registry access object, for the program's life.
-platform::Registry& statisticsRegistry()
-{
-    static platform::Registry registry;
-    return registry;
-}
-
 template <std::size_t N>
 QByteArray storedName(const std::array<char, N>& field)
 {
@@ -56,12 +49,11 @@ QByteArray storedName(const std::array<char, N>& field)
     return QByteArray(field.data(), end - field.begin());
 }
 
-std::int32_t readCrashCount()
+std::int32_t readCrashCount(platform::Registry& registry)
 {
     // Not created: a missing key is an installation fault the user must hear of, and
     // with no key open the read raises the registry's own error for "Crash".
-    platform::KeyScope key(statisticsRegistry(), platform::RootKey::LocalMachine,
-                           QString::fromLatin1(rk::kUsers), false);
+    platform::KeyScope key(registry, platform::RootKey::LocalMachine, QString::fromLatin1(rk::kUsers), false);
     return key->readInteger(QString::fromLatin1(rk::vCrash));
 }
 
@@ -320,7 +312,7 @@ void StatisticsDialog::FormActivate()
     // a record twice.
     userList->clear();
 
-    const std::int32_t crashes = readCrashCount();
+    const std::int32_t crashes = readCrashCount(m_registry);
     crashCountLabel->setText(QString::number(crashes));
 
     const auto rows = statistics::userRows(history::readAll(m_session.programPath));
@@ -379,7 +371,7 @@ int StatisticsDialog::compareUsers(const QTreeWidgetItem& a, const QTreeWidgetIt
 
 void StatisticsDialog::helpClicked()
 {
-    platform::help().context(platform::Application::instance().helpFile(), kHelpContext);
+    platform::showHelpContext(kHelpContext);
 }
 
 void StatisticsDialog::FormClose()

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "History.h"
+#include "Registry.h"
 
 #include <QByteArray>
 #include <QChar>
@@ -95,4 +96,5 @@ private:
     void fitColumns();
 
     MonitoringSession& m_session;
+    platform::Registry m_registry;
 };

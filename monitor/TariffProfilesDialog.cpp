@@ -29,7 +29,6 @@
 
 #include <algorithm>
 #include <deque>
-#include <memory>
 #include <utility>
 
 using platform::MessageIcon;
@@ -40,18 +39,9 @@ namespace {
 constexpr int kHelpContext = 12;
 constexpr int kNumberLength = 2;
 
-std::unique_ptr<platform::Registry> unitRegistry;
-
 using regkeys::name;
 
-// One access of the unit's own registry object; every key of this dialog is under HKCU.
-class Key : public platform::KeyScope {
-public:
-    Key(const QString& path, bool canCreate)
-        : KeyScope(TariffsRegistry(), platform::RootKey::CurrentUser, path, canCreate)
-    {
-    }
-};
+using Key = tariffoptions::UserKey;
 
 void message(const QString& text, MessageIcon icon)
 {
@@ -295,18 +285,6 @@ void messageWithDialog(QDialog& dialog, const QString& text, MessageIcon icon, s
 
 using tariffoptions::TariffProfile;
 
-void TariffsUnitInit()
-{
-    unitRegistry = std::make_unique<platform::Registry>();
-}
-
-platform::Registry& TariffsRegistry()
-{
-    if (!unitRegistry)
-        TariffsUnitInit();
-    return *unitRegistry;
-}
-
 // =====================================================================================
 // The dialog
 // =====================================================================================
@@ -540,7 +518,7 @@ void TariffProfilesDialog::ReadTariffProfile(int index)
     if (index < 0 || index >= tariffoptions::kMaxTariffs)
         return;
     TariffProfile& entry = TariffProfiles[static_cast<std::size_t>(index)];
-    Key key(tariffoptions::profileKey(entry.Name), true);
+    Key key(m_registry, tariffoptions::profileKey(entry.Name), true);
     tariffoptions::readProfileValues(key.registry(), entry);
 }
 
@@ -603,7 +581,7 @@ void TariffProfilesDialog::LoadTariffProfiles()
     profileList->clear();
     int count = 0;
     {
-        Key key(name(rk::kTariffProfile), true);
+        Key key(m_registry, name(rk::kTariffProfile), true);
         // Beyond the table's twenty entries only a hand-edited registry holds more;
         // the first twenty in the registry's order are the ones shown.
         const QStringList names = key.registry().getKeyNames();
@@ -628,14 +606,14 @@ void TariffProfilesDialog::LoadTariffProfiles()
 
 void TariffProfilesDialog::SaveTariffProfiles()
 {
-    platform::RegistryTransaction transaction(TariffsRegistry().store());
+    platform::RegistryTransaction transaction(m_registry.store());
     const int count = std::min<int>(profileList->count(), tariffoptions::kMaxTariffs);
-    TariffsRegistry().closeKey();
-    TariffsRegistry().setRootKey(platform::RootKey::CurrentUser);
-    TariffsRegistry().deleteKey(name(rk::kTariffProfile));
+    m_registry.closeKey();
+    m_registry.setRootKey(platform::RootKey::CurrentUser);
+    m_registry.deleteKey(name(rk::kTariffProfile));
     for (int i = 0; i < count; ++i) {
         const TariffProfile& entry = TariffProfiles[static_cast<std::size_t>(i)];
-        Key key(tariffoptions::profileKey(entry.Name), true);
+        Key key(m_registry, tariffoptions::profileKey(entry.Name), true);
         if (!key.opened())
             throw platform::RegistryError(
                 QStringLiteral("Failed to create the tariff '%1'").arg(entry.Name).toStdString());
@@ -646,16 +624,16 @@ void TariffProfilesDialog::SaveTariffProfiles()
         key->writeInteger(name(rk::vOcpd), entry.OCPD);
     }
     if (count == 0) {
-        const Key emptyKey(name(rk::kTariffProfile), true);
+        const Key emptyKey(m_registry, name(rk::kTariffProfile), true);
     }
     transaction.commit();
 }
 
 void TariffProfilesDialog::PropagateTariffs()
 {
-    platform::RegistryTransaction transaction(TariffsRegistry().store());
+    platform::RegistryTransaction transaction(m_registry.store());
     {
-        Key key(name(rk::kTariffs), true);
+        Key key(m_registry, name(rk::kTariffs), true);
         // Every provider that has day slots is refreshed, however many there are:
         // one left out would keep charging by numbers the user has changed.
         ProviderKeyNames = key.registry().getKeyNames();
@@ -663,7 +641,7 @@ void TariffProfilesDialog::PropagateTariffs()
     const int count = std::min<int>(profileList->count(), tariffoptions::kMaxTariffs);
     for (const QString& provider : std::as_const(ProviderKeyNames)) {
         for (int d = 0; d < tariffoptions::kDaySlots; ++d) {
-            Key key(charging::tariffSlotKey(provider, tariffoptions::slotDayKey(d)), true);
+            Key key(m_registry, charging::tariffSlotKey(provider, tariffoptions::slotDayKey(d)), true);
             if (!key.opened())
                 throw platform::RegistryError(
                     QStringLiteral("Failed to open the tariffs of '%1'").arg(provider).toStdString());
@@ -780,7 +758,7 @@ void TariffProfilesDialog::okClicked()
     {
         // The profiles and the slots' copies of them change together or not at all:
         // a failure part-way leaves the old profiles and the old charging.
-        platform::RegistryTransaction transaction(TariffsRegistry().store());
+        platform::RegistryTransaction transaction(m_registry.store());
         SaveTariffProfiles();
         PropagateTariffs();
         transaction.commit();
@@ -790,5 +768,5 @@ void TariffProfilesDialog::okClicked()
 
 void TariffProfilesDialog::helpClicked()
 {
-    platform::help().context(platform::Application::instance().helpFile(), kHelpContext);
+    platform::showHelpContext(kHelpContext);
 }

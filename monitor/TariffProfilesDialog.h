@@ -3,6 +3,8 @@
 // those copies.
 #pragma once
 
+#include "Registry.h"
+
 #include <QDialog>
 #include <QIcon>
 #include <QString>
@@ -21,7 +23,6 @@ class QToolButton;
 class MonitoringSession;
 
 namespace platform {
-class Registry;
 enum class MessageIcon;
 }
 
@@ -62,6 +63,16 @@ QString slotDayKey(int day);
 // last one. nullptr when none is.
 const TariffProfile* findProfile(const TariffProfile* profiles, int count, const QString& name);
 
+// One access of a tariff dialog's registry object: every key of the Tariffs and the
+// Providers dialogs is under HKCU.
+class UserKey : public platform::KeyScope {
+public:
+    UserKey(platform::Registry& registry, const QString& path, bool canCreate)
+        : KeyScope(registry, platform::RootKey::CurrentUser, path, canCreate)
+    {
+    }
+};
+
 // Reads the five values of a profile from its open key into `profile`; a missing or
 // mistyped value raises the registry's error.
 void readProfileValues(platform::Registry& registry, TariffProfile& profile);
@@ -87,10 +98,6 @@ void messageWithDialog(QDialog& dialog, const QString& text, platform::MessageIc
                        std::function<void()> then = {});
 
 }  // namespace tariffoptions
-
-// The unit's registry access object, created at program start.
-void TariffsUnitInit();
-platform::Registry& TariffsRegistry();
 
 class TariffProfilesDialog : public QDialog {
     Q_OBJECT
@@ -169,6 +176,7 @@ private:
     void costChanged(QLineEdit* edit);
 
     MonitoringSession& m_session;
+    platform::Registry m_registry;
     bool m_activated = false;
     // A load that stopped part-way leaves a table that is not the registry's, and OK
     // would rewrite the whole key from it.

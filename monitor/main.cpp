@@ -113,15 +113,6 @@ mainwindow::DialogCommands dialogCommands()
     return hooks;
 }
 
-void unitsInit()
-{
-    PreferencesUnitInit();
-    ProvidersUnitInit();
-    TariffsUnitInit();
-    ReportsUnitInit();
-    TimeSyncUnitInit();
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -148,10 +139,8 @@ int main(int argc, char** argv)
     });
     if (!ready)
         return 1;
-    unitsInit();
     const int code = WinMain(RunMode::MessageLoop, dialogCommands());
     // The windows go while the application object still exists.
     FreeWindows();
-    ReportsUnitDone();
     return code;
 }

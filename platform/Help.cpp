@@ -62,7 +62,7 @@ protected:
         if (e->type() == QEvent::KeyPress) {
             const auto* key = static_cast<QKeyEvent*>(e);
             if (key->key() == Qt::Key_F1 && key->modifiers() == Qt::NoModifier) {
-                guard([this] { help().context(Application::instance().helpFile(), m_context); });
+                guard([this] { showHelpContext(m_context); });
                 return true;
             }
         }
@@ -86,6 +86,16 @@ Help& help()
 void setHelp(Help* h)
 {
     g_help = h;
+}
+
+void showHelpContext(int contextNumber)
+{
+    help().context(Application::instance().helpFile(), contextNumber);
+}
+
+void showHelpTopic(const QString& topicName)
+{
+    help().topic(Application::instance().helpFile(), topicName);
 }
 
 void openHelpContextOnF1(QWidget* window, int contextNumber)

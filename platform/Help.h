@@ -23,6 +23,11 @@ public:
 Help& help();
 void setHelp(Help* help);  // nullptr restores the real one
 
+// The application's help file, opened at a context number or at a named topic: what
+// every Help button and help key of the programs opens.
+void showHelpContext(int contextNumber);
+void showHelpTopic(const QString& topicName);
+
 // F1 anywhere in window opens contextNumber of the application's help file.
 void openHelpContextOnF1(QWidget* window, int contextNumber);
 

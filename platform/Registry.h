@@ -67,7 +67,8 @@ private:
     bool m_done = false;
 };
 
-// One access object, as each unit of the programs owns one (their `UnitRegistry`).
+// One access object, as each dialog, the monitoring session and the mail check cycle
+// own one as a member; a free function works on the object it is handed.
 class Registry {
 public:
     // Works on processStore(), taken at the first access, so an object created
@@ -140,7 +141,7 @@ private:
 
 // One access in the programs' manner: set the root, open one key, work, close the key
 // again whatever happens, so an error in between never leaves a key open on the
-// unit's long-lived access object.
+// owner's long-lived access object.
 class KeyScope {
 public:
     KeyScope(Registry& registry, RootKey root, const QString& path, bool canCreate)

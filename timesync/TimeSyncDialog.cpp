@@ -30,7 +30,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <memory>
 #include <stdexcept>
 
 using platform::NetworkError;
@@ -39,8 +38,6 @@ using platform::RootKey;
 namespace rk = regkeys;
 
 namespace {
-
-std::unique_ptr<platform::Registry> unitRegistry;
 
 constexpr QSize kDesignSize(390, 224);
 constexpr qint64 kSecondsFrom1900To1970 = 2208988800LL;
@@ -159,18 +156,6 @@ bool deleteLastServer(platform::Registry& registry)
 }
 
 }  // namespace times
-
-void TimeSyncUnitInit()
-{
-    unitRegistry = std::make_unique<platform::Registry>();
-}
-
-platform::Registry& TimeSyncRegistry()
-{
-    if (!unitRegistry)
-        TimeSyncUnitInit();
-    return *unitRegistry;
-}
 
 TimeSyncDialog::TimeSyncDialog(MonitoringSession& session, QWidget* parent)
     : QDialog(parent), TimePort(platform::kTimePort), m_session(session)
@@ -302,7 +287,7 @@ void TimeSyncDialog::FormActivate()
     if (m_listed)
         return;
     m_listed = true;
-    const QStringList servers = times::loadServers(TimeSyncRegistry());
+    const QStringList servers = times::loadServers(m_registry);
     serverCombo->clear();
     serverCombo->addItems(servers);
     serverCombo->setEditText(servers.isEmpty() ? QString() : servers.last());
@@ -318,7 +303,7 @@ void TimeSyncDialog::addServerClicked()
                              platform::MessageIcon::Error);
         return;
     }
-    times::addServer(TimeSyncRegistry(), host);
+    times::addServer(m_registry, host);
     // Into an empty list the first item would also replace the text to ask.
     const QString text = serverCombo->currentText();
     serverCombo->addItem(host);
@@ -328,7 +313,7 @@ void TimeSyncDialog::addServerClicked()
 
 void TimeSyncDialog::deleteServerClicked()
 {
-    if (!times::deleteLastServer(TimeSyncRegistry())) {
+    if (!times::deleteLastServer(m_registry)) {
         platform::messageBox(QStringLiteral("There is nothing to delete !"), caption(),
                              platform::MessageIcon::Error);
         return;
@@ -471,7 +456,7 @@ void TimeSyncDialog::okClicked()
 
 void TimeSyncDialog::helpClicked()
 {
-    platform::help().context(platform::Application::instance().helpFile(), times::kHelpContext);
+    platform::showHelpContext(times::kHelpContext);
 }
 
 void TimeSyncDialog::FormCloseQuery(bool& canClose)

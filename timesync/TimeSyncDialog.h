@@ -4,6 +4,8 @@
 // change. The server list lives in HKCU "\Software\Dialtally\TimeSync".
 #pragma once
 
+#include "Registry.h"
+
 #include <QDateTime>
 #include <QDialog>
 #include <QLocale>
@@ -21,9 +23,8 @@ class QToolButton;
 class MonitoringSession;
 
 namespace platform {
-class Registry;
 class TimeClient;
-}  // namespace platform
+}
 
 namespace times {
 
@@ -53,10 +54,6 @@ void addServer(platform::Registry& registry, const QString& host);
 bool deleteLastServer(platform::Registry& registry);
 
 }  // namespace times
-
-// The unit's registry access object, created at program start.
-void TimeSyncUnitInit();
-platform::Registry& TimeSyncRegistry();
 
 class TimeSyncDialog : public QDialog {
     Q_OBJECT
@@ -116,6 +113,7 @@ private:
     bool query(std::uint32_t& count);
 
     MonitoringSession& m_session;
+    platform::Registry m_registry;
     bool m_listed = false;
     bool m_settingClock = false;  // Set time waits for the system to change the clock
 };

@@ -47,7 +47,8 @@ class OpenReportTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ReportsUnitInit();
+        // No editor read yet, as at program start.
+        reports::EditorPath.clear();
         main.session().programPath = env.programFolder();
         // The per-user key as start-up leaves it.
         testing_support::writeInt(RootKey::CurrentUser, q(rk::kSoftware), q(rk::vLogo), 0);

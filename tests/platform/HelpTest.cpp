@@ -2,6 +2,8 @@
 // a topic, with the desktop's opener replaced by a recorder.
 #include "Help.h"
 
+#include "Application.h"
+
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -73,6 +75,23 @@ TEST_F(BrowserHelp, WithoutItsPageAContextOpensTheDocumentAtItsAnchorAndWithoutA
     ASSERT_EQ(opened.urls.size(), 1);
     EXPECT_EQ(opened.urls[0].toLocalFile(), folder.filePath("Dialtally Help.html"));
     EXPECT_EQ(opened.urls[0].fragment(), QStringLiteral("context-9"));
+}
+
+TEST_F(BrowserHelp, TheHelpersOpenTheApplicationsHelpFile)
+{
+    touch(folder.filePath("Dialtally Help/context-13.html"));
+    touch(folder.filePath("Dialtally Help/EMail_checker.html"));
+    platform::Application& application = platform::Application::instance();
+    const QString before = application.helpFile();
+    application.setHelpFile(helpFile);
+
+    platform::showHelpContext(13);
+    platform::showHelpTopic(QStringLiteral("EMail_checker"));
+    application.setHelpFile(before);
+
+    ASSERT_EQ(opened.urls.size(), 2);
+    EXPECT_EQ(opened.urls[0], QUrl::fromLocalFile(folder.filePath("Dialtally Help/context-13.html")));
+    EXPECT_EQ(opened.urls[1], QUrl::fromLocalFile(folder.filePath("Dialtally Help/EMail_checker.html")));
 }
 
 }  // namespace

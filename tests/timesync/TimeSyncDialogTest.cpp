@@ -216,7 +216,6 @@ protected:
         session->programPath = env.programFolder();
         env.boxes.clear();
         env.help.calls.clear();
-        TimeSyncUnitInit();
         dialog = std::make_unique<TimeSyncDialog>(*session);
         dialog->QueryTimeout = 2000;
         dialog->show();
@@ -356,7 +355,7 @@ TEST_F(TimeSyncDialogTest, ServerCountFromOutsideIsBoundByTheValuesTheKeyHolds)
         {-5, 0, -1, 1},
         {2147483647, 6, 5, 6},
     };
-    platform::Registry& registry = TimeSyncRegistry();
+    platform::Registry registry;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stored);
         env.boxes.clear();

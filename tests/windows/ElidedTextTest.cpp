@@ -397,11 +397,7 @@ class ElidedTextTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        PreferencesUnitInit();
-        ProvidersUnitInit();
-        TariffsUnitInit();
-        ReportsUnitInit();
-        TimeSyncUnitInit();
+        reports::EditorPath.clear();
         setSplashRunner([](SplashWindow& splash) { splash.closeTimerElapsed(); });
         env.clock.set(2000, 1, 7, 12, 0, 0);
         env.install(1);
@@ -415,7 +411,6 @@ protected:
     {
         FreeWindows();
         setSplashRunner({});
-        ReportsUnitDone();
     }
 
     void writeSample()

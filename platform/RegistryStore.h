@@ -1,0 +1,123 @@
+// The SQLite file behind the settings store: the connection, its cached statements,
+// the lock that the access objects and transactions of one process share, and the
+// rows of the two roots. Only the store's own sources use it; the programs see the
+// store through Registry.h.
+#pragma once
+
+#include "Registry.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <cstring>
+#include <mutex>
+#include <unordered_map>
+
+namespace platform {
+
+// Rows of the two roots; every other key hangs below one of them.
+inline constexpr std::int64_t kCurrentUserRow = 1;
+inline constexpr std::int64_t kLocalMachineRow = 2;
+
+class RegistryStore {
+public:
+    explicit RegistryStore(const QString& file);
+    ~RegistryStore();
+    RegistryStore(const RegistryStore&) = delete;
+    RegistryStore& operator=(const RegistryStore&) = delete;
+
+    sqlite3_stmt* statement(const char* sql);
+    // Runs statements that return no rows; false with the error kept in lastError().
+    bool exec(const char* sql);
+    // SQLite's reason, with the system's where the failure came from a file access
+    // ("attempt to write a readonly database (Permission denied)").
+    QString lastError() const
+    {
+        QString reason = QString::fromUtf8(sqlite3_errmsg(m_db));
+        const int code = sqlite3_system_errno(m_db);
+        if (code != 0 && !reason.contains(QString::fromLocal8Bit(std::strerror(code))))
+            reason += QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(std::strerror(code)));
+        return reason;
+    }
+    // The file and the reason of the last failure, for the registry's error texts.
+    QString failureCause() const { return QStringLiteral("Registry store \"%1\": %2").arg(m_file, lastError()); }
+    const QString& file() const { return m_file; }
+    sqlite3* handle() const { return m_db; }
+
+    [[noreturn]] void fail(const QString& what) const
+    {
+        throw RegistryError(QStringLiteral("%1 in the registry store \"%2\": %3")
+                                .arg(what, m_file, lastError())
+                                .toStdString());
+    }
+
+    std::recursive_mutex mutex;
+    int depth = 0;  // open RegistryTransaction scopes
+
+private:
+    void initialise();
+
+    QString m_file;
+    sqlite3* m_db = nullptr;
+    std::unordered_map<const char*, sqlite3_stmt*> m_statements;
+};
+
+// One use of a cached statement; the reset on scope exit releases its read snapshot,
+// which a statement left mid-step would otherwise hold and block checkpoints with.
+class Query {
+public:
+    Query(RegistryStore& store, const char* sql)
+        : m_stmt(store.statement(sql))
+    {
+    }
+    ~Query()
+    {
+        sqlite3_reset(m_stmt);
+        sqlite3_clear_bindings(m_stmt);
+    }
+    Query(const Query&) = delete;
+    Query& operator=(const Query&) = delete;
+
+    Query& bind(int index, std::int64_t value)
+    {
+        sqlite3_bind_int64(m_stmt, index, value);
+        return *this;
+    }
+    Query& bind(int index, const QString& text)
+    {
+        const QByteArray utf8 = text.toUtf8();
+        sqlite3_bind_text(m_stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+        return *this;
+    }
+    Query& bindBlob(int index, const QByteArray& data)
+    {
+        // A null pointer would store NULL; an empty value is still a value.
+        static const char empty = 0;
+        sqlite3_bind_blob(m_stmt, index, data.isEmpty() ? &empty : data.constData(), int(data.size()),
+                          SQLITE_TRANSIENT);
+        return *this;
+    }
+    // SQLITE_ROW, SQLITE_DONE or an error code.
+    int step() { return sqlite3_step(m_stmt); }
+
+    std::int64_t integer(int column) const { return sqlite3_column_int64(m_stmt, column); }
+    bool isNull(int column) const { return sqlite3_column_type(m_stmt, column) == SQLITE_NULL; }
+    QString text(int column) const
+    {
+        const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
+        return QString::fromUtf8(data, sqlite3_column_bytes(m_stmt, column));
+    }
+    QByteArray blob(int column) const
+    {
+        const auto* data = static_cast<const char*>(sqlite3_column_blob(m_stmt, column));
+        return QByteArray(data, sqlite3_column_bytes(m_stmt, column));
+    }
+
+private:
+    sqlite3_stmt* m_stmt;
+};
+
+}  // namespace platform
