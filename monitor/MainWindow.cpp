@@ -133,10 +133,9 @@ void MainWindow::welcomeNewUser()
         QStringLiteral("You don't have tariffs associated to providers. Please go to menu "
                        "Options|Tariffs, Options|Providers and do it."),
         caption(), platform::MessageIcon::Exclamation, platform::MessageButtons::Ok, platform::MessageOwner::None);
-    const QString helpFile =
-        m_session.programPath + QLatin1Char('/') + QString::fromLatin1(program::kHelpFileName);
-    platform::Application::instance().setHelpFile(helpFile);
-    platform::help().contents(helpFile);
+    platform::Application::instance().setHelpFile(m_session.programPath + QLatin1Char('/')
+                                                  + QString::fromLatin1(program::kHelpFileName));
+    platform::showHelpContents();
 }
 
 // =====================================================================================
@@ -594,7 +593,7 @@ void MainWindow::hideProgram()
 
 void MainWindow::showHelp()
 {
-    platform::help().contents(platform::Application::instance().helpFile());
+    platform::showHelpContents();
 }
 
 void MainWindow::showAbout()

@@ -88,6 +88,11 @@ void setHelp(Help* h)
     g_help = h;
 }
 
+void showHelpContents()
+{
+    help().contents(Application::instance().helpFile());
+}
+
 void showHelpContext(int contextNumber)
 {
     help().context(Application::instance().helpFile(), contextNumber);

@@ -23,8 +23,9 @@ public:
 Help& help();
 void setHelp(Help* help);  // nullptr restores the real one
 
-// The application's help file, opened at a context number or at a named topic: what
-// every Help button and help key of the programs opens.
+// The application's help file, opened at its contents, at a context number or at a
+// named topic: what every Help command, button and help key of the programs opens.
+void showHelpContents();
 void showHelpContext(int contextNumber);
 void showHelpTopic(const QString& topicName);
 
