@@ -330,8 +330,7 @@ void MonitoringSession::startConnection(const platform::SystemTime& start)
         key.writeInt(rk::vMoney, 0);
         key.writeStr(rk::vFee, formats::feeText(0));
     }
-    loadPeriodTotals();
-    sumTodayFees();
+    loadHistorySums();
     counts.periodFeeBefore = counts.periodFee;
     counts.periodSecondsBefore = counts.periodSeconds;
     counts.lastChargedMinute = -1;

@@ -214,8 +214,8 @@ private:
     // alarm when the budget is reached.
     int checkBudget();
     void soundBudgetAlarm();
-    void loadPeriodTotals();
-    void sumTodayFees();
+    // The period's totals and today's fee, in one pass over the history.
+    void loadHistorySums();
 
     platform::Registry m_registry;
     QTimer m_timer;

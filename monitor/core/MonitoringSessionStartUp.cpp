@@ -208,11 +208,8 @@ void MonitoringSession::finishStartUp()
         reported([this] { recoverUnsavedConnection(); });
 
     // One pass over the history for the period's totals and today's fee.
-    const history::StartupSums sums = history::startupSums(programPath, platform::clock().now().date());
-    counts.periodFee = static_cast<std::int32_t>(sums.period.feeCents);
-    counts.periodSeconds = static_cast<std::int32_t>(sums.period.seconds);
+    loadHistorySums();
     counts.periodFeeBefore = counts.periodFee;
-    counts.todayFee = sums.todayFee;
 }
 
 // =====================================================================================
@@ -363,16 +360,12 @@ void MonitoringSession::recoverUnsavedConnection()
     }
 }
 
-void MonitoringSession::sumTodayFees()
+void MonitoringSession::loadHistorySums()
 {
-    counts.todayFee = history::sumTodayFees(history::readAll(programPath), platform::clock().now().date());
-}
-
-void MonitoringSession::loadPeriodTotals()
-{
-    const auto totals = history::sumTotals(history::readAll(programPath));
-    counts.periodFee = static_cast<std::int32_t>(totals.feeCents);
-    counts.periodSeconds = static_cast<std::int32_t>(totals.seconds);
+    const history::StartupSums sums = history::startupSums(programPath, platform::clock().now().date());
+    counts.periodFee = static_cast<std::int32_t>(sums.period.feeCents);
+    counts.periodSeconds = static_cast<std::int32_t>(sums.period.seconds);
+    counts.todayFee = sums.todayFee;
 }
 
 // =====================================================================================
