@@ -8,6 +8,7 @@
 #include "Formats.h"
 #include "ProgramInfo.h"
 #include "Report.h"
+#include "SaveFile.h"
 #include "SessionKey.h"
 
 #include <QDir>
@@ -396,17 +397,24 @@ bool MonitoringSession::writeReport(int year, int month, int day, QString* error
     // Written aside and renamed, so a failed write never leaves half a report in
     // place of the earlier one of the same date.
     QSaveFile out(file);
+    QString reason;
     if (out.open(QIODevice::WriteOnly)) {
         report::ReportWriter report(out);
         history::RecordReader reader(programPath);
         history::HistoryRecord record;
         while (reader.next(&record))
             report.add(record);
-        if (report.finish() && out.commit())
+        if (!report.finish()) {
+            reason = out.errorString();
+            out.cancelWriting();
+        }
+        if (platform::commitWhole(out, reason.isEmpty() ? &reason : nullptr))
             return true;
+    } else {
+        reason = out.errorString();
     }
     if (error)
-        *error = QStringLiteral("%1 : %2").arg(QDir::toNativeSeparators(file), out.errorString());
+        *error = QStringLiteral("%1 : %2").arg(QDir::toNativeSeparators(file), reason);
     return false;
 }
 
