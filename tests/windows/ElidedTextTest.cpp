@@ -2,6 +2,7 @@
 // and sample accounts: no label, button, frame title, tab, header or cell may show
 // its text cut or wider than the room it has.
 #include "Fakes.h"
+#include "RegistryShorthand.h"
 
 #include "RegistryNames.h"
 #include "TariffProfilesDialog.h"
@@ -55,17 +56,8 @@
 #include <memory>
 
 using namespace testing_support;
-using platform::RootKey;
-namespace rk = regkeys;
 
 namespace {
-
-constexpr RootKey HKCU = RootKey::CurrentUser;
-
-QString q(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 void letEventsRun(int milliseconds)
 {
