@@ -16,6 +16,7 @@
 
 #include <grp.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,6 +25,7 @@
 #include <cmath>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <numbers>
 #include <vector>
@@ -391,7 +393,8 @@ QString installUsage()
         "The second form, run as root, writes DIR/ip-up.d/dialtally and DIR/ip-down.d/dialtally\n"
         "(default DIR /etc/ppp), which report the dial-up line to NAME's store (default: the\n"
         "user who ran sudo) through PATH (default: dialtally-reg in the program folder that\n"
-        "--prefix names, or else in NAME's default one). NAME must be able to run PATH.\n");
+        "--prefix names, or else in NAME's default one). NAME must be able to run PATH, and\n"
+        "no one but root and NAME may be able to change it or a folder on its way.\n");
 }
 
 std::optional<InstallCommand> parseInstallArguments(const QStringList& arguments, QString& error)
@@ -516,6 +519,55 @@ std::optional<bool> userCanRun(const QString& user, const QString& path)
     return WEXITSTATUS(status) == 0;
 }
 
+QString changeableByOthers(const QString& user, const QString& path)
+{
+    const passwd* entry = getpwnam(user.toLocal8Bit().constData());
+    if (!entry)
+        return QStringLiteral("there is no user \"%1\"").arg(user);
+    const uid_t userId = entry->pw_uid;
+    const auto trusted = [userId](uid_t owner) { return owner == 0 || owner == userId; };
+    const auto ownerName = [](uid_t owner) {
+        const passwd* found = getpwuid(owner);
+        return found ? QString::fromLocal8Bit(found->pw_name) : QString::number(owner);
+    };
+
+    // Every entry from the root down: its owner and its mode decide who may replace
+    // it or what it holds. A link is as safe as the folder that holds it; where it
+    // leads is checked on the canonical path.
+    const auto check = [&](const QString& file) -> QString {
+        const QStringList parts = QDir::cleanPath(file).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+        QString at = QStringLiteral("/");
+        for (qsizetype i = -1; i < parts.size(); ++i) {
+            if (i >= 0)
+                at = (at == QLatin1String("/") ? at : at + QLatin1Char('/')) + parts[i];
+            struct stat info {};
+            if (::lstat(QFile::encodeName(at).constData(), &info) != 0) {
+                const int code = errno;
+                return QStringLiteral("\"%1\" cannot be looked at (%2)")
+                    .arg(at, QString::fromLocal8Bit(std::strerror(code)));
+            }
+            if (S_ISLNK(info.st_mode))
+                continue;
+            if (!trusted(info.st_uid))
+                return QStringLiteral("\"%1\" belongs to the user \"%2\"").arg(at, ownerName(info.st_uid));
+            const bool othersWrite = (info.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+            const bool last = i == parts.size() - 1;
+            // In a folder such as /tmp anyone may write, but only an entry's owner can
+            // remove or rename it; the entry below it is checked in its turn.
+            const bool shared = S_ISDIR(info.st_mode) && (info.st_mode & S_ISVTX) != 0 && !last;
+            if (othersWrite && !shared)
+                return QStringLiteral("\"%1\" can be written by its group or by any user").arg(at);
+        }
+        return {};
+    };
+    const QString named = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    QString reason = check(named);
+    const QString canonical = QFileInfo(named).canonicalFilePath();
+    if (reason.isEmpty() && !canonical.isEmpty() && canonical != named)
+        reason = check(canonical);
+    return reason;
+}
+
 QStringList writePppHooks(const QString& dir, const QString& user, const QString& regTool)
 {
     if (user.isEmpty() || !getpwnam(user.toLocal8Bit().constData()))
@@ -534,6 +586,19 @@ QStringList writePppHooks(const QString& dir, const QString& user, const QString
         fail(QStringLiteral("The user \"%1\" cannot run \"%2\" (a folder on its way is closed to that user); "
                             "install Dialtally in a folder that user can reach and name it with --prefix")
                  .arg(user, regTool));
+    // pppd runs the hooks as root: whoever could change the tool would run a program
+    // of their own as root, or as the hooks' user.
+    const QString changeable = changeableByOthers(user, regTool);
+    if (!changeable.isEmpty()) {
+        const bool asRoot = getpwnam(user.toLocal8Bit().constData())->pw_uid == 0;
+        fail(asRoot ? QStringLiteral("The pppd hooks would run \"%1\" as root, but %2. Only a tool that no one "
+                                     "but root can change runs as root: install Dialtally as root and name its "
+                                     "program folder with --prefix")
+                          .arg(regTool, changeable)
+                    : QStringLiteral("The pppd hooks would run \"%1\" as \"%2\", but %3. Install Dialtally as "
+                                     "\"%2\" in a folder that no one else can change, and name it with --prefix")
+                          .arg(regTool, user, changeable));
+    }
 
     QStringList written;
     for (const char* hook : {"ip-up.d", "ip-down.d"}) {

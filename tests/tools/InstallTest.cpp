@@ -15,9 +15,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <optional>
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using platform::Registry;
@@ -426,6 +428,86 @@ TEST(InstallHooks, TheHooksRunAsTheNamedUserOrAreRefused)
     EXPECT_EQ(lineInStore(), QByteArray("\x01\x00\x00\x00", 4));
     runHook(written[1]);
     EXPECT_EQ(lineInStore(), QByteArray(4, '\0'));
+}
+
+// pppd runs the hooks as root: a tool that anyone but root (and, for another user's
+// hooks, that user) could change would let them run a program of their own as root.
+// Such a tool is refused and no hook is written; the message names what is open.
+TEST(InstallHooks, NoOneButRootAndTheUserCanChangeWhatTheHooksRun)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "files of another user need root";
+    const passwd* nobody = getpwnam("nobody");
+    if (!nobody)
+        GTEST_SKIP() << "no user \"nobody\"";
+    // Copied: the next look-up of a user overwrites the entry.
+    const uid_t uid = nobody->pw_uid;
+    const gid_t gid = nobody->pw_gid;
+    const QString built = QStringLiteral(DIALTALLY_BINARY_DIR "/tools/dialtally-reg");
+    const auto own = [&](const QString& path) {
+        EXPECT_EQ(lchown(QFile::encodeName(path).constData(), uid, gid), 0) << path.toStdString();
+    };
+    const auto mode = [](const QString& path, mode_t m) {
+        EXPECT_EQ(chmod(QFile::encodeName(path).constData(), m), 0) << path.toStdString();
+    };
+    struct Case {
+        const char* name;
+        const char* user;
+        std::function<void(const QString& folder, const QString& tool)> arrange;
+        const char* open;  // what the message names; empty: accepted
+    };
+    const Case cases[] = {
+        {"root's hooks, a tool of another user", "root", [&](const QString&, const QString& tool) { own(tool); },
+         "dialtally-reg\" belongs to the user \"nobody\""},
+        {"root's hooks, a folder of another user", "root", [&](const QString& folder, const QString&) { own(folder); },
+         "program\" belongs to the user \"nobody\""},
+        {"root's hooks, a 0777 tool", "root", [&](const QString&, const QString& tool) { mode(tool, 0777); },
+         "dialtally-reg\" can be written by its group or by any user"},
+        {"root's hooks, a group-writable folder", "root", [&](const QString& folder, const QString&) { mode(folder, 0775); },
+         "program\" can be written by its group or by any user"},
+        {"root's hooks through a link to a tool of another user", "root",
+         [&](const QString& folder, const QString& tool) {
+             const QString real = folder + "-real";
+             EXPECT_TRUE(QDir().mkpath(real));
+             EXPECT_TRUE(QFile::rename(tool, real + "/dialtally-reg"));
+             own(real + "/dialtally-reg");
+             EXPECT_TRUE(QFile::link(real + "/dialtally-reg", tool));
+         },
+         "belongs to the user \"nobody\""},
+        {"nobody's hooks, a 0777 tool", "nobody", [&](const QString&, const QString& tool) { mode(tool, 0777); },
+         "can be written by its group or by any user"},
+        {"root's hooks, root's own tool", "root", {}, ""},
+        {"nobody's hooks, nobody's own tool", "nobody", [&](const QString&, const QString& tool) { own(tool); }, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir top;
+        mode(top.path(), 0755);
+        const QString folder = top.filePath("program");
+        ASSERT_TRUE(QDir().mkpath(folder));
+        mode(folder, 0755);
+        const QString tool = folder + "/dialtally-reg";
+        ASSERT_TRUE(QFile::copy(built, tool));
+        mode(tool, 0755);
+        if (c.arrange)
+            c.arrange(folder, tool);
+        QTemporaryDir hooks;
+        QString refusal;
+        try {
+            tools::writePppHooks(hooks.path(), c.user, tool);
+        } catch (const tools::InstallError& e) {
+            refusal = QString::fromUtf8(e.what());
+        }
+        if (*c.open == '\0') {
+            EXPECT_TRUE(refusal.isEmpty()) << refusal.toStdString();
+            EXPECT_TRUE(QFile::exists(hooks.filePath("ip-up.d/dialtally")));
+            continue;
+        }
+        EXPECT_TRUE(refusal.contains(QString::fromUtf8(c.open))) << refusal.toStdString();
+        EXPECT_TRUE(refusal.startsWith("The pppd hooks would run \"" + tool + "\" as ")) << refusal.toStdString();
+        EXPECT_FALSE(QFile::exists(hooks.filePath("ip-up.d/dialtally")));
+        EXPECT_FALSE(QFile::exists(hooks.filePath("ip-down.d/dialtally")));
+    }
 }
 
 TEST(InstallHooks, ShellQuotingKeepsEveryWordOneWord)
