@@ -212,6 +212,8 @@ void MonitoringSession::finishStartUp()
     if (settings.runMarkerAtStart == RunMarker::ConnectionOpen && antiCrash == 1)
         reported([this] { recoverUnsavedConnection(); });
 
+    history::keepPrivate(programPath);
+    report::keepReportsPrivate(programPath + QStringLiteral("/Reports"));
     // One pass over the history for the period's totals and today's fee.
     loadHistorySums();
     counts.periodFeeBefore = counts.periodFee;
@@ -410,13 +412,16 @@ void MonitoringSession::automaticResetCheck()
 bool MonitoringSession::writeReport(int year, int month, int day, QString* error)
 {
     const QString folder = programPath + QStringLiteral("/Reports");
-    QDir().mkpath(folder);
+    report::makeReportsFolder(folder);
     const QString file = folder + QLatin1Char('/') + report::reportFileName(year, month, day);
     // Written aside and renamed, so a failed write never leaves half a report in
     // place of the earlier one of the same date.
     QSaveFile out(file);
     QString reason;
     if (out.open(QIODevice::WriteOnly)) {
+        // Its owner's alone, as the history it lists; an earlier report's mode is not
+        // taken over.
+        out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         report::ReportWriter report(out);
         history::RecordReader reader(programPath);
         history::HistoryRecord record;

@@ -6,6 +6,7 @@
 #include "RegistryNames.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -151,6 +152,69 @@ TEST_F(InstallTest, RunAgainItMovesTheProgramPathAndKeepsCountersAndSettings)
     tools::install(options(second));
     EXPECT_EQ(contentOf(second + "/Dialtally"), "program v3");
     EXPECT_FALSE(QFile::exists(second + "/Dialtally.installing"));
+}
+
+// Under any umask, and over what an earlier installation under umask 000 left, the
+// installation makes nothing that others may write: the programs run for everyone,
+// the Reports folder is its owner's alone, the menu entries are read by everyone.
+TEST_F(InstallTest, UnderUmask000NothingIsLeftForOthersToWrite)
+{
+    touch(build.filePath("monitor/Dialtally"), "program");
+    touch(build.filePath("mailcheck/Postpeek"), "program");
+    touch(build.filePath("tools/dialtally-reg"), "tool");
+    touch(source.filePath("doc/Dialtally Help.html"), "<html><body><section id=\"a\"><h2>A</h2></section></body></html>");
+    for (const char* built : {"monitor/Dialtally", "mailcheck/Postpeek", "tools/dialtally-reg"})
+        QFile::setPermissions(build.filePath(built), QFileDevice::Permissions(0x7777));
+    const mode_t umaskBefore = ::umask(0);
+    const QString folder = target.filePath("program");
+    const auto modeOf = [](const QString& path) {
+        struct stat info {};
+        ::lstat(QFile::encodeName(path).constData(), &info);
+        return info.st_mode & 07777;
+    };
+    const auto openToAll = [](const QString& path) {
+        struct stat info {};
+        ::stat(QFile::encodeName(path).constData(), &info);
+        ::chmod(QFile::encodeName(path).constData(), S_ISDIR(info.st_mode) ? 0777 : 0666);
+    };
+    // What the installation makes: the program folder's tree, the menu entries and the
+    // icons with their folders.
+    const auto everything = [&] {
+        QStringList paths{folder};
+        for (const QString& top : {folder, env.dataHome()}) {
+            QDirIterator it(top, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                const QString path = it.next();
+                if (top == folder || path.endsWith(".desktop") || path.endsWith(".png") || path.endsWith("/apps"))
+                    paths << path;
+            }
+        }
+        return paths;
+    };
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run == 0 ? "first installation" : "over one left open to all");
+        tools::install(options(folder));
+        for (const QString& path : everything())
+            EXPECT_EQ(modeOf(path) & 022, 0u) << path.toStdString() << " " << std::oct << modeOf(path);
+        if (run == 0) {
+            // The folders made on the way too.
+            QDirIterator it(env.dataHome(), QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                const QString path = it.next();
+                EXPECT_EQ(modeOf(path) & 022, 0u) << path.toStdString();
+            }
+        }
+        EXPECT_EQ(modeOf(folder), 0755u);
+        EXPECT_EQ(modeOf(folder + "/Reports"), 0700u);
+        EXPECT_EQ(modeOf(folder + "/Dialtally"), 0755u);
+        EXPECT_EQ(modeOf(folder + "/dialtally-reg"), 0755u);
+        EXPECT_EQ(modeOf(folder + "/media/signal.wav"), 0644u);
+        EXPECT_EQ(modeOf(env.dataHome() + "/applications/dialtally.desktop"), 0644u);
+        EXPECT_EQ(modeOf(env.dataHome() + "/icons/hicolor/48x48/apps/postpeek.png"), 0644u);
+        for (const QString& path : everything())
+            openToAll(path);
+    }
+    ::umask(umaskBefore);
 }
 
 TEST_F(InstallTest, MenuEntriesAndIconsForTheInstalledProgramsValidateAndFollowTheFolder)
