@@ -572,6 +572,23 @@ TEST(InstallHooks, NoOneButRootAndTheUserCanChangeWhatTheHooksRun)
         EXPECT_FALSE(QFile::exists(hooks.filePath("ip-up.d/dialtally")));
         EXPECT_FALSE(QFile::exists(hooks.filePath("ip-down.d/dialtally")));
     }
+
+    // The command as root types it, with another user's program folder.
+    QTemporaryDir top;
+    mode(top.path(), 0755);
+    const QString alices = top.filePath("alice");
+    ASSERT_TRUE(QDir().mkpath(alices));
+    ASSERT_TRUE(QFile::copy(built, alices + "/dialtally-reg"));
+    own(alices);
+    own(alices + "/dialtally-reg");
+    QTemporaryDir hooks;
+    QProcess install;
+    install.start(QStringLiteral(DIALTALLY_BINARY_DIR "/tools/dialtally-install"),
+                  {"--ppp-hooks", hooks.path(), "--user", "root", "--prefix", alices});
+    ASSERT_TRUE(install.waitForFinished(30000));
+    EXPECT_EQ(install.exitCode(), 1);
+    EXPECT_TRUE(install.readAllStandardError().contains("belongs to the user \"nobody\""));
+    EXPECT_TRUE(QDir(hooks.path()).isEmpty());
 }
 
 TEST(InstallHooks, ShellQuotingKeepsEveryWordOneWord)
