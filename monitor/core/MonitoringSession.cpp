@@ -15,6 +15,7 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <climits>
 
 using platform::RootKey;
 using regkeys::name;
@@ -205,14 +206,17 @@ void MonitoringSession::closingSteps()
         counts.lineUp = false;
         updateConnectionState(platform::localTimeRecord());
     }
-    // A record that could not be written keeps the marker open and stays in the store
-    // for the next start: it is left to the recovery, never dropped.
-    if (counts.unsavedRecords.empty()) {
+    // A record that could not be written waits in the store for the next start, which
+    // writes it first; the exit is a clean one all the same. Should the store refuse
+    // the record, the marker stays as it was and the recovery has the backup.
+    platform::RegistryTransaction transaction(m_registry.store());
+    if (!counts.unsavedRecords.empty())
+        storeUnsavedRecords();
+    {
         Key key(m_registry, RootKey::LocalMachine, rk::kSoftware);
         key.writeInt(rk::vBug, static_cast<std::int32_t>(RunMarker::Closed));
-    } else {
-        storeUnsavedRecords();
     }
+    transaction.commit();
 }
 
 // =====================================================================================
@@ -336,9 +340,11 @@ void MonitoringSession::startConnection(const platform::SystemTime& start)
     counts.lastChargedMinute = -1;
     {
         Key key(m_registry, RootKey::CurrentUser, rk::kSoftware);
-        counts.startSecondOfDay = charging::secondOfDay(start) - key.readInt(rk::vConnectDelay);
+        // Whatever delay the store holds, the arithmetic stays in range.
+        const qint64 startSecond = qint64(charging::secondOfDay(start)) - key.readInt(rk::vConnectDelay);
+        counts.startSecondOfDay = static_cast<std::int32_t>(std::clamp<qint64>(startSecond, INT32_MIN, INT32_MAX));
     }
-    counts.record.DurationSeconds = charging::secondOfDay(start) - counts.startSecondOfDay;
+    counts.record.DurationSeconds = charging::elapsedSince(start, counts.startSecondOfDay, start);
     {
         Key key(m_registry, RootKey::CurrentUser, rk::kRemoteAccess, false);
         counts.provider = key.opened() ? key.readStr(rk::vDefault) : QString();
@@ -400,12 +406,18 @@ void MonitoringSession::endConnection(const platform::SystemTime& now)
         emit restoreRequested();
 
     // The store last, once the connection is closed in memory: a refused write ends
-    // the tick but leaves nothing half done. Only a record that is on disk clears the
-    // marker; one that is not waits in the store, and its backup slots stay too.
-    if (saved)
+    // the tick but leaves nothing half done. A record that could not go to the history
+    // is saved all the same once it waits in the store, and the marker says so with
+    // it: the connection ended cleanly, and the next start must not take it for a
+    // crash. Only a store that refuses it too leaves the marker open for the recovery.
+    if (saved) {
         markSaved();
-    else
+    } else {
+        platform::RegistryTransaction transaction(m_registry.store());
         storeUnsavedRecords();
+        markSaved();
+        transaction.commit();
+    }
 }
 
 void MonitoringSession::launchConnectPrograms()

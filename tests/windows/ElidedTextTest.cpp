@@ -2,6 +2,7 @@
 // and sample accounts: no label, button, frame title, tab, header or cell may show
 // its text cut or wider than the room it has.
 #include "Fakes.h"
+#include "RegistryShorthand.h"
 
 #include "RegistryNames.h"
 #include "TariffProfilesDialog.h"
@@ -55,17 +56,8 @@
 #include <memory>
 
 using namespace testing_support;
-using platform::RootKey;
-namespace rk = regkeys;
 
 namespace {
-
-constexpr RootKey HKCU = RootKey::CurrentUser;
-
-QString q(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 void letEventsRun(int milliseconds)
 {
@@ -521,10 +513,11 @@ TEST_F(ElidedTextTest, NoWindowShowsAnElidedTextAtItsOpeningSize)
          dialog(static_cast<GraphsDialog*>(nullptr), std::function<void(GraphsDialog&)>([](GraphsDialog& d) { d.nextButton->click(); }))},
         {"Time synchronization", dialog(static_cast<TimeSyncDialog*>(nullptr))},
         {"Splash", [] {
+             auto splash = std::make_shared<SplashWindow>();
              // Kept up for the walk: it would close itself after its second.
-             splashWindow->closeTimer->disconnect();
-             splashWindow->show();
-             return std::shared_ptr<QWidget>(splashWindow, [](QWidget* w) { w->hide(); });
+             splash->closeTimer->stop();
+             splash->show();
+             return splash;
          }},
         {"About", [] {
              aboutBox->show();
