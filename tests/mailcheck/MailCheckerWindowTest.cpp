@@ -781,6 +781,64 @@ TEST_F(MailCheckDovecotTest, CheckListsRowsRangesAndCaptions)
     EXPECT_EQ(f.panelText(mailcheck::kPanelMessages), q("3"));
 }
 
+TEST_F(MailCheckDovecotTest, HeadersShowUnfoldedAndDecoded)
+{
+    SKIP_UNLESS_DOVECOT_INSTALLED();
+    struct Case {
+        const char* name;
+        QByteArray from;     // as the message carries them
+        QByteArray subject;
+        const char* shownFrom;  // UTF-8, as the list shows them
+        const char* shownSubject;
+    };
+    const Case cases[] = {
+        {"UTF-8, base64", "=?UTF-8?B?SsO2cmcgTcO8bGxlcg==?= <joerg@example.org>",
+         "=?UTF-8?B?R3LDvMOfZSBhdXMgS8O2bG4=?=", " J\xc3\xb6rg M\xc3\xbcller <joerg@example.org>",
+         " Gr\xc3\xbc\xc3\x9f" "e aus K\xc3\xb6ln"},
+        {"ISO-8859-1, quoted-printable", "=?iso-8859-1?q?Ren=E9_Dupont?= <rene@example.org>",
+         "=?ISO-8859-1?Q?Ren=E9_est_l=E0?=", " Ren\xc3\xa9 Dupont <rene@example.org>", " Ren\xc3\xa9 est l\xc3\xa0"},
+        // The blank between two encoded words is not text; the one inside a word is.
+        {"two encoded words in a row", "Ann <ann@example.org>",
+         "=?UTF-8?Q?Caf=C3=A9?= =?UTF-8?Q?_cr=C3=A8me?= and =?ISO-8859-1?Q?caf=E9?= =?UTF-8?B?4oKs?=",
+         " Ann <ann@example.org>", " Caf\xc3\xa9 cr\xc3\xa8me and caf\xc3\xa9\xe2\x82\xac"},
+        {"folded subject", "Bob <bob@example.org>",
+         "A subject that goes on\r\n and on over\r\n\ttwo more lines", " Bob <bob@example.org>",
+         " A subject that goes on and on over two more lines"},
+        {"folded encoded words", "=?UTF-8?Q?Gr=C3=BC=C3=9F?=\r\n =?UTF-8?Q?_dich?= <g@example.org>",
+         "=?UTF-8?Q?Gr=C3=BC=C3=9Fe?=\r\n =?UTF-8?Q?_aus_K=C3=B6ln?=", " Gr\xc3\xbc\xc3\x9f dich <g@example.org>",
+         " Gr\xc3\xbc\xc3\x9f" "e aus K\xc3\xb6ln"},
+        // A charset the system does not know reads as old 8-bit mail does.
+        {"unknown charset", "Carol <carol@example.org>", "=?X-NO-SUCH-CHARSET?Q?na=EFve?=",
+         " Carol <carol@example.org>", " na\xc3\xafve"},
+        // What is not a whole encoded word stays as written.
+        {"malformed words", "=?UTF-8?Q?never_ended <dan@example.org>", "=?UTF-8?X?no such encoding?= =?UTF-8?Q?",
+         " =?UTF-8?Q?never_ended <dan@example.org>", " =?UTF-8?X?no such encoding?= =?UTF-8?Q?"},
+        {"8-bit Latin-1 without a word", "J\xf6rg <j@example.org>", "Gr\xfc\xdf" "e", " J\xc3\xb6rg <j@example.org>",
+         " Gr\xc3\xbc\xc3\x9f" "e"},
+        // Outside text that looks like markup is text, and a decoded line break is a blank.
+        {"markup and a line break", "<b>Eve</b> <eve@example.org>", "=?UTF-8?Q?one=0Atwo?= &amp; <i>three</i>",
+         " <b>Eve</b> <eve@example.org>", " one two &amp; <i>three</i>"},
+    };
+    Settings s;
+    writeSettings(s);
+    const QString user = QStringLiteral("u%1headers").arg(userCount);
+    server->addUser(user, QStringLiteral("pw-") + user);
+    for (const Case& c : cases)
+        server->addMessage(user, c.from, c.subject, 100);
+    writeAccount(QStringLiteral("headers"), user, QStringLiteral("pw-") + user, server->host(), server->port(), 1);
+    MailCheckerWindow& f = create();
+    env.setLine(true);
+    f.checkNowButton->trigger();
+    ASSERT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(QLatin1Char('\n')).toStdString();
+    ASSERT_EQ(f.messageList->topLevelItemCount(), static_cast<int>(std::size(cases)));
+    for (int r = 0; r < f.messageList->topLevelItemCount(); ++r) {
+        const Case& c = cases[r];
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(f.messageList->topLevelItem(r)->text(0), QString::fromUtf8(c.shownFrom));
+        EXPECT_EQ(f.messageList->topLevelItem(r)->text(1), QString::fromUtf8(c.shownSubject));
+    }
+}
+
 TEST_F(MailCheckDovecotTest, DeleteRemovesExactlyTheRowsMessageEveryTime)
 {
     SKIP_UNLESS_DOVECOT_INSTALLED();
