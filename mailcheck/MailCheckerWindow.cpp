@@ -119,8 +119,11 @@ MailCheckerWindow::MailCheckerWindow(QWidget* parent) : QMainWindow(parent), m_c
     setWindowTitle(text(kCaption));
     move(192, 107);
 
-    icons[kImageNoMail] = QIcon(envelope(QColor(235, 235, 235), QColor(), false));
-    icons[kImageMail] = QIcon(envelope(QColor(255, 240, 150), QColor(210, 0, 0), false));
+    // The tray's two pictures at every size a panel may draw them.
+    icons[kImageNoMail] = platform::iconAtEverySize(
+        [](int size) { return platform::envelopePicture(size, QColor(235, 235, 235), QColor(), false); });
+    icons[kImageMail] = platform::iconAtEverySize(
+        [](int size) { return platform::envelopePicture(size, QColor(255, 240, 150), QColor(210, 0, 0), false); });
     icons[kImageCheck] = QIcon(checkPicture(false));
     icons[kImageExit] = QIcon(exitPicture(false));
     highlightedIcons[kImageNoMail] = QIcon(envelope(QColor(235, 235, 235), QColor(), true));
@@ -141,11 +144,15 @@ MailCheckerWindow::MailCheckerWindow(QWidget* parent) : QMainWindow(parent), m_c
 
     platform::Application::instance().setMainWindow(this);
     platform::trayIcon().setCallback([this](tray::TrayMessage message) { handle([&] { dispatchTrayMessage(message); }); });
+    // Given to the icon, so that a panel that draws its own menus shows this one.
+    platform::trayIcon().setMenu(trayMenu);
 }
 
 MailCheckerWindow::~MailCheckerWindow()
 {
     qDeleteAll(m_pendingRows);
+    platform::trayIcon().watchForTray(nullptr);
+    platform::trayIcon().setMenu(nullptr);
     platform::trayIcon().setCallback(nullptr);
     auto& app = platform::Application::instance();
     if (app.mainWindow() == this)
@@ -608,8 +615,16 @@ void MailCheckerWindow::hideTaskbarButton()
 
 void MailCheckerWindow::addTrayIcon()
 {
-    if (!platform::trayIcon().isAvailable())
+    if (!platform::trayIcon().isAvailable()) {
+        // A panel that starts after the program gets the icon, and tray mode with it.
+        platform::trayIcon().watchForTray([this] {
+            handle([this] {
+                addTrayIcon();
+                hideTaskbarButton();
+            });
+        });
         return;
+    }
     platform::trayIcon().add(icons[kImageNoMail]);
 }
 

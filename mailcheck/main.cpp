@@ -18,6 +18,9 @@ int main(int argc, char** argv)
         return 1;
     }
     QApplication application(argc, argv);
+    // The menu entry's name, so that docks and taskbars match the windows to the entry
+    // and its icon (the Wayland app id).
+    QGuiApplication::setDesktopFileName(QStringLiteral("postpeek"));
     platform::watchSessionEnd();
     // The program ends when its main window closes, not when the last window on screen
     // does: in the tray the main window is hidden while the About box may close.

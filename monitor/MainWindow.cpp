@@ -7,6 +7,7 @@
 #include "LocalTime.h"
 #include "MessageBox.h"
 #include "Pictures.h"
+#include "ProgramIcons.h"
 #include "ProgramInfo.h"
 #include "Registry.h"
 #include "RegistryNames.h"
@@ -45,8 +46,11 @@ QString caption()
 std::array<QIcon, 5> stateIcons()
 {
     std::array<QIcon, 5> icons;
-    icons[mainwindow::kImageNotConnected] = QIcon(pictures::linePicture(16, QColor(200, 0, 0), true));
-    icons[mainwindow::kImageConnected] = QIcon(pictures::linePicture(16, QColor(0, 180, 0), false));
+    // The two tray pictures at every size a panel may draw them.
+    icons[mainwindow::kImageNotConnected] = platform::iconAtEverySize(
+        [](int size) { return platform::handsetPicture(size, QColor(200, 0, 0), true); });
+    icons[mainwindow::kImageConnected] = platform::iconAtEverySize(
+        [](int size) { return platform::handsetPicture(size, QColor(0, 180, 0), false); });
     icons[mainwindow::kImageHoliday] = QIcon(pictures::holidayPicture());
     icons[mainwindow::kImageMonitoringOn] = QIcon(pictures::monitoringPicture(true));
     icons[mainwindow::kImageMonitoringOff] = QIcon(pictures::monitoringPicture(false));
@@ -71,14 +75,22 @@ MainWindow::MainWindow(mainwindow::DialogCommands dialogs, QWidget* parent)
 {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(caption());
+    // A single border with the system menu and the minimize box: it keeps the size its
+    // contents ask for and cannot be maximized.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     buildWindow();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
     connectSession();
     platform::trayIcon().setCallback(
         [this](tray::TrayMessage message) { platform::guard([&] { dispatchTrayMessage(message); }); });
+    // Given to the icon, so that a panel that draws its own menus shows this one.
+    platform::trayIcon().setMenu(trayMenu);
 }
 
 MainWindow::~MainWindow()
 {
+    platform::trayIcon().setMenu(nullptr);
     platform::trayIcon().setCallback(nullptr);
 }
 
@@ -153,6 +165,12 @@ void MainWindow::startUp()
     }
     if (logo != 0) {
         m_startSplash = std::make_unique<SplashWindow>();
+        // The splash takes the taskbar button away while it is up, which it may be
+        // until after a minimized start: without tray mode the button comes back when
+        // it closes, as the main window's activation would bring it.
+        connect(m_startSplash.get(), &QDialog::finished, this, [this] {
+            platform::guard([this] { activated(); });
+        });
         runSplash(*m_startSplash);
     }
     auto& app = platform::Application::instance();
@@ -181,7 +199,7 @@ void MainWindow::startUp()
 void MainWindow::runClosingSteps()
 {
     m_session.closingSteps();
-    {
+    if (platform::positionsKnown()) {
         platform::KeyScope key(m_session.registry(), RootKey::CurrentUser, regkeys::name(rk::kSoftware), true);
         const QPoint position = platform::savedPosition(*this);
         key->writeInteger(regkeys::name(rk::vPozTop), position.y());

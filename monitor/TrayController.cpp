@@ -9,13 +9,25 @@ TrayController::TrayController(QIcon notConnected, QIcon connected)
 {
 }
 
+TrayController::~TrayController()
+{
+    stopWaiting();
+}
+
 bool TrayController::add()
 {
     if (!platform::trayIcon().isAvailable()) {
         m_inTray = false;
         platform::taskbarButton().show();
+        m_waiting = true;
+        platform::trayIcon().watchForTray([this] {
+            m_waiting = false;
+            m_inTray = true;
+            add();
+        });
         return false;
     }
+    stopWaiting();
     const bool added = platform::trayIcon().add(m_notConnected);
     platform::taskbarButton().hide();
     return added || platform::trayIcon().exists();
@@ -28,6 +40,15 @@ bool TrayController::update(const QString& tip, bool connected)
 
 void TrayController::remove()
 {
+    stopWaiting();
     platform::trayIcon().remove();
     platform::taskbarButton().show();
+}
+
+void TrayController::stopWaiting()
+{
+    if (!m_waiting)
+        return;
+    m_waiting = false;
+    platform::trayIcon().watchForTray(nullptr);
 }

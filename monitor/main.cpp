@@ -128,6 +128,9 @@ int main(int argc, char** argv)
         return 1;
     }
     QApplication application(argc, argv);
+    // The menu entry's name, so that docks and taskbars match the windows to the entry
+    // and its icon (the Wayland app id).
+    QGuiApplication::setDesktopFileName(QStringLiteral("dialtally"));
     // One copy per user: a second one would count every connection again. A later start
     // (a click on the menu entry while this one hides in the tray, autostart and a start
     // by hand) shows the running copy's window and ends before it touches the store.

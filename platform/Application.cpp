@@ -3,8 +3,11 @@
 #include "MessageBox.h"
 
 #include <QApplication>
-#include <QWidget>
+#include <QGuiApplication>
+#include <QPointer>
 #include <QTimer>
+#include <QWidget>
+#include <QWindow>
 
 namespace platform {
 
@@ -17,10 +20,75 @@ Application& Application::instance()
 void Application::setMainWindow(QWidget* window)
 {
     m_mainWindow = window;
+    if (window)
+        window->setWindowIconText(m_title);
 }
+
+void Application::setTitle(const QString& title)
+{
+    m_title = title;
+    if (m_mainWindow && m_mainWindow->windowIconText() != title)
+        m_mainWindow->setWindowIconText(title);
+}
+
+namespace {
+
+// A Wayland compositor drops a request to minimize a window that it has not shown yet
+// (the request goes out before the window's first configure). Such a window is shown
+// and minimized once its first picture is on the screen, unless it was hidden or
+// restored meanwhile.
+class MinimizeWhenShown : public QObject {
+public:
+    MinimizeWhenShown(QWidget& widget, QWindow& window) : QObject(&widget), m_widget(&widget), m_window(&window)
+    {
+        window.installEventFilter(this);
+        widget.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override
+    {
+        if (watched == m_widget && e->type() == QEvent::Hide) {
+            finish();
+        } else if (watched == m_window && e->type() == QEvent::Expose && m_window->isExposed()) {
+            // After the expose is handled: the window paints its first picture then.
+            QMetaObject::invokeMethod(this, [this] {
+                if (m_widget && m_widget->isVisible() && Application::instance().isMinimized())
+                    m_widget->showMinimized();
+                finish();
+            }, Qt::QueuedConnection);
+            if (m_window)
+                m_window->removeEventFilter(this);
+        }
+        return QObject::eventFilter(watched, e);
+    }
+
+private:
+    void finish()
+    {
+        if (m_window)
+            m_window->removeEventFilter(this);
+        if (m_widget)
+            m_widget->removeEventFilter(this);
+        deleteLater();
+    }
+
+    QPointer<QWidget> m_widget;
+    QPointer<QWindow> m_window;
+};
+
+bool minimizeDropsUnshownWindows()
+{
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+}  // namespace
 
 bool Application::isMinimized() const
 {
+    // A window waiting for its first showing to be minimized counts as minimized.
+    if (m_minimized && m_minimizeWhenShown)
+        return true;
     // A window on screen says itself whether it is iconified. A hidden one (in the
     // tray) is minimized when the application minimized it last: the window manager
     // goes on reporting state changes for a window it no longer shows, and those say
@@ -35,8 +103,16 @@ void Application::minimize()
     if (isMinimized())
         return;
     m_minimized = true;
-    if (m_mainWindow)
-        m_mainWindow->showMinimized();
+    if (m_mainWindow) {
+        QWindow* handle = m_mainWindow->windowHandle();
+        if (minimizeDropsUnshownWindows() && !(handle && handle->isExposed())) {
+            m_mainWindow->show();
+            if (QWindow* shown = m_mainWindow->windowHandle())
+                m_minimizeWhenShown = new MinimizeWhenShown(*m_mainWindow, *shown);
+        } else {
+            m_mainWindow->showMinimized();
+        }
+    }
     emit minimizeEvent();
 }
 

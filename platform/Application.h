@@ -19,7 +19,10 @@ class Application : public QObject {
 public:
     static Application& instance();
 
-    void setTitle(const QString& title) { m_title = title; }
+    // The title is also the text taskbars show for the minimized main window (its icon
+    // name), the part of the application's taskbar button the main window carries
+    // here; the window's caption stays its own.
+    void setTitle(const QString& title);
     QString title() const { return m_title; }
     void setHint(const QString& hint) { m_hint = hint; }
     QString hint() const { return m_hint; }
@@ -67,6 +70,8 @@ private:
     bool m_minimized = false;
     bool m_reportedMinimized = false;
     QTimer* m_settle = nullptr;
+    // Set while a minimize waits for the window's first showing.
+    QPointer<QObject> m_minimizeWhenShown;
 };
 
 // Whether Qt will find a display to show windows on. Qt aborts with a cryptic message

@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmap>
 
 namespace platform {
 
@@ -61,6 +62,14 @@ QImage envelopePicture(int size, const QColor& paper, const QColor& mark, bool h
         p.drawEllipse(QRectF(10, 9, 6, 6));
     }
     return image;
+}
+
+QIcon iconAtEverySize(const std::function<QImage(int)>& draw)
+{
+    QIcon icon;
+    for (int size : kIconSizes)
+        icon.addPixmap(QPixmap::fromImage(draw(size)));
+    return icon;
 }
 
 QImage dialtallyIcon(int size)

@@ -5,9 +5,20 @@
 #pragma once
 
 #include <QColor>
+#include <QIcon>
 #include <QImage>
 
+#include <functional>
+
 namespace platform {
+
+// The sizes the pictures are drawn at for the desktop: its menus, panels and docks,
+// at any scale.
+inline constexpr int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+
+// An icon holding the drawing at each of those sizes, so that no panel has to scale
+// the 16-pixel picture up.
+QIcon iconAtEverySize(const std::function<QImage(int)>& draw);
 
 // A handset over a lamp of colour `lamp`, the lamp struck through when `crossed`.
 QImage handsetPicture(int size, const QColor& lamp, bool crossed);

@@ -1,6 +1,7 @@
 #include "Taskbar.h"
 
 #include "Application.h"
+#include "WindowHints.h"
 
 #include <QWidget>
 
@@ -9,15 +10,19 @@ namespace platform {
 namespace {
 
 // On a Linux desktop the main window itself carries the taskbar entry. Hiding the
-// entry of a minimized program hides its window (it lives on in the tray); a window
-// on screen always keeps its entry, so the program can never be lost.
+// entry of a minimized program hides its window (it lives on in the tray); a window on
+// screen asks the taskbars not to list it, and where a window manager does not follow
+// that hint the entry stays, so the program can never be lost.
 class WindowTaskbarButton : public TaskbarButton {
 public:
     void hide() override
     {
         m_shown = false;
         QWidget* window = Application::instance().mainWindow();
-        if (window && Application::instance().isMinimized())
+        if (!window)
+            return;
+        setSkipTaskbar(*window, true);
+        if (Application::instance().isMinimized())
             window->hide();
     }
 
@@ -25,7 +30,10 @@ public:
     {
         m_shown = true;
         QWidget* window = Application::instance().mainWindow();
-        if (window && !window->isVisible() && Application::instance().isMinimized())
+        if (!window)
+            return;
+        setSkipTaskbar(*window, false);
+        if (!window->isVisible() && Application::instance().isMinimized())
             window->showMinimized();
     }
 

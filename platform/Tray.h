@@ -9,6 +9,8 @@
 
 #include <functional>
 
+class QMenu;
+
 namespace platform {
 
 class TrayIcon {
@@ -27,7 +29,27 @@ public:
     using Callback = std::function<void(tray::TrayMessage)>;
     void setCallback(Callback callback) { m_callback = std::move(callback); }
 
+    // The icon's menu. A desktop whose panel draws the menus of its notification area
+    // itself (over D-Bus) gets it handed over, and on an embedded icon the right button
+    // opens it; either way the right button then no longer reaches the callback. Only
+    // an icon without a menu reports the right button for its owner to open one.
+    virtual void setMenu(QMenu* menu) { m_menu = menu; }
+    QMenu* menu() const { return m_menu; }
+
+    // Asks to hear once when a notification area appears (a panel that starts after the
+    // program); a later call replaces the earlier, an empty one stops listening.
+    virtual void watchForTray(std::function<void()> appeared) { m_appeared = std::move(appeared); }
+    bool watching() const { return bool(m_appeared); }
+
 protected:
+    void trayAppeared()
+    {
+        const auto appeared = std::move(m_appeared);
+        m_appeared = nullptr;
+        if (appeared)
+            appeared();
+    }
+
     void deliver(std::intptr_t mouseMessage) const
     {
         if (m_callback) {
@@ -39,6 +61,8 @@ protected:
 
 private:
     Callback m_callback;
+    QMenu* m_menu = nullptr;
+    std::function<void()> m_appeared;
 };
 
 TrayIcon& trayIcon();

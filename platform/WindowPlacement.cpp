@@ -82,6 +82,11 @@ QPoint savedPosition(const QWidget& window)
     return window.geometry().topLeft();
 }
 
+bool positionsKnown()
+{
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
 void placeAt(QWidget& window, QPoint position)
 {
     // setGeometry() places the client area, as geometry() reports it; move() would

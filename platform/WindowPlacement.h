@@ -14,6 +14,9 @@ namespace platform {
 
 // The position to store for a window, as placeAt() takes it back.
 QPoint savedPosition(const QWidget& window);
+// Whether the platform tells a program where its windows are: a Wayland client never
+// learns its position (Qt reports 0, 0), so what is stored is better kept.
+bool positionsKnown();
 void placeAt(QWidget& window, QPoint position);
 
 // The frame's share of the outer size; empty until the window manager has framed it.

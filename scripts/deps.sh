@@ -11,6 +11,10 @@ packages=(
     libsqlite3-dev libcanberra-dev
     # Postpeek decodes the headers of mail with it.
     libgmime-3.0-dev
+    # The windows' taskbar hints go to the X11 window manager through xcb.
+    libxcb1-dev
+    # A Wayland session runs the programs natively.
+    qt6-wayland
     libgtest-dev libgmock-dev libbenchmark-dev
 )
 if [[ "${1:-}" == "--tests" ]]; then
@@ -23,6 +27,10 @@ if [[ "${1:-}" == "--tests" ]]; then
     packages+=(desktop-file-utils libglib2.0-bin)
     # The tray and window scenarios: a notification area, and screenshots of failures.
     packages+=(trayer imagemagick)
+    # The other desktops users run: a D-Bus notification area (a StatusNotifierWatcher
+    # and host in Python on a session bus of the test's own), a window manager whose
+    # taskbar follows the taskbar hints, and a Wayland compositor without a screen.
+    packages+=(dbus-daemon python3-dbus python3-gi fluxbox weston)
 fi
 if [[ "${1:-}" == "--run" ]]; then
     packages+=(xvfb xauth)

@@ -3,6 +3,7 @@
 // updates the folder and "Program path" and keeps every counter and setting.
 #pragma once
 
+#include "ProgramIcons.h"
 #include "Registry.h"
 
 #include <QByteArray>
@@ -49,7 +50,7 @@ QStringList addDialUpEntries(platform::Registry& registry, const QString& peersD
 // the folder gets no entry, and one left by an earlier installation is removed.
 // Returns the entry files written.
 QStringList writeMenuEntries(const QString& programFolder, const QString& dataHome);
-inline constexpr int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+inline constexpr const auto& kIconSizes = platform::kIconSizes;
 
 // The alarm "media\signal.wav": a short two-tone alarm, 16-bit PCM mono.
 QByteArray alarmWave();

@@ -3,6 +3,8 @@
 # programs with their store and program folder in a temporary folder, and xdotool to
 # drive them. Sourced by scenarios.sh; every helper fails the scenario with a reason.
 
+DESKTOP_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
 fail() {
     echo "FAIL: $*" >&2
     # What the screen showed, for the one who reads the failure.
@@ -34,7 +36,10 @@ note() {  # with the seconds since the scenario began, to show where its time go
 
 require_tools() {
     local missing=()
-    for tool in Xvfb openbox trayer xdotool xwininfo xprop; do
+    local tray= display="Xvfb xdotool xwininfo xprop"
+    [[ ${DESKTOP_TRAY:-xembed} == xembed ]] && tray=trayer
+    [[ ${DESKTOP_WM:-openbox} == weston ]] && display=
+    for tool in "${DESKTOP_WM:-openbox}" $display $tray dbus-daemon; do
         command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
     done
     ((${#missing[@]} == 0)) ||
@@ -59,16 +64,63 @@ stop_all() {
     local pid
     for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do
         pid=${PIDS[i]}
-        kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+        kill "$pid" 2>/dev/null || continue
+        # A process that does not end on SIGTERM must not hold the suite for good.
+        wait_for 10 sh -c "! kill -0 $pid 2>/dev/null" ||
+            { echo "  process $pid ($(ps -o comm= -p "$pid")) did not end on SIGTERM" >&2; kill -9 "$pid" 2>/dev/null; }
+        wait "$pid" 2>/dev/null
     done
     PIDS=()
     [[ -n "${WORK:-}" && -d "$WORK" ]] && rm -rf "$WORK"
 }
 
-# start_desktop: Xvfb on a free display, openbox, trayer; sets DISPLAY and WORK.
+# start_desktop: Xvfb on a free display, a window manager, a notification area; sets
+# DISPLAY and WORK. DESKTOP_WM names the window manager (openbox, or fluxbox, whose
+# taskbar follows the windows' taskbar hints) and DESKTOP_TRAY the notification area:
+# xembed (trayer), sni (a StatusNotifierWatcher and host on the session bus) or none.
+# Every desktop has a session bus of its own, so no panel of this machine's answers.
 start_desktop() {
     WORK=$(mktemp -d /tmp/dialtally-desktop.XXXXXX)
     trap stop_all EXIT
+    export XDG_CONFIG_HOME="$WORK/config"
+    export XDG_DATA_HOME="$WORK/data"
+    export XDG_RUNTIME_DIR="$WORK/runtime"
+    mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR" "$WORK/bin"
+    chmod 700 "$XDG_RUNTIME_DIR"
+    start_session_bus
+    if [[ ${DESKTOP_WM:-openbox} == weston ]]; then
+        start_weston
+    else
+        start_x11
+    fi
+    case ${DESKTOP_TRAY:-xembed} in
+    xembed) start_xembed_tray ;;
+    sni) start_sni_panel ;;
+    none) ;;
+    *) fail "no notification area ${DESKTOP_TRAY}" ;;
+    esac
+    # The help opens in a browser: none is started from a test.
+    printf '#!/bin/sh\nexit 0\n' >"$WORK/bin/xdg-open"
+    chmod +x "$WORK/bin/xdg-open"
+    export PATH="$WORK/bin:$PATH"
+    note "desktop on ${DISPLAY:-$WAYLAND_DISPLAY} (${DESKTOP_WM:-openbox}, tray ${DESKTOP_TRAY:-xembed})"
+}
+
+# A Wayland session: weston without a screen, on a socket in the desktop's runtime
+# folder. The programs run there natively and log their protocol (WAYLAND_DEBUG), the
+# only record of what they asked the compositor for.
+start_weston() {
+    unset DISPLAY
+    export WAYLAND_DISPLAY=wayland-dialtally
+    weston --no-config --backend=headless-backend.so --socket="$WAYLAND_DISPLAY" --idle-time=0 \
+        --width=1024 --height=768 >"$WORK/weston.log" 2>&1 &
+    PIDS+=($!)
+    wait_for 20 test -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" || fail "weston did not start: $(tail -5 "$WORK/weston.log")"
+    PROGRAM_QPA=wayland
+    export WAYLAND_DEBUG=client
+}
+
+start_x11() {
     local fdfile="$WORK/display"
     # No key repeat: on a loaded machine a key held a little long by xdotool would
     # answer the next box too.
@@ -76,24 +128,58 @@ start_desktop() {
     PIDS+=($!)
     wait_for 30 test -s "$fdfile" || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
     export DISPLAY=":$(head -1 "$fdfile")"
-    openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
+    start_window_manager "${DESKTOP_WM:-openbox}"
+}
+
+start_window_manager() {
+    case $1 in
+    openbox) openbox --sm-disable >"$WORK/openbox.log" 2>&1 & ;;
+    fluxbox)
+        # Its own settings in the temporary folder; the toolbar with its taskbar on.
+        mkdir -p "$WORK/fluxbox"
+        printf 'session.screen0.toolbar.visible: true\nsession.screen0.iconbar.mode: {static groups} (workspace)\n' \
+            >"$WORK/fluxbox/init"
+        HOME="$WORK" fluxbox -rc "$WORK/fluxbox/init" >"$WORK/fluxbox.log" 2>&1 &
+        ;;
+    *) fail "no window manager $1" ;;
+    esac
     PIDS+=($!)
     wait_for 30 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
-        fail "openbox did not start on $DISPLAY"
+        fail "$1 did not start on $DISPLAY"
+}
+
+start_xembed_tray() {
     trayer --edge top --align right --widthtype request --height 24 --SetDockType true \
         --transparent false >"$WORK/trayer.log" 2>&1 &
     PIDS+=($!)
     wait_for 10 sh -c 'xdotool search --class trayer >/dev/null' || fail "trayer did not start on $DISPLAY"
-    export XDG_CONFIG_HOME="$WORK/config"
-    export XDG_DATA_HOME="$WORK/data"
-    export XDG_RUNTIME_DIR="$WORK/runtime"
-    mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR" "$WORK/bin"
-    chmod 700 "$XDG_RUNTIME_DIR"
-    # The help opens in a browser: none is started from a test.
-    printf '#!/bin/sh\nexit 0\n' >"$WORK/bin/xdg-open"
-    chmod +x "$WORK/bin/xdg-open"
-    export PATH="$WORK/bin:$PATH"
-    note "desktop on $DISPLAY"
+}
+
+# The session bus of the desktop: a dbus-daemon of its own in the temporary folder.
+start_session_bus() {
+    command -v dbus-daemon >/dev/null || fail "no dbus-daemon (scripts/deps.sh --tests installs it)"
+    local address="$WORK/bus-address"
+    dbus-daemon --session --nofork --nopidfile --address="unix:path=$XDG_RUNTIME_DIR/bus" \
+        --print-address=9 9>"$address" >"$WORK/dbus.log" 2>&1 &
+    PIDS+=($!)
+    wait_for 10 test -s "$address" || fail "the session bus did not start: $(cat "$WORK/dbus.log")"
+    export DBUS_SESSION_BUS_ADDRESS=$(head -1 "$address")
+}
+
+# The Python that has the D-Bus bindings (the Debian one, not a user's own).
+PANEL_PYTHON=/usr/bin/python3
+[[ -x $PANEL_PYTHON ]] || PANEL_PYTHON=python3
+
+# start_sni_panel: the StatusNotifierWatcher and a host that reads the items.
+start_sni_panel() {
+    "$PANEL_PYTHON" "$DESKTOP_DIR/sni_panel.py" serve >"$WORK/panel.log" 2>&1 &
+    PANEL_PID=$!
+    PIDS+=($PANEL_PID)
+    wait_for 10 grep -q ready "$WORK/panel.log" || fail "the D-Bus panel did not start: $(cat "$WORK/panel.log")"
+}
+
+panel() {  # panel COMMAND ARGS...: asks the D-Bus panel (sni_panel.py)
+    timeout 15 "$PANEL_PYTHON" "$DESKTOP_DIR/sni_panel.py" "$@"
 }
 
 # install_programs: lays out the program folder in $PROGRAMS with the installer.
@@ -117,7 +203,7 @@ reg_query() {  # reg_query KEY NAME: prints the value's data
 
 # start_program NAME: starts the installed program on the desktop; sets APP_PID.
 start_program() {
-    QT_QPA_PLATFORM=xcb "$PROGRAMS/$1" >>"$WORK/$1.log" 2>&1 &
+    QT_QPA_PLATFORM=${PROGRAM_QPA:-xcb} "$PROGRAMS/$1" >>"$WORK/$1.log" 2>&1 &
     APP_PID=$!
     PIDS+=($APP_PID)
 }

@@ -53,12 +53,22 @@ copy_first_start() {
     rm -rf "$XDG_CONFIG_HOME"
     cp -a "$FIRST_START/config" "$XDG_CONFIG_HOME" && cp -a "$FIRST_START/programs" "$PROGRAMS" ||
         fail "cannot copy the first start from $FIRST_START"
-    reg add 'HKLM\Software\Dialtally' /v ProgramPath /t REG_SZ /d "$PROGRAMS" /f
+    # The copy is the program folder now: the store's own names it, so nothing is
+    # written to the first start's folder, long gone with its desktop.
+    reg add 'HKLM\Software\Dialtally' /v 'Program path' /t REG_SZ /d "$PROGRAMS" /f
+}
+
+# in_tray PID NAME: the program's icon is in the notification area of this desktop.
+in_tray() {
+    case ${DESKTOP_TRAY:-xembed} in
+    sni) panel item "$2" >/dev/null 2>&1 ;;
+    *) has_tray_icon "$1" "$2" ;;
+    esac
 }
 
 start_dialtally() {
     start_program Dialtally
-    wait_for 20 has_tray_icon "$APP_PID" Dialtally || fail "no tray icon after the start"
+    wait_for 20 in_tray "$APP_PID" Dialtally || fail "no tray icon after the start"
     wait_for 10 main_window_known || fail "no main window"
     settled
 }
@@ -315,6 +325,273 @@ scenario_SelectEditorListsTheFiles() {
     editor=$("$BUILD_DIR/tools/dialtally-reg" query "$SOFT" /v Editor | sed -n 's/.*REG_SZ *//p')
     [[ "$editor" == "$folder/myeditor" ]] || fail "the editor picked from the list is \"$editor\", not $folder/myeditor"
     note "the folder's program was listed and picked"
+}
+
+# ---- the other desktops ------------------------------------------------------------------
+
+# The D-Bus panel's item of a program, "service path".
+sni_item() {
+    SNI_ITEM=$(panel item "$1") || fail "$1 has no item in the D-Bus notification area"
+}
+
+# menu_is ITEM EXPECTED: the item's exported menu, its entries joined by "|".
+menu_is() {
+    local menu
+    menu=$(panel menu $1 | paste -sd'|') || fail "the D-Bus panel cannot read the menu of $1: $menu"
+    [[ "$menu" == "$2" ]] || fail "the exported menu reads \"$menu\", not \"$2\""
+}
+
+icon_sizes_cover() {  # icon_sizes_cover ITEM: the panel gets the icon drawn at its sizes
+    local sizes
+    sizes=$(panel show $1 | sed -n 's/^icon sizes: //p')
+    local size
+    for size in 16x16 22x22 24x24 32x32 48x48; do
+        [[ " $sizes " == *" $size "* ]] || fail "the icon comes at $sizes only, not at $size"
+    done
+}
+
+# quiet_for ITEM SECONDS: while nothing changes the item tells the panel of no change.
+quiet_for() {
+    local service=${1%% *}
+    panel forget "$service"
+    sleep "$2"
+    local said
+    said=$(panel signals "$service" | awk '$2 > 0' | paste -sd' ')
+    [[ -z "$said" ]] || fail "with nothing new in $2 s the item sent $said"
+}
+
+tooltip_of() {
+    panel show $1 | sed -n 's/^tooltip: //p'
+}
+
+scenario_TrayMenuOverDBus() {
+    after_first_start
+    sni_item Dialtally
+    local dialtally=$SNI_ITEM
+    menu_is "$dialtally" 'Restore|-|Connections ...|-|Beep ...|Time Synchronization ...|Check EMail ...|-|Counter ...|-|Providers ...|Tariffs ...|-|Preferences ...|-|Exit'
+    note "Dialtally's menu is exported, entries in order"
+    icon_sizes_cover "$dialtally"
+    [[ "$(tooltip_of "$dialtally")" == 'Dialtally: [Not Connected] ' ]] ||
+        fail "the tooltip reads \"$(tooltip_of "$dialtally")\""
+    quiet_for "$dialtally" 4
+    note "idle: no NewIcon, no NewToolTip"
+    # The panel's entries do what the window's would: Restore, then Exit and its question.
+    panel click $dialtally Restore || fail "the panel cannot click Restore"
+    shows_main_after "the exported menu's Restore"
+    panel click $dialtally Exit || fail "the panel cannot click Exit"
+    answer_dialog "$APP_PID" y
+    wait_for 10 sh -c "! kill -0 $APP_PID 2>/dev/null" || fail "Exit -> Yes from the exported menu did not end the program"
+    note "Exit from the exported menu ended Dialtally"
+
+    local email="$SOFT\\Email"
+    reg_int "$email" On/Off 1
+    reg_int "$email" AutoCheck 0
+    reg_int "$email" SystemTray 1
+    start_program Postpeek
+    wait_for 20 in_tray "$APP_PID" Postpeek || fail "Postpeek has no item in the D-Bus notification area"
+    sni_item Postpeek
+    menu_is "$SNI_ITEM" 'Restore|Hide|-|Check now|-|Exit'
+    icon_sizes_cover "$SNI_ITEM"
+    panel activate $SNI_ITEM || fail "the panel cannot activate Postpeek's item"
+    wait_for 10 postpeek_known || fail "no Postpeek window"
+    wait_for 5 viewable "$PEEK" || fail "Activate did not show Postpeek"
+    panel click $SNI_ITEM Exit || fail "the panel cannot click Postpeek's Exit"
+    wait_for 10 sh -c "! kill -0 $APP_PID 2>/dev/null" || fail "Exit from Postpeek's exported menu did not end it"
+    note "Postpeek: menu exported, activated, ended by its Exit"
+}
+
+# The panel starts after the program, as at a log-in where the autostart wins the race.
+scenario_LateTrayIsUsed() {
+    copy_first_start
+    start_program Dialtally
+    wait_for 20 main_window_known || fail "no main window"
+    wait_for 10 iconic "$MAIN" || fail "without a tray the start left the window $(wm_state "$MAIN"), not minimized on the taskbar"
+    skips_taskbar "$MAIN" && fail "without a tray the minimized window has no taskbar entry"
+    note "no tray: minimized on the taskbar"
+    start_sni_panel
+    DESKTOP_TRAY=sni
+    wait_for 15 in_tray "$APP_PID" Dialtally || fail "the panel that came late got no icon"
+    wait_for 5 not_viewable "$MAIN" || fail "with the tray there the minimized window stayed on the taskbar"
+    sni_item Dialtally
+    panel activate $SNI_ITEM || fail "the panel cannot activate the item"
+    shows_main_after "Activate on the late panel"
+    wait_for 5 skips_taskbar "$MAIN" || fail "restored from the late tray, the window has a taskbar entry: $(xprop -id "$MAIN" _NET_WM_STATE)"
+}
+
+# skips_taskbar WINDOW: the window asks the taskbars not to list it.
+skips_taskbar() {
+    xprop -id "$1" _NET_WM_STATE 2>/dev/null | grep -q _NET_WM_STATE_SKIP_TASKBAR
+}
+
+# fluxbox lists every window in its taskbar that does not ask otherwise.
+scenario_NoTaskbarEntryInTrayMode() {
+    after_first_start
+    local round
+    for round in 1 2; do
+        click_tray "$APP_PID" Dialtally 1
+        shows_main_after "tray click $round"
+        wait_for 5 skips_taskbar "$MAIN" || fail "restored from the tray ($round), the main window has a taskbar entry"
+        activate "$MAIN" || fail "cannot give the keyboard focus to the window"
+        xdotool key alt+d
+        wait_for 5 not_viewable "$MAIN" || fail "Hide left the window on screen"
+    done
+    note "Dialtally: no taskbar entry after two restores"
+    # The question of Exit belongs to the window, not to the taskbar.
+    click_tray "$APP_PID" Dialtally 1
+    shows_main_after "a tray click"
+    tray_menu "$APP_PID" Dialtally last
+    wait_for 15 has_dialog "$APP_PID" || fail "Exit asked nothing"
+    local box
+    box=$(dialog_windows "$APP_PID" | head -1)
+    [[ "$(xprop -id "$box" WM_TRANSIENT_FOR 2>/dev/null | grep -o '0x[0-9a-f]*')" == "$(printf '0x%x' "$MAIN")" ]] ||
+        fail "the question of Exit is not owned by the main window"
+    answer_dialog "$APP_PID" y
+    wait_for 10 sh -c "! kill -0 $APP_PID 2>/dev/null" || fail "Exit -> Yes did not end the program"
+
+    local email="$SOFT\\Email"
+    reg_int "$email" On/Off 1
+    reg_int "$email" AutoCheck 0
+    reg_int "$email" SystemTray 1
+    reg_int "$email" AutoMinimize 1
+    start_program Postpeek
+    wait_for 10 postpeek_known || fail "no Postpeek window"
+    click_tray "$APP_PID" Postpeek 1
+    wait_for 5 viewable "$PEEK" || fail "a tray click did not show Postpeek"
+    wait_for 5 skips_taskbar "$PEEK" || fail "restored from the tray, Postpeek has a taskbar entry"
+    note "Postpeek: no taskbar entry after a restore"
+}
+
+# X11 without a notification area: the taskbar entry is the way back, and it reads the
+# connection's summary while the caption stays the program's.
+scenario_TaskbarWithoutTray() {
+    copy_first_start
+    # Out of tray mode: the splash's taking the taskbar entry away ends with the splash.
+    reg_int "$SOFT" 'System tray' 0
+    reg_int "$SOFT" 'Connect delay' 0
+    reg add 'HKCU\RemoteAccess\Addresses' /v Provider /t REG_SZ /d '' /f
+    reg add 'HKCU\RemoteAccess' /v Default /t REG_SZ /d Provider /f
+    start_program Dialtally
+    wait_for 20 main_window_known || fail "no main window"
+    wait_for 10 iconic "$MAIN" || fail "the start left the window $(wm_state "$MAIN"), not minimized on the taskbar"
+    skips_taskbar "$MAIN" && fail "without a tray the window has no taskbar entry"
+    wait_for 5 icon_name_is "$MAIN" 'Dialtally: [Not Connected]' || fail "minimized, the taskbar reads \"$(icon_name "$MAIN")\""
+    reg add 'HKLM\System\CurrentControlSet\Services\RemoteAccess' /v 'Remote Connection' /t REG_BINARY /d 01000000 /f
+    wait_for 10 icon_name_counts "$MAIN" || fail "while connected the taskbar reads \"$(icon_name "$MAIN")\""
+    [[ "$(xprop -id "$MAIN" _NET_WM_NAME | sed 's/.* = //')" == "\"$MAIN_TITLE\"" ]] ||
+        fail "the caption became $(xprop -id "$MAIN" _NET_WM_NAME)"
+    note "the taskbar reads \"$(icon_name "$MAIN")\", the caption \"$MAIN_TITLE\""
+    reg add 'HKLM\System\CurrentControlSet\Services\RemoteAccess' /v 'Remote Connection' /t REG_BINARY /d 00000000 /f
+    # The frame: one size, no maximize.
+    activate "$MAIN" || fail "cannot bring the window back from the taskbar"
+    shows_main_after "activation from the taskbar"
+    local hints
+    hints=$(xprop -id "$MAIN" WM_NORMAL_HINTS)
+    [[ "$(sed -n 's/.*minimum size: //p' <<<"$hints")" == "$(sed -n 's/.*maximum size: //p' <<<"$hints")" ]] ||
+        fail "the main window can be resized: $hints"
+    xprop -id "$MAIN" _NET_WM_ALLOWED_ACTIONS | grep -q MAXIMIZE && fail "the window manager offers to maximize the main window"
+    note "fixed size, no maximize"
+    xdotool key alt+x
+    answer_dialog "$APP_PID" y
+    wait_for 10 sh -c "! kill -0 $APP_PID 2>/dev/null" || fail "Exit -> Yes did not end the program"
+}
+
+icon_name() {
+    xprop -id "$1" _NET_WM_ICON_NAME 2>/dev/null | sed -n 's/^_NET_WM_ICON_NAME(UTF8_STRING) = "\(.*\)"$/\1/p'
+}
+
+icon_name_is() {
+    [[ "$(icon_name "$1")" == "$2" ]]
+}
+
+icon_name_counts() {
+    [[ "$(icon_name "$1")" == 'Dialtally: [ 0 h. 0 min. '*' sec.0 dol. 0 c. ]' ]]
+}
+
+# ---- Wayland ------------------------------------------------------------------------------
+# A Wayland client learns little of its windows; the protocol it logs says what it asked.
+
+# wayland_minimize LOG TITLE: "after" when the toplevel titled TITLE asked to be
+# minimized once the compositor had configured it (so that it is on the screen), "before"
+# when it asked earlier, nothing when it never asked.
+wayland_minimize() {
+    awk -v title="$2" '
+    function id(text, prefix) { sub(".*" prefix "@", "", text); sub("[^0-9].*", "", text); return text }
+    /-> xdg_surface@[0-9]+\.get_toplevel\(new id xdg_toplevel@/ {
+        t = $0; sub(/.*new id xdg_toplevel@/, "", t); sub(/[^0-9].*/, "", t)
+        surface[t] = id($0, "xdg_surface"); acked[surface[t]] = 0; titled[t] = 0
+    }
+    /-> xdg_surface@[0-9]+\.ack_configure\(/ { acked[id($0, "xdg_surface")] = 1 }
+    /-> xdg_toplevel@[0-9]+\.set_title\(/ { titled[id($0, "xdg_toplevel")] = index($0, "set_title(\"" title "\")") > 0 }
+    /-> xdg_toplevel@[0-9]+\.set_minimized\(\)/ {
+        t = id($0, "xdg_toplevel")
+        if (titled[t]) { print (acked[surface[t]] ? "after" : "before"); exit }
+    }' "$1"
+}
+
+minimized_when_shown() {
+    [[ "$(wayland_minimize "$1" "$2")" == after ]]
+}
+
+toplevels_titled() {  # toplevels_titled LOG TITLE: how many windows of that caption were made
+    grep -c -- "-> xdg_toplevel@[0-9]*\.set_title(\"$2\")" "$1"
+}
+
+# Without a notification area: minimized at start on the compositor, and the stored
+# position kept, since the program cannot know where its window was.
+scenario_WaylandWithoutTray() {
+    copy_first_start
+    reg_int "$SOFT" poztop 100
+    reg_int "$SOFT" pozleft 150
+    local log="$WORK/Dialtally.log"
+    start_program Dialtally
+    wait_for 20 sh -c "grep -q 'set_title(\"$MAIN_TITLE\")' '$log'" || fail "Dialtally made no main window on the compositor"
+    grep -q 'set_app_id("dialtally")' "$log" || fail "the window's app id is not the menu entry's \"dialtally\": $(grep -o 'set_app_id([^)]*)' "$log" | head -1)"
+    wait_for 10 minimized_when_shown "$log" "$MAIN_TITLE" ||
+        fail "\"Minimize\" at start: $(wayland_minimize "$log" "$MAIN_TITLE" | sed 's/^$/never asked/;s/^before$/asked before the first configure/')"
+    note "Dialtally minimized once shown, app id dialtally"
+    stop_program
+    [[ "$(reg_query "$SOFT" poztop) $(reg_query "$SOFT" pozleft)" == "0x64 0x96" ]] ||
+        fail "the exit stored the position $(reg_query "$SOFT" pozleft), $(reg_query "$SOFT" poztop), not 150, 100"
+    note "the stored position 150, 100 is kept"
+
+    local email="$SOFT\\Email"
+    reg_int "$email" On/Off 1
+    reg_int "$email" AutoCheck 0
+    reg_int "$email" SystemTray 0
+    reg_int "$email" AutoMinimize 1
+    log="$WORK/Postpeek.log"
+    start_program Postpeek
+    wait_for 20 sh -c "grep -q 'set_title(\"Dialtally EMail Checker v2.0\")' '$log'" || fail "Postpeek made no window on the compositor"
+    grep -q 'set_app_id("postpeek")' "$log" || fail "Postpeek's app id is not \"postpeek\""
+    wait_for 10 minimized_when_shown "$log" 'Dialtally EMail Checker v2.0' ||
+        fail "AutoMinimize: $(wayland_minimize "$log" 'Dialtally EMail Checker v2.0' | sed 's/^$/never asked/;s/^before$/asked before the first configure/')"
+    note "Postpeek minimized once shown, app id postpeek"
+    stop_program
+}
+
+# With a D-Bus panel: the icon and its menu, and the window back from the tray.
+scenario_WaylandWithTray() {
+    copy_first_start
+    local log="$WORK/Dialtally.log"
+    start_program Dialtally
+    wait_for 20 in_tray "$APP_PID" Dialtally || fail "no icon in the D-Bus notification area"
+    sni_item Dialtally
+    menu_is "$SNI_ITEM" 'Restore|-|Connections ...|-|Beep ...|Time Synchronization ...|Check EMail ...|-|Counter ...|-|Providers ...|Tariffs ...|-|Preferences ...|-|Exit'
+    note "the menu is exported"
+    sleep 1
+    local before
+    before=$(toplevels_titled "$log" "$MAIN_TITLE")
+    panel activate $SNI_ITEM || fail "the panel cannot activate the item"
+    wait_for 10 sh -c "[ \$(grep -c -- '-> xdg_toplevel@[0-9]*\.set_title(\"$MAIN_TITLE\")' '$log') -gt $before ]" ||
+        fail "Activate did not bring the window back on the compositor"
+    note "Activate showed the window"
+    before=$(toplevels_titled "$log" "$MAIN_TITLE")
+    panel click $SNI_ITEM Exit || fail "the panel cannot click Exit"
+    # The question comes up as a window of the program's caption.
+    wait_for 10 sh -c "[ \$(grep -c -- '-> xdg_toplevel@[0-9]*\.set_title(\"$MAIN_TITLE\")' '$log') -gt $before ]" ||
+        fail "Exit from the exported menu asked nothing"
+    note "Exit from the exported menu asked its question"
+    stop_program
 }
 
 name=${1:?scenario name}

@@ -16,6 +16,8 @@
 #include "WindowPlacement.h"
 
 #include <QAction>
+#include <QLayout>
+#include <QMenu>
 #include <QBuffer>
 #include <QCheckBox>
 #include <QPushButton>
@@ -1442,6 +1444,54 @@ TEST_F(MainWindowTest, WithoutATrayTheWindowStaysReachable)
     EXPECT_TRUE(env.taskbar.isShown());
     mainWindow->session().tick();
     EXPECT_EQ(env.tray.modifies, 0);
+}
+
+TEST_F(MainWindowTest, ATrayThatComesLaterGetsTheIconAndTrayMode)
+{
+    env.tray.available = false;
+    installedFor("alice");
+    start();
+    ASSERT_FALSE(mainWindow->tray().inTray());
+    EXPECT_TRUE(env.taskbar.isShown());
+    EXPECT_TRUE(mainWindow->tray().waiting());
+
+    // The panel starts: the icon is added and the program goes on in tray mode.
+    env.tray.appear();
+    EXPECT_TRUE(mainWindow->tray().inTray());
+    EXPECT_TRUE(env.tray.exists());
+    EXPECT_FALSE(env.taskbar.isShown());
+    EXPECT_FALSE(mainWindow->tray().waiting());
+    mainWindow->session().tick();
+    EXPECT_EQ(env.tray.tip(), QStringLiteral("Dialtally: [Not Connected]"));
+
+    // Turned off while waiting (Preferences without the tray box): a panel that comes
+    // after that brings nothing back.
+    env.tray.remove();
+    env.tray.available = false;
+    mainWindow->tray().add();
+    ASSERT_TRUE(env.tray.watching());
+    mainWindow->tray().remove();
+    mainWindow->tray().setInTray(false);
+    EXPECT_FALSE(env.tray.watching());
+    env.tray.appear();
+    EXPECT_FALSE(env.tray.exists());
+    EXPECT_TRUE(env.taskbar.isShown());
+}
+
+TEST_F(MainWindowTest, TheTrayMenuIsTheIconsOwnAndTheWindowKeepsOneSize)
+{
+    installedFor("alice");
+    start();
+    // Handed to the icon, so a panel that draws its own menus shows it.
+    EXPECT_EQ(env.tray.menu(), mainWindow->trayMenu);
+    EXPECT_EQ(mainWindow->trayMenu->defaultAction()->text(), QStringLiteral("Restore"));
+    // A single border with minimize box: no maximize, no resize.
+    EXPECT_FALSE(mainWindow->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(mainWindow->windowFlags() & Qt::WindowMinimizeButtonHint);
+    mainWindow->layout()->activate();
+    EXPECT_EQ(mainWindow->minimumSize(), mainWindow->maximumSize());
+    FreeWindows();
+    EXPECT_EQ(env.tray.menu(), nullptr);
 }
 
 }  // namespace

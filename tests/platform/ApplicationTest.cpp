@@ -77,6 +77,21 @@ TEST(Application, MinimizeAndRestoreFireTheirEventsOnlyOnAChange)
     EXPECT_EQ(minimized, 2);
 }
 
+TEST(Application, TheTitleIsTheMinimizedWindowsTaskbarTextNotItsCaption)
+{
+    testing_support::TestEnvironment env;
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("Dialtally 2.01"));
+    auto& app = Application::instance();
+    app.setTitle(QStringLiteral("Dialtally 2.01"));
+    app.setMainWindow(&window);
+    EXPECT_EQ(window.windowIconText(), QStringLiteral("Dialtally 2.01"));
+    app.setTitle(QStringLiteral("Dialtally: [ 0 h. 0 min. 5 sec.0 dol. 0 c. ]"));
+    EXPECT_EQ(window.windowIconText(), QStringLiteral("Dialtally: [ 0 h. 0 min. 5 sec.0 dol. 0 c. ]"));
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Dialtally 2.01"));
+    app.reset();
+}
+
 TEST(Application, StateChangesOfAHiddenOrBrieflyIconicWindowAreNotTheUsers)
 {
     testing_support::TestEnvironment env;

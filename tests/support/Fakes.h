@@ -62,6 +62,12 @@ public:
     QString tip() const override { return m_tip; }
     // Simulates a click on the icon.
     void click(std::intptr_t mouseMessage) { deliver(mouseMessage); }
+    // A notification area that starts after the program.
+    void appear()
+    {
+        available = true;
+        trayAppeared();
+    }
 
     bool available = true;
     int adds = 0;
