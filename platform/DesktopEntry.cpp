@@ -1,6 +1,7 @@
 #include "DesktopEntry.h"
 
 #include "Registry.h"
+#include "SaveFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -107,9 +108,14 @@ bool writeDesktopEntry(const QString& file, const DesktopEntry& entry, QString* 
     }
     QSaveFile out(file);
     const QByteArray text = desktopEntryText(entry);
-    if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size() || !out.commit()) {
+    QString reason;
+    if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size()) {
+        reason = out.errorString();
+        out.cancelWriting();
+    }
+    if (!commitWhole(out, reason.isEmpty() ? &reason : nullptr)) {
         if (error)
-            *error = QStringLiteral("Cannot write \"%1\": %2").arg(file, out.errorString());
+            *error = QStringLiteral("Cannot write \"%1\": %2").arg(file, reason);
         return false;
     }
     return true;

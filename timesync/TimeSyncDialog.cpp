@@ -29,6 +29,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <stdexcept>
 
@@ -98,6 +99,26 @@ QDateTime serverCountToUtc(std::uint32_t count, const QDateTime& now)
 QDateTime serverCountToLocal(std::uint32_t count, const QDateTime& now)
 {
     return serverCountToUtc(count, now).toLocalTime();
+}
+
+QDateTime timeOfDayKeepingTheDate(const QDateTime& pcNow, const QTime& serverTimeOfDay)
+{
+    const QDateTime now = pcNow.toLocalTime();
+    QDateTime nearest;
+    qint64 nearestDistance = 0;
+    // The PC's date first, so that it wins a tie.
+    for (const int day : {0, -1, 1}) {
+        const QDateTime candidate(now.date().addDays(day), serverTimeOfDay, Qt::LocalTime);
+        // A time of day that a change to summer time skips does not exist that day.
+        if (!candidate.isValid() || candidate.time() != serverTimeOfDay)
+            continue;
+        const qint64 distance = std::abs(now.msecsTo(candidate));
+        if (nearest.isNull() || distance < nearestDistance) {
+            nearest = candidate;
+            nearestDistance = distance;
+        }
+    }
+    return nearest;
 }
 
 QString longTimeText(const QTime& time, const QLocale& locale)
@@ -406,10 +427,17 @@ void TimeSyncDialog::setTimeClicked()
     std::uint32_t count = 0;
     if (!query(count) || !scope.alive())
         return;
-    const QDateTime utc = times::serverCountToUtc(count, platform::clock().now());
+    const QDateTime pcNow = platform::clock().now();
+    const QDateTime utc = times::serverCountToUtc(count, pcNow);
+    const QTime serverTimeOfDay = utc.toLocalTime().time();
+    // Whole seconds: the hundredths are set to 0.
+    const QDateTime target = times::timeOfDayKeepingTheDate(
+        pcNow, QTime(serverTimeOfDay.hour(), serverTimeOfDay.minute(), serverTimeOfDay.second()));
     const QString text = formats::clockText(platform::toSystemTime(utc.toLocalTime()));
     serverUtcLabel->setText(times::longTimeText(utc.time()));
     serverLocalLabel->setText(text);
+    if (!target.isValid())
+        throw std::runtime_error("The server's time of day does not exist on the PC's date; the clock was not set");
 
     // The server may answer before any tick has seen the pause: the running
     // connection is closed and saved here, with the old clock, so that no record
@@ -429,7 +457,7 @@ void TimeSyncDialog::setTimeClicked()
     // changed; the scope ends it afterwards.
     m_settingClock = true;
     try {
-        platform::clockSetter().setTime(utc);
+        platform::clockSetter().setTime(target);
     } catch (...) {
         if (scope.alive())
             m_settingClock = false;

@@ -39,6 +39,15 @@ QDateTime serverCountToUtc(std::uint32_t count, const QDateTime& now);
 // saving and zones off the whole hour included).
 QDateTime serverCountToLocal(std::uint32_t count, const QDateTime& now);
 
+// The local date and time that "Set time" gives the PC: the server's local time of
+// day on the PC's own date, so a server whose calendar is wrong (a count of 1996, or
+// one past the 2036 wrap) moves the clock by hours at most, never by years. Around
+// midnight the PC and the server may stand on either side of it: of the PC's date and
+// the days before and after it, the one that puts the result nearest to `pcNow` is
+// taken, so 23:59:58 on the PC with the server at 00:00:03 gives the next day, not
+// the start of the PC's day. A tie keeps the PC's date.
+QDateTime timeOfDayKeepingTheDate(const QDateTime& pcNow, const QTime& serverTimeOfDay);
+
 // The time of day in the user's long time format: the hour as the format writes it,
 // two-digit minutes and seconds, and the AM/PM designator in 12-hour formats
 // ("9:05:07 PM", "21:05:07").

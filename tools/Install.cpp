@@ -5,6 +5,7 @@
 #include "Help.h"
 #include "ProgramIcons.h"
 #include "RegistryNames.h"
+#include "SaveFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -53,8 +54,9 @@ void writeFile(const QString& path, const QByteArray& bytes, QFileDevice::Permis
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         fail(QStringLiteral("Cannot write \"%1\": %2").arg(path, file.errorString()));
-    if (!file.commit())
-        fail(QStringLiteral("Cannot write \"%1\": %2").arg(path, file.errorString()));
+    QString reason;
+    if (!platform::commitWhole(file, &reason))
+        fail(QStringLiteral("Cannot write \"%1\": %2").arg(path, reason));
     if (permissions && !QFile::setPermissions(path, permissions))
         fail(QStringLiteral("Cannot make \"%1\" executable").arg(path));
 }
@@ -131,8 +133,11 @@ QStringList writeMenuEntries(const QString& programFolder, const QString& dataHo
             makeFolder(folder);
             const QString file = folder + QLatin1Char('/') + entry.icon + QStringLiteral(".png");
             QSaveFile out(file);
-            if (!out.open(QIODevice::WriteOnly) || !program.icon(size).save(&out, "PNG") || !out.commit())
+            if (!out.open(QIODevice::WriteOnly) || !program.icon(size).save(&out, "PNG"))
                 fail(QStringLiteral("Cannot write \"%1\": %2").arg(file, out.errorString()));
+            QString reason;
+            if (!platform::commitWhole(out, &reason))
+                fail(QStringLiteral("Cannot write \"%1\": %2").arg(file, reason));
         }
         QString error;
         if (!platform::writeDesktopEntry(entryFile, entry, &error))

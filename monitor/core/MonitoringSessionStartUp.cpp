@@ -8,10 +8,13 @@
 #include "Formats.h"
 #include "ProgramInfo.h"
 #include "Report.h"
+#include "SaveFile.h"
 #include "SessionKey.h"
 
 #include <QDir>
 #include <QSaveFile>
+
+#include <algorithm>
 
 using platform::RootKey;
 using regkeys::name;
@@ -311,7 +314,13 @@ void MonitoringSession::recoverUnsavedConnection()
         record.StartTime = {low16(v[3]), low16(v[5]), low16(v[6]), low16(v[4]), low16(v[2]), low16(v[1]), low16(v[0]), 0};
     }
 
-    const bool alreadySaved = startKnown && history::holds(programPath, record, 1);
+    // Saved is also a record that waits in the store for the history: its connection
+    // ended cleanly, and recovering it would count it twice and a crash that was none.
+    const auto waiting = [&] {
+        return std::any_of(counts.unsavedRecords.begin(), counts.unsavedRecords.end(),
+                           [&](const history::HistoryRecord& r) { return history::sameConnection(r, record); });
+    };
+    const bool alreadySaved = startKnown && (history::holds(programPath, record, 1) || waiting());
     if (!alreadySaved) {
         emit unsavedConnectionFound();
         bool usable = false;
@@ -396,17 +405,24 @@ bool MonitoringSession::writeReport(int year, int month, int day, QString* error
     // Written aside and renamed, so a failed write never leaves half a report in
     // place of the earlier one of the same date.
     QSaveFile out(file);
+    QString reason;
     if (out.open(QIODevice::WriteOnly)) {
         report::ReportWriter report(out);
         history::RecordReader reader(programPath);
         history::HistoryRecord record;
         while (reader.next(&record))
             report.add(record);
-        if (report.finish() && out.commit())
+        if (!report.finish()) {
+            reason = out.errorString();
+            out.cancelWriting();
+        }
+        if (platform::commitWhole(out, reason.isEmpty() ? &reason : nullptr))
             return true;
+    } else {
+        reason = out.errorString();
     }
     if (error)
-        *error = QStringLiteral("%1 : %2").arg(QDir::toNativeSeparators(file), out.errorString());
+        *error = QStringLiteral("%1 : %2").arg(QDir::toNativeSeparators(file), reason);
     return false;
 }
 

@@ -6,13 +6,17 @@
 #include "SplashWindow.h"
 #include "AboutBox.h"
 #include "MainWindow.h"
+#include "CounterDialog.h"
 #include "Charging.h"
 #include "ProgramEntry.h"
 #include "History.h"
 #include "HistoryRecords.h"
 #include "WindowPlacement.h"
 
+#include <QAction>
 #include <QBuffer>
+#include <QCheckBox>
+#include <QPushButton>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
@@ -445,6 +449,41 @@ TEST_F(MainWindowTest, RecoveryTable)
     }
 }
 
+// A small file system of its own for the program folder, so that a full disk can be
+// made; it needs the right to mount (root), and is gone with the object.
+class SmallDisk {
+public:
+    explicit SmallDisk(const QString& folder)
+        : m_folder(folder)
+    {
+        QDir().mkpath(folder);
+        m_mounted = ::geteuid() == 0
+                    && QProcess::execute(QStringLiteral("mount"),
+                                         {"-t", "tmpfs", "-o", "size=64k", "tmpfs", folder})
+                           == 0;
+    }
+    ~SmallDisk()
+    {
+        if (m_mounted)
+            QProcess::execute(QStringLiteral("umount"), {m_folder});
+    }
+    bool mounted() const { return m_mounted; }
+    // Takes every free block.
+    void fill()
+    {
+        QFile filler(m_folder + QStringLiteral("/filler"));
+        filler.open(QIODevice::WriteOnly);
+        const QByteArray block(4096, 'x');
+        while (filler.write(block) == block.size() && filler.flush()) {
+        }
+    }
+    void free() { QFile::remove(m_folder + QStringLiteral("/filler")); }
+
+private:
+    QString m_folder;
+    bool m_mounted = false;
+};
+
 // ---- counter reset -----------------------------------------------------------------
 
 TEST_F(MainWindowTest, AutomaticResetAtStartWritesReportAndEmptiesHistory)
@@ -521,6 +560,102 @@ TEST_F(MainWindowTest, ResetThatCannotWriteItsReportKeepsTheHistory)
     ASSERT_EQ(env.boxes.shown.size(), 1u);
     EXPECT_TRUE(env.boxes.shown[0].text.startsWith("Can't write the report"));
     EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Error);
+}
+
+// A report is the closing period's only archive once the history is emptied: on a
+// full disk none of the commands that write one may leave a cut report in place of
+// the earlier one, nor empty the history without it.
+TEST_F(MainWindowTest, AFullDiskKeepsTheHistoryAndTheEarlierReport)
+{
+    installedFor("alice");
+    SmallDisk disk(env.programFolder() + QStringLiteral("/disk"));
+    if (!disk.mounted())
+        GTEST_SKIP() << "no small disk can be mounted (needs root)";
+    const QString folder = env.programFolder() + QStringLiteral("/disk");
+    writeStr(HKLM, q(rk::kSoftware), q(rk::vProgramPath), folder);
+    writeInt(HKLM, q(rk::kCounterAll), q(rk::vReport), 1);
+    writeInt(HKLM, q(rk::kCounterAll), q(rk::vReset), 4);
+    env.clock.set(2000, 1, 3, 9, 0, 0);
+    start();
+    const QString reportFile = folder + QStringLiteral("/Reports/2000-1-3.rpt");
+    const QString reportText = QStringLiteral("Can't write the report %1 : No space left on device.")
+                                   .arg(QDir::toNativeSeparators(reportFile));
+    const QString notReset = reportText.chopped(1) + QStringLiteral(". The counter was not reset.");
+    const auto action = [&](const char* name) {
+        QAction* found = mainWindow->findChild<QAction*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        if (found)
+            found->trigger();
+    };
+
+    struct Case {
+        const char* name;
+        std::function<void()> act;
+        QString message;
+    };
+    const Case cases[] = {
+        {"the automatic reset at start-up",
+         [&] {
+             writeInt(HKLM, q(rk::kCounterAll), q(rk::vReset), 2);
+             writeInt(HKLM, q(rk::kCounterAll), q(rk::vMonth), 12);
+             start();
+             writeInt(HKLM, q(rk::kCounterAll), q(rk::vReset), 4);
+         },
+         notReset},
+        {"Reset counter",
+         [&] {
+             env.boxes.queueAnswer(platform::IDYES);
+             action("resetCounterAction");
+         },
+         notReset},
+        {"Reset now",
+         [&] {
+             CounterDialog dialog(mainWindow->session());
+             dialog.show();
+             dialog.reportEnabledCheck->setChecked(true);
+             dialog.resetNowButton->click();
+         },
+         notReset},
+        {"Create report", [&] { action("createReportAction"); }, reportText},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(history::truncate(folder));
+        for (int day = 1; day <= 3; ++day)
+            ASSERT_TRUE(history::append(folder, recordOf(day, 12, 100 * day)));
+        {
+            QDir().mkpath(QFileInfo(reportFile).path());
+            QFile earlier(reportFile);
+            ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+            earlier.write(QByteArray(9000, 'r'));
+        }
+        writeInt(HKLM, q(rk::kCounterAll), q(rk::vMonth), 12);
+        writeInt(HKLM, q(rk::kCounterAll), q(rk::vDay), 1);
+        writeInt(HKLM, q(rk::kUsers), q(rk::vCrash), 2);
+        disk.fill();
+        env.boxes.clear();
+
+        c.act();
+        showRaisedMessages();
+
+        EXPECT_EQ(env.boxes.texts().filter(QStringLiteral("report")).join('\n').toStdString(), c.message.toStdString());
+        EXPECT_EQ(history::readAll(folder).size(), 3u);
+        QFile earlier(reportFile);
+        ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
+        EXPECT_EQ(earlier.readAll(), QByteArray(9000, 'r'));
+        EXPECT_EQ(QDir(folder + QStringLiteral("/Reports")).entryList(QDir::Files), QStringList{"2000-1-3.rpt"});
+        EXPECT_EQ(readInt(HKLM, q(rk::kCounterAll), q(rk::vMonth)), 12);
+        EXPECT_EQ(readInt(HKLM, q(rk::kCounterAll), q(rk::vDay)), 1);
+        EXPECT_EQ(readInt(HKLM, q(rk::kUsers), q(rk::vCrash)), 2);
+        disk.free();
+    }
+
+    // With room again the same reset writes the whole report and then empties the
+    // history.
+    env.boxes.queueAnswer(platform::IDYES);
+    action("resetCounterAction");
+    EXPECT_EQ(history::readAll(folder).size(), 0u);
+    EXPECT_EQ(QFileInfo(reportFile).size(), 137 + 3 * 142 + 6 * 142);
 }
 
 // ---- the tick --------------------------------------------------------------------------
@@ -739,86 +874,81 @@ TEST_F(TickTest, TicksGoOnWhileATicksMessageIsOpen)
     EXPECT_EQ(money(), 3 + 3 * 7);
 }
 
-TEST_F(TickTest, FailedHistoryAppendIsReportedAndKeepsTheMarker)
-{
-    ASSERT_TRUE(QDir().mkpath(history::historyFile(env.programFolder())));  // a folder in its way
-    env.setLine(true);
-    tick();
-    env.setLine(false);
-    tick();
-    ASSERT_EQ(env.boxes.shown.size(), 1u);
-    EXPECT_TRUE(env.boxes.shown[0].text.startsWith("Can't save the connection in"));
-    EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Error);
-    EXPECT_EQ(readInt(HKLM, q(rk::kSoftware), q(rk::vBug)), 2);
-}
-
-TEST_F(TickTest, ExitWithAnUnsavedRecordLeavesItToTheRecovery)
+// A connection that ended cleanly but could not go to the history (a folder in its
+// way) waits in the store: the starts that follow say that it could not be saved yet,
+// and neither recover it nor count a crash. Once the history can be written, the
+// connection is in it exactly once.
+TEST_F(TickTest, AnUnsavedConnectionWaitsInTheStoreAndIsNoCrash)
 {
     const QString historyPath = history::historyFile(env.programFolder());
-    ASSERT_TRUE(QDir().mkpath(historyPath));  // a folder in its way
-    env.setLine(true);
-    tick();
-    env.clock.advance(90);
-    tick();
-    mainWindow->close();  // the record can't be written at exit either
-    EXPECT_EQ(readInt(HKLM, q(rk::kSoftware), q(rk::vBug)), 2);
-
-    // Once the history can be written again, the next start recovers the connection.
-    ASSERT_TRUE(QDir().rmdir(historyPath));
-    env.setLine(false);
-    env.boxes.clear();
-    start();
-    ASSERT_EQ(records().size(), 1u);
-    EXPECT_EQ(records()[0].DurationSeconds, 15 + 90);
-    EXPECT_EQ(records()[0].userName(), QStringLiteral("alice"));
-    // It waited in the store and went in first; the recovery finds it saved, so
-    // there is nothing to recover and no crash to count.
-    EXPECT_EQ(readInt(HKLM, q(rk::kUsers), q(rk::vCrash)), 0);
-    EXPECT_FALSE(env.boxes.texts().contains(QStringLiteral("Last connection was unsaved. Dialtally will recover data.")));
-    EXPECT_FALSE(valueExists(HKLM, q(rk::kCounterCurrent), q(rk::vUnsavedRecords)));
-
-    // A connection saved afterwards clears the marker at exit as usual.
-    env.setLine(true);
-    tick();
-    mainWindow->close();
-    EXPECT_EQ(readInt(HKLM, q(rk::kSoftware), q(rk::vBug)), 0);
-    EXPECT_EQ(records().size(), 2u);
-}
-
-// A small file system of its own for the program folder, so that a full disk can be
-// made; it needs the right to mount (root), and is gone with the object.
-class SmallDisk {
-public:
-    explicit SmallDisk(const QString& folder)
-        : m_folder(folder)
-    {
-        QDir().mkpath(folder);
-        m_mounted = ::geteuid() == 0
-                    && QProcess::execute(QStringLiteral("mount"),
-                                         {"-t", "tmpfs", "-o", "size=64k", "tmpfs", folder})
-                           == 0;
-    }
-    ~SmallDisk()
-    {
-        if (m_mounted)
-            QProcess::execute(QStringLiteral("umount"), {m_folder});
-    }
-    bool mounted() const { return m_mounted; }
-    // Takes every free block.
-    void fill()
-    {
-        QFile filler(m_folder + QStringLiteral("/filler"));
-        filler.open(QIODevice::WriteOnly);
-        const QByteArray block(4096, 'x');
-        while (filler.write(block) == block.size() && filler.flush()) {
+    const QString aside = historyPath + QStringLiteral(".aside");
+    const QString saveError =
+        QStringLiteral("Can't save the connection in %1 : ").arg(QDir::toNativeSeparators(historyPath));
+    const QString recovering = QStringLiteral("Last connection was unsaved. Dialtally will recover data.");
+    const auto marker = [&] { return readInt(HKLM, q(rk::kSoftware), q(rk::vBug)); };
+    const auto waiting = [&] { return valueExists(HKLM, q(rk::kCounterCurrent), q(rk::vUnsavedRecords)); };
+    struct Case {
+        const char* name;
+        bool dropBeforeExit;
+        bool markerLeftOpen;  // as an earlier version left it beside the waiting record
+    } cases[] = {
+        {"the line drops, then the program ends", true, false},
+        {"the program ends while counting", false, false},
+        {"the marker left open beside the waiting record", true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::size_t before = records().size();
+        if (QFile::exists(historyPath))
+            ASSERT_TRUE(QFile::rename(historyPath, aside));
+        ASSERT_TRUE(QDir().mkpath(historyPath));
+        start();
+        env.boxes.clear();
+        env.setLine(true);
+        tick();
+        env.clock.advance(90);
+        tick();
+        if (c.dropBeforeExit) {
+            env.setLine(false);
+            tick();
+            ASSERT_EQ(env.boxes.shown.size(), 1u);
+            EXPECT_TRUE(env.boxes.shown[0].text.startsWith(saveError)) << env.boxes.shown[0].text.toStdString();
+            EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Error);
+            EXPECT_EQ(marker(), 1);
         }
-    }
-    void free() { QFile::remove(m_folder + QStringLiteral("/filler")); }
+        mainWindow->close();
+        EXPECT_EQ(marker(), 0);
+        EXPECT_TRUE(waiting());
+        if (c.markerLeftOpen)
+            writeInt(HKLM, q(rk::kSoftware), q(rk::vBug), 2);
 
-private:
-    QString m_folder;
-    bool m_mounted = false;
-};
+        // Started again while the folder is still in the way.
+        env.setLine(false);
+        env.boxes.clear();
+        start();
+        EXPECT_FALSE(env.boxes.texts().contains(recovering));
+        EXPECT_EQ(env.boxes.texts().filter(saveError).size(), 1);
+        EXPECT_EQ(readInt(HKLM, q(rk::kUsers), q(rk::vCrash)), 0);
+        EXPECT_TRUE(waiting());
+        mainWindow->close();
+
+        // With the folder gone, the next start writes it first.
+        ASSERT_TRUE(QDir().rmdir(historyPath));
+        if (QFile::exists(aside))
+            ASSERT_TRUE(QFile::rename(aside, historyPath));
+        env.boxes.clear();
+        start();
+        EXPECT_TRUE(env.boxes.shown.empty());
+        ASSERT_EQ(records().size(), before + 1);
+        EXPECT_EQ(records().back().DurationSeconds, 15 + 90);
+        EXPECT_EQ(records().back().userName(), QStringLiteral("alice"));
+        EXPECT_EQ(readInt(HKLM, q(rk::kUsers), q(rk::vCrash)), 0);
+        EXPECT_FALSE(waiting());
+        mainWindow->close();
+        EXPECT_EQ(marker(), 0);
+        env.clock.advance(600);
+    }
+}
 
 // The faults a user's machine really has, each during a counted connection: counting,
 // backups and the line drop stay to the second while the fault's message is open, the

@@ -8,6 +8,9 @@
 #include <QTcpSocket>
 #include <QThread>
 
+#include <pwd.h>
+#include <unistd.h>
+
 namespace testing_support {
 
 namespace {
@@ -77,10 +80,28 @@ bool XinetdTimeServer::start(QString* why)
         }
         // xinetd knows its internal services by name: the service must be called
         // "time", and UNLISTED lets it take a port that /etc/services does not name.
+        QString service = QStringLiteral("    type        = INTERNAL UNLISTED\n"
+                                         "    id          = time-stream\n");
+        if (m_count) {
+            const QString printf = QStandardPaths::findExecutable(QStringLiteral("printf"));
+            if (printf.isEmpty()) {
+                *why = QStringLiteral("no printf program for the fixed count");
+                return false;
+            }
+            // The four bytes, big-endian, as octal escapes of printf's format.
+            QString bytes;
+            for (int shift = 24; shift >= 0; shift -= 8)
+                bytes += QStringLiteral("\\%1").arg((*m_count >> shift) & 0xFFu, 3, 8, QLatin1Char('0'));
+            const passwd* me = getpwuid(getuid());
+            service = QStringLiteral("    type        = UNLISTED\n"
+                                     "    server      = %1\n"
+                                     "    server_args = %2\n"
+                                     "    user        = %3\n")
+                          .arg(printf, bytes, QString::fromLocal8Bit(me ? me->pw_name : "root"));
+        }
         file.write(QStringLiteral("defaults\n{\n}\n"
                                   "service time\n{\n"
-                                  "    type        = INTERNAL UNLISTED\n"
-                                  "    id          = time-stream\n"
+                                  "%2"
                                   "    socket_type = stream\n"
                                   "    protocol    = tcp\n"
                                   "    wait        = no\n"
@@ -89,6 +110,7 @@ bool XinetdTimeServer::start(QString* why)
                                   "    port        = %1\n"
                                   "}\n")
                        .arg(m_port)
+                       .arg(service)
                        .toUtf8());
         file.close();
 

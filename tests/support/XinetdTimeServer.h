@@ -7,7 +7,9 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 
 namespace testing_support {
 
@@ -21,6 +23,11 @@ public:
     // The xinetd program, or empty when it is not installed.
     static QString program();
 
+    // Instead of the clock of this machine, the server sends this count for every
+    // connection: xinetd runs printf for it, as it would any outside TIME server.
+    // Call before start().
+    void serveCount(std::uint32_t count) { m_count = count; }
+
     // Starts the daemon and waits (at most a few seconds) until it accepts
     // connections. False with `why` set when it could not be started.
     bool start(QString* why);
@@ -32,6 +39,7 @@ private:
     QTemporaryDir m_dir;
     std::unique_ptr<QProcess> m_process;
     quint16 m_port = 0;
+    std::optional<std::uint32_t> m_count;
 };
 
 }  // namespace testing_support

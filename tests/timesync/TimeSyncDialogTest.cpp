@@ -7,6 +7,8 @@
 #include "MonitoringSession.h"
 #include "ProgramInfo.h"
 #include "History.h"
+#include "Formats.h"
+#include "LocalTime.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -460,6 +462,54 @@ TEST_F(TimeSyncDialogTest, SetTimeSavesTheRunningConnectionBeforeTheClockChanges
     EXPECT_EQ(saved[0].EndTime.wMinute, 5);
     EXPECT_EQ(saved[1].StartTime.wHour, 10);
     EXPECT_EQ(saved[1].StartTime.wMinute, 15);
+}
+
+// A server whose calendar is wrong sets the time of day only; around midnight the
+// PC's clock goes to the nearer side of it, not a day back or forth.
+TEST_F(TimeSyncDialogTest, SetTimeKeepsThePcsDateWhateverDateTheServerHas)
+{
+    if (testing_support::XinetdTimeServer::program().isEmpty())
+        GTEST_SKIP() << "xinetd is not installed: the real RFC 868 server is not available";
+    struct Case {
+        const char* name;
+        QDateTime pcNow;        // Berlin
+        const char* serverUtc;  // what the server's count stands for
+        QDateTime expected;     // Berlin
+    };
+    const auto berlin = [](int y, int mo, int d, int h, int mi, int s) {
+        return QDateTime(QDate(y, mo, d), QTime(h, mi, s), Qt::LocalTime);
+    };
+    const Case cases[] = {
+        {"a server in 1996", berlin(2026, 12, 10, 12, 0, 0), "1996-01-01T00:00:05", berlin(2026, 12, 10, 1, 0, 5)},
+        {"a server past the 2036 wrap", berlin(2026, 12, 10, 12, 0, 0), "2036-03-15T10:20:30",
+         berlin(2026, 12, 10, 11, 20, 30)},
+        {"the PC before midnight, the server after", berlin(2026, 12, 10, 23, 59, 58), "2026-12-10T23:00:03",
+         berlin(2026, 12, 11, 0, 0, 3)},
+        {"the PC after midnight, the server before", berlin(2026, 12, 11, 0, 0, 2), "2026-12-10T22:59:57",
+         berlin(2026, 12, 10, 23, 59, 57)},
+        {"a server in 1996 just after midnight", berlin(2026, 12, 10, 23, 59, 58), "1996-01-01T23:00:03",
+         berlin(2026, 12, 11, 0, 0, 3)},
+        {"twelve hours apart: the PC's date", berlin(2026, 12, 10, 12, 0, 0), "2030-01-01T23:00:00",
+         berlin(2026, 12, 10, 0, 0, 0)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testing_support::XinetdTimeServer xinetd;
+        xinetd.serveCount(countOf(utc(c.serverUtc)));
+        QString why;
+        ASSERT_TRUE(xinetd.start(&why)) << why.toStdString();
+        dialog->serverCombo->setEditText(QStringLiteral("127.0.0.1"));
+        dialog->TimePort = xinetd.port();
+        env.clock.set(c.pcNow);
+        env.clockSetter.set.clear();
+        env.boxes.clear();
+        dialog->setTimeButton->click();
+        EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(QLatin1Char('|')).toStdString();
+        ASSERT_EQ(env.clockSetter.set.size(), 1u);
+        EXPECT_EQ(env.clockSetter.set[0].toLocalTime().toString(Qt::ISODate), c.expected.toString(Qt::ISODate));
+        EXPECT_EQ(dialog->pcTimeLabel->text(), formats::clockText(platform::toSystemTime(c.expected)));
+        expectIdle();
+    }
 }
 
 TEST_F(TimeSyncDialogTest, SetTimeWithMonitoringAlreadyOffLeavesItOff)
