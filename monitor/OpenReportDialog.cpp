@@ -8,6 +8,7 @@
 #include "RegistryNames.h"
 #include "MonitoringSession.h"
 #include "ProgramInfo.h"
+#include "Report.h"
 #include "WindowPlacement.h"
 
 #include <QDir>
@@ -211,8 +212,7 @@ QString OpenReportDialog::selectedReport() const
 void OpenReportDialog::FormCreate()
 {
     const QString reportsFolder = folder();
-    if (!QDir(reportsFolder).exists())
-        QDir().mkpath(reportsFolder);
+    report::makeReportsFolder(reportsFolder);
 
     // Read again at every activation, so reports written meanwhile appear; the report
     // chosen before stays chosen.
