@@ -528,7 +528,7 @@ void MailCheckerWindow::fitColumns()
 {
     // A size cut to "2,929.7..." tells nothing; the subject gives up what the size
     // of a message of a few megabytes needs in this font.
-    const int sizeMinimum = messageList->fontMetrics().horizontalAdvance(sizeText(9999 * 1024)) + 12;
+    const int sizeMinimum = messageList->fontMetrics().horizontalAdvance(sizeText(std::int64_t{9999} * 1024)) + 12;
     std::array<int, 4> widths = columnWidths(messageList->viewport()->width(), sizeMinimum);
     // A column whose share would cut one of its texts gets the width of its widest,
     // and the list scrolls sideways rather than hide what a sender or subject says.
