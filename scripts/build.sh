@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# Configures and builds the whole project in build/ (or $DIALTALLY_BUILD_DIR). Any
-# arguments go to CMake's configure step (e.g. -DCMAKE_COMPILE_WARNING_AS_ERROR=ON).
+# Configures and builds the whole project in build/ (or $DIALTALLY_BUILD_DIR).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${DIALTALLY_BUILD_DIR:-$root/build}
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j"$(nproc)"
