@@ -85,7 +85,10 @@ TEST(StatisticsRows, OneRowPerExactNameInOrderOfFirstAppearance)
     const std::vector<history::HistoryRecord> records = {
         recordOf(QStringLiteral("alice"), 3600, 100), recordOf(QStringLiteral("Alice"), 10, 1),
         recordOf(QStringLiteral("alice"), 1800, 250), recordOf(QStringLiteral("alice"), 5, 5)};
-    const auto rows = statistics::userRows(records);
+    statistics::UserTally tally;
+    for (const auto& record : records)
+        tally.add(record);
+    const auto& rows = tally.rows();
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].name, QByteArray("alice"));
     EXPECT_EQ(rows[0].connections, 3);
