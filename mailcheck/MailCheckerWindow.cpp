@@ -628,7 +628,7 @@ void MailCheckerWindow::fitColumns()
     // A size cut to "2,929.7..." tells nothing: the column holds a message of a few
     // megabytes in this font even before any is listed.
     const int padding = platform::cellTextPadding(*messageList);
-    const int sizeFloor = textRoom(QFontMetricsF(messageList->font()), sizeText(9999 * 1024), padding);
+    const int sizeFloor = textRoom(QFontMetricsF(messageList->font()), sizeText(std::int64_t{9999} * 1024), padding);
     const std::array<int, 4> widths =
         columnWidths(messageList->viewport()->width(), std::max(sizeFloor, m_sizeRoom), m_accountRoom);
     // Hidden while the columns change, so the list is drawn once in its new layout.

@@ -67,7 +67,7 @@ namespace {
 
 // The longest line we accept in a reply. RFC 1939 bounds status lines at 512 octets
 // and RFC 5322 header lines at 998; anything far beyond is not a POP3 server.
-constexpr qsizetype kMaxLine = 64 * 1024;
+constexpr qsizetype kMaxLine = qsizetype{64} * 1024;
 // TOP n 0 returns the header only; a reply beyond these is a server gone wrong. Every
 // line counts with its line end, so a stream of empty lines ends too.
 constexpr qsizetype kMaxHeaderBytes = 16 * kMaxLine;

@@ -500,7 +500,7 @@ QString loginUserName()
         && *found->pw_name)
         return QString::fromLocal8Bit(found->pw_name);
     for (const char* variable : {"USER", "LOGNAME"}) {
-        const QString name = qEnvironmentVariable(variable);
+        QString name = qEnvironmentVariable(variable);
         if (!name.isEmpty())
             return name;
     }

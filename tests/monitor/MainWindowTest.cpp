@@ -871,8 +871,9 @@ TEST_F(TickTest, AnUnsavedConnectionWaitsInTheStoreAndIsNoCrash)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::size_t before = records().size();
-        if (QFile::exists(historyPath))
+        if (QFile::exists(historyPath)) {
             ASSERT_TRUE(QFile::rename(historyPath, aside));
+        }
         ASSERT_TRUE(QDir().mkpath(historyPath));
         start();
         env.boxes.clear();
@@ -906,8 +907,9 @@ TEST_F(TickTest, AnUnsavedConnectionWaitsInTheStoreAndIsNoCrash)
 
         // With the folder gone, the next start writes it first.
         ASSERT_TRUE(QDir().rmdir(historyPath));
-        if (QFile::exists(aside))
+        if (QFile::exists(aside)) {
             ASSERT_TRUE(QFile::rename(aside, historyPath));
+        }
         env.boxes.clear();
         start();
         EXPECT_TRUE(env.boxes.shown.empty());
