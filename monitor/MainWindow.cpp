@@ -152,8 +152,10 @@ void MainWindow::startUp()
             logo = key->readInteger(regkeys::name(rk::vLogo));
     }
     if (logo != 0) {
-        m_startSplash = std::make_unique<SplashWindow>();
-        runSplash(*m_startSplash);
+        // Freed once it has closed itself: the logo's pictures and the window would
+        // otherwise stay in memory for the program's life, never to be shown again.
+        SplashWindow splash;
+        runSplash(splash);
     }
     auto& app = platform::Application::instance();
     connect(&app, &platform::Application::minimizeEvent, this,

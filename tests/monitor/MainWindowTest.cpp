@@ -16,6 +16,7 @@
 #include "WindowPlacement.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QBuffer>
 #include <QCheckBox>
 #include <QPushButton>
@@ -207,6 +208,9 @@ TEST_F(MainWindowTest, FirstStartWritesTheDefaultsTreeOnce)
     EXPECT_TRUE(mainWindow->session().isRunning());
     EXPECT_EQ(platform::savedPosition(*mainWindow), QPoint(188, 138));
     EXPECT_EQ(splashes, 1);
+    // The splash is gone once it has closed: no window of it stays for the program's life.
+    for (QWidget* window : QApplication::topLevelWidgets())
+        EXPECT_EQ(qobject_cast<SplashWindow*>(window), nullptr) << "a splash window is left";
     // "Minimize" = 1 in tray mode: minimized, only the tray icon is left.
     EXPECT_TRUE(platform::Application::instance().isMinimized());
     EXPECT_TRUE(env.tray.exists());
