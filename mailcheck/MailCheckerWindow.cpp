@@ -226,6 +226,8 @@ void MailCheckerWindow::buildWindow()
     for (int i = 0; i < 7; ++i) {
         auto* panel = new QLabel(text(panelTexts[i]), statusBar());
         panel->setObjectName(QStringLiteral("statusPanel%1").arg(i));
+        // Account names come from outside: "<b>home</b>" is a name, not markup.
+        panel->setTextFormat(Qt::PlainText);
         // The design's widths were set for a narrower font: no panel is narrower than
         // its texts, the status text gets the width the window has to spare and the
         // empty last panel gives way first. A sunken panel loses its frame and margin
