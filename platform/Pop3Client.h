@@ -49,14 +49,12 @@ public:
     ~Pop3Client() override;
 
     void setUserId(const QString& user) { m_user = user; }
-    QString userId() const { return m_user; }
     void setPassword(const QString& password) { m_password = password; }
     void setHost(const QString& host) { m_host = host; }
     QString host() const { return m_host; }
     void setPort(int port) { m_port = port; }
     int port() const { return m_port; }
     void setTimeOut(int milliseconds) { m_socket.setTimeout(milliseconds); }
-    int timeOut() const { return m_socket.timeout(); }
 
     // Messages in the maildrop, from the STAT of the last connect.
     int MailCount() const { return m_mailCount; }

@@ -74,7 +74,9 @@ void watchSessionEnd()
     sigemptyset(&action.sa_mask);
     // Restarted, so a file write that the signal interrupts is not cut short.
     action.sa_flags = SA_RESTART;
-    for (int signal : {SIGTERM, SIGHUP})
+    // SIGINT and SIGQUIT are a terminal's Ctrl+C and Ctrl+\: the user ends the program
+    // there as a log-out would, and a connection it counts must not be left to recovery.
+    for (int signal : {SIGTERM, SIGHUP, SIGINT, SIGQUIT})
         ::sigaction(signal, &action, nullptr);
 
 #ifndef QT_NO_SESSIONMANAGER

@@ -1,6 +1,7 @@
 // The end of the desktop session: log-out and shutdown end a program with SIGTERM
-// (systemd, most session managers), a closed terminal with SIGHUP, and an X session
-// manager asks through QGuiApplication::commitDataRequest. Each of them closes the
+// (systemd, most session managers), a closed terminal with SIGHUP, Ctrl+C and Ctrl+\ in
+// a terminal with SIGINT and SIGQUIT, and an X session manager asks through
+// QGuiApplication::commitDataRequest. Each of them closes the
 // program's main window, as its close button does, so the program's own closing steps
 // run: nothing is asked, and what the window's close saves is saved.
 #pragma once

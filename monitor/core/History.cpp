@@ -184,16 +184,6 @@ std::vector<HistoryRecord> readAll(const QString& programPath)
     return records;
 }
 
-Totals sumTotals(const std::vector<HistoryRecord>& records)
-{
-    Totals totals;
-    for (const auto& r : records) {
-        totals.feeCents += r.FeeCents;
-        totals.seconds += r.DurationSeconds;
-    }
-    return totals;
-}
-
 bool append(const QString& programPath, const HistoryRecord& record, QString* error)
 {
     const QString path = historyFile(programPath);
@@ -295,16 +285,6 @@ bool truncate(const QString& programPath, QString* error)
     return true;
 }
 
-
-std::int32_t sumTodayFees(const std::vector<HistoryRecord>& records, const QDate& today)
-{
-    std::int32_t sum = 0;
-    for (const auto& record : records) {
-        if (record.StartTime.wMonth == today.month() && record.StartTime.wDay == today.day())
-            sum += record.FeeCents;
-    }
-    return sum;
-}
 
 StartupSums startupSums(const QString& programPath, const QDate& today)
 {

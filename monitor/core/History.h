@@ -79,7 +79,6 @@ struct Totals {
     std::int64_t feeCents = 0;
     std::int64_t seconds = 0;
 };
-Totals sumTotals(const std::vector<HistoryRecord>& records);
 
 // Appends one record at a whole-record offset (a torn tail left by an earlier failed
 // write is overwritten, never built upon) and flushes it to disk before returning.
@@ -94,10 +93,6 @@ bool sameConnection(const HistoryRecord& a, const HistoryRecord& b);
 // Whether one of the file's last `lastRecords` whole records is this connection (it
 // was saved already).
 bool holds(const QString& programPath, const HistoryRecord& record, int lastRecords = 1);
-
-// Today's fee: the records that started on today's month and day (the year is not
-// compared).
-std::int32_t sumTodayFees(const std::vector<HistoryRecord>& records, const QDate& today);
 
 // The sums that start-up takes from the history in one pass: the period's fee and
 // time, and today's fee (the records that started on today's month and day).

@@ -205,14 +205,17 @@ void MonitoringSession::closingSteps()
         counts.lineUp = false;
         updateConnectionState(platform::localTimeRecord());
     }
-    // A record that could not be written keeps the marker open and stays in the store
-    // for the next start: it is left to the recovery, never dropped.
-    if (counts.unsavedRecords.empty()) {
+    // A record that could not be written waits in the store for the next start, which
+    // writes it first; the exit is a clean one all the same. Should the store refuse
+    // the record, the marker stays as it was and the recovery has the backup.
+    platform::RegistryTransaction transaction(m_registry.store());
+    if (!counts.unsavedRecords.empty())
+        storeUnsavedRecords();
+    {
         Key key(m_registry, RootKey::LocalMachine, rk::kSoftware);
         key.writeInt(rk::vBug, static_cast<std::int32_t>(RunMarker::Closed));
-    } else {
-        storeUnsavedRecords();
     }
+    transaction.commit();
 }
 
 // =====================================================================================
@@ -400,12 +403,18 @@ void MonitoringSession::endConnection(const platform::SystemTime& now)
         emit restoreRequested();
 
     // The store last, once the connection is closed in memory: a refused write ends
-    // the tick but leaves nothing half done. Only a record that is on disk clears the
-    // marker; one that is not waits in the store, and its backup slots stay too.
-    if (saved)
+    // the tick but leaves nothing half done. A record that could not go to the history
+    // is saved all the same once it waits in the store, and the marker says so with
+    // it: the connection ended cleanly, and the next start must not take it for a
+    // crash. Only a store that refuses it too leaves the marker open for the recovery.
+    if (saved) {
         markSaved();
-    else
+    } else {
+        platform::RegistryTransaction transaction(m_registry.store());
         storeUnsavedRecords();
+        markSaved();
+        transaction.commit();
+    }
 }
 
 void MonitoringSession::launchConnectPrograms()

@@ -14,6 +14,8 @@
 #include <QDir>
 #include <QSaveFile>
 
+#include <algorithm>
+
 using platform::RootKey;
 using regkeys::name;
 using session_store::Key;
@@ -312,7 +314,13 @@ void MonitoringSession::recoverUnsavedConnection()
         record.StartTime = {low16(v[3]), low16(v[5]), low16(v[6]), low16(v[4]), low16(v[2]), low16(v[1]), low16(v[0]), 0};
     }
 
-    const bool alreadySaved = startKnown && history::holds(programPath, record, 1);
+    // Saved is also a record that waits in the store for the history: its connection
+    // ended cleanly, and recovering it would count it twice and a crash that was none.
+    const auto waiting = [&] {
+        return std::any_of(counts.unsavedRecords.begin(), counts.unsavedRecords.end(),
+                           [&](const history::HistoryRecord& r) { return history::sameConnection(r, record); });
+    };
+    const bool alreadySaved = startKnown && (history::holds(programPath, record, 1) || waiting());
     if (!alreadySaved) {
         emit unsavedConnectionFound();
         bool usable = false;

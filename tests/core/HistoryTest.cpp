@@ -92,9 +92,13 @@ TEST(HistoryFile, AppendsInOrderAndSumsTotals)
     ASSERT_EQ(records.size(), 3u);
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(records[i].FeeCents, (i + 1) * 100);
-    const auto totals = history::sumTotals(records);
-    EXPECT_EQ(totals.feeCents, 600);
-    EXPECT_EQ(totals.seconds, 360);
+    const auto sums = history::startupSums(dir.path(), QDate(2000, 1, 1));
+    EXPECT_EQ(sums.period.feeCents, 600);
+    EXPECT_EQ(sums.period.seconds, 360);
+    // Today's fee takes the records of today's month and day, whatever their year.
+    EXPECT_EQ(sums.todayFee, 600);
+    EXPECT_EQ(history::startupSums(dir.path(), QDate(2003, 1, 1)).todayFee, 600);
+    EXPECT_EQ(history::startupSums(dir.path(), QDate(2000, 1, 2)).todayFee, 0);
 }
 
 TEST(HistoryFile, TornTailIsIgnoredAndOverwrittenByTheNextAppend)

@@ -1,6 +1,6 @@
 // The end of the desktop session: the built programs, started here with a store and
-// program folder of their own, get SIGTERM or SIGHUP and must run their closing steps
-// as when their window closes.
+// program folder of their own, get SIGTERM, SIGHUP, SIGINT or SIGQUIT and must run
+// their closing steps as when their window closes.
 #include "SessionEnd.h"
 
 #include "Fakes.h"
@@ -205,9 +205,19 @@ TEST_P(SessionEndSignalTest, DialtallySavesTheCountedConnectionOnceAndClearsTheM
     EXPECT_EQ(storedInt(HKLM, rk::kSoftware, rk::vBug), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, SessionEndSignalTest, ::testing::Values(SIGTERM, SIGHUP),
+// A log-out, a closed terminal, and Ctrl+C or Ctrl+\ in the terminal it was started from.
+INSTANTIATE_TEST_SUITE_P(Signals, SessionEndSignalTest, ::testing::Values(SIGTERM, SIGHUP, SIGINT, SIGQUIT),
                          [](const ::testing::TestParamInfo<int>& info) {
-                             return std::string(info.param == SIGTERM ? "SIGTERM" : "SIGHUP");
+                             switch (info.param) {
+                             case SIGTERM:
+                                 return std::string("SIGTERM");
+                             case SIGHUP:
+                                 return std::string("SIGHUP");
+                             case SIGINT:
+                                 return std::string("SIGINT");
+                             default:
+                                 return std::string("SIGQUIT");
+                             }
                          });
 
 TEST_F(SessionEndTest, ASecondTermDuringTheClosingStepsNeitherDoublesNorCorruptsTheRecord)

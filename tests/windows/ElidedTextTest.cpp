@@ -521,10 +521,11 @@ TEST_F(ElidedTextTest, NoWindowShowsAnElidedTextAtItsOpeningSize)
          dialog(static_cast<GraphsDialog*>(nullptr), std::function<void(GraphsDialog&)>([](GraphsDialog& d) { d.nextButton->click(); }))},
         {"Time synchronization", dialog(static_cast<TimeSyncDialog*>(nullptr))},
         {"Splash", [] {
+             auto splash = std::make_shared<SplashWindow>();
              // Kept up for the walk: it would close itself after its second.
-             splashWindow->closeTimer->disconnect();
-             splashWindow->show();
-             return std::shared_ptr<QWidget>(splashWindow, [](QWidget* w) { w->hide(); });
+             splash->closeTimer->stop();
+             splash->show();
+             return splash;
          }},
         {"About", [] {
              aboutBox->show();
