@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QHostAddress>
 #include <QLabel>
 #include <QListWidget>
@@ -26,6 +27,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -768,6 +770,68 @@ TEST_F(MailCheckTest, DeleteTellsTwinsApartByUidlOrMessageId)
         EXPECT_EQ(f.messageList->topLevelItemCount(), 0);
         EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(QLatin1Char('\n')).toStdString();
     }
+}
+
+// Runs the event loop, as an open box does, until `done` holds or ten seconds pass.
+bool spinUntil(const std::function<bool()>& done)
+{
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    poll.start(10);
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    loop.exec();
+    return done();
+}
+
+// A tray program left alone with a box open goes on checking, and says the same
+// fault once.
+TEST_F(MailCheckTest, AnOpenErrorBoxNeitherStopsTheTimedChecksNorStacks)
+{
+    testing_support::ScriptedServer refusing;
+    refusing.replies["PASS"] = "-ERR [AUTH] mailbox locked\r\n";
+    writeSettings(Settings());
+    writeScriptedAccount(QStringLiteral("home"), refusing);
+    MailCheckerWindow& f = create();
+    env.setLine(true);
+    f.checkTimer->setInterval(50);  // stands for the minutes
+    int checksWhileOpen = 0;
+    bool closed = false;
+    env.boxes.whileOpen = [&](const platform::MessageRequest&) {
+        spinUntil([&] { return refusing.connections >= 4; });
+        checksWhileOpen = refusing.connections - 1;
+        f.checkTimer->stop();
+        closed = true;
+    };
+    f.checkTimer->start();
+    ASSERT_TRUE(spinUntil([&] { return closed; }));
+    EXPECT_GE(checksWhileOpen, 3);
+    EXPECT_EQ(env.boxes.texts(),
+              QStringList{q("Account home on 127.0.0.1: The POP3 server refused the login of joe: -ERR [AUTH] "
+                            "mailbox locked.")});
+
+    // Another fault while the box is open gets a box of its own.
+    env.boxes.clear();
+    closed = false;
+    QStringList inside;
+    env.boxes.whileOpen = [&](const platform::MessageRequest& request) {
+        if (!request.text.contains(q("locked"))) {
+            inside << request.text;
+            return;
+        }
+        refusing.replies["PASS"] = "-ERR [AUTH] password expired\r\n";
+        spinUntil([&] { return !inside.isEmpty(); });
+        f.checkTimer->stop();
+        closed = true;
+    };
+    refusing.replies["PASS"] = "-ERR [AUTH] mailbox locked\r\n";
+    f.checkTimer->start();
+    ASSERT_TRUE(spinUntil([&] { return closed; }));
+    ASSERT_EQ(inside.size(), 1);
+    EXPECT_TRUE(inside[0].contains(q("password expired"))) << inside[0].toStdString();
 }
 
 // Outside text in the status bar is text: an account named like markup shows its name.
