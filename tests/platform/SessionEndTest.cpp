@@ -333,19 +333,19 @@ TEST_F(SessionEndTest, PostpeekEndsWhileTheBoxOfItsStartCheckIsOpen)
     // loop runs, and the log-out must not wait for its OK.
     QTcpServer pop3;
     ASSERT_TRUE(pop3.listen(QHostAddress::LocalHost));
-    int connections = 0;
+    bool dropped = false;
     QObject::connect(&pop3, &QTcpServer::newConnection, [&] {
         while (QTcpSocket* socket = pop3.nextPendingConnection()) {
-            ++connections;
             socket->write("-ERR go away\r\n");
             socket->setParent(&pop3);
+            QObject::connect(socket, &QTcpSocket::disconnected, [&] { dropped = true; });
         }
     });
     writePostpeekSettings(env, pop3.serverPort());
     startProgram("mailcheck/Postpeek");
-    ASSERT_TRUE(waitFor([&] { return connections > 0; }, 20000)) << "Postpeek did not start its check";
-    // The refusal reaches the program and its box opens.
-    waitFor([] { return false; }, 1000);
+    // The program drops the refused connection just before its box opens.
+    ASSERT_TRUE(waitFor([&] { return dropped; }, 20000)) << "Postpeek did not start its check";
+    waitFor([] { return false; }, 300);
     overwriteMarks();
     sendSignal(SIGTERM);
     expectCleanExit();
