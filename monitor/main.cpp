@@ -2,6 +2,7 @@
 #include "Application.h"
 #include "Registry.h"
 #include "SessionEnd.h"
+#include "SingleInstance.h"
 #include "TariffProfilesDialog.h"
 #include "TimeSyncDialog.h"
 #include "OpenReportDialog.h"
@@ -17,6 +18,7 @@
 #include "ProvidersDialog.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QPointer>
 #include <QTabWidget>
 
@@ -126,6 +128,28 @@ int main(int argc, char** argv)
         return 1;
     }
     QApplication application(argc, argv);
+    // One copy per user: a second one would count every connection again. A later start
+    // (a click on the menu entry while this one hides in the tray, autostart and a start
+    // by hand) shows the running copy's window and ends before it touches the store.
+    platform::SingleInstance instance(QFileInfo(platform::defaultRegistryFile()).absolutePath());
+    QString claimDetail;
+    switch (instance.claim(&claimDetail)) {
+    case platform::SingleInstance::Claim::First:
+        break;
+    case platform::SingleInstance::Claim::HandedOver:
+        return 0;
+    case platform::SingleInstance::Claim::OtherDidNotAnswer:
+        std::fprintf(stderr, "%s\n", qPrintable(claimDetail));
+        return 1;
+    case platform::SingleInstance::Claim::Unguarded:
+        std::fprintf(stderr, "%s; a second copy of Dialtally cannot be noticed.\n", qPrintable(claimDetail));
+        break;
+    }
+    QObject::connect(&instance, &platform::SingleInstance::showRequested, [] {
+        // As a tray restore shows it; a request during the start-up waits for nothing.
+        if (mainWindow)
+            platform::guard([] { mainWindow->restoreFromTray(); });
+    });
     platform::watchSessionEnd();
     // Only the exit paths end the program, after their closing steps: in the tray the
     // main window is hidden, and a message box closing would otherwise be taken for the

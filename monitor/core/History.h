@@ -105,4 +105,8 @@ StartupSums startupSums(const QString& programPath, const QDate& today);
 // Replaces the file with an empty one; false with `error` set on failure.
 bool truncate(const QString& programPath, QString* error = nullptr);
 
+// The file is its owner's alone (0600), as every writer here makes it; this takes the
+// access of others from one that an earlier version left open to them.
+void keepPrivate(const QString& programPath);
+
 }  // namespace history

@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#include <sys/stat.h>
+
 using history::HistoryRecord;
 
 namespace {
@@ -131,6 +135,45 @@ TEST(HistoryFile, FailedAppendAndTruncateSayWhy)
     error.clear();
     EXPECT_FALSE(history::truncate(dir.path(), &error));
     EXPECT_FALSE(error.isEmpty());
+}
+
+// The history tells who was online when: whatever the umask, every writer leaves it
+// its owner's alone, and a file an earlier version left open to others is closed.
+TEST(HistoryFile, OnlyItsOwnerReadsTheHistory)
+{
+    const mode_t umaskBefore = ::umask(0);
+    const auto modeOf = [](const QString& folder) {
+        struct stat info {};
+        ::stat(QFile::encodeName(history::historyFile(folder)).constData(), &info);
+        return info.st_mode & 07777;
+    };
+    const auto openedTo = [](const QString& folder, mode_t mode) {
+        QFile file(history::historyFile(folder));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        ::chmod(QFile::encodeName(file.fileName()).constData(), mode);
+    };
+    struct Case {
+        const char* name;
+        mode_t before;  // 0: no file yet
+        std::function<void(const QString&)> write;
+        mode_t after;
+    } cases[] = {
+        {"a new file's first record", 0, [](const QString& f) { EXPECT_TRUE(history::append(f, sampleRecord())); }, 0600},
+        {"a record added to a 0644 file", 0644, [](const QString& f) { EXPECT_TRUE(history::append(f, sampleRecord())); }, 0600},
+        {"a reset that makes the file", 0, [](const QString& f) { EXPECT_TRUE(history::truncate(f)); }, 0600},
+        {"a reset of a 0666 file", 0666, [](const QString& f) { EXPECT_TRUE(history::truncate(f)); }, 0600},
+        {"a start that finds a 0664 file", 0664, [](const QString& f) { history::keepPrivate(f); }, 0600},
+        {"a start that finds a read-only file", 0444, [](const QString& f) { history::keepPrivate(f); }, 0400},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        if (c.before != 0)
+            openedTo(dir.path(), c.before);
+        c.write(dir.path());
+        EXPECT_EQ(modeOf(dir.path()), c.after);
+    }
+    ::umask(umaskBefore);
 }
 
 TEST(HistoryFile, TruncateEmptiesTheFile)

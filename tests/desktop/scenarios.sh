@@ -272,6 +272,48 @@ scenario_PostpeekErrorBoxKeepsCheckingAndEndsOnTerm() {
     [[ "$(reg_query "$account" Checked)" == 0x1 ]] || fail "the marks were not saved: Checked is $(reg_query "$account" Checked)"
 }
 
+# The Dialtally processes that run from this scenario's program folder.
+copies_running() {
+    pgrep -c -f -- "^$PROGRAMS/Dialtally( |\$)"
+}
+
+one_copy_running() {
+    [[ "$(copies_running)" == 1 ]]
+}
+
+bug_is() {
+    [[ "$(reg_query 'HKLM\Software\Dialtally' Bug)" == "$1" ]]
+}
+
+# A click on the menu entry while Dialtally counts in the tray: the running copy shows
+# its window, the second start ends, and the connection is recorded once.
+scenario_SecondStartShowsTheRunningCopy() {
+    copy_first_start
+    install_programs  # the menu entries, for this program folder
+    local entry="$XDG_DATA_HOME/applications/dialtally.desktop"
+    [[ -f "$entry" ]] || fail "the installation wrote no menu entry $entry"
+    reg_int "$SOFT" 'Connect delay' 0
+    reg add 'HKCU\RemoteAccess\Addresses' /v Provider /t REG_SZ /d '' /f
+    reg add 'HKCU\RemoteAccess' /v Default /t REG_SZ /d Provider /f
+    start_dialtally
+    local line='HKLM\System\CurrentControlSet\Services\RemoteAccess'
+    reg add "$line" /v 'Remote Connection' /t REG_BINARY /d 01000000 /f
+    wait_for 10 bug_is 0x2 || fail "the connection was not counted"
+    note "counting in the tray"
+    gio launch "$entry" >>"$WORK/gio.log" 2>&1 || fail "gio launch $entry failed: $(cat "$WORK/gio.log")"
+    shows_main_after "a start from the menu entry"
+    screenshot "${DESKTOP_SCREENSHOT:-/dev/null}"
+    wait_for 10 one_copy_running || fail "$(copies_running) copies of Dialtally run after the second start"
+    running || fail "the counting copy ended"
+    note "one copy runs, and it shows its window"
+    reg add "$line" /v 'Remote Connection' /t REG_BINARY /d 00000000 /f
+    wait_for 10 bug_is 0x1 || fail "the connection's end was not saved"
+    local size
+    size=$(stat -c %s "$PROGRAMS/history.dat" 2>/dev/null)
+    [[ "$size" == 192 ]] || fail "history.dat holds ${size:-no} bytes, not one record of 192"
+    note "one record in history.dat"
+}
+
 postpeek_known() {
     PEEK=$(window_named "$APP_PID" 'Postpeek.*')
     [[ -n "$PEEK" ]] || PEEK=$(xdotool search --all --pid "$APP_PID" --class Postpeek 2>/dev/null | while read -r w; do

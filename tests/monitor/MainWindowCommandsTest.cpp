@@ -24,6 +24,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <stdexcept>
 
 using namespace testing_support;
@@ -547,6 +549,39 @@ TEST_F(CommandsTest, ReportForTodaySaysWhenItCannotBeWritten)
     ASSERT_EQ(env.boxes.shown.size(), 1u);
     EXPECT_TRUE(env.boxes.shown[0].text.startsWith("Can't write the report"));
     EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Error);
+}
+
+// The reports list the user's connections, as the history does: whatever the umask,
+// a report and its folder are their owner's alone, and a folder that an earlier
+// version left open is closed at the next start.
+TEST_F(CommandsTest, OnlyTheirOwnerReadsTheReports)
+{
+    const mode_t umaskBefore = ::umask(0);
+    const auto modeOf = [](const QString& path) {
+        struct stat info {};
+        ::stat(QFile::encodeName(path).constData(), &info);
+        return info.st_mode & 07777;
+    };
+    const QString folder = env.programFolder() + "/Reports";
+    const QString report = folder + "/2000-1-3.rpt";
+    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0777), 0);
+    {
+        QFile earlier(report);
+        ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+        ASSERT_EQ(::chmod(QFile::encodeName(report).constData(), 0666), 0);
+    }
+    start();
+    EXPECT_EQ(modeOf(folder), 0700u);
+    action("createReportAction")->trigger();
+    EXPECT_TRUE(env.boxes.shown.empty());
+    EXPECT_EQ(modeOf(report), 0600u);
+    EXPECT_GT(QFileInfo(report).size(), 0);
+
+    QDir(folder).removeRecursively();
+    action("createReportAction")->trigger();
+    EXPECT_EQ(modeOf(folder), 0700u);
+    EXPECT_EQ(modeOf(report), 0600u);
+    ::umask(umaskBefore);
 }
 
 TEST_F(CommandsTest, TrayMenuItemsInOrder)

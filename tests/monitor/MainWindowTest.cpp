@@ -30,6 +30,7 @@
 
 #include <unistd.h>
 
+#include <climits>
 #include <iostream>
 #include <optional>
 #include <tuple>
@@ -1092,6 +1093,41 @@ TEST_F(TickTest, FaultsDuringAConnectionLoseNothingAndDoubleNothing)
 
 // A kill while the recovery's message waits leaves everything as it was, so the next
 // start recovers the connection the same way; a kill after its append finds it saved.
+// Whatever connect delay the store held while a connection was counted, the next
+// start after a kill recovers that connection as its backup has it.
+TEST_F(TickTest, RecoveryKeepsAConnectionWhateverItsConnectDelay)
+{
+    const QString incomplete = QStringLiteral(
+        "The backup of the last connection is incomplete or belongs to another connection. The connection could "
+        "not be recovered.");
+    int hour = 8;
+    for (const int delay : {0, 15, 86400, 100000, 2147483647, -20}) {
+        SCOPED_TRACE(delay);
+        const std::size_t before = records().size();
+        const int crashes = readInt(HKLM, q(rk::kUsers), q(rk::vCrash));
+        writeInt(HKCU, q(rk::kSoftware), q(rk::vConnectDelay), delay);
+        env.clock.set(2000, 1, 5, hour++, 0, 0);  // each connection a start of its own
+        start();
+        env.boxes.clear();
+        env.setLine(true);
+        for (int second = 0; second < 30; ++second) {
+            tick();
+            env.clock.advance(1);
+        }
+        const std::int32_t counted = mainWindow->session().counts.record.DurationSeconds;
+        EXPECT_EQ(counted, static_cast<std::int32_t>(std::min<qint64>(qint64(delay) + 29, INT32_MAX)));
+        FreeWindows();  // killed
+        env.setLine(false);
+        env.boxes.clear();
+        start();
+        EXPECT_FALSE(env.boxes.texts().contains(incomplete));
+        ASSERT_EQ(records().size(), before + 1);
+        EXPECT_EQ(records().back().DurationSeconds, counted);
+        EXPECT_EQ(readInt(HKLM, q(rk::kUsers), q(rk::vCrash)), crashes + 1);
+        mainWindow->close();
+    }
+}
+
 TEST_F(TickTest, RecoveryIsSafeAgainstAKillAtAnyStep)
 {
     env.setLine(true);

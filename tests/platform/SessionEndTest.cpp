@@ -1,6 +1,7 @@
 // The end of the desktop session: the built programs, started here with a store and
 // program folder of their own, get SIGTERM, SIGHUP, SIGINT or SIGQUIT and must run
-// their closing steps as when their window closes.
+// their closing steps as when their window closes. And the start that must end at
+// once: a second Dialtally beside one that counts.
 #include "SessionEnd.h"
 
 #include "Fakes.h"
@@ -254,6 +255,36 @@ TEST_F(SessionEndTest, ASecondTermDuringTheClosingStepsNeitherDoublesNorCorrupts
         expectOneSavedConnection();
     }
     EXPECT_TRUE(heldInside) << "the closing steps were never caught between the append and the marker";
+}
+
+TEST_F(SessionEndTest, ASecondDialtallyHandsOverWithoutTouchingTheStore)
+{
+    installDialtally();
+    ASSERT_NO_FATAL_FAILURE(countConnection());
+    // A start writes the log-on user first of all: a second copy that got that far
+    // would put the name back.
+    writeStr(HKLM, q(rk::kControl), q(rk::vCurrentUser), QStringLiteral("left alone"));
+
+    QProcess second;
+    second.setProcessEnvironment(program.processEnvironment());
+    second.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    for (int start = 0; start < 2; ++start) {
+        SCOPED_TRACE(start);
+        second.start(QStringLiteral(DIALTALLY_BINARY_DIR "/monitor/Dialtally"), {});
+        ASSERT_TRUE(second.waitForFinished(15000)) << "the second start did not end";
+        EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(second.exitCode(), 0);
+    }
+    EXPECT_EQ(readStr(HKLM, q(rk::kControl), q(rk::vCurrentUser)), QStringLiteral("left alone"));
+    EXPECT_EQ(program.state(), QProcess::Running);
+    EXPECT_EQ(historySize(env), 0);
+
+    // The one copy ends the connection once.
+    env.setLine(false);
+    ASSERT_TRUE(waitFor([] { return storedInt(HKLM, rk::kSoftware, rk::vBug) == 1; }, 20000));
+    sendSignal(SIGTERM);
+    expectCleanExit();
+    expectOneSavedConnection();
 }
 
 TEST_F(SessionEndTest, ALogOutDuringTheStartUpMessagesStillEndsDialtally)
