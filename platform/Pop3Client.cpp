@@ -353,16 +353,21 @@ QString Pop3Client::askUniqueId(int messageNumber)
             m_uidl = Uidl::Refused;
         return QString();
     }
-    // "+OK n id", the id 1 to 70 printable characters (RFC 1939, section 7).
+    // "+OK n id", the id 1 to 70 printable characters (RFC 1939, section 7). UIDL is
+    // optional and only names messages for a deletion: a reply we cannot read counts
+    // as no UIDL at all, so the check lists the mail and the deletion falls back on
+    // the headers.
     const QList<QByteArray> words = reply.simplified().split(' ');
     std::int64_t listed = 0;
-    if (words.size() != 3 || !pop3::numberAt(reply, 1, listed) || listed != messageNumber || words[2].size() > 70)
-        throw protocolError(QStringLiteral("The POP3 server sent a garbled UIDL reply: %1")
-                                .arg(QString::fromLatin1(reply.left(200))));
-    for (const char c : words[2]) {
+    bool readable = words.size() == 3 && pop3::numberAt(reply, 1, listed) && listed == messageNumber
+                    && words[2].size() <= 70;
+    for (const char c : readable ? words[2] : QByteArray()) {
         if (c < 0x21 || c > 0x7e)
-            throw protocolError(QStringLiteral("The POP3 server sent a garbled UIDL reply: %1")
-                                    .arg(QString::fromLatin1(reply.left(200))));
+            readable = false;
+    }
+    if (!readable) {
+        m_uidl = Uidl::Refused;
+        return QString();
     }
     m_uidl = Uidl::Offered;
     return QString::fromLatin1(words[2]);
