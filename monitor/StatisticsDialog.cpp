@@ -102,21 +102,26 @@ QString moneyText(std::int64_t cents)
            + QStringLiteral(" c.");
 }
 
-std::vector<UserRow> userRows(const std::vector<history::HistoryRecord>& records)
+void UserTally::add(const history::HistoryRecord& record)
 {
-    std::vector<UserRow> rows;
-    for (const auto& record : records) {
-        const QByteArray name = storedName(record.UserName);
-        auto row = std::find_if(rows.begin(), rows.end(), [&](const UserRow& r) { return r.name == name; });
-        if (row == rows.end()) {
-            rows.push_back({name, 0, 0, 0});
-            row = rows.end() - 1;
-        }
-        row->connections += 1;
-        row->seconds += record.DurationSeconds;
-        row->cents += record.FeeCents;
-    }
-    return rows;
+    bool added = false;
+    const std::size_t place = m_names.place(record.UserName, &added);
+    if (added)
+        m_rows.push_back({storedName(record.UserName), 0, 0, 0});
+    UserRow& row = m_rows[place];
+    row.connections += 1;
+    row.seconds += record.DurationSeconds;
+    row.cents += record.FeeCents;
+}
+
+std::vector<UserRow> userRows(const QString& programPath)
+{
+    UserTally tally;
+    history::RecordReader reader(programPath);
+    history::HistoryRecord record;
+    while (reader.next(&record))
+        tally.add(record);
+    return tally.takeRows();
 }
 
 float crashRate(std::int32_t crashes, std::int32_t connectedSeconds)
@@ -315,7 +320,7 @@ void StatisticsDialog::FormActivate()
     const std::int32_t crashes = readCrashCount(m_registry);
     crashCountLabel->setText(QString::number(crashes));
 
-    const auto rows = statistics::userRows(history::readAll(m_session.programPath));
+    const auto rows = statistics::userRows(m_session.programPath);
     if (!rows.empty()) {
         userList->setUpdatesEnabled(false);
         for (const auto& row : rows) {

@@ -2,31 +2,26 @@
 // backup slots, the history and the recovery, with the clock and the line in the
 // test's hands and no window anywhere.
 #include "CoreFakes.h"
+#include "RegistryShorthand.h"
 
 #include "Charging.h"
 #include "History.h"
 #include "MonitoringSession.h"
 #include "RegistryNames.h"
+#include "RegistryStore.h"
 
+#include <QFileInfo>
 #include <QStringList>
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
+#include <sqlite3.h>
+
 using namespace testing_support;
-using platform::RootKey;
-namespace rk = regkeys;
 
 namespace {
-
-constexpr RootKey HKCU = RootKey::CurrentUser;
-constexpr RootKey HKLM = RootKey::LocalMachine;
-
-QString q(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 void writeSlot(const QString& provider, const QString& day, const QString& profile, int start, int end,
                int dayCost, int nightCost, int ocp = 0)
@@ -89,12 +84,32 @@ TEST_F(SessionTest, WholeConnectionAcrossMidnightIntervalAndHoliday)
     EXPECT_EQ(money(), 3);
     EXPECT_EQ(session->shown().connectionFee, QStringLiteral("0 dol. 3 c."));
     EXPECT_EQ(counts.elapsedAndFee, QStringLiteral("0 h. 0 min. 15 sec.0 dol. 3 c."));
+    // From its first tick the connection's start, provider and fee are in the store,
+    // and the first backup slot holds its time and user.
+    const QString cur = q(rk::kCounterCurrent);
+    const struct {
+        const char* name;
+        int value;
+    } startValues[] = {{rk::vSecundes, 50}, {rk::vStartMinutes, 59}, {rk::vHours, 23},   {rk::vYear, 1999},
+                       {rk::vDay, 31},      {rk::vMonth, 12},        {rk::vDayOfWeek, 5}};
+    for (const auto& v : startValues)
+        EXPECT_EQ(readInt(HKLM, cur, q(v.name)), v.value) << v.name;
+    EXPECT_EQ(readStr(HKLM, cur, q(rk::vProvider)), QStringLiteral("ISP"));
+    EXPECT_EQ(readStr(HKLM, cur, q(rk::vFee)), QStringLiteral("0 dol. 3 c."));
+    EXPECT_EQ(readInt(HKLM, cur, q(rk::vBackup)), 1);
+    EXPECT_EQ(readInt(HKLM, cur, QStringLiteral("bTime")), 15);
+    EXPECT_EQ(readStr(HKLM, cur, QStringLiteral("bUser")), QStringLiteral("alice"));
 
     env.clock.set(2000, 1, 1, 0, 0, 0);
     session->tick();
     EXPECT_EQ(session->shown().provider, QStringLiteral("ISP"));
     EXPECT_EQ(session->shown().user, QStringLiteral("alice"));
     EXPECT_EQ(money(), 3);
+    // The slots take turns, so a tick cut short leaves the other one whole.
+    EXPECT_EQ(readInt(HKLM, cur, q(rk::vBackup)), 0);
+    EXPECT_EQ(readInt(HKLM, cur, QStringLiteral("Time")), 25);
+    EXPECT_EQ(readInt(HKLM, cur, QStringLiteral("CDay")), 1);
+    EXPECT_EQ(readInt(HKLM, cur, QStringLiteral("CDayOfWeek")), 6);
 
     const struct {
         int hour, minute, second;
@@ -128,7 +143,9 @@ TEST_F(SessionTest, WholeConnectionAcrossMidnightIntervalAndHoliday)
     EXPECT_EQ(all[0].DurationSeconds, 8 * 3600 + 1 * 60 + 30 - (23 * 3600 + 59 * 60 + 35) + 86400);
     EXPECT_EQ(all[0].providerName(), QStringLiteral("ISP"));
     EXPECT_EQ(all[0].userName(), QStringLiteral("alice"));
-    EXPECT_EQ(all[0].EndTime.wHour, 8);
+    EXPECT_EQ(all[0].StartTime, (platform::SystemTime{1999, 12, 5, 31, 23, 59, 50, 0}));
+    EXPECT_EQ(all[0].EndTime, (platform::SystemTime{2000, 1, 6, 1, 8, 1, 40, 0}));
+    EXPECT_EQ(QFileInfo(history::historyFile(env.programFolder())).size(), history::kRecordSize);
     EXPECT_TRUE(errors.isEmpty() && failures.isEmpty()) << errors.join('\n').toStdString();
 }
 
@@ -268,6 +285,102 @@ TEST_F(SessionTest, TickFaultIsRaisedOncePerRun)
     writeStr(HKLM, q(rk::kCounterAll), q(rk::vDouble), QStringLiteral("not a number"));
     session->tick();
     EXPECT_EQ(failures.size(), 2);
+}
+
+// The statements that one store connection runs, counted as SQLite starts them.
+class StatementCount {
+public:
+    explicit StatementCount(sqlite3* db)
+        : m_db(db)
+    {
+        sqlite3_trace_v2(m_db, SQLITE_TRACE_STMT, &StatementCount::traced, this);
+    }
+    ~StatementCount() { sqlite3_trace_v2(m_db, 0, nullptr, nullptr); }
+    int taken()
+    {
+        const int n = m_count;
+        m_count = 0;
+        return n;
+    }
+
+private:
+    static int traced(unsigned, void* self, void*, void*)
+    {
+        ++static_cast<StatementCount*>(self)->m_count;
+        return 0;
+    }
+    sqlite3* m_db;
+    int m_count = 0;
+};
+
+TEST_F(SessionTest, IdleTicksReadTheStoreAgainOnlyOnceSomeoneWroteIt)
+{
+    writeInt(HKCU, q(rk::kBudget), q(rk::vOnOff), 0);
+    session->tick();
+    StatementCount statements(platform::processStore()->handle());
+    // Nothing written since: the tick only asks whether anything was.
+    for (int i = 0; i < 3; ++i) {
+        env.clock.set(2000, 1, 1, 0, 0, i);
+        session->tick();
+        EXPECT_EQ(statements.taken(), 1) << "tick " << i;
+        EXPECT_TRUE(session->shown().tickCompleted);
+    }
+
+    // Another connection, as the other program or the dial-up hook's registry tool
+    // would write: the budget and the period's start, then the line.
+    {
+        auto other = platform::openRegistryStore(platform::defaultRegistryFile());
+        platform::Registry outside(other);
+        outside.setRootKey(HKCU);
+        ASSERT_TRUE(outside.openKey(q(rk::kBudget), false));
+        outside.writeInteger(q(rk::vOnOff), 1);
+        outside.writeInteger(q(rk::vBudgetMoney), 7);
+        outside.writeInteger(q(rk::vBudgetCents), 0);
+        outside.writeInteger(q(rk::vBudgetReserve), 0);
+        outside.setRootKey(HKLM);
+        ASSERT_TRUE(outside.openKey(q(rk::kCounterAll), false));
+        outside.writeInteger(q(rk::vDay), 2);
+    }
+    session->tick();
+    EXPECT_GT(statements.taken(), 1);
+    EXPECT_EQ(session->shown().budget, session->budgetText());
+    EXPECT_NE(session->shown().budget, QString(14, QLatin1Char('-')));
+    EXPECT_EQ(session->shown().period.since, session->periodView().since);
+    const QString since = session->shown().period.since;
+    statements.taken();
+    session->tick();
+    EXPECT_EQ(statements.taken(), 1);
+    EXPECT_EQ(session->shown().period.since, since);
+
+    {
+        auto other = platform::openRegistryStore(platform::defaultRegistryFile());
+        platform::Registry outside(other);
+        outside.setRootKey(HKLM);
+        ASSERT_TRUE(outside.openKey(q(rk::kRemoteAccessService), true));
+        outside.writeBinaryData(q(rk::vRemoteConnection), QByteArray("\1\0\0\0", 4));
+    }
+    session->tick();
+    EXPECT_EQ(session->counts.state, ConnectionState::Counting);
+
+    // A write of this process's own (Preferences, the line through the fixture) is
+    // seen as soon.
+    env.setLine(false);
+    session->tick();
+    EXPECT_EQ(session->counts.state, ConnectionState::Idle);
+    EXPECT_EQ(records().size(), 1u);
+    // The end wrote the store: the next tick reads it once more, the one after not.
+    session->tick();
+    EXPECT_GT(statements.taken(), 1);
+    session->tick();
+    EXPECT_EQ(statements.taken(), 1);
+    writeInt(HKCU, q(rk::kBudget), q(rk::vOnOff), 0);
+    session->tick();
+    EXPECT_EQ(session->shown().budget, QString(14, QLatin1Char('-')));
+    env.setLine(true);
+    session->tick();
+    EXPECT_EQ(session->counts.state, ConnectionState::Counting);
+    EXPECT_TRUE(failures.isEmpty()) << failures.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(errors.isEmpty()) << errors.join(QLatin1Char('\n')).toStdString();
 }
 
 TEST(SessionEnums, StoredNumbersAndWhatTheyMean)

@@ -2,6 +2,7 @@
 // the line states, tray and taskbar, and the check and deletion against a real Dovecot.
 #include "DovecotServer.h"
 #include "Fakes.h"
+#include "RegistryShorthand.h"
 #include "HelpDocument.h"
 #include "ScriptedPop3Server.h"
 
@@ -38,17 +39,8 @@
 using namespace testing_support;
 using mailcheck::LineState;
 using mailcheck::MailCheckerWindow;
-using platform::RootKey;
-namespace rk = regkeys;
 
 namespace {
-
-constexpr RootKey HKCU = RootKey::CurrentUser;
-
-QString q(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 QString accountKey(const QString& name)
 {

@@ -2,6 +2,7 @@
 // the dialog hooks and the windows made at start, the mail checker launch, the
 // holiday and monitoring toggles, the counter reset and the report for today.
 #include "Fakes.h"
+#include "RegistryShorthand.h"
 
 #include "RegistryNames.h"
 #include "SplashWindow.h"
@@ -29,18 +30,8 @@
 #include <stdexcept>
 
 using namespace testing_support;
-using platform::RootKey;
-namespace rk = regkeys;
 
 namespace {
-
-constexpr RootKey HKCU = RootKey::CurrentUser;
-constexpr RootKey HKLM = RootKey::LocalMachine;
-
-QString q(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 class CommandsTest : public ::testing::Test {
 protected:
@@ -243,9 +234,19 @@ TEST_F(CommandsTest, DialogCommandsAreDisabledUntilTheirHookIsSet)
         EXPECT_TRUE(action(name)->isEnabled()) << name;
     EXPECT_FALSE(mainWindow->timeSyncButton->isEnabled());
     EXPECT_TRUE(mainWindow->mailCheckerButton->isEnabled());
-    // Called directly, a command without its dialog does nothing.
+    // Called directly, a command without its dialog does nothing: no empty command is
+    // called (its std::bad_function_call would reach the guard's box), and Beep takes
+    // over no settings that no dialog wrote.
+    writeInt(HKCU, q(rk::kBeep), q(rk::vBeepEnabled), 1);
+    writeInt(HKCU, q(rk::kBeep), q(rk::vBeepInterval), 7);
+    const auto before = mainWindow->session().settings;
     mainWindow->openTimeSync();
     mainWindow->showBeep();
+    mainWindow->showPreferences();
+    mainWindow->showCounter();
+    EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join('\n').toStdString();
+    EXPECT_EQ(mainWindow->session().settings.beepEnabled, before.beepEnabled);
+    EXPECT_EQ(mainWindow->session().settings.beepInterval, before.beepInterval);
 
     QStringList calls;
     const auto record = [&calls](const char* what) {

@@ -1,6 +1,7 @@
 // The Preferences dialog: load and save of every page, the program list, the numeric
 // edits, the budget rule, the tray change on OK, and the e-mail account editor.
 #include "Fakes.h"
+#include "RegistryShorthand.h"
 
 #include "RegistryNames.h"
 #include "SplashWindow.h"
@@ -26,18 +27,8 @@
 #include <memory>
 
 using namespace testing_support;
-using platform::RootKey;
-namespace rk = regkeys;
 
 namespace {
-
-constexpr RootKey HKCU = RootKey::CurrentUser;
-constexpr RootKey HKLM = RootKey::LocalMachine;
-
-QString q(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 QStringList subkeyNames(RootKey root, const QString& key)
 {

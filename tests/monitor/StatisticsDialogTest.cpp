@@ -1,6 +1,7 @@
 // The Statistics dialog: per-user rows from history.dat, the crash rate, the sort rule
 // and the dialog's showing and closing.
 #include "Fakes.h"
+#include "RegistryShorthand.h"
 
 #include "Application.h"
 #include "RegistryNames.h"
@@ -21,8 +22,6 @@
 #include <gtest/gtest.h>
 
 using namespace testing_support;
-using platform::RootKey;
-namespace rk = regkeys;
 
 namespace {
 
@@ -86,7 +85,10 @@ TEST(StatisticsRows, OneRowPerExactNameInOrderOfFirstAppearance)
     const std::vector<history::HistoryRecord> records = {
         recordOf(QStringLiteral("alice"), 3600, 100), recordOf(QStringLiteral("Alice"), 10, 1),
         recordOf(QStringLiteral("alice"), 1800, 250), recordOf(QStringLiteral("alice"), 5, 5)};
-    const auto rows = statistics::userRows(records);
+    statistics::UserTally tally;
+    for (const auto& record : records)
+        tally.add(record);
+    const auto& rows = tally.rows();
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].name, QByteArray("alice"));
     EXPECT_EQ(rows[0].connections, 3);

@@ -4,6 +4,7 @@
 // provider, sender or subject) may be cut short, and only when its cell's tooltip
 // holds it whole.
 #include "Fakes.h"
+#include "RegistryShorthand.h"
 
 #include "RegistryNames.h"
 #include "TariffProfilesDialog.h"
@@ -57,17 +58,8 @@
 #include <memory>
 
 using namespace testing_support;
-using platform::RootKey;
-namespace rk = regkeys;
 
 namespace {
-
-constexpr RootKey HKCU = RootKey::CurrentUser;
-
-QString q(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 void letEventsRun(int milliseconds)
 {
