@@ -134,7 +134,7 @@ MailCheckerWindow::MailCheckerWindow(QWidget* parent) : QMainWindow(parent), m_c
 
     checkTimer = new QTimer(this);
     checkTimer->setObjectName(QStringLiteral("checkTimer"));
-    connect(checkTimer, &QTimer::timeout, this, [this] { handle([this] { timedCheck(); }); });
+    connect(checkTimer, &QTimer::timeout, this, [this] { handle([this] { timedCheck(); }, ErrorBox::FromTheLoop); });
 
     m_cycle.setTrayAvailable([] { return platform::trayIcon().isAvailable(); });
     showCycle();
@@ -254,6 +254,8 @@ void MailCheckerWindow::buildWindow()
     for (int i = 0; i < 7; ++i) {
         auto* panel = new QLabel(text(panelTexts[i]), statusBar());
         panel->setObjectName(QStringLiteral("statusPanel%1").arg(i));
+        // Account names come from outside: "<b>home</b>" is a name, not markup.
+        panel->setTextFormat(Qt::PlainText);
         // The design's widths were set for a narrower font: no panel is narrower than
         // its texts, the status text gets the width the window has to spare and the
         // empty last panel gives way first. A sunken panel loses its frame and margin
@@ -376,6 +378,31 @@ void MailCheckerWindow::showCycle()
     connect(&m_cycle, &MailCheckCycle::taskbarButtonHideRequested, this, [] { platform::taskbarButton().hide(); });
     connect(&m_cycle, &MailCheckCycle::trayIconRemovalRequested, this, &MailCheckerWindow::removeTrayIcon);
     connect(&m_cycle, &MailCheckCycle::quitRequested, this, &MailCheckerWindow::PostQuit);
+}
+
+void MailCheckerWindow::showError(const QString& text, ErrorBox box)
+{
+    // A tray program left alone meets the same fault at every check: one box says it.
+    if (m_openErrors.contains(text) || m_waitingErrors.contains(text))
+        return;
+    if (box == ErrorBox::FromTheLoop) {
+        m_waitingErrors << text;
+        if (!m_errorsPosted) {
+            m_errorsPosted = true;
+            QMetaObject::invokeMethod(this, [this] { showWaitingErrors(); }, Qt::QueuedConnection);
+        }
+        return;
+    }
+    m_openErrors << text;
+    platform::guard([&] { platform::Application::instance().showException(text); });
+    m_openErrors.removeOne(text);
+}
+
+void MailCheckerWindow::showWaitingErrors()
+{
+    m_errorsPosted = false;
+    while (!m_waitingErrors.isEmpty())
+        showError(m_waitingErrors.takeFirst(), ErrorBox::InTheHandler);
 }
 
 void MailCheckerWindow::addRow(const MailMessage& message)
@@ -652,6 +679,12 @@ int WinMain(bool runLoop)
         auto& app = platform::Application::instance();
         app.setTitle(text(kApplicationTitle));
         form = std::make_unique<MailCheckerWindow>();
+        // Bound before the start-up runs: a log-out while its check's box is open
+        // closes the window, and the quit must end that box's loop too, not wait for
+        // its OK. Queued to the window, so a quit posted before the message loop runs
+        // goes with the window.
+        QObject::connect(form.get(), &MailCheckerWindow::quitPosted, form.get(), [] { QCoreApplication::exit(0); },
+                         Qt::QueuedConnection);
         form->handle([&] { form->startUp(); });
         about = std::make_unique<MailAboutBox>(form.get());
         form->aboutBox = about.get();
@@ -659,8 +692,6 @@ int WinMain(bool runLoop)
         // before its message loop runs.
         if (form->QuitPosted)
             return;
-        QObject::connect(form.get(), &MailCheckerWindow::quitPosted, qApp, [] { QCoreApplication::exit(0); },
-                         Qt::QueuedConnection);
         if (app.isMinimized()) {
             // The minimize at start-up came before its event was bound.
             form->handle([&] { form->hideTaskbarButton(); });
