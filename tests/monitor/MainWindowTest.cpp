@@ -987,16 +987,11 @@ TEST_F(TickTest, FaultsDuringAConnectionLoseNothingAndDoubleNothing)
          -1, {}, {}, 3, {}, false,
          {QStringLiteral("Can't launch the program : /missing/program")},
          [&] { writeInt(HKCU, q(rk::kExec), q(rk::vLines), 0); }},
+        // Another program's write: the tick is made again next second, and says nothing.
         {"a store locked by another program for one tick", {}, 10,
-         [&] { lock.emplace(env.registryFile()); }, [&] { lock.reset(); }, 20, {}, false,
-         {QStringLiteral("Cannot begin a transaction in the registry store \"%1\": database is locked.")
-              .arg(env.registryFile())},
-         {}},
+         [&] { lock.emplace(env.registryFile()); }, [&] { lock.reset(); }, 20, {}, false, {}, {}},
         {"a store locked right after the line drop, then a kill", {}, 20,
-         [&] { lock.emplace(env.registryFile()); }, [&] { lock.reset(); }, 20, {}, true,
-         {QStringLiteral("Failed to set data for 'Bug'. Registry store \"%1\": database is locked.")
-              .arg(env.registryFile())},
-         {}},
+         [&] { lock.emplace(env.registryFile()); }, [&] { lock.reset(); }, 20, {}, true, {}, {}},
         {"a kill between the append and \"Bug\" := 1", {}, -1, {}, {}, 12,
          [&] { writeInt(HKLM, q(rk::kSoftware), q(rk::vBug), 2); }, true, {}, {}},
         {"a full disk at the line drop", [&] {
