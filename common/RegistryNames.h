@@ -12,9 +12,9 @@ inline QString name(const char* registryName)
     return QString::fromLatin1(registryName);
 }
 
-// Key paths are absolute from their root. Some names appear in two spellings in the
-// code base's history ("Connect delay"/"Connect Delay", "Backup"/"backup"); the store
-// folds case, so both spellings name one value and only one is kept here.
+// Key paths are absolute from their root. A few names are met in two cases in stores
+// and scripts ("Connect delay"/"Connect Delay", "Backup"/"backup"); the store folds
+// case, so both spellings name one value, and one constant is enough.
 
 // ---- HKCU -----------------------------------------------------------------
 inline constexpr const char* kSoftware = "\\Software\\Dialtally";

@@ -14,6 +14,7 @@
 #include <QEvent>
 #include <QFontMetricsF>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -24,6 +25,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -35,6 +37,15 @@
 namespace mailcheck {
 
 namespace {
+
+// Often enough that the rows seem to come in as they are read, seldom enough that
+// drawing a long list again does not slow the check.
+constexpr qint64 kRowBatchMs = 100;
+
+int textRoom(const QFontMetricsF& metrics, const QString& text, int padding)
+{
+    return static_cast<int>(std::ceil(metrics.horizontalAdvance(text))) + padding;
+}
 
 // ---- pictures -------------------------------------------------------------------------
 
@@ -72,17 +83,30 @@ QPixmap exitPicture(bool highlighted)
 
 }  // namespace
 
-std::array<int, 4> columnWidths(int clientWidth, int sizeMinimum)
+std::array<int, 4> columnWidths(int clientWidth, int sizeMinimum, int accountMinimum)
 {
     // Shares of 27, 47, 13 and 13 per cent, each cut toward zero.
     std::array<int, 4> widths = {clientWidth * 27 / 100, clientWidth * 47 / 100, clientWidth * 13 / 100,
                                  clientWidth * 13 / 100};
-    const int missing = std::min(sizeMinimum - widths[2], widths[1]);
-    if (missing > 0) {
-        widths[1] -= missing;
-        widths[2] += missing;
-    }
+    const auto widen = [&widths](std::size_t column, int minimum) {
+        int missing = minimum - widths[column];
+        for (const std::size_t giver : {std::size_t{1}, std::size_t{0}}) {
+            const int taken = std::clamp(missing, 0, widths[giver]);
+            widths[giver] -= taken;
+            widths[column] += taken;
+            missing -= taken;
+        }
+        // Still whole in a list narrower than the two: the list scrolls sideways.
+        widths[column] += std::max(missing, 0);
+    };
+    widen(2, sizeMinimum);
+    widen(3, accountMinimum);
     return widths;
+}
+
+QString rowToolTip(const MailMessage& message)
+{
+    return QStringLiteral("From:") + message.From + QLatin1Char('\n') + QStringLiteral("Subject:") + message.Subject;
 }
 
 // =====================================================================================
@@ -121,6 +145,7 @@ MailCheckerWindow::MailCheckerWindow(QWidget* parent) : QMainWindow(parent), m_c
 
 MailCheckerWindow::~MailCheckerWindow()
 {
+    qDeleteAll(m_pendingRows);
     platform::trayIcon().setCallback(nullptr);
     auto& app = platform::Application::instance();
     if (app.mainWindow() == this)
@@ -188,6 +213,9 @@ void MailCheckerWindow::buildWindow()
     messageList->setSelectionBehavior(QAbstractItemView::SelectRows);
     messageList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     messageList->setAllColumnsShowFocus(true);
+    // A sender or subject longer than its column ends in an ellipsis; the row's tooltip
+    // holds all of it.
+    messageList->setTextElideMode(Qt::ElideRight);
     // Grid lines; a style sheet on the items takes over their selected look too, so it
     // is given back, or the selected row's text would vanish.
     messageList->setStyleSheet(QStringLiteral(
@@ -319,12 +347,19 @@ void MailCheckerWindow::showCycle()
         item->setText(caption);
         item->setCheckState(ticked ? Qt::Checked : Qt::Unchecked);
     });
-    connect(&m_cycle, &MailCheckCycle::messagesCleared, messageList, &QTreeWidget::clear);
-    connect(&m_cycle, &MailCheckCycle::messageAdded, this, [this](const MailMessage& message) {
-        new QTreeWidgetItem(messageList, {message.From, message.Subject, sizeText(message.Bytes), message.Account});
+    connect(&m_cycle, &MailCheckCycle::messagesCleared, this, [this] {
+        qDeleteAll(m_pendingRows);
+        m_pendingRows.clear();
+        messageList->clear();
+        m_sizeRoom = 0;
+        m_accountRoom = 0;
+        m_lastAccountMeasured.clear();
+        fitColumns();
     });
-    connect(&m_cycle, &MailCheckCycle::messagesListed, this, &MailCheckerWindow::fitColumns);
+    connect(&m_cycle, &MailCheckCycle::messageAdded, this, &MailCheckerWindow::addRow);
+    connect(&m_cycle, &MailCheckCycle::messagesListed, this, &MailCheckerWindow::showPendingRows);
     connect(&m_cycle, &MailCheckCycle::messageRemoved, this, [this](int row) {
+        showPendingRows();
         delete messageList->topLevelItem(row);
         // The list would otherwise select the next row, and a second Delete would
         // take a message the user never chose.
@@ -341,6 +376,68 @@ void MailCheckerWindow::showCycle()
     connect(&m_cycle, &MailCheckCycle::taskbarButtonHideRequested, this, [] { platform::taskbarButton().hide(); });
     connect(&m_cycle, &MailCheckCycle::trayIconRemovalRequested, this, &MailCheckerWindow::removeTrayIcon);
     connect(&m_cycle, &MailCheckCycle::quitRequested, this, &MailCheckerWindow::PostQuit);
+}
+
+void MailCheckerWindow::addRow(const MailMessage& message)
+{
+    const QString size = sizeText(message.Bytes);
+    auto* item = new QTreeWidgetItem(QStringList{message.From, message.Subject, size, message.Account});
+    const QString tip = rowToolTip(message);
+    for (int c = 0; c < 4; ++c)
+        item->setToolTip(c, tip);
+    m_pendingRows.push_back(item);
+
+    const QFontMetricsF metrics(messageList->font());
+    const int padding = platform::cellTextPadding(*messageList);
+    m_sizeRoom = std::max(m_sizeRoom, textRoom(metrics, size, padding));
+    // An account's rows come together: its name is measured once.
+    if (message.Account != m_lastAccountMeasured) {
+        m_accountRoom = std::max(m_accountRoom, textRoom(metrics, message.Account, padding));
+        m_lastAccountMeasured = message.Account;
+    }
+    if (!m_sinceRowsShown.isValid() || m_sinceRowsShown.elapsed() >= kRowBatchMs)
+        showPendingRows();
+}
+
+void MailCheckerWindow::showPendingRows()
+{
+    if (!m_pendingRows.empty()) {
+        const QList<QTreeWidgetItem*> rows(m_pendingRows.begin(), m_pendingRows.end());
+        m_pendingRows.clear();
+        messageList->addTopLevelItems(rows);
+    }
+    m_sinceRowsShown.start();
+    fitColumns();
+}
+
+template <class F>
+void MailCheckerWindow::showingRows(F&& command)
+{
+    struct AtEnd {
+        MailCheckerWindow* window;
+        ~AtEnd() { window->showPendingRows(); }
+    } atEnd{this};
+    std::forward<F>(command)();
+}
+
+bool MailCheckerWindow::showRowToolTip(QEvent* event)
+{
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const QModelIndex index = messageList->indexAt(help->pos());
+    const QString tip = index.data(Qt::ToolTipRole).toString();
+    if (tip.isEmpty()) {
+        QToolTip::hideText();
+        return true;
+    }
+    // A sender or subject is outside text: markup in it is shown, never obeyed.
+    QStringList lines = tip.split(QLatin1Char('\n'));
+    for (QString& line : lines)
+        line = line.toHtmlEscaped();
+    QToolTip::showText(help->globalPos(),
+                       QStringLiteral("<p style=\"white-space:pre-wrap\">") + lines.join(QStringLiteral("<br>"))
+                           + QStringLiteral("</p>"),
+                       messageList->viewport(), messageList->visualRect(index));
+    return true;
 }
 
 void MailCheckerWindow::PostQuit()
@@ -370,7 +467,7 @@ void MailCheckerWindow::startUp()
         if (settings.SystemTray == 1)
             addTrayIcon();
         if (settings.AutoCheck != 0)
-            m_cycle.check();
+            showingRows([this] { m_cycle.check(); });
     }
 
     connect(&app, &platform::Application::minimizeEvent, this, [this] { handle([this] { hideTaskbarButton(); }); });
@@ -434,6 +531,8 @@ bool MailCheckerWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == messageList->viewport() && event->type() == QEvent::Resize)
         handle([this] { fitColumns(); });
+    if (watched == messageList->viewport() && event->type() == QEvent::ToolTip)
+        return showRowToolTip(event);
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -441,12 +540,12 @@ bool MailCheckerWindow::eventFilter(QObject* watched, QEvent* event)
 
 void MailCheckerWindow::timedCheck()
 {
-    m_cycle.checkAgain();
+    showingRows([this] { m_cycle.checkAgain(); });
 }
 
 void MailCheckerWindow::checkNow()
 {
-    m_cycle.checkAgain();
+    showingRows([this] { m_cycle.checkAgain(); });
 }
 
 void MailCheckerWindow::exitProgram()
@@ -526,21 +625,12 @@ void MailCheckerWindow::removeTrayIcon()
 
 void MailCheckerWindow::fitColumns()
 {
-    // A size cut to "2,929.7..." tells nothing; the subject gives up what the size
-    // of a message of a few megabytes needs in this font.
-    const int sizeMinimum = messageList->fontMetrics().horizontalAdvance(sizeText(9999 * 1024)) + 12;
-    std::array<int, 4> widths = columnWidths(messageList->viewport()->width(), sizeMinimum);
-    // A column whose share would cut one of its texts gets the width of its widest,
-    // and the list scrolls sideways rather than hide what a sender or subject says.
+    // A size cut to "2,929.7..." tells nothing: the column holds a message of a few
+    // megabytes in this font even before any is listed.
     const int padding = platform::cellTextPadding(*messageList);
-    const QFontMetricsF metrics(messageList->font());
-    for (int r = 0; r < messageList->topLevelItemCount(); ++r) {
-        const QTreeWidgetItem* row = messageList->topLevelItem(r);
-        for (std::size_t c = 0; c < widths.size(); ++c) {
-            const qreal text = metrics.horizontalAdvance(row->text(static_cast<int>(c)));
-            widths[c] = std::max(widths[c], static_cast<int>(std::ceil(text)) + padding);
-        }
-    }
+    const int sizeFloor = textRoom(QFontMetricsF(messageList->font()), sizeText(9999 * 1024), padding);
+    const std::array<int, 4> widths =
+        columnWidths(messageList->viewport()->width(), std::max(sizeFloor, m_sizeRoom), m_accountRoom);
     // Hidden while the columns change, so the list is drawn once in its new layout.
     const bool updates = messageList->updatesEnabled();
     messageList->setUpdatesEnabled(false);

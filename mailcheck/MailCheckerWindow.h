@@ -8,12 +8,14 @@
 #include "MailCheck.h"
 #include "TrayConstants.h"
 
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QMainWindow>
 #include <QString>
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 class QAction;
 class QLabel;
@@ -23,6 +25,7 @@ class QSplitter;
 class QTimer;
 class QToolBar;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace mailcheck {
 
@@ -35,9 +38,14 @@ inline constexpr const char* kCaption = "Dialtally EMail Checker v2.0";
 inline constexpr const char* kHelpFileName = "Dialtally Help.hlp";
 inline constexpr const char* kHelpTopic = "EMail_checker";
 
-// Widths of the four columns of the message list for a client width; the "Size"
-// column is at least `sizeMinimum` wide, at the expense of "Subject".
-std::array<int, 4> columnWidths(int clientWidth, int sizeMinimum = 0);
+// Widths of the four columns of the message list for a client width: shares of 27, 47,
+// 13 and 13 per cent. The "Size" and "Account" columns, which show the program's own
+// values whole, are at least `sizeMinimum` and `accountMinimum` wide, at the expense
+// of "Subject" first and then of "From", which elide.
+std::array<int, 4> columnWidths(int clientWidth, int sizeMinimum = 0, int accountMinimum = 0);
+// The tooltip of a row of the message list: its whole sender and subject, which the
+// columns may cut.
+QString rowToolTip(const MailMessage& message);
 
 // ---- the main window ----------------------------------------------------------------
 
@@ -128,6 +136,16 @@ protected:
 private:
     void buildWindow();
     void buildMenus();
+    // Rows reach the list in batches, so it is not laid out and drawn again for every
+    // message of a long maildrop: at most ten times a second while a check runs,
+    // and whenever it ends, however it ends.
+    void addRow(const MailMessage& message);
+    void showPendingRows();
+    // Runs a cycle's command; every row it found is in the list afterwards.
+    template <class F>
+    void showingRows(F&& command);
+    // A row's tooltip, shown as plain text.
+    bool showRowToolTip(QEvent* event);
     // What the cycle reports, into the widgets.
     void showCycle();
 
@@ -136,6 +154,13 @@ private:
     void removeTrayIcon();
 
     MailCheckCycle m_cycle;
+    std::vector<QTreeWidgetItem*> m_pendingRows;
+    QElapsedTimer m_sinceRowsShown;
+    // The room that the widest size and account listed need, each measured once, as
+    // its row comes in; the other columns take what is left.
+    int m_sizeRoom = 0;
+    int m_accountRoom = 0;
+    QString m_lastAccountMeasured;
     bool m_closing = false;
     bool m_closed = false;
 };

@@ -131,12 +131,6 @@ GraphsLayout layoutFor(QSize window)
     return layout;
 }
 
-QSize constrainedSize(QSize requested)
-{
-    return QSize(std::max(requested.width(), kMinimumWidth),
-                 std::max(requested.height(), kMinimumHeight));
-}
-
 }  // namespace graphs
 
 GraphsDialog::GraphsDialog(MonitoringSession& session, QWidget* parent)

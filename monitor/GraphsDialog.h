@@ -76,8 +76,6 @@ struct GraphsLayout {
     int helpLeft = 0;
 };
 GraphsLayout layoutFor(QSize window);
-// The smallest window the dialog accepts.
-QSize constrainedSize(QSize requested);
 
 }  // namespace graphs
 

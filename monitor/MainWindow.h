@@ -50,8 +50,8 @@ using WindowFactory = std::function<std::unique_ptr<QWidget>(MainWindow&)>;
 using Command = std::function<void(MainWindow&)>;
 struct DialogCommands {
     // The windows created once at start, after the main window, in this order around
-    // the splash and About box: Preferences, Beep, Counter, [splash, About],
-    // Statistics, Open report. They live until FreeWindows().
+    // the About box: Preferences, Beep, Counter, [About], Statistics, Open report.
+    // They live until FreeWindows().
     WindowFactory createPreferences;
     WindowFactory createBeep;
     WindowFactory createCounter;

@@ -8,6 +8,7 @@
 #include "RegistryNames.h"
 #include "MonitoringSession.h"
 #include "ProgramInfo.h"
+#include "Report.h"
 
 #include <QDir>
 #include <QEvent>
@@ -202,8 +203,7 @@ QString OpenReportDialog::selectedReport() const
 void OpenReportDialog::FormCreate()
 {
     const QString reportsFolder = folder();
-    if (!QDir(reportsFolder).exists())
-        QDir().mkpath(reportsFolder);
+    report::makeReportsFolder(reportsFolder);
 
     // Read again at every activation, so reports written meanwhile appear; the report
     // chosen before stays chosen.

@@ -29,6 +29,7 @@
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QTabWidget>
+#include <QValidator>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -134,6 +135,36 @@ void setNumberText(QLineEdit* edit, const QString& text, int room)
     edit->setMaxLength(std::max<int>(room, static_cast<int>(text.size())));
     edit->setText(text);
 }
+
+// Refuses a number above `highest` as it is typed or pasted. Every other text is left
+// to the digit check, which tells the user what is wrong with it; and a text that only
+// gets shorter is always taken, so a wider number loaded from the store can be edited
+// down.
+class HighestNumberValidator : public QValidator {
+public:
+    HighestNumberValidator(QLineEdit* edit, std::int32_t highest)
+        : QValidator(edit)
+        , m_highest(highest)
+    {
+        connect(edit, &QLineEdit::textChanged, this, [this](const QString& text) { m_taken = text; });
+    }
+
+    State validate(QString& text, int&) const override
+    {
+        const bool digits = !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) {
+            return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+        });
+        if (!digits || text.size() < m_taken.size())
+            return Acceptable;
+        bool ok = false;
+        const qint64 value = text.toLongLong(&ok);
+        return ok && value <= m_highest ? Acceptable : Invalid;
+    }
+
+private:
+    std::int32_t m_highest;
+    QString m_taken;
+};
 
 QLabel* addText(QVBoxLayout* layout, QWidget* page, std::initializer_list<const char*> lines)
 {
@@ -288,6 +319,8 @@ void PreferencesDialog::buildWindow()
         row->addWidget(new QLabel(QStringLiteral("Seconds :"), connectionPage));
         connectDelayEdit = named(new QLineEdit(QStringLiteral("0"), connectionPage), "connectDelayEdit");
         connectDelayEdit->setFixedWidth(80);
+        connectDelayEdit->setMaxLength(pref::kConnectDelayDigits);
+        connectDelayEdit->setValidator(new HighestNumberValidator(connectDelayEdit, pref::kLongestConnectDelay));
         row->addWidget(connectDelayEdit);
         row->addStretch();
         page->addLayout(row);
@@ -318,10 +351,12 @@ void PreferencesDialog::buildWindow()
         row->addWidget(new QLabel(QStringLiteral("Enter money for one day :      ($)"), budgetPage));
         budgetMoneyEdit = named(new QLineEdit(budgetPage), "budgetMoneyEdit");
         budgetMoneyEdit->setFixedWidth(80);
+        budgetMoneyEdit->setMaxLength(pref::kBudgetDigits);
         row->addWidget(budgetMoneyEdit);
         row->addWidget(new QLabel(QStringLiteral("(c)"), budgetPage));
         budgetCentsEdit = named(new QLineEdit(budgetPage), "budgetCentsEdit");
         budgetCentsEdit->setFixedWidth(80);
+        budgetCentsEdit->setMaxLength(pref::kBudgetDigits);
         row->addWidget(budgetCentsEdit);
         row->addStretch();
         page->addLayout(row);
@@ -505,7 +540,7 @@ void PreferencesDialog::FormCreate()
         loadFlag(key, rk::vMinimize, minimizeAtStartCheck);
         loadFlag(key, rk::vSystemTray, trayModeCheck);
         loadFlag(key, rk::vMaxd, restoreOnDisconnectCheck);
-        connectDelayEdit->setText(QString::number(readInt(key, rk::vConnectDelay)));
+        setNumberText(connectDelayEdit, QString::number(readInt(key, rk::vConnectDelay)), pref::kConnectDelayDigits);
     }
     showExecList();
     showExecCount();
@@ -513,8 +548,8 @@ void PreferencesDialog::FormCreate()
     {
         KeyScope key(registry, RootKey::CurrentUser, name(rk::kBudget), true);
         loadFlag(key, rk::vOnOff, budgetOnCheck);
-        budgetMoneyEdit->setText(QString::number(readInt(key, rk::vBudgetMoney)));
-        budgetCentsEdit->setText(QString::number(readInt(key, rk::vBudgetCents)));
+        setNumberText(budgetMoneyEdit, QString::number(readInt(key, rk::vBudgetMoney)), pref::kBudgetDigits);
+        setNumberText(budgetCentsEdit, QString::number(readInt(key, rk::vBudgetCents)), pref::kBudgetDigits);
         const budget::AlarmKind alarm = budget::alarmKindFrom(readInt(key, rk::vBudgetCh));
         if (alarm == budget::AlarmKind::SoundFile)
             sirenAlarmRadio->setChecked(true);
@@ -553,7 +588,7 @@ void PreferencesDialog::okClicked()
         if (!delay.isEmpty())
             writeInt(key, rk::vConnectDelay, pref::leadingInteger(delay));
         else
-            connectDelayEdit->setText(QString::number(readInt(key, rk::vConnectDelay)));
+            setNumberText(connectDelayEdit, QString::number(readInt(key, rk::vConnectDelay)), pref::kConnectDelayDigits);
         writeFlag(key, rk::vLogo, logoCheck);
         writeFlag(key, rk::vMinimize, minimizeAtStartCheck);
         if (trayModeCheck->isChecked()) {

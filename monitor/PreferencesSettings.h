@@ -38,6 +38,12 @@ inline constexpr std::int32_t kDefaultPort = 110;
 inline constexpr int kDigitCheckChars = 19;
 // The connect delay is taken from at most this many characters at OK.
 inline constexpr int kConnectDelayChars = 199;
+// What a connect delay can be, and the digits the edit takes for it: a day at most.
+inline constexpr std::int32_t kLongestConnectDelay = 86400;
+inline constexpr int kConnectDelayDigits = 5;
+// The budget's edits take this many digits: any such number fits, and a day's budget
+// in cents stays countable.
+inline constexpr int kBudgetDigits = 9;
 
 // "Now you have entered 3 programs" (no singular form).
 QString execCountText(int lines);

@@ -6,7 +6,6 @@
 #include "Registry.h"
 #include "RegistryNames.h"
 #include "SessionEnd.h"
-#include "SplashWindow.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -15,7 +14,6 @@
 #include <vector>
 
 MainWindow* mainWindow = nullptr;
-SplashWindow* splashWindow = nullptr;
 AboutBox* aboutBox = nullptr;
 
 namespace {
@@ -56,7 +54,6 @@ int WinMain(RunMode mode, mainwindow::DialogCommands dialogs)
         createStartWindow(commands.createPreferences);
         createStartWindow(commands.createBeep);
         createStartWindow(commands.createCounter);
-        platform::guard([] { splashWindow = new SplashWindow(); });
         platform::guard([] {
             aboutBox = new AboutBox();
             mainWindow->setAboutBox(aboutBox);
@@ -94,8 +91,6 @@ void FreeWindows()
         mainWindow->setAboutBox(nullptr);
     delete aboutBox;
     aboutBox = nullptr;
-    delete splashWindow;
-    splashWindow = nullptr;
     delete mainWindow;
     mainWindow = nullptr;
 }

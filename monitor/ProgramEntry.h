@@ -4,12 +4,11 @@
 
 #include "MainWindow.h"
 
-class SplashWindow;
 class AboutBox;
 
-// The windows the program entry creates.
+// The windows the program entry creates. The splash window is the main window's own:
+// it shows while the main window starts up, and nothing asks for it afterwards.
 extern MainWindow* mainWindow;
-extern SplashWindow* splashWindow;
 extern AboutBox* aboutBox;
 
 enum class RunMode { MessageLoop, StartOnly };

@@ -156,7 +156,8 @@ int main(int argc, char** argv)
     // last window going away.
     QApplication::setQuitOnLastWindowClosed(false);
     platform::Application::instance().setTitle(QString::fromLatin1(program::kApplicationTitle));
-    // What Windows does at log-on: the user's name where the programs look for it.
+    // The programs look for the user's name in the store, and no log-on puts it there
+    // on this system: written before anything reads it.
     const bool ready = platform::guard([] {
         platform::Registry registry;
         platform::recordLogOnUser(registry);

@@ -109,7 +109,12 @@ bool writeDesktopEntry(const QString& file, const DesktopEntry& entry, QString* 
     QSaveFile out(file);
     const QByteArray text = desktopEntryText(entry);
     QString reason;
-    if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size()) {
+    // Readable by all, as a menu entry is; writable by its owner alone, whatever the
+    // umask or the mode of an entry it replaces.
+    if (!out.open(QIODevice::WriteOnly)
+        || !out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
+                               | QFileDevice::ReadOther)
+        || out.write(text) != text.size()) {
         reason = out.errorString();
         out.cancelWriting();
     }

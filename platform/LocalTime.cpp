@@ -1,7 +1,5 @@
 #include "LocalTime.h"
 
-#include <QTimeZone>
-
 namespace platform {
 
 namespace {
@@ -50,12 +48,6 @@ SystemTime toSystemTime(const QDateTime& local)
     return st;
 }
 
-QDateTime fromSystemTime(const SystemTime& st)
-{
-    return QDateTime(QDate(st.wYear, st.wMonth, st.wDay),
-                     QTime(st.wHour, st.wMinute, st.wSecond, st.wMilliseconds));
-}
-
 SystemTime localTimeRecord()
 {
     return toSystemTime(clock().now());
@@ -66,20 +58,9 @@ int dayNumber(const QDate& date)
     return static_cast<int>(kEpoch.daysTo(date));
 }
 
-QDate dateOfDayNumber(int number)
-{
-    return kEpoch.addDays(number);
-}
-
 int todayDayNumber()
 {
     return dayNumber(clock().now().date());
-}
-
-int timeZoneBias(const QDateTime& at)
-{
-    // Windows reports the bias as minutes west of UTC: UTC = local + bias.
-    return -QTimeZone::systemTimeZone().offsetFromUtc(at) / 60;
 }
 
 QString clockText(int hour, int minute, int second)

@@ -1,5 +1,5 @@
 // Local date and time as the programs use it: the calendar record of the operating
-// system, day numbers, the time-zone bias and the clock text. All reads of "now" go through clock(),
+// system, day numbers and the clock text. All reads of "now" go through clock(),
 // so tests can set and advance time.
 #pragma once
 
@@ -39,16 +39,10 @@ void setClock(Clock* clock);
 // The local time now, milliseconds left at 0 (the programs never fill them).
 SystemTime localTimeRecord();
 SystemTime toSystemTime(const QDateTime& local);
-QDateTime fromSystemTime(const SystemTime& st);
 
 // Days since 30 December 1899 (1 January 2000 is 36526).
 int dayNumber(const QDate& date);
-QDate dateOfDayNumber(int dayNumber);
 int todayDayNumber();
-
-// Minutes to add to local time to get UTC (UTC = local + bias), as Windows reports it;
-// for the given instant, so daylight saving time is included.
-int timeZoneBias(const QDateTime& at);
 
 // A time of day as both programs show it, without leading zeros: 9:05:07 -> "9:5:7".
 QString clockText(int hour, int minute, int second);

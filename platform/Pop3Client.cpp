@@ -1,7 +1,8 @@
 #include "Pop3Client.h"
 
+#include "MailHeader.h"
+
 #include <QScopedValueRollback>
-#include <QStringDecoder>
 
 #include <utility>
 
@@ -16,30 +17,30 @@ QByteArray unstuff(const QByteArray& line)
     return line;
 }
 
-QString headerText(const QByteArray& bytes)
-{
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(bytes);
-    if (!utf8.hasError())
-        return text;
-    return QString::fromLatin1(bytes);
-}
-
 Pop3Summary parseHeaders(const QByteArrayList& lines)
 {
     static const QByteArray from = "from:";
     static const QByteArray subject = "subject:";
-    Pop3Summary summary;
+    // Each field with its folded continuation lines (those that begin with a blank),
+    // joined again by the CR LF that the line reader took off.
+    QByteArrayList fields;
     for (const QByteArray& line : lines) {
         // A body line that looks like a header must not count.
         if (line.isEmpty())
             break;
+        if ((line.startsWith(' ') || line.startsWith('\t')) && !fields.isEmpty())
+            fields.last() += "\r\n" + line;
+        else
+            fields.append(line);
+    }
+    Pop3Summary summary;
+    for (const QByteArray& field : fields) {
         // Header names are case-insensitive (RFC 5322); "FROM:" is still the sender.
-        const QByteArray lower = line.left(subject.size()).toLower();
+        const QByteArray lower = field.left(subject.size()).toLower();
         if (lower.startsWith(from))
-            summary.From = headerText(line.mid(from.size()));
+            summary.From = mailheader::displayText(field.mid(from.size()));
         else if (lower.startsWith(subject))
-            summary.Subject = headerText(line.mid(subject.size()));
+            summary.Subject = mailheader::displayText(field.mid(subject.size()));
     }
     return summary;
 }

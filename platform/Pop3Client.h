@@ -17,8 +17,8 @@
 namespace platform {
 
 struct Pop3Summary {
-    QString From;     // the rest of the "From:" header line, blank after the colon kept
-    QString Subject;  // the rest of the "Subject:" header line
+    QString From;     // the rest of the "From:" header field, blank after the colon kept
+    QString Subject;  // the rest of the "Subject:" header field
     std::int64_t Bytes = 0;
 };
 
@@ -27,12 +27,10 @@ namespace pop3 {
 // Undoes the byte-stuffing of a multi-line reply line: a leading "." that doubles a
 // dot is dropped.
 QByteArray unstuff(const QByteArray& line);
-// From and Subject of a header block (the lines before the first empty one); a later
-// line of the same kind replaces an earlier one. Bytes are left at 0.
+// From and Subject of a header block (the lines before the first empty one), each
+// unfolded and decoded as a mail program shows it (MailHeader.h); a later line of the
+// same kind replaces an earlier one. Bytes are left at 0.
 Pop3Summary parseHeaders(const QByteArrayList& lines);
-// Header text as the user expects to read it: UTF-8 where the bytes are valid UTF-8,
-// else Latin-1 (old 8-bit mail).
-QString headerText(const QByteArray& bytes);
 // The word at `index` (0-based, split at blanks) of a "+OK" reply as a non-negative
 // number; false when it is missing or not a number.
 bool numberAt(const QByteArray& reply, int index, std::int64_t& value);
@@ -45,14 +43,12 @@ public:
     ~Pop3Client() override;
 
     void setUserId(const QString& user) { m_user = user; }
-    QString userId() const { return m_user; }
     void setPassword(const QString& password) { m_password = password; }
     void setHost(const QString& host) { m_host = host; }
     QString host() const { return m_host; }
     void setPort(int port) { m_port = port; }
     int port() const { return m_port; }
     void setTimeOut(int milliseconds) { m_socket.setTimeout(milliseconds); }
-    int timeOut() const { return m_socket.timeout(); }
 
     // Messages in the maildrop, from the STAT of the last connect.
     int MailCount() const { return m_mailCount; }

@@ -109,7 +109,6 @@ public:
     Registry& operator=(const Registry&) = delete;
 
     void setRootKey(RootKey root);
-    RootKey rootKey() const { return m_root; }
 
     // Opens the key at the absolute `path` under the root. With canCreate the key and
     // its missing parents are created. Returns false when the key does not exist (or
@@ -196,9 +195,9 @@ private:
     bool m_opened = false;
 };
 
-// The name under which Windows reported its logged-on user; Dialtally writes it into
-// HKLM "\System\CurrentControlSet\control" "Current User" when it starts, as the
-// log-on would have.
+// The name of the user logged on to this session. Both programs read it from HKLM
+// "\System\CurrentControlSet\control" "Current User", which no log-on fills on this
+// system, so Dialtally writes it there when it starts.
 QString loginUserName();
 void recordLogOnUser(Registry& registry);
 

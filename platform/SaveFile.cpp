@@ -23,7 +23,7 @@ bool commitWhole(QSaveFile& file, QString* error)
         if (file.commit())
             return true;
         reason = file.errorString();
-    } else {
+    } else if (file.isOpen()) {
         file.cancelWriting();
         file.commit();  // drops the new file
     }

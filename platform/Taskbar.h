@@ -1,5 +1,5 @@
-// The program's taskbar button (the application window of the original design).
-// hide() and show() stand for hiding and showing that window.
+// The program's taskbar entry as one object, whichever window carries it on the
+// desktop: the main window hides it in tray mode, the splash while it is up.
 #pragma once
 
 namespace platform {

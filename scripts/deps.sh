@@ -9,6 +9,8 @@ packages=(
     # Qt6Charts' CMake files need Qt6OpenGL's, which qt6-charts-dev does not pull in.
     libqt6opengl6-dev
     libsqlite3-dev libcanberra-dev
+    # Postpeek decodes the headers of mail with it.
+    libgmime-3.0-dev
     libgtest-dev libgmock-dev libbenchmark-dev
 )
 if [[ "${1:-}" == "--tests" ]]; then

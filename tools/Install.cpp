@@ -16,6 +16,7 @@
 
 #include <grp.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,6 +25,7 @@
 #include <cmath>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <numbers>
 #include <vector>
@@ -41,27 +43,56 @@ namespace {
     throw InstallError(text.toStdString());
 }
 
-void makeFolder(const QString& path)
+constexpr QFileDevice::Permissions kReadable = QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                               | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+constexpr QFileDevice::Permissions kRunnable =
+    kReadable | QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther;
+
+// Whatever umask the installation runs under, what it makes is written by its owner
+// alone; the folders and files it creates on the way get the same.
+class NoWritingByOthers {
+public:
+    NoWritingByOthers()
+        : m_old(::umask(022))
+    {
+        ::umask(m_old | 022);
+    }
+    ~NoWritingByOthers() { ::umask(m_old); }
+    NoWritingByOthers(const NoWritingByOthers&) = delete;
+    NoWritingByOthers& operator=(const NoWritingByOthers&) = delete;
+
+private:
+    mode_t m_old;
+};
+
+// A folder of ours loses the access bits in `closed`: an earlier installation under
+// another umask may have left it open.
+void makeFolder(const QString& path, mode_t closed = 022)
 {
     if (!QDir().mkpath(path))
         fail(QStringLiteral("Cannot create the folder \"%1\"").arg(path));
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info {};
+    if (::stat(native.constData(), &info) == 0 && info.st_uid == ::geteuid() && (info.st_mode & closed) != 0
+        && ::chmod(native.constData(), info.st_mode & 07777 & ~closed) != 0)
+        fail(QStringLiteral("Cannot close the folder \"%1\" to other users").arg(path));
 }
 
 // Through a temporary file and a rename, so a running program keeps its old file and
 // an interrupted install leaves no half-written one.
-void writeFile(const QString& path, const QByteArray& bytes, QFileDevice::Permissions permissions = {})
+void writeFile(const QString& path, const QByteArray& bytes, QFileDevice::Permissions permissions = kReadable)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         fail(QStringLiteral("Cannot write \"%1\": %2").arg(path, file.errorString()));
+    if (!file.setPermissions(permissions))
+        fail(QStringLiteral("Cannot set the permissions of \"%1\": %2").arg(path, file.errorString()));
     QString reason;
     if (!platform::commitWhole(file, &reason))
         fail(QStringLiteral("Cannot write \"%1\": %2").arg(path, reason));
-    if (permissions && !QFile::setPermissions(path, permissions))
-        fail(QStringLiteral("Cannot make \"%1\" executable").arg(path));
 }
 
-void copyReplacing(const QString& from, const QString& to)
+void copyReplacing(const QString& from, const QString& to, QFileDevice::Permissions permissions)
 {
     if (QFileInfo(from).canonicalFilePath() == QFileInfo(to).canonicalFilePath())
         return;
@@ -69,6 +100,11 @@ void copyReplacing(const QString& from, const QString& to)
     QFile::remove(temporary);
     if (!QFile::copy(from, temporary))
         fail(QStringLiteral("Cannot copy \"%1\" to \"%2\"").arg(from, temporary));
+    // The copy has the mode of the built file, which the build's umask made.
+    if (!QFile::setPermissions(temporary, permissions)) {
+        QFile::remove(temporary);
+        fail(QStringLiteral("Cannot set the permissions of \"%1\"").arg(temporary));
+    }
     // rename(2) replaces the target at once, even while it is running.
     if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(to).constData()) != 0) {
         QFile::remove(temporary);
@@ -133,7 +169,8 @@ QStringList writeMenuEntries(const QString& programFolder, const QString& dataHo
             makeFolder(folder);
             const QString file = folder + QLatin1Char('/') + entry.icon + QStringLiteral(".png");
             QSaveFile out(file);
-            if (!out.open(QIODevice::WriteOnly) || !program.icon(size).save(&out, "PNG"))
+            if (!out.open(QIODevice::WriteOnly) || !out.setPermissions(kReadable)
+                || !program.icon(size).save(&out, "PNG"))
                 fail(QStringLiteral("Cannot write \"%1\": %2").arg(file, out.errorString()));
             QString reason;
             if (!platform::commitWhole(out, &reason))
@@ -314,7 +351,7 @@ void installHelp(const QString& document, const QString& folder)
         fail(QStringLiteral("Cannot read \"%1\": %2").arg(document, file.errorString()));
     const QByteArray text = file.readAll();
     file.close();
-    copyReplacing(document, folder + QStringLiteral("/Dialtally Help.html"));
+    copyReplacing(document, folder + QStringLiteral("/Dialtally Help.html"), kReadable);
 
     const QString helpFile = folder + QStringLiteral("/Dialtally Help.hlp");
     const QString pagesFolder = QFileInfo(platform::helpTopicPageFor(helpFile, QStringLiteral("any"))).path();
@@ -330,12 +367,14 @@ void installHelp(const QString& document, const QString& folder)
 
 QStringList install(const InstallOptions& options)
 {
+    const NoWritingByOthers umaskGuard;
     QStringList notes;
     const QString folder =
         QDir::cleanPath(QDir(options.prefix.isEmpty() ? defaultProgramFolder() : options.prefix).absolutePath());
     makeFolder(folder);
     makeFolder(folder + QStringLiteral("/media"));
-    makeFolder(folder + QStringLiteral("/Reports"));
+    // The reports list the user's connections, as the history does.
+    makeFolder(folder + QStringLiteral("/Reports"), 077);
 
     struct Program {
         const char* name;
@@ -349,13 +388,15 @@ QStringList install(const InstallOptions& options)
             notes << QStringLiteral("%1 is not built yet (no \"%2\"); skipped.").arg(program.name, from);
             continue;
         }
-        copyReplacing(from, folder + QLatin1Char('/') + QString::fromLatin1(program.name));
+        copyReplacing(from, folder + QLatin1Char('/') + QString::fromLatin1(program.name), kRunnable);
     }
 
-    // A sound the user put in place of ours stays.
+    // A sound the user put in place of ours stays, closed to the writing of others.
     const QString wave = folder + QStringLiteral("/media/signal.wav");
     if (!QFileInfo::exists(wave))
         writeFile(wave, alarmWave());
+    else if (QFileInfo(wave).ownerId() == ::geteuid())
+        QFile::setPermissions(wave, QFile::permissions(wave) & ~(QFileDevice::WriteGroup | QFileDevice::WriteOther));
 
     const QString help = QDir(options.sourceDir).filePath(QStringLiteral("doc/Dialtally Help.html"));
     if (!options.sourceDir.isEmpty() && QFileInfo(help).isFile())
@@ -391,7 +432,8 @@ QString installUsage()
         "The second form, run as root, writes DIR/ip-up.d/dialtally and DIR/ip-down.d/dialtally\n"
         "(default DIR /etc/ppp), which report the dial-up line to NAME's store (default: the\n"
         "user who ran sudo) through PATH (default: dialtally-reg in the program folder that\n"
-        "--prefix names, or else in NAME's default one). NAME must be able to run PATH.\n");
+        "--prefix names, or else in NAME's default one). NAME must be able to run PATH, and\n"
+        "no one but root and NAME may be able to change it or a folder on its way.\n");
 }
 
 std::optional<InstallCommand> parseInstallArguments(const QStringList& arguments, QString& error)
@@ -516,6 +558,55 @@ std::optional<bool> userCanRun(const QString& user, const QString& path)
     return WEXITSTATUS(status) == 0;
 }
 
+QString changeableByOthers(const QString& user, const QString& path)
+{
+    const passwd* entry = getpwnam(user.toLocal8Bit().constData());
+    if (!entry)
+        return QStringLiteral("there is no user \"%1\"").arg(user);
+    const uid_t userId = entry->pw_uid;
+    const auto trusted = [userId](uid_t owner) { return owner == 0 || owner == userId; };
+    const auto ownerName = [](uid_t owner) {
+        const passwd* found = getpwuid(owner);
+        return found ? QString::fromLocal8Bit(found->pw_name) : QString::number(owner);
+    };
+
+    // Every entry from the root down: its owner and its mode decide who may replace
+    // it or what it holds. A link is as safe as the folder that holds it; where it
+    // leads is checked on the canonical path.
+    const auto check = [&](const QString& file) -> QString {
+        const QStringList parts = QDir::cleanPath(file).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+        QString at = QStringLiteral("/");
+        for (qsizetype i = -1; i < parts.size(); ++i) {
+            if (i >= 0)
+                at = (at == QLatin1String("/") ? at : at + QLatin1Char('/')) + parts[i];
+            struct stat info {};
+            if (::lstat(QFile::encodeName(at).constData(), &info) != 0) {
+                const int code = errno;
+                return QStringLiteral("\"%1\" cannot be looked at (%2)")
+                    .arg(at, QString::fromLocal8Bit(std::strerror(code)));
+            }
+            if (S_ISLNK(info.st_mode))
+                continue;
+            if (!trusted(info.st_uid))
+                return QStringLiteral("\"%1\" belongs to the user \"%2\"").arg(at, ownerName(info.st_uid));
+            const bool othersWrite = (info.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+            const bool last = i == parts.size() - 1;
+            // In a folder such as /tmp anyone may write, but only an entry's owner can
+            // remove or rename it; the entry below it is checked in its turn.
+            const bool shared = S_ISDIR(info.st_mode) && (info.st_mode & S_ISVTX) != 0 && !last;
+            if (othersWrite && !shared)
+                return QStringLiteral("\"%1\" can be written by its group or by any user").arg(at);
+        }
+        return {};
+    };
+    const QString named = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    QString reason = check(named);
+    const QString canonical = QFileInfo(named).canonicalFilePath();
+    if (reason.isEmpty() && !canonical.isEmpty() && canonical != named)
+        reason = check(canonical);
+    return reason;
+}
+
 QStringList writePppHooks(const QString& dir, const QString& user, const QString& regTool)
 {
     if (user.isEmpty() || !getpwnam(user.toLocal8Bit().constData()))
@@ -534,7 +625,21 @@ QStringList writePppHooks(const QString& dir, const QString& user, const QString
         fail(QStringLiteral("The user \"%1\" cannot run \"%2\" (a folder on its way is closed to that user); "
                             "install Dialtally in a folder that user can reach and name it with --prefix")
                  .arg(user, regTool));
+    // pppd runs the hooks as root: whoever could change the tool would run a program
+    // of their own as root, or as the hooks' user.
+    const QString changeable = changeableByOthers(user, regTool);
+    if (!changeable.isEmpty()) {
+        const bool asRoot = getpwnam(user.toLocal8Bit().constData())->pw_uid == 0;
+        fail(asRoot ? QStringLiteral("The pppd hooks would run \"%1\" as root, but %2. Only a tool that no one "
+                                     "but root can change runs as root: install Dialtally as root and name its "
+                                     "program folder with --prefix")
+                          .arg(regTool, changeable)
+                    : QStringLiteral("The pppd hooks would run \"%1\" as \"%2\", but %3. Install Dialtally as "
+                                     "\"%2\" in a folder that no one else can change, and name it with --prefix")
+                          .arg(regTool, user, changeable));
+    }
 
+    const NoWritingByOthers umaskGuard;
     QStringList written;
     for (const char* hook : {"ip-up.d", "ip-down.d"}) {
         const QString name = QStringLiteral("%1/dialtally").arg(hook);
@@ -546,9 +651,7 @@ QStringList writePppHooks(const QString& dir, const QString& user, const QString
         script.replace(QStringLiteral("@DIALTALLY_REG@"), shellQuoted(regTool));
         makeFolder(QDir(dir).filePath(QString::fromLatin1(hook)));
         const QString path = QDir(dir).filePath(name);
-        writeFile(path, script.toUtf8(),
-                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup
-                      | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther);
+        writeFile(path, script.toUtf8(), kRunnable);
         written << path;
     }
     return written;

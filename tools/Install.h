@@ -62,9 +62,15 @@ QString programFolderOf(const QString& user);
 // cannot be known: an unknown user, or another user while not running as root.
 std::optional<bool> userCanRun(const QString& user, const QString& path);
 
+// Why someone other than root and user could change what path runs: the file or a
+// folder on its way (the path as named, and the one its links lead to) belonging to
+// another user, or writable by its group or by anyone. Empty when no one can.
+QString changeableByOthers(const QString& user, const QString& path);
+
 // The pppd hooks that report the line to the store: DIR/ip-up.d/dialtally and
-// DIR/ip-down.d/dialtally, running regTool as user. Refuses (InstallError) when user
-// cannot run regTool. Returns the files written.
+// DIR/ip-down.d/dialtally, running regTool as user. pppd runs them as root, so they
+// are refused (InstallError) when user cannot run regTool, and when anyone but root
+// and user could change it (changeableByOthers). Returns the files written.
 QStringList writePppHooks(const QString& dir, const QString& user, const QString& regTool);
 
 // The command line of dialtally-install without the program name. Empty fields take

@@ -184,14 +184,26 @@ std::vector<HistoryRecord> readAll(const QString& programPath)
     return records;
 }
 
-Totals sumTotals(const std::vector<HistoryRecord>& records)
+namespace {
+
+// The history tells who was online when: only its owner reads it. A file of ours that
+// an earlier version left open to others loses their access.
+void keepToOwner(int fd)
 {
-    Totals totals;
-    for (const auto& r : records) {
-        totals.feeCents += r.FeeCents;
-        totals.seconds += r.DurationSeconds;
-    }
-    return totals;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && info.st_uid == ::geteuid() && (info.st_mode & 077) != 0)
+        ::fchmod(fd, info.st_mode & 07700);
+}
+
+}  // namespace
+
+void keepPrivate(const QString& programPath)
+{
+    const int fd = ::open(QFile::encodeName(historyFile(programPath)).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return;
+    keepToOwner(fd);
+    ::close(fd);
 }
 
 bool append(const QString& programPath, const HistoryRecord& record, QString* error)
@@ -206,11 +218,12 @@ bool append(const QString& programPath, const HistoryRecord& record, QString* er
     bool created = false;
     int fd = ::open(native.constData(), O_RDWR | O_CLOEXEC);
     if (fd < 0 && errno == ENOENT) {
-        fd = ::open(native.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd = ::open(native.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         created = fd >= 0;
     }
     if (fd < 0)
         return fail(errno);
+    keepToOwner(fd);
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
         const int code = errno;
@@ -285,26 +298,22 @@ bool holds(const QString& programPath, const HistoryRecord& record, int lastReco
 
 bool truncate(const QString& programPath, QString* error)
 {
-    QFile file(historyFile(programPath));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    const int fd = ::open(QFile::encodeName(historyFile(programPath)).constData(),
+                          O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) {
         if (error)
-            *error = file.errorString();
+            *error = QString::fromLocal8Bit(std::strerror(errno));
         return false;
     }
-    file.close();
+    keepToOwner(fd);
+    if (::close(fd) != 0) {
+        if (error)
+            *error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
     return true;
 }
 
-
-std::int32_t sumTodayFees(const std::vector<HistoryRecord>& records, const QDate& today)
-{
-    std::int32_t sum = 0;
-    for (const auto& record : records) {
-        if (record.StartTime.wMonth == today.month() && record.StartTime.wDay == today.day())
-            sum += record.FeeCents;
-    }
-    return sum;
-}
 
 StartupSums startupSums(const QString& programPath, const QDate& today)
 {

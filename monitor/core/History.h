@@ -79,7 +79,6 @@ struct Totals {
     std::int64_t feeCents = 0;
     std::int64_t seconds = 0;
 };
-Totals sumTotals(const std::vector<HistoryRecord>& records);
 
 // Appends one record at a whole-record offset (a torn tail left by an earlier failed
 // write is overwritten, never built upon) and flushes it to disk before returning.
@@ -95,10 +94,6 @@ bool sameConnection(const HistoryRecord& a, const HistoryRecord& b);
 // was saved already).
 bool holds(const QString& programPath, const HistoryRecord& record, int lastRecords = 1);
 
-// Today's fee: the records that started on today's month and day (the year is not
-// compared).
-std::int32_t sumTodayFees(const std::vector<HistoryRecord>& records, const QDate& today);
-
 // The sums that start-up takes from the history in one pass: the period's fee and
 // time, and today's fee (the records that started on today's month and day).
 struct StartupSums {
@@ -109,5 +104,9 @@ StartupSums startupSums(const QString& programPath, const QDate& today);
 
 // Replaces the file with an empty one; false with `error` set on failure.
 bool truncate(const QString& programPath, QString* error = nullptr);
+
+// The file is its owner's alone (0600), as every writer here makes it; this takes the
+// access of others from one that an earlier version left open to them.
+void keepPrivate(const QString& programPath);
 
 }  // namespace history

@@ -15,6 +15,7 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <climits>
 
 using platform::RootKey;
 using regkeys::name;
@@ -388,9 +389,11 @@ void MonitoringSession::startConnection(const platform::SystemTime& now, bool la
     counts.lastChargedMinute = -1;
     {
         Key key(m_registry, RootKey::CurrentUser, rk::kSoftware);
-        counts.startSecondOfDay = charging::secondOfDay(start) - key.readInt(rk::vConnectDelay);
+        // Whatever delay the store holds, the arithmetic stays in range.
+        const qint64 startSecond = qint64(charging::secondOfDay(start)) - key.readInt(rk::vConnectDelay);
+        counts.startSecondOfDay = static_cast<std::int32_t>(std::clamp<qint64>(startSecond, INT32_MIN, INT32_MAX));
     }
-    counts.record.DurationSeconds = charging::secondOfDay(start) - counts.startSecondOfDay;
+    counts.record.DurationSeconds = charging::elapsedSince(start, counts.startSecondOfDay, start);
     {
         Key key(m_registry, RootKey::CurrentUser, rk::kRemoteAccess, false);
         counts.provider = key.opened() ? key.readStr(rk::vDefault) : QString();

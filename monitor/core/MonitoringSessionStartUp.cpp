@@ -39,9 +39,11 @@ constexpr qint64 kSlotSlackSeconds = 2;
 
 // A backup slot is used only when all of it was written, it ends no earlier than the
 // stored start, and its elapsed time fits the span from that start: the connect delay
-// counts as elapsed, so the time may exceed the span by the delay, never fall short of
-// it. A slot of an earlier connection ends before this start.
-bool readBackupSlot(platform::Registry& key, const QString& prefix, history::HistoryRecord& record)
+// counts as elapsed, so the time may exceed the span by any delay, and falls short of
+// it only by a delay below 0 (`lowestDelay`). A slot of an earlier connection ends
+// before this start.
+bool readBackupSlot(platform::Registry& key, const QString& prefix, history::HistoryRecord& record,
+                    qint64 lowestDelay)
 {
     const char* const names[] = {rk::vSlotSecundes, rk::vSlotMinutes, rk::vSlotHours, rk::vSlotYear,
                                  rk::vSlotDay,      rk::vSlotMonth,   rk::vSlotDayOfWeek, rk::vSlotTime};
@@ -58,7 +60,7 @@ bool readBackupSlot(platform::Registry& key, const QString& prefix, history::His
         return false;
     const qint64 span = from.secsTo(to);
     const qint64 delay = qint64(v[7]) - span;
-    if (span < 0 || delay < -kSlotSlackSeconds || delay > 86400)
+    if (span < 0 || delay < lowestDelay - kSlotSlackSeconds)
         return false;
     record.EndTime = end;
     record.DurationSeconds = v[7];
@@ -210,6 +212,8 @@ void MonitoringSession::finishStartUp()
     if (settings.runMarkerAtStart == RunMarker::ConnectionOpen && antiCrash == 1)
         reported([this] { recoverUnsavedConnection(); });
 
+    history::keepPrivate(programPath);
+    report::keepReportsPrivate(programPath + QStringLiteral("/Reports"));
     // One pass over the history for the period's totals and today's fee.
     loadHistorySums();
     counts.periodFeeBefore = counts.periodFee;
@@ -328,13 +332,21 @@ void MonitoringSession::recoverUnsavedConnection()
         emit unsavedConnectionFound();
         bool usable = false;
         if (startKnown) {
+            std::int32_t connectDelay = 0;
+            {
+                Key user(m_registry, RootKey::CurrentUser, rk::kSoftware, false);
+                if (user.opened())
+                    readIfThere(user.registry(), name(rk::vConnectDelay), connectDelay);
+            }
+            const qint64 lowestDelay = std::min<qint64>(0, connectDelay);
             Key key(m_registry, RootKey::LocalMachine, rk::kCounterCurrent, false);
             std::int32_t backup = 0;
             readIfThere(key.registry(), name(rk::vBackup), backup);
             const QString named = backup != 0 ? name(rk::kBackupSlotPrefix) : QString();
             const QString other = backup != 0 ? QString() : name(rk::kBackupSlotPrefix);
             // "Backup" names the slot completed last; the other one is a tick older.
-            usable = readBackupSlot(key.registry(), named, record) || readBackupSlot(key.registry(), other, record);
+            usable = readBackupSlot(key.registry(), named, record, lowestDelay)
+                     || readBackupSlot(key.registry(), other, record, lowestDelay);
         }
         if (!usable) {
             emit errorRaised(QStringLiteral("The backup of the last connection is incomplete or belongs to another "
@@ -403,13 +415,16 @@ void MonitoringSession::automaticResetCheck()
 bool MonitoringSession::writeReport(int year, int month, int day, QString* error)
 {
     const QString folder = programPath + QStringLiteral("/Reports");
-    QDir().mkpath(folder);
+    report::makeReportsFolder(folder);
     const QString file = folder + QLatin1Char('/') + report::reportFileName(year, month, day);
     // Written aside and renamed, so a failed write never leaves half a report in
     // place of the earlier one of the same date.
     QSaveFile out(file);
     QString reason;
     if (out.open(QIODevice::WriteOnly)) {
+        // Its owner's alone, as the history it lists; an earlier report's mode is not
+        // taken over.
+        out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         report::ReportWriter report(out);
         history::RecordReader reader(programPath);
         history::HistoryRecord record;

@@ -1,16 +1,39 @@
 #include "Report.h"
 
+#include <QDir>
+#include <QFile>
+
 #include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <string>
 #include <string_view>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace report {
 
 QString reportFileName(int year, int month, int day)
 {
     return QStringLiteral("%1-%2-%3.rpt").arg(year).arg(month).arg(day);
+}
+
+bool makeReportsFolder(const QString& folder)
+{
+    if (!QDir().mkpath(folder))
+        return false;
+    keepReportsPrivate(folder);
+    return true;
+}
+
+void keepReportsPrivate(const QString& folder)
+{
+    const QByteArray native = QFile::encodeName(folder);
+    struct stat info {};
+    if (::lstat(native.constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid()
+        && (info.st_mode & 077) != 0)
+        ::chmod(native.constData(), info.st_mode & 07700);
 }
 
 namespace {

@@ -16,6 +16,12 @@ namespace report {
 
 QString reportFileName(int year, int month, int day);
 
+// The reports folder, made when missing. It is its owner's alone, as the reports in it
+// are (they list the user's connections); false when it can't be made.
+bool makeReportsFolder(const QString& folder);
+// Takes the access of others from a reports folder that an earlier version left open.
+void keepReportsPrivate(const QString& folder);
+
 class ReportWriter {
 public:
     // Writes the banner, the rules and the header.

@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#include <sys/stat.h>
+
 using history::HistoryRecord;
 
 namespace {
@@ -92,9 +96,13 @@ TEST(HistoryFile, AppendsInOrderAndSumsTotals)
     ASSERT_EQ(records.size(), 3u);
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(records[i].FeeCents, (i + 1) * 100);
-    const auto totals = history::sumTotals(records);
-    EXPECT_EQ(totals.feeCents, 600);
-    EXPECT_EQ(totals.seconds, 360);
+    const auto sums = history::startupSums(dir.path(), QDate(2000, 1, 1));
+    EXPECT_EQ(sums.period.feeCents, 600);
+    EXPECT_EQ(sums.period.seconds, 360);
+    // Today's fee takes the records of today's month and day, whatever their year.
+    EXPECT_EQ(sums.todayFee, 600);
+    EXPECT_EQ(history::startupSums(dir.path(), QDate(2003, 1, 1)).todayFee, 600);
+    EXPECT_EQ(history::startupSums(dir.path(), QDate(2000, 1, 2)).todayFee, 0);
 }
 
 TEST(HistoryFile, TornTailIsIgnoredAndOverwrittenByTheNextAppend)
@@ -127,6 +135,45 @@ TEST(HistoryFile, FailedAppendAndTruncateSayWhy)
     error.clear();
     EXPECT_FALSE(history::truncate(dir.path(), &error));
     EXPECT_FALSE(error.isEmpty());
+}
+
+// The history tells who was online when: whatever the umask, every writer leaves it
+// its owner's alone, and a file an earlier version left open to others is closed.
+TEST(HistoryFile, OnlyItsOwnerReadsTheHistory)
+{
+    const mode_t umaskBefore = ::umask(0);
+    const auto modeOf = [](const QString& folder) {
+        struct stat info {};
+        ::stat(QFile::encodeName(history::historyFile(folder)).constData(), &info);
+        return info.st_mode & 07777;
+    };
+    const auto openedTo = [](const QString& folder, mode_t mode) {
+        QFile file(history::historyFile(folder));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        ::chmod(QFile::encodeName(file.fileName()).constData(), mode);
+    };
+    struct Case {
+        const char* name;
+        mode_t before;  // 0: no file yet
+        std::function<void(const QString&)> write;
+        mode_t after;
+    } cases[] = {
+        {"a new file's first record", 0, [](const QString& f) { EXPECT_TRUE(history::append(f, sampleRecord())); }, 0600},
+        {"a record added to a 0644 file", 0644, [](const QString& f) { EXPECT_TRUE(history::append(f, sampleRecord())); }, 0600},
+        {"a reset that makes the file", 0, [](const QString& f) { EXPECT_TRUE(history::truncate(f)); }, 0600},
+        {"a reset of a 0666 file", 0666, [](const QString& f) { EXPECT_TRUE(history::truncate(f)); }, 0600},
+        {"a start that finds a 0664 file", 0664, [](const QString& f) { history::keepPrivate(f); }, 0600},
+        {"a start that finds a read-only file", 0444, [](const QString& f) { history::keepPrivate(f); }, 0400},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        if (c.before != 0)
+            openedTo(dir.path(), c.before);
+        c.write(dir.path());
+        EXPECT_EQ(modeOf(dir.path()), c.after);
+    }
+    ::umask(umaskBefore);
 }
 
 TEST(HistoryFile, TruncateEmptiesTheFile)

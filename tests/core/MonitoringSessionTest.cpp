@@ -2,12 +2,14 @@
 // backup slots, the history and the recovery, with the clock and the line in the
 // test's hands and no window anywhere.
 #include "CoreFakes.h"
+#include "RegistryShorthand.h"
 
 #include "Charging.h"
 #include "History.h"
 #include "MonitoringSession.h"
 #include "RegistryNames.h"
 
+#include <QFileInfo>
 #include <QStringList>
 
 #include <gtest/gtest.h>
@@ -15,18 +17,8 @@
 #include <memory>
 
 using namespace testing_support;
-using platform::RootKey;
-namespace rk = regkeys;
 
 namespace {
-
-constexpr RootKey HKCU = RootKey::CurrentUser;
-constexpr RootKey HKLM = RootKey::LocalMachine;
-
-QString q(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 void writeSlot(const QString& provider, const QString& day, const QString& profile, int start, int end,
                int dayCost, int nightCost, int ocp = 0)
@@ -89,12 +81,32 @@ TEST_F(SessionTest, WholeConnectionAcrossMidnightIntervalAndHoliday)
     EXPECT_EQ(money(), 3);
     EXPECT_EQ(session->shown().connectionFee, QStringLiteral("0 dol. 3 c."));
     EXPECT_EQ(counts.elapsedAndFee, QStringLiteral("0 h. 0 min. 15 sec.0 dol. 3 c."));
+    // From its first tick the connection's start, provider and fee are in the store,
+    // and the first backup slot holds its time and user.
+    const QString cur = q(rk::kCounterCurrent);
+    const struct {
+        const char* name;
+        int value;
+    } startValues[] = {{rk::vSecundes, 50}, {rk::vStartMinutes, 59}, {rk::vHours, 23},   {rk::vYear, 1999},
+                       {rk::vDay, 31},      {rk::vMonth, 12},        {rk::vDayOfWeek, 5}};
+    for (const auto& v : startValues)
+        EXPECT_EQ(readInt(HKLM, cur, q(v.name)), v.value) << v.name;
+    EXPECT_EQ(readStr(HKLM, cur, q(rk::vProvider)), QStringLiteral("ISP"));
+    EXPECT_EQ(readStr(HKLM, cur, q(rk::vFee)), QStringLiteral("0 dol. 3 c."));
+    EXPECT_EQ(readInt(HKLM, cur, q(rk::vBackup)), 1);
+    EXPECT_EQ(readInt(HKLM, cur, QStringLiteral("bTime")), 15);
+    EXPECT_EQ(readStr(HKLM, cur, QStringLiteral("bUser")), QStringLiteral("alice"));
 
     env.clock.set(2000, 1, 1, 0, 0, 0);
     session->tick();
     EXPECT_EQ(session->shown().provider, QStringLiteral("ISP"));
     EXPECT_EQ(session->shown().user, QStringLiteral("alice"));
     EXPECT_EQ(money(), 3);
+    // The slots take turns, so a tick cut short leaves the other one whole.
+    EXPECT_EQ(readInt(HKLM, cur, q(rk::vBackup)), 0);
+    EXPECT_EQ(readInt(HKLM, cur, QStringLiteral("Time")), 25);
+    EXPECT_EQ(readInt(HKLM, cur, QStringLiteral("CDay")), 1);
+    EXPECT_EQ(readInt(HKLM, cur, QStringLiteral("CDayOfWeek")), 6);
 
     const struct {
         int hour, minute, second;
@@ -128,7 +140,9 @@ TEST_F(SessionTest, WholeConnectionAcrossMidnightIntervalAndHoliday)
     EXPECT_EQ(all[0].DurationSeconds, 8 * 3600 + 1 * 60 + 30 - (23 * 3600 + 59 * 60 + 35) + 86400);
     EXPECT_EQ(all[0].providerName(), QStringLiteral("ISP"));
     EXPECT_EQ(all[0].userName(), QStringLiteral("alice"));
-    EXPECT_EQ(all[0].EndTime.wHour, 8);
+    EXPECT_EQ(all[0].StartTime, (platform::SystemTime{1999, 12, 5, 31, 23, 59, 50, 0}));
+    EXPECT_EQ(all[0].EndTime, (platform::SystemTime{2000, 1, 6, 1, 8, 1, 40, 0}));
+    EXPECT_EQ(QFileInfo(history::historyFile(env.programFolder())).size(), history::kRecordSize);
     EXPECT_TRUE(errors.isEmpty() && failures.isEmpty()) << errors.join('\n').toStdString();
 }
 

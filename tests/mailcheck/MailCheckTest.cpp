@@ -1,6 +1,7 @@
 // Postpeek's check cycle on its own, with no window: the plain logic, the accounts and
 // marks to and from the registry, and what the cycle reports through its signals.
 #include "Fakes.h"
+#include "RegistryShorthand.h"
 
 #include "MailCheck.h"
 #include "RegistryNames.h"
@@ -13,17 +14,8 @@
 
 using namespace testing_support;
 using mailcheck::MailCheckCycle;
-using platform::RootKey;
-namespace rk = regkeys;
 
 namespace {
-
-constexpr RootKey HKCU = RootKey::CurrentUser;
-
-QString q(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 QString accountKey(const QString& name)
 {

@@ -2,7 +2,10 @@
 // the line states, tray and taskbar, and the check and deletion against a real Dovecot.
 #include "DovecotServer.h"
 #include "Fakes.h"
+#include "RegistryShorthand.h"
 #include "HelpDocument.h"
+
+#include "CellText.h"
 
 #include "RegistryNames.h"
 #include "MailCheckerWindow.h"
@@ -10,6 +13,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QHelpEvent>
 #include <QHostAddress>
 #include <QLabel>
 #include <QListWidget>
@@ -20,6 +24,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <QToolTip>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -31,17 +36,8 @@
 using namespace testing_support;
 using mailcheck::LineState;
 using mailcheck::MailCheckerWindow;
-using platform::RootKey;
-namespace rk = regkeys;
 
 namespace {
-
-constexpr RootKey HKCU = RootKey::CurrentUser;
-
-QString q(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 QString accountKey(const QString& name)
 {
@@ -162,11 +158,26 @@ protected:
 
 TEST(MailCheckerWindowLayout, ColumnsShareTheListWidth)
 {
-    EXPECT_EQ(mailcheck::columnWidths(410), (std::array<int, 4>{110, 192, 53, 53}));
-    // A "Size" column too narrow for its texts takes the difference from "Subject".
-    EXPECT_EQ(mailcheck::columnWidths(410, 53), (std::array<int, 4>{110, 192, 53, 53}));
-    EXPECT_EQ(mailcheck::columnWidths(410, 80), (std::array<int, 4>{110, 165, 80, 53}));
-    EXPECT_EQ(mailcheck::columnWidths(100, 500), (std::array<int, 4>{27, 0, 60, 13}));
+    struct Case {
+        int width;
+        int sizeMinimum;
+        int accountMinimum;
+        std::array<int, 4> widths;
+    };
+    const Case cases[] = {
+        {410, 0, 0, {110, 192, 53, 53}},
+        {410, 53, 53, {110, 192, 53, 53}},
+        // Size and account are the program's own values, shown whole: what their
+        // shares lack comes from "Subject", then from "From".
+        {410, 80, 0, {110, 165, 80, 53}},
+        {410, 80, 100, {110, 118, 80, 100}},
+        {410, 200, 200, {8, 0, 200, 200}},
+        // Wider than the list, they stay whole and the list scrolls.
+        {100, 500, 0, {0, 0, 500, 13}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(mailcheck::columnWidths(c.width, c.sizeMinimum, c.accountMinimum), c.widths) << c.width << " "
+                                                                                               << c.sizeMinimum;
 }
 
 // ---- start-up --------------------------------------------------------------------------------
@@ -598,6 +609,50 @@ TEST_F(MailCheckTest, ClosingDuringACheckAbandonsItQuietly)
     EXPECT_EQ(readInt(HKCU, accountKey(QStringLiteral("slow")), q(rk::vAccountChecked)), 1);
 }
 
+TEST_F(MailCheckTest, RowsReadBeforeALostLineStayListed)
+{
+    // A maildrop of three whose server hangs up when asked for the third header: a
+    // line lost in the middle of an account, which no real server does on purpose.
+    QTcpServer dropping;
+    ASSERT_TRUE(dropping.listen(QHostAddress::LocalHost, 0));
+    QObject::connect(&dropping, &QTcpServer::newConnection, [&] {
+        while (QTcpSocket* socket = dropping.nextPendingConnection()) {
+            socket->write("+OK ready\r\n");
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket] {
+                while (socket->canReadLine()) {
+                    const QByteArrayList words = socket->readLine().trimmed().split(' ');
+                    const QByteArray n = words.value(1);
+                    if (words[0] == "STAT") {
+                        socket->write("+OK 3 3000\r\n");
+                    } else if (words[0] == "TOP" && n == "3") {
+                        socket->disconnectFromHost();
+                        return;
+                    } else if (words[0] == "TOP") {
+                        socket->write("+OK\r\nFrom: Ann\r\nSubject: message " + n + "\r\n\r\n.\r\n");
+                    } else if (words[0] == "LIST") {
+                        socket->write("+OK " + n + " 1000\r\n");
+                    } else {
+                        socket->write("+OK\r\n");
+                    }
+                }
+            });
+            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        }
+    });
+    writeSettings(Settings());
+    writeAccount(QStringLiteral("home"), QStringLiteral("u"), QStringLiteral("p"), QStringLiteral("127.0.0.1"),
+                 dropping.serverPort(), 1);
+    MailCheckerWindow& f = create();
+    f.show();
+    env.setLine(true);
+    f.checkNowButton->trigger();
+    ASSERT_EQ(env.boxes.shown.size(), 1u);
+    // The list shows every message the check read, and only those: a row chosen for
+    // deletion is the row the check holds.
+    ASSERT_EQ(f.cycle().messages().size(), 2u);
+    EXPECT_EQ(rows(f), (QStringList{q(" Ann| message 1|0.98 KB|home"), q(" Ann| message 2|0.98 KB|home")}));
+}
+
 TEST_F(MailCheckTest, FailedConnectionsNameTheAccountAndResetTheDisplay)
 {
     // A server that never answers, and one that greets and then hangs up on the login:
@@ -779,6 +834,123 @@ TEST_F(MailCheckDovecotTest, CheckListsRowsRangesAndCaptions)
     EXPECT_EQ(f.cycle().accounts()[2].FirstItem, 0);
     EXPECT_EQ(f.accountList->item(0)->text(), q("A"));
     EXPECT_EQ(f.panelText(mailcheck::kPanelMessages), q("3"));
+}
+
+TEST_F(MailCheckDovecotTest, HeadersShowUnfoldedAndDecoded)
+{
+    SKIP_UNLESS_DOVECOT_INSTALLED();
+    struct Case {
+        const char* name;
+        QByteArray from;     // as the message carries them
+        QByteArray subject;
+        const char* shownFrom;  // UTF-8, as the list shows them
+        const char* shownSubject;
+    };
+    const Case cases[] = {
+        {"UTF-8, base64", "=?UTF-8?B?SsO2cmcgTcO8bGxlcg==?= <joerg@example.org>",
+         "=?UTF-8?B?R3LDvMOfZSBhdXMgS8O2bG4=?=", " J\xc3\xb6rg M\xc3\xbcller <joerg@example.org>",
+         " Gr\xc3\xbc\xc3\x9f" "e aus K\xc3\xb6ln"},
+        {"ISO-8859-1, quoted-printable", "=?iso-8859-1?q?Ren=E9_Dupont?= <rene@example.org>",
+         "=?ISO-8859-1?Q?Ren=E9_est_l=E0?=", " Ren\xc3\xa9 Dupont <rene@example.org>", " Ren\xc3\xa9 est l\xc3\xa0"},
+        // The blank between two encoded words is not text; the one inside a word is.
+        {"two encoded words in a row", "Ann <ann@example.org>",
+         "=?UTF-8?Q?Caf=C3=A9?= =?UTF-8?Q?_cr=C3=A8me?= and =?ISO-8859-1?Q?caf=E9?= =?UTF-8?B?4oKs?=",
+         " Ann <ann@example.org>", " Caf\xc3\xa9 cr\xc3\xa8me and caf\xc3\xa9\xe2\x82\xac"},
+        {"folded subject", "Bob <bob@example.org>",
+         "A subject that goes on\r\n and on over\r\n\ttwo more lines", " Bob <bob@example.org>",
+         " A subject that goes on and on over two more lines"},
+        {"folded encoded words", "=?UTF-8?Q?Gr=C3=BC=C3=9F?=\r\n =?UTF-8?Q?_dich?= <g@example.org>",
+         "=?UTF-8?Q?Gr=C3=BC=C3=9Fe?=\r\n =?UTF-8?Q?_aus_K=C3=B6ln?=", " Gr\xc3\xbc\xc3\x9f dich <g@example.org>",
+         " Gr\xc3\xbc\xc3\x9f" "e aus K\xc3\xb6ln"},
+        // A charset the system does not know reads as old 8-bit mail does.
+        {"unknown charset", "Carol <carol@example.org>", "=?X-NO-SUCH-CHARSET?Q?na=EFve?=",
+         " Carol <carol@example.org>", " na\xc3\xafve"},
+        // What is not a whole encoded word stays as written.
+        {"malformed words", "=?UTF-8?Q?never_ended <dan@example.org>", "=?UTF-8?X?no such encoding?= =?UTF-8?Q?",
+         " =?UTF-8?Q?never_ended <dan@example.org>", " =?UTF-8?X?no such encoding?= =?UTF-8?Q?"},
+        {"8-bit Latin-1 without a word", "J\xf6rg <j@example.org>", "Gr\xfc\xdf" "e", " J\xc3\xb6rg <j@example.org>",
+         " Gr\xc3\xbc\xc3\x9f" "e"},
+        // Outside text that looks like markup is text, and a decoded line break is a blank.
+        {"markup and a line break", "<b>Eve</b> <eve@example.org>", "=?UTF-8?Q?one=0Atwo?= &amp; <i>three</i>",
+         " <b>Eve</b> <eve@example.org>", " one two &amp; <i>three</i>"},
+    };
+    Settings s;
+    writeSettings(s);
+    const QString user = QStringLiteral("u%1headers").arg(userCount);
+    server->addUser(user, QStringLiteral("pw-") + user);
+    for (const Case& c : cases)
+        server->addMessage(user, c.from, c.subject, 100);
+    writeAccount(QStringLiteral("headers"), user, QStringLiteral("pw-") + user, server->host(), server->port(), 1);
+    MailCheckerWindow& f = create();
+    env.setLine(true);
+    f.checkNowButton->trigger();
+    ASSERT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(QLatin1Char('\n')).toStdString();
+    ASSERT_EQ(f.messageList->topLevelItemCount(), static_cast<int>(std::size(cases)));
+    for (int r = 0; r < f.messageList->topLevelItemCount(); ++r) {
+        const Case& c = cases[r];
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(f.messageList->topLevelItem(r)->text(0), QString::fromUtf8(c.shownFrom));
+        EXPECT_EQ(f.messageList->topLevelItem(r)->text(1), QString::fromUtf8(c.shownSubject));
+    }
+}
+
+TEST_F(MailCheckDovecotTest, LongTextsFromOutsideElideWithTheWholeTextInTheTooltip)
+{
+    SKIP_UNLESS_DOVECOT_INSTALLED();
+    QString longSubject;
+    while (longSubject.size() < 400)
+        longSubject += QStringLiteral("A subject that goes on and on; ");
+    longSubject.truncate(400);
+    const QString longFrom = QStringLiteral("Somebody With A Very Long Name Indeed <somebody.with.a.long.name@example.org>");
+    const QString markup = QStringLiteral("<b>Sale</b> &amp; <a href=\"http://example.org\">more</a>");
+    writeSettings(Settings());
+    const QString user = QStringLiteral("u%1long").arg(userCount);
+    server->addUser(user, QStringLiteral("pw-") + user);
+    server->addMessage(user, longFrom.toUtf8(), longSubject.toUtf8(), 100);
+    server->addMessage(user, "Ann <ann@example.org>", markup.toUtf8(), 200);
+    const QString account = QStringLiteral("Work mailbox at the office");
+    writeAccount(account, user, QStringLiteral("pw-") + user, server->host(), server->port(), 1);
+    MailCheckerWindow& f = create();
+    f.show();
+    QApplication::processEvents();
+    env.setLine(true);
+    f.checkNowButton->trigger();
+    QApplication::processEvents();
+    ASSERT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(QLatin1Char('\n')).toStdString();
+    ASSERT_EQ(f.messageList->topLevelItemCount(), 2);
+
+    // At the opening size every column is in sight, however long a subject is.
+    QTreeWidget& list = *f.messageList;
+    int right = 0;
+    for (int c = 0; c < 4; ++c)
+        right += list.columnWidth(c);
+    EXPECT_LE(right, list.viewport()->width());
+    EXPECT_EQ(list.horizontalScrollBar()->maximum(), 0);
+    const QFontMetrics metrics = list.fontMetrics();
+    const int padding = platform::cellTextPadding(list);
+    for (int r = 0; r < 2; ++r) {
+        const QTreeWidgetItem* item = list.topLevelItem(r);
+        // The program's own values are whole ...
+        EXPECT_GE(list.columnWidth(2), metrics.horizontalAdvance(item->text(2)) + padding) << r;
+        EXPECT_GE(list.columnWidth(3), metrics.horizontalAdvance(item->text(3)) + padding) << r;
+        // ... and what a cell may cut of the sender and subject, every cell's tooltip holds.
+        for (int c = 0; c < 4; ++c) {
+            EXPECT_TRUE(item->toolTip(c).contains(item->text(0))) << r << c;
+            EXPECT_TRUE(item->toolTip(c).contains(item->text(1))) << r << c;
+        }
+    }
+    EXPECT_LT(list.columnWidth(1), metrics.horizontalAdvance(longSubject));
+    EXPECT_LT(list.columnWidth(0), metrics.horizontalAdvance(longFrom));
+    EXPECT_EQ(list.topLevelItem(0)->text(1), QLatin1Char(' ') + longSubject);
+
+    // The tooltip shows markup from outside as text.
+    const QRect cell = list.visualItemRect(list.topLevelItem(1));
+    QHelpEvent help(QEvent::ToolTip, cell.center(), list.viewport()->mapToGlobal(cell.center()));
+    QApplication::sendEvent(list.viewport(), &help);
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_TRUE(QToolTip::text().contains(markup.toHtmlEscaped())) << QToolTip::text().toStdString();
+    EXPECT_FALSE(QToolTip::text().contains(markup)) << QToolTip::text().toStdString();
+    QToolTip::hideText();
 }
 
 TEST_F(MailCheckDovecotTest, DeleteRemovesExactlyTheRowsMessageEveryTime)

@@ -1,6 +1,7 @@
 // The Beep dialog: loading, the interval check, OK, Enter, Cancel, and the hand-over
 // of the settings to the main window's beeper.
 #include "Fakes.h"
+#include "RegistryShorthand.h"
 
 #include "Application.h"
 #include "RegistryNames.h"
@@ -18,12 +19,8 @@
 #include <gtest/gtest.h>
 
 using namespace testing_support;
-using platform::RootKey;
-namespace rk = regkeys;
 
 namespace {
-
-constexpr RootKey HKCU = RootKey::CurrentUser;
 
 void press(QWidget* widget, int key, const QString& text = {})
 {

@@ -1,6 +1,7 @@
 // The Counter dialog: loading, OK with the two-weekly rule and the budget switch,
 // Reset now, Create Report now and Cancel.
 #include "Fakes.h"
+#include "RegistryShorthand.h"
 
 #include "Application.h"
 #include "RegistryNames.h"
@@ -20,13 +21,8 @@
 #include <gtest/gtest.h>
 
 using namespace testing_support;
-using platform::RootKey;
-namespace rk = regkeys;
 
 namespace {
-
-constexpr RootKey HKLM = RootKey::LocalMachine;
-constexpr RootKey HKCU = RootKey::CurrentUser;
 
 history::HistoryRecord recordOf(int cents)
 {

@@ -164,8 +164,6 @@ TEST(GraphLayout, FramesSplitTheHeightAndButtonsFollowTheBottomEdge)
         EXPECT_EQ(layout.okLeft, c.okLeft);
         EXPECT_EQ(layout.helpLeft, c.helpLeft);
     }
-    EXPECT_EQ(graphs::constrainedSize({400, 300}), QSize(545, 459));
-    EXPECT_EQ(graphs::constrainedSize({800, 300}), QSize(800, 459));
 }
 
 class GraphsDialogTest : public ::testing::Test {

@@ -2,6 +2,7 @@
 // the dialog hooks and the windows made at start, the mail checker launch, the
 // holiday and monitoring toggles, the counter reset and the report for today.
 #include "Fakes.h"
+#include "RegistryShorthand.h"
 
 #include "RegistryNames.h"
 #include "SplashWindow.h"
@@ -24,21 +25,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <stdexcept>
 
 using namespace testing_support;
-using platform::RootKey;
-namespace rk = regkeys;
 
 namespace {
-
-constexpr RootKey HKCU = RootKey::CurrentUser;
-constexpr RootKey HKLM = RootKey::LocalMachine;
-
-QString q(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 class CommandsTest : public ::testing::Test {
 protected:
@@ -241,9 +234,19 @@ TEST_F(CommandsTest, DialogCommandsAreDisabledUntilTheirHookIsSet)
         EXPECT_TRUE(action(name)->isEnabled()) << name;
     EXPECT_FALSE(mainWindow->timeSyncButton->isEnabled());
     EXPECT_TRUE(mainWindow->mailCheckerButton->isEnabled());
-    // Called directly, a command without its dialog does nothing.
+    // Called directly, a command without its dialog does nothing: no empty command is
+    // called (its std::bad_function_call would reach the guard's box), and Beep takes
+    // over no settings that no dialog wrote.
+    writeInt(HKCU, q(rk::kBeep), q(rk::vBeepEnabled), 1);
+    writeInt(HKCU, q(rk::kBeep), q(rk::vBeepInterval), 7);
+    const auto before = mainWindow->session().settings;
     mainWindow->openTimeSync();
     mainWindow->showBeep();
+    mainWindow->showPreferences();
+    mainWindow->showCounter();
+    EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join('\n').toStdString();
+    EXPECT_EQ(mainWindow->session().settings.beepEnabled, before.beepEnabled);
+    EXPECT_EQ(mainWindow->session().settings.beepInterval, before.beepInterval);
 
     QStringList calls;
     const auto record = [&calls](const char* what) {
@@ -350,7 +353,6 @@ TEST_F(CommandsTest, WindowsMadeAtStartComeInTheirOrderAndLiveUntilTheEnd)
 {
     struct Made {
         QString name;
-        bool splashExists;
         bool aboutExists;
         bool mainStarted;
     };
@@ -358,7 +360,7 @@ TEST_F(CommandsTest, WindowsMadeAtStartComeInTheirOrderAndLiveUntilTheEnd)
     std::vector<QPointer<QWidget>> windows;
     const auto factory = [&](const char* name) {
         return [&, name](MainWindow& form) -> std::unique_ptr<QWidget> {
-            made.push_back({q(name), splashWindow != nullptr, aboutBox != nullptr, form.session().isRunning()});
+            made.push_back({q(name), aboutBox != nullptr, form.session().isRunning()});
             auto window = std::make_unique<QDialog>();
             windows.emplace_back(window.get());
             return window;
@@ -368,7 +370,7 @@ TEST_F(CommandsTest, WindowsMadeAtStartComeInTheirOrderAndLiveUntilTheEnd)
     hooks.createBeep = factory("beep");
     // A window whose creation fails is reported, and the next ones are still made.
     hooks.createCounter = [&](MainWindow&) -> std::unique_ptr<QWidget> {
-        made.push_back({QStringLiteral("counter"), splashWindow != nullptr, aboutBox != nullptr, true});
+        made.push_back({QStringLiteral("counter"), aboutBox != nullptr, true});
         throw std::runtime_error("Failed to get data for 'Reset'");
     };
     hooks.createStatistics = factory("statistics");
@@ -379,12 +381,11 @@ TEST_F(CommandsTest, WindowsMadeAtStartComeInTheirOrderAndLiveUntilTheEnd)
     ASSERT_EQ(made.size(), 5u);
     const struct {
         const char* name;
-        bool splash, about;
-    } expected[] = {{"preferences", false, false}, {"beep", false, false}, {"counter", false, false},
-                    {"statistics", true, true},    {"open report", true, true}};
+        bool about;
+    } expected[] = {
+        {"preferences", false}, {"beep", false}, {"counter", false}, {"statistics", true}, {"open report", true}};
     for (std::size_t i = 0; i < made.size(); ++i) {
         EXPECT_EQ(made[i].name, q(expected[i].name)) << i;
-        EXPECT_EQ(made[i].splashExists, expected[i].splash) << expected[i].name;
         EXPECT_EQ(made[i].aboutExists, expected[i].about) << expected[i].name;
         EXPECT_TRUE(made[i].mainStarted) << expected[i].name;
     }
@@ -549,6 +550,39 @@ TEST_F(CommandsTest, ReportForTodaySaysWhenItCannotBeWritten)
     ASSERT_EQ(env.boxes.shown.size(), 1u);
     EXPECT_TRUE(env.boxes.shown[0].text.startsWith("Can't write the report"));
     EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Error);
+}
+
+// The reports list the user's connections, as the history does: whatever the umask,
+// a report and its folder are their owner's alone, and a folder that an earlier
+// version left open is closed at the next start.
+TEST_F(CommandsTest, OnlyTheirOwnerReadsTheReports)
+{
+    const mode_t umaskBefore = ::umask(0);
+    const auto modeOf = [](const QString& path) {
+        struct stat info {};
+        ::stat(QFile::encodeName(path).constData(), &info);
+        return info.st_mode & 07777;
+    };
+    const QString folder = env.programFolder() + "/Reports";
+    const QString report = folder + "/2000-1-3.rpt";
+    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0777), 0);
+    {
+        QFile earlier(report);
+        ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+        ASSERT_EQ(::chmod(QFile::encodeName(report).constData(), 0666), 0);
+    }
+    start();
+    EXPECT_EQ(modeOf(folder), 0700u);
+    action("createReportAction")->trigger();
+    EXPECT_TRUE(env.boxes.shown.empty());
+    EXPECT_EQ(modeOf(report), 0600u);
+    EXPECT_GT(QFileInfo(report).size(), 0);
+
+    QDir(folder).removeRecursively();
+    action("createReportAction")->trigger();
+    EXPECT_EQ(modeOf(folder), 0700u);
+    EXPECT_EQ(modeOf(report), 0600u);
+    ::umask(umaskBefore);
 }
 
 TEST_F(CommandsTest, TrayMenuItemsInOrder)

@@ -1,6 +1,7 @@
 // The Preferences dialog: load and save of every page, the program list, the numeric
 // edits, the budget rule, the tray change on OK, and the e-mail account editor.
 #include "Fakes.h"
+#include "RegistryShorthand.h"
 
 #include "RegistryNames.h"
 #include "SplashWindow.h"
@@ -26,18 +27,8 @@
 #include <memory>
 
 using namespace testing_support;
-using platform::RootKey;
-namespace rk = regkeys;
 
 namespace {
-
-constexpr RootKey HKCU = RootKey::CurrentUser;
-constexpr RootKey HKLM = RootKey::LocalMachine;
-
-QString q(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 QStringList subkeyNames(RootKey root, const QString& key)
 {
@@ -359,7 +350,8 @@ TEST_F(PreferencesDialogTest, NumericEditsRefuseOtherCharacters)
     } cases[] = {
         {&PreferencesDialog::connectDelayEdit, "12a", 1, "0", mainCaption},
         {&PreferencesDialog::connectDelayEdit, "a-b", 3, "0", mainCaption},  // one message per character
-        {&PreferencesDialog::connectDelayEdit, "1234567890123456789x", 0, "1234567890123456789x", mainCaption},
+        // Only the first five characters fit, all digits.
+        {&PreferencesDialog::connectDelayEdit, "1234567890123456789x", 0, "12345", mainCaption},
         {&PreferencesDialog::connectDelayEdit, "", 0, "", mainCaption},
         {&PreferencesDialog::budgetMoneyEdit, "x", 1, "0", mainCaption},
         {&PreferencesDialog::budgetCentsEdit, "1.5", 1, "0", mainCaption},
@@ -386,6 +378,59 @@ TEST_F(PreferencesDialogTest, NumericEditsRefuseOtherCharacters)
             EXPECT_EQ(form->budgetMoneyEdit->text(), QStringLiteral("4")) << "another edit was reset by " << c.typed;
         }
     }
+}
+
+// A paste or a typed digit takes the connect delay past a day, or a budget past nine
+// digits, no more: the edit keeps what it had, no message, and OK stores what is shown.
+// A wider number already in the store is shown whole and can be edited down.
+TEST_F(PreferencesDialogTest, NumberEditsTakeOnlyWhatTheirValueCanBe)
+{
+    writeInt(HKLM, q(rk::kCounterAll), q(rk::vReset), 2);
+    const QString tenKilobytes(10000, QLatin1Char('9'));
+    struct Case {
+        QLineEdit* PreferencesDialog::*edit;
+        const char* key;
+        const char* value;
+        QString pasted;  // over the whole text
+        QString typedAfter;
+        const char* shown;
+    } cases[] = {
+        {&PreferencesDialog::connectDelayEdit, rk::kSoftware, rk::vConnectDelay, "99999999999", "", "15"},
+        {&PreferencesDialog::connectDelayEdit, rk::kSoftware, rk::vConnectDelay, "86400", "", "86400"},
+        {&PreferencesDialog::connectDelayEdit, rk::kSoftware, rk::vConnectDelay, "8640", "1", "8640"},
+        {&PreferencesDialog::connectDelayEdit, rk::kSoftware, rk::vConnectDelay, "0", "7", "07"},
+        {&PreferencesDialog::budgetMoneyEdit, rk::kBudget, rk::vBudgetMoney, tenKilobytes, "", "999999999"},
+        {&PreferencesDialog::budgetCentsEdit, rk::kBudget, rk::vBudgetCents, tenKilobytes, "9", "999999999"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pasted.left(20).toStdString());
+        writeInt(HKCU, q(rk::kSoftware), q(rk::vConnectDelay), 15);
+        auto form = opened();
+        QLineEdit* edit = (*form).*(c.edit);
+        edit->selectAll();
+        edit->insert(c.pasted);
+        for (QChar typed : c.typedAfter) {
+            edit->end(false);
+            edit->insert(typed);
+        }
+        EXPECT_EQ(edit->text(), q(c.shown));
+        form->okButton->click();
+        EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(" | ").left(200).toStdString();
+        EXPECT_EQ(readInt(HKCU, q(c.key), q(c.value)), q(c.shown).toInt());
+    }
+
+    writeInt(HKCU, q(rk::kSoftware), q(rk::vConnectDelay), 2147483647);
+    auto form = opened();
+    EXPECT_EQ(form->connectDelayEdit->text(), QStringLiteral("2147483647"));
+    form->connectDelayEdit->end(false);
+    form->connectDelayEdit->backspace();
+    EXPECT_EQ(form->connectDelayEdit->text(), QStringLiteral("214748364"));
+    form->connectDelayEdit->insert(QStringLiteral("7"));
+    EXPECT_EQ(form->connectDelayEdit->text(), QStringLiteral("214748364"));
+    form->connectDelayEdit->selectAll();
+    form->connectDelayEdit->insert(QStringLiteral("30"));
+    form->okButton->click();
+    EXPECT_EQ(readInt(HKCU, q(rk::kSoftware), q(rk::vConnectDelay)), 30);
 }
 
 TEST_F(PreferencesDialogTest, NegativeStoredDelayFailsTheCheckWhileLoading)

@@ -2,6 +2,7 @@
 // rules, the account editor's name rules and table, and the registry load and save of
 // the program list, the budget and the mail accounts.
 #include "Fakes.h"
+#include "RegistryShorthand.h"
 
 #include "PreferencesSettings.h"
 #include "Registry.h"
@@ -12,18 +13,8 @@
 #include <limits>
 
 using namespace testing_support;
-using platform::RootKey;
-namespace rk = regkeys;
 
 namespace {
-
-constexpr RootKey HKCU = RootKey::CurrentUser;
-constexpr RootKey HKLM = RootKey::LocalMachine;
-
-QString q(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 TEST(PreferencesSettings, NumbersAndProgramLines)
 {

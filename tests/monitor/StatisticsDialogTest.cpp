@@ -1,6 +1,7 @@
 // The Statistics dialog: per-user rows from history.dat, the crash rate, the sort rule
 // and the dialog's showing and closing.
 #include "Fakes.h"
+#include "RegistryShorthand.h"
 
 #include "Application.h"
 #include "RegistryNames.h"
@@ -21,8 +22,6 @@
 #include <gtest/gtest.h>
 
 using namespace testing_support;
-using platform::RootKey;
-namespace rk = regkeys;
 
 namespace {
 

@@ -4,6 +4,7 @@
 // and started again to recover. Every run must end with one whole record, no
 // duplicate, whose duration is what the backup slot held when it was killed.
 #include "Fakes.h"
+#include "RegistryShorthand.h"
 
 #include "RegistryNames.h"
 #include "SplashWindow.h"
@@ -26,12 +27,19 @@
 #include <iostream>
 
 using namespace testing_support;
-using platform::RootKey;
-namespace rk = regkeys;
 
 namespace {
 
 constexpr int kRuns = 6;
+
+// The kill moments come from one seed, printed with every run, so a failing run can be
+// run again as it was: DIALTALLY_CRASH_SEED=<seed> ctest -R CrashLoop.
+quint32 crashSeed()
+{
+    bool ok = false;
+    const quint32 given = qEnvironmentVariable("DIALTALLY_CRASH_SEED").toUInt(&ok);
+    return ok ? given : QRandomGenerator::system()->generate();
+}
 
 QString dialtally()
 {
@@ -181,8 +189,17 @@ TEST(CrashLoop, EveryKilledConnectionIsRecoveredOnceWithItsBackedUpDuration)
     int recovered = 0;
     int worstError = 0;
     int worstClockError = 0;
+    const quint32 seed = crashSeed();
+    QRandomGenerator moments(seed);
+    std::cout << "[ CRASH LOOP ] seed " << seed << " (DIALTALLY_CRASH_SEED=" << seed << " repeats these runs)\n";
     for (int run = 0; run < kRuns; ++run) {
-        SCOPED_TRACE(QStringLiteral("run %1").arg(run).toStdString());
+        const int killAfterMs = moments.bounded(1500, 5000);
+        SCOPED_TRACE(QStringLiteral("run %1 of seed %2, killed %3 ms into the counted connection")
+                         .arg(run)
+                         .arg(seed)
+                         .arg(killAfterMs)
+                         .toStdString());
+        std::cout << "[ CRASH LOOP ] run " << run << ": killed " << killAfterMs << " ms into the counted connection\n";
         TestEnvironment env;
         // The first start of the user, with its two messages, done here, so that the
         // real program starts straight into monitoring.
@@ -210,7 +227,7 @@ TEST(CrashLoop, EveryKilledConnectionIsRecoveredOnceWithItsBackedUpDuration)
             ASSERT_TRUE(waitFor([] { return bug() == 2; }, 10000)) << "the connection was never counted";
             QElapsedTimer counted;
             counted.start();
-            QThread::msleep(QRandomGenerator::global()->bounded(1500, 5000));
+            QThread::msleep(killAfterMs);
             ASSERT_TRUE(program.running());
             program.kill();
             countedMs = counted.elapsed();

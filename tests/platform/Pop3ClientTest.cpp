@@ -220,7 +220,7 @@ TEST(Pop3Decoding, UnstuffDropsOnlyTheDoubledDot)
     EXPECT_EQ(platform::pop3::unstuff("a.."), "a..");
 }
 
-TEST(Pop3Decoding, HeadersGiveFromAndSubjectAsWritten)
+TEST(Pop3Decoding, HeadersGiveFromAndSubjectUnfoldedAndDecoded)
 {
     struct Case {
         QByteArrayList lines;
@@ -239,6 +239,12 @@ TEST(Pop3Decoding, HeadersGiveFromAndSubjectAsWritten)
         // 8-bit text: UTF-8 when valid, else Latin-1.
         {{"Subject: Gr\xc3\xbc\xc3\x9f" "e", "From: J\xf6rg"}, QString::fromUtf8(" J\xc3\xb6rg"),
          QString::fromUtf8(" Gr\xc3\xbc\xc3\x9f" "e")},
+        // A folded line goes on in the lines that begin with a blank, and only there: the
+        // continuation of another field never joins the subject.
+        {{"Subject: first", "\tsecond", "To: a@example.org,", " Subject: not one", "From: x"}, " x",
+         " first second"},
+        {{"From: =?UTF-8?Q?J=C3=B6rg?=", " <j@example.org>", "Subject: =?UTF-8?Q?a?=", " =?UTF-8?Q?b?="},
+         QString::fromUtf8(" J\xc3\xb6rg <j@example.org>"), " ab"},
     };
     for (const Case& c : cases) {
         const platform::Pop3Summary summary = platform::pop3::parseHeaders(c.lines);

@@ -5,6 +5,7 @@
 #include "SessionEnd.h"
 
 #include "Fakes.h"
+#include "RegistryShorthand.h"
 #include "RegistryNames.h"
 #include "MainWindow.h"
 #include "Charging.h"
@@ -30,19 +31,10 @@
 #include <sys/types.h>
 
 using namespace testing_support;
-using platform::RootKey;
-namespace rk = regkeys;
 
 namespace {
 
-constexpr RootKey HKCU = RootKey::CurrentUser;
-constexpr RootKey HKLM = RootKey::LocalMachine;
 const QString kProvider = QStringLiteral("Night Owl ISP");
-
-QString q(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 // Polls until `done` holds, while this process's event loop keeps running.
 bool waitFor(const std::function<bool()>& done, int timeoutMs)

@@ -262,8 +262,7 @@ std::optional<QDateTime> rdateTime(quint16 port, QString* why)
 
 TEST(TimeClientAgainstXinetd, GivesTheTimeOfTheLocalClockAndAgreesWithRdate)
 {
-    if (testing_support::XinetdTimeServer::program().isEmpty())
-        GTEST_SKIP() << "xinetd is not installed: the real RFC 868 server is not available";
+    SKIP_UNLESS_XINETD_INSTALLED();
     testing_support::XinetdTimeServer server;
     QString why;
     ASSERT_TRUE(server.start(&why)) << why.toStdString();

@@ -3,6 +3,8 @@
 // can be added while it runs.
 #pragma once
 
+#include "RealServers.h"
+
 #include <QByteArray>
 #include <QProcess>
 #include <QString>
@@ -59,11 +61,8 @@ private:
 
 }  // namespace testing_support
 
-// Skips the running test when Dovecot is not installed on this machine; any other
-// trouble with the server fails the test.
-#define SKIP_UNLESS_DOVECOT_INSTALLED()                                                          \
-    do {                                                                                         \
-        const QString reason = ::testing_support::DovecotServer::unavailableReason();            \
-        if (!reason.isEmpty())                                                                   \
-            GTEST_SKIP() << reason.toStdString();                                                \
-    } while (false)
+// Skips the running test when Dovecot is not installed on this machine, or fails it
+// where the real servers are required (RealServers.h); any other trouble with the
+// server fails the test.
+#define SKIP_UNLESS_DOVECOT_INSTALLED()                                                                                \
+    SKIP_OR_FAIL_WITHOUT_SERVER(::testing_support::DovecotServer::unavailableReason())

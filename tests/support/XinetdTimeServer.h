@@ -3,6 +3,8 @@
 // runs in the foreground as our child and is stopped when the fixture goes.
 #pragma once
 
+#include "RealServers.h"
+
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
@@ -43,3 +45,10 @@ private:
 };
 
 }  // namespace testing_support
+
+// Skips the running test when xinetd is not installed on this machine, or fails it
+// where the real servers are required (RealServers.h).
+#define SKIP_UNLESS_XINETD_INSTALLED()                                                                                 \
+    SKIP_OR_FAIL_WITHOUT_SERVER(::testing_support::XinetdTimeServer::program().isEmpty() ? QStringLiteral(             \
+                                    "xinetd is not installed: the real RFC 868 server is not available")               \
+                                                                                         : QString())

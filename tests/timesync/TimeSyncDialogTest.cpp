@@ -468,8 +468,7 @@ TEST_F(TimeSyncDialogTest, SetTimeSavesTheRunningConnectionBeforeTheClockChanges
 // PC's clock goes to the nearer side of it, not a day back or forth.
 TEST_F(TimeSyncDialogTest, SetTimeKeepsThePcsDateWhateverDateTheServerHas)
 {
-    if (testing_support::XinetdTimeServer::program().isEmpty())
-        GTEST_SKIP() << "xinetd is not installed: the real RFC 868 server is not available";
+    SKIP_UNLESS_XINETD_INSTALLED();
     struct Case {
         const char* name;
         QDateTime pcNow;        // Berlin
@@ -630,8 +629,7 @@ TEST_F(TimeSyncDialogTest, OkDuringTheWaitEndsTheQueryAndClosesTheDialog)
 
 TEST_F(TimeSyncDialogTest, GetTimeFromTheRealTimeServer)
 {
-    if (testing_support::XinetdTimeServer::program().isEmpty())
-        GTEST_SKIP() << "xinetd is not installed: the real RFC 868 server is not available";
+    SKIP_UNLESS_XINETD_INSTALLED();
     testing_support::XinetdTimeServer xinetd;
     QString why;
     ASSERT_TRUE(xinetd.start(&why)) << why.toStdString();

@@ -6,6 +6,7 @@
 #include "RegistryNames.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -15,9 +16,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <optional>
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using platform::Registry;
@@ -149,6 +152,69 @@ TEST_F(InstallTest, RunAgainItMovesTheProgramPathAndKeepsCountersAndSettings)
     tools::install(options(second));
     EXPECT_EQ(contentOf(second + "/Dialtally"), "program v3");
     EXPECT_FALSE(QFile::exists(second + "/Dialtally.installing"));
+}
+
+// Under any umask, and over what an earlier installation under umask 000 left, the
+// installation makes nothing that others may write: the programs run for everyone,
+// the Reports folder is its owner's alone, the menu entries are read by everyone.
+TEST_F(InstallTest, UnderUmask000NothingIsLeftForOthersToWrite)
+{
+    touch(build.filePath("monitor/Dialtally"), "program");
+    touch(build.filePath("mailcheck/Postpeek"), "program");
+    touch(build.filePath("tools/dialtally-reg"), "tool");
+    touch(source.filePath("doc/Dialtally Help.html"), "<html><body><section id=\"a\"><h2>A</h2></section></body></html>");
+    for (const char* built : {"monitor/Dialtally", "mailcheck/Postpeek", "tools/dialtally-reg"})
+        QFile::setPermissions(build.filePath(built), QFileDevice::Permissions(0x7777));
+    const mode_t umaskBefore = ::umask(0);
+    const QString folder = target.filePath("program");
+    const auto modeOf = [](const QString& path) {
+        struct stat info {};
+        ::lstat(QFile::encodeName(path).constData(), &info);
+        return info.st_mode & 07777;
+    };
+    const auto openToAll = [](const QString& path) {
+        struct stat info {};
+        ::stat(QFile::encodeName(path).constData(), &info);
+        ::chmod(QFile::encodeName(path).constData(), S_ISDIR(info.st_mode) ? 0777 : 0666);
+    };
+    // What the installation makes: the program folder's tree, the menu entries and the
+    // icons with their folders.
+    const auto everything = [&] {
+        QStringList paths{folder};
+        for (const QString& top : {folder, env.dataHome()}) {
+            QDirIterator it(top, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                const QString path = it.next();
+                if (top == folder || path.endsWith(".desktop") || path.endsWith(".png") || path.endsWith("/apps"))
+                    paths << path;
+            }
+        }
+        return paths;
+    };
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run == 0 ? "first installation" : "over one left open to all");
+        tools::install(options(folder));
+        for (const QString& path : everything())
+            EXPECT_EQ(modeOf(path) & 022, 0u) << path.toStdString() << " " << std::oct << modeOf(path);
+        if (run == 0) {
+            // The folders made on the way too.
+            QDirIterator it(env.dataHome(), QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                const QString path = it.next();
+                EXPECT_EQ(modeOf(path) & 022, 0u) << path.toStdString();
+            }
+        }
+        EXPECT_EQ(modeOf(folder), 0755u);
+        EXPECT_EQ(modeOf(folder + "/Reports"), 0700u);
+        EXPECT_EQ(modeOf(folder + "/Dialtally"), 0755u);
+        EXPECT_EQ(modeOf(folder + "/dialtally-reg"), 0755u);
+        EXPECT_EQ(modeOf(folder + "/media/signal.wav"), 0644u);
+        EXPECT_EQ(modeOf(env.dataHome() + "/applications/dialtally.desktop"), 0644u);
+        EXPECT_EQ(modeOf(env.dataHome() + "/icons/hicolor/48x48/apps/postpeek.png"), 0644u);
+        for (const QString& path : everything())
+            openToAll(path);
+    }
+    ::umask(umaskBefore);
 }
 
 TEST_F(InstallTest, MenuEntriesAndIconsForTheInstalledProgramsValidateAndFollowTheFolder)
@@ -426,6 +492,103 @@ TEST(InstallHooks, TheHooksRunAsTheNamedUserOrAreRefused)
     EXPECT_EQ(lineInStore(), QByteArray("\x01\x00\x00\x00", 4));
     runHook(written[1]);
     EXPECT_EQ(lineInStore(), QByteArray(4, '\0'));
+}
+
+// pppd runs the hooks as root: a tool that anyone but root (and, for another user's
+// hooks, that user) could change would let them run a program of their own as root.
+// Such a tool is refused and no hook is written; the message names what is open.
+TEST(InstallHooks, NoOneButRootAndTheUserCanChangeWhatTheHooksRun)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "files of another user need root";
+    const passwd* nobody = getpwnam("nobody");
+    if (!nobody)
+        GTEST_SKIP() << "no user \"nobody\"";
+    // Copied: the next look-up of a user overwrites the entry.
+    const uid_t uid = nobody->pw_uid;
+    const gid_t gid = nobody->pw_gid;
+    const QString built = QStringLiteral(DIALTALLY_BINARY_DIR "/tools/dialtally-reg");
+    const auto own = [&](const QString& path) {
+        EXPECT_EQ(lchown(QFile::encodeName(path).constData(), uid, gid), 0) << path.toStdString();
+    };
+    const auto mode = [](const QString& path, mode_t m) {
+        EXPECT_EQ(chmod(QFile::encodeName(path).constData(), m), 0) << path.toStdString();
+    };
+    struct Case {
+        const char* name;
+        const char* user;
+        std::function<void(const QString& folder, const QString& tool)> arrange;
+        const char* open;  // what the message names; empty: accepted
+    };
+    const Case cases[] = {
+        {"root's hooks, a tool of another user", "root", [&](const QString&, const QString& tool) { own(tool); },
+         "dialtally-reg\" belongs to the user \"nobody\""},
+        {"root's hooks, a folder of another user", "root", [&](const QString& folder, const QString&) { own(folder); },
+         "program\" belongs to the user \"nobody\""},
+        {"root's hooks, a 0777 tool", "root", [&](const QString&, const QString& tool) { mode(tool, 0777); },
+         "dialtally-reg\" can be written by its group or by any user"},
+        {"root's hooks, a group-writable folder", "root", [&](const QString& folder, const QString&) { mode(folder, 0775); },
+         "program\" can be written by its group or by any user"},
+        {"root's hooks through a link to a tool of another user", "root",
+         [&](const QString& folder, const QString& tool) {
+             const QString real = folder + "-real";
+             EXPECT_TRUE(QDir().mkpath(real));
+             EXPECT_TRUE(QFile::rename(tool, real + "/dialtally-reg"));
+             own(real + "/dialtally-reg");
+             EXPECT_TRUE(QFile::link(real + "/dialtally-reg", tool));
+         },
+         "belongs to the user \"nobody\""},
+        {"nobody's hooks, a 0777 tool", "nobody", [&](const QString&, const QString& tool) { mode(tool, 0777); },
+         "can be written by its group or by any user"},
+        {"root's hooks, root's own tool", "root", {}, ""},
+        {"nobody's hooks, nobody's own tool", "nobody", [&](const QString&, const QString& tool) { own(tool); }, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir top;
+        mode(top.path(), 0755);
+        const QString folder = top.filePath("program");
+        ASSERT_TRUE(QDir().mkpath(folder));
+        mode(folder, 0755);
+        const QString tool = folder + "/dialtally-reg";
+        ASSERT_TRUE(QFile::copy(built, tool));
+        mode(tool, 0755);
+        if (c.arrange)
+            c.arrange(folder, tool);
+        QTemporaryDir hooks;
+        QString refusal;
+        try {
+            tools::writePppHooks(hooks.path(), c.user, tool);
+        } catch (const tools::InstallError& e) {
+            refusal = QString::fromUtf8(e.what());
+        }
+        if (*c.open == '\0') {
+            EXPECT_TRUE(refusal.isEmpty()) << refusal.toStdString();
+            EXPECT_TRUE(QFile::exists(hooks.filePath("ip-up.d/dialtally")));
+            continue;
+        }
+        EXPECT_TRUE(refusal.contains(QString::fromUtf8(c.open))) << refusal.toStdString();
+        EXPECT_TRUE(refusal.startsWith("The pppd hooks would run \"" + tool + "\" as ")) << refusal.toStdString();
+        EXPECT_FALSE(QFile::exists(hooks.filePath("ip-up.d/dialtally")));
+        EXPECT_FALSE(QFile::exists(hooks.filePath("ip-down.d/dialtally")));
+    }
+
+    // The command as root types it, with another user's program folder.
+    QTemporaryDir top;
+    mode(top.path(), 0755);
+    const QString alices = top.filePath("alice");
+    ASSERT_TRUE(QDir().mkpath(alices));
+    ASSERT_TRUE(QFile::copy(built, alices + "/dialtally-reg"));
+    own(alices);
+    own(alices + "/dialtally-reg");
+    QTemporaryDir hooks;
+    QProcess install;
+    install.start(QStringLiteral(DIALTALLY_BINARY_DIR "/tools/dialtally-install"),
+                  {"--ppp-hooks", hooks.path(), "--user", "root", "--prefix", alices});
+    ASSERT_TRUE(install.waitForFinished(30000));
+    EXPECT_EQ(install.exitCode(), 1);
+    EXPECT_TRUE(install.readAllStandardError().contains("belongs to the user \"nobody\""));
+    EXPECT_TRUE(QDir(hooks.path()).isEmpty());
 }
 
 TEST(InstallHooks, ShellQuotingKeepsEveryWordOneWord)

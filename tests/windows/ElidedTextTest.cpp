@@ -1,7 +1,10 @@
 // Every window of both programs at the size it opens with, holding a sample history
 // and sample accounts: no label, button, frame title, tab, header or cell may show
-// its text cut or wider than the room it has.
+// its text cut or wider than the room it has. Only a text from outside (a user,
+// provider, sender or subject) may be cut short, and only when its cell's tooltip
+// holds it whole.
 #include "Fakes.h"
+#include "RegistryShorthand.h"
 
 #include "RegistryNames.h"
 #include "TariffProfilesDialog.h"
@@ -55,17 +58,8 @@
 #include <memory>
 
 using namespace testing_support;
-using platform::RootKey;
-namespace rk = regkeys;
 
 namespace {
-
-constexpr RootKey HKCU = RootKey::CurrentUser;
-
-QString q(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 void letEventsRun(int milliseconds)
 {
@@ -305,10 +299,26 @@ private:
                 const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &option, view);
                 const int room = textRect.width() - 2 * textMargin;
                 const int needed = advance(option.font, text);
-                if (needed > room)
-                    fault(view, QStringLiteral("cell %1,%2").arg(row).arg(column), text, needed, room);
+                const QString where = QStringLiteral("cell %1,%2").arg(row).arg(column);
+                if (needed <= room)
+                    continue;
+                const QString caption = model->headerData(column, Qt::Horizontal).toString();
+                if (!isOutsideText(caption))
+                    fault(view, where, text, needed, room);
+                else if (!index.data(Qt::ToolTipRole).toString().contains(text))
+                    fault(view, where + QStringLiteral(" (cut, and its tooltip does not hold it)"), text, needed,
+                          room);
             }
         }
+    }
+
+    // The columns whose texts come from outside the program, with no bound on their
+    // length but the record's or the message's.
+    static bool isOutsideText(const QString& caption)
+    {
+        static const QStringList outside = {QStringLiteral("User name"), QStringLiteral("Internet Provider"),
+                                            QStringLiteral("From"), QStringLiteral("Subject")};
+        return outside.contains(caption);
     }
 
     QString m_window;
@@ -521,10 +531,11 @@ TEST_F(ElidedTextTest, NoWindowShowsAnElidedTextAtItsOpeningSize)
          dialog(static_cast<GraphsDialog*>(nullptr), std::function<void(GraphsDialog&)>([](GraphsDialog& d) { d.nextButton->click(); }))},
         {"Time synchronization", dialog(static_cast<TimeSyncDialog*>(nullptr))},
         {"Splash", [] {
+             auto splash = std::make_shared<SplashWindow>();
              // Kept up for the walk: it would close itself after its second.
-             splashWindow->closeTimer->disconnect();
-             splashWindow->show();
-             return std::shared_ptr<QWidget>(splashWindow, [](QWidget* w) { w->hide(); });
+             splash->closeTimer->stop();
+             splash->show();
+             return splash;
          }},
         {"About", [] {
              aboutBox->show();
