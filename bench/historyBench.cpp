@@ -1,16 +1,21 @@
 // The history views over long histories: the Connections list (its model alone, and
-// the dialog until it has drawn its rows), the text report and the start-up pass, on
-// generated files of 10 000, 100 000 and 1 000 000 records. Each figure is given
-// beside history::readAll of the same file in the same run ("x_readAll"), and a
-// plain decode of the file by python3 is measured in the same run for reference.
+// the dialog until it has drawn its rows), the Statistics and Graphs dialogs, the text
+// report and the start-up pass, on generated files of 10 000, 100 000 and 1 000 000
+// records. Each figure is given beside history::readAll of the same file in the same
+// run ("x_readAll"); a plain decode of the file by python3, and python3's own
+// aggregation of what Statistics and Graphs show, are measured in the same run for
+// reference.
 #include "Application.h"
 #include "LocalTime.h"
 #include "MessageBox.h"
 #include "Registry.h"
+#include "RegistryNames.h"
 #include "MainWindow.h"
 #include "ProgramEntry.h"
 #include "ConnectionsDialog.h"
 #include "ConnectionsModel.h"
+#include "GraphsDialog.h"
+#include "StatisticsDialog.h"
 #include "History.h"
 
 #include <QApplication>
@@ -20,12 +25,14 @@
 #include <QProcess>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTreeWidget>
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <memory>
 
@@ -45,17 +52,42 @@ public:
     }
 };
 
-// Resident memory of this process, from the kernel's own count.
-double residentMegabytes()
+// A figure of this process's memory from the kernel's own count ("VmRSS:", or
+// "VmHWM:", the peak since the last resetPeakResident).
+double statusMegabytes(const char* field)
 {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return 0;
     for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+        if (line.startsWith(field))
+            return line.mid(static_cast<qsizetype>(std::strlen(field))).trimmed().split(' ').value(0).toDouble()
+                   / 1024.0;
     }
     return 0;
+}
+
+double residentMegabytes()
+{
+    return statusMegabytes("VmRSS:");
+}
+
+// The peak is the resident memory from here on (Linux 4.0 and later).
+void resetPeakResident()
+{
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    if (refs.open(QIODevice::WriteOnly))
+        refs.write("5");
+}
+
+double peakResidentMegabytes()
+{
+    return statusMegabytes("VmHWM:");
+}
+
+double fileMegabytes(int count)
+{
+    return count * double(history::kRecordSize) / (1024.0 * 1024.0);
 }
 
 // A history over three years, five providers and three users, ended in file order.
@@ -139,10 +171,10 @@ void besideReadAll(benchmark::State& state, double totalSeconds, int count)
     state.SetItemsProcessed(state.iterations() * count);
 }
 
+// The seconds of all iterations of `work`.
 template <typename Work>
-void timed(benchmark::State& state, Work work)
+double timedLoop(benchmark::State& state, Work work)
 {
-    const int count = static_cast<int>(state.range(0));
     double total = 0;
     for (auto _ : state) {
         const auto started = std::chrono::steady_clock::now();
@@ -151,7 +183,13 @@ void timed(benchmark::State& state, Work work)
         state.SetIterationTime(seconds);
         total += seconds;
     }
-    besideReadAll(state, total, count);
+    return total;
+}
+
+template <typename Work>
+void timed(benchmark::State& state, Work work)
+{
+    besideReadAll(state, timedLoop(state, work), static_cast<int>(state.range(0)));
 }
 
 void BM_ReadAll(benchmark::State& state)
@@ -195,12 +233,111 @@ void BM_ConnectionsReady(benchmark::State& state)
     }
     QApplication::processEvents();
     closed = residentMegabytes();
-    const double fileMb = count * double(history::kRecordSize) / (1024.0 * 1024.0);
+    const double fileMb = fileMegabytes(count);
     state.counters["file_MB"] = fileMb;
     state.counters["rss_idle_MB"] = idle;
     state.counters["rss_open_above_idle_MB"] = open - idle;
     state.counters["rss_closed_above_idle_MB"] = closed - idle;
     state.counters["open_x_file"] = (open - idle) / fileMb;
+}
+
+// The memory that a dialog takes while it is filled and after it is closed: the peak
+// above the memory before the fill (the first fill, measured before the timed ones),
+// and what stays once the dialog is gone. The benchmark library calls a benchmark
+// more than once to choose its number of iterations, and later calls find the
+// memory that the first one freed ready for reuse: the figures are those of the
+// process's first call, so a run of the benchmark alone gives the figures of a
+// program that opens the dialog for the first time.
+struct DialogMemory {
+    double idle = 0;
+    double peak = 0;
+    double closed = 0;
+
+    // The first call's figures for this benchmark and size, kept for the later calls.
+    DialogMemory& firstOf(const std::string& name)
+    {
+        static std::map<std::string, DialogMemory> first;
+        return first.try_emplace(name, *this).first->second;
+    }
+
+    void report(benchmark::State& state, const char* dialog, int count)
+    {
+        const DialogMemory& m = firstOf(dialog + std::to_string(count));
+        const double fileMb = fileMegabytes(count);
+        state.counters["file_MB"] = fileMb;
+        state.counters["rss_idle_MB"] = m.idle;
+        state.counters["peak_above_idle_MB"] = m.peak - m.idle;
+        state.counters["rss_closed_above_idle_MB"] = m.closed - m.idle;
+        state.counters["peak_x_file"] = (m.peak - m.idle) / fileMb;
+    }
+};
+
+void writeCrashCount(int crashes)
+{
+    platform::Registry registry;
+    registry.setRootKey(platform::RootKey::LocalMachine);
+    registry.openKey(regkeys::name(regkeys::kUsers), true);
+    registry.writeInteger(regkeys::name(regkeys::vCrash), crashes);
+}
+
+// The dialog shown until its list is filled (its activation), as the user opens it.
+void BM_StatisticsReady(benchmark::State& state)
+{
+    const int count = static_cast<int>(state.range(0));
+    writeCrashCount(3);
+    MainWindow main;
+    main.session().programPath = files->folder(count);
+    main.session().counts.periodSeconds = 36000;
+    DialogMemory memory;
+    double total = 0;
+    {
+        StatisticsDialog dialog(main.session());
+        memory.idle = residentMegabytes();
+        resetPeakResident();
+        dialog.show();
+        QApplication::processEvents();
+        memory.peak = peakResidentMegabytes();
+        if (dialog.rowTexts().empty())
+            state.SkipWithError("the statistics list is empty");
+        total = timedLoop(state, [&] {
+            dialog.FormActivate();
+            dialog.userList->viewport()->repaint();
+        });
+        dialog.done(1);
+    }
+    QApplication::processEvents();
+    // Before readAll's own figure, whose copies would stay in the allocator's pool.
+    memory.closed = residentMegabytes();
+    memory.report(state, "statistics", count);
+    besideReadAll(state, total, count);
+}
+
+// The dialog as the View menu opens it: made, shown and built, then closed and freed.
+void BM_GraphsReady(benchmark::State& state)
+{
+    const int count = static_cast<int>(state.range(0));
+    MainWindow main;
+    main.session().programPath = files->folder(count);
+    DialogMemory memory;
+    double total = 0;
+    memory.idle = residentMegabytes();
+    {
+        GraphsDialog dialog(main.session());
+        resetPeakResident();
+        dialog.show();
+        dialog.BuildGraphs();
+        QApplication::processEvents();
+        memory.peak = peakResidentMegabytes();
+        total = timedLoop(state, [&] {
+            dialog.BuildGraphs();
+            dialog.repaint();
+        });
+        dialog.done(1);
+    }
+    QApplication::processEvents();
+    memory.closed = residentMegabytes();
+    memory.report(state, "graphs", count);
+    besideReadAll(state, total, count);
 }
 
 void BM_ConnectionsSortByFee(benchmark::State& state)
@@ -238,18 +375,19 @@ void BM_StartupPass(benchmark::State& state)
     timed(state, [&] { benchmark::DoNotOptimize(history::startupSums(path, today)); });
 }
 
-// python3's own figure for the decode, without its start-up.
-void BM_PythonPlainDecode(benchmark::State& state)
+// python3's own figure for a pass over the file, without its start-up.
+void runPython(benchmark::State& state, const char* script, const QStringList& arguments)
 {
     const int count = static_cast<int>(state.range(0));
     const QString file = history::historyFile(files->folder(count));
-    const QString script = QStringLiteral(DIALTALLY_BENCH_DIR "/plain_decode.py");
     double total = 0;
     for (auto _ : state) {
         QProcess python;
-        python.start(QStringLiteral("python3"), {script, file});
+        python.start(QStringLiteral("python3"),
+                     QStringList{QString::fromLatin1(DIALTALLY_BENCH_DIR "/") + QString::fromLatin1(script)}
+                         + arguments + QStringList{file});
         if (!python.waitForFinished(120000) || python.exitCode() != 0) {
-            state.SkipWithError("python3 did not decode the file");
+            state.SkipWithError("python3 did not read the file");
             return;
         }
         const double seconds = QString::fromLatin1(python.readAllStandardOutput()).split(' ').value(0).toDouble();
@@ -257,6 +395,21 @@ void BM_PythonPlainDecode(benchmark::State& state)
         total += seconds;
     }
     besideReadAll(state, total, count);
+}
+
+void BM_PythonPlainDecode(benchmark::State& state)
+{
+    runPython(state, "plain_decode.py", {});
+}
+
+void BM_PythonStatistics(benchmark::State& state)
+{
+    runPython(state, "plain_aggregate.py", {QStringLiteral("statistics")});
+}
+
+void BM_PythonGraphs(benchmark::State& state)
+{
+    runPython(state, "plain_aggregate.py", {QStringLiteral("graphs")});
 }
 
 void sizes(benchmark::internal::Benchmark* b)
@@ -268,6 +421,10 @@ BENCHMARK(BM_ReadAll)->Apply(sizes);
 BENCHMARK(BM_PythonPlainDecode)->Apply(sizes)->Iterations(3);
 BENCHMARK(BM_ConnectionsModelLoad)->Apply(sizes);
 BENCHMARK(BM_ConnectionsReady)->Apply(sizes);
+BENCHMARK(BM_PythonStatistics)->Apply(sizes)->Iterations(3);
+BENCHMARK(BM_StatisticsReady)->Apply(sizes);
+BENCHMARK(BM_PythonGraphs)->Apply(sizes)->Iterations(3);
+BENCHMARK(BM_GraphsReady)->Apply(sizes);
 BENCHMARK(BM_ConnectionsSortByFee)->Apply(sizes);
 BENCHMARK(BM_ConnectionsSortByUser)->Apply(sizes);
 BENCHMARK(BM_Report)->Apply(sizes);

@@ -72,34 +72,34 @@ QPushButton* newButton(QWidget* parent, const char* name, const char* text)
 
 namespace graphs {
 
-GraphTotals aggregate(const std::vector<history::HistoryRecord>& records)
+void GraphTotals::add(const history::HistoryRecord& record)
+{
+    bool added = false;
+    const std::size_t user = m_users.place(record.UserName, &added);
+    if (added)
+        UserTotals.push_back({storedName(record.UserName), 0});
+    UserTotals[user].fee += record.FeeCents;
+
+    const std::size_t provider = m_providers.place(record.ProviderName, &added);
+    if (added)
+        ProviderTotals.push_back({storedName(record.ProviderName), 0, 0});
+    ++ProviderTotals[provider].connections;
+    ProviderTotals[provider].fee += record.FeeCents;
+
+    const int hour = record.StartTime.wHour;
+    if (hour < kHourColumns) {
+        ++HourTotals[hour].connections;
+        HourTotals[hour].fee += record.FeeCents;
+    }
+}
+
+GraphTotals aggregate(const QString& programPath)
 {
     GraphTotals totals;
-    for (const auto& record : records) {
-        const QByteArray user = storedName(record.UserName);
-        auto u = std::find_if(totals.UserTotals.begin(), totals.UserTotals.end(),
-                              [&](const UserTotal& t) { return t.name == user; });
-        if (u == totals.UserTotals.end())
-            totals.UserTotals.push_back({user, record.FeeCents});
-        else
-            u->fee += record.FeeCents;
-
-        const QByteArray provider = storedName(record.ProviderName);
-        auto p = std::find_if(totals.ProviderTotals.begin(), totals.ProviderTotals.end(),
-                              [&](const ProviderTotal& t) { return t.name == provider; });
-        if (p == totals.ProviderTotals.end()) {
-            totals.ProviderTotals.push_back({provider, 1, record.FeeCents});
-        } else {
-            ++p->connections;
-            p->fee += record.FeeCents;
-        }
-
-        const int hour = record.StartTime.wHour;
-        if (hour < kHourColumns) {
-            ++totals.HourTotals[hour].connections;
-            totals.HourTotals[hour].fee += record.FeeCents;
-        }
-    }
+    history::RecordReader reader(programPath);
+    history::HistoryRecord record;
+    while (reader.next(&record))
+        totals.add(record);
     return totals;
 }
 
@@ -204,7 +204,7 @@ void GraphsDialog::FormActivate()
 
 void GraphsDialog::BuildGraphs()
 {
-    const graphs::GraphTotals totals = graphs::aggregate(history::readAll(m_session.programPath));
+    const graphs::GraphTotals totals = graphs::aggregate(m_session.programPath);
 
     if (!totals.UserTotals.empty()) {
         const short count = columnCountFor(totals.UserTotals.size());

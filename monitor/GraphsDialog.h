@@ -53,11 +53,19 @@ struct GraphTotals {
     std::vector<UserTotal> UserTotals;
     std::vector<ProviderTotal> ProviderTotals;
     std::array<HourTotal, kHourColumns> HourTotals{};
+
+    // A connection counts in the hour of its start, however long it ran. A record
+    // whose start hour is not 0 to 23 counts for its user and provider but for no hour.
+    void add(const history::HistoryRecord& record);
+
+private:
+    history::NameOrder m_users;
+    history::NameOrder m_providers;
 };
 
-// A connection counts in the hour of its start, however long it ran. A record whose
-// start hour is not 0 to 23 counts for its user and provider but for no hour.
-GraphTotals aggregate(const std::vector<history::HistoryRecord>& records);
+// The totals of the history in the program folder, summed while the file is read, so
+// a long history costs the totals and one block of records, never a copy of the file.
+GraphTotals aggregate(const QString& programPath);
 
 // The hour charts put hour 0 into their last column: columns 1 to 23 are hours 1 to
 // 23, column 24 is midnight to 00:59.

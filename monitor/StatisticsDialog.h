@@ -34,8 +34,21 @@ struct UserRow {
     std::int64_t seconds = 0;
     std::int64_t cents = 0;
 };
-// One row per user name, in the order of first appearance.
-std::vector<UserRow> userRows(const std::vector<history::HistoryRecord>& records);
+// The rows summed one record at a time, one row per user name in the order of first
+// appearance.
+class UserTally {
+public:
+    void add(const history::HistoryRecord& record);
+    const std::vector<UserRow>& rows() const { return m_rows; }
+    std::vector<UserRow> takeRows() { return std::move(m_rows); }
+
+private:
+    history::NameOrder m_names;
+    std::vector<UserRow> m_rows;
+};
+// The rows of the history in the program folder, summed while the file is read, so a
+// long history costs the rows and one block of records, never a copy of the file.
+std::vector<UserRow> userRows(const QString& programPath);
 
 // Crashes per connected hour; 0 while less than one whole hour is connected.
 float crashRate(std::int32_t crashes, std::int32_t connectedSeconds);
@@ -92,8 +105,10 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    // Widens a column whose widest text its design width would cut.
+    // Widens a column whose caption, design values or widest sum its design width
+    // would cut.
     void fitColumns();
+    void fitWindowToColumns();
 
     MonitoringSession& m_session;
     platform::Registry m_registry;

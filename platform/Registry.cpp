@@ -158,6 +158,16 @@ std::shared_ptr<RegistryStore> Registry::store() const
     return m_store;
 }
 
+std::optional<StoreGeneration> Registry::generation() const
+{
+    return store()->generation();
+}
+
+std::int64_t Registry::writesSoFar() const
+{
+    return store()->writesSoFar();
+}
+
 void Registry::setRootKey(RootKey root)
 {
     if (root != m_root)

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 
 namespace platform {
@@ -79,6 +80,17 @@ private:
 // resetProcessStore() after changing it.
 std::shared_ptr<RegistryStore> processStore();
 void resetProcessStore();
+
+// Whether anything in a store may have changed between two looks: equal generations
+// mean that no one wrote it in between, neither this process (any access object) nor
+// another connection (the other program, another copy, the registry tool). Values
+// read after a look stay true for as long as the generation stays the same.
+struct StoreGeneration {
+    std::uint64_t store = 0;       // which store object, unique for the process's life
+    std::int64_t dataVersion = 0;  // SQLite's count of other connections' commits
+    std::int64_t ownChanges = 0;   // the rows this process has written
+    friend bool operator==(const StoreGeneration&, const StoreGeneration&) = default;
+};
 
 // Groups writes that other readers must see together (a backup slot and the marker
 // naming it, a key rewritten as a whole). Nested scopes join the outermost one.
@@ -149,6 +161,13 @@ public:
     QStringList getValueNames() const;
 
     std::shared_ptr<RegistryStore> store() const;
+    // The generation of the store this object works on: one look at the database's
+    // header, no query of the keys. Empty when the store could not be asked, which a
+    // caller takes as "it may have changed".
+    std::optional<StoreGeneration> generation() const;
+    // The rows this process has written to that store so far (the ownChanges of its
+    // generation), counted in memory: no look at the file.
+    std::int64_t writesSoFar() const;
     // Why the last openKey that had to create its key failed (the store's file and
     // SQLite's reason); empty once a key is open or closed again.
     QString openFailure() const { return m_openFailure; }

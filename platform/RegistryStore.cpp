@@ -89,6 +89,8 @@ void tightenStoreFiles(const QString& file)
 RegistryStore::RegistryStore(const QString& file)
     : m_file(file)
 {
+    static std::atomic<std::uint64_t> stores{0};
+    m_serial = ++stores;
     const bool existed = QFileInfo::exists(file);
     // The store holds the mail passwords: only its owner may read it. A new file is
     // made private before SQLite opens it, since SQLite gives the write-ahead log and
@@ -215,6 +217,20 @@ sqlite3_stmt* RegistryStore::statement(const char* sql)
         fail(QStringLiteral("Cannot prepare a query"));
     m_statements.emplace(sql, stmt);
     return stmt;
+}
+
+std::optional<StoreGeneration> RegistryStore::generation()
+{
+    static const char* const kDataVersion = "PRAGMA data_version";
+    std::lock_guard lock(mutex);
+    try {
+        Query query(*this, kDataVersion);
+        if (query.step() != SQLITE_ROW)
+            return std::nullopt;
+        return StoreGeneration{m_serial, query.integer(0), writesSoFar()};
+    } catch (const RegistryError&) {
+        return std::nullopt;
+    }
 }
 
 bool RegistryStore::exec(const char* sql)

@@ -30,6 +30,8 @@ public:
     RegistryStore& operator=(const RegistryStore&) = delete;
 
     sqlite3_stmt* statement(const char* sql);
+    std::optional<StoreGeneration> generation();
+    std::int64_t writesSoFar() const { return sqlite3_total_changes64(m_db); }
     // Runs statements that return no rows; false with the error kept in lastError().
     bool exec(const char* sql);
     // SQLite's reason, with the system's where the failure came from a file access
@@ -79,6 +81,7 @@ private:
     void initialise();
 
     QString m_file;
+    std::uint64_t m_serial = 0;
     sqlite3* m_db = nullptr;
     int m_busyTimeoutMs = kDefaultBusyTimeoutMs;
     std::unordered_map<const char*, sqlite3_stmt*> m_statements;

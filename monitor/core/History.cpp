@@ -184,6 +184,24 @@ std::vector<HistoryRecord> readAll(const QString& programPath)
     return records;
 }
 
+std::size_t NameOrder::place(std::string_view name, bool* added)
+{
+    if (added)
+        *added = false;
+    // Records of one user or provider tend to come in runs.
+    if (m_last < m_names.size() && m_names[m_last] == name)
+        return m_last;
+    const auto found = m_places.find(name);
+    if (found != m_places.end())
+        return m_last = found->second;
+    m_names.emplace_back(name);
+    m_last = m_names.size() - 1;
+    m_places.emplace(m_names.back(), m_last);
+    if (added)
+        *added = true;
+    return m_last;
+}
+
 namespace {
 
 // The history tells who was online when: only its owner reads it. A file of ours that

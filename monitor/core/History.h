@@ -12,6 +12,11 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
+#include <deque>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace history {
@@ -69,6 +74,29 @@ private:
     qsizetype m_at = 0;
     qsizetype m_end = 0;
     std::size_t m_recordsAtOpen = 0;
+};
+
+// The distinct texts of a record field (user or provider names) in the order of their
+// first appearance, compared byte for byte, so names that differ only in letter case
+// stay apart. A pass over a long history looks each record's name up here without
+// copying it.
+class NameOrder {
+public:
+    // The name's place in the order of first appearance; a name not seen before is
+    // given the next place, and `added` says so.
+    std::size_t place(std::string_view name, bool* added = nullptr);
+    template <std::size_t N>
+    std::size_t place(const std::array<char, N>& field, bool* added = nullptr)
+    {
+        return place(std::string_view(field.data(), ::strnlen(field.data(), N)), added);
+    }
+    std::size_t size() const { return m_names.size(); }
+
+private:
+    // A deque never moves its elements, so the views in the index stay valid.
+    std::deque<std::string> m_names;
+    std::unordered_map<std::string_view, std::size_t> m_places;
+    std::size_t m_last = 0;
 };
 
 // Every whole record of the file, in file order. A missing or unreadable file gives

@@ -94,17 +94,19 @@ void MonitoringSession::refreshBudget()
 
 budget::Budget MonitoringSession::readBudget()
 {
-    budget::Budget budget;
-    {
-        Key key(m_registry, RootKey::CurrentUser, rk::kBudget, false);
-        budget.money = key.readInt(rk::vBudgetMoney);
-        budget.cents = key.readInt(rk::vBudgetCents);
-        budget.reserve = key.readInt(rk::vBudgetReserve);
-        budget.on = key.readInt(rk::vOnOff);
-    }
-    Key key(m_registry, RootKey::LocalMachine, rk::kCounterAll, false);
-    budget.startDay = key.readInt(rk::vDay);
-    return budget;
+    return m_tickReads.get(m_tickReads.budget, [this] {
+        budget::Budget budget;
+        {
+            Key key(m_registry, RootKey::CurrentUser, rk::kBudget, false);
+            budget.money = key.readInt(rk::vBudgetMoney);
+            budget.cents = key.readInt(rk::vBudgetCents);
+            budget.reserve = key.readInt(rk::vBudgetReserve);
+            budget.on = key.readInt(rk::vOnOff);
+        }
+        Key key(m_registry, RootKey::LocalMachine, rk::kCounterAll, false);
+        budget.startDay = key.readInt(rk::vDay);
+        return budget;
+    });
 }
 
 QString MonitoringSession::budgetText()
@@ -243,12 +245,14 @@ void MonitoringSession::tick()
     QString errorText;
     try {
         platform::BriefStoreWait wait(m_registry.store(), kTickStoreWaitMs);
+        m_tickReads.begin(m_registry);
         if (programPath.isEmpty()) {
             Key key(m_registry, RootKey::LocalMachine, rk::kSoftware, false);
             if (key.opened())
                 programPath = key.readStr(rk::vProgramPath);
         }
-        const bool lineUp = platform::isDialUpLineUp(m_registry) && !settings.monitoringDisabled;
+        const bool lineUp = m_tickReads.get(m_tickReads.lineUp, [this] { return platform::isDialUpLineUp(m_registry); })
+                            && !settings.monitoringDisabled;
         runTick(platform::localTimeRecord(), lineUp);
         m_lastTickError.clear();
         m_busySince.reset();
@@ -267,6 +271,7 @@ void MonitoringSession::tick()
         m_lineSeenAt.reset();
         errorText = QStringLiteral("Unknown error");
     }
+    m_tickReads.end();
     emit changed();
     // The same fault usually comes back every second; say it once.
     if (!errorText.isEmpty() && errorText != m_lastTickError) {
@@ -293,6 +298,25 @@ void MonitoringSession::catchUpStore()
         m_storeBehind = false;
         throw;
     }
+}
+
+void MonitoringSession::TickReads::begin(const platform::Registry& registry)
+{
+    m_registry = &registry;
+    const std::optional<platform::StoreGeneration> generation = registry.generation();
+    if (generation && generation == m_generation)
+        return;
+    // Read under this generation from here on; with none, read every time.
+    lineUp.reset();
+    periodStart.reset();
+    budget.reset();
+    m_generation = generation;
+}
+
+bool MonitoringSession::TickReads::current() const
+{
+    // A write of this tick (a connection's start, a charge) may change what was read.
+    return m_registry && m_generation && m_registry->writesSoFar() == m_generation->ownChanges;
 }
 
 void MonitoringSession::runTick(const platform::SystemTime& now, bool lineUp)

@@ -220,7 +220,48 @@ private:
     // The period's totals and today's fee, in one pass over the history.
     void loadHistorySums();
 
+    // HKLM Counter\All: the day the period began, and its day number.
+    struct PeriodStart {
+        int year = 0;
+        int month = 0;
+        int day = 0;
+        int dayNumber = 0;
+    };
+    PeriodStart readPeriodStart();
+
+    // What a tick reads from the store, kept while no one writes it: an idle tick then
+    // asks SQLite for the store's generation alone instead of some twenty values. The
+    // values stay for as long as the generation does, that is until this process or
+    // another connection (the other program, the registry tool of the dial-up hooks)
+    // writes the store; a tick's own write ends their use at once, within that tick.
+    class TickReads {
+    public:
+        // At the start of a tick: forgets what the store no longer holds for certain.
+        void begin(const platform::Registry& registry);
+        void end() { m_registry = nullptr; }
+        // The value of `slot`, read by `read` when it holds none or can't be trusted.
+        template <class T, class Read>
+        T get(std::optional<T>& slot, Read read)
+        {
+            if (!current())
+                return read();
+            if (!slot)
+                slot = read();
+            return *slot;
+        }
+
+        std::optional<bool> lineUp;
+        std::optional<PeriodStart> periodStart;
+        std::optional<budget::Budget> budget;
+
+    private:
+        bool current() const;
+        const platform::Registry* m_registry = nullptr;
+        std::optional<platform::StoreGeneration> m_generation;
+    };
+
     platform::Registry m_registry;
+    TickReads m_tickReads;
     QTimer m_timer;
     Shown m_shown;
     std::function<bool()> m_stillConnected;

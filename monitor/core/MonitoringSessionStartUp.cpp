@@ -516,18 +516,24 @@ PeriodView MonitoringSession::periodView()
 {
     PeriodView view;
     view.connectedTime = formats::elapsedText(counts.periodSeconds);
-    int year = 0, month = 0, day = 0, periodStart = 0;
-    {
+    const PeriodStart start = readPeriodStart();
+    view.since = formats::dateText(start.year, start.month, start.day);
+    view.nextReset = period::nextResetText(settings.resetMode, settings.resetDay, start.year, start.month, start.day);
+    view.averagePerDay = formats::elapsedText(
+        period::averagePerDay(counts.periodSeconds, platform::todayDayNumber(), start.dayNumber));
+    return view;
+}
+
+MonitoringSession::PeriodStart MonitoringSession::readPeriodStart()
+{
+    return m_tickReads.get(m_tickReads.periodStart, [this] {
         // Read only: an idle tick writes nothing.
         Key key(m_registry, RootKey::LocalMachine, rk::kCounterAll, false);
-        year = key.readInt(rk::vYear);
-        month = key.readInt(rk::vMonth);
-        day = key.readInt(rk::vDay);
-        periodStart = key.readInt(rk::vDouble);
-    }
-    view.since = formats::dateText(year, month, day);
-    view.nextReset = period::nextResetText(settings.resetMode, settings.resetDay, year, month, day);
-    view.averagePerDay = formats::elapsedText(
-        period::averagePerDay(counts.periodSeconds, platform::todayDayNumber(), periodStart));
-    return view;
+        PeriodStart start;
+        start.year = key.readInt(rk::vYear);
+        start.month = key.readInt(rk::vMonth);
+        start.day = key.readInt(rk::vDay);
+        start.dayNumber = key.readInt(rk::vDouble);
+        return start;
+    });
 }

@@ -185,3 +185,47 @@ TEST(HistoryFile, TruncateEmptiesTheFile)
     EXPECT_EQ(fileBytes(dir.path()).size(), 0);
     EXPECT_TRUE(history::readAll(dir.path()).empty());
 }
+
+TEST(HistoryNames, PlacesInOrderOfFirstAppearanceByteForByte)
+{
+    history::NameOrder order;
+    struct Step {
+        const char* name;
+        std::size_t place;
+        bool added;
+    };
+    const Step steps[] = {
+        {"alice", 0, true}, {"Alice", 1, true}, {"alice", 0, false}, {"", 2, true},
+        {"alice ", 3, true}, {"Alice", 1, false}, {"", 2, false},
+    };
+    for (const Step& s : steps) {
+        bool added = !s.added;
+        EXPECT_EQ(order.place(std::string_view(s.name), &added), s.place) << '"' << s.name << '"';
+        EXPECT_EQ(added, s.added) << '"' << s.name << '"';
+    }
+
+    // A record's field counts up to its terminator; the bytes behind it are not the name.
+    HistoryRecord r = sampleRecord();
+    r.setUserName(QStringLiteral("Alice the second"));
+    r.setUserName(QStringLiteral("Alice"));
+    EXPECT_EQ(order.place(r.UserName), 1u);
+    // A field filled to its end is taken whole.
+    std::array<char, 4> full = {'a', 'b', 'c', 'd'};
+    EXPECT_EQ(order.place(full), 4u);
+    EXPECT_EQ(order.place(std::string_view("abcd")), 4u);
+}
+
+TEST(HistoryNames, ManyNamesAreFoundAgainAfterTheStoreGrew)
+{
+    // Short names live inside their string objects: the order must keep them where the
+    // index saw them while thousands more come in.
+    history::NameOrder order;
+    for (int i = 0; i < 5000; ++i)
+        ASSERT_EQ(order.place(std::to_string(i)), static_cast<std::size_t>(i));
+    for (int i = 4999; i >= 0; --i) {
+        bool added = true;
+        ASSERT_EQ(order.place(std::to_string(i), &added), static_cast<std::size_t>(i));
+        ASSERT_FALSE(added);
+    }
+    EXPECT_EQ(order.size(), 5000u);
+}

@@ -8,6 +8,7 @@
 #include "History.h"
 #include "MonitoringSession.h"
 #include "RegistryNames.h"
+#include "RegistryStore.h"
 
 #include <QFileInfo>
 #include <QStringList>
@@ -15,6 +16,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+
+#include <sqlite3.h>
 
 using namespace testing_support;
 
@@ -368,6 +371,102 @@ TEST_F(SessionTest, ALockThatLastsIsToldOnce)
     }
     ASSERT_EQ(failures.size(), 1);
     EXPECT_TRUE(failures[0].contains(QStringLiteral("database is locked"))) << failures[0].toStdString();
+}
+
+// The statements that one store connection runs, counted as SQLite starts them.
+class StatementCount {
+public:
+    explicit StatementCount(sqlite3* db)
+        : m_db(db)
+    {
+        sqlite3_trace_v2(m_db, SQLITE_TRACE_STMT, &StatementCount::traced, this);
+    }
+    ~StatementCount() { sqlite3_trace_v2(m_db, 0, nullptr, nullptr); }
+    int taken()
+    {
+        const int n = m_count;
+        m_count = 0;
+        return n;
+    }
+
+private:
+    static int traced(unsigned, void* self, void*, void*)
+    {
+        ++static_cast<StatementCount*>(self)->m_count;
+        return 0;
+    }
+    sqlite3* m_db;
+    int m_count = 0;
+};
+
+TEST_F(SessionTest, IdleTicksReadTheStoreAgainOnlyOnceSomeoneWroteIt)
+{
+    writeInt(HKCU, q(rk::kBudget), q(rk::vOnOff), 0);
+    session->tick();
+    StatementCount statements(platform::processStore()->handle());
+    // Nothing written since: the tick only asks whether anything was.
+    for (int i = 0; i < 3; ++i) {
+        env.clock.set(2000, 1, 1, 0, 0, i);
+        session->tick();
+        EXPECT_EQ(statements.taken(), 1) << "tick " << i;
+        EXPECT_TRUE(session->shown().tickCompleted);
+    }
+
+    // Another connection, as the other program or the dial-up hook's registry tool
+    // would write: the budget and the period's start, then the line.
+    {
+        auto other = platform::openRegistryStore(platform::defaultRegistryFile());
+        platform::Registry outside(other);
+        outside.setRootKey(HKCU);
+        ASSERT_TRUE(outside.openKey(q(rk::kBudget), false));
+        outside.writeInteger(q(rk::vOnOff), 1);
+        outside.writeInteger(q(rk::vBudgetMoney), 7);
+        outside.writeInteger(q(rk::vBudgetCents), 0);
+        outside.writeInteger(q(rk::vBudgetReserve), 0);
+        outside.setRootKey(HKLM);
+        ASSERT_TRUE(outside.openKey(q(rk::kCounterAll), false));
+        outside.writeInteger(q(rk::vDay), 2);
+    }
+    session->tick();
+    EXPECT_GT(statements.taken(), 1);
+    EXPECT_EQ(session->shown().budget, session->budgetText());
+    EXPECT_NE(session->shown().budget, QString(14, QLatin1Char('-')));
+    EXPECT_EQ(session->shown().period.since, session->periodView().since);
+    const QString since = session->shown().period.since;
+    statements.taken();
+    session->tick();
+    EXPECT_EQ(statements.taken(), 1);
+    EXPECT_EQ(session->shown().period.since, since);
+
+    {
+        auto other = platform::openRegistryStore(platform::defaultRegistryFile());
+        platform::Registry outside(other);
+        outside.setRootKey(HKLM);
+        ASSERT_TRUE(outside.openKey(q(rk::kRemoteAccessService), true));
+        outside.writeBinaryData(q(rk::vRemoteConnection), QByteArray("\1\0\0\0", 4));
+    }
+    session->tick();
+    EXPECT_EQ(session->counts.state, ConnectionState::Counting);
+
+    // A write of this process's own (Preferences, the line through the fixture) is
+    // seen as soon.
+    env.setLine(false);
+    session->tick();
+    EXPECT_EQ(session->counts.state, ConnectionState::Idle);
+    EXPECT_EQ(records().size(), 1u);
+    // The end wrote the store: the next tick reads it once more, the one after not.
+    session->tick();
+    EXPECT_GT(statements.taken(), 1);
+    session->tick();
+    EXPECT_EQ(statements.taken(), 1);
+    writeInt(HKCU, q(rk::kBudget), q(rk::vOnOff), 0);
+    session->tick();
+    EXPECT_EQ(session->shown().budget, QString(14, QLatin1Char('-')));
+    env.setLine(true);
+    session->tick();
+    EXPECT_EQ(session->counts.state, ConnectionState::Counting);
+    EXPECT_TRUE(failures.isEmpty()) << failures.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(errors.isEmpty()) << errors.join(QLatin1Char('\n')).toStdString();
 }
 
 TEST(SessionEnums, StoredNumbersAndWhatTheyMean)

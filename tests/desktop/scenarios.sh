@@ -317,6 +317,39 @@ scenario_SelectEditorListsTheFiles() {
     note "the folder's program was listed and picked"
 }
 
+# Connections opens wider than its smallest size, for every column beside the scroll bar,
+# and within the screen; Open report wider than its design, for its caption beside the
+# title bar's icon and the three buttons openbox draws.
+scenario_ListsOpenWithTheirColumnsInView() {
+    after_first_start
+    click_tray "$APP_PID" Dialtally 1
+    shows_main_after "a tray click"
+    activate "$MAIN" || fail "cannot give the keyboard focus to the window"
+    xdotool key alt+n
+    wait_for 5 has_dialog "$APP_PID" || fail "Connections did not open"
+    local list width minimum
+    list=$(dialog_windows "$APP_PID" | head -1)
+    wait_for 5 placed "$list" || fail "Connections keeps moving"
+    read -r width _ <<<"$(outer_size "$list")"
+    read -r minimum _ <<<"$(outer_minimum "$list")"
+    ((width > minimum)) || fail "Connections opened $width wide, at its smallest ($minimum)"
+    ((width <= 1024)) || fail "Connections opened $width wide, wider than the screen"
+    note "Connections opened $width wide (smallest $minimum)"
+    activate "$list" || fail "cannot give the keyboard focus to Connections"
+    xdotool key Escape
+    wait_for 5 not_viewable "$list" || fail "Connections did not close on Escape"
+    activate "$MAIN" || fail "cannot give the keyboard focus to the window"
+    xdotool key ctrl+o
+    wait_for 5 has_dialog "$APP_PID" || fail "Open report did not open"
+    local report
+    report=$(dialog_windows "$APP_PID" | head -1)
+    wait_for 5 placed "$report" || fail "Open report keeps moving"
+    read -r width _ <<<"$(outer_size "$report")"
+    # 181 is the design's client width, which left "Open... port" in the title bar.
+    ((width > 181 + 16)) || fail "Open report opened $width wide, too narrow for its caption"
+    note "Open report opened $width wide"
+}
+
 name=${1:?scenario name}
 declare -F "scenario_$name" >/dev/null || fail "no scenario $name"
 require_tools

@@ -53,6 +53,14 @@ std::vector<history::HistoryRecord> recordsOf(std::initializer_list<Rec> recs)
     return records;
 }
 
+graphs::GraphTotals totalsOf(const std::vector<history::HistoryRecord>& records)
+{
+    graphs::GraphTotals totals;
+    for (const auto& record : records)
+        totals.add(record);
+    return totals;
+}
+
 struct Column {
     QString label;
     double value;
@@ -75,7 +83,7 @@ std::vector<Column> columns(const platform::TVtChart& chart)
 
 TEST(GraphTotals, UsersAndProvidersInOrderOfFirstAppearanceComparedExactly)
 {
-    const auto totals = graphs::aggregate(recordsOf({
+    const auto totals = totalsOf(recordsOf({
         {"bob", "Alpha", 9, 0, 150},
         {"alice", "Beta", 10, 0, 99},
         {"bob", "Alpha", 11, 0, 275},
@@ -98,7 +106,7 @@ TEST(GraphTotals, UsersAndProvidersInOrderOfFirstAppearanceComparedExactly)
 
 TEST(GraphTotals, ConnectionsAndFeesCountInTheHourOfTheStart)
 {
-    const auto totals = graphs::aggregate(recordsOf({
+    const auto totals = totalsOf(recordsOf({
         {"u", "p", 0, 30, 120},
         {"u", "p", 23, 59, 80},
         {"u", "p", 23, 0, 5},
@@ -124,7 +132,7 @@ TEST(GraphTotals, EveryUserAndProviderKeepsAnEntryBeyondTwentyAndTwelve)
         r.setProviderName(QStringLiteral("isp%1").arg(i));
         records.push_back(r);
     }
-    const auto totals = graphs::aggregate(records);
+    const auto totals = totalsOf(records);
     ASSERT_EQ(totals.UserTotals.size(), 30u);
     ASSERT_EQ(totals.ProviderTotals.size(), 30u);
     EXPECT_EQ(totals.UserTotals[29].name, QByteArray("user29"));
