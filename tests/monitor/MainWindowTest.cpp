@@ -737,6 +737,27 @@ TEST_F(TickTest, WholeConnectionAcrossMidnightIntervalAndHoliday)
     EXPECT_EQ(records().size(), 1u);
 }
 
+// A provider's name and a log-on name are text from outside: shown as they are, never
+// read as markup ("<b>B</b>&amp;" must not show as a bold "B&").
+TEST_F(TickTest, TheProviderAndTheUserShowAsTextNotMarkup)
+{
+    const QString provider = QStringLiteral("<b>B</b>&amp;");
+    const QString user = QStringLiteral("<i>al</i><br>ice");
+    writeStr(HKCU, q(rk::kRemoteAccess), q(rk::vDefault), provider);
+    env.setWindowsUser(user);
+    start();
+    env.boxes.clear();
+    env.setLine(true);
+    tick();
+    tick();  // the labels show the connection one tick later
+    for (QLabel* label : {mainWindow->providerLabel, mainWindow->userLabel}) {
+        SCOPED_TRACE(label->objectName().toStdString());
+        EXPECT_EQ(label->textFormat(), Qt::PlainText);
+    }
+    EXPECT_EQ(mainWindow->providerLabel->text(), provider);
+    EXPECT_EQ(mainWindow->userLabel->text(), user);
+}
+
 TEST_F(TickTest, MaxdZeroLeavesTheWindowMinimized)
 {
     writeInt(HKCU, q(rk::kSoftware), q(rk::vMaxd), 0);
