@@ -288,6 +288,9 @@ void MainWindow::buildWindow()
     const auto valueLabel = [&](const char* objectName) {
         auto* label = new QLabel(central);
         label->setObjectName(QString::fromLatin1(objectName));
+        // The provider is a dial-up entry's name and the user a log-on name: text
+        // from outside, shown as it is.
+        label->setTextFormat(Qt::PlainText);
         label->setMinimumWidth(160);
         return label;
     };

@@ -282,6 +282,9 @@ bool MonitoringSession::saveUnsavedRecords()
     if (changed) {
         try {
             storeUnsavedRecords();
+        } catch (const platform::RegistryBusy&) {
+            // The history holds them, which the next look at the store finds.
+            m_storeBehind = true;
         } catch (const std::exception& failure) {
             emit failureRaised(QString::fromUtf8(failure.what()));
         }
