@@ -578,7 +578,10 @@ void MonitoringSession::countConnectionTick(const platform::SystemTime& now)
     const std::int32_t elapsed = charging::elapsedSince(counts.record.StartTime, counts.startSecondOfDay, now);
     counts.record.DurationSeconds = elapsed;
     counts.elapsedSeconds = elapsed;
-    counts.periodSeconds = counts.periodSecondsBefore + elapsed;
+    // A recovered connection may carry any delay the store held: the period's time
+    // stops at the largest count instead of wrapping round to a negative one.
+    counts.periodSeconds = static_cast<std::int32_t>(
+        std::clamp<qint64>(qint64(counts.periodSecondsBefore) + elapsed, INT32_MIN, INT32_MAX));
 
     // The charge and the backup slot are one commit: a counting tick is seen whole or
     // not at all.
