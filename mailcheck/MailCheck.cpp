@@ -6,6 +6,7 @@
 
 #include <QScopedValueRollback>
 
+#include <algorithm>
 #include <climits>
 #include <exception>
 
@@ -64,9 +65,12 @@ QString sizeText(std::int64_t bytes, const QLocale& locale)
     return locale.toString(static_cast<double>(bytes) / 1024.0, 'f', 2) + QStringLiteral(" KB");
 }
 
-QString accountCaption(const QString& name, int messages, std::int64_t bytes, const QLocale& locale)
+QString accountCaption(const QString& name, int messages, std::int64_t bytes, const QLocale& locale, int onServer)
 {
-    return name + QStringLiteral(" ( Total messages: ") + QString::number(messages) + QStringLiteral(" Total size: ")
+    QString count = QString::number(messages);
+    if (onServer > messages)
+        count += QStringLiteral(" of ") + QString::number(onServer);
+    return name + QStringLiteral(" ( Total messages: ") + count + QStringLiteral(" Total size: ")
            + sizeText(bytes, locale) + QStringLiteral(" )");
 }
 
@@ -344,7 +348,8 @@ void MailCheckCycle::check()
 void MailCheckCycle::listMessages()
 {
     const int base = static_cast<int>(m_messages.size()) - 1;
-    const int count = m_checkClient.MailCount();
+    const int onServer = m_checkClient.MailCount();
+    const int count = std::min(onServer, kMaxListedMessages);
     m_totalMessages += count;
     emit panelTextChanged(kPanelMessages, QString::number(m_totalMessages));
     MailAccount& account = m_accounts[m_currentAccount];
@@ -354,7 +359,9 @@ void MailCheckCycle::listMessages()
         setStatus(QStringLiteral("Receiving message ") + QString::number(n));
         m_checkClient.getSummary(n);
         const platform::Pop3Summary& summary = m_checkClient.Summary();
-        m_messages.push_back({summary.From, summary.Subject, summary.Bytes, account.Name});
+        m_messages.push_back({summary.From.left(kMaxHeaderTextChars), summary.Subject.left(kMaxHeaderTextChars),
+                              summary.Bytes, account.Name, summary.MessageId.left(kMaxHeaderTextChars),
+                              summary.Uid});
         emit messageAdded(m_messages.back());
         accountBytes += summary.Bytes;
     }
@@ -367,7 +374,7 @@ void MailCheckCycle::listMessages()
         account.LastItem = -1;
     }
     account.Ticked = true;
-    emit accountShown(m_currentAccount, accountCaption(account.Name, count, accountBytes), true);
+    emit accountShown(m_currentAccount, accountCaption(account.Name, count, accountBytes, QLocale(), onServer), true);
     m_checkClient.disconnectFromServer();
     setStatus(text(kDisconnectedPanel));
 }
@@ -399,12 +406,17 @@ void MailCheckCycle::deleteMessage(int row)
         m_deleteClient.connectToServer();
         if (m_deleteClient.isConnected()) {
             // The number is the message's place at the last check; another client may
-            // have removed mail since, and then n is some other message.
+            // have removed mail since, and then n is some other message, perhaps a
+            // twin of the same sender, subject and size.
             bool same = n <= m_deleteClient.MailCount();
-            if (same) {
+            if (same && !shown.Uid.isEmpty()) {
+                same = m_deleteClient.uniqueId(n) == shown.Uid;
+            } else if (same) {
                 m_deleteClient.getSummary(n);
                 const platform::Pop3Summary& now = m_deleteClient.Summary();
-                same = now.From == shown.From && now.Subject == shown.Subject && now.Bytes == shown.Bytes;
+                same = now.MessageId.left(kMaxHeaderTextChars) == shown.MessageId
+                       && now.From.left(kMaxHeaderTextChars) == shown.From
+                       && now.Subject.left(kMaxHeaderTextChars) == shown.Subject && now.Bytes == shown.Bytes;
             }
             if (!same) {
                 m_deleteClient.disconnectFromServer();

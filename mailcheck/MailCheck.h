@@ -30,6 +30,11 @@ inline constexpr int kNameChars = 49;
 inline constexpr int kUserChars = 59;
 inline constexpr int kPasswordChars = 39;
 inline constexpr int kHostChars = 49;
+// What one server can make the program hold: the rows of one account (a STAT of two
+// thousand million would keep the check asking for ever) and the characters of a
+// sender or subject (a line may be 64 KB).
+inline constexpr int kMaxListedMessages = 5000;
+inline constexpr int kMaxHeaderTextChars = 1000;
 
 // The pictures of the tray and the menus, as the window holds them.
 enum ImageIndex { kImageNoMail = 0, kImageMail = 1, kImageCheck = 2, kImageExit = 3 };
@@ -81,6 +86,9 @@ struct MailMessage {
     // The exact size, for the check before DELE; the list shows it rounded.
     std::int64_t Bytes = 0;
     QString Account;
+    // What names the message on its server, for the check before DELE.
+    QString MessageId;
+    QString Uid;
 };
 
 // The dial-up line as a check sees it.
@@ -95,8 +103,10 @@ enum class LineState {
 
 // Bytes as KB with two decimals and the locale's separators: 1536 -> "1.50 KB".
 QString sizeText(std::int64_t bytes, const QLocale& locale = QLocale());
-// "home ( Total messages: 2 Total size: 3.25 KB )"
-QString accountCaption(const QString& name, int messages, std::int64_t bytes, const QLocale& locale = QLocale());
+// "home ( Total messages: 2 Total size: 3.25 KB )"; with fewer messages listed than
+// the server holds, "home ( Total messages: 5000 of 7000 Total size: ... )".
+QString accountCaption(const QString& name, int messages, std::int64_t bytes, const QLocale& locale = QLocale(),
+                       int onServer = -1);
 // A network failure of one account as the user reads it: the account and its host,
 // then what went wrong ("Account home on pop.example.org: Connection refused").
 QString accountErrorText(const QString& account, const QString& host, const QString& error);

@@ -137,7 +137,7 @@ MailCheckerWindow::MailCheckerWindow(QWidget* parent) : QMainWindow(parent), m_c
 
     checkTimer = new QTimer(this);
     checkTimer->setObjectName(QStringLiteral("checkTimer"));
-    connect(checkTimer, &QTimer::timeout, this, [this] { handle([this] { timedCheck(); }); });
+    connect(checkTimer, &QTimer::timeout, this, [this] { handle([this] { timedCheck(); }, ErrorBox::FromTheLoop); });
 
     m_cycle.setTrayAvailable([] { return platform::trayIcon().isAvailable(); });
     showCycle();
@@ -261,6 +261,8 @@ void MailCheckerWindow::buildWindow()
     for (int i = 0; i < 7; ++i) {
         auto* panel = new QLabel(text(panelTexts[i]), statusBar());
         panel->setObjectName(QStringLiteral("statusPanel%1").arg(i));
+        // Account names come from outside: "<b>home</b>" is a name, not markup.
+        panel->setTextFormat(Qt::PlainText);
         // The design's widths were set for a narrower font: no panel is narrower than
         // its texts, the status text gets the width the window has to spare and the
         // empty last panel gives way first. A sunken panel loses its frame and margin
@@ -383,6 +385,31 @@ void MailCheckerWindow::showCycle()
     connect(&m_cycle, &MailCheckCycle::taskbarButtonHideRequested, this, [] { platform::taskbarButton().hide(); });
     connect(&m_cycle, &MailCheckCycle::trayIconRemovalRequested, this, &MailCheckerWindow::removeTrayIcon);
     connect(&m_cycle, &MailCheckCycle::quitRequested, this, &MailCheckerWindow::PostQuit);
+}
+
+void MailCheckerWindow::showError(const QString& text, ErrorBox box)
+{
+    // A tray program left alone meets the same fault at every check: one box says it.
+    if (m_openErrors.contains(text) || m_waitingErrors.contains(text))
+        return;
+    if (box == ErrorBox::FromTheLoop) {
+        m_waitingErrors << text;
+        if (!m_errorsPosted) {
+            m_errorsPosted = true;
+            QMetaObject::invokeMethod(this, [this] { showWaitingErrors(); }, Qt::QueuedConnection);
+        }
+        return;
+    }
+    m_openErrors << text;
+    platform::guard([&] { platform::Application::instance().showException(text); });
+    m_openErrors.removeOne(text);
+}
+
+void MailCheckerWindow::showWaitingErrors()
+{
+    m_errorsPosted = false;
+    while (!m_waitingErrors.isEmpty())
+        showError(m_waitingErrors.takeFirst(), ErrorBox::InTheHandler);
 }
 
 void MailCheckerWindow::addRow(const MailMessage& message)
@@ -643,7 +670,7 @@ void MailCheckerWindow::fitColumns()
     // A size cut to "2,929.7..." tells nothing: the column holds a message of a few
     // megabytes in this font even before any is listed.
     const int padding = platform::cellTextPadding(*messageList);
-    const int sizeFloor = textRoom(QFontMetricsF(messageList->font()), sizeText(9999 * 1024), padding);
+    const int sizeFloor = textRoom(QFontMetricsF(messageList->font()), sizeText(std::int64_t{9999} * 1024), padding);
     const std::array<int, 4> widths =
         columnWidths(messageList->viewport()->width(), std::max(sizeFloor, m_sizeRoom), m_accountRoom);
     // Hidden while the columns change, so the list is drawn once in its new layout.
@@ -667,6 +694,12 @@ int WinMain(bool runLoop)
         auto& app = platform::Application::instance();
         app.setTitle(text(kApplicationTitle));
         form = std::make_unique<MailCheckerWindow>();
+        // Bound before the start-up runs: a log-out while its check's box is open
+        // closes the window, and the quit must end that box's loop too, not wait for
+        // its OK. Queued to the window, so a quit posted before the message loop runs
+        // goes with the window.
+        QObject::connect(form.get(), &MailCheckerWindow::quitPosted, form.get(), [] { QCoreApplication::exit(0); },
+                         Qt::QueuedConnection);
         form->handle([&] { form->startUp(); });
         about = std::make_unique<MailAboutBox>(form.get());
         form->aboutBox = about.get();
@@ -674,8 +707,6 @@ int WinMain(bool runLoop)
         // before its message loop runs.
         if (form->QuitPosted)
             return;
-        QObject::connect(form.get(), &MailCheckerWindow::quitPosted, qApp, [] { QCoreApplication::exit(0); },
-                         Qt::QueuedConnection);
         if (app.isMinimized()) {
             // The minimize at start-up came before its event was bound.
             form->handle([&] { form->hideTaskbarButton(); });

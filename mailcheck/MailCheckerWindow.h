@@ -12,6 +12,7 @@
 #include <QIcon>
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <cstdint>
@@ -119,10 +120,17 @@ public:
     QString panelText(int panel) const;
     void setPanelText(int panel, const QString& text);
 
-    // Runs a handler inside the standard guard; an exchange abandoned because the
-    // program is closing is not reported.
+    // When the box of an error that ends a handler opens: in the handler, or from
+    // the event loop once the handler has returned. Qt does not fire a timer again
+    // while its handler runs, so a box opened in the check timer's would stop the
+    // checks for as long as it stays open.
+    enum class ErrorBox { InTheHandler, FromTheLoop };
+    // Runs a handler; an error that ends it is shown by the standard display, one box
+    // per fault: while a box with that text is open or waiting, the same error adds
+    // none. An exchange abandoned because the program is closing is not reported.
     template <class F>
-    void handle(F&& action);
+    void handle(F&& action, ErrorBox box = ErrorBox::InTheHandler);
+    void showError(const QString& text, ErrorBox box);
 
 signals:
     void quitPosted();
@@ -153,6 +161,8 @@ private:
     void setTrayTip(const QString& tip, int picture);
     void removeTrayIcon();
 
+    void showWaitingErrors();
+
     MailCheckCycle m_cycle;
     std::vector<QTreeWidgetItem*> m_pendingRows;
     QElapsedTimer m_sinceRowsShown;
@@ -163,20 +173,28 @@ private:
     QString m_lastAccountMeasured;
     bool m_closing = false;
     bool m_closed = false;
+    QStringList m_openErrors;
+    QStringList m_waitingErrors;
+    bool m_errorsPosted = false;
 };
 
 template <class F>
-void MailCheckerWindow::handle(F&& action)
+void MailCheckerWindow::handle(F&& action, ErrorBox box)
 {
-    platform::guard([&] {
-        try {
-            action();
-        } catch (const platform::NetworkError& error) {
-            if (error.kind() == platform::NetworkErrorKind::Aborted && m_closing)
-                return;
-            throw;
-        }
-    });
+    QString error;
+    try {
+        action();
+        return;
+    } catch (const platform::NetworkError& e) {
+        if (e.kind() == platform::NetworkErrorKind::Aborted && m_closing)
+            return;
+        error = QString::fromLocal8Bit(e.what());
+    } catch (const std::exception& e) {
+        error = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        error = QStringLiteral("Unknown error");
+    }
+    showError(error, box);
 }
 
 // The program: title, the two windows, the message loop (unless `runLoop` is false,

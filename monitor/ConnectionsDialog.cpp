@@ -22,6 +22,7 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -160,8 +161,7 @@ ConnectionsDialog::ConnectionsDialog(MonitoringSession& session, QWidget* parent
     setWindowTitle(QStringLiteral("Connections"));
     buildWindow();
     FormConstrainedResize();
-    resize(connections::kMinimumOuterWidth - connections::kDesignFrameWidth,
-           connections::kMinimumOuterHeight - connections::kDesignFrameHeight);
+    resize(openingWidth(), connections::kMinimumOuterHeight - connections::kDesignFrameHeight);
     FormResize();
 }
 
@@ -295,12 +295,33 @@ void ConnectionsDialog::buildWindow()
     connect(thisDayButton, &QToolButton::clicked, this, platform::guarded(this, &ConnectionsDialog::thisDayClicked));
 }
 
+namespace {
+
+// A text of digits as wide as any number of its length can be drawn: each digit at the
+// font's widest.
+int widestDigitsWidth(const QFont& font, QString text)
+{
+    const QFontMetricsF metrics(font);
+    QChar widest = QLatin1Char('0');
+    for (char d = '1'; d <= '9'; ++d) {
+        if (metrics.horizontalAdvance(QLatin1Char(d)) > metrics.horizontalAdvance(widest))
+            widest = QLatin1Char(d);
+    }
+    for (QChar& c : text) {
+        if (c.isDigit())
+            c = widest;
+    }
+    return static_cast<int>(std::ceil(metrics.horizontalAdvance(text)));
+}
+
+}  // namespace
+
 void ConnectionsDialog::layOutFilterButtons()
 {
     // The design's 72 pixels hold a caption beside the mark only in the font it was
     // drawn for: each button is as wide as its caption beside the mark, whichever
     // button carries it, and the boxes to the right move along.
-    constexpr int designButtonWidth = 72, designBoxWidth = 225, designSortBoxLeft = 236, designDirectionBoxLeft = 336;
+    constexpr int designButtonWidth = 72, designBoxWidth = 225, designSortBoxLeft = 236;
     int x = allDaysButton->x();
     for (QToolButton* button : {allDaysButton, thisMonthButton, thisDayButton}) {
         const QIcon mark = button->icon();
@@ -312,22 +333,77 @@ void ConnectionsDialog::layOutFilterButtons()
     }
     const int grow = std::max(0, x + allDaysButton->x() - designBoxWidth);
     filterBox->resize(designBoxWidth + grow, filterBox->height());
-    sortBox->move(designSortBoxLeft + grow, sortBox->y());
-    directionBox->move(designDirectionBoxLeft + grow, directionBox->y());
+
+    // "Sorted by:" holds the longest caption it can name, and "Direction:" stands beside
+    // it rather than over its end, as the design's boxes did by five pixels.
+    constexpr int designBoxGap = designSortBoxLeft - designBoxWidth - 8;
+    constexpr int designSortBoxWidth = 105, designDirectionBoxWidth = 85;
+    const int labelLeft = sortColumnLabel->x();
+    int widestSortCaption = sortColumnLabel->fontMetrics().horizontalAdvance(QStringLiteral("None"));
+    for (int c = 0; c < connections::kColumnCount; ++c) {
+        int key = 0;
+        const QString caption = m_rows->headerData(c, Qt::Horizontal).toString();
+        if (connections::sortKeyOfCaption(caption, &key) && key < connections::kFirstUnsortableKey)
+            widestSortCaption = std::max(widestSortCaption, sortColumnLabel->fontMetrics().horizontalAdvance(caption));
+    }
+    sortColumnLabel->resize(widestSortCaption + 1, sortColumnLabel->height());
+    sortBox->setGeometry(filterBox->x() + filterBox->width() + designBoxGap, sortBox->y(),
+                         std::max(designSortBoxWidth, labelLeft + sortColumnLabel->width() + labelLeft),
+                         sortBox->height());
+
+    const QFontMetrics direction = directionLabel->fontMetrics();
+    int widestDirection = 0;
+    for (const char* text : {"None", "Down", "Up"})
+        widestDirection = std::max(widestDirection, direction.horizontalAdvance(QString::fromLatin1(text)));
+    directionLabel->resize(std::max(directionLabel->width(), widestDirection + 1), directionLabel->height());
+    const int arrowLeft = std::max(ascendingArrow->x(), directionLabel->x() + directionLabel->width() + 2);
+    ascendingArrow->move(arrowLeft, ascendingArrow->y());
+    descendingArrow->move(arrowLeft, descendingArrow->y());
+    const int arrowMargin = designDirectionBoxWidth - (56 + 20);
+    directionBox->setGeometry(sortBox->x() + sortBox->width() + designBoxGap, directionBox->y(),
+                              std::max(designDirectionBoxWidth, arrowLeft + ascendingArrow->width() + arrowMargin),
+                              directionBox->height());
 }
 
 void ConnectionsDialog::fitColumns()
 {
-    // The design's widths were drawn for a narrower font: a caption or a value that
-    // does not fit them widens its column rather than being cut. A cell's room is its
-    // column less the grid line's pixel.
+    // The design's widths were drawn for a narrower font. A column of the program's
+    // own texts is as wide as the values it was laid out for, and wider still for a
+    // value beyond them, so no fee, time or date is ever cut. A name column keeps the
+    // room of its design length: a longer name is cut short, its tooltip holds it
+    // whole, and the other columns stay in view. A cell's room is its column less the
+    // grid line's pixel.
+    const QFont font = connectionList->font();
     const int textMargins = platform::cellTextPadding(*connectionList) + (connectionList->showGrid() ? 1 : 0);
+    const int averageCharacter = connectionList->fontMetrics().averageCharWidth();
     for (int c = 0; c < connections::kColumnCount; ++c) {
+        const int widest = connections::holdsName(c)
+                               ? averageCharacter * connections::designNameLength(c)
+                               : std::max(widestDigitsWidth(font, connections::designValueSample(c)),
+                                          m_rows->widestText(font, c));
         connectionList->setColumnWidth(
             c, connections::neededColumnWidth(connections::designColumnWidth(c),
-                                              connectionList->horizontalHeader()->sectionSizeHint(c),
-                                              m_rows->widestText(connectionList->font(), c), textMargins));
+                                              connectionList->horizontalHeader()->sectionSizeHint(c), widest,
+                                              textMargins));
     }
+}
+
+int ConnectionsDialog::openingWidth() const
+{
+    // The list shows every column beside the vertical scroll bar that a few rows
+    // bring; the window is as wide as that needs, the design's width at least, and
+    // no wider than the screen.
+    int columns = 0;
+    for (int c = 0; c < connections::kColumnCount; ++c)
+        columns += connectionList->columnWidth(c);
+    const int list = columns + 2 * connectionList->frameWidth()
+                     + connectionList->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, connectionList);
+    constexpr int designListWidth = 697;
+    const int listMargins = connections::kMinimumOuterWidth - connections::kDesignFrameWidth - designListWidth;
+    int width = std::max(minimumWidth(), list + listMargins);
+    if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen())
+        width = std::max(minimumWidth(), std::min(width, screen->availableGeometry().width() - connections::kDesignFrameWidth));
+    return width;
 }
 
 QStringList ConnectionsDialog::rowOf(int row) const

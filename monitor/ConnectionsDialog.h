@@ -114,8 +114,11 @@ public:
     connections::ConnectionsModel& rows() const { return *m_rows; }
     // The nine texts of a row of the list.
     QStringList rowOf(int row) const;
-    // Sets the columns to the widths that show the rows loaded and the captions whole.
+    // Sets the columns to the widths that show the captions, the design's values and
+    // the rows loaded whole, but for names beyond their design length.
     void fitColumns();
+    // The client width the dialog opens with: every column in view.
+    int openingWidth() const;
 
     void done(int result) override;
 

@@ -486,9 +486,11 @@ int ConnectionsModel::columnCount(const QModelIndex& parent) const
 
 QVariant ConnectionsModel::data(const QModelIndex& index, int role) const
 {
-    if (role != Qt::DisplayRole || !index.isValid())
+    if (!index.isValid())
         return QVariant();
-    return text(index.row(), index.column());
+    if (role == Qt::DisplayRole || (role == Qt::ToolTipRole && holdsName(index.column())))
+        return text(index.row(), index.column());
+    return QVariant();
 }
 
 QVariant ConnectionsModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -508,6 +510,47 @@ Qt::ItemFlags ConnectionsModel::flags(const QModelIndex& index) const
 int designColumnWidth(int column)
 {
     return column >= 0 && column < kColumnCount ? kColumns[column].width : 0;
+}
+
+bool holdsName(int column)
+{
+    return column == 0 || column == 1;
+}
+
+int designNameLength(int column)
+{
+    // The design's 78 and 100 pixels at its font's 5-pixel average character, less the
+    // cell's margins.
+    switch (column) {
+    case 0:
+        return 14;
+    case 1:
+        return 18;
+    default:
+        return 0;
+    }
+}
+
+QString designValueSample(int column)
+{
+    constexpr std::int32_t kFiveDigitDollars = 9999999;
+    constexpr std::int64_t kLongestConnection = 999 * 3600 + 59 * 60 + 59;
+    const platform::SystemTime latest{9999, 12, 0, 29, 23, 59, 59, 0};
+    switch (column) {
+    case 2:
+    case 4:
+        return FormatMoney(kFiveDigitDollars);
+    case 3:
+        return FormatDuration(kLongestConnection);
+    case 5:
+    case 7:
+        return FormatDateOrTime(latest, true);
+    case 6:
+    case 8:
+        return FormatDateOrTime(latest, false);
+    default:
+        return QString();
+    }
 }
 
 }  // namespace connections

@@ -149,4 +149,15 @@ private:
 // Design width of each column of the list.
 int designColumnWidth(int column);
 
+// The names come from outside (the log-on name and the dial-up entry): a longer one is
+// cut short in its column, and the cell's tooltip holds it whole.
+bool holdsName(int column);
+// The characters a name column is laid out for: the room the design gave it.
+int designNameLength(int column);
+// The widest value the list is laid out for in a column of the program's own texts,
+// before any record is read: a fee or total of five digits of dollars, a connection
+// of 999 hours, a four-digit year and two-digit months, days and times. Digits are
+// 9s; the caller measures them at its font's widest digit. Empty for a name column.
+QString designValueSample(int column);
+
 }  // namespace connections

@@ -12,6 +12,7 @@
 #include "ProgramInfo.h"
 
 #include <QCheckBox>
+#include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -21,6 +22,9 @@
 #include <QStyle>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
 
 using platform::KeyScope;
 using platform::RootKey;
@@ -46,10 +50,14 @@ QPlainTextEdit* newNote(QWidget* parent, const char* objectName, const QString& 
     palette.setColor(QPalette::Base, palette.color(QPalette::Window));
     note->setPalette(palette);
     // The note's lines are broken where the design broke them, for a narrower font
-    // than any here: a smaller size keeps each line whole beside the picture.
-    QFont font = note->font();
-    font.setPointSizeF(font.pointSizeF() * 0.85);
-    note->setFont(font);
+    // than any here: the note is as wide as its longest line in the dialog's own font,
+    // and the dialog widens for it.
+    const QFontMetricsF metrics(note->font());
+    qreal longest = 0;
+    for (const QString& line : text.split(QLatin1Char('\n')))
+        longest = std::max(longest, metrics.horizontalAdvance(line));
+    const qreal margins = 2 * note->document()->documentMargin() + 2 * note->frameWidth();
+    note->setMinimumWidth(static_cast<int>(std::ceil(longest + margins)) + 1);
     note->setFixedHeight(76);
     return note;
 }
@@ -156,6 +164,8 @@ CounterDialog::CounterDialog(MonitoringSession& session, QWidget* parent)
     }
 
     layout->addLayout(beep::centredOkCancelHelpRow(this, okButton, cancelButton, helpButton));
+    // The design's size, or wider where the notes' lines need it.
+    setFixedSize(std::max(318, minimumSizeHint().width()), 377);
 
     connect(resetNowButton, &QPushButton::clicked, this, platform::guarded(this, &CounterDialog::resetNowClicked));
     connect(reportNowButton, &QPushButton::clicked, this, platform::guarded(this, &CounterDialog::reportNowClicked));

@@ -164,14 +164,14 @@ void MainWindow::startUp()
             logo = key->readInteger(regkeys::name(rk::vLogo));
     }
     if (logo != 0) {
-        m_startSplash = std::make_unique<SplashWindow>();
+        // Freed once it has closed itself: the logo's pictures and the window would
+        // otherwise stay in memory for the program's life, never to be shown again.
+        SplashWindow splash;
         // The splash takes the taskbar button away while it is up, which it may be
         // until after a minimized start: without tray mode the button comes back when
         // it closes, as the main window's activation would bring it.
-        connect(m_startSplash.get(), &QDialog::finished, this, [this] {
-            platform::guard([this] { activated(); });
-        });
-        runSplash(*m_startSplash);
+        connect(&splash, &QDialog::finished, this, [this] { platform::guard([this] { activated(); }); });
+        runSplash(splash);
     }
     auto& app = platform::Application::instance();
     connect(&app, &platform::Application::minimizeEvent, this,
@@ -304,6 +304,9 @@ void MainWindow::buildWindow()
     const auto valueLabel = [&](const char* objectName) {
         auto* label = new QLabel(central);
         label->setObjectName(QString::fromLatin1(objectName));
+        // The provider is a dial-up entry's name and the user a log-on name: text
+        // from outside, shown as it is.
+        label->setTextFormat(Qt::PlainText);
         label->setMinimumWidth(160);
         return label;
     };

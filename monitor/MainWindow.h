@@ -28,7 +28,6 @@ class QPushButton;
 class QToolBar;
 class QToolButton;
 class MainWindow;
-class SplashWindow;
 class AboutBox;
 
 namespace mainwindow {
@@ -186,8 +185,6 @@ private:
     mainwindow::DialogCommands m_dialogs;
     MonitoringSession m_session;
     TrayController m_tray;
-    // The splash that the start-up shows lives as long as the window.
-    std::unique_ptr<SplashWindow> m_startSplash;
     AboutBox* m_aboutBox = nullptr;
     // The commands whose enabled state follows the dialog commands.
     std::vector<std::pair<QAction*, void (MainWindow::*)()>> m_commands;

@@ -9,6 +9,7 @@
 #include "MonitoringSession.h"
 #include "ProgramInfo.h"
 #include "Report.h"
+#include "WindowPlacement.h"
 
 #include <QDir>
 #include <QEvent>
@@ -18,6 +19,8 @@
 #include <QGroupBox>
 #include <QListWidget>
 #include <QPushButton>
+
+#include <algorithm>
 
 namespace rk = regkeys;
 
@@ -141,13 +144,17 @@ void requireOpened(const platform::KeyScope& key)
 // =====================================================================================
 
 OpenReportDialog::OpenReportDialog(MonitoringSession& session, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    // The close button only, as on any fixed dialog.
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowCloseButtonHint)
     , m_session(session)
 {
     setObjectName(QStringLiteral("openReportDialog"));
     setAttribute(Qt::WA_QuitOnClose, false);
     setWindowTitle(QStringLiteral("Open report"));
-    setFixedSize(181, 213);
+    // The design's 181 pixels, or wider where the title bar needs it for the caption:
+    // openbox puts three buttons beside it whatever the dialog asks for.
+    setFixedSize(std::max(181, platform::titleBarWidth(*this)), 213);
     buildWindow();
     // The window is made even when the preparation fails; the error is shown and the
     // next activation tries again.
@@ -160,17 +167,19 @@ void OpenReportDialog::buildWindow()
 {
     reportBox = new QGroupBox(QStringLiteral("Select report:"), this);
     reportBox->setObjectName(QStringLiteral("reportBox"));
-    reportBox->setGeometry(8, 4, 165, 170);
+    // The list, its button and the pair below span the width the dialog has.
+    const int inside = width() - 16;
+    reportBox->setGeometry(8, 4, inside, 170);
 
     reportList = new QListWidget(reportBox);
     reportList->setObjectName(QStringLiteral("reportList"));
     reportList->setToolTip(QStringLiteral("Select available report from the list"));
     reportList->setSelectionMode(QAbstractItemView::SingleSelection);
-    reportList->setGeometry(8, 18, 149, 114);
+    reportList->setGeometry(8, 18, inside - 16, 114);
 
     selectEditorButton = new QPushButton(QStringLiteral("Select editor ..."), reportBox);
     selectEditorButton->setObjectName(QStringLiteral("selectEditorButton"));
-    selectEditorButton->setGeometry(8, 138, 149, 24);
+    selectEditorButton->setGeometry(8, 138, inside - 16, 24);
 
     openButton = new QPushButton(QStringLiteral("Open"), this);
     openButton->setObjectName(QStringLiteral("openButton"));
@@ -179,7 +188,7 @@ void OpenReportDialog::buildWindow()
 
     closeButton = new QPushButton(QStringLiteral("Close"), this);
     closeButton->setObjectName(QStringLiteral("closeButton"));
-    closeButton->setGeometry(94, 181, 79, 25);
+    closeButton->setGeometry(width() - 8 - 79, 181, 79, 25);
 
     connect(openButton, &QPushButton::clicked, this, platform::guarded(this, &OpenReportDialog::openClicked));
     connect(reportList, &QListWidget::itemDoubleClicked, this,

@@ -76,9 +76,9 @@ QString execText(const QStringList& lines)
 
 int nonDigitCount(const QString& text, int limit)
 {
-    const int length = limit < 0 ? text.size() : std::min<int>(limit, text.size());
+    const qsizetype length = limit < 0 ? text.size() : std::min<qsizetype>(limit, text.size());
     int count = 0;
-    for (int i = 0; i < length; ++i) {
+    for (qsizetype i = 0; i < length; ++i) {
         if (text[i] < QLatin1Char('0') || text[i] > QLatin1Char('9'))
             ++count;
     }
@@ -248,7 +248,7 @@ bool loadAccount(platform::Registry& callerRegistry, MailAccount& account)
 void removeAccount(MailAccountTable& accounts, int row, int count)
 {
     for (int j = row; j < count && j + 1 < kMaxAccounts; ++j)
-        accounts[static_cast<std::size_t>(j)] = accounts[static_cast<std::size_t>(j + 1)];
+        accounts[static_cast<std::size_t>(j)] = accounts[static_cast<std::size_t>(j) + 1];
 }
 
 void saveAccounts(platform::Registry& registry, const MailAccountTable& accounts, int count)

@@ -95,6 +95,9 @@ void SplashWindow::FormActivate()
 
 void SplashWindow::closeTimerElapsed()
 {
+    // Once is enough: the closed splash stays for the program's life, and a timer left
+    // running would wake the idle program every second to close it again.
+    closeTimer->stop();
     close();
 }
 

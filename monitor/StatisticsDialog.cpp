@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
 
@@ -34,6 +35,11 @@ namespace {
 
 constexpr int kHelpContext = 17;
 constexpr int kDesignColumnWidths[] = {104, 75, 76, 77};
+// The characters of a user name that the design's 104 pixels held at its font's
+// 5-pixel average character, less the cell's margins; a longer name is cut short
+// and its tooltip holds it whole.
+constexpr int kDesignUserNameLength = 19;
+constexpr int kDesignListWidth = 333;
 
 enum ItemRole {
     kNameRole = Qt::UserRole,
@@ -273,15 +279,7 @@ StatisticsDialog::StatisticsDialog(MonitoringSession& session, QWidget* parent)
     userList->setColumnCount(4);
     userList->setHeaderLabels({QStringLiteral("User name"), QStringLiteral("Connections"),
                             QStringLiteral("Total time"), QStringLiteral("Total fee")});
-    // The columns fill the fixed frame at the design's widths, which were drawn for a
-    // narrower font: a smaller size keeps the captions and the sums whole, and the few
-    // pixels the frame lacks are no reason for a scroll bar that would hide a row.
-    QFont listFont = userList->font();
-    listFont.setPointSizeF(listFont.pointSizeF() * 0.85);
-    userList->setFont(listFont);
     userList->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    for (int c = 0; c < 4; ++c)
-        userList->setColumnWidth(c, kDesignColumnWidths[c]);
     userList->setRootIsDecorated(false);
     userList->setItemsExpandable(false);
     userList->setUniformRowHeights(true);
@@ -300,6 +298,9 @@ StatisticsDialog::StatisticsDialog(MonitoringSession& session, QWidget* parent)
     helpButton = new QPushButton(QStringLiteral("&Help"), this);
     helpButton->setObjectName(QStringLiteral("helpButton"));
     helpButton->setGeometry(186, 184, 73, 25);
+
+    fitColumns();
+    fitWindowToColumns();
 
     connect(okButton, &QPushButton::clicked, this, [this] { done(1); });
     connect(helpButton, &QPushButton::clicked, this, platform::guarded(this, &StatisticsDialog::helpClicked));
@@ -326,6 +327,7 @@ void StatisticsDialog::FormActivate()
         for (const auto& row : rows) {
             auto* item = new QTreeWidgetItem(userList);
             item->setText(0, QString::fromUtf8(row.name));
+            item->setToolTip(0, item->text(0));
             item->setText(1, QString::number(row.connections));
             item->setText(2, connections::FormatDuration(row.seconds));
             item->setText(3, statistics::moneyText(row.cents));
@@ -343,16 +345,42 @@ void StatisticsDialog::FormActivate()
 
 void StatisticsDialog::fitColumns()
 {
-    // A sum wider than its design width widens its column, and the list scrolls
-    // sideways, rather than the sum being cut.
+    // The design's widths were drawn for a narrower font. Each column holds its
+    // caption and the values the dialog is laid out for (a period of 999 hours and
+    // five digits of dollars); a sum beyond them widens its column, and the list
+    // scrolls sideways, rather than being cut. The user name keeps the room of its
+    // design length.
     const int padding = platform::cellTextPadding(*userList);
     const QFontMetricsF metrics(userList->font());
+    const auto whole = [](qreal width) { return static_cast<int>(std::ceil(width)); };
+    const QString samples[] = {QString(), QStringLiteral("9999999"), QStringLiteral("999:59:59"),
+                               statistics::moneyText(9999999)};
     for (int c = 0; c < userList->columnCount(); ++c) {
-        qreal widest = 0;
-        for (int i = 0; i < userList->topLevelItemCount(); ++i)
-            widest = std::max(widest, metrics.horizontalAdvance(userList->topLevelItem(i)->text(c)));
-        userList->setColumnWidth(c, std::max(kDesignColumnWidths[c], static_cast<int>(std::ceil(widest)) + padding));
+        int widest = c == 0 ? userList->fontMetrics().averageCharWidth() * kDesignUserNameLength
+                            : whole(metrics.horizontalAdvance(samples[c]));
+        for (int i = 0; c > 0 && i < userList->topLevelItemCount(); ++i)
+            widest = std::max(widest, whole(metrics.horizontalAdvance(userList->topLevelItem(i)->text(c))));
+        userList->setColumnWidth(c, std::max({kDesignColumnWidths[c], userList->header()->sectionSizeHint(c),
+                                              widest + padding}));
     }
+}
+
+void StatisticsDialog::fitWindowToColumns()
+{
+    // The fixed dialog is as much wider than its design as its columns and the
+    // vertical scroll bar that many users bring need; the buttons stay centred.
+    int columns = 0;
+    for (int c = 0; c < userList->columnCount(); ++c)
+        columns += userList->columnWidth(c);
+    const int list = columns + 2 * userList->frameWidth()
+                     + userList->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, userList);
+    const int grow = std::max(0, list - kDesignListWidth);
+    setFixedSize(365 + grow, 217);
+    crashesGroup->resize(349 + grow, crashesGroup->height());
+    usersGroup->resize(349 + grow, usersGroup->height());
+    userList->resize(kDesignListWidth + grow, userList->height());
+    okButton->move(106 + grow / 2, okButton->y());
+    helpButton->move(186 + grow / 2, helpButton->y());
 }
 
 void StatisticsDialog::userColumnClicked(int column)

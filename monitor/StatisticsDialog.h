@@ -105,8 +105,10 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    // Widens a column whose widest text its design width would cut.
+    // Widens a column whose caption, design values or widest sum its design width
+    // would cut.
     void fitColumns();
+    void fitWindowToColumns();
 
     MonitoringSession& m_session;
     platform::Registry m_registry;

@@ -83,8 +83,8 @@ namespace tariffoptions {
 
 std::int32_t atoi(const QString& text)
 {
-    int i = 0;
-    const int n = text.size();
+    qsizetype i = 0;
+    const qsizetype n = text.size();
     while (i < n && (text[i] == QLatin1Char(' ') || (text[i] >= QChar(9) && text[i] <= QChar(13))))
         ++i;
     bool negative = false;
@@ -737,7 +737,7 @@ void TariffProfilesDialog::deleteClicked()
     }
     const int count = profileList->count();
     for (int i = selected; i < count && i + 1 < tariffoptions::kMaxTariffs; ++i)
-        TariffProfiles[static_cast<std::size_t>(i)] = TariffProfiles[static_cast<std::size_t>(i + 1)];
+        TariffProfiles[static_cast<std::size_t>(i)] = TariffProfiles[static_cast<std::size_t>(i) + 1];
     selectRow(0);
     CurrentTariffIndex = 0;
     if (count > 0) {

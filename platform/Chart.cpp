@@ -183,7 +183,7 @@ CategoryLabels categoryLabelsFor(const QStringList& drawn, const QFont& font, qr
     if (drawn.isEmpty() || plotWidth <= 0)
         return result;
     const QFontMetricsF metrics(font);
-    const qreal column = plotWidth / drawn.size();
+    const qreal column = plotWidth / static_cast<qreal>(drawn.size());
     constexpr qreal gap = 4;
     qreal widest = 0;
     for (const QString& label : drawn)

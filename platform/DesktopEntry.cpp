@@ -14,7 +14,7 @@ namespace {
 
 QString baseFolder(const char* variable, const char* fallback)
 {
-    const QString base = qEnvironmentVariable(variable);
+    QString base = qEnvironmentVariable(variable);
     if (base.isEmpty() || QDir::isRelativePath(base))
         return QDir::homePath() + QLatin1Char('/') + QString::fromLatin1(fallback);
     return base;

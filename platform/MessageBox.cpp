@@ -16,6 +16,9 @@ public:
         QWidget* parent = messageBoxOwner(request);
         QMessageBox box(iconOf(request.icon), request.caption, request.text, QMessageBox::NoButton,
                         parent);
+        // The text carries names and replies from outside (a provider, a file, a
+        // server's answer): shown as they are, never read as markup.
+        box.setTextFormat(Qt::PlainText);
         if (request.buttons == MessageButtons::YesNo) {
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
             box.setDefaultButton(QMessageBox::Yes);

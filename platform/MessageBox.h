@@ -1,5 +1,6 @@
 // Modal message boxes. Every box of both programs is shown through messageBox(),
-// so tests can record and answer them.
+// so tests can record and answer them. The text is plain text: what it quotes from
+// outside (names, file names, a server's reply) is never taken for markup.
 #pragma once
 
 #include <QString>

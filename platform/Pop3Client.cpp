@@ -21,6 +21,7 @@ Pop3Summary parseHeaders(const QByteArrayList& lines)
 {
     static const QByteArray from = "from:";
     static const QByteArray subject = "subject:";
+    static const QByteArray messageId = "message-id:";
     // Each field with its folded continuation lines (those that begin with a blank),
     // joined again by the CR LF that the line reader took off.
     QByteArrayList fields;
@@ -36,11 +37,13 @@ Pop3Summary parseHeaders(const QByteArrayList& lines)
     Pop3Summary summary;
     for (const QByteArray& field : fields) {
         // Header names are case-insensitive (RFC 5322); "FROM:" is still the sender.
-        const QByteArray lower = field.left(subject.size()).toLower();
+        const QByteArray lower = field.left(messageId.size()).toLower();
         if (lower.startsWith(from))
             summary.From = mailheader::displayText(field.mid(from.size()));
         else if (lower.startsWith(subject))
             summary.Subject = mailheader::displayText(field.mid(subject.size()));
+        else if (lower.startsWith(messageId))
+            summary.MessageId = QString::fromLatin1(field.mid(messageId.size()).simplified());
     }
     return summary;
 }
@@ -67,7 +70,7 @@ namespace {
 
 // The longest line we accept in a reply. RFC 1939 bounds status lines at 512 octets
 // and RFC 5322 header lines at 998; anything far beyond is not a POP3 server.
-constexpr qsizetype kMaxLine = 64 * 1024;
+constexpr qsizetype kMaxLine = qsizetype{64} * 1024;
 // TOP n 0 returns the header only; a reply beyond these is a server gone wrong. Every
 // line counts with its line end, so a stream of empty lines ends too.
 constexpr qsizetype kMaxHeaderBytes = 16 * kMaxLine;
@@ -134,8 +137,13 @@ void Pop3Client::step(F&& body)
 
 QByteArray Pop3Client::command(const QByteArray& line, const char* name)
 {
+    return command(line, name, QDeadlineTimer(m_socket.timeout()));
+}
+
+QByteArray Pop3Client::command(const QByteArray& line, const char* name, const QDeadlineTimer& deadline)
+{
     m_socket.write(line + "\r\n");
-    QByteArray reply = m_socket.readLine();
+    QByteArray reply = m_socket.readLine(deadline);
     if (reply.size() > kMaxLine)
         throw protocolError(QStringLiteral("The POP3 server sent an overlong reply to %1").arg(QLatin1String(name)));
     return reply;
@@ -207,6 +215,7 @@ void Pop3Client::connectToServer()
         m_session = false;
         m_mailCount = 0;
         m_summary = Pop3Summary();
+        m_uidl = Uidl::Unknown;
 
         for (;;) {
             // Checked on every round, as a handled login failure may change them.
@@ -272,12 +281,32 @@ void Pop3Client::getSummary(int messageNumber)
             throw NetworkError(NetworkErrorKind::ConnectionClosed, QStringLiteral("Not connected to the POP3 server"));
         m_summary = Pop3Summary();
         const QByteArray number = QByteArray::number(messageNumber);
-        expectOk(command("TOP " + number + " 0", "TOP"), "TOP");
-
+        // One time-out for the whole header: a server that sends a line just inside
+        // each wait would otherwise hold the check for hours.
+        const QDeadlineTimer header(m_socket.timeout());
+        const auto tooSlow = [&](const NetworkError& error) {
+            if (error.kind() != NetworkErrorKind::TimedOut)
+                return error;
+            return NetworkError(NetworkErrorKind::TimedOut,
+                                QStringLiteral("The POP3 server did not send the header of message %1 within %2 "
+                                               "seconds")
+                                    .arg(messageNumber)
+                                    .arg(m_socket.timeout() / 1000.0));
+        };
         QByteArrayList lines;
+        try {
+            expectOk(command("TOP " + number + " 0", "TOP", header), "TOP");
+        } catch (const NetworkError& error) {
+            throw tooSlow(error);
+        }
         qsizetype total = 0;
         for (;;) {
-            QByteArray line = m_socket.readLine();
+            QByteArray line;
+            try {
+                line = m_socket.readLine(header);
+            } catch (const NetworkError& error) {
+                throw tooSlow(error);
+            }
             if (line == ".")
                 break;
             total += line.size() + 2;
@@ -296,8 +325,52 @@ void Pop3Client::getSummary(int messageNumber)
             throw protocolError(QStringLiteral("The POP3 server sent a garbled LIST reply: %1")
                                     .arg(QString::fromLatin1(list.left(200))));
         summary.Bytes = bytes;
+        if (m_uidl != Uidl::Refused)
+            summary.Uid = askUniqueId(messageNumber);
         m_summary = summary;
     });
+}
+
+QString Pop3Client::uniqueId(int messageNumber)
+{
+    QString uid;
+    step([this, messageNumber, &uid] {
+        if (!isConnected())
+            throw NetworkError(NetworkErrorKind::ConnectionClosed, QStringLiteral("Not connected to the POP3 server"));
+        if (m_uidl != Uidl::Refused)
+            uid = askUniqueId(messageNumber);
+    });
+    return uid;
+}
+
+QString Pop3Client::askUniqueId(int messageNumber)
+{
+    const QByteArray reply = command("UIDL " + QByteArray::number(messageNumber), "UIDL");
+    if (!(reply == "+OK" || reply.startsWith("+OK "))) {
+        // Once offered, a refusal means there is no such message; before that, that
+        // the server has no UIDL at all.
+        if (m_uidl == Uidl::Unknown)
+            m_uidl = Uidl::Refused;
+        return QString();
+    }
+    // "+OK n id", the id 1 to 70 printable characters (RFC 1939, section 7). UIDL is
+    // optional and only names messages for a deletion: a reply we cannot read counts
+    // as no UIDL at all, so the check lists the mail and the deletion falls back on
+    // the headers.
+    const QList<QByteArray> words = reply.simplified().split(' ');
+    std::int64_t listed = 0;
+    bool readable = words.size() == 3 && pop3::numberAt(reply, 1, listed) && listed == messageNumber
+                    && words[2].size() <= 70;
+    for (const char c : readable ? words[2] : QByteArray()) {
+        if (c < 0x21 || c > 0x7e)
+            readable = false;
+    }
+    if (!readable) {
+        m_uidl = Uidl::Refused;
+        return QString();
+    }
+    m_uidl = Uidl::Offered;
+    return QString::fromLatin1(words[2]);
 }
 
 void Pop3Client::deleteMessage(int messageNumber)

@@ -20,6 +20,10 @@ struct Pop3Summary {
     QString From;     // the rest of the "From:" header field, blank after the colon kept
     QString Subject;  // the rest of the "Subject:" header field
     std::int64_t Bytes = 0;
+    // What tells one message from its twin: the "Message-ID:" header (empty when it
+    // has none) and the server's unique id (UIDL; empty when the server offers none).
+    QString MessageId;
+    QString Uid;
 };
 
 // The parts of an exchange that need no socket, so they can be checked on their own.
@@ -64,8 +68,12 @@ public:
     // Greeting, USER, PASS, STAT; then OnConnect runs before this returns. A call
     // while another one of this client is running raises NetworkErrorKind::Busy.
     void connectToServer();
-    // TOP n 0 and LIST n into Summary().
+    // TOP n 0, LIST n and, where the server offers it, UIDL n into Summary(). The
+    // header as a whole must come within the time-out.
     void getSummary(int messageNumber);
+    // UIDL n: the server's lasting id of message n, or empty when the server offers
+    // no UIDL (it is not asked again in this session) or has no message n.
+    QString uniqueId(int messageNumber);
     // DELE n; the server removes the message only when QUIT is answered.
     void deleteMessage(int messageNumber);
     // QUIT, then close. Raises when the server does not answer "+OK", which for a
@@ -84,6 +92,8 @@ public:
 
 private:
     QByteArray command(const QByteArray& line, const char* name);
+    QByteArray command(const QByteArray& line, const char* name, const QDeadlineTimer& deadline);
+    QString askUniqueId(int messageNumber);
     void expectOk(const QByteArray& reply, const char* name);
     void openSocket();
     bool login();
@@ -100,6 +110,8 @@ private:
     Pop3Summary m_summary;
     bool m_session = false;
     bool m_busy = false;
+    // UIDL is optional (RFC 1939): a server that refuses it once is not asked again.
+    enum class Uidl { Unknown, Offered, Refused } m_uidl = Uidl::Unknown;
 };
 
 }  // namespace platform

@@ -54,18 +54,22 @@ std::string quoted(const char* format, const QString& name)
     return QString::fromLatin1(format).arg(name).toStdString();
 }
 
-[[noreturn]] void failGet(const QString& name)
+[[noreturn]] void failGet(const QString& name, bool busy = false)
 {
+    if (busy)
+        throw RegistryBusy(quoted("Failed to get data for '%1'", name));
     throw RegistryError(quoted("Failed to get data for '%1'", name));
 }
 
 // The registry's own text comes first, as the user knows it; what the store or the
 // system said follows, so a refused write names the file and the cause.
-[[noreturn]] void failSet(const QString& name, const QString& cause = QString())
+[[noreturn]] void failSet(const QString& name, const QString& cause = QString(), bool busy = false)
 {
     QString text = QString::fromLatin1("Failed to set data for '%1'").arg(name);
     if (!cause.isEmpty())
         text += QStringLiteral(". ") + cause;
+    if (busy)
+        throw RegistryBusy(text.toStdString());
     throw RegistryError(text.toStdString());
 }
 
@@ -120,7 +124,7 @@ bool readValue(RegistryStore& store, std::int64_t key, const QString& name, Stor
     if (rc == SQLITE_DONE)
         return false;
     if (rc != SQLITE_ROW)
-        failGet(name);
+        failGet(name, store.busy());
     value.type = static_cast<ValueType>(query.integer(0));
     if (value.type == ValueType::Integer)
         value.integer = query.integer(1);
@@ -191,6 +195,7 @@ bool Registry::openKey(const QString& path, bool canCreate)
         // Why the key could not be made, for the error of a write that follows.
         const auto refused = [&] {
             m_openFailure = db.failureCause();
+            m_openFailedBusy = db.busy();
             return false;
         };
         try {
@@ -208,6 +213,7 @@ bool Registry::openKey(const QString& path, bool canCreate)
             transaction.commit();
         } catch (const RegistryError& error) {
             m_openFailure = QString::fromUtf8(error.what());
+            m_openFailedBusy = dynamic_cast<const RegistryBusy*>(&error) != nullptr;
             return false;
         }
     }
@@ -216,6 +222,7 @@ bool Registry::openKey(const QString& path, bool canCreate)
     m_store = current;
     m_key = row;
     m_openFailure.clear();
+    m_openFailedBusy = false;
     return true;
 }
 
@@ -223,6 +230,7 @@ void Registry::closeKey()
 {
     m_key = 0;
     m_openFailure.clear();
+    m_openFailedBusy = false;
 }
 
 QString Registry::currentPath() const
@@ -324,7 +332,7 @@ void writeValue(RegistryStore& db, std::int64_t key, const QString& name, ValueT
     bindData(query);
     // A key deleted meanwhile fails its foreign key here.
     if (query.step() != SQLITE_DONE)
-        failSet(name, db.failureCause());
+        failSet(name, db.failureCause(), db.busy());
 }
 
 }  // namespace
@@ -355,7 +363,7 @@ void Registry::writeMirrored(const QString& name, const QString& command, const 
 void Registry::writeInteger(const QString& name, std::int32_t value)
 {
     if (m_key == 0)
-        failSet(name, m_openFailure);
+        failSet(name, m_openFailure, m_openFailedBusy);
     writeMirrored(name, QString(), [&] {
         writeValue(*store(), m_key, name, ValueType::Integer, [value](Query& q) { q.bind(5, std::int64_t(value)); });
     });
@@ -378,7 +386,7 @@ QString Registry::readString(const QString& name) const
 void Registry::writeString(const QString& name, const QString& value)
 {
     if (m_key == 0)
-        failSet(name, m_openFailure);
+        failSet(name, m_openFailure, m_openFailedBusy);
     writeMirrored(name, value, [&] {
         writeValue(*store(), m_key, name, ValueType::String, [&value](Query& q) { q.bind(5, value); });
     });
@@ -411,7 +419,7 @@ int Registry::readBinaryData(const QString& name, void* buffer, int size) const
 void Registry::writeBinaryData(const QString& name, const QByteArray& data)
 {
     if (m_key == 0)
-        failSet(name, m_openFailure);
+        failSet(name, m_openFailure, m_openFailedBusy);
     writeMirrored(name, QString(), [&] {
         writeValue(*store(), m_key, name, ValueType::Binary, [&data](Query& q) { q.bindBlob(5, data); });
     });
@@ -428,7 +436,7 @@ bool Registry::deleteValue(const QString& name)
         Query query(db, kDeleteValue);
         query.bind(1, m_key).bind(2, fold(name));
         if (query.step() != SQLITE_DONE)
-            throw RegistryError(quoted("Failed to delete the value '%1'", name));
+            db.raise(QString::fromStdString(quoted("Failed to delete the value '%1'", name)));
         deleted = sqlite3_changes(db.handle()) > 0;
     });
     return deleted;
@@ -500,7 +508,7 @@ QString loginUserName()
         && *found->pw_name)
         return QString::fromLocal8Bit(found->pw_name);
     for (const char* variable : {"USER", "LOGNAME"}) {
-        const QString name = qEnvironmentVariable(variable);
+        QString name = qEnvironmentVariable(variable);
         if (!name.isEmpty())
             return name;
     }

@@ -36,6 +36,14 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The store is locked by another connection (another program in the middle of a
+// write) for longer than this connection waits: nothing was changed, and the same
+// access can simply be made again later.
+class RegistryBusy : public RegistryError {
+public:
+    using RegistryError::RegistryError;
+};
+
 class RegistryStore;
 
 // Opens (or creates, when the file does not exist yet) the database at `file`.
@@ -45,6 +53,27 @@ std::shared_ptr<RegistryStore> openRegistryStore(const QString& file);
 
 // $XDG_CONFIG_HOME/dialtally/registry.db (default ~/.config/dialtally/registry.db).
 QString defaultRegistryFile();
+
+// How long an access waits for another connection's lock before it raises
+// RegistryBusy; applies to the stores opened afterwards. The programs' default keeps a
+// window's action waiting a few seconds at most; the registry tool, which the pppd
+// hooks run, waits far longer, since a lost line change counts a connection for ever.
+inline constexpr int kDefaultBusyTimeoutMs = 5000;
+void setRegistryBusyTimeout(int milliseconds);
+
+// For one scope the store waits only so long: the one-second tick must not hold the
+// window for seconds, and a tick that meets a busy store is simply made again.
+class BriefStoreWait {
+public:
+    BriefStoreWait(std::shared_ptr<RegistryStore> store, int milliseconds);
+    ~BriefStoreWait();
+    BriefStoreWait(const BriefStoreWait&) = delete;
+    BriefStoreWait& operator=(const BriefStoreWait&) = delete;
+
+private:
+    std::shared_ptr<RegistryStore> m_store;
+    int m_previous;
+};
 
 // The process-wide store, opened on first use at defaultRegistryFile().
 // Tests point XDG_CONFIG_HOME at a temporary folder before the first use, or call
@@ -142,6 +171,8 @@ public:
     // Why the last openKey that had to create its key failed (the store's file and
     // SQLite's reason); empty once a key is open or closed again.
     QString openFailure() const { return m_openFailure; }
+    // Whether that failure was another connection's lock.
+    bool openFailedBusy() const { return m_openFailedBusy; }
 
 private:
     std::shared_ptr<RegistryStore> storeForPath() const;
@@ -155,6 +186,7 @@ private:
     std::int64_t m_key = 0;  // row of the open key, 0 = none
     bool m_followProcessStore = false;  // default-constructed: works on processStore()
     QString m_openFailure;
+    bool m_openFailedBusy = false;
 };
 
 // One access in the programs' manner: set the root, open one key, work, close the key

@@ -20,7 +20,12 @@ namespace {
 // is refused instead of being filled with our tables.
 constexpr int kApplicationId = 0x44544C59;  // "DTLY"
 constexpr int kSchemaVersion = 1;
-constexpr int kBusyTimeoutMs = 5000;
+
+std::atomic<int>& busyTimeoutForNewStores()
+{
+    static std::atomic<int> milliseconds{kDefaultBusyTimeoutMs};
+    return milliseconds;
+}
 
 const char* const kSchemaSql =
     "CREATE TABLE keys("
@@ -108,7 +113,7 @@ RegistryStore::RegistryStore(const QString& file)
                                 .toStdString());
     }
     sqlite3_extended_result_codes(m_db, 1);
-    sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
+    setBusyTimeout(busyTimeoutForNewStores());
     try {
         initialise();
     } catch (...) {
@@ -234,6 +239,29 @@ bool RegistryStore::exec(const char* sql)
 }
 
 // ---- store access ------------------------------------------------------------------
+
+void setRegistryBusyTimeout(int milliseconds)
+{
+    busyTimeoutForNewStores() = milliseconds;
+}
+
+BriefStoreWait::BriefStoreWait(std::shared_ptr<RegistryStore> store, int milliseconds)
+    : m_store(std::move(store))
+    , m_previous(m_store ? m_store->busyTimeout() : 0)
+{
+    if (m_store) {
+        std::lock_guard lock(m_store->mutex);
+        m_store->setBusyTimeout(std::min(milliseconds, m_previous));
+    }
+}
+
+BriefStoreWait::~BriefStoreWait()
+{
+    if (m_store) {
+        std::lock_guard lock(m_store->mutex);
+        m_store->setBusyTimeout(m_previous);
+    }
+}
 
 std::shared_ptr<RegistryStore> openRegistryStore(const QString& file)
 {

@@ -49,11 +49,29 @@ public:
     const QString& file() const { return m_file; }
     sqlite3* handle() const { return m_db; }
 
+    // Whether the last failure was another connection's lock.
+    bool busy() const
+    {
+        const int code = sqlite3_errcode(m_db) & 0xff;
+        return code == SQLITE_BUSY || code == SQLITE_LOCKED;
+    }
+    int busyTimeout() const { return m_busyTimeoutMs; }
+    void setBusyTimeout(int milliseconds)
+    {
+        m_busyTimeoutMs = milliseconds;
+        sqlite3_busy_timeout(m_db, milliseconds);
+    }
+
+    // Raises the failure, as RegistryBusy when the store was locked.
     [[noreturn]] void fail(const QString& what) const
     {
-        throw RegistryError(QStringLiteral("%1 in the registry store \"%2\": %3")
-                                .arg(what, m_file, lastError())
-                                .toStdString());
+        raise(QStringLiteral("%1 in the registry store \"%2\": %3").arg(what, m_file, lastError()));
+    }
+    [[noreturn]] void raise(const QString& text) const
+    {
+        if (busy())
+            throw RegistryBusy(text.toStdString());
+        throw RegistryError(text.toStdString());
     }
 
     std::recursive_mutex mutex;
@@ -65,6 +83,7 @@ private:
     QString m_file;
     std::uint64_t m_serial = 0;
     sqlite3* m_db = nullptr;
+    int m_busyTimeoutMs = kDefaultBusyTimeoutMs;
     std::unordered_map<const char*, sqlite3_stmt*> m_statements;
 };
 

@@ -10,9 +10,7 @@ namespace platform {
 bool commitWhole(QSaveFile& file, QString* error)
 {
     QString reason;
-    if (!file.isOpen()) {
-        reason = file.errorString();
-    } else if (!file.flush() || file.error() != QFileDevice::NoError) {
+    if (!file.isOpen() || !file.flush() || file.error() != QFileDevice::NoError) {
         reason = file.errorString();
     } else if (::fsync(file.handle()) != 0 && errno != EINVAL && errno != EROFS) {
         // A file system that reports the lack of room only when the data is written

@@ -88,8 +88,11 @@ void SocketClient::waitForSocket(qint64 milliseconds)
 
 void SocketClient::waitUntil(const std::function<bool()>& ready, const char* what)
 {
-    QElapsedTimer elapsed;
-    elapsed.start();
+    waitUntil(ready, what, QDeadlineTimer(m_timeout));
+}
+
+void SocketClient::waitUntil(const std::function<bool()>& ready, const char* what, const QDeadlineTimer& deadline)
+{
     for (;;) {
         // Data may sit in the socket without a readyRead of its own (e.g. when it
         // came together with the close).
@@ -104,12 +107,12 @@ void SocketClient::waitUntil(const std::function<bool()>& ready, const char* wha
                                QStringLiteral("Connection closed by the server while waiting for %1")
                                    .arg(QLatin1String(what)));
         }
-        const qint64 left = m_timeout - elapsed.elapsed();
-        if (left <= 0) {
+        const qint64 left = deadline.remainingTime();
+        if (left == 0) {
             throw NetworkError(NetworkErrorKind::TimedOut,
                                QStringLiteral("Timed out waiting for %1").arg(QLatin1String(what)));
         }
-        waitForSocket(left);
+        waitForSocket(left < 0 ? m_timeout : left);
     }
 }
 
@@ -156,6 +159,11 @@ void SocketClient::write(const QByteArray& data)
 
 QByteArray SocketClient::readLine()
 {
+    return readLine(QDeadlineTimer(m_timeout));
+}
+
+QByteArray SocketClient::readLine(const QDeadlineTimer& deadline)
+{
     BusyScope busy(m_busy, m_alive);
     // A peer that never ends its line must not fill our memory while we wait.
     constexpr qsizetype kMaxLine = 1 << 20;
@@ -165,7 +173,7 @@ QByteArray SocketClient::readLine()
                 throw NetworkError(NetworkErrorKind::Protocol, QStringLiteral("Reply line too long"));
             return m_buffer.contains('\n');
         },
-        "a reply");
+        "a reply", deadline);
     const qsizetype end = m_buffer.indexOf('\n');
     QByteArray line = m_buffer.left(end);
     m_buffer.remove(0, end + 1);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
 
@@ -54,8 +55,11 @@ public:
 
     void connectToHost(const QString& host, quint16 port);
     void write(const QByteArray& data);
-    // One line, without its CR LF (a bare LF ends a line too).
+    // One line, without its CR LF (a bare LF ends a line too), within the time-out.
     QByteArray readLine();
+    // The same, by a deadline that the caller keeps for a reply of several lines: a
+    // peer that sends one line just inside each time-out must not hold us for good.
+    QByteArray readLine(const QDeadlineTimer& deadline);
     // Exactly `count` bytes; the peer closing earlier raises ConnectionClosed.
     QByteArray readExactly(int count);
     // Closes politely, waiting at most the time-out; never raises.
@@ -68,6 +72,7 @@ public:
 
 private:
     void waitUntil(const std::function<bool()>& ready, const char* what);
+    void waitUntil(const std::function<bool()>& ready, const char* what, const QDeadlineTimer& deadline);
     // One turn of the event loop until the socket has news or the time is up.
     void waitForSocket(qint64 milliseconds);
     void onReadyRead();

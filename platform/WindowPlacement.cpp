@@ -1,5 +1,7 @@
 #include "WindowPlacement.h"
 
+#include <QFontMetrics>
+
 #include <QEvent>
 #include <QGuiApplication>
 #include <QPointer>
@@ -113,6 +115,18 @@ void setOuterSizeCentred(QWidget& window, QSize outer, QSize minimumOuter)
         window.resize(outer - extra);
         centre(window);
     });
+}
+
+int titleBarWidth(const QWidget& window)
+{
+    QFont font = window.font();
+    font.setBold(true);
+    const QFontMetrics metrics(font);
+    // A button is about as wide as the bar is high; the icon takes a button's room,
+    // and the caption keeps a button's room of padding beside it.
+    const int button = metrics.height() + 6;
+    constexpr int buttonsAndIcon = 4, padding = 2;
+    return metrics.horizontalAdvance(window.windowTitle()) + (buttonsAndIcon + padding) * button;
 }
 
 }  // namespace platform

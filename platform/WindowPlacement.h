@@ -30,4 +30,10 @@ void centreOnScreen(QWidget& window);
 // it; applied again once the frame is known.
 void setOuterSizeCentred(QWidget& window, QSize outer, QSize minimumOuter);
 
+// The width a window needs for its title bar to show its whole caption beside the
+// window manager's icon and three buttons, which some managers (openbox) draw even on
+// a fixed dialog that asks for a close button only. Title bars are drawn in a bold
+// font about the application's size.
+int titleBarWidth(const QWidget& window);
+
 }  // namespace platform

@@ -194,7 +194,7 @@ QByteArray alarmWave()
     const double frequencies[2] = {880.0, 660.0};
 
     QByteArray samples;
-    samples.reserve(tones * toneSamples * 2);
+    samples.reserve(qsizetype{tones} * toneSamples * 2);
     for (int tone = 0; tone < tones; ++tone) {
         const double frequency = frequencies[tone % 2];
         for (int i = 0; i < toneSamples; ++i) {

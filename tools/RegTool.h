@@ -15,6 +15,12 @@ class QTextStream;
 
 namespace tools {
 
+// How long the tool waits for another program's lock on the store. The pppd hooks run
+// it at every line change, and pppd waits for them; a change that is lost leaves
+// Dialtally counting a connection that ended, so the tool rather waits out any write
+// a program makes (a dialog's OK, a counter reset) than give up.
+inline constexpr int kRegToolBusyTimeoutMs = 5 * 60 * 1000;
+
 struct RegCommand {
     enum class Operation { Query, Add, Delete };
     Operation operation = Operation::Query;

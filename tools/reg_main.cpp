@@ -21,6 +21,7 @@ int main(int argc, char** argv)
         err << "dialtally-reg: " << error << "\n\n" << tools::regUsage();
         return 2;
     }
+    platform::setRegistryBusyTimeout(tools::kRegToolBusyTimeoutMs);
     platform::Registry registry;
     QTextStream in(stdin);
     return tools::runRegCommand(*command, registry, out, err, [&](const QString& question) {

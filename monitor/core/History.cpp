@@ -28,14 +28,14 @@ void putTime(char* out, const platform::SystemTime& t)
 {
     const std::uint16_t fields[8] = {t.wYear, t.wMonth, t.wDayOfWeek, t.wDay,
                                      t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
-    for (int i = 0; i < 8; ++i)
+    for (std::size_t i = 0; i < 8; ++i)
         qToLittleEndian<std::uint16_t>(fields[i], out + 2 * i);
 }
 
 platform::SystemTime getTime(const char* in)
 {
     std::uint16_t f[8];
-    for (int i = 0; i < 8; ++i)
+    for (std::size_t i = 0; i < 8; ++i)
         f[i] = qFromLittleEndian<std::uint16_t>(in + 2 * i);
     return {f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7]};
 }

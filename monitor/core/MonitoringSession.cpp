@@ -24,6 +24,12 @@ namespace rk = regkeys;
 
 namespace {
 
+// The tick waits this long for another program's lock; a longer write makes the tick
+// come again next second instead of holding the window.
+constexpr int kTickStoreWaitMs = 100;
+// A lock held this long is no passing write any more: it is told.
+constexpr int kBusyToldAfterSeconds = 60;
+
 constexpr const char* kBudgetDateError =
     "Error in Rozad Izeruveva. Maybe you changed date ? Function is disabled.";
 
@@ -238,6 +244,7 @@ void MonitoringSession::tick()
     } leave{m_inTick};
     QString errorText;
     try {
+        platform::BriefStoreWait wait(m_registry.store(), kTickStoreWaitMs);
         m_tickReads.begin(m_registry);
         if (programPath.isEmpty()) {
             Key key(m_registry, RootKey::LocalMachine, rk::kSoftware, false);
@@ -248,9 +255,20 @@ void MonitoringSession::tick()
                             && !settings.monitoringDisabled;
         runTick(platform::localTimeRecord(), lineUp);
         m_lastTickError.clear();
+        m_busySince.reset();
+    } catch (const platform::RegistryBusy& busy) {
+        // Another program writes: this tick is made again next second, from the state
+        // it left, which every step keeps for that. Only a lock that lasts is told.
+        const QDateTime now = platform::clock().now();
+        if (!m_busySince)
+            m_busySince = now;
+        if (m_busySince->secsTo(now) >= kBusyToldAfterSeconds)
+            errorText = QString::fromUtf8(busy.what());
     } catch (const std::exception& error) {
+        m_lineSeenAt.reset();
         errorText = QString::fromUtf8(error.what());
     } catch (...) {
+        m_lineSeenAt.reset();
         errorText = QStringLiteral("Unknown error");
     }
     m_tickReads.end();
@@ -259,6 +277,26 @@ void MonitoringSession::tick()
     if (!errorText.isEmpty() && errorText != m_lastTickError) {
         m_lastTickError = errorText;
         emit failureRaised(errorText);
+    }
+}
+
+void MonitoringSession::catchUpStore()
+{
+    if (!m_storeBehind)
+        return;
+    try {
+        platform::RegistryTransaction transaction(m_registry.store());
+        storeUnsavedRecords();
+        if (counts.state != ConnectionState::Counting)
+            markSaved();
+        transaction.commit();
+        m_storeBehind = false;
+    } catch (const platform::RegistryBusy&) {
+        throw;
+    } catch (...) {
+        // Any other fault is told as the end's own write would have been, once.
+        m_storeBehind = false;
+        throw;
     }
 }
 
@@ -285,6 +323,7 @@ void MonitoringSession::runTick(const platform::SystemTime& now, bool lineUp)
 {
     m_shown.tickCompleted = false;
     counts.lineUp = lineUp;
+    catchUpStore();
     updateConnectionState(now);
     countConnectionTick(now);
     m_shown.period = periodView();
@@ -299,6 +338,12 @@ void MonitoringSession::updateConnectionState(const platform::SystemTime& now)
     m_shown.user = counts.connectionUser;
     if (counts.state == ConnectionState::Idle && counts.lineUp)
         counts.state = ConnectionState::LineSeen;
+    // The line came up and went down again while the store was busy: the connection
+    // was real, from the moment it was seen to this one.
+    if (counts.state == ConnectionState::LineSeen && !counts.lineUp && m_lineSeenAt) {
+        startConnection(now, false);
+        countConnectionTick(now);
+    }
     if (counts.state == ConnectionState::Counting && !counts.lineUp)
         endConnection(now);
     if (counts.lineUp && counts.state == ConnectionState::LineSeen)
@@ -330,8 +375,12 @@ void MonitoringSession::writeBackupSlot(const platform::SystemTime& now)
     key.writeInt(rk::vBackup, backup != 0 ? 0 : 1);
 }
 
-void MonitoringSession::startConnection(const platform::SystemTime& start)
+void MonitoringSession::startConnection(const platform::SystemTime& now, bool launchPrograms)
 {
+    // A start that met a busy store is made again with the moment the line was seen.
+    if (!m_lineSeenAt)
+        m_lineSeenAt = now;
+    const platform::SystemTime start = *m_lineSeenAt;
     // Connections that wait for the history go in before this one: its start values
     // replace the backup of the last of them.
     saveUnsavedRecords();
@@ -394,8 +443,10 @@ void MonitoringSession::startConnection(const platform::SystemTime& start)
         key.writeInt(rk::vBug, static_cast<std::int32_t>(RunMarker::ConnectionOpen));
     }
     transaction.commit();
+    m_lineSeenAt.reset();
     counts.state = ConnectionState::Counting;
-    launchConnectPrograms();
+    if (launchPrograms)
+        launchConnectPrograms();
 }
 
 void MonitoringSession::endConnection(const platform::SystemTime& now)
@@ -434,13 +485,19 @@ void MonitoringSession::endConnection(const platform::SystemTime& now)
     // is saved all the same once it waits in the store, and the marker says so with
     // it: the connection ended cleanly, and the next start must not take it for a
     // crash. Only a store that refuses it too leaves the marker open for the recovery.
-    if (saved) {
-        markSaved();
-    } else {
-        platform::RegistryTransaction transaction(m_registry.store());
-        storeUnsavedRecords();
-        markSaved();
-        transaction.commit();
+    try {
+        if (saved) {
+            markSaved();
+        } else {
+            platform::RegistryTransaction transaction(m_registry.store());
+            storeUnsavedRecords();
+            markSaved();
+            transaction.commit();
+        }
+    } catch (const platform::RegistryBusy&) {
+        // The record is in the history, or waits in memory: the store learns of it
+        // next tick, and the rest of this tick goes on.
+        m_storeBehind = true;
     }
 }
 
@@ -521,7 +578,10 @@ void MonitoringSession::countConnectionTick(const platform::SystemTime& now)
     const std::int32_t elapsed = charging::elapsedSince(counts.record.StartTime, counts.startSecondOfDay, now);
     counts.record.DurationSeconds = elapsed;
     counts.elapsedSeconds = elapsed;
-    counts.periodSeconds = counts.periodSecondsBefore + elapsed;
+    // A recovered connection may carry any delay the store held: the period's time
+    // stops at the largest count instead of wrapping round to a negative one.
+    counts.periodSeconds = static_cast<std::int32_t>(
+        std::clamp<qint64>(qint64(counts.periodSecondsBefore) + elapsed, INT32_MIN, INT32_MAX));
 
     // The charge and the backup slot are one commit: a counting tick is seen whole or
     // not at all.

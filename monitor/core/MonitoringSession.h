@@ -13,6 +13,7 @@
 #include "LocalTime.h"
 #include "Registry.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -202,7 +203,8 @@ private:
     void showSaveError(const QString& error);
     void markSaved();
     void updateConnectionState(const platform::SystemTime& now);
-    void startConnection(const platform::SystemTime& now);
+    // `launchPrograms`: false for a connection that has ended already.
+    void startConnection(const platform::SystemTime& now, bool launchPrograms = true);
     void endConnection(const platform::SystemTime& now);
     void launchConnectPrograms();
     void countConnectionTick(const platform::SystemTime& now);
@@ -266,4 +268,14 @@ private:
     bool m_inTick = false;
     // A tick error that repeats on every tick is raised once, until a tick succeeds.
     QString m_lastTickError;
+    // When the ticks began to meet the store locked by another program; told only once
+    // it lasts, since another program's write usually ends within the second.
+    std::optional<QDateTime> m_busySince;
+    // When the line was seen up, while a start that met a busy store waits to be made
+    // again: the connection starts then, not when the store lets it.
+    std::optional<platform::SystemTime> m_lineSeenAt;
+    // A connection's end is in the history but the store does not say so yet (it was
+    // busy): the next tick writes the marker and the waiting records first.
+    bool m_storeBehind = false;
+    void catchUpStore();
 };

@@ -282,6 +282,9 @@ bool MonitoringSession::saveUnsavedRecords()
     if (changed) {
         try {
             storeUnsavedRecords();
+        } catch (const platform::RegistryBusy&) {
+            // The history holds them, which the next look at the store finds.
+            m_storeBehind = true;
         } catch (const std::exception& failure) {
             emit failureRaised(QString::fromUtf8(failure.what()));
         }
@@ -385,7 +388,7 @@ void MonitoringSession::loadHistorySums()
 {
     const history::StartupSums sums = history::startupSums(programPath, platform::clock().now().date());
     counts.periodFee = static_cast<std::int32_t>(sums.period.feeCents);
-    counts.periodSeconds = static_cast<std::int32_t>(sums.period.seconds);
+    counts.periodSeconds = static_cast<std::int32_t>(std::clamp<qint64>(sums.period.seconds, INT32_MIN, INT32_MAX));
     counts.todayFee = sums.todayFee;
 }
 

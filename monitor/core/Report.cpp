@@ -41,7 +41,7 @@ namespace {
 constexpr int kReportWidth = 140;
 constexpr std::size_t kReportLine = kReportWidth + 2;
 // Rows go to the device in blocks of about this size.
-constexpr qsizetype kReportBlock = 64 * 1024;
+constexpr qsizetype kReportBlock = qsizetype{64} * 1024;
 
 struct Cell {
     char text[48];
@@ -124,7 +124,7 @@ Cell nameCell(const std::array<char, N>& field, std::size_t longest, std::size_t
         c.add(stored.substr(0, longest + 1));
     } else {
         const QString shown = QString::fromUtf8(stored.data(), static_cast<qsizetype>(stored.size()));
-        const QByteArray bytes = shown.left(static_cast<qsizetype>(longest + 1)).toLatin1();
+        const QByteArray bytes = shown.left(static_cast<qsizetype>(longest) + 1).toLatin1();
         c.add(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
     }
     c.cut(longest, kept);

@@ -287,6 +287,92 @@ TEST_F(SessionTest, TickFaultIsRaisedOncePerRun)
     EXPECT_EQ(failures.size(), 2);
 }
 
+// Another program holds the store's write lock (BEGIN EXCLUSIVE) across line changes:
+// the ticks that meet it say nothing and are made again, and the connection keeps the
+// moment its line came up and is saved once.
+TEST_F(SessionTest, ALockedStoreLosesNoLineChangeAndRaisesNoFailure)
+{
+    env.clock.set(2000, 1, 5, 10, 0, 0);  // a Wednesday
+    struct Case {
+        const char* name;
+        bool upBeforeLock;   // counting already when the lock comes
+        bool downWhileLocked;  // the line's end reaches the store before the lock
+        int lockedTicks;
+        int duration;  // of the saved connection, connect delay included
+    };
+    const Case cases[] = {
+        {"the line comes up while the store is locked", false, false, 5, 15 + 5 + 10},
+        {"it comes up and goes down while the store is locked", false, true, 20, 15 + 20},
+        // Saved as of its last counting tick, before the lock.
+        {"it goes down while the store is locked", true, true, 5, 15},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        failures.clear();
+        errors.clear();
+        const std::size_t before = records().size();
+        env.setLine(true);
+        platform::SystemTime seen{};
+        if (c.upBeforeLock) {
+            seen = platform::localTimeRecord();
+            session->tick();
+            env.clock.advance(10);
+            ASSERT_EQ(session->counts.state, ConnectionState::Counting);
+        }
+        if (c.downWhileLocked && c.upBeforeLock)
+            env.setLine(false);
+        {
+            StoreLock lock(env.registryFile());
+            for (int i = 0; i < c.lockedTicks; ++i) {
+                if (i == 0 && !c.upBeforeLock)
+                    seen = platform::localTimeRecord();
+                session->tick();
+                env.clock.advance(1);
+            }
+        }
+        // The line's end that waited for the lock, as the registry tool writes it.
+        if (c.downWhileLocked && !c.upBeforeLock)
+            env.setLine(false);
+        if (!c.downWhileLocked) {
+            session->tick();  // counting from when the line came up
+            EXPECT_EQ(marker(), static_cast<int>(RunMarker::ConnectionOpen));
+            env.clock.advance(10);
+            session->tick();
+            env.setLine(false);
+            env.clock.advance(1);
+        }
+        session->tick();
+        EXPECT_EQ(session->counts.state, ConnectionState::Idle);
+        EXPECT_EQ(marker(), static_cast<int>(RunMarker::Running));
+        EXPECT_TRUE(failures.isEmpty()) << failures.join('|').toStdString();
+        EXPECT_TRUE(errors.isEmpty()) << errors.join('|').toStdString();
+        const auto all = records();
+        ASSERT_EQ(all.size(), before + 1);
+        EXPECT_EQ(all.back().StartTime, seen);
+        EXPECT_EQ(all.back().DurationSeconds, c.duration);
+        env.clock.advance(60);
+    }
+}
+
+// A lock that outlasts a passing write is told, once, with the store's own words.
+TEST_F(SessionTest, ALockThatLastsIsToldOnce)
+{
+    env.setLine(true);
+    session->tick();
+    StoreLock lock(env.registryFile());
+    for (int i = 0; i < 5; ++i) {
+        env.clock.advance(10);
+        session->tick();
+    }
+    EXPECT_TRUE(failures.isEmpty()) << "a lock of 50 seconds is told";
+    for (int i = 0; i < 5; ++i) {
+        env.clock.advance(10);
+        session->tick();
+    }
+    ASSERT_EQ(failures.size(), 1);
+    EXPECT_TRUE(failures[0].contains(QStringLiteral("database is locked"))) << failures[0].toStdString();
+}
+
 // The statements that one store connection runs, counted as SQLite starts them.
 class StatementCount {
 public:

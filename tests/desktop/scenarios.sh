@@ -240,6 +240,48 @@ scenario_PostpeekAutoMinimize() {
     done
 }
 
+# A tray program left alone: the box of a failed start check stays open for more
+# than the one-minute period, the next check still reaches the server and adds no
+# box of the same fault, the server's HTML is shown as text, and a log-out (SIGTERM)
+# ends the program with the box still open, its check marks saved.
+scenario_PostpeekErrorBoxKeepsCheckingAndEndsOnTerm() {
+    copy_first_start
+    local count="$WORK/pop3-connections"
+    "$BUILD_DIR/tests/desktop/scripted-pop3" "$count" \
+        '-ERR <h1>Login</h1> <b>failed</b>, <a href="http://example.org/">reset here</a>' >"$WORK/pop3.port" 2>"$WORK/pop3.log" &
+    PIDS+=($!)
+    wait_for 10 test -s "$WORK/pop3.port" || fail "the scripted POP3 server did not start"
+    local account="$SOFT\\Email\\Accounts\\home"
+    reg add "$account" /v User /t REG_SZ /d joe /f
+    reg add "$account" /v Password /t REG_SZ /d secret /f
+    reg add "$account" /v Host /t REG_SZ /d 127.0.0.1 /f
+    reg_int "$account" Port "$(head -1 "$WORK/pop3.port")"
+    # Not 1: what the close writes is the mark on screen, 1.
+    reg_int "$account" Checked 5
+    local email="$SOFT\\Email"
+    reg_int "$email" On/Off 1
+    reg_int "$email" Minutes 1
+    reg_int "$email" AutoCheck 1
+    reg_int "$email" AutoMinimize 0
+    reg_int "$email" SystemTray 0
+    reg add 'HKLM\System\CurrentControlSet\Services\RemoteAccess' /v 'Remote Connection' /t REG_BINARY /d 01000000 /f
+    start_program Postpeek
+    wait_for 20 has_dialog "$APP_PID" || fail "no box for the refused start check"
+    note "the start check's box is open"
+    wait_for 90 sh -c "[ \"\$(cat '$count' 2>/dev/null)\" -ge 2 ]" ||
+        fail "no check reached the server in 90 s while the box was open ($(cat "$count" 2>/dev/null) connections)"
+    note "a timed check reached the server while the box was open"
+    sleep 2
+    local boxes
+    boxes=$(dialog_windows "$APP_PID" | wc -l)
+    ((boxes == 1)) || fail "$boxes boxes are open, not one, after the same fault twice"
+    screenshot "${DESKTOP_SCREENSHOT:-/dev/null}"
+    kill "$APP_PID"
+    wait_for 10 sh -c "! kill -0 $APP_PID 2>/dev/null" || fail "SIGTERM did not end Postpeek while its box was open"
+    note "SIGTERM ended Postpeek with its box open"
+    [[ "$(reg_query "$account" Checked)" == 0x1 ]] || fail "the marks were not saved: Checked is $(reg_query "$account" Checked)"
+}
+
 # The Dialtally processes that run from this scenario's program folder.
 copies_running() {
     pgrep -c -f -- "^$PROGRAMS/Dialtally( |\$)"
@@ -592,6 +634,38 @@ scenario_WaylandWithTray() {
         fail "Exit from the exported menu asked nothing"
     note "Exit from the exported menu asked its question"
     stop_program
+
+# Connections opens wider than its smallest size, for every column beside the scroll bar,
+# and within the screen; Open report wider than its design, for its caption beside the
+# title bar's icon and the three buttons openbox draws.
+scenario_ListsOpenWithTheirColumnsInView() {
+    after_first_start
+    click_tray "$APP_PID" Dialtally 1
+    shows_main_after "a tray click"
+    activate "$MAIN" || fail "cannot give the keyboard focus to the window"
+    xdotool key alt+n
+    wait_for 5 has_dialog "$APP_PID" || fail "Connections did not open"
+    local list width minimum
+    list=$(dialog_windows "$APP_PID" | head -1)
+    wait_for 5 placed "$list" || fail "Connections keeps moving"
+    read -r width _ <<<"$(outer_size "$list")"
+    read -r minimum _ <<<"$(outer_minimum "$list")"
+    ((width > minimum)) || fail "Connections opened $width wide, at its smallest ($minimum)"
+    ((width <= 1024)) || fail "Connections opened $width wide, wider than the screen"
+    note "Connections opened $width wide (smallest $minimum)"
+    activate "$list" || fail "cannot give the keyboard focus to Connections"
+    xdotool key Escape
+    wait_for 5 not_viewable "$list" || fail "Connections did not close on Escape"
+    activate "$MAIN" || fail "cannot give the keyboard focus to the window"
+    xdotool key ctrl+o
+    wait_for 5 has_dialog "$APP_PID" || fail "Open report did not open"
+    local report
+    report=$(dialog_windows "$APP_PID" | head -1)
+    wait_for 5 placed "$report" || fail "Open report keeps moving"
+    read -r width _ <<<"$(outer_size "$report")"
+    # 181 is the design's client width, which left "Open... port" in the title bar.
+    ((width > 181 + 16)) || fail "Open report opened $width wide, too narrow for its caption"
+    note "Open report opened $width wide"
 }
 
 name=${1:?scenario name}

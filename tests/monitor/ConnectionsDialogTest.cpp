@@ -21,6 +21,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QScreen>
+#include <QScrollBar>
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -413,11 +416,25 @@ TEST_F(ConnectionsTest, DesignAndHelp)
     for (int c = 0; c < 9; ++c) {
         EXPECT_EQ(dialog.connectionList->model()->headerData(c, Qt::Horizontal).toString(),
                   QString::fromLatin1(captions[c]));
-        // The design's width, or more where the caption needs it.
-        EXPECT_EQ(dialog.connectionList->columnWidth(c),
+        // The design's width, or more where the caption or the values the list is
+        // laid out for need it.
+        EXPECT_GE(dialog.connectionList->columnWidth(c),
                   std::max(widths[c], dialog.connectionList->horizontalHeader()->sectionSizeHint(c)))
             << captions[c];
     }
+    // Before any record is read, the columns hold five digits of dollars, and the
+    // window opens as wide as every column beside the vertical scroll bar needs: here
+    // more than the offscreen screen's 800 pixels, so as wide as the screen.
+    const QFontMetrics metrics(dialog.connectionList->font());
+    for (int c : {2, 4})
+        EXPECT_GT(dialog.connectionList->columnWidth(c), metrics.horizontalAdvance(QStringLiteral("99999 dol. 99 c.")))
+            << captions[c];
+    int columns = 0;
+    for (int c = 0; c < 9; ++c)
+        columns += dialog.connectionList->columnWidth(c);
+    const int screen = dialog.screen()->availableGeometry().width();
+    ASSERT_GT(columns + dialog.connectionList->verticalScrollBar()->sizeHint().width() + 24, screen);
+    EXPECT_EQ(dialog.width() + connections::kDesignFrameWidth, screen);
     EXPECT_EQ(dialog.totalFeeLabel->text(), QStringLiteral("0 dol. 0 c."));
     EXPECT_EQ(dialog.averageTimeLabel->text(), QStringLiteral("0 h. 0 m."));
     EXPECT_EQ(dialog.averageCostLabel->text(), QStringLiteral("0 dol. 0 c."));
@@ -469,14 +486,14 @@ TEST_F(ConnectionsTest, ResizeLaysOutTheFooterAndKeepsTheMinimum)
     EXPECT_EQ(dialog.size(), QSize(721 - connections::kDesignFrameWidth, 296 - connections::kDesignFrameHeight));
 }
 
-TEST_F(ConnectionsTest, ColumnsWidenJustEnoughForTheirWidestValue)
+TEST_F(ConnectionsTest, ColumnsWidenJustEnoughForAValueBeyondTheirDesign)
 {
-    writeHistory({record({1999, 10, 1}, 105), record({1999, 10, 2}, 987654)});
+    writeHistory({record({1999, 10, 1}, 105), record({1999, 10, 2}, 123456789)});
     ConnectionsDialog dialog(main.session());
     const int designUserWidth = dialog.connectionList->columnWidth(0);
     dialog.FormActivate();
     const QFontMetrics metrics(dialog.connectionList->font());
-    const int widest = metrics.horizontalAdvance(QStringLiteral("9876 dol. 54 c."));
+    const int widest = metrics.horizontalAdvance(QStringLiteral("1234568 dol. 94 c."));
     for (int column : {2, 4}) {
         SCOPED_TRACE(column);
         // Whole, with the cell's margins, and no wider than a few pixels beyond.
@@ -485,6 +502,27 @@ TEST_F(ConnectionsTest, ColumnsWidenJustEnoughForTheirWidestValue)
     }
     // A column whose texts fit its design width keeps it.
     EXPECT_EQ(dialog.connectionList->columnWidth(0), designUserWidth);
+}
+
+TEST_F(ConnectionsTest, ANameBeyondItsRoomIsCutWithTheWholeNameInItsTooltip)
+{
+    const QString user = QStringLiteral("Maximiliana Theodora Evangelina Wolkenstein");
+    const QString provider = QStringLiteral("Regional Telephone and Telegraph Cooperative, Dial-up Access");
+    writeHistory({record({1999, 10, 1}, 105, 60, user, provider), record({1999, 10, 2}, 5)});
+    ConnectionsDialog dialog(main.session());
+    const int userWidth = dialog.connectionList->columnWidth(0);
+    const int providerWidth = dialog.connectionList->columnWidth(1);
+    dialog.FormActivate();
+    // The other columns stay where they were, in view.
+    EXPECT_EQ(dialog.connectionList->columnWidth(0), userWidth);
+    EXPECT_EQ(dialog.connectionList->columnWidth(1), providerWidth);
+    const QAbstractItemModel& model = *dialog.connectionList->model();
+    EXPECT_EQ(model.index(0, 0).data(Qt::ToolTipRole).toString(), user);
+    EXPECT_EQ(model.index(0, 1).data(Qt::ToolTipRole).toString(), provider);
+    EXPECT_EQ(model.index(1, 0).data(Qt::ToolTipRole).toString(), QStringLiteral("alice"));
+    // The program's own values are never cut, so they carry no tooltip.
+    for (int c = 2; c < connections::kColumnCount; ++c)
+        EXPECT_FALSE(model.index(0, c).data(Qt::ToolTipRole).isValid()) << c;
 }
 
 TEST_F(ConnectionsTest, LongFooterValuesStayWithinTheirFieldsAtTheSmallestWindow)

@@ -12,10 +12,14 @@
 #include "CounterDialog.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFontMetricsF>
 #include <QFileInfo>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QRadioButton>
 
 #include <gtest/gtest.h>
@@ -235,4 +239,23 @@ TEST_F(CounterDialogTest, CreateReportNowWritesTodaysReportAndSaysSoWhenItCannot
     EXPECT_EQ(env.boxes.shown[0].caption, QStringLiteral("Dialtally 2.01"));
     EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Error);
     EXPECT_TRUE(dialog.isVisible());
+}
+
+TEST_F(CounterDialogTest, TheNotesReadInTheDialogsFontWithEachLineWhole)
+{
+    CounterDialog dialog(main.session());
+    dialog.show();
+    for (QPlainTextEdit* note : {dialog.resetNote, dialog.reportNote}) {
+        SCOPED_TRACE(note->objectName().toStdString());
+        dialog.pageTabs->setCurrentWidget(note->parentWidget());
+        QCoreApplication::processEvents();
+        EXPECT_EQ(note->font(), dialog.font());
+        const QFontMetricsF metrics(note->font());
+        const qreal room = note->viewport()->width() - 2 * note->document()->documentMargin();
+        for (const QString& line : note->toPlainText().split(QLatin1Char('\n')))
+            EXPECT_LE(metrics.horizontalAdvance(line), room) << line.toStdString();
+    }
+    // No narrower than the design.
+    EXPECT_GE(dialog.width(), 318);
+    EXPECT_EQ(dialog.height(), 377);
 }

@@ -7,6 +7,10 @@
 #include "MainWindow.h"
 #include "ProgramEntry.h"
 
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QListWidget>
+#include <QPushButton>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -275,3 +279,18 @@ TEST_F(DeleteReportsTest, AReportThatCannotBeDeletedIsNamed)
 }
 
 }  // namespace
+
+TEST_F(OpenReportTest, TheWindowIsWideEnoughForItsCaptionBesideThreeTitleButtons)
+{
+    OpenReportDialog dialog(main.session());
+    QFont bold = dialog.font();
+    bold.setBold(true);
+    const QFontMetrics metrics(bold);
+    // The caption and, at the bar's height each, an icon and three buttons.
+    EXPECT_GT(dialog.width(), metrics.horizontalAdvance(dialog.windowTitle()) + 4 * metrics.height());
+    EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
+    // The controls span the wider window, inside it.
+    for (const QWidget* w : {static_cast<const QWidget*>(dialog.reportBox), static_cast<const QWidget*>(dialog.closeButton)})
+        EXPECT_EQ(w->geometry().right(), dialog.width() - 9) << w->objectName().toStdString();
+    EXPECT_EQ(dialog.selectEditorButton->width(), dialog.reportList->width());
+}

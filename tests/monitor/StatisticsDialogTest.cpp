@@ -11,9 +11,12 @@
 #include "ConnectionsDialog.h"
 #include "History.h"
 
+#include <QCoreApplication>
+#include <QFontMetricsF>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTreeWidget>
 
 #include <QImage>
@@ -312,4 +315,33 @@ TEST_F(StatisticsDialogTest, HeaderClicksSortByTheColumnAndTheStateOutlivesTheSh
     dialog.helpButton->click();
     ASSERT_EQ(env.help.calls.size(), 1u);
     EXPECT_EQ(env.help.calls[0].context, 17);
+}
+
+TEST_F(StatisticsDialogTest, TwentyFiveUsersShowEveryColumnWholeBesideTheScrollBar)
+{
+    const QString longName = QStringLiteral("Maximiliana Theodora Evangelina Wolkenstein");
+    write(longName, 60, 10);
+    for (int user = 1; user < 25; ++user)
+        write(QStringLiteral("user%1").arg(user), 3600 * 999, 9999999 / 25);
+    crashes(0);
+    StatisticsDialog dialog(main.session());
+    const QSize opening = dialog.size();
+    dialog.show();
+    // The list lays its rows out, and shows its scroll bars, when its events come.
+    dialog.userList->doItemsLayout();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(dialog.userList->topLevelItemCount(), 25);
+    EXPECT_EQ(dialog.size(), opening);
+    EXPECT_TRUE(dialog.userList->verticalScrollBar()->isVisible());
+    EXPECT_FALSE(dialog.userList->horizontalScrollBar()->isVisible());
+    // The sums are never cut; the name is, with its tooltip holding it whole.
+    const QFontMetricsF metrics(dialog.userList->font());
+    const QTreeWidgetItem* row = dialog.userList->topLevelItem(1);
+    for (int c = 1; c < 4; ++c)
+        EXPECT_LT(metrics.horizontalAdvance(row->text(c)), dialog.userList->columnWidth(c)) << c;
+    EXPECT_GT(metrics.horizontalAdvance(longName), dialog.userList->columnWidth(0));
+    EXPECT_EQ(dialog.userList->topLevelItem(0)->toolTip(0), longName);
+    // In the dialog's own font, as its other texts.
+    EXPECT_EQ(dialog.userList->font(), dialog.font());
+    dialog.reject();
 }

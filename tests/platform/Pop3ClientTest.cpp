@@ -3,6 +3,7 @@
 // a refused DELE, garbage), and one session against a real Dovecot.
 #include "DovecotServer.h"
 #include "Pop3Client.h"
+#include "ScriptedPop3Server.h"
 
 #include <QElapsedTimer>
 #include <QHostAddress>
@@ -20,148 +21,9 @@
 using platform::NetworkError;
 using platform::NetworkErrorKind;
 using platform::Pop3Client;
+using testing_support::ScriptedServer;
 
 namespace {
-
-// One maildrop served by a scripted POP3 server. By default it behaves as RFC 1939
-// asks; `replies` overrides the answer to a command (matched on its first word),
-// `fragment` > 0 sends every reply in pieces of that many bytes, each on a later turn
-// of the event loop.
-class ScriptedServer : public QObject {
-public:
-    struct Message {
-        QByteArray header;  // lines joined by CR LF, without the empty line after it
-        int size = 0;
-        bool deleted = false;
-    };
-
-    ScriptedServer()
-    {
-        QObject::connect(&m_server, &QTcpServer::newConnection, this, [this] { accept(); });
-        EXPECT_TRUE(m_server.listen(QHostAddress::LocalHost, 0));
-    }
-
-    quint16 port() const { return m_server.serverPort(); }
-
-    void addMessage(const QByteArray& header, int size) { messages.push_back({header, size, false}); }
-
-    bool greet = true;
-    QByteArray greeting = "+OK scripted POP3 ready";
-    QByteArray user = "joe";
-    QByteArray password = "secret";
-    int fragment = 0;
-    std::map<QByteArray, QByteArray> replies;
-    // Close the connection right after answering this command.
-    QByteArray closeAfter;
-    std::vector<Message> messages;
-    QByteArrayList received;
-    int connections = 0;
-
-private:
-    void accept()
-    {
-        while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-            ++connections;
-            auto buffer = std::make_shared<QByteArray>();
-            auto marked = std::make_shared<std::vector<int>>();
-            QObject::connect(socket, &QTcpSocket::readyRead, this, [this, socket, buffer, marked] {
-                *buffer += socket->readAll();
-                qsizetype end;
-                while ((end = buffer->indexOf("\r\n")) >= 0) {
-                    const QByteArray line = buffer->left(end);
-                    buffer->remove(0, end + 2);
-                    received.append(line);
-                    const QByteArray verb = line.split(' ').first().toUpper();
-                    send(socket, answer(verb, line, *marked));
-                    if (verb == "QUIT" || verb == closeAfter) {
-                        if (verb == "QUIT" && replies.count("QUIT") == 0) {
-                            for (int n : *marked)
-                                messages[n].deleted = true;
-                        }
-                        QTimer::singleShot(fragment > 0 ? 200 : 0, socket, [socket] {
-                            socket->disconnectFromHost();
-                        });
-                    }
-                }
-            });
-            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            if (greet)
-                send(socket, greeting + "\r\n");
-        }
-    }
-
-    QByteArray answer(const QByteArray& verb, const QByteArray& line, std::vector<int>& marked)
-    {
-        auto scripted = replies.find(verb);
-        if (scripted != replies.end())
-            return scripted->second;
-        const QByteArrayList words = line.split(' ');
-        const QByteArray argument = words.size() > 1 ? words.at(1) : QByteArray();
-        const int n = argument.toInt();
-        const bool valid = n >= 1 && n <= static_cast<int>(messages.size()) && !messages[n - 1].deleted;
-        if (verb == "USER")
-            return argument == user ? "+OK\r\n" : "-ERR no such user\r\n";
-        if (verb == "PASS")
-            return argument == password ? "+OK logged in\r\n" : "-ERR [AUTH] Authentication failed.\r\n";
-        if (verb == "STAT") {
-            int total = 0;
-            for (const Message& m : messages)
-                total += m.size;
-            return "+OK " + QByteArray::number(static_cast<int>(messages.size())) + " " + QByteArray::number(total)
-                   + "\r\n";
-        }
-        if (verb == "TOP") {
-            if (!valid)
-                return "-ERR no such message\r\n";
-            QByteArray reply = "+OK\r\n";
-            for (const QByteArray& h : messages[n - 1].header.split('\n')) {
-                QByteArray headerLine = h;
-                if (headerLine.endsWith('\r'))
-                    headerLine.chop(1);
-                if (headerLine.startsWith('.'))
-                    headerLine.prepend('.');
-                reply += headerLine + "\r\n";
-            }
-            return reply + "\r\n.\r\n";
-        }
-        if (verb == "LIST") {
-            if (!valid)
-                return "-ERR no such message\r\n";
-            return "+OK " + argument + " " + QByteArray::number(messages[n - 1].size) + "\r\n";
-        }
-        if (verb == "DELE") {
-            if (!valid)
-                return "-ERR no such message\r\n";
-            marked.push_back(n - 1);
-            return "+OK marked\r\n";
-        }
-        if (verb == "QUIT")
-            return "+OK bye\r\n";
-        return "-ERR unknown command\r\n";
-    }
-
-    void send(QTcpSocket* socket, const QByteArray& data)
-    {
-        if (fragment <= 0) {
-            socket->write(data);
-            return;
-        }
-        // Each piece leaves on its own turn of the loop, so the client sees CR and LF,
-        // a reply's lines and the final "." arrive apart.
-        QPointer<QTcpSocket> guarded(socket);
-        for (qsizetype at = 0, turn = 1; at < data.size(); at += fragment, ++turn) {
-            const QByteArray piece = data.mid(at, fragment);
-            QTimer::singleShot(static_cast<int>(turn), this, [guarded, piece] {
-                if (guarded) {
-                    guarded->write(piece);
-                    guarded->flush();
-                }
-            });
-        }
-    }
-
-    QTcpServer m_server;
-};
 
 struct Events {
     int connect = 0;
@@ -236,6 +98,7 @@ TEST(Pop3Decoding, HeadersGiveFromAndSubjectUnfoldedAndDecoded)
         {{"Subject: real", "", "From: body line", "Subject: body"}, "", " real"},
         // Neither header.
         {{"To: joe", "X-From: nobody"}, "", ""},
+        {{"Message-ID: <1@x>", "message-id:<2@x> ", "From: a"}, " a", ""},
         // 8-bit text: UTF-8 when valid, else Latin-1.
         {{"Subject: Gr\xc3\xbc\xc3\x9f" "e", "From: J\xf6rg"}, QString::fromUtf8(" J\xc3\xb6rg"),
          QString::fromUtf8(" Gr\xc3\xbc\xc3\x9f" "e")},
@@ -251,6 +114,7 @@ TEST(Pop3Decoding, HeadersGiveFromAndSubjectUnfoldedAndDecoded)
         EXPECT_EQ(summary.From, c.from) << c.lines.join('|').constData();
         EXPECT_EQ(summary.Subject, c.subject) << c.lines.join('|').constData();
     }
+    EXPECT_EQ(platform::pop3::parseHeaders({"Message-ID: <1@x>", "message-id:<2@x> ", "From: a"}).MessageId, "<2@x>");
 }
 
 TEST(Pop3Decoding, NumbersInRepliesAreStrict)
@@ -294,7 +158,48 @@ TEST(Pop3Client, ReadsCountAndSummariesInsideOnConnect)
     EXPECT_EQ(seen[1].Bytes, 2048);
     EXPECT_FALSE(pop.isConnected());
     EXPECT_EQ(server.received,
-              (QByteArrayList{"USER joe", "PASS secret", "STAT", "TOP 1 0", "LIST 1", "TOP 2 0", "LIST 2", "QUIT"}));
+              (QByteArrayList{"USER joe", "PASS secret", "STAT", "TOP 1 0", "LIST 1", "UIDL 1", "TOP 2 0", "LIST 2", "QUIT"}));
+}
+
+TEST(Pop3Client, UidlIsAskedWhereOfferedAndOnceWhereNot)
+{
+    for (const bool offered : {true, false}) {
+        ScriptedServer server;
+        server.uidl = offered;
+        fillTwoMessages(server);
+        Pop3Client pop;
+        aimAt(pop, server.port());
+        pop.connectToServer();
+        pop.getSummary(1);
+        EXPECT_EQ(pop.Summary().Uid, offered ? "uid-1" : "") << offered;
+        pop.getSummary(2);
+        EXPECT_EQ(pop.Summary().Uid, offered ? "uid-2" : "") << offered;
+        EXPECT_EQ(pop.uniqueId(2), offered ? "uid-2" : "") << offered;
+        // A message that is not there has no id, whether or not the server has UIDL.
+        EXPECT_EQ(pop.uniqueId(3), "") << offered;
+        EXPECT_EQ(server.received.count("UIDL 1") + server.received.count("UIDL 2") + server.received.count("UIDL 3"),
+                  offered ? 4 : 1)
+            << offered;
+        pop.disconnectFromServer();
+    }
+    // A reply that names no id of that message counts as no UIDL: the summary is read
+    // all the same, and UIDL is not asked again.
+    for (const QByteArray& garbled : {QByteArray("+OK\r\n"), QByteArray("+OK 2 abc\r\n"), QByteArray("+OK 1 a b\r\n"),
+                                      QByteArray("+OK 1 a\x01\r\n")}) {
+        ScriptedServer server;
+        server.uidl = true;
+        server.replies["UIDL"] = garbled;
+        fillTwoMessages(server);
+        Pop3Client pop;
+        aimAt(pop, server.port());
+        pop.connectToServer();
+        pop.getSummary(1);
+        pop.getSummary(2);
+        EXPECT_EQ(pop.Summary().Subject, " second") << garbled.constData();
+        EXPECT_EQ(pop.Summary().Uid, "") << garbled.constData();
+        EXPECT_EQ(server.received.count("UIDL 1") + server.received.count("UIDL 2"), 1) << garbled.constData();
+        pop.disconnectFromServer();
+    }
 }
 
 TEST(Pop3Client, StuffedDotsNeitherEndTheReplyNorShow)

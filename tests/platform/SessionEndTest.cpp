@@ -295,12 +295,10 @@ TEST_F(SessionEndTest, ALogOutDuringTheStartUpMessagesStillEndsDialtally)
     EXPECT_EQ(historySize(env), 0);
 }
 
-TEST_F(SessionEndTest, PostpeekSavesItsCheckMarksAsWhenItsWindowCloses)
+// Postpeek with two accounts on the given port, "home" ticked and "work" not, a
+// check at start and the line up.
+void writePostpeekSettings(TestEnvironment& env, quint16 port)
 {
-    // A POP3 server that answers nothing holds Postpeek in its start check: by then
-    // it has read its accounts, and the signal comes while it waits in the exchange.
-    QTcpServer pop3;
-    ASSERT_TRUE(pop3.listen(QHostAddress::LocalHost));
     struct Account {
         const char* name;
         int checked;
@@ -310,7 +308,7 @@ TEST_F(SessionEndTest, PostpeekSavesItsCheckMarksAsWhenItsWindowCloses)
         writeStr(HKCU, key, q(rk::vAccountUser), QStringLiteral("ann"));
         writeStr(HKCU, key, q(rk::vAccountPassword), QStringLiteral("secret"));
         writeStr(HKCU, key, q(rk::vAccountHost), QStringLiteral("127.0.0.1"));
-        writeInt(HKCU, key, q(rk::vAccountPort), pop3.serverPort());
+        writeInt(HKCU, key, q(rk::vAccountPort), port);
         writeInt(HKCU, key, q(rk::vAccountChecked), account.checked);
     }
     const std::pair<const char*, int> settings[] = {
@@ -322,16 +320,59 @@ TEST_F(SessionEndTest, PostpeekSavesItsCheckMarksAsWhenItsWindowCloses)
         writeInt(HKCU, q(rk::kEmail), q(name), value);
     writeStr(HKLM, q(rk::kSoftware), q(rk::vProgramPath), env.programFolder());
     env.setLine(true);  // a check needs the line up
+}
 
-    startProgram("mailcheck/Postpeek");
-    ASSERT_TRUE(pop3.waitForNewConnection(20000)) << "Postpeek did not start its check";
-    // Marks the store holds now are not the ones on screen; the close writes those.
+// Marks the store holds now are not the ones on screen; the close writes those.
+void overwriteMarks()
+{
     writeInt(HKCU, q(rk::kEmailAccounts) + "\\home", q(rk::vAccountChecked), 0);
     writeInt(HKCU, q(rk::kEmailAccounts) + "\\work", q(rk::vAccountChecked), 1);
-    sendSignal(SIGTERM);
-    expectCleanExit();
+}
+
+void expectMarksOnScreenSaved()
+{
     EXPECT_EQ(readInt(HKCU, q(rk::kEmailAccounts) + "\\home", q(rk::vAccountChecked)), 1);
     EXPECT_EQ(readInt(HKCU, q(rk::kEmailAccounts) + "\\work", q(rk::vAccountChecked)), 0);
+}
+
+TEST_F(SessionEndTest, PostpeekSavesItsCheckMarksAsWhenItsWindowCloses)
+{
+    // A POP3 server that answers nothing holds Postpeek in its start check: by then
+    // it has read its accounts, and the signal comes while it waits in the exchange.
+    QTcpServer pop3;
+    ASSERT_TRUE(pop3.listen(QHostAddress::LocalHost));
+    writePostpeekSettings(env, pop3.serverPort());
+    startProgram("mailcheck/Postpeek");
+    ASSERT_TRUE(pop3.waitForNewConnection(20000)) << "Postpeek did not start its check";
+    overwriteMarks();
+    sendSignal(SIGTERM);
+    expectCleanExit();
+    expectMarksOnScreenSaved();
+}
+
+TEST_F(SessionEndTest, PostpeekEndsWhileTheBoxOfItsStartCheckIsOpen)
+{
+    // A server that turns the start check away: its box opens before the message
+    // loop runs, and the log-out must not wait for its OK.
+    QTcpServer pop3;
+    ASSERT_TRUE(pop3.listen(QHostAddress::LocalHost));
+    bool dropped = false;
+    QObject::connect(&pop3, &QTcpServer::newConnection, [&] {
+        while (QTcpSocket* socket = pop3.nextPendingConnection()) {
+            socket->write("-ERR go away\r\n");
+            socket->setParent(&pop3);
+            QObject::connect(socket, &QTcpSocket::disconnected, [&] { dropped = true; });
+        }
+    });
+    writePostpeekSettings(env, pop3.serverPort());
+    startProgram("mailcheck/Postpeek");
+    // The program drops the refused connection just before its box opens.
+    ASSERT_TRUE(waitFor([&] { return dropped; }, 20000)) << "Postpeek did not start its check";
+    waitFor([] { return false; }, 300);
+    overwriteMarks();
+    sendSignal(SIGTERM);
+    expectCleanExit();
+    expectMarksOnScreenSaved();
 }
 
 }  // namespace

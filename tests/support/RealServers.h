@@ -1,9 +1,8 @@
 // What a missing real server (Dovecot for POP3, xinetd for TIME) does to the tests that
 // talk to it. A developer's machine may lack one and still run everything else, so
-// there the tests skip. The README's test command installs both and sets
-// DIALTALLY_REQUIRE_SERVERS=1, and so do CI and the fresh check through it: there a
-// missing server fails its tests, and a green suite never hides an untested network
-// layer.
+// there the tests skip. Where DIALTALLY_REQUIRE_SERVERS is set (to anything but 0), as
+// it is where the servers were installed for the suite, a missing server fails its
+// tests instead, so a green suite never hides an untested network layer.
 #pragma once
 
 #include <QByteArray>

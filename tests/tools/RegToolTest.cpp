@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -207,6 +208,33 @@ TEST(RegTool, BadArgumentsPrintTheUsageAndFail)
     }
     EXPECT_FALSE(testing_support::valueExists(RootKey::LocalMachine, regkeys::kRemoteAccessService,
                                               regkeys::vRemoteConnection));
+}
+
+// The pppd hook's write of the line waits for another program's lock, however long a
+// write of that program takes: longer than the programs themselves would wait.
+TEST(RegTool, ALineChangeWaitsOutAnotherProgramsLock)
+{
+    testing_support::TestEnvironment env;
+    env.setLine(true);
+    QProcess hook;
+    {
+        testing_support::StoreLock lock(env.registryFile());
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_CONFIG_HOME", env.configHome());
+        hook.setProcessEnvironment(environment);
+        hook.start(QStringLiteral(DIALTALLY_BINARY_DIR "/tools/dialtally-reg"),
+                   {"add", kLine, "/v", "Remote Connection", "/t", "REG_BINARY", "/d", "00000000", "/f"});
+        ASSERT_TRUE(hook.waitForStarted(10000));
+        hook.closeWriteChannel();
+        // Past the programs' own wait of five seconds.
+        QThread::msleep(platform::kDefaultBusyTimeoutMs + 1500);
+    }
+    ASSERT_TRUE(hook.waitForFinished(60000)) << "the tool still waits after the lock ended";
+    EXPECT_EQ(hook.exitCode(), 0) << hook.readAllStandardError().toStdString();
+    platform::Registry r;
+    r.setRootKey(RootKey::LocalMachine);
+    ASSERT_TRUE(r.openKey(regkeys::kRemoteAccessService, false));
+    EXPECT_EQ(r.readBinary(regkeys::vRemoteConnection), QByteArray(4, '\0'));
 }
 
 TEST(RegTool, AStoreThatCannotBeOpenedIsAnErrorNotANewStore)

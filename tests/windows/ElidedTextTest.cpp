@@ -1,8 +1,9 @@
 // Every window of both programs at the size it opens with, holding a sample history
-// and sample accounts: no label, button, frame title, tab, header or cell may show
-// its text cut or wider than the room it has. Only a text from outside (a user,
-// provider, sender or subject) may be cut short, and only when its cell's tooltip
-// holds it whole.
+// and sample accounts: no label, button, frame title, tab, header, note or cell may
+// show its text cut or wider than the room it has, no widget may lie over another's
+// text, and no list may need a sideways scroll bar for its sample. Only a text from
+// outside (a user, provider, sender or subject) may be cut short, and only when its
+// cell's tooltip holds it whole.
 #include "Fakes.h"
 #include "RegistryShorthand.h"
 
@@ -37,7 +38,9 @@
 #include <QHeaderView>
 #include <QHostAddress>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleOption>
@@ -56,10 +59,14 @@
 #include <cmath>
 #include <functional>
 #include <memory>
+#include <vector>
 
 using namespace testing_support;
 
 namespace {
+
+// What the walk found in a state a window passes through before it is walked itself.
+QStringList faultsOnTheWay;
 
 void letEventsRun(int milliseconds)
 {
@@ -108,6 +115,32 @@ public:
             this->header(header);
         else if (auto* view = qobject_cast<QAbstractItemView*>(w))
             cells(view);
+        else if (auto* note = qobject_cast<QPlainTextEdit*>(w))
+            this->note(note);
+        if (auto* area = qobject_cast<QAbstractScrollArea*>(w))
+            sidewaysScroll(area);
+    }
+
+    // Every text shown, in window coordinates, for the check that nothing lies over it.
+    struct ShownText {
+        const QWidget* widget;
+        QString text;
+        QRect rect;
+    };
+    void coverings(const QWidget* window, const QList<QWidget*>& shown)
+    {
+        for (const ShownText& t : m_texts) {
+            for (const QWidget* other : shown) {
+                if (other == t.widget || other->isAncestorOf(t.widget) || t.widget->isAncestorOf(other))
+                    continue;
+                const QRect over(other->mapTo(window, QPoint(0, 0)), other->size());
+                if (over.intersects(t.rect) && drawnAbove(other, t.widget))
+                    faults << QStringLiteral("%1: %2 \"%3\" is covered by %4 %5")
+                                  .arg(m_window, nameOf(t.widget), t.text,
+                                       QString::fromLatin1(other->metaObject()->className()), other->objectName());
+            }
+        }
+        m_texts.clear();
     }
 
     QStringList faults;
@@ -139,12 +172,42 @@ private:
         }
     }
 
+    void shownAt(const QWidget* w, const QString& text, const QRect& rect)
+    {
+        m_texts.push_back({w, text, QRect(w->mapTo(w->window(), rect.topLeft()), rect.size())});
+    }
+
+    static QString nameOf(const QWidget* w)
+    {
+        return QString::fromLatin1(w->metaObject()->className()) + QLatin1Char(' ') + w->objectName();
+    }
+
+    // Whether `a` is drawn over `b`: of the two children of their nearest common parent
+    // that hold them, the later one is on top.
+    static bool drawnAbove(const QWidget* a, const QWidget* b)
+    {
+        for (const QWidget* pa = a; pa->parentWidget(); pa = pa->parentWidget()) {
+            const QWidget* parent = pa->parentWidget();
+            if (!parent->isAncestorOf(b))
+                continue;
+            const QWidget* pb = b;
+            while (pb->parentWidget() != parent)
+                pb = pb->parentWidget();
+            const QObjectList& children = parent->children();
+            return children.indexOf(pa) > children.indexOf(pb);
+        }
+        return false;
+    }
+
     void label(const QLabel* label)
     {
         const QString text = label->text();
         if (text.isEmpty() || !label->pixmap().isNull())
             return;
         cutByParents(label, text);
+        shownAt(label, text,
+                label->style()->itemTextRect(label->fontMetrics(), label->contentsRect(), label->alignment(),
+                                             label->isEnabled(), text) & label->rect());
         QRect room = label->contentsRect().adjusted(label->margin(), label->margin(), -label->margin(),
                                                     -label->margin());
         if (label->indent() > 0)
@@ -192,6 +255,7 @@ private:
         if (box->isCheckable())
             option.subControls |= QStyle::SC_GroupBoxCheckBox;
         const QRect label = box->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, box);
+        shownAt(box, box->title(), label);
         const QString shown = shownText(box->title());
         const int needed = advance(box->font(), shown);
         const int room = std::min(label.width(), box->width() - label.left());
@@ -207,6 +271,7 @@ private:
         if (shown.isEmpty() || (tool && tool->toolButtonStyle() == Qt::ToolButtonIconOnly))
             return;
         cutByParents(button, shown);
+        shownAt(button, shown, button->rect());
         QStyle* style = button->style();
         const int icon = button->icon().isNull() ? 0 : button->iconSize().width() + 4;
         QRect room;
@@ -275,6 +340,17 @@ private:
             return;
         QStyle* style = view->style();
         const int textMargin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+        // Past the viewport's right edge a column is cut by the list itself, scroll bar
+        // or none.
+        if (model->rowCount(view->rootIndex()) > 0) {
+            for (int column = 0; column < model->columnCount(view->rootIndex()); ++column) {
+                const QRect rect = view->visualRect(model->index(0, column, view->rootIndex()));
+                if (rect.width() > 0 && rect.right() >= view->viewport()->width())
+                    fault(view, QStringLiteral("column %1 (past the list's edge)").arg(column),
+                          model->headerData(column, Qt::Horizontal).toString(), rect.right() + 1,
+                          view->viewport()->width());
+            }
+        }
         for (int row = 0; row < model->rowCount(view->rootIndex()); ++row) {
             for (int column = 0; column < model->columnCount(view->rootIndex()); ++column) {
                 const QModelIndex index = model->index(row, column, view->rootIndex());
@@ -321,7 +397,52 @@ private:
         return outside.contains(caption);
     }
 
+    // A read-only text box: each line within its width, every line within its height.
+    void note(const QPlainTextEdit* note)
+    {
+        const QString text = note->toPlainText();
+        if (text.isEmpty())
+            return;
+        cutByParents(note, text);
+        const QFontMetricsF metrics(note->font());
+        const int margin = static_cast<int>(std::ceil(note->document()->documentMargin()));
+        const QRect room = note->viewport()->rect().adjusted(margin, margin, -margin, -margin);
+        shownAt(note, text, note->rect());
+        // A box that may scroll shows the rest of its text on demand.
+        if (note->verticalScrollBarPolicy() != Qt::ScrollBarAlwaysOff)
+            return;
+        const QStringList lines = text.split(QLatin1Char('\n'));
+        int height = static_cast<int>(std::ceil(metrics.lineSpacing() * lines.size()));
+        if (note->lineWrapMode() == QPlainTextEdit::NoWrap) {
+            for (const QString& line : lines) {
+                const int needed = advance(note->font(), line);
+                if (needed > room.width())
+                    fault(note, QString(), line, needed, room.width());
+            }
+        } else {
+            QTextDocument document;
+            document.setDefaultFont(note->font());
+            document.setDocumentMargin(0);
+            document.setPlainText(text);
+            document.setTextWidth(room.width());
+            height = static_cast<int>(std::ceil(document.size().height()));
+        }
+        if (height > room.height() + 1)
+            fault(note, QStringLiteral("height"), text, height, room.height());
+    }
+
+    void sidewaysScroll(const QAbstractScrollArea* area)
+    {
+        const QScrollBar* bar = area->horizontalScrollBar();
+        if (bar->isVisibleTo(area) && bar->maximum() > bar->minimum())
+            faults << QStringLiteral("%1: %2 scrolls sideways (%3 px more than its %4)")
+                          .arg(m_window, nameOf(area))
+                          .arg(area->horizontalScrollBar()->maximum())
+                          .arg(area->viewport()->width());
+    }
+
     QString m_window;
+    std::vector<ShownText> m_texts;
 };
 
 // Walks the window and everything shown in it, each page of its tab widgets in turn.
@@ -329,10 +450,14 @@ QStringList faultsOf(const QString& name, QWidget* window)
 {
     Walk walk(name);
     const auto walkShown = [&] {
+        QList<QWidget*> shown;
         for (QWidget* w : window->findChildren<QWidget*>()) {
             if (w->isVisibleTo(window) && !w->isWindow() && w->width() > 0 && w->height() > 0)
-                walk.widget(w);
+                shown << w;
         }
+        for (QWidget* w : shown)
+            walk.widget(w);
+        walk.coverings(window, shown);
     };
     const QList<QTabWidget*> tabWidgets = window->findChildren<QTabWidget*>();
     walkShown();
@@ -374,13 +499,16 @@ public:
         QObject::connect(&m_server, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket* socket = m_server.nextPendingConnection()) {
                 socket->write("+OK ready\r\n");
-                QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket] {
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
                     while (socket->canReadLine()) {
                         const QByteArray line = socket->readLine().trimmed();
                         const QByteArray verb = line.split(' ').first();
                         const QByteArray n = line.split(' ').value(1);
                         if (verb == "STAT")
                             socket->write("+OK 2 1581056\r\n");
+                        else if (verb == "TOP" && longSubject && n == "2")
+                            socket->write("+OK\r\nFrom: Ann Example <ann@example.org>\r\nSubject: "
+                                          + QByteArray(400, 'x') + "\r\n\r\n.\r\n");
                         else if (verb == "TOP")
                             socket->write("+OK\r\nFrom: Ann Example <ann@example.org>\r\nSubject: Minutes of the "
                                           "meeting, message " + n + "\r\n\r\n.\r\n");
@@ -398,6 +526,9 @@ public:
         EXPECT_TRUE(m_server.listen(QHostAddress::LocalHost, 0));
     }
     quint16 port() const { return m_server.serverPort(); }
+
+    // The second message's subject is 400 characters long.
+    bool longSubject = false;
 
 private:
     QTcpServer m_server;
@@ -432,13 +563,22 @@ protected:
         tariff_profile("Day rate", 8, 20, 10, 3);
         tariff_profile("Weekend", 0, 0, 2, 2);
 
-        const std::vector<history::HistoryRecord> records = {
+        std::vector<history::HistoryRecord> records = {
             connection("alice", "ISP", 5, 9, 125, 105),
             connection("bob", "Internet Provider", 6, 14, 36000, 10000),
             connection("Christopher", "Wide Area Dial-up", 7, 23, 5400, 1395),
             connection("alice", "Internet Provider", 7, 10, 359999, 987654),
             connection("bob", "ISP", 7, 11, 359999, 4995775),
+            // Names as long as the record holds them: the list may cut them short.
+            connection("Maximiliana Theodora Evangelina Wolkenstein-Rodenegg",
+                       "Regional Telephone and Telegraph Cooperative, Dial-up Internet Access for Members", 7, 9,
+                       600, 30),
         };
+        // Twenty-five users, as many as the Statistics list shows only with its scroll bar.
+        for (int user = 0; user < 21; ++user) {
+            const std::string name = "user" + std::to_string(user + 1);
+            records.push_back(connection(name.c_str(), "ISP", 6, 8, 3600 * user, 1000 * user));
+        }
         for (const auto& record : records)
             ASSERT_TRUE(history::append(env.programFolder(), record));
 
@@ -480,7 +620,8 @@ TEST_F(ElidedTextTest, NoWindowShowsAnElidedTextAtItsOpeningSize)
     MainWindow& main = *mainWindow;
     // Postpeek after a check of both accounts, and after a deletion that found the mail
     // changed (its longest status text).
-    const auto postpeek = [this](bool changed) {
+    const auto postpeek = [this](bool changed, bool longSubject = false) {
+        maildrop.longSubject = longSubject;
         auto form = std::make_shared<mailcheck::MailCheckerWindow>();
         form->handle([&] { form->startUp(); });
         env.setLine(true);
@@ -524,6 +665,15 @@ TEST_F(ElidedTextTest, NoWindowShowsAnElidedTextAtItsOpeningSize)
         {"Connections", dialog(static_cast<ConnectionsDialog*>(nullptr))},
         {"Connections, this month",
          dialog(static_cast<ConnectionsDialog*>(nullptr), std::function<void(ConnectionsDialog&)>([](ConnectionsDialog& d) { d.thisMonthButton->click(); }))},
+        // Each sortable column named under "Sorted by:", the direction beside it.
+        {"Connections, sorted by each column",
+         dialog(static_cast<ConnectionsDialog*>(nullptr), std::function<void(ConnectionsDialog&)>([](ConnectionsDialog& d) {
+             for (int column = 0; column < 4; ++column) {
+                 d.columnClicked(column);
+                 letEventsRun(20);
+                 faultsOnTheWay << faultsOf(QStringLiteral("Connections, sorted by column %1").arg(column), &d);
+             }
+         }))},
         {"Statistics", dialog(static_cast<StatisticsDialog*>(nullptr))},
         {"Open report", dialog(static_cast<OpenReportDialog*>(nullptr))},
         {"Graphs", dialog(static_cast<GraphsDialog*>(nullptr))},
@@ -543,6 +693,7 @@ TEST_F(ElidedTextTest, NoWindowShowsAnElidedTextAtItsOpeningSize)
          }},
         {"Postpeek", [&postpeek] { return postpeek(false); }},
         {"Postpeek, mail changed", [&postpeek] { return postpeek(true); }},
+        {"Postpeek, a long subject", [&postpeek] { return postpeek(false, true); }},
         {"Postpeek About", [] {
              auto about = std::make_shared<mailcheck::MailAboutBox>();
              about->show();
@@ -556,7 +707,8 @@ TEST_F(ElidedTextTest, NoWindowShowsAnElidedTextAtItsOpeningSize)
         const std::shared_ptr<QWidget> window = w.open();
         letEventsRun(100);
         ASSERT_TRUE(window->isVisible());
-        faults << faultsOf(q(w.name), window.get());
+        faults << faultsOf(q(w.name), window.get()) << faultsOnTheWay;
+        faultsOnTheWay.clear();
         window->hide();
     }
     EXPECT_TRUE(faults.isEmpty()) << faults.join(QLatin1Char('\n')).toStdString();
