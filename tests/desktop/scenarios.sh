@@ -634,6 +634,7 @@ scenario_WaylandWithTray() {
         fail "Exit from the exported menu asked nothing"
     note "Exit from the exported menu asked its question"
     stop_program
+}
 
 # Connections opens wider than its smallest size, for every column beside the scroll bar,
 # and within the screen; Open report wider than its design, for its caption beside the
