@@ -406,6 +406,10 @@ tooltip_of() {
     panel show $1 | sed -n 's/^tooltip: //p'
 }
 
+tooltip_is() {  # the first tick sets it, a moment after the icon comes
+    [[ "$(tooltip_of "$1")" == "$2" ]]
+}
+
 scenario_TrayMenuOverDBus() {
     after_first_start
     sni_item Dialtally
@@ -413,7 +417,7 @@ scenario_TrayMenuOverDBus() {
     menu_is "$dialtally" 'Restore|-|Connections ...|-|Beep ...|Time Synchronization ...|Check EMail ...|-|Counter ...|-|Providers ...|Tariffs ...|-|Preferences ...|-|Exit'
     note "Dialtally's menu is exported, entries in order"
     icon_sizes_cover "$dialtally"
-    [[ "$(tooltip_of "$dialtally")" == 'Dialtally: [Not Connected] ' ]] ||
+    wait_for 5 tooltip_is "$dialtally" 'Dialtally: [Not Connected] ' ||
         fail "the tooltip reads \"$(tooltip_of "$dialtally")\""
     quiet_for "$dialtally" 4
     note "idle: no NewIcon, no NewToolTip"
