@@ -200,7 +200,7 @@ void OpenReportDialog::buildWindow()
 
 QString OpenReportDialog::folder() const
 {
-    return reports::reportsFolder(m_session.programPath);
+    return reports::reportsFolder(m_session.programPath());
 }
 
 QString OpenReportDialog::selectedReport() const

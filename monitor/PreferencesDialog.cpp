@@ -575,7 +575,7 @@ void PreferencesDialog::okClicked()
     {
         KeyScope key(registry, RootKey::LocalMachine, name(rk::kRun), true);
         key->writeString(name(rk::vAutostart),
-                         autostartCheck->isChecked() ? pref::autostartCommand(m_session.programPath) : QString());
+                         autostartCheck->isChecked() ? pref::autostartCommand(m_session.programPath()) : QString());
     }
     {
         KeyScope key(registry, RootKey::LocalMachine, name(rk::kSoftware), false);

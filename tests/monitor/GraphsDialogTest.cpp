@@ -1,6 +1,7 @@
 // The Graphs dialog: the aggregations, the charts they fill, the two pages and the
 // resize rule.
 #include "Fakes.h"
+#include "SessionProbe.h"
 
 #include "Application.h"
 #include "Chart.h"
@@ -179,7 +180,7 @@ protected:
     GraphsDialogTest()
     {
         env.install();
-        main.session().programPath = env.programFolder();
+        SessionProbe::programPath(main.session()) = env.programFolder();
         platform::Application::instance().setHelpFile(env.programFolder() + "/Dialtally Help.hlp");
     }
     void write(std::initializer_list<Rec> recs)
