@@ -46,10 +46,10 @@ public:
 
 class NoBoxes : public platform::MessageBoxes {
 public:
-    int show(const platform::MessageRequest& request) override
+    platform::Answer show(const platform::MessageRequest& request) override
     {
         std::fprintf(stderr, "unexpected box: %s\n", qPrintable(request.text));
-        return platform::IDOK;
+        return platform::Answer::Ok;
     }
 };
 

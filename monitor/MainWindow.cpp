@@ -113,7 +113,7 @@ void MainWindow::connectSession()
         return platform::messageBox(QStringLiteral("Are you connected now ?"), caption(),
                                     platform::MessageIcon::Question, platform::MessageButtons::YesNo,
                                     platform::MessageOwner::Application)
-               != platform::IDNO;
+               != platform::Answer::No;
     });
 }
 
@@ -211,9 +211,9 @@ void MainWindow::runClosingSteps()
 
 bool MainWindow::confirmExit()
 {
-    const int answer = platform::messageBox(QString::fromLatin1(program::kExitQuestion), caption(),
+    const platform::Answer answer = platform::messageBox(QString::fromLatin1(program::kExitQuestion), caption(),
                                             platform::MessageIcon::Question, platform::MessageButtons::YesNo);
-    if (answer != platform::IDYES)
+    if (answer != platform::Answer::Yes)
         return false;
     runClosingSteps();
     return true;
@@ -720,7 +720,7 @@ void MainWindow::resetCounter()
 {
     if (platform::messageBox(QStringLiteral("Are you sure to reset counter ?"), caption(),
                              platform::MessageIcon::Question, platform::MessageButtons::YesNo)
-        != platform::IDYES)
+        != platform::Answer::Yes)
         return;
     m_session.resetCounterToday();
 }

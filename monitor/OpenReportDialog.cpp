@@ -301,10 +301,10 @@ bool OpenReportDialog::event(QEvent* e)
 
 void DeleteAllReports(const QString& programPath)
 {
-    const int answer = platform::messageBox(QStringLiteral("Are you sure to delete all reports ?"),
+    const platform::Answer answer = platform::messageBox(QStringLiteral("Are you sure to delete all reports ?"),
                                             caption(), platform::MessageIcon::Question,
                                             platform::MessageButtons::YesNo);
-    if (answer != platform::IDYES)
+    if (answer != platform::Answer::Yes)
         return;
     // A missing folder holds no reports: nothing is looked for anywhere else.
     const QStringList left = reports::deleteReportFiles(reports::reportsFolder(programPath));

@@ -827,7 +827,7 @@ void PreferencesDialog::deleteAccountClicked()
     const QString accountName = accountList->item(row)->text();
     if (platform::messageBox(QStringLiteral("Are you sure to delete tariff '") + accountName + QStringLiteral("'?"),
                              mailCaption(), platform::MessageIcon::Question, platform::MessageButtons::YesNo)
-        != platform::IDYES)
+        != platform::Answer::Yes)
         return;
     {
         QSignalBlocker blocker(accountList);

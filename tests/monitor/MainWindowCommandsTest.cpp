@@ -139,7 +139,7 @@ TEST_F(CommandsTest, ExitCommandsAskThenSaveTheConnectionAndQuit)
 TEST_F(CommandsTest, ExitAnsweredNoChangesNothing)
 {
     connectAndCount();
-    env.boxes.queueAnswer(platform::IDNO);
+    env.boxes.queueAnswer(platform::Answer::No);
     mainWindow->exitProgram();
     EXPECT_EQ(env.boxes.shown.size(), 1u);
     EXPECT_TRUE(quits.empty());
@@ -523,7 +523,7 @@ TEST_F(CommandsTest, ResetCounterAsksFirst)
     writeInt(HKLM, q(rk::kCounterAll), q(rk::vReport), 1);
     const QString report = env.programFolder() + "/Reports/2000-1-3.rpt";
 
-    env.boxes.queueAnswer(platform::IDNO);
+    env.boxes.queueAnswer(platform::Answer::No);
     action("resetCounterAction")->trigger();
     ASSERT_EQ(env.boxes.shown.size(), 1u);
     EXPECT_EQ(env.boxes.shown[0].text, QStringLiteral("Are you sure to reset counter ?"));
@@ -532,7 +532,7 @@ TEST_F(CommandsTest, ResetCounterAsksFirst)
     EXPECT_EQ(records().size(), 1u);
     EXPECT_FALSE(QFile::exists(report));
 
-    env.boxes.queueAnswer(platform::IDYES);
+    env.boxes.queueAnswer(platform::Answer::Yes);
     action("resetCounterAction")->trigger();
     EXPECT_TRUE(records().empty());
     EXPECT_TRUE(QFile::exists(report));

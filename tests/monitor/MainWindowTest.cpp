@@ -365,16 +365,16 @@ TEST_F(MainWindowTest, RecoveryTable)
         int antiCrash;
         int backup;
         int line;  // -1: no "Remote Connection" value
-        int answer;
+        std::optional<platform::Answer> answer;  // none: no box to answer
         bool recovered;
         bool asked;
         int lineAfter;
     } cases[] = {
-        {"plain slot, line down", 1, 0, 0, 0, true, false, 0},
-        {"b slot, no line value", 1, 1, -1, 0, true, false, -1},
-        {"line up, answer No", 1, 1, 1, platform::IDNO, true, true, 0},
-        {"line up, answer Yes", 1, 0, 1, platform::IDYES, true, true, 1},
-        {"anti-crash off", 0, 0, 1, 0, false, false, 1},
+        {"plain slot, line down", 1, 0, 0, {}, true, false, 0},
+        {"b slot, no line value", 1, 1, -1, {}, true, false, -1},
+        {"line up, answer No", 1, 1, 1, platform::Answer::No, true, true, 0},
+        {"line up, answer Yes", 1, 0, 1, platform::Answer::Yes, true, true, 1},
+        {"anti-crash off", 0, 0, 1, {}, false, false, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -411,7 +411,7 @@ TEST_F(MainWindowTest, RecoveryTable)
         if (c.line >= 0)
             local.setLine(c.line == 1);
         if (c.answer)
-            local.boxes.queueAnswer(c.answer);
+            local.boxes.queueAnswer(*c.answer);
         local.boxes.clear();
         start();
 
@@ -604,7 +604,7 @@ TEST_F(MainWindowTest, AFullDiskKeepsTheHistoryAndTheEarlierReport)
          notReset},
         {"Reset counter",
          [&] {
-             env.boxes.queueAnswer(platform::IDYES);
+             env.boxes.queueAnswer(platform::Answer::Yes);
              action("resetCounterAction");
          },
          notReset},
@@ -652,7 +652,7 @@ TEST_F(MainWindowTest, AFullDiskKeepsTheHistoryAndTheEarlierReport)
 
     // With room again the same reset writes the whole report and then empties the
     // history.
-    env.boxes.queueAnswer(platform::IDYES);
+    env.boxes.queueAnswer(platform::Answer::Yes);
     action("resetCounterAction");
     EXPECT_EQ(history::readAll(folder).size(), 0u);
     EXPECT_EQ(QFileInfo(reportFile).size(), 137 + 3 * 142 + 6 * 142);

@@ -242,7 +242,7 @@ protected:
 
 TEST_F(DeleteReportsTest, AsksAndOnYesDeletesOnlyTheReports)
 {
-    env.boxes.queueAnswer(platform::IDNO);
+    env.boxes.queueAnswer(platform::Answer::No);
     DeleteAllReports(main.session().programPath());
     ASSERT_EQ(env.boxes.shown.size(), 1u);
     EXPECT_EQ(env.boxes.shown[0].text, QStringLiteral("Are you sure to delete all reports ?"));
@@ -251,7 +251,7 @@ TEST_F(DeleteReportsTest, AsksAndOnYesDeletesOnlyTheReports)
     EXPECT_EQ(env.boxes.shown[0].buttons, platform::MessageButtons::YesNo);
     EXPECT_EQ(left().size(), 5);
 
-    env.boxes.queueAnswer(platform::IDYES);
+    env.boxes.queueAnswer(platform::Answer::Yes);
     DeleteAllReports(main.session().programPath());
     EXPECT_EQ(left(), (QStringList{".hidden.rpt", "kept.rpt", "notes.txt"}));
     EXPECT_EQ(env.boxes.shown.size(), 2u);  // the question only

@@ -634,7 +634,7 @@ TEST_F(PreferencesDialogTest, NoAccountLeavesAnEmptyKeyAndDefaultEdits)
 {
     writeAccount({QStringLiteral("only"), QStringLiteral("u"), QStringLiteral("p"), QStringLiteral("h"), 995, 1});
     auto form = opened();
-    env.boxes.queueAnswer(platform::IDNO);
+    env.boxes.queueAnswer(platform::Answer::No);
     form->deleteAccountButton->click();
     EXPECT_EQ(listLines(*form), QStringList{"only"});
     form->deleteAccountButton->click();

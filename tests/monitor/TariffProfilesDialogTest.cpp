@@ -413,7 +413,7 @@ TEST_F(TariffProfilesDialogTest, DeleteAsksAndTheTableFollowsTheRows)
     writeProfile("C", {9, 10, 11, 12, 1});
     dialog->FormActivate();
     pick(1);
-    env.boxes.queueAnswer(platform::IDNO);
+    env.boxes.queueAnswer(platform::Answer::No);
     dialog->deleteButton->click();
     ASSERT_EQ(env.boxes.texts(), QStringList({"Are you sure to delete tariff 'B'?"}));
     EXPECT_EQ(env.boxes.shown[0].icon, MessageIcon::Question);
