@@ -129,7 +129,7 @@ void LoadHistory(ConnectionsDialog& dialog, connections::HistoryFilter filter)
 {
     // Today once, before the file is read, so a load across midnight filters by one day.
     const QDate today = platform::clock().now().date();
-    dialog.rows().load(dialog.session().programPath, filter, today.day(), today.month());
+    dialog.rows().load(dialog.session().programPath(), filter, today.day(), today.month());
     dialog.fitColumns();
 
     // A history that is missing or empty also shows the zero footer: totals left from

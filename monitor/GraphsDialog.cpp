@@ -133,7 +133,7 @@ void GraphsDialog::FormActivate()
 
 void GraphsDialog::BuildGraphs()
 {
-    const graphs::GraphTotals totals = graphs::aggregate(m_session.programPath);
+    const graphs::GraphTotals totals = graphs::aggregate(m_session.programPath());
 
     if (!totals.UserTotals.empty()) {
         const short count = columnCountFor(totals.UserTotals.size());

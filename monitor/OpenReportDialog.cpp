@@ -153,7 +153,7 @@ void OpenReportDialog::buildWindow()
 
 QString OpenReportDialog::folder() const
 {
-    return reports::reportsFolder(m_session.programPath);
+    return reports::reportsFolder(m_session.programPath());
 }
 
 QString OpenReportDialog::selectedReport() const
@@ -254,10 +254,10 @@ bool OpenReportDialog::event(QEvent* e)
 
 void DeleteAllReports(const QString& programPath)
 {
-    const int answer = platform::messageBox(QStringLiteral("Are you sure to delete all reports ?"),
+    const platform::Answer answer = platform::messageBox(QStringLiteral("Are you sure to delete all reports ?"),
                                             caption(), platform::MessageIcon::Question,
                                             platform::MessageButtons::YesNo);
-    if (answer != platform::IDYES)
+    if (answer != platform::Answer::Yes)
         return;
     // A missing folder holds no reports: nothing is looked for anywhere else.
     const QStringList left = reports::deleteReportFiles(reports::reportsFolder(programPath));

@@ -169,7 +169,7 @@ void StatisticsDialog::FormActivate()
     const std::int32_t crashes = readCrashCount(m_registry);
     crashCountLabel->setText(QString::number(crashes));
 
-    const auto rows = statistics::userRows(m_session.programPath);
+    const auto rows = statistics::userRows(m_session.programPath());
     if (!rows.empty()) {
         userList->setUpdatesEnabled(false);
         for (const auto& row : rows) {
@@ -188,7 +188,7 @@ void StatisticsDialog::FormActivate()
         userList->setUpdatesEnabled(true);
     }
 
-    crashRateLabel->setText(statistics::crashRateText(crashes, m_session.counts.periodSeconds));
+    crashRateLabel->setText(statistics::crashRateText(crashes, m_session.counterPeriod().seconds()));
 }
 
 void StatisticsDialog::fitColumns()

@@ -638,7 +638,7 @@ void TariffProfilesDialog::deleteClicked()
         QStringLiteral("Are you sure to delete tariff '") + profileList->item(selected)->text() + QStringLiteral("'?");
     if (platform::messageBox(question, QString::fromLatin1(program::kCaption), MessageIcon::Question,
                              platform::MessageButtons::YesNo)
-        != platform::IDYES)
+        != platform::Answer::Yes)
         return;
     {
         const QSignalBlocker blocker(profileList);

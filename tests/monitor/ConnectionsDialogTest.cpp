@@ -1,6 +1,7 @@
 // The Connections dialog: the three filters, the footer, sorting by column and the
 // layout, over the history file.
 #include "Fakes.h"
+#include "SessionProbe.h"
 
 #include "MainWindow.h"
 #include "ConnectionsDialog.h"
@@ -72,7 +73,7 @@ protected:
     void SetUp() override
     {
         connections::resetSortState();
-        main.session().programPath = env.programFolder();
+        SessionProbe::programPath(main.session()) = env.programFolder();
         env.clock.set(1999, 10, 9, 12, 0, 0);
     }
 

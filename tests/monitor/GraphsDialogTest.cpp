@@ -1,6 +1,7 @@
 // The Graphs dialog: the charts the history fills, the two pages and the resize.
 #include "Fakes.h"
 #include "HistoryRecords.h"
+#include "SessionProbe.h"
 
 #include "Application.h"
 #include "Chart.h"
@@ -51,7 +52,7 @@ protected:
     GraphsDialogTest()
     {
         env.install();
-        main.session().programPath = env.programFolder();
+        SessionProbe::programPath(main.session()) = env.programFolder();
         platform::Application::instance().setHelpFile(env.programFolder() + "/Dialtally Help.hlp");
     }
     void write(std::initializer_list<Rec> recs)

@@ -2,6 +2,7 @@
 // and the dialog's showing and closing.
 #include "Fakes.h"
 #include "RegistryShorthand.h"
+#include "SessionProbe.h"
 
 #include "Application.h"
 #include "RegistryNames.h"
@@ -42,7 +43,7 @@ protected:
     StatisticsDialogTest()
     {
         env.install();
-        main.session().programPath = env.programFolder();
+        SessionProbe::programPath(main.session()) = env.programFolder();
         platform::Application::instance().setHelpFile(env.programFolder() + "/Dialtally Help.hlp");
         statistics::usersSortState() = {};
     }
@@ -71,7 +72,7 @@ TEST_F(StatisticsDialogTest, ShowingFillsRowsCrashesAndRateAndClosingEmptiesTheL
     write(QStringLiteral("alice"), 1800, 250);
     write(QStringLiteral("alice"), 5, 5);
     crashes(5);
-    main.session().counts.periodSeconds = 5400;
+    SessionProbe::periodSeconds(main.session()) = 5400;
 
     StatisticsDialog dialog(main.session());
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Statistics"));
@@ -123,7 +124,7 @@ TEST_F(StatisticsDialogTest, TheListIsDrawnWithGridLines)
 TEST_F(StatisticsDialogTest, NoHistoryStillShowsTheCrashesAndRate)
 {
     crashes(1);
-    main.session().counts.periodSeconds = 3599;
+    SessionProbe::periodSeconds(main.session()) = 3599;
     StatisticsDialog dialog(main.session());
     dialog.show();
     EXPECT_EQ(dialog.userList->topLevelItemCount(), 0);
@@ -143,7 +144,7 @@ TEST_F(StatisticsDialogTest, AMissingCrashCountIsShownAndLeavesAnEmptyList)
     platform::Registry r;
     r.setRootKey(RootKey::LocalMachine);
     ASSERT_TRUE(r.deleteKey(QString::fromLatin1(rk::kUsers)));
-    main.session().counts.periodSeconds = 7200;
+    SessionProbe::periodSeconds(main.session()) = 7200;
     dialog.show();
     ASSERT_EQ(env.boxes.shown.size(), 1u);
     EXPECT_EQ(env.boxes.shown[0].text, QStringLiteral("Failed to get data for '%1'.").arg(QString::fromLatin1(rk::vCrash)));

@@ -381,7 +381,7 @@ TEST_F(TariffProfilesDialogTest, DeleteAsksAndTheTableFollowsTheRows)
     writeProfile("C", {9, 10, 11, 12, 1});
     dialog->FormActivate();
     pick(1);
-    env.boxes.queueAnswer(platform::IDNO);
+    env.boxes.queueAnswer(platform::Answer::No);
     dialog->deleteButton->click();
     ASSERT_EQ(env.boxes.texts(), QStringList({"Are you sure to delete tariff 'B'?"}));
     EXPECT_EQ(env.boxes.shown[0].icon, MessageIcon::Question);
@@ -569,17 +569,17 @@ TEST_F(TariffChargingTest, AConfirmedChangeChargesFromTheNextMinute)
     writeSlot("ISP", "5", "Std", {8, 20, 10, 3, 0});
     env.setLine(true);
     mainWindow->session().tick();
-    EXPECT_EQ(mainWindow->session().counts.connectionFee, 10);
+    EXPECT_EQ(mainWindow->session().connection().fee(), 10);
 
     confirm([](TariffProfilesDialog& d) { d.dayCostEdit->setText(QStringLiteral("25")); });
     env.clock.advance(60);
     mainWindow->session().tick();
-    EXPECT_EQ(mainWindow->session().counts.connectionFee, 35);
+    EXPECT_EQ(mainWindow->session().connection().fee(), 35);
 
     confirm([](TariffProfilesDialog& d) { d.oneCostPerDayButton->click(); });  // one cost per day
     env.clock.set(2000, 1, 7, 21, 1, 0);
     mainWindow->session().tick();
-    EXPECT_EQ(mainWindow->session().counts.connectionFee, 60);
+    EXPECT_EQ(mainWindow->session().connection().fee(), 60);
 
     confirm([](TariffProfilesDialog& d) {
         d.nameEdit->setText(QStringLiteral("Standard"));
@@ -587,7 +587,7 @@ TEST_F(TariffChargingTest, AConfirmedChangeChargesFromTheNextMinute)
     });
     env.clock.advance(60);
     mainWindow->session().tick();
-    EXPECT_EQ(mainWindow->session().counts.connectionFee, 60);
+    EXPECT_EQ(mainWindow->session().connection().fee(), 60);
     EXPECT_EQ(mainWindow->connectionFeeLabel->text(), QStringLiteral("No tariff for this day"));
     EXPECT_TRUE(env.boxes.shown.empty());
 }
