@@ -572,7 +572,7 @@ void PreferencesDialog::okClicked()
     {
         KeyScope key(registry, RootKey::LocalMachine, name(rk::kRun), true);
         key->writeString(name(rk::vAutostart),
-                         autostartCheck->isChecked() ? pref::autostartCommand(m_session.programPath) : QString());
+                         autostartCheck->isChecked() ? pref::autostartCommand(m_session.programPath()) : QString());
     }
     {
         KeyScope key(registry, RootKey::LocalMachine, name(rk::kSoftware), false);
@@ -835,7 +835,7 @@ void PreferencesDialog::deleteAccountClicked()
     const QString accountName = accountList->item(row)->text();
     if (platform::messageBox(QStringLiteral("Are you sure to delete tariff '") + accountName + QStringLiteral("'?"),
                              mailCaption(), platform::MessageIcon::Question, platform::MessageButtons::YesNo)
-        != platform::IDYES)
+        != platform::Answer::Yes)
         return;
     {
         QSignalBlocker blocker(accountList);
