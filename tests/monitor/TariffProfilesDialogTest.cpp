@@ -80,38 +80,6 @@ protected:
     std::unique_ptr<TariffProfilesDialog> dialog;
 };
 
-// ---- plain logic -----------------------------------------------------------------------
-
-TEST(TariffOptionsLogic, AtoiAndNumberProblems)
-{
-    EXPECT_EQ(tariffoptions::atoi(QString()), 0);
-    EXPECT_EQ(tariffoptions::atoi(QStringLiteral("  -5x")), -5);
-    EXPECT_EQ(tariffoptions::atoi(QStringLiteral("+12")), 12);
-    EXPECT_EQ(tariffoptions::atoi(QStringLiteral("a5")), 0);
-    EXPECT_EQ(tariffoptions::atoi(QStringLiteral("99999999999")), 2147483647);
-    EXPECT_EQ(tariffoptions::atoi(QStringLiteral("-99999999999")), -2147483647 - 1);
-
-    using tariffoptions::HourOutOfRange;
-    using tariffoptions::NotADigit;
-    struct Case {
-        const char* text;
-        bool hour;
-        int problems;
-    } cases[] = {
-        {"", true, 0},         {"0", true, 0},           {"23", true, 0},
-        {"24", true, HourOutOfRange}, {"24", false, 0},  {"-5", true, HourOutOfRange | NotADigit},
-        {"-5", false, NotADigit},     {"5a", false, NotADigit}, {"1.5", false, NotADigit},
-        {"150", false, 0},     {" 5", false, NotADigit},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
-        EXPECT_EQ(tariffoptions::numberProblems(q(c.text), c.hour), c.problems);
-    }
-    EXPECT_EQ(tariffoptions::slotDayKey(0), QStringLiteral("0"));
-    EXPECT_EQ(tariffoptions::slotDayKey(6), QStringLiteral("6"));
-    EXPECT_EQ(tariffoptions::slotDayKey(7), q(rk::kHolidayDay));
-}
-
 // ---- loading and showing ----------------------------------------------------------------------
 
 TEST_F(TariffProfilesDialogTest, LoadShowsTheProfilesAndStoresWhatTheFieldsHold)
