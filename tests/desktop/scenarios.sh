@@ -86,7 +86,7 @@ stop_program() {
 }
 
 # While minimized the main window's title is the taskbar's text, the program's title.
-MAIN_NAMES='Dialtally( 2\.01|: \[.*\])'
+MAIN_NAMES='Dialtally( 2\.01| v2\.01|: \[.*)'
 
 main_window_known() {
     MAIN=$(window_named "$APP_PID" "$MAIN_NAMES")
