@@ -359,11 +359,12 @@ void ConnectionsDialog::fitColumns()
     };
     const int textMargins = platform::cellTextPadding(*connectionList) + (connectionList->showGrid() ? 1 : 0);
     const int averageCharacter = connectionList->fontMetrics().averageCharWidth();
+    const std::array<int, connections::kColumnCount> widestValues = m_rows->widestValueTexts(advance);
     for (int c = 0; c < connections::kColumnCount; ++c) {
         const int widest = connections::holdsName(c)
                                ? averageCharacter * connections::designNameLength(c)
                                : std::max(connections::widestDigitsWidth(advance, connections::designValueSample(c)),
-                                          m_rows->widestText(advance, c));
+                                          widestValues[c]);
         connectionList->setColumnWidth(
             c, connections::neededColumnWidth(connections::designColumnWidth(c),
                                               connectionList->horizontalHeader()->sectionSizeHint(c), widest,

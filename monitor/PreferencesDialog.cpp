@@ -302,9 +302,6 @@ void PreferencesDialog::buildWindow()
         row->addWidget(programCountLabel, 1);
         page->addLayout(row);
         page->addStretch();
-        programFileDialog = named(new QFileDialog(this, QStringLiteral("Open")), "programFileDialog");
-        programFileDialog->setFileMode(QFileDialog::ExistingFile);
-        platform::offerProgramsFirst(*programFileDialog, {QStringLiteral("Executable files (*.exe)")});
     }
 
     // ---- Connection ----
@@ -647,9 +644,20 @@ void PreferencesDialog::FormClose()
 
 // ---- Exec page --------------------------------------------------------------------------
 
+QFileDialog& PreferencesDialog::programFileDialog()
+{
+    if (!m_programFileDialog) {
+        m_programFileDialog = named(new QFileDialog(this, QStringLiteral("Open")), "programFileDialog");
+        m_programFileDialog->setFileMode(QFileDialog::ExistingFile);
+        platform::offerProgramsFirst(*m_programFileDialog, {QStringLiteral("Executable files (*.exe)")});
+    }
+    return *m_programFileDialog;
+}
+
 void PreferencesDialog::addProgramClicked()
 {
-    const QString file = openFileRunner ? openFileRunner(*programFileDialog) : runOpenDialog(*programFileDialog);
+    QFileDialog& dialog = programFileDialog();
+    const QString file = openFileRunner ? openFileRunner(dialog) : runOpenDialog(dialog);
     if (file.isEmpty())
         return;
     QStringList lines = pref::execLines(execLinesEdit->toPlainText());

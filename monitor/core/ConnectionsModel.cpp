@@ -437,9 +437,17 @@ int ConnectionsModel::widestText(const TextAdvance& advance, int column) const
             widest = std::max(widest, advance(m_names[*longestRest].text));
         return whole(widest);
     }
+    return widestValueTexts(advance)[column];
+}
+
+std::array<int, kColumnCount> ConnectionsModel::widestValueTexts(const TextAdvance& advance) const
+{
+    std::array<int, kColumnCount> widths{};
+    if (m_order.empty())
+        return widths;
     // The separators are the same in every row, so the longest text with the widest
     // digit in each place is as wide as any text of the column.
-    const auto lengthOf = [column](const Row& r, std::int64_t runningTotal) {
+    const auto lengthOf = [](const Row& r, std::int64_t runningTotal, int column) {
         switch (column) {
         case 2:
             return moneyLength(r.fee);
@@ -448,24 +456,35 @@ int ConnectionsModel::widestText(const TextAdvance& advance, int column) const
         case 4:
             return moneyLength(clampToField(runningTotal));
         case 5:
+            return threePartLength(r.start[0], r.start[1], r.start[2]);
         case 6:
-            return column == 5 ? threePartLength(r.start[0], r.start[1], r.start[2])
-                               : threePartLength(r.start[3], r.start[4], r.start[5]);
+            return threePartLength(r.start[3], r.start[4], r.start[5]);
+        case 7:
+            return threePartLength(r.end[0], r.end[1], r.end[2]);
         default:
-            return column == 7 ? threePartLength(r.end[0], r.end[1], r.end[2])
-                               : threePartLength(r.end[3], r.end[4], r.end[5]);
+            return threePartLength(r.end[3], r.end[4], r.end[5]);
         }
     };
-    std::size_t longest = 0;
-    int longestLength = -1;
+    // One pass over the rows for every column: a long history is read from memory
+    // once instead of once a column.
+    constexpr int kFirstValue = 2;
+    std::array<std::size_t, kColumnCount> longest{};
+    std::array<int, kColumnCount> longestLength;
+    longestLength.fill(-1);
+    const std::size_t count = m_order.size();
     for (std::size_t i = 0; i < count; ++i) {
-        const int length = lengthOf(m_rows[m_view.first + i], m_running[i]);
-        if (length > longestLength) {
-            longestLength = length;
-            longest = i;
+        const Row& r = m_rows[m_view.first + i];
+        for (int c = kFirstValue; c < kColumnCount; ++c) {
+            const int length = lengthOf(r, m_running[i], c);
+            if (length > longestLength[c]) {
+                longestLength[c] = length;
+                longest[c] = i;
+            }
         }
     }
-    return widestDigitsWidth(advance, cell(m_rows[m_view.first + longest], m_running[longest], column));
+    for (int c = kFirstValue; c < kColumnCount; ++c)
+        widths[c] = widestDigitsWidth(advance, cell(m_rows[m_view.first + longest[c]], m_running[longest[c]], c));
+    return widths;
 }
 
 QStringList ConnectionsModel::rowTexts(int row) const

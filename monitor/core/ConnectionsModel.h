@@ -113,6 +113,9 @@ public:
     // their longest with the widest digit in every place, so no value is found by
     // formatting every row; each distinct name is measured.
     int widestText(const TextAdvance& advance, int column) const;
+    // widestText of every column of the program's own values (fee, time, dates), found
+    // in one pass over the rows; 0 for the name columns.
+    std::array<int, kColumnCount> widestValueTexts(const TextAdvance& advance) const;
     QStringList rowTexts(int row) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
