@@ -25,7 +25,6 @@ AboutBox::AboutBox(QWidget* parent)
     logo = new QLabel(this);
     logo->setObjectName(QStringLiteral("logo"));
     logo->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    logo->setPixmap(dialtallyLogo());
     logo->setAlignment(Qt::AlignCenter);
     layout->addWidget(logo, 1);
 
@@ -56,8 +55,18 @@ void AboutBox::helpClicked()
     platform::showHelpContext(kHelpContext);
 }
 
+// The logo is drawn while the box is shown: the box lives as long as the program, and
+// is seldom opened.
 void AboutBox::showEvent(QShowEvent* e)
 {
+    if (logo->pixmap().isNull())
+        logo->setPixmap(dialtallyLogo());
     centreOnScreen(*this);
     QDialog::showEvent(e);
+}
+
+void AboutBox::hideEvent(QHideEvent* e)
+{
+    logo->clear();
+    QDialog::hideEvent(e);
 }

@@ -20,9 +20,9 @@ TEST(About, HelpOpensTopicFiveAndOkCloses)
     EXPECT_EQ(box.size(), QSize(354, 402));
     EXPECT_EQ(box.okButton->text(), QStringLiteral("OK"));
     EXPECT_EQ(box.helpButton->text(), QStringLiteral("&Help"));
-    EXPECT_FALSE(box.logo->pixmap().isNull());
 
     box.open();
+    EXPECT_FALSE(box.logo->pixmap().isNull());
     box.helpButton->click();
     ASSERT_EQ(env.help.calls.size(), 1u);
     EXPECT_EQ(env.help.calls[0].kind, testing_support::FakeHelp::Call::Context);
@@ -32,6 +32,11 @@ TEST(About, HelpOpensTopicFiveAndOkCloses)
     box.okButton->click();
     EXPECT_FALSE(box.isVisible());
     EXPECT_EQ(box.result(), 1);
+    // Drawn again at the next showing; the picture is not kept while the box is hidden.
+    EXPECT_TRUE(box.logo->pixmap().isNull());
+    box.open();
+    EXPECT_FALSE(box.logo->pixmap().isNull());
+    box.done(1);
 }
 
 }  // namespace
