@@ -6,6 +6,7 @@
 #include "MonitoringSession.h"
 #include "Registry.h"
 #include "RegistryNames.h"
+#include "SessionProbe.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -117,10 +118,10 @@ void BM_CountingTick(benchmark::State& state)
     Setup setup;
     MonitoringSession session;
     Messages messages(session);
-    session.windowsUser = QStringLiteral("bench");
+    SessionProbe::windowsUser(session) = QStringLiteral("bench");
     putLine(true);
     session.tick();  // opens the connection
-    if (session.counts.state != ConnectionState::Counting) {
+    if (session.connection().state() != ConnectionState::Counting) {
         state.SkipWithError("the connection did not open");
         return;
     }
@@ -128,7 +129,7 @@ void BM_CountingTick(benchmark::State& state)
         setup.clock.advance();
         session.tick();
     }
-    state.counters["charged_cents"] = session.counts.connectionFee;
+    state.counters["charged_cents"] = session.connection().fee();
     state.counters["messages"] = messages.raised;
 }
 BENCHMARK(BM_CountingTick)->Unit(benchmark::kMicrosecond)->Iterations(3000);

@@ -15,6 +15,7 @@
 #include "ConnectionsDialog.h"
 #include "ConnectionsModel.h"
 #include "GraphsDialog.h"
+#include "SessionProbe.h"
 #include "StatisticsDialog.h"
 #include "History.h"
 
@@ -45,10 +46,10 @@ public:
 
 class NoBoxes : public platform::MessageBoxes {
 public:
-    int show(const platform::MessageRequest& request) override
+    platform::Answer show(const platform::MessageRequest& request) override
     {
         std::fprintf(stderr, "unexpected box: %s\n", qPrintable(request.text));
-        return platform::IDOK;
+        return platform::Answer::Ok;
     }
 };
 
@@ -216,7 +217,7 @@ void BM_ConnectionsReady(benchmark::State& state)
 {
     const int count = static_cast<int>(state.range(0));
     MainWindow main;
-    main.session().programPath = files->folder(count);
+    SessionProbe::programPath(main.session()) = files->folder(count);
     const double idle = residentMegabytes();
     double open = 0;
     double closed = 0;
@@ -286,8 +287,8 @@ void BM_StatisticsReady(benchmark::State& state)
     const int count = static_cast<int>(state.range(0));
     writeCrashCount(3);
     MainWindow main;
-    main.session().programPath = files->folder(count);
-    main.session().counts.periodSeconds = 36000;
+    SessionProbe::programPath(main.session()) = files->folder(count);
+    SessionProbe::periodSeconds(main.session()) = 36000;
     DialogMemory memory;
     double total = 0;
     {
@@ -317,7 +318,7 @@ void BM_GraphsReady(benchmark::State& state)
 {
     const int count = static_cast<int>(state.range(0));
     MainWindow main;
-    main.session().programPath = files->folder(count);
+    SessionProbe::programPath(main.session()) = files->folder(count);
     DialogMemory memory;
     double total = 0;
     memory.idle = residentMegabytes();
@@ -372,7 +373,7 @@ void BM_ConnectionsSortByUser(benchmark::State& state)
 void BM_Report(benchmark::State& state)
 {
     MainWindow main;
-    main.session().programPath = files->folder(static_cast<int>(state.range(0)));
+    SessionProbe::programPath(main.session()) = files->folder(static_cast<int>(state.range(0)));
     timed(state, [&] {
         if (!main.session().writeReport(2002, 10, 9))
             state.SkipWithError("the report was not written");

@@ -215,7 +215,7 @@ void BeepDialog::restoreInterval()
 {
     // The restored text is the session's own interval: it is not checked again.
     m_restoring = true;
-    intervalEdit->setText(QString::number(m_session.settings.beepInterval));
+    intervalEdit->setText(QString::number(m_session.beeps().interval()));
     m_restoring = false;
 }
 
@@ -246,9 +246,9 @@ void BeepDialog::okClicked()
     const QString text = intervalEdit->text().left(kIntervalTextLength);
     // A text that was never accepted (a zero loaded from the registry) is no interval.
     const bool hasInterval = !text.isEmpty() && beep::checkIntervalText(text).accepted();
-    const int interval = hasInterval ? beep::intervalOf(text) : m_session.settings.beepInterval;
+    const int interval = hasInterval ? beep::intervalOf(text) : m_session.beeps().interval();
     // With no sound chosen (the stored number was none of the four) the sound stays.
-    const int sound = checkedSound() != 0 ? checkedSound() : m_session.settings.beepSound;
+    const int sound = checkedSound() != 0 ? checkedSound() : m_session.beeps().sound();
 
     {
         platform::RegistryTransaction transaction(m_registry.store());
@@ -260,11 +260,9 @@ void BeepDialog::okClicked()
         transaction.commit();
     }
 
-    m_session.settings.beepInterval = interval;
+    m_session.setBeepSettings(beepOnCheck->isChecked(), interval, sound);
     if (!hasInterval)
         restoreInterval();
-    m_session.counts.beepCount = beeper::nextBeepCount(interval, m_session.counts.elapsedSeconds);
-    m_session.settings.beepSound = sound;
     done(1);
 }
 

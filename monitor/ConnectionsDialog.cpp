@@ -8,6 +8,7 @@
 #include "WindowPlacement.h"
 
 #include <QEvent>
+#include <QFontMetricsF>
 #include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -128,7 +129,7 @@ void LoadHistory(ConnectionsDialog& dialog, connections::HistoryFilter filter)
 {
     // Today once, before the file is read, so a load across midnight filters by one day.
     const QDate today = platform::clock().now().date();
-    dialog.rows().load(dialog.session().programPath, filter, today.day(), today.month());
+    dialog.rows().load(dialog.session().programPath(), filter, today.day(), today.month());
     dialog.fitColumns();
 
     // A history that is missing or empty also shows the zero footer: totals left from
@@ -295,27 +296,6 @@ void ConnectionsDialog::buildWindow()
     connect(thisDayButton, &QToolButton::clicked, this, platform::guarded(this, &ConnectionsDialog::thisDayClicked));
 }
 
-namespace {
-
-// A text of digits as wide as any number of its length can be drawn: each digit at the
-// font's widest.
-int widestDigitsWidth(const QFont& font, QString text)
-{
-    const QFontMetricsF metrics(font);
-    QChar widest = QLatin1Char('0');
-    for (char d = '1'; d <= '9'; ++d) {
-        if (metrics.horizontalAdvance(QLatin1Char(d)) > metrics.horizontalAdvance(widest))
-            widest = QLatin1Char(d);
-    }
-    for (QChar& c : text) {
-        if (c.isDigit())
-            c = widest;
-    }
-    return static_cast<int>(std::ceil(metrics.horizontalAdvance(text)));
-}
-
-}  // namespace
-
 void ConnectionsDialog::layOutFilterButtons()
 {
     // The design's 72 pixels hold a caption beside the mark only in the font it was
@@ -373,14 +353,18 @@ void ConnectionsDialog::fitColumns()
     // room of its design length: a longer name is cut short, its tooltip holds it
     // whole, and the other columns stay in view. A cell's room is its column less the
     // grid line's pixel.
-    const QFont font = connectionList->font();
+    const QFontMetricsF metrics(connectionList->font());
+    const connections::TextAdvance advance = [&metrics](const QString& text) {
+        return metrics.horizontalAdvance(text);
+    };
     const int textMargins = platform::cellTextPadding(*connectionList) + (connectionList->showGrid() ? 1 : 0);
     const int averageCharacter = connectionList->fontMetrics().averageCharWidth();
+    const std::array<int, connections::kColumnCount> widestValues = m_rows->widestValueTexts(advance);
     for (int c = 0; c < connections::kColumnCount; ++c) {
         const int widest = connections::holdsName(c)
                                ? averageCharacter * connections::designNameLength(c)
-                               : std::max(widestDigitsWidth(font, connections::designValueSample(c)),
-                                          m_rows->widestText(font, c));
+                               : std::max(connections::widestDigitsWidth(advance, connections::designValueSample(c)),
+                                          widestValues[c]);
         connectionList->setColumnWidth(
             c, connections::neededColumnWidth(connections::designColumnWidth(c),
                                               connectionList->horizontalHeader()->sectionSizeHint(c), widest,

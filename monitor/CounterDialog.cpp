@@ -225,8 +225,8 @@ void CounterDialog::okClicked()
     const QDate today = platform::clock().now().date();
     const int checked = checkedResetButton();
     const resetdialog::CounterChoice choice =
-        resetdialog::counterChoice(checked, static_cast<int>(m_session.settings.resetMode),
-                                  m_session.settings.resetDay, today.day());
+        resetdialog::counterChoice(checked, static_cast<int>(m_session.counterPeriod().resetMode()),
+                                  m_session.counterPeriod().resetDay(), today.day());
 
     {
         // The choice lands whole or not at all, and the session takes it over only
@@ -251,9 +251,8 @@ void CounterDialog::okClicked()
         }
         transaction.commit();
     }
-    m_session.settings.resetMode = period::resetModeFrom(choice.resetMode);
-    if (choice.writesResetDay)
-        m_session.settings.resetDay = choice.resetDay;
+    m_session.setResetRule(period::resetModeFrom(choice.resetMode),
+                           choice.writesResetDay ? std::optional<int>(choice.resetDay) : std::nullopt);
     done(1);
 }
 

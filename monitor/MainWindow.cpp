@@ -113,7 +113,7 @@ void MainWindow::connectSession()
         return platform::messageBox(QStringLiteral("Are you connected now ?"), caption(),
                                     platform::MessageIcon::Question, platform::MessageButtons::YesNo,
                                     platform::MessageOwner::Application)
-               != platform::IDNO;
+               != platform::Answer::No;
     });
 }
 
@@ -145,7 +145,7 @@ void MainWindow::welcomeNewUser()
         QStringLiteral("You don't have tariffs associated to providers. Please go to menu "
                        "Options|Tariffs, Options|Providers and do it."),
         caption(), platform::MessageIcon::Exclamation, platform::MessageButtons::Ok, platform::MessageOwner::None);
-    platform::Application::instance().setHelpFile(m_session.programPath + QLatin1Char('/')
+    platform::Application::instance().setHelpFile(m_session.programPath() + QLatin1Char('/')
                                                   + QString::fromLatin1(program::kHelpFileName));
     platform::showHelpContents();
 }
@@ -180,7 +180,7 @@ void MainWindow::startUp()
             platform::guarded(this, &MainWindow::hideTaskbarButtonInTray));
 
     m_session.beginStartUp();
-    app.setHelpFile(m_session.programPath + QLatin1Char('/') + QString::fromLatin1(program::kHelpFileName));
+    app.setHelpFile(m_session.programPath() + QLatin1Char('/') + QString::fromLatin1(program::kHelpFileName));
     m_tray.setInTray(TrayController::inTrayFrom(
         readInteger(registry, RootKey::CurrentUser, rk::kSoftware, rk::vSystemTray, false)));
     if (m_tray.inTray())
@@ -211,9 +211,9 @@ void MainWindow::runClosingSteps()
 
 bool MainWindow::confirmExit()
 {
-    const int answer = platform::messageBox(QString::fromLatin1(program::kExitQuestion), caption(),
+    const platform::Answer answer = platform::messageBox(QString::fromLatin1(program::kExitQuestion), caption(),
                                             platform::MessageIcon::Question, platform::MessageButtons::YesNo);
-    if (answer != platform::IDYES)
+    if (answer != platform::Answer::Yes)
         return false;
     runClosingSteps();
     return true;
@@ -225,9 +225,9 @@ bool MainWindow::confirmExit()
 
 void MainWindow::render()
 {
-    const MonitoringSession::Counts& counts = m_session.counts;
+    const ConnectionCount& connection = m_session.connection();
     const MonitoringSession::Shown& shown = m_session.shown();
-    lineBox->setTitle(counts.lineUp ? QStringLiteral("Connected") : QStringLiteral("Not connected"));
+    lineBox->setTitle(connection.lineUp() ? QStringLiteral("Connected") : QStringLiteral("Not connected"));
     providerLabel->setText(shown.provider);
     userLabel->setText(shown.user);
     connectedImage->setVisible(shown.connectedPicture);
@@ -236,15 +236,15 @@ void MainWindow::render()
     connectionFeeLabel->setText(shown.connectionFee);
 
     auto& app = platform::Application::instance();
-    const bool counting = counts.state == ConnectionState::Counting;
+    const bool counting = connection.counting();
     const QString summary = counting
-                                ? QStringLiteral("Dialtally: [ ") + counts.elapsedAndFee + QStringLiteral(" ]")
+                                ? QStringLiteral("Dialtally: [ ") + connection.elapsedAndFee() + QStringLiteral(" ]")
                                 : QString::fromLatin1(program::kNotConnectedSummary);
     app.setHint(summary);
     app.setTitle(summary);
     if (m_tray.inTray())
         m_tray.update(summary, counting);
-    periodFeeLabel->setText(formats::feeText(counts.periodFee));
+    periodFeeLabel->setText(formats::feeText(m_session.counterPeriod().fee()));
 
     periodTimeLabel->setText(shown.period.connectedTime);
     periodStartLabel->setText(shown.period.since);
@@ -714,14 +714,13 @@ void MainWindow::showBeep()
     if (!m_dialogs.showBeep)
         return;
     m_dialogs.showBeep(*this);
-    m_session.reloadBeepSettings();
 }
 
 void MainWindow::resetCounter()
 {
     if (platform::messageBox(QStringLiteral("Are you sure to reset counter ?"), caption(),
                              platform::MessageIcon::Question, platform::MessageButtons::YesNo)
-        != platform::IDYES)
+        != platform::Answer::Yes)
         return;
     m_session.resetCounterToday();
 }
@@ -745,16 +744,15 @@ void MainWindow::checkMailNow()
 
 void MainWindow::toggleHoliday()
 {
-    bool& holiday = m_session.settings.holiday;
-    holiday = !holiday;
-    holidayButton->setIcon(holiday ? icons[mainwindow::kImageHoliday] : QIcon());
+    m_session.setHoliday(!m_session.holiday());
+    holidayButton->setIcon(m_session.holiday() ? icons[mainwindow::kImageHoliday] : QIcon());
 }
 
 void MainWindow::toggleMonitoring()
 {
-    bool& disabled = m_session.settings.monitoringDisabled;
-    disabled = !disabled;
-    monitoringButton->setIcon(icons[disabled ? mainwindow::kImageMonitoringOff : mainwindow::kImageMonitoringOn]);
+    m_session.setMonitoringPaused(!m_session.monitoringPaused());
+    monitoringButton->setIcon(
+        icons[m_session.monitoringPaused() ? mainwindow::kImageMonitoringOff : mainwindow::kImageMonitoringOn]);
 }
 
 void MainWindow::dispatchTrayMessage(tray::TrayMessage message)

@@ -54,54 +54,7 @@ QString fileDialogChoice(QWidget* parent)
     return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
 }
 
-QDir::Filters reportEntries()
-{
-    // Ordinary files only: no folders, no hidden files (QDir leaves those out unless
-    // asked).
-    return QDir::Files;
-}
-
 }  // namespace
-
-QString reportsFolder(const QString& programPath)
-{
-    // The same folder as the report writer's, so what it writes is what is listed.
-    return programPath + QStringLiteral("/Reports");
-}
-
-QStringList reportFiles(const QString& folder)
-{
-    QDir dir(folder);
-    if (!dir.exists())
-        return {};
-    return dir.entryList({QString::fromLatin1(kReportMask)}, reportEntries(), QDir::Name);
-}
-
-EditorStart editorStart(const QString& editor, const QString& file)
-{
-    QStringList words;
-    if (!editor.isEmpty() && QFileInfo(editor).isFile())
-        words << editor;
-    else
-        words = platform::splitCommandLine(editor);
-    if (words.isEmpty())
-        return {};
-    return {words.constFirst(), words.mid(1) << file};
-}
-
-QStringList deleteReportFiles(const QString& folder)
-{
-    QStringList left;
-    QDir dir(folder);
-    if (!dir.exists())
-        return left;
-    for (const QString& name : dir.entryList({QString::fromLatin1(kReportMask)}, reportEntries())) {
-        const QString path = dir.filePath(name);
-        if (!QFile::remove(path))
-            left << path;
-    }
-    return left;
-}
 
 void setEditorChooser(EditorChooser chooser)
 {
@@ -200,7 +153,7 @@ void OpenReportDialog::buildWindow()
 
 QString OpenReportDialog::folder() const
 {
-    return reports::reportsFolder(m_session.programPath);
+    return reports::reportsFolder(m_session.programPath());
 }
 
 QString OpenReportDialog::selectedReport() const
@@ -301,10 +254,10 @@ bool OpenReportDialog::event(QEvent* e)
 
 void DeleteAllReports(const QString& programPath)
 {
-    const int answer = platform::messageBox(QStringLiteral("Are you sure to delete all reports ?"),
+    const platform::Answer answer = platform::messageBox(QStringLiteral("Are you sure to delete all reports ?"),
                                             caption(), platform::MessageIcon::Question,
                                             platform::MessageButtons::YesNo);
-    if (answer != platform::IDYES)
+    if (answer != platform::Answer::Yes)
         return;
     // A missing folder holds no reports: nothing is looked for anywhere else.
     const QStringList left = reports::deleteReportFiles(reports::reportsFolder(programPath));

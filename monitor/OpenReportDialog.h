@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Registry.h"
+#include "ReportFiles.h"
 
 #include <QDialog>
 #include <QString>
@@ -18,30 +19,8 @@ class MonitoringSession;
 
 namespace reports {
 
-inline constexpr const char* kDefaultEditor = "notepad.exe";
-inline constexpr const char* kReportMask = "*.rpt";
-
 // The program that opens reports; empty until the dialog first reads "Editor".
 extern QString EditorPath;
-
-// The folder the report writer writes into: "Reports" under the program folder.
-QString reportsFolder(const QString& programPath);
-// Names (without the folder) of the ordinary report files of `folder`, sorted; hidden
-// files and folders are not reports.
-QStringList reportFiles(const QString& folder);
-
-struct EditorStart {
-    QString program;
-    QStringList arguments;
-};
-// How `editor` is started on `file`: a path that names an existing file is the
-// program as it stands (a picked editor may have spaces in its path); anything else
-// is a command line, split into the program and its own arguments, with the file
-// last. No program when the command is empty or its quotes do not close.
-EditorStart editorStart(const QString& editor, const QString& file);
-
-// Deletes the ordinary report files of `folder`; gives the paths that stay.
-QStringList deleteReportFiles(const QString& folder);
 
 // Asks the user for an editor program; an empty result is a cancel. Tests install
 // their own chooser; an empty one restores the file dialog.

@@ -302,9 +302,6 @@ void PreferencesDialog::buildWindow()
         row->addWidget(programCountLabel, 1);
         page->addLayout(row);
         page->addStretch();
-        programFileDialog = named(new QFileDialog(this, QStringLiteral("Open")), "programFileDialog");
-        programFileDialog->setFileMode(QFileDialog::ExistingFile);
-        platform::offerProgramsFirst(*programFileDialog, {QStringLiteral("Executable files (*.exe)")});
     }
 
     // ---- Connection ----
@@ -575,7 +572,7 @@ void PreferencesDialog::okClicked()
     {
         KeyScope key(registry, RootKey::LocalMachine, name(rk::kRun), true);
         key->writeString(name(rk::vAutostart),
-                         autostartCheck->isChecked() ? pref::autostartCommand(m_session.programPath) : QString());
+                         autostartCheck->isChecked() ? pref::autostartCommand(m_session.programPath()) : QString());
     }
     {
         KeyScope key(registry, RootKey::LocalMachine, name(rk::kSoftware), false);
@@ -647,9 +644,20 @@ void PreferencesDialog::FormClose()
 
 // ---- Exec page --------------------------------------------------------------------------
 
+QFileDialog& PreferencesDialog::programFileDialog()
+{
+    if (!m_programFileDialog) {
+        m_programFileDialog = named(new QFileDialog(this, QStringLiteral("Open")), "programFileDialog");
+        m_programFileDialog->setFileMode(QFileDialog::ExistingFile);
+        platform::offerProgramsFirst(*m_programFileDialog, {QStringLiteral("Executable files (*.exe)")});
+    }
+    return *m_programFileDialog;
+}
+
 void PreferencesDialog::addProgramClicked()
 {
-    const QString file = openFileRunner ? openFileRunner(*programFileDialog) : runOpenDialog(*programFileDialog);
+    QFileDialog& dialog = programFileDialog();
+    const QString file = openFileRunner ? openFileRunner(dialog) : runOpenDialog(dialog);
     if (file.isEmpty())
         return;
     QStringList lines = pref::execLines(execLinesEdit->toPlainText());
@@ -827,7 +835,7 @@ void PreferencesDialog::deleteAccountClicked()
     const QString accountName = accountList->item(row)->text();
     if (platform::messageBox(QStringLiteral("Are you sure to delete tariff '") + accountName + QStringLiteral("'?"),
                              mailCaption(), platform::MessageIcon::Question, platform::MessageButtons::YesNo)
-        != platform::IDYES)
+        != platform::Answer::Yes)
         return;
     {
         QSignalBlocker blocker(accountList);

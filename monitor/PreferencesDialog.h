@@ -57,7 +57,6 @@ public:
     QPlainTextEdit* execLinesEdit = nullptr;  // the programs started on connect
     QPushButton* addProgramButton = nullptr;
     QLabel* programCountLabel = nullptr;
-    QFileDialog* programFileDialog = nullptr;
     QLineEdit* connectDelayEdit = nullptr;  // seconds
     QCheckBox* antiCrashCheck = nullptr;
     QCheckBox* budgetOnCheck = nullptr;
@@ -129,6 +128,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The file dialog of "Add", made the first time it is wanted and kept, so that it
+    // opens again in the folder the user last chose; few users ever add a program, and
+    // a file dialog holds a file system model for the whole time it exists.
+    QFileDialog& programFileDialog();
+    QFileDialog* m_programFileDialog = nullptr;
+
     void buildWindow();
     void runOkAndClose();
     void showExecList();
@@ -150,7 +155,7 @@ private:
     bool m_closeAfterOk = false;
 };
 
-// Runs programFileDialog and returns the chosen file, empty when the user cancels. Tests
+// Runs the dialog's file dialog and returns the chosen file, empty when the user cancels. Tests
 // replace the runner; an empty one restores the real dialog.
 using OpenFileRunner = std::function<QString(QFileDialog&)>;
 void setOpenFileRunner(OpenFileRunner runner);

@@ -9,6 +9,11 @@
 
 #include <QApplication>
 #include <QPointer>
+#include <QTimer>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include <memory>
 #include <vector>
@@ -17,6 +22,8 @@ MainWindow* mainWindow = nullptr;
 AboutBox* aboutBox = nullptr;
 
 namespace {
+
+constexpr int kTrimAfterStartMs = 3000;
 
 // The dialogs created at start, in creation order. Guarded pointers, since a factory
 // may give its window a parent that deletes it first.
@@ -72,8 +79,16 @@ int WinMain(RunMode mode, mainwindow::DialogCommands dialogs)
             app.minimize();
 
         // A session that ended during the start-up closed the window already.
-        if (mode == RunMode::MessageLoop && !platform::sessionEnded())
+        if (mode == RunMode::MessageLoop && !platform::sessionEnded()) {
+#if defined(__GLIBC__)
+            // The start-up (the logo, the windows' first layouts, the tray icon's first
+            // pictures) leaves freed memory spread over the heap, which the allocator
+            // keeps for the program's whole life in the tray: given back once the first
+            // pictures are on the screen.
+            QTimer::singleShot(kTrimAfterStartMs, [] { malloc_trim(0); });
+#endif
             QApplication::exec();
+        }
     });
     return 0;
 }

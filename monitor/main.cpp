@@ -105,7 +105,7 @@ mainwindow::DialogCommands dialogCommands()
     hooks.showCounter = showModal(counterDialog);
     hooks.showStatistics = showModal(statisticsDialog);
     hooks.showOpenReport = showModal(openReportDialog);
-    hooks.deleteAllReports = [](MainWindow& mainWindow) { DeleteAllReports(mainWindow.session().programPath); };
+    hooks.deleteAllReports = [](MainWindow& mainWindow) { DeleteAllReports(mainWindow.session().programPath()); };
 
     hooks.openProviders = madeForEachUse<ProvidersDialog>();
     hooks.openTariffs = madeForEachUse<TariffProfilesDialog>();

@@ -11,7 +11,7 @@ namespace {
 
 class RealMessageBoxes : public MessageBoxes {
 public:
-    int show(const MessageRequest& request) override
+    Answer show(const MessageRequest& request) override
     {
         QWidget* parent = messageBoxOwner(request);
         QMessageBox box(iconOf(request.icon), request.caption, request.text, QMessageBox::NoButton,
@@ -29,12 +29,12 @@ public:
             box.setWindowFlag(Qt::WindowStaysOnTopHint);
         const int answer = box.exec();
         if (answer == QMessageBox::Yes)
-            return IDYES;
+            return Answer::Yes;
         if (answer == QMessageBox::No)
-            return IDNO;
+            return Answer::No;
         if (request.buttons == MessageButtons::YesNo)
-            return IDNO;  // closed by its close box: not a confirmation
-        return IDOK;
+            return Answer::No;  // closed by its close box: not a confirmation
+        return Answer::Ok;
     }
 
 private:
@@ -88,7 +88,7 @@ void setMessageBoxes(MessageBoxes* boxes)
     g_boxes = boxes;
 }
 
-int messageBox(const QString& text, const QString& caption, MessageIcon icon,
+Answer messageBox(const QString& text, const QString& caption, MessageIcon icon,
                MessageButtons buttons, MessageOwner owner, QWidget* window)
 {
     MessageRequest request;

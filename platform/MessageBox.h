@@ -12,8 +12,9 @@ namespace platform {
 enum class MessageIcon { None, Error, Exclamation, Question, Information };
 enum class MessageButtons { Ok, YesNo };
 
-// What the box returns, with the numbers the programs were written against.
-enum MessageResult { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
+// What the user answered: Ok to a box with OK alone; a Yes/No box closed by its close
+// box answers No, since that is no confirmation.
+enum class Answer { Ok, Yes, No };
 
 // Which window owns the box: the application's own window, none (a top-level box),
 // or a given window.
@@ -31,7 +32,7 @@ struct MessageRequest {
 class MessageBoxes {
 public:
     virtual ~MessageBoxes() = default;
-    virtual int show(const MessageRequest& request) = 0;
+    virtual Answer show(const MessageRequest& request) = 0;
 };
 
 // The window a real box is shown over: the given window, or for the application the
@@ -41,7 +42,7 @@ QWidget* messageBoxOwner(const MessageRequest& request);
 MessageBoxes& messageBoxes();
 void setMessageBoxes(MessageBoxes* boxes);  // nullptr restores the real ones
 
-int messageBox(const QString& text, const QString& caption, MessageIcon icon,
+Answer messageBox(const QString& text, const QString& caption, MessageIcon icon,
                MessageButtons buttons = MessageButtons::Ok,
                MessageOwner owner = MessageOwner::Application, QWidget* window = nullptr);
 

@@ -1,8 +1,11 @@
 #include "ProgramIcons.h"
 
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+
+#include <algorithm>
 
 namespace platform {
 
@@ -64,12 +67,62 @@ QImage envelopePicture(int size, const QColor& paper, const QColor& mark, bool h
     return image;
 }
 
+namespace {
+
+// Draws the picture at the size that is asked for, when it is asked for. An icon
+// holding all its sizes drawn in advance keeps the large ones (a quarter of a megabyte
+// at 256 pixels) for the program's whole life, though a tray icon is seldom drawn
+// larger than 24 pixels; the last picture drawn is kept, since a panel asks again for
+// the size it showed.
+class DrawnIconEngine : public QIconEngine {
+public:
+    explicit DrawnIconEngine(std::function<QImage(int)> draw) : m_draw(std::move(draw)) {}
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        const int side = std::min(size.width(), size.height());
+        if (side <= 0)
+            return {};
+        if (m_last.isNull() || m_last.width() != side)
+            m_last = QPixmap::fromImage(m_draw(side));
+        if (mode == QIcon::Normal || mode == QIcon::Active)
+            return m_last;
+        // The disabled and selected looks are the style's, as for any icon of pixmaps.
+        return QIcon(m_last).pixmap(m_last.size(), mode, state);
+    }
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        painter->drawPixmap(rect, pixmap(rect.size(), mode, state));
+    }
+
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    {
+        QList<QSize> sizes;
+        for (int size : kIconSizes)
+            sizes << QSize(size, size);
+        return sizes;
+    }
+
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override
+    {
+        const int side = std::min(size.width(), size.height());
+        return {side, side};
+    }
+
+    QIconEngine* clone() const override { return new DrawnIconEngine(m_draw); }
+    QString key() const override { return QStringLiteral("DrawnIconEngine"); }
+
+private:
+    std::function<QImage(int)> m_draw;
+    QPixmap m_last;
+};
+
+}  // namespace
+
 QIcon iconAtEverySize(const std::function<QImage(int)>& draw)
 {
-    QIcon icon;
-    for (int size : kIconSizes)
-        icon.addPixmap(QPixmap::fromImage(draw(size)));
-    return icon;
+    return QIcon(new DrawnIconEngine(draw));
 }
 
 QImage dialtallyIcon(int size)

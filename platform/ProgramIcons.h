@@ -16,8 +16,8 @@ namespace platform {
 // at any scale.
 inline constexpr int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
 
-// An icon holding the drawing at each of those sizes, so that no panel has to scale
-// the 16-pixel picture up.
+// An icon of the drawing at each of those sizes (and any other that is asked for), so
+// that no panel has to scale the 16-pixel picture up.
 QIcon iconAtEverySize(const std::function<QImage(int)>& draw);
 
 // A handset over a lamp of colour `lamp`, the lamp struck through when `crossed`.

@@ -357,7 +357,7 @@ void TimeSyncDialog::setQueryButtonsEnabled(bool enabled)
 void TimeSyncDialog::resumeMonitoring()
 {
     if (SuspendedMonitoring == 1) {
-        m_session.settings.monitoringDisabled = false;
+        m_session.setMonitoringPaused(false);
         SuspendedMonitoring = 0;
     }
 }
@@ -415,8 +415,8 @@ void TimeSyncDialog::getTimeClicked()
 
 void TimeSyncDialog::setTimeClicked()
 {
-    if (!m_session.settings.monitoringDisabled) {
-        m_session.settings.monitoringDisabled = true;
+    if (!m_session.monitoringPaused()) {
+        m_session.setMonitoringPaused(true);
         SuspendedMonitoring = 1;
     }
     setQueryButtonsEnabled(false);
@@ -442,12 +442,12 @@ void TimeSyncDialog::setTimeClicked()
     // The server may answer before any tick has seen the pause: the running
     // connection is closed and saved here, with the old clock, so that no record
     // spans the change.
-    if (m_session.counts.state == ConnectionState::Counting) {
+    if (m_session.connection().counting()) {
         m_session.tick();
         // A message box of the tick lets the user close the dialog meanwhile.
         if (!scope.alive() || !isVisible())
             return;
-        if (m_session.counts.state == ConnectionState::Counting) {
+        if (m_session.connection().counting()) {
             throw std::runtime_error(
                 "The running connection could not be saved before the clock change; the clock was not set");
         }

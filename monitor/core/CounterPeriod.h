@@ -23,6 +23,14 @@ constexpr ResetMode resetModeFrom(std::int32_t stored)
     return static_cast<ResetMode>(stored);
 }
 
+// HKLM Counter\All: the day the period began, and its day number.
+struct PeriodStart {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    int dayNumber = 0;
+};
+
 // The automatic counter reset rule, applied once per start.
 bool automaticResetDue(ResetMode resetMode, int resetDay, int periodStartMonth, int todayMonth,
                        int todayDay);

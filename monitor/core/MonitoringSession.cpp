@@ -1,21 +1,15 @@
 #include "MonitoringSession.h"
 
-#include "Charging.h"
 #include "DialUpLine.h"
 #include "Formats.h"
 #include "Process.h"
 #include "ProgramInfo.h"
-#include "RegistryNames.h"
-#include "SessionKey.h"
 #include "Report.h"
-#include "Sound.h"
+#include "SessionKey.h"
 
-#include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
-#include <climits>
 
 using platform::RootKey;
 using regkeys::name;
@@ -39,31 +33,22 @@ constexpr const char* kStoreVanished =
 constexpr const char* kBudgetDateError =
     "Error in Rozad Izeruveva. Maybe you changed date ? Function is disabled.";
 
-int todayOfMonth()
-{
-    return platform::clock().now().date().day();
-}
-
 }  // namespace
-
-RunMarker runMarkerFrom(std::int32_t stored)
-{
-    switch (stored) {
-    case 0:
-    case 1:
-    case 2:
-        return static_cast<RunMarker>(stored);
-    default:
-        // Neither a clean end nor an open connection: the program was running.
-        return RunMarker::Running;
-    }
-}
 
 MonitoringSession::MonitoringSession(QObject* parent)
     : QObject(parent)
+    , m_journal(m_context)
+    , m_period(m_context)
+    , m_budget(m_context)
+    , m_firstRun(m_context)
 {
     m_timer.setInterval(1000);
     connect(&m_timer, &QTimer::timeout, this, &MonitoringSession::tick);
+    connect(&m_journal, &CrashJournal::errorRaised, this, &MonitoringSession::errorRaised);
+    connect(&m_journal, &CrashJournal::failureRaised, this, &MonitoringSession::failureRaised);
+    connect(&m_journal, &CrashJournal::unsavedConnectionFound, this, &MonitoringSession::unsavedConnectionFound);
+    connect(&m_period, &PeriodCounter::errorRaised, this, &MonitoringSession::errorRaised);
+    connect(&m_firstRun, &FirstRun::defaultsWritten, this, &MonitoringSession::defaultsWritten);
 }
 
 MonitoringSession::~MonitoringSession() = default;
@@ -89,117 +74,136 @@ void MonitoringSession::setStillConnectedQuestion(std::function<bool()> question
 }
 
 // =====================================================================================
-// Budget and beeps
+// Start-up
 // =====================================================================================
 
+void MonitoringSession::writeDefaultSettings()
+{
+    m_firstRun.writeDefaultSettings();
+}
+
+void MonitoringSession::beginStartUp()
+{
+    m_connection.clear();
+    m_holiday = false;
+    m_firstRun.begin();
+}
+
+void MonitoringSession::finishStartUp()
+{
+    const bool recovery = m_journal.openRun();
+    m_beeper.load(m_context.registry);
+    m_period.loadRule();
+
+    // A failure here is reported; monitoring goes on, and what could not be done is
+    // left to the next start.
+    const auto reported = [this](auto&& step) {
+        try {
+            step();
+        } catch (const std::exception& error) {
+            emit failureRaised(QString::fromUtf8(error.what()));
+        }
+    };
+    // Connections that the history could not take last time go first: they ended
+    // before the one that a crash may have left.
+    reported([this] {
+        m_journal.loadWaiting();
+        m_journal.saveWaiting();
+    });
+    if (recovery)
+        reported([this] { m_journal.recover(m_stillConnected); });
+
+    history::keepPrivate(m_context.programPath);
+    report::keepReportsPrivate(m_context.programPath + QStringLiteral("/Reports"));
+    // One pass over the history for the period's totals and today's fee.
+    m_period.takeStartUpSums();
+}
+
+void MonitoringSession::automaticResetCheck()
+{
+    if (m_period.automaticResetCheck(m_connection))
+        budgetLineChanged();
+}
+
+// =====================================================================================
+// Commands
+// =====================================================================================
+
+void MonitoringSession::setHoliday(bool holiday)
+{
+    m_holiday = holiday;
+}
+
+void MonitoringSession::setMonitoringPaused(bool paused)
+{
+    m_monitoringPaused = paused;
+}
+
+void MonitoringSession::setBeepSettings(bool enabled, int interval, int sound)
+{
+    m_beeper.set(enabled, interval, sound, m_connection.elapsedSeconds());
+}
+
+void MonitoringSession::setResetRule(period::ResetMode mode, std::optional<int> resetDay)
+{
+    m_period.setRule(mode, resetDay);
+}
+
+bool MonitoringSession::writeReport(int year, int month, int day, QString* error)
+{
+    return m_period.writeReport(year, month, day, error);
+}
+
+bool MonitoringSession::writeReportToday(QString* error)
+{
+    return m_period.writeReportToday(error);
+}
+
+void MonitoringSession::resetCounter(int year, int month, int day, bool withReport)
+{
+    if (m_period.reset(year, month, day, withReport, m_connection))
+        budgetLineChanged();
+}
+
+void MonitoringSession::resetCounterToday()
+{
+    if (m_period.resetToday(m_connection))
+        budgetLineChanged();
+}
+
+PeriodView MonitoringSession::periodView()
+{
+    return m_period.view();
+}
+
+QString MonitoringSession::budgetText()
+{
+    return m_budget.text(m_period.todayFee(), m_connection.fee(), m_period.fee());
+}
+
 void MonitoringSession::refreshBudget()
+{
+    budgetLineChanged();
+}
+
+void MonitoringSession::budgetLineChanged()
 {
     m_shown.budget = budgetText();
     emit budgetChanged();
 }
 
-budget::Budget MonitoringSession::readBudget()
-{
-    return m_tickReads.get(m_tickReads.budget, [this] {
-        budget::Budget budget;
-        {
-            Key key(m_registry, RootKey::CurrentUser, rk::kBudget, false);
-            budget.money = key.readInt(rk::vBudgetMoney);
-            budget.cents = key.readInt(rk::vBudgetCents);
-            budget.reserve = key.readInt(rk::vBudgetReserve);
-            budget.on = key.readInt(rk::vOnOff);
-        }
-        Key key(m_registry, RootKey::LocalMachine, rk::kCounterAll, false);
-        budget.startDay = key.readInt(rk::vDay);
-        return budget;
-    });
-}
-
-QString MonitoringSession::budgetText()
-{
-    const budget::Budget budget = readBudget();
-    if (budget.on == 0)
-        return QString(14, QLatin1Char('-'));
-    return formats::balanceText(budget::budgetBalance(budget, todayOfMonth(), counts.todayFee,
-                                                      counts.connectionFee, counts.periodFee));
-}
-
-int MonitoringSession::checkBudget()
-{
-    const budget::Budget budget = readBudget();
-    if (budget.on == 0)
-        return 1;
-    if (budget::budgetDays(budget, todayOfMonth()) < 0)
-        return 0;
-    if (budget::budgetReached(budget, todayOfMonth(), counts.todayFee, counts.connectionFee, counts.periodFee))
-        soundBudgetAlarm();
-    return 1;
-}
-
-void MonitoringSession::soundBudgetAlarm()
-{
-    budget::AlarmKind kind = budget::AlarmKind::Silent;
-    int on = 0;
-    {
-        Key key(m_registry, RootKey::CurrentUser, rk::kBudget, false);
-        kind = budget::alarmKindFrom(key.readInt(rk::vBudgetCh));
-        on = key.readInt(rk::vOnOff);
-    }
-    if (on == 0)
-        return;
-    const QString file = programPath + QLatin1Char('/') + QString::fromLatin1(program::kAlarmFolder)
-                         + QLatin1Char('/') + QString::fromLatin1(program::kAlarmFile);
-    switch (kind) {
-    case budget::AlarmKind::SoundFile:
-        // A sound file that is missing or can't be played gives the default sound.
-        if (!platform::sounds().playWave(file))
-            platform::sounds().messageBeep(platform::BeepKind::Default);
-        break;
-    case budget::AlarmKind::Beep: {
-        platform::BeepKind beep;
-        if (beeper::beepKindOf(settings.beepSound, &beep))
-            platform::sounds().messageBeep(beep);
-        break;
-    }
-    case budget::AlarmKind::Silent:
-        break;
-    }
-}
-
 void MonitoringSession::beepAtInterval()
 {
-    if (settings.beepEnabled && counts.lineUp
-        && beeper::beepDue(counts.beepCount, settings.beepInterval, counts.elapsedSeconds)) {
-        ++counts.beepCount;
-        platform::BeepKind beep;
-        if (beeper::beepKindOf(settings.beepSound, &beep))
-            platform::sounds().messageBeep(beep);
-    }
-    if (!settings.beepEnabled)
-        counts.beepCount = 1;
+    m_beeper.beepAt(m_connection.lineUp(), m_connection.elapsedSeconds());
 }
-
-void MonitoringSession::reloadBeepSettings()
-{
-    {
-        Key key(m_registry, RootKey::CurrentUser, rk::kBeep);
-        settings.beepEnabled = key.readInt(rk::vBeepEnabled) == 1;
-        settings.beepInterval = key.readInt(rk::vBeepInterval);
-    }
-    if (counts.lineUp)
-        counts.beepCount = beeper::nextBeepCount(settings.beepInterval, counts.elapsedSeconds);
-}
-
-// =====================================================================================
-// Commands and the end
-// =====================================================================================
 
 void MonitoringSession::launchMailChecker(bool fromButton)
 {
-    const QString path = programPath + QLatin1Char('/') + QString::fromLatin1(program::kMailCheckerName);
+    const QString path =
+        m_context.programPath + QLatin1Char('/') + QString::fromLatin1(program::kMailCheckerName);
     int on = 0;
     {
-        Key key(m_registry, RootKey::CurrentUser, rk::kEmail);
+        Key key(m_context.registry, RootKey::CurrentUser, rk::kEmail);
         key.writeInt(rk::vCheck, fromButton ? 1 : 0);
         on = key.readInt(rk::vOnOff);
     }
@@ -216,21 +220,11 @@ void MonitoringSession::closingSteps()
     m_timer.stop();
     // Only a connection being counted has a record to save: a start that failed half
     // way has none, and forcing the end would append the previous connection again.
-    if (counts.state == ConnectionState::Counting) {
-        counts.lineUp = false;
+    if (m_connection.counting()) {
+        m_connection.seeLine(false);
         updateConnectionState(platform::localTimeRecord());
     }
-    // A record that could not be written waits in the store for the next start, which
-    // writes it first; the exit is a clean one all the same. Should the store refuse
-    // the record, the marker stays as it was and the recovery has the backup.
-    platform::RegistryTransaction transaction(m_registry.store());
-    if (!counts.unsavedRecords.empty())
-        storeUnsavedRecords();
-    {
-        Key key(m_registry, RootKey::LocalMachine, rk::kSoftware);
-        key.writeInt(rk::vBug, static_cast<std::int32_t>(RunMarker::Closed));
-    }
-    transaction.commit();
+    m_journal.closeRun();
 }
 
 // =====================================================================================
@@ -248,25 +242,27 @@ void MonitoringSession::tick()
         bool& flag;
         ~Leave() { flag = false; }
     } leave{m_inTick};
+    platform::Registry& registry = m_context.registry;
+    TickReads& reads = m_context.reads;
     QString errorText;
     QString vanishedText;
     try {
-        platform::BriefStoreWait wait(m_registry.store(), kTickStoreWaitMs);
+        platform::BriefStoreWait wait(registry.store(), kTickStoreWaitMs);
         // The open connection keeps the deleted file's contents for as long as the
         // program runs, so the tick goes on with it; the user must hear of it all the
         // same, since nothing written from now on outlives the program.
-        if (!m_storeVanishedTold && m_registry.storeFileVanished()) {
+        if (!m_storeVanishedTold && registry.storeFileVanished()) {
             m_storeVanishedTold = true;
-            vanishedText = QString::fromLatin1(kStoreVanished).arg(m_registry.storeFile());
+            vanishedText = QString::fromLatin1(kStoreVanished).arg(registry.storeFile());
         }
-        m_tickReads.begin(m_registry);
-        if (programPath.isEmpty()) {
-            Key key(m_registry, RootKey::LocalMachine, rk::kSoftware, false);
+        reads.begin(registry);
+        if (m_context.programPath.isEmpty()) {
+            Key key(registry, RootKey::LocalMachine, rk::kSoftware, false);
             if (key.opened())
-                programPath = key.readStr(rk::vProgramPath);
+                m_context.programPath = key.readStr(rk::vProgramPath);
         }
-        const bool lineUp = m_tickReads.get(m_tickReads.lineUp, [this] { return platform::isDialUpLineUp(m_registry); })
-                            && !settings.monitoringDisabled;
+        const bool lineUp = reads.get(reads.lineUp, [&registry] { return platform::isDialUpLineUp(registry); })
+                            && !m_monitoringPaused;
         runTick(platform::localTimeRecord(), lineUp);
         m_lastTickError.clear();
         m_busySince.reset();
@@ -285,7 +281,7 @@ void MonitoringSession::tick()
         m_lineSeenAt.reset();
         errorText = QStringLiteral("Unknown error");
     }
-    m_tickReads.end();
+    reads.end();
     emit changed();
     if (!vanishedText.isEmpty())
         emit failureRaised(vanishedText);
@@ -296,50 +292,11 @@ void MonitoringSession::tick()
     }
 }
 
-void MonitoringSession::catchUpStore()
-{
-    if (!m_storeBehind)
-        return;
-    try {
-        platform::RegistryTransaction transaction(m_registry.store());
-        storeUnsavedRecords();
-        if (counts.state != ConnectionState::Counting)
-            markSaved();
-        transaction.commit();
-        m_storeBehind = false;
-    } catch (const platform::RegistryBusy&) {
-        throw;
-    } catch (...) {
-        // Any other fault is told as the end's own write would have been, once.
-        m_storeBehind = false;
-        throw;
-    }
-}
-
-void MonitoringSession::TickReads::begin(const platform::Registry& registry)
-{
-    m_registry = &registry;
-    const std::optional<platform::StoreGeneration> generation = registry.generation();
-    if (generation && generation == m_generation)
-        return;
-    // Read under this generation from here on; with none, read every time.
-    lineUp.reset();
-    periodStart.reset();
-    budget.reset();
-    m_generation = generation;
-}
-
-bool MonitoringSession::TickReads::current() const
-{
-    // A write of this tick (a connection's start, a charge) may change what was read.
-    return m_registry && m_generation && m_registry->writesSoFar() == m_generation->ownChanges;
-}
-
 void MonitoringSession::runTick(const platform::SystemTime& now, bool lineUp)
 {
     m_shown.tickCompleted = false;
-    counts.lineUp = lineUp;
-    catchUpStore();
+    m_connection.seeLine(lineUp);
+    m_journal.catchUp(m_connection.counting());
     updateConnectionState(now);
     countConnectionTick(now);
     m_shown.period = periodView();
@@ -350,178 +307,86 @@ void MonitoringSession::runTick(const platform::SystemTime& now, bool lineUp)
 
 void MonitoringSession::updateConnectionState(const platform::SystemTime& now)
 {
-    m_shown.provider = counts.provider;
-    m_shown.user = counts.connectionUser;
-    if (counts.state == ConnectionState::Idle && counts.lineUp)
-        counts.state = ConnectionState::LineSeen;
+    m_shown.provider = m_connection.provider();
+    m_shown.user = m_connection.user();
+    m_connection.noticeLine();
+    const bool lineUp = m_connection.lineUp();
     // The line came up and went down again while the store was busy: the connection
     // was real, from the moment it was seen to this one.
-    if (counts.state == ConnectionState::LineSeen && !counts.lineUp && m_lineSeenAt) {
+    if (m_connection.state() == ConnectionState::LineSeen && !lineUp && m_lineSeenAt) {
         startConnection(now, false);
         countConnectionTick(now);
     }
-    if (counts.state == ConnectionState::Counting && !counts.lineUp)
+    if (m_connection.counting() && !lineUp)
         endConnection(now);
-    if (counts.lineUp && counts.state == ConnectionState::LineSeen)
+    if (lineUp && m_connection.state() == ConnectionState::LineSeen)
         startConnection(now);
-}
-
-void MonitoringSession::writeBackupSlot(platform::KeyScope& key, const QString& prefix,
-                                        const platform::SystemTime& now)
-{
-    const auto put = [&](const char* value, std::int32_t v) { key->writeInteger(prefix + name(value), v); };
-    key->writeString(prefix + name(rk::vSlotUser), counts.connectionUser);
-    put(rk::vSlotSecundes, now.wSecond);
-    put(rk::vSlotMinutes, now.wMinute);
-    put(rk::vSlotHours, now.wHour);
-    put(rk::vSlotYear, now.wYear);
-    put(rk::vSlotDay, now.wDay);
-    put(rk::vSlotMonth, now.wMonth);
-    put(rk::vSlotDayOfWeek, now.wDayOfWeek);
-    put(rk::vSlotTime, counts.record.DurationSeconds);
-}
-
-void MonitoringSession::writeBackupSlot(const platform::SystemTime& now)
-{
-    Key key(m_registry, RootKey::LocalMachine, rk::kCounterCurrent);
-    const std::int32_t backup = key->valueExists(name(rk::vBackup)) ? key.readInt(rk::vBackup) : 0;
-    // Overwrite the slot that was not completed last; "Backup" names it only once
-    // all of it is written.
-    writeBackupSlot(key, backup != 0 ? QString() : name(rk::kBackupSlotPrefix), now);
-    key.writeInt(rk::vBackup, backup != 0 ? 0 : 1);
 }
 
 void MonitoringSession::startConnection(const platform::SystemTime& now, bool launchPrograms)
 {
+    platform::Registry& registry = m_context.registry;
     // A start that met a busy store is made again with the moment the line was seen.
     if (!m_lineSeenAt)
         m_lineSeenAt = now;
     const platform::SystemTime start = *m_lineSeenAt;
     // Connections that wait for the history go in before this one: its start values
     // replace the backup of the last of them.
-    saveUnsavedRecords();
+    m_journal.saveWaiting();
     m_shown.connectedPicture = true;
-    counts.beepCount = 1;
-    // A fresh record, so nothing of the previous connection can leak into this one.
-    counts.record = history::HistoryRecord{};
-    counts.record.StartTime = start;
-    counts.connectionFee = 0;
+    m_beeper.restart();
+    m_connection.begin(start);
 
     // Everything the recovery reads for this connection becomes visible at once, with
     // the marker last.
-    platform::RegistryTransaction transaction(m_registry.store());
+    platform::RegistryTransaction transaction(registry.store());
+    m_journal.recordStart(start);
+    m_period.beginConnection();
+    std::int32_t connectDelay = 0;
     {
-        Key key(m_registry, RootKey::LocalMachine, rk::kCounterCurrent);
-        key.writeInt(rk::vSecundes, start.wSecond);
-        key.writeInt(rk::vStartMinutes, start.wMinute);
-        key.writeInt(rk::vHours, start.wHour);
-        key.writeInt(rk::vYear, start.wYear);
-        key.writeInt(rk::vDay, start.wDay);
-        key.writeInt(rk::vMonth, start.wMonth);
-        key.writeInt(rk::vDayOfWeek, start.wDayOfWeek);
-        // A crash before the first charge must not recover the last connection's fee.
-        key.writeInt(rk::vMoney, 0);
-        key.writeStr(rk::vFee, formats::feeText(0));
+        Key key(registry, RootKey::CurrentUser, rk::kSoftware);
+        connectDelay = key.readInt(rk::vConnectDelay);
     }
-    loadHistorySums();
-    counts.periodFeeBefore = counts.periodFee;
-    counts.periodSecondsBefore = counts.periodSeconds;
-    counts.lastChargedMinute = -1;
+    QString provider;
     {
-        Key key(m_registry, RootKey::CurrentUser, rk::kSoftware);
-        // Whatever delay the store holds, the arithmetic stays in range.
-        const qint64 startSecond = qint64(charging::secondOfDay(start)) - key.readInt(rk::vConnectDelay);
-        counts.startSecondOfDay = static_cast<std::int32_t>(std::clamp<qint64>(startSecond, INT32_MIN, INT32_MAX));
+        Key key(registry, RootKey::CurrentUser, rk::kRemoteAccess, false);
+        provider = key.opened() ? key.readStr(rk::vDefault) : QString();
     }
-    counts.record.DurationSeconds = charging::elapsedSince(start, counts.startSecondOfDay, start);
-    {
-        Key key(m_registry, RootKey::CurrentUser, rk::kRemoteAccess, false);
-        counts.provider = key.opened() ? key.readStr(rk::vDefault) : QString();
-    }
-    counts.record.setProviderName(counts.provider);
-    counts.feeText = formats::feeText(0);
-    m_shown.connectionFee = counts.feeText;
-    counts.connectionUser = windowsUser;
-    {
-        Key key(m_registry, RootKey::LocalMachine, rk::kCounterCurrent);
-        key.writeStr(rk::vProvider, counts.provider);
-        // Both backup slots hold this connection from its first moment, so a crash
-        // before its first counting tick never recovers the last connection's end.
-        for (const QString& prefix : {QString(), name(rk::kBackupSlotPrefix)})
-            writeBackupSlot(key, prefix, start);
-    }
-    // What waits for the history must be in the store before the marker says that
-    // these values belong to a new connection.
-    if (!counts.unsavedRecords.empty())
-        storeUnsavedRecords();
-    {
-        Key key(m_registry, RootKey::LocalMachine, rk::kSoftware);
-        key.writeInt(rk::vBug, static_cast<std::int32_t>(RunMarker::ConnectionOpen));
-    }
+    m_connection.open(connectDelay, provider, m_firstRun.windowsUser());
+    m_shown.connectionFee = m_connection.feeText();
+    m_journal.recordOpened(m_connection.provider(), m_connection.user(), m_connection.record().DurationSeconds,
+                           start);
     transaction.commit();
     m_lineSeenAt.reset();
-    counts.state = ConnectionState::Counting;
+    m_connection.markCounting();
     if (launchPrograms)
         launchConnectPrograms();
 }
 
 void MonitoringSession::endConnection(const platform::SystemTime& now)
 {
-    counts.state = ConnectionState::Idle;
     m_shown.connectedPicture = false;
-    counts.record.EndTime = now;
-    counts.beepCount = 1;
-    counts.record.FeeCents = counts.connectionFee;
-    counts.record.setUserName(counts.connectionUser);
-
-    // The file keeps the order in which connections ended: while older ones wait,
-    // this one waits behind them.
-    QString error;
-    bool saved = saveUnsavedRecords();
-    if (saved) {
-        saved = history::append(programPath, counts.record, &error);
-        if (!saved)
-            showSaveError(error);
-    }
-    if (!saved)
-        counts.unsavedRecords.push_back(counts.record);
-    counts.provider = QStringLiteral(" ");
-    counts.connectionUser.clear();
+    m_beeper.restart();
+    const bool saved = m_journal.saveEnded(m_connection.end(now));
 
     int maxd = 0;
     {
-        Key key(m_registry, RootKey::CurrentUser, rk::kSoftware);
+        Key key(m_context.registry, RootKey::CurrentUser, rk::kSoftware);
         maxd = key.readInt(rk::vMaxd);
     }
     if (maxd != 0)
         emit restoreRequested();
 
     // The store last, once the connection is closed in memory: a refused write ends
-    // the tick but leaves nothing half done. A record that could not go to the history
-    // is saved all the same once it waits in the store, and the marker says so with
-    // it: the connection ended cleanly, and the next start must not take it for a
-    // crash. Only a store that refuses it too leaves the marker open for the recovery.
-    try {
-        if (saved) {
-            markSaved();
-        } else {
-            platform::RegistryTransaction transaction(m_registry.store());
-            storeUnsavedRecords();
-            markSaved();
-            transaction.commit();
-        }
-    } catch (const platform::RegistryBusy&) {
-        // The record is in the history, or waits in memory: the store learns of it
-        // next tick, and the rest of this tick goes on.
-        m_storeBehind = true;
-    }
+    // the tick but leaves nothing half done.
+    m_journal.noteEnded(saved);
 }
 
 void MonitoringSession::launchConnectPrograms()
 {
     QStringList commands;
     {
-        Key key(m_registry, RootKey::CurrentUser, rk::kExec);
+        Key key(m_context.registry, RootKey::CurrentUser, rk::kExec);
         std::int32_t count = key.readInt(rk::vLines);
         // Each command is a value of the key, so there can't be more of them than
         // values; a corrupt count must not spin the tick.
@@ -549,68 +414,37 @@ void MonitoringSession::launchConnectPrograms()
 // the counting tick's transaction.
 bool MonitoringSession::chargeMinute(const platform::SystemTime& now)
 {
-    [&] {
-        const QString slotKey = charging::tariffSlotKey(
-            counts.provider, charging::tariffDayKey(settings.holiday ? 1 : 0, now.wDayOfWeek));
-        charging::TariffSlot slot;
-        {
-            Key key(m_registry, RootKey::CurrentUser, slotKey, false);
-            if (counts.provider.isEmpty() || !key.opened()) {
-                m_shown.connectionFee = QStringLiteral("No tariffs for provider");
-                return;
-            }
-            if (key.readStr(rk::vSlotTariffProfile).isEmpty()) {
-                m_shown.connectionFee = QStringLiteral("No tariff for this day");
-                return;
-            }
-            slot.StartingInterval = key.readInt(rk::vStartingInterval);
-            slot.EndingInterval = key.readInt(rk::vEndingInterval);
-            slot.DayCost = key.readInt(rk::vDayCost);
-            slot.NightCost = key.readInt(rk::vNightCost);
-            slot.OCPDay = key.readInt(rk::vOcpDay);
-        }
-        counts.connectionFee += charging::minuteCost(slot, now.wHour);
-        counts.periodFee = counts.periodFeeBefore + counts.connectionFee;
-        counts.feeText = formats::feeText(counts.connectionFee);
-        m_shown.connectionFee = counts.feeText;
-        Key key(m_registry, RootKey::LocalMachine, rk::kCounterCurrent);
-        key.writeInt(rk::vMoney, counts.connectionFee);
-        key.writeStr(rk::vFee, counts.feeText);
-    }();
-
-    if (checkBudget() != 0)
+    const ConnectionCount::Charge charge = m_connection.chargeMinute(m_context.registry, now, m_holiday);
+    m_shown.connectionFee = charge.shown;
+    if (charge.charged) {
+        m_period.chargeConnection(m_connection.fee());
+        m_journal.recordFee(m_connection.fee(), m_connection.feeText());
+    }
+    if (m_budget.check(m_period.todayFee(), m_connection.fee(), m_period.fee(), m_beeper.sound()))
         return false;
     // Off before the user hears of it, so the message comes once however many ticks
     // run while it is open.
-    Key key(m_registry, RootKey::CurrentUser, rk::kBudget);
-    key.writeInt(rk::vOnOff, 0);
+    m_budget.switchOff();
     return true;
 }
 
 void MonitoringSession::countConnectionTick(const platform::SystemTime& now)
 {
-    if (counts.state != ConnectionState::Counting)
+    if (!m_connection.counting())
         return;
-    const std::int32_t elapsed = charging::elapsedSince(counts.record.StartTime, counts.startSecondOfDay, now);
-    counts.record.DurationSeconds = elapsed;
-    counts.elapsedSeconds = elapsed;
-    // A recovered connection may carry any delay the store held: the period's time
-    // stops at the largest count instead of wrapping round to a negative one.
-    counts.periodSeconds = static_cast<std::int32_t>(
-        std::clamp<qint64>(qint64(counts.periodSecondsBefore) + elapsed, INT32_MIN, INT32_MAX));
+    const std::int32_t elapsed = m_connection.count(now);
+    m_period.countConnection(elapsed);
 
     // The charge and the backup slot are one commit: a counting tick is seen whole or
     // not at all.
-    platform::RegistryTransaction transaction(m_registry.store());
-    const std::int32_t minutes = elapsed / 60;
+    platform::RegistryTransaction transaction(m_context.registry.store());
     bool budgetDateError = false;
-    if (minutes != counts.lastChargedMinute)
+    if (m_connection.minuteDue())
         budgetDateError = chargeMinute(now);
-    counts.lastChargedMinute = minutes;
+    m_connection.tickCounted();
 
     m_shown.elapsed = formats::elapsedText(elapsed);
-    counts.elapsedAndFee = m_shown.elapsed + counts.feeText;
-    writeBackupSlot(now);
+    m_journal.writeBackupSlot(now, m_connection.user(), m_connection.record().DurationSeconds);
     transaction.commit();
     if (budgetDateError)
         emit errorRaised(QString::fromLatin1(kBudgetDateError));

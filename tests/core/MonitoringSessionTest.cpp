@@ -74,17 +74,17 @@ TEST_F(SessionTest, WholeConnectionAcrossMidnightIntervalAndHoliday)
 {
     env.setLine(true);
     session->tick();  // 23:59:50: opened and counted in the same tick
-    const auto& counts = session->counts;
-    EXPECT_EQ(counts.state, ConnectionState::Counting);
+    const ConnectionCount& connection = session->connection();
+    EXPECT_EQ(connection.state(), ConnectionState::Counting);
     EXPECT_TRUE(session->shown().connectedPicture);
     EXPECT_EQ(session->shown().provider, QStringLiteral(" "));  // the provider shows one tick later
     EXPECT_EQ(marker(), static_cast<int>(RunMarker::ConnectionOpen));
     EXPECT_EQ(session->shown().elapsed, QStringLiteral("0 h. 0 min. 15 sec."));
     // The first minute is charged at once, at Friday's night rate.
-    EXPECT_EQ(counts.connectionFee, 3);
+    EXPECT_EQ(connection.fee(), 3);
     EXPECT_EQ(money(), 3);
     EXPECT_EQ(session->shown().connectionFee, QStringLiteral("0 dol. 3 c."));
-    EXPECT_EQ(counts.elapsedAndFee, QStringLiteral("0 h. 0 min. 15 sec.0 dol. 3 c."));
+    EXPECT_EQ(connection.elapsedAndFee(), QStringLiteral("0 h. 0 min. 15 sec.0 dol. 3 c."));
     // From its first tick the connection's start, provider and fee are in the store,
     // and the first backup slot holds its time and user.
     const QString cur = q(rk::kCounterCurrent);
@@ -123,17 +123,17 @@ TEST_F(SessionTest, WholeConnectionAcrossMidnightIntervalAndHoliday)
         {8, 1, 30, true, 87},  // the holiday tariff
     };
     for (const auto& step : steps) {
-        session->settings.holiday = step.holiday;
+        session->setHoliday(step.holiday);
         env.clock.set(2000, 1, 1, step.hour, step.minute, step.second);
         session->tick();
         EXPECT_EQ(money(), step.money) << step.hour << ":" << step.minute;
     }
-    EXPECT_EQ(counts.periodFee, 87);
+    EXPECT_EQ(session->counterPeriod().fee(), 87);
 
     env.setLine(false);
     env.clock.set(2000, 1, 1, 8, 1, 40);
     session->tick();
-    EXPECT_EQ(counts.state, ConnectionState::Idle);
+    EXPECT_EQ(connection.state(), ConnectionState::Idle);
     EXPECT_FALSE(session->shown().connectedPicture);
     EXPECT_EQ(marker(), static_cast<int>(RunMarker::Running));
     EXPECT_EQ(restores, 1);  // "Maxd" = 1
@@ -163,7 +163,7 @@ TEST_F(SessionTest, ChargingRuleOverGapsAndLongConnections)
     EXPECT_EQ(money(), 17);
     env.clock.advance(2 * 86400);  // over a day: the elapsed time is not cut
     session->tick();
-    EXPECT_EQ(session->counts.elapsedSeconds, 15 + 3 * 60 + 3600 + 2 * 86400);
+    EXPECT_EQ(session->connection().elapsedSeconds(), 15 + 3 * 60 + 3600 + 2 * 86400);
 }
 
 TEST_F(SessionTest, StartZeroesTheFeeOfThePreviousConnection)
@@ -197,7 +197,7 @@ TEST_F(SessionTest, MissingTariffsChargeNothingAndSaySo)
         env.clock.advance(60);
         session->tick();
         EXPECT_EQ(session->shown().connectionFee, q(c.shown));
-        EXPECT_EQ(session->counts.connectionFee, 0);
+        EXPECT_EQ(session->connection().fee(), 0);
         env.setLine(false);
         session->tick();
     }
@@ -210,14 +210,14 @@ TEST_F(SessionTest, MonitoringOffSplitsTheConnection)
     env.setLine(true);
     session->tick();
     env.clock.advance(30);
-    session->settings.monitoringDisabled = true;
+    session->setMonitoringPaused(true);
     session->tick();
-    EXPECT_EQ(session->counts.state, ConnectionState::Idle);
+    EXPECT_EQ(session->connection().state(), ConnectionState::Idle);
     EXPECT_EQ(records().size(), 1u);
     env.clock.advance(5);
-    session->settings.monitoringDisabled = false;
+    session->setMonitoringPaused(false);
     session->tick();
-    EXPECT_EQ(session->counts.state, ConnectionState::Counting);
+    EXPECT_EQ(session->connection().state(), ConnectionState::Counting);
     env.clock.advance(30);
     session->tick();
     env.setLine(false);
@@ -252,8 +252,8 @@ TEST_F(SessionTest, NextStartRecoversAConnectionThatACrashCutShort)
     EXPECT_EQ(marker(), static_cast<int>(RunMarker::Running));
     EXPECT_EQ(readInt(HKLM, q(rk::kUsers), q(rk::vCrash)), 1);
     // The recovered connection counts in the period's totals.
-    EXPECT_EQ(session->counts.periodFee, 10);
-    EXPECT_EQ(session->counts.periodSeconds, 115);
+    EXPECT_EQ(session->counterPeriod().fee(), 10);
+    EXPECT_EQ(session->counterPeriod().seconds(), 115);
 }
 
 TEST_F(SessionTest, ClosingStepsSaveTheCountedConnectionAndCloseTheMarker)
@@ -318,7 +318,7 @@ TEST_F(SessionTest, ALockedStoreLosesNoLineChangeAndRaisesNoFailure)
             seen = platform::localTimeRecord();
             session->tick();
             env.clock.advance(10);
-            ASSERT_EQ(session->counts.state, ConnectionState::Counting);
+            ASSERT_EQ(session->connection().state(), ConnectionState::Counting);
         }
         if (c.downWhileLocked && c.upBeforeLock)
             env.setLine(false);
@@ -343,7 +343,7 @@ TEST_F(SessionTest, ALockedStoreLosesNoLineChangeAndRaisesNoFailure)
             env.clock.advance(1);
         }
         session->tick();
-        EXPECT_EQ(session->counts.state, ConnectionState::Idle);
+        EXPECT_EQ(session->connection().state(), ConnectionState::Idle);
         EXPECT_EQ(marker(), static_cast<int>(RunMarker::Running));
         EXPECT_TRUE(failures.isEmpty()) << failures.join('|').toStdString();
         EXPECT_TRUE(errors.isEmpty()) << errors.join('|').toStdString();
@@ -447,13 +447,13 @@ TEST_F(SessionTest, IdleTicksReadTheStoreAgainOnlyOnceSomeoneWroteIt)
         outside.writeBinaryData(q(rk::vRemoteConnection), QByteArray("\1\0\0\0", 4));
     }
     session->tick();
-    EXPECT_EQ(session->counts.state, ConnectionState::Counting);
+    EXPECT_EQ(session->connection().state(), ConnectionState::Counting);
 
     // A write of this process's own (Preferences, the line through the fixture) is
     // seen as soon.
     env.setLine(false);
     session->tick();
-    EXPECT_EQ(session->counts.state, ConnectionState::Idle);
+    EXPECT_EQ(session->connection().state(), ConnectionState::Idle);
     EXPECT_EQ(records().size(), 1u);
     // The end wrote the store: the next tick reads it once more, the one after not.
     session->tick();
@@ -465,7 +465,7 @@ TEST_F(SessionTest, IdleTicksReadTheStoreAgainOnlyOnceSomeoneWroteIt)
     EXPECT_EQ(session->shown().budget, QString(14, QLatin1Char('-')));
     env.setLine(true);
     session->tick();
-    EXPECT_EQ(session->counts.state, ConnectionState::Counting);
+    EXPECT_EQ(session->connection().state(), ConnectionState::Counting);
     EXPECT_TRUE(failures.isEmpty()) << failures.join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(errors.isEmpty()) << errors.join(QLatin1Char('\n')).toStdString();
 }
@@ -484,9 +484,9 @@ TEST_F(SessionTest, AStoreThatVanishesIsToldOnceAndTheConnectionIsKept)
         session->tick();
         env.clock.advance(30);
         session->tick();
-        ASSERT_EQ(session->counts.state, ConnectionState::Counting);
+        ASSERT_EQ(session->connection().state(), ConnectionState::Counting);
         ASSERT_TRUE(failures.isEmpty()) << failures.join(QLatin1Char('\n')).toStdString();
-        const int counted = session->counts.elapsedSeconds;
+        const int counted = session->connection().elapsedSeconds();
 
         ASSERT_TRUE(QFile::remove(file));
         if (replaced) {
@@ -503,8 +503,8 @@ TEST_F(SessionTest, AStoreThatVanishesIsToldOnceAndTheConnectionIsKept)
         EXPECT_TRUE(failures[0].contains(QStringLiteral("\"%1\"").arg(file))) << failures[0].toStdString();
         EXPECT_TRUE(failures[0].contains(QStringLiteral("deleted or replaced"))) << failures[0].toStdString();
         EXPECT_TRUE(session->shown().tickCompleted);
-        EXPECT_EQ(session->counts.state, ConnectionState::Counting);
-        EXPECT_EQ(session->counts.elapsedSeconds, counted + 5);
+        EXPECT_EQ(session->connection().state(), ConnectionState::Counting);
+        EXPECT_EQ(session->connection().elapsedSeconds(), counted + 5);
         // Nothing made in its place.
         EXPECT_EQ(QFileInfo::exists(file), replaced);
         if (replaced) {

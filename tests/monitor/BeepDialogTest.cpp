@@ -2,6 +2,7 @@
 // of the settings to the main window's beeper.
 #include "Fakes.h"
 #include "RegistryShorthand.h"
+#include "SessionProbe.h"
 
 #include "Application.h"
 #include "RegistryNames.h"
@@ -60,9 +61,9 @@ protected:
         writeInt(HKCU, rk::kBeep, rk::vBeepEnabled, 1);
         writeInt(HKCU, rk::kBeep, rk::vBeepInterval, 15);
         writeInt(HKCU, rk::kBeep, rk::vBeepSound, 3);
-        main.session().settings.beepEnabled = true;
-        main.session().settings.beepInterval = 15;
-        main.session().settings.beepSound = 3;
+        SessionProbe::beepEnabled(main.session()) = true;
+        SessionProbe::beepInterval(main.session()) = 15;
+        SessionProbe::beepSound(main.session()) = 3;
         platform::Application::instance().setHelpFile(env.programFolder() + "/Dialtally Help.hlp");
     }
 
@@ -105,7 +106,7 @@ TEST_F(BeepDialogTest, AWrongIntervalSaysSoOncePerWrongCharacterAndRestoresTheCu
 {
     BeepDialog dialog(main.session());
     dialog.show();
-    main.session().settings.beepInterval = 20;  // what the main window holds now
+    SessionProbe::beepInterval(main.session()) = 20;  // what the main window holds now
 
     dialog.intervalEdit->clear();
     press(dialog.intervalEdit, Qt::Key_A, QStringLiteral("a"));
@@ -132,8 +133,8 @@ TEST_F(BeepDialogTest, AWrongIntervalSaysSoOncePerWrongCharacterAndRestoresTheCu
 
 TEST_F(BeepDialogTest, OkStoresTheSettingsAndHandsThemToTheMainWindowAtOnce)
 {
-    main.session().counts.elapsedSeconds = 40 * 60;
-    main.session().counts.beepCount = 1;
+    SessionProbe::elapsedSeconds(main.session()) = 40 * 60;
+    SessionProbe::beepCount(main.session()) = 1;
     BeepDialog dialog(main.session());
     dialog.show();
     dialog.intervalEdit->setText(QStringLiteral("05"));
@@ -146,10 +147,10 @@ TEST_F(BeepDialogTest, OkStoresTheSettingsAndHandsThemToTheMainWindowAtOnce)
     EXPECT_EQ(stored(rk::vBeepEnabled), 0);
     EXPECT_EQ(stored(rk::vBeepInterval), 5);
     EXPECT_EQ(stored(rk::vBeepSound), 4);
-    EXPECT_EQ(main.session().settings.beepInterval, 5);
-    EXPECT_EQ(main.session().settings.beepSound, 4);
-    EXPECT_EQ(main.session().counts.beepCount, 9);   // the next whole interval after 40 minutes: 45
-    EXPECT_TRUE(main.session().settings.beepEnabled);  // the command reads it once the dialog is closed
+    EXPECT_EQ(main.session().beeps().interval(), 5);
+    EXPECT_EQ(main.session().beeps().sound(), 4);
+    EXPECT_EQ(main.session().beeps().count(), 9);   // the next whole interval after 40 minutes: 45
+    EXPECT_FALSE(main.session().beeps().enabled());  // handed over with the rest, in one command
 
     // An empty interval keeps the stored one and shows it again.
     dialog.show();
@@ -157,7 +158,7 @@ TEST_F(BeepDialogTest, OkStoresTheSettingsAndHandsThemToTheMainWindowAtOnce)
     dialog.defaultSoundRadio->setChecked(true);
     dialog.okButton->click();
     EXPECT_EQ(stored(rk::vBeepInterval), 5);
-    EXPECT_EQ(main.session().settings.beepInterval, 5);
+    EXPECT_EQ(main.session().beeps().interval(), 5);
     EXPECT_EQ(dialog.intervalEdit->text(), QStringLiteral("5"));
     EXPECT_EQ(stored(rk::vBeepSound), 1);
 }
@@ -165,13 +166,13 @@ TEST_F(BeepDialogTest, OkStoresTheSettingsAndHandsThemToTheMainWindowAtOnce)
 TEST_F(BeepDialogTest, AZeroLoadedFromTheRegistryIsNeverStored)
 {
     writeInt(HKCU, rk::kBeep, rk::vBeepInterval, 0);
-    main.session().settings.beepInterval = 15;
+    SessionProbe::beepInterval(main.session()) = 15;
     BeepDialog dialog(main.session());
     dialog.show();
     EXPECT_EQ(dialog.intervalEdit->text(), QStringLiteral("0"));
     dialog.okButton->click();
     EXPECT_EQ(stored(rk::vBeepInterval), 0);  // left as it was, not written
-    EXPECT_EQ(main.session().settings.beepInterval, 15);
+    EXPECT_EQ(main.session().beeps().interval(), 15);
     EXPECT_EQ(dialog.intervalEdit->text(), QStringLiteral("15"));
 }
 
@@ -185,7 +186,7 @@ TEST_F(BeepDialogTest, EnterInTheIntervalIsOkAndCancelSavesNothing)
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(stored(rk::vBeepInterval), 15);
     EXPECT_EQ(stored(rk::vBeepSound), 3);
-    EXPECT_EQ(main.session().settings.beepInterval, 15);
+    EXPECT_EQ(main.session().beeps().interval(), 15);
 
     dialog.show();
     EXPECT_EQ(dialog.intervalEdit->text(), QStringLiteral("15"));
@@ -194,15 +195,15 @@ TEST_F(BeepDialogTest, EnterInTheIntervalIsOkAndCancelSavesNothing)
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), 1);
     EXPECT_EQ(stored(rk::vBeepInterval), 30);
-    EXPECT_EQ(main.session().settings.beepInterval, 30);
+    EXPECT_EQ(main.session().beeps().interval(), 30);
 }
 
 TEST_F(BeepDialogTest, SwitchedOnAtFortyMinutesTheNextBeepFallsAtFortyFiveNotInABurst)
 {
     writeInt(HKCU, rk::kBeep, rk::vBeepEnabled, 0);
-    main.session().settings.beepEnabled = false;
-    main.session().counts.lineUp = true;
-    main.session().counts.beepCount = 1;
+    SessionProbe::beepEnabled(main.session()) = false;
+    SessionProbe::lineUp(main.session()) = true;
+    SessionProbe::beepCount(main.session()) = 1;
     BeepDialog dialog(main.session());
     mainwindow::DialogCommands commands;
     commands.showBeep = [&](MainWindow&) {
@@ -212,16 +213,16 @@ TEST_F(BeepDialogTest, SwitchedOnAtFortyMinutesTheNextBeepFallsAtFortyFiveNotInA
         dialog.okButton->click();
     };
 
-    main.session().counts.elapsedSeconds = 40 * 60;
+    SessionProbe::elapsedSeconds(main.session()) = 40 * 60;
     main.setDialogCommands(commands);
     main.showBeep();
-    EXPECT_TRUE(main.session().settings.beepEnabled);
+    EXPECT_TRUE(main.session().beeps().enabled());
     for (int second = 40 * 60; second < 45 * 60; ++second) {
-        main.session().counts.elapsedSeconds = second;
+        SessionProbe::elapsedSeconds(main.session()) = second;
         main.session().beepAtInterval();
     }
     EXPECT_TRUE(env.sounds.beeps.empty());
-    main.session().counts.elapsedSeconds = 45 * 60;
+    SessionProbe::elapsedSeconds(main.session()) = 45 * 60;
     main.session().beepAtInterval();
     main.session().beepAtInterval();
     ASSERT_EQ(env.sounds.beeps.size(), 1u);

@@ -1,6 +1,7 @@
 // The Connections dialog: the three filters, the footer, sorting by column and the
 // layout, over the history file.
 #include "Fakes.h"
+#include "SessionProbe.h"
 
 #include "MainWindow.h"
 #include "ConnectionsDialog.h"
@@ -72,7 +73,7 @@ protected:
     void SetUp() override
     {
         connections::resetSortState();
-        main.session().programPath = env.programFolder();
+        SessionProbe::programPath(main.session()) = env.programFolder();
         env.clock.set(1999, 10, 9, 12, 0, 0);
     }
 
@@ -386,12 +387,13 @@ TEST_F(ConnectionsTest, ColumnsHoldTheirWidestText)
     ConnectionsDialog dialog(main.session());
     dialog.FormActivate();
     const QFontMetricsF metrics(dialog.connectionList->font());
+    const connections::TextAdvance advance = [&metrics](const QString& text) { return metrics.horizontalAdvance(text); };
     for (int c = 0; c < connections::kColumnCount; ++c) {
         qreal exact = 0;
         for (const QString& text : column(*dialog.connectionList, c))
             exact = std::max(exact, metrics.horizontalAdvance(text));
         const int widest = static_cast<int>(std::ceil(exact));
-        const int found = dialog.rows().widestText(dialog.connectionList->font(), c);
+        const int found = dialog.rows().widestText(advance, c);
         if (c <= 1)
             EXPECT_EQ(found, widest) << c;
         else
@@ -399,7 +401,7 @@ TEST_F(ConnectionsTest, ColumnsHoldTheirWidestText)
         EXPECT_GT(dialog.connectionList->columnWidth(c), widest) << c;
     }
     ClearConnectionTable(dialog);
-    EXPECT_EQ(dialog.rows().widestText(dialog.connectionList->font(), 2), 0);
+    EXPECT_EQ(dialog.rows().widestText(advance, 2), 0);
 }
 
 // ---- window --------------------------------------------------------------------------

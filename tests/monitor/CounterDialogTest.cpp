@@ -2,6 +2,7 @@
 // Reset now, Create Report now and Cancel.
 #include "Fakes.h"
 #include "RegistryShorthand.h"
+#include "SessionProbe.h"
 
 #include "Application.h"
 #include "RegistryNames.h"
@@ -72,9 +73,9 @@ protected:
         env.install();
         env.setWindowsUser(QStringLiteral("alice"));
         main.session().writeDefaultSettings();
-        main.session().programPath = env.programFolder();
-        main.session().settings.resetMode = period::ResetMode::Never;
-        main.session().settings.resetDay = 14;
+        SessionProbe::programPath(main.session()) = env.programFolder();
+        SessionProbe::resetMode(main.session()) = period::ResetMode::Never;
+        SessionProbe::resetDay(main.session()) = 14;
         platform::Application::instance().setHelpFile(env.programFolder() + "/Dialtally Help.hlp");
         writeInt(HKCU, rk::kBudget, rk::vOnOff, 1);
         env.boxes.clear();
@@ -145,7 +146,7 @@ TEST_F(CounterDialogTest, OkStoresTheChoiceAndHandsItToTheMainWindow)
     for (const Case& c : cases) {
         writeInt(HKLM, rk::kCounterAll, rk::vReset14, 9);
         writeInt(HKCU, rk::kBudget, rk::vOnOff, 1);
-        main.session().settings.resetDay = 9;
+        SessionProbe::resetDay(main.session()) = 9;
         env.clock.set(2000, 3, c.day, 12);
         CounterDialog dialog(main.session());
         dialog.show();
@@ -156,9 +157,9 @@ TEST_F(CounterDialogTest, OkStoresTheChoiceAndHandsItToTheMainWindow)
         EXPECT_FALSE(dialog.isVisible());
         EXPECT_EQ(dialog.result(), 1);
         EXPECT_EQ(counterValue(rk::vReset), c.mode) << "mode " << c.mode << " on the " << c.day;
-        EXPECT_EQ(main.session().settings.resetMode, period::resetModeFrom(c.mode));
+        EXPECT_EQ(main.session().counterPeriod().resetMode(), period::resetModeFrom(c.mode));
         EXPECT_EQ(counterValue(rk::vReset14), c.reset14 ? c.reset14 : 9) << c.day;
-        EXPECT_EQ(main.session().settings.resetDay, c.reset14 ? c.reset14 : 9) << c.day;
+        EXPECT_EQ(main.session().counterPeriod().resetDay(), c.reset14 ? c.reset14 : 9) << c.day;
         EXPECT_EQ(counterValue(rk::vReport), c.report ? 1 : 0);
         EXPECT_EQ(budgetSwitch(), c.budget) << "mode " << c.mode;
     }
@@ -171,13 +172,13 @@ TEST_F(CounterDialogTest, OkWithNoButtonCheckedWritesTheMainWindowsModeBack)
     for (const int mainMode : {7, 2}) {
         writeInt(HKLM, rk::kCounterAll, rk::vReset, 7);
         writeInt(HKCU, rk::kBudget, rk::vOnOff, 1);
-        main.session().settings.resetMode = period::resetModeFrom(mainMode);
+        SessionProbe::resetMode(main.session()) = period::resetModeFrom(mainMode);
         CounterDialog dialog(main.session());
         dialog.show();
         ASSERT_EQ(dialog.checkedResetButton(), 0);
         dialog.okButton->click();
         EXPECT_EQ(counterValue(rk::vReset), mainMode);
-        EXPECT_EQ(main.session().settings.resetMode, period::resetModeFrom(mainMode));
+        EXPECT_EQ(main.session().counterPeriod().resetMode(), period::resetModeFrom(mainMode));
         EXPECT_EQ(counterValue(rk::vReset14), 14);
         EXPECT_EQ(budgetSwitch(), 0) << "main window's mode " << mainMode;
     }
@@ -192,7 +193,7 @@ TEST_F(CounterDialogTest, ResetNowEmptiesTheHistoryWithTheReportAsCheckedAndSave
         writeInt(HKLM, rk::kUsers, rk::vCrash, 3);
         writeInt(HKLM, rk::kCounterAll, rk::vReport, withReport ? 0 : 1);
         QFile::remove(reportPath(2000, 3, 13));
-        main.session().counts.periodFee = 400;
+        SessionProbe::periodFee(main.session()) = 400;
 
         CounterDialog dialog(main.session());
         dialog.show();
@@ -203,7 +204,7 @@ TEST_F(CounterDialogTest, ResetNowEmptiesTheHistoryWithTheReportAsCheckedAndSave
 
         EXPECT_EQ(QFileInfo(history::historyFile(env.programFolder())).size(), 0);
         EXPECT_EQ(readInt(HKLM, rk::kUsers, rk::vCrash), 0);
-        EXPECT_EQ(main.session().counts.periodFee, 0);
+        EXPECT_EQ(main.session().counterPeriod().fee(), 0);
         EXPECT_EQ(counterValue(rk::vDay), 13);
         EXPECT_EQ(QFileInfo::exists(reportPath(2000, 3, 13)), withReport);
 

@@ -3,6 +3,7 @@
 // holiday and monitoring toggles, the counter reset and the report for today.
 #include "Fakes.h"
 #include "RegistryShorthand.h"
+#include "SessionProbe.h"
 
 #include "RegistryNames.h"
 #include "SplashWindow.h"
@@ -66,7 +67,7 @@ protected:
         tick();
         env.clock.advance(30);
         tick();
-        ASSERT_EQ(mainWindow->session().counts.state, ConnectionState::Counting);
+        ASSERT_EQ(mainWindow->session().connection().state(), ConnectionState::Counting);
     }
     QAction* action(const char* objectName) const
     {
@@ -138,7 +139,7 @@ TEST_F(CommandsTest, ExitCommandsAskThenSaveTheConnectionAndQuit)
 TEST_F(CommandsTest, ExitAnsweredNoChangesNothing)
 {
     connectAndCount();
-    env.boxes.queueAnswer(platform::IDNO);
+    env.boxes.queueAnswer(platform::Answer::No);
     mainWindow->exitProgram();
     EXPECT_EQ(env.boxes.shown.size(), 1u);
     EXPECT_TRUE(quits.empty());
@@ -148,8 +149,8 @@ TEST_F(CommandsTest, ExitAnsweredNoChangesNothing)
     EXPECT_TRUE(mainWindow->session().isRunning());
     env.clock.advance(60);
     tick();
-    EXPECT_EQ(mainWindow->session().counts.state, ConnectionState::Counting);
-    EXPECT_EQ(mainWindow->session().counts.elapsedSeconds, 15 + 30 + 60);
+    EXPECT_EQ(mainWindow->session().connection().state(), ConnectionState::Counting);
+    EXPECT_EQ(mainWindow->session().connection().elapsedSeconds(), 15 + 30 + 60);
 }
 
 TEST_F(CommandsTest, ClosingTheWindowSavesOnceWithoutAQuestion)
@@ -183,8 +184,8 @@ TEST_F(CommandsTest, ClosingSavesOnlyAConnectionThatIsCounted)
              connectAndCount();
              env.setLine(false);
              tick();
-             mainWindow->session().counts.lineUp = true;
-             mainWindow->session().counts.state = ConnectionState::LineSeen;
+             SessionProbe::lineUp(mainWindow->session()) = true;
+             SessionProbe::connectionState(mainWindow->session()) = ConnectionState::LineSeen;
          }, 1},
         {"idle", [] {}, 0},
     };
@@ -239,14 +240,14 @@ TEST_F(CommandsTest, DialogCommandsAreDisabledUntilTheirHookIsSet)
     // over no settings that no dialog wrote.
     writeInt(HKCU, q(rk::kBeep), q(rk::vBeepEnabled), 1);
     writeInt(HKCU, q(rk::kBeep), q(rk::vBeepInterval), 7);
-    const auto before = mainWindow->session().settings;
+    const IntervalBeeper before = mainWindow->session().beeps();
     mainWindow->openTimeSync();
     mainWindow->showBeep();
     mainWindow->showPreferences();
     mainWindow->showCounter();
     EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join('\n').toStdString();
-    EXPECT_EQ(mainWindow->session().settings.beepEnabled, before.beepEnabled);
-    EXPECT_EQ(mainWindow->session().settings.beepInterval, before.beepInterval);
+    EXPECT_EQ(mainWindow->session().beeps().enabled(), before.enabled());
+    EXPECT_EQ(mainWindow->session().beeps().interval(), before.interval());
 
     QStringList calls;
     const auto record = [&calls](const char* what) {
@@ -406,25 +407,26 @@ TEST_F(CommandsTest, BeepCommandTakesOverTheNewSettings)
         int beepCount;
     } cases[] = {
         {"connected: the next beep on the next whole interval", true, 15, 3},
-        {"not connected: left to the next connection", false, 15, -1},
+        {"not connected: counted from the last connection's time, restarted by the next", false, 15, 3},
         {"an interval of 0 from a hand-edited registry", true, 0, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        hooks.showBeep = [&](MainWindow&) {
-            // What the dialog's OK writes.
+        hooks.showBeep = [&](MainWindow& window) {
+            // What the dialog's OK does: it stores the choice and hands it over.
             writeInt(HKCU, q(rk::kBeep), q(rk::vBeepEnabled), 1);
             writeInt(HKCU, q(rk::kBeep), q(rk::vBeepInterval), c.interval);
+            window.session().setBeepSettings(true, c.interval, window.session().beeps().sound());
         };
         writeInt(HKCU, q(rk::kBeep), q(rk::vBeepEnabled), 0);
         start();
-        mainWindow->session().counts.lineUp = c.connected;
-        mainWindow->session().counts.elapsedSeconds = 40 * 60;
-        mainWindow->session().counts.beepCount = -1;
+        SessionProbe::lineUp(mainWindow->session()) = c.connected;
+        SessionProbe::elapsedSeconds(mainWindow->session()) = 40 * 60;
+        SessionProbe::beepCount(mainWindow->session()) = -1;
         mainWindow->showBeep();
-        EXPECT_TRUE(mainWindow->session().settings.beepEnabled);
-        EXPECT_EQ(mainWindow->session().settings.beepInterval, c.interval);
-        EXPECT_EQ(mainWindow->session().counts.beepCount, c.beepCount);
+        EXPECT_TRUE(mainWindow->session().beeps().enabled());
+        EXPECT_EQ(mainWindow->session().beeps().interval(), c.interval);
+        EXPECT_EQ(mainWindow->session().beeps().count(), c.beepCount);
     }
 }
 
@@ -478,15 +480,15 @@ TEST_F(CommandsTest, MailCheckerLaunch)
 
 TEST_F(CommandsTest, HolidayToggle)
 {
-    ASSERT_EQ(mainWindow->session().settings.holiday, 0);
+    ASSERT_EQ(mainWindow->session().holiday(), 0);
     EXPECT_EQ(mainWindow->holidayButton->text(), QStringLiteral("Holiday"));
     EXPECT_TRUE(mainWindow->holidayButton->icon().isNull());
     mainWindow->holidayButton->click();
-    EXPECT_TRUE(mainWindow->session().settings.holiday);
+    EXPECT_TRUE(mainWindow->session().holiday());
     EXPECT_EQ(mainWindow->holidayButton->icon().cacheKey(), mainWindow->icons[mainwindow::kImageHoliday].cacheKey());
     EXPECT_FALSE(mainWindow->holidayButton->isChecked());
     mainWindow->holidayButton->click();
-    EXPECT_FALSE(mainWindow->session().settings.holiday);
+    EXPECT_FALSE(mainWindow->session().holiday());
     EXPECT_TRUE(mainWindow->holidayButton->icon().isNull());
 }
 
@@ -496,16 +498,16 @@ TEST_F(CommandsTest, MonitoringToggleSplitsAConnection)
     EXPECT_EQ(glyph(), mainWindow->icons[mainwindow::kImageMonitoringOn].cacheKey());
     connectAndCount();
     mainWindow->monitoringButton->click();
-    EXPECT_TRUE(mainWindow->session().settings.monitoringDisabled);
+    EXPECT_TRUE(mainWindow->session().monitoringPaused());
     EXPECT_EQ(glyph(), mainWindow->icons[mainwindow::kImageMonitoringOff].cacheKey());
-    EXPECT_EQ(mainWindow->session().counts.state, ConnectionState::Counting);  // the next tick acts on it
+    EXPECT_EQ(mainWindow->session().connection().state(), ConnectionState::Counting);  // the next tick acts on it
     tick();
     EXPECT_EQ(records().size(), 1u);
     mainWindow->monitoringButton->click();
-    EXPECT_FALSE(mainWindow->session().settings.monitoringDisabled);
+    EXPECT_FALSE(mainWindow->session().monitoringPaused());
     EXPECT_EQ(glyph(), mainWindow->icons[mainwindow::kImageMonitoringOn].cacheKey());
     tick();
-    EXPECT_EQ(mainWindow->session().counts.state, ConnectionState::Counting);
+    EXPECT_EQ(mainWindow->session().connection().state(), ConnectionState::Counting);
     env.setLine(false);
     tick();
     EXPECT_EQ(records().size(), 2u);
@@ -521,7 +523,7 @@ TEST_F(CommandsTest, ResetCounterAsksFirst)
     writeInt(HKLM, q(rk::kCounterAll), q(rk::vReport), 1);
     const QString report = env.programFolder() + "/Reports/2000-1-3.rpt";
 
-    env.boxes.queueAnswer(platform::IDNO);
+    env.boxes.queueAnswer(platform::Answer::No);
     action("resetCounterAction")->trigger();
     ASSERT_EQ(env.boxes.shown.size(), 1u);
     EXPECT_EQ(env.boxes.shown[0].text, QStringLiteral("Are you sure to reset counter ?"));
@@ -530,7 +532,7 @@ TEST_F(CommandsTest, ResetCounterAsksFirst)
     EXPECT_EQ(records().size(), 1u);
     EXPECT_FALSE(QFile::exists(report));
 
-    env.boxes.queueAnswer(platform::IDYES);
+    env.boxes.queueAnswer(platform::Answer::Yes);
     action("resetCounterAction")->trigger();
     EXPECT_TRUE(records().empty());
     EXPECT_TRUE(QFile::exists(report));

@@ -2,6 +2,7 @@
 // state machine, counting, charging and the tray.
 #include "Fakes.h"
 #include "RegistryShorthand.h"
+#include "SessionProbe.h"
 
 #include "RegistryNames.h"
 #include "SplashWindow.h"
@@ -299,7 +300,7 @@ TEST_F(MainWindowTest, StartUpTable)
         EXPECT_EQ(local.boxes.shown.size(), c.defaults ? 2u : 0u) << local.boxes.texts().join(" | ").toStdString();
         EXPECT_EQ(local.help.calls.size(), c.defaults ? 1u : 0u);
         EXPECT_EQ(readStr(HKCU, q(rk::kSoftware), q(rk::vUserName)), c.user ? q(c.user) : "Default");
-        EXPECT_EQ(mainWindow->session().windowsUser, c.user ? q(c.user) : "Default");
+        EXPECT_EQ(mainWindow->session().windowsUser(), c.user ? q(c.user) : "Default");
         // The old owner's whole tree goes; the same owner keeps everything.
         EXPECT_EQ(keyExists(HKCU, marker), hadKey && !c.defaults);
         EXPECT_EQ(readInt(HKCU, q(rk::kSoftware), q(rk::vConnectDelay)), c.defaults ? 15 : 30);
@@ -333,10 +334,10 @@ TEST_F(MainWindowTest, StartUpTotalsComeFromTheHistory)
         f.write(QByteArray(100, '\x7f'));
     }
     start();
-    EXPECT_EQ(mainWindow->session().counts.periodFee, 150);
-    EXPECT_EQ(mainWindow->session().counts.periodFeeBefore, 150);
-    EXPECT_EQ(mainWindow->session().counts.periodSeconds, 660);
-    EXPECT_EQ(mainWindow->session().counts.todayFee, 120);
+    EXPECT_EQ(mainWindow->session().counterPeriod().fee(), 150);
+    EXPECT_EQ(mainWindow->session().counterPeriod().feeBefore(), 150);
+    EXPECT_EQ(mainWindow->session().counterPeriod().seconds(), 660);
+    EXPECT_EQ(mainWindow->session().counterPeriod().todayFee(), 120);
     tick();
     EXPECT_EQ(mainWindow->periodFeeLabel->text(), QStringLiteral("1 dol. 50 c."));
 }
@@ -364,16 +365,16 @@ TEST_F(MainWindowTest, RecoveryTable)
         int antiCrash;
         int backup;
         int line;  // -1: no "Remote Connection" value
-        int answer;
+        std::optional<platform::Answer> answer;  // none: no box to answer
         bool recovered;
         bool asked;
         int lineAfter;
     } cases[] = {
-        {"plain slot, line down", 1, 0, 0, 0, true, false, 0},
-        {"b slot, no line value", 1, 1, -1, 0, true, false, -1},
-        {"line up, answer No", 1, 1, 1, platform::IDNO, true, true, 0},
-        {"line up, answer Yes", 1, 0, 1, platform::IDYES, true, true, 1},
-        {"anti-crash off", 0, 0, 1, 0, false, false, 1},
+        {"plain slot, line down", 1, 0, 0, {}, true, false, 0},
+        {"b slot, no line value", 1, 1, -1, {}, true, false, -1},
+        {"line up, answer No", 1, 1, 1, platform::Answer::No, true, true, 0},
+        {"line up, answer Yes", 1, 0, 1, platform::Answer::Yes, true, true, 1},
+        {"anti-crash off", 0, 0, 1, {}, false, false, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -410,7 +411,7 @@ TEST_F(MainWindowTest, RecoveryTable)
         if (c.line >= 0)
             local.setLine(c.line == 1);
         if (c.answer)
-            local.boxes.queueAnswer(c.answer);
+            local.boxes.queueAnswer(*c.answer);
         local.boxes.clear();
         start();
 
@@ -431,7 +432,7 @@ TEST_F(MainWindowTest, RecoveryTable)
             EXPECT_EQ(r.EndTime, (platform::SystemTime{2000, 1, 6, 1, 1, 20, std::uint16_t(10 + b), 0}));
             EXPECT_EQ(r.DurationSeconds, 4900 + b);
             // The start-up totals include it.
-            EXPECT_EQ(mainWindow->session().counts.periodFee, 165);
+            EXPECT_EQ(mainWindow->session().counterPeriod().fee(), 165);
         }
         if (c.lineAfter >= 0) {
             platform::Registry r;
@@ -443,7 +444,7 @@ TEST_F(MainWindowTest, RecoveryTable)
         }
         // After No the first tick opens nothing; after Yes it opens a connection.
         mainWindow->session().tick();
-        EXPECT_EQ(mainWindow->session().counts.state, c.lineAfter == 1 ? ConnectionState::Counting : ConnectionState::Idle);
+        EXPECT_EQ(mainWindow->session().connection().state(), c.lineAfter == 1 ? ConnectionState::Counting : ConnectionState::Idle);
         FreeWindows();
     }
 }
@@ -509,7 +510,7 @@ TEST_F(MainWindowTest, AutomaticResetAtStartWritesReportAndEmptiesHistory)
     EXPECT_EQ(readInt(HKLM, q(rk::kCounterAll), q(rk::vDay)), 3);
     EXPECT_EQ(readInt(HKLM, q(rk::kCounterAll), q(rk::vDouble)), 36528);
     EXPECT_EQ(readInt(HKLM, q(rk::kUsers), q(rk::vCrash)), 0);
-    EXPECT_EQ(mainWindow->session().counts.periodFee, 0);
+    EXPECT_EQ(mainWindow->session().counterPeriod().fee(), 0);
     QFile report(env.programFolder() + "/Reports/2000-1-3.rpt");
     ASSERT_TRUE(report.open(QIODevice::ReadOnly));
     const QByteArray text = report.readAll();
@@ -603,7 +604,7 @@ TEST_F(MainWindowTest, AFullDiskKeepsTheHistoryAndTheEarlierReport)
          notReset},
         {"Reset counter",
          [&] {
-             env.boxes.queueAnswer(platform::IDYES);
+             env.boxes.queueAnswer(platform::Answer::Yes);
              action("resetCounterAction");
          },
          notReset},
@@ -651,7 +652,7 @@ TEST_F(MainWindowTest, AFullDiskKeepsTheHistoryAndTheEarlierReport)
 
     // With room again the same reset writes the whole report and then empties the
     // history.
-    env.boxes.queueAnswer(platform::IDYES);
+    env.boxes.queueAnswer(platform::Answer::Yes);
     action("resetCounterAction");
     EXPECT_EQ(history::readAll(folder).size(), 0u);
     EXPECT_EQ(QFileInfo(reportFile).size(), 137 + 3 * 142 + 6 * 142);
@@ -685,16 +686,16 @@ TEST_F(TickTest, WholeConnectionAcrossMidnightIntervalAndHoliday)
         SCOPED_TRACE(when);
         const MonitoringSession& session = mainWindow->session();
         const MonitoringSession::Shown& shown = session.shown();
-        const bool counting = session.counts.state == ConnectionState::Counting;
+        const bool counting = session.connection().state() == ConnectionState::Counting;
         EXPECT_EQ(mainWindow->lineBox->title(),
-                  session.counts.lineUp ? QStringLiteral("Connected") : QStringLiteral("Not connected"));
+                  session.connection().lineUp() ? QStringLiteral("Connected") : QStringLiteral("Not connected"));
         EXPECT_EQ(mainWindow->providerLabel->text(), shown.provider);
         EXPECT_EQ(mainWindow->userLabel->text(), shown.user);
         EXPECT_EQ(mainWindow->connectedImage->isVisibleTo(mainWindow), shown.connectedPicture);
         EXPECT_EQ(mainWindow->notConnectedImage->isVisibleTo(mainWindow), !shown.connectedPicture);
         EXPECT_EQ(mainWindow->elapsedLabel->text(), shown.elapsed);
         EXPECT_EQ(mainWindow->connectionFeeLabel->text(), shown.connectionFee);
-        EXPECT_EQ(mainWindow->periodFeeLabel->text(), formats::feeText(session.counts.periodFee));
+        EXPECT_EQ(mainWindow->periodFeeLabel->text(), formats::feeText(session.counterPeriod().fee()));
         EXPECT_EQ(mainWindow->periodTimeLabel->text(), shown.period.connectedTime);
         EXPECT_EQ(mainWindow->periodStartLabel->text(), shown.period.since);
         EXPECT_EQ(mainWindow->nextResetLabel->text(), shown.period.nextReset);
@@ -703,13 +704,13 @@ TEST_F(TickTest, WholeConnectionAcrossMidnightIntervalAndHoliday)
         EXPECT_TRUE(shown.tickCompleted);
         EXPECT_EQ(mainWindow->clockLabel->text(), formats::clockText(platform::localTimeRecord()));
         EXPECT_EQ(platform::Application::instance().title(),
-                  counting ? QStringLiteral("Dialtally: [ ") + session.counts.elapsedAndFee + QStringLiteral(" ]")
+                  counting ? QStringLiteral("Dialtally: [ ") + session.connection().elapsedAndFee() + QStringLiteral(" ]")
                            : QStringLiteral("Dialtally: [Not Connected]"));
     };
 
     env.setLine(true);
     tick();  // 23:59:50: opened and counted in the same tick
-    ASSERT_EQ(mainWindow->session().counts.state, ConnectionState::Counting);
+    ASSERT_EQ(mainWindow->session().connection().state(), ConnectionState::Counting);
     expectTheWindowShowsTheSession("opened");
     const struct {
         int hour, minute, second;
@@ -729,13 +730,13 @@ TEST_F(TickTest, WholeConnectionAcrossMidnightIntervalAndHoliday)
         tick();
         expectTheWindowShowsTheSession(step.when);
     }
-    EXPECT_EQ(mainWindow->session().counts.periodFee, 87);
+    EXPECT_EQ(mainWindow->session().counterPeriod().fee(), 87);
 
     platform::Application::instance().minimize();
     env.setLine(false);
     env.clock.set(2000, 1, 1, 8, 1, 40);
     tick();
-    EXPECT_EQ(mainWindow->session().counts.state, ConnectionState::Idle);
+    EXPECT_EQ(mainWindow->session().connection().state(), ConnectionState::Idle);
     expectTheWindowShowsTheSession("ended");
     EXPECT_FALSE(platform::Application::instance().isMinimized());  // "Maxd" = 1
     tick();
@@ -1006,7 +1007,7 @@ TEST_F(TickTest, FaultsDuringAConnectionLoseNothingAndDoubleNothing)
          [&] {
              EXPECT_EQ(QFileInfo(history::historyFile(folder)).size(), 21 * history::kRecordSize);
              EXPECT_EQ(saved().size(), 21u);
-             EXPECT_EQ(mainWindow->session().counts.unsavedRecords.size(), 1u);
+             EXPECT_EQ(mainWindow->session().journal().waitingRecords().size(), 1u);
              EXPECT_TRUE(valueExists(HKLM, q(rk::kCounterCurrent), q(rk::vUnsavedRecords)));
              // The disk gets room again; the next connection's start writes it first.
              disk.free();
@@ -1023,7 +1024,7 @@ TEST_F(TickTest, FaultsDuringAConnectionLoseNothingAndDoubleNothing)
              const auto all = saved();
              ASSERT_EQ(all.size(), 23u);
              EXPECT_LT(charging::secondOfDay(all[21].StartTime), charging::secondOfDay(all[22].StartTime));
-             EXPECT_TRUE(mainWindow->session().counts.unsavedRecords.empty());
+             EXPECT_TRUE(mainWindow->session().journal().waitingRecords().empty());
              EXPECT_FALSE(valueExists(HKLM, q(rk::kCounterCurrent), q(rk::vUnsavedRecords)));
          }},
     };
@@ -1062,7 +1063,7 @@ TEST_F(TickTest, FaultsDuringAConnectionLoseNothingAndDoubleNothing)
         while (second <= c.dropAt)
             passSecond();
         env.boxes.whileOpen = nullptr;
-        EXPECT_EQ(mainWindow->session().counts.state, ConnectionState::Idle);
+        EXPECT_EQ(mainWindow->session().connection().state(), ConnectionState::Idle);
         QStringList shown = env.boxes.texts();
         if (c.afterDrop)
             c.afterDrop();
@@ -1110,9 +1111,9 @@ TEST_F(TickTest, RecoveryKeepsAConnectionWhateverItsConnectDelay)
             tick();
             env.clock.advance(1);
         }
-        const std::int32_t counted = mainWindow->session().counts.record.DurationSeconds;
+        const std::int32_t counted = mainWindow->session().connection().record().DurationSeconds;
         EXPECT_EQ(counted, static_cast<std::int32_t>(std::min<qint64>(qint64(delay) + 29, INT32_MAX)));
-        EXPECT_GE(mainWindow->session().counts.periodSeconds, counted) << "the period's time wrapped round";
+        EXPECT_GE(mainWindow->session().counterPeriod().seconds(), counted) << "the period's time wrapped round";
         FreeWindows();  // killed
         env.setLine(false);
         env.boxes.clear();
@@ -1229,7 +1230,7 @@ TEST_F(MainWindowTest, RecoveryChecksTheSlotItUses)
     start();
     env.setLine(true);
     mainWindow->session().tick();
-    ASSERT_EQ(mainWindow->session().counts.state, ConnectionState::Counting);
+    ASSERT_EQ(mainWindow->session().connection().state(), ConnectionState::Counting);
     FreeWindows();  // killed
     env.setLine(false);
     env.boxes.clear();
@@ -1250,8 +1251,8 @@ TEST_F(TickTest, ResetDuringAConnectionKeepsItInTheNewPeriod)
         tick();
     }
     mainWindow->session().resetCounter(2000, 1, 1, false);
-    EXPECT_EQ(mainWindow->session().counts.periodFee, mainWindow->session().counts.connectionFee);
-    EXPECT_EQ(mainWindow->session().counts.periodSeconds, 615);
+    EXPECT_EQ(mainWindow->session().counterPeriod().fee(), mainWindow->session().connection().fee());
+    EXPECT_EQ(mainWindow->session().counterPeriod().seconds(), 615);
     env.clock.advance(5);
     tick();
     env.setLine(false);
@@ -1259,7 +1260,7 @@ TEST_F(TickTest, ResetDuringAConnectionKeepsItInTheNewPeriod)
     const auto all = records();
     ASSERT_EQ(all.size(), 1u);
     EXPECT_EQ(all[0].DurationSeconds, 620);
-    EXPECT_EQ(all[0].FeeCents, mainWindow->session().counts.connectionFee);
+    EXPECT_EQ(all[0].FeeCents, mainWindow->session().connection().fee());
 }
 
 // ---- the "History" group, the budget and the beeper in the tick -------------------------
@@ -1271,8 +1272,8 @@ TEST_F(TickTest, HistoryGroupShowsThePeriod)
     writeInt(HKLM, all, q(rk::vMonth), 12);
     writeInt(HKLM, all, q(rk::vDay), 29);
     writeInt(HKLM, all, q(rk::vDouble), platform::dayNumber(QDate(1999, 12, 29)));
-    mainWindow->session().settings.resetMode = period::ResetMode::Monthly;
-    mainWindow->session().counts.periodSeconds = 25 * 3600 + 61;
+    SessionProbe::resetMode(mainWindow->session()) = period::ResetMode::Monthly;
+    SessionProbe::periodSeconds(mainWindow->session()) = 25 * 3600 + 61;
     tick();
     EXPECT_EQ(mainWindow->periodTimeLabel->text(), QStringLiteral("25 h. 1 min. 1 sec."));
     EXPECT_EQ(mainWindow->periodStartLabel->text(), QStringLiteral("1999 - 12 - 29"));
@@ -1321,7 +1322,7 @@ TEST_F(TickTest, BudgetLabelAndAlarmKinds)
         writeInt(HKCU, budget, q(rk::vBudgetCents), 5);
         writeInt(HKCU, budget, q(rk::vBudgetReserve), 0);
         writeInt(HKCU, budget, q(rk::vBudgetCh), c.ch);
-        mainWindow->session().settings.beepSound = c.beepSound;
+        SessionProbe::beepSound(mainWindow->session()) = c.beepSound;
         env.clock.set(1999, 12, 31, 23, 59, 50);
         env.setLine(true);
         tick();  // 3 c. of 5 c. spent
@@ -1389,9 +1390,9 @@ TEST_F(TickTest, BudgetDateErrorIsShownOnceAndSwitchesTheBudgetOff)
 
 TEST_F(TickTest, BeeperSoundsOncePerIntervalWhileConnected)
 {
-    mainWindow->session().settings.beepEnabled = true;
-    mainWindow->session().settings.beepInterval = 1;
-    mainWindow->session().settings.beepSound = 4;
+    SessionProbe::beepEnabled(mainWindow->session()) = true;
+    SessionProbe::beepInterval(mainWindow->session()) = 1;
+    SessionProbe::beepSound(mainWindow->session()) = 4;
     env.setLine(true);
     const struct {
         int elapsed;
@@ -1403,19 +1404,19 @@ TEST_F(TickTest, BeeperSoundsOncePerIntervalWhileConnected)
         EXPECT_EQ(env.sounds.beeps.size(), step.beeps) << "at " << step.elapsed << " s";
     }
     EXPECT_EQ(env.sounds.beeps[0], platform::BeepKind::Hand);
-    EXPECT_EQ(mainWindow->session().counts.beepCount, 4);
+    EXPECT_EQ(mainWindow->session().beeps().count(), 4);
 
-    mainWindow->session().settings.beepEnabled = false;
+    SessionProbe::beepEnabled(mainWindow->session()) = false;
     env.clock.advance(600);
     tick();
     EXPECT_EQ(env.sounds.beeps.size(), 3u);
-    EXPECT_EQ(mainWindow->session().counts.beepCount, 1);
+    EXPECT_EQ(mainWindow->session().beeps().count(), 1);
 
     // Not connected: silent whatever the count.
-    mainWindow->session().settings.beepEnabled = true;
+    SessionProbe::beepEnabled(mainWindow->session()) = true;
     env.setLine(false);
     tick();
-    mainWindow->session().counts.elapsedSeconds = 3600;
+    SessionProbe::elapsedSeconds(mainWindow->session()) = 3600;
     tick();
     EXPECT_EQ(env.sounds.beeps.size(), 3u);
 }

@@ -1,6 +1,7 @@
 // The Open report dialog: the reports folder, the list, the editor and its start, and
 // the deletion of every report.
 #include "Fakes.h"
+#include "SessionProbe.h"
 
 #include "RegistryNames.h"
 #include "OpenReportDialog.h"
@@ -53,7 +54,7 @@ protected:
     {
         // No editor read yet, as at program start.
         reports::EditorPath.clear();
-        main.session().programPath = env.programFolder();
+        SessionProbe::programPath(main.session()) = env.programFolder();
         // The per-user key as start-up leaves it.
         testing_support::writeInt(RootKey::CurrentUser, q(rk::kSoftware), q(rk::vLogo), 0);
         reports = env.programFolder() + "/Reports";
@@ -241,8 +242,8 @@ protected:
 
 TEST_F(DeleteReportsTest, AsksAndOnYesDeletesOnlyTheReports)
 {
-    env.boxes.queueAnswer(platform::IDNO);
-    DeleteAllReports(main.session().programPath);
+    env.boxes.queueAnswer(platform::Answer::No);
+    DeleteAllReports(main.session().programPath());
     ASSERT_EQ(env.boxes.shown.size(), 1u);
     EXPECT_EQ(env.boxes.shown[0].text, QStringLiteral("Are you sure to delete all reports ?"));
     EXPECT_EQ(env.boxes.shown[0].caption, QStringLiteral("Dialtally 2.01"));
@@ -250,17 +251,17 @@ TEST_F(DeleteReportsTest, AsksAndOnYesDeletesOnlyTheReports)
     EXPECT_EQ(env.boxes.shown[0].buttons, platform::MessageButtons::YesNo);
     EXPECT_EQ(left().size(), 5);
 
-    env.boxes.queueAnswer(platform::IDYES);
-    DeleteAllReports(main.session().programPath);
+    env.boxes.queueAnswer(platform::Answer::Yes);
+    DeleteAllReports(main.session().programPath());
     EXPECT_EQ(left(), (QStringList{".hidden.rpt", "kept.rpt", "notes.txt"}));
     EXPECT_EQ(env.boxes.shown.size(), 2u);  // the question only
 }
 
 TEST_F(DeleteReportsTest, WithoutAReportsFolderNothingElseIsTouched)
 {
-    main.session().programPath = env.programFolder() + "/elsewhere";
+    SessionProbe::programPath(main.session()) = env.programFolder() + "/elsewhere";
     touch(env.programFolder() + "/stray.rpt");
-    DeleteAllReports(main.session().programPath);
+    DeleteAllReports(main.session().programPath());
     EXPECT_TRUE(QFile::exists(env.programFolder() + "/stray.rpt"));
     EXPECT_EQ(left().size(), 5);
 }
@@ -270,7 +271,7 @@ TEST_F(DeleteReportsTest, AReportThatCannotBeDeletedIsNamed)
     if (::geteuid() == 0)
         GTEST_SKIP() << "a read-only folder does not stop root";
     ASSERT_TRUE(QFile::setPermissions(reports, QFile::ReadOwner | QFile::ExeOwner));
-    DeleteAllReports(main.session().programPath);
+    DeleteAllReports(main.session().programPath());
     QFile::setPermissions(reports, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     ASSERT_EQ(env.boxes.shown.size(), 2u);
     EXPECT_TRUE(env.boxes.shown[1].text.startsWith(QStringLiteral("Can't delete the report : ")));

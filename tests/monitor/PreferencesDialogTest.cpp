@@ -2,6 +2,7 @@
 // edits, the budget rule, the tray change on OK, and the e-mail account editor.
 #include "Fakes.h"
 #include "RegistryShorthand.h"
+#include "SessionProbe.h"
 
 #include "RegistryNames.h"
 #include "SplashWindow.h"
@@ -230,7 +231,7 @@ TEST_F(PreferencesDialogTest, TheDesktopsAutostartEntryFollowsTheCheckbox)
     EXPECT_EQ(execLine(), env.programFolder() + "/Dialtally");
 
     // The program folder moved (a new installation): the next OK rewrites the entry.
-    mainWindow->session().programPath = env.programFolder() + "/My Programs";
+    SessionProbe::programPath(mainWindow->session()) = env.programFolder() + "/My Programs";
     form->show();
     form->okButton->click();
     EXPECT_EQ(readStr(HKLM, q(rk::kRun), q(rk::vAutostart)), env.programFolder() + "/My Programs/Dialtally");
@@ -633,7 +634,7 @@ TEST_F(PreferencesDialogTest, NoAccountLeavesAnEmptyKeyAndDefaultEdits)
 {
     writeAccount({QStringLiteral("only"), QStringLiteral("u"), QStringLiteral("p"), QStringLiteral("h"), 995, 1});
     auto form = opened();
-    env.boxes.queueAnswer(platform::IDNO);
+    env.boxes.queueAnswer(platform::Answer::No);
     form->deleteAccountButton->click();
     EXPECT_EQ(listLines(*form), QStringList{"only"});
     form->deleteAccountButton->click();

@@ -395,10 +395,10 @@ protected:
     // One connected minute at `hour`:`minute` of 7 January 2000 (a Friday).
     std::int32_t chargeAt(int hour, int minute)
     {
-        const std::int32_t before = mainWindow->session().counts.connectionFee;
+        const std::int32_t before = mainWindow->session().connection().fee();
         env.clock.set(2000, 1, 7, hour, minute, 0);
         mainWindow->session().tick();
-        return mainWindow->session().counts.connectionFee - before;
+        return mainWindow->session().connection().fee() - before;
     }
 };
 
@@ -447,9 +447,9 @@ TEST_F(ProviderChargingTest, AProfileDraggedOntoADayChargesThatDaysMinutes)
     EXPECT_EQ(chargeAt(19, 59), 4);
     EXPECT_EQ(chargeAt(20, 0), 1);   // its end hour is already night
     EXPECT_EQ(chargeAt(23, 30), 1);
-    mainWindow->session().settings.holiday = true;
+    mainWindow->session().setHoliday(true);
     EXPECT_EQ(chargeAt(23, 31), 30);  // the holiday slot, one cost all day
-    EXPECT_EQ(mainWindow->connectionFeeLabel->text(), formats::feeText(mainWindow->session().counts.connectionFee));
+    EXPECT_EQ(mainWindow->connectionFeeLabel->text(), formats::feeText(mainWindow->session().connection().fee()));
     EXPECT_TRUE(env.boxes.shown.empty());
 }
 

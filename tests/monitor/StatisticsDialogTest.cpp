@@ -2,6 +2,7 @@
 // and the dialog's showing and closing.
 #include "Fakes.h"
 #include "RegistryShorthand.h"
+#include "SessionProbe.h"
 
 #include "Application.h"
 #include "RegistryNames.h"
@@ -10,6 +11,7 @@
 #include "ProgramEntry.h"
 #include "ConnectionsDialog.h"
 #include "History.h"
+#include "HistoryRecords.h"
 
 #include <QCoreApplication>
 #include <QFontMetricsF>
@@ -28,18 +30,6 @@ using namespace testing_support;
 
 namespace {
 
-history::HistoryRecord recordOf(const QString& user, int seconds, int cents)
-{
-    history::HistoryRecord r;
-    r.StartTime = {1999, 10, 2, 5, 9, 5, 0, 0};
-    r.EndTime = r.StartTime;
-    r.FeeCents = cents;
-    r.DurationSeconds = seconds;
-    r.setProviderName(QStringLiteral("ISP"));
-    r.setUserName(user);
-    return r;
-}
-
 QStringList row(const char* name, const char* connections, const char* time, const char* fee)
 {
     return {QString::fromUtf8(name), QString::fromLatin1(connections), QString::fromLatin1(time),
@@ -48,128 +38,18 @@ QStringList row(const char* name, const char* connections, const char* time, con
 
 }  // namespace
 
-TEST(StatisticsTexts, MoneyAndDuration)
-{
-    const std::pair<std::int64_t, const char*> money[] = {
-        {0, "0 d. 0 c."}, {5, "0 d. 5 c."}, {355, "3 d. 55 c."}, {1000, "10 d. 0 c."}, {-105, "-1 d. -5 c."}};
-    for (const auto& [cents, text] : money)
-        EXPECT_EQ(statistics::moneyText(cents), QString::fromLatin1(text)) << cents;
-    const std::pair<std::int64_t, const char*> durations[] = {
-        {0, "0:0:0"}, {5405, "1:30:5"}, {90061, "25:1:1"}, {360000, "100:0:0"},
-        // A user's total may pass what one record can hold.
-        {3000000000LL, "833333:20:0"}};
-    for (const auto& [seconds, text] : durations)
-        EXPECT_EQ(connections::FormatDuration(seconds), QString::fromLatin1(text)) << seconds;
-}
-
-TEST(StatisticsRate, CrashesPerWholeConnectedHour)
-{
-    struct Case {
-        int crashes;
-        int seconds;
-        const char* text;
-    };
-    const Case cases[] = {
-        {1, 3599, "0"}, {1, 3600, "1"},     {1, 7200, "0.5"}, {1, 10800, "0.333"},
-        {5, 5400, "3.33"}, {0, 720000, "0"}, {1, 0, "0"},     {7, -100, "0"},
-        {4000, 3600, "4E+03"}, {1, 36000000, "0.0001"}, {1, 2147483647, "1.68E-06"},
-        {2000, 5400, "1.33E+03"}, {999, 3600, "999"},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(statistics::generalText(statistics::crashRate(c.crashes, c.seconds), 3, 2, QLatin1Char('.')),
-                  QString::fromLatin1(c.text))
-            << c.crashes << " crashes in " << c.seconds << " s";
-    // The locale's decimal point.
-    EXPECT_EQ(statistics::generalText(0.5, 3, 2, QLatin1Char(',')), QStringLiteral("0,5"));
-}
-
-TEST(StatisticsRows, OneRowPerExactNameInOrderOfFirstAppearance)
-{
-    const std::vector<history::HistoryRecord> records = {
-        recordOf(QStringLiteral("alice"), 3600, 100), recordOf(QStringLiteral("Alice"), 10, 1),
-        recordOf(QStringLiteral("alice"), 1800, 250), recordOf(QStringLiteral("alice"), 5, 5)};
-    statistics::UserTally tally;
-    for (const auto& record : records)
-        tally.add(record);
-    const auto& rows = tally.rows();
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0].name, QByteArray("alice"));
-    EXPECT_EQ(rows[0].connections, 3);
-    EXPECT_EQ(rows[0].seconds, 5405);
-    EXPECT_EQ(rows[0].cents, 355);
-    EXPECT_EQ(rows[1].name, QByteArray("Alice"));
-    EXPECT_EQ(rows[1].connections, 1);
-}
-
-TEST(StatisticsSort, ClickRuleOverTheProgramsLife)
-{
-    statistics::SortState state;
-    struct Step {
-        const char* caption;
-        int direction;
-        int key;
-    };
-    const Step steps[] = {
-        {"Total fee", 1, statistics::kByTotalFee},          // another column: ascending
-        {"Total fee", 0, statistics::kByTotalFee},          // the same again: reversed
-        {"Total fee", 1, statistics::kByTotalFee},
-        {"User name", 1, statistics::kByUserName},
-        {"No such column", 0, statistics::kByUserName},     // the key stays, direction flips
-        {"Connections", 1, statistics::kByConnections},
-    };
-    for (const Step& s : steps) {
-        statistics::applyColumnClick(state, QString::fromLatin1(s.caption));
-        EXPECT_EQ(state.UsersSortDirection, s.direction) << s.caption;
-        EXPECT_EQ(state.UsersSortKey, s.key) << s.caption;
-        EXPECT_EQ(state.UsersLastSortKey, s.key) << s.caption;
-    }
-}
-
-TEST(StatisticsSort, NumbersCompareAsNumbersAndNamesByteForByte)
-{
-    using statistics::UserRow;
-    const UserRow nine{"b", 9, 9 * 3600 + 59 * 60 + 59, 999};
-    const UserRow ten{"a", 10, 10 * 3600, 1000};
-    struct Case {
-        int key;
-        const UserRow& a;
-        const UserRow& b;
-        int ascending;
-    };
-    const Case cases[] = {
-        {statistics::kByConnections, nine, ten, -1},
-        {statistics::kByTotalTime, nine, ten, -1},
-        {statistics::kByTotalFee, nine, ten, -1},
-        {statistics::kByUserName, nine, ten, 1},
-        {statistics::kByTotalFee, ten, ten, 0},
-    };
-    for (const Case& c : cases) {
-        statistics::SortState state{1, c.key, c.key};
-        EXPECT_EQ(statistics::compareRows(c.a, c.b, state), c.ascending) << c.key;
-        state.UsersSortDirection = 0;
-        EXPECT_EQ(statistics::compareRows(c.a, c.b, state), -c.ascending) << c.key;
-    }
-    // Capitals before small letters, and bytes above 127 after both.
-    statistics::SortState byName{1, statistics::kByUserName, statistics::kByUserName};
-    EXPECT_LT(statistics::compareRows({"Zed"}, {"abe"}, byName), 0);
-    EXPECT_LT(statistics::compareRows({"zed"}, {"\xc3\xa9mile"}, byName), 0);
-    // Totals beyond what 32 bits hold still order.
-    const UserRow big{"x", 1, 0, 30000000000LL};
-    EXPECT_GT(statistics::compareRows(big, ten, {1, statistics::kByTotalFee, statistics::kByTotalFee}), 0);
-}
-
 class StatisticsDialogTest : public ::testing::Test {
 protected:
     StatisticsDialogTest()
     {
         env.install();
-        main.session().programPath = env.programFolder();
+        SessionProbe::programPath(main.session()) = env.programFolder();
         platform::Application::instance().setHelpFile(env.programFolder() + "/Dialtally Help.hlp");
         statistics::usersSortState() = {};
     }
     void write(const QString& user, int seconds, int cents)
     {
-        ASSERT_TRUE(history::append(env.programFolder(), recordOf(user, seconds, cents)));
+        ASSERT_TRUE(history::append(env.programFolder(), userRecord(user, seconds, cents)));
     }
     void crashes(int n) { writeInt(RootKey::LocalMachine, rk::kUsers, rk::vCrash, n); }
     void clickHeader(StatisticsDialog& dialog, int column) { emit dialog.userList->header()->sectionClicked(column); }
@@ -192,7 +72,7 @@ TEST_F(StatisticsDialogTest, ShowingFillsRowsCrashesAndRateAndClosingEmptiesTheL
     write(QStringLiteral("alice"), 1800, 250);
     write(QStringLiteral("alice"), 5, 5);
     crashes(5);
-    main.session().counts.periodSeconds = 5400;
+    SessionProbe::periodSeconds(main.session()) = 5400;
 
     StatisticsDialog dialog(main.session());
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Statistics"));
@@ -244,7 +124,7 @@ TEST_F(StatisticsDialogTest, TheListIsDrawnWithGridLines)
 TEST_F(StatisticsDialogTest, NoHistoryStillShowsTheCrashesAndRate)
 {
     crashes(1);
-    main.session().counts.periodSeconds = 3599;
+    SessionProbe::periodSeconds(main.session()) = 3599;
     StatisticsDialog dialog(main.session());
     dialog.show();
     EXPECT_EQ(dialog.userList->topLevelItemCount(), 0);
@@ -264,7 +144,7 @@ TEST_F(StatisticsDialogTest, AMissingCrashCountIsShownAndLeavesAnEmptyList)
     platform::Registry r;
     r.setRootKey(RootKey::LocalMachine);
     ASSERT_TRUE(r.deleteKey(QString::fromLatin1(rk::kUsers)));
-    main.session().counts.periodSeconds = 7200;
+    SessionProbe::periodSeconds(main.session()) = 7200;
     dialog.show();
     ASSERT_EQ(env.boxes.shown.size(), 1u);
     EXPECT_EQ(env.boxes.shown[0].text, QStringLiteral("Failed to get data for '%1'.").arg(QString::fromLatin1(rk::vCrash)));

@@ -80,38 +80,6 @@ protected:
     std::unique_ptr<TariffProfilesDialog> dialog;
 };
 
-// ---- plain logic -----------------------------------------------------------------------
-
-TEST(TariffOptionsLogic, AtoiAndNumberProblems)
-{
-    EXPECT_EQ(tariffoptions::atoi(QString()), 0);
-    EXPECT_EQ(tariffoptions::atoi(QStringLiteral("  -5x")), -5);
-    EXPECT_EQ(tariffoptions::atoi(QStringLiteral("+12")), 12);
-    EXPECT_EQ(tariffoptions::atoi(QStringLiteral("a5")), 0);
-    EXPECT_EQ(tariffoptions::atoi(QStringLiteral("99999999999")), 2147483647);
-    EXPECT_EQ(tariffoptions::atoi(QStringLiteral("-99999999999")), -2147483647 - 1);
-
-    using tariffoptions::HourOutOfRange;
-    using tariffoptions::NotADigit;
-    struct Case {
-        const char* text;
-        bool hour;
-        int problems;
-    } cases[] = {
-        {"", true, 0},         {"0", true, 0},           {"23", true, 0},
-        {"24", true, HourOutOfRange}, {"24", false, 0},  {"-5", true, HourOutOfRange | NotADigit},
-        {"-5", false, NotADigit},     {"5a", false, NotADigit}, {"1.5", false, NotADigit},
-        {"150", false, 0},     {" 5", false, NotADigit},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
-        EXPECT_EQ(tariffoptions::numberProblems(q(c.text), c.hour), c.problems);
-    }
-    EXPECT_EQ(tariffoptions::slotDayKey(0), QStringLiteral("0"));
-    EXPECT_EQ(tariffoptions::slotDayKey(6), QStringLiteral("6"));
-    EXPECT_EQ(tariffoptions::slotDayKey(7), q(rk::kHolidayDay));
-}
-
 // ---- loading and showing ----------------------------------------------------------------------
 
 TEST_F(TariffProfilesDialogTest, LoadShowsTheProfilesAndStoresWhatTheFieldsHold)
@@ -413,7 +381,7 @@ TEST_F(TariffProfilesDialogTest, DeleteAsksAndTheTableFollowsTheRows)
     writeProfile("C", {9, 10, 11, 12, 1});
     dialog->FormActivate();
     pick(1);
-    env.boxes.queueAnswer(platform::IDNO);
+    env.boxes.queueAnswer(platform::Answer::No);
     dialog->deleteButton->click();
     ASSERT_EQ(env.boxes.texts(), QStringList({"Are you sure to delete tariff 'B'?"}));
     EXPECT_EQ(env.boxes.shown[0].icon, MessageIcon::Question);
@@ -601,17 +569,17 @@ TEST_F(TariffChargingTest, AConfirmedChangeChargesFromTheNextMinute)
     writeSlot("ISP", "5", "Std", {8, 20, 10, 3, 0});
     env.setLine(true);
     mainWindow->session().tick();
-    EXPECT_EQ(mainWindow->session().counts.connectionFee, 10);
+    EXPECT_EQ(mainWindow->session().connection().fee(), 10);
 
     confirm([](TariffProfilesDialog& d) { d.dayCostEdit->setText(QStringLiteral("25")); });
     env.clock.advance(60);
     mainWindow->session().tick();
-    EXPECT_EQ(mainWindow->session().counts.connectionFee, 35);
+    EXPECT_EQ(mainWindow->session().connection().fee(), 35);
 
     confirm([](TariffProfilesDialog& d) { d.oneCostPerDayButton->click(); });  // one cost per day
     env.clock.set(2000, 1, 7, 21, 1, 0);
     mainWindow->session().tick();
-    EXPECT_EQ(mainWindow->session().counts.connectionFee, 60);
+    EXPECT_EQ(mainWindow->session().connection().fee(), 60);
 
     confirm([](TariffProfilesDialog& d) {
         d.nameEdit->setText(QStringLiteral("Standard"));
@@ -619,7 +587,7 @@ TEST_F(TariffChargingTest, AConfirmedChangeChargesFromTheNextMinute)
     });
     env.clock.advance(60);
     mainWindow->session().tick();
-    EXPECT_EQ(mainWindow->session().counts.connectionFee, 60);
+    EXPECT_EQ(mainWindow->session().connection().fee(), 60);
     EXPECT_EQ(mainWindow->connectionFeeLabel->text(), QStringLiteral("No tariff for this day"));
     EXPECT_TRUE(env.boxes.shown.empty());
 }

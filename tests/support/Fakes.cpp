@@ -14,16 +14,16 @@ namespace testing_support {
 using platform::Registry;
 using platform::RootKey;
 
-int FakeMessageBoxes::show(const platform::MessageRequest& request)
+platform::Answer FakeMessageBoxes::show(const platform::MessageRequest& request)
 {
     shown.push_back(request);
     if (whileOpen)
         whileOpen(request);
     if (request.buttons == platform::MessageButtons::Ok)
-        return platform::IDOK;
+        return platform::Answer::Ok;
     if (m_answers.empty())
-        return platform::IDYES;
-    const int answer = m_answers.front();
+        return platform::Answer::Yes;
+    const platform::Answer answer = m_answers.front();
     m_answers.pop_front();
     return answer;
 }

@@ -23,10 +23,10 @@ namespace testing_support {
 
 class FakeMessageBoxes : public platform::MessageBoxes {
 public:
-    int show(const platform::MessageRequest& request) override;
-    // Answers given in turn to boxes with Yes/No; OK boxes answer IDOK. With no queued
-    // answer a Yes/No box answers IDYES.
-    void queueAnswer(int answer) { m_answers.push_back(answer); }
+    platform::Answer show(const platform::MessageRequest& request) override;
+    // Answers given in turn to boxes with Yes/No; OK boxes answer Ok. With no queued
+    // answer a Yes/No box answers Yes.
+    void queueAnswer(platform::Answer answer) { m_answers.push_back(answer); }
     // Runs while a box is "open", to test what happens inside its modal loop.
     std::function<void(const platform::MessageRequest&)> whileOpen;
 
@@ -35,7 +35,7 @@ public:
     void clear() { shown.clear(); }
 
 private:
-    std::deque<int> m_answers;
+    std::deque<platform::Answer> m_answers;
 };
 
 class FakeHelp : public platform::Help {

@@ -1,4 +1,5 @@
 #include "TimeSyncDialog.h"
+#include "SessionProbe.h"
 
 #include "Fakes.h"
 #include "RegistryNames.h"
@@ -215,7 +216,7 @@ protected:
         session = std::make_unique<MonitoringSession>();
         // A first start: the counter's start date and the defaults.
         session->beginStartUp();
-        session->programPath = env.programFolder();
+        SessionProbe::programPath(*session) = env.programFolder();
         env.boxes.clear();
         env.help.calls.clear();
         dialog = std::make_unique<TimeSyncDialog>(*session);
@@ -243,7 +244,7 @@ protected:
     {
         EXPECT_TRUE(dialog->getTimeButton->isEnabled());
         EXPECT_TRUE(dialog->setTimeButton->isEnabled());
-        EXPECT_FALSE(session->settings.monitoringDisabled);
+        EXPECT_FALSE(session->monitoringPaused());
         EXPECT_EQ(dialog->SuspendedMonitoring, 0);
     }
 
@@ -430,14 +431,14 @@ TEST_F(TimeSyncDialogTest, SetTimeSavesTheRunningConnectionBeforeTheClockChanges
     env.clock.set(2026, 12, 10, 10, 0, 0);
     env.setLine(true);
     session->tick();
-    ASSERT_EQ(session->counts.state, ConnectionState::Counting);
+    ASSERT_EQ(session->connection().state(), ConnectionState::Counting);
     env.clock.set(2026, 12, 10, 10, 5, 0);
 
     std::size_t recordsWhenSet = 0;
     int pauseWhenSet = -1;
     env.clockSetter.onSet = [&](const QDateTime& when) {
         recordsWhenSet = records().size();
-        pauseWhenSet = session->settings.monitoringDisabled ? 1 : 0;
+        pauseWhenSet = session->monitoringPaused() ? 1 : 0;
         env.clock.set(when.toLocalTime());
     };
     dialog->setTimeButton->click();
@@ -515,13 +516,13 @@ TEST_F(TimeSyncDialogTest, SetTimeWithMonitoringAlreadyOffLeavesItOff)
 {
     FixedTimeServer server(FixedTimeServer::countBytes(countOf(utc("2026-12-10T09:15:00"))));
     askServer(server);
-    session->settings.monitoringDisabled = true;
+    session->setMonitoringPaused(true);
     dialog->setTimeButton->click();
     EXPECT_EQ(env.clockSetter.set.size(), 1u);
-    EXPECT_TRUE(session->settings.monitoringDisabled);
+    EXPECT_TRUE(session->monitoringPaused());
     EXPECT_EQ(dialog->SuspendedMonitoring, 0);
     dialog->close();
-    EXPECT_TRUE(session->settings.monitoringDisabled);
+    EXPECT_TRUE(session->monitoringPaused());
 }
 
 TEST_F(TimeSyncDialogTest, ClosingWhileTheSystemSetsTheClockKeepsThePauseUntilItIsSet)
@@ -531,7 +532,7 @@ TEST_F(TimeSyncDialogTest, ClosingWhileTheSystemSetsTheClockKeepsThePauseUntilIt
     int pauseAfterClose = -1;
     env.clockSetter.onSet = [&](const QDateTime&) {
         dialog->close();
-        pauseAfterClose = session->settings.monitoringDisabled ? 1 : 0;
+        pauseAfterClose = session->monitoringPaused() ? 1 : 0;
     };
     dialog->setTimeButton->click();
     EXPECT_EQ(pauseAfterClose, 1);
@@ -599,7 +600,7 @@ TEST_F(TimeSyncDialogTest, ClosingDuringTheWaitEndsTheQueryWithoutSettingTheCloc
     dialog->QueryTimeout = 5000;
     int pauseDuringWait = -1;
     QTimer::singleShot(100, [&] {
-        pauseDuringWait = session->settings.monitoringDisabled ? 1 : 0;
+        pauseDuringWait = session->monitoringPaused() ? 1 : 0;
         dialog->close();
     });
     QElapsedTimer elapsed;

@@ -14,9 +14,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
-
-class QFont;
 
 namespace connections {
 
@@ -52,6 +51,12 @@ struct FooterTexts {
 FooterTexts footerTexts(const HistoryView& view);
 // The footer of an empty list (also the design texts of the dialog).
 FooterTexts zeroFooterTexts();
+
+// How wide a text is drawn, in fractions of a pixel: the window's font measures.
+using TextAdvance = std::function<double(const QString& text)>;
+// The width of `text` with the widest digit in the place of every digit, in whole
+// pixels rounded up: as wide as any value of the same form.
+int widestDigitsWidth(const TextAdvance& advance, QString text);
 
 // ---- sorting ---------------------------------------------------------------------
 
@@ -103,11 +108,14 @@ public:
 
     const HistoryView& view() const { return m_view; }
     QString text(int row, int column) const;
-    // The width of the widest text of `column` as drawn in `font`, in whole pixels
-    // rounded up, 0 with no rows. Numbers are taken at their longest with the font's
-    // widest digit in every place, so no value is found by formatting every row; each
-    // distinct name is measured.
-    int widestText(const QFont& font, int column) const;
+    // The width of the widest text of `column` as `advance` measures texts (the
+    // window's font), in whole pixels rounded up, 0 with no rows. Numbers are taken at
+    // their longest with the widest digit in every place, so no value is found by
+    // formatting every row; each distinct name is measured.
+    int widestText(const TextAdvance& advance, int column) const;
+    // widestText of every column of the program's own values (fee, time, dates), found
+    // in one pass over the rows; 0 for the name columns.
+    std::array<int, kColumnCount> widestValueTexts(const TextAdvance& advance) const;
     QStringList rowTexts(int row) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;

@@ -2,7 +2,7 @@
 
 #include "Registry.h"
 #include "RegistryNames.h"
-#include "TariffProfilesDialog.h"
+#include "TariffProfiles.h"
 
 #include <algorithm>
 #include <limits>

@@ -3,9 +3,6 @@
 #include "Formats.h"
 #include "History.h"
 
-#include <QFont>
-#include <QFontMetricsF>
-
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -126,6 +123,22 @@ FooterTexts footerTexts(const HistoryView& view)
     return {FormatMoney(clampToField(view.feeTotal)),
             FormatDuration(view.secondsTotal / count),
             FormatMoney(clampToField(view.feeTotal / count))};
+}
+
+int widestDigitsWidth(const TextAdvance& advance, QString text)
+{
+    QChar widest = QLatin1Char('0');
+    for (char d = '1'; d <= '9'; ++d) {
+        if (advance(QString(QLatin1Char(d))) > advance(QString(widest)))
+            widest = QLatin1Char(d);
+    }
+    for (QChar& c : text) {
+        if (c.isDigit())
+            c = widest;
+    }
+    // In fractions of a pixel, rounded up: a text a fraction wider than its whole
+    // pixels is cut by the drawing.
+    return static_cast<int>(std::ceil(advance(text)));
 }
 
 void resetSortState()
@@ -395,12 +408,11 @@ QString ConnectionsModel::text(int row, int column) const
     return cell(rowAt(row), runningTotalAt(row), column);
 }
 
-int ConnectionsModel::widestText(const QFont& font, int column) const
+int ConnectionsModel::widestText(const TextAdvance& advance, int column) const
 {
     // In fractions of a pixel, rounded up: a text a fraction wider than its whole
     // pixels is cut by the drawing.
-    const QFontMetricsF metrics(font);
-    const auto whole = [](qreal width) { return static_cast<int>(std::ceil(width)); };
+    const auto whole = [](double width) { return static_cast<int>(std::ceil(width)); };
     if (m_order.empty() || column < 0 || column >= kColumnCount)
         return 0;
     const std::size_t count = m_order.size();
@@ -408,7 +420,7 @@ int ConnectionsModel::widestText(const QFont& font, int column) const
         // The names of the rows shown, each measured once.
         std::vector<bool> seen(m_names.size());
         std::size_t measured = 0;
-        qreal widest = 0;
+        double widest = 0;
         std::optional<std::uint32_t> longestRest;
         for (std::size_t i = 0; i < count; ++i) {
             const Row& r = m_rows[m_view.first + i];
@@ -417,17 +429,25 @@ int ConnectionsModel::widestText(const QFont& font, int column) const
                 continue;
             seen[name] = true;
             if (measured++ < kNamesMeasured)
-                widest = std::max(widest, metrics.horizontalAdvance(m_names[name].text));
+                widest = std::max(widest, advance(m_names[name].text));
             else if (!longestRest || m_names[name].text.size() > m_names[*longestRest].text.size())
                 longestRest = name;
         }
         if (longestRest)
-            widest = std::max(widest, metrics.horizontalAdvance(m_names[*longestRest].text));
+            widest = std::max(widest, advance(m_names[*longestRest].text));
         return whole(widest);
     }
+    return widestValueTexts(advance)[column];
+}
+
+std::array<int, kColumnCount> ConnectionsModel::widestValueTexts(const TextAdvance& advance) const
+{
+    std::array<int, kColumnCount> widths{};
+    if (m_order.empty())
+        return widths;
     // The separators are the same in every row, so the longest text with the widest
     // digit in each place is as wide as any text of the column.
-    const auto lengthOf = [column](const Row& r, std::int64_t runningTotal) {
+    const auto lengthOf = [](const Row& r, std::int64_t runningTotal, int column) {
         switch (column) {
         case 2:
             return moneyLength(r.fee);
@@ -436,34 +456,35 @@ int ConnectionsModel::widestText(const QFont& font, int column) const
         case 4:
             return moneyLength(clampToField(runningTotal));
         case 5:
+            return threePartLength(r.start[0], r.start[1], r.start[2]);
         case 6:
-            return column == 5 ? threePartLength(r.start[0], r.start[1], r.start[2])
-                               : threePartLength(r.start[3], r.start[4], r.start[5]);
+            return threePartLength(r.start[3], r.start[4], r.start[5]);
+        case 7:
+            return threePartLength(r.end[0], r.end[1], r.end[2]);
         default:
-            return column == 7 ? threePartLength(r.end[0], r.end[1], r.end[2])
-                               : threePartLength(r.end[3], r.end[4], r.end[5]);
+            return threePartLength(r.end[3], r.end[4], r.end[5]);
         }
     };
-    std::size_t longest = 0;
-    int longestLength = -1;
+    // One pass over the rows for every column: a long history is read from memory
+    // once instead of once a column.
+    constexpr int kFirstValue = 2;
+    std::array<std::size_t, kColumnCount> longest{};
+    std::array<int, kColumnCount> longestLength;
+    longestLength.fill(-1);
+    const std::size_t count = m_order.size();
     for (std::size_t i = 0; i < count; ++i) {
-        const int length = lengthOf(m_rows[m_view.first + i], m_running[i]);
-        if (length > longestLength) {
-            longestLength = length;
-            longest = i;
+        const Row& r = m_rows[m_view.first + i];
+        for (int c = kFirstValue; c < kColumnCount; ++c) {
+            const int length = lengthOf(r, m_running[i], c);
+            if (length > longestLength[c]) {
+                longestLength[c] = length;
+                longest[c] = i;
+            }
         }
     }
-    QChar widestDigit = QLatin1Char('0');
-    for (char d = '1'; d <= '9'; ++d) {
-        if (metrics.horizontalAdvance(QLatin1Char(d)) > metrics.horizontalAdvance(widestDigit))
-            widestDigit = QLatin1Char(d);
-    }
-    QString text = cell(m_rows[m_view.first + longest], m_running[longest], column);
-    for (QChar& c : text) {
-        if (c.isDigit())
-            c = widestDigit;
-    }
-    return whole(metrics.horizontalAdvance(text));
+    for (int c = kFirstValue; c < kColumnCount; ++c)
+        widths[c] = widestDigitsWidth(advance, cell(m_rows[m_view.first + longest[c]], m_running[longest[c]], c));
+    return widths;
 }
 
 QStringList ConnectionsModel::rowTexts(int row) const

@@ -1,7 +1,7 @@
 // The Preferences dialog's logic without its window: the number and program-list
 // rules, the account editor's name rules and table, and the registry load and save of
 // the program list, the budget and the mail accounts.
-#include "Fakes.h"
+#include "CoreFakes.h"
 #include "RegistryShorthand.h"
 
 #include "PreferencesSettings.h"
@@ -118,7 +118,7 @@ TEST(PreferencesSettings, BudgetNeedsTheMonthlyCounterAndKeepsAnUnchosenAlarm)
         EXPECT_TRUE(pref::budgetAllowed(period::resetModeFrom(mode), false)) << mode;
     }
 
-    TestEnvironment env;
+    CoreEnvironment env;
     platform::Registry registry;
     writeInt(HKLM, q(rk::kCounterAll), q(rk::vReset), 3);
     EXPECT_EQ(pref::counterResetMode(registry), period::ResetMode::TwoMonthly);
@@ -136,7 +136,7 @@ TEST(PreferencesSettings, BudgetNeedsTheMonthlyCounterAndKeepsAnUnchosenAlarm)
 
 TEST(PreferencesSettings, ProgramListAndAccountsGoBackAsTheyWereSaved)
 {
-    TestEnvironment env;
+    CoreEnvironment env;
     platform::Registry registry;
     pref::saveExecList(registry, {"/bin/a", "", "/bin/c"});
     EXPECT_EQ(pref::loadExecList(registry), (QStringList{"/bin/a", "", "/bin/c"}));

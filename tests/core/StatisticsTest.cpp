@@ -1,0 +1,130 @@
+// The Statistics dialog's figures: the per-user rows summed from the records, the
+// money and rate texts and the list's sort rule.
+#include "Statistics.h"
+
+#include "ConnectionsModel.h"
+#include "History.h"
+#include "HistoryRecords.h"
+
+#include <QString>
+
+#include <gtest/gtest.h>
+
+#include <utility>
+
+namespace {
+
+using testing_support::userRecord;
+
+
+TEST(StatisticsTexts, MoneyAndDuration)
+{
+    const std::pair<std::int64_t, const char*> money[] = {
+        {0, "0 d. 0 c."}, {5, "0 d. 5 c."}, {355, "3 d. 55 c."}, {1000, "10 d. 0 c."}, {-105, "-1 d. -5 c."}};
+    for (const auto& [cents, text] : money)
+        EXPECT_EQ(statistics::moneyText(cents), QString::fromLatin1(text)) << cents;
+    const std::pair<std::int64_t, const char*> durations[] = {
+        {0, "0:0:0"}, {5405, "1:30:5"}, {90061, "25:1:1"}, {360000, "100:0:0"},
+        // A user's total may pass what one record can hold.
+        {3000000000LL, "833333:20:0"}};
+    for (const auto& [seconds, text] : durations)
+        EXPECT_EQ(connections::FormatDuration(seconds), QString::fromLatin1(text)) << seconds;
+}
+
+TEST(StatisticsRate, CrashesPerWholeConnectedHour)
+{
+    struct Case {
+        int crashes;
+        int seconds;
+        const char* text;
+    };
+    const Case cases[] = {
+        {1, 3599, "0"}, {1, 3600, "1"},     {1, 7200, "0.5"}, {1, 10800, "0.333"},
+        {5, 5400, "3.33"}, {0, 720000, "0"}, {1, 0, "0"},     {7, -100, "0"},
+        {4000, 3600, "4E+03"}, {1, 36000000, "0.0001"}, {1, 2147483647, "1.68E-06"},
+        {2000, 5400, "1.33E+03"}, {999, 3600, "999"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(statistics::generalText(statistics::crashRate(c.crashes, c.seconds), 3, 2, QLatin1Char('.')),
+                  QString::fromLatin1(c.text))
+            << c.crashes << " crashes in " << c.seconds << " s";
+    // The locale's decimal point.
+    EXPECT_EQ(statistics::generalText(0.5, 3, 2, QLatin1Char(',')), QStringLiteral("0,5"));
+}
+
+TEST(StatisticsRows, OneRowPerExactNameInOrderOfFirstAppearance)
+{
+    const std::vector<history::HistoryRecord> records = {
+        userRecord(QStringLiteral("alice"), 3600, 100), userRecord(QStringLiteral("Alice"), 10, 1),
+        userRecord(QStringLiteral("alice"), 1800, 250), userRecord(QStringLiteral("alice"), 5, 5)};
+    statistics::UserTally tally;
+    for (const auto& record : records)
+        tally.add(record);
+    const auto& rows = tally.rows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].name, QByteArray("alice"));
+    EXPECT_EQ(rows[0].connections, 3);
+    EXPECT_EQ(rows[0].seconds, 5405);
+    EXPECT_EQ(rows[0].cents, 355);
+    EXPECT_EQ(rows[1].name, QByteArray("Alice"));
+    EXPECT_EQ(rows[1].connections, 1);
+}
+
+TEST(StatisticsSort, ClickRuleOverTheProgramsLife)
+{
+    statistics::SortState state;
+    struct Step {
+        const char* caption;
+        int direction;
+        int key;
+    };
+    const Step steps[] = {
+        {"Total fee", 1, statistics::kByTotalFee},          // another column: ascending
+        {"Total fee", 0, statistics::kByTotalFee},          // the same again: reversed
+        {"Total fee", 1, statistics::kByTotalFee},
+        {"User name", 1, statistics::kByUserName},
+        {"No such column", 0, statistics::kByUserName},     // the key stays, direction flips
+        {"Connections", 1, statistics::kByConnections},
+    };
+    for (const Step& s : steps) {
+        statistics::applyColumnClick(state, QString::fromLatin1(s.caption));
+        EXPECT_EQ(state.UsersSortDirection, s.direction) << s.caption;
+        EXPECT_EQ(state.UsersSortKey, s.key) << s.caption;
+        EXPECT_EQ(state.UsersLastSortKey, s.key) << s.caption;
+    }
+}
+
+TEST(StatisticsSort, NumbersCompareAsNumbersAndNamesByteForByte)
+{
+    using statistics::UserRow;
+    const UserRow nine{"b", 9, 9 * 3600 + 59 * 60 + 59, 999};
+    const UserRow ten{"a", 10, 10 * 3600, 1000};
+    struct Case {
+        int key;
+        const UserRow& a;
+        const UserRow& b;
+        int ascending;
+    };
+    const Case cases[] = {
+        {statistics::kByConnections, nine, ten, -1},
+        {statistics::kByTotalTime, nine, ten, -1},
+        {statistics::kByTotalFee, nine, ten, -1},
+        {statistics::kByUserName, nine, ten, 1},
+        {statistics::kByTotalFee, ten, ten, 0},
+    };
+    for (const Case& c : cases) {
+        statistics::SortState state{1, c.key, c.key};
+        EXPECT_EQ(statistics::compareRows(c.a, c.b, state), c.ascending) << c.key;
+        state.UsersSortDirection = 0;
+        EXPECT_EQ(statistics::compareRows(c.a, c.b, state), -c.ascending) << c.key;
+    }
+    // Capitals before small letters, and bytes above 127 after both.
+    statistics::SortState byName{1, statistics::kByUserName, statistics::kByUserName};
+    EXPECT_LT(statistics::compareRows({"Zed"}, {"abe"}, byName), 0);
+    EXPECT_LT(statistics::compareRows({"zed"}, {"\xc3\xa9mile"}, byName), 0);
+    // Totals beyond what 32 bits hold still order.
+    const UserRow big{"x", 1, 0, 30000000000LL};
+    EXPECT_GT(statistics::compareRows(big, ten, {1, statistics::kByTotalFee, statistics::kByTotalFee}), 0);
+}
+
+}  // namespace
