@@ -143,7 +143,7 @@ MailCheckerWindow::MailCheckerWindow(QWidget* parent) : QMainWindow(parent), m_c
     showCycle();
 
     platform::Application::instance().setMainWindow(this);
-    platform::trayIcon().setCallback([this](tray::TrayMessage message) { handle([&] { dispatchTrayMessage(message); }); });
+    platform::trayIcon().setCallback([this](tray::Click click) { handle([&] { trayClicked(click); }); });
     // Given to the icon, so that a panel that draws its own menus shows this one.
     platform::trayIcon().setMenu(trayMenu);
 }
@@ -619,19 +619,16 @@ void MailCheckerWindow::deleteSelectedMessage()
 
 // ---- tray and taskbar ----------------------------------------------------------------------------
 
-void MailCheckerWindow::dispatchTrayMessage(tray::TrayMessage message)
+void MailCheckerWindow::trayClicked(tray::Click click)
 {
-    if (message.Msg == tray::WM_TRAYNOTIFY)
-        trayIconMessage(message.WParam, message.LParam);
-}
-
-void MailCheckerWindow::trayIconMessage(std::uintptr_t wParam, std::intptr_t lParam)
-{
-    Q_UNUSED(wParam);
-    if (lParam == static_cast<std::intptr_t>(tray::WM_LBUTTONUP))
+    switch (click) {
+    case tray::Click::Activate:
         restoreFromTray();
-    else if (lParam == static_cast<std::intptr_t>(tray::WM_RBUTTONUP))
+        break;
+    case tray::Click::ContextMenu:
         trayMenu->popup(QCursor::pos());
+        break;
+    }
 }
 
 void MailCheckerWindow::hideTaskbarButton()

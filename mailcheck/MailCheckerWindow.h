@@ -104,8 +104,8 @@ public:
     void checkNow();
     void exitProgram();
     void deleteSelectedMessage();
-    void dispatchTrayMessage(tray::TrayMessage message);
-    void trayIconMessage(std::uintptr_t wParam, std::intptr_t lParam);
+    // A click on the tray icon: the window back, or the tray menu.
+    void trayClicked(tray::Click click);
     // In tray mode the program has no taskbar button.
     void hideTaskbarButton();
     void fitColumns();

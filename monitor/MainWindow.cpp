@@ -83,7 +83,7 @@ MainWindow::MainWindow(mainwindow::DialogCommands dialogs, QWidget* parent)
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     connectSession();
     platform::trayIcon().setCallback(
-        [this](tray::TrayMessage message) { platform::guard([&] { dispatchTrayMessage(message); }); });
+        [this](tray::Click click) { platform::guard([&] { trayClicked(click); }); });
     // Given to the icon, so that a panel that draws its own menus shows this one.
     platform::trayIcon().setMenu(trayMenu);
 }
@@ -755,21 +755,18 @@ void MainWindow::toggleMonitoring()
         icons[m_session.monitoringPaused() ? mainwindow::kImageMonitoringOff : mainwindow::kImageMonitoringOn]);
 }
 
-void MainWindow::dispatchTrayMessage(tray::TrayMessage message)
-{
-    if (message.Msg == tray::WM_TRAYNOTIFY)
-        trayIconMessage(message);
-}
-
-void MainWindow::trayIconMessage(tray::TrayMessage message)
+void MainWindow::trayClicked(tray::Click click)
 {
     auto& app = platform::Application::instance();
-    if (message.LParam == static_cast<std::intptr_t>(tray::WM_LBUTTONUP)) {
+    switch (click) {
+    case tray::Click::Activate:
         app.restore();
         platform::taskbarButton().hide();
         app.bringToFront();
-    } else if (message.LParam == static_cast<std::intptr_t>(tray::WM_RBUTTONUP)) {
+        break;
+    case tray::Click::ContextMenu:
         trayMenu->popup(QCursor::pos());
+        break;
     }
 }
 

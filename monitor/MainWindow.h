@@ -145,9 +145,8 @@ public:
     void checkMailNow();
     void toggleHoliday();
     void toggleMonitoring();
-    // The tray callback: WM_TRAYNOTIFY goes to trayIconMessage, others are ignored.
-    void dispatchTrayMessage(tray::TrayMessage message);
-    void trayIconMessage(tray::TrayMessage message);
+    // A click on the tray icon: the window back, or the tray menu.
+    void trayClicked(tray::Click click);
 
     // Asks before the program ends; true when it may end (the closing steps have run).
     bool confirmExit();

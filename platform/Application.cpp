@@ -3,6 +3,7 @@
 #include "MessageBox.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QPointer>
 #include <QTimer>
@@ -19,16 +20,73 @@ Application& Application::instance()
 
 void Application::setMainWindow(QWidget* window)
 {
+    if (m_mainWindow && m_mainWindow != window) {
+        m_mainWindow->removeEventFilter(this);
+        showCaption();
+    }
     m_mainWindow = window;
-    if (window)
+    if (window) {
         window->setWindowIconText(m_title);
+        window->installEventFilter(this);
+        showTaskbarText();
+    }
 }
 
 void Application::setTitle(const QString& title)
 {
+    if (title == m_title)
+        return;
     m_title = title;
     if (m_mainWindow && m_mainWindow->windowIconText() != title)
         m_mainWindow->setWindowIconText(title);
+    showTaskbarText();
+}
+
+bool Application::eventFilter(QObject* watched, QEvent* e)
+{
+    if (watched == m_mainWindow) {
+        switch (e->type()) {
+        case QEvent::WindowStateChange:
+        case QEvent::Show:
+        case QEvent::Hide:
+            showTaskbarText();
+            break;
+        default:
+            break;
+        }
+    }
+    return QObject::eventFilter(watched, e);
+}
+
+void Application::showTaskbarText()
+{
+    QWidget* window = m_mainWindow;
+    if (!window)
+        return;
+    // A minimized window is only its taskbar entry, and taskbars show a window's title
+    // (a few read its icon name, which carries the title too): there it reads as the
+    // application's title, the connection's summary. On the screen the window shows its
+    // own caption again.
+    const bool onTaskbarOnly = window->isVisible() && window->isMinimized() && !m_title.isEmpty();
+    if (!onTaskbarOnly) {
+        showCaption();
+        return;
+    }
+    if (!m_captionAside) {
+        m_caption = window->windowTitle();
+        m_captionAside = true;
+    }
+    if (window->windowTitle() != m_title)
+        window->setWindowTitle(m_title);
+}
+
+void Application::showCaption()
+{
+    if (!m_captionAside)
+        return;
+    m_captionAside = false;
+    if (m_mainWindow && m_mainWindow->windowTitle() != m_caption)
+        m_mainWindow->setWindowTitle(m_caption);
 }
 
 namespace {
@@ -212,6 +270,10 @@ void Application::showException(const std::exception& error)
 void Application::reset()
 {
     disconnect(this, nullptr, nullptr, nullptr);
+    if (m_mainWindow)
+        m_mainWindow->removeEventFilter(this);
+    m_captionAside = false;
+    m_caption.clear();
     m_title.clear();
     m_hint.clear();
     m_helpFile.clear();

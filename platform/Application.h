@@ -19,9 +19,9 @@ class Application : public QObject {
 public:
     static Application& instance();
 
-    // The title is also the text taskbars show for the minimized main window (its icon
-    // name), the part of the application's taskbar button the main window carries
-    // here; the window's caption stays its own.
+    // The title is also the text taskbars show for the minimized main window: while
+    // it is minimized its title and icon name, the part of the application's taskbar
+    // button the main window carries here. On the screen its caption is its own.
     void setTitle(const QString& title);
     QString title() const { return m_title; }
     void setHint(const QString& hint) { m_hint = hint; }
@@ -55,6 +55,9 @@ public:
     // Forget state between tests.
     void reset();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
 signals:
     void minimizeEvent();
     void restoreEvent();
@@ -65,6 +68,11 @@ private:
     QString m_hint;
     QString m_helpFile;
     void settleWindowState();
+    void showTaskbarText();
+    void showCaption();
+    // The main window's own caption, kept while its title is the taskbar's text.
+    QString m_caption;
+    bool m_captionAside = false;
 
     QPointer<QWidget> m_mainWindow;
     bool m_minimized = false;

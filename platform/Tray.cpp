@@ -72,9 +72,9 @@ public:
         QObject::connect(m_icon.get(), &QSystemTrayIcon::activated, m_icon.get(),
                          [this](QSystemTrayIcon::ActivationReason reason) {
                              if (reason == QSystemTrayIcon::Trigger)
-                                 deliver(tray::WM_LBUTTONUP);
+                                 deliver(tray::Click::Activate);
                              else if (reason == QSystemTrayIcon::Context && !m_menu)
-                                 deliver(tray::WM_RBUTTONUP);
+                                 deliver(tray::Click::ContextMenu);
                          });
         if (m_menu)
             m_icon->setContextMenu(m_menu);

@@ -1,5 +1,5 @@
-// The one notification-area icon of a program. Mouse clicks reach the owner as the
-// tray callback message (tray::TrayMessage, LParam = the mouse message).
+// The one notification-area icon of a program. Clicks reach the owner as what they
+// ask for (tray::Click).
 #pragma once
 
 #include "TrayConstants.h"
@@ -26,7 +26,7 @@ public:
     virtual bool exists() const = 0;
     virtual QString tip() const = 0;
 
-    using Callback = std::function<void(tray::TrayMessage)>;
+    using Callback = std::function<void(tray::Click)>;
     void setCallback(Callback callback) { m_callback = std::move(callback); }
 
     // The icon's menu. A desktop whose panel draws the menus of its notification area
@@ -50,13 +50,10 @@ protected:
             appeared();
     }
 
-    void deliver(std::intptr_t mouseMessage) const
+    void deliver(tray::Click click) const
     {
-        if (m_callback) {
-            tray::TrayMessage message;
-            message.LParam = mouseMessage;
-            m_callback(message);
-        }
+        if (m_callback)
+            m_callback(click);
     }
 
 private:

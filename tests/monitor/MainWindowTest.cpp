@@ -1447,7 +1447,7 @@ TEST_F(MainWindowTest, TrayModeHidesTheTaskbarButtonAndLeftClickRestores)
     EXPECT_FALSE(env.taskbar.isShown());
     EXPECT_TRUE(platform::Application::instance().isMinimized());
     env.taskbar.show();
-    env.tray.click(tray::WM_LBUTTONUP);
+    env.tray.click(tray::Click::Activate);
     EXPECT_FALSE(platform::Application::instance().isMinimized());
     EXPECT_FALSE(env.taskbar.isShown());
     mainWindow->hideProgram();

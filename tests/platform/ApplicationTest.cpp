@@ -80,16 +80,42 @@ TEST(Application, MinimizeAndRestoreFireTheirEventsOnlyOnAChange)
 TEST(Application, TheTitleIsTheMinimizedWindowsTaskbarTextNotItsCaption)
 {
     testing_support::TestEnvironment env;
+    const QString caption = QStringLiteral("Dialtally 2.01");
+    const QString summary = QStringLiteral("Dialtally: [ 0 h. 0 min. 5 sec.0 dol. 0 c. ]");
     QWidget window;
-    window.setWindowTitle(QStringLiteral("Dialtally 2.01"));
+    window.setWindowTitle(caption);
     auto& app = Application::instance();
-    app.setTitle(QStringLiteral("Dialtally 2.01"));
+    app.setTitle(QStringLiteral("Dialtally v2.01"));
     app.setMainWindow(&window);
-    EXPECT_EQ(window.windowIconText(), QStringLiteral("Dialtally 2.01"));
-    app.setTitle(QStringLiteral("Dialtally: [ 0 h. 0 min. 5 sec.0 dol. 0 c. ]"));
-    EXPECT_EQ(window.windowIconText(), QStringLiteral("Dialtally: [ 0 h. 0 min. 5 sec.0 dol. 0 c. ]"));
-    EXPECT_EQ(window.windowTitle(), QStringLiteral("Dialtally 2.01"));
+    EXPECT_EQ(window.windowIconText(), QStringLiteral("Dialtally v2.01"));
+
+    // Minimized from the start, as "Minimize" does without a tray.
+    window.showMinimized();
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Dialtally v2.01"));
+    window.showNormal();
+    EXPECT_EQ(window.windowTitle(), caption);
+
+    // On the screen the window keeps its caption whatever the title says.
+    window.show();
+    app.setTitle(summary);
+    EXPECT_EQ(window.windowIconText(), summary);
+    EXPECT_EQ(window.windowTitle(), caption);
+
+    // Minimized, it is only its taskbar entry: that reads the title, and follows it.
+    window.showMinimized();
+    EXPECT_EQ(window.windowTitle(), summary);
+    const QString later = QStringLiteral("Dialtally: [ 0 h. 0 min. 6 sec.0 dol. 0 c. ]");
+    app.setTitle(later);
+    EXPECT_EQ(window.windowTitle(), later);
+
+    // Back on the screen, and hidden in the tray, the caption is the window's own.
+    window.showNormal();
+    EXPECT_EQ(window.windowTitle(), caption);
+    window.showMinimized();
+    window.hide();
+    EXPECT_EQ(window.windowTitle(), caption);
     app.reset();
+    EXPECT_EQ(window.windowTitle(), caption);
 }
 
 TEST(Application, StateChangesOfAHiddenOrBrieflyIconicWindowAreNotTheUsers)

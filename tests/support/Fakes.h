@@ -61,7 +61,7 @@ public:
     bool exists() const override { return m_exists; }
     QString tip() const override { return m_tip; }
     // Simulates a click on the icon.
-    void click(std::intptr_t mouseMessage) { deliver(mouseMessage); }
+    void click(tray::Click click) { deliver(click); }
     // A notification area that starts after the program.
     void appear()
     {
