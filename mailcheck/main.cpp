@@ -1,5 +1,6 @@
 // Postpeek: the mail checker that Dialtally starts.
 #include "Application.h"
+#include "Registry.h"
 #include "SessionEnd.h"
 #include "MailCheckerWindow.h"
 
@@ -25,5 +26,10 @@ int main(int argc, char** argv)
     // The program ends when its main window closes, not when the last window on screen
     // does: in the tray the main window is hidden while the About box may close.
     QApplication::setQuitOnLastWindowClosed(false);
+    // Only the installation makes the store: a missing one is said, with its name,
+    // before the window reads anything.
+    platform::setProcessStoreOpening(platform::StoreOpening::ExistingOnly);
+    if (!platform::guard([] { platform::processStore(); }))
+        return 1;
     return mailcheck::WinMain();
 }

@@ -159,6 +159,9 @@ int main(int argc, char** argv)
     // last window going away.
     QApplication::setQuitOnLastWindowClosed(false);
     platform::Application::instance().setTitle(QString::fromLatin1(program::kApplicationTitle));
+    // Only the installation makes the store: a missing one is said, with its name,
+    // before a new empty store could take the place of the user's settings.
+    platform::setProcessStoreOpening(platform::StoreOpening::ExistingOnly);
     // The programs look for the user's name in the store, and no log-on puts it there
     // on this system: written before anything reads it.
     const bool ready = platform::guard([] {

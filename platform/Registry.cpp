@@ -158,6 +158,16 @@ std::shared_ptr<RegistryStore> Registry::store() const
     return m_store;
 }
 
+bool Registry::storeFileVanished() const
+{
+    return store()->fileVanished();
+}
+
+QString Registry::storeFile() const
+{
+    return store()->file();
+}
+
 std::optional<StoreGeneration> Registry::generation() const
 {
     return store()->generation();

@@ -46,10 +46,20 @@ public:
 
 class RegistryStore;
 
-// Opens (or creates, when the file does not exist yet) the database at `file`.
-// A file that exists but cannot be opened, or is not a valid store, raises
-// RegistryError; it is never replaced.
-std::shared_ptr<RegistryStore> openRegistryStore(const QString& file);
+// Whether a store whose file is missing is made anew. Only the installer makes the
+// user's store (and the tests their temporary ones): the programs and the registry
+// tool take the store that is there, since a new, empty one in place of a deleted
+// store would lose every setting and counter without a word.
+enum class StoreOpening { CreateWhenMissing, ExistingOnly };
+
+// Opens (or, when allowed, creates) the database at `file`. A missing file that may not
+// be created, a file that exists but cannot be opened or written, or one that is not
+// a valid store, raises RegistryError; an existing file is never replaced.
+std::shared_ptr<RegistryStore> openRegistryStore(const QString& file,
+                                                 StoreOpening opening = StoreOpening::CreateWhenMissing);
+
+// What the user is told of a store file that does not exist, with how to make one.
+QString missingStoreText(const QString& file);
 
 // $XDG_CONFIG_HOME/dialtally/registry.db (default ~/.config/dialtally/registry.db).
 QString defaultRegistryFile();
@@ -75,11 +85,13 @@ private:
     int m_previous;
 };
 
-// The process-wide store, opened on first use at defaultRegistryFile().
+// The process-wide store, opened on first use at defaultRegistryFile(), made there
+// when missing unless setProcessStoreOpening(ExistingOnly) was called first.
 // Tests point XDG_CONFIG_HOME at a temporary folder before the first use, or call
 // resetProcessStore() after changing it.
 std::shared_ptr<RegistryStore> processStore();
 void resetProcessStore();
+void setProcessStoreOpening(StoreOpening opening);
 
 // Whether anything in a store may have changed between two looks: equal generations
 // mean that no one wrote it in between, neither this process (any access object) nor
@@ -161,6 +173,11 @@ public:
     QStringList getValueNames() const;
 
     std::shared_ptr<RegistryStore> store() const;
+    // Whether the file of that store is no longer at its path (deleted, or another
+    // file put in its place) while this process still works on the file it opened.
+    // One look at the path; false when the path can't be looked at.
+    bool storeFileVanished() const;
+    QString storeFile() const;
     // The generation of the store this object works on: one look at the database's
     // header, no query of the keys. Empty when the store could not be asked, which a
     // caller takes as "it may have changed".

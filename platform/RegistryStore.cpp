@@ -7,6 +7,8 @@
 #include <QFileInfo>
 
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -84,33 +86,82 @@ void tightenStoreFiles(const QString& file)
     }
 }
 
+// A store's file that was deleted leaves its write-ahead log and shared-memory file
+// behind, and SQLite would take them for the new file's: the log's pages would be
+// played into the new store, and a program still at work on the deleted file would
+// share its index with it. Called only once this process has made the new file
+// itself, so no other store lives at this path whose files these could be.
+void clearLeftoversOfAnEarlierStore(const QByteArray& db)
+{
+    for (const char* suffix : {"-wal", "-shm", "-journal"}) {
+        const QByteArray side = db + suffix;
+        ::unlink(side.constData());
+    }
+}
+
+// Why the folder or the file of a store can't be written, empty when both can: a
+// store in write-ahead logging needs to make its shared-memory file beside it even to
+// read.
+QString unwritableReason(const QString& file)
+{
+    const auto deniedWhy = [](const QString& path) -> QString {
+        if (::faccessat(AT_FDCWD, QFile::encodeName(path).constData(), W_OK, AT_EACCESS) == 0)
+            return {};
+        return QString::fromLocal8Bit(std::strerror(errno));
+    };
+    const QString folder = QFileInfo(file).absolutePath();
+    if (const QString why = deniedWhy(folder); !why.isEmpty())
+        return QStringLiteral("the folder \"%1\" can't be written (%2)").arg(folder, why);
+    if (const QString why = deniedWhy(file); !why.isEmpty())
+        return QStringLiteral("the file can't be written (%1)").arg(why);
+    return {};
+}
+
 }  // namespace
 
-RegistryStore::RegistryStore(const QString& file)
+QString missingStoreText(const QString& file)
+{
+    return QStringLiteral("The registry store \"%1\" does not exist. Run dialtally-install to make it.").arg(file);
+}
+
+RegistryStore::RegistryStore(const QString& file, StoreOpening opening)
     : m_file(file)
 {
     static std::atomic<std::uint64_t> stores{0};
     m_serial = ++stores;
+    const QByteArray native = QFile::encodeName(file);
     const bool existed = QFileInfo::exists(file);
+    if (!existed && opening == StoreOpening::ExistingOnly)
+        throw RegistryError(missingStoreText(file).toStdString());
     // The store holds the mail passwords: only its owner may read it. A new file is
     // made private before SQLite opens it, since SQLite gives the write-ahead log and
     // the shared-memory file the mode of the database file.
     if (!existed) {
-        const int fd = ::open(QFile::encodeName(file).constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd >= 0)
+        const int fd = ::open(native.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) {
             ::close(fd);
+            clearLeftoversOfAnEarlierStore(native);
+        }
     } else {
         tightenStoreFiles(file);
     }
     const int flags = SQLITE_OPEN_READWRITE | (existed ? 0 : SQLITE_OPEN_CREATE);
-    const int rc = sqlite3_open_v2(QFile::encodeName(file).constData(), &m_db, flags, nullptr);
+    const int rc = sqlite3_open_v2(native.constData(), &m_db, flags, nullptr);
     if (rc != SQLITE_OK) {
         const QString reason = m_db ? lastError() : QString::fromUtf8(sqlite3_errstr(rc));
         sqlite3_close(m_db);
         m_db = nullptr;
+        // Deleted between the look above and the open.
+        if (opening == StoreOpening::ExistingOnly && !QFileInfo::exists(file))
+            throw RegistryError(missingStoreText(file).toStdString());
         throw RegistryError(QStringLiteral("Cannot open the registry store \"%1\": %2")
                                 .arg(file, reason)
                                 .toStdString());
+    }
+    struct stat identity {};
+    if (::stat(native.constData(), &identity) == 0) {
+        m_device = identity.st_dev;
+        m_inode = identity.st_ino;
     }
     sqlite3_extended_result_codes(m_db, 1);
     setBusyTimeout(busyTimeoutForNewStores());
@@ -124,6 +175,16 @@ RegistryStore::RegistryStore(const QString& file)
         m_db = nullptr;
         throw;
     }
+}
+
+bool RegistryStore::fileVanished() const
+{
+    if (m_inode == 0)
+        return false;
+    struct stat now {};
+    if (::stat(QFile::encodeName(m_file).constData(), &now) != 0)
+        return errno == ENOENT || errno == ENOTDIR;
+    return now.st_dev != m_device || now.st_ino != m_inode;
 }
 
 RegistryStore::~RegistryStore()
@@ -163,8 +224,22 @@ void RegistryStore::initialise()
     int applicationId = 0;
     int objects = 0;
     bool ours = false;
-    if (!readIdentity(applicationId, objects, ours))
+    if (!readIdentity(applicationId, objects, ours)) {
+        // Only a file that SQLite itself finds no database is blamed; a store that
+        // can't be read because its folder or the file can't be written is a good
+        // file, and the user must not be invited to delete it.
+        const int code = sqlite3_errcode(m_db) & 0xff;
+        if (code != SQLITE_NOTADB && code != SQLITE_CORRUPT) {
+            const QString unwritable = unwritableReason(m_file);
+            if (!unwritable.isEmpty())
+                throw RegistryError(QStringLiteral("The registry store \"%1\" cannot be written: %2. It was left "
+                                                   "unchanged.")
+                                        .arg(m_file, unwritable)
+                                        .toStdString());
+            raise(QStringLiteral("Cannot read the registry store \"%1\": %2").arg(m_file, lastError()));
+        }
         notOurs(lastError());
+    }
     if (applicationId == kApplicationId && !ours)
         notOurs(QStringLiteral("its tables are missing"));
     if (applicationId != kApplicationId && (applicationId != 0 || objects != 0))
@@ -263,8 +338,11 @@ BriefStoreWait::~BriefStoreWait()
     }
 }
 
-std::shared_ptr<RegistryStore> openRegistryStore(const QString& file)
+std::shared_ptr<RegistryStore> openRegistryStore(const QString& file, StoreOpening opening)
 {
+    // Not even the folder is made for a store that must exist already.
+    if (opening == StoreOpening::ExistingOnly)
+        return std::make_shared<RegistryStore>(file, opening);
     const QString folder = QFileInfo(file).absolutePath();
     const bool folderExisted = QFileInfo(folder).isDir();
     if (!QDir().mkpath(folder))
@@ -279,7 +357,7 @@ std::shared_ptr<RegistryStore> openRegistryStore(const QString& file)
         ::chmod(nativeFolder.constData(), 0700);
     else
         makePrivate(nativeFolder, 0700);
-    return std::make_shared<RegistryStore>(file);
+    return std::make_shared<RegistryStore>(file, opening);
 }
 
 QString defaultRegistryFile()
@@ -298,14 +376,24 @@ std::shared_ptr<RegistryStore>& processStoreSlot()
     static std::shared_ptr<RegistryStore> store;
     return store;
 }
+std::atomic<StoreOpening>& processStoreOpening()
+{
+    static std::atomic<StoreOpening> opening{StoreOpening::CreateWhenMissing};
+    return opening;
+}
 }  // namespace
+
+void setProcessStoreOpening(StoreOpening opening)
+{
+    processStoreOpening() = opening;
+}
 
 std::shared_ptr<RegistryStore> processStore()
 {
     std::lock_guard lock(processStoreMutex());
     auto& slot = processStoreSlot();
     if (!slot)
-        slot = openRegistryStore(defaultRegistryFile());
+        slot = openRegistryStore(defaultRegistryFile(), processStoreOpening());
     return slot;
 }
 

@@ -16,6 +16,8 @@
 #include <mutex>
 #include <unordered_map>
 
+#include <sys/types.h>
+
 namespace platform {
 
 // Rows of the two roots; every other key hangs below one of them.
@@ -24,7 +26,7 @@ inline constexpr std::int64_t kLocalMachineRow = 2;
 
 class RegistryStore {
 public:
-    explicit RegistryStore(const QString& file);
+    RegistryStore(const QString& file, StoreOpening opening);
     ~RegistryStore();
     RegistryStore(const RegistryStore&) = delete;
     RegistryStore& operator=(const RegistryStore&) = delete;
@@ -47,6 +49,8 @@ public:
     // The file and the reason of the last failure, for the registry's error texts.
     QString failureCause() const { return QStringLiteral("Registry store \"%1\": %2").arg(m_file, lastError()); }
     const QString& file() const { return m_file; }
+    // Whether the path no longer names the file this connection opened.
+    bool fileVanished() const;
     sqlite3* handle() const { return m_db; }
 
     // Whether the last failure was another connection's lock.
@@ -81,6 +85,10 @@ private:
     void initialise();
 
     QString m_file;
+    // The file SQLite opened, by device and inode, to notice when the path names
+    // another file or none.
+    dev_t m_device = 0;
+    ino_t m_inode = 0;
     std::uint64_t m_serial = 0;
     sqlite3* m_db = nullptr;
     int m_busyTimeoutMs = kDefaultBusyTimeoutMs;

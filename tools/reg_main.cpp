@@ -22,6 +22,9 @@ int main(int argc, char** argv)
         return 2;
     }
     platform::setRegistryBusyTimeout(tools::kRegToolBusyTimeoutMs);
+    // A hook that found no store and made an empty one would hide that the user's
+    // store is gone, and the programs would carry on with a line no one sets.
+    platform::setProcessStoreOpening(platform::StoreOpening::ExistingOnly);
     platform::Registry registry;
     QTextStream in(stdin);
     return tools::runRegCommand(*command, registry, out, err, [&](const QString& question) {

@@ -24,6 +24,12 @@ constexpr int kTickStoreWaitMs = 100;
 // A lock held this long is no passing write any more: it is told.
 constexpr int kBusyToldAfterSeconds = 60;
 
+constexpr const char* kStoreVanished =
+    "The registry store \"%1\" was deleted or replaced while Dialtally was running. Dialtally goes on "
+    "counting with the store it opened until it ends, but it no longer sees the line go down: the dial-up "
+    "hooks can't reach that store. Close Dialtally when the connection ends, and it is saved to the "
+    "history; then run dialtally-install to make a new store.";
+
 constexpr const char* kBudgetDateError =
     "Error in Rozad Izeruveva. Maybe you changed date ? Function is disabled.";
 
@@ -239,8 +245,16 @@ void MonitoringSession::tick()
     platform::Registry& registry = m_context.registry;
     TickReads& reads = m_context.reads;
     QString errorText;
+    QString vanishedText;
     try {
         platform::BriefStoreWait wait(registry.store(), kTickStoreWaitMs);
+        // The open connection keeps the deleted file's contents for as long as the
+        // program runs, so the tick goes on with it; the user must hear of it all the
+        // same, since nothing written from now on outlives the program.
+        if (!m_storeVanishedTold && registry.storeFileVanished()) {
+            m_storeVanishedTold = true;
+            vanishedText = QString::fromLatin1(kStoreVanished).arg(registry.storeFile());
+        }
         reads.begin(registry);
         if (m_context.programPath.isEmpty()) {
             Key key(registry, RootKey::LocalMachine, rk::kSoftware, false);
@@ -269,6 +283,8 @@ void MonitoringSession::tick()
     }
     reads.end();
     emit changed();
+    if (!vanishedText.isEmpty())
+        emit failureRaised(vanishedText);
     // The same fault usually comes back every second; say it once.
     if (!errorText.isEmpty() && errorText != m_lastTickError) {
         m_lastTickError = errorText;

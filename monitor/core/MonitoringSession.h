@@ -171,6 +171,8 @@ private:
     bool m_inTick = false;
     // A tick error that repeats on every tick is raised once, until a tick succeeds.
     QString m_lastTickError;
+    // The store's file was deleted or replaced under the running program: told once.
+    bool m_storeVanishedTold = false;
     // When the ticks began to meet the store locked by another program; told only once
     // it lasts, since another program's write usually ends within the second.
     std::optional<QDateTime> m_busySince;

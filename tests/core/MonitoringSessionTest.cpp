@@ -10,6 +10,7 @@
 #include "RegistryNames.h"
 #include "RegistryStore.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QStringList>
 
@@ -467,6 +468,60 @@ TEST_F(SessionTest, IdleTicksReadTheStoreAgainOnlyOnceSomeoneWroteIt)
     EXPECT_EQ(session->connection().state(), ConnectionState::Counting);
     EXPECT_TRUE(failures.isEmpty()) << failures.join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(errors.isEmpty()) << errors.join(QLatin1Char('\n')).toStdString();
+}
+
+// The store's file goes from under the running program, deleted or with another file
+// put in its place: the tick says so once, naming the file, and the connection goes on
+// being counted from the file it opened and reaches the history at the end.
+TEST_F(SessionTest, AStoreThatVanishesIsToldOnceAndTheConnectionIsKept)
+{
+    for (const bool replaced : {false, true}) {
+        SCOPED_TRACE(replaced ? "replaced" : "deleted");
+        if (replaced)
+            SetUp();  // a fresh store, the last one gone
+        const QString file = env.registryFile();
+        env.setLine(true);
+        session->tick();
+        env.clock.advance(30);
+        session->tick();
+        ASSERT_EQ(session->connection().state(), ConnectionState::Counting);
+        ASSERT_TRUE(failures.isEmpty()) << failures.join(QLatin1Char('\n')).toStdString();
+        const int counted = session->connection().elapsedSeconds();
+
+        ASSERT_TRUE(QFile::remove(file));
+        if (replaced) {
+            QFile other(file + QStringLiteral(".other"));
+            ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+            other.close();
+            ASSERT_TRUE(QFile::rename(other.fileName(), file));
+        }
+        for (int i = 0; i < 5; ++i) {
+            env.clock.advance(1);
+            session->tick();
+        }
+        ASSERT_EQ(failures.size(), 1);
+        EXPECT_TRUE(failures[0].contains(QStringLiteral("\"%1\"").arg(file))) << failures[0].toStdString();
+        EXPECT_TRUE(failures[0].contains(QStringLiteral("deleted or replaced"))) << failures[0].toStdString();
+        EXPECT_TRUE(session->shown().tickCompleted);
+        EXPECT_EQ(session->connection().state(), ConnectionState::Counting);
+        EXPECT_EQ(session->connection().elapsedSeconds(), counted + 5);
+        // Nothing made in its place.
+        EXPECT_EQ(QFileInfo::exists(file), replaced);
+        if (replaced) {
+            EXPECT_EQ(QFileInfo(file).size(), 0);
+        }
+
+        session->closingSteps();
+        ASSERT_EQ(records().size(), 1u);
+        EXPECT_EQ(records()[0].DurationSeconds, counted + 5);
+        EXPECT_EQ(failures.size(), 1);
+
+        QFile::remove(history::historyFile(env.programFolder()));
+        QFile::remove(file);
+        failures.clear();
+        session.reset();
+        platform::resetProcessStore();
+    }
 }
 
 TEST(SessionEnums, StoredNumbersAndWhatTheyMean)

@@ -327,6 +327,38 @@ scenario_SecondStartShowsTheRunningCopy() {
     note "one record in history.dat"
 }
 
+# The store deleted while Dialtally counts in the tray: a box names it, no empty store
+# takes its place (the hook's line change is refused), and the connection counted from
+# the deleted store's contents reaches the history when the program ends.
+scenario_DeletedStoreIsToldAndTheConnectionKept() {
+    copy_first_start
+    reg add 'HKCU\RemoteAccess\Addresses' /v Provider /t REG_SZ /d '' /f
+    reg add 'HKCU\RemoteAccess' /v Default /t REG_SZ /d Provider /f
+    start_dialtally
+    local line='HKLM\System\CurrentControlSet\Services\RemoteAccess'
+    local store="$XDG_CONFIG_HOME/dialtally/registry.db"
+    reg add "$line" /v 'Remote Connection' /t REG_BINARY /d 01000000 /f
+    wait_for 10 bug_is 0x2 || fail "the connection was not counted"
+    rm "$store" || fail "cannot delete $store"
+    wait_for 10 has_dialog "$APP_PID" || fail "no box told of the deleted store"
+    sleep 0.5
+    screenshot "${DESKTOP_SCREENSHOT:-/dev/null}"
+    note "the deleted store is told"
+    "$BUILD_DIR/tools/dialtally-reg" add "$line" /v 'Remote Connection' /t REG_BINARY /d 00000000 /f \
+        >"$WORK/reg.log" 2>&1 && fail "the registry tool wrote to a store that is gone"
+    grep -qF "\"$store\" does not exist" "$WORK/reg.log" || fail "the tool did not name the missing store: $(cat "$WORK/reg.log")"
+    [[ ! -e "$store" ]] || fail "a new store was made in place of the deleted one"
+    answer_dialog "$APP_PID" Return
+    sleep 1.5
+    running || fail "Dialtally ended after the box"
+    stop_program
+    local size
+    size=$(stat -c %s "$PROGRAMS/history.dat" 2>/dev/null)
+    [[ "$size" == 192 ]] || fail "history.dat holds ${size:-no} bytes, not the one connection's 192"
+    [[ ! -e "$store" ]] || fail "the end made a new store"
+    note "the connection is in history.dat, and no store was made"
+}
+
 postpeek_known() {
     PEEK=$(window_named "$APP_PID" 'Postpeek.*')
     [[ -n "$PEEK" ]] || PEEK=$(xdotool search --all --pid "$APP_PID" --class Postpeek 2>/dev/null | while read -r w; do

@@ -1115,7 +1115,8 @@ TEST_F(MailCheckDovecotTest, LongTextsFromOutsideElideWithTheWholeTextInTheToolt
     const QString user = QStringLiteral("u%1long").arg(userCount);
     server->addUser(user, QStringLiteral("pw-") + user);
     server->addMessage(user, longFrom.toUtf8(), longSubject.toUtf8(), 100);
-    server->addMessage(user, "Ann <ann@example.org>", markup.toUtf8(), 200);
+    const QString markedSender = QStringLiteral("<i>Ann</i> <ann@example.org>");
+    server->addMessage(user, markedSender.toUtf8(), markup.toUtf8(), 200);
     const QString account = QStringLiteral("Work mailbox at the office");
     writeAccount(account, user, QStringLiteral("pw-") + user, server->host(), server->port(), 1);
     MailCheckerWindow& f = create();
@@ -1158,6 +1159,8 @@ TEST_F(MailCheckDovecotTest, LongTextsFromOutsideElideWithTheWholeTextInTheToolt
     EXPECT_TRUE(QToolTip::isVisible());
     EXPECT_TRUE(QToolTip::text().contains(markup.toHtmlEscaped())) << QToolTip::text().toStdString();
     EXPECT_FALSE(QToolTip::text().contains(markup)) << QToolTip::text().toStdString();
+    EXPECT_TRUE(QToolTip::text().contains(markedSender.toHtmlEscaped())) << QToolTip::text().toStdString();
+    EXPECT_FALSE(QToolTip::text().contains(QStringLiteral("<i>"))) << QToolTip::text().toStdString();
     QToolTip::hideText();
 }
 

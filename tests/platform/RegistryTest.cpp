@@ -1,4 +1,5 @@
 #include "Registry.h"
+#include "RegistryStore.h"
 
 #include "Fakes.h"
 #include "RegistryNames.h"
@@ -16,7 +17,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <functional>
 #include <limits>
@@ -442,6 +448,102 @@ TEST(RegistryFile, AFileThatIsNotAStoreIsRefusedAndLeftAsItWas)
     // A folder where the file should be.
     QDir(dir.path()).mkdir("folder.db");
     EXPECT_NE(errorOf([&] { platform::openRegistryStore(dir.filePath("folder.db")); }), "");
+}
+
+// The programs and the registry tool open the user's store or say that there is none;
+// only the installation (here: the default opening) makes one.
+TEST(RegistryFile, AStoreThatMustExistIsNeverMadeAndItsAbsenceIsSaid)
+{
+    testing_support::TestEnvironment env;
+    const QString file = env.registryFile();
+    platform::setProcessStoreOpening(platform::StoreOpening::ExistingOnly);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const std::string error = errorOf([] { platform::processStore(); });
+        EXPECT_NE(error.find("The registry store \"" + file.toStdString() + "\" does not exist"), std::string::npos)
+            << error;
+        EXPECT_NE(error.find("dialtally-install"), std::string::npos) << error;
+    }
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(file).absolutePath()));
+
+    platform::openRegistryStore(file);
+    EXPECT_EQ(errorOf([] { platform::processStore(); }), "");
+}
+
+// A store deleted while a program works on it leaves its write-ahead log and index
+// behind; the store made in its place must start empty and whole, and the program
+// that still works on the deleted file must not be disturbed by it.
+TEST(RegistryFile, ANewStoreTakesNothingFromTheFilesADeletedOneLeftBehind)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("registry.db");
+    auto old = platform::openRegistryStore(file);
+    Registry before(old);
+    ASSERT_TRUE(before.openKey("Software\\Dialtally", true));
+    before.writeString("Old", "from the deleted store");
+    ASSERT_TRUE(QFile::exists(file + "-wal"));
+    ASSERT_TRUE(QFile::remove(file));
+
+    {
+        Registry made(platform::openRegistryStore(file));
+        EXPECT_FALSE(made.openKey("Software\\Dialtally", false));
+        ASSERT_TRUE(made.openKey("Software\\Dialtally", true));
+        made.writeString("New", "in the new store");
+    }
+    // The deleted store's own connection goes on as before.
+    before.writeString("Later", "still the deleted store");
+    EXPECT_EQ(before.readString("Old"), "from the deleted store");
+    EXPECT_FALSE(before.valueExists("New"));
+    before.closeKey();
+    old.reset();
+
+    Registry after(platform::openRegistryStore(file));
+    ASSERT_TRUE(after.openKey("Software\\Dialtally", false));
+    EXPECT_EQ(after.getValueNames(), QStringList{"New"});
+    sqlite3_stmt* check = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(after.store()->handle(), "PRAGMA integrity_check", -1, &check, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(check), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(check, 0)), "ok");
+    sqlite3_finalize(check);
+}
+
+// A good store on a file system that went read-only (the suite runs as root, whom a
+// folder's mode does not stop): it is said that it can't be written, never that the
+// file is no store, which would invite the user to delete it.
+TEST(RegistryFile, AStoreThatCantBeWrittenIsSaidSoAndNotBlamed)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "mounting a read-only file system needs root";
+    QTemporaryDir dir;
+    const QString folder = dir.filePath("ro");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QByteArray mountPoint = QFile::encodeName(folder);
+    if (::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=1m,mode=0700") != 0)
+        GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+    struct Unmount {
+        QByteArray point;
+        ~Unmount() { ::umount2(point.constData(), MNT_DETACH); }
+    } unmount{mountPoint};
+
+    const QString file = folder + "/registry.db";
+    {
+        Registry r(platform::openRegistryStore(file));
+        ASSERT_TRUE(r.openKey("Software\\Dialtally", true));
+        r.writeString("User Name", "Ann");
+    }
+    ASSERT_FALSE(QFile::exists(file + "-shm"));
+    ASSERT_EQ(::mount("tmpfs", mountPoint.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0)
+        << std::strerror(errno);
+    const QByteArray bytes = fileBytes(file);
+
+    for (const auto opening : {platform::StoreOpening::CreateWhenMissing, platform::StoreOpening::ExistingOnly}) {
+        const std::string error = errorOf([&] { platform::openRegistryStore(file, opening); });
+        EXPECT_NE(error.find("The registry store \"" + file.toStdString() + "\" cannot be written"), std::string::npos)
+            << error;
+        EXPECT_NE(error.find("\"" + folder.toStdString() + "\""), std::string::npos) << error;
+        EXPECT_NE(error.find(std::strerror(EROFS)), std::string::npos) << error;
+        EXPECT_EQ(error.find("not a registry store"), std::string::npos) << error;
+    }
+    EXPECT_EQ(fileBytes(file), bytes);
 }
 
 TEST(RegistryFile, TheProcessStoreLivesUnderTheConfigFolderAndIsCreatedWithIt)

@@ -335,6 +335,24 @@ void expectMarksOnScreenSaved()
     EXPECT_EQ(readInt(HKCU, q(rk::kEmailAccounts) + "\\work", q(rk::vAccountChecked)), 0);
 }
 
+// Without a store (deleted, or never installed) neither program makes an empty one in
+// its place: each stops at its box that names the missing file.
+TEST_F(SessionEndTest, AStartWithoutAStoreMakesNone)
+{
+    for (const char* programFile : {"monitor/Dialtally", "mailcheck/Postpeek"}) {
+        SCOPED_TRACE(programFile);
+        ASSERT_FALSE(QFileInfo::exists(env.registryFile()));
+        ASSERT_NO_FATAL_FAILURE(startProgram(programFile));
+        program.waitForFinished(3000);
+        EXPECT_FALSE(QFileInfo::exists(env.registryFile()));
+        EXPECT_FALSE(QFileInfo::exists(env.registryFile() + "-wal"));
+        if (program.state() != QProcess::NotRunning) {
+            program.kill();
+            program.waitForFinished(10000);
+        }
+    }
+}
+
 TEST_F(SessionEndTest, PostpeekSavesItsCheckMarksAsWhenItsWindowCloses)
 {
     // A POP3 server that answers nothing holds Postpeek in its start check: by then

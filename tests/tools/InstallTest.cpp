@@ -408,6 +408,7 @@ TEST(InstallHooks, TheHooksReportTheLineToTheInstallingUsersStore)
         EXPECT_TRUE(text.contains("reg=" + tools::shellQuoted(tool)));
         EXPECT_TRUE(QFileInfo(script).isExecutable());
     }
+    platform::processStore();  // made as the installation makes it
     auto runHook = [&](const QString& script) {
         QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -467,10 +468,11 @@ TEST(InstallHooks, TheHooksRunAsTheNamedUserOrAreRefused)
     const QStringList written = tools::writePppHooks(hooks.path(), "nobody", tool);
     ASSERT_EQ(written.size(), 2);
 
-    // nobody's store, in a folder of nobody's own.
+    // nobody's store, in a folder of nobody's own, as nobody's installation made it.
     const QString store = open.filePath("config");
-    ASSERT_TRUE(QDir().mkpath(store));
-    ASSERT_EQ(chown(QFile::encodeName(store).constData(), uid, nobody->pw_gid), 0);
+    platform::openRegistryStore(store + "/dialtally/registry.db");
+    for (const QString& path : {store, store + "/dialtally", store + "/dialtally/registry.db"})
+        ASSERT_EQ(chown(QFile::encodeName(path).constData(), uid, nobody->pw_gid), 0) << path.toStdString();
     auto runHook = [&](const QString& script) {
         QProcess process;
         QProcessEnvironment environment;

@@ -128,6 +128,7 @@ TEST(RegToolArguments, DwordDataIsThirtyTwoBits)
 TEST(RegTool, AddQueryDeleteRoundTripThroughTheBuiltTool)
 {
     testing_support::TestEnvironment env;
+    platform::processStore();  // made here as the installation makes it
 
     ToolRun run = reg(env, {"add", kLine, "/v", "Remote Connection", "/t", "REG_BINARY", "/d", "01000000"});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
@@ -188,6 +189,29 @@ TEST(RegTool, AddQueryDeleteRoundTripThroughTheBuiltTool)
         run = reg(env, arguments);
         EXPECT_EQ(run.exitCode, 1);
         EXPECT_TRUE(run.err.contains("unable to find")) << run.err.toStdString();
+    }
+}
+
+// The hooks run the tool at every line change: a store that is gone is said, by name,
+// and no empty one is made in its place, reads and writes alike.
+TEST(RegTool, AMissingStoreIsRefusedAndNoneIsMade)
+{
+    testing_support::TestEnvironment env;
+    const QString file = platform::defaultRegistryFile();
+    ASSERT_FALSE(QFileInfo::exists(file));
+    const QStringList commands[] = {
+        {"add", kLine, "/v", "Remote Connection", "/t", "REG_BINARY", "/d", "00000000", "/f"},
+        {"add", "HKCU\\Software\\Dialtally"},
+        {"query", kLine},
+        {"delete", kLine, "/va", "/f"},
+    };
+    for (const QStringList& arguments : commands) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        const ToolRun run = reg(env, arguments);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_TRUE(run.err.contains(QStringLiteral("\"%1\" does not exist").arg(file))) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains("dialtally-install")) << run.err.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(QFileInfo(file).absolutePath())) << "a folder was made";
     }
 }
 

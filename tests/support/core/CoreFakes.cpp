@@ -41,6 +41,7 @@ CoreEnvironment::CoreEnvironment()
     m_oldDataHome = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", m_data.path().toLocal8Bit());
     platform::resetProcessStore();
+    platform::setProcessStoreOpening(platform::StoreOpening::CreateWhenMissing);
     platform::setClock(&clock);
     platform::setSounds(&sounds);
     platform::setProcesses(&processes);
@@ -55,6 +56,7 @@ CoreEnvironment::~CoreEnvironment()
     platform::setClockSetter(nullptr);
     registry.closeKey();
     platform::resetProcessStore();
+    platform::setProcessStoreOpening(platform::StoreOpening::CreateWhenMissing);
     if (m_hadConfigHome)
         qputenv("XDG_CONFIG_HOME", m_oldConfigHome);
     else
