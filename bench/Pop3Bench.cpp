@@ -57,7 +57,7 @@ struct Size {
     int messages;
 };
 
-class Pop3CycleBench : public ::testing::TestWithParam<Size> {};
+class Pop3CycleBench : public ::testing::TestWithParam<Size> { };
 
 }  // namespace
 
@@ -91,8 +91,8 @@ TEST_P(Pop3CycleBench, CheckCycleBesidePoplib)
 
     const QString email = q(rk::kEmail);
     testing_support::writeInt(RootKey::CurrentUser, email, q(rk::vOnOff), 1);
-    for (const char* name : {rk::vAutoCheck, rk::vAutoMinimize, rk::vAutoClose, rk::vAutoRestore,
-                             rk::vEmailSystemTray, rk::vAutoCloseProgram})
+    for (const char* name : {rk::vAutoCheck, rk::vAutoMinimize, rk::vAutoClose, rk::vAutoRestore, rk::vEmailSystemTray,
+                             rk::vAutoCloseProgram})
         testing_support::writeInt(RootKey::CurrentUser, email, q(name), 0);
     testing_support::writeInt(RootKey::CurrentUser, email, q(rk::vMinutes), 5);
     QStringList logins;
@@ -136,8 +136,9 @@ TEST_P(Pop3CycleBench, CheckCycleBesidePoplib)
 
         if (!python.isEmpty()) {
             QProcess process;
-            process.start(python, QStringList{script, server.host(), QString::number(server.port()),
-                                              QStringLiteral("1")} + logins);
+            process.start(python,
+                          QStringList{script, server.host(), QString::number(server.port()), QStringLiteral("1")}
+                              + logins);
             ASSERT_TRUE(process.waitForFinished(300000));
             const QStringList output = QString::fromLatin1(process.readAllStandardOutput()).split(QLatin1Char('\n'));
             ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().constData();
@@ -169,8 +170,8 @@ TEST_P(Pop3CycleBench, CheckCycleBesidePoplib)
 
     std::printf("\nOne check cycle, %d accounts x %d messages, median of %d runs (load before %s, after %s):\n"
                 "  Postpeek: %8.1f ms (best %.1f), %.3f ms a message\n",
-                size.accounts, size.messages, kRuns, qPrintable(loadBefore), qPrintable(loadAverage()),
-                median(ours), *std::min_element(ours.begin(), ours.end()), median(ours) / total);
+                size.accounts, size.messages, kRuns, qPrintable(loadBefore), qPrintable(loadAverage()), median(ours),
+                *std::min_element(ours.begin(), ours.end()), median(ours) / total);
     if (!poplib.empty())
         std::printf("  poplib:   %8.1f ms (best %.1f), %.3f ms a message; Postpeek / poplib %.2f\n", median(poplib),
                     *std::min_element(poplib.begin(), poplib.end()), median(poplib) / total,
@@ -184,8 +185,7 @@ TEST_P(Pop3CycleBench, CheckCycleBesidePoplib)
         std::printf("  curl:     not installed\n");
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, Pop3CycleBench,
-                         ::testing::Values(Size{5, 50}, Size{20, 50}, Size{20, 200}),
+INSTANTIATE_TEST_SUITE_P(Sizes, Pop3CycleBench, ::testing::Values(Size{5, 50}, Size{20, 50}, Size{20, 200}),
                          [](const ::testing::TestParamInfo<Size>& info) {
                              return "Accounts" + std::to_string(info.param.accounts) + "x"
                                     + std::to_string(info.param.messages);

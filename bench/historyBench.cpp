@@ -396,8 +396,8 @@ void runPython(benchmark::State& state, const char* script, const QStringList& a
     for (auto _ : state) {
         QProcess python;
         python.start(QStringLiteral("python3"),
-                     QStringList{QString::fromLatin1(DIALTALLY_BENCH_DIR "/") + QString::fromLatin1(script)}
-                         + arguments + QStringList{file});
+                     QStringList{QString::fromLatin1(DIALTALLY_BENCH_DIR "/") + QString::fromLatin1(script)} + arguments
+                         + QStringList{file});
         if (!python.waitForFinished(120000) || python.exitCode() != 0) {
             state.SkipWithError("python3 did not read the file");
             return;

@@ -145,8 +145,8 @@ inline constexpr const char* vCrash = "Crash";
 
 // ---- Windows' own values -----------------------------------------------------------
 inline constexpr const char* vRemoteConnection = "Remote Connection";  // HKLM, 4 bytes, 1 = up
-inline constexpr const char* vCurrentUser = "Current User";            // HKLM kControl
-inline constexpr const char* vDefault = "Default";                     // HKCU kRemoteAccess
-inline constexpr const char* vAutostart = "Dialtally 1.2";             // HKLM kRun
+inline constexpr const char* vCurrentUser = "Current User";  // HKLM kControl
+inline constexpr const char* vDefault = "Default";  // HKCU kRemoteAccess
+inline constexpr const char* vAutostart = "Dialtally 1.2";  // HKLM kRun
 
 }  // namespace regkeys

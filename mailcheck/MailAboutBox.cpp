@@ -11,7 +11,8 @@
 
 namespace mailcheck {
 
-MailAboutBox::MailAboutBox(QWidget* parent) : QDialog(parent)
+MailAboutBox::MailAboutBox(QWidget* parent)
+    : QDialog(parent)
 {
     setObjectName(QStringLiteral("mailAboutBox"));
     setWindowTitle(QStringLiteral("About"));
@@ -44,8 +45,8 @@ MailAboutBox::MailAboutBox(QWidget* parent) : QDialog(parent)
 
     noticeText = new QPlainTextEdit(this);
     noticeText->setReadOnly(true);
-    noticeText->setPlainText(QStringLiteral(
-        "This program is part of Dialtally 2.0. It lists the mail waiting in your POP3 mailboxes."));
+    noticeText->setPlainText(
+        QStringLiteral("This program is part of Dialtally 2.0. It lists the mail waiting in your POP3 mailboxes."));
     QPalette menu = noticeText->palette();
     menu.setColor(QPalette::Base, palette().color(QPalette::Button));
     noticeText->setPalette(menu);

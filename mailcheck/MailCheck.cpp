@@ -116,7 +116,10 @@ void ShiftRangesAfterDelete(AccountTable& accounts, int account)
 // =====================================================================================
 
 MailCheckCycle::MailCheckCycle(QObject* parent)
-    : QObject(parent), m_checkClient(this), m_deleteClient(this), m_status(text(kDisconnectedPanel))
+    : QObject(parent)
+    , m_checkClient(this)
+    , m_deleteClient(this)
+    , m_status(text(kDisconnectedPanel))
 {
     m_checkClient.setPort(110);
     m_checkClient.setTimeOut(10000);
@@ -360,8 +363,7 @@ void MailCheckCycle::listMessages()
         m_checkClient.getSummary(n);
         const platform::Pop3Summary& summary = m_checkClient.Summary();
         m_messages.push_back({summary.From.left(kMaxHeaderTextChars), summary.Subject.left(kMaxHeaderTextChars),
-                              summary.Bytes, account.Name, summary.MessageId.left(kMaxHeaderTextChars),
-                              summary.Uid});
+                              summary.Bytes, account.Name, summary.MessageId.left(kMaxHeaderTextChars), summary.Uid});
         emit messageAdded(m_messages.back());
         accountBytes += summary.Bytes;
     }

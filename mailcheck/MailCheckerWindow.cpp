@@ -113,7 +113,9 @@ QString rowToolTip(const MailMessage& message)
 // The main window
 // =====================================================================================
 
-MailCheckerWindow::MailCheckerWindow(QWidget* parent) : QMainWindow(parent), m_cycle(this)
+MailCheckerWindow::MailCheckerWindow(QWidget* parent)
+    : QMainWindow(parent)
+    , m_cycle(this)
 {
     setObjectName(QStringLiteral("mailCheckerWindow"));
     setWindowTitle(text(kCaption));
@@ -211,8 +213,8 @@ void MailCheckerWindow::buildWindow()
     messageList = new QTreeWidget(listSplitter);
     messageList->setObjectName(QStringLiteral("messageList"));
     messageList->setColumnCount(4);
-    messageList->setHeaderLabels({QStringLiteral("From"), QStringLiteral("Subject"), QStringLiteral("Size"),
-                               QStringLiteral("Account")});
+    messageList->setHeaderLabels(
+        {QStringLiteral("From"), QStringLiteral("Subject"), QStringLiteral("Size"), QStringLiteral("Account")});
     messageList->setRootIsDecorated(false);
     messageList->setUniformRowHeights(true);
     messageList->setItemsExpandable(false);
@@ -287,7 +289,8 @@ void MailCheckerWindow::buildWindow()
 void MailCheckerWindow::buildMenus()
 {
     auto bind = [this](QAction* action, void (MailCheckerWindow::*handler)()) {
-        connect(action, &QAction::triggered, this, [this, handler] { handle([this, handler] { (this->*handler)(); }); });
+        connect(action, &QAction::triggered, this,
+                [this, handler] { handle([this, handler] { (this->*handler)(); }); });
     };
 
     fileMenu = menuBar()->addMenu(QStringLiteral("File"));
@@ -396,7 +399,8 @@ void MailCheckerWindow::showError(const QString& text, ErrorBox box)
         m_waitingErrors << text;
         if (!m_errorsPosted) {
             m_errorsPosted = true;
-            QMetaObject::invokeMethod(this, [this] { showWaitingErrors(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { showWaitingErrors(); }, Qt::QueuedConnection);
         }
         return;
     }
@@ -695,8 +699,9 @@ int WinMain(bool runLoop)
         // closes the window, and the quit must end that box's loop too, not wait for
         // its OK. Queued to the window, so a quit posted before the message loop runs
         // goes with the window.
-        QObject::connect(form.get(), &MailCheckerWindow::quitPosted, form.get(), [] { QCoreApplication::exit(0); },
-                         Qt::QueuedConnection);
+        QObject::connect(
+            form.get(), &MailCheckerWindow::quitPosted, form.get(), [] { QCoreApplication::exit(0); },
+            Qt::QueuedConnection);
         form->handle([&] { form->startUp(); });
         about = std::make_unique<MailAboutBox>(form.get());
         form->aboutBox = about.get();

@@ -11,11 +11,10 @@
 int main(int argc, char** argv)
 {
     if (!platform::displayAvailable()) {
-        std::fprintf(stderr,
-                     "Postpeek needs a graphical display, and none was found (DISPLAY and "
-                     "WAYLAND_DISPLAY are not set).\n"
-                     "Run it from a desktop session, or under a virtual display:\n"
-                     "    xvfb-run -a Postpeek\n");
+        std::fprintf(stderr, "Postpeek needs a graphical display, and none was found (DISPLAY and "
+                             "WAYLAND_DISPLAY are not set).\n"
+                             "Run it from a desktop session, or under a virtual display:\n"
+                             "    xvfb-run -a Postpeek\n");
         return 1;
     }
     QApplication application(argc, argv);

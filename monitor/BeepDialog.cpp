@@ -227,8 +227,7 @@ void BeepDialog::intervalChanged()
     // One message per wrong character of the text as it was typed.
     const int messages = check.wrongCharacters + (check.rejectedValue ? 1 : 0);
     for (int i = 0; i < messages; ++i) {
-        platform::messageBox(QStringLiteral("Incorrect number !"), caption(),
-                             platform::MessageIcon::Exclamation);
+        platform::messageBox(QStringLiteral("Incorrect number !"), caption(), platform::MessageIcon::Exclamation);
         restoreInterval();
     }
 }

@@ -107,14 +107,11 @@ Layout layoutFor(int W, int H, const LabelWidths& widths)
         return from + (to - from - (value + caption + gap)) / 2;
     };
     const int footerEnd = footerStart + l.footer.width();
-    l.totalFeeCaption =
-        QPoint(centred(footerStart, feeCostAt, widths.totalFeeCaption, widths.totalFee), top);
+    l.totalFeeCaption = QPoint(centred(footerStart, feeCostAt, widths.totalFeeCaption, widths.totalFee), top);
     l.totalFee = QPoint(l.totalFeeCaption.x() + widths.totalFeeCaption + gap, top);
-    l.averageCostCaption =
-        QPoint(centred(feeCostAt, costTimeAt, widths.averageCostCaption, widths.averageCost), top);
+    l.averageCostCaption = QPoint(centred(feeCostAt, costTimeAt, widths.averageCostCaption, widths.averageCost), top);
     l.averageCost = QPoint(l.averageCostCaption.x() + widths.averageCostCaption + gap, top);
-    l.averageTimeCaption =
-        QPoint(centred(costTimeAt, footerEnd, widths.averageTimeCaption, widths.averageTime), top);
+    l.averageTimeCaption = QPoint(centred(costTimeAt, footerEnd, widths.averageTimeCaption, widths.averageTime), top);
     l.averageTime = QPoint(l.averageTimeCaption.x() + widths.averageTimeCaption + gap, top);
     return l;
 }
@@ -153,8 +150,8 @@ void ClearConnectionTable(ConnectionsDialog& dialog)
 // =====================================================================================
 
 ConnectionsDialog::ConnectionsDialog(MonitoringSession& session, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint
+                          | Qt::WindowCloseButtonHint)
     , m_session(session)
 {
     setObjectName(QStringLiteral("connectionsDialog"));
@@ -361,10 +358,10 @@ void ConnectionsDialog::fitColumns()
     const int averageCharacter = connectionList->fontMetrics().averageCharWidth();
     const std::array<int, connections::kColumnCount> widestValues = m_rows->widestValueTexts(advance);
     for (int c = 0; c < connections::kColumnCount; ++c) {
-        const int widest = connections::holdsName(c)
-                               ? averageCharacter * connections::designNameLength(c)
-                               : std::max(connections::widestDigitsWidth(advance, connections::designValueSample(c)),
-                                          widestValues[c]);
+        const int widest =
+            connections::holdsName(c)
+                ? averageCharacter * connections::designNameLength(c)
+                : std::max(connections::widestDigitsWidth(advance, connections::designValueSample(c)), widestValues[c]);
         connectionList->setColumnWidth(
             c, connections::neededColumnWidth(connections::designColumnWidth(c),
                                               connectionList->horizontalHeader()->sectionSizeHint(c), widest,
@@ -386,7 +383,8 @@ int ConnectionsDialog::openingWidth() const
     const int listMargins = connections::kMinimumOuterWidth - connections::kDesignFrameWidth - designListWidth;
     int width = std::max(minimumWidth(), list + listMargins);
     if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen())
-        width = std::max(minimumWidth(), std::min(width, screen->availableGeometry().width() - connections::kDesignFrameWidth));
+        width = std::max(minimumWidth(),
+                         std::min(width, screen->availableGeometry().width() - connections::kDesignFrameWidth));
     return width;
 }
 
@@ -461,8 +459,8 @@ void ConnectionsDialog::FormConstrainedResize()
 
 void ConnectionsDialog::FormResize()
 {
-    for (QLabel* l : {totalFeeCaption, totalFeeLabel, averageTimeCaption, averageTimeLabel, averageCostCaption,
-                      averageCostLabel})
+    for (QLabel* l :
+         {totalFeeCaption, totalFeeLabel, averageTimeCaption, averageTimeLabel, averageCostCaption, averageCostLabel})
         l->adjustSize();
     connections::LabelWidths widths;
     widths.totalFeeCaption = totalFeeCaption->width();

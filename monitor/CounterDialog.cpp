@@ -119,10 +119,10 @@ CounterDialog::CounterDialog(MonitoringSession& session, QWidget* parent)
         auto* top = new QHBoxLayout;
         top->addWidget(newPicture(resetPage, QStyle::SP_BrowserReload), 0, Qt::AlignTop);
         resetNote = newNote(resetPage, "resetNote",
-                        QStringLiteral("  Here you can specify how to reset \n"
-                                       "general fee and counter. If you want to \n"
-                                       "have report after reseting counter see \n"
-                                       "\"Report\"."));
+                            QStringLiteral("  Here you can specify how to reset \n"
+                                           "general fee and counter. If you want to \n"
+                                           "have report after reseting counter see \n"
+                                           "\"Report\"."));
         top->addWidget(resetNote, 1);
         page->addLayout(top);
         twoWeeksRadio = new QRadioButton(QStringLiteral("Reset Counter after two weeks"), resetPage);
@@ -149,9 +149,9 @@ CounterDialog::CounterDialog(MonitoringSession& session, QWidget* parent)
         auto* top = new QHBoxLayout;
         top->addWidget(newPicture(reportPage, QStyle::SP_FileDialogDetailedView), 0, Qt::AlignTop);
         reportNote = newNote(reportPage, "reportNote",
-                        QStringLiteral("  Here you can make to specify to create \n"
-                                       "report about the General Fee. The txt file \n"
-                                       "will be in program directory /Reports"));
+                             QStringLiteral("  Here you can make to specify to create \n"
+                                            "report about the General Fee. The txt file \n"
+                                            "will be in program directory /Reports"));
         top->addWidget(reportNote, 1);
         page->addLayout(top);
         reportEnabledCheck = new QCheckBox(QStringLiteral("Report enabled"), reportPage);
@@ -226,7 +226,7 @@ void CounterDialog::okClicked()
     const int checked = checkedResetButton();
     const resetdialog::CounterChoice choice =
         resetdialog::counterChoice(checked, static_cast<int>(m_session.counterPeriod().resetMode()),
-                                  m_session.counterPeriod().resetDay(), today.day());
+                                   m_session.counterPeriod().resetDay(), today.day());
 
     {
         // The choice lands whole or not at all, and the session takes it over only

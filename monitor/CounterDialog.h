@@ -20,7 +20,7 @@ namespace resetdialog {
 // when none is checked) and, for the two-weekly mode, its next reset day.
 struct CounterChoice {
     int resetMode = 0;
-    int resetDay = 0;     // meaningful with resetMode 1
+    int resetDay = 0;  // meaningful with resetMode 1
     bool writesResetDay = false;
 };
 // `checkedButton` is 1 to 4, or 0 when no radio button is checked.

@@ -32,8 +32,7 @@ short columnCountFor(std::size_t entries)
         std::min<std::size_t>(entries, static_cast<std::size_t>(std::numeric_limits<short>::max())));
 }
 
-platform::TVtChart* newChart(QWidget* parent, const char* name, const char* categoryTitle,
-                             const char* valueTitle)
+platform::TVtChart* newChart(QWidget* parent, const char* name, const char* categoryTitle, const char* valueTitle)
 {
     auto* chart = new platform::TVtChart(parent);
     chart->setObjectName(QString::fromLatin1(name));

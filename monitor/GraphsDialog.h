@@ -31,7 +31,7 @@ public:
     platform::TVtChart* feePerHourChart = nullptr;
     platform::TVtChart* feePerProviderChart = nullptr;
     QPushButton* previousButton = nullptr;  // back to the hour charts
-    QPushButton* nextButton = nullptr;      // on to the user and provider charts
+    QPushButton* nextButton = nullptr;  // on to the user and provider charts
     QPushButton* okButton = nullptr;
     QPushButton* helpButton = nullptr;
 

@@ -47,10 +47,10 @@ std::array<QIcon, 5> stateIcons()
 {
     std::array<QIcon, 5> icons;
     // The two tray pictures at every size a panel may draw them.
-    icons[mainwindow::kImageNotConnected] = platform::iconAtEverySize(
-        [](int size) { return platform::handsetPicture(size, QColor(200, 0, 0), true); });
-    icons[mainwindow::kImageConnected] = platform::iconAtEverySize(
-        [](int size) { return platform::handsetPicture(size, QColor(0, 180, 0), false); });
+    icons[mainwindow::kImageNotConnected] =
+        platform::iconAtEverySize([](int size) { return platform::handsetPicture(size, QColor(200, 0, 0), true); });
+    icons[mainwindow::kImageConnected] =
+        platform::iconAtEverySize([](int size) { return platform::handsetPicture(size, QColor(0, 180, 0), false); });
     icons[mainwindow::kImageHoliday] = QIcon(pictures::holidayPicture());
     icons[mainwindow::kImageMonitoringOn] = QIcon(pictures::monitoringPicture(true));
     icons[mainwindow::kImageMonitoringOff] = QIcon(pictures::monitoringPicture(false));
@@ -58,8 +58,7 @@ std::array<QIcon, 5> stateIcons()
 }
 
 // One value of the session's store, read for the window.
-std::int32_t readInteger(platform::Registry& registry, RootKey root, const char* key, const char* value,
-                         bool canCreate)
+std::int32_t readInteger(platform::Registry& registry, RootKey root, const char* key, const char* value, bool canCreate)
 {
     platform::KeyScope scope(registry, root, regkeys::name(key), canCreate);
     return scope->readInteger(regkeys::name(value));
@@ -82,8 +81,7 @@ MainWindow::MainWindow(mainwindow::DialogCommands dialogs, QWidget* parent)
     buildWindow();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     connectSession();
-    platform::trayIcon().setCallback(
-        [this](tray::Click click) { platform::guard([&] { trayClicked(click); }); });
+    platform::trayIcon().setCallback([this](tray::Click click) { platform::guard([&] { trayClicked(click); }); });
     // Given to the icon, so that a panel that draws its own menus shows this one.
     platform::trayIcon().setMenu(trayMenu);
 }
@@ -103,8 +101,8 @@ void MainWindow::connectSession()
             [this] { budgetLeftLabel->setText(m_session.shown().budget); });
     connect(&m_session, &MonitoringSession::defaultsWritten, this, &MainWindow::welcomeNewUser);
     connect(&m_session, &MonitoringSession::unsavedConnectionFound, this, [] {
-        platform::messageBox(QStringLiteral("Last connection was unsaved. Dialtally will recover data."),
-                             caption(), platform::MessageIcon::Information, platform::MessageButtons::Ok,
+        platform::messageBox(QStringLiteral("Last connection was unsaved. Dialtally will recover data."), caption(),
+                             platform::MessageIcon::Information, platform::MessageButtons::Ok,
                              platform::MessageOwner::None);
     });
     connect(&m_session, &MonitoringSession::restoreRequested, this,
@@ -141,10 +139,10 @@ void MainWindow::welcomeNewUser()
     platform::messageBox(QStringLiteral("Settings succesfully personalized to the new user."), caption(),
                          platform::MessageIcon::None, platform::MessageButtons::Ok,
                          platform::MessageOwner::Application);
-    platform::messageBox(
-        QStringLiteral("You don't have tariffs associated to providers. Please go to menu "
-                       "Options|Tariffs, Options|Providers and do it."),
-        caption(), platform::MessageIcon::Exclamation, platform::MessageButtons::Ok, platform::MessageOwner::None);
+    platform::messageBox(QStringLiteral("You don't have tariffs associated to providers. Please go to menu "
+                                        "Options|Tariffs, Options|Providers and do it."),
+                         caption(), platform::MessageIcon::Exclamation, platform::MessageButtons::Ok,
+                         platform::MessageOwner::None);
     platform::Application::instance().setHelpFile(m_session.programPath() + QLatin1Char('/')
                                                   + QString::fromLatin1(program::kHelpFileName));
     platform::showHelpContents();
@@ -181,8 +179,8 @@ void MainWindow::startUp()
 
     m_session.beginStartUp();
     app.setHelpFile(m_session.programPath() + QLatin1Char('/') + QString::fromLatin1(program::kHelpFileName));
-    m_tray.setInTray(TrayController::inTrayFrom(
-        readInteger(registry, RootKey::CurrentUser, rk::kSoftware, rk::vSystemTray, false)));
+    m_tray.setInTray(
+        TrayController::inTrayFrom(readInteger(registry, RootKey::CurrentUser, rk::kSoftware, rk::vSystemTray, false)));
     if (m_tray.inTray())
         m_tray.add();
     m_session.finishStartUp();
@@ -211,8 +209,9 @@ void MainWindow::runClosingSteps()
 
 bool MainWindow::confirmExit()
 {
-    const platform::Answer answer = platform::messageBox(QString::fromLatin1(program::kExitQuestion), caption(),
-                                            platform::MessageIcon::Question, platform::MessageButtons::YesNo);
+    const platform::Answer answer =
+        platform::messageBox(QString::fromLatin1(program::kExitQuestion), caption(), platform::MessageIcon::Question,
+                             platform::MessageButtons::YesNo);
     if (answer != platform::Answer::Yes)
         return false;
     runClosingSteps();
@@ -272,7 +271,8 @@ void MainWindow::deferMessage(const QString& text, bool exception)
     // From the event loop, not from the timer's own signal: Qt does not fire a timer
     // again while its handler is still running, so a box opened there would stop the
     // ticks.
-    QMetaObject::invokeMethod(this, [this] { showDeferredMessages(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { showDeferredMessages(); }, Qt::QueuedConnection);
 }
 
 void MainWindow::showDeferredMessages()
@@ -395,7 +395,7 @@ void MainWindow::buildWindow()
     // The clock changes every second; a label of fixed size repaints itself without
     // making the whole window lay itself out again, which is most of an idle tick.
     clockLabel->setFixedSize(clockLabel->fontMetrics().horizontalAdvance(QStringLiteral("88:88:88")) * 2,
-                          clockLabel->sizeHint().height());
+                             clockLabel->sizeHint().height());
     bottom->addWidget(clockLabel);
     bottom->addStretch();
     hideButton = new QPushButton(QStringLiteral("Hi&de"), central);
@@ -449,9 +449,8 @@ bool commandAvailable(const mainwindow::DialogCommands& dialogs, Handler handler
 
 void MainWindow::buildCommands()
 {
-    const auto command = [this](QWidget* container, const char* objectName, const char* text,
-                                Handler handler, const QKeySequence& shortcut = {},
-                                const QIcon& icon = {}) {
+    const auto command = [this](QWidget* container, const char* objectName, const char* text, Handler handler,
+                                const QKeySequence& shortcut = {}, const QIcon& icon = {}) {
         auto* action = new QAction(QString::fromLatin1(text), this);
         action->setObjectName(QString::fromLatin1(objectName));
         action->setShortcut(shortcut);
@@ -487,16 +486,20 @@ void MainWindow::buildCommands()
 
     QMenuBar* bar = menuBar();
     QMenu* file = bar->addMenu(QStringLiteral("&File"));
-    command(file, "resetCounterAction", "&Reset counter", &MainWindow::resetCounter, QKeySequence(Qt::CTRL | Qt::Key_R), counterIcon);
+    command(file, "resetCounterAction", "&Reset counter", &MainWindow::resetCounter, QKeySequence(Qt::CTRL | Qt::Key_R),
+            counterIcon);
     command(file, "createReportAction", "&Create report", &MainWindow::createReport, {}, reportSave);
     command(file, "deleteReportsAction", "&Delete reports", &MainWindow::deleteAllReports);
-    command(file, "openReportAction", "&Open report ...", &MainWindow::showOpenReport, QKeySequence(Qt::CTRL | Qt::Key_O), reportOpen);
+    command(file, "openReportAction", "&Open report ...", &MainWindow::showOpenReport,
+            QKeySequence(Qt::CTRL | Qt::Key_O), reportOpen);
     separator(file, "fileSeparator");
     command(file, "hideAction", "Hi&de", &MainWindow::hideProgram, QKeySequence(Qt::CTRL | Qt::Key_D));
     command(file, "exitAction", "E&xit", &MainWindow::exitProgram, QKeySequence(Qt::ALT | Qt::Key_F4), exitIcon);
     QMenu* view = bar->addMenu(QStringLiteral("&View"));
-    command(view, "connectionsAction", "Co&nnections ...", &MainWindow::openConnections, QKeySequence(Qt::ALT | Qt::Key_N), connections);
-    command(view, "statisticsAction", "View &statistic ...", &MainWindow::showStatistics, QKeySequence(Qt::ALT | Qt::Key_S), statistics);
+    command(view, "connectionsAction", "Co&nnections ...", &MainWindow::openConnections,
+            QKeySequence(Qt::ALT | Qt::Key_N), connections);
+    command(view, "statisticsAction", "View &statistic ...", &MainWindow::showStatistics,
+            QKeySequence(Qt::ALT | Qt::Key_S), statistics);
     command(view, "graphsAction", "&Graphs ...", &MainWindow::openGraphs, {}, graphs);
     QMenu* tools = bar->addMenu(QStringLiteral("Tools"));
     command(tools, "mailCheckerAction", "E&mail Checker ...", &MainWindow::openMailChecker, {}, mail);
@@ -504,10 +507,13 @@ void MainWindow::buildCommands()
     QMenu* options = bar->addMenu(QStringLiteral("&Options"));
     command(options, "beepAction", "&Beep ...", &MainWindow::showBeep, QKeySequence(Qt::ALT | Qt::Key_B), beep);
     separator(options, "beepSeparator");
-    command(options, "counterAction", "&Counter ...", &MainWindow::showCounter, QKeySequence(Qt::ALT | Qt::Key_O), counterIcon);
+    command(options, "counterAction", "&Counter ...", &MainWindow::showCounter, QKeySequence(Qt::ALT | Qt::Key_O),
+            counterIcon);
     separator(options, "counterSeparator");
-    command(options, "providersAction", "&Providers ...", &MainWindow::openProviders, QKeySequence(Qt::ALT | Qt::Key_P), providers);
-    command(options, "tariffsAction", "&Tariffs ...", &MainWindow::openTariffs, QKeySequence(Qt::ALT | Qt::Key_T), tariffs);
+    command(options, "providersAction", "&Providers ...", &MainWindow::openProviders, QKeySequence(Qt::ALT | Qt::Key_P),
+            providers);
+    command(options, "tariffsAction", "&Tariffs ...", &MainWindow::openTariffs, QKeySequence(Qt::ALT | Qt::Key_T),
+            tariffs);
     separator(options, "tariffsSeparator");
     command(options, "preferencesAction", "Pr&eferences ...", &MainWindow::showPreferences, {}, preferences);
     QMenu* helpMenu = bar->addMenu(QStringLiteral("&Help"));

@@ -144,8 +144,7 @@ void OpenReportDialog::buildWindow()
     closeButton->setGeometry(width() - 8 - 79, 181, 79, 25);
 
     connect(openButton, &QPushButton::clicked, this, platform::guarded(this, &OpenReportDialog::openClicked));
-    connect(reportList, &QListWidget::itemDoubleClicked, this,
-            [this] { platform::guard([this] { openClicked(); }); });
+    connect(reportList, &QListWidget::itemDoubleClicked, this, [this] { platform::guard([this] { openClicked(); }); });
     connect(selectEditorButton, &QPushButton::clicked, this,
             platform::guarded(this, &OpenReportDialog::selectEditorClicked));
     connect(closeButton, &QPushButton::clicked, this, platform::guarded(this, &OpenReportDialog::closeClicked));
@@ -194,14 +193,13 @@ void OpenReportDialog::openClicked()
     if (report.isEmpty())
         return;
     // The full path, so the editor finds the file whatever its working folder.
-    const reports::EditorStart start =
-        reports::editorStart(reports::EditorPath, QDir(folder()).filePath(report));
+    const reports::EditorStart start = reports::editorStart(reports::EditorPath, QDir(folder()).filePath(report));
     if (start.program.isEmpty() || !platform::processes().start(start.program, start.arguments)) {
         // Said aloud: the default editor of a new user rarely exists here, and the
         // user must learn to pick another with "Select editor ...".
-        platform::messageBox(QStringLiteral("Can't launch the program : ") + reports::EditorPath,
-                             caption(), platform::MessageIcon::Error, platform::MessageButtons::Ok,
-                             platform::MessageOwner::Window, this);
+        platform::messageBox(QStringLiteral("Can't launch the program : ") + reports::EditorPath, caption(),
+                             platform::MessageIcon::Error, platform::MessageButtons::Ok, platform::MessageOwner::Window,
+                             this);
     }
 }
 
@@ -254,9 +252,9 @@ bool OpenReportDialog::event(QEvent* e)
 
 void DeleteAllReports(const QString& programPath)
 {
-    const platform::Answer answer = platform::messageBox(QStringLiteral("Are you sure to delete all reports ?"),
-                                            caption(), platform::MessageIcon::Question,
-                                            platform::MessageButtons::YesNo);
+    const platform::Answer answer =
+        platform::messageBox(QStringLiteral("Are you sure to delete all reports ?"), caption(),
+                             platform::MessageIcon::Question, platform::MessageButtons::YesNo);
     if (answer != platform::Answer::Yes)
         return;
     // A missing folder holds no reports: nothing is looked for anywhere else.
@@ -266,6 +264,6 @@ void DeleteAllReports(const QString& programPath)
     QStringList shown;
     for (const QString& path : left)
         shown << QDir::toNativeSeparators(path);
-    platform::messageBox(QStringLiteral("Can't delete the report : ") + shown.join(QStringLiteral(", ")),
-                         caption(), platform::MessageIcon::Error);
+    platform::messageBox(QStringLiteral("Can't delete the report : ") + shown.join(QStringLiteral(", ")), caption(),
+                         platform::MessageIcon::Error);
 }

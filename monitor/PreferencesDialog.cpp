@@ -297,7 +297,8 @@ void PreferencesDialog::buildWindow()
         page->addWidget(execLinesEdit);
         auto* row = new QHBoxLayout;
         addProgramButton = named(new QPushButton(QStringLiteral("Add"), execPage), "addProgramButton");
-        programCountLabel = named(new QLabel(QStringLiteral("Now you have entered 0 programs"), execPage), "programCountLabel");
+        programCountLabel =
+            named(new QLabel(QStringLiteral("Now you have entered 0 programs"), execPage), "programCountLabel");
         row->addWidget(addProgramButton);
         row->addWidget(programCountLabel, 1);
         page->addLayout(row);
@@ -357,7 +358,8 @@ void PreferencesDialog::buildWindow()
         row->addWidget(budgetCentsEdit);
         row->addStretch();
         page->addLayout(row);
-        sirenAlarmRadio = named(new QRadioButton(QStringLiteral("Play SIREN or user's file"), budgetPage), "sirenAlarmRadio");
+        sirenAlarmRadio =
+            named(new QRadioButton(QStringLiteral("Play SIREN or user's file"), budgetPage), "sirenAlarmRadio");
         beepAlarmRadio = named(new QRadioButton(QStringLiteral("Play Beep sound"), budgetPage), "beepAlarmRadio");
         page->addWidget(sirenAlarmRadio);
         page->addWidget(beepAlarmRadio);
@@ -394,8 +396,8 @@ void PreferencesDialog::buildWindow()
                                          "closeWithoutMailCheck");
         minimizeMailAtStartCheck =
             addCheck(settings, mailSettingsPage, "Automaticaly minimize when starts", "minimizeMailAtStartCheck");
-        closeOnDisconnectCheck = addCheck(settings, mailSettingsPage, "Automaticaly close when disconecting from Internet",
-                                          "closeOnDisconnectCheck");
+        closeOnDisconnectCheck = addCheck(
+            settings, mailSettingsPage, "Automaticaly close when disconecting from Internet", "closeOnDisconnectCheck");
         settings->addStretch();
 
         accountsPage = newPage(emailTabs, "accountsPage", "Mail Accounts");
@@ -467,8 +469,10 @@ void PreferencesDialog::buildWindow()
     connect(execLinesEdit, &QPlainTextEdit::textChanged, this, guarded(this, &PreferencesDialog::execLinesChanged));
     connect(this, &QDialog::finished, this, guarded(this, &PreferencesDialog::FormClose));
     connect(connectDelayEdit, &QLineEdit::textChanged, this, guarded(this, &PreferencesDialog::connectDelayChanged));
-    connect(budgetMoneyEdit, &QLineEdit::textChanged, this, [this] { platform::guard([this] { budgetEditChanged(budgetMoneyEdit); }); });
-    connect(budgetCentsEdit, &QLineEdit::textChanged, this, [this] { platform::guard([this] { budgetEditChanged(budgetCentsEdit); }); });
+    connect(budgetMoneyEdit, &QLineEdit::textChanged, this,
+            [this] { platform::guard([this] { budgetEditChanged(budgetMoneyEdit); }); });
+    connect(budgetCentsEdit, &QLineEdit::textChanged, this,
+            [this] { platform::guard([this] { budgetEditChanged(budgetCentsEdit); }); });
     budgetMoneyEdit->installEventFilter(this);
     budgetCentsEdit->installEventFilter(this);
     connect(newAccountButton, &QPushButton::clicked, this, guarded(this, &PreferencesDialog::newAccountClicked));
@@ -585,7 +589,8 @@ void PreferencesDialog::okClicked()
         if (!delay.isEmpty())
             writeInt(key, rk::vConnectDelay, pref::leadingInteger(delay));
         else
-            setNumberText(connectDelayEdit, QString::number(readInt(key, rk::vConnectDelay)), pref::kConnectDelayDigits);
+            setNumberText(connectDelayEdit, QString::number(readInt(key, rk::vConnectDelay)),
+                          pref::kConnectDelayDigits);
         writeFlag(key, rk::vLogo, logoCheck);
         writeFlag(key, rk::vMinimize, minimizeAtStartCheck);
         if (trayModeCheck->isChecked()) {
@@ -605,15 +610,16 @@ void PreferencesDialog::okClicked()
         pref::saveExecList(registry, pref::execLines(execLinesEdit->toPlainText()));
     const bool budgetAllowed = pref::budgetAllowed(pref::counterResetMode(registry), budgetOnCheck->isChecked());
     if (!budgetAllowed)
-        platform::messageBox(QString::fromLatin1(pref::kBudgetNeedsMonthlyCounter), caption(), platform::MessageIcon::Error);
+        platform::messageBox(QString::fromLatin1(pref::kBudgetNeedsMonthlyCounter), caption(),
+                             platform::MessageIcon::Error);
     // With neither alarm button selected the stored alarm kind is kept.
     std::optional<budget::AlarmKind> alarm;
     if (sirenAlarmRadio->isChecked())
         alarm = budget::AlarmKind::SoundFile;
     else if (beepAlarmRadio->isChecked())
         alarm = budget::AlarmKind::Beep;
-    pref::saveBudget(registry, {budgetAllowed && budgetOnCheck->isChecked(), money, cents, alarm,
-                                countAllDaysCheck->isChecked()});
+    pref::saveBudget(
+        registry, {budgetAllowed && budgetOnCheck->isChecked(), money, cents, alarm, countAllDaysCheck->isChecked()});
     m_session.refreshBudget();
 
     if (AccountsLoaded) {
@@ -677,7 +683,8 @@ void PreferencesDialog::showExecList()
 
 void PreferencesDialog::showExecCount()
 {
-    programCountLabel->setText(pref::execCountText(static_cast<int>(pref::execLines(execLinesEdit->toPlainText()).size())));
+    programCountLabel->setText(
+        pref::execCountText(static_cast<int>(pref::execLines(execLinesEdit->toPlainText()).size())));
 }
 
 // ---- numeric edits ------------------------------------------------------------------------

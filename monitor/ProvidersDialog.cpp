@@ -114,7 +114,7 @@ ProvidersDialog::ProvidersDialog(MonitoringSession& session, QWidget* parent)
     auto* lists = new QHBoxLayout;
     profileList = reportList(this, "profileList", {QStringLiteral("Tariffs")}, "Drag tariffs to -->");
     dayList = reportList(this, "dayList", {QStringLiteral("Tariff's name"), QStringLiteral("Week days")},
-                      "To delete tariff drag it back <--");
+                         "To delete tariff drag it back <--");
     profileList->setFixedWidth(130);
     dayList->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     dayList->header()->setStretchLastSection(false);
@@ -434,8 +434,8 @@ void ProvidersDialog::dayListDropped(QObject* source, const QPoint& position)
 
 void ProvidersDialog::profileListDragOver(QObject* source, const QPoint&, bool& accept)
 {
-    accept = isListView(source) && DragSource == tariff::FromDays && DragItem != nullptr
-             && !DragItem->text(0).isEmpty();
+    accept =
+        isListView(source) && DragSource == tariff::FromDays && DragItem != nullptr && !DragItem->text(0).isEmpty();
 }
 
 void ProvidersDialog::profileListDropped(QObject* source, const QPoint& position)

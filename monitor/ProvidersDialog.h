@@ -56,7 +56,7 @@ public:
     // ---- controls ---------------------------------------------------------------
     QListWidget* providerList = nullptr;
     QTreeWidget* profileList = nullptr;  // the drag source of assignments
-    QTreeWidget* dayList = nullptr;      // the eight slots of the shown provider
+    QTreeWidget* dayList = nullptr;  // the eight slots of the shown provider
     QPushButton* okButton = nullptr;
     QPushButton* cancelButton = nullptr;
     QPushButton* helpButton = nullptr;

@@ -125,8 +125,8 @@ StatisticsDialog::StatisticsDialog(MonitoringSession& session, QWidget* parent)
     // Below the frame's title, which takes more room here than the design allowed.
     userList->setGeometry(8, 18, 333, 95);
     userList->setColumnCount(4);
-    userList->setHeaderLabels({QStringLiteral("User name"), QStringLiteral("Connections"),
-                            QStringLiteral("Total time"), QStringLiteral("Total fee")});
+    userList->setHeaderLabels({QStringLiteral("User name"), QStringLiteral("Connections"), QStringLiteral("Total time"),
+                               QStringLiteral("Total fee")});
     userList->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     userList->setRootIsDecorated(false);
     userList->setItemsExpandable(false);
@@ -208,8 +208,8 @@ void StatisticsDialog::fitColumns()
                             : whole(metrics.horizontalAdvance(samples[c]));
         for (int i = 0; c > 0 && i < userList->topLevelItemCount(); ++i)
             widest = std::max(widest, whole(metrics.horizontalAdvance(userList->topLevelItem(i)->text(c))));
-        userList->setColumnWidth(c, std::max({kDesignColumnWidths[c], userList->header()->sectionSizeHint(c),
-                                              widest + padding}));
+        userList->setColumnWidth(
+            c, std::max({kDesignColumnWidths[c], userList->header()->sectionSizeHint(c), widest + padding}));
     }
 }
 
@@ -238,9 +238,8 @@ void StatisticsDialog::userColumnClicked(int column)
     std::vector<QTreeWidgetItem*> items;
     while (userList->topLevelItemCount() > 0)
         items.push_back(userList->takeTopLevelItem(0));
-    std::stable_sort(items.begin(), items.end(), [this](const QTreeWidgetItem* a, const QTreeWidgetItem* b) {
-        return compareUsers(*a, *b) < 0;
-    });
+    std::stable_sort(items.begin(), items.end(),
+                     [this](const QTreeWidgetItem* a, const QTreeWidgetItem* b) { return compareUsers(*a, *b) < 0; });
     for (QTreeWidgetItem* item : items)
         userList->addTopLevelItem(item);
 }

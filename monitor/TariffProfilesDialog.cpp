@@ -110,7 +110,9 @@ public:
         std::function<void()> then;
     };
 
-    explicit MessagesWithDialog(QDialog& dialog) : QObject(&dialog), m_dialog(dialog)
+    explicit MessagesWithDialog(QDialog& dialog)
+        : QObject(&dialog)
+        , m_dialog(dialog)
     {
         setObjectName(QStringLiteral("MessagesWithDialog"));
         dialog.installEventFilter(this);
@@ -172,8 +174,8 @@ private:
 
 void messageWithDialog(QDialog& dialog, const QString& text, MessageIcon icon, std::function<void()> then)
 {
-    auto* messages = dialog.findChild<MessagesWithDialog*>(QStringLiteral("MessagesWithDialog"),
-                                                           Qt::FindDirectChildrenOnly);
+    auto* messages =
+        dialog.findChild<MessagesWithDialog*>(QStringLiteral("MessagesWithDialog"), Qt::FindDirectChildrenOnly);
     const bool waiting = messages && messages->hasPending();
     const QWindow* window = dialog.windowHandle();
     if (!waiting && (!dialog.isVisible() || (window && window->isExposed()))) {

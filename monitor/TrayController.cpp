@@ -6,8 +6,7 @@
 TrayController::TrayController(QIcon notConnected, QIcon connected)
     : m_notConnected(std::move(notConnected))
     , m_connected(std::move(connected))
-{
-}
+{ }
 
 TrayController::~TrayController()
 {

@@ -97,8 +97,9 @@ mainwindow::DialogCommands dialogCommands()
     hooks.showPreferences = [](MainWindow&, mainwindow::PreferencesPage page) {
         if (!preferencesDialog || raiseIfOpen(preferencesDialog))
             return;
-        preferencesDialog->pageTabs->setCurrentWidget(page == mainwindow::PreferencesPage::Budget ? preferencesDialog->budgetPage
-                                                                                               : preferencesDialog->startupPage);
+        preferencesDialog->pageTabs->setCurrentWidget(page == mainwindow::PreferencesPage::Budget
+                                                          ? preferencesDialog->budgetPage
+                                                          : preferencesDialog->startupPage);
         preferencesDialog->exec();
     };
     hooks.showBeep = showModal(beepDialog);
@@ -120,11 +121,10 @@ mainwindow::DialogCommands dialogCommands()
 int main(int argc, char** argv)
 {
     if (!platform::displayAvailable()) {
-        std::fprintf(stderr,
-                     "Dialtally needs a graphical display, and none was found (DISPLAY and "
-                     "WAYLAND_DISPLAY are not set).\n"
-                     "Run it from a desktop session, or under a virtual display:\n"
-                     "    xvfb-run -a Dialtally\n");
+        std::fprintf(stderr, "Dialtally needs a graphical display, and none was found (DISPLAY and "
+                             "WAYLAND_DISPLAY are not set).\n"
+                             "Run it from a desktop session, or under a virtual display:\n"
+                             "    xvfb-run -a Dialtally\n");
         return 1;
     }
     QApplication application(argc, argv);

@@ -97,7 +97,10 @@ namespace {
 // restored meanwhile.
 class MinimizeWhenShown : public QObject {
 public:
-    MinimizeWhenShown(QWidget& widget, QWindow& window) : QObject(&widget), m_widget(&widget), m_window(&window)
+    MinimizeWhenShown(QWidget& widget, QWindow& window)
+        : QObject(&widget)
+        , m_widget(&widget)
+        , m_window(&window)
     {
         window.installEventFilter(this);
         widget.installEventFilter(this);
@@ -110,11 +113,14 @@ protected:
             finish();
         } else if (watched == m_window && e->type() == QEvent::Expose && m_window->isExposed()) {
             // After the expose is handled: the window paints its first picture then.
-            QMetaObject::invokeMethod(this, [this] {
-                if (m_widget && m_widget->isVisible() && Application::instance().isMinimized())
-                    m_widget->showMinimized();
-                finish();
-            }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    if (m_widget && m_widget->isVisible() && Application::instance().isMinimized())
+                        m_widget->showMinimized();
+                    finish();
+                },
+                Qt::QueuedConnection);
             if (m_window)
                 m_window->removeEventFilter(this);
         }
@@ -224,8 +230,7 @@ void Application::settleWindowState()
 {
     if (m_mainWindow && !m_mainWindow->isVisible())
         return;
-    const bool minimized = m_mainWindow ? m_mainWindow->isMinimized() && m_reportedMinimized
-                                        : m_reportedMinimized;
+    const bool minimized = m_mainWindow ? m_mainWindow->isMinimized() && m_reportedMinimized : m_reportedMinimized;
     if (minimized == m_minimized)
         return;
     m_minimized = minimized;
@@ -258,8 +263,7 @@ QString withFullStop(const QString& text)
 
 void Application::showException(const QString& text)
 {
-    messageBox(withFullStop(text), m_title, MessageIcon::Error, MessageButtons::Ok,
-               MessageOwner::Application);
+    messageBox(withFullStop(text), m_title, MessageIcon::Error, MessageButtons::Ok, MessageOwner::Application);
 }
 
 void Application::showException(const std::exception& error)

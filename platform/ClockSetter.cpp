@@ -38,8 +38,8 @@ bool timedateAvailable(const QDBusConnection& bus)
 
 void setThroughTimedate(const QDBusConnection& bus, const QDateTime& when)
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(kTimedateService, kTimedatePath, kTimedateService,
-                                                       QStringLiteral("SetTime"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kTimedateService, kTimedatePath, kTimedateService, QStringLiteral("SetTime"));
     // Microseconds since the epoch in UTC, absolute, and the user may be asked to
     // authorise it.
     call << static_cast<qint64>(when.toMSecsSinceEpoch() * 1000) << false << true;

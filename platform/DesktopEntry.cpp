@@ -34,14 +34,20 @@ QString xdgDataHome()
 
 DesktopEntry dialtallyEntry(const QString& program)
 {
-    return {QStringLiteral("Dialtally"), QStringLiteral("Counts the time and the cost of your dial-up connections"),
-            program, QStringLiteral("dialtally"), {QStringLiteral("Network"), QStringLiteral("Dialup")}};
+    return {QStringLiteral("Dialtally"),
+            QStringLiteral("Counts the time and the cost of your dial-up connections"),
+            program,
+            QStringLiteral("dialtally"),
+            {QStringLiteral("Network"), QStringLiteral("Dialup")}};
 }
 
 DesktopEntry postpeekEntry(const QString& program)
 {
-    return {QStringLiteral("Postpeek"), QStringLiteral("Lists the messages waiting in your POP3 mailboxes"),
-            program, QStringLiteral("postpeek"), {QStringLiteral("Network"), QStringLiteral("Email")}};
+    return {QStringLiteral("Postpeek"),
+            QStringLiteral("Lists the messages waiting in your POP3 mailboxes"),
+            program,
+            QStringLiteral("postpeek"),
+            {QStringLiteral("Network"), QStringLiteral("Email")}};
 }
 
 QString desktopStringValue(const QString& text)
@@ -50,11 +56,20 @@ QString desktopStringValue(const QString& text)
     out.reserve(text.size());
     for (const QChar c : text) {
         switch (c.unicode()) {
-        case '\\': out += QStringLiteral("\\\\"); break;
-        case '\n': out += QStringLiteral("\\n"); break;
-        case '\t': out += QStringLiteral("\\t"); break;
-        case '\r': out += QStringLiteral("\\r"); break;
-        default: out += c;
+        case '\\':
+            out += QStringLiteral("\\\\");
+            break;
+        case '\n':
+            out += QStringLiteral("\\n");
+            break;
+        case '\t':
+            out += QStringLiteral("\\t");
+            break;
+        case '\r':
+            out += QStringLiteral("\\r");
+            break;
+        default:
+            out += c;
         }
     }
     // A leading blank would be taken for the space around "=".

@@ -18,7 +18,7 @@ struct DesktopEntry {
     QString name;
     QString comment;
     QString program;  // the executable's path, run without arguments
-    QString icon;     // a name in the icon theme
+    QString icon;  // a name in the icon theme
     QStringList categories;
 };
 

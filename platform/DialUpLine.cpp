@@ -16,8 +16,8 @@ bool isDialUpLineUp(Registry& registry)
     // Fewer than four bytes read as the low bytes of the number, the rest zero.
     unsigned char bytes[4] = {0, 0, 0, 0};
     key->readBinaryData(valueName, bytes, 4);
-    const std::uint32_t value = std::uint32_t(bytes[0]) | std::uint32_t(bytes[1]) << 8
-                                | std::uint32_t(bytes[2]) << 16 | std::uint32_t(bytes[3]) << 24;
+    const std::uint32_t value = std::uint32_t(bytes[0]) | std::uint32_t(bytes[1]) << 8 | std::uint32_t(bytes[2]) << 16
+                                | std::uint32_t(bytes[3]) << 24;
     return value == 1;
 }
 

@@ -51,7 +51,9 @@ private:
 // own help key does.
 class HelpKey : public QObject {
 public:
-    HelpKey(QWidget* window, int contextNumber) : QObject(window), m_context(contextNumber)
+    HelpKey(QWidget* window, int contextNumber)
+        : QObject(window)
+        , m_context(contextNumber)
     {
         window->installEventFilter(this);
     }

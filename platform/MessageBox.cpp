@@ -14,8 +14,7 @@ public:
     Answer show(const MessageRequest& request) override
     {
         QWidget* parent = messageBoxOwner(request);
-        QMessageBox box(iconOf(request.icon), request.caption, request.text, QMessageBox::NoButton,
-                        parent);
+        QMessageBox box(iconOf(request.icon), request.caption, request.text, QMessageBox::NoButton, parent);
         // The text carries names and replies from outside (a provider, a file, a
         // server's answer): shown as they are, never read as markup.
         box.setTextFormat(Qt::PlainText);
@@ -88,8 +87,8 @@ void setMessageBoxes(MessageBoxes* boxes)
     g_boxes = boxes;
 }
 
-Answer messageBox(const QString& text, const QString& caption, MessageIcon icon,
-               MessageButtons buttons, MessageOwner owner, QWidget* window)
+Answer messageBox(const QString& text, const QString& caption, MessageIcon icon, MessageButtons buttons,
+                  MessageOwner owner, QWidget* window)
 {
     MessageRequest request;
     request.text = text;

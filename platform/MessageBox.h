@@ -43,7 +43,7 @@ MessageBoxes& messageBoxes();
 void setMessageBoxes(MessageBoxes* boxes);  // nullptr restores the real ones
 
 Answer messageBox(const QString& text, const QString& caption, MessageIcon icon,
-               MessageButtons buttons = MessageButtons::Ok,
-               MessageOwner owner = MessageOwner::Application, QWidget* window = nullptr);
+                  MessageButtons buttons = MessageButtons::Ok, MessageOwner owner = MessageOwner::Application,
+                  QWidget* window = nullptr);
 
 }  // namespace platform

@@ -80,8 +80,7 @@ constexpr int kMaxHeaderLines = 10000;
 // server as a command of its own (a DELE, say); a NUL cuts it on many servers.
 bool breaksTheCommandLine(const QString& argument)
 {
-    return argument.contains(QLatin1Char('\r')) || argument.contains(QLatin1Char('\n'))
-           || argument.contains(QChar(0));
+    return argument.contains(QLatin1Char('\r')) || argument.contains(QLatin1Char('\n')) || argument.contains(QChar(0));
 }
 
 // The line broke down or went silent, as opposed to a reply we could not accept.
@@ -98,7 +97,9 @@ NetworkError protocolError(const QString& text)
 
 }  // namespace
 
-Pop3Client::Pop3Client(QObject* parent) : QObject(parent), m_socket(this)
+Pop3Client::Pop3Client(QObject* parent)
+    : QObject(parent)
+    , m_socket(this)
 {
     m_socket.setTimeout(10000);
 }
@@ -311,8 +312,8 @@ void Pop3Client::getSummary(int messageNumber)
                 break;
             total += line.size() + 2;
             if (line.size() > kMaxLine || total > kMaxHeaderBytes || lines.size() >= kMaxHeaderLines)
-                throw protocolError(QStringLiteral("The POP3 server sent an overlong header for message %1")
-                                        .arg(messageNumber));
+                throw protocolError(
+                    QStringLiteral("The POP3 server sent an overlong header for message %1").arg(messageNumber));
             lines.append(pop3::unstuff(line));
         }
         Pop3Summary summary = pop3::parseHeaders(lines);
@@ -359,8 +360,8 @@ QString Pop3Client::askUniqueId(int messageNumber)
     // the headers.
     const QList<QByteArray> words = reply.simplified().split(' ');
     std::int64_t listed = 0;
-    bool readable = words.size() == 3 && pop3::numberAt(reply, 1, listed) && listed == messageNumber
-                    && words[2].size() <= 70;
+    bool readable =
+        words.size() == 3 && pop3::numberAt(reply, 1, listed) && listed == messageNumber && words[2].size() <= 70;
     for (const char c : readable ? words[2] : QByteArray()) {
         if (c < 0x21 || c > 0x7e)
             readable = false;

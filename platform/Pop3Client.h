@@ -17,7 +17,7 @@
 namespace platform {
 
 struct Pop3Summary {
-    QString From;     // the rest of the "From:" header field, blank after the colon kept
+    QString From;  // the rest of the "From:" header field, blank after the colon kept
     QString Subject;  // the rest of the "Subject:" header field
     std::int64_t Bytes = 0;
     // What tells one message from its twin: the "Message-ID:" header (empty when it

@@ -76,7 +76,9 @@ namespace {
 // the size it showed.
 class DrawnIconEngine : public QIconEngine {
 public:
-    explicit DrawnIconEngine(std::function<QImage(int)> draw) : m_draw(std::move(draw)) {}
+    explicit DrawnIconEngine(std::function<QImage(int)> draw)
+        : m_draw(std::move(draw))
+    { }
 
     QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
     {

@@ -30,9 +30,8 @@ const char* const kDeleteSubtreeKeys =
     "WITH RECURSIVE sub(id) AS (SELECT ?1 UNION ALL SELECT k.id FROM keys k JOIN sub ON k.parent = sub.id)"
     " DELETE FROM keys WHERE id IN (SELECT id FROM sub)";
 const char* const kFindValue = "SELECT type, data FROM vals WHERE key = ?1 AND fold = ?2";
-const char* const kUpsertValue =
-    "INSERT INTO vals(key, name, fold, type, data) VALUES(?1, ?2, ?3, ?4, ?5)"
-    " ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, data = excluded.data";
+const char* const kUpsertValue = "INSERT INTO vals(key, name, fold, type, data) VALUES(?1, ?2, ?3, ?4, ?5)"
+                                 " ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, data = excluded.data";
 const char* const kDeleteValue = "DELETE FROM vals WHERE key = ?1 AND fold = ?2";
 const char* const kSubKeyNames = "SELECT name FROM keys WHERE parent = ?1 ORDER BY id";
 const char* const kValueNames = "SELECT name FROM vals WHERE key = ?1 ORDER BY id";
@@ -137,13 +136,11 @@ bool readValue(RegistryStore& store, std::int64_t key, const QString& name, Stor
 
 Registry::Registry()
     : m_followProcessStore(true)
-{
-}
+{ }
 
 Registry::Registry(std::shared_ptr<RegistryStore> store)
     : m_store(std::move(store))
-{
-}
+{ }
 
 Registry::~Registry() = default;
 

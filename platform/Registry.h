@@ -98,9 +98,9 @@ void setProcessStoreOpening(StoreOpening opening);
 // another connection (the other program, another copy, the registry tool). Values
 // read after a look stay true for as long as the generation stays the same.
 struct StoreGeneration {
-    std::uint64_t store = 0;       // which store object, unique for the process's life
+    std::uint64_t store = 0;  // which store object, unique for the process's life
     std::int64_t dataVersion = 0;  // SQLite's count of other connections' commits
-    std::int64_t ownChanges = 0;   // the rows this process has written
+    std::int64_t ownChanges = 0;  // the rows this process has written
     friend bool operator==(const StoreGeneration&, const StoreGeneration&) = default;
 };
 

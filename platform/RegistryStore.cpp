@@ -55,7 +55,7 @@ static_assert(kApplicationId == 1146375257);
 // can't be read.
 void makePrivate(const QByteArray& path, mode_t keep)
 {
-    struct stat info {};
+    struct stat info { };
     if (::stat(path.constData(), &info) != 0 || info.st_uid != ::geteuid())
         return;
     const mode_t mode = info.st_mode & 07777;
@@ -72,11 +72,11 @@ void tightenStoreFiles(const QString& file)
 {
     const QByteArray db = QFile::encodeName(file);
     makePrivate(db, 0700);
-    struct stat info {};
+    struct stat info { };
     const bool writable = ::stat(db.constData(), &info) == 0 && (info.st_mode & S_IWUSR) != 0;
     for (const char* suffix : {"-wal", "-shm", "-journal"}) {
         const QByteArray side = db + suffix;
-        struct stat sideInfo {};
+        struct stat sideInfo { };
         if (::stat(side.constData(), &sideInfo) != 0 || sideInfo.st_uid != ::geteuid())
             continue;
         if (writable)
@@ -154,11 +154,10 @@ RegistryStore::RegistryStore(const QString& file, StoreOpening opening)
         // Deleted between the look above and the open.
         if (opening == StoreOpening::ExistingOnly && !QFileInfo::exists(file))
             throw RegistryError(missingStoreText(file).toStdString());
-        throw RegistryError(QStringLiteral("Cannot open the registry store \"%1\": %2")
-                                .arg(file, reason)
-                                .toStdString());
+        throw RegistryError(
+            QStringLiteral("Cannot open the registry store \"%1\": %2").arg(file, reason).toStdString());
     }
-    struct stat identity {};
+    struct stat identity { };
     if (::stat(native.constData(), &identity) == 0) {
         m_device = identity.st_dev;
         m_inode = identity.st_ino;
@@ -181,7 +180,7 @@ bool RegistryStore::fileVanished() const
 {
     if (m_inode == 0)
         return false;
-    struct stat now {};
+    struct stat now { };
     if (::stat(QFile::encodeName(m_file).constData(), &now) != 0)
         return errno == ENOENT || errno == ENOTDIR;
     return now.st_dev != m_device || now.st_ino != m_inode;
@@ -200,10 +199,9 @@ void RegistryStore::initialise()
     // left exactly as it was.
     auto readIdentity = [this](int& applicationId, int& objects, bool& ours) {
         sqlite3_stmt* stmt = nullptr;
-        const char* sql =
-            "SELECT (SELECT application_id FROM pragma_application_id),"
-            " (SELECT count(*) FROM sqlite_master),"
-            " (SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN ('keys', 'vals'))";
+        const char* sql = "SELECT (SELECT application_id FROM pragma_application_id),"
+                          " (SELECT count(*) FROM sqlite_master),"
+                          " (SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN ('keys', 'vals'))";
         if (sqlite3_prepare_v2(m_db, sql, -1, &stmt, nullptr) != SQLITE_OK)
             return false;
         const int rc = sqlite3_step(stmt);
@@ -346,9 +344,8 @@ std::shared_ptr<RegistryStore> openRegistryStore(const QString& file, StoreOpeni
     const QString folder = QFileInfo(file).absolutePath();
     const bool folderExisted = QFileInfo(folder).isDir();
     if (!QDir().mkpath(folder))
-        throw RegistryError(QStringLiteral("Cannot create the folder \"%1\" of the registry store")
-                                .arg(folder)
-                                .toStdString());
+        throw RegistryError(
+            QStringLiteral("Cannot create the folder \"%1\" of the registry store").arg(folder).toStdString());
     // The store's own folder is private; a folder given to it that holds other files
     // as well (a test's temporary folder, the user's own choice) only loses the
     // access of others.

@@ -101,8 +101,7 @@ class Query {
 public:
     Query(RegistryStore& store, const char* sql)
         : m_stmt(store.statement(sql))
-    {
-    }
+    { }
     ~Query()
     {
         sqlite3_reset(m_stmt);

@@ -29,8 +29,7 @@ extern "C" void onEndSignal(int)
     // write that cannot go through loses nothing.
     const int saved = errno;
     const char byte = 1;
-    if (::write(signalPipe[0], &byte, 1) < 0) {
-    }
+    if (::write(signalPipe[0], &byte, 1) < 0) { }
     errno = saved;
 }
 
@@ -64,12 +63,11 @@ void watchSessionEnd()
     auto* notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
         char bytes[64];
-        while (::read(signalPipe[1], bytes, sizeof bytes) > 0) {
-        }
+        while (::read(signalPipe[1], bytes, sizeof bytes) > 0) { }
         endSessionNow();
     });
 
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = onEndSignal;
     sigemptyset(&action.sa_mask);
     // Restarted, so a file write that the signal interrupts is not cut short.
@@ -81,8 +79,9 @@ void watchSessionEnd()
 
 #ifndef QT_NO_SESSIONMANAGER
     if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        QObject::connect(gui, &QGuiApplication::commitDataRequest, gui, [](QSessionManager&) { endSessionNow(); },
-                         Qt::DirectConnection);
+        QObject::connect(
+            gui, &QGuiApplication::commitDataRequest, gui, [](QSessionManager&) { endSessionNow(); },
+            Qt::DirectConnection);
 #endif
 }
 

@@ -37,9 +37,8 @@ QString socketNameFor(const QString& folder)
     if (QFile::encodeName(beside).size() <= kMaxSocketPath)
         return beside;
     const QByteArray hash = QCryptographicHash::hash(QFile::encodeName(folder), QCryptographicHash::Sha1).toHex();
-    return QDir::tempPath() + QStringLiteral("/dialtally-%1-%2.socket")
-                                  .arg(::getuid())
-                                  .arg(QString::fromLatin1(hash.left(16)));
+    return QDir::tempPath()
+           + QStringLiteral("/dialtally-%1-%2.socket").arg(::getuid()).arg(QString::fromLatin1(hash.left(16)));
 }
 
 }  // namespace
@@ -80,9 +79,9 @@ SingleInstance::Claim SingleInstance::claim(QString* detail)
     if (m_lock.error() != QLockFile::LockFailedError) {
         if (detail)
             *detail = QStringLiteral("Cannot make the lock file \"%1\": %2")
-                          .arg(m_lock.fileName(),
-                               m_lock.error() == QLockFile::PermissionError ? QStringLiteral("permission denied")
-                                                                            : QStringLiteral("unknown error"));
+                          .arg(m_lock.fileName(), m_lock.error() == QLockFile::PermissionError
+                                                      ? QStringLiteral("permission denied")
+                                                      : QStringLiteral("unknown error"));
         return Claim::Unguarded;
     }
     const QDeadlineTimer grace(kListenGraceMs);

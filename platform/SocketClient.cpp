@@ -13,7 +13,9 @@ namespace {
 // would start inside the first one's wait.
 class BusyScope {
 public:
-    BusyScope(bool& busy, std::shared_ptr<bool> alive) : m_busy(busy), m_alive(std::move(alive))
+    BusyScope(bool& busy, std::shared_ptr<bool> alive)
+        : m_busy(busy)
+        , m_alive(std::move(alive))
     {
         if (m_busy)
             throw NetworkError(NetworkErrorKind::Busy, QStringLiteral("The connection is busy"));
@@ -34,7 +36,9 @@ private:
 }  // namespace
 
 SocketClient::SocketClient(QObject* parent)
-    : QObject(parent), m_socket(new QTcpSocket(this)), m_alive(std::make_shared<bool>(true))
+    : QObject(parent)
+    , m_socket(new QTcpSocket(this))
+    , m_alive(std::make_shared<bool>(true))
 {
     connect(m_socket, &QTcpSocket::readyRead, this, &SocketClient::onReadyRead);
     connect(m_socket, &QTcpSocket::disconnected, this, [this] { m_closed = true; });
@@ -103,9 +107,9 @@ void SocketClient::waitUntil(const std::function<bool()>& ready, const char* wha
         if (m_aborted)
             throw NetworkError(NetworkErrorKind::Aborted, QStringLiteral("Connection aborted"));
         if (m_closed || m_socket->state() == QAbstractSocket::UnconnectedState) {
-            throw NetworkError(NetworkErrorKind::ConnectionClosed,
-                               QStringLiteral("Connection closed by the server while waiting for %1")
-                                   .arg(QLatin1String(what)));
+            throw NetworkError(
+                NetworkErrorKind::ConnectionClosed,
+                QStringLiteral("Connection closed by the server while waiting for %1").arg(QLatin1String(what)));
         }
         const qint64 left = deadline.remainingTime();
         if (left == 0) {
@@ -199,8 +203,7 @@ void SocketClient::disconnectFromHost()
     if (m_socket->state() != QAbstractSocket::UnconnectedState && !m_busy) {
         BusyScope busy(m_busy, m_alive);
         try {
-            waitUntil([this] { return m_socket->state() == QAbstractSocket::UnconnectedState; },
-                      "the close");
+            waitUntil([this] { return m_socket->state() == QAbstractSocket::UnconnectedState; }, "the close");
         } catch (const NetworkError&) {
             // Closing is best effort: a peer that lingers is simply dropped.
         }

@@ -21,18 +21,18 @@ enum class NetworkErrorKind {
     ConnectionRefused,
     TimedOut,
     ConnectionClosed,  // the peer closed before the awaited data came
-    Protocol,          // a reply that breaks the protocol
-    Aborted,           // the exchange was abandoned by our side
-    Busy,              // a call while another call of this client is waiting
+    Protocol,  // a reply that breaks the protocol
+    Aborted,  // the exchange was abandoned by our side
+    Busy,  // a call while another call of this client is waiting
     Other
 };
 
 class NetworkError : public std::runtime_error {
 public:
     NetworkError(NetworkErrorKind kind, const QString& text)
-        : std::runtime_error(text.toStdString()), m_kind(kind)
-    {
-    }
+        : std::runtime_error(text.toStdString())
+        , m_kind(kind)
+    { }
     NetworkErrorKind kind() const { return m_kind; }
 
 private:

@@ -14,7 +14,9 @@ const QString& timedOutText()
 
 }  // namespace
 
-TimeClient::TimeClient(QObject* parent) : QObject(parent), m_socket(new SocketClient(this))
+TimeClient::TimeClient(QObject* parent)
+    : QObject(parent)
+    , m_socket(new SocketClient(this))
 {
     m_socket->setTimeout(10000);
 }

@@ -32,9 +32,9 @@ bool dbusPanelPresent()
         return false;
     if (QGuiApplication::platformName() != QLatin1String("xcb"))
         return true;
-    QDBusMessage get = QDBusMessage::createMethodCall(watcher, QStringLiteral("/StatusNotifierWatcher"),
-                                                      QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                      QStringLiteral("Get"));
+    QDBusMessage get =
+        QDBusMessage::createMethodCall(watcher, QStringLiteral("/StatusNotifierWatcher"),
+                                       QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     get << watcher << QStringLiteral("IsStatusNotifierHostRegistered");
     const QDBusMessage reply = bus.call(get, QDBus::Block, kPanelReplyMs);
     return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()

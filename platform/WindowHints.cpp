@@ -72,7 +72,9 @@ void apply(QWidget& window, bool managed)
 // is mapped.
 class SkipTaskbarKeeper : public QObject {
 public:
-    explicit SkipTaskbarKeeper(QWidget& window) : QObject(&window), m_window(&window)
+    explicit SkipTaskbarKeeper(QWidget& window)
+        : QObject(&window)
+        , m_window(&window)
     {
         window.installEventFilter(this);
     }
@@ -85,10 +87,13 @@ protected:
             // And asked again once the window is mapped: a window manager still busy
             // with the window's last withdrawal may clear what was written before.
             if (skipsTaskbar(*m_window)) {
-                QMetaObject::invokeMethod(this, [this] {
-                    if (m_window && m_window->isVisible() && skipsTaskbar(*m_window))
-                        apply(*m_window, true);
-                }, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    this,
+                    [this] {
+                        if (m_window && m_window->isVisible() && skipsTaskbar(*m_window))
+                            apply(*m_window, true);
+                    },
+                    Qt::QueuedConnection);
             }
         }
         return QObject::eventFilter(watched, e);

@@ -21,7 +21,9 @@ namespace {
 class WhenFramed : public QObject {
 public:
     WhenFramed(QWidget& window, std::function<void()> action)
-        : QObject(&window), m_window(&window), m_action(std::move(action))
+        : QObject(&window)
+        , m_window(&window)
+        , m_action(std::move(action))
     {
         window.installEventFilter(this);
     }

@@ -179,7 +179,9 @@ bool deleteLastServer(platform::Registry& registry)
 }  // namespace times
 
 TimeSyncDialog::TimeSyncDialog(MonitoringSession& session, QWidget* parent)
-    : QDialog(parent), TimePort(platform::kTimePort), m_session(session)
+    : QDialog(parent)
+    , TimePort(platform::kTimePort)
+    , m_session(session)
 {
     buildWindow();
 }
@@ -193,8 +195,7 @@ TimeSyncDialog::~TimeSyncDialog()
 void TimeSyncDialog::buildWindow()
 {
     setWindowTitle(QStringLiteral("Time synchronization"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
     serversGroup = new QGroupBox(QStringLiteral("Servers:"), this);
     serverCombo = new QComboBox(serversGroup);
@@ -251,7 +252,8 @@ void TimeSyncDialog::buildWindow()
     connect(timeClient, &platform::TimeClient::connectionFailed, this,
             platform::guarded(this, &TimeSyncDialog::timeClientFailed));
     connect(addServerButton, &QToolButton::clicked, this, [this] { platform::guard([this] { addServerClicked(); }); });
-    connect(deleteServerButton, &QToolButton::clicked, this, [this] { platform::guard([this] { deleteServerClicked(); }); });
+    connect(deleteServerButton, &QToolButton::clicked, this,
+            [this] { platform::guard([this] { deleteServerClicked(); }); });
     connect(getTimeButton, &QPushButton::clicked, this, [this] { platform::guard([this] { getTimeClicked(); }); });
     connect(setTimeButton, &QPushButton::clicked, this, [this] { platform::guard([this] { setTimeClicked(); }); });
     connect(okButton, &QPushButton::clicked, this, [this] { platform::guard([this] { okClicked(); }); });
@@ -335,8 +337,7 @@ void TimeSyncDialog::addServerClicked()
 void TimeSyncDialog::deleteServerClicked()
 {
     if (!times::deleteLastServer(m_registry)) {
-        platform::messageBox(QStringLiteral("There is nothing to delete !"), caption(),
-                             platform::MessageIcon::Error);
+        platform::messageBox(QStringLiteral("There is nothing to delete !"), caption(), platform::MessageIcon::Error);
         return;
     }
     // The typed text stays as it is, even when it named the server just deleted.
@@ -384,7 +385,10 @@ namespace {
 // query handler, errors included; does nothing once the dialog is gone.
 class QueryScope {
 public:
-    QueryScope(TimeSyncDialog* dialog, std::function<void()> restore) : m_dialog(dialog), m_restore(std::move(restore)) {}
+    QueryScope(TimeSyncDialog* dialog, std::function<void()> restore)
+        : m_dialog(dialog)
+        , m_restore(std::move(restore))
+    { }
     ~QueryScope()
     {
         if (m_dialog)

@@ -43,8 +43,8 @@ namespace {
     throw InstallError(text.toStdString());
 }
 
-constexpr QFileDevice::Permissions kReadable = QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                               | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+constexpr QFileDevice::Permissions kReadable =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
 constexpr QFileDevice::Permissions kRunnable =
     kReadable | QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther;
 
@@ -72,7 +72,7 @@ void makeFolder(const QString& path, mode_t closed = 022)
     if (!QDir().mkpath(path))
         fail(QStringLiteral("Cannot create the folder \"%1\"").arg(path));
     const QByteArray native = QFile::encodeName(path);
-    struct stat info {};
+    struct stat info { };
     if (::stat(native.constData(), &info) == 0 && info.st_uid == ::geteuid() && (info.st_mode & closed) != 0
         && ::chmod(native.constData(), info.st_mode & 07777 & ~closed) != 0)
         fail(QStringLiteral("Cannot close the folder \"%1\" to other users").arg(path));
@@ -189,7 +189,7 @@ QByteArray alarmWave()
     constexpr int rate = 22050;
     constexpr int tones = 6;
     constexpr int toneSamples = rate * 12 / 100;  // 0.12 s each
-    constexpr int fadeSamples = rate / 200;        // 5 ms, so the switches do not click
+    constexpr int fadeSamples = rate / 200;  // 5 ms, so the switches do not click
     constexpr double amplitude = 0.6 * 32767;
     const double frequencies[2] = {880.0, 660.0};
 
@@ -208,13 +208,13 @@ QByteArray alarmWave()
     QByteArray wave("RIFF");
     appendLittleEndian(wave, 36 + samples.size(), 4);
     wave.append("WAVEfmt ");
-    appendLittleEndian(wave, 16, 4);        // fmt chunk size
-    appendLittleEndian(wave, 1, 2);         // PCM
-    appendLittleEndian(wave, 1, 2);         // mono
+    appendLittleEndian(wave, 16, 4);  // fmt chunk size
+    appendLittleEndian(wave, 1, 2);  // PCM
+    appendLittleEndian(wave, 1, 2);  // mono
     appendLittleEndian(wave, rate, 4);
     appendLittleEndian(wave, rate * 2, 4);  // bytes per second
-    appendLittleEndian(wave, 2, 2);         // block align
-    appendLittleEndian(wave, 16, 2);        // bits per sample
+    appendLittleEndian(wave, 2, 2);  // block align
+    appendLittleEndian(wave, 16, 2);  // bits per sample
     wave.append("data");
     appendLittleEndian(wave, samples.size(), 4);
     wave.append(samples);
@@ -312,7 +312,8 @@ QList<HelpTopicPage> helpTopicPages(const QByteArray& document, const QString& d
         names << section.name;
 
     // The pages lie in a folder beside the document.
-    const QString wholeDocument = QStringLiteral("../") + QString::fromLatin1(QUrl::toPercentEncoding(documentFileName));
+    const QString wholeDocument =
+        QStringLiteral("../") + QString::fromLatin1(QUrl::toPercentEncoding(documentFileName));
     QList<HelpTopicPage> pages;
     for (const Section& section : sections) {
         // A page stands alone: a link to another section goes to that section's page,
@@ -335,8 +336,9 @@ QList<HelpTopicPage> helpTopicPages(const QByteArray& document, const QString& d
         if (!heading.isEmpty())
             pageHead.replace(titlePattern, QStringLiteral("<title>Dialtally Help: %1</title>").arg(heading));
         const QString page = pageHead
-            + QStringLiteral("\n<p class=\"topics\"><a href=\"%1\">Dialtally Help: contents</a></p>\n").arg(wholeDocument)
-            + linked + QStringLiteral("\n</body>\n</html>\n");
+                             + QStringLiteral("\n<p class=\"topics\"><a href=\"%1\">Dialtally Help: contents</a></p>\n")
+                                   .arg(wholeDocument)
+                             + linked + QStringLiteral("\n</body>\n</html>\n");
         pages.push_back({section.name, page.toUtf8()});
     }
     return pages;
@@ -420,20 +422,19 @@ QStringList install(const InstallOptions& options)
 
 QString installUsage()
 {
-    return QStringLiteral(
-        "Usage:\n"
-        "  dialtally-install [--prefix DIR] [--build-dir DIR] [--source-dir DIR] [--peers DIR]\n"
-        "  dialtally-install --ppp-hooks [DIR] [--user NAME] [--prefix DIR] [--reg-tool PATH]\n"
-        "\n"
-        "The first form lays out the program folder (default $XDG_DATA_HOME/dialtally) and\n"
-        "writes the values the programs need and the desktop's menu entries (in\n"
-        "$XDG_DATA_HOME/applications); run it again to update: counters and settings stay.\n"
-        "--peers names the pppd peers folder (default /etc/ppp/peers).\n"
-        "The second form, run as root, writes DIR/ip-up.d/dialtally and DIR/ip-down.d/dialtally\n"
-        "(default DIR /etc/ppp), which report the dial-up line to NAME's store (default: the\n"
-        "user who ran sudo) through PATH (default: dialtally-reg in the program folder that\n"
-        "--prefix names, or else in NAME's default one). NAME must be able to run PATH, and\n"
-        "no one but root and NAME may be able to change it or a folder on its way.\n");
+    return QStringLiteral("Usage:\n"
+                          "  dialtally-install [--prefix DIR] [--build-dir DIR] [--source-dir DIR] [--peers DIR]\n"
+                          "  dialtally-install --ppp-hooks [DIR] [--user NAME] [--prefix DIR] [--reg-tool PATH]\n"
+                          "\n"
+                          "The first form lays out the program folder (default $XDG_DATA_HOME/dialtally) and\n"
+                          "writes the values the programs need and the desktop's menu entries (in\n"
+                          "$XDG_DATA_HOME/applications); run it again to update: counters and settings stay.\n"
+                          "--peers names the pppd peers folder (default /etc/ppp/peers).\n"
+                          "The second form, run as root, writes DIR/ip-up.d/dialtally and DIR/ip-down.d/dialtally\n"
+                          "(default DIR /etc/ppp), which report the dial-up line to NAME's store (default: the\n"
+                          "user who ran sudo) through PATH (default: dialtally-reg in the program folder that\n"
+                          "--prefix names, or else in NAME's default one). NAME must be able to run PATH, and\n"
+                          "no one but root and NAME may be able to change it or a folder on its way.\n");
 }
 
 std::optional<InstallCommand> parseInstallArguments(const QStringList& arguments, QString& error)
@@ -497,8 +498,8 @@ std::optional<InstallCommand> parseInstallArguments(const QStringList& arguments
 
 QString shellQuoted(const QString& word)
 {
-    static const QString plain = QStringLiteral(
-        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-./+:@%,=");
+    static const QString plain =
+        QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-./+:@%,=");
     if (!word.isEmpty() && std::all_of(word.begin(), word.end(), [](QChar c) { return plain.contains(c); }))
         return word;
     QString quoted = word;
@@ -579,7 +580,7 @@ QString changeableByOthers(const QString& user, const QString& path)
         for (qsizetype i = -1; i < parts.size(); ++i) {
             if (i >= 0)
                 at = (at == QLatin1String("/") ? at : at + QLatin1Char('/')) + parts[i];
-            struct stat info {};
+            struct stat info { };
             if (::lstat(QFile::encodeName(at).constData(), &info) != 0) {
                 const int code = errno;
                 return QStringLiteral("\"%1\" cannot be looked at (%2)")

@@ -21,11 +21,11 @@ public:
 };
 
 struct InstallOptions {
-    QString prefix;     // the program folder; empty: defaultProgramFolder()
-    QString buildDir;   // holds monitor/Dialtally and mailcheck/Postpeek
+    QString prefix;  // the program folder; empty: defaultProgramFolder()
+    QString buildDir;  // holds monitor/Dialtally and mailcheck/Postpeek
     QString sourceDir;  // holds "doc/Dialtally Help.html"; empty: no help copied
     QString peersDir = QStringLiteral("/etc/ppp/peers");
-    QString dataHome;   // where the menu entries and icons go; empty: $XDG_DATA_HOME
+    QString dataHome;  // where the menu entries and icons go; empty: $XDG_DATA_HOME
 };
 
 // $XDG_DATA_HOME/dialtally, default ~/.local/share/dialtally.

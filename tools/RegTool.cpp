@@ -27,21 +27,20 @@ QString optionName(const QString& argument)
 
 QString regUsage()
 {
-    return QStringLiteral(
-        "Usage:\n"
-        "  dialtally-reg query KEY [/v NAME]\n"
-        "  dialtally-reg add KEY [/v NAME [/t REG_SZ|REG_DWORD|REG_BINARY] [/d DATA]] [/f]\n"
-        "  dialtally-reg delete KEY [/v NAME | /va] [/f]\n"
-        "\n"
-        "  KEY   HKLM\\path or HKCU\\path (HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER)\n"
-        "  /v    the value; query without /v lists the key's values and subkeys\n"
-        "  /va   delete every value of the key (its subkeys stay)\n"
-        "  /t    the type of the value to add (default REG_SZ)\n"
-        "  /d    the data: text for REG_SZ, a decimal or 0x hex number for REG_DWORD,\n"
-        "        hex digits for REG_BINARY (\"01000000\")\n"
-        "  /f    overwrite or delete without asking\n"
-        "\n"
-        "Exit code: 0 done, 1 failed or key/value not found, 2 bad arguments.\n");
+    return QStringLiteral("Usage:\n"
+                          "  dialtally-reg query KEY [/v NAME]\n"
+                          "  dialtally-reg add KEY [/v NAME [/t REG_SZ|REG_DWORD|REG_BINARY] [/d DATA]] [/f]\n"
+                          "  dialtally-reg delete KEY [/v NAME | /va] [/f]\n"
+                          "\n"
+                          "  KEY   HKLM\\path or HKCU\\path (HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER)\n"
+                          "  /v    the value; query without /v lists the key's values and subkeys\n"
+                          "  /va   delete every value of the key (its subkeys stay)\n"
+                          "  /t    the type of the value to add (default REG_SZ)\n"
+                          "  /d    the data: text for REG_SZ, a decimal or 0x hex number for REG_DWORD,\n"
+                          "        hex digits for REG_BINARY (\"01000000\")\n"
+                          "  /f    overwrite or delete without asking\n"
+                          "\n"
+                          "Exit code: 0 done, 1 failed or key/value not found, 2 bad arguments.\n");
 }
 
 QString rootName(RootKey root)
@@ -91,8 +90,7 @@ bool parseDwordData(const QString& text, std::int32_t& value)
     } else {
         number = t.toLongLong(&ok, 10);
     }
-    if (!ok || number < std::numeric_limits<std::int32_t>::min()
-        || number > std::numeric_limits<std::uint32_t>::max())
+    if (!ok || number < std::numeric_limits<std::int32_t>::min() || number > std::numeric_limits<std::uint32_t>::max())
         return false;
     // REG_DWORD is 32 bits: 0xffffffff and -1 are one value.
     value = static_cast<std::int32_t>(static_cast<std::uint32_t>(number));
@@ -232,8 +230,7 @@ QString dataText(const Registry& registry, const QString& name)
 
 void printValue(QTextStream& out, const Registry& registry, const QString& name)
 {
-    out << "    " << name << "    " << typeName(registry.valueType(name)) << "    " << dataText(registry, name)
-        << '\n';
+    out << "    " << name << "    " << typeName(registry.valueType(name)) << "    " << dataText(registry, name) << '\n';
 }
 
 QString fullName(const RegCommand& command, const Registry& registry)

@@ -25,12 +25,12 @@ struct RegCommand {
     enum class Operation { Query, Add, Delete };
     Operation operation = Operation::Query;
     platform::RootKey root = platform::RootKey::LocalMachine;
-    QString key;                 // path below the root, backslashes kept
+    QString key;  // path below the root, backslashes kept
     std::optional<QString> valueName;  // /v
-    bool allValues = false;      // /va (delete)
+    bool allValues = false;  // /va (delete)
     platform::ValueType type = platform::ValueType::String;  // /t (add)
     std::optional<QString> data;  // /d (add)
-    bool force = false;           // /f
+    bool force = false;  // /f
 };
 
 // Reads the command line without the program name. On bad arguments returns nothing

@@ -46,8 +46,7 @@ int main(int argc, char** argv)
             options.sourceDir = QStringLiteral(DIALTALLY_DEFAULT_SOURCE_DIR);
         for (const QString& note : tools::install(options))
             out << note << '\n';
-        out << "Installed into " << (options.prefix.isEmpty() ? tools::defaultProgramFolder() : options.prefix)
-            << '\n';
+        out << "Installed into " << (options.prefix.isEmpty() ? tools::defaultProgramFolder() : options.prefix) << '\n';
         return 0;
     } catch (const std::exception& e) {
         err << "dialtally-install: " << QString::fromStdString(e.what()) << '\n';

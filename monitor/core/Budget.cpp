@@ -23,16 +23,16 @@ int budgetDays(const Budget& budget, int todayDay)
     return todayDay - budget.startDay + 1;
 }
 
-std::int64_t budgetBalance(const Budget& budget, int todayDay, std::int32_t todayFee,
-                           std::int32_t connectionFee, std::int32_t monthFee)
+std::int64_t budgetBalance(const Budget& budget, int todayDay, std::int32_t todayFee, std::int32_t connectionFee,
+                           std::int32_t monthFee)
 {
     if (budget.reserve != 0)
         return budgetDays(budget, todayDay) * dailyBudget(budget) - monthFee;
     return dailyBudget(budget) - (std::int64_t(todayFee) + connectionFee);
 }
 
-bool budgetReached(const Budget& budget, int todayDay, std::int32_t todayFee,
-                   std::int32_t connectionFee, std::int32_t monthFee)
+bool budgetReached(const Budget& budget, int todayDay, std::int32_t todayFee, std::int32_t connectionFee,
+                   std::int32_t monthFee)
 {
     return budgetBalance(budget, todayDay, todayFee, connectionFee, monthFee) <= 0;
 }

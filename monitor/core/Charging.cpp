@@ -16,8 +16,7 @@ int secondOfDay(const platform::SystemTime& time)
     return time.wHour * 3600 + time.wMinute * 60 + time.wSecond;
 }
 
-std::int32_t elapsedSince(const platform::SystemTime& start, int startSecondOfDay,
-                          const platform::SystemTime& now)
+std::int32_t elapsedSince(const platform::SystemTime& start, int startSecondOfDay, const platform::SystemTime& now)
 {
     const QDate startDate(start.wYear, start.wMonth, start.wDay);
     const QDate nowDate(now.wYear, now.wMonth, now.wDay);
@@ -44,8 +43,7 @@ QString tariffDayKey(int holidayMode, int dayOfWeek)
 
 QString tariffSlotKey(const QString& provider, const QString& dayKey)
 {
-    return QString::fromLatin1(rk::kTariffs) + QLatin1Char('\\') + provider + QLatin1Char('\\')
-           + dayKey;
+    return QString::fromLatin1(rk::kTariffs) + QLatin1Char('\\') + provider + QLatin1Char('\\') + dayKey;
 }
 
 }  // namespace charging

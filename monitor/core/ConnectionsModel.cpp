@@ -27,17 +27,17 @@ struct ColumnInfo {
 
 // The list's columns in order; the first is the row's caption.
 constexpr ColumnInfo kColumns[kColumnCount] = {
-    {"User name", 78, -1},        {"Internet Provider", 100, 0}, {"Con. fee", 70, 1},
-    {"Con. time", 70, 2},         {"Total fee", 75, 3},          {"Started date", 75, 4},
-    {"Started time", 75, 5},      {"Ended date", 75, 6},         {"Ended time", 75, 7},
+    {"User name", 78, -1},   {"Internet Provider", 100, 0}, {"Con. fee", 70, 1},
+    {"Con. time", 70, 2},    {"Total fee", 75, 3},          {"Started date", 75, 4},
+    {"Started time", 75, 5}, {"Ended date", 75, 6},         {"Ended time", 75, 7},
 };
 
 // Totals of a long history are kept wider than a record's fields; their texts show
 // the nearest value a field could hold rather than a wrapped one.
 std::int32_t clampToField(std::int64_t value)
 {
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
-        value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
+                                                              std::numeric_limits<std::int32_t>::max()));
 }
 
 bool passes(const platform::SystemTime& start, HistoryFilter filter, int todayDay, int todayMonth)
@@ -120,8 +120,7 @@ FooterTexts footerTexts(const HistoryView& view)
     if (view.count == 0)
         return zeroFooterTexts();
     const auto count = static_cast<std::int64_t>(view.count);
-    return {FormatMoney(clampToField(view.feeTotal)),
-            FormatDuration(view.secondsTotal / count),
+    return {FormatMoney(clampToField(view.feeTotal)), FormatDuration(view.secondsTotal / count),
             FormatMoney(clampToField(view.feeTotal / count))};
 }
 
@@ -252,8 +251,7 @@ constexpr std::size_t kNamesMeasured = 2048;
 
 ConnectionsModel::ConnectionsModel(QObject* parent)
     : QAbstractTableModel(parent)
-{
-}
+{ }
 
 void ConnectionsModel::load(const QString& programPath, HistoryFilter filter, int todayDay, int todayMonth)
 {
@@ -268,8 +266,8 @@ void ConnectionsModel::load(const QString& programPath, HistoryFilter filter, in
     constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
     std::uint32_t lastUserId = kNone, lastProviderId = kNone;
     const auto idOf = [this, &ids, kNone](std::string_view stored, std::string& last, std::uint32_t& lastId,
-                                   QString (history::HistoryRecord::*shown)() const,
-                                   const history::HistoryRecord& record) {
+                                          QString (history::HistoryRecord::*shown)() const,
+                                          const history::HistoryRecord& record) {
         if (lastId != kNone && stored == last)
             return lastId;
         last.assign(stored);
@@ -283,8 +281,8 @@ void ConnectionsModel::load(const QString& programPath, HistoryFilter filter, in
     history::HistoryRecord record;
     std::size_t first = 0;
     while (reader.next(&record)) {
-        const std::uint32_t user = idOf(storedText(record.UserName), lastUser, lastUserId,
-                                        &history::HistoryRecord::userName, record);
+        const std::uint32_t user =
+            idOf(storedText(record.UserName), lastUser, lastUserId, &history::HistoryRecord::userName, record);
         const std::uint32_t provider = idOf(storedText(record.ProviderName), lastProvider, lastProviderId,
                                             &history::HistoryRecord::providerName, record);
         m_rows.push_back({shownParts(record.StartTime), shownParts(record.EndTime), record.FeeCents,

@@ -6,8 +6,7 @@ namespace period {
 
 using formats::dateText;
 
-bool automaticResetDue(ResetMode resetMode, int resetDay, int periodStartMonth, int todayMonth,
-                       int todayDay)
+bool automaticResetDue(ResetMode resetMode, int resetDay, int periodStartMonth, int todayMonth, int todayDay)
 {
     switch (resetMode) {
     case ResetMode::TwoWeekly:

@@ -32,8 +32,7 @@ struct PeriodStart {
 };
 
 // The automatic counter reset rule, applied once per start.
-bool automaticResetDue(ResetMode resetMode, int resetDay, int periodStartMonth, int todayMonth,
-                       int todayDay);
+bool automaticResetDue(ResetMode resetMode, int resetDay, int periodStartMonth, int todayMonth, int todayDay);
 // The two-weekly mode's next reset day after a reset on `day`: 14 before the 14th,
 // else the 1st of the next month (the Counter dialog's own rule).
 int nextTwoWeeklyResetDay(int day);

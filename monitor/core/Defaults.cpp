@@ -15,14 +15,10 @@ constexpr RootKey HKLM = RootKey::LocalMachine;
 constexpr RootKey HKCU = RootKey::CurrentUser;
 
 constexpr Integer kInstallation[] = {
-    {HKLM, rk::kSoftware, rk::vFirstTime, 1},
-    {HKLM, rk::kSoftware, rk::vBug, 0},
-    {HKLM, rk::kSoftware, rk::vAntiCrash, 1},
-    {HKLM, rk::kSoftware, rk::vStart, 0},
-    {HKLM, rk::kCounterAll, rk::vReset, 2},
-    {HKLM, rk::kCounterAll, rk::vReset14, 14},
-    {HKLM, rk::kCounterAll, rk::vReport, 1},
-    {HKLM, rk::kCounterCurrent, rk::vBackup, 0},
+    {HKLM, rk::kSoftware, rk::vFirstTime, 1}, {HKLM, rk::kSoftware, rk::vBug, 0},
+    {HKLM, rk::kSoftware, rk::vAntiCrash, 1}, {HKLM, rk::kSoftware, rk::vStart, 0},
+    {HKLM, rk::kCounterAll, rk::vReset, 2},   {HKLM, rk::kCounterAll, rk::vReset14, 14},
+    {HKLM, rk::kCounterAll, rk::vReport, 1},  {HKLM, rk::kCounterCurrent, rk::vBackup, 0},
     {HKLM, rk::kUsers, rk::vCrash, 0},
 };
 

@@ -10,9 +10,8 @@ QString feeText(std::int32_t cents)
 
 QString elapsedText(std::int32_t seconds)
 {
-    return QString::number(seconds / 3600) + QStringLiteral(" h. ")
-           + QString::number((seconds % 3600) / 60) + QStringLiteral(" min. ")
-           + QString::number(seconds % 60) + QStringLiteral(" sec.");
+    return QString::number(seconds / 3600) + QStringLiteral(" h. ") + QString::number((seconds % 3600) / 60)
+           + QStringLiteral(" min. ") + QString::number(seconds % 60) + QStringLiteral(" sec.");
 }
 
 QString clockText(const platform::SystemTime& time)
@@ -29,8 +28,8 @@ QString balanceText(std::int64_t cents)
 {
     const QString sign = cents < 0 ? QStringLiteral("-") : QString();
     const std::int64_t magnitude = cents < 0 ? -cents : cents;
-    return sign + QString::number(magnitude / 100) + QStringLiteral(" dol. ")
-           + QString::number(magnitude % 100) + QStringLiteral(" c.");
+    return sign + QString::number(magnitude / 100) + QStringLiteral(" dol. ") + QString::number(magnitude % 100)
+           + QStringLiteral(" c.");
 }
 
 QString fitUserName(const QString& name)

@@ -26,8 +26,8 @@ static_assert(kUserOffset + kUserNameSize == kRecordSize);
 
 void putTime(char* out, const platform::SystemTime& t)
 {
-    const std::uint16_t fields[8] = {t.wYear, t.wMonth, t.wDayOfWeek, t.wDay,
-                                     t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+    const std::uint16_t fields[8] = {t.wYear, t.wMonth,  t.wDayOfWeek, t.wDay,
+                                     t.wHour, t.wMinute, t.wSecond,    t.wMilliseconds};
     for (std::size_t i = 0; i < 8; ++i)
         qToLittleEndian<std::uint16_t>(fields[i], out + 2 * i);
 }
@@ -208,7 +208,7 @@ namespace {
 // an earlier version left open to others loses their access.
 void keepToOwner(int fd)
 {
-    struct stat info {};
+    struct stat info { };
     if (::fstat(fd, &info) == 0 && info.st_uid == ::geteuid() && (info.st_mode & 077) != 0)
         ::fchmod(fd, info.st_mode & 07700);
 }
@@ -242,7 +242,7 @@ bool append(const QString& programPath, const HistoryRecord& record, QString* er
     if (fd < 0)
         return fail(errno);
     keepToOwner(fd);
-    struct stat info {};
+    struct stat info { };
     if (::fstat(fd, &info) != 0) {
         const int code = errno;
         ::close(fd);
@@ -255,8 +255,8 @@ bool append(const QString& programPath, const HistoryRecord& record, QString* er
     int code = 0;
     qsizetype written = 0;
     while (written < bytes.size()) {
-        const ssize_t n = ::pwrite(fd, bytes.constData() + written, static_cast<size_t>(bytes.size() - written),
-                                   offset + written);
+        const ssize_t n =
+            ::pwrite(fd, bytes.constData() + written, static_cast<size_t>(bytes.size() - written), offset + written);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -316,8 +316,8 @@ bool holds(const QString& programPath, const HistoryRecord& record, int lastReco
 
 bool truncate(const QString& programPath, QString* error)
 {
-    const int fd = ::open(QFile::encodeName(historyFile(programPath)).constData(),
-                          O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const int fd =
+        ::open(QFile::encodeName(historyFile(programPath)).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0) {
         if (error)
             *error = QString::fromLocal8Bit(std::strerror(errno));

@@ -30,8 +30,7 @@ constexpr const char* kStoreVanished =
     "hooks can't reach that store. Close Dialtally when the connection ends, and it is saved to the "
     "history; then run dialtally-install to make a new store.";
 
-constexpr const char* kBudgetDateError =
-    "Error in Rozad Izeruveva. Maybe you changed date ? Function is disabled.";
+constexpr const char* kBudgetDateError = "Error in Rozad Izeruveva. Maybe you changed date ? Function is disabled.";
 
 }  // namespace
 
@@ -199,8 +198,7 @@ void MonitoringSession::beepAtInterval()
 
 void MonitoringSession::launchMailChecker(bool fromButton)
 {
-    const QString path =
-        m_context.programPath + QLatin1Char('/') + QString::fromLatin1(program::kMailCheckerName);
+    const QString path = m_context.programPath + QLatin1Char('/') + QString::fromLatin1(program::kMailCheckerName);
     int on = 0;
     {
         Key key(m_context.registry, RootKey::CurrentUser, rk::kEmail);
@@ -261,8 +259,8 @@ void MonitoringSession::tick()
             if (key.opened())
                 m_context.programPath = key.readStr(rk::vProgramPath);
         }
-        const bool lineUp = reads.get(reads.lineUp, [&registry] { return platform::isDialUpLineUp(registry); })
-                            && !m_monitoringPaused;
+        const bool lineUp =
+            reads.get(reads.lineUp, [&registry] { return platform::isDialUpLineUp(registry); }) && !m_monitoringPaused;
         runTick(platform::localTimeRecord(), lineUp);
         m_lastTickError.clear();
         m_busySince.reset();
@@ -354,8 +352,7 @@ void MonitoringSession::startConnection(const platform::SystemTime& now, bool la
     }
     m_connection.open(connectDelay, provider, m_firstRun.windowsUser());
     m_shown.connectionFee = m_connection.feeText();
-    m_journal.recordOpened(m_connection.provider(), m_connection.user(), m_connection.record().DurationSeconds,
-                           start);
+    m_journal.recordOpened(m_connection.provider(), m_connection.user(), m_connection.record().DurationSeconds, start);
     transaction.commit();
     m_lineSeenAt.reset();
     m_connection.markCounting();

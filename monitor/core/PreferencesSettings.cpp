@@ -101,8 +101,8 @@ bool strictInteger(const QString& text, std::int32_t& value)
     }
     if (i == text.size())
         return false;
-    const std::int64_t bound = negative ? -std::int64_t(std::numeric_limits<std::int32_t>::min())
-                                        : std::numeric_limits<std::int32_t>::max();
+    const std::int64_t bound =
+        negative ? -std::int64_t(std::numeric_limits<std::int32_t>::min()) : std::numeric_limits<std::int32_t>::max();
     std::int64_t number = 0;
     for (; i < text.size(); ++i) {
         if (text[i] < QLatin1Char('0') || text[i] > QLatin1Char('9'))
@@ -269,9 +269,8 @@ void saveAccounts(platform::Registry& registry, const MailAccountTable& accounts
         const MailAccount& account = accounts[static_cast<std::size_t>(i)];
         KeyScope key(registry, RootKey::CurrentUser, accountKey(account.Name), true);
         if (!key.opened())
-            throw platform::RegistryError(("Failed to create the key '" + accountKey(account.Name) + "'")
-                                              .toLocal8Bit()
-                                              .toStdString());
+            throw platform::RegistryError(
+                ("Failed to create the key '" + accountKey(account.Name) + "'").toLocal8Bit().toStdString());
         key->writeString(name(rk::vAccountUser), account.User);
         key->writeString(name(rk::vAccountPassword), account.Password);
         key->writeString(name(rk::vAccountHost), account.Host);

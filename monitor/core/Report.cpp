@@ -30,7 +30,7 @@ bool makeReportsFolder(const QString& folder)
 void keepReportsPrivate(const QString& folder)
 {
     const QByteArray native = QFile::encodeName(folder);
-    struct stat info {};
+    struct stat info { };
     if (::lstat(native.constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid()
         && (info.st_mode & 077) != 0)
         ::chmod(native.constData(), info.st_mode & 07700);
@@ -140,8 +140,8 @@ ReportWriter::ReportWriter(QIODevice& out)
     const std::string stars(52, '*');
     const std::string banner = stars + " Report made by Dialtally 2.01 " + stars + "\r\n";
     const std::string rule = std::string(kReportWidth, '=') + "\r\n";
-    const std::string header =
-        "|    User    | Internet provider |    Con. fee   |  Con. time  |   Total fee   | Started date | Started time |  Ended date  |  Ended time  |\r\n";
+    const std::string header = "|    User    | Internet provider |    Con. fee   |  Con. time  |   Total fee   | "
+                               "Started date | Started time |  Ended date  |  Ended time  |\r\n";
     for (const std::string* line : {&banner, &rule, &header, &rule})
         put(line->data(), line->size());
 }

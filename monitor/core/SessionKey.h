@@ -19,12 +19,10 @@ class Key : public platform::KeyScope {
 public:
     Key(platform::Registry& registry, RootKey root, const char* path, bool canCreate = true)
         : KeyScope(registry, root, name(path), canCreate)
-    {
-    }
+    { }
     Key(platform::Registry& registry, RootKey root, const QString& path, bool canCreate)
         : KeyScope(registry, root, path, canCreate)
-    {
-    }
+    { }
 
     std::int32_t readInt(const char* value) { return registry().readInteger(name(value)); }
     QString readStr(const char* value) { return registry().readString(name(value)); }

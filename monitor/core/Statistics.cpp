@@ -29,8 +29,7 @@ namespace statistics {
 
 QString moneyText(std::int64_t cents)
 {
-    return QString::number(cents / 100) + QStringLiteral(" d. ") + QString::number(cents % 100)
-           + QStringLiteral(" c.");
+    return QString::number(cents / 100) + QStringLiteral(" d. ") + QString::number(cents % 100) + QStringLiteral(" c.");
 }
 
 void UserTally::add(const history::HistoryRecord& record)

@@ -48,9 +48,8 @@ int numberProblems(const QString& text, bool isHour)
     }
     // Every character counts: a text with a sign or a point inside would be stored as
     // a different number from the one on the screen.
-    const bool allDigits = std::all_of(text.begin(), text.end(), [](QChar c) {
-        return c >= QLatin1Char('0') && c <= QLatin1Char('9');
-    });
+    const bool allDigits =
+        std::all_of(text.begin(), text.end(), [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
     if (!allDigits)
         problems |= NotADigit;
     return problems;

@@ -52,8 +52,7 @@ class UserKey : public platform::KeyScope {
 public:
     UserKey(platform::Registry& registry, const QString& path, bool canCreate)
         : KeyScope(registry, platform::RootKey::CurrentUser, path, canCreate)
-    {
-    }
+    { }
 };
 
 // Reads the five values of a profile from its open key into `profile`; a missing or

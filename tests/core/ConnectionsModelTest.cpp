@@ -15,16 +15,15 @@ namespace {
 TEST(ConnectionsTexts, MoneyDurationDateAndTime)
 {
     const std::pair<std::int32_t, const char*> money[] = {
-        {0, "0 dol. 0 c."},       {5, "0 dol. 5 c."},         {100, "1 dol. 0 c."},
-        {1234, "12 dol. 34 c."},  {10050, "100 dol. 50 c."},  {-5, "0 dol. -5 c."},
-        {-105, "-1 dol. -5 c."},  {-100, "-1 dol. 0 c."},
+        {0, "0 dol. 0 c."},        {5, "0 dol. 5 c."},   {100, "1 dol. 0 c."},    {1234, "12 dol. 34 c."},
+        {10050, "100 dol. 50 c."}, {-5, "0 dol. -5 c."}, {-105, "-1 dol. -5 c."}, {-100, "-1 dol. 0 c."},
     };
     for (const auto& [cents, text] : money)
         EXPECT_EQ(connections::FormatMoney(cents), QString::fromLatin1(text)) << cents;
 
     const std::pair<std::int32_t, const char*> durations[] = {
-        {0, "0:0:0"},        {3725, "1:2:5"},  {90061, "25:1:1"}, {360000, "100:0:0"},
-        {59, "0:0:59"},      {-125, "0:-2:-5"}, {-3725, "-1:-2:-5"},
+        {0, "0:0:0"},   {3725, "1:2:5"},   {90061, "25:1:1"},   {360000, "100:0:0"},
+        {59, "0:0:59"}, {-125, "0:-2:-5"}, {-3725, "-1:-2:-5"},
     };
     for (const auto& [seconds, text] : durations) {
         EXPECT_EQ(connections::FormatDuration(seconds), QString::fromLatin1(text)) << seconds;
@@ -43,8 +42,8 @@ TEST(ConnectionsTexts, MoneyDurationDateAndTime)
 TEST(ConnectionsTexts, SortValuesAreReadAsNumbers)
 {
     const std::pair<const char*, std::int64_t> numbers[] = {
-        {"12 dol.", 12}, {"  7x", 7}, {"-3:", -3}, {"+4", 4}, {"abc", 0}, {"", 0}, {"- 5", 0},
-        {"99999999999999", 2147483647},
+        {"12 dol.", 12}, {"  7x", 7}, {"-3:", -3}, {"+4", 4},
+        {"abc", 0},      {"", 0},     {"- 5", 0},  {"99999999999999", 2147483647},
     };
     for (const auto& [text, value] : numbers)
         EXPECT_EQ(connections::leadingNumber(QString::fromLatin1(text)), value) << text;
@@ -59,8 +58,8 @@ TEST(ConnectionsTexts, SortValuesAreReadAsNumbers)
 TEST(ConnectionsTexts, RowsCompareByKeyAscending)
 {
     const auto row = [](const char* user, const char* provider, const char* money, const char* time) {
-        return QStringList{QString::fromLatin1(user), QString::fromLatin1(provider),
-                           QString::fromLatin1(money), QString::fromLatin1(time)};
+        return QStringList{QString::fromLatin1(user), QString::fromLatin1(provider), QString::fromLatin1(money),
+                           QString::fromLatin1(time)};
     };
     struct Case {
         QStringList a, b;
@@ -76,7 +75,8 @@ TEST(ConnectionsTexts, RowsCompareByKeyAscending)
         {row("b", "b", "2 dol. 0 c.", "1:0:0"), row("a", "a", "1 dol. 0 c.", "0:0:1"), 3, 0},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(connections::compareRows(c.a, c.b, c.key), c.expected) << c.a.join('|').toStdString() << " key " << c.key;
+        EXPECT_EQ(connections::compareRows(c.a, c.b, c.key), c.expected)
+            << c.a.join('|').toStdString() << " key " << c.key;
 }
 
 }  // namespace

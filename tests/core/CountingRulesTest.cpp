@@ -34,15 +34,13 @@ TEST(Charging, MinuteCostByHour)
         int hour;
         int cost;
     } cases[] = {
-        {{8, 20, 10, 3, 0}, 7, 3},   {{8, 20, 10, 3, 0}, 8, 10},  {{8, 20, 10, 3, 0}, 19, 10},
-        {{8, 20, 10, 3, 0}, 20, 3},  {{8, 20, 10, 3, 0}, 0, 3},   {{22, 6, 10, 3, 0}, 23, 3},
-        {{22, 6, 10, 3, 0}, 2, 3},   {{22, 6, 10, 3, 0}, 12, 3},  {{9, 9, 10, 3, 0}, 9, 3},
-        {{8, 20, 10, 3, 1}, 23, 10}, {{8, 20, 10, 3, 1}, 3, 10},
+        {{8, 20, 10, 3, 0}, 7, 3}, {{8, 20, 10, 3, 0}, 8, 10},  {{8, 20, 10, 3, 0}, 19, 10}, {{8, 20, 10, 3, 0}, 20, 3},
+        {{8, 20, 10, 3, 0}, 0, 3}, {{22, 6, 10, 3, 0}, 23, 3},  {{22, 6, 10, 3, 0}, 2, 3},   {{22, 6, 10, 3, 0}, 12, 3},
+        {{9, 9, 10, 3, 0}, 9, 3},  {{8, 20, 10, 3, 1}, 23, 10}, {{8, 20, 10, 3, 1}, 3, 10},
     };
     for (const auto& c : cases)
         EXPECT_EQ(charging::minuteCost(c.slot, c.hour), c.cost)
-            << c.slot.StartingInterval << "-" << c.slot.EndingInterval << " ocp " << c.slot.OCPDay
-            << " at " << c.hour;
+            << c.slot.StartingInterval << "-" << c.slot.EndingInterval << " ocp " << c.slot.OCPDay << " at " << c.hour;
     EXPECT_EQ(charging::tariffDayKey(0, 0), QStringLiteral("0"));
     EXPECT_EQ(charging::tariffDayKey(0, 6), QStringLiteral("6"));
     EXPECT_EQ(charging::tariffDayKey(1, 3), QStringLiteral("Holiday"));
@@ -54,20 +52,23 @@ TEST(CounterPeriod, AutomaticRule)
         int mode, resetDay, startMonth, month, day;
         bool due;
     } cases[] = {
-        {2, 14, 12, 1, 3, true},   // January after December
-        {2, 14, 5, 6, 30, true},   {2, 14, 5, 7, 1, false},  {2, 14, 5, 5, 31, false},
-        {3, 14, 11, 1, 1, true},   {3, 14, 11, 2, 1, false}, {3, 14, 12, 2, 9, true},
-        {3, 14, 4, 6, 1, true},    {3, 14, 4, 5, 1, false},
-        {1, 14, 3, 3, 13, false},  {1, 14, 3, 3, 14, true},  {1, 14, 3, 3, 28, true},
-        {1, 14, 2, 3, 20, false},  // the period began in another month
-        {1, 1, 2, 3, 1, true},     {1, 1, 2, 3, 27, true},   {1, 1, 3, 3, 27, false},
-        {1, 7, 2, 3, 20, false},   // neither 14 nor 1
-        {4, 14, 1, 6, 20, false},  {0, 14, 1, 2, 20, false}, {9, 1, 1, 2, 1, false},
+        {2, 14, 12, 1, 3, true},  // January after December
+        {2, 14, 5, 6, 30, true},  {2, 14, 5, 7, 1, false},
+        {2, 14, 5, 5, 31, false}, {3, 14, 11, 1, 1, true},
+        {3, 14, 11, 2, 1, false}, {3, 14, 12, 2, 9, true},
+        {3, 14, 4, 6, 1, true},   {3, 14, 4, 5, 1, false},
+        {1, 14, 3, 3, 13, false}, {1, 14, 3, 3, 14, true},
+        {1, 14, 3, 3, 28, true},  {1, 14, 2, 3, 20, false},  // the period began in another month
+        {1, 1, 2, 3, 1, true},    {1, 1, 2, 3, 27, true},
+        {1, 1, 3, 3, 27, false},  {1, 7, 2, 3, 20, false},  // neither 14 nor 1
+        {4, 14, 1, 6, 20, false}, {0, 14, 1, 2, 20, false},
+        {9, 1, 1, 2, 1, false},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(period::automaticResetDue(period::resetModeFrom(c.mode), c.resetDay, c.startMonth, c.month, c.day), c.due)
-            << "mode " << c.mode << " day " << c.resetDay << " start " << c.startMonth << " today "
-            << c.month << "/" << c.day;
+        EXPECT_EQ(period::automaticResetDue(period::resetModeFrom(c.mode), c.resetDay, c.startMonth, c.month, c.day),
+                  c.due)
+            << "mode " << c.mode << " day " << c.resetDay << " start " << c.startMonth << " today " << c.month << "/"
+            << c.day;
 }
 
 TEST(CounterPeriod, NextResetDateAndAverage)
@@ -77,12 +78,12 @@ TEST(CounterPeriod, NextResetDateAndAverage)
         int mode, resetDay, year, month, day;
         const char* shown;
     } cases[] = {
-        {1, 14, 1999, 5, 3, "1999 - 5 - 14"},  {1, 14, 1999, 12, 20, "1999 - 12 - 14"},
-        {1, 1, 1999, 5, 14, "1999 - 6 - 1"},   {1, 1, 1999, 12, 14, "2000 - 1 - 1"},
-        {2, 14, 1999, 5, 3, "1999 - 6 - 1"},   {2, 1, 1999, 12, 1, "2000 - 1 - 1"},
-        {3, 1, 1999, 10, 9, "1999 - 12 - 1"},  {3, 1, 1999, 11, 9, "2000 - 1 - 1"},
-        {3, 1, 1999, 12, 9, "2000 - 2 - 1"},   {4, 14, 1999, 5, 3, "Never"},
-        {0, 14, 1999, 5, 3, "1999 - 5 - 3"},   {7, 1, 2001, 2, 28, "2001 - 2 - 28"},
+        {1, 14, 1999, 5, 3, "1999 - 5 - 14"}, {1, 14, 1999, 12, 20, "1999 - 12 - 14"},
+        {1, 1, 1999, 5, 14, "1999 - 6 - 1"},  {1, 1, 1999, 12, 14, "2000 - 1 - 1"},
+        {2, 14, 1999, 5, 3, "1999 - 6 - 1"},  {2, 1, 1999, 12, 1, "2000 - 1 - 1"},
+        {3, 1, 1999, 10, 9, "1999 - 12 - 1"}, {3, 1, 1999, 11, 9, "2000 - 1 - 1"},
+        {3, 1, 1999, 12, 9, "2000 - 2 - 1"},  {4, 14, 1999, 5, 3, "Never"},
+        {0, 14, 1999, 5, 3, "1999 - 5 - 3"},  {7, 1, 2001, 2, 28, "2001 - 2 - 28"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(period::nextResetText(period::resetModeFrom(c.mode), c.resetDay, c.year, c.month, c.day), q(c.shown))
@@ -115,8 +116,7 @@ TEST(Budget, BalanceAndAlarmRule)
         {"reserve, allowance used up", {1, 2, 0, 1, 1}, 3, 0, 0, 600, 0, true, "0 dol. 0 c."},
         {"reserve, later start day", {1, 1, 0, 1, 10}, 12, 0, 0, 250, 50, false, "0 dol. 50 c."},
         // Dollars typed in the thousands of millions of cents must not wrap round.
-        {"large budget", {1, 2000000000, 99, 1, 1}, 31, 0, 0, 0, 6200000003069, false,
-         "62000000030 dol. 69 c."},
+        {"large budget", {1, 2000000000, 99, 1, 1}, 31, 0, 0, 0, 6200000003069, false, "62000000030 dol. 69 c."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -138,10 +138,15 @@ TEST(Beeper, BeepNumbersFollowTheInterval)
         int count, interval, elapsed;
         bool due;
     } cases[] = {
-        {1, 15, 14 * 60 + 59, false}, {1, 15, 15 * 60, true},  {2, 15, 29 * 60 + 59, false},
-        {2, 15, 30 * 60, true},       {3, 15, 40 * 60, false}, {0, 15, 99 * 60, false},
+        {1, 15, 14 * 60 + 59, false},
+        {1, 15, 15 * 60, true},
+        {2, 15, 29 * 60 + 59, false},
+        {2, 15, 30 * 60, true},
+        {3, 15, 40 * 60, false},
+        {0, 15, 99 * 60, false},
         // An interval of 0 in a hand-edited registry: silence, not a division by zero.
-        {1, 0, 99 * 60, false},       {1, -5, 99 * 60, false},
+        {1, 0, 99 * 60, false},
+        {1, -5, 99 * 60, false},
         // Products beyond 32 bits don't wrap into a false beep.
         {3, 20000000, 2000000000, false},
     };
@@ -158,9 +163,12 @@ TEST(Beeper, BeepNumbersFollowTheInterval)
         int sound;
         bool plays;
         platform::BeepKind kind;
-    } sounds[] = {{1, true, platform::BeepKind::Default},     {2, true, platform::BeepKind::Asterisk},
-                  {3, true, platform::BeepKind::Exclamation}, {4, true, platform::BeepKind::Hand},
-                  {0, false, {}},                             {5, false, {}}};
+    } sounds[] = {{1, true, platform::BeepKind::Default},
+                  {2, true, platform::BeepKind::Asterisk},
+                  {3, true, platform::BeepKind::Exclamation},
+                  {4, true, platform::BeepKind::Hand},
+                  {0, false, {}},
+                  {5, false, {}}};
     for (const auto& s : sounds) {
         EXPECT_EQ(beeper::beepKindOf(s.sound, &kind), s.plays) << s.sound;
         if (s.plays) {

@@ -44,9 +44,9 @@ TEST(HistoryCodec, EveryFieldLandsAtItsOffsetLittleEndian)
     ASSERT_EQ(b.size(), 192);
     const auto u16 = [&](int off) { return qFromLittleEndian<std::uint16_t>(b.constData() + off); };
     const auto i32 = [&](int off) { return qFromLittleEndian<std::int32_t>(b.constData() + off); };
-    const std::pair<int, int> fields[] = {
-        {0, 2000}, {2, 1}, {4, 6}, {6, 1}, {8, 23}, {10, 59}, {12, 50}, {14, 0},
-        {16, 2000}, {18, 1}, {20, 0}, {22, 2}, {24, 0}, {26, 5}, {28, 3}, {30, 0xBEEF}};
+    const std::pair<int, int> fields[] = {{0, 2000}, {2, 1},  {4, 6},     {6, 1},      {8, 23}, {10, 59},
+                                          {12, 50},  {14, 0}, {16, 2000}, {18, 1},     {20, 0}, {22, 2},
+                                          {24, 0},   {26, 5}, {28, 3},    {30, 0xBEEF}};
     for (const auto& [offset, value] : fields)
         EXPECT_EQ(u16(offset), value) << "offset " << offset;
     EXPECT_EQ(i32(32), -2);
@@ -88,8 +88,7 @@ TEST(HistoryFile, AppendsInOrderAndSumsTotals)
     EXPECT_TRUE(history::readAll(dir.path()).empty());  // missing file: no records
     for (int i = 1; i <= 3; ++i) {
         QString error;
-        ASSERT_TRUE(history::append(dir.path(), sampleRecord(i * 100, i * 60), &error))
-            << error.toStdString();
+        ASSERT_TRUE(history::append(dir.path(), sampleRecord(i * 100, i * 60), &error)) << error.toStdString();
     }
     EXPECT_EQ(fileBytes(dir.path()).size(), 576);
     const auto records = history::readAll(dir.path());
@@ -143,7 +142,7 @@ TEST(HistoryFile, OnlyItsOwnerReadsTheHistory)
 {
     const mode_t umaskBefore = ::umask(0);
     const auto modeOf = [](const QString& folder) {
-        struct stat info {};
+        struct stat info { };
         ::stat(QFile::encodeName(history::historyFile(folder)).constData(), &info);
         return info.st_mode & 07777;
     };
@@ -158,8 +157,10 @@ TEST(HistoryFile, OnlyItsOwnerReadsTheHistory)
         std::function<void(const QString&)> write;
         mode_t after;
     } cases[] = {
-        {"a new file's first record", 0, [](const QString& f) { EXPECT_TRUE(history::append(f, sampleRecord())); }, 0600},
-        {"a record added to a 0644 file", 0644, [](const QString& f) { EXPECT_TRUE(history::append(f, sampleRecord())); }, 0600},
+        {"a new file's first record", 0, [](const QString& f) { EXPECT_TRUE(history::append(f, sampleRecord())); },
+         0600},
+        {"a record added to a 0644 file", 0644,
+         [](const QString& f) { EXPECT_TRUE(history::append(f, sampleRecord())); }, 0600},
         {"a reset that makes the file", 0, [](const QString& f) { EXPECT_TRUE(history::truncate(f)); }, 0600},
         {"a reset of a 0666 file", 0666, [](const QString& f) { EXPECT_TRUE(history::truncate(f)); }, 0600},
         {"a start that finds a 0664 file", 0664, [](const QString& f) { history::keepPrivate(f); }, 0600},
@@ -195,7 +196,7 @@ TEST(HistoryNames, PlacesInOrderOfFirstAppearanceByteForByte)
         bool added;
     };
     const Step steps[] = {
-        {"alice", 0, true}, {"Alice", 1, true}, {"alice", 0, false}, {"", 2, true},
+        {"alice", 0, true},  {"Alice", 1, true},  {"alice", 0, false}, {"", 2, true},
         {"alice ", 3, true}, {"Alice", 1, false}, {"", 2, false},
     };
     for (const Step& s : steps) {

@@ -24,8 +24,8 @@ using namespace testing_support;
 
 namespace {
 
-void writeSlot(const QString& provider, const QString& day, const QString& profile, int start, int end,
-               int dayCost, int nightCost, int ocp = 0)
+void writeSlot(const QString& provider, const QString& day, const QString& profile, int start, int end, int dayCost,
+               int nightCost, int ocp = 0)
 {
     writeTariffSlot(charging::tariffSlotKey(provider, day), profile, start, end, dayCost, nightCost, ocp);
 }
@@ -296,7 +296,7 @@ TEST_F(SessionTest, ALockedStoreLosesNoLineChangeAndRaisesNoFailure)
     env.clock.set(2000, 1, 5, 10, 0, 0);  // a Wednesday
     struct Case {
         const char* name;
-        bool upBeforeLock;   // counting already when the lock comes
+        bool upBeforeLock;  // counting already when the lock comes
         bool downWhileLocked;  // the line's end reaches the store before the lock
         int lockedTicks;
         int duration;  // of the saved connection, connect delay included
@@ -529,8 +529,11 @@ TEST(SessionEnums, StoredNumbersAndWhatTheyMean)
     const struct {
         std::int32_t stored;
         RunMarker marker;
-    } markers[] = {{0, RunMarker::Closed}, {1, RunMarker::Running}, {2, RunMarker::ConnectionOpen},
-                   {5, RunMarker::Running}, {-1, RunMarker::Running}};
+    } markers[] = {{0, RunMarker::Closed},
+                   {1, RunMarker::Running},
+                   {2, RunMarker::ConnectionOpen},
+                   {5, RunMarker::Running},
+                   {-1, RunMarker::Running}};
     for (const auto& m : markers)
         EXPECT_EQ(runMarkerFrom(m.stored), m.marker) << m.stored;
 

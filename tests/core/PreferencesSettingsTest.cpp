@@ -24,8 +24,14 @@ TEST(PreferencesSettings, NumbersAndProgramLines)
         const char* text;
         std::int32_t value;
     } leading[] = {
-        {"15", 15}, {"  -7x", -7}, {"+3", 3}, {"", 0}, {"abc", 0}, {"12 34", 12},
-        {"99999999999", kMax}, {"-99999999999", kMin},
+        {"15", 15},
+        {"  -7x", -7},
+        {"+3", 3},
+        {"", 0},
+        {"abc", 0},
+        {"12 34", 12},
+        {"99999999999", kMax},
+        {"-99999999999", kMin},
     };
     for (const auto& c : leading)
         EXPECT_EQ(pref::leadingInteger(q(c.text)), c.value) << c.text;
@@ -35,9 +41,14 @@ TEST(PreferencesSettings, NumbersAndProgramLines)
         bool ok;
         std::int32_t value;
     } strict[] = {
-        {"12", true, 12},   {"-2147483648", true, kMin}, {"2147483647", true, kMax},
-        {"", false, 0},     {"2147483648", false, 0},    {"1 ", false, 0},
-        {"-", false, 0},    {"1x", false, 0},
+        {"12", true, 12},
+        {"-2147483648", true, kMin},
+        {"2147483647", true, kMax},
+        {"", false, 0},
+        {"2147483648", false, 0},
+        {"1 ", false, 0},
+        {"-", false, 0},
+        {"1x", false, 0},
     };
     for (const auto& c : strict) {
         std::int32_t value = -99;
@@ -78,10 +89,10 @@ TEST(PreferencesSettings, AccountNameRefusals)
         const char* name;
         const char* refusal;  // "" when taken
     } cases[] = {
-        {false, "", empty},          {false, "a\\b", backslash},    {false, "home", createTaken},
-        {false, "WORK", createTaken}, {false, "third", ""},          {true, "", empty},
-        {true, "a\\b", backslash},   {true, "home", renameTaken},    {true, "Work", renameTaken},
-        {true, "Home", ""},          {true, "house", ""},
+        {false, "", empty},           {false, "a\\b", backslash},  {false, "home", createTaken},
+        {false, "WORK", createTaken}, {false, "third", ""},        {true, "", empty},
+        {true, "a\\b", backslash},    {true, "home", renameTaken}, {true, "Work", renameTaken},
+        {true, "Home", ""},           {true, "house", ""},
     };
     for (const auto& c : cases) {
         const QString refusal =

@@ -24,12 +24,14 @@ TEST(ReportFiles, OnlyOrdinaryReportFilesAreListedAndDeleted)
         QFile file(folder + QLatin1Char('/') + QLatin1String(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     }
-    EXPECT_EQ(reports::reportFiles(folder), (QStringList{QStringLiteral("1999-5-3.rpt"), QStringLiteral("2000-1-2.rpt")}));
+    EXPECT_EQ(reports::reportFiles(folder),
+              (QStringList{QStringLiteral("1999-5-3.rpt"), QStringLiteral("2000-1-2.rpt")}));
 
     EXPECT_TRUE(reports::deleteReportFiles(folder).isEmpty());
     EXPECT_TRUE(reports::reportFiles(folder).isEmpty());
     const QStringList left = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-    EXPECT_EQ(left, (QStringList{QStringLiteral(".hidden.rpt"), QStringLiteral("kept.rpt"), QStringLiteral("notes.txt")}));
+    EXPECT_EQ(left,
+              (QStringList{QStringLiteral(".hidden.rpt"), QStringLiteral("kept.rpt"), QStringLiteral("notes.txt")}));
 }
 
 TEST(ReportFiles, TheEditorIsAProgramPathOrACommandLine)
@@ -49,7 +51,9 @@ TEST(ReportFiles, TheEditorIsAProgramPathOrACommandLine)
     } cases[] = {
         {QStringLiteral("notepad.exe"), QStringLiteral("notepad.exe"), {report}},
         {QStringLiteral("gedit --new-window"), QStringLiteral("gedit"), {QStringLiteral("--new-window"), report}},
-        {QStringLiteral("\"/opt/My Editor/ed\" -w"), QStringLiteral("/opt/My Editor/ed"), {QStringLiteral("-w"), report}},
+        {QStringLiteral("\"/opt/My Editor/ed\" -w"),
+         QStringLiteral("/opt/My Editor/ed"),
+         {QStringLiteral("-w"), report}},
         // An existing file is the program as it stands, spaces and all.
         {spaced, spaced, {report}},
         // Nothing to start: the caller says so rather than starting the report itself.

@@ -23,10 +23,12 @@ TEST(StatisticsTexts, MoneyAndDuration)
         {0, "0 d. 0 c."}, {5, "0 d. 5 c."}, {355, "3 d. 55 c."}, {1000, "10 d. 0 c."}, {-105, "-1 d. -5 c."}};
     for (const auto& [cents, text] : money)
         EXPECT_EQ(statistics::moneyText(cents), QString::fromLatin1(text)) << cents;
-    const std::pair<std::int64_t, const char*> durations[] = {
-        {0, "0:0:0"}, {5405, "1:30:5"}, {90061, "25:1:1"}, {360000, "100:0:0"},
-        // A user's total may pass what one record can hold.
-        {3000000000LL, "833333:20:0"}};
+    const std::pair<std::int64_t, const char*> durations[] = {{0, "0:0:0"},
+                                                              {5405, "1:30:5"},
+                                                              {90061, "25:1:1"},
+                                                              {360000, "100:0:0"},
+                                                              // A user's total may pass what one record can hold.
+                                                              {3000000000LL, "833333:20:0"}};
     for (const auto& [seconds, text] : durations)
         EXPECT_EQ(connections::FormatDuration(seconds), QString::fromLatin1(text)) << seconds;
 }
@@ -39,12 +41,22 @@ TEST(StatisticsRate, CrashesPerWholeConnectedHour)
         const char* text;
     };
     const Case cases[] = {
-        {1, 3599, "0"}, {1, 3600, "1"},     {1, 7200, "0.5"}, {1, 10800, "0.333"},
-        {5, 5400, "3.33"}, {0, 720000, "0"}, {1, 0, "0"},     {7, -100, "0"},
-        {4000, 3600, "4E+03"}, {1, 36000000, "0.0001"}, {1, 2147483647, "1.68E-06"},
-        {2000, 5400, "1.33E+03"}, {999, 3600, "999"},
+        {1, 3599, "0"},
+        {1, 3600, "1"},
+        {1, 7200, "0.5"},
+        {1, 10800, "0.333"},
+        {5, 5400, "3.33"},
+        {0, 720000, "0"},
+        {1, 0, "0"},
+        {7, -100, "0"},
+        {4000, 3600, "4E+03"},
+        {1, 36000000, "0.0001"},
+        {1, 2147483647, "1.68E-06"},
+        {2000, 5400, "1.33E+03"},
+        {999, 3600, "999"},
         // A rate exactly half-way rounds to the even digit (Qt's own 'G' would give 117).
-        {233, 7200, "116"}, {235, 7200, "118"},
+        {233, 7200, "116"},
+        {235, 7200, "118"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(statistics::generalText(statistics::crashRate(c.crashes, c.seconds), 3, 2, QLatin1Char('.')),
@@ -81,11 +93,10 @@ TEST(StatisticsSort, ClickRuleOverTheProgramsLife)
         int key;
     };
     const Step steps[] = {
-        {"Total fee", 1, statistics::kByTotalFee},          // another column: ascending
-        {"Total fee", 0, statistics::kByTotalFee},          // the same again: reversed
-        {"Total fee", 1, statistics::kByTotalFee},
-        {"User name", 1, statistics::kByUserName},
-        {"No such column", 0, statistics::kByUserName},     // the key stays, direction flips
+        {"Total fee", 1, statistics::kByTotalFee},  // another column: ascending
+        {"Total fee", 0, statistics::kByTotalFee},  // the same again: reversed
+        {"Total fee", 1, statistics::kByTotalFee},      {"User name", 1, statistics::kByUserName},
+        {"No such column", 0, statistics::kByUserName},  // the key stays, direction flips
         {"Connections", 1, statistics::kByConnections},
     };
     for (const Step& s : steps) {
@@ -108,10 +119,8 @@ TEST(StatisticsSort, NumbersCompareAsNumbersAndNamesByteForByte)
         int ascending;
     };
     const Case cases[] = {
-        {statistics::kByConnections, nine, ten, -1},
-        {statistics::kByTotalTime, nine, ten, -1},
-        {statistics::kByTotalFee, nine, ten, -1},
-        {statistics::kByUserName, nine, ten, 1},
+        {statistics::kByConnections, nine, ten, -1}, {statistics::kByTotalTime, nine, ten, -1},
+        {statistics::kByTotalFee, nine, ten, -1},    {statistics::kByUserName, nine, ten, 1},
         {statistics::kByTotalFee, ten, ten, 0},
     };
     for (const Case& c : cases) {

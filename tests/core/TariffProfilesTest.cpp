@@ -25,10 +25,17 @@ TEST(TariffOptionsLogic, AtoiAndNumberProblems)
         bool hour;
         int problems;
     } cases[] = {
-        {"", true, 0},         {"0", true, 0},           {"23", true, 0},
-        {"24", true, HourOutOfRange}, {"24", false, 0},  {"-5", true, HourOutOfRange | NotADigit},
-        {"-5", false, NotADigit},     {"5a", false, NotADigit}, {"1.5", false, NotADigit},
-        {"150", false, 0},     {" 5", false, NotADigit},
+        {"", true, 0},
+        {"0", true, 0},
+        {"23", true, 0},
+        {"24", true, HourOutOfRange},
+        {"24", false, 0},
+        {"-5", true, HourOutOfRange | NotADigit},
+        {"-5", false, NotADigit},
+        {"5a", false, NotADigit},
+        {"1.5", false, NotADigit},
+        {"150", false, 0},
+        {" 5", false, NotADigit},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);

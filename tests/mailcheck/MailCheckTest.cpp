@@ -174,7 +174,8 @@ TEST(MailCheckCycle, ReportsTheLineAndAsksToEndWhenItDrops)
     Reports reports(cycle);
 
     cycle.check();
-    EXPECT_EQ(reports.lines, (QStringList{q("panel 1 Connect to Internet first!"), q("tip Connect to Internet first ! 0")}));
+    EXPECT_EQ(reports.lines,
+              (QStringList{q("panel 1 Connect to Internet first!"), q("tip Connect to Internet first ! 0")}));
     EXPECT_FALSE(cycle.isBusy());
 
     env.setLine(true);

@@ -179,8 +179,8 @@ TEST(MailCheckerWindowLayout, ColumnsShareTheListWidth)
         {100, 500, 0, {0, 0, 500, 13}},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(mailcheck::columnWidths(c.width, c.sizeMinimum, c.accountMinimum), c.widths) << c.width << " "
-                                                                                               << c.sizeMinimum;
+        EXPECT_EQ(mailcheck::columnWidths(c.width, c.sizeMinimum, c.accountMinimum), c.widths)
+            << c.width << " " << c.sizeMinimum;
 }
 
 // ---- start-up --------------------------------------------------------------------------------
@@ -438,7 +438,8 @@ TEST_F(MailCheckTest, MenusAndToolbarAsTheUserSeesThem)
     EXPECT_TRUE(env.boxes.shown.empty());
 
     // Every way out closes the window, and with it the program.
-    for (QAction* MailCheckerWindow::*exit : {&MailCheckerWindow::exitAction, &MailCheckerWindow::trayExitAction, &MailCheckerWindow::exitButton}) {
+    for (QAction* MailCheckerWindow::*exit :
+         {&MailCheckerWindow::exitAction, &MailCheckerWindow::trayExitAction, &MailCheckerWindow::exitButton}) {
         MailCheckerWindow& g = create();
         g.show();
         (g.*exit)->trigger();
@@ -680,7 +681,8 @@ TEST_F(MailCheckTest, FailedConnectionsNameTheAccountAndResetTheDisplay)
     } cases[] = {
         {"refused", closedPort(), "Connection refused."},
         {"no reply", silent.serverPort(), "Timed out waiting for a reply."},
-        {"closed during the login", hangingUp.serverPort(), "Connection closed by the server while waiting for a reply."},
+        {"closed during the login", hangingUp.serverPort(),
+         "Connection closed by the server while waiting for a reply."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -736,10 +738,12 @@ TEST_F(MailCheckTest, HostileServersEndTheCheckWithATextOrACap)
         testing_support::ScriptedServer* server;
         const char* error;
     } cases[] = {
-        {"slow header", &slow, "Account home on 127.0.0.1: The POP3 server did not send the header of message 1 "
-                               "within 2 seconds."},
-        {"HTML reply", &html, "Account home on 127.0.0.1: The POP3 server refused the login of joe: -ERR <h1>Login</h1> "
-                              "<b>failed</b>, <a href=\"http://example.org/\">reset here</a>."},
+        {"slow header", &slow,
+         "Account home on 127.0.0.1: The POP3 server did not send the header of message 1 "
+         "within 2 seconds."},
+        {"HTML reply", &html,
+         "Account home on 127.0.0.1: The POP3 server refused the login of joe: -ERR <h1>Login</h1> "
+         "<b>failed</b>, <a href=\"http://example.org/\">reset here</a>."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -1049,7 +1053,7 @@ TEST_F(MailCheckDovecotTest, HeadersShowUnfoldedAndDecoded)
     SKIP_UNLESS_DOVECOT_INSTALLED();
     struct Case {
         const char* name;
-        QByteArray from;     // as the message carries them
+        QByteArray from;  // as the message carries them
         QByteArray subject;
         const char* shownFrom;  // UTF-8, as the list shows them
         const char* shownSubject;
@@ -1057,27 +1061,32 @@ TEST_F(MailCheckDovecotTest, HeadersShowUnfoldedAndDecoded)
     const Case cases[] = {
         {"UTF-8, base64", "=?UTF-8?B?SsO2cmcgTcO8bGxlcg==?= <joerg@example.org>",
          "=?UTF-8?B?R3LDvMOfZSBhdXMgS8O2bG4=?=", " J\xc3\xb6rg M\xc3\xbcller <joerg@example.org>",
-         " Gr\xc3\xbc\xc3\x9f" "e aus K\xc3\xb6ln"},
+         " Gr\xc3\xbc\xc3\x9f"
+         "e aus K\xc3\xb6ln"},
         {"ISO-8859-1, quoted-printable", "=?iso-8859-1?q?Ren=E9_Dupont?= <rene@example.org>",
          "=?ISO-8859-1?Q?Ren=E9_est_l=E0?=", " Ren\xc3\xa9 Dupont <rene@example.org>", " Ren\xc3\xa9 est l\xc3\xa0"},
         // The blank between two encoded words is not text; the one inside a word is.
         {"two encoded words in a row", "Ann <ann@example.org>",
          "=?UTF-8?Q?Caf=C3=A9?= =?UTF-8?Q?_cr=C3=A8me?= and =?ISO-8859-1?Q?caf=E9?= =?UTF-8?B?4oKs?=",
          " Ann <ann@example.org>", " Caf\xc3\xa9 cr\xc3\xa8me and caf\xc3\xa9\xe2\x82\xac"},
-        {"folded subject", "Bob <bob@example.org>",
-         "A subject that goes on\r\n and on over\r\n\ttwo more lines", " Bob <bob@example.org>",
-         " A subject that goes on and on over two more lines"},
+        {"folded subject", "Bob <bob@example.org>", "A subject that goes on\r\n and on over\r\n\ttwo more lines",
+         " Bob <bob@example.org>", " A subject that goes on and on over two more lines"},
         {"folded encoded words", "=?UTF-8?Q?Gr=C3=BC=C3=9F?=\r\n =?UTF-8?Q?_dich?= <g@example.org>",
          "=?UTF-8?Q?Gr=C3=BC=C3=9Fe?=\r\n =?UTF-8?Q?_aus_K=C3=B6ln?=", " Gr\xc3\xbc\xc3\x9f dich <g@example.org>",
-         " Gr\xc3\xbc\xc3\x9f" "e aus K\xc3\xb6ln"},
+         " Gr\xc3\xbc\xc3\x9f"
+         "e aus K\xc3\xb6ln"},
         // A charset the system does not know reads as old 8-bit mail does.
-        {"unknown charset", "Carol <carol@example.org>", "=?X-NO-SUCH-CHARSET?Q?na=EFve?=",
-         " Carol <carol@example.org>", " na\xc3\xafve"},
+        {"unknown charset", "Carol <carol@example.org>",
+         "=?X-NO-SUCH-CHARSET?Q?na=EFve?=", " Carol <carol@example.org>", " na\xc3\xafve"},
         // What is not a whole encoded word stays as written.
         {"malformed words", "=?UTF-8?Q?never_ended <dan@example.org>", "=?UTF-8?X?no such encoding?= =?UTF-8?Q?",
          " =?UTF-8?Q?never_ended <dan@example.org>", " =?UTF-8?X?no such encoding?= =?UTF-8?Q?"},
-        {"8-bit Latin-1 without a word", "J\xf6rg <j@example.org>", "Gr\xfc\xdf" "e", " J\xc3\xb6rg <j@example.org>",
-         " Gr\xc3\xbc\xc3\x9f" "e"},
+        {"8-bit Latin-1 without a word", "J\xf6rg <j@example.org>",
+         "Gr\xfc\xdf"
+         "e",
+         " J\xc3\xb6rg <j@example.org>",
+         " Gr\xc3\xbc\xc3\x9f"
+         "e"},
         // Outside text that looks like markup is text, and a decoded line break is a blank.
         {"markup and a line break", "<b>Eve</b> <eve@example.org>", "=?UTF-8?Q?one=0Atwo?= &amp; <i>three</i>",
          " <b>Eve</b> <eve@example.org>", " one two &amp; <i>three</i>"},
@@ -1109,7 +1118,8 @@ TEST_F(MailCheckDovecotTest, LongTextsFromOutsideElideWithTheWholeTextInTheToolt
     while (longSubject.size() < 400)
         longSubject += QStringLiteral("A subject that goes on and on; ");
     longSubject.truncate(400);
-    const QString longFrom = QStringLiteral("Somebody With A Very Long Name Indeed <somebody.with.a.long.name@example.org>");
+    const QString longFrom =
+        QStringLiteral("Somebody With A Very Long Name Indeed <somebody.with.a.long.name@example.org>");
     const QString markup = QStringLiteral("<b>Sale</b> &amp; <a href=\"http://example.org\">more</a>");
     writeSettings(Settings());
     const QString user = QStringLiteral("u%1long").arg(userCount);
@@ -1219,7 +1229,8 @@ TEST_F(MailCheckDovecotTest, DeleteOfAMessageThatChangedMeanwhileDeletesNothing)
 {
     SKIP_UNLESS_DOVECOT_INSTALLED();
     writeSettings(Settings());
-    const QString user = addMailbox(QStringLiteral("B"), {QStringLiteral("b1"), QStringLiteral("b2"), QStringLiteral("b3")});
+    const QString user =
+        addMailbox(QStringLiteral("B"), {QStringLiteral("b1"), QStringLiteral("b2"), QStringLiteral("b3")});
     MailCheckerWindow& f = create();
     env.setLine(true);
     f.checkNowButton->trigger();

@@ -39,9 +39,17 @@ TEST(BeepInterval, TextsAsTheyAreTyped)
         bool rejected;
     };
     const Case cases[] = {
-        {"15", 0, false},   {"05", 0, false}, {"", 0, false},   {"a", 1, false},
-        {"1a2b", 2, false}, {"-5", 1, false}, {" 5", 1, false}, {"0", 0, true},
-        {"000", 0, true},   {"2147483647", 0, false},           {"2147483648", 0, true},
+        {"15", 0, false},
+        {"05", 0, false},
+        {"", 0, false},
+        {"a", 1, false},
+        {"1a2b", 2, false},
+        {"-5", 1, false},
+        {" 5", 1, false},
+        {"0", 0, true},
+        {"000", 0, true},
+        {"2147483647", 0, false},
+        {"2147483648", 0, true},
         {"9999999999999999999", 0, true},
         {"1234567890123456789x", 0, true},  // the 20th character is past what is read
     };
@@ -149,7 +157,7 @@ TEST_F(BeepDialogTest, OkStoresTheSettingsAndHandsThemToTheMainWindowAtOnce)
     EXPECT_EQ(stored(rk::vBeepSound), 4);
     EXPECT_EQ(main.session().beeps().interval(), 5);
     EXPECT_EQ(main.session().beeps().sound(), 4);
-    EXPECT_EQ(main.session().beeps().count(), 9);   // the next whole interval after 40 minutes: 45
+    EXPECT_EQ(main.session().beeps().count(), 9);  // the next whole interval after 40 minutes: 45
     EXPECT_FALSE(main.session().beeps().enabled());  // handed over with the rest, in one command
 
     // An empty interval keeps the stored one and shows it again.

@@ -42,8 +42,14 @@ HistoryRecord record(Day start, int fee, int seconds = 60, const QString& user =
                      const QString& provider = QStringLiteral("ISP"))
 {
     HistoryRecord r;
-    r.StartTime = {static_cast<std::uint16_t>(start.year), static_cast<std::uint16_t>(start.month), 0,
-                   static_cast<std::uint16_t>(start.day), 8, 5, 9, 0};
+    r.StartTime = {static_cast<std::uint16_t>(start.year),
+                   static_cast<std::uint16_t>(start.month),
+                   0,
+                   static_cast<std::uint16_t>(start.day),
+                   8,
+                   5,
+                   9,
+                   0};
     r.EndTime = r.StartTime;
     r.EndTime.wHour = 9;
     r.FeeCents = fee;
@@ -97,10 +103,9 @@ TEST_F(ConnectionsTest, AllDaysShowsEveryRecordWithRunningTotalAndFooter)
     dialog.FormActivate();
 
     ASSERT_EQ(rowCount(*dialog.connectionList), 3);
-    EXPECT_EQ(column(*dialog.connectionList, 4),
-              (QStringList{"1 dol. 0 c.", "3 dol. 50 c.", "3 dol. 55 c."}));
-    EXPECT_EQ(dialog.rowOf(0), (QStringList{"alice", "ISP", "1 dol. 0 c.", "0:0:10", "1 dol. 0 c.",
-                                           "1999/9/30", "8:5:9", "1999/9/30", "9:5:9"}));
+    EXPECT_EQ(column(*dialog.connectionList, 4), (QStringList{"1 dol. 0 c.", "3 dol. 50 c.", "3 dol. 55 c."}));
+    EXPECT_EQ(dialog.rowOf(0), (QStringList{"alice", "ISP", "1 dol. 0 c.", "0:0:10", "1 dol. 0 c.", "1999/9/30",
+                                            "8:5:9", "1999/9/30", "9:5:9"}));
     EXPECT_EQ(dialog.totalFeeLabel->text(), QStringLiteral("3 dol. 55 c."));
     EXPECT_EQ(dialog.averageCostLabel->text(), QStringLiteral("1 dol. 18 c."));  // 355 div 3
     EXPECT_EQ(dialog.averageTimeLabel->text(), QStringLiteral("0:0:11"));
@@ -352,7 +357,10 @@ TEST_F(ConnectionsTest, SortingKeepsTheOrderTheCellTextsGive)
         records.push_back(record({1999, 10, i + 1}, fees[i], seconds[i], users[i],
                                  i % 2 ? QStringLiteral("b-net") : QStringLiteral("A-net")));
     QByteArray raw = history::encode(records[3]);
-    raw.replace(140, 4, QByteArray("\xff\xfe" "ab", 4));
+    raw.replace(140, 4,
+                QByteArray("\xff\xfe"
+                           "ab",
+                           4));
     writeHistory(records);
     QFile file(history::historyFile(env.programFolder()));
     ASSERT_TRUE(file.open(QIODevice::Append));
@@ -387,7 +395,9 @@ TEST_F(ConnectionsTest, ColumnsHoldTheirWidestText)
     ConnectionsDialog dialog(main.session());
     dialog.FormActivate();
     const QFontMetricsF metrics(dialog.connectionList->font());
-    const connections::TextAdvance advance = [&metrics](const QString& text) { return metrics.horizontalAdvance(text); };
+    const connections::TextAdvance advance = [&metrics](const QString& text) {
+        return metrics.horizontalAdvance(text);
+    };
     for (int c = 0; c < connections::kColumnCount; ++c) {
         qreal exact = 0;
         for (const QString& text : column(*dialog.connectionList, c))
@@ -411,8 +421,8 @@ TEST_F(ConnectionsTest, DesignAndHelp)
     platform::Application::instance().setHelpFile(env.programFolder() + "/Dialtally Help.hlp");
     ConnectionsDialog dialog(main.session());
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Connections"));
-    const char* captions[] = {"User name",  "Internet Provider", "Con. fee",   "Con. time", "Total fee",
-                              "Started date", "Started time",    "Ended date", "Ended time"};
+    const char* captions[] = {"User name",    "Internet Provider", "Con. fee",   "Con. time", "Total fee",
+                              "Started date", "Started time",      "Ended date", "Ended time"};
     const int widths[] = {78, 100, 70, 70, 75, 75, 75, 75, 75};
     ASSERT_EQ(dialog.connectionList->model()->columnCount(), 9);
     for (int c = 0; c < 9; ++c) {

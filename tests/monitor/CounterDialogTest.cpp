@@ -53,11 +53,12 @@ TEST(CounterChoice, RadioButtonsGiveTheModeAndTheTwoWeeklyDay)
         bool writesDay;
     };
     // The main window holds mode 3 and day 14 before OK.
-    const Case cases[] = {
-        {1, 1, 1, 14, true},  {1, 13, 1, 14, true}, {1, 14, 1, 1, true}, {1, 31, 1, 1, true},
-        {2, 13, 2, 14, false}, {3, 20, 3, 14, false}, {4, 20, 4, 14, false},
-        {0, 20, 3, 14, false},  // nothing checked: the main window's mode is kept
-    };
+    const Case cases[] =
+        {
+            {1, 1, 1, 14, true},   {1, 13, 1, 14, true},  {1, 14, 1, 1, true},
+            {1, 31, 1, 1, true},   {2, 13, 2, 14, false}, {3, 20, 3, 14, false},
+            {4, 20, 4, 14, false}, {0, 20, 3, 14, false},  // nothing checked: the main window's mode is kept
+        };
     for (const Case& c : cases) {
         const auto choice = resetdialog::counterChoice(c.button, 3, 14, c.today);
         EXPECT_EQ(choice.resetMode, c.mode) << c.button << " on the " << c.today;
@@ -137,10 +138,8 @@ TEST_F(CounterDialogTest, OkStoresTheChoiceAndHandsItToTheMainWindow)
         int budget;
     };
     const Case cases[] = {
-        {13, &CounterDialog::twoWeeksRadio, true, 1, 14, 0},
-        {14, &CounterDialog::twoWeeksRadio, false, 1, 1, 0},
-        {20, &CounterDialog::monthRadio, true, 2, 0, 1},
-        {20, &CounterDialog::twoMonthsRadio, false, 3, 0, 0},
+        {13, &CounterDialog::twoWeeksRadio, true, 1, 14, 0},  {14, &CounterDialog::twoWeeksRadio, false, 1, 1, 0},
+        {20, &CounterDialog::monthRadio, true, 2, 0, 1},      {20, &CounterDialog::twoMonthsRadio, false, 3, 0, 0},
         {20, &CounterDialog::neverResetRadio, true, 4, 0, 0},
     };
     for (const Case& c : cases) {

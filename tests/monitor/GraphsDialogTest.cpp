@@ -202,7 +202,8 @@ std::vector<std::pair<QString, QRectF>> drawnLabels(const platform::TVtChart& ch
         shown.toDouble(&number);
         if (number && !categories.contains(shown))
             continue;
-        if (shown == chart.categoryTitle() || shown == chart.valueTitle() || QString(shown).remove(QChar(0x200B)).isEmpty())
+        if (shown == chart.categoryTitle() || shown == chart.valueTitle()
+            || QString(shown).remove(QChar(0x200B)).isEmpty())
             continue;
         labels.emplace_back(text->toPlainText(), text->sceneBoundingRect());
     }
@@ -223,11 +224,11 @@ TEST_F(GraphsDialogTest, ManyUsersAndProvidersKeepTheirNamesReadable)
 {
     // Twenty-five users of the PC, each with names of ordinary length, and as many
     // providers: far more than fit level under the bars of a chart this size.
-    const char* const names[] = {"alexander", "barbara", "christopher", "dorothy", "elizabeth", "frederick",
-                                 "gabriella", "harrison", "isabella", "jonathan", "katherine", "leonardo",
-                                 "margaret", "nathaniel", "olivia", "patricia", "quentin", "rosemary",
-                                 "sebastian", "theodore", "ursula", "valentina", "wilhelmina", "xavier",
-                                 "yolanda"};
+    const char* const names[] = {"alexander", "barbara",   "christopher", "dorothy",   "elizabeth",
+                                 "frederick", "gabriella", "harrison",    "isabella",  "jonathan",
+                                 "katherine", "leonardo",  "margaret",    "nathaniel", "olivia",
+                                 "patricia",  "quentin",   "rosemary",    "sebastian", "theodore",
+                                 "ursula",    "valentina", "wilhelmina",  "xavier",    "yolanda"};
     QStringList users;
     for (const char* name : names) {
         const QByteArray provider = QByteArray("Net ") + name;

@@ -173,20 +173,24 @@ TEST_F(CommandsTest, ClosingSavesOnlyAConnectionThatIsCounted)
         std::size_t records;
     } cases[] = {
         // Monitoring switched off has already closed and saved the connection.
-        {"monitoring off", [this] {
+        {"monitoring off",
+         [this] {
              connectAndCount();
              mainWindow->toggleMonitoring();
              tick();
-         }, 1},
+         },
+         1},
         // A start that failed half way has no record of its own; the record in memory
         // is the previous connection's.
-        {"start interrupted", [this] {
+        {"start interrupted",
+         [this] {
              connectAndCount();
              env.setLine(false);
              tick();
              SessionProbe::lineUp(mainWindow->session()) = true;
              SessionProbe::connectionState(mainWindow->session()) = ConnectionState::LineSeen;
-         }, 1},
+         },
+         1},
         {"idle", [] {}, 0},
     };
     for (const auto& c : cases) {
@@ -220,15 +224,18 @@ TEST_F(CommandsTest, WithoutTrayModeExitMakesNoTrayCall)
 TEST_F(CommandsTest, DialogCommandsAreDisabledUntilTheirHookIsSet)
 {
     const char* hookedActions[] = {
-        "preferencesAction", "trayPreferencesAction", "preferencesTool", "budgetTool", "providersAction", "trayProvidersAction",
-        "providersTool", "tariffsAction", "trayTariffsAction", "tariffsTool", "connectionsAction", "trayConnectionsAction",
-        "connectionsTool", "graphsAction", "graphsTool", "timeSyncAction", "trayTimeSyncAction",
-        "counterAction", "trayCounterAction", "counterTool", "statisticsAction", "statisticsTool", "openReportAction",
-        "openReportTool", "beepAction", "trayBeepAction", "beepTool", "deleteReportsAction",
+        "preferencesAction",  "trayPreferencesAction", "preferencesTool",   "budgetTool",
+        "providersAction",    "trayProvidersAction",   "providersTool",     "tariffsAction",
+        "trayTariffsAction",  "tariffsTool",           "connectionsAction", "trayConnectionsAction",
+        "connectionsTool",    "graphsAction",          "graphsTool",        "timeSyncAction",
+        "trayTimeSyncAction", "counterAction",         "trayCounterAction", "counterTool",
+        "statisticsAction",   "statisticsTool",        "openReportAction",  "openReportTool",
+        "beepAction",         "trayBeepAction",        "beepTool",          "deleteReportsAction",
     };
-    const char* ownActions[] = {"resetCounterAction", "createReportAction", "hideAction", "exitAction", "mailCheckerAction",
-                                "trayCheckMailAction", "helpAction", "aboutAction", "saveReportTool", "aboutTool",
-                                "helpTool", "trayRestoreAction", "trayExitAction"};
+    const char* ownActions[] = {"resetCounterAction", "createReportAction",  "hideAction", "exitAction",
+                                "mailCheckerAction",  "trayCheckMailAction", "helpAction", "aboutAction",
+                                "saveReportTool",     "aboutTool",           "helpTool",   "trayRestoreAction",
+                                "trayExitAction"};
     for (const char* name : hookedActions)
         EXPECT_FALSE(action(name)->isEnabled()) << name;
     for (const char* name : ownActions)
@@ -258,7 +265,7 @@ TEST_F(CommandsTest, DialogCommandsAreDisabledUntilTheirHookIsSet)
     };
     hooks.showPreferences = [&calls](MainWindow&, mainwindow::PreferencesPage page) {
         calls << (page == mainwindow::PreferencesPage::Startup ? QStringLiteral("preferences startup")
-                                                            : QStringLiteral("preferences budget"));
+                                                               : QStringLiteral("preferences budget"));
     };
     hooks.openProviders = record("providers");
     hooks.openTariffs = record("tariffs");
@@ -276,20 +283,34 @@ TEST_F(CommandsTest, DialogCommandsAreDisabledUntilTheirHookIsSet)
         const char* control;
         const char* call;
     } wiring[] = {
-        {"preferencesAction", "preferences startup"}, {"trayPreferencesAction", "preferences startup"},
-        {"preferencesTool", "preferences startup"},  {"budgetTool", "preferences budget"},
-        {"providersAction", "providers"},             {"trayProvidersAction", "providers"},
-        {"providersTool", "providers"},           {"tariffsAction", "tariffs"},
-        {"trayTariffsAction", "tariffs"},                 {"tariffsTool", "tariffs"},
-        {"connectionsAction", "connections"},             {"trayConnectionsAction", "connections"},
-        {"connectionsTool", "connections"},          {"graphsAction", "graphs"},
-        {"graphsTool", "graphs"},               {"timeSyncAction", "time"},
-        {"trayTimeSyncAction", "time"},        {"counterAction", "counter"},
-        {"trayCounterAction", "counter"},                 {"counterTool", "counter"},
-        {"statisticsAction", "statistics"},          {"statisticsTool", "statistics"},
-        {"openReportAction", "open report"},          {"openReportTool", "open report"},
-        {"beepAction", "beep"},                       {"trayBeepAction", "beep"},
-        {"beepTool", "beep"},                 {"deleteReportsAction", "delete reports"},
+        {"preferencesAction", "preferences startup"},
+        {"trayPreferencesAction", "preferences startup"},
+        {"preferencesTool", "preferences startup"},
+        {"budgetTool", "preferences budget"},
+        {"providersAction", "providers"},
+        {"trayProvidersAction", "providers"},
+        {"providersTool", "providers"},
+        {"tariffsAction", "tariffs"},
+        {"trayTariffsAction", "tariffs"},
+        {"tariffsTool", "tariffs"},
+        {"connectionsAction", "connections"},
+        {"trayConnectionsAction", "connections"},
+        {"connectionsTool", "connections"},
+        {"graphsAction", "graphs"},
+        {"graphsTool", "graphs"},
+        {"timeSyncAction", "time"},
+        {"trayTimeSyncAction", "time"},
+        {"counterAction", "counter"},
+        {"trayCounterAction", "counter"},
+        {"counterTool", "counter"},
+        {"statisticsAction", "statistics"},
+        {"statisticsTool", "statistics"},
+        {"openReportAction", "open report"},
+        {"openReportTool", "open report"},
+        {"beepAction", "beep"},
+        {"trayBeepAction", "beep"},
+        {"beepTool", "beep"},
+        {"deleteReportsAction", "delete reports"},
     };
     for (const auto& w : wiring) {
         calls.clear();
@@ -561,7 +582,7 @@ TEST_F(CommandsTest, OnlyTheirOwnerReadsTheReports)
 {
     const mode_t umaskBefore = ::umask(0);
     const auto modeOf = [](const QString& path) {
-        struct stat info {};
+        struct stat info { };
         ::stat(QFile::encodeName(path).constData(), &info);
         return info.st_mode & 07777;
     };
@@ -592,9 +613,9 @@ TEST_F(CommandsTest, TrayMenuItemsInOrder)
     QStringList texts;
     for (QAction* a : mainWindow->trayMenu->actions())
         texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    EXPECT_EQ(texts, (QStringList{"Restore", "-", "Connections ...", "-", "Beep ...",
-                                  "Time Synchronization ...", "Check EMail ...", "-", "Counter ...", "-",
-                                  "Providers ...", "Tariffs ...", "-", "Preferences ...", "-", "Exit"}));
+    EXPECT_EQ(texts, (QStringList{"Restore", "-", "Connections ...", "-", "Beep ...", "Time Synchronization ...",
+                                  "Check EMail ...", "-", "Counter ...", "-", "Providers ...", "Tariffs ...", "-",
+                                  "Preferences ...", "-", "Exit"}));
     EXPECT_EQ(mainWindow->trayMenu->defaultAction(), action("trayRestoreAction"));
 
     action("helpAction")->trigger();

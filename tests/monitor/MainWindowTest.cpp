@@ -71,8 +71,8 @@ bool keyExists(RootKey root, const QString& key)
     return r.keyExists(key);
 }
 
-void writeSlot(const QString& provider, const QString& day, const QString& profile, int start, int end,
-               int dayCost, int nightCost, int ocp = 0)
+void writeSlot(const QString& provider, const QString& day, const QString& profile, int start, int end, int dayCost,
+               int nightCost, int ocp = 0)
 {
     writeTariffSlot(charging::tariffSlotKey(provider, day), profile, start, end, dayCost, nightCost, ocp);
 }
@@ -119,10 +119,7 @@ protected:
         showRaisedMessages();
     }
 
-    std::vector<history::HistoryRecord> records() const
-    {
-        return history::readAll(env.programFolder());
-    }
+    std::vector<history::HistoryRecord> records() const { return history::readAll(env.programFolder()); }
 
     TestEnvironment env;
     int splashes = 0;
@@ -150,9 +147,8 @@ TEST_F(MainWindowTest, FirstStartWritesTheDefaultsTreeOnce)
     env.boxes.whileOpen = nullptr;
     EXPECT_TRUE(missingWhileOpen.isEmpty()) << missingWhileOpen.join(", ").toStdString();
 
-    EXPECT_EQ(valueNames(HKCU, rk::kSoftware),
-              (QStringList{"Connect delay", "Minimize", "System tray", "Logo", "User Name", "Maxd",
-                           "poztop", "pozleft"}));
+    EXPECT_EQ(valueNames(HKCU, rk::kSoftware), (QStringList{"Connect delay", "Minimize", "System tray", "Logo",
+                                                            "User Name", "Maxd", "poztop", "pozleft"}));
     const struct {
         const char* value;
         int expected;
@@ -166,9 +162,8 @@ TEST_F(MainWindowTest, FirstStartWritesTheDefaultsTreeOnce)
 
     EXPECT_EQ(subkeyNames(HKCU, rk::kSoftware),
               (QStringList{"Email", "Beep", "Exec", "Tariffs", "TimeSync", "Rozad Izeruveva"}));
-    EXPECT_EQ(valueNames(HKCU, rk::kEmail),
-              (QStringList{"On/Off", "Minutes", "SystemTray", "AutoCheck", "AutoRestore", "AutoClose",
-                           "AutoMinimize", "AutoCloseProgram"}));
+    EXPECT_EQ(valueNames(HKCU, rk::kEmail), (QStringList{"On/Off", "Minutes", "SystemTray", "AutoCheck", "AutoRestore",
+                                                         "AutoClose", "AutoMinimize", "AutoCloseProgram"}));
     EXPECT_EQ(valueNames(HKCU, rk::kBeep), (QStringList{"Enabled", "Interval", "Sound"}));
     EXPECT_EQ(valueNames(HKCU, rk::kExec), (QStringList{"Lines"}));
     EXPECT_EQ(valueNames(HKCU, rk::kTariffs), (QStringList{"Tariff"}));
@@ -236,8 +231,8 @@ TEST_F(MainWindowTest, StartUpTable)
     struct Case {
         const char* name;
         const char* previousUser;  // nullptr: nobody has started the program yet
-        const char* user;          // nullptr: the control key holds no values at all
-        bool dropUserName;         // the per-user key lost its "User Name"
+        const char* user;  // nullptr: the control key holds no values at all
+        bool dropUserName;  // the per-user key lost its "User Name"
         bool defaults;
     } cases[] = {
         {"first start", nullptr, "alice", false, true},
@@ -392,7 +387,8 @@ TEST_F(MainWindowTest, RecoveryTable)
         writeInt(HKLM, cur, q(rk::vMoney), 125);
         writeStr(HKLM, cur, q(rk::vProvider), QStringLiteral("ISP"));
         const int start_[] = {50, 59, 23, 1999, 31, 12, 5};
-        const char* startNames[] = {rk::vSecundes, rk::vStartMinutes, rk::vHours, rk::vYear, rk::vDay, rk::vMonth, rk::vDayOfWeek};
+        const char* startNames[] = {rk::vSecundes, rk::vStartMinutes, rk::vHours,    rk::vYear,
+                                    rk::vDay,      rk::vMonth,        rk::vDayOfWeek};
         for (int i = 0; i < 7; ++i)
             writeInt(HKLM, cur, q(startNames[i]), start_[i]);
         writeInt(HKLM, cur, QStringLiteral("backup"), c.backup);
@@ -444,7 +440,8 @@ TEST_F(MainWindowTest, RecoveryTable)
         }
         // After No the first tick opens nothing; after Yes it opens a connection.
         mainWindow->session().tick();
-        EXPECT_EQ(mainWindow->session().connection().state(), c.lineAfter == 1 ? ConnectionState::Counting : ConnectionState::Idle);
+        EXPECT_EQ(mainWindow->session().connection().state(),
+                  c.lineAfter == 1 ? ConnectionState::Counting : ConnectionState::Idle);
         FreeWindows();
     }
 }
@@ -457,10 +454,9 @@ public:
         : m_folder(folder)
     {
         QDir().mkpath(folder);
-        m_mounted = ::geteuid() == 0
-                    && QProcess::execute(QStringLiteral("mount"),
-                                         {"-t", "tmpfs", "-o", "size=64k", "tmpfs", folder})
-                           == 0;
+        m_mounted =
+            ::geteuid() == 0
+            && QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=64k", "tmpfs", folder}) == 0;
     }
     ~SmallDisk()
     {
@@ -474,8 +470,7 @@ public:
         QFile filler(m_folder + QStringLiteral("/filler"));
         filler.open(QIODevice::WriteOnly);
         const QByteArray block(4096, 'x');
-        while (filler.write(block) == block.size() && filler.flush()) {
-        }
+        while (filler.write(block) == block.size() && filler.flush()) { }
     }
     void free() { QFile::remove(m_folder + QStringLiteral("/filler")); }
 
@@ -704,8 +699,9 @@ TEST_F(TickTest, WholeConnectionAcrossMidnightIntervalAndHoliday)
         EXPECT_TRUE(shown.tickCompleted);
         EXPECT_EQ(mainWindow->clockLabel->text(), formats::clockText(platform::localTimeRecord()));
         EXPECT_EQ(platform::Application::instance().title(),
-                  counting ? QStringLiteral("Dialtally: [ ") + session.connection().elapsedAndFee() + QStringLiteral(" ]")
-                           : QStringLiteral("Dialtally: [Not Connected]"));
+                  counting
+                      ? QStringLiteral("Dialtally: [ ") + session.connection().elapsedAndFee() + QStringLiteral(" ]")
+                      : QStringLiteral("Dialtally: [Not Connected]"));
     };
 
     env.setLine(true);
@@ -970,10 +966,10 @@ TEST_F(TickTest, FaultsDuringAConnectionLoseNothingAndDoubleNothing)
     struct Case {
         const char* name;
         std::function<void()> arrange;  // before the line comes up
-        int faultAt;                    // second of the connection whose tick meets the fault
+        int faultAt;  // second of the connection whose tick meets the fault
         std::function<void()> fault;
         std::function<void()> release;  // right after that tick
-        int dropAt;                     // second at which the line goes down
+        int dropAt;  // second at which the line goes down
         std::function<void()> afterDrop;
         bool restart;  // ended without its closing steps (a kill), then started again
         QStringList boxes;
@@ -986,24 +982,57 @@ TEST_F(TickTest, FaultsDuringAConnectionLoseNothingAndDoubleNothing)
              writeStr(HKCU, q(rk::kExec), QStringLiteral("Line0"), QStringLiteral("/missing/program"));
              env.processes.failing << QStringLiteral("/missing/program");
          },
-         -1, {}, {}, 3, {}, false,
+         -1,
+         {},
+         {},
+         3,
+         {},
+         false,
          {QStringLiteral("Can't launch the program : /missing/program")},
          [&] { writeInt(HKCU, q(rk::kExec), q(rk::vLines), 0); }},
         // Another program's write: the tick is made again next second, and says nothing.
-        {"a store locked by another program for one tick", {}, 10,
-         [&] { lock.emplace(env.registryFile()); }, [&] { lock.reset(); }, 20, {}, false, {}, {}},
-        {"a store locked right after the line drop, then a kill", {}, 20,
-         [&] { lock.emplace(env.registryFile()); }, [&] { lock.reset(); }, 20, {}, true, {}, {}},
-        {"a kill between the append and \"Bug\" := 1", {}, -1, {}, {}, 12,
-         [&] { writeInt(HKLM, q(rk::kSoftware), q(rk::vBug), 2); }, true, {}, {}},
-        {"a full disk at the line drop", [&] {
+        {"a store locked by another program for one tick",
+         {},
+         10,
+         [&] { lock.emplace(env.registryFile()); },
+         [&] { lock.reset(); },
+         20,
+         {},
+         false,
+         {},
+         {}},
+        {"a store locked right after the line drop, then a kill",
+         {},
+         20,
+         [&] { lock.emplace(env.registryFile()); },
+         [&] { lock.reset(); },
+         20,
+         {},
+         true,
+         {},
+         {}},
+        {"a kill between the append and \"Bug\" := 1",
+         {},
+         -1,
+         {},
+         {},
+         12,
+         [&] { writeInt(HKLM, q(rk::kSoftware), q(rk::vBug), 2); },
+         true,
+         {},
+         {}},
+        {"a full disk at the line drop",
+         [&] {
              // 21 records fill 4032 bytes of a 4096-byte page: the next one needs a
              // page that the full disk does not have, after 64 bytes that fit.
              while (saved().size() < 21)
                  ASSERT_TRUE(history::append(folder, recordOf(1, 1, 0)));
              disk.fill();
          },
-         -1, {}, {}, 8,
+         -1,
+         {},
+         {},
+         8,
          [&] {
              EXPECT_EQ(QFileInfo(history::historyFile(folder)).size(), 21 * history::kRecordSize);
              EXPECT_EQ(saved().size(), 21u);
@@ -1071,7 +1100,8 @@ TEST_F(TickTest, FaultsDuringAConnectionLoseNothingAndDoubleNothing)
             FreeWindows();  // no closing steps: the program was killed
             env.boxes.clear();
             start();
-            EXPECT_FALSE(env.boxes.texts().contains(QStringLiteral("Last connection was unsaved. Dialtally will recover data.")));
+            EXPECT_FALSE(env.boxes.texts().contains(
+                QStringLiteral("Last connection was unsaved. Dialtally will recover data.")));
             EXPECT_EQ(readInt(HKLM, q(rk::kSoftware), q(rk::vBug)), 1);
         }
         EXPECT_EQ(shown, c.boxes);
@@ -1132,7 +1162,8 @@ TEST_F(TickTest, RecoveryIsSafeAgainstAKillAtAnyStep)
     tick();
     env.clock.advance(50);
     tick();
-    const auto slotTime = readInt(HKLM, q(rk::kCounterCurrent), backup() != 0 ? QStringLiteral("bTime") : QStringLiteral("Time"));
+    const auto slotTime =
+        readInt(HKLM, q(rk::kCounterCurrent), backup() != 0 ? QStringLiteral("bTime") : QStringLiteral("Time"));
     EXPECT_EQ(slotTime, 15 + 50);
     FreeWindows();  // killed while counting
     env.setLine(false);
@@ -1147,7 +1178,7 @@ TEST_F(TickTest, RecoveryIsSafeAgainstAKillAtAnyStep)
     };
     start();
     EXPECT_EQ(recordsWhileOpen, 0u);  // a kill here would leave nothing written...
-    EXPECT_EQ(bugWhileOpen, 2);       // ...and the marker for the next start
+    EXPECT_EQ(bugWhileOpen, 2);  // ...and the marker for the next start
     ASSERT_EQ(records().size(), 1u);
     EXPECT_EQ(records()[0].DurationSeconds, slotTime);
     EXPECT_EQ(readInt(HKLM, q(rk::kUsers), q(rk::vCrash)), 1);
@@ -1171,7 +1202,8 @@ TEST_F(MainWindowTest, RecoveryChecksTheSlotItUses)
     const auto arrange = [&](int backup) {
         writeInt(HKLM, q(rk::kSoftware), q(rk::vBug), 2);
         const int start_[] = {0, 30, 10, 2000, 5, 1, 3};
-        const char* names[] = {rk::vSecundes, rk::vStartMinutes, rk::vHours, rk::vYear, rk::vDay, rk::vMonth, rk::vDayOfWeek};
+        const char* names[] = {rk::vSecundes, rk::vStartMinutes, rk::vHours,    rk::vYear,
+                               rk::vDay,      rk::vMonth,        rk::vDayOfWeek};
         for (int i = 0; i < 7; ++i)
             writeInt(HKLM, cur, q(names[i]), start_[i]);
         writeStr(HKLM, cur, q(rk::vProvider), QStringLiteral("ISP"));
@@ -1279,7 +1311,8 @@ TEST_F(TickTest, HistoryGroupShowsThePeriod)
     EXPECT_EQ(mainWindow->periodStartLabel->text(), QStringLiteral("1999 - 12 - 29"));
     EXPECT_EQ(mainWindow->nextResetLabel->text(), QStringLiteral("2000 - 1 - 1"));
     EXPECT_EQ(mainWindow->averagePerDayLabel->text(), QStringLiteral("8 h. 20 min. 20 sec."));  // three days
-    EXPECT_EQ(mainWindow->periodTimeLabel->toolTip(), QStringLiteral("All connections time sice the last counter reset"));
+    EXPECT_EQ(mainWindow->periodTimeLabel->toolTip(),
+              QStringLiteral("All connections time sice the last counter reset"));
 
     // A missing period start ends the tick there, once, and the clock is not shown.
     platform::Registry r;
@@ -1305,7 +1338,13 @@ TEST_F(TickTest, BudgetLabelAndAlarmKinds)
         const char* labelAfterBudget;
     } cases[] = {
         {"wave file", 1, 1, 2, 1, {}, "0 dol. 2 c.", "-0 dol. 5 c."},
-        {"system beep of the Beep dialog's kind", 1, 3, 2, 0, {platform::BeepKind::Asterisk}, "0 dol. 2 c.",
+        {"system beep of the Beep dialog's kind",
+         1,
+         3,
+         2,
+         0,
+         {platform::BeepKind::Asterisk},
+         "0 dol. 2 c.",
          "-0 dol. 5 c."},
         {"another kind is silent", 1, 2, 2, 0, {}, "0 dol. 2 c.", "-0 dol. 5 c."},
         {"budget off", 0, 1, 2, 0, {}, "--------------", "--------------"},

@@ -68,7 +68,10 @@ protected:
         dialog.reportList->setCurrentItem(items.first());
     }
 
-    QString editorValue() const { return testing_support::readStr(RootKey::CurrentUser, q(rk::kSoftware), q(rk::vEditor)); }
+    QString editorValue() const
+    {
+        return testing_support::readStr(RootKey::CurrentUser, q(rk::kSoftware), q(rk::vEditor));
+    }
 
     TestEnvironment env;
     MainWindow main;
@@ -291,7 +294,8 @@ TEST_F(OpenReportTest, TheWindowIsWideEnoughForItsCaptionBesideThreeTitleButtons
     EXPECT_GT(dialog.width(), metrics.horizontalAdvance(dialog.windowTitle()) + 4 * metrics.height());
     EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
     // The controls span the wider window, inside it.
-    for (const QWidget* w : {static_cast<const QWidget*>(dialog.reportBox), static_cast<const QWidget*>(dialog.closeButton)})
+    for (const QWidget* w :
+         {static_cast<const QWidget*>(dialog.reportBox), static_cast<const QWidget*>(dialog.closeButton)})
         EXPECT_EQ(w->geometry().right(), dialog.width() - 9) << w->objectName().toStdString();
     EXPECT_EQ(dialog.selectEditorButton->width(), dialog.reportList->width());
 }

@@ -306,7 +306,8 @@ TEST_F(PreferencesDialogTest, ProgramListCutKeepsStaleLinesBeyondTheCount)
     EXPECT_TRUE(valueExists(HKCU, q(rk::kExec), q("Line1")));
     EXPECT_EQ(readStr(HKCU, q(rk::kExec), q("Line1")), QString());
     for (int i = 2; i < 5; ++i)
-        EXPECT_EQ(readStr(HKCU, q(rk::kExec), q(rk::vLinePrefix) + QString::number(i)), QStringLiteral("/bin/p%1").arg(i));
+        EXPECT_EQ(readStr(HKCU, q(rk::kExec), q(rk::vLinePrefix) + QString::number(i)),
+                  QStringLiteral("/bin/p%1").arg(i));
 
     form->show();
     EXPECT_EQ(pref::execLines(form->execLinesEdit->toPlainText()), (QStringList{"/bin/a", ""}));
@@ -456,8 +457,11 @@ TEST_F(PreferencesDialogTest, NumberThatCannotConvertKeepsTheDialogOpenAndWrites
     struct Case {
         QLineEdit* PreferencesDialog::*edit;
         QWidget* PreferencesDialog::*page;
-    } cases[] = {{&PreferencesDialog::budgetMoneyEdit, &PreferencesDialog::budgetPage}, {&PreferencesDialog::budgetCentsEdit, &PreferencesDialog::budgetPage}, {&PreferencesDialog::mailPeriodEdit, &PreferencesDialog::emailPage}};
-    writeAccount({QStringLiteral("home"), QStringLiteral("u"), QStringLiteral("p"), QStringLiteral("pop.home"), 110, 0});
+    } cases[] = {{&PreferencesDialog::budgetMoneyEdit, &PreferencesDialog::budgetPage},
+                 {&PreferencesDialog::budgetCentsEdit, &PreferencesDialog::budgetPage},
+                 {&PreferencesDialog::mailPeriodEdit, &PreferencesDialog::emailPage}};
+    writeAccount(
+        {QStringLiteral("home"), QStringLiteral("u"), QStringLiteral("p"), QStringLiteral("pop.home"), 110, 0});
     platform::Application::instance().setTitle(q(program::kApplicationTitle));
     for (const auto& c : cases) {
         auto form = opened();
@@ -508,7 +512,8 @@ TEST_F(PreferencesDialogTest, NumberThatCannotConvertKeepsTheDialogOpenAndWrites
 TEST_F(PreferencesDialogTest, EnterInTheBudgetEditsRunsOkOnce)
 {
     writeInt(HKLM, q(rk::kCounterAll), q(rk::vReset), 4);
-    for (QLineEdit* PreferencesDialog::*edit : {&PreferencesDialog::budgetMoneyEdit, &PreferencesDialog::budgetCentsEdit}) {
+    for (QLineEdit* PreferencesDialog::*edit :
+         {&PreferencesDialog::budgetMoneyEdit, &PreferencesDialog::budgetCentsEdit}) {
         auto form = opened();
         form->budgetOnCheck->setChecked(true);
         QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
@@ -549,7 +554,8 @@ TEST_F(PreferencesDialogTest, BudgetNeedsTheMonthlyCounter)
         EXPECT_EQ(readInt(HKCU, q(rk::kBudget), q(rk::vOnOff)), c.stored) << "reset " << c.reset;
         // The rest of the budget is saved either way, and the balance shows it at once.
         EXPECT_EQ(readInt(HKCU, q(rk::kBudget), q(rk::vBudgetMoney)), 2) << "reset " << c.reset;
-        EXPECT_EQ(mainWindow->budgetLeftLabel->text(), c.stored ? QStringLiteral("2 dol. 0 c.") : QString(14, QLatin1Char('-')))
+        EXPECT_EQ(mainWindow->budgetLeftLabel->text(),
+                  c.stored ? QStringLiteral("2 dol. 0 c.") : QString(14, QLatin1Char('-')))
             << "reset " << c.reset;
     }
 }
@@ -566,7 +572,7 @@ TEST_F(PreferencesDialogTest, TrayModeFollowsTheBoxOnOk)
         {true, true, true, 1, false},
         {true, false, false, 0, true},
         {false, true, false, 0, true},  // no notification area: the window keeps its button
-        {true, true, true, 1, false},   // again from tray mode off
+        {true, true, true, 1, false},  // again from tray mode off
     };
     for (const auto& c : cases) {
         env.tray.available = c.available;
@@ -584,9 +590,11 @@ TEST_F(PreferencesDialogTest, TrayModeFollowsTheBoxOnOk)
 
 TEST_F(PreferencesDialogTest, OkRewritesTheWholeAccountKey)
 {
-    writeAccount({QStringLiteral("alpha"), QStringLiteral("al"), QStringLiteral("pa"), QStringLiteral("pop.a"), 995, 0});
+    writeAccount(
+        {QStringLiteral("alpha"), QStringLiteral("al"), QStringLiteral("pa"), QStringLiteral("pop.a"), 995, 0});
     writeAccount({QStringLiteral("beta"), QStringLiteral("be"), QStringLiteral("pb"), QStringLiteral("pop.b"), 110, 1});
-    writeAccount({QStringLiteral("gamma"), QStringLiteral("ga"), QStringLiteral("pg"), QStringLiteral("pop.g"), 1100, 0});
+    writeAccount(
+        {QStringLiteral("gamma"), QStringLiteral("ga"), QStringLiteral("pg"), QStringLiteral("pop.g"), 1100, 0});
 
     auto form = opened();
     ASSERT_EQ(listLines(*form), (QStringList{"alpha", "beta", "gamma"}));
@@ -624,7 +632,8 @@ TEST_F(PreferencesDialogTest, OkRewritesTheWholeAccountKey)
     EXPECT_EQ(delta.host, QStringLiteral("pop.g"));
     EXPECT_EQ(delta.port, 1100);
     EXPECT_EQ(delta.checked, 1);
-    EXPECT_EQ(valueNames(HKCU, pref::accountKey("delta")), (QStringList{"User", "Password", "Host", "Port", "Checked"}));
+    EXPECT_EQ(valueNames(HKCU, pref::accountKey("delta")),
+              (QStringList{"User", "Password", "Host", "Port", "Checked"}));
     // Closing empties the list and the name edit.
     EXPECT_EQ(form->accountList->count(), 0);
     EXPECT_EQ(form->accountNameEdit->text(), QString());
@@ -694,7 +703,8 @@ TEST_F(PreferencesDialogTest, NewAndRenameRefuseBadNames)
         {&PreferencesDialog::renameAccountButton, "", "You have to enter account's name !"},
         {&PreferencesDialog::renameAccountButton, "work", "The account you want to rename is already in the list!"},
         {&PreferencesDialog::renameAccountButton, "Work", "The account you want to rename is already in the list!"},
-        {&PreferencesDialog::renameAccountButton, "home", "The account you want to rename is already in the list!"},  // its own name
+        {&PreferencesDialog::renameAccountButton, "home",
+         "The account you want to rename is already in the list!"},  // its own name
         {&PreferencesDialog::renameAccountButton, "a\\b", "The account's name can't contain \"\\\" !"},
         {&PreferencesDialog::renameAccountButton, "Home", nullptr},  // a change of case of its own name
         {&PreferencesDialog::renameAccountButton, "house", nullptr},
@@ -717,7 +727,8 @@ TEST_F(PreferencesDialogTest, NewAndRenameRefuseBadNames)
             EXPECT_TRUE(listLines(*form).contains(q(c.name))) << c.name;
             form->okButton->click();
             EXPECT_TRUE(subkeyNames(HKCU, q(rk::kEmailAccounts)).contains(q(c.name))) << c.name;
-            EXPECT_EQ(subkeyNames(HKCU, q(rk::kEmailAccounts)).size(), c.button == &PreferencesDialog::newAccountButton ? 3 : 2);
+            EXPECT_EQ(subkeyNames(HKCU, q(rk::kEmailAccounts)).size(),
+                      c.button == &PreferencesDialog::newAccountButton ? 3 : 2);
         }
         platform::Registry r;
         r.setRootKey(HKCU);
@@ -735,8 +746,8 @@ TEST_F(PreferencesDialogTest, TwentyAccountsAtMost)
 
     typeNewAccount(*form, QStringLiteral("acc3"));
     typeNewAccount(*form, QStringLiteral("acc20"));
-    EXPECT_EQ(env.boxes.texts(), (QStringList{"The account you want to create is allready in the list!",
-                                              "Maximum can be 20 accounts"}));
+    EXPECT_EQ(env.boxes.texts(),
+              (QStringList{"The account you want to create is allready in the list!", "Maximum can be 20 accounts"}));
     EXPECT_EQ(form->accountList->count(), 20);
 
     form->okButton->click();

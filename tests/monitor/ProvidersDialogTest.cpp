@@ -83,10 +83,7 @@ protected:
     {
         return dialog->dayList->visualItemRect(dialog->dayList->topLevelItem(row)).center();
     }
-    QPoint belowTheRows(QTreeWidget* list) const
-    {
-        return QPoint(10, list->viewport()->height() - 3);
-    }
+    QPoint belowTheRows(QTreeWidget* list) const { return QPoint(10, list->viewport()->height() - 3); }
 
     // A whole drag of profile row `profile` onto day row `day`, as the mouse makes it.
     void assign(int profile, int day)
@@ -126,8 +123,8 @@ TEST_F(ProvidersTest, OpeningShowsProvidersProfilesAndTheFirstProvidersSlots)
     QStringList days;
     for (int d = 0; d < 8; ++d)
         days << dialog->dayList->topLevelItem(d)->text(1);
-    EXPECT_EQ(days, QStringList({"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday",
-                                 "Holiday"}));
+    EXPECT_EQ(days,
+              QStringList({"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Holiday"}));
 
     // A provider never saved shows empty rows and gets no key by being shown.
     dialog->providerList->setCurrentRow(1);
@@ -275,8 +272,7 @@ TEST_F(ProvidersTest, OkWritesAllEightSlotsOfTheShownProvider)
     for (int d = 0; d < 8; ++d) {
         const QString key = charging::tariffSlotKey("ISP", tariffoptions::slotDayKey(d));
         EXPECT_EQ(storedSlot("ISP", tariffoptions::slotDayKey(d)), kEmptySlot) << d;
-        EXPECT_EQ(valueNames(key), slotValueOrder())
-            << d;
+        EXPECT_EQ(valueNames(key), slotValueOrder()) << d;
     }
     EXPECT_EQ(subkeys(providerKey("Other")), QStringList({"1"}));
 }
@@ -443,9 +439,9 @@ TEST_F(ProviderChargingTest, AProfileDraggedOntoADayChargesThatDaysMinutes)
     EXPECT_EQ(storedSlot("Backup", "5"), kEmptySlot);
 
     env.setLine(true);
-    EXPECT_EQ(chargeAt(12, 0), 4);   // day interval
+    EXPECT_EQ(chargeAt(12, 0), 4);  // day interval
     EXPECT_EQ(chargeAt(19, 59), 4);
-    EXPECT_EQ(chargeAt(20, 0), 1);   // its end hour is already night
+    EXPECT_EQ(chargeAt(20, 0), 1);  // its end hour is already night
     EXPECT_EQ(chargeAt(23, 30), 1);
     mainWindow->session().setHoliday(true);
     EXPECT_EQ(chargeAt(23, 31), 30);  // the holiday slot, one cost all day

@@ -147,7 +147,8 @@ TEST_F(StatisticsDialogTest, AMissingCrashCountIsShownAndLeavesAnEmptyList)
     SessionProbe::periodSeconds(main.session()) = 7200;
     dialog.show();
     ASSERT_EQ(env.boxes.shown.size(), 1u);
-    EXPECT_EQ(env.boxes.shown[0].text, QStringLiteral("Failed to get data for '%1'.").arg(QString::fromLatin1(rk::vCrash)));
+    EXPECT_EQ(env.boxes.shown[0].text,
+              QStringLiteral("Failed to get data for '%1'.").arg(QString::fromLatin1(rk::vCrash)));
     EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Error);
     EXPECT_EQ(dialog.userList->topLevelItemCount(), 0);
     EXPECT_EQ(dialog.crashCountLabel->text(), QStringLiteral("0"));
@@ -173,8 +174,7 @@ TEST_F(StatisticsDialogTest, HeaderClicksSortByTheColumnAndTheStateOutlivesTheSh
     };
     const Step steps[] = {
         {1, {"nine", "Zed", "ten"}},  // Connections: 1, 9, 10
-        {1, {"ten", "Zed", "nine"}},
-        {2, {"Zed", "nine", "ten"}},  // Total time
+        {1, {"ten", "Zed", "nine"}}, {2, {"Zed", "nine", "ten"}},  // Total time
         {3, {"Zed", "nine", "ten"}},  // Total fee, ascending
         {3, {"ten", "nine", "Zed"}},  // and descending
         {0, {"Zed", "nine", "ten"}},  // User name: capitals first

@@ -35,8 +35,8 @@ inline QString q(const char* text)
 inline QStringList slotValueOrder()
 {
     namespace rk = regkeys;
-    return {q(rk::vOcpDay), q(rk::vDayCost), q(rk::vNightCost), q(rk::vStartingInterval), q(rk::vEndingInterval),
-            q(rk::vSlotTariffProfile)};
+    return {q(rk::vOcpDay),           q(rk::vDayCost),        q(rk::vNightCost),
+            q(rk::vStartingInterval), q(rk::vEndingInterval), q(rk::vSlotTariffProfile)};
 }
 
 inline QStringList dayKeys()

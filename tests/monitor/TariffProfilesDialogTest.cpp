@@ -126,8 +126,8 @@ TEST_F(TariffProfilesDialogTest, LoadShowsTheProfilesAndStoresWhatTheFieldsHold)
     EXPECT_EQ(storedProfile("Peak"), (Numbers{8, 20, 10, 3, 0}));
     EXPECT_EQ(storedProfile("Flat"), (Numbers{0, 0, 7, 0, 1}));
     EXPECT_EQ(storedProfile("Odd"), (Numbers{0, 5, 150, 2, 1}));
-    EXPECT_EQ(valueNames(profileKey("Peak")),
-              QStringList({q(rk::vStartingInterval), q(rk::vEndingInterval), q(rk::vDayCost), q(rk::vNightCost), q(rk::vOcpd)}));
+    EXPECT_EQ(valueNames(profileKey("Peak")), QStringList({q(rk::vStartingInterval), q(rk::vEndingInterval),
+                                                           q(rk::vDayCost), q(rk::vNightCost), q(rk::vOcpd)}));
     // Closing empties the form.
     EXPECT_EQ(dialog->profileList->count(), 0);
     EXPECT_TRUE(dialog->nameEdit->text().isEmpty());
@@ -267,22 +267,43 @@ TEST_F(TariffProfilesDialogTest, NameChecksOfCreateAndRename)
         const char* message;  // nullptr: accepted
         QStringList after;
     } cases[] = {
-        {"create without a name", &TariffProfilesDialog::createButton, "", "You have to enter tariff's name !",
+        {"create without a name",
+         &TariffProfilesDialog::createButton,
+         "",
+         "You have to enter tariff's name !",
          {"Day", "Night"}},
-        {"create a duplicate", &TariffProfilesDialog::createButton, "Day",
-         "The tariff you want to create is allready in the list!", {"Day", "Night"}},
+        {"create a duplicate",
+         &TariffProfilesDialog::createButton,
+         "Day",
+         "The tariff you want to create is allready in the list!",
+         {"Day", "Night"}},
         // One registry key would hold both, and one profile would be lost.
-        {"create a name differing in case", &TariffProfilesDialog::createButton, "NIGHT",
-         "The tariff you want to create is allready in the list!", {"Day", "Night"}},
-        // A backslash would make the profile's key a path.
-        {"create with a backslash", &TariffProfilesDialog::createButton, "Peak\\Off",
-         "The tariff's name can't contain the character '\\' !", {"Day", "Night"}},
-        {"rename without a name", &TariffProfilesDialog::renameButton, "", "You have to enter tariff's name !",
+        {"create a name differing in case",
+         &TariffProfilesDialog::createButton,
+         "NIGHT",
+         "The tariff you want to create is allready in the list!",
          {"Day", "Night"}},
-        {"rename to another's name", &TariffProfilesDialog::renameButton, "night",
-         "The tariff you want to rename is already in the list!", {"Day", "Night"}},
-        {"rename with a backslash", &TariffProfilesDialog::renameButton, "\\",
-         "The tariff's name can't contain the character '\\' !", {"Day", "Night"}},
+        // A backslash would make the profile's key a path.
+        {"create with a backslash",
+         &TariffProfilesDialog::createButton,
+         "Peak\\Off",
+         "The tariff's name can't contain the character '\\' !",
+         {"Day", "Night"}},
+        {"rename without a name",
+         &TariffProfilesDialog::renameButton,
+         "",
+         "You have to enter tariff's name !",
+         {"Day", "Night"}},
+        {"rename to another's name",
+         &TariffProfilesDialog::renameButton,
+         "night",
+         "The tariff you want to rename is already in the list!",
+         {"Day", "Night"}},
+        {"rename with a backslash",
+         &TariffProfilesDialog::renameButton,
+         "\\",
+         "The tariff's name can't contain the character '\\' !",
+         {"Day", "Night"}},
         {"rename to its own name", &TariffProfilesDialog::renameButton, "Day", nullptr, {"Day", "Night"}},
         {"rename to its own name in capitals", &TariffProfilesDialog::renameButton, "DAY", nullptr, {"DAY", "Night"}},
         {"create", &TariffProfilesDialog::createButton, "Weekend", nullptr, {"Day", "Night", "Weekend"}},
@@ -473,20 +494,15 @@ TEST_F(TariffProfilesDialogTest, OkRefreshesTheCopiesAndEmptiesSlotsOfProfilesGo
     } cases[] = {
         {"ISP", "1", kEmptySlot},  // renamed: assigned again in the Providers dialog
         {"ISP", "2", kEmptySlot},  // deleted
-        {"ISP", "3", flat},
-        {"ISP", rk::kHolidayDay, flat},
-        {"ISP", "4", kEmptySlot},
-        {"ISP", "5", kEmptySlot},
-        {"ISP", "0", kEmptySlot},  // created
-        {"Other", "0", kEmptySlot},
-        {"Other", "6", kEmptySlot},
+        {"ISP", "3", flat},         {"ISP", rk::kHolidayDay, flat}, {"ISP", "4", kEmptySlot},
+        {"ISP", "5", kEmptySlot},   {"ISP", "0", kEmptySlot},  // created
+        {"Other", "0", kEmptySlot}, {"Other", "6", kEmptySlot},
     };
     for (const auto& c : cases)
         EXPECT_EQ(storedSlot(q(c.provider), q(c.day)), c.expected) << c.provider << " " << c.day;
     EXPECT_EQ(subkeys(q(rk::kTariffs) + "\\Other").size(), 8);
     // A slot created here gets its values in the order the slots have always had.
-    EXPECT_EQ(valueNames(charging::tariffSlotKey("ISP", "0")),
-              slotValueOrder());
+    EXPECT_EQ(valueNames(charging::tariffSlotKey("ISP", "0")), slotValueOrder());
 }
 
 TEST_F(TariffProfilesDialogTest, OkIsAllOrNothing)

@@ -69,16 +69,17 @@ public:
         // the probe would then answer for a server that is not ours.
         auto server = std::make_unique<QProcess>();
         server->setProcessChannelMode(QProcess::SeparateChannels);
-        server->start(QStringLiteral("Xvfb"),
-                      {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+        server->start(QStringLiteral("Xvfb"), {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
         if (!server->waitForStarted(5000))
             return;
         QByteArray number;
-        const bool named = waitFor([&] {
-            server->waitForReadyRead(50);
-            number += server->readAllStandardOutput();
-            return number.contains('\n') || server->state() == QProcess::NotRunning;
-        }, 10000);
+        const bool named = waitFor(
+            [&] {
+                server->waitForReadyRead(50);
+                number += server->readAllStandardOutput();
+                return number.contains('\n') || server->state() == QProcess::NotRunning;
+            },
+            10000);
         if (!named || !number.contains('\n')) {
             server->kill();
             server->waitForFinished(2000);
@@ -172,7 +173,8 @@ Slot lastBackup()
     const QString prefix = r.readInteger(rk::vBackup) != 0 ? rk::kBackupSlotPrefix : QString();
     slot.time = r.readInteger(prefix + rk::vSlotTime);
     const auto v = [&](const char* name) { return static_cast<std::uint16_t>(r.readInteger(name)); };
-    slot.start = {v(rk::vYear), v(rk::vMonth), v(rk::vDayOfWeek), v(rk::vDay), v(rk::vHours), v(rk::vStartMinutes), v(rk::vSecundes), 0};
+    slot.start = {v(rk::vYear),  v(rk::vMonth),        v(rk::vDayOfWeek), v(rk::vDay),
+                  v(rk::vHours), v(rk::vStartMinutes), v(rk::vSecundes),  0};
     return slot;
 }
 
@@ -254,11 +256,14 @@ TEST(CrashLoop, EveryKilledConnectionIsRecoveredOnceWithItsBackedUpDuration)
 
         Program program(env, &display);
         QString box;
-        ASSERT_TRUE(waitFor([&] {
-            const QStringList found = display.windows(QString::fromLatin1(program::kCaption));
-            box = found.isEmpty() ? QString() : found.first();
-            return !box.isEmpty();
-        }, 15000)) << "the recovery's message did not show";
+        ASSERT_TRUE(waitFor(
+            [&] {
+                const QStringList found = display.windows(QString::fromLatin1(program::kCaption));
+                box = found.isEmpty() ? QString() : found.first();
+                return !box.isEmpty();
+            },
+            15000))
+            << "the recovery's message did not show";
         display.pressReturn(box);
         const bool saved = waitFor([&] { return bug() == 1; }, 10000);
         program.kill();

@@ -163,8 +163,6 @@ TEST(Help, DocumentSitsBesideTheHelpFile)
 {
     EXPECT_EQ(platform::helpDocumentFor(QStringLiteral("/opt/dt/Dialtally Help.hlp")),
               QStringLiteral("/opt/dt/Dialtally Help.html"));
-    EXPECT_EQ(platform::helpDocumentFor(QStringLiteral("/Dialtally Help.hlp")),
-              QStringLiteral("/Dialtally Help.html"));
-    EXPECT_EQ(platform::helpDocumentFor(QStringLiteral("/opt/v1.2/help")),
-              QStringLiteral("/opt/v1.2/help.html"));
+    EXPECT_EQ(platform::helpDocumentFor(QStringLiteral("/Dialtally Help.hlp")), QStringLiteral("/Dialtally Help.html"));
+    EXPECT_EQ(platform::helpDocumentFor(QStringLiteral("/opt/v1.2/help")), QStringLiteral("/opt/v1.2/help.html"));
 }

@@ -46,7 +46,7 @@ TEST(DesktopEntry, TheExecValueRunsTheVeryProgramWhateverItsName)
     struct Case {
         const char* file;  // in a folder with a blank in its name
         const char* exec;  // the value, after the folder's quoted path
-        bool launch;       // GLib looks %% up without undoing it, so that one is read only
+        bool launch;  // GLib looks %% up without undoing it, so that one is read only
     };
     const Case cases[] = {
         {"Dialtally", "Dialtally\"", true},
@@ -147,10 +147,18 @@ TEST_F(AutostartTest, TheEntryFollowsTheRunValueThroughEveryChangeOfIt)
         std::function<void(Registry&)> remove;
     };
     const Removal removals[] = {
-        {"value deleted", [&](Registry& r) { r.openKey(run, false); r.deleteValue(value); }},
+        {"value deleted",
+         [&](Registry& r) {
+             r.openKey(run, false);
+             r.deleteValue(value);
+         }},
         {"Run key deleted", [&](Registry& r) { r.deleteKey(run); }},
         {"key above deleted", [&](Registry& r) { r.deleteKey(QStringLiteral("\\Software\\Microsoft")); }},
-        {"value made a number", [&](Registry& r) { r.openKey(run, false); r.writeInteger(value, 1); }},
+        {"value made a number",
+         [&](Registry& r) {
+             r.openKey(run, false);
+             r.writeInteger(value, 1);
+         }},
     };
     for (const Removal& removal : removals) {
         SCOPED_TRACE(removal.what);

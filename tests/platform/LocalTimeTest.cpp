@@ -8,10 +8,8 @@ using platform::SystemTime;
 TEST(LocalTime, DayNumbersCountFromTheEndOf1899)
 {
     const std::pair<QDate, int> cases[] = {
-        {QDate(1899, 12, 30), 0},
-        {QDate(1900, 1, 1), 2},
-        {QDate(2000, 1, 1), 36526},
-        {QDate(2000, 3, 1), 36586},  // 2000 is a leap year
+        {QDate(1899, 12, 30), 0},     {QDate(1900, 1, 1), 2},
+        {QDate(2000, 1, 1), 36526},   {QDate(2000, 3, 1), 36586},  // 2000 is a leap year
         {QDate(2026, 12, 10), 46366},
     };
     for (const auto& [date, number] : cases) {

@@ -100,14 +100,18 @@ TEST(Pop3Decoding, HeadersGiveFromAndSubjectUnfoldedAndDecoded)
         {{"To: joe", "X-From: nobody"}, "", ""},
         {{"Message-ID: <1@x>", "message-id:<2@x> ", "From: a"}, " a", ""},
         // 8-bit text: UTF-8 when valid, else Latin-1.
-        {{"Subject: Gr\xc3\xbc\xc3\x9f" "e", "From: J\xf6rg"}, QString::fromUtf8(" J\xc3\xb6rg"),
-         QString::fromUtf8(" Gr\xc3\xbc\xc3\x9f" "e")},
+        {{"Subject: Gr\xc3\xbc\xc3\x9f"
+          "e",
+          "From: J\xf6rg"},
+         QString::fromUtf8(" J\xc3\xb6rg"),
+         QString::fromUtf8(" Gr\xc3\xbc\xc3\x9f"
+                           "e")},
         // A folded line goes on in the lines that begin with a blank, and only there: the
         // continuation of another field never joins the subject.
-        {{"Subject: first", "\tsecond", "To: a@example.org,", " Subject: not one", "From: x"}, " x",
-         " first second"},
+        {{"Subject: first", "\tsecond", "To: a@example.org,", " Subject: not one", "From: x"}, " x", " first second"},
         {{"From: =?UTF-8?Q?J=C3=B6rg?=", " <j@example.org>", "Subject: =?UTF-8?Q?a?=", " =?UTF-8?Q?b?="},
-         QString::fromUtf8(" J\xc3\xb6rg <j@example.org>"), " ab"},
+         QString::fromUtf8(" J\xc3\xb6rg <j@example.org>"),
+         " ab"},
     };
     for (const Case& c : cases) {
         const platform::Pop3Summary summary = platform::pop3::parseHeaders(c.lines);
@@ -157,8 +161,8 @@ TEST(Pop3Client, ReadsCountAndSummariesInsideOnConnect)
     EXPECT_EQ(seen[1].Subject, " second");
     EXPECT_EQ(seen[1].Bytes, 2048);
     EXPECT_FALSE(pop.isConnected());
-    EXPECT_EQ(server.received,
-              (QByteArrayList{"USER joe", "PASS secret", "STAT", "TOP 1 0", "LIST 1", "UIDL 1", "TOP 2 0", "LIST 2", "QUIT"}));
+    EXPECT_EQ(server.received, (QByteArrayList{"USER joe", "PASS secret", "STAT", "TOP 1 0", "LIST 1", "UIDL 1",
+                                               "TOP 2 0", "LIST 2", "QUIT"}));
 }
 
 TEST(Pop3Client, UidlIsAskedWhereOfferedAndOnceWhereNot)
@@ -373,15 +377,13 @@ TEST(Pop3Client, GarbageAndRefusalsEndTheExchange)
         {"wrong password", "+OK", "", "", "wrong", NetworkErrorKind::Protocol, 0, 1, false},
         {"garbage to USER", "+OK", "USER", "\x01\x02 noise\r\n", "secret", NetworkErrorKind::Protocol, 0, 1, false},
         {"STAT without a count", "+OK", "STAT", "+OK\r\n", "secret", NetworkErrorKind::Protocol, 0, 0, false},
-        {"STAT with words", "+OK", "STAT", "+OK many messages\r\n", "secret", NetworkErrorKind::Protocol, 0, 0,
-         false},
+        {"STAT with words", "+OK", "STAT", "+OK many messages\r\n", "secret", NetworkErrorKind::Protocol, 0, 0, false},
         {"STAT refused", "+OK", "STAT", "-ERR mailbox locked\r\n", "secret", NetworkErrorKind::Protocol, 0, 0, false},
         {"TOP refused", "+OK", "TOP", "-ERR no such message\r\n", "secret", NetworkErrorKind::Protocol, 0, 0, true},
         {"TOP garbage", "+OK", "TOP", "Subject: no status line\r\n.\r\n", "secret", NetworkErrorKind::Protocol, 0, 0,
          true},
         {"LIST without size", "+OK", "LIST", "+OK 1\r\n", "secret", NetworkErrorKind::Protocol, 0, 0, true},
-        {"LIST of another message", "+OK", "LIST", "+OK 2 100\r\n", "secret", NetworkErrorKind::Protocol, 0, 0,
-         true},
+        {"LIST of another message", "+OK", "LIST", "+OK 2 100\r\n", "secret", NetworkErrorKind::Protocol, 0, 0, true},
         {"LIST with a bad size", "+OK", "LIST", "+OK 1 12k\r\n", "secret", NetworkErrorKind::Protocol, 0, 0, true},
         {"TOP never ended", "+OK", "TOP", "+OK\r\nSubject: x\r\n", "secret", NetworkErrorKind::TimedOut, 0, 0, true},
         // Lines that come at once but never end the reply: refused long before the

@@ -585,12 +585,10 @@ TEST(RegistryFile, TheStoreIsPrivateAndAnExistingOneIsTightenedOnOpen)
     const QString file = env.registryFile();
     const QString folder = QFileInfo(file).absolutePath();
     const auto modeOf = [](const QString& path) {
-        struct stat info {};
+        struct stat info { };
         return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
     };
-    const auto write = [] {
-        testing_support::writeInt(RootKey::LocalMachine, regkeys::kSoftware, regkeys::vBug, 1);
-    };
+    const auto write = [] { testing_support::writeInt(RootKey::LocalMachine, regkeys::kSoftware, regkeys::vBug, 1); };
     write();
     EXPECT_EQ(modeOf(folder), 0700);
     for (const char* suffix : {"", "-wal", "-shm"})
@@ -666,9 +664,9 @@ TEST(RegistryFile, TheLogOnUserIsRecordedWhereWindowsKeptIt)
     ASSERT_FALSE(platform::loginUserName().isEmpty());
     Registry r;
     platform::recordLogOnUser(r);
-    EXPECT_EQ(testing_support::readStr(RootKey::LocalMachine, "\\System\\CurrentControlSet\\Control",
-                                       regkeys::vCurrentUser),
-              platform::loginUserName());
+    EXPECT_EQ(
+        testing_support::readStr(RootKey::LocalMachine, "\\System\\CurrentControlSet\\Control", regkeys::vCurrentUser),
+        platform::loginUserName());
 }
 
 // ---- two programs at once ----------------------------------------------------------

@@ -173,7 +173,7 @@ protected:
     QProcess program;
 };
 
-class SessionEndSignalTest : public SessionEndTest, public ::testing::WithParamInterface<int> {};
+class SessionEndSignalTest : public SessionEndTest, public ::testing::WithParamInterface<int> { };
 
 TEST_P(SessionEndSignalTest, DialtallySavesTheCountedConnectionOnceAndClearsTheMarker)
 {
@@ -312,9 +312,8 @@ void writePostpeekSettings(TestEnvironment& env, quint16 port)
         writeInt(HKCU, key, q(rk::vAccountChecked), account.checked);
     }
     const std::pair<const char*, int> settings[] = {
-        {rk::vOnOff, 1},       {rk::vMinutes, 5},          {rk::vAutoCheck, 1},
-        {rk::vAutoMinimize, 0}, {rk::vAutoClose, 0},       {rk::vAutoRestore, 0},
-        {rk::vEmailSystemTray, 0}, {rk::vAutoCloseProgram, 0},
+        {rk::vOnOff, 1},     {rk::vMinutes, 5},     {rk::vAutoCheck, 1},       {rk::vAutoMinimize, 0},
+        {rk::vAutoClose, 0}, {rk::vAutoRestore, 0}, {rk::vEmailSystemTray, 0}, {rk::vAutoCloseProgram, 0},
     };
     for (const auto& [name, value] : settings)
         writeInt(HKCU, q(rk::kEmail), q(name), value);

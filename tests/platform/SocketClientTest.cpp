@@ -17,7 +17,8 @@ namespace {
 // A loopback server that sends `script` to every client once it connects.
 class ScriptedServer {
 public:
-    explicit ScriptedServer(QByteArray script) : m_script(std::move(script))
+    explicit ScriptedServer(QByteArray script)
+        : m_script(std::move(script))
     {
         EXPECT_TRUE(m_server.listen(QHostAddress::LocalHost, 0));
         QObject::connect(&m_server, &QTcpServer::newConnection, [this] {

@@ -39,7 +39,8 @@ public:
     };
 
     ScriptedServer(std::vector<Piece> pieces, bool closeAtEnd)
-        : m_pieces(std::move(pieces)), m_closeAtEnd(closeAtEnd)
+        : m_pieces(std::move(pieces))
+        , m_closeAtEnd(closeAtEnd)
     {
         EXPECT_TRUE(m_server.listen(QHostAddress::LocalHost, 0));
         connect(&m_server, &QTcpServer::newConnection, this, [this] {
@@ -85,13 +86,13 @@ struct ScriptCase {
     const char* name;
     std::vector<ScriptedServer::Piece> pieces;
     bool closeAtEnd;
-    std::optional<std::uint32_t> count;     // the expected result, or
-    NetworkErrorKind error;                  // the expected error
-    const char* errorText;                   // nullptr: any text
-    bool failureEvent;                       // connectionFailed() emitted
+    std::optional<std::uint32_t> count;  // the expected result, or
+    NetworkErrorKind error;  // the expected error
+    const char* errorText;  // nullptr: any text
+    bool failureEvent;  // connectionFailed() emitted
 };
 
-class TimeClientScript : public ::testing::TestWithParam<ScriptCase> {};
+class TimeClientScript : public ::testing::TestWithParam<ScriptCase> { };
 
 TEST_P(TimeClientScript, ReadsTheCountOrFailsAsTheServerBehaves)
 {
@@ -124,19 +125,34 @@ TEST_P(TimeClientScript, ReadsTheCountOrFailsAsTheServerBehaves)
 INSTANTIATE_TEST_SUITE_P(
     Cases, TimeClientScript,
     ::testing::Values(
-        ScriptCase{"FourBytesInTwoPieces", {{0, bytes({0xEC, 0x5E})}, {60, bytes({0x27, 0x10})}}, true,
-                   0xEC5E2710u, {}, nullptr, false},
+        ScriptCase{"FourBytesInTwoPieces",
+                   {{0, bytes({0xEC, 0x5E})}, {60, bytes({0x27, 0x10})}},
+                   true,
+                   0xEC5E2710u,
+                   {},
+                   nullptr,
+                   false},
         // The four bytes are unsigned: the top bit is not a sign.
         ScriptCase{"HighestCount", {{0, bytes({0xFF, 0xFF, 0xFF, 0xFF})}}, true, 0xFFFFFFFFu, {}, nullptr, false},
         // After 7 February 2036 the count starts again at small numbers; the client
         // must hand them on, not reject them as dates before 1970.
         ScriptCase{"CountPast2036", {{0, bytes({0x00, 0x01, 0x51, 0x80})}}, true, 86400u, {}, nullptr, false},
-        ScriptCase{"ServerStaysOpenAfterTheTime", {{0, bytes({0xEC, 0x5E, 0x27, 0x10})}}, false, 0xEC5E2710u, {},
-                   nullptr, false},
-        ScriptCase{"CountOfZero", {{0, bytes({0, 0, 0, 0})}}, true, std::nullopt, NetworkErrorKind::Protocol,
-                   nullptr, false},
-        ScriptCase{"ThreeBytesThenClose", {{0, bytes({0xEC, 0x5E, 0x27})}}, true, std::nullopt,
-                   NetworkErrorKind::ConnectionClosed, nullptr, true},
+        ScriptCase{"ServerStaysOpenAfterTheTime",
+                   {{0, bytes({0xEC, 0x5E, 0x27, 0x10})}},
+                   false,
+                   0xEC5E2710u,
+                   {},
+                   nullptr,
+                   false},
+        ScriptCase{
+            "CountOfZero", {{0, bytes({0, 0, 0, 0})}}, true, std::nullopt, NetworkErrorKind::Protocol, nullptr, false},
+        ScriptCase{"ThreeBytesThenClose",
+                   {{0, bytes({0xEC, 0x5E, 0x27})}},
+                   true,
+                   std::nullopt,
+                   NetworkErrorKind::ConnectionClosed,
+                   nullptr,
+                   true},
         ScriptCase{"NothingThenClose", {}, true, std::nullopt, NetworkErrorKind::ConnectionClosed, nullptr, true},
         ScriptCase{"NoAnswer", {}, false, std::nullopt, NetworkErrorKind::TimedOut, "Connection Timedout", false}),
     [](const ::testing::TestParamInfo<ScriptCase>& info) { return std::string(info.param.name); });
@@ -224,7 +240,8 @@ std::optional<QDateTime> rdateTime(quint16 port, QString* why)
 {
     QString rdate = QStandardPaths::findExecutable(QStringLiteral("rdate"));
     if (rdate.isEmpty())
-        rdate = QStandardPaths::findExecutable(QStringLiteral("rdate"), {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
+        rdate = QStandardPaths::findExecutable(QStringLiteral("rdate"),
+                                               {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
     if (rdate.isEmpty()) {
         *why = QStringLiteral("rdate is not installed");
         return std::nullopt;
@@ -234,7 +251,8 @@ std::optional<QDateTime> rdateTime(quint16 port, QString* why)
     environment.insert(QStringLiteral("TZ"), QStringLiteral("UTC"));
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
     process.setProcessEnvironment(environment);
-    process.start(rdate, {QStringLiteral("-p"), QStringLiteral("-o"), QString::number(port), QStringLiteral("127.0.0.1")});
+    process.start(rdate,
+                  {QStringLiteral("-p"), QStringLiteral("-o"), QString::number(port), QStringLiteral("127.0.0.1")});
     if (!process.waitForFinished(10000)) {
         process.kill();
         process.waitForFinished(1000);

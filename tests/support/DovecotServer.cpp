@@ -55,7 +55,8 @@ QString DovecotServer::unavailableReason()
     return {};
 }
 
-DovecotServer::DovecotServer() : m_dir(QDir::tempPath() + QStringLiteral("/dtdove-XXXXXX"))
+DovecotServer::DovecotServer()
+    : m_dir(QDir::tempPath() + QStringLiteral("/dtdove-XXXXXX"))
 {
     // Running as root, the mail is owned by "mail" (Dovecot refuses uid 0 for mail);
     // otherwise everything runs as the calling user.
@@ -226,7 +227,8 @@ void DovecotServer::addUser(const QString& user, const QString& password)
     }
     QFile passwd(m_dir.filePath(QStringLiteral("users/") + user));
     if (passwd.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        passwd.write(QStringLiteral("%1:{PLAIN}%2:%3:%4::%5::\n").arg(user, password).arg(m_uid).arg(m_gid).arg(home).toUtf8());
+        passwd.write(
+            QStringLiteral("%1:{PLAIN}%2:%3:%4::%5::\n").arg(user, password).arg(m_uid).arg(m_gid).arg(home).toUtf8());
         passwd.close();
     }
 }

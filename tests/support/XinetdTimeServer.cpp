@@ -118,9 +118,9 @@ bool XinetdTimeServer::start(QString* why)
         m_process->setProcessChannelMode(QProcess::MergedChannels);
         // Without a log file of its own xinetd wants syslog, which a test machine
         // may not run.
-        m_process->start(daemon, {QStringLiteral("-dontfork"), QStringLiteral("-f"), config,
-                                  QStringLiteral("-pidfile"), m_dir.filePath(QStringLiteral("xinetd.pid")),
-                                  QStringLiteral("-filelog"), m_dir.filePath(QStringLiteral("xinetd.log"))});
+        m_process->start(daemon, {QStringLiteral("-dontfork"), QStringLiteral("-f"), config, QStringLiteral("-pidfile"),
+                                  m_dir.filePath(QStringLiteral("xinetd.pid")), QStringLiteral("-filelog"),
+                                  m_dir.filePath(QStringLiteral("xinetd.log"))});
         if (!m_process->waitForStarted(5000)) {
             *why = QStringLiteral("xinetd did not start: %1").arg(m_process->errorString());
             m_process.reset();

@@ -95,7 +95,7 @@ struct ConversionCase {
     const char* expectedLocal;
 };
 
-class ServerCountToLocal : public ::testing::TestWithParam<ConversionCase> {};
+class ServerCountToLocal : public ::testing::TestWithParam<ConversionCase> { };
 
 TEST_P(ServerCountToLocal, GivesTheLocalDateAndTimeByTheZoneRules)
 {
@@ -109,29 +109,28 @@ TEST_P(ServerCountToLocal, GivesTheLocalDateAndTimeByTheZoneRules)
     EXPECT_EQ(local.toSecsSinceEpoch(), instant.toSecsSinceEpoch());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Zones, ServerCountToLocal,
-    ::testing::Values(
-        // Into summer time: the hour from 02:00 to 03:00 does not exist.
-        ConversionCase{"Europe/Berlin", "2026-03-29T00:59:59", "2026-03-29 01:59:59"},
-        ConversionCase{"Europe/Berlin", "2026-03-29T01:00:00", "2026-03-29 03:00:00"},
-        // Out of summer time: 02:30 comes twice, an hour apart.
-        ConversionCase{"Europe/Berlin", "2026-10-25T00:30:00", "2026-10-25 02:30:00"},
-        ConversionCase{"Europe/Berlin", "2026-10-25T01:30:00", "2026-10-25 02:30:00"},
-        // Half-hour zones, past midnight: the date moves on.
-        ConversionCase{"Asia/Kolkata", "2026-12-10T18:45:00", "2026-12-11 00:15:00"},
-        ConversionCase{"Australia/Adelaide", "2026-01-15T13:40:00", "2026-01-16 00:10:00"},
-        ConversionCase{"Australia/Adelaide", "2026-07-15T14:40:00", "2026-07-16 00:10:00"},
-        // West of Greenwich, shortly after midnight UTC: still the day before.
-        ConversionCase{"America/New_York", "2026-07-01T03:30:00", "2026-06-30 23:30:00"},
-        ConversionCase{"America/New_York", "2026-01-01T04:59:59", "2025-12-31 23:59:59"}),
-    [](const ::testing::TestParamInfo<ConversionCase>& info) {
-        std::string name = std::string(info.param.zone) + "_" + info.param.serverUtc;
-        for (char& ch : name)
-            if (!std::isalnum(static_cast<unsigned char>(ch)))
-                ch = '_';
-        return name;
-    });
+INSTANTIATE_TEST_SUITE_P(Zones, ServerCountToLocal,
+                         ::testing::Values(
+                             // Into summer time: the hour from 02:00 to 03:00 does not exist.
+                             ConversionCase{"Europe/Berlin", "2026-03-29T00:59:59", "2026-03-29 01:59:59"},
+                             ConversionCase{"Europe/Berlin", "2026-03-29T01:00:00", "2026-03-29 03:00:00"},
+                             // Out of summer time: 02:30 comes twice, an hour apart.
+                             ConversionCase{"Europe/Berlin", "2026-10-25T00:30:00", "2026-10-25 02:30:00"},
+                             ConversionCase{"Europe/Berlin", "2026-10-25T01:30:00", "2026-10-25 02:30:00"},
+                             // Half-hour zones, past midnight: the date moves on.
+                             ConversionCase{"Asia/Kolkata", "2026-12-10T18:45:00", "2026-12-11 00:15:00"},
+                             ConversionCase{"Australia/Adelaide", "2026-01-15T13:40:00", "2026-01-16 00:10:00"},
+                             ConversionCase{"Australia/Adelaide", "2026-07-15T14:40:00", "2026-07-16 00:10:00"},
+                             // West of Greenwich, shortly after midnight UTC: still the day before.
+                             ConversionCase{"America/New_York", "2026-07-01T03:30:00", "2026-06-30 23:30:00"},
+                             ConversionCase{"America/New_York", "2026-01-01T04:59:59", "2025-12-31 23:59:59"}),
+                         [](const ::testing::TestParamInfo<ConversionCase>& info) {
+                             std::string name = std::string(info.param.zone) + "_" + info.param.serverUtc;
+                             for (char& ch : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(ch)))
+                                     ch = '_';
+                             return name;
+                         });
 
 TEST(ServerCountToUtc, TakesTheInstantNearestToThePcClockAcrossThe2036Wrap)
 {
@@ -153,8 +152,8 @@ TEST(ServerCountToUtc, TakesTheInstantNearestToThePcClockAcrossThe2036Wrap)
     };
     for (const Case& c : cases) {
         const QDateTime result = times::serverCountToUtc(c.count, utc(c.pcNow));
-        EXPECT_EQ(result, utc(c.expected)) << "count " << c.count << " at " << c.pcNow << " gave "
-                                           << result.toString(Qt::ISODate).toStdString();
+        EXPECT_EQ(result, utc(c.expected))
+            << "count " << c.count << " at " << c.pcNow << " gave " << result.toString(Qt::ISODate).toStdString();
         EXPECT_EQ(result.offsetFromUtc(), 0);
     }
 }
@@ -178,7 +177,8 @@ TEST(TimeTexts, FollowTheLongTimeFormatAndThe24HourLocalText)
 class FixedTimeServer : public QObject {
 public:
     explicit FixedTimeServer(std::optional<QByteArray> reply, bool closeAfter = true)
-        : m_reply(std::move(reply)), m_closeAfter(closeAfter)
+        : m_reply(std::move(reply))
+        , m_closeAfter(closeAfter)
     {
         EXPECT_TRUE(m_server.listen(QHostAddress::LocalHost, 0));
         connect(&m_server, &QTcpServer::newConnection, this, [this] {
@@ -209,7 +209,8 @@ private:
 
 class TimeSyncDialogTest : public ::testing::Test {
 protected:
-    TimeSyncDialogTest() : zone("Europe/Berlin")
+    TimeSyncDialogTest()
+        : zone("Europe/Berlin")
     {
         env.install();
         env.setWindowsUser(QStringLiteral("alice"));
@@ -230,10 +231,7 @@ protected:
     }
 
     int servers() { return readInt(RootKey::CurrentUser, regkeys::kTimeSync, regkeys::vServers); }
-    QString server(int i)
-    {
-        return readStr(RootKey::CurrentUser, regkeys::kTimeSync, serverValue(i));
-    }
+    QString server(int i) { return readStr(RootKey::CurrentUser, regkeys::kTimeSync, serverValue(i)); }
     void askServer(const FixedTimeServer& server)
     {
         dialog->serverCombo->setEditText(QStringLiteral("127.0.0.1"));
@@ -392,7 +390,7 @@ TEST_F(TimeSyncDialogTest, OpensCentredAtAFixedSizeThatHoldsEveryCaption)
     EXPECT_GE(dialog->width(), 390);
     EXPECT_GE(dialog->height(), 224);
     const QWidget* captioned[] = {dialog->addServerButton, dialog->deleteServerButton, dialog->getTimeButton,
-                                  dialog->setTimeButton,      dialog->okButton,      dialog->helpButton};
+                                  dialog->setTimeButton,   dialog->okButton,           dialog->helpButton};
     for (const QWidget* w : captioned)
         EXPECT_GE(w->width(), w->sizeHint().width());
 }
@@ -472,9 +470,9 @@ TEST_F(TimeSyncDialogTest, SetTimeKeepsThePcsDateWhateverDateTheServerHas)
     SKIP_UNLESS_XINETD_INSTALLED();
     struct Case {
         const char* name;
-        QDateTime pcNow;        // Berlin
+        QDateTime pcNow;  // Berlin
         const char* serverUtc;  // what the server's count stands for
-        QDateTime expected;     // Berlin
+        QDateTime expected;  // Berlin
     };
     const auto berlin = [](int y, int mo, int d, int h, int mi, int s) {
         return QDateTime(QDate(y, mo, d), QTime(h, mi, s), Qt::LocalTime);
@@ -549,8 +547,7 @@ TEST_F(TimeSyncDialogTest, RefusedClockChangeIsReportedAndTheCurrentTimeLabelKep
     env.clockSetter.refuse = true;
     dialog->setTimeButton->click();
     EXPECT_TRUE(env.clockSetter.set.empty());
-    EXPECT_EQ(env.boxes.texts(),
-              QStringList{QStringLiteral("Access denied: the system refused to set the clock.")});
+    EXPECT_EQ(env.boxes.texts(), QStringList{QStringLiteral("Access denied: the system refused to set the clock.")});
     EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Error);
     EXPECT_EQ(dialog->pcTimeLabel->text(), QStringLiteral("before"));
     expectIdle();

@@ -105,10 +105,10 @@ TEST_F(InstallTest, RunAgainItMovesTheProgramPathAndKeepsCountersAndSettings)
         std::int32_t value;
     };
     const Expected installed[] = {
-        {regkeys::kSoftware, regkeys::vFirstTime, 1},  {regkeys::kSoftware, regkeys::vBug, 0},
-        {regkeys::kSoftware, regkeys::vAntiCrash, 1},  {regkeys::kSoftware, regkeys::vStart, 0},
-        {regkeys::kCounterAll, regkeys::vReset, 2},    {regkeys::kCounterAll, regkeys::vReset14, 14},
-        {regkeys::kCounterAll, regkeys::vReport, 1},   {regkeys::kCounterCurrent, regkeys::vBackup, 0},
+        {regkeys::kSoftware, regkeys::vFirstTime, 1}, {regkeys::kSoftware, regkeys::vBug, 0},
+        {regkeys::kSoftware, regkeys::vAntiCrash, 1}, {regkeys::kSoftware, regkeys::vStart, 0},
+        {regkeys::kCounterAll, regkeys::vReset, 2},   {regkeys::kCounterAll, regkeys::vReset14, 14},
+        {regkeys::kCounterAll, regkeys::vReport, 1},  {regkeys::kCounterCurrent, regkeys::vBackup, 0},
         {regkeys::kUsers, regkeys::vCrash, 0},
     };
     for (const Expected& e : installed) {
@@ -162,18 +162,19 @@ TEST_F(InstallTest, UnderUmask000NothingIsLeftForOthersToWrite)
     touch(build.filePath("monitor/Dialtally"), "program");
     touch(build.filePath("mailcheck/Postpeek"), "program");
     touch(build.filePath("tools/dialtally-reg"), "tool");
-    touch(source.filePath("doc/Dialtally Help.html"), "<html><body><section id=\"a\"><h2>A</h2></section></body></html>");
+    touch(source.filePath("doc/Dialtally Help.html"),
+          "<html><body><section id=\"a\"><h2>A</h2></section></body></html>");
     for (const char* built : {"monitor/Dialtally", "mailcheck/Postpeek", "tools/dialtally-reg"})
         QFile::setPermissions(build.filePath(built), QFileDevice::Permissions(0x7777));
     const mode_t umaskBefore = ::umask(0);
     const QString folder = target.filePath("program");
     const auto modeOf = [](const QString& path) {
-        struct stat info {};
+        struct stat info { };
         ::lstat(QFile::encodeName(path).constData(), &info);
         return info.st_mode & 07777;
     };
     const auto openToAll = [](const QString& path) {
-        struct stat info {};
+        struct stat info { };
         ::stat(QFile::encodeName(path).constData(), &info);
         ::chmod(QFile::encodeName(path).constData(), S_ISDIR(info.st_mode) ? 0777 : 0666);
     };
@@ -231,7 +232,8 @@ TEST_F(InstallTest, MenuEntriesAndIconsForTheInstalledProgramsValidateAndFollowT
         const char* name;
         const char* icon;
     };
-    for (const Program& p : {Program{"Dialtally", "Dialtally", "dialtally"}, Program{"Postpeek", "Postpeek", "postpeek"}}) {
+    for (const Program& p :
+         {Program{"Dialtally", "Dialtally", "dialtally"}, Program{"Postpeek", "Postpeek", "postpeek"}}) {
         SCOPED_TRACE(p.file);
         const QString entry = applications + '/' + p.icon + ".desktop";
         EXPECT_EQ(testing_support::desktopEntryProblems(entry), QString()) << contentOf(entry).toStdString();
@@ -241,7 +243,8 @@ TEST_F(InstallTest, MenuEntriesAndIconsForTheInstalledProgramsValidateAndFollowT
         EXPECT_FALSE(field(entry, "Comment").startsWith("<no"));
         EXPECT_TRUE(field(entry, "Categories").startsWith("Network;"));
         for (int size : tools::kIconSizes) {
-            const QString icon = QString("%1/icons/hicolor/%2x%2/apps/%3.png").arg(env.dataHome()).arg(size).arg(p.icon);
+            const QString icon =
+                QString("%1/icons/hicolor/%2x%2/apps/%3.png").arg(env.dataHome()).arg(size).arg(p.icon);
             QImage image;
             ASSERT_TRUE(image.load(icon, "PNG")) << icon.toStdString();
             EXPECT_EQ(image.size(), QSize(size, size));
@@ -276,8 +279,12 @@ TEST_F(InstallTest, DialUpEntriesComeFromThePeersAndNeverReplaceTheUsers)
         {"an empty default is filled", {"provider"}, {}, "", {"provider"}, "provider"},
         {"a chosen default stays", {"provider"}, {}, "isp2", {"provider"}, "isp2"},
         {"no provider peer, no default", {"isp2"}, {}, nullptr, {"isp2"}, nullptr},
-        {"hand entries stay, data too", {"provider", "isp2~"}, {"Provider", "Office"}, nullptr,
-         {"Provider", "Office"}, "provider"},
+        {"hand entries stay, data too",
+         {"provider", "isp2~"},
+         {"Provider", "Office"},
+         nullptr,
+         {"Provider", "Office"},
+         "provider"},
         {"no peers at all", {}, {"Office"}, nullptr, {"Office"}, nullptr},
     };
     for (const Case& c : cases) {
@@ -297,7 +304,8 @@ TEST_F(InstallTest, DialUpEntriesComeFromThePeersAndNeverReplaceTheUsers)
         EXPECT_EQ(dialUpEntries(), c.entriesAfter);
         for (const QString& entry : c.handEntries)
             EXPECT_EQ(readStr(RootKey::CurrentUser, regkeys::kRemoteAccessAddresses, entry), "mine");
-        EXPECT_EQ(valueExists(RootKey::CurrentUser, regkeys::kRemoteAccess, regkeys::vDefault), c.defaultAfter != nullptr);
+        EXPECT_EQ(valueExists(RootKey::CurrentUser, regkeys::kRemoteAccess, regkeys::vDefault),
+                  c.defaultAfter != nullptr);
         if (c.defaultAfter) {
             EXPECT_EQ(readStr(RootKey::CurrentUser, regkeys::kRemoteAccess, regkeys::vDefault), c.defaultAfter);
         }
@@ -329,7 +337,8 @@ TEST_F(InstallTest, EverySectionOfTheHelpGetsAPageOfItsOwnAndPagesOfGoneSections
     EXPECT_TRUE(preferences.contains("<a href=\"../Dialtally%20Help.html\">"));
     EXPECT_FALSE(preferences.contains("Beeps."));
     EXPECT_EQ(testing_support::firstHeadingOf(contentOf(platform::helpTopicPageFor(helpFile, "context-10"))), "Beep");
-    EXPECT_EQ(QDir(folder + "/Dialtally Help").entryList(QDir::Files), (QStringList{"context-10.html", "context-9.html"}));
+    EXPECT_EQ(QDir(folder + "/Dialtally Help").entryList(QDir::Files),
+              (QStringList{"context-10.html", "context-9.html"}));
 
     touch(source.filePath("doc/Dialtally Help.html"),
           "<html><head><title>Dialtally Help</title></head><body>"
@@ -366,8 +375,8 @@ TEST(InstallWave, TheAlarmIsAPlayableTwoToneWave)
     EXPECT_EQ(wave.left(4), "RIFF");
     EXPECT_EQ(u32(4), quint32(wave.size() - 8));
     EXPECT_EQ(wave.mid(8, 8), "WAVEfmt ");
-    EXPECT_EQ(u16(20), 1);   // PCM
-    EXPECT_EQ(u16(22), 1);   // mono
+    EXPECT_EQ(u16(20), 1);  // PCM
+    EXPECT_EQ(u16(22), 1);  // mono
     const quint32 rate = u32(24);
     EXPECT_EQ(u32(28), rate * 2);
     EXPECT_EQ(u16(34), 16);
@@ -529,7 +538,8 @@ TEST(InstallHooks, NoOneButRootAndTheUserCanChangeWhatTheHooksRun)
          "program\" belongs to the user \"nobody\""},
         {"root's hooks, a 0777 tool", "root", [&](const QString&, const QString& tool) { mode(tool, 0777); },
          "dialtally-reg\" can be written by its group or by any user"},
-        {"root's hooks, a group-writable folder", "root", [&](const QString& folder, const QString&) { mode(folder, 0775); },
+        {"root's hooks, a group-writable folder", "root",
+         [&](const QString& folder, const QString&) { mode(folder, 0775); },
          "program\" can be written by its group or by any user"},
         {"root's hooks through a link to a tool of another user", "root",
          [&](const QString& folder, const QString& tool) {
@@ -635,8 +645,8 @@ TEST(InstallArguments, TheCommandLineReadsAsDocumented)
     EXPECT_EQ(hooksPrefix->options.prefix, "/opt/dt");
 
     const QStringList bad[] = {
-        {"--prefix"}, {"--prefix", "--build-dir", "/b"}, {"--bogus"}, {"/opt/dt"},
-        {"--ppp-hooks", "--build-dir", "/x"}, {"--user", "ann"},
+        {"--prefix"}, {"--prefix", "--build-dir", "/b"},    {"--bogus"},
+        {"/opt/dt"},  {"--ppp-hooks", "--build-dir", "/x"}, {"--user", "ann"},
     };
     for (const QStringList& arguments : bad) {
         SCOPED_TRACE(arguments.join(' ').toStdString());

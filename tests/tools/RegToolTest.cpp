@@ -53,9 +53,8 @@ const QString kLine = QStringLiteral("HKLM\\System\\CurrentControlSet\\Services\
 TEST(RegToolArguments, CommandLinesReadAsReadsThem)
 {
     QString error;
-    auto add = tools::parseRegArguments({"ADD", kLine, "/v", "Remote Connection", "/t", "reg_binary", "/d", "01000000",
-                                         "-F"},
-                                        error);
+    auto add = tools::parseRegArguments(
+        {"ADD", kLine, "/v", "Remote Connection", "/t", "reg_binary", "/d", "01000000", "-F"}, error);
     ASSERT_TRUE(add) << error.toStdString();
     EXPECT_EQ(add->operation, RegCommand::Operation::Add);
     EXPECT_EQ(add->root, RootKey::LocalMachine);
@@ -111,9 +110,16 @@ TEST(RegToolArguments, DwordDataIsThirtyTwoBits)
         std::int32_t value;
     };
     const Case cases[] = {
-        {"0", true, 0},          {"15", true, 15},       {"0x1", true, 1},       {"0XFFFFFFFF", true, -1},
-        {"4294967295", true, -1}, {"-2147483648", true, std::numeric_limits<std::int32_t>::min()},
-        {"-2147483649", false, 0}, {"0x100000000", false, 0}, {"0x-1", false, 0}, {"", false, 0},
+        {"0", true, 0},
+        {"15", true, 15},
+        {"0x1", true, 1},
+        {"0XFFFFFFFF", true, -1},
+        {"4294967295", true, -1},
+        {"-2147483648", true, std::numeric_limits<std::int32_t>::min()},
+        {"-2147483649", false, 0},
+        {"0x100000000", false, 0},
+        {"0x-1", false, 0},
+        {"", false, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -154,12 +160,11 @@ TEST(RegTool, AddQueryDeleteRoundTripThroughTheBuiltTool)
 
     run = reg(env, {"query", "hkcu\\software\\dialtally\\"});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.out.toStdString(),
-              "HKEY_CURRENT_USER\\Software\\Dialtally\n"
-              "    Connect delay    REG_DWORD    0xf\n"
-              "    User Name    REG_SZ    Ann Smith\n"
-              "\n"
-              "HKEY_CURRENT_USER\\Software\\Dialtally\\Beep\n");
+    EXPECT_EQ(run.out.toStdString(), "HKEY_CURRENT_USER\\Software\\Dialtally\n"
+                                     "    Connect delay    REG_DWORD    0xf\n"
+                                     "    User Name    REG_SZ    Ann Smith\n"
+                                     "\n"
+                                     "HKEY_CURRENT_USER\\Software\\Dialtally\\Beep\n");
 
     // Overwriting without /f asks; with stdin closed the answer is no.
     run = reg(env, {"add", "HKCU\\Software\\Dialtally", "/v", "connect DELAY", "/t", "REG_DWORD", "/d", "30"});
@@ -174,8 +179,8 @@ TEST(RegTool, AddQueryDeleteRoundTripThroughTheBuiltTool)
     EXPECT_FALSE(testing_support::valueExists(RootKey::CurrentUser, regkeys::kSoftware, regkeys::vUserName));
     EXPECT_EQ(reg(env, {"delete", "HKCU\\Software", "/f"}).exitCode, 0);
     EXPECT_FALSE(testing_support::valueExists(RootKey::CurrentUser, regkeys::kSoftware, regkeys::vConnectDelay));
-    EXPECT_TRUE(testing_support::valueExists(RootKey::LocalMachine, regkeys::kRemoteAccessService,
-                                             regkeys::vRemoteConnection));
+    EXPECT_TRUE(
+        testing_support::valueExists(RootKey::LocalMachine, regkeys::kRemoteAccessService, regkeys::vRemoteConnection));
 
     // Missing keys and values: a clear error and exit code 1.
     const QStringList missing[] = {
@@ -230,8 +235,8 @@ TEST(RegTool, BadArgumentsPrintTheUsageAndFail)
         EXPECT_EQ(run.exitCode, 2);
         EXPECT_TRUE(run.err.contains("Usage:")) << run.err.toStdString();
     }
-    EXPECT_FALSE(testing_support::valueExists(RootKey::LocalMachine, regkeys::kRemoteAccessService,
-                                              regkeys::vRemoteConnection));
+    EXPECT_FALSE(
+        testing_support::valueExists(RootKey::LocalMachine, regkeys::kRemoteAccessService, regkeys::vRemoteConnection));
 }
 
 // The pppd hook's write of the line waits for another program's lock, however long a

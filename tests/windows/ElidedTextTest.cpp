@@ -99,7 +99,9 @@ int advance(const QFont& font, const QString& text)
 
 class Walk {
 public:
-    explicit Walk(QString window) : m_window(std::move(window)) {}
+    explicit Walk(QString window)
+        : m_window(std::move(window))
+    { }
 
     void widget(QWidget* w)
     {
@@ -149,10 +151,8 @@ private:
     void fault(const QWidget* w, const QString& what, const QString& text, int needed, int room)
     {
         faults << QStringLiteral("%1: %2 %3 \"%4\" needs %5 px, has %6")
-                      .arg(m_window, QString::fromLatin1(w->metaObject()->className()), w->objectName().isEmpty()
-                                                                                              ? what
-                                                                                              : w->objectName() + QLatin1Char(' ') + what,
-                           text)
+                      .arg(m_window, QString::fromLatin1(w->metaObject()->className()),
+                           w->objectName().isEmpty() ? what : w->objectName() + QLatin1Char(' ') + what, text)
                       .arg(needed)
                       .arg(room);
     }
@@ -165,8 +165,8 @@ private:
             rect.translate(at->pos());
             const QRect parent = at->parentWidget()->rect();
             if (!parent.contains(rect)) {
-                fault(w, QStringLiteral("(cut by %1)").arg(at->parentWidget()->objectName()), text,
-                      rect.right() + 1, parent.width());
+                fault(w, QStringLiteral("(cut by %1)").arg(at->parentWidget()->objectName()), text, rect.right() + 1,
+                      parent.width());
                 return;
             }
         }
@@ -207,13 +207,14 @@ private:
         cutByParents(label, text);
         shownAt(label, text,
                 label->style()->itemTextRect(label->fontMetrics(), label->contentsRect(), label->alignment(),
-                                             label->isEnabled(), text) & label->rect());
-        QRect room = label->contentsRect().adjusted(label->margin(), label->margin(), -label->margin(),
-                                                    -label->margin());
+                                             label->isEnabled(), text)
+                    & label->rect());
+        QRect room =
+            label->contentsRect().adjusted(label->margin(), label->margin(), -label->margin(), -label->margin());
         if (label->indent() > 0)
             room.adjust(label->indent(), 0, 0, 0);
-        const bool rich = label->textFormat() == Qt::RichText
-                          || (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(text));
+        const bool rich =
+            label->textFormat() == Qt::RichText || (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(text));
         if (label->wordWrap() || rich) {
             QTextDocument document;
             document.setDefaultFont(label->font());
@@ -287,8 +288,8 @@ private:
             option.initFrom(button);
             option.text = button->text();
             const bool check = qobject_cast<const QCheckBox*>(button) != nullptr;
-            room = style->subElementRect(check ? QStyle::SE_CheckBoxContents : QStyle::SE_RadioButtonContents,
-                                         &option, button);
+            room = style->subElementRect(check ? QStyle::SE_CheckBoxContents : QStyle::SE_RadioButtonContents, &option,
+                                         button);
         } else {
             const int frame = style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button);
             room = button->rect().adjusted(frame, frame, -frame, -frame);
@@ -382,8 +383,7 @@ private:
                 if (!isOutsideText(caption))
                     fault(view, where, text, needed, room);
                 else if (!index.data(Qt::ToolTipRole).toString().contains(text))
-                    fault(view, where + QStringLiteral(" (cut, and its tooltip does not hold it)"), text, needed,
-                          room);
+                    fault(view, where + QStringLiteral(" (cut, and its tooltip does not hold it)"), text, needed, room);
             }
         }
     }
@@ -511,7 +511,8 @@ public:
                                           + QByteArray(400, 'x') + "\r\n\r\n.\r\n");
                         else if (verb == "TOP")
                             socket->write("+OK\r\nFrom: Ann Example <ann@example.org>\r\nSubject: Minutes of the "
-                                          "meeting, message " + n + "\r\n\r\n.\r\n");
+                                          "meeting, message "
+                                          + n + "\r\n\r\n.\r\n");
                         else if (verb == "LIST")
                             socket->write("+OK " + n + (n == "1" ? " 1536\r\n" : " 1579520\r\n"));
                         else
@@ -571,8 +572,8 @@ protected:
             connection("bob", "ISP", 7, 11, 359999, 4995775),
             // Names as long as the record holds them: the list may cut them short.
             connection("Maximiliana Theodora Evangelina Wolkenstein-Rodenegg",
-                       "Regional Telephone and Telegraph Cooperative, Dial-up Internet Access for Members", 7, 9,
-                       600, 30),
+                       "Regional Telephone and Telegraph Cooperative, Dial-up Internet Access for Members", 7, 9, 600,
+                       30),
         };
         // Twenty-five users, as many as the Statistics list shows only with its scroll bar.
         for (int user = 0; user < 21; ++user) {

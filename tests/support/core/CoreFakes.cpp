@@ -136,8 +136,8 @@ void writeStr(RootKey root, const QString& key, const QString& name, const QStri
     opened(r, root, key, true).writeString(name, value);
 }
 
-void writeTariffSlot(const QString& key, const QString& profile, int start, int end, int dayCost,
-                     int nightCost, int ocp)
+void writeTariffSlot(const QString& key, const QString& profile, int start, int end, int dayCost, int nightCost,
+                     int ocp)
 {
     writeStr(RootKey::CurrentUser, key, regkeys::name(regkeys::vSlotTariffProfile), profile);
     writeInt(RootKey::CurrentUser, key, regkeys::name(regkeys::vStartingInterval), start);

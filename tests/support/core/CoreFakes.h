@@ -129,7 +129,7 @@ void writeInt(platform::RootKey root, const QString& key, const QString& name, s
 void writeStr(platform::RootKey root, const QString& key, const QString& name, const QString& value);
 bool valueExists(platform::RootKey root, const QString& key, const QString& name);
 // One day of a provider's tariffs, at `key` (the slot key of the provider and day).
-void writeTariffSlot(const QString& key, const QString& profile, int start, int end, int dayCost,
-                     int nightCost, int ocp = 0);
+void writeTariffSlot(const QString& key, const QString& profile, int start, int end, int dayCost, int nightCost,
+                     int ocp = 0);
 
 }  // namespace testing_support
