@@ -7,6 +7,7 @@
 #include "XinetdTimeServer.h"
 #include "MonitoringSession.h"
 #include "ProgramInfo.h"
+#include "Settings.h"
 #include "History.h"
 #include "Formats.h"
 #include "LocalTime.h"
@@ -261,9 +262,9 @@ TEST_F(TimeSyncDialogTest, ListsTheServersOnceAndPreselectsTheLast)
     QApplication::sendEvent(dialog.get(), &activate);
     dialog->FormActivate();
     EXPECT_EQ(dialog->serverCombo->count(), 5);
-    EXPECT_EQ(dialog->serverCombo->currentText(), QString::fromLatin1(program::kDefaultTimeServers[5]));
+    EXPECT_EQ(dialog->serverCombo->currentText(), QString::fromLatin1(settings::kDefaultTimeServers[5]));
     for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(dialog->serverCombo->itemText(i), QString::fromLatin1(program::kDefaultTimeServers[i]));
+        EXPECT_EQ(dialog->serverCombo->itemText(i), QString::fromLatin1(settings::kDefaultTimeServers[i]));
 }
 
 TEST_F(TimeSyncDialogTest, MissingServerCountIsShownOnceNotAtEveryActivation)
@@ -295,7 +296,7 @@ TEST_F(TimeSyncDialogTest, AddAndDeleteKeepTheRegistryListAndTheComboInStep)
     dialog->deleteServerClicked();
     EXPECT_EQ(servers(), 6);
     EXPECT_FALSE(valueExists(RootKey::CurrentUser, regkeys::kTimeSync, serverValue(6)));
-    EXPECT_EQ(server(5), QString::fromLatin1(program::kDefaultTimeServers[5]));
+    EXPECT_EQ(server(5), QString::fromLatin1(settings::kDefaultTimeServers[5]));
     EXPECT_EQ(dialog->serverCombo->count(), 6);
     EXPECT_EQ(dialog->serverCombo->currentText(), QStringLiteral("typed.example"));
 
@@ -362,7 +363,7 @@ TEST_F(TimeSyncDialogTest, ServerCountFromOutsideIsBoundByTheValuesTheKeyHolds)
         env.boxes.clear();
         for (int i = 0; i < 6; ++i)
             testing_support::writeStr(RootKey::CurrentUser, QString::fromLatin1(regkeys::kTimeSync), serverValue(i),
-                                      QString::fromLatin1(program::kDefaultTimeServers[i]));
+                                      QString::fromLatin1(settings::kDefaultTimeServers[i]));
         writeInt(RootKey::CurrentUser, regkeys::kTimeSync, regkeys::vServers, c.stored);
         QElapsedTimer elapsed;
         elapsed.start();
