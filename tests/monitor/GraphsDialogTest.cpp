@@ -7,7 +7,7 @@
 #include "Chart.h"
 #include "GraphsDialog.h"
 #include "MainWindow.h"
-#include "ProgramEntry.h"
+#include "StartedProgram.h"
 #include "History.h"
 
 #include <QApplication>
