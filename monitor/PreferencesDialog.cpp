@@ -1,6 +1,7 @@
 #include "PreferencesDialog.h"
 
 #include "Application.h"
+#include "DialogButtons.h"
 #include "Help.h"
 #include "MessageBox.h"
 #include "ProgramFileDialog.h"
@@ -419,17 +420,9 @@ void PreferencesDialog::buildWindow()
     }
 
     // ---- buttons ----
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    okButton = named(new QPushButton(QStringLiteral("OK"), this), "okButton");
-    cancelButton = named(new QPushButton(QStringLiteral("Cancel"), this), "cancelButton");
-    helpButton = named(new QPushButton(QStringLiteral("&Help"), this), "helpButton");
-    for (QPushButton* button : {okButton, cancelButton, helpButton}) {
+    layout->addWidget(platform::okCancelHelpRow(this, okButton, cancelButton, helpButton));
+    for (QPushButton* button : {okButton, cancelButton, helpButton})
         button->setAutoDefault(false);
-        buttons->addWidget(button);
-    }
-    okButton->setDefault(true);
-    layout->addLayout(buttons);
 
     // ---- handlers ----
     using platform::guarded;
