@@ -111,8 +111,8 @@ void writeHistory(const QString& folder, int count)
         const QDateTime start = first.addSecs(span * i / count);
         const int seconds = static_cast<int>(random() % 7200);
         const QDateTime end = start.addSecs(seconds);
-        r.StartTime = platform::toSystemTime(start);
-        r.EndTime = platform::toSystemTime(end);
+        r.StartTime = platform::LocalDateTime::fromDateTime(start);
+        r.EndTime = platform::LocalDateTime::fromDateTime(end);
         r.DurationSeconds = seconds;
         r.FeeCents = static_cast<std::int32_t>(random() % 2500);
         r.setProviderName(QString::fromLatin1(providers[random() % 5]));

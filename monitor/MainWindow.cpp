@@ -251,7 +251,7 @@ void MainWindow::render()
     averagePerDayLabel->setText(shown.period.averagePerDay);
     budgetLeftLabel->setText(shown.budget);
     if (shown.tickCompleted)
-        clockLabel->setText(formats::clockText(platform::localTimeRecord()));
+        clockLabel->setText(formats::clockText(platform::localNow()));
 }
 
 void MainWindow::deferMessage(const QString& text, bool exception)

@@ -414,7 +414,7 @@ void TimeSyncDialog::getTimeClicked()
     const QDateTime utc = times::serverCountToUtc(count, pcNow);
     serverUtcLabel->setText(times::longTimeText(utc.time()));
     serverLocalLabel->setText(times::localTimeText(utc.toLocalTime().time()));
-    pcTimeLabel->setText(formats::clockText(platform::toSystemTime(pcNow)));
+    pcTimeLabel->setText(formats::clockText(platform::LocalDateTime::fromDateTime(pcNow)));
 }
 
 void TimeSyncDialog::setTimeClicked()
@@ -437,7 +437,7 @@ void TimeSyncDialog::setTimeClicked()
     // Whole seconds: the hundredths are set to 0.
     const QDateTime target = times::timeOfDayKeepingTheDate(
         pcNow, QTime(serverTimeOfDay.hour(), serverTimeOfDay.minute(), serverTimeOfDay.second()));
-    const QString text = formats::clockText(platform::toSystemTime(utc.toLocalTime()));
+    const QString text = formats::clockText(platform::LocalDateTime::fromDateTime(utc.toLocalTime()));
     serverUtcLabel->setText(times::longTimeText(utc.time()));
     serverLocalLabel->setText(text);
     if (!target.isValid())

@@ -32,7 +32,7 @@ QString FormatMoney(std::int32_t cents);
 // history, which the Statistics dialog writes in the same form.
 QString FormatDuration(std::int64_t seconds);
 // The date ("1999/10/5") when `date` is set, else the time of day ("9:5:0").
-QString FormatDateOrTime(platform::SystemTime time, bool date);
+QString FormatDateOrTime(platform::LocalDateTime time, bool date);
 
 // What a load shows: the rows from `first` to the end of the file, and their totals.
 struct HistoryView {

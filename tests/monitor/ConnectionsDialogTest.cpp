@@ -44,14 +44,12 @@ HistoryRecord record(Day start, int fee, int seconds = 60, const QString& user =
     HistoryRecord r;
     r.StartTime = {static_cast<std::uint16_t>(start.year),
                    static_cast<std::uint16_t>(start.month),
-                   0,
                    static_cast<std::uint16_t>(start.day),
                    8,
                    5,
-                   9,
-                   0};
+                   9};
     r.EndTime = r.StartTime;
-    r.EndTime.wHour = 9;
+    r.EndTime.hour = 9;
     r.FeeCents = fee;
     r.DurationSeconds = seconds;
     r.setUserName(user);

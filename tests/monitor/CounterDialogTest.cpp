@@ -32,7 +32,7 @@ namespace {
 history::HistoryRecord recordOf(int cents)
 {
     history::HistoryRecord r;
-    r.StartTime = {2000, 3, 1, 13, 10, 0, 0, 0};
+    r.StartTime = {2000, 3, 13, 10, 0, 0};
     r.EndTime = r.StartTime;
     r.FeeCents = cents;
     r.DurationSeconds = 600;

@@ -118,8 +118,8 @@ TEST_F(CommandsTest, ExitCommandsAskThenSaveTheConnectionAndQuit)
 
         const auto all = records();
         ASSERT_EQ(all.size(), 1u);
-        EXPECT_EQ(all[0].EndTime.wMinute, 5);
-        EXPECT_EQ(all[0].EndTime.wSecond, 7);
+        EXPECT_EQ(all[0].EndTime.minute, 5);
+        EXPECT_EQ(all[0].EndTime.second, 7);
         EXPECT_EQ(all[0].userName(), QStringLiteral("alice"));
         EXPECT_EQ(bug(), 0);
         EXPECT_EQ(readInt(HKCU, q(rk::kSoftware), q(rk::vPozTop)), 123);
@@ -539,7 +539,7 @@ TEST_F(CommandsTest, MonitoringToggleSplitsAConnection)
 TEST_F(CommandsTest, ResetCounterAsksFirst)
 {
     history::HistoryRecord record;
-    record.StartTime = {2000, 1, 1, 2, 9, 0, 0, 0};
+    record.StartTime = {2000, 1, 2, 9, 0, 0};
     record.EndTime = record.StartTime;
     record.FeeCents = 40;
     ASSERT_TRUE(history::append(env.programFolder(), record));

@@ -423,10 +423,10 @@ TEST_F(MainWindowTest, RecoveryTable)
             const auto& r = all.back();
             EXPECT_EQ(r.FeeCents, 125);
             EXPECT_EQ(r.providerName(), QStringLiteral("ISP"));
-            EXPECT_EQ(r.StartTime, (platform::SystemTime{1999, 12, 5, 31, 23, 59, 50, 0}));
+            EXPECT_EQ(r.StartTime, (platform::LocalDateTime{1999, 12, 31, 23, 59, 50}));
             const int b = c.backup ? 1 : 0;
             EXPECT_EQ(r.userName(), b ? QStringLiteral("bee") : QStringLiteral("plain"));
-            EXPECT_EQ(r.EndTime, (platform::SystemTime{2000, 1, 6, 1, 1, 20, std::uint16_t(10 + b), 0}));
+            EXPECT_EQ(r.EndTime, (platform::LocalDateTime{2000, 1, 1, 1, 20, std::uint16_t(10 + b)}));
             EXPECT_EQ(r.DurationSeconds, 4900 + b);
             // The start-up totals include it.
             EXPECT_EQ(mainWindow->session().counterPeriod().fee(), 165);
@@ -699,7 +699,7 @@ TEST_F(TickTest, WholeConnectionAcrossMidnightIntervalAndHoliday)
         EXPECT_EQ(control<QLabel>(mainWindow, "averagePerDayLabel")->text(), shown.period.averagePerDay);
         EXPECT_EQ(control<QLabel>(mainWindow, "budgetLeftLabel")->text(), shown.budget);
         EXPECT_TRUE(shown.tickCompleted);
-        EXPECT_EQ(control<QLabel>(mainWindow, "clockLabel")->text(), formats::clockText(platform::localTimeRecord()));
+        EXPECT_EQ(control<QLabel>(mainWindow, "clockLabel")->text(), formats::clockText(platform::localNow()));
         EXPECT_EQ(platform::Application::instance().title(),
                   counting
                       ? QStringLiteral("Dialtally: [ ") + session.connection().elapsedAndFee() + QStringLiteral(" ]")
@@ -1054,7 +1054,7 @@ TEST_F(TickTest, FaultsDuringAConnectionLoseNothingAndDoubleNothing)
          [&] {
              const auto all = saved();
              ASSERT_EQ(all.size(), 23u);
-             EXPECT_LT(charging::secondOfDay(all[21].StartTime), charging::secondOfDay(all[22].StartTime));
+             EXPECT_LT(all[21].StartTime.secondOfDay(), all[22].StartTime.secondOfDay());
              EXPECT_TRUE(mainWindow->session().journal().waitingRecords().empty());
              EXPECT_FALSE(valueExists(HKLM, q(rk::kCounterCurrent), q(rk::vUnsavedRecords)));
          }},
@@ -1071,7 +1071,7 @@ TEST_F(TickTest, FaultsDuringAConnectionLoseNothingAndDoubleNothing)
             c.arrange();
         const std::size_t before = saved().size();
         int second = 0;
-        const platform::SystemTime started = platform::localTimeRecord();
+        const platform::LocalDateTime started = platform::localNow();
         // One second of the connection: the tick, and the messages it raised, which
         // run their own seconds while they are open.
         std::function<void()> passSecond = [&] {
@@ -1231,7 +1231,7 @@ TEST_F(MainWindowTest, RecoveryChecksTheSlotItUses)
     start();
     ASSERT_EQ(records().size(), 1u);
     EXPECT_EQ(records()[0].DurationSeconds, 75);
-    EXPECT_EQ(records()[0].EndTime.wMinute, 31);
+    EXPECT_EQ(records()[0].EndTime.minute, 31);
 
     // Neither slot usable: reported, nothing appended, and the program runs on.
     FreeWindows();
@@ -1270,7 +1270,7 @@ TEST_F(MainWindowTest, RecoveryChecksTheSlotItUses)
     env.boxes.clear();
     start();
     ASSERT_EQ(records().size(), 1u);
-    EXPECT_EQ(records()[0].StartTime, (platform::SystemTime{2000, 1, 3, 5, 12, 0, 0, 0}));
+    EXPECT_EQ(records()[0].StartTime, (platform::LocalDateTime{2000, 1, 5, 12, 0, 0}));
     EXPECT_EQ(records()[0].EndTime, records()[0].StartTime);
     EXPECT_EQ(records()[0].DurationSeconds, 15);
 }

@@ -457,10 +457,10 @@ TEST_F(TimeSyncDialogTest, SetTimeSavesTheRunningConnectionBeforeTheClockChanges
 
     const auto saved = records();
     ASSERT_EQ(saved.size(), 2u);
-    EXPECT_EQ(saved[0].EndTime.wHour, 10);
-    EXPECT_EQ(saved[0].EndTime.wMinute, 5);
-    EXPECT_EQ(saved[1].StartTime.wHour, 10);
-    EXPECT_EQ(saved[1].StartTime.wMinute, 15);
+    EXPECT_EQ(saved[0].EndTime.hour, 10);
+    EXPECT_EQ(saved[0].EndTime.minute, 5);
+    EXPECT_EQ(saved[1].StartTime.hour, 10);
+    EXPECT_EQ(saved[1].StartTime.minute, 15);
 }
 
 // A server whose calendar is wrong sets the time of day only; around midnight the
@@ -505,7 +505,7 @@ TEST_F(TimeSyncDialogTest, SetTimeKeepsThePcsDateWhateverDateTheServerHas)
         EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(QLatin1Char('|')).toStdString();
         ASSERT_EQ(env.clockSetter.set.size(), 1u);
         EXPECT_EQ(env.clockSetter.set[0].toLocalTime().toString(Qt::ISODate), c.expected.toString(Qt::ISODate));
-        EXPECT_EQ(dialog->pcTimeLabel->text(), formats::clockText(platform::toSystemTime(c.expected)));
+        EXPECT_EQ(dialog->pcTimeLabel->text(), formats::clockText(platform::LocalDateTime::fromDateTime(c.expected)));
         expectIdle();
     }
 }

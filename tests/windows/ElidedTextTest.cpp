@@ -480,10 +480,10 @@ QStringList faultsOf(const QString& name, QWidget* window)
 history::HistoryRecord connection(const char* user, const char* provider, int day, int hour, int seconds, int cents)
 {
     history::HistoryRecord record;
-    record.StartTime = {2000, 1, 5, static_cast<std::uint16_t>(day), static_cast<std::uint16_t>(hour), 5, 0, 0};
+    record.StartTime = {2000, 1, static_cast<std::uint16_t>(day), static_cast<std::uint16_t>(hour), 5, 0};
     record.EndTime = record.StartTime;
-    record.EndTime.wHour = static_cast<std::uint16_t>(hour + seconds / 3600 % 12);
-    record.EndTime.wMinute = 59;
+    record.EndTime.hour = static_cast<std::uint16_t>(hour + seconds / 3600 % 12);
+    record.EndTime.minute = 59;
     record.FeeCents = cents;
     record.DurationSeconds = seconds;
     record.setUserName(QString::fromLatin1(user));
