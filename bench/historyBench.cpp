@@ -300,9 +300,10 @@ void BM_StatisticsReady(benchmark::State& state)
         memory.peak = peakResidentMegabytes();
         if (dialog.rowTexts().empty())
             state.SkipWithError("the statistics list is empty");
+        auto* list = dialog.findChild<QTreeWidget*>(QStringLiteral("userList"));
         total = timedLoop(state, [&] {
             dialog.FormActivate();
-            dialog.userList->viewport()->repaint();
+            list->viewport()->repaint();
         });
         dialog.done(1);
     }
