@@ -666,7 +666,7 @@ TEST_F(ElidedTextTest, NoWindowShowsAnElidedTextAtItsOpeningSize)
         {"Counter", dialog(static_cast<CounterDialog*>(nullptr))},
         {"Connections", dialog(static_cast<ConnectionsDialog*>(nullptr))},
         {"Connections, this month",
-         dialog(static_cast<ConnectionsDialog*>(nullptr), std::function<void(ConnectionsDialog&)>([](ConnectionsDialog& d) { d.thisMonthButton->click(); }))},
+         dialog(static_cast<ConnectionsDialog*>(nullptr), std::function<void(ConnectionsDialog&)>([](ConnectionsDialog& d) { control<QToolButton>(d, "thisMonthButton")->click(); }))},
         // Each sortable column named under "Sorted by:", the direction beside it.
         {"Connections, sorted by each column",
          dialog(static_cast<ConnectionsDialog*>(nullptr), std::function<void(ConnectionsDialog&)>([](ConnectionsDialog& d) {
