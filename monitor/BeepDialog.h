@@ -29,11 +29,6 @@ IntervalCheck checkIntervalText(const QString& text);
 // The minutes of an accepted, non-empty text.
 int intervalOf(const QString& text);
 
-// The OK, Cancel and Help row centred at the foot of the Beep and the Reset dialogs,
-// OK the default. The buttons carry the object names okButton, cancelButton and
-// helpButton, the names both dialogs give them.
-QHBoxLayout* centredOkCancelHelpRow(QWidget* dialog, QPushButton*& ok, QPushButton*& cancel, QPushButton*& help);
-
 // The number (1 to 4) of the checked one of a dialog's four radio buttons, 0 for none;
 // both dialogs store their choice by that number.
 int checkedNumber(const QRadioButton* first, const QRadioButton* second, const QRadioButton* third,

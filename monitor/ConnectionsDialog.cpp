@@ -149,6 +149,8 @@ void ClearConnectionTable(ConnectionsDialog& dialog)
 // The dialog
 // =====================================================================================
 
+ColumnSort ConnectionsDialog::s_sort;
+
 ConnectionsDialog::ConnectionsDialog(MonitoringSession& session, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint
                           | Qt::WindowCloseButtonHint)
@@ -423,23 +425,21 @@ void ConnectionsDialog::thisDayClicked()
 
 void ConnectionsDialog::columnClicked(int column)
 {
-    using namespace connections;
-    ConnectionsSortDirection = ConnectionsSortDirection == 1 ? 0 : 1;
     const QString caption = m_rows->headerData(column, Qt::Horizontal).toString();
-    int key = 0;
-    if (sortKeyOfCaption(caption, &key))
-        ConnectionsSortKey = key;
-    if (ConnectionsSortKey != ConnectionsLastSortKey)
-        ConnectionsSortDirection = 1;
-    ConnectionsLastSortKey = ConnectionsSortKey;
-    if (ConnectionsSortKey >= kFirstUnsortableKey)
+    // A caption of no column leaves the key as it was.
+    int key = s_sort.key;
+    connections::sortKeyOfCaption(caption, &key);
+    // An unsortable column is clicked all the same: the next click on a sortable one
+    // counts as another column's and starts ascending.
+    s_sort.click(key);
+    if (s_sort.key >= connections::kFirstUnsortableKey)
         return;
 
     connectionList->clearSelection();
-    m_rows->sortRows(ConnectionsLastSortKey, ConnectionsSortDirection == 1);
+    m_rows->sortRows(s_sort.key, s_sort.ascending());
 
     sortColumnLabel->setText(caption);
-    const bool ascending = ConnectionsSortDirection == 1;
+    const bool ascending = s_sort.ascending();
     directionLabel->setText(ascending ? QStringLiteral("Down") : QStringLiteral("Up"));
     ascendingArrow->setVisible(ascending);
     descendingArrow->setVisible(!ascending);
@@ -447,8 +447,13 @@ void ConnectionsDialog::columnClicked(int column)
 
 int ConnectionsDialog::compareBySortState(const QStringList& a, const QStringList& b) const
 {
-    const int r = connections::compareRows(a, b, connections::ConnectionsLastSortKey);
-    return connections::ConnectionsSortDirection == 1 ? r : -r;
+    const int r = connections::compareRows(a, b, s_sort.key);
+    return s_sort.ascending() ? r : -r;
+}
+
+void ConnectionsDialog::forgetSortOrder()
+{
+    s_sort = {};
 }
 
 void ConnectionsDialog::FormConstrainedResize()

@@ -4,6 +4,7 @@
 // their order are the ConnectionsModel's.
 #pragma once
 
+#include "ColumnSort.h"
 #include "ConnectionsModel.h"
 
 #include <QDialog>
@@ -102,8 +103,10 @@ public:
     void thisMonthClicked();
     void thisDayClicked();
     void columnClicked(int column);
-    // Compares two rows of the list (their nine texts) under the sort state.
+    // Compares two rows of the list (their nine texts) under the sort order.
     int compareBySortState(const QStringList& a, const QStringList& b) const;
+    // Back to the order of a program just started, which knows no click yet.
+    static void forgetSortOrder();
     void FormConstrainedResize();
     void FormResize();
     void okClicked();
@@ -131,6 +134,10 @@ private:
     void buildWindow();
     void layOutFilterButtons();
     void filterButton(QToolButton* clicked, connections::HistoryFilter filter);
+
+    // One order for every showing of the list in a run: a dialog opened again sorts
+    // on from the clicks of the one before.
+    static ColumnSort s_sort;
 
     MonitoringSession& m_session;
     connections::ConnectionsModel* m_rows = nullptr;

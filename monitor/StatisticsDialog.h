@@ -38,6 +38,8 @@ public:
     void FormActivate();
     void userColumnClicked(int column);
     int compareUsers(const QTreeWidgetItem& a, const QTreeWidgetItem& b) const;
+    // Back to the order of a program just started, which knows no click yet.
+    static void forgetSortOrder();
     void helpClicked();
     void FormClose();
 
@@ -52,6 +54,10 @@ private:
     // would cut.
     void fitColumns();
     void fitWindowToColumns();
+
+    // The users' order is the run's, not one showing's: the next click on the same
+    // column reverses what the user left, whenever the dialog was made.
+    static ColumnSort s_userSort;
 
     MonitoringSession& m_session;
     platform::Registry m_registry;

@@ -29,11 +29,6 @@ enum class MessageIcon;
 
 namespace tariffoptions {
 
-// The OK, Cancel and Help row at the foot of both tariff dialogs, right-aligned, OK the
-// default; the buttons are named okButton, cancelButton and helpButton, as the dialogs'
-// own members are.
-QHBoxLayout* okCancelHelpRow(QWidget* dialog, QPushButton*& ok, QPushButton*& cancel, QPushButton*& help);
-
 // A message about `dialog` that the dialog's opening gives: shown owned by the dialog
 // once the dialog is on the screen, or at once when it is on the screen already or
 // not shown at all. Messages of one opening come in the order they were given, each

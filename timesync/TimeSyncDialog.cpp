@@ -2,6 +2,7 @@
 
 #include "Application.h"
 #include "ClockSetter.h"
+#include "DialogButtons.h"
 #include "Help.h"
 #include "LocalTime.h"
 #include "MessageBox.h"
@@ -231,16 +232,15 @@ void TimeSyncDialog::buildWindow()
 
     getTimeButton = new QPushButton(QStringLiteral("Get time"), this);
     setTimeButton = new QPushButton(QStringLiteral("Set time"), this);
-    okButton = new QPushButton(QStringLiteral("OK"), this);
-    helpButton = new QPushButton(QStringLiteral("&Help"), this);
+    auto* closingButtons = new platform::DialogButtons(this);
+    okButton = closingButtons->add(QStringLiteral("OK"), QDialogButtonBox::AcceptRole, "okButton");
+    helpButton = closingButtons->add(QStringLiteral("&Help"), QDialogButtonBox::HelpRole, "helpButton");
     for (QPushButton* b : {getTimeButton, setTimeButton, okButton, helpButton})
         b->setAutoDefault(false);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(getTimeButton);
     buttons->addWidget(setTimeButton);
-    buttons->addStretch();
-    buttons->addWidget(okButton);
-    buttons->addWidget(helpButton);
+    buttons->addWidget(closingButtons, 1);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(serversGroup);

@@ -13,10 +13,6 @@
 
 namespace connections {
 
-int ConnectionsSortDirection = 0;
-int ConnectionsSortKey = 0;
-int ConnectionsLastSortKey = 0;
-
 namespace {
 
 struct ColumnInfo {
@@ -138,13 +134,6 @@ int widestDigitsWidth(const TextAdvance& advance, QString text)
     // In fractions of a pixel, rounded up: a text a fraction wider than its whole
     // pixels is cut by the drawing.
     return static_cast<int>(std::ceil(advance(text)));
-}
-
-void resetSortState()
-{
-    ConnectionsSortDirection = 0;
-    ConnectionsSortKey = 0;
-    ConnectionsLastSortKey = 0;
 }
 
 bool sortKeyOfCaption(const QString& caption, int* key)

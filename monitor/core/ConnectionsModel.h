@@ -60,15 +60,6 @@ int widestDigitsWidth(const TextAdvance& advance, QString text);
 
 // ---- sorting ---------------------------------------------------------------------
 
-// The sort state of the list, shared by every instance of the dialog for the life of
-// the program: the direction (1 ascending, 0 descending), the key of the column
-// clicked last and the key the comparison uses.
-extern int ConnectionsSortDirection;
-extern int ConnectionsSortKey;
-extern int ConnectionsLastSortKey;
-// Back to the state at program start (tests).
-void resetSortState();
-
 // Keys of the column captions: -1 "User name" ... 7 "Ended time"; false when the
 // caption is none of them.
 bool sortKeyOfCaption(const QString& caption, int* key);

@@ -76,7 +76,7 @@ class ConnectionsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        connections::resetSortState();
+        ConnectionsDialog::forgetSortOrder();
         SessionProbe::programPath(main.session()) = env.programFolder();
         env.clock.set(1999, 10, 9, 12, 0, 0);
     }

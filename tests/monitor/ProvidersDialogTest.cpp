@@ -1,6 +1,7 @@
 // The Providers dialog: the providers and profiles it finds, the drags that assign and
 // remove profiles, switching providers, OK's day slots, and a profile's way from the
 // Tariffs Options dialog through a slot to a charged minute.
+#include "Controls.h"
 #include "TariffFixtures.h"
 #include "Charging.h"
 #include "Formats.h"
@@ -445,7 +446,8 @@ TEST_F(ProviderChargingTest, AProfileDraggedOntoADayChargesThatDaysMinutes)
     EXPECT_EQ(chargeAt(23, 30), 1);
     mainWindow->session().setHoliday(true);
     EXPECT_EQ(chargeAt(23, 31), 30);  // the holiday slot, one cost all day
-    EXPECT_EQ(mainWindow->connectionFeeLabel->text(), formats::feeText(mainWindow->session().connection().fee()));
+    EXPECT_EQ(control<QLabel>(mainWindow, "connectionFeeLabel")->text(),
+              formats::feeText(mainWindow->session().connection().fee()));
     EXPECT_TRUE(env.boxes.shown.empty());
 }
 

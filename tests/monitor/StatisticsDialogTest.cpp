@@ -45,7 +45,7 @@ protected:
         env.install();
         SessionProbe::programPath(main.session()) = env.programFolder();
         platform::Application::instance().setHelpFile(env.programFolder() + "/Dialtally Help.hlp");
-        statistics::usersSortState() = {};
+        StatisticsDialog::forgetSortOrder();
     }
     void write(const QString& user, int seconds, int cents)
     {

@@ -1,6 +1,7 @@
 // The Tariffs Options dialog: loading and showing profiles, the number fields, the
 // name checks, the twenty-profile limit, OK's rewrite of the profiles and of every
 // provider's slot copies, and the charging that follows from them.
+#include "Controls.h"
 #include "TariffFixtures.h"
 #include "Charging.h"
 
@@ -604,7 +605,7 @@ TEST_F(TariffChargingTest, AConfirmedChangeChargesFromTheNextMinute)
     env.clock.advance(60);
     mainWindow->session().tick();
     EXPECT_EQ(mainWindow->session().connection().fee(), 60);
-    EXPECT_EQ(mainWindow->connectionFeeLabel->text(), QStringLiteral("No tariff for this day"));
+    EXPECT_EQ(control<QLabel>(mainWindow, "connectionFeeLabel")->text(), QStringLiteral("No tariff for this day"));
     EXPECT_TRUE(env.boxes.shown.empty());
 }
 
