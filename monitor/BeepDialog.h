@@ -42,22 +42,6 @@ public:
     explicit BeepDialog(MonitoringSession& session, QWidget* parent = nullptr);
     ~BeepDialog() override;
 
-    QTabWidget* pageTabs = nullptr;
-    QWidget* beepPage = nullptr;
-    QLabel* speakerPicture = nullptr;
-    QLabel* introLine1 = nullptr;
-    QLabel* introLine2 = nullptr;
-    QLabel* introLine3 = nullptr;
-    QLabel* intervalLabel = nullptr;
-    QLineEdit* intervalEdit = nullptr;
-    QCheckBox* beepOnCheck = nullptr;
-    QRadioButton* defaultSoundRadio = nullptr;
-    QRadioButton* asteriskSoundRadio = nullptr;
-    QRadioButton* exclamationSoundRadio = nullptr;
-    QRadioButton* handSoundRadio = nullptr;
-    QPushButton* okButton = nullptr;
-    QPushButton* cancelButton = nullptr;
-    QPushButton* helpButton = nullptr;
 
     void FormCreate();
     void beepOnToggled();
@@ -76,6 +60,23 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    QTabWidget* pageTabs = nullptr;
+    QWidget* beepPage = nullptr;
+    QLabel* speakerPicture = nullptr;
+    QLabel* introLine1 = nullptr;
+    QLabel* introLine2 = nullptr;
+    QLabel* introLine3 = nullptr;
+    QLabel* intervalLabel = nullptr;
+    QLineEdit* intervalEdit = nullptr;
+    QCheckBox* beepOnCheck = nullptr;
+    QRadioButton* defaultSoundRadio = nullptr;
+    QRadioButton* asteriskSoundRadio = nullptr;
+    QRadioButton* exclamationSoundRadio = nullptr;
+    QRadioButton* handSoundRadio = nullptr;
+    QPushButton* okButton = nullptr;
+    QPushButton* cancelButton = nullptr;
+    QPushButton* helpButton = nullptr;
+
     void restoreInterval();
 
     MonitoringSession& m_session;

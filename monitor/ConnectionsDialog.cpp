@@ -132,12 +132,17 @@ void LoadHistory(ConnectionsDialog& dialog, connections::HistoryFilter filter)
     // A history that is missing or empty also shows the zero footer: totals left from
     // an earlier load must not stand beside an empty list.
     const connections::FooterTexts footer = connections::footerTexts(dialog.rows().view());
-    dialog.totalFeeLabel->setText(footer.totalFee);
-    dialog.averageTimeLabel->setText(footer.averageTime);
-    dialog.averageCostLabel->setText(footer.averageCost);
+    dialog.showFooter(footer);
+}
+
+void ConnectionsDialog::showFooter(const connections::FooterTexts& footer)
+{
+    totalFeeLabel->setText(footer.totalFee);
+    averageTimeLabel->setText(footer.averageTime);
+    averageCostLabel->setText(footer.averageCost);
     // Centred again for the new values: a value wider than the one the footer was laid
     // out for would otherwise run into the next field.
-    dialog.FormResize();
+    FormResize();
 }
 
 void ClearConnectionTable(ConnectionsDialog& dialog)

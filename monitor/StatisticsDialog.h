@@ -25,15 +25,6 @@ public:
     explicit StatisticsDialog(MonitoringSession& session, QWidget* parent = nullptr);
     ~StatisticsDialog() override;
 
-    QGroupBox* crashesGroup = nullptr;
-    QLabel* crashCountCaption = nullptr;
-    QLabel* crashCountLabel = nullptr;
-    QLabel* crashRateCaption = nullptr;
-    QLabel* crashRateLabel = nullptr;  // crashes per connected hour
-    QGroupBox* usersGroup = nullptr;
-    QTreeWidget* userList = nullptr;
-    QPushButton* okButton = nullptr;
-    QPushButton* helpButton = nullptr;
 
     void FormActivate();
     void userColumnClicked(int column);
@@ -50,6 +41,16 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    QGroupBox* crashesGroup = nullptr;
+    QLabel* crashCountCaption = nullptr;
+    QLabel* crashCountLabel = nullptr;
+    QLabel* crashRateCaption = nullptr;
+    QLabel* crashRateLabel = nullptr;  // crashes per connected hour
+    QGroupBox* usersGroup = nullptr;
+    QTreeWidget* userList = nullptr;
+    QPushButton* okButton = nullptr;
+    QPushButton* helpButton = nullptr;
+
     // Widens a column whose caption, design values or widest sum its design width
     // would cut.
     void fitColumns();

@@ -52,24 +52,6 @@ public:
     int CurrentTariffIndex = 0;
 
     // ---- controls ---------------------------------------------------------------
-    QGroupBox* profileBox = nullptr;
-    QListWidget* profileList = nullptr;
-    QLineEdit* nameEdit = nullptr;
-    QToolButton* createButton = nullptr;
-    QToolButton* renameButton = nullptr;
-    QToolButton* deleteButton = nullptr;
-    // Interval 'A', the day rate's hours; disabled while one cost applies all day.
-    QLineEdit* startingIntervalEdit = nullptr;
-    QLineEdit* endingIntervalEdit = nullptr;
-    // Interval 'B', the rest of the day: shown only, mirroring 'A' the other way round.
-    QLineEdit* intervalBStartEdit = nullptr;
-    QLineEdit* intervalBEndEdit = nullptr;
-    QLineEdit* dayCostEdit = nullptr;
-    QLineEdit* nightCostEdit = nullptr;
-    QToolButton* oneCostPerDayButton = nullptr;  // "OCPD"
-    QPushButton* okButton = nullptr;
-    QPushButton* cancelButton = nullptr;
-    QPushButton* helpButton = nullptr;
     // The mark of the one-cost-per-day toggle while it is on.
     QIcon oneCostPerDayIcon;
 
@@ -107,6 +89,25 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    QGroupBox* profileBox = nullptr;
+    QListWidget* profileList = nullptr;
+    QLineEdit* nameEdit = nullptr;
+    QToolButton* createButton = nullptr;
+    QToolButton* renameButton = nullptr;
+    QToolButton* deleteButton = nullptr;
+    // Interval 'A', the day rate's hours; disabled while one cost applies all day.
+    QLineEdit* startingIntervalEdit = nullptr;
+    QLineEdit* endingIntervalEdit = nullptr;
+    // Interval 'B', the rest of the day: shown only, mirroring 'A' the other way round.
+    QLineEdit* intervalBStartEdit = nullptr;
+    QLineEdit* intervalBEndEdit = nullptr;
+    QLineEdit* dayCostEdit = nullptr;
+    QLineEdit* nightCostEdit = nullptr;
+    QToolButton* oneCostPerDayButton = nullptr;  // "OCPD"
+    QPushButton* okButton = nullptr;
+    QPushButton* cancelButton = nullptr;
+    QPushButton* helpButton = nullptr;
+
     void selectRow(int row);
     // The checks that Create and Rename share, in their order; a refused name is
     // reported and gives false.

@@ -608,8 +608,8 @@ TEST_F(MainWindowTest, AFullDiskKeepsTheHistoryAndTheEarlierReport)
          [&] {
              CounterDialog dialog(mainWindow->session());
              dialog.show();
-             dialog.reportEnabledCheck->setChecked(true);
-             dialog.resetNowButton->click();
+             control<QCheckBox>(dialog, "reportEnabledCheck")->setChecked(true);
+             control<QPushButton>(dialog, "resetNowButton")->click();
          },
          notReset},
         {"Create report", [&] { action("createReportAction"); }, reportText},

@@ -4,6 +4,7 @@
 // text, and no list may need a sideways scroll bar for its sample. Only a text from
 // outside (a user, provider, sender or subject) may be cut short, and only when its
 // cell's tooltip holds it whole.
+#include "Controls.h"
 #include "Fakes.h"
 #include "RegistryShorthand.h"
 
@@ -665,7 +666,7 @@ TEST_F(ElidedTextTest, NoWindowShowsAnElidedTextAtItsOpeningSize)
         {"Counter", dialog(static_cast<CounterDialog*>(nullptr))},
         {"Connections", dialog(static_cast<ConnectionsDialog*>(nullptr))},
         {"Connections, this month",
-         dialog(static_cast<ConnectionsDialog*>(nullptr), std::function<void(ConnectionsDialog&)>([](ConnectionsDialog& d) { d.thisMonthButton->click(); }))},
+         dialog(static_cast<ConnectionsDialog*>(nullptr), std::function<void(ConnectionsDialog&)>([](ConnectionsDialog& d) { control<QToolButton>(d, "thisMonthButton")->click(); }))},
         // Each sortable column named under "Sorted by:", the direction beside it.
         {"Connections, sorted by each column",
          dialog(static_cast<ConnectionsDialog*>(nullptr), std::function<void(ConnectionsDialog&)>([](ConnectionsDialog& d) {
@@ -679,12 +680,12 @@ TEST_F(ElidedTextTest, NoWindowShowsAnElidedTextAtItsOpeningSize)
         {"Open report", dialog(static_cast<OpenReportDialog*>(nullptr))},
         {"Graphs", dialog(static_cast<GraphsDialog*>(nullptr))},
         {"Graphs, second page",
-         dialog(static_cast<GraphsDialog*>(nullptr), std::function<void(GraphsDialog&)>([](GraphsDialog& d) { d.nextButton->click(); }))},
+         dialog(static_cast<GraphsDialog*>(nullptr), std::function<void(GraphsDialog&)>([](GraphsDialog& d) { control<QPushButton>(d, "nextButton")->click(); }))},
         {"Time synchronization", dialog(static_cast<TimeSyncDialog*>(nullptr))},
         {"Splash", [] {
              auto splash = std::make_shared<SplashWindow>();
              // Kept up for the walk: it would close itself after its second.
-             splash->closeTimer->stop();
+             control<QTimer>(*splash, "closeTimer")->stop();
              splash->show();
              return splash;
          }},
