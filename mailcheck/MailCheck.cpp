@@ -343,8 +343,8 @@ void MailCheckCycle::check()
                 emit taskbarButtonHideRequested();
         }
     }
-    const platform::SystemTime now = platform::localTimeRecord();
-    emit panelTextChanged(kPanelLastChecked, platform::clockText(now.wHour, now.wMinute, now.wSecond));
+    const platform::LocalDateTime now = platform::localNow();
+    emit panelTextChanged(kPanelLastChecked, platform::clockText(now.hour, now.minute, now.second));
     setStatus(text(kDisconnectedPanel));
 }
 

@@ -97,9 +97,7 @@ mainwindow::DialogCommands dialogCommands()
     hooks.showPreferences = [](MainWindow&, mainwindow::PreferencesPage page) {
         if (!preferencesDialog || raiseIfOpen(preferencesDialog))
             return;
-        preferencesDialog->pageTabs->setCurrentWidget(page == mainwindow::PreferencesPage::Budget
-                                                          ? preferencesDialog->budgetPage
-                                                          : preferencesDialog->startupPage);
+        preferencesDialog->showPage(page);
         preferencesDialog->exec();
     };
     hooks.showBeep = showModal(beepDialog);

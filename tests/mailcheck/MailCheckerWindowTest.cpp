@@ -1,5 +1,6 @@
 // Postpeek's main window with its check cycle: start-up and settings, accounts, close,
 // the line states, tray and taskbar, and the check and deletion against a real Dovecot.
+#include "Controls.h"
 #include "DovecotServer.h"
 #include "Fakes.h"
 #include "RegistryShorthand.h"
@@ -536,13 +537,13 @@ TEST_F(MailCheckTest, AboutBoxShowsItsTextsAndCloses)
 {
     mailcheck::MailAboutBox about;
     EXPECT_EQ(about.windowTitle(), q("About"));
-    EXPECT_EQ(about.titleLabel->text(), q("Dialtally EMail Checker"));
-    EXPECT_EQ(about.versionLabel->text(), q("Version 2.0"));
-    EXPECT_TRUE(about.noticeText->toPlainText().contains(q("Dialtally 2.0")));
+    EXPECT_EQ(control<QLabel>(about, "titleLabel")->text(), q("Dialtally EMail Checker"));
+    EXPECT_EQ(control<QLabel>(about, "versionLabel")->text(), q("Version 2.0"));
+    EXPECT_TRUE(control<QPlainTextEdit>(about, "noticeText")->toPlainText().contains(q("Dialtally 2.0")));
     QTimer::singleShot(0, &about, [&about] {
         // The whole notice is in sight, with nothing to scroll.
-        EXPECT_EQ(about.noticeText->verticalScrollBar()->maximum(), 0);
-        about.okButton->click();
+        EXPECT_EQ(control<QPlainTextEdit>(about, "noticeText")->verticalScrollBar()->maximum(), 0);
+        control<QPushButton>(about, "okButton")->click();
     });
     EXPECT_EQ(about.exec(), QDialog::Accepted);
 }
