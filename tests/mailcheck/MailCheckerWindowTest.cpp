@@ -617,44 +617,57 @@ TEST_F(MailCheckTest, RowsReadBeforeALostLineStayListed)
 {
     // A maildrop of three whose server hangs up when asked for the third header: a
     // line lost in the middle of an account, which no real server does on purpose.
-    QTcpServer dropping;
-    ASSERT_TRUE(dropping.listen(QHostAddress::LocalHost, 0));
-    QObject::connect(&dropping, &QTcpServer::newConnection, [&] {
-        while (QTcpSocket* socket = dropping.nextPendingConnection()) {
-            socket->write("+OK ready\r\n");
-            QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket] {
-                while (socket->canReadLine()) {
-                    const QByteArrayList words = socket->readLine().trimmed().split(' ');
-                    const QByteArray n = words.value(1);
-                    if (words[0] == "STAT") {
-                        socket->write("+OK 3 3000\r\n");
-                    } else if (words[0] == "TOP" && n == "3") {
-                        socket->disconnectFromHost();
-                        return;
-                    } else if (words[0] == "TOP") {
-                        socket->write("+OK\r\nFrom: Ann\r\nSubject: message " + n + "\r\n\r\n.\r\n");
-                    } else if (words[0] == "LIST") {
-                        socket->write("+OK " + n + " 1000\r\n");
-                    } else {
-                        socket->write("+OK\r\n");
+    // Once asked one command at a time, once with the commands of every message sent
+    // ahead (PIPELINING), where the replies of two messages are in before the close.
+    for (const bool pipelining : {false, true}) {
+        SCOPED_TRACE(pipelining ? "PIPELINING" : "one command at a time");
+        form.reset();
+        env.boxes.shown.clear();
+        env.registry.deleteKey(q(rk::kEmailAccounts));
+        QTcpServer dropping;
+        ASSERT_TRUE(dropping.listen(QHostAddress::LocalHost, 0));
+        QObject::connect(&dropping, &QTcpServer::newConnection, [&] {
+            while (QTcpSocket* socket = dropping.nextPendingConnection()) {
+                socket->write("+OK ready\r\n");
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket, pipelining] {
+                    while (socket->canReadLine()) {
+                        const QByteArrayList words = socket->readLine().trimmed().split(' ');
+                        const QByteArray n = words.value(1);
+                        if (words[0] == "STAT") {
+                            socket->write("+OK 3 3000\r\n");
+                        } else if (words[0] == "CAPA") {
+                            socket->write(pipelining ? "+OK\r\nUSER\r\nPIPELINING\r\n.\r\n" : "-ERR unknown\r\n");
+                        } else if (words[0] == "TOP" && n == "3") {
+                            socket->disconnectFromHost();
+                            return;
+                        } else if (words[0] == "TOP") {
+                            socket->write("+OK\r\nFrom: Ann\r\nSubject: message " + n + "\r\n\r\n.\r\n");
+                        } else if (words[0] == "LIST") {
+                            socket->write("+OK " + n + " 1000\r\n");
+                        } else {
+                            socket->write("+OK\r\n");
+                        }
                     }
-                }
-            });
-            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        }
-    });
-    writeSettings(Settings());
-    writeAccount(QStringLiteral("home"), QStringLiteral("u"), QStringLiteral("p"), QStringLiteral("127.0.0.1"),
-                 dropping.serverPort(), 1);
-    MailCheckerWindow& f = create();
-    f.show();
-    env.setLine(true);
-    control<QAction>(f, "checkNowButton")->trigger();
-    ASSERT_EQ(env.boxes.shown.size(), 1u);
-    // The list shows every message the check read, and only those: a row chosen for
-    // deletion is the row the check holds.
-    ASSERT_EQ(f.cycle().messages().size(), 2u);
-    EXPECT_EQ(rows(f), (QStringList{q(" Ann| message 1|0.98 KB|home"), q(" Ann| message 2|0.98 KB|home")}));
+                });
+                QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            }
+        });
+        writeSettings(Settings());
+        writeAccount(QStringLiteral("home"), QStringLiteral("u"), QStringLiteral("p"), QStringLiteral("127.0.0.1"),
+                     dropping.serverPort(), 1);
+        MailCheckerWindow& f = create();
+        f.show();
+        env.setLine(true);
+        control<QAction>(f, "checkNowButton")->trigger();
+        ASSERT_EQ(env.boxes.shown.size(), 1u);
+        EXPECT_EQ(env.boxes.shown[0].text.toStdString(), "Account home on 127.0.0.1: Connection closed by the server "
+                                                         "while waiting for a reply.");
+        // The list shows every message the check read, and only those: a row chosen for
+        // deletion is the row the check holds.
+        ASSERT_EQ(f.cycle().messages().size(), 2u);
+        EXPECT_EQ(rows(f), (QStringList{q(" Ann| message 1|0.98 KB|home"), q(" Ann| message 2|0.98 KB|home")}));
+        EXPECT_FALSE(f.cycle().isBusy());
+    }
 }
 
 TEST_F(MailCheckTest, FailedConnectionsNameTheAccountAndResetTheDisplay)
@@ -789,7 +802,8 @@ TEST_F(MailCheckTest, HugeMaildropIsListedUpToTheCap)
     EXPECT_FALSE(f.cycle().isBusy());
     // No command after the cap's last message but the QUIT.
     EXPECT_EQ(huge.received.last(), "QUIT");
-    EXPECT_EQ(huge.commands, 3 + 3 * mailcheck::kMaxListedMessages + 1);
+    // USER, PASS, STAT, CAPA, three a message, QUIT.
+    EXPECT_EQ(huge.commands, 4 + 3 * mailcheck::kMaxListedMessages + 1);
 }
 
 // Two mails from one template: same sender, subject and size. Once another mail

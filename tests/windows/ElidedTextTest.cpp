@@ -516,6 +516,8 @@ public:
                                           + n + "\r\n\r\n.\r\n");
                         else if (verb == "LIST")
                             socket->write("+OK " + n + (n == "1" ? " 1536\r\n" : " 1579520\r\n"));
+                        else if (verb == "CAPA")
+                            socket->write("-ERR unknown command\r\n");
                         else
                             socket->write("+OK\r\n");
                         if (verb == "QUIT")
