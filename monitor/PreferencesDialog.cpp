@@ -1,6 +1,7 @@
 #include "PreferencesDialog.h"
 
 #include "Application.h"
+#include "Autostart.h"
 #include "DialogButtons.h"
 #include "Help.h"
 #include "MessageBox.h"
@@ -571,9 +572,16 @@ void PreferencesDialog::okClicked()
 
     platform::Registry& registry = m_registry;
     {
-        KeyScope key(registry, RootKey::LocalMachine, name(rk::kRun), true);
-        key->writeString(name(rk::vAutostart),
-                         autostartCheck->isChecked() ? pref::autostartCommand(m_session.programPath()) : QString());
+        // The "Run" value and the desktop's autostart entry change together or not at all.
+        const QString command =
+            autostartCheck->isChecked() ? pref::autostartCommand(m_session.programPath()) : QString();
+        platform::RegistryTransaction transaction(registry.store());
+        {
+            KeyScope key(registry, RootKey::LocalMachine, name(rk::kRun), true);
+            key->writeString(name(rk::vAutostart), command);
+        }
+        platform::setAutostart(command);
+        transaction.commit();
     }
     {
         KeyScope key(registry, RootKey::LocalMachine, name(rk::kSoftware), false);

@@ -249,6 +249,22 @@ TEST_F(PreferencesDialogTest, TheDesktopsAutostartEntryFollowsTheCheckbox)
     EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(" | ").toStdString();
 }
 
+TEST_F(PreferencesDialogTest, AnAutostartEntryThatCannotBeWrittenSaysSoAndLeavesTheRunValue)
+{
+    // A file where the autostart folder should be.
+    QFile blocker(env.configHome() + "/autostart");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    auto form = opened();
+    control<QCheckBox>(form, "autostartCheck")->setChecked(true);
+    control<QPushButton>(form, "okButton")->click();
+    ASSERT_EQ(env.boxes.shown.size(), 1u) << env.boxes.texts().join(" | ").toStdString();
+    EXPECT_TRUE(env.boxes.shown[0].text.startsWith("Cannot write the autostart entry: "))
+        << env.boxes.shown[0].text.toStdString();
+    EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Error);
+    EXPECT_FALSE(valueExists(HKLM, q(rk::kRun), q(rk::vAutostart)));
+}
+
 TEST_F(PreferencesDialogTest, CancelWritesNothingAndTheNextShowingReloads)
 {
     auto form = opened();
