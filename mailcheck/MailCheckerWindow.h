@@ -63,11 +63,6 @@ public:
     // Set once the program has asked to end; quitPosted() tells the message loop.
     bool QuitPosted = false;
 
-    // ---- controls -----------------------------------------------------------------
-    std::array<QLabel*, 7> statusPanels{};
-    // Indexed by ImageIndex: the pictures as drawn, and lit for the toolbar's hover.
-    std::array<QIcon, 4> icons;
-    std::array<QIcon, 4> highlightedIcons;
     MailAboutBox* aboutBox = nullptr;  // set by WinMain
 
     // ---- handlers -----------------------------------------------------------------
@@ -118,6 +113,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Named statusPanel0 to statusPanel6.
+    std::array<QLabel*, 7> statusPanels{};
+    // Indexed by ImageIndex: the pictures as drawn, and lit for the toolbar's hover.
+    std::array<QIcon, 4> icons;
+    std::array<QIcon, 4> highlightedIcons;
     QWidget* toolBand = nullptr;  // the band that holds the toolbar
     QToolBar* toolBar = nullptr;
     QAction* checkNowButton = nullptr;  // "Check the Mail now !"

@@ -530,8 +530,8 @@ TEST_F(MailCheckTest, ColumnsFollowTheListWidthAndSizesStayReadable)
     EXPECT_GT(control<QTreeWidget>(f, "messageList")->columnWidth(2),
               metrics.horizontalAdvance(mailcheck::sizeText(3000 * 1024)));
     for (int i = 0; i + 1 < 7; ++i) {
-        const QLabel* left = f.statusPanels[static_cast<std::size_t>(i)];
-        const QLabel* right = f.statusPanels[static_cast<std::size_t>(i + 1)];
+        const QLabel* left = control<QLabel>(f, QStringLiteral("statusPanel%1").arg(i));
+        const QLabel* right = control<QLabel>(f, QStringLiteral("statusPanel%1").arg(i + 1));
         EXPECT_LE(left->geometry().right(), right->geometry().left()) << i;
         EXPECT_GE(left->width(), left->fontMetrics().horizontalAdvance(left->text())) << i;
     }
@@ -914,8 +914,10 @@ TEST_F(MailCheckTest, StatusPanelsShowOutsideTextAsPlainText)
     writeAccount(QStringLiteral("<b>home</b>"), QStringLiteral("u"), QStringLiteral("p"), QStringLiteral("127.0.0.1"),
                  closedPort(), 1);
     MailCheckerWindow& f = create();
-    for (const QLabel* panel : f.statusPanels)
+    for (int i = 0; i < 7; ++i) {
+        const QLabel* panel = control<QLabel>(f, QStringLiteral("statusPanel%1").arg(i));
         EXPECT_EQ(panel->textFormat(), Qt::PlainText) << panel->objectName().toStdString();
+    }
     QString connecting;
     QObject::connect(&f.cycle(), &mailcheck::MailCheckCycle::panelTextChanged, &f, [&](int panel, const QString& t) {
         if (panel == mailcheck::kPanelStatus && t.startsWith(q("Connecting")))
