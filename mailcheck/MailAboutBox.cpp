@@ -25,6 +25,7 @@ MailAboutBox::MailAboutBox(QWidget* parent)
     setPalette(silver);
 
     titleLabel = new QLabel(QStringLiteral("Dialtally EMail Checker"), this);
+    titleLabel->setObjectName(QStringLiteral("titleLabel"));
     QFont title(QStringLiteral("Times New Roman"));
     title.setStyleHint(QFont::Serif);
     title.setPixelSize(16);
@@ -37,6 +38,7 @@ MailAboutBox::MailAboutBox(QWidget* parent)
     titleLabel->setAlignment(Qt::AlignCenter);
 
     versionLabel = new QLabel(QStringLiteral("Version 2.0"), this);
+    versionLabel->setObjectName(QStringLiteral("versionLabel"));
     QPalette blue = versionLabel->palette();
     blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
     versionLabel->setPalette(blue);
@@ -44,6 +46,7 @@ MailAboutBox::MailAboutBox(QWidget* parent)
     versionLabel->setAlignment(Qt::AlignCenter);
 
     noticeText = new QPlainTextEdit(this);
+    noticeText->setObjectName(QStringLiteral("noticeText"));
     noticeText->setReadOnly(true);
     noticeText->setPlainText(
         QStringLiteral("This program is part of Dialtally 2.0. It lists the mail waiting in your POP3 mailboxes."));
@@ -53,6 +56,7 @@ MailAboutBox::MailAboutBox(QWidget* parent)
     noticeText->setGeometry(8, 54, 232, 66);
 
     okButton = new QPushButton(QStringLiteral("OK"), this);
+    okButton->setObjectName(QStringLiteral("okButton"));
     okButton->setDefault(true);
     okButton->setGeometry(87, 128, 75, 25);
     connect(okButton, &QPushButton::clicked, this, &QDialog::accept);

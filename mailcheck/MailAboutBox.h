@@ -14,13 +14,15 @@ class MailAboutBox : public QDialog {
 public:
     explicit MailAboutBox(QWidget* parent = nullptr);
 
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
     QLabel* titleLabel = nullptr;  // "Dialtally EMail Checker"
     QLabel* versionLabel = nullptr;  // "Version 2.0"
     QPlainTextEdit* noticeText = nullptr;
     QPushButton* okButton = nullptr;  // "OK"
-
-protected:
-    void showEvent(QShowEvent* event) override;
 };
 
 }  // namespace mailcheck

@@ -343,8 +343,8 @@ void MailCheckCycle::check()
                 emit taskbarButtonHideRequested();
         }
     }
-    const platform::SystemTime now = platform::localTimeRecord();
-    emit panelTextChanged(kPanelLastChecked, platform::clockText(now.wHour, now.wMinute, now.wSecond));
+    const platform::LocalDateTime now = platform::localNow();
+    emit panelTextChanged(kPanelLastChecked, platform::clockText(now.hour, now.minute, now.second));
     setStatus(text(kDisconnectedPanel));
 }
 
@@ -358,15 +358,17 @@ void MailCheckCycle::listMessages()
     MailAccount& account = m_accounts[m_currentAccount];
     account.FirstItem = count > 0 ? base + 1 : -1;
     std::int64_t accountBytes = 0;
-    for (int n = 1; n <= count; ++n) {
-        setStatus(QStringLiteral("Receiving message ") + QString::number(n));
-        m_checkClient.getSummary(n);
-        const platform::Pop3Summary& summary = m_checkClient.Summary();
+    if (count > 0)
+        setStatus(QStringLiteral("Receiving message 1"));
+    // Each message's progress shows before its summary is read, as it always has.
+    m_checkClient.getSummaries(count, [&](int n, const platform::Pop3Summary& summary) {
         m_messages.push_back({summary.From.left(kMaxHeaderTextChars), summary.Subject.left(kMaxHeaderTextChars),
                               summary.Bytes, account.Name, summary.MessageId.left(kMaxHeaderTextChars), summary.Uid});
         emit messageAdded(m_messages.back());
         accountBytes += summary.Bytes;
-    }
+        if (n < count)
+            setStatus(QStringLiteral("Receiving message ") + QString::number(n + 1));
+    });
     emit messagesListed();
     if (count > 0) {
         account.LastItem = base + count;

@@ -191,6 +191,7 @@ void MailCheckerWindow::buildWindow()
     checkNowButton->setToolTip(QStringLiteral("Check the Mail now !"));
     connect(checkNowButton, &QAction::triggered, this, [this] { handle([this] { checkNow(); }); });
     toolSeparator = toolBar->addSeparator();
+    toolSeparator->setObjectName(QStringLiteral("toolSeparator"));
     exitButton = toolBar->addAction(toolIcon(kImageExit), QString());
     exitButton->setObjectName(QStringLiteral("exitButton"));
     exitButton->setToolTip(QStringLiteral("Exit"));
@@ -294,40 +295,53 @@ void MailCheckerWindow::buildMenus()
     };
 
     fileMenu = menuBar()->addMenu(QStringLiteral("File"));
+    fileMenu->setObjectName(QStringLiteral("fileMenu"));
     checkNowAction = fileMenu->addAction(QStringLiteral("Check now"));
+    checkNowAction->setObjectName(QStringLiteral("checkNowAction"));
     bind(checkNowAction, &MailCheckerWindow::checkNow);
     hideAction = fileMenu->addAction(QStringLiteral("Hide"));
+    hideAction->setObjectName(QStringLiteral("hideAction"));
     bind(hideAction, &MailCheckerWindow::hideProgram);
     fileMenu->addSeparator();
     exitAction = fileMenu->addAction(QStringLiteral("Exit"));
+    exitAction->setObjectName(QStringLiteral("exitAction"));
     bind(exitAction, &MailCheckerWindow::exitProgram);
 
     helpMenu = menuBar()->addMenu(QStringLiteral("Help"));
+    helpMenu->setObjectName(QStringLiteral("helpMenu"));
     helpAction = helpMenu->addAction(QStringLiteral("EMail Checker help"));
+    helpAction->setObjectName(QStringLiteral("helpAction"));
     bind(helpAction, &MailCheckerWindow::showHelp);
     aboutAction = helpMenu->addAction(QStringLiteral("About..."));
+    aboutAction->setObjectName(QStringLiteral("aboutAction"));
     bind(aboutAction, &MailCheckerWindow::showAbout);
 
     trayMenu = new QMenu(this);
     trayMenu->setObjectName(QStringLiteral("trayMenu"));
     trayRestoreAction = trayMenu->addAction(QStringLiteral("Restore"));
+    trayRestoreAction->setObjectName(QStringLiteral("trayRestoreAction"));
     trayMenu->setDefaultAction(trayRestoreAction);
     bind(trayRestoreAction, &MailCheckerWindow::restoreFromTray);
     trayHideAction = trayMenu->addAction(QStringLiteral("Hide"));
+    trayHideAction->setObjectName(QStringLiteral("trayHideAction"));
     bind(trayHideAction, &MailCheckerWindow::hideProgram);
     trayMenu->addSeparator();
     trayCheckNowAction = trayMenu->addAction(icons[kImageCheck], QStringLiteral("Check now"));
+    trayCheckNowAction->setObjectName(QStringLiteral("trayCheckNowAction"));
     bind(trayCheckNowAction, &MailCheckerWindow::checkNow);
     trayMenu->addSeparator();
     trayExitAction = trayMenu->addAction(icons[kImageExit], QStringLiteral("Exit"));
+    trayExitAction->setObjectName(QStringLiteral("trayExitAction"));
     bind(trayExitAction, &MailCheckerWindow::exitProgram);
 
     messageMenu = new QMenu(this);
     messageMenu->setObjectName(QStringLiteral("messageMenu"));
     selectAction = messageMenu->addAction(QStringLiteral("Select"));
+    selectAction->setObjectName(QStringLiteral("selectAction"));
     messageMenu->setDefaultAction(selectAction);
     messageMenu->addSeparator();
     deleteAction = messageMenu->addAction(QStringLiteral("Delete"));
+    deleteAction->setObjectName(QStringLiteral("deleteAction"));
     bind(deleteAction, &MailCheckerWindow::deleteSelectedMessage);
 }
 

@@ -63,35 +63,6 @@ public:
     // Set once the program has asked to end; quitPosted() tells the message loop.
     bool QuitPosted = false;
 
-    // ---- controls -----------------------------------------------------------------
-    QWidget* toolBand = nullptr;  // the band that holds the toolbar
-    QToolBar* toolBar = nullptr;
-    QAction* checkNowButton = nullptr;  // "Check the Mail now !"
-    QAction* toolSeparator = nullptr;
-    QAction* exitButton = nullptr;  // "Exit"
-    QListWidget* accountList = nullptr;
-    QSplitter* listSplitter = nullptr;
-    QTreeWidget* messageList = nullptr;
-    std::array<QLabel*, 7> statusPanels{};
-    QMenu* fileMenu = nullptr;
-    QMenu* helpMenu = nullptr;
-    QAction* checkNowAction = nullptr;
-    QAction* hideAction = nullptr;
-    QAction* exitAction = nullptr;
-    QAction* helpAction = nullptr;
-    QAction* aboutAction = nullptr;
-    QMenu* trayMenu = nullptr;
-    QAction* trayRestoreAction = nullptr;
-    QAction* trayHideAction = nullptr;
-    QAction* trayCheckNowAction = nullptr;
-    QAction* trayExitAction = nullptr;
-    QMenu* messageMenu = nullptr;  // the message list's context menu
-    QAction* selectAction = nullptr;
-    QAction* deleteAction = nullptr;
-    // Indexed by ImageIndex: the pictures as drawn, and lit for the toolbar's hover.
-    std::array<QIcon, 4> icons;
-    std::array<QIcon, 4> highlightedIcons;
-    QTimer* checkTimer = nullptr;
     MailAboutBox* aboutBox = nullptr;  // set by WinMain
 
     // ---- handlers -----------------------------------------------------------------
@@ -142,6 +113,36 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Named statusPanel0 to statusPanel6.
+    std::array<QLabel*, 7> statusPanels{};
+    // Indexed by ImageIndex: the pictures as drawn, and lit for the toolbar's hover.
+    std::array<QIcon, 4> icons;
+    std::array<QIcon, 4> highlightedIcons;
+    QWidget* toolBand = nullptr;  // the band that holds the toolbar
+    QToolBar* toolBar = nullptr;
+    QAction* checkNowButton = nullptr;  // "Check the Mail now !"
+    QAction* toolSeparator = nullptr;
+    QAction* exitButton = nullptr;  // "Exit"
+    QListWidget* accountList = nullptr;
+    QSplitter* listSplitter = nullptr;
+    QTreeWidget* messageList = nullptr;
+    QMenu* fileMenu = nullptr;
+    QMenu* helpMenu = nullptr;
+    QAction* checkNowAction = nullptr;
+    QAction* hideAction = nullptr;
+    QAction* exitAction = nullptr;
+    QAction* helpAction = nullptr;
+    QAction* aboutAction = nullptr;
+    QMenu* trayMenu = nullptr;
+    QAction* trayRestoreAction = nullptr;
+    QAction* trayHideAction = nullptr;
+    QAction* trayCheckNowAction = nullptr;
+    QAction* trayExitAction = nullptr;
+    QMenu* messageMenu = nullptr;  // the message list's context menu
+    QAction* selectAction = nullptr;
+    QAction* deleteAction = nullptr;
+    QTimer* checkTimer = nullptr;
+
     void buildWindow();
     void buildMenus();
     // Rows reach the list in batches, so it is not laid out and drawn again for every

@@ -1,6 +1,7 @@
 #include "AboutBox.h"
 
 #include "Application.h"
+#include "DialogButtons.h"
 #include "Help.h"
 #include "SplashWindow.h"
 
@@ -28,17 +29,11 @@ AboutBox::AboutBox(QWidget* parent)
     logo->setAlignment(Qt::AlignCenter);
     layout->addWidget(logo, 1);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    okButton = new QPushButton(QStringLiteral("OK"), this);
-    okButton->setObjectName(QStringLiteral("okButton"));
+    auto* buttons = new platform::DialogButtons(this, true);
+    okButton = buttons->add(QStringLiteral("OK"), QDialogButtonBox::AcceptRole, "okButton");
     okButton->setDefault(true);
-    helpButton = new QPushButton(QStringLiteral("&Help"), this);
-    helpButton->setObjectName(QStringLiteral("helpButton"));
-    buttons->addWidget(okButton);
-    buttons->addWidget(helpButton);
-    buttons->addStretch();
-    layout->addLayout(buttons);
+    helpButton = buttons->add(QStringLiteral("&Help"), QDialogButtonBox::HelpRole, "helpButton");
+    layout->addWidget(buttons);
 
     connect(okButton, &QPushButton::clicked, this, platform::guarded(this, &AboutBox::okClicked));
     connect(helpButton, &QPushButton::clicked, this, platform::guarded(this, &AboutBox::helpClicked));

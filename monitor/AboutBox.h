@@ -11,9 +11,6 @@ class AboutBox : public QDialog {
 public:
     explicit AboutBox(QWidget* parent = nullptr);
 
-    QLabel* logo = nullptr;
-    QPushButton* okButton = nullptr;
-    QPushButton* helpButton = nullptr;
 
     void okClicked();
     void helpClicked();
@@ -21,4 +18,9 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+
+private:
+    QLabel* logo = nullptr;
+    QPushButton* okButton = nullptr;
+    QPushButton* helpButton = nullptr;
 };

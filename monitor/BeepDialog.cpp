@@ -1,6 +1,7 @@
 #include "BeepDialog.h"
 
 #include "Application.h"
+#include "DialogButtons.h"
 #include "Help.h"
 #include "MessageBox.h"
 #include "Registry.h"
@@ -85,23 +86,6 @@ int checkedNumber(const QRadioButton* first, const QRadioButton* second, const Q
     return 0;
 }
 
-QHBoxLayout* centredOkCancelHelpRow(QWidget* dialog, QPushButton*& ok, QPushButton*& cancel, QPushButton*& help)
-{
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    ok = new QPushButton(QStringLiteral("OK"), dialog);
-    ok->setObjectName(QStringLiteral("okButton"));
-    ok->setDefault(true);
-    cancel = new QPushButton(QStringLiteral("Cancel"), dialog);
-    cancel->setObjectName(QStringLiteral("cancelButton"));
-    help = new QPushButton(QStringLiteral("&Help"), dialog);
-    help->setObjectName(QStringLiteral("helpButton"));
-    for (QPushButton* button : {ok, cancel, help})
-        buttons->addWidget(button);
-    buttons->addStretch();
-    return buttons;
-}
-
 }  // namespace beep
 
 BeepDialog::BeepDialog(MonitoringSession& session, QWidget* parent)
@@ -172,7 +156,7 @@ BeepDialog::BeepDialog(MonitoringSession& session, QWidget* parent)
     }
     page->addLayout(sounds);
 
-    layout->addLayout(beep::centredOkCancelHelpRow(this, okButton, cancelButton, helpButton));
+    layout->addWidget(platform::okCancelHelpRow(this, okButton, cancelButton, helpButton, true));
     setFixedSize(sizeHint());
 
     intervalEdit->installEventFilter(this);

@@ -29,11 +29,6 @@ IntervalCheck checkIntervalText(const QString& text);
 // The minutes of an accepted, non-empty text.
 int intervalOf(const QString& text);
 
-// The OK, Cancel and Help row centred at the foot of the Beep and the Reset dialogs,
-// OK the default. The buttons carry the object names okButton, cancelButton and
-// helpButton, the names both dialogs give them.
-QHBoxLayout* centredOkCancelHelpRow(QWidget* dialog, QPushButton*& ok, QPushButton*& cancel, QPushButton*& help);
-
 // The number (1 to 4) of the checked one of a dialog's four radio buttons, 0 for none;
 // both dialogs store their choice by that number.
 int checkedNumber(const QRadioButton* first, const QRadioButton* second, const QRadioButton* third,
@@ -47,22 +42,6 @@ public:
     explicit BeepDialog(MonitoringSession& session, QWidget* parent = nullptr);
     ~BeepDialog() override;
 
-    QTabWidget* pageTabs = nullptr;
-    QWidget* beepPage = nullptr;
-    QLabel* speakerPicture = nullptr;
-    QLabel* introLine1 = nullptr;
-    QLabel* introLine2 = nullptr;
-    QLabel* introLine3 = nullptr;
-    QLabel* intervalLabel = nullptr;
-    QLineEdit* intervalEdit = nullptr;
-    QCheckBox* beepOnCheck = nullptr;
-    QRadioButton* defaultSoundRadio = nullptr;
-    QRadioButton* asteriskSoundRadio = nullptr;
-    QRadioButton* exclamationSoundRadio = nullptr;
-    QRadioButton* handSoundRadio = nullptr;
-    QPushButton* okButton = nullptr;
-    QPushButton* cancelButton = nullptr;
-    QPushButton* helpButton = nullptr;
 
     void FormCreate();
     void beepOnToggled();
@@ -81,6 +60,23 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    QTabWidget* pageTabs = nullptr;
+    QWidget* beepPage = nullptr;
+    QLabel* speakerPicture = nullptr;
+    QLabel* introLine1 = nullptr;
+    QLabel* introLine2 = nullptr;
+    QLabel* introLine3 = nullptr;
+    QLabel* intervalLabel = nullptr;
+    QLineEdit* intervalEdit = nullptr;
+    QCheckBox* beepOnCheck = nullptr;
+    QRadioButton* defaultSoundRadio = nullptr;
+    QRadioButton* asteriskSoundRadio = nullptr;
+    QRadioButton* exclamationSoundRadio = nullptr;
+    QRadioButton* handSoundRadio = nullptr;
+    QPushButton* okButton = nullptr;
+    QPushButton* cancelButton = nullptr;
+    QPushButton* helpButton = nullptr;
+
     void restoreInterval();
 
     MonitoringSession& m_session;

@@ -132,12 +132,17 @@ void LoadHistory(ConnectionsDialog& dialog, connections::HistoryFilter filter)
     // A history that is missing or empty also shows the zero footer: totals left from
     // an earlier load must not stand beside an empty list.
     const connections::FooterTexts footer = connections::footerTexts(dialog.rows().view());
-    dialog.totalFeeLabel->setText(footer.totalFee);
-    dialog.averageTimeLabel->setText(footer.averageTime);
-    dialog.averageCostLabel->setText(footer.averageCost);
+    dialog.showFooter(footer);
+}
+
+void ConnectionsDialog::showFooter(const connections::FooterTexts& footer)
+{
+    totalFeeLabel->setText(footer.totalFee);
+    averageTimeLabel->setText(footer.averageTime);
+    averageCostLabel->setText(footer.averageCost);
     // Centred again for the new values: a value wider than the one the footer was laid
     // out for would otherwise run into the next field.
-    dialog.FormResize();
+    FormResize();
 }
 
 void ClearConnectionTable(ConnectionsDialog& dialog)
@@ -148,6 +153,8 @@ void ClearConnectionTable(ConnectionsDialog& dialog)
 // =====================================================================================
 // The dialog
 // =====================================================================================
+
+ColumnSort ConnectionsDialog::s_sort;
 
 ConnectionsDialog::ConnectionsDialog(MonitoringSession& session, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint
@@ -423,23 +430,21 @@ void ConnectionsDialog::thisDayClicked()
 
 void ConnectionsDialog::columnClicked(int column)
 {
-    using namespace connections;
-    ConnectionsSortDirection = ConnectionsSortDirection == 1 ? 0 : 1;
     const QString caption = m_rows->headerData(column, Qt::Horizontal).toString();
-    int key = 0;
-    if (sortKeyOfCaption(caption, &key))
-        ConnectionsSortKey = key;
-    if (ConnectionsSortKey != ConnectionsLastSortKey)
-        ConnectionsSortDirection = 1;
-    ConnectionsLastSortKey = ConnectionsSortKey;
-    if (ConnectionsSortKey >= kFirstUnsortableKey)
+    // A caption of no column leaves the key as it was.
+    int key = s_sort.key;
+    connections::sortKeyOfCaption(caption, &key);
+    // An unsortable column is clicked all the same: the next click on a sortable one
+    // counts as another column's and starts ascending.
+    s_sort.click(key);
+    if (s_sort.key >= connections::kFirstUnsortableKey)
         return;
 
     connectionList->clearSelection();
-    m_rows->sortRows(ConnectionsLastSortKey, ConnectionsSortDirection == 1);
+    m_rows->sortRows(s_sort.key, s_sort.ascending());
 
     sortColumnLabel->setText(caption);
-    const bool ascending = ConnectionsSortDirection == 1;
+    const bool ascending = s_sort.ascending();
     directionLabel->setText(ascending ? QStringLiteral("Down") : QStringLiteral("Up"));
     ascendingArrow->setVisible(ascending);
     descendingArrow->setVisible(!ascending);
@@ -447,8 +452,13 @@ void ConnectionsDialog::columnClicked(int column)
 
 int ConnectionsDialog::compareBySortState(const QStringList& a, const QStringList& b) const
 {
-    const int r = connections::compareRows(a, b, connections::ConnectionsLastSortKey);
-    return connections::ConnectionsSortDirection == 1 ? r : -r;
+    const int r = connections::compareRows(a, b, s_sort.key);
+    return s_sort.ascending() ? r : -r;
+}
+
+void ConnectionsDialog::forgetSortOrder()
+{
+    s_sort = {};
 }
 
 void ConnectionsDialog::FormConstrainedResize()

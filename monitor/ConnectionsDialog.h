@@ -4,6 +4,7 @@
 // their order are the ConnectionsModel's.
 #pragma once
 
+#include "ColumnSort.h"
 #include "ConnectionsModel.h"
 
 #include <QDialog>
@@ -68,6 +69,44 @@ public:
     MonitoringSession& session() const { return m_session; }
 
     // ---- controls ---------------------------------------------------------------
+    QIcon activeFilterMark;
+
+    // ---- handlers ----------------------------------------------------------------
+    void FormActivate();
+    void allDaysClicked();
+    void thisMonthClicked();
+    void thisDayClicked();
+    void columnClicked(int column);
+    // Compares two rows of the list (their nine texts) under the sort order.
+    int compareBySortState(const QStringList& a, const QStringList& b) const;
+    // Back to the order of a program just started, which knows no click yet.
+    static void forgetSortOrder();
+    void FormConstrainedResize();
+    void FormResize();
+    void okClicked();
+    void helpClicked();
+    void FormClose();
+
+    // The totals and averages below the list.
+    void showFooter(const connections::FooterTexts& footer);
+    // The rows of the list.
+    connections::ConnectionsModel& rows() const { return *m_rows; }
+    // The nine texts of a row of the list.
+    QStringList rowOf(int row) const;
+    // Sets the columns to the widths that show the captions, the design's values and
+    // the rows loaded whole, but for names beyond their design length.
+    void fitColumns();
+    // The client width the dialog opens with: every column in view.
+    int openingWidth() const;
+
+    void done(int result) override;
+
+protected:
+    bool event(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
     QTableView* connectionList = nullptr;
     QPushButton* okButton = nullptr;
     QPushButton* helpButton = nullptr;
@@ -88,7 +127,6 @@ public:
     QToolButton* allDaysButton = nullptr;
     QToolButton* thisMonthButton = nullptr;
     QToolButton* thisDayButton = nullptr;
-    QIcon activeFilterMark;
     QGroupBox* sortBox = nullptr;
     QLabel* sortColumnLabel = nullptr;  // the caption of the column sorted by
     QGroupBox* directionBox = nullptr;
@@ -96,41 +134,13 @@ public:
     QLabel* ascendingArrow = nullptr;  // pointing down
     QLabel* descendingArrow = nullptr;  // pointing up
 
-    // ---- handlers ----------------------------------------------------------------
-    void FormActivate();
-    void allDaysClicked();
-    void thisMonthClicked();
-    void thisDayClicked();
-    void columnClicked(int column);
-    // Compares two rows of the list (their nine texts) under the sort state.
-    int compareBySortState(const QStringList& a, const QStringList& b) const;
-    void FormConstrainedResize();
-    void FormResize();
-    void okClicked();
-    void helpClicked();
-    void FormClose();
-
-    // The rows of the list.
-    connections::ConnectionsModel& rows() const { return *m_rows; }
-    // The nine texts of a row of the list.
-    QStringList rowOf(int row) const;
-    // Sets the columns to the widths that show the captions, the design's values and
-    // the rows loaded whole, but for names beyond their design length.
-    void fitColumns();
-    // The client width the dialog opens with: every column in view.
-    int openingWidth() const;
-
-    void done(int result) override;
-
-protected:
-    bool event(QEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-
-private:
     void buildWindow();
     void layOutFilterButtons();
     void filterButton(QToolButton* clicked, connections::HistoryFilter filter);
+
+    // One order for every showing of the list in a run: a dialog opened again sorts
+    // on from the clicks of the one before.
+    static ColumnSort s_sort;
 
     MonitoringSession& m_session;
     connections::ConnectionsModel* m_rows = nullptr;

@@ -1,6 +1,7 @@
 #include "CounterDialog.h"
 
 #include "Application.h"
+#include "DialogButtons.h"
 #include "Help.h"
 #include "LocalTime.h"
 #include "MessageBox.h"
@@ -163,7 +164,7 @@ CounterDialog::CounterDialog(MonitoringSession& session, QWidget* parent)
         page->addWidget(reportNowButton, 0, Qt::AlignLeft);
     }
 
-    layout->addLayout(beep::centredOkCancelHelpRow(this, okButton, cancelButton, helpButton));
+    layout->addWidget(platform::okCancelHelpRow(this, okButton, cancelButton, helpButton, true));
     // The design's size, or wider where the notes' lines need it.
     setFixedSize(std::max(318, minimumSizeHint().width()), 377);
 

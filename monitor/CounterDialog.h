@@ -34,6 +34,21 @@ public:
     explicit CounterDialog(MonitoringSession& session, QWidget* parent = nullptr);
     ~CounterDialog() override;
 
+
+    void FormCreate();
+    void resetNowClicked();
+    void reportNowClicked();
+    void okClicked();
+    void cancelClicked();
+    void helpClicked();
+
+    // 1 to 4 for the checked radio button, 0 for none.
+    int checkedResetButton() const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
     QTabWidget* pageTabs = nullptr;
     QWidget* resetPage = nullptr;
     QWidget* reportPage = nullptr;
@@ -50,20 +65,6 @@ public:
     QPushButton* cancelButton = nullptr;
     QPushButton* helpButton = nullptr;
 
-    void FormCreate();
-    void resetNowClicked();
-    void reportNowClicked();
-    void okClicked();
-    void cancelClicked();
-    void helpClicked();
-
-    // 1 to 4 for the checked radio button, 0 for none.
-    int checkedResetButton() const;
-
-protected:
-    void showEvent(QShowEvent* event) override;
-
-private:
     void setCheckedResetButton(int number);
 
     MonitoringSession& m_session;

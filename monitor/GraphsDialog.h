@@ -22,18 +22,10 @@ public:
     explicit GraphsDialog(MonitoringSession& session, QWidget* parent = nullptr);
     ~GraphsDialog() override;
 
-    // Each frame holds one chart of each page: the hour charts on the first, the user
-    // and provider charts on the second.
-    QGroupBox* upperChartBox = nullptr;
     platform::TVtChart* connectionsPerHourChart = nullptr;
     platform::TVtChart* feePerUserChart = nullptr;
-    QGroupBox* lowerChartBox = nullptr;
     platform::TVtChart* feePerHourChart = nullptr;
     platform::TVtChart* feePerProviderChart = nullptr;
-    QPushButton* previousButton = nullptr;  // back to the hour charts
-    QPushButton* nextButton = nullptr;  // on to the user and provider charts
-    QPushButton* okButton = nullptr;
-    QPushButton* helpButton = nullptr;
 
     void FormActivate();
     void BuildGraphs();
@@ -51,6 +43,15 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // Each frame holds one chart of each page: the hour charts on the first, the user
+    // and provider charts on the second.
+    QGroupBox* upperChartBox = nullptr;
+    QGroupBox* lowerChartBox = nullptr;
+    QPushButton* previousButton = nullptr;  // back to the hour charts
+    QPushButton* nextButton = nullptr;  // on to the user and provider charts
+    QPushButton* okButton = nullptr;
+    QPushButton* helpButton = nullptr;
+
     // The first page (the hour charts) or the second (the user and provider charts).
     void showPage(bool hourCharts);
     // The window's outer size: the client area and the frame the window manager adds.

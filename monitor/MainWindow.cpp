@@ -68,9 +68,9 @@ std::int32_t readInteger(platform::Registry& registry, RootKey root, const char*
 
 MainWindow::MainWindow(mainwindow::DialogCommands dialogs, QWidget* parent)
     : QMainWindow(parent)
-    , icons(stateIcons())
+    , m_icons(stateIcons())
     , m_dialogs(std::move(dialogs))
-    , m_tray(icons[mainwindow::kImageNotConnected], icons[mainwindow::kImageConnected])
+    , m_tray(m_icons[mainwindow::kImageNotConnected], m_icons[mainwindow::kImageConnected])
 {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(caption());
@@ -251,7 +251,7 @@ void MainWindow::render()
     averagePerDayLabel->setText(shown.period.averagePerDay);
     budgetLeftLabel->setText(shown.budget);
     if (shown.tickCompleted)
-        clockLabel->setText(formats::clockText(platform::localTimeRecord()));
+        clockLabel->setText(formats::clockText(platform::localNow()));
 }
 
 void MainWindow::deferMessage(const QString& text, bool exception)
@@ -379,7 +379,7 @@ void MainWindow::buildWindow()
     timeSyncButton = speedButton("timeSyncButton", "Time Synchronization");
     timeSyncButton->setIcon(QIcon(pictures::clockPicture(16)));
     monitoringButton = speedButton("monitoringButton", "Enable or disable monitoring DUN");
-    monitoringButton->setIcon(icons[mainwindow::kImageMonitoringOn]);
+    monitoringButton->setIcon(m_icons[mainwindow::kImageMonitoringOn]);
     holidayButton = speedButton("holidayButton", "Enable or disable holiday tariff");
     holidayButton->setText(QStringLiteral("Holiday"));
     holidayButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
@@ -751,14 +751,14 @@ void MainWindow::checkMailNow()
 void MainWindow::toggleHoliday()
 {
     m_session.setHoliday(!m_session.holiday());
-    holidayButton->setIcon(m_session.holiday() ? icons[mainwindow::kImageHoliday] : QIcon());
+    holidayButton->setIcon(m_session.holiday() ? m_icons[mainwindow::kImageHoliday] : QIcon());
 }
 
 void MainWindow::toggleMonitoring()
 {
     m_session.setMonitoringPaused(!m_session.monitoringPaused());
     monitoringButton->setIcon(
-        icons[m_session.monitoringPaused() ? mainwindow::kImageMonitoringOff : mainwindow::kImageMonitoringOn]);
+        m_icons[m_session.monitoringPaused() ? mainwindow::kImageMonitoringOff : mainwindow::kImageMonitoringOn]);
 }
 
 void MainWindow::trayClicked(tray::Click click)

@@ -92,31 +92,8 @@ public:
     // The About box that "&About ..." shows, asked for when it is shown; its owner
     // keeps it.
     void setAboutBox(std::function<AboutBox&()> box) { m_aboutBox = std::move(box); }
-
-    // ---- controls -----------------------------------------------------------------
-    QGroupBox* lineBox = nullptr;  // its title is the line's state
-    QLabel* elapsedLabel = nullptr;
-    QLabel* connectionFeeLabel = nullptr;
-    QLabel* providerLabel = nullptr;
-    QLabel* periodFeeLabel = nullptr;
-    QLabel* clockLabel = nullptr;
-    QLabel* userLabel = nullptr;
-    QLabel* connectedImage = nullptr;
-    QLabel* notConnectedImage = nullptr;
-    QLabel* periodTimeLabel = nullptr;
-    QLabel* periodStartLabel = nullptr;
-    QLabel* nextResetLabel = nullptr;
-    QLabel* averagePerDayLabel = nullptr;
-    QLabel* budgetLeftLabel = nullptr;
-    QPushButton* hideButton = nullptr;
-    QPushButton* exitButton = nullptr;
-    QToolButton* mailCheckerButton = nullptr;
-    QToolButton* timeSyncButton = nullptr;
-    QToolButton* monitoringButton = nullptr;
-    QToolButton* holidayButton = nullptr;
-    QToolBar* toolBar = nullptr;
-    QMenu* trayMenu = nullptr;
-    std::array<QIcon, 5> icons;
+    // The pictures of the line's and the toolbar's states.
+    const QIcon& stateIcon(mainwindow::ImageIndex index) const { return m_icons[index]; }
 
     // ---- what the user does ------------------------------------------------------------
     // Start-up after the window's creation: splash, the session's start, the tray icon,
@@ -184,6 +161,32 @@ private:
     // The enabled command whose shortcut is this key, if any.
     QAction* commandForKey(const QKeyEvent& key) const;
 
+    // ---- controls -----------------------------------------------------------------
+    QGroupBox* lineBox = nullptr;  // its title is the line's state
+    QLabel* elapsedLabel = nullptr;
+    QLabel* connectionFeeLabel = nullptr;
+    QLabel* providerLabel = nullptr;
+    QLabel* periodFeeLabel = nullptr;
+    QLabel* clockLabel = nullptr;
+    QLabel* userLabel = nullptr;
+    QLabel* connectedImage = nullptr;
+    QLabel* notConnectedImage = nullptr;
+    QLabel* periodTimeLabel = nullptr;
+    QLabel* periodStartLabel = nullptr;
+    QLabel* nextResetLabel = nullptr;
+    QLabel* averagePerDayLabel = nullptr;
+    QLabel* budgetLeftLabel = nullptr;
+    QPushButton* hideButton = nullptr;
+    QPushButton* exitButton = nullptr;
+    QToolButton* mailCheckerButton = nullptr;
+    QToolButton* timeSyncButton = nullptr;
+    QToolButton* monitoringButton = nullptr;
+    QToolButton* holidayButton = nullptr;
+    QToolBar* toolBar = nullptr;
+    QMenu* trayMenu = nullptr;
+
+    // Made before the session and the tray, which take two of them.
+    std::array<QIcon, 5> m_icons;
     mainwindow::DialogCommands m_dialogs;
     MonitoringSession m_session;
     TrayController m_tray;

@@ -37,11 +37,6 @@ public:
     explicit OpenReportDialog(MonitoringSession& session, QWidget* parent = nullptr);
     ~OpenReportDialog() override;
 
-    QGroupBox* reportBox = nullptr;
-    QListWidget* reportList = nullptr;
-    QPushButton* selectEditorButton = nullptr;
-    QPushButton* openButton = nullptr;
-    QPushButton* closeButton = nullptr;
 
     void FormCreate();
     void openClicked();
@@ -57,6 +52,12 @@ protected:
     bool event(QEvent* event) override;
 
 private:
+    QGroupBox* reportBox = nullptr;
+    QListWidget* reportList = nullptr;
+    QPushButton* selectEditorButton = nullptr;
+    QPushButton* openButton = nullptr;
+    QPushButton* closeButton = nullptr;
+
     void buildWindow();
     // FormCreate under the standard error display.
     void prepare();

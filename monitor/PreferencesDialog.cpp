@@ -1,6 +1,8 @@
 #include "PreferencesDialog.h"
 
 #include "Application.h"
+#include "Autostart.h"
+#include "DialogButtons.h"
 #include "Help.h"
 #include "MessageBox.h"
 #include "ProgramFileDialog.h"
@@ -94,11 +96,11 @@ void checkDigits(QLineEdit* edit, const QString& boxCaption, const QString& rese
     }
 }
 
-QStringList accountNames(const PreferencesDialog& form)
+QStringList accountNames(const QListWidget& list)
 {
     QStringList names;
-    for (int j = 0; j < form.accountList->count(); ++j)
-        names << form.accountList->item(j)->text();
+    for (int j = 0; j < list.count(); ++j)
+        names << list.item(j)->text();
     return names;
 }
 
@@ -111,21 +113,6 @@ bool isAllDigits(const QString& text)
                              platform::MessageIcon::Exclamation);
     return bad == 0;
 }
-
-// The mail checker's switches of its key, in the order they are loaded and saved.
-struct MailSwitch {
-    const char* value;
-    QCheckBox* PreferencesDialog::*box;
-};
-const MailSwitch kMailSwitches[] = {
-    {rk::vEmailSystemTray, &PreferencesDialog::mailTrayCheck},
-    {rk::vAutoCheck, &PreferencesDialog::checkMailAtStartCheck},
-    {rk::vAutoRestore, &PreferencesDialog::restoreOnMailCheck},
-    {rk::vAutoClose, &PreferencesDialog::closeWithoutMailCheck},
-    {rk::vAutoMinimize, &PreferencesDialog::minimizeMailAtStartCheck},
-    {rk::vAutoCloseProgram, &PreferencesDialog::closeOnDisconnectCheck},
-    {rk::vOnOff, &PreferencesDialog::mailCheckerOnCheck},
-};
 
 // An edit's room bounds what the user types, not what the registry holds: a number
 // stored wider than its edit (by hand, or by an older version) is shown whole, so
@@ -205,19 +192,6 @@ QString runOpenDialog(QFileDialog& dialog)
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().first();
-}
-
-std::int32_t takeInteger(PreferencesDialog& form, QLineEdit* edit, QWidget* page, QWidget* innerPage = nullptr)
-{
-    std::int32_t value = 0;
-    if (pref::strictInteger(edit->text(), value))
-        return value;
-    // Show the user where the number is wanted before saying what is wrong with it.
-    form.pageTabs->setCurrentWidget(page);
-    if (innerPage)
-        form.emailTabs->setCurrentWidget(innerPage);
-    edit->setFocus();
-    throw std::runtime_error(pref::notAnIntegerText(edit->text()).toLocal8Bit().toStdString());
 }
 
 }  // namespace
@@ -447,17 +421,9 @@ void PreferencesDialog::buildWindow()
     }
 
     // ---- buttons ----
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    okButton = named(new QPushButton(QStringLiteral("OK"), this), "okButton");
-    cancelButton = named(new QPushButton(QStringLiteral("Cancel"), this), "cancelButton");
-    helpButton = named(new QPushButton(QStringLiteral("&Help"), this), "helpButton");
-    for (QPushButton* button : {okButton, cancelButton, helpButton}) {
+    layout->addWidget(platform::okCancelHelpRow(this, okButton, cancelButton, helpButton));
+    for (QPushButton* button : {okButton, cancelButton, helpButton})
         button->setAutoDefault(false);
-        buttons->addWidget(button);
-    }
-    okButton->setDefault(true);
-    layout->addLayout(buttons);
 
     // ---- handlers ----
     using platform::guarded;
@@ -525,8 +491,8 @@ void PreferencesDialog::selectAccountLine(int row)
 
 void PreferencesDialog::FormCreate()
 {
-    ExecListLoaded = false;
-    AccountsLoaded = false;
+    m_execListLoaded = false;
+    m_accountsLoaded = false;
     platform::Registry& registry = m_registry;
     {
         KeyScope key(registry, RootKey::LocalMachine, name(rk::kSoftware), false);
@@ -545,7 +511,7 @@ void PreferencesDialog::FormCreate()
     }
     showExecList();
     showExecCount();
-    ExecListLoaded = true;
+    m_execListLoaded = true;
     {
         KeyScope key(registry, RootKey::CurrentUser, name(rk::kBudget), true);
         loadFlag(key, rk::vOnOff, budgetOnCheck);
@@ -561,22 +527,61 @@ void PreferencesDialog::FormCreate()
     loadEmailSettings();
 }
 
+// The mail checker's switches of its key, in the order they are loaded and saved.
+std::array<PreferencesDialog::MailSwitch, 7> PreferencesDialog::mailSwitches() const
+{
+    return {{
+        {rk::vEmailSystemTray, mailTrayCheck},
+        {rk::vAutoCheck, checkMailAtStartCheck},
+        {rk::vAutoRestore, restoreOnMailCheck},
+        {rk::vAutoClose, closeWithoutMailCheck},
+        {rk::vAutoMinimize, minimizeMailAtStartCheck},
+        {rk::vAutoCloseProgram, closeOnDisconnectCheck},
+        {rk::vOnOff, mailCheckerOnCheck},
+    }};
+}
+
+std::int32_t PreferencesDialog::takeInteger(QLineEdit* edit, QWidget* page, QWidget* innerPage)
+{
+    std::int32_t value = 0;
+    if (pref::strictInteger(edit->text(), value))
+        return value;
+    // Show the user where the number is wanted before saying what is wrong with it.
+    pageTabs->setCurrentWidget(page);
+    if (innerPage)
+        emailTabs->setCurrentWidget(innerPage);
+    edit->setFocus();
+    throw std::runtime_error(pref::notAnIntegerText(edit->text()).toLocal8Bit().toStdString());
+}
+
+void PreferencesDialog::showPage(mainwindow::PreferencesPage page)
+{
+    pageTabs->setCurrentWidget(page == mainwindow::PreferencesPage::Budget ? budgetPage : startupPage);
+}
+
 // ---- OK ------------------------------------------------------------------------------
 
 void PreferencesDialog::okClicked()
 {
     // Every number that must convert is checked before anything is written: a typing
     // slip must neither leave half the settings saved nor drop the rest of the page.
-    const std::int32_t money = takeInteger(*this, budgetMoneyEdit, budgetPage);
-    const std::int32_t cents = takeInteger(*this, budgetCentsEdit, budgetPage);
-    takeInteger(*this, mailPeriodEdit, emailPage, mailSettingsPage);
+    const std::int32_t money = takeInteger(budgetMoneyEdit, budgetPage);
+    const std::int32_t cents = takeInteger(budgetCentsEdit, budgetPage);
+    takeInteger(mailPeriodEdit, emailPage, mailSettingsPage);
     m_closeAfterOk = true;
 
     platform::Registry& registry = m_registry;
     {
-        KeyScope key(registry, RootKey::LocalMachine, name(rk::kRun), true);
-        key->writeString(name(rk::vAutostart),
-                         autostartCheck->isChecked() ? pref::autostartCommand(m_session.programPath()) : QString());
+        // The "Run" value and the desktop's autostart entry change together or not at all.
+        const QString command =
+            autostartCheck->isChecked() ? pref::autostartCommand(m_session.programPath()) : QString();
+        platform::RegistryTransaction transaction(registry.store());
+        {
+            KeyScope key(registry, RootKey::LocalMachine, name(rk::kRun), true);
+            key->writeString(name(rk::vAutostart), command);
+        }
+        platform::setAutostart(command);
+        transaction.commit();
     }
     {
         KeyScope key(registry, RootKey::LocalMachine, name(rk::kSoftware), false);
@@ -606,7 +611,7 @@ void PreferencesDialog::okClicked()
         }
         writeFlag(key, rk::vMaxd, restoreOnDisconnectCheck);
     }
-    if (ExecListLoaded)
+    if (m_execListLoaded)
         pref::saveExecList(registry, pref::execLines(execLinesEdit->toPlainText()));
     const bool budgetAllowed = pref::budgetAllowed(pref::counterResetMode(registry), budgetOnCheck->isChecked());
     if (!budgetAllowed)
@@ -622,10 +627,10 @@ void PreferencesDialog::okClicked()
         registry, {budgetAllowed && budgetOnCheck->isChecked(), money, cents, alarm, countAllDaysCheck->isChecked()});
     m_session.refreshBudget();
 
-    if (AccountsLoaded) {
+    if (m_accountsLoaded) {
         if (accountList->count() > 0)
-            storeAccount(accountList->currentRow() >= 0 ? accountList->currentRow() : ShownAccount);
-        pref::saveAccounts(registry, PreferencesAccounts, accountList->count());
+            storeAccount(accountList->currentRow() >= 0 ? accountList->currentRow() : m_shownAccount);
+        pref::saveAccounts(registry, m_accounts, accountList->count());
     }
     saveEmailSettings();
 }
@@ -731,10 +736,10 @@ void PreferencesDialog::loadEmailSettings()
     accountNameEdit->clear();
     hostEdit->clear();
     setNumberText(portEdit, QStringLiteral("110"), pref::kPortChars);
-    AccountsLoaded = false;
+    m_accountsLoaded = false;
 
     platform::Registry& registry = m_registry;
-    const int count = pref::loadAccounts(registry, PreferencesAccounts, [this](const QString& accountName) {
+    const int count = pref::loadAccounts(registry, m_accounts, [this](const QString& accountName) {
         QSignalBlocker blocker(accountList);
         accountList->addItem(accountName);
     });
@@ -745,20 +750,20 @@ void PreferencesDialog::loadEmailSettings()
         accountNameEdit->setText(accountList->item(0)->text());
         showAccount(0);
     }
-    ShownAccount = 0;
-    AccountsLoaded = true;
+    m_shownAccount = 0;
+    m_accountsLoaded = true;
 
     KeyScope key(registry, RootKey::CurrentUser, name(rk::kEmail), true);
     setNumberText(mailPeriodEdit, QString::number(readInt(key, rk::vMinutes)), pref::kMinutesChars);
-    for (const MailSwitch& s : kMailSwitches)
-        loadFlag(key, s.value, this->*s.box);
+    for (const MailSwitch& s : mailSwitches())
+        loadFlag(key, s.value, s.box);
 }
 
 void PreferencesDialog::showAccount(int i)
 {
     if (i < 0 || i >= pref::kMaxAccounts)
         return;
-    const MailAccount& account = PreferencesAccounts[static_cast<std::size_t>(i)];
+    const MailAccount& account = m_accounts[static_cast<std::size_t>(i)];
     userEdit->setText(account.User);
     passwordEdit->setText(account.Password);
     hostEdit->setText(account.Host);
@@ -769,7 +774,7 @@ void PreferencesDialog::storeAccount(int i)
 {
     if (i < 0 || i >= pref::kMaxAccounts || i >= accountList->count())
         return;
-    MailAccount& account = PreferencesAccounts[static_cast<std::size_t>(i)];
+    MailAccount& account = m_accounts[static_cast<std::size_t>(i)];
     account.Name = accountList->item(i)->text().left(pref::kAccountNameChars);
     account.User = userEdit->text().left(pref::kUserChars);
     account.Password = passwordEdit->text().left(pref::kPasswordChars);
@@ -794,8 +799,8 @@ void PreferencesDialog::saveEmailSettings()
     platform::RegistryTransaction transaction(registry.store());
     KeyScope key(registry, RootKey::CurrentUser, name(rk::kEmail), true);
     writeInt(key, rk::vMinutes, minutes);
-    for (const MailSwitch& s : kMailSwitches)
-        writeFlag(key, s.value, this->*s.box);
+    for (const MailSwitch& s : mailSwitches())
+        writeFlag(key, s.value, s.box);
     transaction.commit();
 }
 
@@ -805,13 +810,13 @@ void PreferencesDialog::newAccountClicked()
 {
     const int count = accountList->count();
     const QString accountName = accountNameEdit->text().left(pref::kAccountNameChars);
-    if (const QString refusal = pref::newAccountRefusal(accountNames(*this), accountName); !refusal.isEmpty()) {
+    if (const QString refusal = pref::newAccountRefusal(accountNames(*accountList), accountName); !refusal.isEmpty()) {
         mailError(refusal);
         return;
     }
     if (count > 0) {
-        storeAccount(ShownAccount);
-        ShownAccount = count;
+        storeAccount(m_shownAccount);
+        m_shownAccount = count;
     }
     {
         QSignalBlocker blocker(accountList);
@@ -827,7 +832,8 @@ void PreferencesDialog::renameAccountClicked()
     if (row < 0)
         return;
     const QString accountName = accountNameEdit->text().left(pref::kAccountNameChars);
-    if (const QString refusal = pref::renameAccountRefusal(accountNames(*this), accountName, row); !refusal.isEmpty()) {
+    if (const QString refusal = pref::renameAccountRefusal(accountNames(*accountList), accountName, row);
+        !refusal.isEmpty()) {
         mailError(refusal);
         return;
     }
@@ -849,9 +855,9 @@ void PreferencesDialog::deleteAccountClicked()
         delete accountList->takeItem(row);
     }
     const int count = accountList->count();
-    pref::removeAccount(PreferencesAccounts, row, count);
+    pref::removeAccount(m_accounts, row, count);
     selectAccountLine(0);
-    ShownAccount = 0;
+    m_shownAccount = 0;
     if (count > 0) {
         accountNameEdit->setText(accountList->item(0)->text());
         showAccount(0);
@@ -867,7 +873,7 @@ void PreferencesDialog::accountSelected()
     if (a < 0)
         return;
     accountNameEdit->setText(accountList->item(a)->text());
-    storeAccount(ShownAccount);
+    storeAccount(m_shownAccount);
     showAccount(a);
-    ShownAccount = a;
+    m_shownAccount = a;
 }

@@ -5,12 +5,15 @@
 // only the account table keeps state of its own in between.
 #pragma once
 
+#include "MainWindow.h"
 #include "PreferencesSettings.h"
 #include "Registry.h"
 
 #include <QDialog>
 #include <QString>
 
+#include <array>
+#include <cstdint>
 #include <functional>
 
 class QCheckBox;
@@ -39,6 +42,14 @@ public:
 
     MonitoringSession& session() const { return m_session; }
 
+    // Opens on the page the command names.
+    void showPage(mainwindow::PreferencesPage page);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
     // ---- controls ---------------------------------------------------------------
     QTabWidget* pageTabs = nullptr;
     QWidget* startupPage = nullptr;
@@ -92,17 +103,6 @@ public:
     QPushButton* cancelButton = nullptr;
     QPushButton* helpButton = nullptr;
 
-    // ---- the account table -----------------------------------------------------------
-    // Record i belongs to line i of accountList; records past the list's end are leftovers.
-    MailAccountTable PreferencesAccounts{};
-    // The record the account edits show; the selected line while the list has any.
-    int ShownAccount = 0;
-    // Whether this showing's load got as far as the program list and the accounts. OK
-    // rewrites each of them whole; one that was not loaded is left as stored rather
-    // than written over with what the controls held from before.
-    bool ExecListLoaded = false;
-    bool AccountsLoaded = false;
-
     // ---- handlers ----------------------------------------------------------------
     void FormCreate();  // the load sequence
     // The OK sequence. Raises, before writing anything, when a number that OK must
@@ -123,11 +123,6 @@ public:
     void portChanged();
     void mailPeriodChanged();
 
-protected:
-    void showEvent(QShowEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
     // The file dialog of "Add", made the first time it is wanted and kept, so that it
     // opens again in the folder the user last chose; few users ever add a program, and
     // a file dialog holds a file system model for the whole time it exists.
@@ -136,6 +131,13 @@ private:
 
     void buildWindow();
     void runOkAndClose();
+    // The number in `edit`; when it is none, raises after turning to the page that holds it.
+    std::int32_t takeInteger(QLineEdit* edit, QWidget* page, QWidget* innerPage = nullptr);
+    struct MailSwitch {
+        const char* value;
+        QCheckBox* box;
+    };
+    std::array<MailSwitch, 7> mailSwitches() const;
     void showExecList();
     void showExecCount();
     void loadEmailSettings();
@@ -153,6 +155,17 @@ private:
     // OK's modal result: set once the input has been accepted, so that an error later
     // in the sequence still closes the dialog.
     bool m_closeAfterOk = false;
+
+    // ---- the account table -----------------------------------------------------------
+    // Record i belongs to line i of accountList; records past the list's end are leftovers.
+    MailAccountTable m_accounts{};
+    // The record the account edits show; the selected line while the list has any.
+    int m_shownAccount = 0;
+    // Whether this showing's load got as far as the program list and the accounts. OK
+    // rewrites each of them whole; one that was not loaded is left as stored rather
+    // than written over with what the controls held from before.
+    bool m_execListLoaded = false;
+    bool m_accountsLoaded = false;
 };
 
 // Runs the dialog's file dialog and returns the chosen file, empty when the user cancels. Tests

@@ -1,6 +1,7 @@
 #include "ProvidersDialog.h"
 
 #include "Application.h"
+#include "DialogButtons.h"
 #include "Help.h"
 #include "MessageBox.h"
 #include "Registry.h"
@@ -123,7 +124,7 @@ ProvidersDialog::ProvidersDialog(MonitoringSession& session, QWidget* parent)
     lists->addWidget(dayList, 1);
     layout->addLayout(lists, 1);
 
-    layout->addLayout(tariffoptions::okCancelHelpRow(this, okButton, cancelButton, helpButton));
+    layout->addWidget(platform::okCancelHelpRow(this, okButton, cancelButton, helpButton));
 
     ResetDaysList();
 

@@ -53,14 +53,6 @@ public:
     int DragSource = tariff::NoDrag;
     QTreeWidgetItem* DragItem = nullptr;
 
-    // ---- controls ---------------------------------------------------------------
-    QListWidget* providerList = nullptr;
-    QTreeWidget* profileList = nullptr;  // the drag source of assignments
-    QTreeWidget* dayList = nullptr;  // the eight slots of the shown provider
-    QPushButton* okButton = nullptr;
-    QPushButton* cancelButton = nullptr;
-    QPushButton* helpButton = nullptr;
-
     // ---- operations ----------------------------------------------------------------
     void ResetDaysList();
     void ShowProviderDays(int index);
@@ -93,6 +85,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // ---- controls ---------------------------------------------------------------
+    QListWidget* providerList = nullptr;
+    QTreeWidget* profileList = nullptr;  // the drag source of assignments
+    QTreeWidget* dayList = nullptr;  // the eight slots of the shown provider
+    QPushButton* okButton = nullptr;
+    QPushButton* cancelButton = nullptr;
+    QPushButton* helpButton = nullptr;
+
     bool isListView(QObject* source) const;
     void startDrag(QTreeWidget* list);
     void endDrag();

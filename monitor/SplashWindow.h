@@ -15,9 +15,6 @@ class SplashWindow : public QDialog {
 public:
     explicit SplashWindow(QWidget* parent = nullptr);
 
-    QLabel* logo = nullptr;
-    // Closes the splash a second after it is shown.
-    QTimer* closeTimer = nullptr;
 
     void FormActivate();
     void closeTimerElapsed();
@@ -25,6 +22,11 @@ public:
 protected:
     bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+
+private:
+    QLabel* logo = nullptr;
+    // Closes the splash a second after it is shown.
+    QTimer* closeTimer = nullptr;
 };
 
 // The program's logo, 320 x 262, drawn at run time.

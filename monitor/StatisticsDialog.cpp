@@ -84,6 +84,8 @@ statistics::UserRow rowOf(const QTreeWidgetItem& item)
 
 }  // namespace
 
+ColumnSort StatisticsDialog::s_userSort;
+
 StatisticsDialog::StatisticsDialog(MonitoringSession& session, QWidget* parent)
     : QDialog(parent)
     , m_session(session)
@@ -233,7 +235,7 @@ void StatisticsDialog::fitWindowToColumns()
 
 void StatisticsDialog::userColumnClicked(int column)
 {
-    statistics::applyColumnClick(statistics::usersSortState(), userList->headerItem()->text(column));
+    statistics::applyColumnClick(s_userSort, userList->headerItem()->text(column));
 
     std::vector<QTreeWidgetItem*> items;
     while (userList->topLevelItemCount() > 0)
@@ -246,7 +248,12 @@ void StatisticsDialog::userColumnClicked(int column)
 
 int StatisticsDialog::compareUsers(const QTreeWidgetItem& a, const QTreeWidgetItem& b) const
 {
-    return statistics::compareRows(rowOf(a), rowOf(b), statistics::usersSortState());
+    return statistics::compareRows(rowOf(a), rowOf(b), s_userSort);
+}
+
+void StatisticsDialog::forgetSortOrder()
+{
+    s_userSort = {};
 }
 
 void StatisticsDialog::helpClicked()

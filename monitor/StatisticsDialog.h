@@ -25,19 +25,12 @@ public:
     explicit StatisticsDialog(MonitoringSession& session, QWidget* parent = nullptr);
     ~StatisticsDialog() override;
 
-    QGroupBox* crashesGroup = nullptr;
-    QLabel* crashCountCaption = nullptr;
-    QLabel* crashCountLabel = nullptr;
-    QLabel* crashRateCaption = nullptr;
-    QLabel* crashRateLabel = nullptr;  // crashes per connected hour
-    QGroupBox* usersGroup = nullptr;
-    QTreeWidget* userList = nullptr;
-    QPushButton* okButton = nullptr;
-    QPushButton* helpButton = nullptr;
 
     void FormActivate();
     void userColumnClicked(int column);
     int compareUsers(const QTreeWidgetItem& a, const QTreeWidgetItem& b) const;
+    // Back to the order of a program just started, which knows no click yet.
+    static void forgetSortOrder();
     void helpClicked();
     void FormClose();
 
@@ -48,10 +41,24 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    QGroupBox* crashesGroup = nullptr;
+    QLabel* crashCountCaption = nullptr;
+    QLabel* crashCountLabel = nullptr;
+    QLabel* crashRateCaption = nullptr;
+    QLabel* crashRateLabel = nullptr;  // crashes per connected hour
+    QGroupBox* usersGroup = nullptr;
+    QTreeWidget* userList = nullptr;
+    QPushButton* okButton = nullptr;
+    QPushButton* helpButton = nullptr;
+
     // Widens a column whose caption, design values or widest sum its design width
     // would cut.
     void fitColumns();
     void fitWindowToColumns();
+
+    // The users' order is the run's, not one showing's: the next click on the same
+    // column reverses what the user left, whenever the dialog was made.
+    static ColumnSort s_userSort;
 
     MonitoringSession& m_session;
     platform::Registry m_registry;

@@ -1,6 +1,7 @@
 #include "TariffProfilesDialog.h"
 
 #include "Application.h"
+#include "DialogButtons.h"
 #include "Help.h"
 #include "MessageBox.h"
 #include "Registry.h"
@@ -80,23 +81,6 @@ QLineEdit* numberField(QWidget* parent, const char* objectName)
 // =====================================================================================
 
 namespace tariffoptions {
-
-QHBoxLayout* okCancelHelpRow(QWidget* dialog, QPushButton*& ok, QPushButton*& cancel, QPushButton*& help)
-{
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    ok = new QPushButton(QStringLiteral("OK"), dialog);
-    ok->setObjectName(QStringLiteral("okButton"));
-    ok->setDefault(true);
-    cancel = new QPushButton(QStringLiteral("Cancel"), dialog);
-    cancel->setObjectName(QStringLiteral("cancelButton"));
-    help = new QPushButton(QStringLiteral("&Help"), dialog);
-    help->setObjectName(QStringLiteral("helpButton"));
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    buttons->addWidget(help);
-    return buttons;
-}
 
 namespace {
 
@@ -286,7 +270,7 @@ TariffProfilesDialog::TariffProfilesDialog(MonitoringSession& session, QWidget* 
     fields->setRowStretch(row, 1);
     columns->addLayout(fields, 1);
 
-    layout->addLayout(tariffoptions::okCancelHelpRow(this, okButton, cancelButton, helpButton));
+    layout->addWidget(platform::okCancelHelpRow(this, okButton, cancelButton, helpButton));
 
     using platform::guarded;
     connect(profileList, &QListWidget::currentRowChanged, this, guarded(this, &TariffProfilesDialog::profileSelected));

@@ -29,11 +29,6 @@ enum class MessageIcon;
 
 namespace tariffoptions {
 
-// The OK, Cancel and Help row at the foot of both tariff dialogs, right-aligned, OK the
-// default; the buttons are named okButton, cancelButton and helpButton, as the dialogs'
-// own members are.
-QHBoxLayout* okCancelHelpRow(QWidget* dialog, QPushButton*& ok, QPushButton*& cancel, QPushButton*& help);
-
 // A message about `dialog` that the dialog's opening gives: shown owned by the dialog
 // once the dialog is on the screen, or at once when it is on the screen already or
 // not shown at all. Messages of one opening come in the order they were given, each
@@ -57,24 +52,6 @@ public:
     int CurrentTariffIndex = 0;
 
     // ---- controls ---------------------------------------------------------------
-    QGroupBox* profileBox = nullptr;
-    QListWidget* profileList = nullptr;
-    QLineEdit* nameEdit = nullptr;
-    QToolButton* createButton = nullptr;
-    QToolButton* renameButton = nullptr;
-    QToolButton* deleteButton = nullptr;
-    // Interval 'A', the day rate's hours; disabled while one cost applies all day.
-    QLineEdit* startingIntervalEdit = nullptr;
-    QLineEdit* endingIntervalEdit = nullptr;
-    // Interval 'B', the rest of the day: shown only, mirroring 'A' the other way round.
-    QLineEdit* intervalBStartEdit = nullptr;
-    QLineEdit* intervalBEndEdit = nullptr;
-    QLineEdit* dayCostEdit = nullptr;
-    QLineEdit* nightCostEdit = nullptr;
-    QToolButton* oneCostPerDayButton = nullptr;  // "OCPD"
-    QPushButton* okButton = nullptr;
-    QPushButton* cancelButton = nullptr;
-    QPushButton* helpButton = nullptr;
     // The mark of the one-cost-per-day toggle while it is on.
     QIcon oneCostPerDayIcon;
 
@@ -112,6 +89,25 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    QGroupBox* profileBox = nullptr;
+    QListWidget* profileList = nullptr;
+    QLineEdit* nameEdit = nullptr;
+    QToolButton* createButton = nullptr;
+    QToolButton* renameButton = nullptr;
+    QToolButton* deleteButton = nullptr;
+    // Interval 'A', the day rate's hours; disabled while one cost applies all day.
+    QLineEdit* startingIntervalEdit = nullptr;
+    QLineEdit* endingIntervalEdit = nullptr;
+    // Interval 'B', the rest of the day: shown only, mirroring 'A' the other way round.
+    QLineEdit* intervalBStartEdit = nullptr;
+    QLineEdit* intervalBEndEdit = nullptr;
+    QLineEdit* dayCostEdit = nullptr;
+    QLineEdit* nightCostEdit = nullptr;
+    QToolButton* oneCostPerDayButton = nullptr;  // "OCPD"
+    QPushButton* okButton = nullptr;
+    QPushButton* cancelButton = nullptr;
+    QPushButton* helpButton = nullptr;
+
     void selectRow(int row);
     // The checks that Create and Rename share, in their order; a refused name is
     // reported and gives false.

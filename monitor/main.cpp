@@ -89,9 +89,7 @@ mainwindow::DialogCommands dialogCommands(ProgramWindows& windows)
         auto* preferencesDialog = windows.dialog<PreferencesDialog>(Kept::Preferences);
         if (!preferencesDialog || raiseIfOpen(preferencesDialog))
             return;
-        preferencesDialog->pageTabs->setCurrentWidget(page == mainwindow::PreferencesPage::Budget
-                                                          ? preferencesDialog->budgetPage
-                                                          : preferencesDialog->startupPage);
+        preferencesDialog->showPage(page);
         preferencesDialog->exec();
     };
     hooks.showBeep = showModal(windows, Kept::Beep);

@@ -1,6 +1,5 @@
 #include "DesktopEntry.h"
 
-#include "Registry.h"
 #include "SaveFile.h"
 
 #include <QDir>
@@ -139,27 +138,6 @@ bool writeDesktopEntry(const QString& file, const DesktopEntry& entry, QString* 
         return false;
     }
     return true;
-}
-
-QString autostartEntryFile()
-{
-    return xdgConfigHome() + QStringLiteral("/autostart/dialtally.desktop");
-}
-
-void mirrorAutostartEntry(const QString& command)
-{
-    const QString file = autostartEntryFile();
-    if (command.isEmpty()) {
-        QFile entry(file);
-        if (entry.exists() && !entry.remove())
-            throw RegistryError(QStringLiteral("Cannot remove the autostart entry \"%1\": %2")
-                                    .arg(file, entry.errorString())
-                                    .toStdString());
-        return;
-    }
-    QString error;
-    if (!writeDesktopEntry(file, dialtallyEntry(command), &error))
-        throw RegistryError(QStringLiteral("Cannot write the autostart entry: %1").arg(error).toStdString());
 }
 
 }  // namespace platform

@@ -1,6 +1,5 @@
 // The desktop's entries for the two programs (freedesktop.org Desktop Entry files):
-// the menu entries the installation writes, and the autostart entry that stands in
-// for the Windows "Run" list.
+// the menu entries the installation writes and the autostart entry.
 #pragma once
 
 #include <QByteArray>
@@ -36,13 +35,5 @@ QByteArray desktopEntryText(const DesktopEntry& entry);
 // Writes the file through a temporary file and a rename, so a desktop reading it
 // never sees half an entry. False with the reason in `error` when it cannot.
 bool writeDesktopEntry(const QString& file, const DesktopEntry& entry, QString* error);
-
-// $XDG_CONFIG_HOME/autostart/dialtally.desktop: the desktop starts it at log-in.
-QString autostartEntryFile();
-
-// Follows the "Run" value: a command writes the autostart entry that runs it, an empty
-// one (or no value at all) removes the entry. Raises RegistryError when the entry can
-// be neither written nor removed, so that the write that asked for it fails too.
-void mirrorAutostartEntry(const QString& command);
 
 }  // namespace platform

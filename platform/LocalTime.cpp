@@ -32,25 +32,50 @@ void setClock(Clock* c)
     g_clock = c;
 }
 
-SystemTime toSystemTime(const QDateTime& local)
+LocalDateTime LocalDateTime::fromDateTime(const QDateTime& local)
 {
     const QDate d = local.date();
     const QTime t = local.time();
-    SystemTime st;
-    st.wYear = static_cast<std::uint16_t>(d.year());
-    st.wMonth = static_cast<std::uint16_t>(d.month());
-    st.wDayOfWeek = static_cast<std::uint16_t>(d.dayOfWeek() % 7);  // Qt: Monday 1 .. Sunday 7
-    st.wDay = static_cast<std::uint16_t>(d.day());
-    st.wHour = static_cast<std::uint16_t>(t.hour());
-    st.wMinute = static_cast<std::uint16_t>(t.minute());
-    st.wSecond = static_cast<std::uint16_t>(t.second());
-    st.wMilliseconds = 0;
-    return st;
+    LocalDateTime at;
+    at.year = static_cast<std::uint16_t>(d.year());
+    at.month = static_cast<std::uint16_t>(d.month());
+    at.day = static_cast<std::uint16_t>(d.day());
+    at.hour = static_cast<std::uint16_t>(t.hour());
+    at.minute = static_cast<std::uint16_t>(t.minute());
+    at.second = static_cast<std::uint16_t>(t.second());
+    return at;
 }
 
-SystemTime localTimeRecord()
+QDate LocalDateTime::date() const
 {
-    return toSystemTime(clock().now());
+    return QDate(year, month, day);
+}
+
+QDateTime LocalDateTime::toDateTime() const
+{
+    return QDateTime(date(), QTime(hour, minute, second));
+}
+
+int LocalDateTime::dayOfWeek() const
+{
+    return date().dayOfWeek() % 7;  // Qt counts Monday 1 .. Sunday 7, and 0 for no day
+}
+
+int LocalDateTime::secondOfDay() const
+{
+    return hour * 3600 + minute * 60 + second;
+}
+
+qint64 LocalDateTime::daysTo(const LocalDateTime& later) const
+{
+    const QDate from = date();
+    const QDate to = later.date();
+    return from.isValid() && to.isValid() ? from.daysTo(to) : 0;
+}
+
+LocalDateTime localNow()
+{
+    return LocalDateTime::fromDateTime(clock().now());
 }
 
 int dayNumber(const QDate& date)

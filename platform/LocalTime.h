@@ -1,5 +1,5 @@
-// Local date and time as the programs use it: the calendar record of the operating
-// system, day numbers and the clock text. All reads of "now" go through clock(),
+// Local date and time as the programs use it: the calendar fields they count in, day
+// numbers and the clock text. All reads of "now" go through clock(),
 // so tests can set and advance time.
 #pragma once
 
@@ -11,20 +11,33 @@
 
 namespace platform {
 
-// The operating system's calendar record; eight unsigned 16-bit fields, 16 bytes.
-struct SystemTime {
-    std::uint16_t wYear = 0;
-    std::uint16_t wMonth = 0;
-    std::uint16_t wDayOfWeek = 0;  // 0 = Sunday
-    std::uint16_t wDay = 0;
-    std::uint16_t wHour = 0;
-    std::uint16_t wMinute = 0;
-    std::uint16_t wSecond = 0;
-    std::uint16_t wMilliseconds = 0;
+// A moment of the local clock in its calendar fields, as the programs count, store
+// and show it. The fields are kept as they were read, so that a stored time whose day
+// does not exist is still shown as it is; the arithmetic takes such a day as no day.
+struct LocalDateTime {
+    std::uint16_t year = 0;
+    std::uint16_t month = 0;
+    std::uint16_t day = 0;
+    std::uint16_t hour = 0;
+    std::uint16_t minute = 0;
+    std::uint16_t second = 0;
+    std::uint16_t millisecond = 0;
 
-    friend bool operator==(const SystemTime&, const SystemTime&) = default;
+    // To the second: the programs count whole seconds and leave the milliseconds at 0.
+    static LocalDateTime fromDateTime(const QDateTime& local);
+    // Invalid when the fields name no day.
+    QDate date() const;
+    // The local moment to the second; invalid when the fields name no day.
+    QDateTime toDateTime() const;
+    // 0 = Sunday .. 6 = Saturday, as the tariff days count them; 0 for no day.
+    int dayOfWeek() const;
+    int secondOfDay() const;
+    // Calendar days from this date to `later`'s, whatever the clock shifts between
+    // them; 0 when either names no day.
+    qint64 daysTo(const LocalDateTime& later) const;
+
+    friend bool operator==(const LocalDateTime&, const LocalDateTime&) = default;
 };
-static_assert(sizeof(SystemTime) == 16);
 
 class Clock {
 public:
@@ -36,9 +49,8 @@ Clock& clock();
 // Installs a clock for tests; nullptr restores the system clock.
 void setClock(Clock* clock);
 
-// The local time now, milliseconds left at 0 (the programs never fill them).
-SystemTime localTimeRecord();
-SystemTime toSystemTime(const QDateTime& local);
+// The local time now, to the second.
+LocalDateTime localNow();
 
 // Days since 30 December 1899 (1 January 2000 is 36526).
 int dayNumber(const QDate& date);

@@ -4,6 +4,8 @@
 
 #include <QScopedValueRollback>
 
+#include <deque>
+
 #include <utility>
 
 namespace platform {
@@ -75,6 +77,10 @@ constexpr qsizetype kMaxLine = qsizetype{64} * 1024;
 // line counts with its line end, so a stream of empty lines ends too.
 constexpr qsizetype kMaxHeaderBytes = 16 * kMaxLine;
 constexpr int kMaxHeaderLines = 10000;
+// Messages whose summary commands may be out at once on a server with PIPELINING:
+// enough that the server never waits for us, few enough that the replies in flight
+// stay a few hundred kilobytes and a server gone wrong is met early.
+constexpr int kPipelineDepth = 64;
 
 // A CR or LF in an argument would end our command early and send the rest to the
 // server as a command of its own (a DELE, say); a NUL cuts it on many servers.
@@ -144,6 +150,11 @@ QByteArray Pop3Client::command(const QByteArray& line, const char* name)
 QByteArray Pop3Client::command(const QByteArray& line, const char* name, const QDeadlineTimer& deadline)
 {
     m_socket.write(line + "\r\n");
+    return readReply(name, deadline);
+}
+
+QByteArray Pop3Client::readReply(const char* name, const QDeadlineTimer& deadline)
+{
     QByteArray reply = m_socket.readLine(deadline);
     if (reply.size() > kMaxLine)
         throw protocolError(QStringLiteral("The POP3 server sent an overlong reply to %1").arg(QLatin1String(name)));
@@ -217,6 +228,7 @@ void Pop3Client::connectToServer()
         m_mailCount = 0;
         m_summary = Pop3Summary();
         m_uidl = Uidl::Unknown;
+        m_pipelining = Pipelining::Unknown;
 
         for (;;) {
             // Checked on every round, as a handled login failure may change them.
@@ -275,60 +287,149 @@ void Pop3Client::connectToServer()
     });
 }
 
+Pop3Summary Pop3Client::readSummary(int messageNumber, bool sent, bool uidlSent)
+{
+    const QByteArray number = QByteArray::number(messageNumber);
+    const auto ask = [&](const QByteArray& line) {
+        if (!sent)
+            m_socket.write(line + "\r\n");
+    };
+    // One time-out for the whole header: a server that sends a line just inside
+    // each wait would otherwise hold the check for hours.
+    const QDeadlineTimer header(m_socket.timeout());
+    const auto tooSlow = [&](const NetworkError& error) {
+        if (error.kind() != NetworkErrorKind::TimedOut)
+            return error;
+        return NetworkError(NetworkErrorKind::TimedOut,
+                            QStringLiteral("The POP3 server did not send the header of message %1 within %2 "
+                                           "seconds")
+                                .arg(messageNumber)
+                                .arg(m_socket.timeout() / 1000.0));
+    };
+    QByteArrayList lines;
+    try {
+        ask("TOP " + number + " 0");
+        expectOk(readReply("TOP", header), "TOP");
+    } catch (const NetworkError& error) {
+        throw tooSlow(error);
+    }
+    qsizetype total = 0;
+    for (;;) {
+        QByteArray line;
+        try {
+            line = m_socket.readLine(header);
+        } catch (const NetworkError& error) {
+            throw tooSlow(error);
+        }
+        if (line == ".")
+            break;
+        total += line.size() + 2;
+        if (line.size() > kMaxLine || total > kMaxHeaderBytes || lines.size() >= kMaxHeaderLines)
+            throw protocolError(
+                QStringLiteral("The POP3 server sent an overlong header for message %1").arg(messageNumber));
+        lines.append(pop3::unstuff(line));
+    }
+    Pop3Summary summary = pop3::parseHeaders(lines);
+
+    ask("LIST " + number);
+    const QByteArray list = readReply("LIST", QDeadlineTimer(m_socket.timeout()));
+    expectOk(list, "LIST");
+    std::int64_t listed = 0;
+    std::int64_t bytes = 0;
+    if (!pop3::numberAt(list, 1, listed) || listed != messageNumber || !pop3::numberAt(list, 2, bytes))
+        throw protocolError(QStringLiteral("The POP3 server sent a garbled LIST reply: %1")
+                                .arg(QString::fromLatin1(list.left(200))));
+    summary.Bytes = bytes;
+    if (sent ? uidlSent : m_uidl != Uidl::Refused) {
+        ask("UIDL " + number);
+        const QByteArray reply = readReply("UIDL", QDeadlineTimer(m_socket.timeout()));
+        // Sent ahead, the UIDL of a later message may meet a server that has just
+        // refused UIDL: its reply is read all the same and counts for nothing.
+        if (m_uidl != Uidl::Refused)
+            summary.Uid = uniqueIdFrom(reply, messageNumber);
+    }
+    return summary;
+}
+
 void Pop3Client::getSummary(int messageNumber)
 {
     step([this, messageNumber] {
         if (!isConnected())
             throw NetworkError(NetworkErrorKind::ConnectionClosed, QStringLiteral("Not connected to the POP3 server"));
         m_summary = Pop3Summary();
-        const QByteArray number = QByteArray::number(messageNumber);
-        // One time-out for the whole header: a server that sends a line just inside
-        // each wait would otherwise hold the check for hours.
-        const QDeadlineTimer header(m_socket.timeout());
-        const auto tooSlow = [&](const NetworkError& error) {
-            if (error.kind() != NetworkErrorKind::TimedOut)
-                return error;
-            return NetworkError(NetworkErrorKind::TimedOut,
-                                QStringLiteral("The POP3 server did not send the header of message %1 within %2 "
-                                               "seconds")
-                                    .arg(messageNumber)
-                                    .arg(m_socket.timeout() / 1000.0));
-        };
-        QByteArrayList lines;
-        try {
-            expectOk(command("TOP " + number + " 0", "TOP", header), "TOP");
-        } catch (const NetworkError& error) {
-            throw tooSlow(error);
-        }
-        qsizetype total = 0;
-        for (;;) {
-            QByteArray line;
-            try {
-                line = m_socket.readLine(header);
-            } catch (const NetworkError& error) {
-                throw tooSlow(error);
-            }
-            if (line == ".")
-                break;
-            total += line.size() + 2;
-            if (line.size() > kMaxLine || total > kMaxHeaderBytes || lines.size() >= kMaxHeaderLines)
-                throw protocolError(
-                    QStringLiteral("The POP3 server sent an overlong header for message %1").arg(messageNumber));
-            lines.append(pop3::unstuff(line));
-        }
-        Pop3Summary summary = pop3::parseHeaders(lines);
+        m_summary = readSummary(messageNumber, false, false);
+    });
+}
 
-        const QByteArray list = command("LIST " + number, "LIST");
-        expectOk(list, "LIST");
-        std::int64_t listed = 0;
-        std::int64_t bytes = 0;
-        if (!pop3::numberAt(list, 1, listed) || listed != messageNumber || !pop3::numberAt(list, 2, bytes))
-            throw protocolError(QStringLiteral("The POP3 server sent a garbled LIST reply: %1")
-                                    .arg(QString::fromLatin1(list.left(200))));
-        summary.Bytes = bytes;
-        if (m_uidl != Uidl::Refused)
-            summary.Uid = askUniqueId(messageNumber);
-        m_summary = summary;
+bool Pop3Client::offersPipelining()
+{
+    if (m_pipelining != Pipelining::Unknown)
+        return m_pipelining == Pipelining::Offered;
+    m_pipelining = Pipelining::Refused;
+    const QDeadlineTimer deadline(m_socket.timeout());
+    const QByteArray reply = command("CAPA", "CAPA", deadline);
+    // A server of RFC 1939 alone answers "-ERR" to a command it does not know.
+    if (!(reply == "+OK" || reply.startsWith("+OK ")))
+        return false;
+    bool offered = false;
+    for (int count = 0;; ++count) {
+        const QByteArray line = m_socket.readLine(deadline);
+        if (line == ".")
+            break;
+        if (line.size() > kMaxLine || count >= kMaxHeaderLines)
+            throw protocolError(QStringLiteral("The POP3 server sent an overlong reply to CAPA"));
+        if (line.simplified().split(' ').first().toUpper() == "PIPELINING")
+            offered = true;
+    }
+    if (offered)
+        m_pipelining = Pipelining::Offered;
+    return offered;
+}
+
+bool Pop3Client::sendSummaryCommands(int messageNumber, QByteArray& commands)
+{
+    const QByteArray number = QByteArray::number(messageNumber);
+    commands += "TOP " + number + " 0\r\nLIST " + number + "\r\n";
+    if (m_uidl == Uidl::Refused)
+        return false;
+    commands += "UIDL " + number + "\r\n";
+    return true;
+}
+
+void Pop3Client::getSummaries(int count, const std::function<void(int, const Pop3Summary&)>& each)
+{
+    step([this, count, &each] {
+        if (!isConnected())
+            throw NetworkError(NetworkErrorKind::ConnectionClosed, QStringLiteral("Not connected to the POP3 server"));
+        m_summary = Pop3Summary();
+        // A single message gains nothing from a batch.
+        if (count <= 1 || !offersPipelining()) {
+            for (int n = 1; n <= count; ++n) {
+                m_summary = readSummary(n, false, false);
+                each(n, m_summary);
+            }
+            return;
+        }
+        // The messages whose commands are out and whose replies are not read yet,
+        // each with whether its UIDL went along. Refilled at half depth, so the server
+        // always has work while we read, and the commands go in one write.
+        std::deque<bool> uidlSent;
+        int sent = 0;
+        for (int n = 1; n <= count; ++n) {
+            // A server that closed the line gets nothing more: the replies it sent
+            // before are read, then the wait reports the close.
+            if (sent < count && static_cast<int>(uidlSent.size()) <= kPipelineDepth / 2 && m_socket.isConnected()) {
+                QByteArray commands;
+                while (sent < count && static_cast<int>(uidlSent.size()) < kPipelineDepth)
+                    uidlSent.push_back(sendSummaryCommands(++sent, commands));
+                m_socket.write(commands);
+            }
+            const bool uidl = !uidlSent.empty() && uidlSent.front();
+            if (!uidlSent.empty())
+                uidlSent.pop_front();
+            m_summary = readSummary(n, true, uidl);
+            each(n, m_summary);
+        }
     });
 }
 
@@ -346,7 +447,11 @@ QString Pop3Client::uniqueId(int messageNumber)
 
 QString Pop3Client::askUniqueId(int messageNumber)
 {
-    const QByteArray reply = command("UIDL " + QByteArray::number(messageNumber), "UIDL");
+    return uniqueIdFrom(command("UIDL " + QByteArray::number(messageNumber), "UIDL"), messageNumber);
+}
+
+QString Pop3Client::uniqueIdFrom(const QByteArray& reply, int messageNumber)
+{
     if (!(reply == "+OK" || reply.startsWith("+OK "))) {
         // Once offered, a refusal means there is no such message; before that, that
         // the server has no UIDL at all.

@@ -71,6 +71,13 @@ public:
     // TOP n 0, LIST n and, where the server offers it, UIDL n into Summary(). The
     // header as a whole must come within the time-out.
     void getSummary(int messageNumber);
+    // The summaries of messages 1 to `count`, in order, each handed to `each` as soon
+    // as its replies are in; Summary() holds the last one. Where the server announces
+    // PIPELINING (CAPA, RFC 2449) the commands of many messages go out together and
+    // their replies are read as they come, which spares a round trip per command;
+    // elsewhere every command waits for the reply to the one before. A failure raises
+    // after `each` has had every message that was read in full.
+    void getSummaries(int count, const std::function<void(int messageNumber, const Pop3Summary&)>& each);
     // UIDL n: the server's lasting id of message n, or empty when the server offers
     // no UIDL (it is not asked again in this session) or has no message n.
     QString uniqueId(int messageNumber);
@@ -93,7 +100,20 @@ public:
 private:
     QByteArray command(const QByteArray& line, const char* name);
     QByteArray command(const QByteArray& line, const char* name, const QDeadlineTimer& deadline);
+    // One status line, refused when overlong; `name` is the command it answers.
+    QByteArray readReply(const char* name, const QDeadlineTimer& deadline);
     QString askUniqueId(int messageNumber);
+    // The id in a reply to "UIDL n"; empty, and UIDL refused where that is what it means.
+    QString uniqueIdFrom(const QByteArray& reply, int messageNumber);
+    // Adds the commands of message n's summary to `commands`, to go out ahead of
+    // their replies; true when UIDL n is among them.
+    bool sendSummaryCommands(int messageNumber, QByteArray& commands);
+    // The replies to message n's summary commands. With `sent` the commands went out
+    // before (sendSummaryCommands, `uidlSent` telling whether UIDL did); without,
+    // each one is written just before its reply is awaited.
+    Pop3Summary readSummary(int messageNumber, bool sent, bool uidlSent);
+    // Asks CAPA once a session; true when the server announces PIPELINING.
+    bool offersPipelining();
     void expectOk(const QByteArray& reply, const char* name);
     void openSocket();
     bool login();
@@ -112,6 +132,8 @@ private:
     bool m_busy = false;
     // UIDL is optional (RFC 1939): a server that refuses it once is not asked again.
     enum class Uidl { Unknown, Offered, Refused } m_uidl = Uidl::Unknown;
+    // CAPA is optional too: a server that refuses it is asked one command at a time.
+    enum class Pipelining { Unknown, Offered, Refused } m_pipelining = Pipelining::Unknown;
 };
 
 }  // namespace platform

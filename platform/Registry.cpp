@@ -1,6 +1,5 @@
 #include "RegistryStore.h"
 
-#include "DesktopEntry.h"
 #include "RegistryNames.h"
 
 #include <pwd.h>
@@ -280,19 +279,12 @@ bool Registry::deleteKey(const QString& path)
     const std::int64_t row = findKey(db, rootRow(m_root), components);
     if (row == 0)
         return false;
-    // Deleting the "Run" key or one above it deletes its value too.
-    const QStringList run = pathComponents(QString::fromLatin1(regkeys::kRun));
-    bool holdsRun = m_root == RootKey::LocalMachine && components.size() <= run.size();
-    for (qsizetype i = 0; holdsRun && i < components.size(); ++i)
-        holdsRun = fold(components[i]) == fold(run[i]);
     for (const char* sql : {kDeleteSubtreeValues, kDeleteSubtreeKeys}) {
         Query query(db, sql);
         query.bind(1, row);
         if (query.step() != SQLITE_DONE)
             db.fail(QStringLiteral("Cannot delete the key \"%1\"").arg(components.join(QLatin1Char('\\'))));
     }
-    if (holdsRun)
-        mirrorAutostartEntry(QString());
     transaction.commit();
     return true;
 }
@@ -344,36 +336,11 @@ void writeValue(RegistryStore& db, std::int64_t key, const QString& name, ValueT
 
 }  // namespace
 
-bool Registry::holdsAutostartValue(const QString& name) const
-{
-    if (m_root != RootKey::LocalMachine || m_key == 0 || fold(name) != fold(QString::fromLatin1(regkeys::vAutostart)))
-        return false;
-    RegistryStore& db = *store();
-    std::lock_guard lock(db.mutex);
-    return findKey(db, kLocalMachineRow, pathComponents(QString::fromLatin1(regkeys::kRun))) == m_key;
-}
-
-void Registry::writeMirrored(const QString& name, const QString& command, const std::function<void()>& write)
-{
-    if (!holdsAutostartValue(name)) {
-        write();
-        return;
-    }
-    // The desktop's autostart entry follows the "Run" value: both change or neither.
-    // A value of another type than text is no command, and starts nothing.
-    RegistryTransaction transaction(store());
-    write();
-    mirrorAutostartEntry(command);
-    transaction.commit();
-}
-
 void Registry::writeInteger(const QString& name, std::int32_t value)
 {
     if (m_key == 0)
         failSet(name, m_openFailure, m_openFailedBusy);
-    writeMirrored(name, QString(), [&] {
-        writeValue(*store(), m_key, name, ValueType::Integer, [value](Query& q) { q.bind(5, std::int64_t(value)); });
-    });
+    writeValue(*store(), m_key, name, ValueType::Integer, [value](Query& q) { q.bind(5, std::int64_t(value)); });
 }
 
 QString Registry::readString(const QString& name) const
@@ -394,9 +361,7 @@ void Registry::writeString(const QString& name, const QString& value)
 {
     if (m_key == 0)
         failSet(name, m_openFailure, m_openFailedBusy);
-    writeMirrored(name, value, [&] {
-        writeValue(*store(), m_key, name, ValueType::String, [&value](Query& q) { q.bind(5, value); });
-    });
+    writeValue(*store(), m_key, name, ValueType::String, [&value](Query& q) { q.bind(5, value); });
 }
 
 QByteArray Registry::readBinary(const QString& name) const
@@ -427,9 +392,7 @@ void Registry::writeBinaryData(const QString& name, const QByteArray& data)
 {
     if (m_key == 0)
         failSet(name, m_openFailure, m_openFailedBusy);
-    writeMirrored(name, QString(), [&] {
-        writeValue(*store(), m_key, name, ValueType::Binary, [&data](Query& q) { q.bindBlob(5, data); });
-    });
+    writeValue(*store(), m_key, name, ValueType::Binary, [&data](Query& q) { q.bindBlob(5, data); });
 }
 
 bool Registry::deleteValue(const QString& name)
@@ -438,15 +401,11 @@ bool Registry::deleteValue(const QString& name)
         return false;
     RegistryStore& db = *store();
     std::lock_guard lock(db.mutex);
-    bool deleted = false;
-    writeMirrored(name, QString(), [&] {
-        Query query(db, kDeleteValue);
-        query.bind(1, m_key).bind(2, fold(name));
-        if (query.step() != SQLITE_DONE)
-            db.raise(QString::fromStdString(quoted("Failed to delete the value '%1'", name)));
-        deleted = sqlite3_changes(db.handle()) > 0;
-    });
-    return deleted;
+    Query query(db, kDeleteValue);
+    query.bind(1, m_key).bind(2, fold(name));
+    if (query.step() != SQLITE_DONE)
+        db.raise(QString::fromStdString(quoted("Failed to delete the value '%1'", name)));
+    return sqlite3_changes(db.handle()) > 0;
 }
 
 bool Registry::getKeyInfo(KeyInfo& info) const

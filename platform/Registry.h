@@ -193,10 +193,6 @@ public:
 
 private:
     std::shared_ptr<RegistryStore> storeForPath() const;
-    // Whether `name` in the open key is HKLM "Run" "Dialtally 1.2", which the desktop's
-    // autostart entry mirrors.
-    bool holdsAutostartValue(const QString& name) const;
-    void writeMirrored(const QString& name, const QString& command, const std::function<void()>& write);
 
     mutable std::shared_ptr<RegistryStore> m_store;
     RootKey m_root = RootKey::CurrentUser;

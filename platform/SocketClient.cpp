@@ -61,6 +61,12 @@ bool SocketClient::isConnected() const
 
 void SocketClient::onReadyRead()
 {
+    // What was handed out goes once it is the larger part, so the buffer holds about
+    // what is unread and each byte moves at most a few times.
+    if (m_consumed > 0 && m_consumed >= m_buffer.size() - m_consumed) {
+        m_buffer.remove(0, m_consumed);
+        m_consumed = 0;
+    }
     m_buffer += m_socket->readAll();
 }
 
@@ -126,6 +132,7 @@ void SocketClient::connectToHost(const QString& host, quint16 port)
     m_aborted = false;
     m_closed = false;
     m_buffer.clear();
+    m_consumed = 0;
     m_lastError.clear();
     m_socket->abort();
     m_socket->connectToHost(host, port);
@@ -171,27 +178,39 @@ QByteArray SocketClient::readLine(const QDeadlineTimer& deadline)
     BusyScope busy(m_busy, m_alive);
     // A peer that never ends its line must not fill our memory while we wait.
     constexpr qsizetype kMaxLine = 1 << 20;
+    qsizetype end = -1;
+    // How much of the unread bytes was searched for the line end, so bytes that trickle
+    // in are not searched again on every turn. Counted from the first unread byte, it
+    // stays right when the buffer is compacted meanwhile.
+    qsizetype searched = 0;
     waitUntil(
-        [this] {
-            if (m_buffer.size() > kMaxLine && !m_buffer.contains('\n'))
+        [this, &end, &searched] {
+            end = m_buffer.indexOf('\n', m_consumed + searched);
+            searched = m_buffer.size() - m_consumed;
+            if (end < 0 && searched > kMaxLine)
                 throw NetworkError(NetworkErrorKind::Protocol, QStringLiteral("Reply line too long"));
-            return m_buffer.contains('\n');
+            return end >= 0;
         },
         "a reply", deadline);
-    const qsizetype end = m_buffer.indexOf('\n');
-    QByteArray line = m_buffer.left(end);
-    m_buffer.remove(0, end + 1);
-    if (line.endsWith('\r'))
-        line.chop(1);
+    qsizetype length = end - m_consumed;
+    if (length > 0 && m_buffer.at(end - 1) == '\r')
+        --length;
+    QByteArray line = m_buffer.mid(m_consumed, length);
+    m_consumed = end + 1;
+    if (m_consumed == m_buffer.size()) {
+        // Kept allocated for the next reply.
+        m_buffer.resize(0);
+        m_consumed = 0;
+    }
     return line;
 }
 
 QByteArray SocketClient::readExactly(int count)
 {
     BusyScope busy(m_busy, m_alive);
-    waitUntil([this, count] { return m_buffer.size() >= count; }, "data");
-    QByteArray data = m_buffer.left(count);
-    m_buffer.remove(0, count);
+    waitUntil([this, count] { return m_buffer.size() - m_consumed >= count; }, "data");
+    QByteArray data = m_buffer.mid(m_consumed, count);
+    m_consumed += count;
     return data;
 }
 
@@ -214,6 +233,10 @@ void SocketClient::disconnectFromHost()
 void SocketClient::abort()
 {
     m_aborted = true;
+    // Replies already here belong to the abandoned exchange: the waiting call must not
+    // go on reading them.
+    m_buffer.clear();
+    m_consumed = 0;
     m_socket->abort();
 }
 

@@ -68,7 +68,7 @@ public:
     void abort();
 
     // Bytes received and not yet consumed.
-    QByteArray pending() const { return m_buffer; }
+    QByteArray pending() const { return m_buffer.mid(m_consumed); }
 
 private:
     void waitUntil(const std::function<bool()>& ready, const char* what);
@@ -78,7 +78,11 @@ private:
     void onReadyRead();
 
     QTcpSocket* m_socket;
+    // Received bytes; those before m_consumed were handed out already. Lines are taken
+    // from the front without moving the rest, so a reply of many lines costs no more
+    // than its size to read.
     QByteArray m_buffer;
+    qsizetype m_consumed = 0;
     int m_timeout = 10000;
     bool m_busy = false;
     bool m_aborted = false;

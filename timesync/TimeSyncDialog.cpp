@@ -2,6 +2,7 @@
 
 #include "Application.h"
 #include "ClockSetter.h"
+#include "DialogButtons.h"
 #include "Help.h"
 #include "LocalTime.h"
 #include "MessageBox.h"
@@ -198,15 +199,20 @@ void TimeSyncDialog::buildWindow()
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
     serversGroup = new QGroupBox(QStringLiteral("Servers:"), this);
+    serversGroup->setObjectName(QStringLiteral("serversGroup"));
     serverCombo = new QComboBox(serversGroup);
+    serverCombo->setObjectName(QStringLiteral("serverCombo"));
     serverCombo->setEditable(true);
     serverCombo->setInsertPolicy(QComboBox::NoInsert);
     serverCombo->setEditText(QStringLiteral("Select server"));
     newServerEdit = new QLineEdit(serversGroup);
+    newServerEdit->setObjectName(QStringLiteral("newServerEdit"));
     addServerButton = new QToolButton(serversGroup);
+    addServerButton->setObjectName(QStringLiteral("addServerButton"));
     addServerButton->setText(QStringLiteral("Add new server ..."));
     addServerButton->setAutoRaise(true);
     deleteServerButton = new QToolButton(serversGroup);
+    deleteServerButton->setObjectName(QStringLiteral("deleteServerButton"));
     deleteServerButton->setText(QStringLiteral("Delete the last server in the list"));
     deleteServerButton->setAutoRaise(true);
     auto* servers = new QGridLayout(serversGroup);
@@ -215,32 +221,35 @@ void TimeSyncDialog::buildWindow()
     servers->addWidget(newServerEdit, 1, 0);
     servers->addWidget(addServerButton, 1, 1);
 
-    const auto timeBox = [this](const char* title, QGroupBox*& box, QLabel*& label) {
+    const auto timeBox = [this](const char* title, QGroupBox*& box, QLabel*& label, const char* name) {
         box = new QGroupBox(QString::fromLatin1(title), this);
+        box->setObjectName(QString::fromLatin1(name) + QStringLiteral("Group"));
         label = new QLabel(box);
+        label->setObjectName(QString::fromLatin1(name) + QStringLiteral("Label"));
         label->setAlignment(Qt::AlignCenter);
         (new QVBoxLayout(box))->addWidget(label);
     };
-    timeBox("Server UTC time :", serverUtcGroup, serverUtcLabel);
-    timeBox("Local time from the server :", serverLocalGroup, serverLocalLabel);
-    timeBox("Current local time :", pcTimeGroup, pcTimeLabel);
+    timeBox("Server UTC time :", serverUtcGroup, serverUtcLabel, "serverUtc");
+    timeBox("Local time from the server :", serverLocalGroup, serverLocalLabel, "serverLocal");
+    timeBox("Current local time :", pcTimeGroup, pcTimeLabel, "pcTime");
     auto* timesRow = new QHBoxLayout;
     timesRow->addWidget(serverUtcGroup);
     timesRow->addWidget(serverLocalGroup);
     timesRow->addWidget(pcTimeGroup);
 
     getTimeButton = new QPushButton(QStringLiteral("Get time"), this);
+    getTimeButton->setObjectName(QStringLiteral("getTimeButton"));
     setTimeButton = new QPushButton(QStringLiteral("Set time"), this);
-    okButton = new QPushButton(QStringLiteral("OK"), this);
-    helpButton = new QPushButton(QStringLiteral("&Help"), this);
+    setTimeButton->setObjectName(QStringLiteral("setTimeButton"));
+    auto* closingButtons = new platform::DialogButtons(this);
+    okButton = closingButtons->add(QStringLiteral("OK"), QDialogButtonBox::AcceptRole, "okButton");
+    helpButton = closingButtons->add(QStringLiteral("&Help"), QDialogButtonBox::HelpRole, "helpButton");
     for (QPushButton* b : {getTimeButton, setTimeButton, okButton, helpButton})
         b->setAutoDefault(false);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(getTimeButton);
     buttons->addWidget(setTimeButton);
-    buttons->addStretch();
-    buttons->addWidget(okButton);
-    buttons->addWidget(helpButton);
+    buttons->addWidget(closingButtons, 1);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(serversGroup);
@@ -414,7 +423,7 @@ void TimeSyncDialog::getTimeClicked()
     const QDateTime utc = times::serverCountToUtc(count, pcNow);
     serverUtcLabel->setText(times::longTimeText(utc.time()));
     serverLocalLabel->setText(times::localTimeText(utc.toLocalTime().time()));
-    pcTimeLabel->setText(formats::clockText(platform::toSystemTime(pcNow)));
+    pcTimeLabel->setText(formats::clockText(platform::LocalDateTime::fromDateTime(pcNow)));
 }
 
 void TimeSyncDialog::setTimeClicked()
@@ -437,7 +446,7 @@ void TimeSyncDialog::setTimeClicked()
     // Whole seconds: the hundredths are set to 0.
     const QDateTime target = times::timeOfDayKeepingTheDate(
         pcNow, QTime(serverTimeOfDay.hour(), serverTimeOfDay.minute(), serverTimeOfDay.second()));
-    const QString text = formats::clockText(platform::toSystemTime(utc.toLocalTime()));
+    const QString text = formats::clockText(platform::LocalDateTime::fromDateTime(utc.toLocalTime()));
     serverUtcLabel->setText(times::longTimeText(utc.time()));
     serverLocalLabel->setText(text);
     if (!target.isValid())

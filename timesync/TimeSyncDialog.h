@@ -77,21 +77,6 @@ public:
     int QueryTimeout = times::kQueryTimeoutMs;
 
     // ---- controls ---------------------------------------------------------------
-    QGroupBox* serversGroup = nullptr;
-    QComboBox* serverCombo = nullptr;  // the server to ask
-    QLineEdit* newServerEdit = nullptr;
-    QToolButton* addServerButton = nullptr;
-    QToolButton* deleteServerButton = nullptr;
-    QGroupBox* serverUtcGroup = nullptr;
-    QLabel* serverUtcLabel = nullptr;
-    QGroupBox* serverLocalGroup = nullptr;  // the server's time in the PC's zone
-    QLabel* serverLocalLabel = nullptr;
-    QGroupBox* pcTimeGroup = nullptr;
-    QLabel* pcTimeLabel = nullptr;
-    QPushButton* getTimeButton = nullptr;
-    QPushButton* setTimeButton = nullptr;
-    QPushButton* okButton = nullptr;
-    QPushButton* helpButton = nullptr;
     platform::TimeClient* timeClient = nullptr;
 
     // ---- handlers ----------------------------------------------------------------
@@ -113,6 +98,22 @@ protected:
     void done(int result) override;
 
 private:
+    QGroupBox* serversGroup = nullptr;
+    QComboBox* serverCombo = nullptr;  // the server to ask
+    QLineEdit* newServerEdit = nullptr;
+    QToolButton* addServerButton = nullptr;
+    QToolButton* deleteServerButton = nullptr;
+    QGroupBox* serverUtcGroup = nullptr;
+    QLabel* serverUtcLabel = nullptr;
+    QGroupBox* serverLocalGroup = nullptr;  // the server's time in the PC's zone
+    QLabel* serverLocalLabel = nullptr;
+    QGroupBox* pcTimeGroup = nullptr;
+    QLabel* pcTimeLabel = nullptr;
+    QPushButton* getTimeButton = nullptr;
+    QPushButton* setTimeButton = nullptr;
+    QPushButton* okButton = nullptr;
+    QPushButton* helpButton = nullptr;
+
     void buildWindow();
     void setQueryButtonsEnabled(bool enabled);
     // Switches monitoring back on if, and only if, this dialog switched it off.

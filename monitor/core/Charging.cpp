@@ -2,8 +2,6 @@
 
 #include "RegistryNames.h"
 
-#include <QDate>
-
 #include <algorithm>
 #include <climits>
 
@@ -11,19 +9,10 @@ namespace rk = regkeys;
 
 namespace charging {
 
-int secondOfDay(const platform::SystemTime& time)
+std::int32_t elapsedSince(const platform::LocalDateTime& start, int startSecondOfDay,
+                          const platform::LocalDateTime& now)
 {
-    return time.wHour * 3600 + time.wMinute * 60 + time.wSecond;
-}
-
-std::int32_t elapsedSince(const platform::SystemTime& start, int startSecondOfDay, const platform::SystemTime& now)
-{
-    const QDate startDate(start.wYear, start.wMonth, start.wDay);
-    const QDate nowDate(now.wYear, now.wMonth, now.wDay);
-    qint64 days = 0;
-    if (startDate.isValid() && nowDate.isValid())
-        days = startDate.daysTo(nowDate);
-    const qint64 elapsed = days * 86400 + secondOfDay(now) - startSecondOfDay;
+    const qint64 elapsed = start.daysTo(now) * 86400 + now.secondOfDay() - startSecondOfDay;
     return static_cast<std::int32_t>(std::clamp<qint64>(elapsed, INT32_MIN, INT32_MAX));
 }
 

@@ -9,12 +9,11 @@
 
 namespace charging {
 
-int secondOfDay(const platform::SystemTime& time);
-
 // Elapsed seconds of a connection from its start (stamped at START) and the start's
 // second of the day less the connect delay, to `now`. Whole days between the two
 // dates count, so neither one midnight nor a connection over a day is cut short.
-std::int32_t elapsedSince(const platform::SystemTime& start, int startSecondOfDay, const platform::SystemTime& now);
+std::int32_t elapsedSince(const platform::LocalDateTime& start, int startSecondOfDay,
+                          const platform::LocalDateTime& now);
 
 // The tariff slot of a provider for one day, as the charging reads it.
 struct TariffSlot {

@@ -24,7 +24,7 @@ void ConnectionCount::noticeLine()
         m_state = ConnectionState::LineSeen;
 }
 
-void ConnectionCount::begin(const platform::SystemTime& start)
+void ConnectionCount::begin(const platform::LocalDateTime& start)
 {
     m_record = history::HistoryRecord{};
     m_record.StartTime = start;
@@ -33,10 +33,10 @@ void ConnectionCount::begin(const platform::SystemTime& start)
 
 void ConnectionCount::open(std::int32_t connectDelay, const QString& provider, const QString& user)
 {
-    const platform::SystemTime& start = m_record.StartTime;
+    const platform::LocalDateTime& start = m_record.StartTime;
     m_lastChargedMinute = -1;
     // Whatever delay the store holds, the arithmetic stays in range.
-    const qint64 startSecond = qint64(charging::secondOfDay(start)) - connectDelay;
+    const qint64 startSecond = qint64(start.secondOfDay()) - connectDelay;
     m_startSecondOfDay = static_cast<std::int32_t>(std::clamp<qint64>(startSecond, INT32_MIN, INT32_MAX));
     m_record.DurationSeconds = charging::elapsedSince(start, m_startSecondOfDay, start);
     m_provider = provider;
@@ -45,7 +45,7 @@ void ConnectionCount::open(std::int32_t connectDelay, const QString& provider, c
     m_user = user;
 }
 
-std::int32_t ConnectionCount::count(const platform::SystemTime& now)
+std::int32_t ConnectionCount::count(const platform::LocalDateTime& now)
 {
     const std::int32_t elapsed = charging::elapsedSince(m_record.StartTime, m_startSecondOfDay, now);
     m_record.DurationSeconds = elapsed;
@@ -53,11 +53,11 @@ std::int32_t ConnectionCount::count(const platform::SystemTime& now)
     return elapsed;
 }
 
-ConnectionCount::Charge ConnectionCount::chargeMinute(platform::Registry& registry, const platform::SystemTime& now,
+ConnectionCount::Charge ConnectionCount::chargeMinute(platform::Registry& registry, const platform::LocalDateTime& now,
                                                       bool holiday)
 {
     const QString slotKey =
-        charging::tariffSlotKey(m_provider, charging::tariffDayKey(holiday ? 1 : 0, now.wDayOfWeek));
+        charging::tariffSlotKey(m_provider, charging::tariffDayKey(holiday ? 1 : 0, now.dayOfWeek()));
     charging::TariffSlot slot;
     {
         Key key(registry, RootKey::CurrentUser, slotKey, false);
@@ -71,7 +71,7 @@ ConnectionCount::Charge ConnectionCount::chargeMinute(platform::Registry& regist
         slot.NightCost = key.readInt(rk::vNightCost);
         slot.OCPDay = key.readInt(rk::vOcpDay);
     }
-    m_fee += charging::minuteCost(slot, now.wHour);
+    m_fee += charging::minuteCost(slot, now.hour);
     m_feeText = formats::feeText(m_fee);
     return {true, m_feeText};
 }
@@ -82,7 +82,7 @@ void ConnectionCount::tickCounted()
     m_elapsedAndFee = formats::elapsedText(m_elapsedSeconds) + m_feeText;
 }
 
-history::HistoryRecord ConnectionCount::end(const platform::SystemTime& now)
+history::HistoryRecord ConnectionCount::end(const platform::LocalDateTime& now)
 {
     m_state = ConnectionState::Idle;
     m_record.EndTime = now;

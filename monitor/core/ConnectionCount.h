@@ -42,14 +42,14 @@ public:
     void noticeLine();
     // A fresh record from `start`, so nothing of the previous connection can leak
     // into this one.
-    void begin(const platform::SystemTime& start);
+    void begin(const platform::LocalDateTime& start);
     // The rest of the start, as the store has it: the connect delay counts as time
     // already elapsed.
     void open(std::int32_t connectDelay, const QString& provider, const QString& user);
     // Once the store holds the start.
     void markCounting() { m_state = ConnectionState::Counting; }
     // The elapsed time at `now`.
-    std::int32_t count(const platform::SystemTime& now);
+    std::int32_t count(const platform::LocalDateTime& now);
     // Whether `now` began a minute that is not charged yet; the first minute is
     // charged at the first counting tick.
     bool minuteDue() const { return m_elapsedSeconds / 60 != m_lastChargedMinute; }
@@ -59,11 +59,11 @@ public:
         bool charged = false;
         QString shown;
     };
-    Charge chargeMinute(platform::Registry& registry, const platform::SystemTime& now, bool holiday);
+    Charge chargeMinute(platform::Registry& registry, const platform::LocalDateTime& now, bool holiday);
     // The end of a counting tick: this minute is charged, the title's text follows.
     void tickCounted();
     // The end at `now`: the finished record, the provider and user forgotten.
-    history::HistoryRecord end(const platform::SystemTime& now);
+    history::HistoryRecord end(const platform::LocalDateTime& now);
 
 private:
     friend struct SessionProbe;

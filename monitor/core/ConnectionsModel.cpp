@@ -13,10 +13,6 @@
 
 namespace connections {
 
-int ConnectionsSortDirection = 0;
-int ConnectionsSortKey = 0;
-int ConnectionsLastSortKey = 0;
-
 namespace {
 
 struct ColumnInfo {
@@ -40,13 +36,13 @@ std::int32_t clampToField(std::int64_t value)
                                                               std::numeric_limits<std::int32_t>::max()));
 }
 
-bool passes(const platform::SystemTime& start, HistoryFilter filter, int todayDay, int todayMonth)
+bool passes(const platform::LocalDateTime& start, HistoryFilter filter, int todayDay, int todayMonth)
 {
     switch (filter) {
     case ThisMonth:
-        return start.wMonth == todayMonth;
+        return start.month == todayMonth;
     case ThisDay:
-        return start.wMonth == todayMonth && start.wDay == todayDay;
+        return start.month == todayMonth && start.day == todayDay;
     case AllDays:
         break;
     }
@@ -103,10 +99,10 @@ QString FormatDuration(std::int64_t seconds)
                                static_cast<int>(rest % 60));
 }
 
-QString FormatDateOrTime(platform::SystemTime time, bool date)
+QString FormatDateOrTime(platform::LocalDateTime time, bool date)
 {
     if (date)
-        return QStringLiteral("%1/%2/%3").arg(time.wYear).arg(time.wMonth).arg(time.wDay);
+        return QStringLiteral("%1/%2/%3").arg(time.year).arg(time.month).arg(time.day);
     return formats::clockText(time);
 }
 
@@ -138,13 +134,6 @@ int widestDigitsWidth(const TextAdvance& advance, QString text)
     // In fractions of a pixel, rounded up: a text a fraction wider than its whole
     // pixels is cut by the drawing.
     return static_cast<int>(std::ceil(advance(text)));
-}
-
-void resetSortState()
-{
-    ConnectionsSortDirection = 0;
-    ConnectionsSortKey = 0;
-    ConnectionsLastSortKey = 0;
 }
 
 bool sortKeyOfCaption(const QString& caption, int* key)
@@ -234,14 +223,14 @@ int threePartLength(std::int64_t a, std::int64_t b, std::int64_t c)
     return digitsOf(a) + digitsOf(b) + digitsOf(c) + 2;
 }
 
-std::array<std::uint16_t, 6> shownParts(const platform::SystemTime& t)
+std::array<std::uint16_t, 6> shownParts(const platform::LocalDateTime& t)
 {
-    return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+    return {t.year, t.month, t.day, t.hour, t.minute, t.second};
 }
 
-platform::SystemTime timeOf(const std::array<std::uint16_t, 6>& p)
+platform::LocalDateTime timeOf(const std::array<std::uint16_t, 6>& p)
 {
-    return {p[0], p[1], 0, p[2], p[3], p[4], p[5], 0};
+    return {p[0], p[1], p[2], p[3], p[4], p[5]};
 }
 
 // Beyond this many distinct names only the longest of the rest is measured.
@@ -554,7 +543,7 @@ QString designValueSample(int column)
 {
     constexpr std::int32_t kFiveDigitDollars = 9999999;
     constexpr std::int64_t kLongestConnection = 999 * 3600 + 59 * 60 + 59;
-    const platform::SystemTime latest{9999, 12, 0, 29, 23, 59, 59, 0};
+    const platform::LocalDateTime latest{9999, 12, 29, 23, 59, 59};
     switch (column) {
     case 2:
     case 4:

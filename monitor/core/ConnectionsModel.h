@@ -32,7 +32,7 @@ QString FormatMoney(std::int32_t cents);
 // history, which the Statistics dialog writes in the same form.
 QString FormatDuration(std::int64_t seconds);
 // The date ("1999/10/5") when `date` is set, else the time of day ("9:5:0").
-QString FormatDateOrTime(platform::SystemTime time, bool date);
+QString FormatDateOrTime(platform::LocalDateTime time, bool date);
 
 // What a load shows: the rows from `first` to the end of the file, and their totals.
 struct HistoryView {
@@ -59,15 +59,6 @@ using TextAdvance = std::function<double(const QString& text)>;
 int widestDigitsWidth(const TextAdvance& advance, QString text);
 
 // ---- sorting ---------------------------------------------------------------------
-
-// The sort state of the list, shared by every instance of the dialog for the life of
-// the program: the direction (1 ascending, 0 descending), the key of the column
-// clicked last and the key the comparison uses.
-extern int ConnectionsSortDirection;
-extern int ConnectionsSortKey;
-extern int ConnectionsLastSortKey;
-// Back to the state at program start (tests).
-void resetSortState();
 
 // Keys of the column captions: -1 "User name" ... 7 "Ended time"; false when the
 // caption is none of them.

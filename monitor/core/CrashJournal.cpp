@@ -21,11 +21,6 @@ std::uint16_t low16(std::int32_t v)
     return static_cast<std::uint16_t>(v & 0xFFFF);
 }
 
-QDateTime dateTimeOf(const platform::SystemTime& t)
-{
-    return QDateTime(QDate(t.wYear, t.wMonth, t.wDay), QTime(t.wHour, t.wMinute, t.wSecond));
-}
-
 // Slack for a clock that moved by a second between two readings.
 constexpr qint64 kSlotSlackSeconds = 2;
 
@@ -43,10 +38,10 @@ bool readBackupSlot(platform::Registry& key, const QString& prefix, history::His
         if (!readIfThere(key, prefix + name(names[i]), v[i]))
             return false;
     }
-    const platform::SystemTime end{low16(v[3]), low16(v[5]), low16(v[6]), low16(v[4]),
-                                   low16(v[2]), low16(v[1]), low16(v[0]), 0};
-    const QDateTime from = dateTimeOf(record.StartTime);
-    const QDateTime to = dateTimeOf(end);
+    // The day of the week is part of a whole slot, but the date tells it.
+    const platform::LocalDateTime end{low16(v[3]), low16(v[5]), low16(v[4]), low16(v[2]), low16(v[1]), low16(v[0])};
+    const QDateTime from = record.StartTime.toDateTime();
+    const QDateTime to = end.toDateTime();
     if (!from.isValid() || !to.isValid())
         return false;
     const qint64 span = from.secsTo(to);
@@ -59,18 +54,18 @@ bool readBackupSlot(platform::Registry& key, const QString& prefix, history::His
     return true;
 }
 
-void writeSlot(platform::KeyScope& key, const QString& prefix, const platform::SystemTime& now, const QString& user,
+void writeSlot(platform::KeyScope& key, const QString& prefix, const platform::LocalDateTime& now, const QString& user,
                std::int32_t elapsed)
 {
     const auto put = [&](const char* value, std::int32_t v) { key->writeInteger(prefix + name(value), v); };
     key->writeString(prefix + name(rk::vSlotUser), user);
-    put(rk::vSlotSecundes, now.wSecond);
-    put(rk::vSlotMinutes, now.wMinute);
-    put(rk::vSlotHours, now.wHour);
-    put(rk::vSlotYear, now.wYear);
-    put(rk::vSlotDay, now.wDay);
-    put(rk::vSlotMonth, now.wMonth);
-    put(rk::vSlotDayOfWeek, now.wDayOfWeek);
+    put(rk::vSlotSecundes, now.second);
+    put(rk::vSlotMinutes, now.minute);
+    put(rk::vSlotHours, now.hour);
+    put(rk::vSlotYear, now.year);
+    put(rk::vSlotDay, now.day);
+    put(rk::vSlotMonth, now.month);
+    put(rk::vSlotDayOfWeek, now.dayOfWeek());
     put(rk::vSlotTime, elapsed);
 }
 
@@ -200,8 +195,7 @@ void CrashJournal::recover(const std::function<bool()>& stillConnected)
         std::int32_t v[7] = {};
         for (int i = 0; i < 7; ++i)
             startKnown = startKnown && key.opened() && readIfThere(key.registry(), name(startNames[i]), v[i]);
-        record.StartTime = {low16(v[3]), low16(v[5]), low16(v[6]), low16(v[4]),
-                            low16(v[2]), low16(v[1]), low16(v[0]), 0};
+        record.StartTime = {low16(v[3]), low16(v[5]), low16(v[4]), low16(v[2]), low16(v[1]), low16(v[0])};
     }
 
     // Saved is also a record that waits in the store for the history: its connection
@@ -267,22 +261,22 @@ void CrashJournal::recover(const std::function<bool()>& stillConnected)
     }
 }
 
-void CrashJournal::recordStart(const platform::SystemTime& start)
+void CrashJournal::recordStart(const platform::LocalDateTime& start)
 {
     Key key(m_context.registry, RootKey::LocalMachine, rk::kCounterCurrent);
-    key.writeInt(rk::vSecundes, start.wSecond);
-    key.writeInt(rk::vStartMinutes, start.wMinute);
-    key.writeInt(rk::vHours, start.wHour);
-    key.writeInt(rk::vYear, start.wYear);
-    key.writeInt(rk::vDay, start.wDay);
-    key.writeInt(rk::vMonth, start.wMonth);
-    key.writeInt(rk::vDayOfWeek, start.wDayOfWeek);
+    key.writeInt(rk::vSecundes, start.second);
+    key.writeInt(rk::vStartMinutes, start.minute);
+    key.writeInt(rk::vHours, start.hour);
+    key.writeInt(rk::vYear, start.year);
+    key.writeInt(rk::vDay, start.day);
+    key.writeInt(rk::vMonth, start.month);
+    key.writeInt(rk::vDayOfWeek, start.dayOfWeek());
     key.writeInt(rk::vMoney, 0);
     key.writeStr(rk::vFee, formats::feeText(0));
 }
 
 void CrashJournal::recordOpened(const QString& provider, const QString& user, std::int32_t elapsed,
-                                const platform::SystemTime& start)
+                                const platform::LocalDateTime& start)
 {
     {
         Key key(m_context.registry, RootKey::LocalMachine, rk::kCounterCurrent);
@@ -305,7 +299,7 @@ void CrashJournal::recordFee(std::int32_t fee, const QString& feeText)
     key.writeStr(rk::vFee, feeText);
 }
 
-void CrashJournal::writeBackupSlot(const platform::SystemTime& now, const QString& user, std::int32_t elapsed)
+void CrashJournal::writeBackupSlot(const platform::LocalDateTime& now, const QString& user, std::int32_t elapsed)
 {
     Key key(m_context.registry, RootKey::LocalMachine, rk::kCounterCurrent);
     const std::int32_t backup = key->valueExists(name(rk::vBackup)) ? key.readInt(rk::vBackup) : 0;

@@ -56,16 +56,16 @@ public:
     bool saveWaiting();
     // The start's time, with no fee yet: a crash before the first charge must not
     // recover the last connection's fee.
-    void recordStart(const platform::SystemTime& start);
+    void recordStart(const platform::LocalDateTime& start);
     // The provider and both backup slots from the first moment, so a crash before the
     // first counting tick never recovers the last connection's end; then the queue
     // and the marker that says these values belong to a new connection.
     void recordOpened(const QString& provider, const QString& user, std::int32_t elapsed,
-                      const platform::SystemTime& start);
+                      const platform::LocalDateTime& start);
     void recordFee(std::int32_t fee, const QString& feeText);
     // Overwrites the slot that was not completed last; "Backup" names it only once all
     // of it is written.
-    void writeBackupSlot(const platform::SystemTime& now, const QString& user, std::int32_t elapsed);
+    void writeBackupSlot(const platform::LocalDateTime& now, const QString& user, std::int32_t elapsed);
     // A finished connection into the history, behind those that wait; false when it
     // waits with them.
     bool saveEnded(const history::HistoryRecord& record);

@@ -14,9 +14,9 @@ QString elapsedText(std::int32_t seconds)
            + QStringLiteral(" min. ") + QString::number(seconds % 60) + QStringLiteral(" sec.");
 }
 
-QString clockText(const platform::SystemTime& time)
+QString clockText(const platform::LocalDateTime& time)
 {
-    return platform::clockText(time.wHour, time.wMinute, time.wSecond);
+    return platform::clockText(time.hour, time.minute, time.second);
 }
 
 QString dateText(int year, int month, int day)

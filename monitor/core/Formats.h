@@ -14,7 +14,7 @@ QString feeText(std::int32_t cents);
 // 303 seconds -> "0 h. 5 min. 3 sec."
 QString elapsedText(std::int32_t seconds);
 // 9:05:07 -> "9:5:7"
-QString clockText(const platform::SystemTime& time);
+QString clockText(const platform::LocalDateTime& time);
 // 1999, 5, 3 -> "1999 - 5 - 3"
 QString dateText(int year, int month, int day);
 // "-0 dol. 50 c." for a deficit under a dollar, so it never reads as money left.

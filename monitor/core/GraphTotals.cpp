@@ -29,7 +29,7 @@ void GraphTotals::add(const history::HistoryRecord& record)
     ++ProviderTotals[provider].connections;
     ProviderTotals[provider].fee += record.FeeCents;
 
-    const int hour = record.StartTime.wHour;
+    const int hour = record.StartTime.hour;
     if (hour < kHourColumns) {
         ++HourTotals[hour].connections;
         HourTotals[hour].fee += record.FeeCents;

@@ -24,20 +24,26 @@ constexpr int kProviderOffset = 40;
 constexpr int kUserOffset = 140;
 static_assert(kUserOffset + kUserNameSize == kRecordSize);
 
-void putTime(char* out, const platform::SystemTime& t)
+// A time in the file is the Windows calendar record: eight 16-bit fields, the day of
+// the week third. The day of the week follows from the date, so it is written from it
+// and not kept on reading.
+constexpr int kTimeSize = 16;
+static_assert(kEndTimeOffset == kTimeSize && kFeeOffset == kEndTimeOffset + kTimeSize);
+
+void putTime(char* out, const platform::LocalDateTime& t)
 {
-    const std::uint16_t fields[8] = {t.wYear, t.wMonth,  t.wDayOfWeek, t.wDay,
-                                     t.wHour, t.wMinute, t.wSecond,    t.wMilliseconds};
+    const std::uint16_t fields[8] = {
+        t.year, t.month, static_cast<std::uint16_t>(t.dayOfWeek()), t.day, t.hour, t.minute, t.second, t.millisecond};
     for (std::size_t i = 0; i < 8; ++i)
         qToLittleEndian<std::uint16_t>(fields[i], out + 2 * i);
 }
 
-platform::SystemTime getTime(const char* in)
+platform::LocalDateTime getTime(const char* in)
 {
     std::uint16_t f[8];
     for (std::size_t i = 0; i < 8; ++i)
         f[i] = qFromLittleEndian<std::uint16_t>(in + 2 * i);
-    return {f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7]};
+    return {f[0], f[1], f[3], f[4], f[5], f[6], f[7]};
 }
 
 template <std::size_t N>
@@ -342,7 +348,7 @@ StartupSums startupSums(const QString& programPath, const QDate& today)
     while (reader.next(&record)) {
         sums.period.feeCents += record.FeeCents;
         sums.period.seconds += record.DurationSeconds;
-        if (record.StartTime.wMonth == today.month() && record.StartTime.wDay == today.day())
+        if (record.StartTime.month == today.month() && record.StartTime.day == today.day())
             todayFee += record.FeeCents;
     }
     // Kept in the 32 bits the main window holds it in, as the sum of the records.

@@ -27,8 +27,8 @@ inline constexpr int kUserNameSize = 52;
 inline constexpr const char* kFileName = "history.dat";
 
 struct HistoryRecord {
-    platform::SystemTime StartTime;
-    platform::SystemTime EndTime;
+    platform::LocalDateTime StartTime;
+    platform::LocalDateTime EndTime;
     std::int32_t FeeCents = 0;
     std::int32_t DurationSeconds = 0;
     // Zero-terminated 8-bit text; bytes after the terminator carry no meaning.

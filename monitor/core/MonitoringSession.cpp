@@ -220,7 +220,7 @@ void MonitoringSession::closingSteps()
     // way has none, and forcing the end would append the previous connection again.
     if (m_connection.counting()) {
         m_connection.seeLine(false);
-        updateConnectionState(platform::localTimeRecord());
+        updateConnectionState(platform::localNow());
     }
     m_journal.closeRun();
 }
@@ -261,7 +261,7 @@ void MonitoringSession::tick()
         }
         const bool lineUp =
             reads.get(reads.lineUp, [&registry] { return platform::isDialUpLineUp(registry); }) && !m_monitoringPaused;
-        runTick(platform::localTimeRecord(), lineUp);
+        runTick(platform::localNow(), lineUp);
         m_lastTickError.clear();
         m_busySince.reset();
     } catch (const platform::RegistryBusy& busy) {
@@ -290,7 +290,7 @@ void MonitoringSession::tick()
     }
 }
 
-void MonitoringSession::runTick(const platform::SystemTime& now, bool lineUp)
+void MonitoringSession::runTick(const platform::LocalDateTime& now, bool lineUp)
 {
     m_shown.tickCompleted = false;
     m_connection.seeLine(lineUp);
@@ -303,7 +303,7 @@ void MonitoringSession::runTick(const platform::SystemTime& now, bool lineUp)
     m_shown.tickCompleted = true;
 }
 
-void MonitoringSession::updateConnectionState(const platform::SystemTime& now)
+void MonitoringSession::updateConnectionState(const platform::LocalDateTime& now)
 {
     m_shown.provider = m_connection.provider();
     m_shown.user = m_connection.user();
@@ -321,13 +321,13 @@ void MonitoringSession::updateConnectionState(const platform::SystemTime& now)
         startConnection(now);
 }
 
-void MonitoringSession::startConnection(const platform::SystemTime& now, bool launchPrograms)
+void MonitoringSession::startConnection(const platform::LocalDateTime& now, bool launchPrograms)
 {
     platform::Registry& registry = m_context.registry;
     // A start that met a busy store is made again with the moment the line was seen.
     if (!m_lineSeenAt)
         m_lineSeenAt = now;
-    const platform::SystemTime start = *m_lineSeenAt;
+    const platform::LocalDateTime start = *m_lineSeenAt;
     // Connections that wait for the history go in before this one: its start values
     // replace the backup of the last of them.
     m_journal.saveWaiting();
@@ -360,7 +360,7 @@ void MonitoringSession::startConnection(const platform::SystemTime& now, bool la
         launchConnectPrograms();
 }
 
-void MonitoringSession::endConnection(const platform::SystemTime& now)
+void MonitoringSession::endConnection(const platform::LocalDateTime& now)
 {
     m_shown.connectedPicture = false;
     m_beeper.restart();
@@ -409,7 +409,7 @@ void MonitoringSession::launchConnectPrograms()
 // budget's dates were found wrong: the budget is switched off then, and the caller
 // tells the user once its registry writes are committed, so no message waits inside
 // the counting tick's transaction.
-bool MonitoringSession::chargeMinute(const platform::SystemTime& now)
+bool MonitoringSession::chargeMinute(const platform::LocalDateTime& now)
 {
     const ConnectionCount::Charge charge = m_connection.chargeMinute(m_context.registry, now, m_holiday);
     m_shown.connectionFee = charge.shown;
@@ -425,7 +425,7 @@ bool MonitoringSession::chargeMinute(const platform::SystemTime& now)
     return true;
 }
 
-void MonitoringSession::countConnectionTick(const platform::SystemTime& now)
+void MonitoringSession::countConnectionTick(const platform::LocalDateTime& now)
 {
     if (!m_connection.counting())
         return;

@@ -90,7 +90,7 @@ public:
     void tick();
     bool ticking() const { return m_inTick; }
     // One tick at `now` with the line up or down; raises what the store raises.
-    void runTick(const platform::SystemTime& now, bool lineUp);
+    void runTick(const platform::LocalDateTime& now, bool lineUp);
 
     // What the "History" group and the budget line show now; read from the store, so
     // it raises what the store raises.
@@ -146,13 +146,13 @@ signals:
 
 private:
     friend struct SessionProbe;
-    void updateConnectionState(const platform::SystemTime& now);
+    void updateConnectionState(const platform::LocalDateTime& now);
     // `launchPrograms`: false for a connection that has ended already.
-    void startConnection(const platform::SystemTime& now, bool launchPrograms = true);
-    void endConnection(const platform::SystemTime& now);
+    void startConnection(const platform::LocalDateTime& now, bool launchPrograms = true);
+    void endConnection(const platform::LocalDateTime& now);
     void launchConnectPrograms();
-    void countConnectionTick(const platform::SystemTime& now);
-    bool chargeMinute(const platform::SystemTime& now);
+    void countConnectionTick(const platform::LocalDateTime& now);
+    bool chargeMinute(const platform::LocalDateTime& now);
     void budgetLineChanged();
 
     SessionContext m_context;
@@ -178,5 +178,5 @@ private:
     std::optional<QDateTime> m_busySince;
     // When the line was seen up, while a start that met a busy store waits to be made
     // again: the connection starts then, not when the store lets it.
-    std::optional<platform::SystemTime> m_lineSeenAt;
+    std::optional<platform::LocalDateTime> m_lineSeenAt;
 };

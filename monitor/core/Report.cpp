@@ -102,14 +102,14 @@ Cell threePartCell(int a, char separator, int b, int d)
     return c;
 }
 
-Cell dateCell(const platform::SystemTime& t)
+Cell dateCell(const platform::LocalDateTime& t)
 {
-    return threePartCell(t.wYear, '/', t.wMonth, t.wDay);
+    return threePartCell(t.year, '/', t.month, t.day);
 }
 
-Cell timeCell(const platform::SystemTime& t)
+Cell timeCell(const platform::LocalDateTime& t)
 {
-    return threePartCell(t.wHour, ':', t.wMinute, t.wSecond);
+    return threePartCell(t.hour, ':', t.minute, t.second);
 }
 
 // A name as the report's 8-bit text: plain ASCII as it is stored; anything else

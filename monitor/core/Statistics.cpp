@@ -110,15 +110,9 @@ QString crashRateText(std::int32_t crashes, std::int32_t connectedSeconds)
     return generalText(crashRate(crashes, connectedSeconds), 3, 2, QLocale().decimalPoint().at(0));
 }
 
-SortState& usersSortState()
+void applyColumnClick(ColumnSort& sort, const QString& caption)
 {
-    static SortState state;
-    return state;
-}
-
-void applyColumnClick(SortState& state, const QString& caption)
-{
-    state.UsersSortDirection = state.UsersSortDirection == 1 ? 0 : 1;
+    int clicked = sort.key;
     static const std::pair<const char*, int> keys[] = {
         {"User name", kByUserName},
         {"Connections", kByConnections},
@@ -127,17 +121,15 @@ void applyColumnClick(SortState& state, const QString& caption)
     };
     for (const auto& [text, key] : keys) {
         if (caption == QLatin1String(text))
-            state.UsersSortKey = key;
+            clicked = key;
     }
-    if (state.UsersSortKey != state.UsersLastSortKey)
-        state.UsersSortDirection = 1;
-    state.UsersLastSortKey = state.UsersSortKey;
+    sort.click(clicked);
 }
 
-int compareRows(const UserRow& a, const UserRow& b, const SortState& state)
+int compareRows(const UserRow& a, const UserRow& b, const ColumnSort& sort)
 {
     int r = 0;
-    switch (state.UsersSortKey) {
+    switch (sort.key) {
     case kByUserName: {
         // QByteArray orders by unsigned byte values.
         r = sign(a.name, b.name);
@@ -155,7 +147,7 @@ int compareRows(const UserRow& a, const UserRow& b, const SortState& state)
     default:
         break;
     }
-    return state.UsersSortDirection == 1 ? r : -r;
+    return sort.ascending() ? r : -r;
 }
 
 }  // namespace statistics

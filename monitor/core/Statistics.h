@@ -3,6 +3,7 @@
 // list's sort rule.
 #pragma once
 
+#include "ColumnSort.h"
 #include "History.h"
 
 #include <QByteArray>
@@ -49,19 +50,13 @@ QString generalText(double value, int precision, int exponentDigits, QChar decim
 // The crash rate as the dialog shows it, with the locale's decimal point.
 QString crashRateText(std::int32_t crashes, std::int32_t connectedSeconds);
 
-// The sort state of the list, kept for the program's life.
+// The keys the users list sorts by.
 enum SortKey { kByUserName = -1, kByConnections = 0, kByTotalTime = 1, kByTotalFee = 2 };
-struct SortState {
-    int UsersSortDirection = 0;  // 1 ascending, 0 descending
-    int UsersSortKey = 0;
-    int UsersLastSortKey = 0;
-};
-SortState& usersSortState();
 
 // A click on the header of the column captioned `caption`: the column clicked last
 // reverses its order, any other sorts ascending. A caption of no column leaves the key.
-void applyColumnClick(SortState& state, const QString& caption);
-// -1, 0 or 1 for the rows under the state's key and direction.
-int compareRows(const UserRow& a, const UserRow& b, const SortState& state);
+void applyColumnClick(ColumnSort& sort, const QString& caption);
+// -1, 0 or 1 for the rows under the sort's key and order.
+int compareRows(const UserRow& a, const UserRow& b, const ColumnSort& sort);
 
 }  // namespace statistics

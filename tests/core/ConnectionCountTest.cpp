@@ -16,12 +16,12 @@ using namespace testing_support;
 namespace {
 
 // 23:59:50 on Friday, 31 December 1999.
-const platform::SystemTime kStart{1999, 12, 5, 31, 23, 59, 50, 0};
+const platform::LocalDateTime kStart{1999, 12, 31, 23, 59, 50};
 
-platform::SystemTime secondsAfterStart(int seconds)
+platform::LocalDateTime secondsAfterStart(int seconds)
 {
     const QDateTime at = QDateTime(QDate(1999, 12, 31), QTime(23, 59, 50)).addSecs(seconds);
-    return platform::toSystemTime(at);
+    return platform::LocalDateTime::fromDateTime(at);
 }
 
 class ConnectionCountTest : public ::testing::Test {
@@ -36,7 +36,7 @@ protected:
 
     // A tick of counting as the session makes it: the elapsed time, the minute's
     // charge when one is due, the end of the tick.
-    ConnectionCount::Charge countTick(const platform::SystemTime& now, bool holiday = false)
+    ConnectionCount::Charge countTick(const platform::LocalDateTime& now, bool holiday = false)
     {
         count.count(now);
         ConnectionCount::Charge charge{false, QString()};
@@ -151,7 +151,7 @@ TEST_F(ConnectionCountTest, TheEndGivesTheWholeRecordAndForgetsWhoAndWhere)
     open(QStringLiteral("ISP"), 5);
     countTick(secondsAfterStart(0));
     countTick(secondsAfterStart(70));
-    const platform::SystemTime end = secondsAfterStart(75);
+    const platform::LocalDateTime end = secondsAfterStart(75);
     const history::HistoryRecord record = count.end(end);
     EXPECT_EQ(count.state(), ConnectionState::Idle);
     EXPECT_EQ(record.StartTime, kStart);

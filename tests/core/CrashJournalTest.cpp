@@ -19,11 +19,11 @@ using namespace testing_support;
 
 namespace {
 
-const platform::SystemTime kStart{2000, 1, 3, 5, 10, 0, 0, 0};  // Wednesday 10:00:00
+const platform::LocalDateTime kStart{2000, 1, 5, 10, 0, 0};  // Wednesday 10:00:00
 
-platform::SystemTime at(int seconds)
+platform::LocalDateTime at(int seconds)
 {
-    return platform::toSystemTime(QDateTime(QDate(2000, 1, 5), QTime(10, 0, 0)).addSecs(seconds));
+    return platform::LocalDateTime::fromDateTime(QDateTime(QDate(2000, 1, 5), QTime(10, 0, 0)).addSecs(seconds));
 }
 
 class CrashJournalTest : public ::testing::Test {

@@ -18,8 +18,8 @@ namespace {
 HistoryRecord sampleRecord(int fee = 1205, int seconds = 303)
 {
     HistoryRecord r;
-    r.StartTime = {2000, 1, 6, 1, 23, 59, 50, 0};
-    r.EndTime = {2000, 1, 0, 2, 0, 5, 3, 0};
+    r.StartTime = {2000, 1, 1, 23, 59, 50};
+    r.EndTime = {2000, 1, 2, 0, 5, 3};
     r.FeeCents = fee;
     r.DurationSeconds = seconds;
     r.setProviderName(QStringLiteral("Provider One"));
@@ -39,7 +39,7 @@ QByteArray fileBytes(const QString& folder)
 TEST(HistoryCodec, EveryFieldLandsAtItsOffsetLittleEndian)
 {
     HistoryRecord r = sampleRecord(-2, 0x01020304);
-    r.EndTime.wMilliseconds = 0xBEEF;
+    r.EndTime.millisecond = 0xBEEF;
     const QByteArray b = history::encode(r);
     ASSERT_EQ(b.size(), 192);
     const auto u16 = [&](int off) { return qFromLittleEndian<std::uint16_t>(b.constData() + off); };
@@ -62,6 +62,35 @@ TEST(HistoryCodec, EveryFieldLandsAtItsOffsetLittleEndian)
     EXPECT_EQ(back.DurationSeconds, 0x01020304);
     EXPECT_EQ(back.providerName(), QStringLiteral("Provider One"));
     EXPECT_EQ(back.userName(), QStringLiteral("alice"));
+}
+
+// A record as the program has always written it: a connection over the leap day's
+// midnight, Tuesday 29 February to Wednesday 1 March 2000, with the day of the week in
+// each time. Records of stored files read back to the same fields and are written
+// again to the same bytes.
+TEST(HistoryCodec, ARecordKeepsItsBytesAcrossReadAndWrite)
+{
+    HistoryRecord r;
+    r.StartTime = {2000, 2, 29, 23, 59, 50};
+    r.EndTime = {2000, 3, 1, 0, 0, 20};
+    r.FeeCents = 1205;
+    r.DurationSeconds = 30;
+    r.setProviderName(QStringLiteral("Provider One"));
+    r.setUserName(QStringLiteral("alice"));
+    // Year, month, day of the week, day, hour, minute, second, millisecond; fee,
+    // duration; the provider's name (fromHex passes over the spaces).
+    const QByteArray golden = QByteArray::fromHex("d007 0200 0200 1d00 1700 3b00 3200 0000 "
+                                                  "d007 0300 0300 0100 0000 0000 1400 0000 "
+                                                  "b5040000 1e000000 50726f7669646572204f6e65");
+    QByteArray expected = golden + QByteArray(140 - golden.size(), '\0');
+    expected += QByteArray("alice") + QByteArray(52 - 5, '\0');
+    ASSERT_EQ(expected.size(), 192);
+    EXPECT_EQ(history::encode(r).toHex().toStdString(), expected.toHex().toStdString());
+
+    const HistoryRecord back = history::decode(expected);
+    EXPECT_EQ(back.StartTime, r.StartTime);
+    EXPECT_EQ(back.EndTime, r.EndTime);
+    EXPECT_EQ(history::encode(back), expected);
 }
 
 TEST(HistoryCodec, TextFieldsKeepRoomForTheTerminator)

@@ -144,8 +144,8 @@ TEST_F(SessionTest, WholeConnectionAcrossMidnightIntervalAndHoliday)
     EXPECT_EQ(all[0].DurationSeconds, 8 * 3600 + 1 * 60 + 30 - (23 * 3600 + 59 * 60 + 35) + 86400);
     EXPECT_EQ(all[0].providerName(), QStringLiteral("ISP"));
     EXPECT_EQ(all[0].userName(), QStringLiteral("alice"));
-    EXPECT_EQ(all[0].StartTime, (platform::SystemTime{1999, 12, 5, 31, 23, 59, 50, 0}));
-    EXPECT_EQ(all[0].EndTime, (platform::SystemTime{2000, 1, 6, 1, 8, 1, 40, 0}));
+    EXPECT_EQ(all[0].StartTime, (platform::LocalDateTime{1999, 12, 31, 23, 59, 50}));
+    EXPECT_EQ(all[0].EndTime, (platform::LocalDateTime{2000, 1, 1, 8, 1, 40}));
     EXPECT_EQ(QFileInfo(history::historyFile(env.programFolder())).size(), history::kRecordSize);
     EXPECT_TRUE(errors.isEmpty() && failures.isEmpty()) << errors.join('\n').toStdString();
 }
@@ -224,8 +224,8 @@ TEST_F(SessionTest, MonitoringOffSplitsTheConnection)
     session->tick();
     const auto all = records();
     ASSERT_EQ(all.size(), 2u);
-    EXPECT_EQ(all[0].StartTime.wSecond, 50);
-    EXPECT_EQ(all[1].StartTime.wSecond, 25);
+    EXPECT_EQ(all[0].StartTime.second, 50);
+    EXPECT_EQ(all[1].StartTime.second, 25);
     EXPECT_EQ(marker(), static_cast<int>(RunMarker::Running));
 }
 
@@ -313,9 +313,9 @@ TEST_F(SessionTest, ALockedStoreLosesNoLineChangeAndRaisesNoFailure)
         errors.clear();
         const std::size_t before = records().size();
         env.setLine(true);
-        platform::SystemTime seen{};
+        platform::LocalDateTime seen{};
         if (c.upBeforeLock) {
-            seen = platform::localTimeRecord();
+            seen = platform::localNow();
             session->tick();
             env.clock.advance(10);
             ASSERT_EQ(session->connection().state(), ConnectionState::Counting);
@@ -326,7 +326,7 @@ TEST_F(SessionTest, ALockedStoreLosesNoLineChangeAndRaisesNoFailure)
             StoreLock lock(env.registryFile());
             for (int i = 0; i < c.lockedTicks; ++i) {
                 if (i == 0 && !c.upBeforeLock)
-                    seen = platform::localTimeRecord();
+                    seen = platform::localNow();
                 session->tick();
                 env.clock.advance(1);
             }

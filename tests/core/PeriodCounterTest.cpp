@@ -35,10 +35,10 @@ protected:
     {
         connection.seeLine(true);
         connection.noticeLine();
-        connection.begin(platform::localTimeRecord());
+        connection.begin(platform::localNow());
         connection.open(seconds, QStringLiteral("ISP"), QStringLiteral("alice"));
         connection.markCounting();
-        connection.count(platform::localTimeRecord());
+        connection.count(platform::localNow());
     }
 
     QString reportFile() const { return env.programFolder() + QStringLiteral("/Reports/1999-3-14.rpt"); }

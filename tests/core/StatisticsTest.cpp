@@ -86,24 +86,24 @@ TEST(StatisticsRows, OneRowPerExactNameInOrderOfFirstAppearance)
 
 TEST(StatisticsSort, ClickRuleOverTheProgramsLife)
 {
-    statistics::SortState state;
+    ColumnSort sort;
+    constexpr Qt::SortOrder up = Qt::AscendingOrder, down = Qt::DescendingOrder;
     struct Step {
         const char* caption;
-        int direction;
+        Qt::SortOrder order;
         int key;
     };
     const Step steps[] = {
-        {"Total fee", 1, statistics::kByTotalFee},  // another column: ascending
-        {"Total fee", 0, statistics::kByTotalFee},  // the same again: reversed
-        {"Total fee", 1, statistics::kByTotalFee},      {"User name", 1, statistics::kByUserName},
-        {"No such column", 0, statistics::kByUserName},  // the key stays, direction flips
-        {"Connections", 1, statistics::kByConnections},
+        {"Total fee", up, statistics::kByTotalFee},  // another column: ascending
+        {"Total fee", down, statistics::kByTotalFee},  // the same again: reversed
+        {"Total fee", up, statistics::kByTotalFee},        {"User name", up, statistics::kByUserName},
+        {"No such column", down, statistics::kByUserName},  // the key stays, the order flips
+        {"Connections", up, statistics::kByConnections},
     };
     for (const Step& s : steps) {
-        statistics::applyColumnClick(state, QString::fromLatin1(s.caption));
-        EXPECT_EQ(state.UsersSortDirection, s.direction) << s.caption;
-        EXPECT_EQ(state.UsersSortKey, s.key) << s.caption;
-        EXPECT_EQ(state.UsersLastSortKey, s.key) << s.caption;
+        statistics::applyColumnClick(sort, QString::fromLatin1(s.caption));
+        EXPECT_EQ(sort.order, s.order) << s.caption;
+        EXPECT_EQ(sort.key, s.key) << s.caption;
     }
 }
 
@@ -124,18 +124,18 @@ TEST(StatisticsSort, NumbersCompareAsNumbersAndNamesByteForByte)
         {statistics::kByTotalFee, ten, ten, 0},
     };
     for (const Case& c : cases) {
-        statistics::SortState state{1, c.key, c.key};
-        EXPECT_EQ(statistics::compareRows(c.a, c.b, state), c.ascending) << c.key;
-        state.UsersSortDirection = 0;
-        EXPECT_EQ(statistics::compareRows(c.a, c.b, state), -c.ascending) << c.key;
+        ColumnSort sort{c.key, Qt::AscendingOrder};
+        EXPECT_EQ(statistics::compareRows(c.a, c.b, sort), c.ascending) << c.key;
+        sort.order = Qt::DescendingOrder;
+        EXPECT_EQ(statistics::compareRows(c.a, c.b, sort), -c.ascending) << c.key;
     }
     // Capitals before small letters, and bytes above 127 after both.
-    statistics::SortState byName{1, statistics::kByUserName, statistics::kByUserName};
+    const ColumnSort byName{statistics::kByUserName, Qt::AscendingOrder};
     EXPECT_LT(statistics::compareRows({"Zed"}, {"abe"}, byName), 0);
     EXPECT_LT(statistics::compareRows({"zed"}, {"\xc3\xa9mile"}, byName), 0);
     // Totals beyond what 32 bits hold still order.
     const UserRow big{"x", 1, 0, 30000000000LL};
-    EXPECT_GT(statistics::compareRows(big, ten, {1, statistics::kByTotalFee, statistics::kByTotalFee}), 0);
+    EXPECT_GT(statistics::compareRows(big, ten, {statistics::kByTotalFee, Qt::AscendingOrder}), 0);
 }
 
 }  // namespace

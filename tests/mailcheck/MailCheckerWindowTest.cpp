@@ -1,5 +1,6 @@
 // Postpeek's main window with its check cycle: start-up and settings, accounts, close,
 // the line states, tray and taskbar, and the check and deletion against a real Dovecot.
+#include "Controls.h"
 #include "DovecotServer.h"
 #include "Fakes.h"
 #include "RegistryShorthand.h"
@@ -98,16 +99,18 @@ void writeAccount(const QString& name, int checked = 1)
 QStringList listTexts(const MailCheckerWindow& form)
 {
     QStringList texts;
-    for (int i = 0; i < form.accountList->count(); ++i)
-        texts << form.accountList->item(i)->text();
+    for (int i = 0; i < control<QListWidget>(form, "accountList")->count(); ++i)
+        texts << control<QListWidget>(form, "accountList")->item(i)->text();
     return texts;
 }
 
 QStringList listMarks(const MailCheckerWindow& form)
 {
     QStringList marks;
-    for (int i = 0; i < form.accountList->count(); ++i)
-        marks << (form.accountList->item(i)->checkState() == Qt::Checked ? QStringLiteral("x") : QStringLiteral("-"));
+    for (int i = 0; i < control<QListWidget>(form, "accountList")->count(); ++i)
+        marks << (control<QListWidget>(form, "accountList")->item(i)->checkState() == Qt::Checked
+                      ? QStringLiteral("x")
+                      : QStringLiteral("-"));
     return marks;
 }
 
@@ -115,8 +118,8 @@ QStringList listMarks(const MailCheckerWindow& form)
 QStringList rows(const MailCheckerWindow& form)
 {
     QStringList result;
-    for (int r = 0; r < form.messageList->topLevelItemCount(); ++r) {
-        const QTreeWidgetItem* item = form.messageList->topLevelItem(r);
+    for (int r = 0; r < control<QTreeWidget>(form, "messageList")->topLevelItemCount(); ++r) {
+        const QTreeWidgetItem* item = control<QTreeWidget>(form, "messageList")->topLevelItem(r);
         result << QStringList{item->text(0), item->text(1), item->text(2), item->text(3)}.join(QLatin1Char('|'));
     }
     return result;
@@ -218,8 +221,8 @@ TEST_F(MailCheckTest, StartUpTable)
         writeSettings(c.settings);
         MailCheckerWindow& f = create();
         EXPECT_EQ(f.QuitPosted, c.quit);
-        EXPECT_EQ(f.checkTimer->isActive(), c.timer);
-        EXPECT_EQ(f.checkTimer->interval(), c.interval);
+        EXPECT_EQ(control<QTimer>(f, "checkTimer")->isActive(), c.timer);
+        EXPECT_EQ(control<QTimer>(f, "checkTimer")->interval(), c.interval);
         EXPECT_EQ(platform::Application::instance().isMinimized(), c.minimized);
         EXPECT_EQ(env.tray.exists(), c.trayIcon);
         EXPECT_EQ(f.panelText(mailcheck::kPanelStatus), c.checked ? q("Connect to Internet first!") : q("Disconected"));
@@ -250,7 +253,7 @@ TEST_F(MailCheckTest, StatusBarHelpAndTitleAtStart)
         EXPECT_EQ(f.panelText(i), q(panels[i])) << i;
     EXPECT_EQ(f.windowTitle(), q("Dialtally EMail Checker v2.0"));
     EXPECT_EQ(platform::Application::instance().helpFile(), env.programFolder() + q("/Dialtally Help.hlp"));
-    f.helpAction->trigger();
+    control<QAction>(f, "helpAction")->trigger();
     ASSERT_EQ(env.help.calls.size(), 1u);
     EXPECT_EQ(env.help.calls[0].topic, q("EMail_checker"));
     EXPECT_EQ(testing_support::helpSectionHeading(env.help.calls[0].topic), q("Postpeek, the mail checker"));
@@ -267,7 +270,7 @@ TEST_F(MailCheckTest, MissingSettingEndsTheStartUpWhereItIs)
     r.closeKey();
     MailCheckerWindow& f = create();
     EXPECT_EQ(env.boxes.texts(), QStringList{q("Failed to get data for 'Minutes'.")});
-    EXPECT_FALSE(f.checkTimer->isActive());
+    EXPECT_FALSE(control<QTimer>(f, "checkTimer")->isActive());
     EXPECT_FALSE(f.QuitPosted);
 }
 
@@ -305,8 +308,8 @@ TEST_F(MailCheckTest, AtMostTwentyAccounts)
     for (int i = 0; i < 23; ++i)
         writeAccount(QStringLiteral("acct%1").arg(i, 2, 10, QLatin1Char('0')));
     MailCheckerWindow& f = create();
-    ASSERT_EQ(f.accountList->count(), 20);
-    EXPECT_EQ(f.accountList->item(19)->text(), q("acct19"));
+    ASSERT_EQ(control<QListWidget>(f, "accountList")->count(), 20);
+    EXPECT_EQ(control<QListWidget>(f, "accountList")->item(19)->text(), q("acct19"));
     EXPECT_EQ(f.cycle().accounts()[19].Name, q("acct19"));
 }
 
@@ -320,14 +323,14 @@ TEST_F(MailCheckTest, CloseWritesTheMarksOnlyToAccountsThatStillExist)
     writeAccount(QStringLiteral("C"), 1);
     MailCheckerWindow& f = create();
     ASSERT_TRUE(env.tray.exists());
-    f.accountList->item(0)->setCheckState(Qt::Unchecked);
-    f.accountList->item(1)->setCheckState(Qt::Checked);
+    control<QListWidget>(f, "accountList")->item(0)->setCheckState(Qt::Unchecked);
+    control<QListWidget>(f, "accountList")->item(1)->setCheckState(Qt::Checked);
     EXPECT_EQ(f.cycle().accounts()[0].Checked, 0);
     EXPECT_EQ(f.cycle().accounts()[1].Checked, 1);
     // Preferences deleted C while we ran.
     ASSERT_TRUE(env.registry.deleteKey(accountKey(QStringLiteral("C"))));
 
-    f.exitAction->trigger();
+    control<QAction>(f, "exitAction")->trigger();
     EXPECT_EQ(readInt(HKCU, accountKey(QStringLiteral("A")), q(rk::vAccountChecked)), 0);
     EXPECT_EQ(readInt(HKCU, accountKey(QStringLiteral("B")), q(rk::vAccountChecked)), 1);
     EXPECT_FALSE(keyExists(HKCU, accountKey(QStringLiteral("C"))));
@@ -345,7 +348,7 @@ TEST_F(MailCheckTest, LineDownSaysSoAndPollsNothing)
     writeSettings(s);
     writeAccount(QStringLiteral("A"));
     MailCheckerWindow& f = create();
-    f.checkNowButton->trigger();
+    control<QAction>(f, "checkNowButton")->trigger();
     EXPECT_EQ(f.panelText(mailcheck::kPanelStatus), q("Connect to Internet first!"));
     EXPECT_EQ(env.tray.tip(), q("Connect to Internet first !"));
     EXPECT_EQ(f.panelText(mailcheck::kPanelLastChecked), q("--:--:--"));
@@ -361,12 +364,12 @@ TEST_F(MailCheckTest, LineDropEndsTheProgramWhenAskedWithoutSavingMarks)
     writeAccount(QStringLiteral("A"), 0);  // polls nothing while the line is up
     MailCheckerWindow& f = create();
     env.setLine(true);
-    f.checkNowButton->trigger();
+    control<QAction>(f, "checkNowButton")->trigger();
     EXPECT_EQ(f.panelText(mailcheck::kPanelStatus), q("Disconected"));
     EXPECT_FALSE(f.QuitPosted);
-    f.accountList->item(0)->setCheckState(Qt::Checked);
+    control<QListWidget>(f, "accountList")->item(0)->setCheckState(Qt::Checked);
     env.setLine(false);
-    f.checkNowButton->trigger();
+    control<QAction>(f, "checkNowButton")->trigger();
     EXPECT_TRUE(f.QuitPosted);
     EXPECT_FALSE(env.tray.exists());
     EXPECT_EQ(readInt(HKCU, accountKey(QStringLiteral("A")), q(rk::vAccountChecked)), 0);
@@ -386,10 +389,10 @@ TEST_F(MailCheckTest, LineDropIsReportedOnceWhenTheProgramStays)
     env.setLine(true);
     f.cycle().lineState();
     env.setLine(false);
-    f.checkNowButton->trigger();
+    control<QAction>(f, "checkNowButton")->trigger();
     EXPECT_EQ(f.panelText(mailcheck::kPanelStatus), q("Disconected"));
     EXPECT_EQ(f.panelText(mailcheck::kPanelLastChecked), q("14:3:9"));
-    f.checkNowButton->trigger();
+    control<QAction>(f, "checkNowButton")->trigger();
     EXPECT_EQ(f.panelText(mailcheck::kPanelStatus), q("Connect to Internet first!"));
     EXPECT_FALSE(f.QuitPosted);
 }
@@ -417,34 +420,34 @@ TEST_F(MailCheckTest, MenusAndToolbarAsTheUserSeesThem)
 {
     writeSettings(Settings());
     MailCheckerWindow& f = create();
-    EXPECT_EQ(f.fileMenu->title(), q("File"));
-    EXPECT_EQ(menuItems(f.fileMenu), (QStringList{q("Check now"), q("Hide"), q("-"), q("Exit")}));
-    EXPECT_EQ(f.helpMenu->title(), q("Help"));
-    EXPECT_EQ(menuItems(f.helpMenu), (QStringList{q("EMail Checker help"), q("About...")}));
-    EXPECT_EQ(menuItems(f.trayMenu),
+    EXPECT_EQ(control<QMenu>(f, "fileMenu")->title(), q("File"));
+    EXPECT_EQ(menuItems(control<QMenu>(f, "fileMenu")), (QStringList{q("Check now"), q("Hide"), q("-"), q("Exit")}));
+    EXPECT_EQ(control<QMenu>(f, "helpMenu")->title(), q("Help"));
+    EXPECT_EQ(menuItems(control<QMenu>(f, "helpMenu")), (QStringList{q("EMail Checker help"), q("About...")}));
+    EXPECT_EQ(menuItems(control<QMenu>(f, "trayMenu")),
               (QStringList{q("Restore*"), q("Hide"), q("-"), q("Check now"), q("-"), q("Exit")}));
-    EXPECT_FALSE(f.trayCheckNowAction->icon().isNull());
-    EXPECT_FALSE(f.trayExitAction->icon().isNull());
-    EXPECT_EQ(menuItems(f.messageMenu), (QStringList{q("Select*"), q("-"), q("Delete")}));
-    EXPECT_EQ(f.checkNowButton->toolTip(), q("Check the Mail now !"));
-    EXPECT_EQ(f.exitButton->toolTip(), q("Exit"));
-    EXPECT_TRUE(f.toolSeparator->isSeparator());
+    EXPECT_FALSE(control<QAction>(f, "trayCheckNowAction")->icon().isNull());
+    EXPECT_FALSE(control<QAction>(f, "trayExitAction")->icon().isNull());
+    EXPECT_EQ(menuItems(control<QMenu>(f, "messageMenu")), (QStringList{q("Select*"), q("-"), q("Delete")}));
+    EXPECT_EQ(control<QAction>(f, "checkNowButton")->toolTip(), q("Check the Mail now !"));
+    EXPECT_EQ(control<QAction>(f, "exitButton")->toolTip(), q("Exit"));
+    EXPECT_TRUE(control<QAction>(f, "toolSeparator")->isSeparator());
 
     // "Select" has no handler: the list and the server stay as they are.
-    auto* row = new QTreeWidgetItem(f.messageList, {q(" a"), q(" b"), q("1.00 KB"), q("home")});
-    f.messageList->setCurrentItem(row);
-    f.selectAction->trigger();
-    EXPECT_EQ(f.messageList->topLevelItemCount(), 1);
+    auto* row =
+        new QTreeWidgetItem(control<QTreeWidget>(f, "messageList"), {q(" a"), q(" b"), q("1.00 KB"), q("home")});
+    control<QTreeWidget>(f, "messageList")->setCurrentItem(row);
+    control<QAction>(f, "selectAction")->trigger();
+    EXPECT_EQ(control<QTreeWidget>(f, "messageList")->topLevelItemCount(), 1);
     EXPECT_TRUE(env.boxes.shown.empty());
 
     // Every way out closes the window, and with it the program.
-    for (QAction* MailCheckerWindow::*exit :
-         {&MailCheckerWindow::exitAction, &MailCheckerWindow::trayExitAction, &MailCheckerWindow::exitButton}) {
+    for (const char* exit : {"exitAction", "trayExitAction", "exitButton"}) {
         MailCheckerWindow& g = create();
         g.show();
-        (g.*exit)->trigger();
-        EXPECT_FALSE(g.isVisible()) << (g.*exit)->text().toStdString();
-        EXPECT_TRUE(g.QuitPosted) << (g.*exit)->text().toStdString();
+        control<QAction>(g, exit)->trigger();
+        EXPECT_FALSE(g.isVisible()) << exit;
+        EXPECT_TRUE(g.QuitPosted) << exit;
     }
 }
 
@@ -469,8 +472,8 @@ TEST_F(MailCheckTest, TrayClicksRestoreAndOpenTheMenu)
     EXPECT_FALSE(env.taskbar.isShown());
 
     env.tray.click(tray::Click::ContextMenu);
-    EXPECT_TRUE(f.trayMenu->isVisible());
-    f.trayMenu->hide();
+    EXPECT_TRUE(control<QMenu>(f, "trayMenu")->isVisible());
+    control<QMenu>(f, "trayMenu")->hide();
 }
 
 TEST_F(MailCheckTest, TaskbarButtonStaysWithoutTrayMode)
@@ -500,7 +503,7 @@ TEST_F(MailCheckTest, TaskbarButtonStaysWithoutTrayMode)
         writeSettings(s);
         MailCheckerWindow& f = create();
         f.show();
-        f.hideAction->trigger();
+        control<QAction>(f, "hideAction")->trigger();
         f.restoreFromTray();
         EXPECT_EQ(env.taskbar.isShown(), c.buttonShown);
         EXPECT_FALSE(platform::Application::instance().isMinimized());
@@ -514,19 +517,21 @@ TEST_F(MailCheckTest, ColumnsFollowTheListWidthAndSizesStayReadable)
     f.show();
     f.resize(1000, 300);
     QApplication::processEvents();
-    const std::array<int, 4> expected = mailcheck::columnWidths(f.messageList->viewport()->width());
+    const std::array<int, 4> expected =
+        mailcheck::columnWidths(control<QTreeWidget>(f, "messageList")->viewport()->width());
     for (int c = 0; c < 4; ++c)
-        EXPECT_EQ(f.messageList->columnWidth(c), expected[static_cast<std::size_t>(c)]) << c;
+        EXPECT_EQ(control<QTreeWidget>(f, "messageList")->columnWidth(c), expected[static_cast<std::size_t>(c)]) << c;
 
     // At the narrowest window the size of a message of megabytes is still shown whole,
     // and the status panels lie side by side.
     f.resize(f.minimumWidth(), 245);
     QApplication::processEvents();
-    const QFontMetrics metrics = f.messageList->fontMetrics();
-    EXPECT_GT(f.messageList->columnWidth(2), metrics.horizontalAdvance(mailcheck::sizeText(3000 * 1024)));
+    const QFontMetrics metrics = control<QTreeWidget>(f, "messageList")->fontMetrics();
+    EXPECT_GT(control<QTreeWidget>(f, "messageList")->columnWidth(2),
+              metrics.horizontalAdvance(mailcheck::sizeText(3000 * 1024)));
     for (int i = 0; i + 1 < 7; ++i) {
-        const QLabel* left = f.statusPanels[static_cast<std::size_t>(i)];
-        const QLabel* right = f.statusPanels[static_cast<std::size_t>(i + 1)];
+        const QLabel* left = control<QLabel>(f, QStringLiteral("statusPanel%1").arg(i));
+        const QLabel* right = control<QLabel>(f, QStringLiteral("statusPanel%1").arg(i + 1));
         EXPECT_LE(left->geometry().right(), right->geometry().left()) << i;
         EXPECT_GE(left->width(), left->fontMetrics().horizontalAdvance(left->text())) << i;
     }
@@ -536,13 +541,13 @@ TEST_F(MailCheckTest, AboutBoxShowsItsTextsAndCloses)
 {
     mailcheck::MailAboutBox about;
     EXPECT_EQ(about.windowTitle(), q("About"));
-    EXPECT_EQ(about.titleLabel->text(), q("Dialtally EMail Checker"));
-    EXPECT_EQ(about.versionLabel->text(), q("Version 2.0"));
-    EXPECT_TRUE(about.noticeText->toPlainText().contains(q("Dialtally 2.0")));
+    EXPECT_EQ(control<QLabel>(about, "titleLabel")->text(), q("Dialtally EMail Checker"));
+    EXPECT_EQ(control<QLabel>(about, "versionLabel")->text(), q("Version 2.0"));
+    EXPECT_TRUE(control<QPlainTextEdit>(about, "noticeText")->toPlainText().contains(q("Dialtally 2.0")));
     QTimer::singleShot(0, &about, [&about] {
         // The whole notice is in sight, with nothing to scroll.
-        EXPECT_EQ(about.noticeText->verticalScrollBar()->maximum(), 0);
-        about.okButton->click();
+        EXPECT_EQ(control<QPlainTextEdit>(about, "noticeText")->verticalScrollBar()->maximum(), 0);
+        control<QPushButton>(about, "okButton")->click();
     });
     EXPECT_EQ(about.exec(), QDialog::Accepted);
 }
@@ -575,7 +580,7 @@ TEST_F(MailCheckTest, NoSecondCheckOrDeleteStartsInsideARunningOne)
         f.timedCheck();
         f.deleteSelectedMessage();
     });
-    f.checkNowButton->trigger();
+    control<QAction>(f, "checkNowButton")->trigger();
     EXPECT_TRUE(wasChecking);
     EXPECT_EQ(connections, 1);
     EXPECT_FALSE(f.cycle().isBusy());
@@ -597,10 +602,10 @@ TEST_F(MailCheckTest, ClosingDuringACheckAbandonsItQuietly)
                  silent.serverPort(), 1);
     MailCheckerWindow& f = create();
     env.setLine(true);
-    QTimer::singleShot(100, &f, [&f] { f.exitAction->trigger(); });
+    QTimer::singleShot(100, &f, [&f] { control<QAction>(f, "exitAction")->trigger(); });
     QElapsedTimer elapsed;
     elapsed.start();
-    f.checkNowButton->trigger();
+    control<QAction>(f, "checkNowButton")->trigger();
     // Ended by the close, long before the 10 s time-out.
     EXPECT_LT(elapsed.elapsed(), 5000);
     EXPECT_TRUE(f.QuitPosted);
@@ -612,44 +617,57 @@ TEST_F(MailCheckTest, RowsReadBeforeALostLineStayListed)
 {
     // A maildrop of three whose server hangs up when asked for the third header: a
     // line lost in the middle of an account, which no real server does on purpose.
-    QTcpServer dropping;
-    ASSERT_TRUE(dropping.listen(QHostAddress::LocalHost, 0));
-    QObject::connect(&dropping, &QTcpServer::newConnection, [&] {
-        while (QTcpSocket* socket = dropping.nextPendingConnection()) {
-            socket->write("+OK ready\r\n");
-            QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket] {
-                while (socket->canReadLine()) {
-                    const QByteArrayList words = socket->readLine().trimmed().split(' ');
-                    const QByteArray n = words.value(1);
-                    if (words[0] == "STAT") {
-                        socket->write("+OK 3 3000\r\n");
-                    } else if (words[0] == "TOP" && n == "3") {
-                        socket->disconnectFromHost();
-                        return;
-                    } else if (words[0] == "TOP") {
-                        socket->write("+OK\r\nFrom: Ann\r\nSubject: message " + n + "\r\n\r\n.\r\n");
-                    } else if (words[0] == "LIST") {
-                        socket->write("+OK " + n + " 1000\r\n");
-                    } else {
-                        socket->write("+OK\r\n");
+    // Once asked one command at a time, once with the commands of every message sent
+    // ahead (PIPELINING), where the replies of two messages are in before the close.
+    for (const bool pipelining : {false, true}) {
+        SCOPED_TRACE(pipelining ? "PIPELINING" : "one command at a time");
+        form.reset();
+        env.boxes.shown.clear();
+        env.registry.deleteKey(q(rk::kEmailAccounts));
+        QTcpServer dropping;
+        ASSERT_TRUE(dropping.listen(QHostAddress::LocalHost, 0));
+        QObject::connect(&dropping, &QTcpServer::newConnection, [&] {
+            while (QTcpSocket* socket = dropping.nextPendingConnection()) {
+                socket->write("+OK ready\r\n");
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket, pipelining] {
+                    while (socket->canReadLine()) {
+                        const QByteArrayList words = socket->readLine().trimmed().split(' ');
+                        const QByteArray n = words.value(1);
+                        if (words[0] == "STAT") {
+                            socket->write("+OK 3 3000\r\n");
+                        } else if (words[0] == "CAPA") {
+                            socket->write(pipelining ? "+OK\r\nUSER\r\nPIPELINING\r\n.\r\n" : "-ERR unknown\r\n");
+                        } else if (words[0] == "TOP" && n == "3") {
+                            socket->disconnectFromHost();
+                            return;
+                        } else if (words[0] == "TOP") {
+                            socket->write("+OK\r\nFrom: Ann\r\nSubject: message " + n + "\r\n\r\n.\r\n");
+                        } else if (words[0] == "LIST") {
+                            socket->write("+OK " + n + " 1000\r\n");
+                        } else {
+                            socket->write("+OK\r\n");
+                        }
                     }
-                }
-            });
-            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        }
-    });
-    writeSettings(Settings());
-    writeAccount(QStringLiteral("home"), QStringLiteral("u"), QStringLiteral("p"), QStringLiteral("127.0.0.1"),
-                 dropping.serverPort(), 1);
-    MailCheckerWindow& f = create();
-    f.show();
-    env.setLine(true);
-    f.checkNowButton->trigger();
-    ASSERT_EQ(env.boxes.shown.size(), 1u);
-    // The list shows every message the check read, and only those: a row chosen for
-    // deletion is the row the check holds.
-    ASSERT_EQ(f.cycle().messages().size(), 2u);
-    EXPECT_EQ(rows(f), (QStringList{q(" Ann| message 1|0.98 KB|home"), q(" Ann| message 2|0.98 KB|home")}));
+                });
+                QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            }
+        });
+        writeSettings(Settings());
+        writeAccount(QStringLiteral("home"), QStringLiteral("u"), QStringLiteral("p"), QStringLiteral("127.0.0.1"),
+                     dropping.serverPort(), 1);
+        MailCheckerWindow& f = create();
+        f.show();
+        env.setLine(true);
+        control<QAction>(f, "checkNowButton")->trigger();
+        ASSERT_EQ(env.boxes.shown.size(), 1u);
+        EXPECT_EQ(env.boxes.shown[0].text.toStdString(), "Account home on 127.0.0.1: Connection closed by the server "
+                                                         "while waiting for a reply.");
+        // The list shows every message the check read, and only those: a row chosen for
+        // deletion is the row the check holds.
+        ASSERT_EQ(f.cycle().messages().size(), 2u);
+        EXPECT_EQ(rows(f), (QStringList{q(" Ann| message 1|0.98 KB|home"), q(" Ann| message 2|0.98 KB|home")}));
+        EXPECT_FALSE(f.cycle().isBusy());
+    }
 }
 
 TEST_F(MailCheckTest, FailedConnectionsNameTheAccountAndResetTheDisplay)
@@ -699,7 +717,7 @@ TEST_F(MailCheckTest, FailedConnectionsNameTheAccountAndResetTheDisplay)
         MailCheckerWindow& f = create();
         f.cycle().checkClient().setTimeOut(400);
         env.setLine(true);
-        f.checkNowButton->trigger();
+        control<QAction>(f, "checkNowButton")->trigger();
         EXPECT_EQ(f.panelText(mailcheck::kPanelStatus), q("Disconnected"));
         EXPECT_EQ(env.tray.tip(), q("Disconected"));
         EXPECT_EQ(f.panelText(mailcheck::kPanelLastChecked), q("--:--:--"));
@@ -755,7 +773,7 @@ TEST_F(MailCheckTest, HostileServersEndTheCheckWithATextOrACap)
         MailCheckerWindow& f = create();
         f.cycle().checkClient().setTimeOut(2000);
         env.setLine(true);
-        f.checkNowButton->trigger();
+        control<QAction>(f, "checkNowButton")->trigger();
         EXPECT_EQ(f.panelText(mailcheck::kPanelLastChecked), q("--:--:--"));
         EXPECT_FALSE(f.cycle().isBusy());
         ASSERT_EQ(env.boxes.shown.size(), 1u);
@@ -773,18 +791,19 @@ TEST_F(MailCheckTest, HugeMaildropIsListedUpToTheCap)
     writeScriptedAccount(QStringLiteral("home"), huge);
     MailCheckerWindow& f = create();
     env.setLine(true);
-    f.checkNowButton->trigger();
+    control<QAction>(f, "checkNowButton")->trigger();
     ASSERT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(QLatin1Char('\n')).toStdString();
-    EXPECT_EQ(f.messageList->topLevelItemCount(), mailcheck::kMaxListedMessages);
+    EXPECT_EQ(control<QTreeWidget>(f, "messageList")->topLevelItemCount(), mailcheck::kMaxListedMessages);
     EXPECT_EQ(f.cycle().accounts()[0].LastItem, mailcheck::kMaxListedMessages - 1);
-    EXPECT_EQ(f.accountList->item(0)->text(),
+    EXPECT_EQ(control<QListWidget>(f, "accountList")->item(0)->text(),
               QStringLiteral("home ( Total messages: 5000 of 2147483647 Total size: 5,000.00 KB )"));
     EXPECT_EQ(f.panelText(mailcheck::kPanelMessages), q("5000"));
     EXPECT_EQ(f.panelText(mailcheck::kPanelLastChecked), q("14:3:9"));
     EXPECT_FALSE(f.cycle().isBusy());
     // No command after the cap's last message but the QUIT.
     EXPECT_EQ(huge.received.last(), "QUIT");
-    EXPECT_EQ(huge.commands, 3 + 3 * mailcheck::kMaxListedMessages + 1);
+    // USER, PASS, STAT, CAPA, three a message, QUIT.
+    EXPECT_EQ(huge.commands, 4 + 3 * mailcheck::kMaxListedMessages + 1);
 }
 
 // Two mails from one template: same sender, subject and size. Once another mail
@@ -803,25 +822,25 @@ TEST_F(MailCheckTest, DeleteTellsTwinsApartByUidlOrMessageId)
         writeScriptedAccount(QStringLiteral("home"), server);
         MailCheckerWindow& f = create();
         env.setLine(true);
-        f.checkNowButton->trigger();
-        ASSERT_EQ(f.messageList->topLevelItemCount(), 2);
+        control<QAction>(f, "checkNowButton")->trigger();
+        ASSERT_EQ(control<QTreeWidget>(f, "messageList")->topLevelItemCount(), 2);
 
         // Taken by another mail program: the second twin is message 1 now.
         server.messages.erase(server.messages.begin());
-        f.messageList->setCurrentItem(f.messageList->topLevelItem(0));
-        f.deleteAction->trigger();
+        control<QTreeWidget>(f, "messageList")->setCurrentItem(control<QTreeWidget>(f, "messageList")->topLevelItem(0));
+        control<QAction>(f, "deleteAction")->trigger();
         EXPECT_EQ(f.panelText(mailcheck::kPanelStatus), q("Mail changed: check again!"));
         EXPECT_FALSE(server.received.contains("DELE 1"));
-        EXPECT_EQ(f.messageList->topLevelItemCount(), 2);
+        EXPECT_EQ(control<QTreeWidget>(f, "messageList")->topLevelItemCount(), 2);
 
         // After a new check the row is the second twin, and Delete takes it.
-        f.checkNowButton->trigger();
-        ASSERT_EQ(f.messageList->topLevelItemCount(), 1);
-        f.messageList->setCurrentItem(f.messageList->topLevelItem(0));
-        f.deleteAction->trigger();
+        control<QAction>(f, "checkNowButton")->trigger();
+        ASSERT_EQ(control<QTreeWidget>(f, "messageList")->topLevelItemCount(), 1);
+        control<QTreeWidget>(f, "messageList")->setCurrentItem(control<QTreeWidget>(f, "messageList")->topLevelItem(0));
+        control<QAction>(f, "deleteAction")->trigger();
         EXPECT_TRUE(server.received.contains("DELE 1"));
         EXPECT_TRUE(server.messages[0].deleted);
-        EXPECT_EQ(f.messageList->topLevelItemCount(), 0);
+        EXPECT_EQ(control<QTreeWidget>(f, "messageList")->topLevelItemCount(), 0);
         EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(QLatin1Char('\n')).toStdString();
     }
 }
@@ -851,16 +870,16 @@ TEST_F(MailCheckTest, AnOpenErrorBoxNeitherStopsTheTimedChecksNorStacks)
     writeScriptedAccount(QStringLiteral("home"), refusing);
     MailCheckerWindow& f = create();
     env.setLine(true);
-    f.checkTimer->setInterval(50);  // stands for the minutes
+    control<QTimer>(f, "checkTimer")->setInterval(50);  // stands for the minutes
     int checksWhileOpen = 0;
     bool closed = false;
     env.boxes.whileOpen = [&](const platform::MessageRequest&) {
         spinUntil([&] { return refusing.connections >= 4; });
         checksWhileOpen = refusing.connections - 1;
-        f.checkTimer->stop();
+        control<QTimer>(f, "checkTimer")->stop();
         closed = true;
     };
-    f.checkTimer->start();
+    control<QTimer>(f, "checkTimer")->start();
     ASSERT_TRUE(spinUntil([&] { return closed; }));
     EXPECT_GE(checksWhileOpen, 3);
     EXPECT_EQ(env.boxes.texts(),
@@ -878,11 +897,11 @@ TEST_F(MailCheckTest, AnOpenErrorBoxNeitherStopsTheTimedChecksNorStacks)
         }
         refusing.replies["PASS"] = "-ERR [AUTH] password expired\r\n";
         spinUntil([&] { return !inside.isEmpty(); });
-        f.checkTimer->stop();
+        control<QTimer>(f, "checkTimer")->stop();
         closed = true;
     };
     refusing.replies["PASS"] = "-ERR [AUTH] mailbox locked\r\n";
-    f.checkTimer->start();
+    control<QTimer>(f, "checkTimer")->start();
     ASSERT_TRUE(spinUntil([&] { return closed; }));
     ASSERT_EQ(inside.size(), 1);
     EXPECT_TRUE(inside[0].contains(q("password expired"))) << inside[0].toStdString();
@@ -895,17 +914,19 @@ TEST_F(MailCheckTest, StatusPanelsShowOutsideTextAsPlainText)
     writeAccount(QStringLiteral("<b>home</b>"), QStringLiteral("u"), QStringLiteral("p"), QStringLiteral("127.0.0.1"),
                  closedPort(), 1);
     MailCheckerWindow& f = create();
-    for (const QLabel* panel : f.statusPanels)
+    for (int i = 0; i < 7; ++i) {
+        const QLabel* panel = control<QLabel>(f, QStringLiteral("statusPanel%1").arg(i));
         EXPECT_EQ(panel->textFormat(), Qt::PlainText) << panel->objectName().toStdString();
+    }
     QString connecting;
     QObject::connect(&f.cycle(), &mailcheck::MailCheckCycle::panelTextChanged, &f, [&](int panel, const QString& t) {
         if (panel == mailcheck::kPanelStatus && t.startsWith(q("Connecting")))
             connecting = f.panelText(panel);
     });
     env.setLine(true);
-    f.checkNowButton->trigger();
+    control<QAction>(f, "checkNowButton")->trigger();
     EXPECT_EQ(connecting, q("Connecting to <b>home</b>"));
-    EXPECT_EQ(f.accountList->item(0)->text(), q("<b>home</b>"));
+    EXPECT_EQ(control<QListWidget>(f, "accountList")->item(0)->text(), q("<b>home</b>"));
 }
 
 // ---- against Dovecot ------------------------------------------------------------------------------
@@ -983,7 +1004,11 @@ protected:
     }
 
     // As a click does: the row becomes the current one and the selection.
-    void selectRow(int row) { form->messageList->setCurrentItem(form->messageList->topLevelItem(row)); }
+    void selectRow(int row)
+    {
+        control<QTreeWidget>(form, "messageList")
+            ->setCurrentItem(control<QTreeWidget>(form, "messageList")->topLevelItem(row));
+    }
 
     static std::unique_ptr<testing_support::DovecotServer> server;
     static QString startError;
@@ -1010,7 +1035,7 @@ TEST_F(MailCheckDovecotTest, CheckListsRowsRangesAndCaptions)
     addMailbox(QStringLiteral("Off"), {QStringLiteral("off1")}, 0);
     MailCheckerWindow& f = create();
     env.setLine(true);
-    f.checkNowButton->trigger();
+    control<QAction>(f, "checkNowButton")->trigger();
     ASSERT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(QLatin1Char('\n')).toStdString();
 
     EXPECT_EQ(rows(f), (QStringList{rowOf(q("a1"), q("A")), rowOf(q("a2"), q("A")), rowOf(q("b1"), q("B")),
@@ -1034,17 +1059,17 @@ TEST_F(MailCheckDovecotTest, CheckListsRowsRangesAndCaptions)
 
     // "Check now" starts from a clean display: the unticked account owns no rows even
     // after it had some.
-    f.accountList->item(3)->setCheckState(Qt::Checked);
-    f.checkNowButton->trigger();
+    control<QListWidget>(f, "accountList")->item(3)->setCheckState(Qt::Checked);
+    control<QAction>(f, "checkNowButton")->trigger();
     EXPECT_EQ(f.cycle().accounts()[3].FirstItem, 5);
-    f.accountList->item(3)->setCheckState(Qt::Unchecked);
-    f.accountList->item(0)->setCheckState(Qt::Unchecked);
-    f.checkNowButton->trigger();
+    control<QListWidget>(f, "accountList")->item(3)->setCheckState(Qt::Unchecked);
+    control<QListWidget>(f, "accountList")->item(0)->setCheckState(Qt::Unchecked);
+    control<QAction>(f, "checkNowButton")->trigger();
     EXPECT_EQ(rows(f).size(), 3);
     EXPECT_EQ(f.cycle().accounts()[0].FirstItem, -1);
     EXPECT_EQ(f.cycle().accounts()[3].FirstItem, -1);
     EXPECT_EQ(f.cycle().accounts()[2].FirstItem, 0);
-    EXPECT_EQ(f.accountList->item(0)->text(), q("A"));
+    EXPECT_EQ(control<QListWidget>(f, "accountList")->item(0)->text(), q("A"));
     EXPECT_EQ(f.panelText(mailcheck::kPanelMessages), q("3"));
 }
 
@@ -1100,14 +1125,14 @@ TEST_F(MailCheckDovecotTest, HeadersShowUnfoldedAndDecoded)
     writeAccount(QStringLiteral("headers"), user, QStringLiteral("pw-") + user, server->host(), server->port(), 1);
     MailCheckerWindow& f = create();
     env.setLine(true);
-    f.checkNowButton->trigger();
+    control<QAction>(f, "checkNowButton")->trigger();
     ASSERT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(QLatin1Char('\n')).toStdString();
-    ASSERT_EQ(f.messageList->topLevelItemCount(), static_cast<int>(std::size(cases)));
-    for (int r = 0; r < f.messageList->topLevelItemCount(); ++r) {
+    ASSERT_EQ(control<QTreeWidget>(f, "messageList")->topLevelItemCount(), static_cast<int>(std::size(cases)));
+    for (int r = 0; r < control<QTreeWidget>(f, "messageList")->topLevelItemCount(); ++r) {
         const Case& c = cases[r];
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(f.messageList->topLevelItem(r)->text(0), QString::fromUtf8(c.shownFrom));
-        EXPECT_EQ(f.messageList->topLevelItem(r)->text(1), QString::fromUtf8(c.shownSubject));
+        EXPECT_EQ(control<QTreeWidget>(f, "messageList")->topLevelItem(r)->text(0), QString::fromUtf8(c.shownFrom));
+        EXPECT_EQ(control<QTreeWidget>(f, "messageList")->topLevelItem(r)->text(1), QString::fromUtf8(c.shownSubject));
     }
 }
 
@@ -1133,13 +1158,13 @@ TEST_F(MailCheckDovecotTest, LongTextsFromOutsideElideWithTheWholeTextInTheToolt
     f.show();
     QApplication::processEvents();
     env.setLine(true);
-    f.checkNowButton->trigger();
+    control<QAction>(f, "checkNowButton")->trigger();
     QApplication::processEvents();
     ASSERT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(QLatin1Char('\n')).toStdString();
-    ASSERT_EQ(f.messageList->topLevelItemCount(), 2);
+    ASSERT_EQ(control<QTreeWidget>(f, "messageList")->topLevelItemCount(), 2);
 
     // At the opening size every column is in sight, however long a subject is.
-    QTreeWidget& list = *f.messageList;
+    QTreeWidget& list = *control<QTreeWidget>(f, "messageList");
     int right = 0;
     for (int c = 0; c < 4; ++c)
         right += list.columnWidth(c);
@@ -1184,12 +1209,12 @@ TEST_F(MailCheckDovecotTest, DeleteRemovesExactlyTheRowsMessageEveryTime)
     addMailbox(QStringLiteral("B"), {QStringLiteral("b1"), QStringLiteral("b2"), QStringLiteral("b3")});
     MailCheckerWindow& f = create();
     env.setLine(true);
-    f.checkNowButton->trigger();
+    control<QAction>(f, "checkNowButton")->trigger();
     ASSERT_EQ(rows(f).size(), 5);
 
     // Row 2 is message 1 of B.
     selectRow(2);
-    f.deleteAction->trigger();
+    control<QAction>(f, "deleteAction")->trigger();
     ASSERT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(onServer(q("B")), (QStringList{q("b2"), q("b3")}));
     EXPECT_EQ(onServer(q("A")), (QStringList{q("a1"), q("a2")}));
@@ -1199,17 +1224,17 @@ TEST_F(MailCheckDovecotTest, DeleteRemovesExactlyTheRowsMessageEveryTime)
     EXPECT_EQ(f.cycle().accounts()[1].LastItem, 3);
     EXPECT_EQ(env.tray.tip(), q("Total messages: 4"));
     // The next row is not picked for the user: a second Delete needs a choice of its own.
-    EXPECT_TRUE(f.messageList->selectedItems().isEmpty());
-    f.deleteAction->trigger();
+    EXPECT_TRUE(control<QTreeWidget>(f, "messageList")->selectedItems().isEmpty());
+    control<QAction>(f, "deleteAction")->trigger();
     EXPECT_EQ(onServer(q("B")), (QStringList{q("b2"), q("b3")}));
 
     // Again on row 2: now b2, which the server numbers 1 after the first deletion.
     selectRow(2);
-    f.deleteAction->trigger();
+    control<QAction>(f, "deleteAction")->trigger();
     EXPECT_EQ(onServer(q("B")), (QStringList{q("b3")}));
     // And a row of A, which moves B up.
     selectRow(1);
-    f.deleteAction->trigger();
+    control<QAction>(f, "deleteAction")->trigger();
     EXPECT_EQ(onServer(q("A")), (QStringList{q("a1")}));
     EXPECT_EQ(rows(f), (QStringList{rowOf(q("a1"), q("A")), rowOf(q("b3"), q("B"))}));
     EXPECT_EQ(f.cycle().accounts()[0].LastItem, 0);
@@ -1220,8 +1245,8 @@ TEST_F(MailCheckDovecotTest, DeleteRemovesExactlyTheRowsMessageEveryTime)
     EXPECT_EQ(f.panelText(mailcheck::kPanelMessages), q("5"));
 
     // Without a selection nothing goes.
-    f.messageList->clearSelection();
-    f.deleteAction->trigger();
+    control<QTreeWidget>(f, "messageList")->clearSelection();
+    control<QAction>(f, "deleteAction")->trigger();
     EXPECT_EQ(rows(f).size(), 2);
 }
 
@@ -1233,29 +1258,29 @@ TEST_F(MailCheckDovecotTest, DeleteOfAMessageThatChangedMeanwhileDeletesNothing)
         addMailbox(QStringLiteral("B"), {QStringLiteral("b1"), QStringLiteral("b2"), QStringLiteral("b3")});
     MailCheckerWindow& f = create();
     env.setLine(true);
-    f.checkNowButton->trigger();
+    control<QAction>(f, "checkNowButton")->trigger();
     ASSERT_EQ(rows(f).size(), 3);
 
     // Another mail program takes b1 off the server: b2 is now message 1 there.
     deleteFromOutside(user, 1);
 
     selectRow(1);  // shows b2, believed to be message 2, which is b3 now
-    f.deleteAction->trigger();
+    control<QAction>(f, "deleteAction")->trigger();
     EXPECT_EQ(onServer(q("B")), (QStringList{q("b2"), q("b3")}));
     EXPECT_EQ(rows(f).size(), 3);
     EXPECT_EQ(f.panelText(mailcheck::kPanelStatus), q("Mail changed: check again!"));
 
     // The last row's number is past the end of the maildrop now.
     selectRow(2);
-    f.deleteAction->trigger();
+    control<QAction>(f, "deleteAction")->trigger();
     EXPECT_EQ(onServer(q("B")), (QStringList{q("b2"), q("b3")}));
     EXPECT_EQ(rows(f).size(), 3);
     EXPECT_TRUE(env.boxes.shown.empty());
 
     // After a new check the same row is deleted as asked.
-    f.checkNowButton->trigger();
+    control<QAction>(f, "checkNowButton")->trigger();
     selectRow(0);
-    f.deleteAction->trigger();
+    control<QAction>(f, "deleteAction")->trigger();
     EXPECT_EQ(onServer(q("B")), (QStringList{q("b3")}));
     EXPECT_EQ(f.panelText(mailcheck::kPanelStatus), q("Disconected"));
 }
@@ -1277,14 +1302,14 @@ TEST_F(MailCheckDovecotTest, DeleteOfATwinAfterTheOtherWentDeletesNothing)
     }
     MailCheckerWindow& f = create();
     env.setLine(true);
-    f.checkNowButton->trigger();
+    control<QAction>(f, "checkNowButton")->trigger();
     ASSERT_EQ(rows(f).size(), 2);
     ASSERT_EQ(rows(f)[0], rows(f)[1]);
 
     deleteFromOutside(user, 1);
 
     selectRow(0);
-    f.deleteAction->trigger();
+    control<QAction>(f, "deleteAction")->trigger();
     EXPECT_EQ(onServer(q("B")), QStringList{q("Your order")});
     EXPECT_EQ(f.panelText(mailcheck::kPanelStatus), q("Mail changed: check again!"));
     EXPECT_EQ(rows(f).size(), 2);
@@ -1298,13 +1323,13 @@ TEST_F(MailCheckDovecotTest, BrokenDeleteLeavesTheListAndSaysSo)
     addMailbox(QStringLiteral("A"), {QStringLiteral("a1"), QStringLiteral("a2")});
     MailCheckerWindow& f = create();
     env.setLine(true);
-    f.checkNowButton->trigger();
+    control<QAction>(f, "checkNowButton")->trigger();
     ASSERT_EQ(rows(f).size(), 2);
     const QStringList before = rows(f);
 
     f.cycle().accounts()[0].Port = closedPort();
     selectRow(0);
-    f.deleteAction->trigger();
+    control<QAction>(f, "deleteAction")->trigger();
     EXPECT_EQ(rows(f), before);
     EXPECT_EQ(f.cycle().accounts()[0].LastItem, 1);
     EXPECT_EQ(f.panelText(mailcheck::kPanelStatus), q("Message not deleted"));
@@ -1337,13 +1362,13 @@ TEST_F(MailCheckDovecotTest, LoginOrConnectionFailureEndsTheCycle)
         addMailbox(QStringLiteral("Later"), {QStringLiteral("l1")});
         MailCheckerWindow& f = create();
         env.setLine(true);
-        f.checkNowButton->trigger();
+        control<QAction>(f, "checkNowButton")->trigger();
         EXPECT_EQ(f.panelText(mailcheck::kPanelStatus), q("Disconnected"));
         EXPECT_EQ(env.tray.tip(), q("Disconected"));
         EXPECT_EQ(f.panelText(mailcheck::kPanelLastChecked), q("--:--:--"));
         // The first account was listed; the one after the failure was not polled.
         EXPECT_EQ(rows(f), QStringList{rowOf(q("f1"), q("First"))});
-        EXPECT_EQ(f.accountList->item(2)->text(), q("Later"));
+        EXPECT_EQ(control<QListWidget>(f, "accountList")->item(2)->text(), q("Later"));
         ASSERT_EQ(env.boxes.shown.size(), 1u);
         EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Error);
         EXPECT_TRUE(env.boxes.shown[0].text.endsWith(QLatin1Char('.')));
@@ -1383,10 +1408,10 @@ TEST_F(MailCheckDovecotTest, MailRestoresTheMinimizedWindowWhenAsked)
     env.setLine(true);
     auto& app = platform::Application::instance();
     ASSERT_TRUE(app.isMinimized());
-    f.checkNowButton->trigger();
+    control<QAction>(f, "checkNowButton")->trigger();
     EXPECT_TRUE(app.isMinimized());
-    f.accountList->item(1)->setCheckState(Qt::Checked);
-    f.checkNowButton->trigger();
+    control<QListWidget>(f, "accountList")->item(1)->setCheckState(Qt::Checked);
+    control<QAction>(f, "checkNowButton")->trigger();
     EXPECT_FALSE(app.isMinimized());
     EXPECT_EQ(rows(f).size(), 1);
 }

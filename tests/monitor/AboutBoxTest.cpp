@@ -1,4 +1,5 @@
 // The About box.
+#include "Controls.h"
 #include "Fakes.h"
 
 #include "Application.h"
@@ -9,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+using testing_support::control;
+
 namespace {
 
 TEST(About, HelpOpensTopicFiveAndOkCloses)
@@ -18,24 +21,24 @@ TEST(About, HelpOpensTopicFiveAndOkCloses)
     AboutBox box;
     EXPECT_EQ(box.windowTitle(), QStringLiteral("About"));
     EXPECT_EQ(box.size(), QSize(354, 402));
-    EXPECT_EQ(box.okButton->text(), QStringLiteral("OK"));
-    EXPECT_EQ(box.helpButton->text(), QStringLiteral("&Help"));
+    EXPECT_EQ(control<QPushButton>(box, "okButton")->text(), QStringLiteral("OK"));
+    EXPECT_EQ(control<QPushButton>(box, "helpButton")->text(), QStringLiteral("&Help"));
 
     box.open();
-    EXPECT_FALSE(box.logo->pixmap().isNull());
-    box.helpButton->click();
+    EXPECT_FALSE(control<QLabel>(box, "logo")->pixmap().isNull());
+    control<QPushButton>(box, "helpButton")->click();
     ASSERT_EQ(env.help.calls.size(), 1u);
     EXPECT_EQ(env.help.calls[0].kind, testing_support::FakeHelp::Call::Context);
     EXPECT_EQ(env.help.calls[0].context, 5);
     EXPECT_EQ(env.help.calls[0].file, env.programFolder() + "/Dialtally Help.hlp");
     EXPECT_TRUE(box.isVisible());
-    box.okButton->click();
+    control<QPushButton>(box, "okButton")->click();
     EXPECT_FALSE(box.isVisible());
     EXPECT_EQ(box.result(), 1);
     // Drawn again at the next showing; the picture is not kept while the box is hidden.
-    EXPECT_TRUE(box.logo->pixmap().isNull());
+    EXPECT_TRUE(control<QLabel>(box, "logo")->pixmap().isNull());
     box.open();
-    EXPECT_FALSE(box.logo->pixmap().isNull());
+    EXPECT_FALSE(control<QLabel>(box, "logo")->pixmap().isNull());
     box.done(1);
 }
 

@@ -1,5 +1,6 @@
 // The Beep dialog: loading, the interval check, OK, Enter, Cancel, and the hand-over
 // of the settings to the main window's beeper.
+#include "Controls.h"
 #include "Fakes.h"
 #include "RegistryShorthand.h"
 #include "SessionProbe.h"
@@ -86,26 +87,26 @@ TEST_F(BeepDialogTest, ShowingLoadsTheSettingsEveryTime)
     BeepDialog dialog(main.session());
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Beep"));
     dialog.show();
-    EXPECT_TRUE(dialog.beepOnCheck->isChecked());
-    EXPECT_EQ(dialog.intervalEdit->text(), QStringLiteral("15"));
-    EXPECT_TRUE(dialog.intervalEdit->isEnabled());
+    EXPECT_TRUE(control<QCheckBox>(dialog, "beepOnCheck")->isChecked());
+    EXPECT_EQ(control<QLineEdit>(dialog, "intervalEdit")->text(), QStringLiteral("15"));
+    EXPECT_TRUE(control<QLineEdit>(dialog, "intervalEdit")->isEnabled());
     EXPECT_EQ(dialog.checkedSound(), 3);
-    EXPECT_EQ(dialog.defaultSoundRadio->toolTip(), QStringLiteral("Select the sound !"));
-    dialog.beepOnCheck->click();
-    EXPECT_FALSE(dialog.intervalEdit->isEnabled());
-    dialog.cancelButton->click();
+    EXPECT_EQ(control<QRadioButton>(dialog, "defaultSoundRadio")->toolTip(), QStringLiteral("Select the sound !"));
+    control<QCheckBox>(dialog, "beepOnCheck")->click();
+    EXPECT_FALSE(control<QLineEdit>(dialog, "intervalEdit")->isEnabled());
+    control<QPushButton>(dialog, "cancelButton")->click();
 
     writeInt(HKCU, rk::kBeep, rk::vBeepEnabled, 0);
     writeInt(HKCU, rk::kBeep, rk::vBeepInterval, 40);
     writeInt(HKCU, rk::kBeep, rk::vBeepSound, 9);  // no button: the last choice stays
     dialog.show();
-    EXPECT_FALSE(dialog.beepOnCheck->isChecked());
-    EXPECT_FALSE(dialog.intervalEdit->isEnabled());
-    EXPECT_EQ(dialog.intervalEdit->text(), QStringLiteral("40"));
+    EXPECT_FALSE(control<QCheckBox>(dialog, "beepOnCheck")->isChecked());
+    EXPECT_FALSE(control<QLineEdit>(dialog, "intervalEdit")->isEnabled());
+    EXPECT_EQ(control<QLineEdit>(dialog, "intervalEdit")->text(), QStringLiteral("40"));
     EXPECT_EQ(dialog.checkedSound(), 3);
     EXPECT_TRUE(env.boxes.shown.empty());
 
-    dialog.helpButton->click();
+    control<QPushButton>(dialog, "helpButton")->click();
     ASSERT_EQ(env.help.calls.size(), 1u);
     EXPECT_EQ(env.help.calls[0].context, 10);
 }
@@ -116,13 +117,13 @@ TEST_F(BeepDialogTest, AWrongIntervalSaysSoOncePerWrongCharacterAndRestoresTheCu
     dialog.show();
     SessionProbe::beepInterval(main.session()) = 20;  // what the main window holds now
 
-    dialog.intervalEdit->clear();
-    press(dialog.intervalEdit, Qt::Key_A, QStringLiteral("a"));
+    control<QLineEdit>(dialog, "intervalEdit")->clear();
+    press(control<QLineEdit>(dialog, "intervalEdit"), Qt::Key_A, QStringLiteral("a"));
     ASSERT_EQ(env.boxes.shown.size(), 1u);
     EXPECT_EQ(env.boxes.shown[0].text, QStringLiteral("Incorrect number !"));
     EXPECT_EQ(env.boxes.shown[0].caption, QStringLiteral("Dialtally 2.01"));
     EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Exclamation);
-    EXPECT_EQ(dialog.intervalEdit->text(), QStringLiteral("20"));
+    EXPECT_EQ(control<QLineEdit>(dialog, "intervalEdit")->text(), QStringLiteral("20"));
 
     struct Case {
         const char* text;
@@ -132,10 +133,10 @@ TEST_F(BeepDialogTest, AWrongIntervalSaysSoOncePerWrongCharacterAndRestoresTheCu
     const Case cases[] = {{"1a2b", 2, "20"}, {"0", 1, "20"}, {"000", 1, "20"}, {"05", 0, "05"}, {"", 0, ""}};
     for (const Case& c : cases) {
         env.boxes.clear();
-        dialog.intervalEdit->setText(QString::fromLatin1(c.text));
+        control<QLineEdit>(dialog, "intervalEdit")->setText(QString::fromLatin1(c.text));
         dialog.intervalChanged();
         EXPECT_EQ(env.boxes.shown.size(), c.messages) << c.text;
-        EXPECT_EQ(dialog.intervalEdit->text(), QString::fromLatin1(c.after)) << c.text;
+        EXPECT_EQ(control<QLineEdit>(dialog, "intervalEdit")->text(), QString::fromLatin1(c.after)) << c.text;
     }
 }
 
@@ -145,10 +146,10 @@ TEST_F(BeepDialogTest, OkStoresTheSettingsAndHandsThemToTheMainWindowAtOnce)
     SessionProbe::beepCount(main.session()) = 1;
     BeepDialog dialog(main.session());
     dialog.show();
-    dialog.intervalEdit->setText(QStringLiteral("05"));
-    dialog.handSoundRadio->setChecked(true);
-    dialog.beepOnCheck->setChecked(false);
-    dialog.okButton->click();
+    control<QLineEdit>(dialog, "intervalEdit")->setText(QStringLiteral("05"));
+    control<QRadioButton>(dialog, "handSoundRadio")->setChecked(true);
+    control<QCheckBox>(dialog, "beepOnCheck")->setChecked(false);
+    control<QPushButton>(dialog, "okButton")->click();
 
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), 1);
@@ -162,12 +163,12 @@ TEST_F(BeepDialogTest, OkStoresTheSettingsAndHandsThemToTheMainWindowAtOnce)
 
     // An empty interval keeps the stored one and shows it again.
     dialog.show();
-    dialog.intervalEdit->clear();
-    dialog.defaultSoundRadio->setChecked(true);
-    dialog.okButton->click();
+    control<QLineEdit>(dialog, "intervalEdit")->clear();
+    control<QRadioButton>(dialog, "defaultSoundRadio")->setChecked(true);
+    control<QPushButton>(dialog, "okButton")->click();
     EXPECT_EQ(stored(rk::vBeepInterval), 5);
     EXPECT_EQ(main.session().beeps().interval(), 5);
-    EXPECT_EQ(dialog.intervalEdit->text(), QStringLiteral("5"));
+    EXPECT_EQ(control<QLineEdit>(dialog, "intervalEdit")->text(), QStringLiteral("5"));
     EXPECT_EQ(stored(rk::vBeepSound), 1);
 }
 
@@ -177,29 +178,29 @@ TEST_F(BeepDialogTest, AZeroLoadedFromTheRegistryIsNeverStored)
     SessionProbe::beepInterval(main.session()) = 15;
     BeepDialog dialog(main.session());
     dialog.show();
-    EXPECT_EQ(dialog.intervalEdit->text(), QStringLiteral("0"));
-    dialog.okButton->click();
+    EXPECT_EQ(control<QLineEdit>(dialog, "intervalEdit")->text(), QStringLiteral("0"));
+    control<QPushButton>(dialog, "okButton")->click();
     EXPECT_EQ(stored(rk::vBeepInterval), 0);  // left as it was, not written
     EXPECT_EQ(main.session().beeps().interval(), 15);
-    EXPECT_EQ(dialog.intervalEdit->text(), QStringLiteral("15"));
+    EXPECT_EQ(control<QLineEdit>(dialog, "intervalEdit")->text(), QStringLiteral("15"));
 }
 
 TEST_F(BeepDialogTest, EnterInTheIntervalIsOkAndCancelSavesNothing)
 {
     BeepDialog dialog(main.session());
     dialog.show();
-    dialog.intervalEdit->setText(QStringLiteral("30"));
-    dialog.asteriskSoundRadio->setChecked(true);
-    dialog.cancelButton->click();
+    control<QLineEdit>(dialog, "intervalEdit")->setText(QStringLiteral("30"));
+    control<QRadioButton>(dialog, "asteriskSoundRadio")->setChecked(true);
+    control<QPushButton>(dialog, "cancelButton")->click();
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(stored(rk::vBeepInterval), 15);
     EXPECT_EQ(stored(rk::vBeepSound), 3);
     EXPECT_EQ(main.session().beeps().interval(), 15);
 
     dialog.show();
-    EXPECT_EQ(dialog.intervalEdit->text(), QStringLiteral("15"));
-    dialog.intervalEdit->setText(QStringLiteral("30"));
-    press(dialog.intervalEdit, Qt::Key_Return);
+    EXPECT_EQ(control<QLineEdit>(dialog, "intervalEdit")->text(), QStringLiteral("15"));
+    control<QLineEdit>(dialog, "intervalEdit")->setText(QStringLiteral("30"));
+    press(control<QLineEdit>(dialog, "intervalEdit"), Qt::Key_Return);
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), 1);
     EXPECT_EQ(stored(rk::vBeepInterval), 30);
@@ -216,9 +217,9 @@ TEST_F(BeepDialogTest, SwitchedOnAtFortyMinutesTheNextBeepFallsAtFortyFiveNotInA
     mainwindow::DialogCommands commands;
     commands.showBeep = [&](MainWindow&) {
         dialog.show();
-        dialog.beepOnCheck->setChecked(true);
-        dialog.handSoundRadio->setChecked(true);
-        dialog.okButton->click();
+        control<QCheckBox>(dialog, "beepOnCheck")->setChecked(true);
+        control<QRadioButton>(dialog, "handSoundRadio")->setChecked(true);
+        control<QPushButton>(dialog, "okButton")->click();
     };
 
     SessionProbe::elapsedSeconds(main.session()) = 40 * 60;

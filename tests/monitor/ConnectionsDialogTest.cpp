@@ -1,5 +1,6 @@
 // The Connections dialog: the three filters, the footer, sorting by column and the
 // layout, over the history file.
+#include "Controls.h"
 #include "Fakes.h"
 #include "SessionProbe.h"
 
@@ -29,6 +30,8 @@
 #include <cmath>
 #include <vector>
 
+using testing_support::control;
+
 using history::HistoryRecord;
 using testing_support::TestEnvironment;
 
@@ -44,14 +47,12 @@ HistoryRecord record(Day start, int fee, int seconds = 60, const QString& user =
     HistoryRecord r;
     r.StartTime = {static_cast<std::uint16_t>(start.year),
                    static_cast<std::uint16_t>(start.month),
-                   0,
                    static_cast<std::uint16_t>(start.day),
                    8,
                    5,
-                   9,
-                   0};
+                   9};
     r.EndTime = r.StartTime;
-    r.EndTime.wHour = 9;
+    r.EndTime.hour = 9;
     r.FeeCents = fee;
     r.DurationSeconds = seconds;
     r.setUserName(user);
@@ -78,7 +79,7 @@ class ConnectionsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        connections::resetSortState();
+        ConnectionsDialog::forgetSortOrder();
         SessionProbe::programPath(main.session()) = env.programFolder();
         env.clock.set(1999, 10, 9, 12, 0, 0);
     }
@@ -102,29 +103,31 @@ TEST_F(ConnectionsTest, AllDaysShowsEveryRecordWithRunningTotalAndFooter)
     ConnectionsDialog dialog(main.session());
     dialog.FormActivate();
 
-    ASSERT_EQ(rowCount(*dialog.connectionList), 3);
-    EXPECT_EQ(column(*dialog.connectionList, 4), (QStringList{"1 dol. 0 c.", "3 dol. 50 c.", "3 dol. 55 c."}));
+    ASSERT_EQ(rowCount(*control<QTableView>(dialog, "connectionList")), 3);
+    EXPECT_EQ(column(*control<QTableView>(dialog, "connectionList"), 4),
+              (QStringList{"1 dol. 0 c.", "3 dol. 50 c.", "3 dol. 55 c."}));
     EXPECT_EQ(dialog.rowOf(0), (QStringList{"alice", "ISP", "1 dol. 0 c.", "0:0:10", "1 dol. 0 c.", "1999/9/30",
                                             "8:5:9", "1999/9/30", "9:5:9"}));
-    EXPECT_EQ(dialog.totalFeeLabel->text(), QStringLiteral("3 dol. 55 c."));
-    EXPECT_EQ(dialog.averageCostLabel->text(), QStringLiteral("1 dol. 18 c."));  // 355 div 3
-    EXPECT_EQ(dialog.averageTimeLabel->text(), QStringLiteral("0:0:11"));
+    EXPECT_EQ(control<QLabel>(dialog, "totalFeeLabel")->text(), QStringLiteral("3 dol. 55 c."));
+    EXPECT_EQ(control<QLabel>(dialog, "averageCostLabel")->text(), QStringLiteral("1 dol. 18 c."));  // 355 div 3
+    EXPECT_EQ(control<QLabel>(dialog, "averageTimeLabel")->text(), QStringLiteral("0:0:11"));
     // Texts longer than the design's ones are shown whole.
-    for (const QLabel* label : {dialog.totalFeeLabel, dialog.averageTimeLabel, dialog.averageCostLabel})
+    for (const QLabel* label : {control<QLabel>(dialog, "totalFeeLabel"), control<QLabel>(dialog, "averageTimeLabel"),
+                                control<QLabel>(dialog, "averageCostLabel")})
         EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString();
 
     // The cross marks the active filter only; the sort labels keep their design texts.
-    EXPECT_FALSE(dialog.allDaysButton->icon().isNull());
-    EXPECT_TRUE(dialog.thisMonthButton->icon().isNull());
-    EXPECT_TRUE(dialog.thisDayButton->icon().isNull());
-    EXPECT_EQ(dialog.sortColumnLabel->text(), QStringLiteral("None"));
-    EXPECT_EQ(dialog.directionLabel->text(), QStringLiteral("None"));
-    EXPECT_TRUE(dialog.ascendingArrow->isHidden());
-    EXPECT_TRUE(dialog.descendingArrow->isHidden());
+    EXPECT_FALSE(control<QToolButton>(dialog, "allDaysButton")->icon().isNull());
+    EXPECT_TRUE(control<QToolButton>(dialog, "thisMonthButton")->icon().isNull());
+    EXPECT_TRUE(control<QToolButton>(dialog, "thisDayButton")->icon().isNull());
+    EXPECT_EQ(control<QLabel>(dialog, "sortColumnLabel")->text(), QStringLiteral("None"));
+    EXPECT_EQ(control<QLabel>(dialog, "directionLabel")->text(), QStringLiteral("None"));
+    EXPECT_TRUE(control<QLabel>(dialog, "ascendingArrow")->isHidden());
+    EXPECT_TRUE(control<QLabel>(dialog, "descendingArrow")->isHidden());
 
     dialog.thisDayClicked();
-    EXPECT_FALSE(dialog.thisDayButton->icon().isNull());
-    EXPECT_TRUE(dialog.allDaysButton->icon().isNull());
+    EXPECT_FALSE(control<QToolButton>(dialog, "thisDayButton")->icon().isNull());
+    EXPECT_TRUE(control<QToolButton>(dialog, "allDaysButton")->icon().isNull());
 }
 
 TEST_F(ConnectionsTest, AverageTimeTruncates)
@@ -132,8 +135,8 @@ TEST_F(ConnectionsTest, AverageTimeTruncates)
     writeHistory({record({1999, 10, 1}, 3, 10), record({1999, 10, 2}, 4, 11)});
     ConnectionsDialog dialog(main.session());
     dialog.allDaysClicked();
-    EXPECT_EQ(dialog.averageTimeLabel->text(), QStringLiteral("0:0:10"));
-    EXPECT_EQ(dialog.averageCostLabel->text(), QStringLiteral("0 dol. 3 c."));
+    EXPECT_EQ(control<QLabel>(dialog, "averageTimeLabel")->text(), QStringLiteral("0:0:10"));
+    EXPECT_EQ(control<QLabel>(dialog, "averageCostLabel")->text(), QStringLiteral("0 dol. 3 c."));
 }
 
 TEST_F(ConnectionsTest, FiltersKeepTheTrailingRunThatMatchesMonthAndDayNotYear)
@@ -182,9 +185,9 @@ TEST_F(ConnectionsTest, FiltersKeepTheTrailingRunThatMatchesMonthAndDayNotYear)
         ConnectionsDialog dialog(main.session());
         ClearConnectionTable(dialog);
         LoadHistory(dialog, c.filter);
-        EXPECT_EQ(column(*dialog.connectionList, 5), c.shownStarts);
-        EXPECT_EQ(column(*dialog.connectionList, 4), c.runningTotals);
-        EXPECT_EQ(dialog.totalFeeLabel->text(), c.runningTotals.last());
+        EXPECT_EQ(column(*control<QTableView>(dialog, "connectionList"), 5), c.shownStarts);
+        EXPECT_EQ(column(*control<QTableView>(dialog, "connectionList"), 4), c.runningTotals);
+        EXPECT_EQ(control<QLabel>(dialog, "totalFeeLabel")->text(), c.runningTotals.last());
     }
 }
 
@@ -193,34 +196,34 @@ TEST_F(ConnectionsTest, NoRowLeftGivesTheZeroFooterWithoutDividing)
     writeHistory({record({1999, 10, 8}, 500, 100)});
     ConnectionsDialog dialog(main.session());
     dialog.allDaysClicked();
-    EXPECT_EQ(dialog.averageTimeLabel->text(), QStringLiteral("0:1:40"));
+    EXPECT_EQ(control<QLabel>(dialog, "averageTimeLabel")->text(), QStringLiteral("0:1:40"));
 
     dialog.thisDayClicked();  // nothing started today
-    EXPECT_EQ(rowCount(*dialog.connectionList), 0);
-    EXPECT_EQ(dialog.totalFeeLabel->text(), QStringLiteral("0 dol. 0 c."));
-    EXPECT_EQ(dialog.averageTimeLabel->text(), QStringLiteral("0 h. 0 m."));
-    EXPECT_EQ(dialog.averageCostLabel->text(), QStringLiteral("0 dol. 0 c."));
+    EXPECT_EQ(rowCount(*control<QTableView>(dialog, "connectionList")), 0);
+    EXPECT_EQ(control<QLabel>(dialog, "totalFeeLabel")->text(), QStringLiteral("0 dol. 0 c."));
+    EXPECT_EQ(control<QLabel>(dialog, "averageTimeLabel")->text(), QStringLiteral("0 h. 0 m."));
+    EXPECT_EQ(control<QLabel>(dialog, "averageCostLabel")->text(), QStringLiteral("0 dol. 0 c."));
 }
 
 TEST_F(ConnectionsTest, EmptyOrMissingHistoryShowsNothingAndNoStaleTotals)
 {
     ConnectionsDialog dialog(main.session());
     dialog.FormActivate();  // no file at all
-    EXPECT_EQ(rowCount(*dialog.connectionList), 0);
-    EXPECT_EQ(dialog.totalFeeLabel->text(), QStringLiteral("0 dol. 0 c."));
-    EXPECT_EQ(dialog.averageTimeLabel->text(), QStringLiteral("0 h. 0 m."));
+    EXPECT_EQ(rowCount(*control<QTableView>(dialog, "connectionList")), 0);
+    EXPECT_EQ(control<QLabel>(dialog, "totalFeeLabel")->text(), QStringLiteral("0 dol. 0 c."));
+    EXPECT_EQ(control<QLabel>(dialog, "averageTimeLabel")->text(), QStringLiteral("0 h. 0 m."));
 
     writeHistory({record({1999, 10, 1}, 1234, 3725)});
     dialog.allDaysClicked();
-    EXPECT_EQ(dialog.totalFeeLabel->text(), QStringLiteral("12 dol. 34 c."));
+    EXPECT_EQ(control<QLabel>(dialog, "totalFeeLabel")->text(), QStringLiteral("12 dol. 34 c."));
 
     // A counter reset empties the file while the dialog is open.
     writeHistory({});
     dialog.allDaysClicked();
-    EXPECT_EQ(rowCount(*dialog.connectionList), 0);
-    EXPECT_EQ(dialog.totalFeeLabel->text(), QStringLiteral("0 dol. 0 c."));
-    EXPECT_EQ(dialog.averageTimeLabel->text(), QStringLiteral("0 h. 0 m."));
-    EXPECT_EQ(dialog.averageCostLabel->text(), QStringLiteral("0 dol. 0 c."));
+    EXPECT_EQ(rowCount(*control<QTableView>(dialog, "connectionList")), 0);
+    EXPECT_EQ(control<QLabel>(dialog, "totalFeeLabel")->text(), QStringLiteral("0 dol. 0 c."));
+    EXPECT_EQ(control<QLabel>(dialog, "averageTimeLabel")->text(), QStringLiteral("0 h. 0 m."));
+    EXPECT_EQ(control<QLabel>(dialog, "averageCostLabel")->text(), QStringLiteral("0 dol. 0 c."));
 }
 
 TEST_F(ConnectionsTest, TextFieldsStopAtTheirWidthAndATornTailIsSkipped)
@@ -241,7 +244,7 @@ TEST_F(ConnectionsTest, TextFieldsStopAtTheirWidthAndATornTailIsSkipped)
 
     ConnectionsDialog dialog(main.session());
     dialog.allDaysClicked();
-    ASSERT_EQ(rowCount(*dialog.connectionList), 2);
+    ASSERT_EQ(rowCount(*control<QTableView>(dialog, "connectionList")), 2);
     EXPECT_EQ(dialog.rowOf(0).at(0), user51);
     EXPECT_EQ(dialog.rowOf(1).at(0), QString(51, QLatin1Char('v')));
     EXPECT_EQ(dialog.rowOf(1).at(1), QString(99, QLatin1Char('p')));
@@ -253,11 +256,11 @@ TEST_F(ConnectionsTest, ClosingEmptiesTheList)
     ConnectionsDialog dialog(main.session());
     dialog.show();
     dialog.FormActivate();
-    ASSERT_EQ(rowCount(*dialog.connectionList), 1);
-    dialog.okButton->click();
+    ASSERT_EQ(rowCount(*control<QTableView>(dialog, "connectionList")), 1);
+    control<QPushButton>(dialog, "okButton")->click();
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), 1);
-    EXPECT_EQ(rowCount(*dialog.connectionList), 0);
+    EXPECT_EQ(rowCount(*control<QTableView>(dialog, "connectionList")), 0);
 }
 
 // ---- sorting -------------------------------------------------------------------------
@@ -282,30 +285,32 @@ TEST_F(ConnectionsSortTest, SameColumnReversesAndLabelsFollow)
     dialog.FormActivate();
 
     dialog.columnClicked(kFee);
-    EXPECT_EQ(column(*dialog.connectionList, kFee),
+    EXPECT_EQ(column(*control<QTableView>(dialog, "connectionList"), kFee),
               (QStringList{"0 dol. 5 c.", "0 dol. 20 c.", "9 dol. 99 c.", "10 dol. 0 c."}));
-    EXPECT_EQ(dialog.sortColumnLabel->text(), QStringLiteral("Con. fee"));
-    EXPECT_EQ(dialog.directionLabel->text(), QStringLiteral("Down"));
-    EXPECT_FALSE(dialog.ascendingArrow->isHidden());
-    EXPECT_TRUE(dialog.descendingArrow->isHidden());
+    EXPECT_EQ(control<QLabel>(dialog, "sortColumnLabel")->text(), QStringLiteral("Con. fee"));
+    EXPECT_EQ(control<QLabel>(dialog, "directionLabel")->text(), QStringLiteral("Down"));
+    EXPECT_FALSE(control<QLabel>(dialog, "ascendingArrow")->isHidden());
+    EXPECT_TRUE(control<QLabel>(dialog, "descendingArrow")->isHidden());
 
     dialog.columnClicked(kFee);
-    EXPECT_EQ(column(*dialog.connectionList, kFee),
+    EXPECT_EQ(column(*control<QTableView>(dialog, "connectionList"), kFee),
               (QStringList{"10 dol. 0 c.", "9 dol. 99 c.", "0 dol. 20 c.", "0 dol. 5 c."}));
-    EXPECT_EQ(dialog.directionLabel->text(), QStringLiteral("Up"));
-    EXPECT_TRUE(dialog.ascendingArrow->isHidden());
-    EXPECT_FALSE(dialog.descendingArrow->isHidden());
+    EXPECT_EQ(control<QLabel>(dialog, "directionLabel")->text(), QStringLiteral("Up"));
+    EXPECT_TRUE(control<QLabel>(dialog, "ascendingArrow")->isHidden());
+    EXPECT_FALSE(control<QLabel>(dialog, "descendingArrow")->isHidden());
     // Whole rows move, not one column.
     EXPECT_EQ(dialog.rowOf(0).at(0), QStringLiteral("Zed"));
     EXPECT_EQ(dialog.rowOf(0).at(5), QStringLiteral("1999/10/2"));
 
     dialog.columnClicked(kTime);  // another column: ascending again
-    EXPECT_EQ(column(*dialog.connectionList, kTime), (QStringList{"0:1:1", "0:9:59", "0:10:0", "1:0:0"}));
-    EXPECT_EQ(dialog.sortColumnLabel->text(), QStringLiteral("Con. time"));
-    EXPECT_EQ(dialog.directionLabel->text(), QStringLiteral("Down"));
+    EXPECT_EQ(column(*control<QTableView>(dialog, "connectionList"), kTime),
+              (QStringList{"0:1:1", "0:9:59", "0:10:0", "1:0:0"}));
+    EXPECT_EQ(control<QLabel>(dialog, "sortColumnLabel")->text(), QStringLiteral("Con. time"));
+    EXPECT_EQ(control<QLabel>(dialog, "directionLabel")->text(), QStringLiteral("Down"));
 
     dialog.columnClicked(kUser);
-    EXPECT_EQ(column(*dialog.connectionList, kUser), (QStringList{"Alice", "Zed", "alice", "bob"}));
+    EXPECT_EQ(column(*control<QTableView>(dialog, "connectionList"), kUser),
+              (QStringList{"Alice", "Zed", "alice", "bob"}));
 }
 
 TEST_F(ConnectionsSortTest, UnsortableColumnChangesNothingButCountsAsAnotherColumn)
@@ -313,16 +318,16 @@ TEST_F(ConnectionsSortTest, UnsortableColumnChangesNothingButCountsAsAnotherColu
     ConnectionsDialog dialog(main.session());
     dialog.FormActivate();
     dialog.columnClicked(kFee);
-    const QStringList sorted = column(*dialog.connectionList, kFee);
+    const QStringList sorted = column(*control<QTableView>(dialog, "connectionList"), kFee);
 
     dialog.columnClicked(kTotal);
-    EXPECT_EQ(column(*dialog.connectionList, kFee), sorted);
-    EXPECT_EQ(dialog.sortColumnLabel->text(), QStringLiteral("Con. fee"));
-    EXPECT_EQ(dialog.directionLabel->text(), QStringLiteral("Down"));
+    EXPECT_EQ(column(*control<QTableView>(dialog, "connectionList"), kFee), sorted);
+    EXPECT_EQ(control<QLabel>(dialog, "sortColumnLabel")->text(), QStringLiteral("Con. fee"));
+    EXPECT_EQ(control<QLabel>(dialog, "directionLabel")->text(), QStringLiteral("Down"));
 
     dialog.columnClicked(kFee);  // ascending again, not reversed
-    EXPECT_EQ(column(*dialog.connectionList, kFee), sorted);
-    EXPECT_EQ(dialog.directionLabel->text(), QStringLiteral("Down"));
+    EXPECT_EQ(column(*control<QTableView>(dialog, "connectionList"), kFee), sorted);
+    EXPECT_EQ(control<QLabel>(dialog, "directionLabel")->text(), QStringLiteral("Down"));
 }
 
 TEST_F(ConnectionsSortTest, FilterReloadsInFileOrderAndStateOutlivesTheDialog)
@@ -332,15 +337,16 @@ TEST_F(ConnectionsSortTest, FilterReloadsInFileOrderAndStateOutlivesTheDialog)
         dialog.FormActivate();
         dialog.columnClicked(kFee);
         dialog.thisMonthClicked();
-        EXPECT_EQ(column(*dialog.connectionList, kUser), (QStringList{"bob", "Zed", "alice", "Alice"}));
-        EXPECT_EQ(dialog.sortColumnLabel->text(), QStringLiteral("Con. fee"));
-        EXPECT_EQ(dialog.directionLabel->text(), QStringLiteral("Down"));
+        EXPECT_EQ(column(*control<QTableView>(dialog, "connectionList"), kUser),
+                  (QStringList{"bob", "Zed", "alice", "Alice"}));
+        EXPECT_EQ(control<QLabel>(dialog, "sortColumnLabel")->text(), QStringLiteral("Con. fee"));
+        EXPECT_EQ(control<QLabel>(dialog, "directionLabel")->text(), QStringLiteral("Down"));
     }
     ConnectionsDialog again(main.session());
     again.FormActivate();
-    EXPECT_EQ(again.sortColumnLabel->text(), QStringLiteral("None"));
+    EXPECT_EQ(control<QLabel>(again, "sortColumnLabel")->text(), QStringLiteral("None"));
     again.columnClicked(kFee);  // the column clicked last: the order left behind flips
-    EXPECT_EQ(again.directionLabel->text(), QStringLiteral("Up"));
+    EXPECT_EQ(control<QLabel>(again, "directionLabel")->text(), QStringLiteral("Up"));
     EXPECT_EQ(again.rowOf(0).at(kFee), QStringLiteral("10 dol. 0 c."));
 }
 
@@ -370,7 +376,7 @@ TEST_F(ConnectionsTest, SortingKeepsTheOrderTheCellTextsGive)
     ConnectionsDialog dialog(main.session());
     dialog.FormActivate();
     std::vector<QStringList> expected;
-    for (int r = 0; r < rowCount(*dialog.connectionList); ++r)
+    for (int r = 0; r < rowCount(*control<QTableView>(dialog, "connectionList")); ++r)
         expected.push_back(dialog.rowOf(r));
     ASSERT_EQ(expected.size(), 9u);
     // Columns 0 user, 1 provider, 2 fee, 3 time; each a column of another key, then
@@ -380,7 +386,7 @@ TEST_F(ConnectionsTest, SortingKeepsTheOrderTheCellTextsGive)
         std::stable_sort(expected.begin(), expected.end(), [&](const QStringList& a, const QStringList& b) {
             return dialog.compareBySortState(a, b) < 0;
         });
-        for (int r = 0; r < rowCount(*dialog.connectionList); ++r)
+        for (int r = 0; r < rowCount(*control<QTableView>(dialog, "connectionList")); ++r)
             ASSERT_EQ(dialog.rowOf(r), expected[static_cast<std::size_t>(r)]) << "column " << clicked << " row " << r;
     }
 }
@@ -394,13 +400,13 @@ TEST_F(ConnectionsTest, ColumnsHoldTheirWidestText)
     writeHistory(records);
     ConnectionsDialog dialog(main.session());
     dialog.FormActivate();
-    const QFontMetricsF metrics(dialog.connectionList->font());
+    const QFontMetricsF metrics(control<QTableView>(dialog, "connectionList")->font());
     const connections::TextAdvance advance = [&metrics](const QString& text) {
         return metrics.horizontalAdvance(text);
     };
     for (int c = 0; c < connections::kColumnCount; ++c) {
         qreal exact = 0;
-        for (const QString& text : column(*dialog.connectionList, c))
+        for (const QString& text : column(*control<QTableView>(dialog, "connectionList"), c))
             exact = std::max(exact, metrics.horizontalAdvance(text));
         const int widest = static_cast<int>(std::ceil(exact));
         const int found = dialog.rows().widestText(advance, c);
@@ -408,7 +414,7 @@ TEST_F(ConnectionsTest, ColumnsHoldTheirWidestText)
             EXPECT_EQ(found, widest) << c;
         else
             EXPECT_GE(found, widest) << c;
-        EXPECT_GT(dialog.connectionList->columnWidth(c), widest) << c;
+        EXPECT_GT(control<QTableView>(dialog, "connectionList")->columnWidth(c), widest) << c;
     }
     ClearConnectionTable(dialog);
     EXPECT_EQ(dialog.rows().widestText(advance, 2), 0);
@@ -424,37 +430,40 @@ TEST_F(ConnectionsTest, DesignAndHelp)
     const char* captions[] = {"User name",    "Internet Provider", "Con. fee",   "Con. time", "Total fee",
                               "Started date", "Started time",      "Ended date", "Ended time"};
     const int widths[] = {78, 100, 70, 70, 75, 75, 75, 75, 75};
-    ASSERT_EQ(dialog.connectionList->model()->columnCount(), 9);
+    ASSERT_EQ(control<QTableView>(dialog, "connectionList")->model()->columnCount(), 9);
     for (int c = 0; c < 9; ++c) {
-        EXPECT_EQ(dialog.connectionList->model()->headerData(c, Qt::Horizontal).toString(),
+        EXPECT_EQ(control<QTableView>(dialog, "connectionList")->model()->headerData(c, Qt::Horizontal).toString(),
                   QString::fromLatin1(captions[c]));
         // The design's width, or more where the caption or the values the list is
         // laid out for need it.
-        EXPECT_GE(dialog.connectionList->columnWidth(c),
-                  std::max(widths[c], dialog.connectionList->horizontalHeader()->sectionSizeHint(c)))
+        EXPECT_GE(
+            control<QTableView>(dialog, "connectionList")->columnWidth(c),
+            std::max(widths[c], control<QTableView>(dialog, "connectionList")->horizontalHeader()->sectionSizeHint(c)))
             << captions[c];
     }
     // Before any record is read, the columns hold five digits of dollars, and the
     // window opens as wide as every column beside the vertical scroll bar needs: here
     // more than the offscreen screen's 800 pixels, so as wide as the screen.
-    const QFontMetrics metrics(dialog.connectionList->font());
+    const QFontMetrics metrics(control<QTableView>(dialog, "connectionList")->font());
     for (int c : {2, 4})
-        EXPECT_GT(dialog.connectionList->columnWidth(c), metrics.horizontalAdvance(QStringLiteral("99999 dol. 99 c.")))
+        EXPECT_GT(control<QTableView>(dialog, "connectionList")->columnWidth(c),
+                  metrics.horizontalAdvance(QStringLiteral("99999 dol. 99 c.")))
             << captions[c];
     int columns = 0;
     for (int c = 0; c < 9; ++c)
-        columns += dialog.connectionList->columnWidth(c);
+        columns += control<QTableView>(dialog, "connectionList")->columnWidth(c);
     const int screen = dialog.screen()->availableGeometry().width();
-    ASSERT_GT(columns + dialog.connectionList->verticalScrollBar()->sizeHint().width() + 24, screen);
+    ASSERT_GT(columns + control<QTableView>(dialog, "connectionList")->verticalScrollBar()->sizeHint().width() + 24,
+              screen);
     EXPECT_EQ(dialog.width() + connections::kDesignFrameWidth, screen);
-    EXPECT_EQ(dialog.totalFeeLabel->text(), QStringLiteral("0 dol. 0 c."));
-    EXPECT_EQ(dialog.averageTimeLabel->text(), QStringLiteral("0 h. 0 m."));
-    EXPECT_EQ(dialog.averageCostLabel->text(), QStringLiteral("0 dol. 0 c."));
-    EXPECT_EQ(dialog.allDaysButton->text(), QStringLiteral("All days"));
-    EXPECT_EQ(dialog.thisMonthButton->text(), QStringLiteral("This month"));
-    EXPECT_EQ(dialog.thisDayButton->text(), QStringLiteral("This day"));
+    EXPECT_EQ(control<QLabel>(dialog, "totalFeeLabel")->text(), QStringLiteral("0 dol. 0 c."));
+    EXPECT_EQ(control<QLabel>(dialog, "averageTimeLabel")->text(), QStringLiteral("0 h. 0 m."));
+    EXPECT_EQ(control<QLabel>(dialog, "averageCostLabel")->text(), QStringLiteral("0 dol. 0 c."));
+    EXPECT_EQ(control<QToolButton>(dialog, "allDaysButton")->text(), QStringLiteral("All days"));
+    EXPECT_EQ(control<QToolButton>(dialog, "thisMonthButton")->text(), QStringLiteral("This month"));
+    EXPECT_EQ(control<QToolButton>(dialog, "thisDayButton")->text(), QStringLiteral("This day"));
 
-    dialog.helpButton->click();
+    control<QPushButton>(dialog, "helpButton")->click();
     ASSERT_EQ(env.help.calls.size(), 1u);
     EXPECT_EQ(env.help.calls[0].kind, testing_support::FakeHelp::Call::Context);
     EXPECT_EQ(env.help.calls[0].context, 13);
@@ -481,18 +490,18 @@ TEST_F(ConnectionsTest, ResizeLaysOutTheFooterAndKeepsTheMinimum)
     EXPECT_EQ(l.averageTime.x(), l.averageTimeCaption.x() + 150 + 10);
 
     ConnectionsDialog dialog(main.session());
-    const int directionBoxLeft = dialog.directionBox->x();
+    const int directionBoxLeft = control<QGroupBox>(dialog, "directionBox")->x();
     dialog.resize(1000 - connections::kDesignFrameWidth, 400 - connections::kDesignFrameHeight);
     dialog.FormResize();
-    EXPECT_EQ(dialog.connectionList->geometry(), QRect(8, 4, 976, 285));
-    EXPECT_EQ(dialog.footerBevel->geometry(), QRect(8, 292, 976, 31));
-    EXPECT_EQ(dialog.feeCostDivider->x(), 236);
-    EXPECT_EQ(dialog.costTimeDivider->x(), 606);
-    EXPECT_EQ(dialog.filterBox->y(), 328);
-    EXPECT_EQ(dialog.directionBox->x(), directionBoxLeft);
-    EXPECT_EQ(dialog.okButton->pos(), QPoint(823, 340));
-    EXPECT_EQ(dialog.helpButton->pos(), QPoint(903, 340));
-    EXPECT_EQ(dialog.fixedLine->pos(), QPoint(120, 215));
+    EXPECT_EQ(control<QTableView>(dialog, "connectionList")->geometry(), QRect(8, 4, 976, 285));
+    EXPECT_EQ(control<QFrame>(dialog, "footerBevel")->geometry(), QRect(8, 292, 976, 31));
+    EXPECT_EQ(control<QFrame>(dialog, "feeCostDivider")->x(), 236);
+    EXPECT_EQ(control<QFrame>(dialog, "costTimeDivider")->x(), 606);
+    EXPECT_EQ(control<QGroupBox>(dialog, "filterBox")->y(), 328);
+    EXPECT_EQ(control<QGroupBox>(dialog, "directionBox")->x(), directionBoxLeft);
+    EXPECT_EQ(control<QPushButton>(dialog, "okButton")->pos(), QPoint(823, 340));
+    EXPECT_EQ(control<QPushButton>(dialog, "helpButton")->pos(), QPoint(903, 340));
+    EXPECT_EQ(control<QFrame>(dialog, "fixedLine")->pos(), QPoint(120, 215));
 
     dialog.resize(100, 100);
     EXPECT_EQ(dialog.size(), QSize(721 - connections::kDesignFrameWidth, 296 - connections::kDesignFrameHeight));
@@ -502,18 +511,18 @@ TEST_F(ConnectionsTest, ColumnsWidenJustEnoughForAValueBeyondTheirDesign)
 {
     writeHistory({record({1999, 10, 1}, 105), record({1999, 10, 2}, 123456789)});
     ConnectionsDialog dialog(main.session());
-    const int designUserWidth = dialog.connectionList->columnWidth(0);
+    const int designUserWidth = control<QTableView>(dialog, "connectionList")->columnWidth(0);
     dialog.FormActivate();
-    const QFontMetrics metrics(dialog.connectionList->font());
+    const QFontMetrics metrics(control<QTableView>(dialog, "connectionList")->font());
     const int widest = metrics.horizontalAdvance(QStringLiteral("1234568 dol. 94 c."));
     for (int column : {2, 4}) {
         SCOPED_TRACE(column);
         // Whole, with the cell's margins, and no wider than a few pixels beyond.
-        EXPECT_GT(dialog.connectionList->columnWidth(column), widest + 4);
-        EXPECT_LT(dialog.connectionList->columnWidth(column), widest + 20);
+        EXPECT_GT(control<QTableView>(dialog, "connectionList")->columnWidth(column), widest + 4);
+        EXPECT_LT(control<QTableView>(dialog, "connectionList")->columnWidth(column), widest + 20);
     }
     // A column whose texts fit its design width keeps it.
-    EXPECT_EQ(dialog.connectionList->columnWidth(0), designUserWidth);
+    EXPECT_EQ(control<QTableView>(dialog, "connectionList")->columnWidth(0), designUserWidth);
 }
 
 TEST_F(ConnectionsTest, ANameBeyondItsRoomIsCutWithTheWholeNameInItsTooltip)
@@ -522,13 +531,13 @@ TEST_F(ConnectionsTest, ANameBeyondItsRoomIsCutWithTheWholeNameInItsTooltip)
     const QString provider = QStringLiteral("Regional Telephone and Telegraph Cooperative, Dial-up Access");
     writeHistory({record({1999, 10, 1}, 105, 60, user, provider), record({1999, 10, 2}, 5)});
     ConnectionsDialog dialog(main.session());
-    const int userWidth = dialog.connectionList->columnWidth(0);
-    const int providerWidth = dialog.connectionList->columnWidth(1);
+    const int userWidth = control<QTableView>(dialog, "connectionList")->columnWidth(0);
+    const int providerWidth = control<QTableView>(dialog, "connectionList")->columnWidth(1);
     dialog.FormActivate();
     // The other columns stay where they were, in view.
-    EXPECT_EQ(dialog.connectionList->columnWidth(0), userWidth);
-    EXPECT_EQ(dialog.connectionList->columnWidth(1), providerWidth);
-    const QAbstractItemModel& model = *dialog.connectionList->model();
+    EXPECT_EQ(control<QTableView>(dialog, "connectionList")->columnWidth(0), userWidth);
+    EXPECT_EQ(control<QTableView>(dialog, "connectionList")->columnWidth(1), providerWidth);
+    const QAbstractItemModel& model = *control<QTableView>(dialog, "connectionList")->model();
     EXPECT_EQ(model.index(0, 0).data(Qt::ToolTipRole).toString(), user);
     EXPECT_EQ(model.index(0, 1).data(Qt::ToolTipRole).toString(), provider);
     EXPECT_EQ(model.index(1, 0).data(Qt::ToolTipRole).toString(), QStringLiteral("alice"));
@@ -542,19 +551,19 @@ TEST_F(ConnectionsTest, LongFooterValuesStayWithinTheirFieldsAtTheSmallestWindow
     writeHistory({record({1999, 10, 1}, 150000, 360000), record({1999, 10, 2}, 3183, 7)});
     ConnectionsDialog dialog(main.session());
     dialog.FormActivate();
-    ASSERT_EQ(dialog.totalFeeLabel->text(), QStringLiteral("1531 dol. 83 c."));
-    ASSERT_EQ(dialog.averageCostLabel->text(), QStringLiteral("765 dol. 91 c."));
-    ASSERT_EQ(dialog.averageTimeLabel->text(), QStringLiteral("50:0:3"));
+    ASSERT_EQ(control<QLabel>(dialog, "totalFeeLabel")->text(), QStringLiteral("1531 dol. 83 c."));
+    ASSERT_EQ(control<QLabel>(dialog, "averageCostLabel")->text(), QStringLiteral("765 dol. 91 c."));
+    ASSERT_EQ(control<QLabel>(dialog, "averageTimeLabel")->text(), QStringLiteral("50:0:3"));
     const auto right = [](const QWidget* w) { return w->x() + w->width(); };
-    EXPECT_GE(dialog.totalFeeCaption->x(), dialog.footerBevel->x());
-    EXPECT_LE(right(dialog.totalFeeCaption), dialog.totalFeeLabel->x());
-    EXPECT_LE(right(dialog.totalFeeLabel), dialog.feeCostDivider->x());
-    EXPECT_GE(dialog.averageCostCaption->x(), dialog.feeCostDivider->x());
-    EXPECT_LE(right(dialog.averageCostCaption), dialog.averageCostLabel->x());
-    EXPECT_LE(right(dialog.averageCostLabel), dialog.costTimeDivider->x());
-    EXPECT_GE(dialog.averageTimeCaption->x(), dialog.costTimeDivider->x());
-    EXPECT_LE(right(dialog.averageTimeCaption), dialog.averageTimeLabel->x());
-    EXPECT_LE(right(dialog.averageTimeLabel), right(dialog.footerBevel));
+    EXPECT_GE(control<QLabel>(dialog, "totalFeeCaption")->x(), control<QFrame>(dialog, "footerBevel")->x());
+    EXPECT_LE(right(control<QLabel>(dialog, "totalFeeCaption")), control<QLabel>(dialog, "totalFeeLabel")->x());
+    EXPECT_LE(right(control<QLabel>(dialog, "totalFeeLabel")), control<QFrame>(dialog, "feeCostDivider")->x());
+    EXPECT_GE(control<QLabel>(dialog, "averageCostCaption")->x(), control<QFrame>(dialog, "feeCostDivider")->x());
+    EXPECT_LE(right(control<QLabel>(dialog, "averageCostCaption")), control<QLabel>(dialog, "averageCostLabel")->x());
+    EXPECT_LE(right(control<QLabel>(dialog, "averageCostLabel")), control<QFrame>(dialog, "costTimeDivider")->x());
+    EXPECT_GE(control<QLabel>(dialog, "averageTimeCaption")->x(), control<QFrame>(dialog, "costTimeDivider")->x());
+    EXPECT_LE(right(control<QLabel>(dialog, "averageTimeCaption")), control<QLabel>(dialog, "averageTimeLabel")->x());
+    EXPECT_LE(right(control<QLabel>(dialog, "averageTimeLabel")), right(control<QFrame>(dialog, "footerBevel")));
 }
 
 TEST_F(ConnectionsTest, ShowingLoadsAllDaysOncePerShowing)
@@ -565,8 +574,8 @@ TEST_F(ConnectionsTest, ShowingLoadsAllDaysOncePerShowing)
     dialog.activateWindow();
     QApplication::processEvents();
     ASSERT_TRUE(dialog.isActiveWindow());
-    EXPECT_EQ(rowCount(*dialog.connectionList), 2);
-    EXPECT_FALSE(dialog.allDaysButton->icon().isNull());
+    EXPECT_EQ(rowCount(*control<QTableView>(dialog, "connectionList")), 2);
+    EXPECT_FALSE(control<QToolButton>(dialog, "allDaysButton")->icon().isNull());
 
     // Coming back to the dialog from another window keeps the user's filter.
     dialog.thisMonthClicked();
@@ -576,8 +585,8 @@ TEST_F(ConnectionsTest, ShowingLoadsAllDaysOncePerShowing)
     QApplication::processEvents();
     dialog.activateWindow();
     QApplication::processEvents();
-    EXPECT_EQ(rowCount(*dialog.connectionList), 1);
-    EXPECT_FALSE(dialog.thisMonthButton->icon().isNull());
+    EXPECT_EQ(rowCount(*control<QTableView>(dialog, "connectionList")), 1);
+    EXPECT_FALSE(control<QToolButton>(dialog, "thisMonthButton")->icon().isNull());
 }
 
 }  // namespace

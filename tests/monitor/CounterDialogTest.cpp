@@ -1,5 +1,6 @@
 // The Counter dialog: loading, OK with the two-weekly rule and the budget switch,
 // Reset now, Create Report now and Cancel.
+#include "Controls.h"
 #include "Fakes.h"
 #include "RegistryShorthand.h"
 #include "SessionProbe.h"
@@ -32,7 +33,7 @@ namespace {
 history::HistoryRecord recordOf(int cents)
 {
     history::HistoryRecord r;
-    r.StartTime = {2000, 3, 1, 13, 10, 0, 0, 0};
+    r.StartTime = {2000, 3, 13, 10, 0, 0};
     r.EndTime = r.StartTime;
     r.FeeCents = cents;
     r.DurationSeconds = 600;
@@ -101,28 +102,28 @@ TEST_F(CounterDialogTest, ShowingLoadsTheSavedChoiceAndIgnoresAModeOfNoButton)
     writeInt(HKLM, rk::kCounterAll, rk::vReport, 1);
     dialog.show();
     EXPECT_EQ(dialog.checkedResetButton(), 2);
-    EXPECT_TRUE(dialog.reportEnabledCheck->isChecked());
+    EXPECT_TRUE(control<QCheckBox>(dialog, "reportEnabledCheck")->isChecked());
 
     // Unsaved clicks, then Cancel: the next showing shows what is stored.
-    dialog.neverResetRadio->setChecked(true);
-    dialog.reportEnabledCheck->setChecked(false);
-    dialog.cancelButton->click();
+    control<QRadioButton>(dialog, "neverResetRadio")->setChecked(true);
+    control<QCheckBox>(dialog, "reportEnabledCheck")->setChecked(false);
+    control<QPushButton>(dialog, "cancelButton")->click();
     EXPECT_FALSE(dialog.isVisible());
     dialog.show();
     EXPECT_EQ(dialog.checkedResetButton(), 2);
-    EXPECT_TRUE(dialog.reportEnabledCheck->isChecked());
-    dialog.cancelButton->click();
+    EXPECT_TRUE(control<QCheckBox>(dialog, "reportEnabledCheck")->isChecked());
+    control<QPushButton>(dialog, "cancelButton")->click();
 
     for (int stored : {0, 7}) {
         writeInt(HKLM, rk::kCounterAll, rk::vReset, stored);
         writeInt(HKLM, rk::kCounterAll, rk::vReport, 2);
         dialog.show();
         EXPECT_EQ(dialog.checkedResetButton(), 2) << stored;  // as last shown
-        EXPECT_FALSE(dialog.reportEnabledCheck->isChecked());
-        dialog.cancelButton->click();
+        EXPECT_FALSE(control<QCheckBox>(dialog, "reportEnabledCheck")->isChecked());
+        control<QPushButton>(dialog, "cancelButton")->click();
     }
 
-    dialog.helpButton->click();
+    control<QPushButton>(dialog, "helpButton")->click();
     ASSERT_EQ(env.help.calls.size(), 1u);
     EXPECT_EQ(env.help.calls[0].context, 11);
 }
@@ -131,16 +132,16 @@ TEST_F(CounterDialogTest, OkStoresTheChoiceAndHandsItToTheMainWindow)
 {
     struct Case {
         int day;
-        QRadioButton* CounterDialog::*button;
+        const char* button;
         bool report;
         int mode;
         int reset14;  // 0: not written, the stored 9 stays
         int budget;
     };
     const Case cases[] = {
-        {13, &CounterDialog::twoWeeksRadio, true, 1, 14, 0},  {14, &CounterDialog::twoWeeksRadio, false, 1, 1, 0},
-        {20, &CounterDialog::monthRadio, true, 2, 0, 1},      {20, &CounterDialog::twoMonthsRadio, false, 3, 0, 0},
-        {20, &CounterDialog::neverResetRadio, true, 4, 0, 0},
+        {13, "twoWeeksRadio", true, 1, 14, 0},  {14, "twoWeeksRadio", false, 1, 1, 0},
+        {20, "monthRadio", true, 2, 0, 1},      {20, "twoMonthsRadio", false, 3, 0, 0},
+        {20, "neverResetRadio", true, 4, 0, 0},
     };
     for (const Case& c : cases) {
         writeInt(HKLM, rk::kCounterAll, rk::vReset14, 9);
@@ -149,9 +150,9 @@ TEST_F(CounterDialogTest, OkStoresTheChoiceAndHandsItToTheMainWindow)
         env.clock.set(2000, 3, c.day, 12);
         CounterDialog dialog(main.session());
         dialog.show();
-        (dialog.*c.button)->setChecked(true);
-        dialog.reportEnabledCheck->setChecked(c.report);
-        dialog.okButton->click();
+        control<QRadioButton>(dialog, c.button)->setChecked(true);
+        control<QCheckBox>(dialog, "reportEnabledCheck")->setChecked(c.report);
+        control<QPushButton>(dialog, "okButton")->click();
 
         EXPECT_FALSE(dialog.isVisible());
         EXPECT_EQ(dialog.result(), 1);
@@ -175,7 +176,7 @@ TEST_F(CounterDialogTest, OkWithNoButtonCheckedWritesTheMainWindowsModeBack)
         CounterDialog dialog(main.session());
         dialog.show();
         ASSERT_EQ(dialog.checkedResetButton(), 0);
-        dialog.okButton->click();
+        control<QPushButton>(dialog, "okButton")->click();
         EXPECT_EQ(counterValue(rk::vReset), mainMode);
         EXPECT_EQ(main.session().counterPeriod().resetMode(), period::resetModeFrom(mainMode));
         EXPECT_EQ(counterValue(rk::vReset14), 14);
@@ -196,8 +197,8 @@ TEST_F(CounterDialogTest, ResetNowEmptiesTheHistoryWithTheReportAsCheckedAndSave
 
         CounterDialog dialog(main.session());
         dialog.show();
-        dialog.reportEnabledCheck->setChecked(withReport);
-        dialog.resetNowButton->click();
+        control<QCheckBox>(dialog, "reportEnabledCheck")->setChecked(withReport);
+        control<QPushButton>(dialog, "resetNowButton")->click();
         EXPECT_TRUE(env.boxes.shown.empty());  // no question
         EXPECT_TRUE(dialog.isVisible());
 
@@ -207,7 +208,7 @@ TEST_F(CounterDialogTest, ResetNowEmptiesTheHistoryWithTheReportAsCheckedAndSave
         EXPECT_EQ(counterValue(rk::vDay), 13);
         EXPECT_EQ(QFileInfo::exists(reportPath(2000, 3, 13)), withReport);
 
-        dialog.cancelButton->click();
+        control<QPushButton>(dialog, "cancelButton")->click();
         // The check box was not saved.
         EXPECT_EQ(counterValue(rk::vReport), withReport ? 0 : 1);
     }
@@ -219,7 +220,7 @@ TEST_F(CounterDialogTest, CreateReportNowWritesTodaysReportAndSaysSoWhenItCannot
     ASSERT_TRUE(history::append(env.programFolder(), recordOf(150)));
     CounterDialog dialog(main.session());
     dialog.show();
-    dialog.reportNowButton->click();
+    control<QPushButton>(dialog, "reportNowButton")->click();
     QFile report(reportPath(2000, 3, 5));
     ASSERT_TRUE(report.open(QIODevice::ReadOnly));
     EXPECT_TRUE(report.readAll().contains("alice"));
@@ -233,7 +234,7 @@ TEST_F(CounterDialogTest, CreateReportNowWritesTodaysReportAndSaysSoWhenItCannot
         QFile blocker(env.programFolder() + "/Reports");
         ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     }
-    dialog.reportNowButton->click();
+    control<QPushButton>(dialog, "reportNowButton")->click();
     ASSERT_EQ(env.boxes.shown.size(), 1u);
     EXPECT_TRUE(env.boxes.shown[0].text.startsWith(QStringLiteral("Can't write the report")));
     EXPECT_EQ(env.boxes.shown[0].caption, QStringLiteral("Dialtally 2.01"));
@@ -245,9 +246,10 @@ TEST_F(CounterDialogTest, TheNotesReadInTheDialogsFontWithEachLineWhole)
 {
     CounterDialog dialog(main.session());
     dialog.show();
-    for (QPlainTextEdit* note : {dialog.resetNote, dialog.reportNote}) {
+    for (QPlainTextEdit* note :
+         {control<QPlainTextEdit>(dialog, "resetNote"), control<QPlainTextEdit>(dialog, "reportNote")}) {
         SCOPED_TRACE(note->objectName().toStdString());
-        dialog.pageTabs->setCurrentWidget(note->parentWidget());
+        control<QTabWidget>(dialog, "pageTabs")->setCurrentWidget(note->parentWidget());
         QCoreApplication::processEvents();
         EXPECT_EQ(note->font(), dialog.font());
         const QFontMetricsF metrics(note->font());

@@ -1,4 +1,5 @@
 // The Graphs dialog: the charts the history fills, the two pages and the resize.
+#include "Controls.h"
 #include "Fakes.h"
 #include "HistoryRecords.h"
 #include "SessionProbe.h"
@@ -20,6 +21,8 @@
 #include <QSet>
 
 #include <gtest/gtest.h>
+
+using testing_support::control;
 
 using testing_support::TestEnvironment;
 using Rec = testing_support::RecordAt;
@@ -127,11 +130,11 @@ TEST_F(GraphsDialogTest, BecomingTheActiveWindowBuildsTheCharts)
     write({{"bob", "Alpha", 10, 0, 500}});
     GraphsDialog dialog(main.session());
     dialog.show();
-    dialog.nextButton->click();
+    control<QPushButton>(dialog, "nextButton")->click();
     QEvent activate(QEvent::WindowActivate);
     QApplication::sendEvent(&dialog, &activate);
     EXPECT_EQ(columns(*dialog.feePerUserChart), (std::vector<Column>{{QStringLiteral("bob"), 5}}));
-    EXPECT_FALSE(dialog.previousButton->isEnabled());  // back on the first page
+    EXPECT_FALSE(control<QPushButton>(dialog, "previousButton")->isEnabled());  // back on the first page
 }
 
 TEST_F(GraphsDialogTest, NoHistoryShowsTheDesignedChartsWithoutAMessage)
@@ -151,34 +154,34 @@ TEST_F(GraphsDialogTest, NextAndPreviousSwapThePagesAndTheButtons)
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Graphs"));
     const auto onPage = [&](int page) {
         const bool first = page == 1;
-        EXPECT_EQ(dialog.upperChartBox->title(),
+        EXPECT_EQ(control<QGroupBox>(dialog, "upperChartBox")->title(),
                   first ? QStringLiteral("Connections graph:") : QStringLiteral("Users graph:"));
-        EXPECT_EQ(dialog.lowerChartBox->title(),
+        EXPECT_EQ(control<QGroupBox>(dialog, "lowerChartBox")->title(),
                   first ? QStringLiteral("Fee graph:") : QStringLiteral("Providers graph:"));
         EXPECT_EQ(dialog.connectionsPerHourChart->isVisible(), first);
         EXPECT_EQ(dialog.feePerHourChart->isVisible(), first);
         EXPECT_EQ(dialog.feePerUserChart->isVisible(), !first);
         EXPECT_EQ(dialog.feePerProviderChart->isVisible(), !first);
-        EXPECT_EQ(dialog.previousButton->isEnabled(), !first);
-        EXPECT_EQ(dialog.nextButton->isEnabled(), first);
-        EXPECT_TRUE(dialog.upperChartBox->isVisible());
-        EXPECT_TRUE(dialog.lowerChartBox->isVisible());
-        EXPECT_FALSE(dialog.upperChartBox->isEnabled());
+        EXPECT_EQ(control<QPushButton>(dialog, "previousButton")->isEnabled(), !first);
+        EXPECT_EQ(control<QPushButton>(dialog, "nextButton")->isEnabled(), first);
+        EXPECT_TRUE(control<QGroupBox>(dialog, "upperChartBox")->isVisible());
+        EXPECT_TRUE(control<QGroupBox>(dialog, "lowerChartBox")->isVisible());
+        EXPECT_FALSE(control<QGroupBox>(dialog, "upperChartBox")->isEnabled());
     };
     dialog.FormActivate();
     onPage(1);
-    dialog.nextButton->click();
+    control<QPushButton>(dialog, "nextButton")->click();
     onPage(2);
-    dialog.previousButton->click();
+    control<QPushButton>(dialog, "previousButton")->click();
     onPage(1);
-    dialog.nextButton->click();
+    control<QPushButton>(dialog, "nextButton")->click();
     dialog.FormActivate();  // coming back to the dialog shows the first page again
     onPage(1);
 
-    dialog.helpButton->click();
+    control<QPushButton>(dialog, "helpButton")->click();
     ASSERT_EQ(env.help.calls.size(), 1u);
     EXPECT_EQ(env.help.calls[0].context, 20);
-    dialog.okButton->click();
+    control<QPushButton>(dialog, "okButton")->click();
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
 }
@@ -238,7 +241,7 @@ TEST_F(GraphsDialogTest, ManyUsersAndProvidersKeepTheirNamesReadable)
     GraphsDialog dialog(main.session());
     dialog.show();
     dialog.FormActivate();
-    dialog.nextButton->click();
+    control<QPushButton>(dialog, "nextButton")->click();
     letTheChartsLayOut();
 
     for (const platform::TVtChart* chart : {dialog.feePerUserChart, dialog.feePerProviderChart}) {
@@ -272,17 +275,17 @@ TEST_F(GraphsDialogTest, ResizingLaysTheControlsOutAndTheWindowKeepsItsMinimum)
     dialog.resize(745, 559);
     const QSize outer = dialog.frameGeometry().size();
     const auto expected = graphs::layoutFor(outer);
-    EXPECT_EQ(dialog.upperChartBox->geometry(), expected.upperChartBox);
-    EXPECT_EQ(dialog.lowerChartBox->geometry(), expected.lowerChartBox);
-    EXPECT_EQ(dialog.okButton->y(), expected.buttonTop);
-    EXPECT_EQ(dialog.okButton->x(), expected.okLeft);
-    EXPECT_EQ(dialog.helpButton->x(), expected.helpLeft);
-    const int previousLeft = dialog.previousButton->x();
+    EXPECT_EQ(control<QGroupBox>(dialog, "upperChartBox")->geometry(), expected.upperChartBox);
+    EXPECT_EQ(control<QGroupBox>(dialog, "lowerChartBox")->geometry(), expected.lowerChartBox);
+    EXPECT_EQ(control<QPushButton>(dialog, "okButton")->y(), expected.buttonTop);
+    EXPECT_EQ(control<QPushButton>(dialog, "okButton")->x(), expected.okLeft);
+    EXPECT_EQ(control<QPushButton>(dialog, "helpButton")->x(), expected.helpLeft);
+    const int previousLeft = control<QPushButton>(dialog, "previousButton")->x();
 
     dialog.resize(300, 200);
     EXPECT_GE(dialog.frameGeometry().width(), 545);
     EXPECT_GE(dialog.frameGeometry().height(), 459);
-    EXPECT_EQ(dialog.previousButton->x(), previousLeft);
+    EXPECT_EQ(control<QPushButton>(dialog, "previousButton")->x(), previousLeft);
     // The charts fill their frames.
-    EXPECT_GT(dialog.connectionsPerHourChart->width(), dialog.upperChartBox->width() - 30);
+    EXPECT_GT(dialog.connectionsPerHourChart->width(), control<QGroupBox>(dialog, "upperChartBox")->width() - 30);
 }

@@ -1,6 +1,7 @@
 // The main window's commands: exit and close, the menus, toolbar and speed buttons,
 // the dialog hooks and the windows' owner, the mail checker launch, the
 // holiday and monitoring toggles, the counter reset and the report for today.
+#include "Controls.h"
 #include "Fakes.h"
 #include "RegistryShorthand.h"
 #include "SessionProbe.h"
@@ -93,7 +94,7 @@ TEST_F(CommandsTest, ExitCommandsAskThenSaveTheConnectionAndQuit)
         std::function<void()> trigger;
     } cases[] = {
         {"File menu", [this] { action("exitAction")->trigger(); }},
-        {"button", [] { mainWindow->exitButton->click(); }},
+        {"button", [] { control<QPushButton>(mainWindow, "exitButton")->click(); }},
         {"tray menu", [this] { action("trayExitAction")->trigger(); }},
     };
     for (const auto& c : cases) {
@@ -118,8 +119,8 @@ TEST_F(CommandsTest, ExitCommandsAskThenSaveTheConnectionAndQuit)
 
         const auto all = records();
         ASSERT_EQ(all.size(), 1u);
-        EXPECT_EQ(all[0].EndTime.wMinute, 5);
-        EXPECT_EQ(all[0].EndTime.wSecond, 7);
+        EXPECT_EQ(all[0].EndTime.minute, 5);
+        EXPECT_EQ(all[0].EndTime.second, 7);
         EXPECT_EQ(all[0].userName(), QStringLiteral("alice"));
         EXPECT_EQ(bug(), 0);
         EXPECT_EQ(readInt(HKCU, q(rk::kSoftware), q(rk::vPozTop)), 123);
@@ -241,8 +242,8 @@ TEST_F(CommandsTest, DialogCommandsAreDisabledUntilTheirHookIsSet)
         EXPECT_FALSE(action(name)->isEnabled()) << name;
     for (const char* name : ownActions)
         EXPECT_TRUE(action(name)->isEnabled()) << name;
-    EXPECT_FALSE(mainWindow->timeSyncButton->isEnabled());
-    EXPECT_TRUE(mainWindow->mailCheckerButton->isEnabled());
+    EXPECT_FALSE(control<QToolButton>(mainWindow, "timeSyncButton")->isEnabled());
+    EXPECT_TRUE(control<QToolButton>(mainWindow, "mailCheckerButton")->isEnabled());
     // Called directly, a command without its dialog does nothing: no empty command is
     // called (its std::bad_function_call would reach the guard's box), and Beep takes
     // over no settings that no dialog wrote.
@@ -322,8 +323,8 @@ TEST_F(CommandsTest, DialogCommandsAreDisabledUntilTheirHookIsSet)
         EXPECT_EQ(calls, QStringList{q(w.call)}) << w.control;
     }
     calls.clear();
-    ASSERT_TRUE(mainWindow->timeSyncButton->isEnabled());
-    mainWindow->timeSyncButton->click();
+    ASSERT_TRUE(control<QToolButton>(mainWindow, "timeSyncButton")->isEnabled());
+    control<QToolButton>(mainWindow, "timeSyncButton")->click();
     EXPECT_EQ(calls, QStringList{"time"});
 }
 
@@ -341,11 +342,11 @@ TEST_F(CommandsTest, CommandShortcutsWinOverMenuLetters)
     const auto press = [](Qt::Key key, Qt::KeyboardModifiers modifiers) {
         QKeyEvent override(QEvent::ShortcutOverride, key, modifiers);
         override.ignore();
-        QCoreApplication::sendEvent(mainWindow->hideButton, &override);
+        QCoreApplication::sendEvent(control<QPushButton>(mainWindow, "hideButton"), &override);
         if (!override.isAccepted())
             return false;
         QKeyEvent keyPress(QEvent::KeyPress, key, modifiers);
-        QCoreApplication::sendEvent(mainWindow->hideButton, &keyPress);
+        QCoreApplication::sendEvent(control<QPushButton>(mainWindow, "hideButton"), &keyPress);
         return true;
     };
     const struct {
@@ -488,7 +489,7 @@ TEST_F(CommandsTest, MailCheckerLaunch)
         writeInt(HKCU, q(rk::kEmail), q(rk::vOnOff), c.onOff);
         writeInt(HKCU, q(rk::kEmail), q(rk::vCheck), 7);
         if (c.fromButton)
-            mainWindow->mailCheckerButton->click();
+            control<QToolButton>(mainWindow, "mailCheckerButton")->click();
         else
             action("trayCheckMailAction")->trigger();
         EXPECT_EQ(readInt(HKCU, q(rk::kEmail), q(rk::vCheck)), c.fromButton ? 1 : 0);
@@ -511,31 +512,32 @@ TEST_F(CommandsTest, MailCheckerLaunch)
 TEST_F(CommandsTest, HolidayToggle)
 {
     ASSERT_EQ(mainWindow->session().holiday(), 0);
-    EXPECT_EQ(mainWindow->holidayButton->text(), QStringLiteral("Holiday"));
-    EXPECT_TRUE(mainWindow->holidayButton->icon().isNull());
-    mainWindow->holidayButton->click();
+    EXPECT_EQ(control<QToolButton>(mainWindow, "holidayButton")->text(), QStringLiteral("Holiday"));
+    EXPECT_TRUE(control<QToolButton>(mainWindow, "holidayButton")->icon().isNull());
+    control<QToolButton>(mainWindow, "holidayButton")->click();
     EXPECT_TRUE(mainWindow->session().holiday());
-    EXPECT_EQ(mainWindow->holidayButton->icon().cacheKey(), mainWindow->icons[mainwindow::kImageHoliday].cacheKey());
-    EXPECT_FALSE(mainWindow->holidayButton->isChecked());
-    mainWindow->holidayButton->click();
+    EXPECT_EQ(control<QToolButton>(mainWindow, "holidayButton")->icon().cacheKey(),
+              mainWindow->stateIcon(mainwindow::kImageHoliday).cacheKey());
+    EXPECT_FALSE(control<QToolButton>(mainWindow, "holidayButton")->isChecked());
+    control<QToolButton>(mainWindow, "holidayButton")->click();
     EXPECT_FALSE(mainWindow->session().holiday());
-    EXPECT_TRUE(mainWindow->holidayButton->icon().isNull());
+    EXPECT_TRUE(control<QToolButton>(mainWindow, "holidayButton")->icon().isNull());
 }
 
 TEST_F(CommandsTest, MonitoringToggleSplitsAConnection)
 {
-    const auto glyph = [] { return mainWindow->monitoringButton->icon().cacheKey(); };
-    EXPECT_EQ(glyph(), mainWindow->icons[mainwindow::kImageMonitoringOn].cacheKey());
+    const auto glyph = [] { return control<QToolButton>(mainWindow, "monitoringButton")->icon().cacheKey(); };
+    EXPECT_EQ(glyph(), mainWindow->stateIcon(mainwindow::kImageMonitoringOn).cacheKey());
     connectAndCount();
-    mainWindow->monitoringButton->click();
+    control<QToolButton>(mainWindow, "monitoringButton")->click();
     EXPECT_TRUE(mainWindow->session().monitoringPaused());
-    EXPECT_EQ(glyph(), mainWindow->icons[mainwindow::kImageMonitoringOff].cacheKey());
+    EXPECT_EQ(glyph(), mainWindow->stateIcon(mainwindow::kImageMonitoringOff).cacheKey());
     EXPECT_EQ(mainWindow->session().connection().state(), ConnectionState::Counting);  // the next tick acts on it
     tick();
     EXPECT_EQ(records().size(), 1u);
-    mainWindow->monitoringButton->click();
+    control<QToolButton>(mainWindow, "monitoringButton")->click();
     EXPECT_FALSE(mainWindow->session().monitoringPaused());
-    EXPECT_EQ(glyph(), mainWindow->icons[mainwindow::kImageMonitoringOn].cacheKey());
+    EXPECT_EQ(glyph(), mainWindow->stateIcon(mainwindow::kImageMonitoringOn).cacheKey());
     tick();
     EXPECT_EQ(mainWindow->session().connection().state(), ConnectionState::Counting);
     env.setLine(false);
@@ -546,7 +548,7 @@ TEST_F(CommandsTest, MonitoringToggleSplitsAConnection)
 TEST_F(CommandsTest, ResetCounterAsksFirst)
 {
     history::HistoryRecord record;
-    record.StartTime = {2000, 1, 1, 2, 9, 0, 0, 0};
+    record.StartTime = {2000, 1, 2, 9, 0, 0};
     record.EndTime = record.StartTime;
     record.FeeCents = 40;
     ASSERT_TRUE(history::append(env.programFolder(), record));
@@ -620,12 +622,12 @@ TEST_F(CommandsTest, OnlyTheirOwnerReadsTheReports)
 TEST_F(CommandsTest, TrayMenuItemsInOrder)
 {
     QStringList texts;
-    for (QAction* a : mainWindow->trayMenu->actions())
+    for (QAction* a : control<QMenu>(mainWindow, "trayMenu")->actions())
         texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
     EXPECT_EQ(texts, (QStringList{"Restore", "-", "Connections ...", "-", "Beep ...", "Time Synchronization ...",
                                   "Check EMail ...", "-", "Counter ...", "-", "Providers ...", "Tariffs ...", "-",
                                   "Preferences ...", "-", "Exit"}));
-    EXPECT_EQ(mainWindow->trayMenu->defaultAction(), action("trayRestoreAction"));
+    EXPECT_EQ(control<QMenu>(mainWindow, "trayMenu")->defaultAction(), action("trayRestoreAction"));
 
     action("helpAction")->trigger();
     ASSERT_EQ(env.help.calls.size(), 1u);

@@ -1,5 +1,6 @@
 // The main window unit: start-up, defaults, recovery, counter reset, the tick with its
 // state machine, counting, charging and the tray.
+#include "Controls.h"
 #include "Fakes.h"
 #include "RegistryShorthand.h"
 #include "SessionProbe.h"
@@ -334,7 +335,7 @@ TEST_F(MainWindowTest, StartUpTotalsComeFromTheHistory)
     EXPECT_EQ(mainWindow->session().counterPeriod().seconds(), 660);
     EXPECT_EQ(mainWindow->session().counterPeriod().todayFee(), 120);
     tick();
-    EXPECT_EQ(mainWindow->periodFeeLabel->text(), QStringLiteral("1 dol. 50 c."));
+    EXPECT_EQ(control<QLabel>(mainWindow, "periodFeeLabel")->text(), QStringLiteral("1 dol. 50 c."));
 }
 
 TEST_F(MainWindowTest, CreationErrorIsShownAndStartUpStops)
@@ -422,10 +423,10 @@ TEST_F(MainWindowTest, RecoveryTable)
             const auto& r = all.back();
             EXPECT_EQ(r.FeeCents, 125);
             EXPECT_EQ(r.providerName(), QStringLiteral("ISP"));
-            EXPECT_EQ(r.StartTime, (platform::SystemTime{1999, 12, 5, 31, 23, 59, 50, 0}));
+            EXPECT_EQ(r.StartTime, (platform::LocalDateTime{1999, 12, 31, 23, 59, 50}));
             const int b = c.backup ? 1 : 0;
             EXPECT_EQ(r.userName(), b ? QStringLiteral("bee") : QStringLiteral("plain"));
-            EXPECT_EQ(r.EndTime, (platform::SystemTime{2000, 1, 6, 1, 1, 20, std::uint16_t(10 + b), 0}));
+            EXPECT_EQ(r.EndTime, (platform::LocalDateTime{2000, 1, 1, 1, 20, std::uint16_t(10 + b)}));
             EXPECT_EQ(r.DurationSeconds, 4900 + b);
             // The start-up totals include it.
             EXPECT_EQ(mainWindow->session().counterPeriod().fee(), 165);
@@ -607,8 +608,8 @@ TEST_F(MainWindowTest, AFullDiskKeepsTheHistoryAndTheEarlierReport)
          [&] {
              CounterDialog dialog(mainWindow->session());
              dialog.show();
-             dialog.reportEnabledCheck->setChecked(true);
-             dialog.resetNowButton->click();
+             control<QCheckBox>(dialog, "reportEnabledCheck")->setChecked(true);
+             control<QPushButton>(dialog, "resetNowButton")->click();
          },
          notReset},
         {"Create report", [&] { action("createReportAction"); }, reportText},
@@ -682,22 +683,23 @@ TEST_F(TickTest, WholeConnectionAcrossMidnightIntervalAndHoliday)
         const MonitoringSession& session = mainWindow->session();
         const MonitoringSession::Shown& shown = session.shown();
         const bool counting = session.connection().state() == ConnectionState::Counting;
-        EXPECT_EQ(mainWindow->lineBox->title(),
+        EXPECT_EQ(control<QGroupBox>(mainWindow, "lineBox")->title(),
                   session.connection().lineUp() ? QStringLiteral("Connected") : QStringLiteral("Not connected"));
-        EXPECT_EQ(mainWindow->providerLabel->text(), shown.provider);
-        EXPECT_EQ(mainWindow->userLabel->text(), shown.user);
-        EXPECT_EQ(mainWindow->connectedImage->isVisibleTo(mainWindow), shown.connectedPicture);
-        EXPECT_EQ(mainWindow->notConnectedImage->isVisibleTo(mainWindow), !shown.connectedPicture);
-        EXPECT_EQ(mainWindow->elapsedLabel->text(), shown.elapsed);
-        EXPECT_EQ(mainWindow->connectionFeeLabel->text(), shown.connectionFee);
-        EXPECT_EQ(mainWindow->periodFeeLabel->text(), formats::feeText(session.counterPeriod().fee()));
-        EXPECT_EQ(mainWindow->periodTimeLabel->text(), shown.period.connectedTime);
-        EXPECT_EQ(mainWindow->periodStartLabel->text(), shown.period.since);
-        EXPECT_EQ(mainWindow->nextResetLabel->text(), shown.period.nextReset);
-        EXPECT_EQ(mainWindow->averagePerDayLabel->text(), shown.period.averagePerDay);
-        EXPECT_EQ(mainWindow->budgetLeftLabel->text(), shown.budget);
+        EXPECT_EQ(control<QLabel>(mainWindow, "providerLabel")->text(), shown.provider);
+        EXPECT_EQ(control<QLabel>(mainWindow, "userLabel")->text(), shown.user);
+        EXPECT_EQ(control<QLabel>(mainWindow, "connectedImage")->isVisibleTo(mainWindow), shown.connectedPicture);
+        EXPECT_EQ(control<QLabel>(mainWindow, "notConnectedImage")->isVisibleTo(mainWindow), !shown.connectedPicture);
+        EXPECT_EQ(control<QLabel>(mainWindow, "elapsedLabel")->text(), shown.elapsed);
+        EXPECT_EQ(control<QLabel>(mainWindow, "connectionFeeLabel")->text(), shown.connectionFee);
+        EXPECT_EQ(control<QLabel>(mainWindow, "periodFeeLabel")->text(),
+                  formats::feeText(session.counterPeriod().fee()));
+        EXPECT_EQ(control<QLabel>(mainWindow, "periodTimeLabel")->text(), shown.period.connectedTime);
+        EXPECT_EQ(control<QLabel>(mainWindow, "periodStartLabel")->text(), shown.period.since);
+        EXPECT_EQ(control<QLabel>(mainWindow, "nextResetLabel")->text(), shown.period.nextReset);
+        EXPECT_EQ(control<QLabel>(mainWindow, "averagePerDayLabel")->text(), shown.period.averagePerDay);
+        EXPECT_EQ(control<QLabel>(mainWindow, "budgetLeftLabel")->text(), shown.budget);
         EXPECT_TRUE(shown.tickCompleted);
-        EXPECT_EQ(mainWindow->clockLabel->text(), formats::clockText(platform::localTimeRecord()));
+        EXPECT_EQ(control<QLabel>(mainWindow, "clockLabel")->text(), formats::clockText(platform::localNow()));
         EXPECT_EQ(platform::Application::instance().title(),
                   counting
                       ? QStringLiteral("Dialtally: [ ") + session.connection().elapsedAndFee() + QStringLiteral(" ]")
@@ -721,7 +723,7 @@ TEST_F(TickTest, WholeConnectionAcrossMidnightIntervalAndHoliday)
     };
     for (const auto& step : steps) {
         if (step.holiday)
-            mainWindow->holidayButton->click();
+            control<QToolButton>(mainWindow, "holidayButton")->click();
         env.clock.set(2000, 1, 1, step.hour, step.minute, step.second);
         tick();
         expectTheWindowShowsTheSession(step.when);
@@ -753,12 +755,12 @@ TEST_F(TickTest, TheProviderAndTheUserShowAsTextNotMarkup)
     env.setLine(true);
     tick();
     tick();  // the labels show the connection one tick later
-    for (QLabel* label : {mainWindow->providerLabel, mainWindow->userLabel}) {
+    for (QLabel* label : {control<QLabel>(mainWindow, "providerLabel"), control<QLabel>(mainWindow, "userLabel")}) {
         SCOPED_TRACE(label->objectName().toStdString());
         EXPECT_EQ(label->textFormat(), Qt::PlainText);
     }
-    EXPECT_EQ(mainWindow->providerLabel->text(), provider);
-    EXPECT_EQ(mainWindow->userLabel->text(), user);
+    EXPECT_EQ(control<QLabel>(mainWindow, "providerLabel")->text(), provider);
+    EXPECT_EQ(control<QLabel>(mainWindow, "userLabel")->text(), user);
 }
 
 TEST_F(TickTest, MaxdZeroLeavesTheWindowMinimized)
@@ -793,7 +795,7 @@ TEST_F(TickTest, IdleTickWritesNothing)
     EXPECT_EQ(f.readAll(), before);
     EXPECT_EQ(QFileInfo(wal).size(), walBefore);
     EXPECT_EQ(platform::Application::instance().title(), QStringLiteral("Dialtally: [Not Connected]"));
-    EXPECT_EQ(mainWindow->clockLabel->text(), QStringLiteral("23:59:55"));
+    EXPECT_EQ(control<QLabel>(mainWindow, "clockLabel")->text(), QStringLiteral("23:59:55"));
 }
 
 TEST_F(TickTest, ExecLinesStartWithoutShellAndFailuresAreReported)
@@ -1052,7 +1054,7 @@ TEST_F(TickTest, FaultsDuringAConnectionLoseNothingAndDoubleNothing)
          [&] {
              const auto all = saved();
              ASSERT_EQ(all.size(), 23u);
-             EXPECT_LT(charging::secondOfDay(all[21].StartTime), charging::secondOfDay(all[22].StartTime));
+             EXPECT_LT(all[21].StartTime.secondOfDay(), all[22].StartTime.secondOfDay());
              EXPECT_TRUE(mainWindow->session().journal().waitingRecords().empty());
              EXPECT_FALSE(valueExists(HKLM, q(rk::kCounterCurrent), q(rk::vUnsavedRecords)));
          }},
@@ -1069,7 +1071,7 @@ TEST_F(TickTest, FaultsDuringAConnectionLoseNothingAndDoubleNothing)
             c.arrange();
         const std::size_t before = saved().size();
         int second = 0;
-        const platform::SystemTime started = platform::localTimeRecord();
+        const platform::LocalDateTime started = platform::localNow();
         // One second of the connection: the tick, and the messages it raised, which
         // run their own seconds while they are open.
         std::function<void()> passSecond = [&] {
@@ -1229,7 +1231,7 @@ TEST_F(MainWindowTest, RecoveryChecksTheSlotItUses)
     start();
     ASSERT_EQ(records().size(), 1u);
     EXPECT_EQ(records()[0].DurationSeconds, 75);
-    EXPECT_EQ(records()[0].EndTime.wMinute, 31);
+    EXPECT_EQ(records()[0].EndTime.minute, 31);
 
     // Neither slot usable: reported, nothing appended, and the program runs on.
     endProgram();
@@ -1268,7 +1270,7 @@ TEST_F(MainWindowTest, RecoveryChecksTheSlotItUses)
     env.boxes.clear();
     start();
     ASSERT_EQ(records().size(), 1u);
-    EXPECT_EQ(records()[0].StartTime, (platform::SystemTime{2000, 1, 3, 5, 12, 0, 0, 0}));
+    EXPECT_EQ(records()[0].StartTime, (platform::LocalDateTime{2000, 1, 5, 12, 0, 0}));
     EXPECT_EQ(records()[0].EndTime, records()[0].StartTime);
     EXPECT_EQ(records()[0].DurationSeconds, 15);
 }
@@ -1307,11 +1309,12 @@ TEST_F(TickTest, HistoryGroupShowsThePeriod)
     SessionProbe::resetMode(mainWindow->session()) = period::ResetMode::Monthly;
     SessionProbe::periodSeconds(mainWindow->session()) = 25 * 3600 + 61;
     tick();
-    EXPECT_EQ(mainWindow->periodTimeLabel->text(), QStringLiteral("25 h. 1 min. 1 sec."));
-    EXPECT_EQ(mainWindow->periodStartLabel->text(), QStringLiteral("1999 - 12 - 29"));
-    EXPECT_EQ(mainWindow->nextResetLabel->text(), QStringLiteral("2000 - 1 - 1"));
-    EXPECT_EQ(mainWindow->averagePerDayLabel->text(), QStringLiteral("8 h. 20 min. 20 sec."));  // three days
-    EXPECT_EQ(mainWindow->periodTimeLabel->toolTip(),
+    EXPECT_EQ(control<QLabel>(mainWindow, "periodTimeLabel")->text(), QStringLiteral("25 h. 1 min. 1 sec."));
+    EXPECT_EQ(control<QLabel>(mainWindow, "periodStartLabel")->text(), QStringLiteral("1999 - 12 - 29"));
+    EXPECT_EQ(control<QLabel>(mainWindow, "nextResetLabel")->text(), QStringLiteral("2000 - 1 - 1"));
+    EXPECT_EQ(control<QLabel>(mainWindow, "averagePerDayLabel")->text(),
+              QStringLiteral("8 h. 20 min. 20 sec."));  // three days
+    EXPECT_EQ(control<QLabel>(mainWindow, "periodTimeLabel")->toolTip(),
               QStringLiteral("All connections time sice the last counter reset"));
 
     // A missing period start ends the tick there, once, and the clock is not shown.
@@ -1320,11 +1323,11 @@ TEST_F(TickTest, HistoryGroupShowsThePeriod)
     ASSERT_TRUE(r.openKey(all, false));
     r.deleteValue(q(rk::vDouble));
     r.closeKey();
-    mainWindow->clockLabel->clear();
+    control<QLabel>(mainWindow, "clockLabel")->clear();
     tick();
     tick();
     EXPECT_EQ(env.boxes.texts(), QStringList{"Failed to get data for 'Double'."});
-    EXPECT_TRUE(mainWindow->clockLabel->text().isEmpty());
+    EXPECT_TRUE(control<QLabel>(mainWindow, "clockLabel")->text().isEmpty());
 }
 
 TEST_F(TickTest, BudgetLabelAndAlarmKinds)
@@ -1365,11 +1368,11 @@ TEST_F(TickTest, BudgetLabelAndAlarmKinds)
         env.clock.set(1999, 12, 31, 23, 59, 50);
         env.setLine(true);
         tick();  // 3 c. of 5 c. spent
-        EXPECT_EQ(mainWindow->budgetLeftLabel->text(), q(c.labelAtStart));
+        EXPECT_EQ(control<QLabel>(mainWindow, "budgetLeftLabel")->text(), q(c.labelAtStart));
         EXPECT_TRUE(env.sounds.waves.isEmpty());
         env.clock.set(2000, 1, 1, 0, 0, 50);
         tick();  // 10 c.: over the budget
-        EXPECT_EQ(mainWindow->budgetLeftLabel->text(), q(c.labelAfterBudget));
+        EXPECT_EQ(control<QLabel>(mainWindow, "budgetLeftLabel")->text(), q(c.labelAfterBudget));
         EXPECT_EQ(env.sounds.waves.size(), c.waves);
         if (c.waves > 0) {
             EXPECT_EQ(env.sounds.waves[0], env.programFolder() + "/media/signal.wav");
@@ -1424,7 +1427,7 @@ TEST_F(TickTest, BudgetDateErrorIsShownOnceAndSwitchesTheBudgetOff)
     tick();
     EXPECT_EQ(env.boxes.shown.size(), 1u);
     EXPECT_EQ(readInt(HKCU, budget, q(rk::vOnOff)), 0);
-    EXPECT_EQ(mainWindow->budgetLeftLabel->text(), QStringLiteral("--------------"));
+    EXPECT_EQ(control<QLabel>(mainWindow, "budgetLeftLabel")->text(), QStringLiteral("--------------"));
 }
 
 TEST_F(TickTest, BeeperSoundsOncePerIntervalWhileConnected)
@@ -1546,8 +1549,8 @@ TEST_F(MainWindowTest, TheTrayMenuIsTheIconsOwnAndTheWindowKeepsOneSize)
     installedFor("alice");
     start();
     // Handed to the icon, so a panel that draws its own menus shows it.
-    EXPECT_EQ(env.tray.menu(), mainWindow->trayMenu);
-    EXPECT_EQ(mainWindow->trayMenu->defaultAction()->text(), QStringLiteral("Restore"));
+    EXPECT_EQ(env.tray.menu(), control<QMenu>(mainWindow, "trayMenu"));
+    EXPECT_EQ(control<QMenu>(mainWindow, "trayMenu")->defaultAction()->text(), QStringLiteral("Restore"));
     // A single border with minimize box: no maximize, no resize.
     EXPECT_FALSE(mainWindow->windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(mainWindow->windowFlags() & Qt::WindowMinimizeButtonHint);

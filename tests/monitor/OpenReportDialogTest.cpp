@@ -1,5 +1,6 @@
 // The Open report dialog: the reports folder, the list, the editor and its start, and
 // the deletion of every report.
+#include "Controls.h"
 #include "Fakes.h"
 #include "SessionProbe.h"
 
@@ -22,6 +23,8 @@
 
 #include <unistd.h>
 
+using testing_support::control;
+
 using platform::RootKey;
 using testing_support::TestEnvironment;
 namespace rk = regkeys;
@@ -36,8 +39,8 @@ QString q(const char* text)
 QStringList listed(const OpenReportDialog& dialog)
 {
     QStringList names;
-    for (int i = 0; i < dialog.reportList->count(); ++i)
-        names << dialog.reportList->item(i)->text();
+    for (int i = 0; i < control<QListWidget>(dialog, "reportList")->count(); ++i)
+        names << control<QListWidget>(dialog, "reportList")->item(i)->text();
     return names;
 }
 
@@ -63,9 +66,9 @@ protected:
 
     void select(OpenReportDialog& dialog, const QString& name)
     {
-        const auto items = dialog.reportList->findItems(name, Qt::MatchExactly);
+        const auto items = control<QListWidget>(dialog, "reportList")->findItems(name, Qt::MatchExactly);
         ASSERT_EQ(items.size(), 1) << name.toStdString();
-        dialog.reportList->setCurrentItem(items.first());
+        control<QListWidget>(dialog, "reportList")->setCurrentItem(items.first());
     }
 
     QString editorValue() const
@@ -86,7 +89,7 @@ TEST_F(OpenReportTest, CreationMakesTheFolderAndDefaultsTheEditor)
     EXPECT_TRUE(QDir(reports).exists());
     EXPECT_EQ(editorValue(), QStringLiteral("notepad.exe"));
     EXPECT_EQ(reports::EditorPath, QStringLiteral("notepad.exe"));
-    EXPECT_EQ(dialog.reportList->count(), 0);
+    EXPECT_EQ(control<QListWidget>(dialog, "reportList")->count(), 0);
 }
 
 TEST_F(OpenReportTest, AStoredEditorIsKept)
@@ -222,7 +225,7 @@ TEST_F(OpenReportTest, ActivationRereadsAndABadEditorValueIsShownOnce)
     QApplication::processEvents();
     EXPECT_EQ(reports::EditorPath, QStringLiteral("vi"));
     EXPECT_EQ(env.boxes.shown.size(), 1u);
-    dialog.closeButton->click();
+    control<QPushButton>(dialog, "closeButton")->click();
     EXPECT_FALSE(dialog.isVisible());
 }
 
@@ -294,8 +297,9 @@ TEST_F(OpenReportTest, TheWindowIsWideEnoughForItsCaptionBesideThreeTitleButtons
     EXPECT_GT(dialog.width(), metrics.horizontalAdvance(dialog.windowTitle()) + 4 * metrics.height());
     EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
     // The controls span the wider window, inside it.
-    for (const QWidget* w :
-         {static_cast<const QWidget*>(dialog.reportBox), static_cast<const QWidget*>(dialog.closeButton)})
+    for (const QWidget* w : {static_cast<const QWidget*>(control<QGroupBox>(dialog, "reportBox")),
+                             static_cast<const QWidget*>(control<QPushButton>(dialog, "closeButton"))})
         EXPECT_EQ(w->geometry().right(), dialog.width() - 9) << w->objectName().toStdString();
-    EXPECT_EQ(dialog.selectEditorButton->width(), dialog.reportList->width());
+    EXPECT_EQ(control<QPushButton>(dialog, "selectEditorButton")->width(),
+              control<QListWidget>(dialog, "reportList")->width());
 }

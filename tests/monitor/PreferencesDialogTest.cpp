@@ -1,5 +1,6 @@
 // The Preferences dialog: load and save of every page, the program list, the numeric
 // edits, the budget rule, the tray change on OK, and the e-mail account editor.
+#include "Controls.h"
 #include "Fakes.h"
 #include "RegistryShorthand.h"
 #include "SessionProbe.h"
@@ -26,6 +27,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string_view>
 
 using namespace testing_support;
 
@@ -78,9 +80,10 @@ Account storedAccount(const QString& name)
 
 QStringList listLines(const PreferencesDialog& form)
 {
+    const auto* list = control<QListWidget>(form, "accountList");
     QStringList lines;
-    for (int i = 0; i < form.accountList->count(); ++i)
-        lines << form.accountList->item(i)->text();
+    for (int i = 0; i < list->count(); ++i)
+        lines << list->item(i)->text();
     return lines;
 }
 
@@ -114,10 +117,10 @@ protected:
 
     void typeNewAccount(PreferencesDialog& form, const QString& name, const QString& user = {})
     {
-        form.accountNameEdit->setText(name);
-        form.newAccountButton->click();
+        control<QLineEdit>(form, "accountNameEdit")->setText(name);
+        control<QPushButton>(form, "newAccountButton")->click();
         if (!user.isEmpty())
-            form.userEdit->setText(user);
+            control<QLineEdit>(form, "userEdit")->setText(user);
     }
 
     TestEnvironment env;
@@ -128,38 +131,38 @@ protected:
 TEST_F(PreferencesDialogTest, EverySettingLoadsAndSaves)
 {
     struct Flag {
-        QCheckBox* PreferencesDialog::*box;
+        const char* box;
         RootKey root;
         const char* key;
         const char* value;
     } flags[] = {
-        {&PreferencesDialog::autostartCheck, HKLM, rk::kSoftware, rk::vStart},
-        {&PreferencesDialog::antiCrashCheck, HKLM, rk::kSoftware, rk::vAntiCrash},
-        {&PreferencesDialog::logoCheck, HKCU, rk::kSoftware, rk::vLogo},
-        {&PreferencesDialog::minimizeAtStartCheck, HKCU, rk::kSoftware, rk::vMinimize},
-        {&PreferencesDialog::trayModeCheck, HKCU, rk::kSoftware, rk::vSystemTray},
-        {&PreferencesDialog::restoreOnDisconnectCheck, HKCU, rk::kSoftware, rk::vMaxd},
-        {&PreferencesDialog::budgetOnCheck, HKCU, rk::kBudget, rk::vOnOff},
-        {&PreferencesDialog::countAllDaysCheck, HKCU, rk::kBudget, rk::vBudgetReserve},
-        {&PreferencesDialog::mailCheckerOnCheck, HKCU, rk::kEmail, rk::vOnOff},
-        {&PreferencesDialog::mailTrayCheck, HKCU, rk::kEmail, rk::vEmailSystemTray},
-        {&PreferencesDialog::checkMailAtStartCheck, HKCU, rk::kEmail, rk::vAutoCheck},
-        {&PreferencesDialog::restoreOnMailCheck, HKCU, rk::kEmail, rk::vAutoRestore},
-        {&PreferencesDialog::closeWithoutMailCheck, HKCU, rk::kEmail, rk::vAutoClose},
-        {&PreferencesDialog::minimizeMailAtStartCheck, HKCU, rk::kEmail, rk::vAutoMinimize},
-        {&PreferencesDialog::closeOnDisconnectCheck, HKCU, rk::kEmail, rk::vAutoCloseProgram},
+        {"autostartCheck", HKLM, rk::kSoftware, rk::vStart},
+        {"antiCrashCheck", HKLM, rk::kSoftware, rk::vAntiCrash},
+        {"logoCheck", HKCU, rk::kSoftware, rk::vLogo},
+        {"minimizeAtStartCheck", HKCU, rk::kSoftware, rk::vMinimize},
+        {"trayModeCheck", HKCU, rk::kSoftware, rk::vSystemTray},
+        {"restoreOnDisconnectCheck", HKCU, rk::kSoftware, rk::vMaxd},
+        {"budgetOnCheck", HKCU, rk::kBudget, rk::vOnOff},
+        {"countAllDaysCheck", HKCU, rk::kBudget, rk::vBudgetReserve},
+        {"mailCheckerOnCheck", HKCU, rk::kEmail, rk::vOnOff},
+        {"mailTrayCheck", HKCU, rk::kEmail, rk::vEmailSystemTray},
+        {"checkMailAtStartCheck", HKCU, rk::kEmail, rk::vAutoCheck},
+        {"restoreOnMailCheck", HKCU, rk::kEmail, rk::vAutoRestore},
+        {"closeWithoutMailCheck", HKCU, rk::kEmail, rk::vAutoClose},
+        {"minimizeMailAtStartCheck", HKCU, rk::kEmail, rk::vAutoMinimize},
+        {"closeOnDisconnectCheck", HKCU, rk::kEmail, rk::vAutoCloseProgram},
     };
     struct Number {
-        QLineEdit* PreferencesDialog::*edit;
+        const char* edit;
         const char* key;
         const char* value;
         int stored;
         int typed;
     } numbers[] = {
-        {&PreferencesDialog::connectDelayEdit, rk::kSoftware, rk::vConnectDelay, 25, 40},
-        {&PreferencesDialog::budgetMoneyEdit, rk::kBudget, rk::vBudgetMoney, 3, 7},
-        {&PreferencesDialog::budgetCentsEdit, rk::kBudget, rk::vBudgetCents, 50, 5},
-        {&PreferencesDialog::mailPeriodEdit, rk::kEmail, rk::vMinutes, 5, 12},
+        {"connectDelayEdit", rk::kSoftware, rk::vConnectDelay, 25, 40},
+        {"budgetMoneyEdit", rk::kBudget, rk::vBudgetMoney, 3, 7},
+        {"budgetCentsEdit", rk::kBudget, rk::vBudgetCents, 50, 5},
+        {"mailPeriodEdit", rk::kEmail, rk::vMinutes, 5, 12},
     };
     // The budget may only be on with the monthly counter.
     writeInt(HKLM, q(rk::kCounterAll), q(rk::vReset), 2);
@@ -175,20 +178,21 @@ TEST_F(PreferencesDialogTest, EverySettingLoadsAndSaves)
         auto form = opened();
         EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(" | ").toStdString();
         for (std::size_t i = 0; i < std::size(flags); ++i) {
-            QCheckBox* box = (*form).*(flags[i].box);
+            QCheckBox* box = control<QCheckBox>(*form, flags[i].box);
             EXPECT_EQ(box->isChecked(), (i + round) % 2 == 1) << "round " << round << " " << flags[i].value;
             box->setChecked(!box->isChecked());
         }
         for (const auto& n : numbers) {
-            QLineEdit* edit = (*form).*(n.edit);
+            QLineEdit* edit = control<QLineEdit>(*form, n.edit);
             EXPECT_EQ(edit->text(), QString::number(n.stored + round)) << n.value;
             edit->setText(QString::number(n.typed + round));
         }
-        EXPECT_EQ(form->sirenAlarmRadio->isChecked(), round == 0);
-        EXPECT_EQ(form->beepAlarmRadio->isChecked(), round == 1);
-        (round == 0 ? form->beepAlarmRadio : form->sirenAlarmRadio)->setChecked(true);
+        EXPECT_EQ(control<QRadioButton>(form, "sirenAlarmRadio")->isChecked(), round == 0);
+        EXPECT_EQ(control<QRadioButton>(form, "beepAlarmRadio")->isChecked(), round == 1);
+        (round == 0 ? control<QRadioButton>(form, "beepAlarmRadio") : control<QRadioButton>(form, "sirenAlarmRadio"))
+            ->setChecked(true);
 
-        form->okButton->click();
+        control<QPushButton>(form, "okButton")->click();
         EXPECT_FALSE(form->isVisible());
         EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(" | ").toStdString();
         for (std::size_t i = 0; i < std::size(flags); ++i)
@@ -203,15 +207,15 @@ TEST_F(PreferencesDialogTest, EverySettingLoadsAndSaves)
 TEST_F(PreferencesDialogTest, AutostartValueIsSetOrEmptiedNeverRemoved)
 {
     auto form = opened();
-    form->autostartCheck->setChecked(true);
-    form->okButton->click();
+    control<QCheckBox>(form, "autostartCheck")->setChecked(true);
+    control<QPushButton>(form, "okButton")->click();
     EXPECT_EQ(readStr(HKLM, q(rk::kRun), q(rk::vAutostart)), env.programFolder() + "/Dialtally");
     EXPECT_EQ(readInt(HKLM, q(rk::kSoftware), q(rk::vStart)), 1);
 
     form->show();
-    EXPECT_TRUE(form->autostartCheck->isChecked());
-    form->autostartCheck->setChecked(false);
-    form->okButton->click();
+    EXPECT_TRUE(control<QCheckBox>(form, "autostartCheck")->isChecked());
+    control<QCheckBox>(form, "autostartCheck")->setChecked(false);
+    control<QPushButton>(form, "okButton")->click();
     EXPECT_TRUE(valueExists(HKLM, q(rk::kRun), q(rk::vAutostart)));
     EXPECT_EQ(readStr(HKLM, q(rk::kRun), q(rk::vAutostart)), QString());
     EXPECT_EQ(readInt(HKLM, q(rk::kSoftware), q(rk::vStart)), 0);
@@ -226,52 +230,68 @@ TEST_F(PreferencesDialogTest, TheDesktopsAutostartEntryFollowsTheCheckbox)
     auto form = opened();
     EXPECT_EQ(execLine(), "<no entry>");
 
-    form->autostartCheck->setChecked(true);
-    form->okButton->click();
+    control<QCheckBox>(form, "autostartCheck")->setChecked(true);
+    control<QPushButton>(form, "okButton")->click();
     EXPECT_EQ(execLine(), env.programFolder() + "/Dialtally");
 
     // The program folder moved (a new installation): the next OK rewrites the entry.
     SessionProbe::programPath(mainWindow->session()) = env.programFolder() + "/My Programs";
     form->show();
-    form->okButton->click();
+    control<QPushButton>(form, "okButton")->click();
     EXPECT_EQ(readStr(HKLM, q(rk::kRun), q(rk::vAutostart)), env.programFolder() + "/My Programs/Dialtally");
     EXPECT_EQ(execLine(), "\"" + env.programFolder() + "/My Programs/Dialtally\"");
 
     form->show();
-    form->autostartCheck->setChecked(false);
-    form->okButton->click();
+    control<QCheckBox>(form, "autostartCheck")->setChecked(false);
+    control<QPushButton>(form, "okButton")->click();
     EXPECT_FALSE(QFile::exists(entry));
     EXPECT_TRUE(valueExists(HKLM, q(rk::kRun), q(rk::vAutostart)));
     EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(" | ").toStdString();
+}
+
+TEST_F(PreferencesDialogTest, AnAutostartEntryThatCannotBeWrittenSaysSoAndLeavesTheRunValue)
+{
+    // A file where the autostart folder should be.
+    QFile blocker(env.configHome() + "/autostart");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    auto form = opened();
+    control<QCheckBox>(form, "autostartCheck")->setChecked(true);
+    control<QPushButton>(form, "okButton")->click();
+    ASSERT_EQ(env.boxes.shown.size(), 1u) << env.boxes.texts().join(" | ").toStdString();
+    EXPECT_TRUE(env.boxes.shown[0].text.startsWith("Cannot write the autostart entry: "))
+        << env.boxes.shown[0].text.toStdString();
+    EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Error);
+    EXPECT_FALSE(valueExists(HKLM, q(rk::kRun), q(rk::vAutostart)));
 }
 
 TEST_F(PreferencesDialogTest, CancelWritesNothingAndTheNextShowingReloads)
 {
     auto form = opened();
     const QStringList before = valueNames(HKCU, q(rk::kSoftware));
-    form->logoCheck->setChecked(false);
-    form->connectDelayEdit->setText(QStringLiteral("99"));
-    form->execLinesEdit->setPlainText(QStringLiteral("/bin/true\n"));
-    form->cancelButton->click();
+    control<QCheckBox>(form, "logoCheck")->setChecked(false);
+    control<QLineEdit>(form, "connectDelayEdit")->setText(QStringLiteral("99"));
+    control<QPlainTextEdit>(form, "execLinesEdit")->setPlainText(QStringLiteral("/bin/true\n"));
+    control<QPushButton>(form, "cancelButton")->click();
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(readInt(HKCU, q(rk::kSoftware), q(rk::vLogo)), 1);
     EXPECT_EQ(readInt(HKCU, q(rk::kSoftware), q(rk::vConnectDelay)), 15);
     EXPECT_EQ(readInt(HKCU, q(rk::kExec), q(rk::vLines)), 0);
     // Closing drops the unsaved program list at once.
-    EXPECT_EQ(form->execLinesEdit->toPlainText(), QString());
+    EXPECT_EQ(control<QPlainTextEdit>(form, "execLinesEdit")->toPlainText(), QString());
 
     writeInt(HKCU, q(rk::kSoftware), q(rk::vMaxd), 0);
     form->show();
-    EXPECT_TRUE(form->logoCheck->isChecked());
-    EXPECT_FALSE(form->restoreOnDisconnectCheck->isChecked());
-    EXPECT_EQ(form->connectDelayEdit->text(), QStringLiteral("15"));
+    EXPECT_TRUE(control<QCheckBox>(form, "logoCheck")->isChecked());
+    EXPECT_FALSE(control<QCheckBox>(form, "restoreOnDisconnectCheck")->isChecked());
+    EXPECT_EQ(control<QLineEdit>(form, "connectDelayEdit")->text(), QStringLiteral("15"));
 }
 
 TEST_F(PreferencesDialogTest, HelpOpensContextNine)
 {
     platform::Application::instance().setHelpFile(env.programFolder() + "/Dialtally Help.hlp");
     auto form = opened();
-    form->helpButton->click();
+    control<QPushButton>(form, "helpButton")->click();
     ASSERT_EQ(env.help.calls.size(), 1u);
     EXPECT_EQ(env.help.calls[0].kind, FakeHelp::Call::Context);
     EXPECT_EQ(env.help.calls[0].context, 9);
@@ -294,13 +314,13 @@ TEST_F(PreferencesDialogTest, ProgramListCutKeepsStaleLinesBeyondTheCount)
         writeStr(HKCU, q(rk::kExec), q(rk::vLinePrefix) + QString::number(i), QStringLiteral("/bin/p%1").arg(i));
 
     auto form = opened();
-    EXPECT_EQ(pref::execLines(form->execLinesEdit->toPlainText()),
+    EXPECT_EQ(pref::execLines(control<QPlainTextEdit>(form, "execLinesEdit")->toPlainText()),
               (QStringList{"/bin/p0", "/bin/p1", "/bin/p2", "/bin/p3", "/bin/p4"}));
-    EXPECT_EQ(form->programCountLabel->text(), QStringLiteral("Now you have entered 5 programs"));
+    EXPECT_EQ(control<QLabel>(form, "programCountLabel")->text(), QStringLiteral("Now you have entered 5 programs"));
 
-    form->execLinesEdit->setPlainText(QStringLiteral("/bin/a\n\n"));
-    EXPECT_EQ(form->programCountLabel->text(), QStringLiteral("Now you have entered 2 programs"));
-    form->okButton->click();
+    control<QPlainTextEdit>(form, "execLinesEdit")->setPlainText(QStringLiteral("/bin/a\n\n"));
+    EXPECT_EQ(control<QLabel>(form, "programCountLabel")->text(), QStringLiteral("Now you have entered 2 programs"));
+    control<QPushButton>(form, "okButton")->click();
     EXPECT_EQ(readInt(HKCU, q(rk::kExec), q(rk::vLines)), 2);
     EXPECT_EQ(readStr(HKCU, q(rk::kExec), q("Line0")), QStringLiteral("/bin/a"));
     EXPECT_TRUE(valueExists(HKCU, q(rk::kExec), q("Line1")));
@@ -310,8 +330,9 @@ TEST_F(PreferencesDialogTest, ProgramListCutKeepsStaleLinesBeyondTheCount)
                   QStringLiteral("/bin/p%1").arg(i));
 
     form->show();
-    EXPECT_EQ(pref::execLines(form->execLinesEdit->toPlainText()), (QStringList{"/bin/a", ""}));
-    EXPECT_EQ(form->programCountLabel->text(), QStringLiteral("Now you have entered 2 programs"));
+    EXPECT_EQ(pref::execLines(control<QPlainTextEdit>(form, "execLinesEdit")->toPlainText()),
+              (QStringList{"/bin/a", ""}));
+    EXPECT_EQ(control<QLabel>(form, "programCountLabel")->text(), QStringLiteral("Now you have entered 2 programs"));
 }
 
 TEST_F(PreferencesDialogTest, AddAppendsTheChosenFileAndCountsIt)
@@ -325,16 +346,17 @@ TEST_F(PreferencesDialogTest, AddAppendsTheChosenFileAndCountsIt)
         return answer;
     });
     auto form = opened();
-    form->execLinesEdit->setPlainText(QStringLiteral("/bin/first"));
-    form->addProgramButton->click();
+    control<QPlainTextEdit>(form, "execLinesEdit")->setPlainText(QStringLiteral("/bin/first"));
+    control<QPushButton>(form, "addProgramButton")->click();
     EXPECT_EQ(seenTitle, QStringLiteral("Open"));
     EXPECT_EQ(seenFilters, (QStringList{"Programs (*)", "Executable files (*.exe)", "All files (*)"}));
-    EXPECT_EQ(pref::execLines(form->execLinesEdit->toPlainText()), (QStringList{"/bin/first", answer}));
-    EXPECT_EQ(form->programCountLabel->text(), QStringLiteral("Now you have entered 2 programs"));
+    EXPECT_EQ(pref::execLines(control<QPlainTextEdit>(form, "execLinesEdit")->toPlainText()),
+              (QStringList{"/bin/first", answer}));
+    EXPECT_EQ(control<QLabel>(form, "programCountLabel")->text(), QStringLiteral("Now you have entered 2 programs"));
 
     answer.clear();  // the user cancels
-    form->addProgramButton->click();
-    EXPECT_EQ(form->programCountLabel->text(), QStringLiteral("Now you have entered 2 programs"));
+    control<QPushButton>(form, "addProgramButton")->click();
+    EXPECT_EQ(control<QLabel>(form, "programCountLabel")->text(), QStringLiteral("Now you have entered 2 programs"));
 }
 
 // ---- numeric edits ----------------------------------------------------------------------------
@@ -344,30 +366,30 @@ TEST_F(PreferencesDialogTest, NumericEditsRefuseOtherCharacters)
     const QString mainCaption = q(program::kCaption);
     const QString mailCaption = q(pref::kMailCaption);
     struct Case {
-        QLineEdit* PreferencesDialog::*edit;
+        const char* edit;
         const char* typed;
         int messages;
         const char* left;
         QString caption;
     } cases[] = {
-        {&PreferencesDialog::connectDelayEdit, "12a", 1, "0", mainCaption},
-        {&PreferencesDialog::connectDelayEdit, "a-b", 3, "0", mainCaption},  // one message per character
+        {"connectDelayEdit", "12a", 1, "0", mainCaption},
+        {"connectDelayEdit", "a-b", 3, "0", mainCaption},  // one message per character
         // Only the first five characters fit, all digits.
-        {&PreferencesDialog::connectDelayEdit, "1234567890123456789x", 0, "12345", mainCaption},
-        {&PreferencesDialog::connectDelayEdit, "", 0, "", mainCaption},
-        {&PreferencesDialog::budgetMoneyEdit, "x", 1, "0", mainCaption},
-        {&PreferencesDialog::budgetCentsEdit, "1.5", 1, "0", mainCaption},
-        {&PreferencesDialog::mailPeriodEdit, "5m", 1, "110", mainCaption},
-        {&PreferencesDialog::portEdit, "11x", 1, "110", mailCaption},
-        {&PreferencesDialog::portEdit, "", 0, "", mailCaption},
-        {&PreferencesDialog::portEdit, "995", 0, "995", mailCaption},
+        {"connectDelayEdit", "1234567890123456789x", 0, "12345", mainCaption},
+        {"connectDelayEdit", "", 0, "", mainCaption},
+        {"budgetMoneyEdit", "x", 1, "0", mainCaption},
+        {"budgetCentsEdit", "1.5", 1, "0", mainCaption},
+        {"mailPeriodEdit", "5m", 1, "110", mainCaption},
+        {"portEdit", "11x", 1, "110", mailCaption},
+        {"portEdit", "", 0, "", mailCaption},
+        {"portEdit", "995", 0, "995", mailCaption},
     };
     auto form = opened();
     for (const auto& c : cases) {
         env.boxes.clear();
-        form->budgetMoneyEdit->setText(QStringLiteral("4"));
+        control<QLineEdit>(form, "budgetMoneyEdit")->setText(QStringLiteral("4"));
         env.boxes.clear();
-        QLineEdit* edit = (*form).*(c.edit);
+        QLineEdit* edit = control<QLineEdit>(form, c.edit);
         edit->setText(q(c.typed));
         EXPECT_EQ(edit->text(), q(c.left)) << c.typed;
         ASSERT_EQ(static_cast<int>(env.boxes.shown.size()), c.messages) << c.typed;
@@ -376,8 +398,9 @@ TEST_F(PreferencesDialogTest, NumericEditsRefuseOtherCharacters)
             EXPECT_EQ(box.caption, c.caption);
             EXPECT_EQ(box.icon, platform::MessageIcon::Exclamation);
         }
-        if (c.edit != &PreferencesDialog::budgetMoneyEdit) {
-            EXPECT_EQ(form->budgetMoneyEdit->text(), QStringLiteral("4")) << "another edit was reset by " << c.typed;
+        if (c.edit != std::string_view("budgetMoneyEdit")) {
+            EXPECT_EQ(control<QLineEdit>(form, "budgetMoneyEdit")->text(), QStringLiteral("4"))
+                << "another edit was reset by " << c.typed;
         }
     }
 }
@@ -390,25 +413,25 @@ TEST_F(PreferencesDialogTest, NumberEditsTakeOnlyWhatTheirValueCanBe)
     writeInt(HKLM, q(rk::kCounterAll), q(rk::vReset), 2);
     const QString tenKilobytes(10000, QLatin1Char('9'));
     struct Case {
-        QLineEdit* PreferencesDialog::*edit;
+        const char* edit;
         const char* key;
         const char* value;
         QString pasted;  // over the whole text
         QString typedAfter;
         const char* shown;
     } cases[] = {
-        {&PreferencesDialog::connectDelayEdit, rk::kSoftware, rk::vConnectDelay, "99999999999", "", "15"},
-        {&PreferencesDialog::connectDelayEdit, rk::kSoftware, rk::vConnectDelay, "86400", "", "86400"},
-        {&PreferencesDialog::connectDelayEdit, rk::kSoftware, rk::vConnectDelay, "8640", "1", "8640"},
-        {&PreferencesDialog::connectDelayEdit, rk::kSoftware, rk::vConnectDelay, "0", "7", "07"},
-        {&PreferencesDialog::budgetMoneyEdit, rk::kBudget, rk::vBudgetMoney, tenKilobytes, "", "999999999"},
-        {&PreferencesDialog::budgetCentsEdit, rk::kBudget, rk::vBudgetCents, tenKilobytes, "9", "999999999"},
+        {"connectDelayEdit", rk::kSoftware, rk::vConnectDelay, "99999999999", "", "15"},
+        {"connectDelayEdit", rk::kSoftware, rk::vConnectDelay, "86400", "", "86400"},
+        {"connectDelayEdit", rk::kSoftware, rk::vConnectDelay, "8640", "1", "8640"},
+        {"connectDelayEdit", rk::kSoftware, rk::vConnectDelay, "0", "7", "07"},
+        {"budgetMoneyEdit", rk::kBudget, rk::vBudgetMoney, tenKilobytes, "", "999999999"},
+        {"budgetCentsEdit", rk::kBudget, rk::vBudgetCents, tenKilobytes, "9", "999999999"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.pasted.left(20).toStdString());
         writeInt(HKCU, q(rk::kSoftware), q(rk::vConnectDelay), 15);
         auto form = opened();
-        QLineEdit* edit = (*form).*(c.edit);
+        QLineEdit* edit = control<QLineEdit>(form, c.edit);
         edit->selectAll();
         edit->insert(c.pasted);
         for (QChar typed : c.typedAfter) {
@@ -416,22 +439,22 @@ TEST_F(PreferencesDialogTest, NumberEditsTakeOnlyWhatTheirValueCanBe)
             edit->insert(typed);
         }
         EXPECT_EQ(edit->text(), q(c.shown));
-        form->okButton->click();
+        control<QPushButton>(form, "okButton")->click();
         EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(" | ").left(200).toStdString();
         EXPECT_EQ(readInt(HKCU, q(c.key), q(c.value)), q(c.shown).toInt());
     }
 
     writeInt(HKCU, q(rk::kSoftware), q(rk::vConnectDelay), 2147483647);
     auto form = opened();
-    EXPECT_EQ(form->connectDelayEdit->text(), QStringLiteral("2147483647"));
-    form->connectDelayEdit->end(false);
-    form->connectDelayEdit->backspace();
-    EXPECT_EQ(form->connectDelayEdit->text(), QStringLiteral("214748364"));
-    form->connectDelayEdit->insert(QStringLiteral("7"));
-    EXPECT_EQ(form->connectDelayEdit->text(), QStringLiteral("214748364"));
-    form->connectDelayEdit->selectAll();
-    form->connectDelayEdit->insert(QStringLiteral("30"));
-    form->okButton->click();
+    EXPECT_EQ(control<QLineEdit>(form, "connectDelayEdit")->text(), QStringLiteral("2147483647"));
+    control<QLineEdit>(form, "connectDelayEdit")->end(false);
+    control<QLineEdit>(form, "connectDelayEdit")->backspace();
+    EXPECT_EQ(control<QLineEdit>(form, "connectDelayEdit")->text(), QStringLiteral("214748364"));
+    control<QLineEdit>(form, "connectDelayEdit")->insert(QStringLiteral("7"));
+    EXPECT_EQ(control<QLineEdit>(form, "connectDelayEdit")->text(), QStringLiteral("214748364"));
+    control<QLineEdit>(form, "connectDelayEdit")->selectAll();
+    control<QLineEdit>(form, "connectDelayEdit")->insert(QStringLiteral("30"));
+    control<QPushButton>(form, "okButton")->click();
     EXPECT_EQ(readInt(HKCU, q(rk::kSoftware), q(rk::vConnectDelay)), 30);
 }
 
@@ -440,46 +463,44 @@ TEST_F(PreferencesDialogTest, NegativeStoredDelayFailsTheCheckWhileLoading)
     writeInt(HKCU, q(rk::kSoftware), q(rk::vConnectDelay), -5);
     auto form = opened();
     EXPECT_EQ(env.boxes.texts(), QStringList{"Incorrect number !"});
-    EXPECT_EQ(form->connectDelayEdit->text(), QStringLiteral("0"));
+    EXPECT_EQ(control<QLineEdit>(form, "connectDelayEdit")->text(), QStringLiteral("0"));
 }
 
 TEST_F(PreferencesDialogTest, EmptyConnectDelayWritesNothingAndShowsTheStoredValue)
 {
     auto form = opened();
-    form->connectDelayEdit->clear();
-    form->okButton->click();
+    control<QLineEdit>(form, "connectDelayEdit")->clear();
+    control<QPushButton>(form, "okButton")->click();
     EXPECT_EQ(readInt(HKCU, q(rk::kSoftware), q(rk::vConnectDelay)), 15);
-    EXPECT_EQ(form->connectDelayEdit->text(), QStringLiteral("15"));
+    EXPECT_EQ(control<QLineEdit>(form, "connectDelayEdit")->text(), QStringLiteral("15"));
 }
 
 TEST_F(PreferencesDialogTest, NumberThatCannotConvertKeepsTheDialogOpenAndWritesNothing)
 {
     struct Case {
-        QLineEdit* PreferencesDialog::*edit;
-        QWidget* PreferencesDialog::*page;
-    } cases[] = {{&PreferencesDialog::budgetMoneyEdit, &PreferencesDialog::budgetPage},
-                 {&PreferencesDialog::budgetCentsEdit, &PreferencesDialog::budgetPage},
-                 {&PreferencesDialog::mailPeriodEdit, &PreferencesDialog::emailPage}};
+        const char* edit;
+        const char* page;
+    } cases[] = {{"budgetMoneyEdit", "budgetPage"}, {"budgetCentsEdit", "budgetPage"}, {"mailPeriodEdit", "emailPage"}};
     writeAccount(
         {QStringLiteral("home"), QStringLiteral("u"), QStringLiteral("p"), QStringLiteral("pop.home"), 110, 0});
     platform::Application::instance().setTitle(q(program::kApplicationTitle));
     for (const auto& c : cases) {
         auto form = opened();
-        form->autostartCheck->setChecked(true);
-        form->logoCheck->setChecked(false);
-        form->execLinesEdit->setPlainText(QStringLiteral("/bin/true"));
-        form->accountNameEdit->setText(QStringLiteral("work"));
-        form->newAccountButton->click();
-        ((*form).*(c.edit))->clear();
-        form->pageTabs->setCurrentWidget(form->startupPage);
+        control<QCheckBox>(form, "autostartCheck")->setChecked(true);
+        control<QCheckBox>(form, "logoCheck")->setChecked(false);
+        control<QPlainTextEdit>(form, "execLinesEdit")->setPlainText(QStringLiteral("/bin/true"));
+        control<QLineEdit>(form, "accountNameEdit")->setText(QStringLiteral("work"));
+        control<QPushButton>(form, "newAccountButton")->click();
+        control<QLineEdit>(form, c.edit)->clear();
+        control<QTabWidget>(form, "pageTabs")->setCurrentWidget(control<QWidget>(form, "startupPage"));
 
-        form->okButton->click();
+        control<QPushButton>(form, "okButton")->click();
         ASSERT_EQ(env.boxes.shown.size(), 1u);
         EXPECT_EQ(env.boxes.shown[0].text, QStringLiteral("'' is not a valid integer value."));
         EXPECT_EQ(env.boxes.shown[0].caption, q(program::kApplicationTitle));
         EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Error);
         EXPECT_TRUE(form->isVisible());
-        EXPECT_EQ(form->pageTabs->currentWidget(), (*form).*(c.page));
+        EXPECT_EQ(control<QTabWidget>(form, "pageTabs")->currentWidget(), control<QWidget>(form, c.page));
         EXPECT_FALSE(valueExists(HKLM, q(rk::kRun), q(rk::vAutostart)));
         EXPECT_EQ(readInt(HKCU, q(rk::kSoftware), q(rk::vLogo)), 1);
         EXPECT_EQ(readInt(HKCU, q(rk::kExec), q(rk::vLines)), 0);
@@ -487,9 +508,9 @@ TEST_F(PreferencesDialogTest, NumberThatCannotConvertKeepsTheDialogOpenAndWrites
         EXPECT_EQ(readInt(HKCU, pref::accountKey("home"), q(rk::vAccountChecked)), 0);
         // Nothing typed was lost: fixed, the same OK saves it all.
         EXPECT_EQ(listLines(*form), (QStringList{"home", "work"}));
-        ((*form).*(c.edit))->setText(QStringLiteral("1"));
+        control<QLineEdit>(form, c.edit)->setText(QStringLiteral("1"));
         env.boxes.clear();
-        form->okButton->click();
+        control<QPushButton>(form, "okButton")->click();
         EXPECT_TRUE(env.boxes.shown.empty());
         EXPECT_FALSE(form->isVisible());
         EXPECT_EQ(readInt(HKCU, q(rk::kSoftware), q(rk::vLogo)), 0);
@@ -512,12 +533,11 @@ TEST_F(PreferencesDialogTest, NumberThatCannotConvertKeepsTheDialogOpenAndWrites
 TEST_F(PreferencesDialogTest, EnterInTheBudgetEditsRunsOkOnce)
 {
     writeInt(HKLM, q(rk::kCounterAll), q(rk::vReset), 4);
-    for (QLineEdit* PreferencesDialog::*edit :
-         {&PreferencesDialog::budgetMoneyEdit, &PreferencesDialog::budgetCentsEdit}) {
+    for (const char* edit : {"budgetMoneyEdit", "budgetCentsEdit"}) {
         auto form = opened();
-        form->budgetOnCheck->setChecked(true);
+        control<QCheckBox>(form, "budgetOnCheck")->setChecked(true);
         QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
-        QCoreApplication::sendEvent((*form).*edit, &press);
+        QCoreApplication::sendEvent(control<QLineEdit>(form, edit), &press);
         // The budget refusal is shown once per OK sequence.
         EXPECT_EQ(env.boxes.shown.size(), 1u);
         EXPECT_FALSE(form->isVisible());
@@ -540,9 +560,9 @@ TEST_F(PreferencesDialogTest, BudgetNeedsTheMonthlyCounter)
         writeInt(HKLM, q(rk::kCounterAll), q(rk::vReset), c.reset);
         writeInt(HKCU, q(rk::kBudget), q(rk::vOnOff), c.ticked ? 0 : 1);
         auto form = opened();
-        form->budgetOnCheck->setChecked(c.ticked);
-        form->budgetMoneyEdit->setText(QStringLiteral("2"));
-        form->okButton->click();
+        control<QCheckBox>(form, "budgetOnCheck")->setChecked(c.ticked);
+        control<QLineEdit>(form, "budgetMoneyEdit")->setText(QStringLiteral("2"));
+        control<QPushButton>(form, "okButton")->click();
         if (c.message) {
             ASSERT_EQ(env.boxes.shown.size(), 1u) << "reset " << c.reset;
             EXPECT_TRUE(env.boxes.shown[0].text.startsWith("You can't use Rozad Izeruveva function until Counter"));
@@ -554,7 +574,7 @@ TEST_F(PreferencesDialogTest, BudgetNeedsTheMonthlyCounter)
         EXPECT_EQ(readInt(HKCU, q(rk::kBudget), q(rk::vOnOff)), c.stored) << "reset " << c.reset;
         // The rest of the budget is saved either way, and the balance shows it at once.
         EXPECT_EQ(readInt(HKCU, q(rk::kBudget), q(rk::vBudgetMoney)), 2) << "reset " << c.reset;
-        EXPECT_EQ(mainWindow->budgetLeftLabel->text(),
+        EXPECT_EQ(control<QLabel>(mainWindow, "budgetLeftLabel")->text(),
                   c.stored ? QStringLiteral("2 dol. 0 c.") : QString(14, QLatin1Char('-')))
             << "reset " << c.reset;
     }
@@ -577,8 +597,8 @@ TEST_F(PreferencesDialogTest, TrayModeFollowsTheBoxOnOk)
     for (const auto& c : cases) {
         env.tray.available = c.available;
         auto form = opened();
-        form->trayModeCheck->setChecked(c.ticked);
-        form->okButton->click();
+        control<QCheckBox>(form, "trayModeCheck")->setChecked(c.ticked);
+        control<QPushButton>(form, "okButton")->click();
         EXPECT_EQ(env.tray.exists(), c.icon) << c.available << c.ticked;
         EXPECT_EQ(mainWindow->tray().inTray(), c.trayMode == 1) << c.available << c.ticked;
         EXPECT_EQ(env.taskbar.isShown(), c.taskbarShown) << c.available << c.ticked;
@@ -598,20 +618,20 @@ TEST_F(PreferencesDialogTest, OkRewritesTheWholeAccountKey)
 
     auto form = opened();
     ASSERT_EQ(listLines(*form), (QStringList{"alpha", "beta", "gamma"}));
-    EXPECT_EQ(form->accountList->currentRow(), 0);
-    EXPECT_EQ(form->accountNameEdit->text(), QStringLiteral("alpha"));
-    EXPECT_EQ(form->userEdit->text(), QStringLiteral("al"));
-    EXPECT_EQ(form->passwordEdit->text(), QStringLiteral("pa"));
-    EXPECT_EQ(form->hostEdit->text(), QStringLiteral("pop.a"));
-    EXPECT_EQ(form->portEdit->text(), QStringLiteral("995"));
+    EXPECT_EQ(control<QListWidget>(form, "accountList")->currentRow(), 0);
+    EXPECT_EQ(control<QLineEdit>(form, "accountNameEdit")->text(), QStringLiteral("alpha"));
+    EXPECT_EQ(control<QLineEdit>(form, "userEdit")->text(), QStringLiteral("al"));
+    EXPECT_EQ(control<QLineEdit>(form, "passwordEdit")->text(), QStringLiteral("pa"));
+    EXPECT_EQ(control<QLineEdit>(form, "hostEdit")->text(), QStringLiteral("pop.a"));
+    EXPECT_EQ(control<QLineEdit>(form, "portEdit")->text(), QStringLiteral("995"));
 
-    form->accountList->setCurrentRow(2);  // as a click does
-    EXPECT_EQ(form->userEdit->text(), QStringLiteral("ga"));
-    form->accountNameEdit->setText(QStringLiteral("delta"));
-    form->renameAccountButton->click();
-    form->userEdit->setText(QStringLiteral("de"));
-    form->accountList->setCurrentRow(1);
-    form->deleteAccountButton->click();  // answered Yes
+    control<QListWidget>(form, "accountList")->setCurrentRow(2);  // as a click does
+    EXPECT_EQ(control<QLineEdit>(form, "userEdit")->text(), QStringLiteral("ga"));
+    control<QLineEdit>(form, "accountNameEdit")->setText(QStringLiteral("delta"));
+    control<QPushButton>(form, "renameAccountButton")->click();
+    control<QLineEdit>(form, "userEdit")->setText(QStringLiteral("de"));
+    control<QListWidget>(form, "accountList")->setCurrentRow(1);
+    control<QPushButton>(form, "deleteAccountButton")->click();  // answered Yes
     ASSERT_EQ(env.boxes.shown.size(), 1u);
     EXPECT_EQ(env.boxes.shown[0].text, QStringLiteral("Are you sure to delete tariff 'beta'?"));
     EXPECT_EQ(env.boxes.shown[0].caption, q(pref::kMailCaption));
@@ -620,7 +640,7 @@ TEST_F(PreferencesDialogTest, OkRewritesTheWholeAccountKey)
     // Until OK nothing leaves the registry.
     EXPECT_EQ(subkeyNames(HKCU, q(rk::kEmailAccounts)), (QStringList{"alpha", "beta", "gamma"}));
 
-    form->okButton->click();
+    control<QPushButton>(form, "okButton")->click();
     EXPECT_EQ(subkeyNames(HKCU, q(rk::kEmailAccounts)), (QStringList{"alpha", "delta"}));
     const Account alpha = storedAccount("alpha");
     EXPECT_EQ(alpha.user, QStringLiteral("al"));
@@ -635,8 +655,8 @@ TEST_F(PreferencesDialogTest, OkRewritesTheWholeAccountKey)
     EXPECT_EQ(valueNames(HKCU, pref::accountKey("delta")),
               (QStringList{"User", "Password", "Host", "Port", "Checked"}));
     // Closing empties the list and the name edit.
-    EXPECT_EQ(form->accountList->count(), 0);
-    EXPECT_EQ(form->accountNameEdit->text(), QString());
+    EXPECT_EQ(control<QListWidget>(form, "accountList")->count(), 0);
+    EXPECT_EQ(control<QLineEdit>(form, "accountNameEdit")->text(), QString());
 }
 
 TEST_F(PreferencesDialogTest, NoAccountLeavesAnEmptyKeyAndDefaultEdits)
@@ -644,47 +664,47 @@ TEST_F(PreferencesDialogTest, NoAccountLeavesAnEmptyKeyAndDefaultEdits)
     writeAccount({QStringLiteral("only"), QStringLiteral("u"), QStringLiteral("p"), QStringLiteral("h"), 995, 1});
     auto form = opened();
     env.boxes.queueAnswer(platform::Answer::No);
-    form->deleteAccountButton->click();
+    control<QPushButton>(form, "deleteAccountButton")->click();
     EXPECT_EQ(listLines(*form), QStringList{"only"});
-    form->deleteAccountButton->click();
-    EXPECT_EQ(form->accountList->count(), 0);
-    EXPECT_EQ(form->accountNameEdit->text(), QString());
-    EXPECT_EQ(form->userEdit->text(), QString());
-    EXPECT_EQ(form->portEdit->text(), QStringLiteral("110"));
+    control<QPushButton>(form, "deleteAccountButton")->click();
+    EXPECT_EQ(control<QListWidget>(form, "accountList")->count(), 0);
+    EXPECT_EQ(control<QLineEdit>(form, "accountNameEdit")->text(), QString());
+    EXPECT_EQ(control<QLineEdit>(form, "userEdit")->text(), QString());
+    EXPECT_EQ(control<QLineEdit>(form, "portEdit")->text(), QStringLiteral("110"));
 
-    form->cancelButton->click();  // Cancel: the account is still stored and shown again
+    control<QPushButton>(form, "cancelButton")->click();  // Cancel: the account is still stored and shown again
     EXPECT_EQ(subkeyNames(HKCU, q(rk::kEmailAccounts)), QStringList{"only"});
     form->show();
     EXPECT_EQ(listLines(*form), QStringList{"only"});
-    EXPECT_EQ(form->portEdit->text(), QStringLiteral("995"));
+    EXPECT_EQ(control<QLineEdit>(form, "portEdit")->text(), QStringLiteral("995"));
 
-    form->deleteAccountButton->click();
-    form->okButton->click();
+    control<QPushButton>(form, "deleteAccountButton")->click();
+    control<QPushButton>(form, "okButton")->click();
     EXPECT_EQ(subkeyNames(HKCU, q(rk::kEmailAccounts)), QStringList());
     form->show();
-    EXPECT_EQ(form->accountList->count(), 0);
-    EXPECT_EQ(form->portEdit->text(), QStringLiteral("110"));
+    EXPECT_EQ(control<QListWidget>(form, "accountList")->count(), 0);
+    EXPECT_EQ(control<QLineEdit>(form, "portEdit")->text(), QStringLiteral("110"));
 }
 
 TEST_F(PreferencesDialogTest, NewStoresTheShownAccountFirstAndEmptyPortSavesZero)
 {
     auto form = opened();
     typeNewAccount(*form, QStringLiteral("first"), QStringLiteral("one"));
-    form->portEdit->setText(QStringLiteral("995"));
+    control<QLineEdit>(form, "portEdit")->setText(QStringLiteral("995"));
     typeNewAccount(*form, QStringLiteral("second"));
-    EXPECT_EQ(form->accountList->currentRow(), 1);
-    EXPECT_EQ(form->userEdit->text(), QString());
-    EXPECT_EQ(form->portEdit->text(), QStringLiteral("110"));
-    form->portEdit->clear();
+    EXPECT_EQ(control<QListWidget>(form, "accountList")->currentRow(), 1);
+    EXPECT_EQ(control<QLineEdit>(form, "userEdit")->text(), QString());
+    EXPECT_EQ(control<QLineEdit>(form, "portEdit")->text(), QStringLiteral("110"));
+    control<QLineEdit>(form, "portEdit")->clear();
 
-    form->accountList->setCurrentRow(0);
-    EXPECT_EQ(form->userEdit->text(), QStringLiteral("one"));
-    EXPECT_EQ(form->portEdit->text(), QStringLiteral("995"));
-    EXPECT_EQ(form->accountNameEdit->text(), QStringLiteral("first"));
-    form->accountList->setCurrentRow(1);
-    EXPECT_EQ(form->portEdit->text(), QStringLiteral("0"));
+    control<QListWidget>(form, "accountList")->setCurrentRow(0);
+    EXPECT_EQ(control<QLineEdit>(form, "userEdit")->text(), QStringLiteral("one"));
+    EXPECT_EQ(control<QLineEdit>(form, "portEdit")->text(), QStringLiteral("995"));
+    EXPECT_EQ(control<QLineEdit>(form, "accountNameEdit")->text(), QStringLiteral("first"));
+    control<QListWidget>(form, "accountList")->setCurrentRow(1);
+    EXPECT_EQ(control<QLineEdit>(form, "portEdit")->text(), QStringLiteral("0"));
 
-    form->okButton->click();
+    control<QPushButton>(form, "okButton")->click();
     EXPECT_EQ(storedAccount("first").port, 995);
     EXPECT_EQ(storedAccount("second").port, 0);
 }
@@ -692,30 +712,29 @@ TEST_F(PreferencesDialogTest, NewStoresTheShownAccountFirstAndEmptyPortSavesZero
 TEST_F(PreferencesDialogTest, NewAndRenameRefuseBadNames)
 {
     struct Case {
-        QPushButton* PreferencesDialog::*button;
+        const char* button;
         const char* name;
         const char* message;  // nullptr: accepted
     } cases[] = {
-        {&PreferencesDialog::newAccountButton, "", "You have to enter account's name !"},
-        {&PreferencesDialog::newAccountButton, "home", "The account you want to create is allready in the list!"},
-        {&PreferencesDialog::newAccountButton, "HOME", "The account you want to create is allready in the list!"},
-        {&PreferencesDialog::newAccountButton, "a\\b", "The account's name can't contain \"\\\" !"},
-        {&PreferencesDialog::renameAccountButton, "", "You have to enter account's name !"},
-        {&PreferencesDialog::renameAccountButton, "work", "The account you want to rename is already in the list!"},
-        {&PreferencesDialog::renameAccountButton, "Work", "The account you want to rename is already in the list!"},
-        {&PreferencesDialog::renameAccountButton, "home",
-         "The account you want to rename is already in the list!"},  // its own name
-        {&PreferencesDialog::renameAccountButton, "a\\b", "The account's name can't contain \"\\\" !"},
-        {&PreferencesDialog::renameAccountButton, "Home", nullptr},  // a change of case of its own name
-        {&PreferencesDialog::renameAccountButton, "house", nullptr},
-        {&PreferencesDialog::newAccountButton, "third", nullptr},
+        {"newAccountButton", "", "You have to enter account's name !"},
+        {"newAccountButton", "home", "The account you want to create is allready in the list!"},
+        {"newAccountButton", "HOME", "The account you want to create is allready in the list!"},
+        {"newAccountButton", "a\\b", "The account's name can't contain \"\\\" !"},
+        {"renameAccountButton", "", "You have to enter account's name !"},
+        {"renameAccountButton", "work", "The account you want to rename is already in the list!"},
+        {"renameAccountButton", "Work", "The account you want to rename is already in the list!"},
+        {"renameAccountButton", "home", "The account you want to rename is already in the list!"},  // its own name
+        {"renameAccountButton", "a\\b", "The account's name can't contain \"\\\" !"},
+        {"renameAccountButton", "Home", nullptr},  // a change of case of its own name
+        {"renameAccountButton", "house", nullptr},
+        {"newAccountButton", "third", nullptr},
     };
     for (const auto& c : cases) {
         writeAccount({QStringLiteral("home"), {}, {}, {}, 110, 1});
         writeAccount({QStringLiteral("work"), {}, {}, {}, 110, 1});
         auto form = opened();
-        form->accountNameEdit->setText(q(c.name));
-        ((*form).*(c.button))->click();
+        control<QLineEdit>(form, "accountNameEdit")->setText(q(c.name));
+        control<QPushButton>(form, c.button)->click();
         if (c.message) {
             ASSERT_EQ(env.boxes.shown.size(), 1u) << c.name;
             EXPECT_EQ(env.boxes.shown[0].text, q(c.message));
@@ -725,10 +744,10 @@ TEST_F(PreferencesDialogTest, NewAndRenameRefuseBadNames)
         } else {
             EXPECT_TRUE(env.boxes.shown.empty()) << c.name;
             EXPECT_TRUE(listLines(*form).contains(q(c.name))) << c.name;
-            form->okButton->click();
+            control<QPushButton>(form, "okButton")->click();
             EXPECT_TRUE(subkeyNames(HKCU, q(rk::kEmailAccounts)).contains(q(c.name))) << c.name;
             EXPECT_EQ(subkeyNames(HKCU, q(rk::kEmailAccounts)).size(),
-                      c.button == &PreferencesDialog::newAccountButton ? 3 : 2);
+                      c.button == std::string_view("newAccountButton") ? 3 : 2);
         }
         platform::Registry r;
         r.setRootKey(HKCU);
@@ -742,15 +761,15 @@ TEST_F(PreferencesDialogTest, TwentyAccountsAtMost)
     for (int i = 0; i < 20; ++i)
         typeNewAccount(*form, QStringLiteral("acc%1").arg(i), QStringLiteral("user%1").arg(i));
     EXPECT_TRUE(env.boxes.shown.empty());
-    ASSERT_EQ(form->accountList->count(), 20);
+    ASSERT_EQ(control<QListWidget>(form, "accountList")->count(), 20);
 
     typeNewAccount(*form, QStringLiteral("acc3"));
     typeNewAccount(*form, QStringLiteral("acc20"));
     EXPECT_EQ(env.boxes.texts(),
               (QStringList{"The account you want to create is allready in the list!", "Maximum can be 20 accounts"}));
-    EXPECT_EQ(form->accountList->count(), 20);
+    EXPECT_EQ(control<QListWidget>(form, "accountList")->count(), 20);
 
-    form->okButton->click();
+    control<QPushButton>(form, "okButton")->click();
     EXPECT_EQ(subkeyNames(HKCU, q(rk::kEmailAccounts)).size(), 20);
     EXPECT_EQ(storedAccount("acc0").user, QStringLiteral("user0"));
     EXPECT_EQ(storedAccount("acc19").user, QStringLiteral("user19"));
@@ -762,14 +781,14 @@ TEST_F(PreferencesDialogTest, NumbersStoredWiderThanTheirEditAreKeptWhole)
     writeAccount({QStringLiteral("plain"), QStringLiteral("p"), {}, QStringLiteral("pop.plain"), 110, 1});
     writeInt(HKCU, q(rk::kEmail), q(rk::vMinutes), 12345);
     auto form = opened();
-    EXPECT_EQ(form->portEdit->text(), QStringLiteral("11110"));
-    EXPECT_EQ(form->mailPeriodEdit->text(), QStringLiteral("12345"));
-    form->accountList->setCurrentRow(1);
+    EXPECT_EQ(control<QLineEdit>(form, "portEdit")->text(), QStringLiteral("11110"));
+    EXPECT_EQ(control<QLineEdit>(form, "mailPeriodEdit")->text(), QStringLiteral("12345"));
+    control<QListWidget>(form, "accountList")->setCurrentRow(1);
     // Typing is bounded by the edit's own room again.
-    form->portEdit->setText(QStringLiteral("99999"));
-    EXPECT_EQ(form->portEdit->text(), QStringLiteral("9999"));
-    form->portEdit->setText(QStringLiteral("110"));
-    form->okButton->click();
+    control<QLineEdit>(form, "portEdit")->setText(QStringLiteral("99999"));
+    EXPECT_EQ(control<QLineEdit>(form, "portEdit")->text(), QStringLiteral("9999"));
+    control<QLineEdit>(form, "portEdit")->setText(QStringLiteral("110"));
+    control<QPushButton>(form, "okButton")->click();
     EXPECT_EQ(storedAccount("wide").port, 11110);
     EXPECT_EQ(storedAccount("plain").port, 110);
     EXPECT_EQ(readInt(HKCU, q(rk::kEmail), q(rk::vMinutes)), 12345);
@@ -781,16 +800,16 @@ TEST_F(PreferencesDialogTest, FieldsAreCutToTheirRoom)
     // Written by something else, longer than the fields hold.
     writeAccount({QStringLiteral("long"), longText, longText, longText, 110, 1});
     auto form = opened();
-    EXPECT_EQ(form->userEdit->text().size(), pref::kUserChars);
-    EXPECT_EQ(form->passwordEdit->text().size(), pref::kPasswordChars);
-    EXPECT_EQ(form->hostEdit->text().size(), pref::kHostChars);
-    form->accountNameEdit->setText(longText);
-    EXPECT_EQ(form->accountNameEdit->text().size(), pref::kAccountNameChars);
-    form->renameAccountButton->click();
-    form->portEdit->setText(QStringLiteral("123456"));
-    EXPECT_EQ(form->portEdit->text(), QStringLiteral("1234"));
+    EXPECT_EQ(control<QLineEdit>(form, "userEdit")->text().size(), pref::kUserChars);
+    EXPECT_EQ(control<QLineEdit>(form, "passwordEdit")->text().size(), pref::kPasswordChars);
+    EXPECT_EQ(control<QLineEdit>(form, "hostEdit")->text().size(), pref::kHostChars);
+    control<QLineEdit>(form, "accountNameEdit")->setText(longText);
+    EXPECT_EQ(control<QLineEdit>(form, "accountNameEdit")->text().size(), pref::kAccountNameChars);
+    control<QPushButton>(form, "renameAccountButton")->click();
+    control<QLineEdit>(form, "portEdit")->setText(QStringLiteral("123456"));
+    EXPECT_EQ(control<QLineEdit>(form, "portEdit")->text(), QStringLiteral("1234"));
 
-    form->okButton->click();
+    control<QPushButton>(form, "okButton")->click();
     const QString cutName = longText.left(pref::kAccountNameChars);
     ASSERT_EQ(subkeyNames(HKCU, q(rk::kEmailAccounts)), QStringList{cutName});
     const Account stored = storedAccount(cutName);
@@ -814,13 +833,13 @@ TEST_F(PreferencesDialogTest, ALoadThatStopsEarlyLeavesTheProgramListAndAccounts
 
     auto form = opened();
     ASSERT_EQ(env.boxes.texts(), QStringList({"Failed to get data for 'Maxd'."}));
-    EXPECT_TRUE(form->execLinesEdit->toPlainText().isEmpty());
-    EXPECT_EQ(form->accountList->count(), 0);
-    form->budgetMoneyEdit->setText(QStringLiteral("2"));
-    form->budgetCentsEdit->setText(QStringLiteral("50"));
-    form->mailPeriodEdit->setText(QStringLiteral("5"));
+    EXPECT_TRUE(control<QPlainTextEdit>(form, "execLinesEdit")->toPlainText().isEmpty());
+    EXPECT_EQ(control<QListWidget>(form, "accountList")->count(), 0);
+    control<QLineEdit>(form, "budgetMoneyEdit")->setText(QStringLiteral("2"));
+    control<QLineEdit>(form, "budgetCentsEdit")->setText(QStringLiteral("50"));
+    control<QLineEdit>(form, "mailPeriodEdit")->setText(QStringLiteral("5"));
     env.boxes.clear();
-    form->okButton->click();
+    control<QPushButton>(form, "okButton")->click();
     EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(" | ").toStdString();
     EXPECT_FALSE(form->isVisible());
 
@@ -834,7 +853,8 @@ TEST_F(PreferencesDialogTest, ALoadThatStopsEarlyLeavesTheProgramListAndAccounts
 
     form->show();
     EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(" | ").toStdString();
-    EXPECT_EQ(form->execLinesEdit->toPlainText(), QStringLiteral("/usr/bin/mail\n/usr/bin/news\n"));
+    EXPECT_EQ(control<QPlainTextEdit>(form, "execLinesEdit")->toPlainText(),
+              QStringLiteral("/usr/bin/mail\n/usr/bin/news\n"));
     EXPECT_EQ(listLines(*form), QStringList({"Home"}));
 }
 
@@ -849,16 +869,16 @@ TEST_F(PreferencesDialogTest, LoadNeverGoesPastTheTable)
 
     auto form = opened();
     EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(" | ").toStdString();
-    ASSERT_EQ(form->accountList->count(), 20);
-    EXPECT_EQ(form->accountList->item(0)->text(), QStringLiteral("noport"));
-    EXPECT_EQ(form->userEdit->text(), QStringLiteral("kept"));
-    EXPECT_EQ(form->portEdit->text(), QStringLiteral("110"));
-    EXPECT_EQ(form->accountList->item(19)->text(), QStringLiteral("m18"));
-    form->accountList->setCurrentRow(19);
-    EXPECT_EQ(form->userEdit->text(), QStringLiteral("u18"));
+    ASSERT_EQ(control<QListWidget>(form, "accountList")->count(), 20);
+    EXPECT_EQ(control<QListWidget>(form, "accountList")->item(0)->text(), QStringLiteral("noport"));
+    EXPECT_EQ(control<QLineEdit>(form, "userEdit")->text(), QStringLiteral("kept"));
+    EXPECT_EQ(control<QLineEdit>(form, "portEdit")->text(), QStringLiteral("110"));
+    EXPECT_EQ(control<QListWidget>(form, "accountList")->item(19)->text(), QStringLiteral("m18"));
+    control<QListWidget>(form, "accountList")->setCurrentRow(19);
+    EXPECT_EQ(control<QLineEdit>(form, "userEdit")->text(), QStringLiteral("u18"));
 
     // Saved again whole, so the mail checker reads it too.
-    form->okButton->click();
+    control<QPushButton>(form, "okButton")->click();
     EXPECT_EQ(subkeyNames(HKCU, q(rk::kEmailAccounts)).size(), 20);
     const Account kept = storedAccount("noport");
     EXPECT_EQ(kept.host, QStringLiteral("pop.kept"));

@@ -1,6 +1,7 @@
 // The Providers dialog: the providers and profiles it finds, the drags that assign and
 // remove profiles, switching providers, OK's day slots, and a profile's way from the
 // Tariffs Options dialog through a slot to a charged minute.
+#include "Controls.h"
 #include "TariffFixtures.h"
 #include "Charging.h"
 #include "Formats.h"
@@ -71,17 +72,21 @@ protected:
     QStringList captions() const
     {
         QStringList result;
-        for (int d = 0; d < dialog->dayList->topLevelItemCount(); ++d)
-            result << dialog->dayList->topLevelItem(d)->text(0);
+        for (int d = 0; d < control<QTreeWidget>(dialog, "dayList")->topLevelItemCount(); ++d)
+            result << control<QTreeWidget>(dialog, "dayList")->topLevelItem(d)->text(0);
         return result;
     }
     QPoint tariffRow(int row) const
     {
-        return dialog->profileList->visualItemRect(dialog->profileList->topLevelItem(row)).center();
+        return control<QTreeWidget>(dialog, "profileList")
+            ->visualItemRect(control<QTreeWidget>(dialog, "profileList")->topLevelItem(row))
+            .center();
     }
     QPoint dayRow(int row) const
     {
-        return dialog->dayList->visualItemRect(dialog->dayList->topLevelItem(row)).center();
+        return control<QTreeWidget>(dialog, "dayList")
+            ->visualItemRect(control<QTreeWidget>(dialog, "dayList")->topLevelItem(row))
+            .center();
     }
     QPoint belowTheRows(QTreeWidget* list) const { return QPoint(10, list->viewport()->height() - 3); }
 
@@ -90,9 +95,9 @@ protected:
     {
         dialog->profileListPressed(Qt::LeftButton, tariffRow(profile));
         bool accept = false;
-        dialog->dayListDragOver(dialog->profileList, dayRow(day), accept);
+        dialog->dayListDragOver(control<QTreeWidget>(dialog, "profileList"), dayRow(day), accept);
         ASSERT_TRUE(accept);
-        dialog->dayListDropped(dialog->profileList, dayRow(day));
+        dialog->dayListDropped(control<QTreeWidget>(dialog, "profileList"), dayRow(day));
     }
 
     TestEnvironment env;
@@ -112,26 +117,26 @@ TEST_F(ProvidersTest, OpeningShowsProvidersProfilesAndTheFirstProvidersSlots)
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Providers"));
     EXPECT_EQ(dialog->size(), QSize(361, 297));
     EXPECT_TRUE(env.boxes.shown.empty());
-    ASSERT_EQ(dialog->providerList->count(), 3);
-    EXPECT_EQ(dialog->providerList->item(2)->text(), QStringLiteral("Work"));
-    EXPECT_EQ(dialog->providerList->currentRow(), 0);
+    ASSERT_EQ(control<QListWidget>(dialog, "providerList")->count(), 3);
+    EXPECT_EQ(control<QListWidget>(dialog, "providerList")->item(2)->text(), QStringLiteral("Work"));
+    EXPECT_EQ(control<QListWidget>(dialog, "providerList")->currentRow(), 0);
     ASSERT_EQ(dialog->TariffCount, 2);
-    EXPECT_EQ(dialog->profileList->topLevelItem(1)->text(0), QStringLiteral("Night"));
+    EXPECT_EQ(control<QTreeWidget>(dialog, "profileList")->topLevelItem(1)->text(0), QStringLiteral("Night"));
     EXPECT_EQ(dialog->AvailableTariffs[0].DayCost, 10);
     EXPECT_EQ(dialog->AvailableTariffs[1].OCPD, 1);
     EXPECT_EQ(captions(), QStringList({"", "Day", "", "", "", "", "", "Night"}));
     QStringList days;
     for (int d = 0; d < 8; ++d)
-        days << dialog->dayList->topLevelItem(d)->text(1);
+        days << control<QTreeWidget>(dialog, "dayList")->topLevelItem(d)->text(1);
     EXPECT_EQ(days,
               QStringList({"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Holiday"}));
 
     // A provider never saved shows empty rows and gets no key by being shown.
-    dialog->providerList->setCurrentRow(1);
+    control<QListWidget>(dialog, "providerList")->setCurrentRow(1);
     EXPECT_EQ(captions(), QStringList(8, QString()));
     EXPECT_FALSE(keyExists(providerKey("Home")));
     dialog->reject();
-    EXPECT_EQ(dialog->providerList->count(), 0);
+    EXPECT_EQ(control<QListWidget>(dialog, "providerList")->count(), 0);
 }
 
 TEST_F(ProvidersTest, SelectedRowsAreDrawnInTheSelectionColour)
@@ -140,11 +145,12 @@ TEST_F(ProvidersTest, SelectedRowsAreDrawnInTheSelectionColour)
     writeProfile("Day", {8, 20, 10, 3, 0});
     writeProfile("Night", {0, 0, 2, 2, 1});
     open();
-    dialog->profileList->setCurrentItem(dialog->profileList->topLevelItem(1));
-    dialog->dayList->setCurrentItem(dialog->dayList->topLevelItem(3));
-    dialog->cancelButton->setFocus();  // neither list has the focus: the selection still shows
+    control<QTreeWidget>(dialog, "profileList")
+        ->setCurrentItem(control<QTreeWidget>(dialog, "profileList")->topLevelItem(1));
+    control<QTreeWidget>(dialog, "dayList")->setCurrentItem(control<QTreeWidget>(dialog, "dayList")->topLevelItem(3));
+    control<QPushButton>(dialog, "cancelButton")->setFocus();  // neither list has the focus: the selection still shows
     QCoreApplication::processEvents();
-    for (QTreeWidget* list : {dialog->profileList, dialog->dayList}) {
+    for (QTreeWidget* list : {control<QTreeWidget>(dialog, "profileList"), control<QTreeWidget>(dialog, "dayList")}) {
         SCOPED_TRACE(list->objectName().toStdString());
         const QImage image = list->viewport()->grab().toImage();
         const QRect row = list->visualItemRect(list->currentItem());
@@ -168,9 +174,9 @@ TEST_F(ProvidersTest, DragsAssignAndRemoveProfiles)
     // Only a left press on a row arms a drag.
     dialog->profileListPressed(Qt::RightButton, tariffRow(1));
     EXPECT_EQ(dialog->DragSource, tariff::NoDrag);
-    dialog->profileListPressed(Qt::LeftButton, belowTheRows(dialog->profileList));
+    dialog->profileListPressed(Qt::LeftButton, belowTheRows(control<QTreeWidget>(dialog, "profileList")));
     EXPECT_EQ(dialog->DragSource, tariff::NoDrag);
-    dialog->dayListDragOver(dialog->profileList, dayRow(3), accept);
+    dialog->dayListDragOver(control<QTreeWidget>(dialog, "profileList"), dayRow(3), accept);
     EXPECT_FALSE(accept);
 
     dialog->profileListPressed(Qt::LeftButton, tariffRow(1));
@@ -183,9 +189,10 @@ TEST_F(ProvidersTest, DragsAssignAndRemoveProfiles)
         QPoint where;
         bool accepted;
     } overs[] = {
-        {"a day row", dialog->profileList, dayRow(3), true},
-        {"below the rows", dialog->profileList, belowTheRows(dialog->dayList), false},
-        {"from something other than a list view", dialog->okButton, dayRow(3), false},
+        {"a day row", control<QTreeWidget>(dialog, "profileList"), dayRow(3), true},
+        {"below the rows", control<QTreeWidget>(dialog, "profileList"),
+         belowTheRows(control<QTreeWidget>(dialog, "dayList")), false},
+        {"from something other than a list view", control<QPushButton>(dialog, "okButton"), dayRow(3), false},
         {"from nowhere", nullptr, dayRow(3), false},
     };
     for (const Over& o : overs) {
@@ -193,11 +200,12 @@ TEST_F(ProvidersTest, DragsAssignAndRemoveProfiles)
         dialog->dayListDragOver(o.source, o.where, accept);
         EXPECT_EQ(accept, o.accepted);
     }
-    dialog->profileListDragOver(dialog->profileList, tariffRow(0), accept);
+    dialog->profileListDragOver(control<QTreeWidget>(dialog, "profileList"), tariffRow(0), accept);
     EXPECT_FALSE(accept) << "onto the profile list itself";
 
-    dialog->dayListDropped(dialog->profileList, dayRow(1));  // replaces Day
-    dialog->dayListDropped(dialog->profileList, belowTheRows(dialog->dayList));
+    dialog->dayListDropped(control<QTreeWidget>(dialog, "profileList"), dayRow(1));  // replaces Day
+    dialog->dayListDropped(control<QTreeWidget>(dialog, "profileList"),
+                           belowTheRows(control<QTreeWidget>(dialog, "dayList")));
     EXPECT_EQ(captions(), QStringList({"", "Night", "Day", "", "", "", "", ""}));
     assign(1, 7);
     assign(0, 0);
@@ -205,24 +213,26 @@ TEST_F(ProvidersTest, DragsAssignAndRemoveProfiles)
 
     // Back from the days: an empty row cannot be dragged, nor with the right button.
     dialog->dayListPressed(Qt::LeftButton, dayRow(4));
-    dialog->profileListDragOver(dialog->dayList, tariffRow(0), accept);
+    dialog->profileListDragOver(control<QTreeWidget>(dialog, "dayList"), tariffRow(0), accept);
     EXPECT_FALSE(accept);
     dialog->dayListPressed(Qt::RightButton, dayRow(7));
-    dialog->profileListDragOver(dialog->dayList, tariffRow(0), accept);
+    dialog->profileListDragOver(control<QTreeWidget>(dialog, "dayList"), tariffRow(0), accept);
     EXPECT_FALSE(accept);
 
     dialog->dayListPressed(Qt::LeftButton, dayRow(7));
     EXPECT_EQ(dialog->DragSource, tariff::FromDays);
-    dialog->dayListDragOver(dialog->dayList, dayRow(6), accept);
+    dialog->dayListDragOver(control<QTreeWidget>(dialog, "dayList"), dayRow(6), accept);
     EXPECT_FALSE(accept) << "onto the days list itself";
-    dialog->profileListDragOver(dialog->dayList, belowTheRows(dialog->profileList), accept);
+    dialog->profileListDragOver(control<QTreeWidget>(dialog, "dayList"),
+                                belowTheRows(control<QTreeWidget>(dialog, "profileList")), accept);
     EXPECT_TRUE(accept);
-    dialog->profileListDropped(dialog->dayList, belowTheRows(dialog->profileList));
+    dialog->profileListDropped(control<QTreeWidget>(dialog, "dayList"),
+                               belowTheRows(control<QTreeWidget>(dialog, "profileList")));
     // Only that row is emptied; the profile stays in the other rows and in the list.
     EXPECT_EQ(captions(), QStringList({"Day", "Night", "Day", "", "", "", "", ""}));
-    EXPECT_EQ(dialog->profileList->topLevelItemCount(), 2);
+    EXPECT_EQ(control<QTreeWidget>(dialog, "profileList")->topLevelItemCount(), 2);
     // The emptied row has nothing left to take back.
-    dialog->profileListDragOver(dialog->dayList, tariffRow(0), accept);
+    dialog->profileListDragOver(control<QTreeWidget>(dialog, "dayList"), tariffRow(0), accept);
     EXPECT_FALSE(accept);
     dialog->reject();
 }
@@ -236,15 +246,15 @@ TEST_F(ProvidersTest, SwitchingProvidersKeepsTheAssignmentsOfTheOpening)
     writeSlotName("Work", "1", "Night");
     open();
     assign(0, 3);
-    dialog->providerList->setCurrentRow(1);
+    control<QListWidget>(dialog, "providerList")->setCurrentRow(1);
     EXPECT_EQ(captions(), QStringList(8, QString()));
     assign(1, 0);
-    dialog->providerList->setCurrentRow(0);
+    control<QListWidget>(dialog, "providerList")->setCurrentRow(0);
     EXPECT_EQ(captions(), QStringList({"", "Day", "", "Day", "", "", "", ""}));
-    dialog->providerList->setCurrentRow(1);
+    control<QListWidget>(dialog, "providerList")->setCurrentRow(1);
     EXPECT_EQ(captions(), QStringList({"Night", "", "", "", "", "", "", ""}));
 
-    dialog->okButton->click();
+    control<QPushButton>(dialog, "okButton")->click();
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
     const Slot day{"Day", {8, 20, 10, 3, 0}};
     const Slot night{"Night", {0, 0, 2, 2, 1}};
@@ -265,8 +275,8 @@ TEST_F(ProvidersTest, OkWritesAllEightSlotsOfTheShownProvider)
     writeSlotName("Other", "1", "Day");
     open();
     // A name that is among no profile can only come from the registry; set it as if so.
-    dialog->dayList->topLevelItem(2)->setText(0, QStringLiteral("Gone"));
-    dialog->okButton->click();
+    control<QTreeWidget>(dialog, "dayList")->topLevelItem(2)->setText(0, QStringLiteral("Gone"));
+    control<QPushButton>(dialog, "okButton")->click();
 
     EXPECT_EQ(subkeys(providerKey("ISP")), dayKeys());
     for (int d = 0; d < 8; ++d) {
@@ -315,7 +325,7 @@ TEST(Providers, MessagesWhenThereIsNothingToShow)
         }
         EXPECT_EQ(form.isVisible(), c.staysOpen);
         if (c.staysOpen)
-            form.okButton->click();
+            control<QPushButton>(form, "okButton")->click();
         else
             EXPECT_EQ(form.result(), QDialog::Rejected);
         EXPECT_FALSE(keyExists(q(rk::kTariffs))) << "nothing saved";
@@ -329,7 +339,7 @@ TEST_F(ProvidersTest, CancelSavesNothingAndHelp)
     platform::Application::instance().setHelpFile(env.programFolder() + "/Dialtally Help.hlp");
     open();
     assign(0, 1);
-    dialog->helpButton->click();
+    control<QPushButton>(dialog, "helpButton")->click();
     QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
     QCoreApplication::sendEvent(dialog.get(), &f1);
     ASSERT_EQ(env.help.calls.size(), 2u);
@@ -338,7 +348,7 @@ TEST_F(ProvidersTest, CancelSavesNothingAndHelp)
     EXPECT_EQ(env.help.calls[0].file, env.programFolder() + "/Dialtally Help.hlp");
     EXPECT_TRUE(dialog->isVisible());
 
-    dialog->cancelButton->click();
+    control<QPushButton>(dialog, "cancelButton")->click();
     EXPECT_EQ(dialog->result(), QDialog::Rejected);
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_FALSE(keyExists(providerKey("ISP")));
@@ -353,7 +363,7 @@ TEST_F(ProvidersTest, AProfileThatCannotBeReadStopsTheLoadAndTheSave)
     writeSlotName("ISP", "1", "Night");
     open();
     ASSERT_EQ(env.boxes.texts(), QStringList({"Invalid data type for 'StartingInterval'."}));
-    EXPECT_FALSE(dialog->okButton->isEnabled());
+    EXPECT_FALSE(control<QPushButton>(dialog, "okButton")->isEnabled());
     dialog->okClicked();
     // Saving now would have emptied the Night slot, a profile the load never reached.
     EXPECT_EQ(valueNames(charging::tariffSlotKey("ISP", "1")), QStringList({q(rk::vSlotTariffProfile)}));
@@ -368,10 +378,10 @@ TEST_F(ProvidersTest, MoreThanTwentyDialUpEntriesAreAllListed)
     setProviders(providers);
     writeProfile("Day", {8, 20, 10, 3, 0});
     open();
-    ASSERT_EQ(dialog->providerList->count(), 22);
-    dialog->providerList->setCurrentRow(21);
+    ASSERT_EQ(control<QListWidget>(dialog, "providerList")->count(), 22);
+    control<QListWidget>(dialog, "providerList")->setCurrentRow(21);
     assign(0, 6);
-    dialog->okButton->click();
+    control<QPushButton>(dialog, "okButton")->click();
     EXPECT_EQ(storedSlot("Entry 21", "6"), (Slot{"Day", {8, 20, 10, 3, 0}}));
     EXPECT_EQ(storedSlot("Entry 0", "6"), kEmptySlot);
 }
@@ -403,17 +413,17 @@ TEST_F(ProviderChargingTest, AProfileDraggedOntoADayChargesThatDaysMinutes)
     {
         TariffProfilesDialog options(mainWindow->session());
         options.FormActivate();
-        options.nameEdit->setText(QStringLiteral("Cheap"));
-        options.createButton->click();
-        options.startingIntervalEdit->setText(QStringLiteral("8"));
-        options.endingIntervalEdit->setText(QStringLiteral("20"));
-        options.dayCostEdit->setText(QStringLiteral("4"));
-        options.nightCostEdit->setText(QStringLiteral("1"));
-        options.nameEdit->setText(QStringLiteral("Feast"));
-        options.createButton->click();
-        options.oneCostPerDayButton->click();
-        options.dayCostEdit->setText(QStringLiteral("30"));
-        options.okButton->click();
+        control<QLineEdit>(options, "nameEdit")->setText(QStringLiteral("Cheap"));
+        control<QToolButton>(options, "createButton")->click();
+        control<QLineEdit>(options, "startingIntervalEdit")->setText(QStringLiteral("8"));
+        control<QLineEdit>(options, "endingIntervalEdit")->setText(QStringLiteral("20"));
+        control<QLineEdit>(options, "dayCostEdit")->setText(QStringLiteral("4"));
+        control<QLineEdit>(options, "nightCostEdit")->setText(QStringLiteral("1"));
+        control<QLineEdit>(options, "nameEdit")->setText(QStringLiteral("Feast"));
+        control<QToolButton>(options, "createButton")->click();
+        control<QToolButton>(options, "oneCostPerDayButton")->click();
+        control<QLineEdit>(options, "dayCostEdit")->setText(QStringLiteral("30"));
+        control<QPushButton>(options, "okButton")->click();
         ASSERT_EQ(options.result(), QDialog::Accepted);
     }
     env.boxes.clear();
@@ -422,17 +432,21 @@ TEST_F(ProviderChargingTest, AProfileDraggedOntoADayChargesThatDaysMinutes)
         providers.open();
         QCoreApplication::processEvents();
         ASSERT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join("|").toStdString();
-        providers.providerList->setCurrentRow(1);
+        control<QListWidget>(providers, "providerList")->setCurrentRow(1);
         const auto drag = [&](int profile, int day) {
             providers.profileListPressed(
                 Qt::LeftButton,
-                providers.profileList->visualItemRect(providers.profileList->topLevelItem(profile)).center());
-            const QPoint row = providers.dayList->visualItemRect(providers.dayList->topLevelItem(day)).center();
-            providers.dayListDropped(providers.profileList, row);
+                control<QTreeWidget>(providers, "profileList")
+                    ->visualItemRect(control<QTreeWidget>(providers, "profileList")->topLevelItem(profile))
+                    .center());
+            const QPoint row = control<QTreeWidget>(providers, "dayList")
+                                   ->visualItemRect(control<QTreeWidget>(providers, "dayList")->topLevelItem(day))
+                                   .center();
+            providers.dayListDropped(control<QTreeWidget>(providers, "profileList"), row);
         };
         drag(0, 5);  // Friday
         drag(1, 7);  // Holiday
-        providers.okButton->click();
+        control<QPushButton>(providers, "okButton")->click();
         ASSERT_EQ(providers.result(), QDialog::Accepted);
     }
     // The provider shown first and then left is saved too, as it was shown.
@@ -445,7 +459,8 @@ TEST_F(ProviderChargingTest, AProfileDraggedOntoADayChargesThatDaysMinutes)
     EXPECT_EQ(chargeAt(23, 30), 1);
     mainWindow->session().setHoliday(true);
     EXPECT_EQ(chargeAt(23, 31), 30);  // the holiday slot, one cost all day
-    EXPECT_EQ(mainWindow->connectionFeeLabel->text(), formats::feeText(mainWindow->session().connection().fee()));
+    EXPECT_EQ(control<QLabel>(mainWindow, "connectionFeeLabel")->text(),
+              formats::feeText(mainWindow->session().connection().fee()));
     EXPECT_TRUE(env.boxes.shown.empty());
 }
 

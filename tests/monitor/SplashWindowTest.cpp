@@ -1,5 +1,6 @@
 // The splash window: its look, the taskbar entry it hides when it becomes active, and
 // the real modal run that its own timer ends.
+#include "Controls.h"
 #include "Fakes.h"
 
 #include "SplashWindow.h"
@@ -11,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+using testing_support::control;
+
 namespace {
 
 TEST(SplashWindow, FramelessOnTopWithTheLogo)
@@ -20,7 +23,7 @@ TEST(SplashWindow, FramelessOnTopWithTheLogo)
     EXPECT_EQ(splash.size(), QSize(313, 257));
     EXPECT_TRUE(splash.windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_TRUE(splash.windowFlags() & Qt::FramelessWindowHint);
-    EXPECT_EQ(splash.logo->pixmap().size(), QSize(320, 262));
+    EXPECT_EQ(control<QLabel>(splash, "logo")->pixmap().size(), QSize(320, 262));
 }
 
 // The activation comes from the window system, as when the splash is shown: it is
@@ -47,8 +50,8 @@ TEST(SplashWindow, RealRunEndsWhenItsTimerClosesIt)
     testing_support::TestEnvironment env;
     setSplashRunner({});
     SplashWindow splash;
-    EXPECT_TRUE(splash.closeTimer->isActive()) << "the second counts from the creation";
-    EXPECT_EQ(splash.closeTimer->interval(), 1000);
+    EXPECT_TRUE(control<QTimer>(splash, "closeTimer")->isActive()) << "the second counts from the creation";
+    EXPECT_EQ(control<QTimer>(splash, "closeTimer")->interval(), 1000);
     bool shownInTheLoop = false;
     bool watchdogFired = false;
     QTimer::singleShot(0, &splash, [&] { shownInTheLoop = splash.isVisible(); });
@@ -62,7 +65,7 @@ TEST(SplashWindow, RealRunEndsWhenItsTimerClosesIt)
     EXPECT_FALSE(splash.isVisible());
     // The start-up keeps the closed splash: its timer must not wake the program every
     // second from then on.
-    EXPECT_FALSE(splash.closeTimer->isActive());
+    EXPECT_FALSE(control<QTimer>(splash, "closeTimer")->isActive());
 }
 
 }  // namespace

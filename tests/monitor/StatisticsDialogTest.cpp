@@ -1,5 +1,6 @@
 // The Statistics dialog: per-user rows from history.dat, the crash rate, the sort rule
 // and the dialog's showing and closing.
+#include "Controls.h"
 #include "Fakes.h"
 #include "RegistryShorthand.h"
 #include "SessionProbe.h"
@@ -45,14 +46,17 @@ protected:
         env.install();
         SessionProbe::programPath(main.session()) = env.programFolder();
         platform::Application::instance().setHelpFile(env.programFolder() + "/Dialtally Help.hlp");
-        statistics::usersSortState() = {};
+        StatisticsDialog::forgetSortOrder();
     }
     void write(const QString& user, int seconds, int cents)
     {
         ASSERT_TRUE(history::append(env.programFolder(), userRecord(user, seconds, cents)));
     }
     void crashes(int n) { writeInt(RootKey::LocalMachine, rk::kUsers, rk::vCrash, n); }
-    void clickHeader(StatisticsDialog& dialog, int column) { emit dialog.userList->header()->sectionClicked(column); }
+    void clickHeader(StatisticsDialog& dialog, int column)
+    {
+        emit control<QTreeWidget>(dialog, "userList")->header()->sectionClicked(column);
+    }
     QStringList names(const StatisticsDialog& dialog)
     {
         QStringList out;
@@ -76,10 +80,10 @@ TEST_F(StatisticsDialogTest, ShowingFillsRowsCrashesAndRateAndClosingEmptiesTheL
 
     StatisticsDialog dialog(main.session());
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Statistics"));
-    EXPECT_EQ(dialog.crashCountLabel->text(), QStringLiteral("0"));
+    EXPECT_EQ(control<QLabel>(dialog, "crashCountLabel")->text(), QStringLiteral("0"));
     dialog.show();
-    EXPECT_EQ(dialog.crashCountLabel->text(), QStringLiteral("5"));
-    EXPECT_EQ(dialog.crashRateLabel->text(), QStringLiteral("3.33"));
+    EXPECT_EQ(control<QLabel>(dialog, "crashCountLabel")->text(), QStringLiteral("5"));
+    EXPECT_EQ(control<QLabel>(dialog, "crashRateLabel")->text(), QStringLiteral("3.33"));
     const std::vector<QStringList> expected = {row("alice", "3", "1:30:5", "3 d. 55 c."),
                                                row("bob", "1", "0:1:0", "0 d. 20 c.")};
     EXPECT_EQ(dialog.rowTexts(), expected);
@@ -88,17 +92,17 @@ TEST_F(StatisticsDialogTest, ShowingFillsRowsCrashesAndRateAndClosingEmptiesTheL
     dialog.FormActivate();
     EXPECT_EQ(dialog.rowTexts(), expected);
 
-    dialog.okButton->click();
+    control<QPushButton>(dialog, "okButton")->click();
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), 1);
-    EXPECT_EQ(dialog.userList->topLevelItemCount(), 0);
+    EXPECT_EQ(control<QTreeWidget>(dialog, "userList")->topLevelItemCount(), 0);
     // The labels keep their texts while the dialog is hidden.
-    EXPECT_EQ(dialog.crashCountLabel->text(), QStringLiteral("5"));
+    EXPECT_EQ(control<QLabel>(dialog, "crashCountLabel")->text(), QStringLiteral("5"));
 
     dialog.show();
     EXPECT_EQ(dialog.rowTexts(), expected);
     dialog.reject();  // the close box
-    EXPECT_EQ(dialog.userList->topLevelItemCount(), 0);
+    EXPECT_EQ(control<QTreeWidget>(dialog, "userList")->topLevelItemCount(), 0);
 }
 
 TEST_F(StatisticsDialogTest, TheListIsDrawnWithGridLines)
@@ -108,13 +112,14 @@ TEST_F(StatisticsDialogTest, TheListIsDrawnWithGridLines)
     crashes(0);
     StatisticsDialog dialog(main.session());
     dialog.show();
-    ASSERT_EQ(dialog.userList->topLevelItemCount(), 2);
-    const QImage image = dialog.userList->viewport()->grab().toImage();
-    const QColor line = dialog.userList->palette().color(QPalette::Mid);
-    const QRect first = dialog.userList->visualItemRect(dialog.userList->topLevelItem(0));
+    ASSERT_EQ(control<QTreeWidget>(dialog, "userList")->topLevelItemCount(), 2);
+    const QImage image = control<QTreeWidget>(dialog, "userList")->viewport()->grab().toImage();
+    const QColor line = control<QTreeWidget>(dialog, "userList")->palette().color(QPalette::Mid);
+    const QRect first = control<QTreeWidget>(dialog, "userList")
+                            ->visualItemRect(control<QTreeWidget>(dialog, "userList")->topLevelItem(0));
     // A line between the first two columns and one under the first row; none inside
     // the cell, where the text stands.
-    const int x = dialog.userList->columnWidth(0) - 1;
+    const int x = control<QTreeWidget>(dialog, "userList")->columnWidth(0) - 1;
     EXPECT_EQ(image.pixelColor(x, first.center().y()).rgb(), line.rgb());
     EXPECT_EQ(image.pixelColor(first.left() + 2, first.bottom()).rgb(), line.rgb());
     EXPECT_NE(image.pixelColor(x - 1, first.center().y()).rgb(), line.rgb());
@@ -127,9 +132,9 @@ TEST_F(StatisticsDialogTest, NoHistoryStillShowsTheCrashesAndRate)
     SessionProbe::periodSeconds(main.session()) = 3599;
     StatisticsDialog dialog(main.session());
     dialog.show();
-    EXPECT_EQ(dialog.userList->topLevelItemCount(), 0);
-    EXPECT_EQ(dialog.crashCountLabel->text(), QStringLiteral("1"));
-    EXPECT_EQ(dialog.crashRateLabel->text(), QStringLiteral("0"));
+    EXPECT_EQ(control<QTreeWidget>(dialog, "userList")->topLevelItemCount(), 0);
+    EXPECT_EQ(control<QLabel>(dialog, "crashCountLabel")->text(), QStringLiteral("1"));
+    EXPECT_EQ(control<QLabel>(dialog, "crashRateLabel")->text(), QStringLiteral("0"));
     EXPECT_TRUE(env.boxes.shown.empty());
 }
 
@@ -138,7 +143,7 @@ TEST_F(StatisticsDialogTest, AMissingCrashCountIsShownAndLeavesAnEmptyList)
     write(QStringLiteral("alice"), 60, 10);
     StatisticsDialog dialog(main.session());
     dialog.show();
-    ASSERT_EQ(dialog.userList->topLevelItemCount(), 1);
+    ASSERT_EQ(control<QTreeWidget>(dialog, "userList")->topLevelItemCount(), 1);
     dialog.reject();
 
     platform::Registry r;
@@ -150,8 +155,8 @@ TEST_F(StatisticsDialogTest, AMissingCrashCountIsShownAndLeavesAnEmptyList)
     EXPECT_EQ(env.boxes.shown[0].text,
               QStringLiteral("Failed to get data for '%1'.").arg(QString::fromLatin1(rk::vCrash)));
     EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Error);
-    EXPECT_EQ(dialog.userList->topLevelItemCount(), 0);
-    EXPECT_EQ(dialog.crashCountLabel->text(), QStringLiteral("0"));
+    EXPECT_EQ(control<QTreeWidget>(dialog, "userList")->topLevelItemCount(), 0);
+    EXPECT_EQ(control<QLabel>(dialog, "crashCountLabel")->text(), QStringLiteral("0"));
     // The dialog reads; it never creates the key.
     EXPECT_FALSE(r.keyExists(QString::fromLatin1(rk::kUsers)));
 }
@@ -192,7 +197,7 @@ TEST_F(StatisticsDialogTest, HeaderClicksSortByTheColumnAndTheStateOutlivesTheSh
     clickHeader(dialog, 3);
     EXPECT_EQ(names(dialog), (QStringList{"ten", "nine", "Zed"}));
 
-    dialog.helpButton->click();
+    control<QPushButton>(dialog, "helpButton")->click();
     ASSERT_EQ(env.help.calls.size(), 1u);
     EXPECT_EQ(env.help.calls[0].context, 17);
 }
@@ -208,20 +213,21 @@ TEST_F(StatisticsDialogTest, TwentyFiveUsersShowEveryColumnWholeBesideTheScrollB
     const QSize opening = dialog.size();
     dialog.show();
     // The list lays its rows out, and shows its scroll bars, when its events come.
-    dialog.userList->doItemsLayout();
+    control<QTreeWidget>(dialog, "userList")->doItemsLayout();
     QCoreApplication::processEvents();
-    ASSERT_EQ(dialog.userList->topLevelItemCount(), 25);
+    ASSERT_EQ(control<QTreeWidget>(dialog, "userList")->topLevelItemCount(), 25);
     EXPECT_EQ(dialog.size(), opening);
-    EXPECT_TRUE(dialog.userList->verticalScrollBar()->isVisible());
-    EXPECT_FALSE(dialog.userList->horizontalScrollBar()->isVisible());
+    EXPECT_TRUE(control<QTreeWidget>(dialog, "userList")->verticalScrollBar()->isVisible());
+    EXPECT_FALSE(control<QTreeWidget>(dialog, "userList")->horizontalScrollBar()->isVisible());
     // The sums are never cut; the name is, with its tooltip holding it whole.
-    const QFontMetricsF metrics(dialog.userList->font());
-    const QTreeWidgetItem* row = dialog.userList->topLevelItem(1);
+    const QFontMetricsF metrics(control<QTreeWidget>(dialog, "userList")->font());
+    const QTreeWidgetItem* row = control<QTreeWidget>(dialog, "userList")->topLevelItem(1);
     for (int c = 1; c < 4; ++c)
-        EXPECT_LT(metrics.horizontalAdvance(row->text(c)), dialog.userList->columnWidth(c)) << c;
-    EXPECT_GT(metrics.horizontalAdvance(longName), dialog.userList->columnWidth(0));
-    EXPECT_EQ(dialog.userList->topLevelItem(0)->toolTip(0), longName);
+        EXPECT_LT(metrics.horizontalAdvance(row->text(c)), control<QTreeWidget>(dialog, "userList")->columnWidth(c))
+            << c;
+    EXPECT_GT(metrics.horizontalAdvance(longName), control<QTreeWidget>(dialog, "userList")->columnWidth(0));
+    EXPECT_EQ(control<QTreeWidget>(dialog, "userList")->topLevelItem(0)->toolTip(0), longName);
     // In the dialog's own font, as its other texts.
-    EXPECT_EQ(dialog.userList->font(), dialog.font());
+    EXPECT_EQ(control<QTreeWidget>(dialog, "userList")->font(), dialog.font());
     dialog.reject();
 }

@@ -1,6 +1,7 @@
 // The Tariffs Options dialog: loading and showing profiles, the number fields, the
 // name checks, the twenty-profile limit, OK's rewrite of the profiles and of every
 // provider's slot copies, and the charging that follows from them.
+#include "Controls.h"
 #include "TariffFixtures.h"
 #include "Charging.h"
 
@@ -62,17 +63,19 @@ protected:
     }
 
     // The user picks a row: the list runs its handler.
-    void pick(int row) { dialog->profileList->setCurrentRow(row); }
+    void pick(int row) { control<QListWidget>(dialog, "profileList")->setCurrentRow(row); }
     void create(const char* name)
     {
-        dialog->nameEdit->setText(q(name));
-        dialog->createButton->click();
+        control<QLineEdit>(dialog, "nameEdit")->setText(q(name));
+        control<QToolButton>(dialog, "createButton")->click();
     }
     // The numbers the fields show: start, end, day, night cost and the toggle.
     Numbers shown() const
     {
-        return {dialog->startingIntervalEdit->text().toInt(), dialog->endingIntervalEdit->text().toInt(),
-                dialog->dayCostEdit->text().toInt(), dialog->nightCostEdit->text().toInt(), dialog->ocpdOn() ? 1 : 0};
+        return {control<QLineEdit>(dialog, "startingIntervalEdit")->text().toInt(),
+                control<QLineEdit>(dialog, "endingIntervalEdit")->text().toInt(),
+                control<QLineEdit>(dialog, "dayCostEdit")->text().toInt(),
+                control<QLineEdit>(dialog, "nightCostEdit")->text().toInt(), dialog->ocpdOn() ? 1 : 0};
     }
 
     TestEnvironment env;
@@ -92,25 +95,25 @@ TEST_F(TariffProfilesDialogTest, LoadShowsTheProfilesAndStoresWhatTheFieldsHold)
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Tariffs Options"));
     EXPECT_EQ(dialog->size(), QSize(361, 293));
     EXPECT_TRUE(env.boxes.shown.empty());
-    EXPECT_EQ(rows(dialog->profileList), QStringList({"Peak", "Flat", "Odd"}));
-    EXPECT_EQ(dialog->profileList->currentRow(), 0);
-    EXPECT_EQ(dialog->nameEdit->text(), QStringLiteral("Peak"));
+    EXPECT_EQ(rows(control<QListWidget>(dialog, "profileList")), QStringList({"Peak", "Flat", "Odd"}));
+    EXPECT_EQ(control<QListWidget>(dialog, "profileList")->currentRow(), 0);
+    EXPECT_EQ(control<QLineEdit>(dialog, "nameEdit")->text(), QStringLiteral("Peak"));
     EXPECT_EQ(shown(), (Numbers{8, 20, 10, 3, 0}));
     // Interval 'B' is the rest of the day.
-    EXPECT_EQ(dialog->intervalBStartEdit->text(), QStringLiteral("20"));
-    EXPECT_EQ(dialog->intervalBEndEdit->text(), QStringLiteral("8"));
-    EXPECT_FALSE(dialog->intervalBStartEdit->isEnabled());
-    EXPECT_FALSE(dialog->intervalBEndEdit->isEnabled());
-    EXPECT_TRUE(dialog->oneCostPerDayButton->icon().isNull());
+    EXPECT_EQ(control<QLineEdit>(dialog, "intervalBStartEdit")->text(), QStringLiteral("20"));
+    EXPECT_EQ(control<QLineEdit>(dialog, "intervalBEndEdit")->text(), QStringLiteral("8"));
+    EXPECT_FALSE(control<QLineEdit>(dialog, "intervalBStartEdit")->isEnabled());
+    EXPECT_FALSE(control<QLineEdit>(dialog, "intervalBEndEdit")->isEnabled());
+    EXPECT_TRUE(control<QToolButton>(dialog, "oneCostPerDayButton")->icon().isNull());
 
     pick(1);
-    EXPECT_EQ(dialog->nameEdit->text(), QStringLiteral("Flat"));
+    EXPECT_EQ(control<QLineEdit>(dialog, "nameEdit")->text(), QStringLiteral("Flat"));
     EXPECT_EQ(shown(), (Numbers{0, 0, 7, 0, 1}));
-    EXPECT_FALSE(dialog->startingIntervalEdit->isEnabled());
-    EXPECT_FALSE(dialog->endingIntervalEdit->isEnabled());
-    EXPECT_FALSE(dialog->nightCostEdit->isEnabled());
-    EXPECT_TRUE(dialog->dayCostEdit->isEnabled());
-    EXPECT_FALSE(dialog->oneCostPerDayButton->icon().isNull());
+    EXPECT_FALSE(control<QLineEdit>(dialog, "startingIntervalEdit")->isEnabled());
+    EXPECT_FALSE(control<QLineEdit>(dialog, "endingIntervalEdit")->isEnabled());
+    EXPECT_FALSE(control<QLineEdit>(dialog, "nightCostEdit")->isEnabled());
+    EXPECT_TRUE(control<QLineEdit>(dialog, "dayCostEdit")->isEnabled());
+    EXPECT_FALSE(control<QToolButton>(dialog, "oneCostPerDayButton")->icon().isNull());
 
     // The hand-edited hour is refused as if typed; a flag other than 0 or 1 leaves the
     // toggle as the profile before left it; a number wider than the field stays whole.
@@ -120,7 +123,7 @@ TEST_F(TariffProfilesDialogTest, LoadShowsTheProfilesAndStoresWhatTheFieldsHold)
     EXPECT_EQ(env.boxes.shown[0].caption, QStringLiteral("Dialtally 2.01"));
     EXPECT_EQ(shown(), (Numbers{0, 5, 150, 2, 1}));
 
-    dialog->okButton->click();
+    control<QPushButton>(dialog, "okButton")->click();
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
     EXPECT_EQ(subkeys(q(rk::kTariffProfile)), QStringList({"Peak", "Flat", "Odd"}));
     EXPECT_EQ(storedProfile("Peak"), (Numbers{8, 20, 10, 3, 0}));
@@ -129,8 +132,8 @@ TEST_F(TariffProfilesDialogTest, LoadShowsTheProfilesAndStoresWhatTheFieldsHold)
     EXPECT_EQ(valueNames(profileKey("Peak")), QStringList({q(rk::vStartingInterval), q(rk::vEndingInterval),
                                                            q(rk::vDayCost), q(rk::vNightCost), q(rk::vOcpd)}));
     // Closing empties the form.
-    EXPECT_EQ(dialog->profileList->count(), 0);
-    EXPECT_TRUE(dialog->nameEdit->text().isEmpty());
+    EXPECT_EQ(control<QListWidget>(dialog, "profileList")->count(), 0);
+    EXPECT_TRUE(control<QLineEdit>(dialog, "nameEdit")->text().isEmpty());
 }
 
 TEST_F(TariffProfilesDialogTest, NameButtonsShowTheirWholeCaptions)
@@ -141,9 +144,9 @@ TEST_F(TariffProfilesDialogTest, NameButtonsShowTheirWholeCaptions)
         QToolButton* button;
         const char* caption;
     } cases[] = {
-        {dialog->createButton, "Create new tariff"},
-        {dialog->renameButton, "Rename tariff"},
-        {dialog->deleteButton, "Delete tariff"},
+        {control<QToolButton>(dialog, "createButton"), "Create new tariff"},
+        {control<QToolButton>(dialog, "renameButton"), "Rename tariff"},
+        {control<QToolButton>(dialog, "deleteButton"), "Delete tariff"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.caption);
@@ -181,7 +184,7 @@ TEST_F(TariffProfilesDialogTest, WithoutProfilesOkLeavesAnEmptyKeyAndEmptiesEver
     EXPECT_EQ(env.boxes.shown[0].icon, MessageIcon::Information);
     EXPECT_EQ(shown(), (Numbers{0, 0, 0, 0, 0}));
 
-    dialog->okButton->click();
+    control<QPushButton>(dialog, "okButton")->click();
     EXPECT_EQ(subkeys(q(rk::kTariffProfile)), QStringList());
     EXPECT_EQ(subkeys(q(rk::kTariffs)), QStringList({"ISP", "Other"}));
     for (const char* provider : {"ISP", "Other"}) {
@@ -204,25 +207,25 @@ TEST_F(TariffProfilesDialogTest, NumberFieldsAreCheckedOnEveryChange)
     const QString hour = QStringLiteral("You can only type valid hour (0 - 23)!");
     const QString incorrect = QStringLiteral("Incorrect number !");
     struct Case {
-        QLineEdit* TariffProfilesDialog::*field;
+        const char* field;
         const char* typed;
         QStringList messages;
         const char* left;
     } cases[] = {
-        {&TariffProfilesDialog::startingIntervalEdit, "-5", {hour, incorrect}, "0"},
-        {&TariffProfilesDialog::startingIntervalEdit, "24", {hour}, "0"},
-        {&TariffProfilesDialog::endingIntervalEdit, "23", {}, "23"},
-        {&TariffProfilesDialog::endingIntervalEdit, "2x", {incorrect}, "0"},
-        {&TariffProfilesDialog::startingIntervalEdit, "", {}, ""},
-        {&TariffProfilesDialog::dayCostEdit, "5a", {incorrect}, "0"},
-        {&TariffProfilesDialog::dayCostEdit, "99", {}, "99"},
-        {&TariffProfilesDialog::dayCostEdit, "24", {}, "24"},
-        {&TariffProfilesDialog::nightCostEdit, "-1", {incorrect}, "0"},
-        {&TariffProfilesDialog::nightCostEdit, "", {}, ""},
+        {"startingIntervalEdit", "-5", {hour, incorrect}, "0"},
+        {"startingIntervalEdit", "24", {hour}, "0"},
+        {"endingIntervalEdit", "23", {}, "23"},
+        {"endingIntervalEdit", "2x", {incorrect}, "0"},
+        {"startingIntervalEdit", "", {}, ""},
+        {"dayCostEdit", "5a", {incorrect}, "0"},
+        {"dayCostEdit", "99", {}, "99"},
+        {"dayCostEdit", "24", {}, "24"},
+        {"nightCostEdit", "-1", {incorrect}, "0"},
+        {"nightCostEdit", "", {}, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed);
-        QLineEdit* edit = (*dialog).*c.field;
+        QLineEdit* edit = control<QLineEdit>(dialog, c.field);
         edit->setText(QStringLiteral("7"));
         env.boxes.clear();
         edit->setText(q(c.typed));
@@ -230,27 +233,29 @@ TEST_F(TariffProfilesDialogTest, NumberFieldsAreCheckedOnEveryChange)
         for (const auto& box : env.boxes.shown)
             EXPECT_EQ(box.icon, MessageIcon::Exclamation);
         EXPECT_EQ(edit->text(), q(c.left));
-        EXPECT_EQ(dialog->intervalBStartEdit->text(), dialog->endingIntervalEdit->text());
-        EXPECT_EQ(dialog->intervalBEndEdit->text(), dialog->startingIntervalEdit->text());
+        EXPECT_EQ(control<QLineEdit>(dialog, "intervalBStartEdit")->text(),
+                  control<QLineEdit>(dialog, "endingIntervalEdit")->text());
+        EXPECT_EQ(control<QLineEdit>(dialog, "intervalBEndEdit")->text(),
+                  control<QLineEdit>(dialog, "startingIntervalEdit")->text());
     }
 }
 
 TEST_F(TariffProfilesDialogTest, OneCostPerDayKeepsTheHiddenValues)
 {
     create("Flat");
-    dialog->startingIntervalEdit->setText(QStringLiteral("8"));
-    dialog->endingIntervalEdit->setText(QStringLiteral("20"));
-    dialog->nightCostEdit->setText(QStringLiteral("3"));
-    dialog->oneCostPerDayButton->click();
+    control<QLineEdit>(dialog, "startingIntervalEdit")->setText(QStringLiteral("8"));
+    control<QLineEdit>(dialog, "endingIntervalEdit")->setText(QStringLiteral("20"));
+    control<QLineEdit>(dialog, "nightCostEdit")->setText(QStringLiteral("3"));
+    control<QToolButton>(dialog, "oneCostPerDayButton")->click();
     EXPECT_TRUE(dialog->ocpdOn());
-    EXPECT_FALSE(dialog->nightCostEdit->isEnabled());
-    dialog->dayCostEdit->setText(QStringLiteral("6"));
-    dialog->oneCostPerDayButton->click();
+    EXPECT_FALSE(control<QLineEdit>(dialog, "nightCostEdit")->isEnabled());
+    control<QLineEdit>(dialog, "dayCostEdit")->setText(QStringLiteral("6"));
+    control<QToolButton>(dialog, "oneCostPerDayButton")->click();
     EXPECT_FALSE(dialog->ocpdOn());
-    EXPECT_TRUE(dialog->oneCostPerDayButton->icon().isNull());
+    EXPECT_TRUE(control<QToolButton>(dialog, "oneCostPerDayButton")->icon().isNull());
     EXPECT_EQ(shown(), (Numbers{8, 20, 6, 3, 0}));
-    dialog->oneCostPerDayButton->click();
-    dialog->okButton->click();
+    control<QToolButton>(dialog, "oneCostPerDayButton")->click();
+    control<QPushButton>(dialog, "okButton")->click();
     EXPECT_EQ(storedProfile("Flat"), (Numbers{8, 20, 6, 3, 1}));
 }
 
@@ -262,66 +267,58 @@ TEST_F(TariffProfilesDialogTest, NameChecksOfCreateAndRename)
     writeProfile("Night", {0, 0, 2, 2, 1});
     struct Case {
         const char* what;
-        QToolButton* TariffProfilesDialog::*button;
+        const char* button;
         const char* name;
         const char* message;  // nullptr: accepted
         QStringList after;
     } cases[] = {
-        {"create without a name",
-         &TariffProfilesDialog::createButton,
-         "",
-         "You have to enter tariff's name !",
-         {"Day", "Night"}},
+        {"create without a name", "createButton", "", "You have to enter tariff's name !", {"Day", "Night"}},
         {"create a duplicate",
-         &TariffProfilesDialog::createButton,
+         "createButton",
          "Day",
          "The tariff you want to create is allready in the list!",
          {"Day", "Night"}},
         // One registry key would hold both, and one profile would be lost.
         {"create a name differing in case",
-         &TariffProfilesDialog::createButton,
+         "createButton",
          "NIGHT",
          "The tariff you want to create is allready in the list!",
          {"Day", "Night"}},
         // A backslash would make the profile's key a path.
         {"create with a backslash",
-         &TariffProfilesDialog::createButton,
+         "createButton",
          "Peak\\Off",
          "The tariff's name can't contain the character '\\' !",
          {"Day", "Night"}},
-        {"rename without a name",
-         &TariffProfilesDialog::renameButton,
-         "",
-         "You have to enter tariff's name !",
-         {"Day", "Night"}},
+        {"rename without a name", "renameButton", "", "You have to enter tariff's name !", {"Day", "Night"}},
         {"rename to another's name",
-         &TariffProfilesDialog::renameButton,
+         "renameButton",
          "night",
          "The tariff you want to rename is already in the list!",
          {"Day", "Night"}},
         {"rename with a backslash",
-         &TariffProfilesDialog::renameButton,
+         "renameButton",
          "\\",
          "The tariff's name can't contain the character '\\' !",
          {"Day", "Night"}},
-        {"rename to its own name", &TariffProfilesDialog::renameButton, "Day", nullptr, {"Day", "Night"}},
-        {"rename to its own name in capitals", &TariffProfilesDialog::renameButton, "DAY", nullptr, {"DAY", "Night"}},
-        {"create", &TariffProfilesDialog::createButton, "Weekend", nullptr, {"Day", "Night", "Weekend"}},
+        {"rename to its own name", "renameButton", "Day", nullptr, {"Day", "Night"}},
+        {"rename to its own name in capitals", "renameButton", "DAY", nullptr, {"DAY", "Night"}},
+        {"create", "createButton", "Weekend", nullptr, {"Day", "Night", "Weekend"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         dialog->FormClose();
         dialog->FormActivate();
         env.boxes.clear();
-        dialog->nameEdit->setText(q(c.name));
-        ((*dialog).*c.button)->click();
+        control<QLineEdit>(dialog, "nameEdit")->setText(q(c.name));
+        control<QToolButton>(dialog, c.button)->click();
         if (c.message) {
             ASSERT_EQ(env.boxes.texts(), QStringList({q(c.message)}));
             EXPECT_EQ(env.boxes.shown[0].icon, MessageIcon::Error);
         } else {
             EXPECT_TRUE(env.boxes.shown.empty());
         }
-        EXPECT_EQ(rows(dialog->profileList), c.after);
+        EXPECT_EQ(rows(control<QListWidget>(dialog, "profileList")), c.after);
     }
 }
 
@@ -330,7 +327,7 @@ TEST_F(TariffProfilesDialogTest, TwentyProfilesAtMost)
     dialog->FormActivate();
     for (int i = 0; i < 20; ++i) {
         create(qPrintable(QStringLiteral("T%1").arg(i)));
-        dialog->dayCostEdit->setText(QString::number(i));
+        control<QLineEdit>(dialog, "dayCostEdit")->setText(QString::number(i));
     }
     env.boxes.clear();
     // The name is checked before the limit.
@@ -347,10 +344,10 @@ TEST_F(TariffProfilesDialogTest, TwentyProfilesAtMost)
         env.boxes.clear();
         create(c.name);
         EXPECT_EQ(env.boxes.texts(), QStringList({q(c.message)}));
-        EXPECT_EQ(dialog->profileList->count(), 20);
+        EXPECT_EQ(control<QListWidget>(dialog, "profileList")->count(), 20);
     }
-    EXPECT_EQ(dialog->dayCostEdit->text(), QStringLiteral("19"));
-    dialog->okButton->click();
+    EXPECT_EQ(control<QLineEdit>(dialog, "dayCostEdit")->text(), QStringLiteral("19"));
+    control<QPushButton>(dialog, "okButton")->click();
     const QStringList saved = subkeys(q(rk::kTariffProfile));
     ASSERT_EQ(saved.size(), 20);
     for (int i = 0; i < 20; ++i)
@@ -360,36 +357,36 @@ TEST_F(TariffProfilesDialogTest, TwentyProfilesAtMost)
     writeProfile("Extra", {1, 2, 3, 4, 0});
     TariffProfilesDialog again(window->session());
     again.FormActivate();
-    EXPECT_EQ(again.profileList->count(), 20);
-    EXPECT_EQ(again.profileList->item(19)->text(), QStringLiteral("T19"));
+    EXPECT_EQ(control<QListWidget>(again, "profileList")->count(), 20);
+    EXPECT_EQ(control<QListWidget>(again, "profileList")->item(19)->text(), QStringLiteral("T19"));
 }
 
 TEST_F(TariffProfilesDialogTest, CreateAndSwitchCarryEachProfilesFields)
 {
     dialog->FormActivate();
     create("Work");
-    EXPECT_EQ(dialog->nameEdit->text(), QStringLiteral("Work"));
-    dialog->startingIntervalEdit->setText(QStringLiteral("8"));
-    dialog->endingIntervalEdit->setText(QStringLiteral("18"));
-    dialog->dayCostEdit->setText(QStringLiteral("12"));
-    dialog->nightCostEdit->setText(QStringLiteral("4"));
+    EXPECT_EQ(control<QLineEdit>(dialog, "nameEdit")->text(), QStringLiteral("Work"));
+    control<QLineEdit>(dialog, "startingIntervalEdit")->setText(QStringLiteral("8"));
+    control<QLineEdit>(dialog, "endingIntervalEdit")->setText(QStringLiteral("18"));
+    control<QLineEdit>(dialog, "dayCostEdit")->setText(QStringLiteral("12"));
+    control<QLineEdit>(dialog, "nightCostEdit")->setText(QStringLiteral("4"));
     create("Weekend");
-    EXPECT_EQ(dialog->profileList->currentRow(), 1);
+    EXPECT_EQ(control<QListWidget>(dialog, "profileList")->currentRow(), 1);
     EXPECT_EQ(shown(), (Numbers{0, 0, 0, 0, 0}));
-    dialog->oneCostPerDayButton->click();
-    dialog->dayCostEdit->setText(QStringLiteral("6"));
+    control<QToolButton>(dialog, "oneCostPerDayButton")->click();
+    control<QLineEdit>(dialog, "dayCostEdit")->setText(QStringLiteral("6"));
 
     pick(0);
-    EXPECT_EQ(dialog->nameEdit->text(), QStringLiteral("Work"));
+    EXPECT_EQ(control<QLineEdit>(dialog, "nameEdit")->text(), QStringLiteral("Work"));
     EXPECT_EQ(shown(), (Numbers{8, 18, 12, 4, 0}));
-    dialog->dayCostEdit->setText(QStringLiteral("13"));
+    control<QLineEdit>(dialog, "dayCostEdit")->setText(QStringLiteral("13"));
     // The renamed row's name reaches its entry when the row is stored.
-    dialog->nameEdit->setText(QStringLiteral("Workday"));
-    dialog->renameButton->click();
+    control<QLineEdit>(dialog, "nameEdit")->setText(QStringLiteral("Workday"));
+    control<QToolButton>(dialog, "renameButton")->click();
     pick(1);
     EXPECT_EQ(shown(), (Numbers{0, 0, 6, 0, 1}));
 
-    dialog->okButton->click();
+    control<QPushButton>(dialog, "okButton")->click();
     EXPECT_EQ(subkeys(q(rk::kTariffProfile)), QStringList({"Workday", "Weekend"}));
     EXPECT_EQ(storedProfile("Workday"), (Numbers{8, 18, 13, 4, 0}));
     EXPECT_EQ(storedProfile("Weekend"), (Numbers{0, 0, 6, 0, 1}));
@@ -403,30 +400,30 @@ TEST_F(TariffProfilesDialogTest, DeleteAsksAndTheTableFollowsTheRows)
     dialog->FormActivate();
     pick(1);
     env.boxes.queueAnswer(platform::Answer::No);
-    dialog->deleteButton->click();
+    control<QToolButton>(dialog, "deleteButton")->click();
     ASSERT_EQ(env.boxes.texts(), QStringList({"Are you sure to delete tariff 'B'?"}));
     EXPECT_EQ(env.boxes.shown[0].icon, MessageIcon::Question);
     EXPECT_EQ(env.boxes.shown[0].buttons, platform::MessageButtons::YesNo);
-    EXPECT_EQ(dialog->profileList->count(), 3);
+    EXPECT_EQ(control<QListWidget>(dialog, "profileList")->count(), 3);
 
-    dialog->deleteButton->click();  // Yes
-    EXPECT_EQ(rows(dialog->profileList), QStringList({"A", "C"}));
-    EXPECT_EQ(dialog->profileList->currentRow(), 0);
-    EXPECT_EQ(dialog->nameEdit->text(), QStringLiteral("A"));
+    control<QToolButton>(dialog, "deleteButton")->click();  // Yes
+    EXPECT_EQ(rows(control<QListWidget>(dialog, "profileList")), QStringList({"A", "C"}));
+    EXPECT_EQ(control<QListWidget>(dialog, "profileList")->currentRow(), 0);
+    EXPECT_EQ(control<QLineEdit>(dialog, "nameEdit")->text(), QStringLiteral("A"));
     EXPECT_EQ(shown(), (Numbers{1, 2, 3, 4, 0}));
     pick(1);
     EXPECT_EQ(shown(), (Numbers{9, 10, 11, 12, 1}));
 
-    dialog->deleteButton->click();
-    dialog->deleteButton->click();
-    EXPECT_EQ(dialog->profileList->count(), 0);
-    EXPECT_TRUE(dialog->nameEdit->text().isEmpty());
+    control<QToolButton>(dialog, "deleteButton")->click();
+    control<QToolButton>(dialog, "deleteButton")->click();
+    EXPECT_EQ(control<QListWidget>(dialog, "profileList")->count(), 0);
+    EXPECT_TRUE(control<QLineEdit>(dialog, "nameEdit")->text().isEmpty());
     EXPECT_EQ(shown(), (Numbers{0, 0, 0, 0, 0}));
-    EXPECT_TRUE(dialog->startingIntervalEdit->isEnabled());
+    EXPECT_TRUE(control<QLineEdit>(dialog, "startingIntervalEdit")->isEnabled());
     // Nothing to delete any more: no question.
     env.boxes.clear();
-    dialog->deleteButton->click();
-    dialog->renameButton->click();
+    control<QToolButton>(dialog, "deleteButton")->click();
+    control<QToolButton>(dialog, "renameButton")->click();
     EXPECT_TRUE(env.boxes.shown.empty());
     EXPECT_EQ(subkeys(q(rk::kTariffProfile)), QStringList({"A", "B", "C"}));
 }
@@ -436,23 +433,23 @@ TEST_F(TariffProfilesDialogTest, CancelSavesNothing)
     writeProfile("A", {1, 2, 3, 4, 0});
     writeSlot("ISP", "1", "A", {0, 0, 0, 0, 0});  // a stale copy stays stale
     dialog->FormActivate();
-    dialog->dayCostEdit->setText(QStringLiteral("9"));
+    control<QLineEdit>(dialog, "dayCostEdit")->setText(QStringLiteral("9"));
     create("B");
-    dialog->nameEdit->setText(QStringLiteral("Z"));
-    dialog->renameButton->click();
-    dialog->cancelButton->click();
+    control<QLineEdit>(dialog, "nameEdit")->setText(QStringLiteral("Z"));
+    control<QToolButton>(dialog, "renameButton")->click();
+    control<QPushButton>(dialog, "cancelButton")->click();
     EXPECT_EQ(dialog->result(), QDialog::Rejected);
     EXPECT_EQ(subkeys(q(rk::kTariffProfile)), QStringList({"A"}));
     EXPECT_EQ(storedProfile("A"), (Numbers{1, 2, 3, 4, 0}));
     EXPECT_EQ(storedSlot("ISP", "1"), (Slot{"A", {0, 0, 0, 0, 0}}));
-    EXPECT_EQ(dialog->profileList->count(), 0);
+    EXPECT_EQ(control<QListWidget>(dialog, "profileList")->count(), 0);
     EXPECT_EQ(shown(), (Numbers{0, 0, 0, 0, 0}));
 }
 
 TEST_F(TariffProfilesDialogTest, HelpOpensContextTwelve)
 {
     platform::Application::instance().setHelpFile(env.programFolder() + "/Dialtally Help.hlp");
-    dialog->helpButton->click();
+    control<QPushButton>(dialog, "helpButton")->click();
     ASSERT_EQ(env.help.calls.size(), 1u);
     EXPECT_EQ(env.help.calls[0].kind, FakeHelp::Call::Context);
     EXPECT_EQ(env.help.calls[0].context, 12);
@@ -475,14 +472,14 @@ TEST_F(TariffProfilesDialogTest, OkRefreshesTheCopiesAndEmptiesSlotsOfProfilesGo
     writeSlot("Other", "0", "Day", {8, 20, 10, 3, 0});
     dialog->FormActivate();
 
-    dialog->nameEdit->setText(QStringLiteral("Daytime"));
-    dialog->renameButton->click();
+    control<QLineEdit>(dialog, "nameEdit")->setText(QStringLiteral("Daytime"));
+    control<QToolButton>(dialog, "renameButton")->click();
     pick(1);
-    dialog->deleteButton->click();  // Night, Yes
+    control<QToolButton>(dialog, "deleteButton")->click();  // Night, Yes
     pick(1);
-    ASSERT_EQ(dialog->nameEdit->text(), QStringLiteral("Flat"));
-    dialog->dayCostEdit->setText(QStringLiteral("9"));
-    dialog->okButton->click();
+    ASSERT_EQ(control<QLineEdit>(dialog, "nameEdit")->text(), QStringLiteral("Flat"));
+    control<QLineEdit>(dialog, "dayCostEdit")->setText(QStringLiteral("9"));
+    control<QPushButton>(dialog, "okButton")->click();
 
     EXPECT_EQ(subkeys(q(rk::kTariffProfile)), QStringList({"Daytime", "Flat"}));
     EXPECT_EQ(dialog->ProviderKeyNames, QStringList({"ISP", "Other"}));
@@ -515,17 +512,17 @@ TEST_F(TariffProfilesDialogTest, OkIsAllOrNothing)
     writeInt(HKCU, charging::tariffSlotKey("Later", "3"), q(rk::vSlotTariffProfile), 5);
     dialog->open();
     env.boxes.clear();
-    dialog->dayCostEdit->setText(QStringLiteral("11"));
+    control<QLineEdit>(dialog, "dayCostEdit")->setText(QStringLiteral("11"));
     pick(1);
-    dialog->deleteButton->click();  // Night, Yes
+    control<QToolButton>(dialog, "deleteButton")->click();  // Night, Yes
     env.boxes.clear();
-    dialog->okButton->click();
+    control<QPushButton>(dialog, "okButton")->click();
 
     ASSERT_EQ(env.boxes.texts(), QStringList({"Invalid data type for 'Tariff Profile'."}));
     EXPECT_EQ(env.boxes.shown[0].icon, MessageIcon::Error);
     // The dialog stays with the user's edits; the registry is as it was.
     EXPECT_TRUE(dialog->isVisible());
-    EXPECT_EQ(rows(dialog->profileList), QStringList({"Day"}));
+    EXPECT_EQ(rows(control<QListWidget>(dialog, "profileList")), QStringList({"Day"}));
     EXPECT_EQ(subkeys(q(rk::kTariffProfile)), QStringList({"Day", "Night"}));
     EXPECT_EQ(storedProfile("Day"), (Numbers{8, 20, 10, 3, 0}));
     EXPECT_EQ(storedSlot("ISP", "1"), (Slot{"Day", {8, 20, 10, 3, 0}}));
@@ -548,8 +545,8 @@ TEST_F(TariffProfilesDialogTest, ALoadThatStopsCannotBeSaved)
 
     dialog->open();
     ASSERT_EQ(env.boxes.texts(), QStringList({"Failed to get data for 'OCPD'."}));
-    EXPECT_EQ(rows(dialog->profileList), QStringList({"Good", "Broken"}));
-    EXPECT_FALSE(dialog->okButton->isEnabled());
+    EXPECT_EQ(rows(control<QListWidget>(dialog, "profileList")), QStringList({"Good", "Broken"}));
+    EXPECT_FALSE(control<QPushButton>(dialog, "okButton")->isEnabled());
     dialog->okClicked();
     EXPECT_EQ(subkeys(q(rk::kTariffProfile)), QStringList({"Good", "Broken", "Later"}));
     EXPECT_EQ(storedProfile("Later"), (Numbers{1, 2, 3, 4, 0}));
@@ -560,8 +557,8 @@ TEST_F(TariffProfilesDialogTest, ALoadThatStopsCannotBeSaved)
     env.boxes.clear();
     dialog->open();
     EXPECT_TRUE(env.boxes.shown.empty());
-    EXPECT_TRUE(dialog->okButton->isEnabled());
-    EXPECT_EQ(dialog->profileList->count(), 3);
+    EXPECT_TRUE(control<QPushButton>(dialog, "okButton")->isEnabled());
+    EXPECT_EQ(control<QListWidget>(dialog, "profileList")->count(), 3);
     dialog->reject();
 }
 
@@ -574,7 +571,7 @@ protected:
         TariffProfilesDialog dialog(mainWindow->session());
         dialog.FormActivate();
         edit(dialog);
-        dialog.okButton->click();
+        control<QPushButton>(dialog, "okButton")->click();
         ASSERT_EQ(dialog.result(), QDialog::Accepted);
     }
 };
@@ -587,24 +584,25 @@ TEST_F(TariffChargingTest, AConfirmedChangeChargesFromTheNextMinute)
     mainWindow->session().tick();
     EXPECT_EQ(mainWindow->session().connection().fee(), 10);
 
-    confirm([](TariffProfilesDialog& d) { d.dayCostEdit->setText(QStringLiteral("25")); });
+    confirm([](TariffProfilesDialog& d) { control<QLineEdit>(d, "dayCostEdit")->setText(QStringLiteral("25")); });
     env.clock.advance(60);
     mainWindow->session().tick();
     EXPECT_EQ(mainWindow->session().connection().fee(), 35);
 
-    confirm([](TariffProfilesDialog& d) { d.oneCostPerDayButton->click(); });  // one cost per day
+    confirm(
+        [](TariffProfilesDialog& d) { control<QToolButton>(d, "oneCostPerDayButton")->click(); });  // one cost per day
     env.clock.set(2000, 1, 7, 21, 1, 0);
     mainWindow->session().tick();
     EXPECT_EQ(mainWindow->session().connection().fee(), 60);
 
     confirm([](TariffProfilesDialog& d) {
-        d.nameEdit->setText(QStringLiteral("Standard"));
-        d.renameButton->click();
+        control<QLineEdit>(d, "nameEdit")->setText(QStringLiteral("Standard"));
+        control<QToolButton>(d, "renameButton")->click();
     });
     env.clock.advance(60);
     mainWindow->session().tick();
     EXPECT_EQ(mainWindow->session().connection().fee(), 60);
-    EXPECT_EQ(mainWindow->connectionFeeLabel->text(), QStringLiteral("No tariff for this day"));
+    EXPECT_EQ(control<QLabel>(mainWindow, "connectionFeeLabel")->text(), QStringLiteral("No tariff for this day"));
     EXPECT_TRUE(env.boxes.shown.empty());
 }
 

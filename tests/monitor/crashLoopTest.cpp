@@ -159,7 +159,7 @@ int bug()
 
 struct Slot {
     int time = -1;
-    platform::SystemTime start;
+    platform::LocalDateTime start;
 };
 
 // What the recovery will read: the start values and the slot "Backup" names.
@@ -173,8 +173,7 @@ Slot lastBackup()
     const QString prefix = r.readInteger(rk::vBackup) != 0 ? rk::kBackupSlotPrefix : QString();
     slot.time = r.readInteger(prefix + rk::vSlotTime);
     const auto v = [&](const char* name) { return static_cast<std::uint16_t>(r.readInteger(name)); };
-    slot.start = {v(rk::vYear),  v(rk::vMonth),        v(rk::vDayOfWeek), v(rk::vDay),
-                  v(rk::vHours), v(rk::vStartMinutes), v(rk::vSecundes),  0};
+    slot.start = {v(rk::vYear), v(rk::vMonth), v(rk::vDay), v(rk::vHours), v(rk::vStartMinutes), v(rk::vSecundes)};
     return slot;
 }
 

@@ -1,3 +1,4 @@
+#include "Controls.h"
 #include "TimeSyncDialog.h"
 #include "SessionProbe.h"
 
@@ -32,6 +33,8 @@
 #include <cstdlib>
 #include <ctime>
 #include <optional>
+
+using testing_support::control;
 
 using platform::RootKey;
 using testing_support::readInt;
@@ -234,14 +237,14 @@ protected:
     QString server(int i) { return readStr(RootKey::CurrentUser, regkeys::kTimeSync, serverValue(i)); }
     void askServer(const FixedTimeServer& server)
     {
-        dialog->serverCombo->setEditText(QStringLiteral("127.0.0.1"));
+        control<QComboBox>(dialog, "serverCombo")->setEditText(QStringLiteral("127.0.0.1"));
         dialog->TimePort = server.port();
     }
     std::vector<history::HistoryRecord> records() { return history::readAll(env.programFolder()); }
     void expectIdle()
     {
-        EXPECT_TRUE(dialog->getTimeButton->isEnabled());
-        EXPECT_TRUE(dialog->setTimeButton->isEnabled());
+        EXPECT_TRUE(control<QPushButton>(dialog, "getTimeButton")->isEnabled());
+        EXPECT_TRUE(control<QPushButton>(dialog, "setTimeButton")->isEnabled());
         EXPECT_FALSE(session->monitoringPaused());
         EXPECT_EQ(dialog->SuspendedMonitoring, 0);
     }
@@ -254,16 +257,18 @@ protected:
 
 TEST_F(TimeSyncDialogTest, ListsTheServersOnceAndPreselectsTheLast)
 {
-    ASSERT_EQ(dialog->serverCombo->count(), 6);
+    ASSERT_EQ(control<QComboBox>(dialog, "serverCombo")->count(), 6);
     // A message box closing activates the dialog again.
     dialog->deleteServerClicked();  // list of 5 now
     QEvent activate(QEvent::WindowActivate);
     QApplication::sendEvent(dialog.get(), &activate);
     dialog->FormActivate();
-    EXPECT_EQ(dialog->serverCombo->count(), 5);
-    EXPECT_EQ(dialog->serverCombo->currentText(), QString::fromLatin1(program::kDefaultTimeServers[5]));
+    EXPECT_EQ(control<QComboBox>(dialog, "serverCombo")->count(), 5);
+    EXPECT_EQ(control<QComboBox>(dialog, "serverCombo")->currentText(),
+              QString::fromLatin1(program::kDefaultTimeServers[5]));
     for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(dialog->serverCombo->itemText(i), QString::fromLatin1(program::kDefaultTimeServers[i]));
+        EXPECT_EQ(control<QComboBox>(dialog, "serverCombo")->itemText(i),
+                  QString::fromLatin1(program::kDefaultTimeServers[i]));
 }
 
 TEST_F(TimeSyncDialogTest, MissingServerCountIsShownOnceNotAtEveryActivation)
@@ -278,26 +283,26 @@ TEST_F(TimeSyncDialogTest, MissingServerCountIsShownOnceNotAtEveryActivation)
     QEvent activate(QEvent::WindowActivate);
     QApplication::sendEvent(&fresh, &activate);
     EXPECT_EQ(env.boxes.texts(), QStringList{QStringLiteral("Failed to get data for 'Servers'.")});
-    EXPECT_EQ(fresh.serverCombo->count(), 0);
+    EXPECT_EQ(control<QComboBox>(fresh, "serverCombo")->count(), 0);
 }
 
 TEST_F(TimeSyncDialogTest, AddAndDeleteKeepTheRegistryListAndTheComboInStep)
 {
-    dialog->serverCombo->setEditText(QStringLiteral("typed.example"));
-    dialog->newServerEdit->setText(QStringLiteral("  127.0.0.1 "));
+    control<QComboBox>(dialog, "serverCombo")->setEditText(QStringLiteral("typed.example"));
+    control<QLineEdit>(dialog, "newServerEdit")->setText(QStringLiteral("  127.0.0.1 "));
     dialog->addServerClicked();
     EXPECT_EQ(servers(), 7);
     EXPECT_EQ(server(6), QStringLiteral("127.0.0.1"));
-    EXPECT_EQ(dialog->serverCombo->count(), 7);
-    EXPECT_EQ(dialog->serverCombo->itemText(6), QStringLiteral("127.0.0.1"));
-    EXPECT_EQ(dialog->newServerEdit->text(), QStringLiteral("  127.0.0.1 "));
+    EXPECT_EQ(control<QComboBox>(dialog, "serverCombo")->count(), 7);
+    EXPECT_EQ(control<QComboBox>(dialog, "serverCombo")->itemText(6), QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(control<QLineEdit>(dialog, "newServerEdit")->text(), QStringLiteral("  127.0.0.1 "));
 
     dialog->deleteServerClicked();
     EXPECT_EQ(servers(), 6);
     EXPECT_FALSE(valueExists(RootKey::CurrentUser, regkeys::kTimeSync, serverValue(6)));
     EXPECT_EQ(server(5), QString::fromLatin1(program::kDefaultTimeServers[5]));
-    EXPECT_EQ(dialog->serverCombo->count(), 6);
-    EXPECT_EQ(dialog->serverCombo->currentText(), QStringLiteral("typed.example"));
+    EXPECT_EQ(control<QComboBox>(dialog, "serverCombo")->count(), 6);
+    EXPECT_EQ(control<QComboBox>(dialog, "serverCombo")->currentText(), QStringLiteral("typed.example"));
 
     ASSERT_EQ(env.boxes.shown.size(), 2u);
     EXPECT_EQ(env.boxes.shown[0].text, QStringLiteral("Server added to the list."));
@@ -310,7 +315,7 @@ TEST_F(TimeSyncDialogTest, AddAndDeleteKeepTheRegistryListAndTheComboInStep)
 
 TEST_F(TimeSyncDialogTest, EmptyAddressAndEmptyListAreRefused)
 {
-    dialog->newServerEdit->setText(QStringLiteral("   "));
+    control<QLineEdit>(dialog, "newServerEdit")->setText(QStringLiteral("   "));
     dialog->addServerClicked();
     EXPECT_EQ(servers(), 6);
 
@@ -331,12 +336,12 @@ TEST_F(TimeSyncDialogTest, AddingToAnEmptyListKeepsTheTypedServer)
     writeInt(RootKey::CurrentUser, regkeys::kTimeSync, regkeys::vServers, 0);
     TimeSyncDialog fresh(*session);
     fresh.show();
-    ASSERT_EQ(fresh.serverCombo->count(), 0);
-    fresh.serverCombo->setEditText(QStringLiteral("typed.example"));
-    fresh.newServerEdit->setText(QStringLiteral("127.0.0.1"));
+    ASSERT_EQ(control<QComboBox>(fresh, "serverCombo")->count(), 0);
+    control<QComboBox>(fresh, "serverCombo")->setEditText(QStringLiteral("typed.example"));
+    control<QLineEdit>(fresh, "newServerEdit")->setText(QStringLiteral("127.0.0.1"));
     fresh.addServerClicked();
-    EXPECT_EQ(fresh.serverCombo->count(), 1);
-    EXPECT_EQ(fresh.serverCombo->currentText(), QStringLiteral("typed.example"));
+    EXPECT_EQ(control<QComboBox>(fresh, "serverCombo")->count(), 1);
+    EXPECT_EQ(control<QComboBox>(fresh, "serverCombo")->currentText(), QStringLiteral("typed.example"));
     EXPECT_EQ(servers(), 1);
     EXPECT_EQ(server(0), QStringLiteral("127.0.0.1"));
 }
@@ -389,15 +394,17 @@ TEST_F(TimeSyncDialogTest, OpensCentredAtAFixedSizeThatHoldsEveryCaption)
     EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize());
     EXPECT_GE(dialog->width(), 390);
     EXPECT_GE(dialog->height(), 224);
-    const QWidget* captioned[] = {dialog->addServerButton, dialog->deleteServerButton, dialog->getTimeButton,
-                                  dialog->setTimeButton,   dialog->okButton,           dialog->helpButton};
+    const QWidget* captioned[] = {
+        control<QToolButton>(dialog, "addServerButton"), control<QToolButton>(dialog, "deleteServerButton"),
+        control<QPushButton>(dialog, "getTimeButton"),   control<QPushButton>(dialog, "setTimeButton"),
+        control<QPushButton>(dialog, "okButton"),        control<QPushButton>(dialog, "helpButton")};
     for (const QWidget* w : captioned)
         EXPECT_GE(w->width(), w->sizeHint().width());
 }
 
 TEST_F(TimeSyncDialogTest, HelpOpensContext21)
 {
-    dialog->helpButton->click();
+    control<QPushButton>(dialog, "helpButton")->click();
     ASSERT_EQ(env.help.calls.size(), 1u);
     EXPECT_EQ(env.help.calls[0].kind, testing_support::FakeHelp::Call::Context);
     EXPECT_EQ(env.help.calls[0].context, 21);
@@ -410,12 +417,12 @@ TEST_F(TimeSyncDialogTest, GetTimeShowsServerUtcLocalAndPcTimeAndSetsNothing)
     FixedTimeServer server(FixedTimeServer::countBytes(countOf(utc("2026-12-10T23:30:00"))));
     askServer(server);
     env.clock.set(2026, 12, 10, 23, 29, 5);
-    dialog->getTimeButton->click();
+    control<QPushButton>(dialog, "getTimeButton")->click();
     QLocale::setDefault(QLocale::system());
 
-    EXPECT_EQ(dialog->serverUtcLabel->text(), QStringLiteral("11:30:00 PM"));
-    EXPECT_EQ(dialog->serverLocalLabel->text(), QStringLiteral("0:30:00"));
-    EXPECT_EQ(dialog->pcTimeLabel->text(), QStringLiteral("23:29:5"));
+    EXPECT_EQ(control<QLabel>(dialog, "serverUtcLabel")->text(), QStringLiteral("11:30:00 PM"));
+    EXPECT_EQ(control<QLabel>(dialog, "serverLocalLabel")->text(), QStringLiteral("0:30:00"));
+    EXPECT_EQ(control<QLabel>(dialog, "pcTimeLabel")->text(), QStringLiteral("23:29:5"));
     EXPECT_TRUE(env.clockSetter.set.empty());
     EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(QLatin1Char('|')).toStdString();
     expectIdle();
@@ -439,14 +446,14 @@ TEST_F(TimeSyncDialogTest, SetTimeSavesTheRunningConnectionBeforeTheClockChanges
         pauseWhenSet = session->monitoringPaused() ? 1 : 0;
         env.clock.set(when.toLocalTime());
     };
-    dialog->setTimeButton->click();
+    control<QPushButton>(dialog, "setTimeButton")->click();
 
     ASSERT_EQ(env.clockSetter.set.size(), 1u);
     EXPECT_EQ(env.clockSetter.set[0].toSecsSinceEpoch(), serverTime.toSecsSinceEpoch());
     EXPECT_EQ(recordsWhenSet, 1u);
     EXPECT_EQ(pauseWhenSet, 1);
-    EXPECT_EQ(dialog->serverLocalLabel->text(), QStringLiteral("10:15:0"));
-    EXPECT_EQ(dialog->pcTimeLabel->text(), QStringLiteral("10:15:0"));
+    EXPECT_EQ(control<QLabel>(dialog, "serverLocalLabel")->text(), QStringLiteral("10:15:0"));
+    EXPECT_EQ(control<QLabel>(dialog, "pcTimeLabel")->text(), QStringLiteral("10:15:0"));
     EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(QLatin1Char('|')).toStdString();
     expectIdle();
 
@@ -457,10 +464,10 @@ TEST_F(TimeSyncDialogTest, SetTimeSavesTheRunningConnectionBeforeTheClockChanges
 
     const auto saved = records();
     ASSERT_EQ(saved.size(), 2u);
-    EXPECT_EQ(saved[0].EndTime.wHour, 10);
-    EXPECT_EQ(saved[0].EndTime.wMinute, 5);
-    EXPECT_EQ(saved[1].StartTime.wHour, 10);
-    EXPECT_EQ(saved[1].StartTime.wMinute, 15);
+    EXPECT_EQ(saved[0].EndTime.hour, 10);
+    EXPECT_EQ(saved[0].EndTime.minute, 5);
+    EXPECT_EQ(saved[1].StartTime.hour, 10);
+    EXPECT_EQ(saved[1].StartTime.minute, 15);
 }
 
 // A server whose calendar is wrong sets the time of day only; around midnight the
@@ -496,16 +503,17 @@ TEST_F(TimeSyncDialogTest, SetTimeKeepsThePcsDateWhateverDateTheServerHas)
         xinetd.serveCount(countOf(utc(c.serverUtc)));
         QString why;
         ASSERT_TRUE(xinetd.start(&why)) << why.toStdString();
-        dialog->serverCombo->setEditText(QStringLiteral("127.0.0.1"));
+        control<QComboBox>(dialog, "serverCombo")->setEditText(QStringLiteral("127.0.0.1"));
         dialog->TimePort = xinetd.port();
         env.clock.set(c.pcNow);
         env.clockSetter.set.clear();
         env.boxes.clear();
-        dialog->setTimeButton->click();
+        control<QPushButton>(dialog, "setTimeButton")->click();
         EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(QLatin1Char('|')).toStdString();
         ASSERT_EQ(env.clockSetter.set.size(), 1u);
         EXPECT_EQ(env.clockSetter.set[0].toLocalTime().toString(Qt::ISODate), c.expected.toString(Qt::ISODate));
-        EXPECT_EQ(dialog->pcTimeLabel->text(), formats::clockText(platform::toSystemTime(c.expected)));
+        EXPECT_EQ(control<QLabel>(dialog, "pcTimeLabel")->text(),
+                  formats::clockText(platform::LocalDateTime::fromDateTime(c.expected)));
         expectIdle();
     }
 }
@@ -515,7 +523,7 @@ TEST_F(TimeSyncDialogTest, SetTimeWithMonitoringAlreadyOffLeavesItOff)
     FixedTimeServer server(FixedTimeServer::countBytes(countOf(utc("2026-12-10T09:15:00"))));
     askServer(server);
     session->setMonitoringPaused(true);
-    dialog->setTimeButton->click();
+    control<QPushButton>(dialog, "setTimeButton")->click();
     EXPECT_EQ(env.clockSetter.set.size(), 1u);
     EXPECT_TRUE(session->monitoringPaused());
     EXPECT_EQ(dialog->SuspendedMonitoring, 0);
@@ -532,7 +540,7 @@ TEST_F(TimeSyncDialogTest, ClosingWhileTheSystemSetsTheClockKeepsThePauseUntilIt
         dialog->close();
         pauseAfterClose = session->monitoringPaused() ? 1 : 0;
     };
-    dialog->setTimeButton->click();
+    control<QPushButton>(dialog, "setTimeButton")->click();
     EXPECT_EQ(pauseAfterClose, 1);
     EXPECT_EQ(env.clockSetter.set.size(), 1u);
     expectIdle();
@@ -543,13 +551,13 @@ TEST_F(TimeSyncDialogTest, RefusedClockChangeIsReportedAndTheCurrentTimeLabelKep
 {
     FixedTimeServer server(FixedTimeServer::countBytes(countOf(utc("2026-12-10T09:15:00"))));
     askServer(server);
-    dialog->pcTimeLabel->setText(QStringLiteral("before"));
+    control<QLabel>(dialog, "pcTimeLabel")->setText(QStringLiteral("before"));
     env.clockSetter.refuse = true;
-    dialog->setTimeButton->click();
+    control<QPushButton>(dialog, "setTimeButton")->click();
     EXPECT_TRUE(env.clockSetter.set.empty());
     EXPECT_EQ(env.boxes.texts(), QStringList{QStringLiteral("Access denied: the system refused to set the clock.")});
     EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Error);
-    EXPECT_EQ(dialog->pcTimeLabel->text(), QStringLiteral("before"));
+    EXPECT_EQ(control<QLabel>(dialog, "pcTimeLabel")->text(), QStringLiteral("before"));
     expectIdle();
 }
 
@@ -560,7 +568,7 @@ TEST_F(TimeSyncDialogTest, FailedQueriesEndThePauseAndSetNoClock)
         FixedTimeServer server(std::nullopt, false);
         askServer(server);
         dialog->QueryTimeout = 300;
-        dialog->setTimeButton->click();
+        control<QPushButton>(dialog, "setTimeButton")->click();
         EXPECT_EQ(env.boxes.texts(), QStringList{QStringLiteral("Connection Timedout.")});
         EXPECT_TRUE(env.clockSetter.set.empty());
         expectIdle();
@@ -571,7 +579,7 @@ TEST_F(TimeSyncDialogTest, FailedQueriesEndThePauseAndSetNoClock)
         SCOPED_TRACE("a count of 0");
         FixedTimeServer server(FixedTimeServer::countBytes(0));
         askServer(server);
-        dialog->setTimeButton->click();
+        control<QPushButton>(dialog, "setTimeButton")->click();
         ASSERT_EQ(env.boxes.shown.size(), 1u);
         EXPECT_TRUE(env.clockSetter.set.empty());
         expectIdle();
@@ -581,7 +589,7 @@ TEST_F(TimeSyncDialogTest, FailedQueriesEndThePauseAndSetNoClock)
         SCOPED_TRACE("closed without the time: the failure message closes the dialog");
         FixedTimeServer server(QByteArray("\x01\x02", 2));
         askServer(server);
-        dialog->setTimeButton->click();
+        control<QPushButton>(dialog, "setTimeButton")->click();
         EXPECT_EQ(env.boxes.texts(), QStringList{QStringLiteral("Connection failed !")});
         EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Error);
         EXPECT_TRUE(env.clockSetter.set.empty());
@@ -602,7 +610,7 @@ TEST_F(TimeSyncDialogTest, ClosingDuringTheWaitEndsTheQueryWithoutSettingTheCloc
     });
     QElapsedTimer elapsed;
     elapsed.start();
-    dialog->setTimeButton->click();
+    control<QPushButton>(dialog, "setTimeButton")->click();
     EXPECT_LT(elapsed.elapsed(), 3000);
     EXPECT_EQ(pauseDuringWait, 1);
     EXPECT_TRUE(env.clockSetter.set.empty());
@@ -616,10 +624,10 @@ TEST_F(TimeSyncDialogTest, OkDuringTheWaitEndsTheQueryAndClosesTheDialog)
     FixedTimeServer server(std::nullopt, false);
     askServer(server);
     dialog->QueryTimeout = 5000;
-    QTimer::singleShot(100, [&] { dialog->okButton->click(); });
+    QTimer::singleShot(100, [&] { control<QPushButton>(dialog, "okButton")->click(); });
     QElapsedTimer elapsed;
     elapsed.start();
-    dialog->getTimeButton->click();
+    control<QPushButton>(dialog, "getTimeButton")->click();
     EXPECT_LT(elapsed.elapsed(), 3000);
     EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(QLatin1Char('|')).toStdString();
     EXPECT_FALSE(dialog->isVisible());
@@ -631,12 +639,13 @@ TEST_F(TimeSyncDialogTest, GetTimeFromTheRealTimeServer)
     testing_support::XinetdTimeServer xinetd;
     QString why;
     ASSERT_TRUE(xinetd.start(&why)) << why.toStdString();
-    dialog->serverCombo->setEditText(QStringLiteral("127.0.0.1"));
+    control<QComboBox>(dialog, "serverCombo")->setEditText(QStringLiteral("127.0.0.1"));
     dialog->TimePort = xinetd.port();
-    dialog->getTimeButton->click();
+    control<QPushButton>(dialog, "getTimeButton")->click();
     EXPECT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(QLatin1Char('|')).toStdString();
-    const QTime shown = QTime::fromString(dialog->serverLocalLabel->text(), QStringLiteral("H:mm:ss"));
-    ASSERT_TRUE(shown.isValid()) << dialog->serverLocalLabel->text().toStdString();
+    const QTime shown =
+        QTime::fromString(control<QLabel>(dialog, "serverLocalLabel")->text(), QStringLiteral("H:mm:ss"));
+    ASSERT_TRUE(shown.isValid()) << control<QLabel>(dialog, "serverLocalLabel")->text().toStdString();
     const int drift = std::abs(shown.secsTo(QTime::currentTime()));
     EXPECT_TRUE(drift <= 2 || drift >= 86398) << drift;
 }

@@ -4,6 +4,7 @@
 // text, and no list may need a sideways scroll bar for its sample. Only a text from
 // outside (a user, provider, sender or subject) may be cut short, and only when its
 // cell's tooltip holds it whole.
+#include "Controls.h"
 #include "Fakes.h"
 #include "RegistryShorthand.h"
 
@@ -480,10 +481,10 @@ QStringList faultsOf(const QString& name, QWidget* window)
 history::HistoryRecord connection(const char* user, const char* provider, int day, int hour, int seconds, int cents)
 {
     history::HistoryRecord record;
-    record.StartTime = {2000, 1, 5, static_cast<std::uint16_t>(day), static_cast<std::uint16_t>(hour), 5, 0, 0};
+    record.StartTime = {2000, 1, static_cast<std::uint16_t>(day), static_cast<std::uint16_t>(hour), 5, 0};
     record.EndTime = record.StartTime;
-    record.EndTime.wHour = static_cast<std::uint16_t>(hour + seconds / 3600 % 12);
-    record.EndTime.wMinute = 59;
+    record.EndTime.hour = static_cast<std::uint16_t>(hour + seconds / 3600 % 12);
+    record.EndTime.minute = 59;
     record.FeeCents = cents;
     record.DurationSeconds = seconds;
     record.setUserName(QString::fromLatin1(user));
@@ -515,6 +516,8 @@ public:
                                           + n + "\r\n\r\n.\r\n");
                         else if (verb == "LIST")
                             socket->write("+OK " + n + (n == "1" ? " 1536\r\n" : " 1579520\r\n"));
+                        else if (verb == "CAPA")
+                            socket->write("-ERR unknown command\r\n");
                         else
                             socket->write("+OK\r\n");
                         if (verb == "QUIT")
@@ -665,7 +668,7 @@ TEST_F(ElidedTextTest, NoWindowShowsAnElidedTextAtItsOpeningSize)
         {"Counter", dialog(static_cast<CounterDialog*>(nullptr))},
         {"Connections", dialog(static_cast<ConnectionsDialog*>(nullptr))},
         {"Connections, this month",
-         dialog(static_cast<ConnectionsDialog*>(nullptr), std::function<void(ConnectionsDialog&)>([](ConnectionsDialog& d) { d.thisMonthButton->click(); }))},
+         dialog(static_cast<ConnectionsDialog*>(nullptr), std::function<void(ConnectionsDialog&)>([](ConnectionsDialog& d) { control<QToolButton>(d, "thisMonthButton")->click(); }))},
         // Each sortable column named under "Sorted by:", the direction beside it.
         {"Connections, sorted by each column",
          dialog(static_cast<ConnectionsDialog*>(nullptr), std::function<void(ConnectionsDialog&)>([](ConnectionsDialog& d) {
@@ -679,12 +682,12 @@ TEST_F(ElidedTextTest, NoWindowShowsAnElidedTextAtItsOpeningSize)
         {"Open report", dialog(static_cast<OpenReportDialog*>(nullptr))},
         {"Graphs", dialog(static_cast<GraphsDialog*>(nullptr))},
         {"Graphs, second page",
-         dialog(static_cast<GraphsDialog*>(nullptr), std::function<void(GraphsDialog&)>([](GraphsDialog& d) { d.nextButton->click(); }))},
+         dialog(static_cast<GraphsDialog*>(nullptr), std::function<void(GraphsDialog&)>([](GraphsDialog& d) { control<QPushButton>(d, "nextButton")->click(); }))},
         {"Time synchronization", dialog(static_cast<TimeSyncDialog*>(nullptr))},
         {"Splash", [] {
              auto splash = std::make_shared<SplashWindow>();
              // Kept up for the walk: it would close itself after its second.
-             splash->closeTimer->stop();
+             control<QTimer>(*splash, "closeTimer")->stop();
              splash->show();
              return splash;
          }},
