@@ -11,7 +11,7 @@
 #include "Registry.h"
 #include "RegistryNames.h"
 #include "MainWindow.h"
-#include "ProgramEntry.h"
+#include "ProgramWindows.h"
 #include "ConnectionsDialog.h"
 #include "ConnectionsModel.h"
 #include "GraphsDialog.h"

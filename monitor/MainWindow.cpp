@@ -626,7 +626,7 @@ void MainWindow::showHelp()
 void MainWindow::showAbout()
 {
     if (m_aboutBox)
-        m_aboutBox->exec();
+        m_aboutBox().exec();
 }
 
 void MainWindow::exitProgram()

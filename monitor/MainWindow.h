@@ -1,7 +1,7 @@
 // Dialtally's main window: it shows what the monitoring session counts, carries the
 // menus, the toolbar and the tray menu, and shows the session's messages. The counting
 // itself is the session's (MonitoringSession); the dialogs are plugged in by the
-// program entry (ProgramEntry.h).
+// program entry, and the windows' owner is ProgramWindows.
 #pragma once
 
 #include "MonitoringSession.h"
@@ -48,9 +48,8 @@ enum class PreferencesPage { Startup, Budget };
 using WindowFactory = std::function<std::unique_ptr<QWidget>(MainWindow&)>;
 using Command = std::function<void(MainWindow&)>;
 struct DialogCommands {
-    // The windows created once at start, after the main window, in this order around
-    // the About box: Preferences, Beep, Counter, [About], Statistics, Open report.
-    // They live until FreeWindows().
+    // The dialogs made on their first use, which then live as long as their owner
+    // (ProgramWindows).
     WindowFactory createPreferences;
     WindowFactory createBeep;
     WindowFactory createCounter;
@@ -69,6 +68,9 @@ struct DialogCommands {
     Command openConnections;
     Command openGraphs;
     Command openTimeSync;
+    // What the dialogs store and say at every start, though they are made later: run
+    // once the main window has started up.
+    Command prepareAtStart;
 
     // Ends the message loop with the exit code; empty ends QApplication's loop.
     std::function<void(int)> postQuit;
@@ -87,8 +89,9 @@ public:
     const mainwindow::DialogCommands& dialogs() const { return m_dialogs; }
     // Plugs in other dialogs; the commands follow at once.
     void setDialogCommands(mainwindow::DialogCommands dialogs);
-    // The About box that "&About ..." shows; the program entry owns it.
-    void setAboutBox(AboutBox* box) { m_aboutBox = box; }
+    // The About box that "&About ..." shows, asked for when it is shown; its owner
+    // keeps it.
+    void setAboutBox(std::function<AboutBox&()> box) { m_aboutBox = std::move(box); }
     // The pictures of the line's and the toolbar's states.
     const QIcon& stateIcon(mainwindow::ImageIndex index) const { return m_icons[index]; }
 
@@ -187,7 +190,7 @@ private:
     mainwindow::DialogCommands m_dialogs;
     MonitoringSession m_session;
     TrayController m_tray;
-    AboutBox* m_aboutBox = nullptr;
+    std::function<AboutBox&()> m_aboutBox;
     // The commands whose enabled state follows the dialog commands.
     std::vector<std::pair<QAction*, void (MainWindow::*)()>> m_commands;
     std::vector<std::pair<QWidget*, void (MainWindow::*)()>> m_commandButtons;

@@ -10,7 +10,7 @@
 #include "StatisticsDialog.h"
 #include "BeepDialog.h"
 #include "MainWindow.h"
-#include "ProgramEntry.h"
+#include "ProgramWindows.h"
 #include "ProgramInfo.h"
 #include "ConnectionsDialog.h"
 #include "PreferencesDialog.h"
@@ -18,8 +18,8 @@
 #include "ProvidersDialog.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QPointer>
+#include <QFileInfo>
 #include <QTabWidget>
 
 #include <cstdio>
@@ -28,25 +28,16 @@
 
 namespace {
 
-// The dialogs made once at start; the main window unit owns them and frees them at
-// the end, so these only find them again.
-QPointer<PreferencesDialog> preferencesDialog;
-QPointer<BeepDialog> beepDialog;
-QPointer<CounterDialog> counterDialog;
-QPointer<StatisticsDialog> statisticsDialog;
-QPointer<OpenReportDialog> openReportDialog;
+using Kept = ProgramWindows::Kept;
 
 template <class Dialog>
-mainwindow::WindowFactory madeOnce(QPointer<Dialog>& slot)
+mainwindow::WindowFactory madeOnce()
 {
-    return [&slot](MainWindow& mainWindow) -> std::unique_ptr<QWidget> {
-        std::unique_ptr<Dialog> dialog;
+    return [](MainWindow& mainWindow) -> std::unique_ptr<QWidget> {
         if constexpr (std::is_constructible_v<Dialog, MonitoringSession&, TrayController&>)
-            dialog = std::make_unique<Dialog>(mainWindow.session(), mainWindow.tray());
+            return std::make_unique<Dialog>(mainWindow.session(), mainWindow.tray());
         else
-            dialog = std::make_unique<Dialog>(mainWindow.session());
-        slot = dialog.get();
-        return dialog;
+            return std::make_unique<Dialog>(mainWindow.session());
     };
 }
 
@@ -62,12 +53,12 @@ bool raiseIfOpen(QWidget* dialog)
     return true;
 }
 
-template <class Dialog>
-mainwindow::Command showModal(QPointer<Dialog>& slot)
+mainwindow::Command showModal(ProgramWindows& windows, Kept which)
 {
-    return [&slot](MainWindow&) {
-        if (slot && !raiseIfOpen(slot))
-            slot->exec();
+    return [&windows, which](MainWindow&) {
+        QDialog* dialog = windows.dialog<QDialog>(which);
+        if (dialog && !raiseIfOpen(dialog))
+            dialog->exec();
     };
 }
 
@@ -85,25 +76,34 @@ mainwindow::Command madeForEachUse()
     };
 }
 
-mainwindow::DialogCommands dialogCommands()
+mainwindow::DialogCommands dialogCommands(ProgramWindows& windows)
 {
     mainwindow::DialogCommands hooks;
-    hooks.createPreferences = madeOnce(preferencesDialog);
-    hooks.createBeep = madeOnce(beepDialog);
-    hooks.createCounter = madeOnce(counterDialog);
-    hooks.createStatistics = madeOnce(statisticsDialog);
-    hooks.createOpenReport = madeOnce(openReportDialog);
+    hooks.createPreferences = madeOnce<PreferencesDialog>();
+    hooks.createBeep = madeOnce<BeepDialog>();
+    hooks.createCounter = madeOnce<CounterDialog>();
+    hooks.createStatistics = madeOnce<StatisticsDialog>();
+    hooks.createOpenReport = madeOnce<OpenReportDialog>();
 
-    hooks.showPreferences = [](MainWindow&, mainwindow::PreferencesPage page) {
+    hooks.showPreferences = [&windows](MainWindow&, mainwindow::PreferencesPage page) {
+        auto* preferencesDialog = windows.dialog<PreferencesDialog>(Kept::Preferences);
         if (!preferencesDialog || raiseIfOpen(preferencesDialog))
             return;
         preferencesDialog->showPage(page);
         preferencesDialog->exec();
     };
-    hooks.showBeep = showModal(beepDialog);
-    hooks.showCounter = showModal(counterDialog);
-    hooks.showStatistics = showModal(statisticsDialog);
-    hooks.showOpenReport = showModal(openReportDialog);
+    hooks.showBeep = showModal(windows, Kept::Beep);
+    hooks.showCounter = showModal(windows, Kept::Counter);
+    hooks.showStatistics = showModal(windows, Kept::Statistics);
+    hooks.showOpenReport = showModal(windows, Kept::OpenReport);
+    // Preferences loads its settings and Open report prepares the reports folder and
+    // the editor when they are made: both stored what they lacked, and said what was
+    // wrong, at every start when they were made there. Their loads run at start still,
+    // and the windows go again until they are asked for.
+    hooks.prepareAtStart = [](MainWindow& mainWindow) {
+        platform::guard([&] { PreferencesDialog loaded(mainWindow.session(), mainWindow.tray()); });
+        platform::guard([&] { OpenReportDialog prepared(mainWindow.session()); });
+    };
     hooks.deleteAllReports = [](MainWindow& mainWindow) { DeleteAllReports(mainWindow.session().programPath()); };
 
     hooks.openProviders = madeForEachUse<ProvidersDialog>();
@@ -146,10 +146,11 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s; a second copy of Dialtally cannot be noticed.\n", qPrintable(claimDetail));
         break;
     }
-    QObject::connect(&instance, &platform::SingleInstance::showRequested, [] {
+    ProgramWindows windows;
+    QObject::connect(&instance, &platform::SingleInstance::showRequested, [&windows] {
         // As a tray restore shows it; a request during the start-up waits for nothing.
-        if (mainWindow)
-            platform::guard([] { mainWindow->restoreFromTray(); });
+        if (MainWindow* mainWindow = windows.mainWindow())
+            platform::guard([mainWindow] { mainWindow->restoreFromTray(); });
     });
     platform::watchSessionEnd();
     // Only the exit paths end the program, after their closing steps: in the tray the
@@ -168,8 +169,6 @@ int main(int argc, char** argv)
     });
     if (!ready)
         return 1;
-    const int code = WinMain(RunMode::MessageLoop, dialogCommands());
-    // The windows go while the application object still exists.
-    FreeWindows();
-    return code;
+    // The windows go, with the owner, while the application object still exists.
+    return windows.run(ProgramWindows::RunMode::MessageLoop, dialogCommands(windows));
 }

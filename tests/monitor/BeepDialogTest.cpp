@@ -9,7 +9,7 @@
 #include "RegistryNames.h"
 #include "BeepDialog.h"
 #include "MainWindow.h"
-#include "ProgramEntry.h"
+#include "StartedProgram.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -9,7 +9,7 @@
 #include "RegistryNames.h"
 #include "MainWindow.h"
 #include "Report.h"
-#include "ProgramEntry.h"
+#include "StartedProgram.h"
 #include "History.h"
 #include "CounterDialog.h"
 

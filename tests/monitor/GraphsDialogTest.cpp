@@ -8,7 +8,7 @@
 #include "Chart.h"
 #include "GraphsDialog.h"
 #include "MainWindow.h"
-#include "ProgramEntry.h"
+#include "StartedProgram.h"
 #include "History.h"
 
 #include <QApplication>

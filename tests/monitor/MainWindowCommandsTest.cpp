@@ -1,5 +1,5 @@
 // The main window's commands: exit and close, the menus, toolbar and speed buttons,
-// the dialog hooks and the windows made at start, the mail checker launch, the
+// the dialog hooks and the windows' owner, the mail checker launch, the
 // holiday and monitoring toggles, the counter reset and the report for today.
 #include "Controls.h"
 #include "Fakes.h"
@@ -9,7 +9,8 @@
 #include "RegistryNames.h"
 #include "SplashWindow.h"
 #include "MainWindow.h"
-#include "ProgramEntry.h"
+#include "StartedProgram.h"
+#include "AboutBox.h"
 #include "History.h"
 #include "WindowPlacement.h"
 
@@ -50,15 +51,15 @@ protected:
     }
     void TearDown() override
     {
-        FreeWindows();
+        endProgram();
         hooks = {};
         setSplashRunner({});
     }
 
     void start()
     {
-        FreeWindows();
-        WinMain(RunMode::StartOnly, hooks);
+        endProgram();
+        startProgram(hooks);
         ASSERT_NE(mainWindow, nullptr);
     }
     void tick() { mainWindow->session().tick(); }
@@ -372,52 +373,60 @@ TEST_F(CommandsTest, CommandShortcutsWinOverMenuLetters)
     EXPECT_TRUE(calls.isEmpty());
 }
 
-TEST_F(CommandsTest, WindowsMadeAtStartComeInTheirOrderAndLiveUntilTheEnd)
+TEST_F(CommandsTest, DialogsAreMadeOnFirstUseAndFreedNewestFirstBeforeTheMainWindow)
 {
-    struct Made {
-        QString name;
-        bool aboutExists;
-        bool mainStarted;
-    };
-    std::vector<Made> made;
-    std::vector<QPointer<QWidget>> windows;
+    using Kept = ProgramWindows::Kept;
+    QStringList made;
+    QStringList freed;
     const auto factory = [&](const char* name) {
-        return [&, name](MainWindow& form) -> std::unique_ptr<QWidget> {
-            made.push_back({q(name), aboutBox != nullptr, form.session().isRunning()});
+        return [&, name](MainWindow&) -> std::unique_ptr<QWidget> {
+            made << q(name);
             auto window = std::make_unique<QDialog>();
-            windows.emplace_back(window.get());
+            QObject::connect(window.get(), &QObject::destroyed, [&freed, name] { freed << q(name); });
             return window;
         };
     };
     hooks.createPreferences = factory("preferences");
     hooks.createBeep = factory("beep");
-    // A window whose creation fails is reported, and the next ones are still made.
-    hooks.createCounter = [&](MainWindow&) -> std::unique_ptr<QWidget> {
-        made.push_back({QStringLiteral("counter"), aboutBox != nullptr, true});
-        throw std::runtime_error("Failed to get data for 'Reset'");
-    };
     hooks.createStatistics = factory("statistics");
     hooks.createOpenReport = factory("open report");
+    // A window whose making fails is reported, and the next ask tries again.
+    int counterTries = 0;
+    hooks.createCounter = [&](MainWindow&) -> std::unique_ptr<QWidget> {
+        if (++counterTries == 1)
+            throw std::runtime_error("Failed to get data for 'Reset'");
+        return factory("counter")(*mainWindow);
+    };
+    bool preparedAfterStart = false;
+    int prepared = 0;
+    hooks.prepareAtStart = [&](MainWindow& form) {
+        ++prepared;
+        preparedAfterStart = form.session().isRunning() && made.isEmpty();
+    };
     env.boxes.clear();
     start();
+    ProgramWindows& windows = *startedProgram;
 
-    ASSERT_EQ(made.size(), 5u);
-    const struct {
-        const char* name;
-        bool about;
-    } expected[] = {
-        {"preferences", false}, {"beep", false}, {"counter", false}, {"statistics", true}, {"open report", true}};
-    for (std::size_t i = 0; i < made.size(); ++i) {
-        EXPECT_EQ(made[i].name, q(expected[i].name)) << i;
-        EXPECT_EQ(made[i].aboutExists, expected[i].about) << expected[i].name;
-        EXPECT_TRUE(made[i].mainStarted) << expected[i].name;
-    }
+    EXPECT_TRUE(made.isEmpty());
+    EXPECT_EQ(prepared, 1);
+    EXPECT_TRUE(preparedAfterStart);
+
+    QWidget* beep = windows.dialog(Kept::Beep);
+    ASSERT_NE(beep, nullptr);
+    EXPECT_EQ(windows.dialog(Kept::Beep), beep);
+    EXPECT_EQ(windows.dialog(Kept::Counter), nullptr);
     EXPECT_EQ(env.boxes.texts(), QStringList{"Failed to get data for 'Reset'."});
-    for (const auto& window : windows)
-        EXPECT_FALSE(window.isNull());
-    FreeWindows();
-    for (const auto& window : windows)
-        EXPECT_TRUE(window.isNull());
+    EXPECT_NE(windows.dialog(Kept::Counter), nullptr);
+    windows.dialog(Kept::OpenReport);
+    EXPECT_EQ(made, (QStringList{"beep", "counter", "open report"}));
+    EXPECT_EQ(&windows.aboutBox(), &windows.aboutBox());
+
+    QPointer<QWidget> about = &windows.aboutBox();
+    QPointer<QWidget> form = mainWindow;
+    QObject::connect(about, &QObject::destroyed, [&freed, form] { freed << (form ? "about" : "about after main"); });
+    QObject::connect(mainWindow, &QObject::destroyed, [&freed] { freed << QStringLiteral("main"); });
+    endProgram();
+    EXPECT_EQ(freed, (QStringList{"open report", "counter", "beep", "about", "main"}));
 }
 
 TEST_F(CommandsTest, BeepCommandTakesOverTheNewSettings)

@@ -11,7 +11,7 @@
 #include "MainWindow.h"
 #include "CounterDialog.h"
 #include "Charging.h"
-#include "ProgramEntry.h"
+#include "StartedProgram.h"
 #include "Formats.h"
 #include "History.h"
 #include "HistoryRecords.h"
@@ -89,15 +89,15 @@ protected:
     }
     void TearDown() override
     {
-        FreeWindows();
+        endProgram();
         setSplashRunner({});
     }
 
     // One start of Dialtally up to its message loop.
     void start()
     {
-        FreeWindows();
-        WinMain(RunMode::StartOnly);
+        endProgram();
+        startProgram();
         ASSERT_NE(mainWindow, nullptr);
     }
 
@@ -107,7 +107,7 @@ protected:
         env.install(1);
         env.setWindowsUser(user);
         start();
-        FreeWindows();
+        endProgram();
         env.boxes.clear();
         env.help.calls.clear();
         splashes = 0;
@@ -257,7 +257,7 @@ TEST_F(MainWindowTest, StartUpTable)
             local.install(1);
             local.setWindowsUser(q(c.previousUser));
             start();
-            FreeWindows();
+            endProgram();
             writeInt(HKCU, marker, q(rk::vDayCost), 7);
             writeInt(HKCU, q(rk::kSoftware), q(rk::vLogo), 0);
             writeInt(HKCU, q(rk::kSoftware), q(rk::vConnectDelay), 30);
@@ -313,7 +313,7 @@ TEST_F(MainWindowTest, StartUpTable)
             EXPECT_EQ(readInt(HKLM, q(rk::kCounterAll), q(rk::vYear)), 2000);
             EXPECT_EQ(readInt(HKLM, q(rk::kCounterAll), q(rk::vDouble)), 36526);
         }
-        FreeWindows();
+        endProgram();
     }
 }
 
@@ -342,14 +342,14 @@ TEST_F(MainWindowTest, CreationErrorIsShownAndStartUpStops)
 {
     // Not installed: "FirstTime" is missing.
     env.setWindowsUser(QStringLiteral("alice"));
-    WinMain(RunMode::StartOnly);
+    startProgram();
     ASSERT_NE(mainWindow, nullptr);
     ASSERT_FALSE(env.boxes.shown.empty());
     EXPECT_EQ(env.boxes.shown[0].text, QStringLiteral("Failed to get data for 'FirstTime'."));
     EXPECT_EQ(env.boxes.shown[0].icon, platform::MessageIcon::Error);
     EXPECT_FALSE(mainWindow->session().isRunning());
-    // WinMain went on with the next windows.
-    EXPECT_NE(aboutBox, nullptr);
+    // The start went on to show the window.
+    EXPECT_TRUE(mainWindow->isVisible());
 }
 
 // ---- recovery ----------------------------------------------------------------------
@@ -379,7 +379,7 @@ TEST_F(MainWindowTest, RecoveryTable)
         local.install(1);
         local.setWindowsUser(QStringLiteral("alice"));
         start();
-        FreeWindows();
+        endProgram();
         ASSERT_TRUE(history::append(local.programFolder(), recordOf(1, 1, 40)));
         writeInt(HKLM, q(rk::kSoftware), q(rk::vBug), 2);
         writeInt(HKLM, q(rk::kSoftware), q(rk::vAntiCrash), c.antiCrash);
@@ -443,7 +443,7 @@ TEST_F(MainWindowTest, RecoveryTable)
         mainWindow->session().tick();
         EXPECT_EQ(mainWindow->session().connection().state(),
                   c.lineAfter == 1 ? ConnectionState::Counting : ConnectionState::Idle);
-        FreeWindows();
+        endProgram();
     }
 }
 
@@ -1099,7 +1099,7 @@ TEST_F(TickTest, FaultsDuringAConnectionLoseNothingAndDoubleNothing)
         if (c.afterDrop)
             c.afterDrop();
         if (c.restart) {
-            FreeWindows();  // no closing steps: the program was killed
+            endProgram();  // no closing steps: the program was killed
             env.boxes.clear();
             start();
             EXPECT_FALSE(env.boxes.texts().contains(
@@ -1146,7 +1146,7 @@ TEST_F(TickTest, RecoveryKeepsAConnectionWhateverItsConnectDelay)
         const std::int32_t counted = mainWindow->session().connection().record().DurationSeconds;
         EXPECT_EQ(counted, static_cast<std::int32_t>(std::min<qint64>(qint64(delay) + 29, INT32_MAX)));
         EXPECT_GE(mainWindow->session().counterPeriod().seconds(), counted) << "the period's time wrapped round";
-        FreeWindows();  // killed
+        endProgram();  // killed
         env.setLine(false);
         env.boxes.clear();
         start();
@@ -1167,7 +1167,7 @@ TEST_F(TickTest, RecoveryIsSafeAgainstAKillAtAnyStep)
     const auto slotTime =
         readInt(HKLM, q(rk::kCounterCurrent), backup() != 0 ? QStringLiteral("bTime") : QStringLiteral("Time"));
     EXPECT_EQ(slotTime, 15 + 50);
-    FreeWindows();  // killed while counting
+    endProgram();  // killed while counting
     env.setLine(false);
 
     std::size_t recordsWhileOpen = 99;
@@ -1187,7 +1187,7 @@ TEST_F(TickTest, RecoveryIsSafeAgainstAKillAtAnyStep)
 
     // Killed after the append, before the marker was cleared: found saved.
     writeInt(HKLM, q(rk::kSoftware), q(rk::vBug), 2);
-    FreeWindows();
+    endProgram();
     env.boxes.clear();
     start();
     EXPECT_EQ(records().size(), 1u);
@@ -1234,7 +1234,7 @@ TEST_F(MainWindowTest, RecoveryChecksTheSlotItUses)
     EXPECT_EQ(records()[0].EndTime.minute, 31);
 
     // Neither slot usable: reported, nothing appended, and the program runs on.
-    FreeWindows();
+    endProgram();
     history::truncate(env.programFolder());
     arrange(1);
     platform::Registry r;
@@ -1254,7 +1254,7 @@ TEST_F(MainWindowTest, RecoveryChecksTheSlotItUses)
     // A start whose tick ends before it counts ("Lines" is missing, so starting the
     // programs fails), then a crash: the slots written by the start itself are used,
     // not the last connection's.
-    FreeWindows();
+    endProgram();
     env.clock.set(2000, 1, 5, 12, 0, 0);
     platform::Registry exec;
     exec.setRootKey(HKCU);
@@ -1265,7 +1265,7 @@ TEST_F(MainWindowTest, RecoveryChecksTheSlotItUses)
     env.setLine(true);
     mainWindow->session().tick();
     ASSERT_EQ(mainWindow->session().connection().state(), ConnectionState::Counting);
-    FreeWindows();  // killed
+    endProgram();  // killed
     env.setLine(false);
     env.boxes.clear();
     start();
@@ -1556,7 +1556,7 @@ TEST_F(MainWindowTest, TheTrayMenuIsTheIconsOwnAndTheWindowKeepsOneSize)
     EXPECT_TRUE(mainWindow->windowFlags() & Qt::WindowMinimizeButtonHint);
     mainWindow->layout()->activate();
     EXPECT_EQ(mainWindow->minimumSize(), mainWindow->maximumSize());
-    FreeWindows();
+    endProgram();
     EXPECT_EQ(env.tray.menu(), nullptr);
 }
 

@@ -7,7 +7,7 @@
 #include "RegistryNames.h"
 #include "OpenReportDialog.h"
 #include "MainWindow.h"
-#include "ProgramEntry.h"
+#include "StartedProgram.h"
 
 #include <QFontMetrics>
 #include <QGroupBox>

@@ -9,7 +9,7 @@
 #include "SplashWindow.h"
 #include "MainWindow.h"
 #include "ProgramInfo.h"
-#include "ProgramEntry.h"
+#include "StartedProgram.h"
 #include "PreferencesDialog.h"
 
 #include <QCheckBox>
@@ -94,14 +94,14 @@ protected:
         setSplashRunner([](SplashWindow& splash) { splash.closeTimerElapsed(); });
         env.install(1);
         env.setWindowsUser(QStringLiteral("alice"));
-        WinMain(RunMode::StartOnly);
+        startProgram();
         ASSERT_NE(mainWindow, nullptr);
         env.boxes.clear();
         env.help.calls.clear();  // the first start opens the help contents
     }
     void TearDown() override
     {
-        FreeWindows();
+        endProgram();
         setSplashRunner({});
         setOpenFileRunner({});
     }

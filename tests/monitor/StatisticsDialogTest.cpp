@@ -9,7 +9,7 @@
 #include "RegistryNames.h"
 #include "StatisticsDialog.h"
 #include "MainWindow.h"
-#include "ProgramEntry.h"
+#include "StartedProgram.h"
 #include "ConnectionsDialog.h"
 #include "History.h"
 #include "HistoryRecords.h"

@@ -10,7 +10,7 @@
 #include "SplashWindow.h"
 #include "MainWindow.h"
 #include "Charging.h"
-#include "ProgramEntry.h"
+#include "StartedProgram.h"
 
 #include <QCoreApplication>
 #include <QDialog>
@@ -23,6 +23,10 @@
 #include <vector>
 
 namespace tariff_fixtures {
+
+using testing_support::endProgram;
+using testing_support::mainWindow;
+using testing_support::startProgram;
 
 inline constexpr platform::RootKey HKCU = platform::RootKey::CurrentUser;
 
@@ -148,7 +152,7 @@ protected:
     }
     void TearDown() override
     {
-        FreeWindows();
+        endProgram();
         setSplashRunner({});
     }
     void startProgram()
@@ -157,7 +161,7 @@ protected:
         env.clock.set(2000, 1, 7, 12, 0, 0);  // a Friday
         env.install(1);
         env.setWindowsUser(QStringLiteral("alice"));
-        WinMain(RunMode::StartOnly);
+        testing_support::startProgram();
         ASSERT_NE(mainWindow, nullptr);
         testing_support::writeStr(HKCU, q(regkeys::kRemoteAccess), q(regkeys::vDefault), QStringLiteral("ISP"));
     }

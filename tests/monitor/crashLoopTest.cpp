@@ -10,7 +10,7 @@
 #include "SplashWindow.h"
 #include "MainWindow.h"
 #include "ProgramInfo.h"
-#include "ProgramEntry.h"
+#include "StartedProgram.h"
 #include "History.h"
 
 #include <QDir>
@@ -207,8 +207,8 @@ TEST(CrashLoop, EveryKilledConnectionIsRecoveredOnceWithItsBackedUpDuration)
         setSplashRunner([](SplashWindow& splash) { splash.closeTimerElapsed(); });
         env.install(1);
         env.setWindowsUser(platform::loginUserName());
-        WinMain(RunMode::StartOnly);
-        FreeWindows();
+        startProgram();
+        endProgram();
         setSplashRunner({});
         writeInt(RootKey::CurrentUser, rk::kSoftware, rk::vLogo, 0);
         writeInt(RootKey::CurrentUser, rk::kSoftware, rk::vMinimize, 0);

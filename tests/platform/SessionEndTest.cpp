@@ -9,7 +9,7 @@
 #include "RegistryNames.h"
 #include "MainWindow.h"
 #include "Charging.h"
-#include "ProgramEntry.h"
+#include "StartedProgram.h"
 #include "SplashWindow.h"
 #include "History.h"
 
@@ -123,8 +123,8 @@ protected:
         env.install(1);
         env.setWindowsUser(platform::loginUserName());
         setSplashRunner([](SplashWindow& splash) { splash.closeTimerElapsed(); });
-        WinMain(RunMode::StartOnly);
-        FreeWindows();
+        testing_support::startProgram();
+        endProgram();
         setSplashRunner({});
         writeStr(HKCU, q(rk::kRemoteAccessAddresses), kProvider, QString());
         writeStr(HKCU, q(rk::kRemoteAccess), q(rk::vDefault), kProvider);

@@ -18,7 +18,7 @@
 #include "AboutBox.h"
 #include "BeepDialog.h"
 #include "MainWindow.h"
-#include "ProgramEntry.h"
+#include "StartedProgram.h"
 #include "ConnectionsDialog.h"
 #include "History.h"
 #include "PreferencesDialog.h"
@@ -547,14 +547,14 @@ protected:
         env.clock.set(2000, 1, 7, 12, 0, 0);
         env.install(1);
         env.setWindowsUser(QStringLiteral("alice"));
-        WinMain(RunMode::StartOnly);
+        startProgram();
         ASSERT_NE(mainWindow, nullptr);
         writeSample();
         env.boxes.clear();
     }
     void TearDown() override
     {
-        FreeWindows();
+        endProgram();
         setSplashRunner({});
     }
 
@@ -692,8 +692,9 @@ TEST_F(ElidedTextTest, NoWindowShowsAnElidedTextAtItsOpeningSize)
              return splash;
          }},
         {"About", [] {
-             aboutBox->show();
-             return std::shared_ptr<QWidget>(aboutBox, [](QWidget* w) { w->hide(); });
+             AboutBox& about = startedProgram->aboutBox();
+             about.show();
+             return std::shared_ptr<QWidget>(&about, [](QWidget* w) { w->hide(); });
          }},
         {"Postpeek", [&postpeek] { return postpeek(false); }},
         {"Postpeek, mail changed", [&postpeek] { return postpeek(true); }},
