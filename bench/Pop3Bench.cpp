@@ -5,11 +5,11 @@
 // alternate, so a change in the machine's load falls on both. Several sizes, so the
 // time per message shows whether the cycle stays linear in accounts x messages.
 // Not part of the test run: build the target Pop3CycleBench and run it by hand.
-#include "DovecotServer.h"
-#include "Fakes.h"
+#include "support/DovecotServer.h"
+#include "support/Fakes.h"
 
-#include "RegistryNames.h"
-#include "MailCheckerWindow.h"
+#include "common/RegistryNames.h"
+#include "postpeek/gui/MailCheckerWindow.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -107,7 +107,7 @@ TEST_P(Pop3CycleBench, CheckCycleBesidePoplib)
     }
     const int total = size.accounts * size.messages;
 
-    mailcheck::MailCheckerWindow form;
+    postpeek::MailCheckerWindow form;
     form.handle([&] { form.startUp(); });
     form.show();
     ASSERT_TRUE(env.boxes.shown.empty());

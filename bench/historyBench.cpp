@@ -5,19 +5,19 @@
 // run ("x_readAll"); a plain decode of the file by python3, and python3's own
 // aggregation of what Statistics and Graphs show, are measured in the same run for
 // reference.
-#include "Application.h"
-#include "LocalTime.h"
-#include "MessageBox.h"
-#include "Registry.h"
-#include "RegistryNames.h"
-#include "MainWindow.h"
-#include "ProgramWindows.h"
-#include "ConnectionsDialog.h"
-#include "ConnectionsModel.h"
-#include "GraphsDialog.h"
-#include "SessionProbe.h"
-#include "StatisticsDialog.h"
-#include "History.h"
+#include "platform/gui/Application.h"
+#include "platform/core/LocalTime.h"
+#include "platform/gui/MessageBox.h"
+#include "platform/core/Registry.h"
+#include "common/RegistryNames.h"
+#include "dialtally/gui/MainWindow.h"
+#include "dialtally/gui/ProgramWindows.h"
+#include "dialtally/gui/ConnectionsDialog.h"
+#include "dialtally/core/ConnectionsModel.h"
+#include "dialtally/gui/GraphsDialog.h"
+#include "support/core/SessionProbe.h"
+#include "dialtally/gui/StatisticsDialog.h"
+#include "dialtally/core/History.h"
 
 #include <QApplication>
 #include <QDir>

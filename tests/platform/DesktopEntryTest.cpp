@@ -1,10 +1,10 @@
 // The desktop entries: the Exec quoting that a real launcher reads back as the very
 // program, and the autostart entry.
-#include "Autostart.h"
-#include "DesktopEntry.h"
+#include "platform/core/Autostart.h"
+#include "platform/core/DesktopEntry.h"
 
-#include "Fakes.h"
-#include "RegistryNames.h"
+#include "support/Fakes.h"
+#include "common/RegistryNames.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 // The closing buttons of the dialogs stay in the order the dialogs add them, whatever
 // order the desktop would give a button box, with OK as the default button.
-#include "DialogButtons.h"
+#include "platform/gui/DialogButtons.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -1,5 +1,5 @@
-#include "Fakes.h"
-#include "LocalTime.h"
+#include "support/Fakes.h"
+#include "platform/core/LocalTime.h"
 
 #include <gtest/gtest.h>
 

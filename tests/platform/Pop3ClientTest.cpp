@@ -1,9 +1,9 @@
 // The POP3 client against a small scripted server on loopback, for the misbehaviour
 // that a real server never shows (stuffed dots, replies cut into pieces, no greeting,
 // a refused DELE, garbage), and one session against a real Dovecot.
-#include "DovecotServer.h"
-#include "Pop3Client.h"
-#include "ScriptedPop3Server.h"
+#include "support/DovecotServer.h"
+#include "platform/mail/Pop3Client.h"
+#include "support/ScriptedPop3Server.h"
 
 #include <QElapsedTimer>
 #include <QHostAddress>

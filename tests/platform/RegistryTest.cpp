@@ -1,8 +1,8 @@
-#include "Registry.h"
-#include "RegistryStore.h"
+#include "platform/core/Registry.h"
+#include "platform/core/RegistryStore.h"
 
-#include "Fakes.h"
-#include "RegistryNames.h"
+#include "support/Fakes.h"
+#include "common/RegistryNames.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 // History records for the tests that fill a history file, a report or a tally.
 #pragma once
 
-#include "History.h"
+#include "dialtally/core/History.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "ScriptedPop3Server.h"
+#include "support/ScriptedPop3Server.h"
 
 #include <QHostAddress>
 #include <QPointer>

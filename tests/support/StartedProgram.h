@@ -3,7 +3,7 @@
 // tests' own helpers and lambdas.
 #pragma once
 
-#include "ProgramWindows.h"
+#include "dialtally/gui/ProgramWindows.h"
 
 #include <memory>
 

@@ -4,29 +4,29 @@
 // text, and no list may need a sideways scroll bar for its sample. Only a text from
 // outside (a user, provider, sender or subject) may be cut short, and only when its
 // cell's tooltip holds it whole.
-#include "Controls.h"
-#include "Fakes.h"
-#include "RegistryShorthand.h"
+#include "support/Controls.h"
+#include "support/Fakes.h"
+#include "support/core/RegistryShorthand.h"
 
-#include "RegistryNames.h"
-#include "TariffProfilesDialog.h"
-#include "TimeSyncDialog.h"
-#include "OpenReportDialog.h"
-#include "GraphsDialog.h"
-#include "SplashWindow.h"
-#include "StatisticsDialog.h"
-#include "AboutBox.h"
-#include "BeepDialog.h"
-#include "MainWindow.h"
-#include "StartedProgram.h"
-#include "ConnectionsDialog.h"
-#include "History.h"
-#include "PreferencesDialog.h"
-#include "CounterDialog.h"
-#include "ProvidersDialog.h"
+#include "common/RegistryNames.h"
+#include "dialtally/gui/TariffProfilesDialog.h"
+#include "dialtally/gui/TimeSyncDialog.h"
+#include "dialtally/gui/OpenReportDialog.h"
+#include "dialtally/gui/GraphsDialog.h"
+#include "dialtally/gui/SplashWindow.h"
+#include "dialtally/gui/StatisticsDialog.h"
+#include "dialtally/gui/AboutBox.h"
+#include "dialtally/gui/BeepDialog.h"
+#include "dialtally/gui/MainWindow.h"
+#include "support/StartedProgram.h"
+#include "dialtally/gui/ConnectionsDialog.h"
+#include "dialtally/core/History.h"
+#include "dialtally/gui/PreferencesDialog.h"
+#include "dialtally/gui/CounterDialog.h"
+#include "dialtally/gui/ProvidersDialog.h"
 
-#include "MailCheckerWindow.h"
-#include "MailAboutBox.h"
+#include "postpeek/gui/MailCheckerWindow.h"
+#include "postpeek/gui/MailAboutBox.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -626,13 +626,13 @@ TEST_F(ElidedTextTest, NoWindowShowsAnElidedTextAtItsOpeningSize)
     // changed (its longest status text).
     const auto postpeek = [this](bool changed, bool longSubject = false) {
         maildrop.longSubject = longSubject;
-        auto form = std::make_shared<mailcheck::MailCheckerWindow>();
+        auto form = std::make_shared<postpeek::MailCheckerWindow>();
         form->handle([&] { form->startUp(); });
         env.setLine(true);
         form->show();
         form->checkNow();
         if (changed)
-            form->setPanelText(mailcheck::kPanelStatus, q("Mail changed: check again!"));
+            form->setPanelText(postpeek::kPanelStatus, q("Mail changed: check again!"));
         return form;
     };
     struct Window {
@@ -700,7 +700,7 @@ TEST_F(ElidedTextTest, NoWindowShowsAnElidedTextAtItsOpeningSize)
         {"Postpeek, mail changed", [&postpeek] { return postpeek(true); }},
         {"Postpeek, a long subject", [&postpeek] { return postpeek(false, true); }},
         {"Postpeek About", [] {
-             auto about = std::make_shared<mailcheck::MailAboutBox>();
+             auto about = std::make_shared<postpeek::MailAboutBox>();
              about->show();
              return about;
          }},

@@ -1,7 +1,7 @@
-#include "CoreFakes.h"
+#include "support/core/CoreFakes.h"
 
-#include "Defaults.h"
-#include "RegistryNames.h"
+#include "dialtally/core/Defaults.h"
+#include "common/RegistryNames.h"
 
 #include <QDir>
 #include <QFile>
