@@ -3,6 +3,7 @@
 #include "platform/core/DesktopEntry.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 
@@ -245,7 +246,7 @@ void RegistryStore::initialise()
 
     // WAL lets one program read while the other writes; setting it on a database
     // that is in WAL already writes nothing.
-    if (!exec("PRAGMA journal_mode = WAL"))
+    if (!switchToWriteAheadLog())
         fail(QStringLiteral("Cannot switch to write-ahead logging"));
     // FULL makes every commit durable: a power cut must not take back a "Bug" := 1 or
     // the start of a connection that the program had already committed.
@@ -303,6 +304,24 @@ std::optional<StoreGeneration> RegistryStore::generation()
         return StoreGeneration{m_serial, query.integer(0), writesSoFar()};
     } catch (const RegistryError&) {
         return std::nullopt;
+    }
+}
+
+bool RegistryStore::switchToWriteAheadLog()
+{
+    // A new file goes to the log under its exclusive lock, and SQLite does not wait
+    // for that lock while another program holds the file's write lock, making the same
+    // store this moment: wait here as long as for any other lock.
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        const int rc = sqlite3_exec(m_db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK)
+            return true;
+        const int primary = rc & 0xff;
+        if ((primary != SQLITE_BUSY && primary != SQLITE_LOCKED) || waited.elapsed() >= m_busyTimeoutMs)
+            return false;
+        ::usleep(10000);
     }
 }
 

@@ -35,6 +35,7 @@ public:
     std::optional<StoreGeneration> generation();
     std::int64_t writesSoFar() const { return sqlite3_total_changes64(m_db); }
     // Runs statements that return no rows; false with the error kept in lastError().
+    bool switchToWriteAheadLog();
     bool exec(const char* sql);
     // SQLite's reason, with the system's where the failure came from a file access
     // ("attempt to write a readonly database (Permission denied)").
