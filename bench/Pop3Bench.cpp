@@ -5,11 +5,11 @@
 // alternate, so a change in the machine's load falls on both. Several sizes, so the
 // time per message shows whether the cycle stays linear in accounts x messages.
 // Not part of the test run: build the target Pop3CycleBench and run it by hand.
-#include "DovecotServer.h"
-#include "Fakes.h"
+#include "support/DovecotServer.h"
+#include "support/Fakes.h"
 
-#include "RegistryNames.h"
-#include "MailCheckerWindow.h"
+#include "common/RegistryNames.h"
+#include "postpeek/gui/MailCheckerWindow.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -107,14 +107,16 @@ TEST_P(Pop3CycleBench, CheckCycleBesidePoplib)
     }
     const int total = size.accounts * size.messages;
 
-    mailcheck::MailCheckerWindow form;
+    postpeek::MailCheckerWindow form;
     form.handle([&] { form.startUp(); });
     form.show();
     ASSERT_TRUE(env.boxes.shown.empty());
+    const auto* messages = form.findChild<QTreeWidget*>(QStringLiteral("messageList"));
+    ASSERT_NE(messages, nullptr);
 
     // The first cycle lets Dovecot build its indexes; every program is timed after it.
     form.checkNow();
-    ASSERT_EQ(form.messageList->topLevelItemCount(), total);
+    ASSERT_EQ(messages->topLevelItemCount(), total);
 
     const QString script = QStringLiteral(DIALTALLY_BENCH_DIR "/poplib_sweep.py");
     // For a profile of Postpeek alone, DIALTALLY_BENCH_POSTPEEK_ONLY=1 leaves the others out.
@@ -131,7 +133,7 @@ TEST_P(Pop3CycleBench, CheckCycleBesidePoplib)
         timer.start();
         form.checkNow();
         ours.push_back(timer.nsecsElapsed() / 1e6);
-        ASSERT_EQ(form.messageList->topLevelItemCount(), total);
+        ASSERT_EQ(messages->topLevelItemCount(), total);
         ASSERT_TRUE(env.boxes.shown.empty()) << env.boxes.texts().join(QLatin1Char('\n')).toStdString();
 
         if (!python.isEmpty()) {

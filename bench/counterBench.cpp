@@ -1,12 +1,12 @@
 // One tick of the monitoring session: counting (elapsed time, a charge every minute,
 // the backup slot) and idle, against the SQLite registry store in a temporary folder.
 // The session needs no window, so neither does this.
-#include "Charging.h"
-#include "LocalTime.h"
-#include "MonitoringSession.h"
-#include "Registry.h"
-#include "RegistryNames.h"
-#include "SessionProbe.h"
+#include "dialtally/core/Charging.h"
+#include "platform/core/LocalTime.h"
+#include "dialtally/core/MonitoringSession.h"
+#include "platform/core/Registry.h"
+#include "common/RegistryNames.h"
+#include "support/core/SessionProbe.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>

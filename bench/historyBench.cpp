@@ -5,19 +5,19 @@
 // run ("x_readAll"); a plain decode of the file by python3, and python3's own
 // aggregation of what Statistics and Graphs show, are measured in the same run for
 // reference.
-#include "Application.h"
-#include "LocalTime.h"
-#include "MessageBox.h"
-#include "Registry.h"
-#include "RegistryNames.h"
-#include "MainWindow.h"
-#include "ProgramEntry.h"
-#include "ConnectionsDialog.h"
-#include "ConnectionsModel.h"
-#include "GraphsDialog.h"
-#include "SessionProbe.h"
-#include "StatisticsDialog.h"
-#include "History.h"
+#include "platform/gui/Application.h"
+#include "platform/core/LocalTime.h"
+#include "platform/gui/MessageBox.h"
+#include "platform/core/Registry.h"
+#include "common/RegistryNames.h"
+#include "dialtally/gui/MainWindow.h"
+#include "dialtally/gui/ProgramWindows.h"
+#include "dialtally/gui/ConnectionsDialog.h"
+#include "dialtally/core/ConnectionsModel.h"
+#include "dialtally/gui/GraphsDialog.h"
+#include "support/core/SessionProbe.h"
+#include "dialtally/gui/StatisticsDialog.h"
+#include "dialtally/core/History.h"
 
 #include <QApplication>
 #include <QDir>
@@ -111,8 +111,8 @@ void writeHistory(const QString& folder, int count)
         const QDateTime start = first.addSecs(span * i / count);
         const int seconds = static_cast<int>(random() % 7200);
         const QDateTime end = start.addSecs(seconds);
-        r.StartTime = platform::toSystemTime(start);
-        r.EndTime = platform::toSystemTime(end);
+        r.StartTime = platform::LocalDateTime::fromDateTime(start);
+        r.EndTime = platform::LocalDateTime::fromDateTime(end);
         r.DurationSeconds = seconds;
         r.FeeCents = static_cast<std::int32_t>(random() % 2500);
         r.setProviderName(QString::fromLatin1(providers[random() % 5]));
@@ -225,9 +225,10 @@ void BM_ConnectionsReady(benchmark::State& state)
         ConnectionsDialog dialog(main.session());
         dialog.show();
         QApplication::processEvents();
+        auto* list = dialog.findChild<QTableView*>(QStringLiteral("connectionList"));
         timed(state, [&] {
             dialog.allDaysClicked();
-            dialog.connectionList->viewport()->repaint();
+            list->viewport()->repaint();
         });
         open = residentMegabytes();
         dialog.done(1);
@@ -300,9 +301,10 @@ void BM_StatisticsReady(benchmark::State& state)
         memory.peak = peakResidentMegabytes();
         if (dialog.rowTexts().empty())
             state.SkipWithError("the statistics list is empty");
+        auto* list = dialog.findChild<QTreeWidget*>(QStringLiteral("userList"));
         total = timedLoop(state, [&] {
             dialog.FormActivate();
-            dialog.userList->viewport()->repaint();
+            list->viewport()->repaint();
         });
         dialog.done(1);
     }

@@ -35,7 +35,7 @@ fail() {
 for tool in Xvfb openbox xdotool xprop xdg-open xdg-mime; do
     command -v "$tool" >/dev/null || fail "$tool is missing (see scripts/deps.sh)"
 done
-[ -x "$build/tools/dialtally-install" ] && [ -x "$build/monitor/Dialtally" ] || fail "build Dialtally first"
+[ -x "$build/tools/dialtally-install" ] && [ -x "$build/dialtally/Dialtally" ] || fail "build Dialtally first"
 
 # Waits up to $1 seconds for the command that follows to succeed.
 within() {

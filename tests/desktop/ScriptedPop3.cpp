@@ -3,7 +3,7 @@
 // the user in when REPLY is "+OK") and keeps the number of connections it took in
 // COUNT_FILE. With MESSAGES, STAT reports that many, every one a copy of one order
 // mail. It ends on SIGTERM.
-#include "ScriptedPop3Server.h"
+#include "support/ScriptedPop3Server.h"
 
 #include <QCoreApplication>
 #include <QFile>

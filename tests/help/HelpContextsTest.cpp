@@ -1,21 +1,21 @@
 // Every window with a Help button: the context its button and its F1 key open, and the
 // section of the help document a reader lands on there.
-#include "Fakes.h"
-#include "HelpDocument.h"
+#include "support/Fakes.h"
+#include "support/HelpDocument.h"
 
-#include "Application.h"
-#include "Help.h"
-#include "TimeSyncDialog.h"
-#include "TariffProfilesDialog.h"
-#include "GraphsDialog.h"
-#include "StatisticsDialog.h"
-#include "AboutBox.h"
-#include "BeepDialog.h"
-#include "MainWindow.h"
-#include "ConnectionsDialog.h"
-#include "PreferencesDialog.h"
-#include "CounterDialog.h"
-#include "ProvidersDialog.h"
+#include "platform/gui/Application.h"
+#include "platform/gui/Help.h"
+#include "dialtally/gui/TimeSyncDialog.h"
+#include "dialtally/gui/TariffProfilesDialog.h"
+#include "dialtally/gui/GraphsDialog.h"
+#include "dialtally/gui/StatisticsDialog.h"
+#include "dialtally/gui/AboutBox.h"
+#include "dialtally/gui/BeepDialog.h"
+#include "dialtally/gui/MainWindow.h"
+#include "dialtally/gui/ConnectionsDialog.h"
+#include "dialtally/gui/PreferencesDialog.h"
+#include "dialtally/gui/CounterDialog.h"
+#include "dialtally/gui/ProvidersDialog.h"
 
 #include <QApplication>
 #include <QDialog>

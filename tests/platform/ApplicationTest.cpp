@@ -1,5 +1,5 @@
-#include "Application.h"
-#include "Fakes.h"
+#include "platform/gui/Application.h"
+#include "support/Fakes.h"
 
 #include <QEventLoop>
 #include <QTimer>

@@ -1,5 +1,5 @@
 // The bar chart wrapper: the current-cell model and what the bars show.
-#include "Chart.h"
+#include "platform/gui/Chart.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSet>

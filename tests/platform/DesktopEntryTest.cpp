@@ -1,10 +1,10 @@
 // The desktop entries: the Exec quoting that a real launcher reads back as the very
-// program, and the autostart entry that follows the "Run" value through every write of
-// the store.
-#include "DesktopEntry.h"
+// program, and the autostart entry.
+#include "platform/core/Autostart.h"
+#include "platform/core/DesktopEntry.h"
 
-#include "Fakes.h"
-#include "RegistryNames.h"
+#include "support/Fakes.h"
+#include "common/RegistryNames.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,11 +15,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
-using platform::Registry;
-using platform::RootKey;
-using testing_support::readStr;
 using testing_support::TestEnvironment;
 namespace rk = regkeys;
 
@@ -104,99 +99,41 @@ class AutostartTest : public ::testing::Test {
 protected:
     QString entry() const { return env.configHome() + QStringLiteral("/autostart/dialtally.desktop"); }
 
-    // One write in the manner of a unit's registry access.
-    void write(RootKey root, const QString& key, const QString& name, const QString& value)
-    {
-        Registry r;
-        r.setRootKey(root);
-        ASSERT_TRUE(r.openKey(key, true));
-        r.writeString(name, value);
-    }
-
     TestEnvironment env;
 };
 
-TEST_F(AutostartTest, TheEntryFollowsTheRunValueThroughEveryChangeOfIt)
+TEST_F(AutostartTest, TheEntryRunsTheProgramGivenAndGoesWithAnEmptyOne)
 {
-    const QString run = q(rk::kRun);
-    const QString value = q(rk::vAutostart);
     EXPECT_EQ(platform::autostartEntryFile(), entry());
+    platform::setAutostart(QString());  // none yet: nothing to remove
+    EXPECT_FALSE(QFile::exists(entry()));
 
-    write(RootKey::LocalMachine, run, value, QStringLiteral("/opt/dialtally/Dialtally"));
+    platform::setAutostart(QStringLiteral("/opt/dialtally/Dialtally"));
     EXPECT_EQ(execOf(entry()), "/opt/dialtally/Dialtally");
     EXPECT_EQ(testing_support::desktopEntryProblems(entry()), QString()) << entryText(entry()).toStdString();
 
-    // Names fold case, as every registry name does.
-    write(RootKey::LocalMachine, QStringLiteral("\\software\\microsoft\\windows\\currentversion\\run\\"),
-          QStringLiteral("DIALTALLY 1.2"), QStringLiteral("/home/ann/dial tally/Dialtally"));
+    // A program that moved replaces the entry.
+    platform::setAutostart(QStringLiteral("/home/ann/dial tally/Dialtally"));
     EXPECT_EQ(execOf(entry()), "\"/home/ann/dial tally/Dialtally\"");
 
-    // Other values, the same name under HKCU, and other keys leave the entry alone.
-    write(RootKey::LocalMachine, run, QStringLiteral("Other program"), QString());
-    write(RootKey::CurrentUser, run, value, QString());
-    write(RootKey::LocalMachine, q(rk::kSoftware), value, QString());
-    EXPECT_EQ(execOf(entry()), "\"/home/ann/dial tally/Dialtally\"");
-
-    write(RootKey::LocalMachine, run, value, QString());
+    platform::setAutostart(QString());
     EXPECT_FALSE(QFile::exists(entry()));
-    EXPECT_TRUE(testing_support::valueExists(RootKey::LocalMachine, run, value));
-
-    // The value's deletion, or of a key above it, removes the entry too.
-    struct Removal {
-        const char* what;
-        std::function<void(Registry&)> remove;
-    };
-    const Removal removals[] = {
-        {"value deleted",
-         [&](Registry& r) {
-             r.openKey(run, false);
-             r.deleteValue(value);
-         }},
-        {"Run key deleted", [&](Registry& r) { r.deleteKey(run); }},
-        {"key above deleted", [&](Registry& r) { r.deleteKey(QStringLiteral("\\Software\\Microsoft")); }},
-        {"value made a number",
-         [&](Registry& r) {
-             r.openKey(run, false);
-             r.writeInteger(value, 1);
-         }},
-    };
-    for (const Removal& removal : removals) {
-        SCOPED_TRACE(removal.what);
-        write(RootKey::LocalMachine, run, value, QStringLiteral("/opt/dialtally/Dialtally"));
-        ASSERT_TRUE(QFile::exists(entry()));
-        Registry r;
-        r.setRootKey(RootKey::LocalMachine);
-        removal.remove(r);
-        EXPECT_FALSE(QFile::exists(entry()));
-    }
-    // A deleted key elsewhere under HKLM keeps it.
-    write(RootKey::LocalMachine, run, value, QStringLiteral("/opt/dialtally/Dialtally"));
-    Registry r;
-    r.setRootKey(RootKey::LocalMachine);
-    r.deleteKey(QStringLiteral("\\Software\\Dialtally"));
-    EXPECT_TRUE(QFile::exists(entry()));
 }
 
-TEST_F(AutostartTest, AnEntryThatCannotBeWrittenFailsTheWriteAndChangesNothing)
+TEST_F(AutostartTest, AnEntryThatCannotBeWrittenIsAnError)
 {
-    const QString run = q(rk::kRun);
-    const QString value = q(rk::vAutostart);
-    write(RootKey::LocalMachine, run, value, QString());
     // A file where the autostart folder should be.
     QFile blocker(env.configHome() + QStringLiteral("/autostart"));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-
-    Registry r;
-    r.setRootKey(RootKey::LocalMachine);
-    ASSERT_TRUE(r.openKey(run, false));
     try {
-        r.writeString(value, QStringLiteral("/opt/dialtally/Dialtally"));
+        platform::setAutostart(QStringLiteral("/opt/dialtally/Dialtally"));
         ADD_FAILURE() << "the write succeeded";
-    } catch (const platform::RegistryError& error) {
-        EXPECT_TRUE(QString::fromUtf8(error.what()).contains(QLatin1String("autostart"))) << error.what();
+    } catch (const platform::AutostartError& error) {
+        EXPECT_TRUE(QString::fromUtf8(error.what()).startsWith(QLatin1String("Cannot write the autostart entry: ")))
+            << error.what();
     }
-    EXPECT_EQ(readStr(RootKey::LocalMachine, run, value), QString());
+    EXPECT_FALSE(QFile::exists(entry()));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
-#include "DialUpLine.h"
+#include "platform/core/DialUpLine.h"
 
-#include "Fakes.h"
-#include "RegistryNames.h"
+#include "support/Fakes.h"
+#include "common/RegistryNames.h"
 
 #include <gtest/gtest.h>
 

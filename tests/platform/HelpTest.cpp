@@ -1,8 +1,8 @@
 // The real help engine: which file it hands the desktop for the contents, a context and
 // a topic, with the desktop's opener replaced by a recorder.
-#include "Help.h"
+#include "platform/gui/Help.h"
 
-#include "Application.h"
+#include "platform/gui/Application.h"
 
 #include <QDesktopServices>
 #include <QDir>

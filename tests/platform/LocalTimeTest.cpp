@@ -1,9 +1,9 @@
-#include "Fakes.h"
-#include "LocalTime.h"
+#include "support/Fakes.h"
+#include "platform/core/LocalTime.h"
 
 #include <gtest/gtest.h>
 
-using platform::SystemTime;
+using platform::LocalDateTime;
 
 TEST(LocalTime, DayNumbersCountFromTheEndOf1899)
 {
@@ -17,24 +17,42 @@ TEST(LocalTime, DayNumbersCountFromTheEndOf1899)
     }
 }
 
-TEST(LocalTime, RecordHasSundayAsDayZeroAndNoMilliseconds)
+TEST(LocalTime, NowHasSundayAsDayZeroAndNoMilliseconds)
 {
     testing_support::TestEnvironment env;
     env.clock.set(QDateTime(QDate(2000, 1, 2), QTime(9, 5, 7, 480)));  // a Sunday
-    const SystemTime st = platform::localTimeRecord();
-    EXPECT_EQ(st, (SystemTime{2000, 1, 0, 2, 9, 5, 7, 0}));
+    const LocalDateTime now = platform::localNow();
+    EXPECT_EQ(now, (LocalDateTime{2000, 1, 2, 9, 5, 7}));
+    EXPECT_EQ(now.dayOfWeek(), 0);
     env.clock.advance(86400 * 6);
-    EXPECT_EQ(platform::localTimeRecord().wDayOfWeek, 6);  // Saturday
+    EXPECT_EQ(platform::localNow().dayOfWeek(), 6);  // Saturday
     EXPECT_EQ(platform::todayDayNumber(), 36533);
 }
 
-TEST(LocalTime, ClockTextHasNoLeadingZeros)
+// Stored times may name no day (a record of another writer, a half-written backup):
+// such a day has no day of the week and no distance to another, instead of a wrong one.
+TEST(LocalTime, DaysOfTheWeekAndDaysBetweenFollowTheCalendar)
 {
+    const LocalDateTime start{1999, 12, 31, 23, 59, 50};  // a Friday
     struct Case {
-        int hour, minute, second;
-        const char* text;
+        LocalDateTime at;
+        int dayOfWeek;
+        qint64 daysFromStart;
     };
-    const Case cases[] = {{9, 5, 7, "9:5:7"}, {14, 3, 9, "14:3:9"}, {0, 0, 0, "0:0:0"}, {23, 59, 59, "23:59:59"}};
-    for (const Case& c : cases)
-        EXPECT_EQ(platform::clockText(c.hour, c.minute, c.second), QString::fromLatin1(c.text)) << c.text;
+    const Case cases[] = {
+        {{1999, 12, 31, 0, 0, 0}, 5, 0},  {{2000, 1, 1, 0, 0, 0}, 6, 1},  // over the year's midnight
+        {{2000, 2, 28, 12, 0, 0}, 1, 59}, {{2000, 2, 29, 12, 0, 0}, 2, 60},  // a leap day
+        {{2000, 3, 1, 0, 0, 1}, 3, 61},   {{2001, 3, 1, 0, 0, 0}, 4, 426},
+        {{1999, 12, 25, 0, 0, 0}, 6, -6}, {{2000, 2, 30, 0, 0, 0}, 0, 0},  // no such day
+        {{2000, 13, 1, 0, 0, 0}, 0, 0},   {{0, 0, 0, 0, 0, 0}, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.at.year << "-" << c.at.month << "-" << c.at.day);
+        EXPECT_EQ(c.at.dayOfWeek(), c.dayOfWeek);
+        EXPECT_EQ(start.daysTo(c.at), c.daysFromStart);
+        EXPECT_EQ(c.at.daysTo(start), -c.daysFromStart);
+    }
+    EXPECT_EQ(start.secondOfDay(), 86390);
+    EXPECT_EQ(LocalDateTime::fromDateTime(start.toDateTime()), start);
+    EXPECT_FALSE((LocalDateTime{2000, 2, 30, 12, 0, 0}).toDateTime().isValid());
 }

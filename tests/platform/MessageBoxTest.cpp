@@ -1,7 +1,7 @@
 // The real message boxes of both programs: what they quote from outside is text.
-#include "MessageBox.h"
+#include "platform/gui/MessageBox.h"
 
-#include "Fakes.h"
+#include "support/Fakes.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,9 +1,9 @@
 // The POP3 client against a small scripted server on loopback, for the misbehaviour
 // that a real server never shows (stuffed dots, replies cut into pieces, no greeting,
 // a refused DELE, garbage), and one session against a real Dovecot.
-#include "DovecotServer.h"
-#include "Pop3Client.h"
-#include "ScriptedPop3Server.h"
+#include "support/DovecotServer.h"
+#include "platform/mail/Pop3Client.h"
+#include "support/ScriptedPop3Server.h"
 
 #include <QElapsedTimer>
 #include <QHostAddress>
@@ -203,6 +203,154 @@ TEST(Pop3Client, UidlIsAskedWhereOfferedAndOnceWhereNot)
         EXPECT_EQ(pop.Summary().Uid, "") << garbled.constData();
         EXPECT_EQ(server.received.count("UIDL 1") + server.received.count("UIDL 2"), 1) << garbled.constData();
         pop.disconnectFromServer();
+    }
+}
+
+// More messages than go out in one batch, so the batch is refilled while replies come.
+void fillMany(ScriptedServer& server, int count)
+{
+    for (int n = 1; n <= count; ++n) {
+        const QByteArray number = QByteArray::number(n);
+        server.addMessage("From: Sender " + number + "\r\nSubject: message " + number + "\r\n..dotted", 100 + n);
+    }
+}
+
+std::vector<platform::Pop3Summary> summariesOf(Pop3Client& pop, int count, std::vector<int>* numbers = nullptr)
+{
+    std::vector<platform::Pop3Summary> seen;
+    pop.getSummaries(count, [&](int n, const platform::Pop3Summary& summary) {
+        if (numbers)
+            numbers->push_back(n);
+        seen.push_back(summary);
+    });
+    return seen;
+}
+
+TEST(Pop3Client, SummariesOfAMaildropAreTheSameWithOrWithoutPipelining)
+{
+    constexpr int kCount = 150;
+    for (const bool pipelining : {false, true}) {
+        for (const bool uidl : {false, true}) {
+            SCOPED_TRACE(std::string(pipelining ? "PIPELINING" : "one at a time") + (uidl ? ", UIDL" : ", no UIDL"));
+            ScriptedServer server;
+            server.pipelining = pipelining;
+            server.uidl = uidl;
+            fillMany(server, kCount);
+            Pop3Client pop;
+            aimAt(pop, server.port());
+            pop.connectToServer();
+            std::vector<int> numbers;
+            const std::vector<platform::Pop3Summary> seen = summariesOf(pop, pop.MailCount(), &numbers);
+            ASSERT_EQ(seen.size(), std::size_t{kCount});
+            for (int n = 1; n <= kCount; ++n) {
+                const platform::Pop3Summary& summary = seen[static_cast<std::size_t>(n - 1)];
+                EXPECT_EQ(numbers[static_cast<std::size_t>(n - 1)], n);
+                EXPECT_EQ(summary.From, QStringLiteral(" Sender %1").arg(n));
+                EXPECT_EQ(summary.Subject, QStringLiteral(" message %1").arg(n));
+                EXPECT_EQ(summary.Bytes, 100 + n);
+                EXPECT_EQ(summary.Uid, uidl ? QStringLiteral("uid-%1").arg(n) : QString());
+            }
+            EXPECT_EQ(pop.Summary().Subject, QStringLiteral(" message %1").arg(kCount));
+            // The session goes on after the batch: its replies were read to the end.
+            EXPECT_EQ(pop.uniqueId(2), uidl ? "uid-2" : "");
+            pop.disconnectFromServer();
+            EXPECT_EQ(server.received.last(), "QUIT");
+            EXPECT_EQ(server.received.count("CAPA"), 1);
+            // A server without PIPELINING never has a second command before its reply.
+            if (pipelining)
+                EXPECT_GT(server.mostCommandsAtOnce, 1);
+            else
+                EXPECT_EQ(server.mostCommandsAtOnce, 1);
+            // A server that refused UIDL once is not asked again once the commands
+            // already out are answered.
+            qsizetype asked = 0;
+            for (const QByteArray& command : server.received)
+                asked += command.startsWith("UIDL ") ? 1 : 0;
+            if (uidl)
+                EXPECT_EQ(asked, kCount + 1);
+            else
+                EXPECT_LT(asked, kCount / 2);
+        }
+    }
+    // One message or none needs no batch, and no CAPA.
+    for (const int count : {0, 1}) {
+        ScriptedServer server;
+        server.pipelining = true;
+        fillMany(server, count);
+        Pop3Client pop;
+        aimAt(pop, server.port());
+        pop.connectToServer();
+        EXPECT_EQ(summariesOf(pop, pop.MailCount()).size(), std::size_t(count));
+        pop.disconnectFromServer();
+        EXPECT_FALSE(server.received.contains("CAPA")) << count;
+    }
+}
+
+TEST(Pop3Client, ServerClosingInTheMiddleOfABatchKeepsWhatCameBefore)
+{
+    // USER, PASS, STAT, CAPA, then three commands a message: the line goes after the
+    // replies of five messages, with the commands of many more already sent.
+    for (const bool pipelining : {false, true}) {
+        ScriptedServer server;
+        server.pipelining = pipelining;
+        server.uidl = true;
+        server.closeAfterCommands = 4 + 3 * 5;
+        fillMany(server, 100);
+        Pop3Client pop;
+        Events events;
+        bind(pop, events);
+        aimAt(pop, server.port());
+        pop.connectToServer();
+        std::vector<platform::Pop3Summary> seen;
+        try {
+            pop.getSummaries(pop.MailCount(), [&](int, const platform::Pop3Summary& summary) { seen.push_back(summary); });
+            ADD_FAILURE() << "the batch did not fail";
+        } catch (const NetworkError& error) {
+            EXPECT_EQ(error.kind(), NetworkErrorKind::ConnectionClosed) << pipelining;
+            EXPECT_STREQ(error.what(), "Connection closed by the server while waiting for a reply") << pipelining;
+        }
+        ASSERT_EQ(seen.size(), 5u) << pipelining;
+        EXPECT_EQ(seen.back().Subject, " message 5") << pipelining;
+        EXPECT_EQ(seen.back().Uid, "uid-5") << pipelining;
+        EXPECT_FALSE(pop.isConnected()) << pipelining;
+        EXPECT_EQ(events.connectionFailed, 0) << pipelining;
+    }
+}
+
+TEST(Pop3Client, BrokenRepliesInABatchEndItWithoutHanging)
+{
+    struct Case {
+        const char* name;
+        QByteArray verb;
+        QByteArray reply;
+        NetworkErrorKind kind;
+    };
+    const Case cases[] = {
+        {"TOP never ended", "TOP", "+OK\r\nSubject: x\r\n", NetworkErrorKind::TimedOut},
+        {"TOP of endless empty lines", "TOP", "+OK\r\n" + QByteArray("\r\n").repeated(200000),
+         NetworkErrorKind::Protocol},
+        {"TOP line without an end", "TOP", "+OK\r\nSubject: " + QByteArray(2 << 20, 'x'), NetworkErrorKind::Protocol},
+        {"TOP garbage", "TOP", "\x01\x02\xff noise\r\n", NetworkErrorKind::Protocol},
+        {"LIST garbage", "LIST", "+OK one hundred\r\n", NetworkErrorKind::Protocol},
+        {"CAPA never ended", "CAPA", "+OK\r\nPIPELINING\r\n", NetworkErrorKind::TimedOut},
+        {"CAPA of endless lines", "CAPA", "+OK\r\n" + QByteArray("X\r\n").repeated(20000), NetworkErrorKind::Protocol},
+    };
+    for (const Case& c : cases) {
+        ScriptedServer server;
+        server.pipelining = true;
+        fillMany(server, 100);
+        server.replies[c.verb] = c.reply;
+        Pop3Client pop;
+        aimAt(pop, server.port());
+        pop.setTimeOut(400);
+        pop.connectToServer();
+        int seen = 0;
+        EXPECT_EQ(failureOf([&] { pop.getSummaries(pop.MailCount(), [&](int, const platform::Pop3Summary&) { ++seen; }); }),
+                  c.kind)
+            << c.name;
+        EXPECT_EQ(seen, 0) << c.name;
+        EXPECT_FALSE(pop.isConnected()) << c.name;
+        EXPECT_FALSE(server.received.contains("QUIT")) << c.name;
     }
 }
 
@@ -521,6 +669,14 @@ TEST(Pop3Client, SecondCallInsideAWaitIsRefusedAndTheFirstGoesOn)
     EXPECT_EQ(server.connections, 1);
 }
 
+void aimAtAnn(Pop3Client& pop, const testing_support::DovecotServer& server)
+{
+    pop.setHost(server.host());
+    pop.setPort(server.port());
+    pop.setUserId(QStringLiteral("ann"));
+    pop.setPassword(QStringLiteral("pw-ann"));
+}
+
 TEST(Pop3ClientDovecot, CountsSummarisesAndDeletesOnARealServer)
 {
     SKIP_UNLESS_DOVECOT_INSTALLED();
@@ -532,10 +688,7 @@ TEST(Pop3ClientDovecot, CountsSummarisesAndDeletesOnARealServer)
     ASSERT_TRUE(server.start(&error)) << error.toStdString();
 
     Pop3Client pop;
-    pop.setHost(server.host());
-    pop.setPort(server.port());
-    pop.setUserId(QStringLiteral("ann"));
-    pop.setPassword(QStringLiteral("pw-ann"));
+    aimAtAnn(pop, server);
     pop.connectToServer();
     ASSERT_EQ(pop.MailCount(), 2);
     pop.getSummary(1);
@@ -553,4 +706,48 @@ TEST(Pop3ClientDovecot, CountsSummarisesAndDeletesOnARealServer)
     pop.OnAuthenticationFailed = [&](bool&) { refused = true; };
     EXPECT_THROW(pop.connectToServer(), NetworkError);
     EXPECT_TRUE(refused);
+}
+
+TEST(Pop3ClientDovecot, BatchOfSummariesMatchesTheOneByOneReading)
+{
+    SKIP_UNLESS_DOVECOT_INSTALLED();
+    testing_support::DovecotServer server;
+    server.addUser(QStringLiteral("ann"), QStringLiteral("pw-ann"));
+    // More messages than one batch holds, with dots, encoded words and folded lines.
+    constexpr int kCount = 90;
+    for (int n = 1; n <= kCount; ++n) {
+        QByteArray subject = "Message " + QByteArray::number(n);
+        if (n % 3 == 0)
+            subject = "." + subject;
+        if (n % 7 == 0)
+            subject = "=?ISO-8859-1?Q?R=E9sum=E9?= and\r\n the folded rest";
+        server.addMessage(QStringLiteral("ann"), "Sender " + QByteArray::number(n) + " <s@example.org>", subject,
+                          500 + 10 * n);
+    }
+    QString error;
+    ASSERT_TRUE(server.start(&error)) << error.toStdString();
+
+    Pop3Client pop;
+    aimAtAnn(pop, server);
+    pop.connectToServer();
+    ASSERT_EQ(pop.MailCount(), kCount);
+    const std::vector<platform::Pop3Summary> batch = summariesOf(pop, kCount);
+    pop.disconnectFromServer();
+    ASSERT_EQ(batch.size(), std::size_t{kCount});
+
+    pop.connectToServer();
+    for (int n = 1; n <= kCount; ++n) {
+        pop.getSummary(n);
+        const platform::Pop3Summary& one = pop.Summary();
+        const platform::Pop3Summary& fromBatch = batch[static_cast<std::size_t>(n - 1)];
+        EXPECT_EQ(fromBatch.From, one.From) << n;
+        EXPECT_EQ(fromBatch.Subject, one.Subject) << n;
+        EXPECT_EQ(fromBatch.Bytes, one.Bytes) << n;
+        EXPECT_EQ(fromBatch.MessageId, one.MessageId) << n;
+        EXPECT_EQ(fromBatch.Uid, one.Uid) << n;
+        EXPECT_FALSE(one.Uid.isEmpty()) << n;
+    }
+    pop.disconnectFromServer();
+    EXPECT_EQ(batch[2].Subject, " .Message 3");
+    EXPECT_EQ(batch[6].Subject, QString::fromUtf8(" R\xc3\xa9sum\xc3\xa9 and the folded rest"));
 }

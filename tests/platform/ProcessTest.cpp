@@ -1,4 +1,4 @@
-#include "Process.h"
+#include "platform/core/Process.h"
 
 #include <gtest/gtest.h>
 

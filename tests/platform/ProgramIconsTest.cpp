@@ -1,5 +1,5 @@
 // The programs' icons drawn at the size a panel asks for.
-#include "ProgramIcons.h"
+#include "platform/gui/ProgramIcons.h"
 
 #include <QPixmap>
 

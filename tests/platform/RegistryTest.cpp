@@ -1,8 +1,8 @@
-#include "Registry.h"
-#include "RegistryStore.h"
+#include "platform/core/Registry.h"
+#include "platform/core/RegistryStore.h"
 
-#include "Fakes.h"
-#include "RegistryNames.h"
+#include "support/Fakes.h"
+#include "common/RegistryNames.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -26,6 +26,7 @@
 
 #include <functional>
 #include <limits>
+#include <thread>
 
 using platform::Registry;
 using platform::RegistryError;
@@ -467,6 +468,35 @@ TEST(RegistryFile, AStoreThatMustExistIsNeverMadeAndItsAbsenceIsSaid)
 
     platform::openRegistryStore(file);
     EXPECT_EQ(errorOf([] { platform::processStore(); }), "");
+}
+
+// Two programs making the same store at once (two installations): while one holds the
+// new file's write lock, the other must wait for it, not fail its open.
+TEST(RegistryFile, AStoreBeingMadeByAnotherProgramIsWaitedFor)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("registry.db");
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(file).constData(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE; CREATE TABLE making(x)", nullptr, nullptr, nullptr), SQLITE_OK);
+    std::thread release([other] {
+        QThread::msleep(400);
+        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+    });
+    QElapsedTimer waited;
+    waited.start();
+    try {
+        auto store = platform::openRegistryStore(file);
+        Registry r(store);
+        r.setRootKey(RootKey::LocalMachine);
+        ASSERT_TRUE(r.openKey("Software\\Dialtally", true));
+        r.writeInteger("Made", 1);
+        EXPECT_EQ(r.readInteger("Made"), 1);
+    } catch (const std::exception& e) {
+        ADD_FAILURE() << "the open failed after " << waited.elapsed() << " ms: " << e.what();
+    }
+    release.join();
 }
 
 // A store deleted while a program works on it leaves its write-ahead log and index

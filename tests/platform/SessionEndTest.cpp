@@ -2,16 +2,16 @@
 // program folder of their own, get SIGTERM, SIGHUP, SIGINT or SIGQUIT and must run
 // their closing steps as when their window closes. And the start that must end at
 // once: a second Dialtally beside one that counts.
-#include "SessionEnd.h"
+#include "platform/gui/SessionEnd.h"
 
-#include "Fakes.h"
-#include "RegistryShorthand.h"
-#include "RegistryNames.h"
-#include "MainWindow.h"
-#include "Charging.h"
-#include "ProgramEntry.h"
-#include "SplashWindow.h"
-#include "History.h"
+#include "support/Fakes.h"
+#include "support/core/RegistryShorthand.h"
+#include "common/RegistryNames.h"
+#include "dialtally/gui/MainWindow.h"
+#include "dialtally/core/Charging.h"
+#include "support/StartedProgram.h"
+#include "dialtally/gui/SplashWindow.h"
+#include "dialtally/core/History.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -102,7 +102,7 @@ protected:
         if (r.openKey(q(rk::kControl), false))
             r.deleteValue(q(rk::vCurrentUser));
         r.closeKey();
-        ASSERT_NO_FATAL_FAILURE(startProgram("monitor/Dialtally"));
+        ASSERT_NO_FATAL_FAILURE(startProgram("dialtally/Dialtally"));
         ASSERT_TRUE(waitFor([] { return valueExists(HKLM, q(rk::kControl), q(rk::vCurrentUser)); }, 20000))
             << "Dialtally did not start";
     }
@@ -123,8 +123,8 @@ protected:
         env.install(1);
         env.setWindowsUser(platform::loginUserName());
         setSplashRunner([](SplashWindow& splash) { splash.closeTimerElapsed(); });
-        WinMain(RunMode::StartOnly);
-        FreeWindows();
+        testing_support::startProgram();
+        endProgram();
         setSplashRunner({});
         writeStr(HKCU, q(rk::kRemoteAccessAddresses), kProvider, QString());
         writeStr(HKCU, q(rk::kRemoteAccess), q(rk::vDefault), kProvider);
@@ -262,7 +262,7 @@ TEST_F(SessionEndTest, ASecondDialtallyHandsOverWithoutTouchingTheStore)
     second.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     for (int start = 0; start < 2; ++start) {
         SCOPED_TRACE(start);
-        second.start(QStringLiteral(DIALTALLY_BINARY_DIR "/monitor/Dialtally"), {});
+        second.start(QStringLiteral(DIALTALLY_BINARY_DIR "/dialtally/Dialtally"), {});
         ASSERT_TRUE(second.waitForFinished(15000)) << "the second start did not end";
         EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(second.exitCode(), 0);
@@ -338,7 +338,7 @@ void expectMarksOnScreenSaved()
 // its place: each stops at its box that names the missing file.
 TEST_F(SessionEndTest, AStartWithoutAStoreMakesNone)
 {
-    for (const char* programFile : {"monitor/Dialtally", "mailcheck/Postpeek"}) {
+    for (const char* programFile : {"dialtally/Dialtally", "postpeek/Postpeek"}) {
         SCOPED_TRACE(programFile);
         ASSERT_FALSE(QFileInfo::exists(env.registryFile()));
         ASSERT_NO_FATAL_FAILURE(startProgram(programFile));
@@ -359,7 +359,7 @@ TEST_F(SessionEndTest, PostpeekSavesItsCheckMarksAsWhenItsWindowCloses)
     QTcpServer pop3;
     ASSERT_TRUE(pop3.listen(QHostAddress::LocalHost));
     writePostpeekSettings(env, pop3.serverPort());
-    startProgram("mailcheck/Postpeek");
+    startProgram("postpeek/Postpeek");
     ASSERT_TRUE(pop3.waitForNewConnection(20000)) << "Postpeek did not start its check";
     overwriteMarks();
     sendSignal(SIGTERM);
@@ -382,7 +382,7 @@ TEST_F(SessionEndTest, PostpeekEndsWhileTheBoxOfItsStartCheckIsOpen)
         }
     });
     writePostpeekSettings(env, pop3.serverPort());
-    startProgram("mailcheck/Postpeek");
+    startProgram("postpeek/Postpeek");
     // The program drops the refused connection just before its box opens.
     ASSERT_TRUE(waitFor([&] { return dropped; }, 20000)) << "Postpeek did not start its check";
     waitFor([] { return false; }, 300);

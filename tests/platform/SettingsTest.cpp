@@ -1,13 +1,12 @@
 // The settings table and its typed access: the table names each value once, the
 // places of indexed, per-subkey and prefixed values are spelled as the store keeps
 // them, reads keep the store's errors, and every write is announced.
-#include "Settings.h"
+#include "platform/core/Settings.h"
 
-#include "CoreFakes.h"
-#include "RegistryShorthand.h"
+#include "support/core/CoreFakes.h"
+#include "support/core/RegistryShorthand.h"
 
 #include <QSet>
-#include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
@@ -26,11 +25,13 @@ TEST(SettingsTest, TheTableNamesEveryValueOnceWithAUsableDefault)
         // What the installation and the defaults write, they must have a value for:
         // only "Program path" (the folder installed to) and "User Name" (the user) are
         // known at the time alone.
-        if (d.writer != settings::FirstWriter::Program && d.type == settings::Type::String)
+        if (d.writer != settings::FirstWriter::Program && d.type == settings::Type::String) {
             EXPECT_TRUE(d.text || d.userName || !d.texts.empty() || QLatin1String(d.name) == QLatin1String("Program path"))
                 << d.name;
-        if (d.writer != settings::FirstWriter::Program)
+        }
+        if (d.writer != settings::FirstWriter::Program) {
             EXPECT_NE(d.type, settings::Type::Binary) << d.name;
+        }
     }
     EXPECT_EQ(settings::TimeServers.definition().number, int(settings::kDefaultTimeServers.size()));
 }
@@ -96,6 +97,43 @@ TEST(SettingsTest, ReadsAndWritesKeepTheStoresTypesAndErrors)
     EXPECT_EQ(store.storedType(settings::ConnectDelay), platform::ValueType::String);
 }
 
+TEST(SettingsTest, LooksThatMustNotMakeAKeyLeaveTheStoreAsItWas)
+{
+    CoreEnvironment env;
+    settings::Settings store;
+    const auto home = [](const settings::TextSetting& s) { return s.in(q("home")); };
+    const auto keyThere = [&](platform::RootKey root, const QString& path) {
+        platform::Registry look;
+        look.setRootKey(root);
+        return look.openKey(path, false);
+    };
+
+    // Nothing of the accounts is there: the looks answer, and make nothing.
+    EXPECT_FALSE(store.exists(home(settings::AccountHost)));
+    EXPECT_EQ(store.get(home(settings::AccountHost), settings::Opening::ExistingKey), QString());
+    EXPECT_EQ(store.find(settings::AccountPort.in(q("home")), settings::Opening::ExistingKey), std::nullopt);
+    EXPECT_EQ(store.storedType(home(settings::AccountUser), settings::Opening::ExistingKey), platform::ValueType::None);
+    EXPECT_TRUE(store.subkeys(settings::AccountHost, settings::Opening::ExistingKey).isEmpty());
+    EXPECT_FALSE(store.remove(home(settings::AccountHost)));
+    EXPECT_FALSE(store.removeSubkey(settings::AccountHost, q("home")));
+    EXPECT_FALSE(keyThere(HKCU, q(rk::kEmailAccounts)));
+    // A missing integer in a missing key is still the store's error, not a zero.
+    EXPECT_THROW(store.get(settings::AccountPort.in(q("home")), settings::Opening::ExistingKey), platform::RegistryError);
+
+    // Two accounts, listed in the order they were made; one value and one account go.
+    store.set(home(settings::AccountHost), q("pop.home.example"));
+    store.set(settings::AccountHost.in(q("Work")), q("pop.work.example"));
+    store.set(home(settings::AccountUser), q("ann"));
+    EXPECT_EQ(store.subkeys(settings::AccountHost), QStringList({q("home"), q("Work")}));
+    EXPECT_TRUE(store.exists(home(settings::AccountUser)));
+    EXPECT_TRUE(store.remove(home(settings::AccountUser)));
+    EXPECT_FALSE(valueExists(HKCU, q(rk::kEmailAccounts) + q("\\home"), q("User")));
+    EXPECT_EQ(readStr(HKCU, q(rk::kEmailAccounts) + q("\\home"), q("Host")), q("pop.home.example"));
+    EXPECT_TRUE(store.removeSubkey(settings::AccountUser, q("work")));
+    EXPECT_EQ(store.subkeys(settings::AccountHost), QStringList({q("home")}));
+    EXPECT_FALSE(keyThere(HKCU, q(rk::kEmailAccounts) + q("\\Work")));
+}
+
 TEST(SettingsTest, EveryWriteIsAnnouncedWithItsSetting)
 {
     CoreEnvironment env;
@@ -120,8 +158,9 @@ TEST(SettingsTest, TheNewUsersDefaultsAreTheTablesInItsOrder)
     EXPECT_EQ(store.get(settings::UserName), q("carol"));
     for (const settings::SettingId id : settings::writtenBy(settings::FirstWriter::NewUser)) {
         const settings::Definition& d = id.definition();
-        if (d.type == settings::Type::Integer)
+        if (d.type == settings::Type::Integer) {
             EXPECT_EQ(readInt(d.root, q(d.key), q(d.name)), d.number) << d.name;
+        }
     }
     for (std::size_t i = 0; i < settings::kDefaultTimeServers.size(); ++i)
         EXPECT_EQ(store.get(settings::TimeServer.at(int(i))), q(settings::kDefaultTimeServers[i]));

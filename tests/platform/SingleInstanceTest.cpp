@@ -1,6 +1,6 @@
 // One copy per store: the first start takes the lock, a later one hands over and
 // ends, and what a killed copy left behind blocks nothing.
-#include "SingleInstance.h"
+#include "platform/core/SingleInstance.h"
 
 #include <QCoreApplication>
 #include <QDir>

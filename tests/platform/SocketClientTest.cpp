@@ -1,4 +1,4 @@
-#include "SocketClient.h"
+#include "platform/core/SocketClient.h"
 
 #include <QElapsedTimer>
 #include <QHostAddress>

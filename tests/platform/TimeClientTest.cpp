@@ -1,5 +1,5 @@
-#include "TimeClient.h"
-#include "XinetdTimeServer.h"
+#include "platform/core/TimeClient.h"
+#include "support/XinetdTimeServer.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "DovecotServer.h"
+#include "support/DovecotServer.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -3,7 +3,7 @@
 // can be added while it runs.
 #pragma once
 
-#include "RealServers.h"
+#include "support/RealServers.h"
 
 #include <QByteArray>
 #include <QProcess>

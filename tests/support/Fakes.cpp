@@ -1,6 +1,6 @@
-#include "Fakes.h"
+#include "support/Fakes.h"
 
-#include "RegistryNames.h"
+#include "common/RegistryNames.h"
 
 #include <QCoreApplication>
 #include <QDir>

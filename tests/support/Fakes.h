@@ -1,13 +1,13 @@
 // Test doubles for the platform seams of the display, on top of the core half.
 #pragma once
 
-#include "CoreFakes.h"
+#include "support/core/CoreFakes.h"
 
-#include "Application.h"
-#include "Help.h"
-#include "MessageBox.h"
-#include "Taskbar.h"
-#include "Tray.h"
+#include "platform/gui/Application.h"
+#include "platform/gui/Help.h"
+#include "platform/gui/MessageBox.h"
+#include "platform/gui/Taskbar.h"
+#include "platform/gui/Tray.h"
 
 #include <QDateTime>
 #include <QString>

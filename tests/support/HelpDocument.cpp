@@ -1,4 +1,4 @@
-#include "HelpDocument.h"
+#include "support/HelpDocument.h"
 
 #include <QFile>
 #include <QRegularExpression>

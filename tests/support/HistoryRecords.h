@@ -1,7 +1,7 @@
 // History records for the tests that fill a history file, a report or a tally.
 #pragma once
 
-#include "History.h"
+#include "dialtally/core/History.h"
 
 #include <cstdint>
 
@@ -11,7 +11,7 @@ namespace testing_support {
 inline history::HistoryRecord recordOf(int startDay, int startMonth, int fee, int seconds = 60)
 {
     history::HistoryRecord r;
-    r.StartTime = {1999, static_cast<std::uint16_t>(startMonth), 1, static_cast<std::uint16_t>(startDay), 8, 5, 9, 0};
+    r.StartTime = {1999, static_cast<std::uint16_t>(startMonth), static_cast<std::uint16_t>(startDay), 8, 5, 9};
     r.EndTime = r.StartTime;
     r.FeeCents = fee;
     r.DurationSeconds = seconds;
@@ -25,7 +25,7 @@ inline history::HistoryRecord recordOf(int startDay, int startMonth, int fee, in
 inline history::HistoryRecord userRecord(const QString& user, int seconds, int cents)
 {
     history::HistoryRecord r;
-    r.StartTime = {1999, 10, 2, 5, 9, 5, 0, 0};
+    r.StartTime = {1999, 10, 5, 9, 5, 0};
     r.EndTime = r.StartTime;
     r.FeeCents = cents;
     r.DurationSeconds = seconds;
@@ -47,7 +47,7 @@ struct RecordAt {
 inline history::HistoryRecord recordOf(const RecordAt& r)
 {
     history::HistoryRecord record;
-    record.StartTime = {1999, 10, 2, 5, static_cast<std::uint16_t>(r.hour), static_cast<std::uint16_t>(r.minute), 0, 0};
+    record.StartTime = {1999, 10, 5, static_cast<std::uint16_t>(r.hour), static_cast<std::uint16_t>(r.minute), 0};
     record.EndTime = record.StartTime;
     record.FeeCents = r.fee;
     record.DurationSeconds = 60;

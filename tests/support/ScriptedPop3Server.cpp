@@ -1,4 +1,4 @@
-#include "ScriptedPop3Server.h"
+#include "support/ScriptedPop3Server.h"
 
 #include <QHostAddress>
 #include <QPointer>
@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace testing_support {
@@ -40,13 +41,18 @@ void ScriptedServer::accept()
         ++connections;
         auto buffer = std::make_shared<QByteArray>();
         auto marked = std::make_shared<std::vector<int>>();
-        QObject::connect(socket, &QTcpSocket::readyRead, this, [this, socket, buffer, marked] {
+        auto answered = std::make_shared<int>(0);
+        QObject::connect(socket, &QTcpSocket::readyRead, this, [this, socket, buffer, marked, answered] {
             *buffer += socket->readAll();
+            mostCommandsAtOnce = std::max(mostCommandsAtOnce, static_cast<int>(buffer->count("\r\n")));
             qsizetype end;
             while ((end = buffer->indexOf("\r\n")) >= 0) {
+                if (closeAfterCommands > 0 && *answered >= closeAfterCommands)
+                    return;
                 const QByteArray line = buffer->left(end);
                 buffer->remove(0, end + 2);
                 ++commands;
+                ++*answered;
                 // A client that never stops must not fill the test's memory.
                 if (received.size() < 100000)
                     received.append(line);
@@ -63,6 +69,8 @@ void ScriptedServer::accept()
                     }
                     QTimer::singleShot(fragment > 0 ? 200 : 0, socket, [socket] { socket->disconnectFromHost(); });
                 }
+                if (closeAfterCommands > 0 && *answered == closeAfterCommands)
+                    socket->disconnectFromHost();
             }
         });
         QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
@@ -121,6 +129,8 @@ QByteArray ScriptedServer::answer(const QByteArray& verb, const QByteArray& line
         marked.push_back(n - 1);
         return "+OK marked\r\n";
     }
+    if (verb == "CAPA" && pipelining)
+        return QByteArray("+OK\r\nTOP\r\nUSER\r\n") + (uidl ? "UIDL\r\n" : "") + "PIPELINING\r\n.\r\n";
     if (verb == "QUIT")
         return "+OK bye\r\n";
     return "-ERR unknown command\r\n";

@@ -43,6 +43,9 @@ public:
     int fragment = 0;
     // Answers "UIDL n" as RFC 1939 asks.
     bool uidl = false;
+    // Answers CAPA (RFC 2449) announcing PIPELINING; without it CAPA is an unknown
+    // command, as on a server of RFC 1939 alone.
+    bool pipelining = false;
     // Each line of a TOP reply leaves this many milliseconds after the one before.
     int headerLineDelayMs = 0;
     // STAT reports this many messages, and message n is messages[(n - 1) % size].
@@ -50,11 +53,17 @@ public:
     std::map<QByteArray, QByteArray> replies;
     // Close the connection right after answering this command.
     QByteArray closeAfter;
+    // Close the connection right after answering this many commands of a session,
+    // leaving those that came with them unanswered; 0 for never.
+    int closeAfterCommands = 0;
     std::vector<Message> messages;
     QByteArrayList received;
     int connections = 0;
     // Every command received counts here, so a test may see that the client stopped.
     int commands = 0;
+    // The most commands that came in one read: 1 for a client that waits for every
+    // reply before it sends the next command.
+    int mostCommandsAtOnce = 0;
 
 private:
     void accept();

@@ -1,4 +1,4 @@
-#include "XinetdTimeServer.h"
+#include "support/XinetdTimeServer.h"
 
 #include <QDeadlineTimer>
 #include <QFile>

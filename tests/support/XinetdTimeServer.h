@@ -3,7 +3,7 @@
 // runs in the foreground as our child and is stopped when the fixture goes.
 #pragma once
 
-#include "RealServers.h"
+#include "support/RealServers.h"
 
 #include <QProcess>
 #include <QString>

@@ -1,9 +1,9 @@
-#include "Install.h"
+#include "tools/Install.h"
 
-#include "Fakes.h"
-#include "Help.h"
-#include "HelpDocument.h"
-#include "RegistryNames.h"
+#include "support/Fakes.h"
+#include "platform/gui/Help.h"
+#include "support/HelpDocument.h"
+#include "common/RegistryNames.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -82,7 +82,7 @@ protected:
 
 TEST_F(InstallTest, RunAgainItMovesTheProgramPathAndKeepsCountersAndSettings)
 {
-    touch(build.filePath("monitor/Dialtally"), "program v1");
+    touch(build.filePath("dialtally/Dialtally"), "program v1");
     touch(build.filePath("tools/dialtally-reg"), "tool v1");
     touch(source.filePath("doc/Dialtally Help.html"), "<html>help</html>");
     touch(peers.filePath("provider"));
@@ -129,7 +129,7 @@ TEST_F(InstallTest, RunAgainItMovesTheProgramPathAndKeepsCountersAndSettings)
     writeStr(RootKey::CurrentUser, regkeys::kSoftware, regkeys::vUserName, "ann");
     env.setLine(true);
     touch(first + "/Reports/2000-1-31.rpt", "report");
-    touch(build.filePath("monitor/Dialtally"), "program v2");
+    touch(build.filePath("dialtally/Dialtally"), "program v2");
     touch(peers.filePath("new"));
 
     const QString second = target.filePath("second");
@@ -148,7 +148,7 @@ TEST_F(InstallTest, RunAgainItMovesTheProgramPathAndKeepsCountersAndSettings)
     EXPECT_EQ(contentOf(first + "/Reports/2000-1-31.rpt"), "report");
 
     // The same folder again: the programs are replaced in place.
-    touch(build.filePath("monitor/Dialtally"), "program v3");
+    touch(build.filePath("dialtally/Dialtally"), "program v3");
     tools::install(options(second));
     EXPECT_EQ(contentOf(second + "/Dialtally"), "program v3");
     EXPECT_FALSE(QFile::exists(second + "/Dialtally.installing"));
@@ -159,12 +159,12 @@ TEST_F(InstallTest, RunAgainItMovesTheProgramPathAndKeepsCountersAndSettings)
 // the Reports folder is its owner's alone, the menu entries are read by everyone.
 TEST_F(InstallTest, UnderUmask000NothingIsLeftForOthersToWrite)
 {
-    touch(build.filePath("monitor/Dialtally"), "program");
-    touch(build.filePath("mailcheck/Postpeek"), "program");
+    touch(build.filePath("dialtally/Dialtally"), "program");
+    touch(build.filePath("postpeek/Postpeek"), "program");
     touch(build.filePath("tools/dialtally-reg"), "tool");
     touch(source.filePath("doc/Dialtally Help.html"),
           "<html><body><section id=\"a\"><h2>A</h2></section></body></html>");
-    for (const char* built : {"monitor/Dialtally", "mailcheck/Postpeek", "tools/dialtally-reg"})
+    for (const char* built : {"dialtally/Dialtally", "postpeek/Postpeek", "tools/dialtally-reg"})
         QFile::setPermissions(build.filePath(built), QFileDevice::Permissions(0x7777));
     const mode_t umaskBefore = ::umask(0);
     const QString folder = target.filePath("program");
@@ -220,8 +220,8 @@ TEST_F(InstallTest, UnderUmask000NothingIsLeftForOthersToWrite)
 
 TEST_F(InstallTest, MenuEntriesAndIconsForTheInstalledProgramsValidateAndFollowTheFolder)
 {
-    touch(build.filePath("monitor/Dialtally"));
-    touch(build.filePath("mailcheck/Postpeek"));
+    touch(build.filePath("dialtally/Dialtally"));
+    touch(build.filePath("postpeek/Postpeek"));
     const QString applications = env.dataHome() + "/applications";
     auto field = testing_support::desktopEntryField;
 
@@ -255,7 +255,7 @@ TEST_F(InstallTest, MenuEntriesAndIconsForTheInstalledProgramsValidateAndFollowT
 
     // Installed again into a folder with a blank, and without Postpeek: the entry
     // follows the folder, and no entry offers a program that is not there.
-    QFile::remove(build.filePath("mailcheck/Postpeek"));
+    QFile::remove(build.filePath("postpeek/Postpeek"));
     const QString second = target.filePath("second home");
     tools::install(options(second));
     const QString dialtally = applications + "/dialtally.desktop";

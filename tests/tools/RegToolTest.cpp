@@ -1,7 +1,7 @@
-#include "RegTool.h"
+#include "tools/RegTool.h"
 
-#include "Fakes.h"
-#include "RegistryNames.h"
+#include "support/Fakes.h"
+#include "common/RegistryNames.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,12 +2,12 @@
 // the order the store enumerates them, with its type and data. The other program,
 // the registry tool's scripts and the stores already on disk rely on this layout, so
 // a change to how the values are written must leave this listing as it is.
-#include "FirstRun.h"
-#include "Install.h"
-#include "SessionContext.h"
+#include "dialtally/core/FirstRun.h"
+#include "tools/Install.h"
+#include "dialtally/core/SessionContext.h"
 
-#include "CoreFakes.h"
-#include "RegistryShorthand.h"
+#include "support/core/CoreFakes.h"
+#include "support/core/RegistryShorthand.h"
 
 #include <gtest/gtest.h>
 

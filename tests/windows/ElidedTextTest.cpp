@@ -4,28 +4,29 @@
 // text, and no list may need a sideways scroll bar for its sample. Only a text from
 // outside (a user, provider, sender or subject) may be cut short, and only when its
 // cell's tooltip holds it whole.
-#include "Fakes.h"
-#include "RegistryShorthand.h"
+#include "support/Controls.h"
+#include "support/Fakes.h"
+#include "support/core/RegistryShorthand.h"
 
-#include "RegistryNames.h"
-#include "TariffProfilesDialog.h"
-#include "TimeSyncDialog.h"
-#include "OpenReportDialog.h"
-#include "GraphsDialog.h"
-#include "SplashWindow.h"
-#include "StatisticsDialog.h"
-#include "AboutBox.h"
-#include "BeepDialog.h"
-#include "MainWindow.h"
-#include "ProgramEntry.h"
-#include "ConnectionsDialog.h"
-#include "History.h"
-#include "PreferencesDialog.h"
-#include "CounterDialog.h"
-#include "ProvidersDialog.h"
+#include "common/RegistryNames.h"
+#include "dialtally/gui/TariffProfilesDialog.h"
+#include "dialtally/gui/TimeSyncDialog.h"
+#include "dialtally/gui/OpenReportDialog.h"
+#include "dialtally/gui/GraphsDialog.h"
+#include "dialtally/gui/SplashWindow.h"
+#include "dialtally/gui/StatisticsDialog.h"
+#include "dialtally/gui/AboutBox.h"
+#include "dialtally/gui/BeepDialog.h"
+#include "dialtally/gui/MainWindow.h"
+#include "support/StartedProgram.h"
+#include "dialtally/gui/ConnectionsDialog.h"
+#include "dialtally/core/History.h"
+#include "dialtally/gui/PreferencesDialog.h"
+#include "dialtally/gui/CounterDialog.h"
+#include "dialtally/gui/ProvidersDialog.h"
 
-#include "MailCheckerWindow.h"
-#include "MailAboutBox.h"
+#include "postpeek/gui/MailCheckerWindow.h"
+#include "postpeek/gui/MailAboutBox.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -480,10 +481,10 @@ QStringList faultsOf(const QString& name, QWidget* window)
 history::HistoryRecord connection(const char* user, const char* provider, int day, int hour, int seconds, int cents)
 {
     history::HistoryRecord record;
-    record.StartTime = {2000, 1, 5, static_cast<std::uint16_t>(day), static_cast<std::uint16_t>(hour), 5, 0, 0};
+    record.StartTime = {2000, 1, static_cast<std::uint16_t>(day), static_cast<std::uint16_t>(hour), 5, 0};
     record.EndTime = record.StartTime;
-    record.EndTime.wHour = static_cast<std::uint16_t>(hour + seconds / 3600 % 12);
-    record.EndTime.wMinute = 59;
+    record.EndTime.hour = static_cast<std::uint16_t>(hour + seconds / 3600 % 12);
+    record.EndTime.minute = 59;
     record.FeeCents = cents;
     record.DurationSeconds = seconds;
     record.setUserName(QString::fromLatin1(user));
@@ -515,6 +516,8 @@ public:
                                           + n + "\r\n\r\n.\r\n");
                         else if (verb == "LIST")
                             socket->write("+OK " + n + (n == "1" ? " 1536\r\n" : " 1579520\r\n"));
+                        else if (verb == "CAPA")
+                            socket->write("-ERR unknown command\r\n");
                         else
                             socket->write("+OK\r\n");
                         if (verb == "QUIT")
@@ -544,14 +547,14 @@ protected:
         env.clock.set(2000, 1, 7, 12, 0, 0);
         env.install(1);
         env.setWindowsUser(QStringLiteral("alice"));
-        WinMain(RunMode::StartOnly);
+        startProgram();
         ASSERT_NE(mainWindow, nullptr);
         writeSample();
         env.boxes.clear();
     }
     void TearDown() override
     {
-        FreeWindows();
+        endProgram();
         setSplashRunner({});
     }
 
@@ -623,13 +626,13 @@ TEST_F(ElidedTextTest, NoWindowShowsAnElidedTextAtItsOpeningSize)
     // changed (its longest status text).
     const auto postpeek = [this](bool changed, bool longSubject = false) {
         maildrop.longSubject = longSubject;
-        auto form = std::make_shared<mailcheck::MailCheckerWindow>();
+        auto form = std::make_shared<postpeek::MailCheckerWindow>();
         form->handle([&] { form->startUp(); });
         env.setLine(true);
         form->show();
         form->checkNow();
         if (changed)
-            form->setPanelText(mailcheck::kPanelStatus, q("Mail changed: check again!"));
+            form->setPanelText(postpeek::kPanelStatus, q("Mail changed: check again!"));
         return form;
     };
     struct Window {
@@ -665,7 +668,7 @@ TEST_F(ElidedTextTest, NoWindowShowsAnElidedTextAtItsOpeningSize)
         {"Counter", dialog(static_cast<CounterDialog*>(nullptr))},
         {"Connections", dialog(static_cast<ConnectionsDialog*>(nullptr))},
         {"Connections, this month",
-         dialog(static_cast<ConnectionsDialog*>(nullptr), std::function<void(ConnectionsDialog&)>([](ConnectionsDialog& d) { d.thisMonthButton->click(); }))},
+         dialog(static_cast<ConnectionsDialog*>(nullptr), std::function<void(ConnectionsDialog&)>([](ConnectionsDialog& d) { control<QToolButton>(d, "thisMonthButton")->click(); }))},
         // Each sortable column named under "Sorted by:", the direction beside it.
         {"Connections, sorted by each column",
          dialog(static_cast<ConnectionsDialog*>(nullptr), std::function<void(ConnectionsDialog&)>([](ConnectionsDialog& d) {
@@ -679,24 +682,25 @@ TEST_F(ElidedTextTest, NoWindowShowsAnElidedTextAtItsOpeningSize)
         {"Open report", dialog(static_cast<OpenReportDialog*>(nullptr))},
         {"Graphs", dialog(static_cast<GraphsDialog*>(nullptr))},
         {"Graphs, second page",
-         dialog(static_cast<GraphsDialog*>(nullptr), std::function<void(GraphsDialog&)>([](GraphsDialog& d) { d.nextButton->click(); }))},
+         dialog(static_cast<GraphsDialog*>(nullptr), std::function<void(GraphsDialog&)>([](GraphsDialog& d) { control<QPushButton>(d, "nextButton")->click(); }))},
         {"Time synchronization", dialog(static_cast<TimeSyncDialog*>(nullptr))},
         {"Splash", [] {
              auto splash = std::make_shared<SplashWindow>();
              // Kept up for the walk: it would close itself after its second.
-             splash->closeTimer->stop();
+             control<QTimer>(*splash, "closeTimer")->stop();
              splash->show();
              return splash;
          }},
         {"About", [] {
-             aboutBox->show();
-             return std::shared_ptr<QWidget>(aboutBox, [](QWidget* w) { w->hide(); });
+             AboutBox& about = startedProgram->aboutBox();
+             about.show();
+             return std::shared_ptr<QWidget>(&about, [](QWidget* w) { w->hide(); });
          }},
         {"Postpeek", [&postpeek] { return postpeek(false); }},
         {"Postpeek, mail changed", [&postpeek] { return postpeek(true); }},
         {"Postpeek, a long subject", [&postpeek] { return postpeek(false, true); }},
         {"Postpeek About", [] {
-             auto about = std::make_shared<mailcheck::MailAboutBox>();
+             auto about = std::make_shared<postpeek::MailAboutBox>();
              about->show();
              return about;
          }},

@@ -1,7 +1,7 @@
-#include "CoreFakes.h"
+#include "support/core/CoreFakes.h"
 
-#include "RegistryNames.h"
-#include "Settings.h"
+#include "common/RegistryNames.h"
+#include "platform/core/Settings.h"
 
 #include <QDir>
 #include <QFile>

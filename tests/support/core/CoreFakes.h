@@ -3,11 +3,11 @@
 // core link this half alone.
 #pragma once
 
-#include "ClockSetter.h"
-#include "LocalTime.h"
-#include "Process.h"
-#include "Registry.h"
-#include "Sound.h"
+#include "platform/core/ClockSetter.h"
+#include "platform/core/LocalTime.h"
+#include "platform/core/Process.h"
+#include "platform/core/Registry.h"
+#include "platform/core/Sound.h"
 
 #include <QDateTime>
 #include <QString>

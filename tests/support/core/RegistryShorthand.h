@@ -3,8 +3,8 @@
 // A test file takes them with `using namespace testing_support;`.
 #pragma once
 
-#include "Registry.h"
-#include "RegistryNames.h"
+#include "platform/core/Registry.h"
+#include "common/RegistryNames.h"
 
 #include <QString>
 

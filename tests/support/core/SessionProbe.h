@@ -4,7 +4,7 @@
 // accessors and change it through its commands; only the arranging comes here.
 #pragma once
 
-#include "MonitoringSession.h"
+#include "dialtally/core/MonitoringSession.h"
 
 struct SessionProbe {
     static QString& programPath(MonitoringSession& s) { return s.m_context.programPath; }

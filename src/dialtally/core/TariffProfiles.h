@@ -1,0 +1,69 @@
+// The user's tariff profiles without a window: a profile's numbers and the checks of
+// their fields, the profile keys, and the copies of the numbers that every provider's
+// day slots keep for the charging, which reads only those copies.
+#pragma once
+
+#include "platform/core/Registry.h"
+
+#include <QString>
+
+#include <cstdint>
+
+namespace tariffoptions {
+
+inline constexpr int kMaxTariffs = 20;
+// What the name field lets the user type. Longer names can only come from a registry
+// edited by hand; they are kept whole, since a cut name would no longer name its key.
+inline constexpr int kTariffNameLength = 44;
+// The seven weekdays "0" (Sunday) to "6" and the holiday slot.
+inline constexpr int kDaySlots = 8;
+
+struct TariffProfile {
+    QString Name;
+    std::int32_t StartingInterval = 0;
+    std::int32_t EndingInterval = 0;
+    std::int32_t DayCost = 0;
+    std::int32_t NightCost = 0;
+    std::int32_t OCPD = 0;
+};
+
+// C's atoi: leading white space, an optional sign and the digits that follow; 0 when
+// there are none.
+std::int32_t atoi(const QString& text);
+
+// What is wrong with the text of a number field; an empty text is a valid one.
+enum NumberProblem { NumberOk = 0, HourOutOfRange = 1, NotADigit = 2 };
+int numberProblems(const QString& text, bool isHour);
+
+// Why a name cannot be a profile's: it names the profile's registry key, and a
+// backslash would make that a path.
+bool isUsableTariffName(const QString& name);
+
+// The day key of slot `day` (0 to 7): "0" to "6", then "Holiday".
+QString slotDayKey(int day);
+
+// The profile named exactly `name` among the first `count`; when several are, the
+// last one. nullptr when none is.
+const TariffProfile* findProfile(const TariffProfile* profiles, int count, const QString& name);
+
+// One access of a tariff dialog's registry object: every key of the Tariffs and the
+// Providers dialogs is under HKCU.
+class UserKey : public platform::KeyScope {
+public:
+    UserKey(platform::Registry& registry, const QString& path, bool canCreate)
+        : KeyScope(registry, platform::RootKey::CurrentUser, path, canCreate)
+    { }
+};
+
+// Reads the five values of a profile from its open key into `profile`; a missing or
+// mistyped value raises the registry's error.
+void readProfileValues(platform::Registry& registry, TariffProfile& profile);
+
+// The HKCU key of the profile named `name`.
+QString profileKey(const QString& name);
+
+// Writes the five copies of a profile's numbers into the open day key, in the order
+// the slots have always been written; a null profile writes zeros.
+void writeSlotCopies(platform::Registry& registry, const TariffProfile* profile);
+
+}  // namespace tariffoptions

@@ -1,0 +1,15 @@
+// The dial-up line as the system reports it: HKLM
+// "\System\CurrentControlSet\Services\RemoteAccess" "Remote Connection", four bytes,
+// little-endian, 1 while the line is up (the ppp hooks write it).
+#pragma once
+
+#include "platform/core/Registry.h"
+
+namespace platform {
+
+// Reads through the caller's own access object and leaves no key open on it. A
+// missing key or value is a line that is down; a value longer than four bytes, or not
+// binary, raises the store's "Invalid data type" error as any read of it would.
+bool isDialUpLineUp(Registry& registry);
+
+}  // namespace platform
