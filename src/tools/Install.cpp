@@ -1,11 +1,11 @@
 #include "tools/Install.h"
 
-#include "dialtally/core/Defaults.h"
 #include "platform/core/DesktopEntry.h"
 #include "platform/gui/Help.h"
 #include "platform/gui/ProgramIcons.h"
 #include "common/RegistryNames.h"
 #include "platform/core/SaveFile.h"
+#include "platform/core/Settings.h"
 
 #include <QDir>
 #include <QFile>
@@ -224,16 +224,16 @@ QByteArray alarmWave()
 QStringList writeInstallationValues(Registry& registry, const QString& programFolder)
 {
     QStringList notes;
-    registry.setRootKey(RootKey::LocalMachine);
-    if (!registry.openKey(regkeys::kSoftware, true))
-        fail(QStringLiteral("Cannot create the registry key \"%1\"").arg(regkeys::kSoftware));
-    registry.writeString(regkeys::vProgramPath, programFolder);
-    registry.closeKey();
+    settings::Settings(registry.store()).set(settings::ProgramPath, programFolder);
 
-    for (const defaults::Integer& v : defaults::installation())
+    for (const settings::SettingId id : settings::writtenBy(settings::FirstWriter::Installation)) {
+        const settings::Definition& v = id.definition();
+        if (v.type != settings::Type::Integer)
+            continue;  // "Program path", written above whatever was there
         writeWhenMissing(
-            registry, v.root, v.key, v.name, ValueType::Integer, [&] { registry.writeInteger(v.name, v.value); },
+            registry, v.root, v.key, v.name, ValueType::Integer, [&] { registry.writeInteger(v.name, v.number); },
             notes);
+    }
     writeWhenMissing(
         registry, RootKey::LocalMachine, regkeys::kRemoteAccessService, regkeys::vRemoteConnection, ValueType::Binary,
         [&] { registry.writeBinaryData(regkeys::vRemoteConnection, QByteArray(4, '\0')); }, notes);

@@ -1,10 +1,10 @@
 #include "dialtally/core/FirstRun.h"
 
-#include "dialtally/core/Defaults.h"
 #include "dialtally/core/Formats.h"
 #include "platform/core/LocalTime.h"
 #include "dialtally/core/ProgramInfo.h"
 #include "dialtally/core/SessionKey.h"
+#include "platform/core/Settings.h"
 
 using platform::RootKey;
 using regkeys::name;
@@ -36,23 +36,9 @@ void FirstRun::writeDefaultSettings()
         // hears of it rather than after: a program ended while a message is open would
         // otherwise leave them out for good.
         platform::RegistryTransaction transaction(registry.store());
-        for (const defaults::Integer& value : defaults::newUser()) {
-            Key key(registry, value.root, value.key);
-            if (value.windowsUser)
-                key.writeStr(value.name, m_windowsUser);
-            else
-                key.writeInt(value.name, value.value);
-        }
-        {
-            Key key(registry, RootKey::CurrentUser, rk::kTimeSync);
-            for (std::size_t i = 0; i < program::kDefaultTimeServers.size(); ++i)
-                key->writeString(name(rk::vServerPrefix) + QString::number(i),
-                                 QString::fromLatin1(program::kDefaultTimeServers[i]));
-        }
-        {
-            Key key(registry, RootKey::LocalMachine, rk::kCounterAll);
-            key.writeInt(rk::vDouble, today);
-        }
+        settings::Settings store(registry.store());
+        settings::writeNewUserDefaults(store, m_windowsUser);
+        store.set(settings::PeriodDayNumber, today);
         transaction.commit();
     }
     {

@@ -1,8 +1,6 @@
 // What Dialtally calls itself and the fixed names it works with.
 #pragma once
 
-#include <array>
-
 namespace program {
 
 // The application title (taskbar, standard error display) and the caption of the main
@@ -11,13 +9,6 @@ inline constexpr const char* kApplicationTitle = "Dialtally v2.01";
 inline constexpr const char* kCaption = "Dialtally 2.01";
 inline constexpr const char* kHelpFileName = "Dialtally Help.hlp";
 inline constexpr const char* kNotConnectedSummary = "Dialtally: [Not Connected]";
-
-// Public servers that answer the TIME protocol (RFC 868) on TCP 37, written with the
-// defaults. The time synchronisation dialog preselects the last one.
-inline constexpr std::array<const char*, 6> kDefaultTimeServers = {
-    "time-a-g.nist.gov",   "time-b-g.nist.gov",   "time-c-g.nist.gov",
-    "time-a-wwv.nist.gov", "time-b-wwv.nist.gov", "time.nist.gov",
-};
 
 inline constexpr const char* kExitQuestion =
     "Closing Dialtally you won't be able to monitor DUN connections. Do you want to continue ?";

@@ -11,6 +11,7 @@
 #include "dialtally/core/History.h"
 #include "dialtally/core/Formats.h"
 #include "platform/core/LocalTime.h"
+#include "platform/core/Settings.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -265,10 +266,10 @@ TEST_F(TimeSyncDialogTest, ListsTheServersOnceAndPreselectsTheLast)
     dialog->FormActivate();
     EXPECT_EQ(control<QComboBox>(dialog, "serverCombo")->count(), 5);
     EXPECT_EQ(control<QComboBox>(dialog, "serverCombo")->currentText(),
-              QString::fromLatin1(program::kDefaultTimeServers[5]));
+              QString::fromLatin1(settings::kDefaultTimeServers[5]));
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(control<QComboBox>(dialog, "serverCombo")->itemText(i),
-                  QString::fromLatin1(program::kDefaultTimeServers[i]));
+                  QString::fromLatin1(settings::kDefaultTimeServers[i]));
 }
 
 TEST_F(TimeSyncDialogTest, MissingServerCountIsShownOnceNotAtEveryActivation)
@@ -300,7 +301,7 @@ TEST_F(TimeSyncDialogTest, AddAndDeleteKeepTheRegistryListAndTheComboInStep)
     dialog->deleteServerClicked();
     EXPECT_EQ(servers(), 6);
     EXPECT_FALSE(valueExists(RootKey::CurrentUser, regkeys::kTimeSync, serverValue(6)));
-    EXPECT_EQ(server(5), QString::fromLatin1(program::kDefaultTimeServers[5]));
+    EXPECT_EQ(server(5), QString::fromLatin1(settings::kDefaultTimeServers[5]));
     EXPECT_EQ(control<QComboBox>(dialog, "serverCombo")->count(), 6);
     EXPECT_EQ(control<QComboBox>(dialog, "serverCombo")->currentText(), QStringLiteral("typed.example"));
 
@@ -367,7 +368,7 @@ TEST_F(TimeSyncDialogTest, ServerCountFromOutsideIsBoundByTheValuesTheKeyHolds)
         env.boxes.clear();
         for (int i = 0; i < 6; ++i)
             testing_support::writeStr(RootKey::CurrentUser, QString::fromLatin1(regkeys::kTimeSync), serverValue(i),
-                                      QString::fromLatin1(program::kDefaultTimeServers[i]));
+                                      QString::fromLatin1(settings::kDefaultTimeServers[i]));
         writeInt(RootKey::CurrentUser, regkeys::kTimeSync, regkeys::vServers, c.stored);
         QElapsedTimer elapsed;
         elapsed.start();

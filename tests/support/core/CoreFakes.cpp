@@ -1,7 +1,7 @@
 #include "support/core/CoreFakes.h"
 
-#include "dialtally/core/Defaults.h"
 #include "common/RegistryNames.h"
+#include "platform/core/Settings.h"
 
 #include <QDir>
 #include <QFile>
@@ -76,14 +76,18 @@ void CoreEnvironment::install(int firstTime)
 {
     QDir(programFolder()).mkpath(QStringLiteral("media"));
     QDir(programFolder()).mkpath(QStringLiteral("Reports"));
-    writeStr(RootKey::LocalMachine, regkeys::kSoftware, regkeys::vProgramPath, programFolder());
-    for (const defaults::Integer& v : defaults::installation())
-        writeInt(v.root, v.key, v.name, v.value);
-    writeInt(RootKey::LocalMachine, regkeys::kSoftware, regkeys::vFirstTime, firstTime);
+    settings::Settings store;
+    store.set(settings::ProgramPath, programFolder());
+    for (const settings::SettingId id : settings::writtenBy(settings::FirstWriter::Installation)) {
+        const settings::Definition& v = id.definition();
+        if (v.type == settings::Type::Integer)
+            store.set(settings::IntegerPlace{id, QString::fromLatin1(v.key), QString::fromLatin1(v.name)}, v.number);
+    }
+    store.set(settings::FirstTime, firstTime);
     // The tests' counter neither resets nor writes a report by itself unless a test
     // asks for it: the installation's monthly reset would depend on the day it runs.
-    writeInt(RootKey::LocalMachine, regkeys::kCounterAll, regkeys::vReset, 4);
-    writeInt(RootKey::LocalMachine, regkeys::kCounterAll, regkeys::vReport, 0);
+    store.set(settings::Reset, 4);
+    store.set(settings::Report, 0);
 }
 
 void CoreEnvironment::setWindowsUser(const QString& name)

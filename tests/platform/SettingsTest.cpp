@@ -1,0 +1,172 @@
+// The settings table and its typed access: the table names each value once, the
+// places of indexed, per-subkey and prefixed values are spelled as the store keeps
+// them, reads keep the store's errors, and every write is announced.
+#include "platform/core/Settings.h"
+
+#include "support/core/CoreFakes.h"
+#include "support/core/RegistryShorthand.h"
+
+#include <QSet>
+
+#include <gtest/gtest.h>
+
+using namespace testing_support;
+
+namespace {
+
+TEST(SettingsTest, TheTableNamesEveryValueOnceWithAUsableDefault)
+{
+    QSet<QString> seen;
+    for (const settings::Definition& d : settings::kTable) {
+        const QString id = QString::number(int(d.root)) + QLatin1Char('|') + QString::fromLatin1(d.key).toCaseFolded()
+                           + QLatin1Char('|') + QString::fromLatin1(d.name).toCaseFolded();
+        EXPECT_FALSE(seen.contains(id)) << "twice in the table: " << id.toStdString();
+        seen.insert(id);
+        // What the installation and the defaults write, they must have a value for:
+        // only "Program path" (the folder installed to) and "User Name" (the user) are
+        // known at the time alone.
+        if (d.writer != settings::FirstWriter::Program && d.type == settings::Type::String) {
+            EXPECT_TRUE(d.text || d.userName || !d.texts.empty() || QLatin1String(d.name) == QLatin1String("Program path"))
+                << d.name;
+        }
+        if (d.writer != settings::FirstWriter::Program) {
+            EXPECT_NE(d.type, settings::Type::Binary) << d.name;
+        }
+    }
+    EXPECT_EQ(settings::TimeServers.definition().number, int(settings::kDefaultTimeServers.size()));
+}
+
+TEST(SettingsTest, PlacesAreSpelledAsTheStoreKeepsThem)
+{
+    struct Case {
+        QString key;
+        QString name;
+        QString expectedKey;
+        QString expectedName;
+    };
+    const Case cases[] = {
+        {settings::ConnectDelay.place().key, settings::ConnectDelay.place().name, q(rk::kSoftware), q("Connect delay")},
+        {settings::ExecLine.at(3).key, settings::ExecLine.at(3).name, q(rk::kExec), q("Line3")},
+        {settings::TimeServer.at(0).key, settings::TimeServer.at(0).name, q(rk::kTimeSync), q("Server0")},
+        {settings::AccountHost.in(q("home")).key, settings::AccountHost.in(q("home")).name,
+         q(rk::kEmailAccounts) + q("\\home"), q("Host")},
+        {settings::SlotDayCost.in(q("isp\\Holiday")).key, settings::SlotDayCost.in(q("isp\\Holiday")).name,
+         q(rk::kTariffs) + q("\\isp\\Holiday"), q("DayCost")},
+        {settings::SlotTime.prefixed(q("b")).key, settings::SlotTime.prefixed(q("b")).name, q(rk::kCounterCurrent),
+         q("bTime")},
+        {settings::SlotTime.prefixed(QString()).key, settings::SlotTime.prefixed(QString()).name,
+         q(rk::kCounterCurrent), q("Time")},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.key, c.expectedKey);
+        EXPECT_EQ(c.name, c.expectedName);
+    }
+}
+
+TEST(SettingsTest, ReadsAndWritesKeepTheStoresTypesAndErrors)
+{
+    CoreEnvironment env;
+    settings::Settings store;
+
+    // A missing integer is the store's error; a missing string reads empty.
+    try {
+        store.get(settings::BeepInterval);
+        ADD_FAILURE() << "a missing integer was read";
+    } catch (const platform::RegistryError& error) {
+        EXPECT_STREQ(error.what(), "Failed to get data for 'Interval'");
+    }
+    EXPECT_EQ(store.find(settings::BeepInterval), std::nullopt);
+    EXPECT_EQ(store.get(settings::Editor), QString());
+
+    store.set(settings::BeepInterval, -7);
+    store.set(settings::Editor, q("kate"));
+    store.set(settings::UnsavedRecords, QByteArray("\x01\x00\x02", 3));
+    EXPECT_EQ(store.get(settings::BeepInterval), -7);
+    EXPECT_EQ(store.find(settings::BeepInterval), -7);
+    EXPECT_EQ(store.get(settings::Editor), q("kate"));
+    EXPECT_EQ(store.get(settings::UnsavedRecords), QByteArray("\x01\x00\x02", 3));
+    // The same values as the raw store sees them, with their registry types.
+    EXPECT_EQ(readInt(HKCU, q(rk::kBeep), q("Interval")), -7);
+    EXPECT_EQ(readStr(HKCU, q(rk::kSoftware), q("Editor")), q("kate"));
+    EXPECT_EQ(store.storedType(settings::Editor), platform::ValueType::String);
+
+    // A value another writer stored with another type: find says none, get refuses.
+    writeStr(HKCU, q(rk::kSoftware), q("Connect Delay"), q("15"));
+    EXPECT_EQ(store.find(settings::ConnectDelay), std::nullopt);
+    EXPECT_THROW(store.get(settings::ConnectDelay), platform::RegistryError);
+    EXPECT_EQ(store.storedType(settings::ConnectDelay), platform::ValueType::String);
+}
+
+TEST(SettingsTest, LooksThatMustNotMakeAKeyLeaveTheStoreAsItWas)
+{
+    CoreEnvironment env;
+    settings::Settings store;
+    const auto home = [](const settings::TextSetting& s) { return s.in(q("home")); };
+    const auto keyThere = [&](platform::RootKey root, const QString& path) {
+        platform::Registry look;
+        look.setRootKey(root);
+        return look.openKey(path, false);
+    };
+
+    // Nothing of the accounts is there: the looks answer, and make nothing.
+    EXPECT_FALSE(store.exists(home(settings::AccountHost)));
+    EXPECT_EQ(store.get(home(settings::AccountHost), settings::Opening::ExistingKey), QString());
+    EXPECT_EQ(store.find(settings::AccountPort.in(q("home")), settings::Opening::ExistingKey), std::nullopt);
+    EXPECT_EQ(store.storedType(home(settings::AccountUser), settings::Opening::ExistingKey), platform::ValueType::None);
+    EXPECT_TRUE(store.subkeys(settings::AccountHost, settings::Opening::ExistingKey).isEmpty());
+    EXPECT_FALSE(store.remove(home(settings::AccountHost)));
+    EXPECT_FALSE(store.removeSubkey(settings::AccountHost, q("home")));
+    EXPECT_FALSE(keyThere(HKCU, q(rk::kEmailAccounts)));
+    // A missing integer in a missing key is still the store's error, not a zero.
+    EXPECT_THROW(store.get(settings::AccountPort.in(q("home")), settings::Opening::ExistingKey), platform::RegistryError);
+
+    // Two accounts, listed in the order they were made; one value and one account go.
+    store.set(home(settings::AccountHost), q("pop.home.example"));
+    store.set(settings::AccountHost.in(q("Work")), q("pop.work.example"));
+    store.set(home(settings::AccountUser), q("ann"));
+    EXPECT_EQ(store.subkeys(settings::AccountHost), QStringList({q("home"), q("Work")}));
+    EXPECT_TRUE(store.exists(home(settings::AccountUser)));
+    EXPECT_TRUE(store.remove(home(settings::AccountUser)));
+    EXPECT_FALSE(valueExists(HKCU, q(rk::kEmailAccounts) + q("\\home"), q("User")));
+    EXPECT_EQ(readStr(HKCU, q(rk::kEmailAccounts) + q("\\home"), q("Host")), q("pop.home.example"));
+    EXPECT_TRUE(store.removeSubkey(settings::AccountUser, q("work")));
+    EXPECT_EQ(store.subkeys(settings::AccountHost), QStringList({q("home")}));
+    EXPECT_FALSE(keyThere(HKCU, q(rk::kEmailAccounts) + q("\\Work")));
+}
+
+TEST(SettingsTest, EveryWriteIsAnnouncedWithItsSetting)
+{
+    CoreEnvironment env;
+    settings::Settings store;
+    std::vector<settings::SettingId> heard;
+    const QMetaObject::Connection connection = QObject::connect(
+        &settings::notifier(), &settings::Notifier::changed, [&](settings::SettingId id) { heard.push_back(id); });
+    store.set(settings::ConnectDelay, 30);
+    store.set(settings::AccountChecked.in(q("home")), 0);
+    store.get(settings::ConnectDelay);
+    QObject::disconnect(connection);
+    ASSERT_EQ(heard.size(), 2u) << "reads are not changes";
+    EXPECT_EQ(heard[0], settings::ConnectDelay.id());
+    EXPECT_EQ(heard[1], settings::AccountChecked.id());
+}
+
+TEST(SettingsTest, TheNewUsersDefaultsAreTheTablesInItsOrder)
+{
+    CoreEnvironment env;
+    settings::Settings store;
+    settings::writeNewUserDefaults(store, q("carol"));
+    EXPECT_EQ(store.get(settings::UserName), q("carol"));
+    for (const settings::SettingId id : settings::writtenBy(settings::FirstWriter::NewUser)) {
+        const settings::Definition& d = id.definition();
+        if (d.type == settings::Type::Integer) {
+            EXPECT_EQ(readInt(d.root, q(d.key), q(d.name)), d.number) << d.name;
+        }
+    }
+    for (std::size_t i = 0; i < settings::kDefaultTimeServers.size(); ++i)
+        EXPECT_EQ(store.get(settings::TimeServer.at(int(i))), q(settings::kDefaultTimeServers[i]));
+    // Nothing is written that only its owner writes.
+    EXPECT_FALSE(valueExists(HKCU, q(rk::kSoftware), q(rk::vEditor)));
+    EXPECT_FALSE(valueExists(HKCU, q(rk::kEmail), q(rk::vCheck)));
+}
+
+}  // namespace
