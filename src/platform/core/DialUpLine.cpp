@@ -21,4 +21,10 @@ bool isDialUpLineUp(Registry& registry)
     return value == 1;
 }
 
+QStringList dialUpEntries(Registry& registry)
+{
+    KeyScope key(registry, RootKey::CurrentUser, regkeys::name(regkeys::kRemoteAccessAddresses), true);
+    return key->getValueNames();
+}
+
 }  // namespace platform

@@ -12,4 +12,8 @@ namespace platform {
 // binary, raises the store's "Invalid data type" error as any read of it would.
 bool isDialUpLineUp(Registry& registry);
 
+// The names of the dial-up entries, HKCU "\RemoteAccess\Addresses", in the order they
+// were made; the key is made when it is missing.
+QStringList dialUpEntries(Registry& registry);
+
 }  // namespace platform
