@@ -169,4 +169,44 @@ TEST(SettingsTest, TheNewUsersDefaultsAreTheTablesInItsOrder)
     EXPECT_FALSE(valueExists(HKCU, q(rk::kEmail), q(rk::vCheck)));
 }
 
+TEST(SettingsTest, KeysAreMadeOnlyWhereAsked)
+{
+    CoreEnvironment env;
+    settings::Settings store;
+    const settings::IntegerPlace checked = settings::AccountChecked.in(q("home"));
+
+    // A write that must not make its key refuses as the store refuses a write into
+    // no key, and leaves nothing behind.
+    EXPECT_FALSE(store.hasKey(checked));
+    try {
+        store.set(checked, 0, settings::Opening::ExistingKey);
+        ADD_FAILURE() << "a write made its key";
+    } catch (const platform::RegistryError& error) {
+        EXPECT_STREQ(error.what(), "Failed to set data for 'Checked'");
+    }
+    EXPECT_FALSE(store.hasKey(checked));
+    EXPECT_TRUE(store.subkeys(settings::AccountChecked, settings::Opening::ExistingKey).isEmpty());
+
+    // The accounts' key alone, then one account's, each with nothing in it.
+    EXPECT_TRUE(store.makeKey(settings::AccountChecked));
+    EXPECT_TRUE(store.subkeys(settings::AccountChecked, settings::Opening::ExistingKey).isEmpty());
+    EXPECT_FALSE(store.hasKey(checked));
+    EXPECT_TRUE(store.makeKey(checked));
+    EXPECT_TRUE(store.hasKey(checked));
+    platform::Registry look;
+    look.setRootKey(HKCU);
+    ASSERT_TRUE(look.openKey(q(rk::kEmailAccounts) + q("\\home"), false));
+    EXPECT_TRUE(look.getValueNames().isEmpty());
+    look.closeKey();
+
+    store.set(checked, 0, settings::Opening::ExistingKey);
+    EXPECT_EQ(readInt(HKCU, q(rk::kEmailAccounts) + q("\\home"), q("Checked")), 0);
+
+    // The accounts go whole, and only once.
+    EXPECT_TRUE(store.removeKey(settings::AccountChecked));
+    EXPECT_FALSE(store.hasKey(checked));
+    EXPECT_FALSE(store.removeKey(settings::AccountChecked));
+    EXPECT_TRUE(store.hasKey(settings::MailMinutes.place())) << "the mail checker's own key stays";
+}
+
 }  // namespace

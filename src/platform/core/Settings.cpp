@@ -129,9 +129,14 @@ QStringList Settings::subkeysOf(SettingId id, Opening opening)
 
 bool Settings::removeSubkeyOf(SettingId id, const QString& subkey)
 {
+    return removeKeyOf(id, latin(id.definition().key) + QLatin1Char('\\') + subkey);
+}
+
+bool Settings::removeKeyOf(SettingId id, const QString& keyPath)
+{
     m_registry.closeKey();
     m_registry.setRootKey(id.definition().root);
-    const bool removed = m_registry.deleteKey(latin(id.definition().key) + QLatin1Char('\\') + subkey);
+    const bool removed = m_registry.deleteKey(keyPath);
     if (removed)
         changed(id);
     return removed;
@@ -162,6 +167,21 @@ void Settings::set(const BinaryPlace& place, const QByteArray& data)
         key->writeBinaryData(place.name, data);
     }
     changed(place.id);
+}
+
+void Settings::set(const IntegerPlace& place, std::int32_t value, Opening opening)
+{
+    {
+        SettingKey key(m_registry, place.id, place.key, opening);
+        key->writeInteger(place.name, value);
+    }
+    changed(place.id);
+}
+
+bool Settings::keyAt(SettingId id, const QString& keyPath, Opening opening)
+{
+    SettingKey key(m_registry, id, keyPath, opening);
+    return key.opened();
 }
 
 void Settings::changed(SettingId id)

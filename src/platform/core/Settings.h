@@ -326,7 +326,39 @@ public:
     std::shared_ptr<platform::RegistryStore> store() const { return m_registry.store(); }
     platform::Registry& registry() { return m_registry; }
 
+    // A write that, with ExistingKey, does not make a missing key: it raises the
+    // store's "Failed to set data" then, as a write into a key that is not there.
+    void set(const IntegerPlace& place, std::int32_t value, Opening opening);
+    // Whether the key of a place (an account's, a profile's, a provider's) is there;
+    // never makes it.
+    template <Type T>
+    bool hasKey(const Place<T>& place)
+    {
+        return keyAt(place.id, place.key, Opening::ExistingKey);
+    }
+    // Makes the key of a place, or a setting's own key (the accounts', the profiles'),
+    // with its missing parents; false when the store cannot make it.
+    template <Type T>
+    bool makeKey(const Place<T>& place)
+    {
+        return keyAt(place.id, place.key, Opening::CreateKey);
+    }
+    template <Type T>
+    bool makeKey(const Setting<T>& setting)
+    {
+        return keyAt(setting.id(), QString::fromLatin1(setting.definition().key), Opening::CreateKey);
+    }
+    // Deletes a setting's own key with everything in it (every account, every
+    // profile); false when it was not there.
+    template <Type T>
+    bool removeKey(const Setting<T>& setting)
+    {
+        return removeKeyOf(setting.id(), QString::fromLatin1(setting.definition().key));
+    }
+
 private:
+    bool keyAt(SettingId id, const QString& key, Opening opening);
+    bool removeKeyOf(SettingId id, const QString& key);
     platform::ValueType typeAt(SettingId id, const QString& key, const QString& name, Opening opening);
     bool removeValue(SettingId id, const QString& key, const QString& name);
     QStringList subkeysOf(SettingId id, Opening opening);
