@@ -164,6 +164,52 @@ void Settings::set(const BinaryPlace& place, const QByteArray& data)
     changed(place.id);
 }
 
+std::vector<std::int32_t> Settings::getAll(std::span<const IntegerPlace> places, Opening opening)
+{
+    std::vector<std::int32_t> values;
+    if (places.empty())
+        return values;
+    values.reserve(places.size());
+    SettingKey key(m_registry, places.front().id, places.front().key, opening);
+    for (const IntegerPlace& place : places) {
+        Q_ASSERT(place.key == places.front().key && place.id.definition().root == places.front().id.definition().root);
+        values.push_back(key->readInteger(place.name));
+    }
+    return values;
+}
+
+bool Settings::keyThere(SettingId id, const QString& key)
+{
+    m_registry.closeKey();
+    m_registry.setRootKey(id.definition().root);
+    return m_registry.keyExists(key);
+}
+
+bool Settings::removeKeyOf(SettingId id)
+{
+    const Definition& removed = id.definition();
+    Q_ASSERT(removed.form == Form::Plain || removed.form == Form::Indexed || removed.form == Form::Prefixed);
+    m_registry.closeKey();
+    m_registry.setRootKey(removed.root);
+    if (!m_registry.deleteKey(latin(removed.key)))
+        return false;
+    const QString path = latin(removed.key).toCaseFolded();
+    for (std::size_t row = 0; row < kTable.size(); ++row) {
+        const Definition& d = kTable[row];
+        const QString key = latin(d.key).toCaseFolded();
+        if (d.root == removed.root && (key == path || key.startsWith(path + QLatin1Char('\\'))))
+            changed(SettingId{row});
+    }
+    return true;
+}
+
+int Settings::valueCountOf(SettingId id)
+{
+    SettingKey key(m_registry, id, latin(id.definition().key), Opening::ExistingKey);
+    platform::Registry::KeyInfo info;
+    return key.opened() && key->getKeyInfo(info) ? info.numValues : 0;
+}
+
 void Settings::changed(SettingId id)
 {
     emit notifier().changed(id);

@@ -326,7 +326,35 @@ public:
     std::shared_ptr<platform::RegistryStore> store() const { return m_registry.store(); }
     platform::Registry& registry() { return m_registry; }
 
+    // Integers of one key read through one open of it, in the order given: a path that
+    // runs every second reads several so. Every place names the same key; raises as
+    // get() does, at the first that fails.
+    std::vector<std::int32_t> getAll(std::span<const IntegerPlace> places, Opening opening = Opening::CreateKey);
+    // Whether the key of a place is there (a provider's tariff slot, the user's own
+    // key); never makes it.
+    bool keyExists(const IntegerPlace& place) { return keyThere(place.id, place.key); }
+    bool keyExists(const TextPlace& place) { return keyThere(place.id, place.key); }
+    bool keyExists(const BinaryPlace& place) { return keyThere(place.id, place.key); }
+    // Deletes a plain setting's key with everything in and under it (the user's own
+    // key, when it belongs to another user); false when it was not there. Every
+    // setting of the table that lived there is announced.
+    template <Type T>
+    bool removeKey(const Setting<T>& setting)
+    {
+        return removeKeyOf(setting.id());
+    }
+    // How many values a plain setting's key holds, whatever their names: a count kept
+    // beside them can't be trusted for more. 0 when the key is missing; never makes it.
+    template <Type T>
+    int valueCount(const Setting<T>& setting)
+    {
+        return valueCountOf(setting.id());
+    }
+
 private:
+    bool keyThere(SettingId id, const QString& key);
+    bool removeKeyOf(SettingId id);
+    int valueCountOf(SettingId id);
     platform::ValueType typeAt(SettingId id, const QString& key, const QString& name, Opening opening);
     bool removeValue(SettingId id, const QString& key, const QString& name);
     QStringList subkeysOf(SettingId id, Opening opening);
@@ -432,6 +460,8 @@ inline constexpr IntegerSetting SlotDayOfWeek{HKLM, rk::kCounterCurrent, rk::vSl
 inline constexpr IntegerSetting SlotTime{HKLM, rk::kCounterCurrent, rk::vSlotTime};
 inline constexpr BinarySetting UnsavedRecords{HKLM, rk::kCounterCurrent, rk::vUnsavedRecords};
 inline constexpr IntegerSetting Crash{HKLM, rk::kUsers, rk::vCrash};
+// The prefix of the crash journal's second backup slot, for Setting::prefixed.
+inline constexpr const char* BackupSlotPrefix = rk::kBackupSlotPrefix;
 
 }  // namespace settings
 
