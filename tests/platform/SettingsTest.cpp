@@ -171,6 +171,46 @@ TEST(SettingsTest, TheNewUsersDefaultsAreTheTablesInItsOrder)
     EXPECT_FALSE(valueExists(HKCU, q(rk::kEmail), q(rk::vCheck)));
 }
 
+TEST(SettingsTest, KeysAreMadeOnlyWhereAsked)
+{
+    CoreEnvironment env;
+    settings::Settings store;
+    const settings::IntegerPlace checked = settings::AccountChecked.in(q("home"));
+
+    // A write that must not make its key refuses as the store refuses a write into
+    // no key, and leaves nothing behind.
+    EXPECT_FALSE(store.hasKey(checked));
+    try {
+        store.set(checked, 0, settings::Opening::ExistingKey);
+        ADD_FAILURE() << "a write made its key";
+    } catch (const platform::RegistryError& error) {
+        EXPECT_STREQ(error.what(), "Failed to set data for 'Checked'");
+    }
+    EXPECT_FALSE(store.hasKey(checked));
+    EXPECT_TRUE(store.subkeys(settings::AccountChecked, settings::Opening::ExistingKey).isEmpty());
+
+    // The accounts' key alone, then one account's, each with nothing in it.
+    EXPECT_TRUE(store.makeKey(settings::AccountChecked));
+    EXPECT_TRUE(store.subkeys(settings::AccountChecked, settings::Opening::ExistingKey).isEmpty());
+    EXPECT_FALSE(store.hasKey(checked));
+    EXPECT_TRUE(store.makeKey(checked));
+    EXPECT_TRUE(store.hasKey(checked));
+    platform::Registry look;
+    look.setRootKey(HKCU);
+    ASSERT_TRUE(look.openKey(q(rk::kEmailAccounts) + q("\\home"), false));
+    EXPECT_TRUE(look.getValueNames().isEmpty());
+    look.closeKey();
+
+    store.set(checked, 0, settings::Opening::ExistingKey);
+    EXPECT_EQ(readInt(HKCU, q(rk::kEmailAccounts) + q("\\home"), q("Checked")), 0);
+
+    // The accounts go whole, and only once.
+    EXPECT_TRUE(store.removeKey(settings::AccountChecked));
+    EXPECT_FALSE(store.hasKey(checked));
+    EXPECT_FALSE(store.removeKey(settings::AccountChecked));
+    EXPECT_TRUE(store.hasKey(settings::MailMinutes.place())) << "the mail checker's own key stays";
+}
+
 TEST(SettingsTest, GroupedReadsAndKeyLooksKeepTheStoresErrorsAndMakeNothing)
 {
     CoreEnvironment env;
@@ -190,8 +230,8 @@ TEST(SettingsTest, GroupedReadsAndKeyLooksKeepTheStoresErrorsAndMakeNothing)
     } catch (const platform::RegistryError& error) {
         EXPECT_STREQ(error.what(), "Failed to get data for 'Year'");
     }
-    EXPECT_FALSE(store.keyExists(settings::SlotDayCost.in(slot)));
-    EXPECT_FALSE(store.keyExists(settings::UserName));
+    EXPECT_FALSE(store.hasKey(settings::SlotDayCost.in(slot)));
+    EXPECT_FALSE(store.hasKey(settings::UserName.place()));
     EXPECT_EQ(store.valueCount(settings::ExecLines), 0);
     EXPECT_FALSE(keyThere(HKLM, q(rk::kCounterAll)));
     EXPECT_FALSE(keyThere(HKCU, q(rk::kSoftware)));
@@ -209,8 +249,8 @@ TEST(SettingsTest, GroupedReadsAndKeyLooksKeepTheStoresErrorsAndMakeNothing)
     }
 
     store.set(settings::SlotDayCost.in(slot), 12);
-    EXPECT_TRUE(store.keyExists(settings::SlotProfile.in(slot)));
-    EXPECT_FALSE(store.keyExists(settings::SlotProfile.in(q("isp\\6"))));
+    EXPECT_TRUE(store.hasKey(settings::SlotProfile.in(slot)));
+    EXPECT_FALSE(store.hasKey(settings::SlotProfile.in(q("isp\\6"))));
     // Every value of the key counts, whatever its name.
     store.set(settings::ExecLines, 5);
     store.set(settings::ExecLine.at(0), q("ppp-up"));

@@ -58,7 +58,7 @@ ConnectionCount::Charge ConnectionCount::chargeMinute(settings::Settings& store,
     const QString slotKey =
         m_provider + QLatin1Char('\\') + charging::tariffDayKey(holiday ? 1 : 0, now.dayOfWeek());
     const settings::TextPlace profile = settings::SlotProfile.in(slotKey);
-    if (m_provider.isEmpty() || !store.keyExists(profile))
+    if (m_provider.isEmpty() || !store.hasKey(profile))
         return {false, QStringLiteral("No tariffs for provider")};
     if (store.get(profile, Opening::ExistingKey).isEmpty())
         return {false, QStringLiteral("No tariff for this day")};

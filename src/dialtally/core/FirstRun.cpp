@@ -53,7 +53,7 @@ void FirstRun::begin()
     }
 
     bool writeDefaults = false;
-    if (!store.keyExists(settings::UserName)) {
+    if (!store.hasKey(settings::UserName.place())) {
         writeDefaults = true;
     } else if (store.get(settings::UserName, settings::Opening::ExistingKey) != m_windowsUser) {
         store.removeKey(settings::UserName);

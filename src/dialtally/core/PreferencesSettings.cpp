@@ -1,33 +1,18 @@
 #include "dialtally/core/PreferencesSettings.h"
 
-#include "platform/core/Registry.h"
-#include "common/RegistryNames.h"
+#include "platform/core/Settings.h"
 #include "dialtally/core/TariffProfiles.h"
 
 #include <algorithm>
 #include <limits>
 #include <string>
 
-using platform::KeyScope;
-using platform::RootKey;
-namespace rk = regkeys;
+using settings::Opening;
 
 namespace {
 
 // A stored "Lines" far past anything a user types would keep the load busy for ever.
 constexpr int kMaxExecLines = 65536;
-
-using regkeys::name;
-
-std::int32_t readInt(KeyScope& key, const char* value)
-{
-    return key->readInteger(name(value));
-}
-
-void writeInt(KeyScope& key, const char* value, std::int32_t v)
-{
-    key->writeInteger(name(value), v);
-}
 
 bool listed(const QStringList& names, const QString& accountName, int skip, Qt::CaseSensitivity cs)
 {
@@ -127,7 +112,7 @@ QString autostartCommand(const QString& programPath)
 
 QString accountKey(const QString& accountName)
 {
-    return name(rk::kEmailAccounts) + QLatin1Char('\\') + accountName;
+    return settings::AccountUser.in(accountName).key;
 }
 
 QString newAccountRefusal(const QStringList& names, const QString& accountName)
@@ -154,31 +139,28 @@ QString renameAccountRefusal(const QStringList& names, const QString& accountNam
     return {};
 }
 
-QStringList loadExecList(platform::Registry& registry)
+QStringList loadExecList(settings::Settings& settings)
 {
     QStringList lines;
-    KeyScope key(registry, RootKey::CurrentUser, name(rk::kExec), true);
-    const std::int32_t n = std::min(readInt(key, rk::vLines), kMaxExecLines);
+    const std::int32_t n = std::min(settings.get(settings::ExecLines), kMaxExecLines);
     for (int i = 0; i < n; ++i)
-        lines << key->readString(name(rk::vLinePrefix) + QString::number(i));
+        lines << settings.get(settings::ExecLine.at(i));
     return lines;
 }
 
-void saveExecList(platform::Registry& registry, const QStringList& lines)
+void saveExecList(settings::Settings& settings, const QStringList& lines)
 {
     // The tick reads "Lines" and then the lines: it sees the old list or the new.
-    platform::RegistryTransaction transaction(registry.store());
-    KeyScope key(registry, RootKey::CurrentUser, name(rk::kExec), true);
-    writeInt(key, rk::vLines, static_cast<std::int32_t>(lines.size()));
+    platform::RegistryTransaction transaction(settings.store());
+    settings.set(settings::ExecLines, static_cast<std::int32_t>(lines.size()));
     for (int i = 0; i < lines.size(); ++i)
-        key->writeString(name(rk::vLinePrefix) + QString::number(i), lines[i]);
+        settings.set(settings::ExecLine.at(i), lines[i]);
     transaction.commit();
 }
 
-period::ResetMode counterResetMode(platform::Registry& registry)
+period::ResetMode counterResetMode(settings::Settings& settings)
 {
-    KeyScope key(registry, RootKey::LocalMachine, name(rk::kCounterAll), true);
-    return period::resetModeFrom(readInt(key, rk::vReset));
+    return period::resetModeFrom(settings.get(settings::Reset));
 }
 
 bool budgetAllowed(period::ResetMode resetMode, bool on)
@@ -186,25 +168,20 @@ bool budgetAllowed(period::ResetMode resetMode, bool on)
     return resetMode == period::ResetMode::Monthly || !on;
 }
 
-void saveBudget(platform::Registry& registry, const BudgetChoice& budget)
+void saveBudget(settings::Settings& settings, const BudgetChoice& budget)
 {
-    KeyScope key(registry, RootKey::CurrentUser, name(rk::kBudget), true);
-    writeInt(key, rk::vOnOff, budget.on ? 1 : 0);
-    writeInt(key, rk::vBudgetMoney, budget.money);
-    writeInt(key, rk::vBudgetCents, budget.cents);
+    settings.set(settings::BudgetOn, budget.on ? 1 : 0);
+    settings.set(settings::BudgetMoney, budget.money);
+    settings.set(settings::BudgetCents, budget.cents);
     if (budget.alarm)
-        writeInt(key, rk::vBudgetCh, static_cast<std::int32_t>(*budget.alarm));
-    writeInt(key, rk::vBudgetReserve, budget.allDays ? 1 : 0);
+        settings.set(settings::BudgetAlarm, static_cast<std::int32_t>(*budget.alarm));
+    settings.set(settings::BudgetReserve, budget.allDays ? 1 : 0);
 }
 
-int loadAccounts(platform::Registry& registry, MailAccountTable& accounts,
+int loadAccounts(settings::Settings& settings, MailAccountTable& accounts,
                  const std::function<void(const QString& name)>& listed)
 {
-    QStringList names;
-    {
-        KeyScope key(registry, RootKey::CurrentUser, name(rk::kEmailAccounts), true);
-        names = key->getKeyNames();
-    }
+    const QStringList names = settings.subkeys(settings::AccountUser);
     int count = 0;
     for (const QString& accountName : names) {
         // The table has room for 20. A key written by something else past that, or one
@@ -217,7 +194,7 @@ int loadAccounts(platform::Registry& registry, MailAccountTable& accounts,
         MailAccount& account = accounts[static_cast<std::size_t>(count)];
         account = MailAccount();
         account.Name = accountName;
-        if (!loadAccount(registry, account))
+        if (!loadAccount(settings, account))
             continue;
         listed(accountName);
         ++count;
@@ -225,23 +202,20 @@ int loadAccounts(platform::Registry& registry, MailAccountTable& accounts,
     return count;
 }
 
-bool loadAccount(platform::Registry& callerRegistry, MailAccount& account)
+bool loadAccount(settings::Settings& settings, MailAccount& account)
 {
-    // An object of its own: the caller's may hold the accounts key open.
-    platform::Registry registry(callerRegistry.store());
     // Just enumerated: a key gone meanwhile is not created again as an empty one.
-    KeyScope key(registry, RootKey::CurrentUser, accountKey(account.Name), false);
-    if (!key.opened())
+    const settings::IntegerPlace port = settings::AccountPort.in(account.Name);
+    if (!settings.hasKey(port))
         return false;
     // An account without its port (half written by something else) keeps its other
     // fields and gets the default port, so the next OK writes it whole again instead
     // of dropping it with every account after it.
-    account.Port = key->valueType(name(rk::vAccountPort)) == platform::ValueType::Integer
-                       ? readInt(key, rk::vAccountPort)
-                       : kDefaultPort;
-    account.User = key->readString(name(rk::vAccountUser)).left(kUserChars);
-    account.Password = key->readString(name(rk::vAccountPassword)).left(kPasswordChars);
-    account.Host = key->readString(name(rk::vAccountHost)).left(kHostChars);
+    account.Port = settings.find(port, Opening::ExistingKey).value_or(kDefaultPort);
+    account.User = settings.get(settings::AccountUser.in(account.Name), Opening::ExistingKey).left(kUserChars);
+    account.Password =
+        settings.get(settings::AccountPassword.in(account.Name), Opening::ExistingKey).left(kPasswordChars);
+    account.Host = settings.get(settings::AccountHost.in(account.Name), Opening::ExistingKey).left(kHostChars);
     return true;
 }
 
@@ -251,31 +225,26 @@ void removeAccount(MailAccountTable& accounts, int row, int count)
         accounts[static_cast<std::size_t>(j)] = accounts[static_cast<std::size_t>(j) + 1];
 }
 
-void saveAccounts(platform::Registry& registry, const MailAccountTable& accounts, int count)
+void saveAccounts(settings::Settings& settings, const MailAccountTable& accounts, int count)
 {
     count = std::min(count, kMaxAccounts);
     // The mail checker reads this key when it starts: it finds the old accounts or
     // the new ones, never a key half rewritten; a failed write leaves the old ones.
-    platform::RegistryTransaction transaction(registry.store());
-    registry.closeKey();
-    registry.setRootKey(RootKey::CurrentUser);
-    registry.deleteKey(name(rk::kEmailAccounts));
-    {
-        KeyScope key(registry, RootKey::CurrentUser, name(rk::kEmailAccounts), true);
-        if (!key.opened())
-            throw platform::RegistryError("Failed to create the key '" + std::string(rk::kEmailAccounts) + "'");
-    }
+    platform::RegistryTransaction transaction(settings.store());
+    settings.removeKey(settings::AccountUser);
+    if (!settings.makeKey(settings::AccountUser))
+        throw platform::RegistryError("Failed to create the key '" + std::string(settings::AccountUser.definition().key)
+                                      + "'");
     for (int i = 0; i < count; ++i) {
         const MailAccount& account = accounts[static_cast<std::size_t>(i)];
-        KeyScope key(registry, RootKey::CurrentUser, accountKey(account.Name), true);
-        if (!key.opened())
+        if (!settings.makeKey(settings::AccountUser.in(account.Name)))
             throw platform::RegistryError(
                 ("Failed to create the key '" + accountKey(account.Name) + "'").toLocal8Bit().toStdString());
-        key->writeString(name(rk::vAccountUser), account.User);
-        key->writeString(name(rk::vAccountPassword), account.Password);
-        key->writeString(name(rk::vAccountHost), account.Host);
-        writeInt(key, rk::vAccountPort, account.Port);
-        writeInt(key, rk::vAccountChecked, 1);
+        settings.set(settings::AccountUser.in(account.Name), account.User);
+        settings.set(settings::AccountPassword.in(account.Name), account.Password);
+        settings.set(settings::AccountHost.in(account.Name), account.Host);
+        settings.set(settings::AccountPort.in(account.Name), account.Port);
+        settings.set(settings::AccountChecked.in(account.Name), 1);
     }
     transaction.commit();
 }

@@ -14,8 +14,8 @@
 #include <functional>
 #include <optional>
 
-namespace platform {
-class Registry;
+namespace settings {
+class Settings;
 }
 
 namespace pref {
@@ -63,7 +63,7 @@ bool strictInteger(const QString& text, std::int32_t& value);
 QString notAnIntegerText(const QString& text);
 // The command of the autostart entry for a program folder.
 QString autostartCommand(const QString& programPath);
-// HKCU key of one account.
+// The key of one account.
 QString accountKey(const QString& name);
 
 // Why the account editor refuses a typed name (cut to the name's room) for a new
@@ -86,21 +86,21 @@ using MailAccountTable = std::array<MailAccount, pref::kMaxAccounts>;
 
 namespace pref {
 
-// The programs started on connect, as stored in HKCU "...\Exec".
-QStringList loadExecList(platform::Registry& registry);
+// The programs started on connect, as stored in "...\Exec".
+QStringList loadExecList(settings::Settings& settings);
 // Rewrites the count and the lines; lines past the new count are left as they are.
-void saveExecList(platform::Registry& registry, const QStringList& lines);
+void saveExecList(settings::Settings& settings, const QStringList& lines);
 
 // The budget watch works with the monthly counter period only.
 inline constexpr const char* kBudgetNeedsMonthlyCounter =
     "You can't use Rozad Izeruveva function until Counter is set to reset not after the month. First set "
     "Options|Counter... to reset after the month and then try to activate Rozad Izeruveva function.";
-// The counter's reset mode as stored in HKLM "...\Counter\All".
-period::ResetMode counterResetMode(platform::Registry& registry);
+// The counter's reset mode as stored in "...\Counter\All".
+period::ResetMode counterResetMode(settings::Settings& settings);
 // Whether the budget may be stored switched on (or is off anyway) with that mode.
 bool budgetAllowed(period::ResetMode resetMode, bool on);
 
-// The daily budget as OK stores it in HKCU "...\Rozad Izeruveva".
+// The daily budget as OK stores it in "...\Rozad Izeruveva".
 struct BudgetChoice {
     bool on = false;
     std::int32_t money = 0;  // whole units per day
@@ -108,20 +108,20 @@ struct BudgetChoice {
     std::optional<budget::AlarmKind> alarm;  // none keeps the stored kind
     bool allDays = false;  // count over all days of the period
 };
-void saveBudget(platform::Registry& registry, const BudgetChoice& budget);
+void saveBudget(settings::Settings& settings, const BudgetChoice& budget);
 
-// Fills the accounts stored under HKCU "...\Email\Accounts" into the table, in the
+// Fills the accounts stored under "...\Email\Accounts" into the table, in the
 // order of their keys, and returns how many; `listed` is told each name as its
 // record is filled, so a load that fails half-way has listed those before it.
-int loadAccounts(platform::Registry& registry, MailAccountTable& accounts,
+int loadAccounts(settings::Settings& settings, MailAccountTable& accounts,
                  const std::function<void(const QString& name)>& listed);
 // Fills the record of the account named `account.Name`; false when its key is gone,
 // and the record then means nothing.
-bool loadAccount(platform::Registry& registry, MailAccount& account);
+bool loadAccount(settings::Settings& settings, MailAccount& account);
 // Takes record `row` out of the table: the records after it move up, so that record i
 // stays the one of line i once the line is gone from a list of `count` lines left.
 void removeAccount(MailAccountTable& accounts, int row, int count);
 // Rewrites the accounts key whole from the first `count` records.
-void saveAccounts(platform::Registry& registry, const MailAccountTable& accounts, int count);
+void saveAccounts(settings::Settings& settings, const MailAccountTable& accounts, int count);
 
 }  // namespace pref

@@ -6,8 +6,6 @@
 #include "platform/gui/Help.h"
 #include "platform/gui/MessageBox.h"
 #include "platform/gui/ProgramFileDialog.h"
-#include "platform/core/Registry.h"
-#include "common/RegistryNames.h"
 #include "dialtally/core/MonitoringSession.h"
 #include "dialtally/core/ProgramInfo.h"
 #include "dialtally/gui/TrayController.h"
@@ -37,15 +35,11 @@
 #include <algorithm>
 #include <stdexcept>
 
-using platform::KeyScope;
-using platform::RootKey;
-namespace rk = regkeys;
+using settings::Opening;
 
 namespace {
 
 OpenFileRunner openFileRunner;
-
-using regkeys::name;
 
 QString caption()
 {
@@ -57,24 +51,16 @@ QString mailCaption()
     return QString::fromLatin1(pref::kMailCaption);
 }
 
-std::int32_t readInt(KeyScope& key, const char* value)
+void writeFlag(settings::Settings& settings, const settings::IntegerPlace& place, const QCheckBox* box,
+               Opening opening = Opening::CreateKey)
 {
-    return key->readInteger(name(value));
+    settings.set(place, box->isChecked() ? 1 : 0, opening);
 }
 
-void writeInt(KeyScope& key, const char* value, std::int32_t v)
+void loadFlag(settings::Settings& settings, const settings::IntegerPlace& place, QCheckBox* box,
+              Opening opening = Opening::CreateKey)
 {
-    key->writeInteger(name(value), v);
-}
-
-void writeFlag(KeyScope& key, const char* value, const QCheckBox* box)
-{
-    key->writeInteger(name(value), box->isChecked() ? 1 : 0);
-}
-
-void loadFlag(KeyScope& key, const char* value, QCheckBox* box)
-{
-    box->setChecked(key->readInteger(name(value)) != 0);
+    box->setChecked(settings.get(place, opening) != 0);
 }
 
 void mailError(const QString& text)
@@ -493,37 +479,30 @@ void PreferencesDialog::FormCreate()
 {
     m_execListLoaded = false;
     m_accountsLoaded = false;
-    platform::Registry& registry = m_registry;
-    {
-        KeyScope key(registry, RootKey::LocalMachine, name(rk::kSoftware), false);
-        autostartCheck->setChecked(readInt(key, rk::vStart) != 0);
-        // The box shows what the next start will do, where the installer stored it.
-        if (key->valueType(name(rk::vAntiCrash)) == platform::ValueType::Integer)
-            loadFlag(key, rk::vAntiCrash, antiCrashCheck);
-    }
-    {
-        KeyScope key(registry, RootKey::CurrentUser, name(rk::kSoftware), false);
-        loadFlag(key, rk::vLogo, logoCheck);
-        loadFlag(key, rk::vMinimize, minimizeAtStartCheck);
-        loadFlag(key, rk::vSystemTray, trayModeCheck);
-        loadFlag(key, rk::vMaxd, restoreOnDisconnectCheck);
-        setNumberText(connectDelayEdit, QString::number(readInt(key, rk::vConnectDelay)), pref::kConnectDelayDigits);
-    }
+    settings::Settings& store = m_settings;
+    // Looks only: a first start makes these keys, not the dialog.
+    autostartCheck->setChecked(store.get(settings::Start, Opening::ExistingKey) != 0);
+    // The box shows what the next start will do, where the installer stored it.
+    if (const std::optional<std::int32_t> antiCrash = store.find(settings::AntiCrash, Opening::ExistingKey))
+        antiCrashCheck->setChecked(*antiCrash != 0);
+    loadFlag(store, settings::Logo, logoCheck, Opening::ExistingKey);
+    loadFlag(store, settings::Minimize, minimizeAtStartCheck, Opening::ExistingKey);
+    loadFlag(store, settings::SystemTray, trayModeCheck, Opening::ExistingKey);
+    loadFlag(store, settings::Maxd, restoreOnDisconnectCheck, Opening::ExistingKey);
+    setNumberText(connectDelayEdit, QString::number(store.get(settings::ConnectDelay, Opening::ExistingKey)),
+                  pref::kConnectDelayDigits);
     showExecList();
     showExecCount();
     m_execListLoaded = true;
-    {
-        KeyScope key(registry, RootKey::CurrentUser, name(rk::kBudget), true);
-        loadFlag(key, rk::vOnOff, budgetOnCheck);
-        setNumberText(budgetMoneyEdit, QString::number(readInt(key, rk::vBudgetMoney)), pref::kBudgetDigits);
-        setNumberText(budgetCentsEdit, QString::number(readInt(key, rk::vBudgetCents)), pref::kBudgetDigits);
-        const budget::AlarmKind alarm = budget::alarmKindFrom(readInt(key, rk::vBudgetCh));
-        if (alarm == budget::AlarmKind::SoundFile)
-            sirenAlarmRadio->setChecked(true);
-        else if (alarm == budget::AlarmKind::Beep)
-            beepAlarmRadio->setChecked(true);
-        loadFlag(key, rk::vBudgetReserve, countAllDaysCheck);
-    }
+    loadFlag(store, settings::BudgetOn, budgetOnCheck);
+    setNumberText(budgetMoneyEdit, QString::number(store.get(settings::BudgetMoney)), pref::kBudgetDigits);
+    setNumberText(budgetCentsEdit, QString::number(store.get(settings::BudgetCents)), pref::kBudgetDigits);
+    const budget::AlarmKind alarm = budget::alarmKindFrom(store.get(settings::BudgetAlarm));
+    if (alarm == budget::AlarmKind::SoundFile)
+        sirenAlarmRadio->setChecked(true);
+    else if (alarm == budget::AlarmKind::Beep)
+        beepAlarmRadio->setChecked(true);
+    loadFlag(store, settings::BudgetReserve, countAllDaysCheck);
     loadEmailSettings();
 }
 
@@ -531,13 +510,13 @@ void PreferencesDialog::FormCreate()
 std::array<PreferencesDialog::MailSwitch, 7> PreferencesDialog::mailSwitches() const
 {
     return {{
-        {rk::vEmailSystemTray, mailTrayCheck},
-        {rk::vAutoCheck, checkMailAtStartCheck},
-        {rk::vAutoRestore, restoreOnMailCheck},
-        {rk::vAutoClose, closeWithoutMailCheck},
-        {rk::vAutoMinimize, minimizeMailAtStartCheck},
-        {rk::vAutoCloseProgram, closeOnDisconnectCheck},
-        {rk::vOnOff, mailCheckerOnCheck},
+        {settings::MailSystemTray, mailTrayCheck},
+        {settings::MailAutoCheck, checkMailAtStartCheck},
+        {settings::MailAutoRestore, restoreOnMailCheck},
+        {settings::MailAutoClose, closeWithoutMailCheck},
+        {settings::MailAutoMinimize, minimizeMailAtStartCheck},
+        {settings::MailAutoCloseProgram, closeOnDisconnectCheck},
+        {settings::MailOn, mailCheckerOnCheck},
     }};
 }
 
@@ -570,50 +549,36 @@ void PreferencesDialog::okClicked()
     takeInteger(mailPeriodEdit, emailPage, mailSettingsPage);
     m_closeAfterOk = true;
 
-    platform::Registry& registry = m_registry;
-    {
-        // The "Run" value and the desktop's autostart entry change together or not at all.
-        const QString command =
-            autostartCheck->isChecked() ? pref::autostartCommand(m_session.programPath()) : QString();
-        platform::RegistryTransaction transaction(registry.store());
-        {
-            KeyScope key(registry, RootKey::LocalMachine, name(rk::kRun), true);
-            key->writeString(name(rk::vAutostart), command);
-        }
-        platform::setAutostart(command);
-        transaction.commit();
+    settings::Settings& store = m_settings;
+    // The "Run" value and the desktop's autostart entry change together or not at all.
+    platform::setAutostart(store.registry(),
+                           autostartCheck->isChecked() ? pref::autostartCommand(m_session.programPath()) : QString());
+    // Into the keys that are there: a write that finds none fails as it always did.
+    writeFlag(store, settings::AntiCrash, antiCrashCheck, Opening::ExistingKey);
+    writeFlag(store, settings::Start, autostartCheck, Opening::ExistingKey);
+    const QString delay = connectDelayEdit->text().left(pref::kConnectDelayChars);
+    if (!delay.isEmpty())
+        store.set(settings::ConnectDelay, pref::leadingInteger(delay), Opening::ExistingKey);
+    else
+        setNumberText(connectDelayEdit, QString::number(store.get(settings::ConnectDelay, Opening::ExistingKey)),
+                      pref::kConnectDelayDigits);
+    writeFlag(store, settings::Logo, logoCheck, Opening::ExistingKey);
+    writeFlag(store, settings::Minimize, minimizeAtStartCheck, Opening::ExistingKey);
+    if (trayModeCheck->isChecked()) {
+        store.set(settings::SystemTray, 1, Opening::ExistingKey);
+        // Set first: without a notification area adding the icon turns tray mode off
+        // again, so the window keeps its taskbar button.
+        m_tray.setInTray(true);
+        m_tray.add();
+    } else {
+        store.set(settings::SystemTray, 0, Opening::ExistingKey);
+        m_tray.remove();
+        m_tray.setInTray(false);
     }
-    {
-        KeyScope key(registry, RootKey::LocalMachine, name(rk::kSoftware), false);
-        writeFlag(key, rk::vAntiCrash, antiCrashCheck);
-        writeFlag(key, rk::vStart, autostartCheck);
-    }
-    {
-        KeyScope key(registry, RootKey::CurrentUser, name(rk::kSoftware), false);
-        const QString delay = connectDelayEdit->text().left(pref::kConnectDelayChars);
-        if (!delay.isEmpty())
-            writeInt(key, rk::vConnectDelay, pref::leadingInteger(delay));
-        else
-            setNumberText(connectDelayEdit, QString::number(readInt(key, rk::vConnectDelay)),
-                          pref::kConnectDelayDigits);
-        writeFlag(key, rk::vLogo, logoCheck);
-        writeFlag(key, rk::vMinimize, minimizeAtStartCheck);
-        if (trayModeCheck->isChecked()) {
-            writeInt(key, rk::vSystemTray, 1);
-            // Set first: without a notification area adding the icon turns tray mode
-            // off again, so the window keeps its taskbar button.
-            m_tray.setInTray(true);
-            m_tray.add();
-        } else {
-            writeInt(key, rk::vSystemTray, 0);
-            m_tray.remove();
-            m_tray.setInTray(false);
-        }
-        writeFlag(key, rk::vMaxd, restoreOnDisconnectCheck);
-    }
+    writeFlag(store, settings::Maxd, restoreOnDisconnectCheck, Opening::ExistingKey);
     if (m_execListLoaded)
-        pref::saveExecList(registry, pref::execLines(execLinesEdit->toPlainText()));
-    const bool budgetAllowed = pref::budgetAllowed(pref::counterResetMode(registry), budgetOnCheck->isChecked());
+        pref::saveExecList(store, pref::execLines(execLinesEdit->toPlainText()));
+    const bool budgetAllowed = pref::budgetAllowed(pref::counterResetMode(store), budgetOnCheck->isChecked());
     if (!budgetAllowed)
         platform::messageBox(QString::fromLatin1(pref::kBudgetNeedsMonthlyCounter), caption(),
                              platform::MessageIcon::Error);
@@ -624,13 +589,13 @@ void PreferencesDialog::okClicked()
     else if (beepAlarmRadio->isChecked())
         alarm = budget::AlarmKind::Beep;
     pref::saveBudget(
-        registry, {budgetAllowed && budgetOnCheck->isChecked(), money, cents, alarm, countAllDaysCheck->isChecked()});
+        store, {budgetAllowed && budgetOnCheck->isChecked(), money, cents, alarm, countAllDaysCheck->isChecked()});
     m_session.refreshBudget();
 
     if (m_accountsLoaded) {
         if (accountList->count() > 0)
             storeAccount(accountList->currentRow() >= 0 ? accountList->currentRow() : m_shownAccount);
-        pref::saveAccounts(registry, m_accounts, accountList->count());
+        pref::saveAccounts(store, m_accounts, accountList->count());
     }
     saveEmailSettings();
 }
@@ -683,7 +648,7 @@ void PreferencesDialog::execLinesChanged()
 
 void PreferencesDialog::showExecList()
 {
-    execLinesEdit->setPlainText(pref::execText(pref::loadExecList(m_registry)));
+    execLinesEdit->setPlainText(pref::execText(pref::loadExecList(m_settings)));
 }
 
 void PreferencesDialog::showExecCount()
@@ -738,8 +703,8 @@ void PreferencesDialog::loadEmailSettings()
     setNumberText(portEdit, QStringLiteral("110"), pref::kPortChars);
     m_accountsLoaded = false;
 
-    platform::Registry& registry = m_registry;
-    const int count = pref::loadAccounts(registry, m_accounts, [this](const QString& accountName) {
+    settings::Settings& store = m_settings;
+    const int count = pref::loadAccounts(store, m_accounts, [this](const QString& accountName) {
         QSignalBlocker blocker(accountList);
         accountList->addItem(accountName);
     });
@@ -753,10 +718,9 @@ void PreferencesDialog::loadEmailSettings()
     m_shownAccount = 0;
     m_accountsLoaded = true;
 
-    KeyScope key(registry, RootKey::CurrentUser, name(rk::kEmail), true);
-    setNumberText(mailPeriodEdit, QString::number(readInt(key, rk::vMinutes)), pref::kMinutesChars);
+    setNumberText(mailPeriodEdit, QString::number(store.get(settings::MailMinutes)), pref::kMinutesChars);
     for (const MailSwitch& s : mailSwitches())
-        loadFlag(key, s.value, s.box);
+        loadFlag(store, s.setting, s.box);
 }
 
 void PreferencesDialog::showAccount(int i)
@@ -795,12 +759,10 @@ void PreferencesDialog::saveEmailSettings()
     std::int32_t minutes = 0;
     if (!pref::strictInteger(mailPeriodEdit->text(), minutes))
         throw std::runtime_error(pref::notAnIntegerText(mailPeriodEdit->text()).toLocal8Bit().toStdString());
-    platform::Registry& registry = m_registry;
-    platform::RegistryTransaction transaction(registry.store());
-    KeyScope key(registry, RootKey::CurrentUser, name(rk::kEmail), true);
-    writeInt(key, rk::vMinutes, minutes);
+    platform::RegistryTransaction transaction(m_settings.store());
+    m_settings.set(settings::MailMinutes, minutes);
     for (const MailSwitch& s : mailSwitches())
-        writeFlag(key, s.value, s.box);
+        writeFlag(m_settings, s.setting, s.box);
     transaction.commit();
 }
 

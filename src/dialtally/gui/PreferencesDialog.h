@@ -7,7 +7,7 @@
 
 #include "dialtally/gui/MainWindow.h"
 #include "dialtally/core/PreferencesSettings.h"
-#include "platform/core/Registry.h"
+#include "platform/core/Settings.h"
 
 #include <QDialog>
 #include <QString>
@@ -134,7 +134,7 @@ private:
     // The number in `edit`; when it is none, raises after turning to the page that holds it.
     std::int32_t takeInteger(QLineEdit* edit, QWidget* page, QWidget* innerPage = nullptr);
     struct MailSwitch {
-        const char* value;
+        settings::IntegerSetting setting;
         QCheckBox* box;
     };
     std::array<MailSwitch, 7> mailSwitches() const;
@@ -151,7 +151,7 @@ private:
 
     MonitoringSession& m_session;
     TrayController& m_tray;
-    platform::Registry m_registry;
+    settings::Settings m_settings;
     // OK's modal result: set once the input has been accepted, so that an error later
     // in the sequence still closes the dialog.
     bool m_closeAfterOk = false;

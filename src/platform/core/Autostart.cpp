@@ -1,6 +1,8 @@
 #include "platform/core/Autostart.h"
 
 #include "platform/core/DesktopEntry.h"
+#include "platform/core/Registry.h"
+#include "common/RegistryNames.h"
 
 #include <QFile>
 
@@ -25,6 +27,17 @@ void setAutostart(const QString& program)
     QString error;
     if (!writeDesktopEntry(file, dialtallyEntry(program), &error))
         throw AutostartError(QStringLiteral("Cannot write the autostart entry: %1").arg(error).toStdString());
+}
+
+void setAutostart(Registry& registry, const QString& program)
+{
+    RegistryTransaction transaction(registry.store());
+    {
+        KeyScope key(registry, RootKey::LocalMachine, regkeys::name(regkeys::kRun), true);
+        key->writeString(regkeys::name(regkeys::vAutostart), program);
+    }
+    setAutostart(program);
+    transaction.commit();
 }
 
 }  // namespace platform

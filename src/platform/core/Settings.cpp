@@ -9,6 +9,12 @@ QString latin(const char* text)
     return QString::fromLatin1(text);
 }
 
+// A key path as the store compares it: no empty components, case folded.
+QString comparablePath(const QString& path)
+{
+    return path.split(QLatin1Char('\\'), Qt::SkipEmptyParts).join(QLatin1Char('\\')).toCaseFolded();
+}
+
 template <Type T>
 Place<T> placeOf(SettingId id, Form form, const QString& key, const QString& name)
 {
@@ -129,12 +135,26 @@ QStringList Settings::subkeysOf(SettingId id, Opening opening)
 
 bool Settings::removeSubkeyOf(SettingId id, const QString& subkey)
 {
+    return removeKeyOf(id, latin(id.definition().key) + QLatin1Char('\\') + subkey);
+}
+
+bool Settings::removeKeyOf(SettingId id, const QString& keyPath)
+{
     m_registry.closeKey();
     m_registry.setRootKey(id.definition().root);
-    const bool removed = m_registry.deleteKey(latin(id.definition().key) + QLatin1Char('\\') + subkey);
-    if (removed)
-        changed(id);
-    return removed;
+    const bool removed = m_registry.deleteKey(keyPath);
+    if (!removed)
+        return false;
+    changed(id);
+    // With a whole key go the settings of the table that lived in it and under it.
+    const RootKey root = id.definition().root;
+    const QString path = comparablePath(keyPath);
+    for (std::size_t row = 0; row < kTable.size(); ++row) {
+        const QString key = comparablePath(latin(kTable[row].key));
+        if (row != id.row && kTable[row].root == root && (key == path || key.startsWith(path + QLatin1Char('\\'))))
+            changed(SettingId{row});
+    }
+    return true;
 }
 
 void Settings::set(const IntegerPlace& place, std::int32_t value)
@@ -164,6 +184,21 @@ void Settings::set(const BinaryPlace& place, const QByteArray& data)
     changed(place.id);
 }
 
+void Settings::set(const IntegerPlace& place, std::int32_t value, Opening opening)
+{
+    {
+        SettingKey key(m_registry, place.id, place.key, opening);
+        key->writeInteger(place.name, value);
+    }
+    changed(place.id);
+}
+
+bool Settings::keyAt(SettingId id, const QString& keyPath, Opening opening)
+{
+    SettingKey key(m_registry, id, keyPath, opening);
+    return key.opened();
+}
+
 std::vector<std::int32_t> Settings::getAll(std::span<const IntegerPlace> places, Opening opening)
 {
     std::vector<std::int32_t> values;
@@ -176,31 +211,6 @@ std::vector<std::int32_t> Settings::getAll(std::span<const IntegerPlace> places,
         values.push_back(key->readInteger(place.name));
     }
     return values;
-}
-
-bool Settings::keyThere(SettingId id, const QString& key)
-{
-    m_registry.closeKey();
-    m_registry.setRootKey(id.definition().root);
-    return m_registry.keyExists(key);
-}
-
-bool Settings::removeKeyOf(SettingId id)
-{
-    const Definition& removed = id.definition();
-    Q_ASSERT(removed.form == Form::Plain || removed.form == Form::Indexed || removed.form == Form::Prefixed);
-    m_registry.closeKey();
-    m_registry.setRootKey(removed.root);
-    if (!m_registry.deleteKey(latin(removed.key)))
-        return false;
-    const QString path = latin(removed.key).toCaseFolded();
-    for (std::size_t row = 0; row < kTable.size(); ++row) {
-        const Definition& d = kTable[row];
-        const QString key = latin(d.key).toCaseFolded();
-        if (d.root == removed.root && (key == path || key.startsWith(path + QLatin1Char('\\'))))
-            changed(SettingId{row});
-    }
-    return true;
 }
 
 int Settings::valueCountOf(SettingId id)

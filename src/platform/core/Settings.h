@@ -326,23 +326,39 @@ public:
     std::shared_ptr<platform::RegistryStore> store() const { return m_registry.store(); }
     platform::Registry& registry() { return m_registry; }
 
+    // A write that, with ExistingKey, does not make a missing key: it raises the
+    // store's "Failed to set data" then, as a write into a key that is not there.
+    void set(const IntegerPlace& place, std::int32_t value, Opening opening);
+    // Whether the key of a place (an account's, a profile's, a provider's) is there;
+    // never makes it.
+    template <Type T>
+    bool hasKey(const Place<T>& place)
+    {
+        return keyAt(place.id, place.key, Opening::ExistingKey);
+    }
+    // Makes the key of a place, or a setting's own key (the accounts', the profiles'),
+    // with its missing parents; false when the store cannot make it.
+    template <Type T>
+    bool makeKey(const Place<T>& place)
+    {
+        return keyAt(place.id, place.key, Opening::CreateKey);
+    }
+    template <Type T>
+    bool makeKey(const Setting<T>& setting)
+    {
+        return keyAt(setting.id(), QString::fromLatin1(setting.definition().key), Opening::CreateKey);
+    }
+    // Deletes a setting's own key with everything in it (every account, every
+    // profile); false when it was not there.
+    template <Type T>
+    bool removeKey(const Setting<T>& setting)
+    {
+        return removeKeyOf(setting.id(), QString::fromLatin1(setting.definition().key));
+    }
     // Integers of one key read through one open of it, in the order given: a path that
     // runs every second reads several so. Every place names the same key; raises as
     // get() does, at the first that fails.
     std::vector<std::int32_t> getAll(std::span<const IntegerPlace> places, Opening opening = Opening::CreateKey);
-    // Whether the key of a place is there (a provider's tariff slot, the user's own
-    // key); never makes it.
-    bool keyExists(const IntegerPlace& place) { return keyThere(place.id, place.key); }
-    bool keyExists(const TextPlace& place) { return keyThere(place.id, place.key); }
-    bool keyExists(const BinaryPlace& place) { return keyThere(place.id, place.key); }
-    // Deletes a plain setting's key with everything in and under it (the user's own
-    // key, when it belongs to another user); false when it was not there. Every
-    // setting of the table that lived there is announced.
-    template <Type T>
-    bool removeKey(const Setting<T>& setting)
-    {
-        return removeKeyOf(setting.id());
-    }
     // How many values a plain setting's key holds, whatever their names: a count kept
     // beside them can't be trusted for more. 0 when the key is missing; never makes it.
     template <Type T>
@@ -352,8 +368,8 @@ public:
     }
 
 private:
-    bool keyThere(SettingId id, const QString& key);
-    bool removeKeyOf(SettingId id);
+    bool keyAt(SettingId id, const QString& key, Opening opening);
+    bool removeKeyOf(SettingId id, const QString& key);
     int valueCountOf(SettingId id);
     platform::ValueType typeAt(SettingId id, const QString& key, const QString& name, Opening opening);
     bool removeValue(SettingId id, const QString& key, const QString& name);

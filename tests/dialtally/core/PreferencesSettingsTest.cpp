@@ -5,7 +5,7 @@
 #include "support/core/RegistryShorthand.h"
 
 #include "dialtally/core/PreferencesSettings.h"
-#include "platform/core/Registry.h"
+#include "platform/core/Settings.h"
 #include "common/RegistryNames.h"
 
 #include <gtest/gtest.h>
@@ -130,7 +130,7 @@ TEST(PreferencesSettings, BudgetNeedsTheMonthlyCounterAndKeepsAnUnchosenAlarm)
     }
 
     CoreEnvironment env;
-    platform::Registry registry;
+    settings::Settings registry;
     writeInt(HKLM, q(rk::kCounterAll), q(rk::vReset), 3);
     EXPECT_EQ(pref::counterResetMode(registry), period::ResetMode::TwoMonthly);
     writeInt(HKCU, q(rk::kBudget), q(rk::vBudgetCh), 3);
@@ -148,7 +148,7 @@ TEST(PreferencesSettings, BudgetNeedsTheMonthlyCounterAndKeepsAnUnchosenAlarm)
 TEST(PreferencesSettings, ProgramListAndAccountsGoBackAsTheyWereSaved)
 {
     CoreEnvironment env;
-    platform::Registry registry;
+    settings::Settings registry;
     pref::saveExecList(registry, {"/bin/a", "", "/bin/c"});
     EXPECT_EQ(pref::loadExecList(registry), (QStringList{"/bin/a", "", "/bin/c"}));
     // A shorter list leaves the lines past its count, and no load reads them.
