@@ -349,12 +349,14 @@ public:
         return keyAt(setting.id(), QString::fromLatin1(setting.definition().key), Opening::CreateKey);
     }
     // Deletes a setting's own key with everything in it (every account, every
-    // profile); false when it was not there.
+    // profile; the user's key, which belongs to another user); false when it was not
+    // there. Every setting of the table that lived in it is announced.
     template <Type T>
     bool removeKey(const Setting<T>& setting)
     {
         return removeKeyOf(setting.id(), QString::fromLatin1(setting.definition().key));
     }
+
     // Integers of one key read through one open of it, in the order given: a path that
     // runs every second reads several so. Every place names the same key; raises as
     // get() does, at the first that fails.
