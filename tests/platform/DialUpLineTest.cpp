@@ -82,4 +82,32 @@ TEST(DialUpLine, LeavesTheCallersAccessObjectWithNoKeyOpen)
     EXPECT_FALSE(reader.hasOpenKey());
 }
 
+TEST(DialUpLine, MarkingItDownAndReadingTheEntryMakeNoKey)
+{
+    TestEnvironment env;
+    Registry user;
+    platform::markDialUpLineDown(user);
+    EXPECT_EQ(platform::defaultDialUpEntry(user), QString());
+    env.registry.setRootKey(RootKey::LocalMachine);
+    EXPECT_FALSE(env.registry.keyExists(regkeys::kRemoteAccessService));
+    env.registry.setRootKey(RootKey::CurrentUser);
+    EXPECT_FALSE(env.registry.keyExists(regkeys::kRemoteAccess));
+
+    env.setLine(true);
+    ASSERT_TRUE(isDialUpLineUp(user));
+    platform::markDialUpLineDown(user);
+    EXPECT_FALSE(isDialUpLineUp(user));
+    EXPECT_FALSE(user.hasOpenKey());
+    env.registry.setRootKey(RootKey::LocalMachine);
+    ASSERT_TRUE(env.registry.openKey(regkeys::kRemoteAccessService, false));
+    EXPECT_EQ(env.registry.readBinary(regkeys::vRemoteConnection), QByteArray(4, '\0'));
+    env.registry.closeKey();
+
+    env.registry.setRootKey(RootKey::CurrentUser);
+    ASSERT_TRUE(env.registry.openKey(regkeys::kRemoteAccess, true));
+    env.registry.writeString(regkeys::vDefault, QStringLiteral("ISP"));
+    env.registry.closeKey();
+    EXPECT_EQ(platform::defaultDialUpEntry(user), QStringLiteral("ISP"));
+}
+
 }  // namespace

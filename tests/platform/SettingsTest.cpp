@@ -8,6 +8,8 @@
 
 #include <QSet>
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 using namespace testing_support;
@@ -207,6 +209,84 @@ TEST(SettingsTest, KeysAreMadeOnlyWhereAsked)
     EXPECT_FALSE(store.hasKey(checked));
     EXPECT_FALSE(store.removeKey(settings::AccountChecked));
     EXPECT_TRUE(store.hasKey(settings::MailMinutes.place())) << "the mail checker's own key stays";
+}
+
+TEST(SettingsTest, GroupedReadsAndKeyLooksKeepTheStoresErrorsAndMakeNothing)
+{
+    CoreEnvironment env;
+    settings::Settings store;
+    const settings::IntegerPlace start[] = {settings::PeriodYear, settings::PeriodMonth, settings::PeriodDay};
+    const QString slot = q("isp\\5");
+    const auto keyThere = [](platform::RootKey root, const QString& path) {
+        platform::Registry look;
+        look.setRootKey(root);
+        return look.keyExists(path);
+    };
+
+    // Looks at keys that are missing: the store's errors and answers, and no key made.
+    try {
+        store.getAll(start, settings::Opening::ExistingKey);
+        ADD_FAILURE() << "integers of a missing key were read";
+    } catch (const platform::RegistryError& error) {
+        EXPECT_STREQ(error.what(), "Failed to get data for 'Year'");
+    }
+    EXPECT_FALSE(store.hasKey(settings::SlotDayCost.in(slot)));
+    EXPECT_FALSE(store.hasKey(settings::UserName.place()));
+    EXPECT_EQ(store.valueCount(settings::ExecLines), 0);
+    EXPECT_FALSE(keyThere(HKLM, q(rk::kCounterAll)));
+    EXPECT_FALSE(keyThere(HKCU, q(rk::kSoftware)));
+
+    // All of them in the order asked for; one that is missing is its own error.
+    store.set(settings::PeriodMonth, 7);
+    store.set(settings::PeriodYear, 2026);
+    const settings::IntegerPlace yearAndMonth[] = {settings::PeriodYear, settings::PeriodMonth};
+    EXPECT_EQ(store.getAll(yearAndMonth), std::vector<std::int32_t>({2026, 7}));
+    try {
+        store.getAll(start);
+        ADD_FAILURE() << "a missing integer was read";
+    } catch (const platform::RegistryError& error) {
+        EXPECT_STREQ(error.what(), "Failed to get data for 'Day'");
+    }
+
+    store.set(settings::SlotDayCost.in(slot), 12);
+    EXPECT_TRUE(store.hasKey(settings::SlotProfile.in(slot)));
+    EXPECT_FALSE(store.hasKey(settings::SlotProfile.in(q("isp\\6"))));
+    // Every value of the key counts, whatever its name.
+    store.set(settings::ExecLines, 5);
+    store.set(settings::ExecLine.at(0), q("ppp-up"));
+    writeStr(HKCU, q(rk::kExec), q("Note"), q("not a command"));
+    EXPECT_EQ(store.valueCount(settings::ExecLines), 3);
+}
+
+TEST(SettingsTest, RemovingAUsersKeyTakesItsSubkeysAndAnnouncesWhatLivedThere)
+{
+    CoreEnvironment env;
+    settings::Settings store;
+    store.set(settings::UserName, q("ann"));
+    store.set(settings::BeepInterval, 15);
+    store.set(settings::AccountHost.in(q("home")), q("pop.home.example"));
+    // The machine's key of the same path is another key.
+    store.set(settings::Bug, 2);
+
+    std::vector<settings::SettingId> heard;
+    const QMetaObject::Connection connection = QObject::connect(
+        &settings::notifier(), &settings::Notifier::changed, [&](settings::SettingId id) { heard.push_back(id); });
+    EXPECT_TRUE(store.removeKey(settings::UserName));
+    EXPECT_FALSE(store.removeKey(settings::UserName)) << "gone already";
+    QObject::disconnect(connection);
+
+    platform::Registry look;
+    look.setRootKey(HKCU);
+    EXPECT_FALSE(look.keyExists(q(rk::kSoftware)));
+    EXPECT_FALSE(look.keyExists(q(rk::kEmailAccounts) + q("\\home")));
+    EXPECT_EQ(readInt(HKLM, q(rk::kSoftware), q(rk::vBug)), 2);
+    const auto wasHeard = [&](settings::SettingId id) { return std::find(heard.begin(), heard.end(), id) != heard.end(); };
+    EXPECT_TRUE(wasHeard(settings::UserName.id()));
+    EXPECT_TRUE(wasHeard(settings::BeepInterval.id()));
+    EXPECT_TRUE(wasHeard(settings::AccountHost.id()));
+    EXPECT_TRUE(wasHeard(settings::BudgetOn.id())) << "every setting of the key and under it";
+    EXPECT_FALSE(wasHeard(settings::Bug.id()));
+    EXPECT_FALSE(wasHeard(settings::ProgramPath.id()));
 }
 
 }  // namespace

@@ -4,12 +4,10 @@
 #include "dialtally/core/Formats.h"
 #include "platform/core/LocalTime.h"
 #include "dialtally/core/ProgramInfo.h"
-#include "dialtally/core/SessionKey.h"
+#include "platform/core/Settings.h"
 #include "platform/core/Sound.h"
 
-using platform::RootKey;
-using session_store::Key;
-namespace rk = regkeys;
+using settings::Opening;
 
 namespace {
 
@@ -23,16 +21,16 @@ int todayOfMonth()
 budget::Budget BudgetWatch::read()
 {
     return m_context.reads.get(m_context.reads.budget, [this] {
+        // Each key opened once: a counting tick reads them every second.
+        const settings::IntegerPlace places[] = {settings::BudgetMoney, settings::BudgetCents, settings::BudgetReserve,
+                                                 settings::BudgetOn};
+        const std::vector<std::int32_t> v = m_context.settings.getAll(places, Opening::ExistingKey);
         budget::Budget budget;
-        {
-            Key key(m_context.registry, RootKey::CurrentUser, rk::kBudget, false);
-            budget.money = key.readInt(rk::vBudgetMoney);
-            budget.cents = key.readInt(rk::vBudgetCents);
-            budget.reserve = key.readInt(rk::vBudgetReserve);
-            budget.on = key.readInt(rk::vOnOff);
-        }
-        Key key(m_context.registry, RootKey::LocalMachine, rk::kCounterAll, false);
-        budget.startDay = key.readInt(rk::vDay);
+        budget.money = v[0];
+        budget.cents = v[1];
+        budget.reserve = v[2];
+        budget.on = v[3];
+        budget.startDay = m_context.settings.get(settings::PeriodDay, Opening::ExistingKey);
         return budget;
     });
 }
@@ -59,20 +57,15 @@ bool BudgetWatch::check(std::int32_t todayFee, std::int32_t connectionFee, std::
 
 void BudgetWatch::switchOff()
 {
-    Key key(m_context.registry, RootKey::CurrentUser, rk::kBudget);
-    key.writeInt(rk::vOnOff, 0);
+    m_context.settings.set(settings::BudgetOn, 0);
 }
 
 void BudgetWatch::soundAlarm(int beepSound)
 {
-    budget::AlarmKind kind = budget::AlarmKind::Silent;
-    int on = 0;
-    {
-        Key key(m_context.registry, RootKey::CurrentUser, rk::kBudget, false);
-        kind = budget::alarmKindFrom(key.readInt(rk::vBudgetCh));
-        on = key.readInt(rk::vOnOff);
-    }
-    if (on == 0)
+    const settings::IntegerPlace places[] = {settings::BudgetAlarm, settings::BudgetOn};
+    const std::vector<std::int32_t> v = m_context.settings.getAll(places, Opening::ExistingKey);
+    const budget::AlarmKind kind = budget::alarmKindFrom(v[0]);
+    if (v[1] == 0)
         return;
     const QString file = m_context.programPath + QLatin1Char('/') + QString::fromLatin1(program::kAlarmFolder)
                          + QLatin1Char('/') + QString::fromLatin1(program::kAlarmFile);

@@ -2,14 +2,12 @@
 
 #include "dialtally/core/Charging.h"
 #include "dialtally/core/Formats.h"
-#include "dialtally/core/SessionKey.h"
+#include "platform/core/Settings.h"
 
 #include <algorithm>
 #include <climits>
 
-using platform::RootKey;
-using session_store::Key;
-namespace rk = regkeys;
+using settings::Opening;
 
 void ConnectionCount::clear()
 {
@@ -53,24 +51,27 @@ std::int32_t ConnectionCount::count(const platform::LocalDateTime& now)
     return elapsed;
 }
 
-ConnectionCount::Charge ConnectionCount::chargeMinute(platform::Registry& registry, const platform::LocalDateTime& now,
+ConnectionCount::Charge ConnectionCount::chargeMinute(settings::Settings& store, const platform::LocalDateTime& now,
                                                       bool holiday)
 {
+    // The provider's slot of the day: Tariffs\<provider>\<day>.
     const QString slotKey =
-        charging::tariffSlotKey(m_provider, charging::tariffDayKey(holiday ? 1 : 0, now.dayOfWeek()));
+        m_provider + QLatin1Char('\\') + charging::tariffDayKey(holiday ? 1 : 0, now.dayOfWeek());
+    const settings::TextPlace profile = settings::SlotProfile.in(slotKey);
+    if (m_provider.isEmpty() || !store.hasKey(profile))
+        return {false, QStringLiteral("No tariffs for provider")};
+    if (store.get(profile, Opening::ExistingKey).isEmpty())
+        return {false, QStringLiteral("No tariff for this day")};
+    const settings::IntegerPlace places[] = {
+        settings::SlotStartingInterval.in(slotKey), settings::SlotEndingInterval.in(slotKey),
+        settings::SlotDayCost.in(slotKey), settings::SlotNightCost.in(slotKey), settings::SlotOcpDay.in(slotKey)};
+    const std::vector<std::int32_t> v = store.getAll(places, Opening::ExistingKey);
     charging::TariffSlot slot;
-    {
-        Key key(registry, RootKey::CurrentUser, slotKey, false);
-        if (m_provider.isEmpty() || !key.opened())
-            return {false, QStringLiteral("No tariffs for provider")};
-        if (key.readStr(rk::vSlotTariffProfile).isEmpty())
-            return {false, QStringLiteral("No tariff for this day")};
-        slot.StartingInterval = key.readInt(rk::vStartingInterval);
-        slot.EndingInterval = key.readInt(rk::vEndingInterval);
-        slot.DayCost = key.readInt(rk::vDayCost);
-        slot.NightCost = key.readInt(rk::vNightCost);
-        slot.OCPDay = key.readInt(rk::vOcpDay);
-    }
+    slot.StartingInterval = v[0];
+    slot.EndingInterval = v[1];
+    slot.DayCost = v[2];
+    slot.NightCost = v[3];
+    slot.OCPDay = v[4];
     m_fee += charging::minuteCost(slot, now.hour);
     m_feeText = formats::feeText(m_fee);
     return {true, m_feeText};

@@ -4,7 +4,7 @@
 
 #include "dialtally/core/History.h"
 #include "platform/core/LocalTime.h"
-#include "platform/core/Registry.h"
+#include "platform/core/Settings.h"
 
 #include <QString>
 
@@ -59,7 +59,7 @@ public:
         bool charged = false;
         QString shown;
     };
-    Charge chargeMinute(platform::Registry& registry, const platform::LocalDateTime& now, bool holiday);
+    Charge chargeMinute(settings::Settings& store, const platform::LocalDateTime& now, bool holiday);
     // The end of a counting tick: this minute is charged, the title's text follows.
     void tickCounted();
     // The end at `now`: the finished record, the provider and user forgotten.

@@ -2,17 +2,13 @@
 
 #include "platform/core/DialUpLine.h"
 #include "dialtally/core/Formats.h"
-#include "dialtally/core/SessionKey.h"
+#include "platform/core/Settings.h"
 
 #include <QDir>
 
 #include <algorithm>
 
-using platform::RootKey;
-using regkeys::name;
-using session_store::Key;
-using session_store::readIfThere;
-namespace rk = regkeys;
+using settings::Opening;
 
 namespace {
 
@@ -29,14 +25,18 @@ constexpr qint64 kSlotSlackSeconds = 2;
 // counts as elapsed, so the time may exceed the span by any delay, and falls short of
 // it only by a delay below 0 (`lowestDelay`). A slot of an earlier connection ends
 // before this start.
-bool readBackupSlot(platform::Registry& key, const QString& prefix, history::HistoryRecord& record, qint64 lowestDelay)
+bool readBackupSlot(settings::Settings& store, const QString& prefix, history::HistoryRecord& record,
+                    qint64 lowestDelay)
 {
-    const char* const names[] = {rk::vSlotSecundes, rk::vSlotMinutes, rk::vSlotHours,     rk::vSlotYear,
-                                 rk::vSlotDay,      rk::vSlotMonth,   rk::vSlotDayOfWeek, rk::vSlotTime};
+    const settings::IntegerSetting* const values[] = {
+        &settings::SlotSecond, &settings::SlotMinute, &settings::SlotHour,      &settings::SlotYear,
+        &settings::SlotDay,    &settings::SlotMonth,  &settings::SlotDayOfWeek, &settings::SlotTime};
     std::int32_t v[8];
     for (int i = 0; i < 8; ++i) {
-        if (!readIfThere(key, prefix + name(names[i]), v[i]))
+        const std::optional<std::int32_t> found = store.find(values[i]->prefixed(prefix), Opening::ExistingKey);
+        if (!found)
             return false;
+        v[i] = *found;
     }
     // The day of the week is part of a whole slot, but the date tells it.
     const platform::LocalDateTime end{low16(v[3]), low16(v[5]), low16(v[4]), low16(v[2]), low16(v[1]), low16(v[0])};
@@ -50,23 +50,28 @@ bool readBackupSlot(platform::Registry& key, const QString& prefix, history::His
         return false;
     record.EndTime = end;
     record.DurationSeconds = v[7];
-    record.setUserName(key.readString(prefix + name(rk::vSlotUser)));
+    record.setUserName(store.get(settings::SlotUser.prefixed(prefix), Opening::ExistingKey));
     return true;
 }
 
-void writeSlot(platform::KeyScope& key, const QString& prefix, const platform::LocalDateTime& now, const QString& user,
-               std::int32_t elapsed)
+void writeSlot(settings::Settings& store, const QString& prefix, const platform::LocalDateTime& now,
+               const QString& user, std::int32_t elapsed)
 {
-    const auto put = [&](const char* value, std::int32_t v) { key->writeInteger(prefix + name(value), v); };
-    key->writeString(prefix + name(rk::vSlotUser), user);
-    put(rk::vSlotSecundes, now.second);
-    put(rk::vSlotMinutes, now.minute);
-    put(rk::vSlotHours, now.hour);
-    put(rk::vSlotYear, now.year);
-    put(rk::vSlotDay, now.day);
-    put(rk::vSlotMonth, now.month);
-    put(rk::vSlotDayOfWeek, now.dayOfWeek());
-    put(rk::vSlotTime, elapsed);
+    const auto put = [&](const settings::IntegerSetting& value, std::int32_t v) { store.set(value.prefixed(prefix), v); };
+    store.set(settings::SlotUser.prefixed(prefix), user);
+    put(settings::SlotSecond, now.second);
+    put(settings::SlotMinute, now.minute);
+    put(settings::SlotHour, now.hour);
+    put(settings::SlotYear, now.year);
+    put(settings::SlotDay, now.day);
+    put(settings::SlotMonth, now.month);
+    put(settings::SlotDayOfWeek, now.dayOfWeek());
+    put(settings::SlotTime, elapsed);
+}
+
+QString secondSlot()
+{
+    return QString::fromLatin1(settings::BackupSlotPrefix);
 }
 
 }  // namespace
@@ -91,20 +96,19 @@ CrashJournal::CrashJournal(SessionContext& context, QObject* parent)
 
 bool CrashJournal::openRun()
 {
-    Key key(m_context.registry, RootKey::LocalMachine, rk::kSoftware);
-    m_runMarkerAtStart = runMarkerFrom(key.readInt(rk::vBug));
-    const int antiCrash = key.readInt(rk::vAntiCrash);
+    settings::Settings& store = m_context.settings;
+    m_runMarkerAtStart = runMarkerFrom(store.get(settings::Bug));
+    const int antiCrash = store.get(settings::AntiCrash);
     const bool recovery = m_runMarkerAtStart == RunMarker::ConnectionOpen && antiCrash == 1;
     // A connection to recover keeps its marker until its record is saved.
     if (!recovery)
-        key.writeInt(rk::vBug, static_cast<std::int32_t>(RunMarker::Running));
+        store.set(settings::Bug, static_cast<std::int32_t>(RunMarker::Running));
     return recovery;
 }
 
 void CrashJournal::markSaved()
 {
-    Key key(m_context.registry, RootKey::LocalMachine, rk::kSoftware);
-    key.writeInt(rk::vBug, static_cast<std::int32_t>(RunMarker::Running));
+    m_context.settings.set(settings::Bug, static_cast<std::int32_t>(RunMarker::Running));
 }
 
 void CrashJournal::showSaveError(const QString& error)
@@ -117,24 +121,24 @@ void CrashJournal::showSaveError(const QString& error)
 // next connection's start values lose them. Raises the store's error.
 void CrashJournal::storeWaiting()
 {
-    Key key(m_context.registry, RootKey::LocalMachine, rk::kCounterCurrent);
+    settings::Settings& store = m_context.settings;
     if (m_waiting.empty()) {
-        key->deleteValue(name(rk::vUnsavedRecords));
+        store.remove(settings::UnsavedRecords);
         return;
     }
     QByteArray bytes;
     for (const auto& record : m_waiting)
         bytes += history::encode(record);
-    key->writeBinaryData(name(rk::vUnsavedRecords), bytes);
+    store.set(settings::UnsavedRecords, bytes);
 }
 
 void CrashJournal::loadWaiting()
 {
     m_waiting.clear();
-    Key key(m_context.registry, RootKey::LocalMachine, rk::kCounterCurrent, false);
-    if (!key.opened() || key->valueType(name(rk::vUnsavedRecords)) != platform::ValueType::Binary)
+    settings::Settings& store = m_context.settings;
+    if (store.storedType(settings::UnsavedRecords, Opening::ExistingKey) != platform::ValueType::Binary)
         return;
-    const QByteArray bytes = key->readBinary(name(rk::vUnsavedRecords));
+    const QByteArray bytes = store.get(settings::UnsavedRecords, Opening::ExistingKey);
     for (qsizetype at = 0; at + history::kRecordSize <= bytes.size(); at += history::kRecordSize)
         m_waiting.push_back(history::decode(bytes.mid(at, history::kRecordSize)));
 }
@@ -174,6 +178,7 @@ bool CrashJournal::saveWaiting()
 void CrashJournal::recover(const std::function<bool()>& stillConnected)
 {
     platform::Registry& registry = m_context.registry;
+    settings::Settings& store = m_context.settings;
     const QString& programPath = m_context.programPath;
     // Nothing is written before the record is in the history, and the marker leaves
     // ConnectionOpen only after it: an end of the program at any point, the wait for
@@ -182,19 +187,19 @@ void CrashJournal::recover(const std::function<bool()>& stillConnected)
     history::HistoryRecord record;
     bool startKnown = true;
     {
-        Key key(registry, RootKey::LocalMachine, rk::kCounterCurrent, false);
-        std::int32_t money = 0;
         // "Money" is written at every start and charge; a store from before that
         // lacks it only when no minute was charged.
-        if (key.opened())
-            readIfThere(key.registry(), name(rk::vMoney), money);
-        record.FeeCents = money;
-        record.setProviderName(key.readStr(rk::vProvider));
-        const char* const startNames[] = {rk::vSecundes, rk::vStartMinutes, rk::vHours,    rk::vYear,
-                                          rk::vDay,      rk::vMonth,        rk::vDayOfWeek};
+        record.FeeCents = store.find(settings::Money, Opening::ExistingKey).value_or(0);
+        record.setProviderName(store.get(settings::Provider, Opening::ExistingKey));
+        const settings::IntegerSetting* const startValues[] = {
+            &settings::StartSecond, &settings::StartMinute, &settings::StartHour,     &settings::StartYear,
+            &settings::StartDay,    &settings::StartMonth,  &settings::StartDayOfWeek};
         std::int32_t v[7] = {};
-        for (int i = 0; i < 7; ++i)
-            startKnown = startKnown && key.opened() && readIfThere(key.registry(), name(startNames[i]), v[i]);
+        for (int i = 0; i < 7 && startKnown; ++i) {
+            const std::optional<std::int32_t> found = store.find(*startValues[i], Opening::ExistingKey);
+            startKnown = found.has_value();
+            v[i] = found.value_or(0);
+        }
         record.StartTime = {low16(v[3]), low16(v[5]), low16(v[4]), low16(v[2]), low16(v[1]), low16(v[0])};
     }
 
@@ -209,21 +214,14 @@ void CrashJournal::recover(const std::function<bool()>& stillConnected)
         emit unsavedConnectionFound();
         bool usable = false;
         if (startKnown) {
-            std::int32_t connectDelay = 0;
-            {
-                Key user(registry, RootKey::CurrentUser, rk::kSoftware, false);
-                if (user.opened())
-                    readIfThere(user.registry(), name(rk::vConnectDelay), connectDelay);
-            }
+            const std::int32_t connectDelay = store.find(settings::ConnectDelay, Opening::ExistingKey).value_or(0);
             const qint64 lowestDelay = std::min<qint64>(0, connectDelay);
-            Key key(registry, RootKey::LocalMachine, rk::kCounterCurrent, false);
-            std::int32_t backup = 0;
-            readIfThere(key.registry(), name(rk::vBackup), backup);
-            const QString named = backup != 0 ? name(rk::kBackupSlotPrefix) : QString();
-            const QString other = backup != 0 ? QString() : name(rk::kBackupSlotPrefix);
+            const std::int32_t backup = store.find(settings::Backup, Opening::ExistingKey).value_or(0);
+            const QString named = backup != 0 ? secondSlot() : QString();
+            const QString other = backup != 0 ? QString() : secondSlot();
             // "Backup" names the slot completed last; the other one is a tick older.
-            usable = readBackupSlot(key.registry(), named, record, lowestDelay)
-                     || readBackupSlot(key.registry(), other, record, lowestDelay);
+            usable = readBackupSlot(store, named, record, lowestDelay)
+                     || readBackupSlot(store, other, record, lowestDelay);
         }
         if (!usable) {
             emit errorRaised(QStringLiteral("The backup of the last connection is incomplete or belongs to another "
@@ -239,12 +237,7 @@ void CrashJournal::recover(const std::function<bool()>& stillConnected)
                 storeWaiting();
             }
             platform::RegistryTransaction transaction(registry.store());
-            {
-                Key key(registry, RootKey::LocalMachine, rk::kUsers);
-                std::int32_t crashes = 0;
-                readIfThere(key.registry(), name(rk::vCrash), crashes);
-                key.writeInt(rk::vCrash, crashes + 1);
-            }
+            store.set(settings::Crash, store.find(settings::Crash).value_or(0) + 1);
             markSaved();
             transaction.commit();
             if (!appended)
@@ -254,57 +247,52 @@ void CrashJournal::recover(const std::function<bool()>& stillConnected)
         markSaved();
     }
 
-    if (platform::isDialUpLineUp(registry) && stillConnected && !stillConnected()) {
-        Key key(registry, RootKey::LocalMachine, rk::kRemoteAccessService, false);
-        if (key.opened())
-            key->writeBinaryData(name(rk::vRemoteConnection), QByteArray(4, '\0'));
-    }
+    if (platform::isDialUpLineUp(registry) && stillConnected && !stillConnected())
+        platform::markDialUpLineDown(registry);
 }
 
 void CrashJournal::recordStart(const platform::LocalDateTime& start)
 {
-    Key key(m_context.registry, RootKey::LocalMachine, rk::kCounterCurrent);
-    key.writeInt(rk::vSecundes, start.second);
-    key.writeInt(rk::vStartMinutes, start.minute);
-    key.writeInt(rk::vHours, start.hour);
-    key.writeInt(rk::vYear, start.year);
-    key.writeInt(rk::vDay, start.day);
-    key.writeInt(rk::vMonth, start.month);
-    key.writeInt(rk::vDayOfWeek, start.dayOfWeek());
-    key.writeInt(rk::vMoney, 0);
-    key.writeStr(rk::vFee, formats::feeText(0));
+    settings::Settings& store = m_context.settings;
+    store.set(settings::StartSecond, start.second);
+    store.set(settings::StartMinute, start.minute);
+    store.set(settings::StartHour, start.hour);
+    store.set(settings::StartYear, start.year);
+    store.set(settings::StartDay, start.day);
+    store.set(settings::StartMonth, start.month);
+    store.set(settings::StartDayOfWeek, start.dayOfWeek());
+    store.set(settings::Money, 0);
+    store.set(settings::Fee, formats::feeText(0));
 }
 
 void CrashJournal::recordOpened(const QString& provider, const QString& user, std::int32_t elapsed,
                                 const platform::LocalDateTime& start)
 {
-    {
-        Key key(m_context.registry, RootKey::LocalMachine, rk::kCounterCurrent);
-        key.writeStr(rk::vProvider, provider);
-        for (const QString& prefix : {QString(), name(rk::kBackupSlotPrefix)})
-            writeSlot(key, prefix, start, user, elapsed);
-    }
+    settings::Settings& store = m_context.settings;
+    store.set(settings::Provider, provider);
+    for (const QString& prefix : {QString(), secondSlot()})
+        writeSlot(store, prefix, start, user, elapsed);
     // What waits for the history must be in the store before the marker says that
     // these values belong to a new connection.
     if (!m_waiting.empty())
         storeWaiting();
-    Key key(m_context.registry, RootKey::LocalMachine, rk::kSoftware);
-    key.writeInt(rk::vBug, static_cast<std::int32_t>(RunMarker::ConnectionOpen));
+    store.set(settings::Bug, static_cast<std::int32_t>(RunMarker::ConnectionOpen));
 }
 
 void CrashJournal::recordFee(std::int32_t fee, const QString& feeText)
 {
-    Key key(m_context.registry, RootKey::LocalMachine, rk::kCounterCurrent);
-    key.writeInt(rk::vMoney, fee);
-    key.writeStr(rk::vFee, feeText);
+    m_context.settings.set(settings::Money, fee);
+    m_context.settings.set(settings::Fee, feeText);
 }
 
 void CrashJournal::writeBackupSlot(const platform::LocalDateTime& now, const QString& user, std::int32_t elapsed)
 {
-    Key key(m_context.registry, RootKey::LocalMachine, rk::kCounterCurrent);
-    const std::int32_t backup = key->valueExists(name(rk::vBackup)) ? key.readInt(rk::vBackup) : 0;
-    writeSlot(key, backup != 0 ? QString() : name(rk::kBackupSlotPrefix), now, user, elapsed);
-    key.writeInt(rk::vBackup, backup != 0 ? 0 : 1);
+    // Each second, inside the counting tick's transaction.
+    settings::Settings& store = m_context.settings;
+    const std::int32_t backup =
+        store.storedType(settings::Backup) != platform::ValueType::None ? store.get(settings::Backup) : 0;
+    writeSlot(store, backup != 0 ? QString() : secondSlot(), now, user, elapsed);
+    store.set(settings::Backup, backup != 0 ? 0 : 1);
 }
 
 bool CrashJournal::saveEnded(const history::HistoryRecord& record)
@@ -373,9 +361,6 @@ void CrashJournal::closeRun()
     platform::RegistryTransaction transaction(m_context.registry.store());
     if (!m_waiting.empty())
         storeWaiting();
-    {
-        Key key(m_context.registry, RootKey::LocalMachine, rk::kSoftware);
-        key.writeInt(rk::vBug, static_cast<std::int32_t>(RunMarker::Closed));
-    }
+    m_context.settings.set(settings::Bug, static_cast<std::int32_t>(RunMarker::Closed));
     transaction.commit();
 }

@@ -3,13 +3,7 @@
 #include "dialtally/core/Formats.h"
 #include "platform/core/LocalTime.h"
 #include "dialtally/core/ProgramInfo.h"
-#include "dialtally/core/SessionKey.h"
 #include "platform/core/Settings.h"
-
-using platform::RootKey;
-using regkeys::name;
-using session_store::Key;
-namespace rk = regkeys;
 
 FirstRun::FirstRun(SessionContext& context, QObject* parent)
     : QObject(parent)
@@ -19,15 +13,15 @@ FirstRun::FirstRun(SessionContext& context, QObject* parent)
 void FirstRun::storeCounterStartDate()
 {
     const QDate today = platform::clock().now().date();
-    Key key(m_context.registry, RootKey::LocalMachine, rk::kCounterAll);
-    key.writeInt(rk::vYear, today.year());
-    key.writeInt(rk::vMonth, today.month());
-    key.writeInt(rk::vDay, today.day());
+    settings::Settings& store = m_context.settings;
+    store.set(settings::PeriodYear, today.year());
+    store.set(settings::PeriodMonth, today.month());
+    store.set(settings::PeriodDay, today.day());
 }
 
 void FirstRun::writeDefaultSettings()
 {
-    platform::Registry& registry = m_context.registry;
+    settings::Settings& store = m_context.settings;
     const int today = platform::todayDayNumber();
     {
         // The defaults land together or not at all: a half-written tree would pass the
@@ -35,56 +29,35 @@ void FirstRun::writeDefaultSettings()
         // must read. So the mail checker's settings go in here too, before the user
         // hears of it rather than after: a program ended while a message is open would
         // otherwise leave them out for good.
-        platform::RegistryTransaction transaction(registry.store());
-        settings::Settings store(registry.store());
+        platform::RegistryTransaction transaction(store.store());
         settings::writeNewUserDefaults(store, m_windowsUser);
         store.set(settings::PeriodDayNumber, today);
         transaction.commit();
     }
-    {
-        Key key(registry, RootKey::LocalMachine, rk::kSoftware);
-        m_context.programPath = key.readStr(rk::vProgramPath);
-    }
+    m_context.programPath = store.get(settings::ProgramPath);
     emit defaultsWritten();
 }
 
 void FirstRun::begin()
 {
-    platform::Registry& registry = m_context.registry;
-    int firstTime = 0;
-    {
-        Key key(registry, RootKey::LocalMachine, rk::kSoftware);
-        m_context.programPath = key.readStr(rk::vProgramPath);
-        firstTime = key.readInt(rk::vFirstTime);
-    }
-    {
-        Key key(registry, RootKey::LocalMachine, rk::kControl);
-        platform::Registry::KeyInfo info;
-        if (key->getKeyInfo(info) && info.numValues == 0)
-            m_windowsUser = QStringLiteral("Default");
-        else
-            m_windowsUser = formats::fitUserName(key.readStr(rk::vCurrentUser));
-    }
+    settings::Settings& store = m_context.settings;
+    m_context.programPath = store.get(settings::ProgramPath);
+    const int firstTime = store.get(settings::FirstTime);
+    const std::optional<QString> logOnUser = platform::recordedLogOnUser(m_context.registry);
+    m_windowsUser = logOnUser ? formats::fitUserName(*logOnUser) : QStringLiteral("Default");
 
     if (firstTime != 0) {
         storeCounterStartDate();
-        {
-            Key key(registry, RootKey::LocalMachine, rk::kSoftware);
-            key.writeInt(rk::vFirstTime, 0);
-        }
+        store.set(settings::FirstTime, 0);
         writeDefaultSettings();
     }
 
     bool writeDefaults = false;
-    {
-        Key key(registry, RootKey::CurrentUser, rk::kSoftware, false);
-        if (!key.opened()) {
-            writeDefaults = true;
-        } else if (key.readStr(rk::vUserName) != m_windowsUser) {
-            key->closeKey();
-            key->deleteKey(name(rk::kSoftware));
-            writeDefaults = true;
-        }
+    if (!store.hasKey(settings::UserName.place())) {
+        writeDefaults = true;
+    } else if (store.get(settings::UserName, settings::Opening::ExistingKey) != m_windowsUser) {
+        store.removeKey(settings::UserName);
+        writeDefaults = true;
     }
     if (writeDefaults)
         writeDefaultSettings();

@@ -1,18 +1,12 @@
 #include "dialtally/core/IntervalBeeper.h"
 
 #include "dialtally/core/Beeper.h"
-#include "dialtally/core/SessionKey.h"
 
-using platform::RootKey;
-using session_store::Key;
-namespace rk = regkeys;
-
-void IntervalBeeper::load(platform::Registry& registry)
+void IntervalBeeper::load(settings::Settings& store)
 {
-    Key key(registry, RootKey::CurrentUser, rk::kBeep);
-    m_interval = key.readInt(rk::vBeepInterval);
-    m_enabled = key.readInt(rk::vBeepEnabled) == 1;
-    m_sound = key.readInt(rk::vBeepSound);
+    m_interval = store.get(settings::BeepInterval);
+    m_enabled = store.get(settings::BeepEnabled) == 1;
+    m_sound = store.get(settings::BeepSound);
 }
 
 void IntervalBeeper::set(bool enabled, int interval, int sound, std::int32_t elapsedSeconds)

@@ -1,7 +1,7 @@
 // The beep every so many minutes of a connection, as the Beep dialog sets it.
 #pragma once
 
-#include "platform/core/Registry.h"
+#include "platform/core/Settings.h"
 
 #include <cstdint>
 
@@ -18,7 +18,7 @@ public:
     int count() const { return m_count; }
 
     // HKCU Beep, as start-up reads it.
-    void load(platform::Registry& registry);
+    void load(settings::Settings& store);
     // What the user chose, with the next beep from the connection's time so far, so
     // that a shorter interval sounds no missed beeps in a burst.
     void set(bool enabled, int interval, int sound, std::int32_t elapsedSeconds);

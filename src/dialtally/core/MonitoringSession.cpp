@@ -5,16 +5,11 @@
 #include "platform/core/Process.h"
 #include "dialtally/core/ProgramInfo.h"
 #include "dialtally/core/Report.h"
-#include "dialtally/core/SessionKey.h"
+#include "platform/core/Settings.h"
 
 #include <QFileInfo>
 
 #include <algorithm>
-
-using platform::RootKey;
-using regkeys::name;
-using session_store::Key;
-namespace rk = regkeys;
 
 namespace {
 
@@ -91,7 +86,7 @@ void MonitoringSession::beginStartUp()
 void MonitoringSession::finishStartUp()
 {
     const bool recovery = m_journal.openRun();
-    m_beeper.load(m_context.registry);
+    m_beeper.load(m_context.settings);
     m_period.loadRule();
 
     // A failure here is reported; monitoring goes on, and what could not be done is
@@ -199,13 +194,8 @@ void MonitoringSession::beepAtInterval()
 void MonitoringSession::launchMailChecker(bool fromButton)
 {
     const QString path = m_context.programPath + QLatin1Char('/') + QString::fromLatin1(program::kMailCheckerName);
-    int on = 0;
-    {
-        Key key(m_context.registry, RootKey::CurrentUser, rk::kEmail);
-        key.writeInt(rk::vCheck, fromButton ? 1 : 0);
-        on = key.readInt(rk::vOnOff);
-    }
-    if (on == 0)
+    m_context.settings.set(settings::MailCheck, fromButton ? 1 : 0);
+    if (m_context.settings.get(settings::MailOn) == 0)
         return;
     if (!platform::processes().start(path, {}))
         emit errorRaised(QStringLiteral("Can't launch the program Email checking program : ") + path);
@@ -254,11 +244,8 @@ void MonitoringSession::tick()
             vanishedText = QString::fromLatin1(kStoreVanished).arg(registry.storeFile());
         }
         reads.begin(registry);
-        if (m_context.programPath.isEmpty()) {
-            Key key(registry, RootKey::LocalMachine, rk::kSoftware, false);
-            if (key.opened())
-                m_context.programPath = key.readStr(rk::vProgramPath);
-        }
+        if (m_context.programPath.isEmpty())
+            m_context.programPath = m_context.settings.get(settings::ProgramPath, settings::Opening::ExistingKey);
         const bool lineUp =
             reads.get(reads.lineUp, [&registry] { return platform::isDialUpLineUp(registry); }) && !m_monitoringPaused;
         runTick(platform::localNow(), lineUp);
@@ -340,16 +327,8 @@ void MonitoringSession::startConnection(const platform::LocalDateTime& now, bool
     platform::RegistryTransaction transaction(registry.store());
     m_journal.recordStart(start);
     m_period.beginConnection();
-    std::int32_t connectDelay = 0;
-    {
-        Key key(registry, RootKey::CurrentUser, rk::kSoftware);
-        connectDelay = key.readInt(rk::vConnectDelay);
-    }
-    QString provider;
-    {
-        Key key(registry, RootKey::CurrentUser, rk::kRemoteAccess, false);
-        provider = key.opened() ? key.readStr(rk::vDefault) : QString();
-    }
+    const std::int32_t connectDelay = m_context.settings.get(settings::ConnectDelay);
+    const QString provider = platform::defaultDialUpEntry(registry);
     m_connection.open(connectDelay, provider, m_firstRun.windowsUser());
     m_shown.connectionFee = m_connection.feeText();
     m_journal.recordOpened(m_connection.provider(), m_connection.user(), m_connection.record().DurationSeconds, start);
@@ -366,12 +345,7 @@ void MonitoringSession::endConnection(const platform::LocalDateTime& now)
     m_beeper.restart();
     const bool saved = m_journal.saveEnded(m_connection.end(now));
 
-    int maxd = 0;
-    {
-        Key key(m_context.registry, RootKey::CurrentUser, rk::kSoftware);
-        maxd = key.readInt(rk::vMaxd);
-    }
-    if (maxd != 0)
+    if (m_context.settings.get(settings::Maxd) != 0)
         emit restoreRequested();
 
     // The store last, once the connection is closed in memory: a refused write ends
@@ -381,18 +355,13 @@ void MonitoringSession::endConnection(const platform::LocalDateTime& now)
 
 void MonitoringSession::launchConnectPrograms()
 {
+    settings::Settings& store = m_context.settings;
     QStringList commands;
-    {
-        Key key(m_context.registry, RootKey::CurrentUser, rk::kExec);
-        std::int32_t count = key.readInt(rk::vLines);
-        // Each command is a value of the key, so there can't be more of them than
-        // values; a corrupt count must not spin the tick.
-        platform::Registry::KeyInfo info;
-        if (key->getKeyInfo(info))
-            count = std::min(count, info.numValues);
-        for (std::int32_t i = 0; i < count; ++i)
-            commands << key->readString(name(rk::vLinePrefix) + QString::number(i));
-    }
+    // Each command is a value of the key, so there can't be more of them than values;
+    // a corrupt count must not spin the tick.
+    const std::int32_t count = std::min(store.get(settings::ExecLines), store.valueCount(settings::ExecLines));
+    for (std::int32_t i = 0; i < count; ++i)
+        commands << store.get(settings::ExecLine.at(i));
     for (const QString& command : commands) {
         // No shell: the line is split into the program and its arguments, unless the
         // whole line names a file, as the Preferences' "Add" writes a picked program's
@@ -411,7 +380,7 @@ void MonitoringSession::launchConnectPrograms()
 // the counting tick's transaction.
 bool MonitoringSession::chargeMinute(const platform::LocalDateTime& now)
 {
-    const ConnectionCount::Charge charge = m_connection.chargeMinute(m_context.registry, now, m_holiday);
+    const ConnectionCount::Charge charge = m_connection.chargeMinute(m_context.settings, now, m_holiday);
     m_shown.connectionFee = charge.shown;
     if (charge.charged) {
         m_period.chargeConnection(m_connection.fee());

@@ -5,7 +5,7 @@
 #include "dialtally/core/Formats.h"
 #include "dialtally/core/Report.h"
 #include "platform/core/SaveFile.h"
-#include "dialtally/core/SessionKey.h"
+#include "platform/core/Settings.h"
 
 #include <QDir>
 #include <QSaveFile>
@@ -13,9 +13,6 @@
 #include <algorithm>
 #include <climits>
 
-using platform::RootKey;
-using session_store::Key;
-namespace rk = regkeys;
 
 PeriodCounter::PeriodCounter(SessionContext& context, QObject* parent)
     : QObject(parent)
@@ -24,9 +21,8 @@ PeriodCounter::PeriodCounter(SessionContext& context, QObject* parent)
 
 void PeriodCounter::loadRule()
 {
-    Key key(m_context.registry, RootKey::LocalMachine, rk::kCounterAll);
-    m_resetMode = period::resetModeFrom(key.readInt(rk::vReset));
-    m_resetDay = key.readInt(rk::vReset14);
+    m_resetMode = period::resetModeFrom(m_context.settings.get(settings::Reset));
+    m_resetDay = m_context.settings.get(settings::Reset14);
 }
 
 void PeriodCounter::setRule(period::ResetMode mode, std::optional<int> resetDay)
@@ -73,14 +69,10 @@ void PeriodCounter::countConnection(std::int32_t elapsedSeconds)
 bool PeriodCounter::automaticResetCheck(const ConnectionCount& connection)
 {
     const QDate today = platform::clock().now().date();
-    int periodStartMonth = 0;
-    int report = 0;
-    {
-        Key key(m_context.registry, RootKey::LocalMachine, rk::kCounterAll);
-        periodStartMonth = key.readInt(rk::vMonth);
-        m_resetMode = period::resetModeFrom(key.readInt(rk::vReset));
-        report = key.readInt(rk::vReport);
-    }
+    settings::Settings& store = m_context.settings;
+    const int periodStartMonth = store.get(settings::PeriodMonth);
+    m_resetMode = period::resetModeFrom(store.get(settings::Reset));
+    const int report = store.get(settings::Report);
     if (!period::automaticResetDue(m_resetMode, m_resetDay, periodStartMonth, today.month(), today.day()))
         return false;
     return reset(today.year(), today.month(), today.day(), report == 1, connection);
@@ -128,11 +120,7 @@ bool PeriodCounter::writeReportToday(QString* error)
 bool PeriodCounter::resetToday(const ConnectionCount& connection)
 {
     const QDate today = platform::clock().now().date();
-    int report = 0;
-    {
-        Key key(m_context.registry, RootKey::LocalMachine, rk::kCounterAll);
-        report = key.readInt(rk::vReport);
-    }
+    const int report = m_context.settings.get(settings::Report);
     return reset(today.year(), today.month(), today.day(), report == 1, connection);
 }
 
@@ -166,23 +154,18 @@ bool PeriodCounter::reset(int year, int month, int day, bool withReport, const C
     m_secondsBefore = 0;
 
     platform::RegistryTransaction transaction(m_context.registry.store());
-    {
-        Key key(m_context.registry, RootKey::LocalMachine, rk::kCounterAll);
-        key.writeInt(rk::vDouble, platform::todayDayNumber());
-        key.writeInt(rk::vYear, year);
-        key.writeInt(rk::vMonth, month);
-        key.writeInt(rk::vDay, day);
-        // The two-weekly mode moves on to its next reset day, as the Counter dialog
-        // would set it on this date; otherwise it would reset again at every start.
-        if (m_resetMode == period::ResetMode::TwoWeekly) {
-            m_resetDay = period::nextTwoWeeklyResetDay(day);
-            key.writeInt(rk::vReset14, m_resetDay);
-        }
+    settings::Settings& store = m_context.settings;
+    store.set(settings::PeriodDayNumber, platform::todayDayNumber());
+    store.set(settings::PeriodYear, year);
+    store.set(settings::PeriodMonth, month);
+    store.set(settings::PeriodDay, day);
+    // The two-weekly mode moves on to its next reset day, as the Counter dialog would
+    // set it on this date; otherwise it would reset again at every start.
+    if (m_resetMode == period::ResetMode::TwoWeekly) {
+        m_resetDay = period::nextTwoWeeklyResetDay(day);
+        store.set(settings::Reset14, m_resetDay);
     }
-    {
-        Key key(m_context.registry, RootKey::LocalMachine, rk::kUsers);
-        key.writeInt(rk::vCrash, 0);
-    }
+    store.set(settings::Crash, 0);
     transaction.commit();
     return true;
 }
@@ -202,13 +185,16 @@ PeriodView PeriodCounter::view()
 period::PeriodStart PeriodCounter::readStart()
 {
     return m_context.reads.get(m_context.reads.periodStart, [this] {
-        // Read only: an idle tick writes nothing.
-        Key key(m_context.registry, RootKey::LocalMachine, rk::kCounterAll, false);
+        // Read only, so an idle tick writes nothing; through one open of the key, as a
+        // counting tick reads it every second.
+        const settings::IntegerPlace places[] = {settings::PeriodYear, settings::PeriodMonth, settings::PeriodDay,
+                                                 settings::PeriodDayNumber};
+        const std::vector<std::int32_t> v = m_context.settings.getAll(places, settings::Opening::ExistingKey);
         period::PeriodStart start;
-        start.year = key.readInt(rk::vYear);
-        start.month = key.readInt(rk::vMonth);
-        start.day = key.readInt(rk::vDay);
-        start.dayNumber = key.readInt(rk::vDouble);
+        start.year = v[0];
+        start.month = v[1];
+        start.day = v[2];
+        start.dayNumber = v[3];
         return start;
     });
 }

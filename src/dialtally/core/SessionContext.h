@@ -6,6 +6,7 @@
 #include "dialtally/core/Budget.h"
 #include "dialtally/core/CounterPeriod.h"
 #include "platform/core/Registry.h"
+#include "platform/core/Settings.h"
 
 #include <QString>
 
@@ -43,7 +44,10 @@ private:
 };
 
 struct SessionContext {
-    platform::Registry registry;
+    // The session's one access object, typed by the table of settings; `registry` is
+    // the same object, for the system's own values that the platform layer reads.
+    settings::Settings settings;
+    platform::Registry& registry = settings.registry();
     TickReads reads;
     // Read from the store at start-up, and by a tick that finds it empty.
     QString programPath;

@@ -21,6 +21,19 @@ bool isDialUpLineUp(Registry& registry)
     return value == 1;
 }
 
+void markDialUpLineDown(Registry& registry)
+{
+    KeyScope key(registry, RootKey::LocalMachine, regkeys::name(regkeys::kRemoteAccessService), false);
+    if (key.opened())
+        key->writeBinaryData(regkeys::name(regkeys::vRemoteConnection), QByteArray(4, '\0'));
+}
+
+QString defaultDialUpEntry(Registry& registry)
+{
+    KeyScope key(registry, RootKey::CurrentUser, regkeys::name(regkeys::kRemoteAccess), false);
+    return key.opened() ? key->readString(regkeys::name(regkeys::vDefault)) : QString();
+}
+
 QStringList dialUpEntries(Registry& registry)
 {
     KeyScope key(registry, RootKey::CurrentUser, regkeys::name(regkeys::kRemoteAccessAddresses), true);

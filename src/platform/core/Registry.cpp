@@ -495,4 +495,13 @@ void recordLogOnUser(Registry& registry)
     registry.closeKey();
 }
 
+std::optional<QString> recordedLogOnUser(Registry& registry)
+{
+    KeyScope key(registry, RootKey::LocalMachine, regkeys::name(regkeys::kControl), true);
+    Registry::KeyInfo info;
+    if (key->getKeyInfo(info) && info.numValues == 0)
+        return std::nullopt;
+    return key->readString(regkeys::name(regkeys::vCurrentUser));
+}
+
 }  // namespace platform

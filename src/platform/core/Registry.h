@@ -232,5 +232,8 @@ private:
 // system, so Dialtally writes it there when it starts.
 QString loginUserName();
 void recordLogOnUser(Registry& registry);
+// The log-on user as that value holds it, its key made when missing; none while the
+// key holds no value at all, which Windows showed as its "Default" user.
+std::optional<QString> recordedLogOnUser(Registry& registry);
 
 }  // namespace platform

@@ -9,6 +9,12 @@ QString latin(const char* text)
     return QString::fromLatin1(text);
 }
 
+// A key path as the store compares it: no empty components, case folded.
+QString comparablePath(const QString& path)
+{
+    return path.split(QLatin1Char('\\'), Qt::SkipEmptyParts).join(QLatin1Char('\\')).toCaseFolded();
+}
+
 template <Type T>
 Place<T> placeOf(SettingId id, Form form, const QString& key, const QString& name)
 {
@@ -137,9 +143,18 @@ bool Settings::removeKeyOf(SettingId id, const QString& keyPath)
     m_registry.closeKey();
     m_registry.setRootKey(id.definition().root);
     const bool removed = m_registry.deleteKey(keyPath);
-    if (removed)
-        changed(id);
-    return removed;
+    if (!removed)
+        return false;
+    changed(id);
+    // With a whole key go the settings of the table that lived in it and under it.
+    const RootKey root = id.definition().root;
+    const QString path = comparablePath(keyPath);
+    for (std::size_t row = 0; row < kTable.size(); ++row) {
+        const QString key = comparablePath(latin(kTable[row].key));
+        if (row != id.row && kTable[row].root == root && (key == path || key.startsWith(path + QLatin1Char('\\'))))
+            changed(SettingId{row});
+    }
+    return true;
 }
 
 void Settings::set(const IntegerPlace& place, std::int32_t value)
@@ -182,6 +197,27 @@ bool Settings::keyAt(SettingId id, const QString& keyPath, Opening opening)
 {
     SettingKey key(m_registry, id, keyPath, opening);
     return key.opened();
+}
+
+std::vector<std::int32_t> Settings::getAll(std::span<const IntegerPlace> places, Opening opening)
+{
+    std::vector<std::int32_t> values;
+    if (places.empty())
+        return values;
+    values.reserve(places.size());
+    SettingKey key(m_registry, places.front().id, places.front().key, opening);
+    for (const IntegerPlace& place : places) {
+        Q_ASSERT(place.key == places.front().key && place.id.definition().root == places.front().id.definition().root);
+        values.push_back(key->readInteger(place.name));
+    }
+    return values;
+}
+
+int Settings::valueCountOf(SettingId id)
+{
+    SettingKey key(m_registry, id, latin(id.definition().key), Opening::ExistingKey);
+    platform::Registry::KeyInfo info;
+    return key.opened() && key->getKeyInfo(info) ? info.numValues : 0;
 }
 
 void Settings::changed(SettingId id)

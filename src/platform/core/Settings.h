@@ -349,16 +349,30 @@ public:
         return keyAt(setting.id(), QString::fromLatin1(setting.definition().key), Opening::CreateKey);
     }
     // Deletes a setting's own key with everything in it (every account, every
-    // profile); false when it was not there.
+    // profile; the user's key, which belongs to another user); false when it was not
+    // there. Every setting of the table that lived in it is announced.
     template <Type T>
     bool removeKey(const Setting<T>& setting)
     {
         return removeKeyOf(setting.id(), QString::fromLatin1(setting.definition().key));
     }
 
+    // Integers of one key read through one open of it, in the order given: a path that
+    // runs every second reads several so. Every place names the same key; raises as
+    // get() does, at the first that fails.
+    std::vector<std::int32_t> getAll(std::span<const IntegerPlace> places, Opening opening = Opening::CreateKey);
+    // How many values a plain setting's key holds, whatever their names: a count kept
+    // beside them can't be trusted for more. 0 when the key is missing; never makes it.
+    template <Type T>
+    int valueCount(const Setting<T>& setting)
+    {
+        return valueCountOf(setting.id());
+    }
+
 private:
     bool keyAt(SettingId id, const QString& key, Opening opening);
     bool removeKeyOf(SettingId id, const QString& key);
+    int valueCountOf(SettingId id);
     platform::ValueType typeAt(SettingId id, const QString& key, const QString& name, Opening opening);
     bool removeValue(SettingId id, const QString& key, const QString& name);
     QStringList subkeysOf(SettingId id, Opening opening);
@@ -464,6 +478,8 @@ inline constexpr IntegerSetting SlotDayOfWeek{HKLM, rk::kCounterCurrent, rk::vSl
 inline constexpr IntegerSetting SlotTime{HKLM, rk::kCounterCurrent, rk::vSlotTime};
 inline constexpr BinarySetting UnsavedRecords{HKLM, rk::kCounterCurrent, rk::vUnsavedRecords};
 inline constexpr IntegerSetting Crash{HKLM, rk::kUsers, rk::vCrash};
+// The prefix of the crash journal's second backup slot, for Setting::prefixed.
+inline constexpr const char* BackupSlotPrefix = rk::kBackupSlotPrefix;
 
 }  // namespace settings
 

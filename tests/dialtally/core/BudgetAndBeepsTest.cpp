@@ -110,7 +110,8 @@ TEST(IntervalBeeperTest, OneBeepPerIntervalOfTheConnectionAndNoneWhileOff)
     writeInt(HKCU, q(rk::kBeep), q(rk::vBeepEnabled), 1);
     writeInt(HKCU, q(rk::kBeep), q(rk::vBeepInterval), 15);
     writeInt(HKCU, q(rk::kBeep), q(rk::vBeepSound), 3);
-    beeper.load(env.registry);
+    settings::Settings store;
+    beeper.load(store);
     EXPECT_TRUE(beeper.enabled());
     EXPECT_EQ(beeper.interval(), 15);
     EXPECT_EQ(beeper.sound(), 3);

@@ -41,7 +41,7 @@ protected:
         count.count(now);
         ConnectionCount::Charge charge{false, QString()};
         if (count.minuteDue())
-            charge = count.chargeMinute(env.registry, now, holiday);
+            charge = count.chargeMinute(store, now, holiday);
         count.tickCounted();
         return charge;
     }
@@ -56,6 +56,7 @@ protected:
     }
 
     CoreEnvironment env;
+    settings::Settings store;
     ConnectionCount count;
 };
 
