@@ -118,6 +118,12 @@ void appendLittleEndian(QByteArray& out, std::uint32_t value, int bytes)
         out.append(static_cast<char>((value >> (8 * i)) & 0xff));
 }
 
+QString unexpectedTypeNote(const QString& key, const QString& name)
+{
+    return QStringLiteral("The registry value \"%1\" under \"%2\" has an unexpected type; it was left as it is.")
+        .arg(name, key);
+}
+
 // Writes a value only when it is missing; a value there with another type is the
 // user's and stays, with a note.
 void writeWhenMissing(Registry& registry, RootKey root, const char* key, const char* name, ValueType type,
@@ -130,8 +136,7 @@ void writeWhenMissing(Registry& registry, RootKey root, const char* key, const c
     if (present == ValueType::None)
         write();
     else if (present != type)
-        notes << QStringLiteral("The registry value \"%1\" under \"%2\" has an unexpected type; it was left as it is.")
-                     .arg(name, key);
+        notes << unexpectedTypeNote(key, name);
     registry.closeKey();
 }
 
@@ -224,15 +229,23 @@ QByteArray alarmWave()
 QStringList writeInstallationValues(Registry& registry, const QString& programFolder)
 {
     QStringList notes;
-    settings::Settings(registry.store()).set(settings::ProgramPath, programFolder);
+    settings::Settings values(registry.store());
+    values.set(settings::ProgramPath, programFolder);
 
     for (const settings::SettingId id : settings::writtenBy(settings::FirstWriter::Installation)) {
         const settings::Definition& v = id.definition();
         if (v.type != settings::Type::Integer)
             continue;  // "Program path", written above whatever was there
-        writeWhenMissing(
-            registry, v.root, v.key, v.name, ValueType::Integer, [&] { registry.writeInteger(v.name, v.number); },
-            notes);
+        // A value only when it is missing; one there with another type is the user's
+        // and stays, with a note.
+        const settings::IntegerPlace place{id, QString::fromLatin1(v.key), QString::fromLatin1(v.name)};
+        if (!values.makeKey(place))
+            fail(QStringLiteral("Cannot create the registry key \"%1\"").arg(place.key));
+        const ValueType present = values.storedType(place);
+        if (present == ValueType::None)
+            values.set(place, v.number);
+        else if (present != ValueType::Integer)
+            notes << unexpectedTypeNote(place.key, place.name);
     }
     writeWhenMissing(
         registry, RootKey::LocalMachine, regkeys::kRemoteAccessService, regkeys::vRemoteConnection, ValueType::Binary,

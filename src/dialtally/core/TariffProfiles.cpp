@@ -1,12 +1,9 @@
 #include "dialtally/core/TariffProfiles.h"
 
 #include "dialtally/core/Charging.h"
-#include "common/RegistryNames.h"
+#include "platform/core/Settings.h"
 
 #include <algorithm>
-
-namespace rk = regkeys;
-using regkeys::name;
 
 namespace tariffoptions {
 
@@ -75,29 +72,45 @@ const TariffProfile* findProfile(const TariffProfile* profiles, int count, const
     return found;
 }
 
+QString slotSubkey(const QString& provider, int day)
+{
+    return provider + QLatin1Char('\\') + slotDayKey(day);
+}
+
 QString profileKey(const QString& profile)
 {
-    return name(rk::kTariffProfile) + QLatin1Char('\\') + profile;
+    return settings::ProfileDayCost.in(profile).key;
 }
 
-void readProfileValues(platform::Registry& registry, TariffProfile& profile)
+void readProfileValues(settings::Settings& settings, TariffProfile& profile)
 {
-    profile.StartingInterval = registry.readInteger(name(rk::vStartingInterval));
-    profile.EndingInterval = registry.readInteger(name(rk::vEndingInterval));
-    profile.DayCost = registry.readInteger(name(rk::vDayCost));
-    profile.NightCost = registry.readInteger(name(rk::vNightCost));
-    profile.OCPD = registry.readInteger(name(rk::vOcpd));
+    const QString& p = profile.Name;
+    profile.StartingInterval = settings.get(settings::ProfileStartingInterval.in(p));
+    profile.EndingInterval = settings.get(settings::ProfileEndingInterval.in(p));
+    profile.DayCost = settings.get(settings::ProfileDayCost.in(p));
+    profile.NightCost = settings.get(settings::ProfileNightCost.in(p));
+    profile.OCPD = settings.get(settings::ProfileOcpd.in(p));
 }
 
-void writeSlotCopies(platform::Registry& registry, const TariffProfile* profile)
+void writeProfileValues(settings::Settings& settings, const TariffProfile& profile)
+{
+    const QString& p = profile.Name;
+    settings.set(settings::ProfileStartingInterval.in(p), profile.StartingInterval);
+    settings.set(settings::ProfileEndingInterval.in(p), profile.EndingInterval);
+    settings.set(settings::ProfileDayCost.in(p), profile.DayCost);
+    settings.set(settings::ProfileNightCost.in(p), profile.NightCost);
+    settings.set(settings::ProfileOcpd.in(p), profile.OCPD);
+}
+
+void writeSlotCopies(settings::Settings& settings, const QString& slot, const TariffProfile* profile)
 {
     const TariffProfile none;
     const TariffProfile& p = profile ? *profile : none;
-    registry.writeInteger(name(rk::vOcpDay), p.OCPD);
-    registry.writeInteger(name(rk::vDayCost), p.DayCost);
-    registry.writeInteger(name(rk::vNightCost), p.NightCost);
-    registry.writeInteger(name(rk::vStartingInterval), p.StartingInterval);
-    registry.writeInteger(name(rk::vEndingInterval), p.EndingInterval);
+    settings.set(settings::SlotOcpDay.in(slot), p.OCPD);
+    settings.set(settings::SlotDayCost.in(slot), p.DayCost);
+    settings.set(settings::SlotNightCost.in(slot), p.NightCost);
+    settings.set(settings::SlotStartingInterval.in(slot), p.StartingInterval);
+    settings.set(settings::SlotEndingInterval.in(slot), p.EndingInterval);
 }
 
 }  // namespace tariffoptions

@@ -3,11 +3,13 @@
 // day slots keep for the charging, which reads only those copies.
 #pragma once
 
-#include "platform/core/Registry.h"
-
 #include <QString>
 
 #include <cstdint>
+
+namespace settings {
+class Settings;
+}
 
 namespace tariffoptions {
 
@@ -46,24 +48,21 @@ QString slotDayKey(int day);
 // last one. nullptr when none is.
 const TariffProfile* findProfile(const TariffProfile* profiles, int count, const QString& name);
 
-// One access of a tariff dialog's registry object: every key of the Tariffs and the
-// Providers dialogs is under HKCU.
-class UserKey : public platform::KeyScope {
-public:
-    UserKey(platform::Registry& registry, const QString& path, bool canCreate)
-        : KeyScope(registry, platform::RootKey::CurrentUser, path, canCreate)
-    { }
-};
+// The subkey, under the providers' tariffs, of `provider`'s slot of day `day` (0 to 7).
+QString slotSubkey(const QString& provider, int day);
 
-// Reads the five values of a profile from its open key into `profile`; a missing or
+// Reads the five values of the profile named `profile.Name` into it; a missing or
 // mistyped value raises the registry's error.
-void readProfileValues(platform::Registry& registry, TariffProfile& profile);
+void readProfileValues(settings::Settings& settings, TariffProfile& profile);
+// Writes the five values of a profile into its key, in the order they have always
+// been written.
+void writeProfileValues(settings::Settings& settings, const TariffProfile& profile);
 
-// The HKCU key of the profile named `name`.
+// The key of the profile named `name`.
 QString profileKey(const QString& name);
 
-// Writes the five copies of a profile's numbers into the open day key, in the order
-// the slots have always been written; a null profile writes zeros.
-void writeSlotCopies(platform::Registry& registry, const TariffProfile* profile);
+// Writes the five copies of a profile's numbers into the slot `slot` (its subkey), in
+// the order the slots have always been written; a null profile writes zeros.
+void writeSlotCopies(settings::Settings& settings, const QString& slot, const TariffProfile* profile);
 
 }  // namespace tariffoptions

@@ -4,11 +4,10 @@
 #include "platform/gui/DialogButtons.h"
 #include "platform/gui/Help.h"
 #include "platform/gui/MessageBox.h"
-#include "platform/core/Registry.h"
-#include "common/RegistryNames.h"
+#include "platform/core/DialUpLine.h"
+#include "platform/core/Settings.h"
 #include "dialtally/gui/SplashWindow.h"
 #include "dialtally/core/MonitoringSession.h"
-#include "dialtally/core/Charging.h"
 
 #include <QApplication>
 #include <QDrag>
@@ -32,17 +31,12 @@
 
 using platform::MessageIcon;
 using tariffoptions::TariffProfile;
-namespace rk = regkeys;
 
 namespace {
 
 constexpr int kHelpButtonContext = 15;
 constexpr int kFormHelpContext = 12;
 constexpr const char* kDragFormat = "application/x-dialtally-tariff";
-
-using regkeys::name;
-
-using Key = tariffoptions::UserKey;
 
 QTreeWidget* reportList(QWidget* parent, const char* objectName, const QStringList& columns, const char* hint)
 {
@@ -201,9 +195,7 @@ void ProvidersDialog::LoadTariff(int index)
 {
     if (index < 0 || index >= tariffoptions::kMaxTariffs)
         return;
-    TariffProfile& entry = AvailableTariffs[static_cast<std::size_t>(index)];
-    Key key(m_registry, tariffoptions::profileKey(entry.Name), true);
-    tariffoptions::readProfileValues(key.registry(), entry);
+    tariffoptions::readProfileValues(m_settings, AvailableTariffs[static_cast<std::size_t>(index)]);
 }
 
 void ProvidersDialog::LoadTariffs()
@@ -212,11 +204,7 @@ void ProvidersDialog::LoadTariffs()
         endDrag();
     profileList->clear();
     TariffCount = 0;
-    QStringList names;
-    {
-        Key key(m_registry, name(rk::kTariffProfile), true);
-        names = key.registry().getKeyNames();
-    }
+    const QStringList names = m_settings.subkeys(settings::ProfileDayCost);
     // The editor keeps twenty profiles at most; more come only from a registry edited
     // by hand, and the first twenty in its order are the ones offered.
     const int count = std::min<int>(static_cast<int>(names.size()), tariffoptions::kMaxTariffs);
@@ -248,15 +236,11 @@ void ProvidersDialog::LoadProviderDays(int index)
     if (index < 0 || index >= static_cast<int>(ProviderDays.size()))
         return;
     const QString provider = ProviderDays[static_cast<std::size_t>(index)].Name;
-    {
-        // Showing a provider that was never saved creates nothing.
-        Key providerKey(m_registry, name(rk::kTariffs) + QLatin1Char('\\') + provider, false);
-        if (!providerKey.opened())
-            return;
-    }
+    // Showing a provider that was never saved creates nothing.
+    if (!m_settings.hasKey(settings::SlotProfile.in(provider)))
+        return;
     for (int d = 0; d < tariffoptions::kDaySlots; ++d) {
-        Key key(m_registry, charging::tariffSlotKey(provider, tariffoptions::slotDayKey(d)), true);
-        const QString profile = key->readString(name(rk::vSlotTariffProfile));
+        const QString profile = m_settings.get(settings::SlotProfile.in(tariffoptions::slotSubkey(provider, d)));
         if (!profile.isEmpty())
             dayList->topLevelItem(d)->setText(0, profile);
     }
@@ -267,16 +251,13 @@ void ProvidersDialog::SaveProviderDays(int index)
     if (index < 0 || index >= static_cast<int>(ProviderDays.size()))
         return;
     const tariff::ProviderRecord& record = ProviderDays[static_cast<std::size_t>(index)];
-    platform::RegistryTransaction transaction(m_registry.store());
-    {
-        Key providerKey(m_registry, name(rk::kTariffs) + QLatin1Char('\\') + record.Name, true);
-        if (!providerKey.opened())
-            throw platform::RegistryError(
-                QStringLiteral("Failed to save the tariffs of '%1'").arg(record.Name).toStdString());
-    }
+    platform::RegistryTransaction transaction(m_settings.store());
+    if (!m_settings.makeKey(settings::SlotProfile.in(record.Name)))
+        throw platform::RegistryError(
+            QStringLiteral("Failed to save the tariffs of '%1'").arg(record.Name).toStdString());
     for (int d = 0; d < tariffoptions::kDaySlots; ++d) {
-        Key key(m_registry, charging::tariffSlotKey(record.Name, tariffoptions::slotDayKey(d)), true);
-        if (!key.opened())
+        const QString slot = tariffoptions::slotSubkey(record.Name, d);
+        if (!m_settings.makeKey(settings::SlotProfile.in(slot)))
             throw platform::RegistryError(
                 QStringLiteral("Failed to save the tariffs of '%1'").arg(record.Name).toStdString());
         const QString& assigned = record.DayTariffs[static_cast<std::size_t>(d)];
@@ -284,8 +265,8 @@ void ProvidersDialog::SaveProviderDays(int index)
         // among them is saved as no tariff, which the charging treats as free.
         const TariffProfile* profile =
             assigned.isEmpty() ? nullptr : tariffoptions::findProfile(AvailableTariffs.data(), TariffCount, assigned);
-        tariffoptions::writeSlotCopies(key.registry(), profile);
-        key->writeString(name(rk::vSlotTariffProfile), profile ? profile->Name : QString());
+        tariffoptions::writeSlotCopies(m_settings, slot, profile);
+        m_settings.set(settings::SlotProfile.in(slot), profile ? profile->Name : QString());
     }
     transaction.commit();
 }
@@ -303,11 +284,7 @@ void ProvidersDialog::FormActivate()
     }
     ProviderDays.clear();
     CurrentProviderIndex = 0;
-    QStringList providers;
-    {
-        Key key(m_registry, name(rk::kRemoteAccessAddresses), true);
-        providers = key.registry().getValueNames();
-    }
+    const QStringList providers = platform::dialUpEntries(m_settings.registry());
     if (providers.isEmpty())
         tariffoptions::messageWithDialog(*this, QStringLiteral("No providers found!"), MessageIcon::Exclamation);
     for (const QString& provider : std::as_const(providers)) {
@@ -357,7 +334,7 @@ void ProvidersDialog::okClicked()
     StoreProviderDays(CurrentProviderIndex);
     {
         // All providers saved or none: a failure part-way leaves the old slots.
-        platform::RegistryTransaction transaction(m_registry.store());
+        platform::RegistryTransaction transaction(m_settings.store());
         for (int i = 0; i < static_cast<int>(ProviderDays.size()); ++i) {
             if (ProviderDays[static_cast<std::size_t>(i)].Edited == 1)
                 SaveProviderDays(i);

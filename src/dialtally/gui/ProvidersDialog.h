@@ -98,7 +98,7 @@ private:
     void endDrag();
 
     MonitoringSession& m_session;
-    platform::Registry m_registry;
+    settings::Settings m_settings;
     bool m_activated = false;
     bool m_closing = false;
     // A load that stopped part-way would save slots naming the profiles it did not

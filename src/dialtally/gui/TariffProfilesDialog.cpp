@@ -4,11 +4,9 @@
 #include "platform/gui/DialogButtons.h"
 #include "platform/gui/Help.h"
 #include "platform/gui/MessageBox.h"
-#include "platform/core/Registry.h"
-#include "common/RegistryNames.h"
+#include "platform/core/Settings.h"
 #include "dialtally/gui/SplashWindow.h"
 #include "dialtally/core/MonitoringSession.h"
-#include "dialtally/core/Charging.h"
 #include "dialtally/core/ProgramInfo.h"
 
 #include <QEvent>
@@ -33,16 +31,11 @@
 #include <utility>
 
 using platform::MessageIcon;
-namespace rk = regkeys;
 
 namespace {
 
 constexpr int kHelpContext = 12;
 constexpr int kNumberLength = 2;
-
-using regkeys::name;
-
-using Key = tariffoptions::UserKey;
 
 void message(const QString& text, MessageIcon icon)
 {
@@ -412,9 +405,7 @@ void TariffProfilesDialog::ReadTariffProfile(int index)
 {
     if (index < 0 || index >= tariffoptions::kMaxTariffs)
         return;
-    TariffProfile& entry = TariffProfiles[static_cast<std::size_t>(index)];
-    Key key(m_registry, tariffoptions::profileKey(entry.Name), true);
-    tariffoptions::readProfileValues(key.registry(), entry);
+    tariffoptions::readProfileValues(m_settings, TariffProfiles[static_cast<std::size_t>(index)]);
 }
 
 void TariffProfilesDialog::ShowTariff(int index)
@@ -474,18 +465,14 @@ bool TariffProfilesDialog::nameAccepted(const QString& newName, int skipIndex, c
 void TariffProfilesDialog::LoadTariffProfiles()
 {
     profileList->clear();
-    int count = 0;
-    {
-        Key key(m_registry, name(rk::kTariffProfile), true);
-        // Beyond the table's twenty entries only a hand-edited registry holds more;
-        // the first twenty in the registry's order are the ones shown.
-        const QStringList names = key.registry().getKeyNames();
-        count = std::min<int>(static_cast<int>(names.size()), tariffoptions::kMaxTariffs);
-        for (int i = 0; i < count; ++i) {
-            TariffProfiles[static_cast<std::size_t>(i)].Name = names[i];
-            profileList->addItem(names[i]);
-            ReadTariffProfile(i);
-        }
+    // Beyond the table's twenty entries only a hand-edited registry holds more; the
+    // first twenty in the registry's order are the ones shown.
+    const QStringList names = m_settings.subkeys(settings::ProfileDayCost);
+    const int count = std::min<int>(static_cast<int>(names.size()), tariffoptions::kMaxTariffs);
+    for (int i = 0; i < count; ++i) {
+        TariffProfiles[static_cast<std::size_t>(i)].Name = names[i];
+        profileList->addItem(names[i]);
+        ReadTariffProfile(i);
     }
     if (count > 0) {
         selectRow(0);
@@ -501,51 +488,40 @@ void TariffProfilesDialog::LoadTariffProfiles()
 
 void TariffProfilesDialog::SaveTariffProfiles()
 {
-    platform::RegistryTransaction transaction(m_registry.store());
+    platform::RegistryTransaction transaction(m_settings.store());
     const int count = std::min<int>(profileList->count(), tariffoptions::kMaxTariffs);
-    m_registry.closeKey();
-    m_registry.setRootKey(platform::RootKey::CurrentUser);
-    m_registry.deleteKey(name(rk::kTariffProfile));
+    m_settings.removeKey(settings::ProfileDayCost);
     for (int i = 0; i < count; ++i) {
         const TariffProfile& entry = TariffProfiles[static_cast<std::size_t>(i)];
-        Key key(m_registry, tariffoptions::profileKey(entry.Name), true);
-        if (!key.opened())
+        if (!m_settings.makeKey(settings::ProfileDayCost.in(entry.Name)))
             throw platform::RegistryError(
                 QStringLiteral("Failed to create the tariff '%1'").arg(entry.Name).toStdString());
-        key->writeInteger(name(rk::vStartingInterval), entry.StartingInterval);
-        key->writeInteger(name(rk::vEndingInterval), entry.EndingInterval);
-        key->writeInteger(name(rk::vDayCost), entry.DayCost);
-        key->writeInteger(name(rk::vNightCost), entry.NightCost);
-        key->writeInteger(name(rk::vOcpd), entry.OCPD);
+        tariffoptions::writeProfileValues(m_settings, entry);
     }
-    if (count == 0) {
-        const Key emptyKey(m_registry, name(rk::kTariffProfile), true);
-    }
+    if (count == 0)
+        m_settings.makeKey(settings::ProfileDayCost);
     transaction.commit();
 }
 
 void TariffProfilesDialog::PropagateTariffs()
 {
-    platform::RegistryTransaction transaction(m_registry.store());
-    {
-        Key key(m_registry, name(rk::kTariffs), true);
-        // Every provider that has day slots is refreshed, however many there are:
-        // one left out would keep charging by numbers the user has changed.
-        ProviderKeyNames = key.registry().getKeyNames();
-    }
+    platform::RegistryTransaction transaction(m_settings.store());
+    // Every provider that has day slots is refreshed, however many there are: one left
+    // out would keep charging by numbers the user has changed.
+    ProviderKeyNames = m_settings.subkeys(settings::SlotProfile);
     const int count = std::min<int>(profileList->count(), tariffoptions::kMaxTariffs);
     for (const QString& provider : std::as_const(ProviderKeyNames)) {
         for (int d = 0; d < tariffoptions::kDaySlots; ++d) {
-            Key key(m_registry, charging::tariffSlotKey(provider, tariffoptions::slotDayKey(d)), true);
-            if (!key.opened())
+            const QString slot = tariffoptions::slotSubkey(provider, d);
+            if (!m_settings.makeKey(settings::SlotProfile.in(slot)))
                 throw platform::RegistryError(
                     QStringLiteral("Failed to open the tariffs of '%1'").arg(provider).toStdString());
             const TariffProfile* profile =
-                tariffoptions::findProfile(TariffProfiles.data(), count, key->readString(name(rk::vSlotTariffProfile)));
-            tariffoptions::writeSlotCopies(key.registry(), profile);
+                tariffoptions::findProfile(TariffProfiles.data(), count, m_settings.get(settings::SlotProfile.in(slot)));
+            tariffoptions::writeSlotCopies(m_settings, slot, profile);
             // A slot whose profile is gone is no longer charged by it.
             if (!profile)
-                key->writeString(name(rk::vSlotTariffProfile), QString());
+                m_settings.set(settings::SlotProfile.in(slot), QString());
         }
     }
     transaction.commit();
@@ -653,7 +629,7 @@ void TariffProfilesDialog::okClicked()
     {
         // The profiles and the slots' copies of them change together or not at all:
         // a failure part-way leaves the old profiles and the old charging.
-        platform::RegistryTransaction transaction(m_registry.store());
+        platform::RegistryTransaction transaction(m_settings.store());
         SaveTariffProfiles();
         PropagateTariffs();
         transaction.commit();

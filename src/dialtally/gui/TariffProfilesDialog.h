@@ -3,7 +3,7 @@
 // those copies.
 #pragma once
 
-#include "platform/core/Registry.h"
+#include "platform/core/Settings.h"
 #include "dialtally/core/TariffProfiles.h"
 
 #include <QDialog>
@@ -117,7 +117,7 @@ private:
     void costChanged(QLineEdit* edit);
 
     MonitoringSession& m_session;
-    platform::Registry m_registry;
+    settings::Settings m_settings;
     bool m_activated = false;
     // A load that stopped part-way leaves a table that is not the registry's, and OK
     // would rewrite the whole key from it.

@@ -34,4 +34,10 @@ QString defaultDialUpEntry(Registry& registry)
     return key.opened() ? key->readString(regkeys::name(regkeys::vDefault)) : QString();
 }
 
+QStringList dialUpEntries(Registry& registry)
+{
+    KeyScope key(registry, RootKey::CurrentUser, regkeys::name(regkeys::kRemoteAccessAddresses), true);
+    return key->getValueNames();
+}
+
 }  // namespace platform

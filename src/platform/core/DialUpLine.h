@@ -17,4 +17,8 @@ void markDialUpLineDown(Registry& registry);
 // when it or its key is missing (the key is not made).
 QString defaultDialUpEntry(Registry& registry);
 
+// The names of the dial-up entries, HKCU "\RemoteAccess\Addresses", in the order they
+// were made; the key is made when it is missing.
+QStringList dialUpEntries(Registry& registry);
+
 }  // namespace platform

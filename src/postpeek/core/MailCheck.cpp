@@ -2,16 +2,16 @@
 
 #include "platform/core/DialUpLine.h"
 #include "platform/core/LocalTime.h"
-#include "common/RegistryNames.h"
 
 #include <QScopedValueRollback>
 
 #include <algorithm>
 #include <climits>
 #include <exception>
+#include <optional>
+#include <string>
 
-using platform::RootKey;
-namespace rk = regkeys;
+using settings::Opening;
 
 namespace postpeek {
 
@@ -21,18 +21,6 @@ const char* const kOfflineTip = "Connect to Internet first !";
 const char* const kCheckingTip = "Checking";
 const char* const kNoMessagesTip = "No new messages";
 const char* const kTotalMessagesTip = "Total messages: ";
-
-using Key = platform::KeyScope;
-
-std::int32_t readInt(Key& key, const char* value)
-{
-    return key->readInteger(text(value));
-}
-
-QString accountKey(const QString& name)
-{
-    return text(rk::kEmailAccounts) + QLatin1Char('\\') + name;
-}
 
 // With several accounts a bare "Connection refused." does not tell which one failed.
 // An exchange abandoned by our side or refused as busy is passed on as it is: those
@@ -158,45 +146,41 @@ void MailCheckCycle::showMessageCount()
 
 QString MailCheckCycle::loadProgramPath()
 {
-    Key key(m_registry, RootKey::LocalMachine, text(rk::kSoftware), false);
-    return key.opened() ? key->readString(text(rk::vProgramPath)) : QString();
+    return m_store.get(settings::ProgramPath, Opening::ExistingKey);
 }
 
 void MailCheckCycle::loadSettings()
 {
-    Key key(m_registry, RootKey::CurrentUser, text(rk::kEmail), true);
     MailSettingsValues& s = m_settings;
-    s.OnOff = readInt(key, rk::vOnOff);
-    s.Minutes = readInt(key, rk::vMinutes);
-    s.AutoCheck = readInt(key, rk::vAutoCheck);
-    s.AutoMinimize = readInt(key, rk::vAutoMinimize);
-    s.AutoClose = readInt(key, rk::vAutoClose);
-    s.AutoRestore = readInt(key, rk::vAutoRestore);
-    s.SystemTray = readInt(key, rk::vEmailSystemTray);
-    s.AutoCloseProgram = readInt(key, rk::vAutoCloseProgram);
+    s.OnOff = m_store.get(settings::MailOn);
+    s.Minutes = m_store.get(settings::MailMinutes);
+    s.AutoCheck = m_store.get(settings::MailAutoCheck);
+    s.AutoMinimize = m_store.get(settings::MailAutoMinimize);
+    s.AutoClose = m_store.get(settings::MailAutoClose);
+    s.AutoRestore = m_store.get(settings::MailAutoRestore);
+    s.SystemTray = m_store.get(settings::MailSystemTray);
+    s.AutoCloseProgram = m_store.get(settings::MailAutoCloseProgram);
     if (s.OnOff == 0)
         emit quitRequested();
 }
 
 bool MailCheckCycle::loadAccount(int i)
 {
-    // An object of its own: the cycle's one holds the accounts key for the enumeration.
-    platform::Registry registry(m_registry.store());
     MailAccount& account = m_accounts[i];
     // The key was just enumerated; if it went meanwhile there is nothing to create.
-    Key key(registry, RootKey::CurrentUser, accountKey(account.Name), false);
-    if (!key.opened())
-        return false;
     // Without its integers the account is broken (a half-written or stray key): it is
     // left out rather than ending the load of every account after it.
-    if (key->valueType(text(rk::vAccountPort)) != platform::ValueType::Integer
-        || key->valueType(text(rk::vAccountChecked)) != platform::ValueType::Integer)
+    const std::optional<std::int32_t> port = m_store.find(settings::AccountPort.in(account.Name), Opening::ExistingKey);
+    const std::optional<std::int32_t> checked =
+        port ? m_store.find(settings::AccountChecked.in(account.Name), Opening::ExistingKey) : std::nullopt;
+    if (!port || !checked)
         return false;
-    account.Port = readInt(key, rk::vAccountPort);
-    account.User = key->readString(text(rk::vAccountUser)).left(kUserChars);
-    account.Password = key->readString(text(rk::vAccountPassword)).left(kPasswordChars);
-    account.Host = key->readString(text(rk::vAccountHost)).left(kHostChars);
-    account.Checked = readInt(key, rk::vAccountChecked);
+    account.Port = *port;
+    account.User = m_store.get(settings::AccountUser.in(account.Name), Opening::ExistingKey).left(kUserChars);
+    account.Password =
+        m_store.get(settings::AccountPassword.in(account.Name), Opening::ExistingKey).left(kPasswordChars);
+    account.Host = m_store.get(settings::AccountHost.in(account.Name), Opening::ExistingKey).left(kHostChars);
+    account.Checked = *checked;
     return true;
 }
 
@@ -204,10 +188,10 @@ void MailCheckCycle::loadAccounts()
 {
     m_accountCount = 0;
     emit accountsCleared();
-    Key key(m_registry, RootKey::CurrentUser, text(rk::kEmailAccounts), true);
-    if (!key.opened())
-        throw platform::RegistryError("Failed to open the key '" + std::string(rk::kEmailAccounts) + "'");
-    const QStringList names = key->getKeyNames();
+    if (!m_store.makeKey(settings::AccountUser))
+        throw platform::RegistryError("Failed to open the key '" + std::string(settings::AccountUser.definition().key)
+                                      + "'");
+    const QStringList names = m_store.subkeys(settings::AccountUser);
     for (const QString& name : names) {
         if (m_accountCount == kMaxAccounts)
             break;
@@ -243,9 +227,9 @@ void MailCheckCycle::saveCheckMarks()
         try {
             // Never created here: an account deleted or renamed in Preferences while we
             // ran must not come back as a key that holds "Checked" alone.
-            Key key(m_registry, RootKey::CurrentUser, accountKey(m_accounts[i].Name), false);
-            if (key.opened())
-                key->writeInteger(text(rk::vAccountChecked), ticked ? 1 : 0);
+            const settings::IntegerPlace checked = settings::AccountChecked.in(m_accounts[i].Name);
+            if (m_store.hasKey(checked))
+                m_store.set(checked, ticked ? 1 : 0, Opening::ExistingKey);
         } catch (...) {
             // One account's failed write must not keep the others from being saved.
             if (!firstError)
@@ -275,7 +259,7 @@ void MailCheckCycle::resetDisplay()
 
 LineState MailCheckCycle::lineState()
 {
-    if (platform::isDialUpLineUp(m_registry)) {
+    if (platform::isDialUpLineUp(m_store.registry())) {
         m_lineWasUp = true;
         return LineState::Up;
     }

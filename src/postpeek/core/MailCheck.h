@@ -5,7 +5,7 @@
 #pragma once
 
 #include "platform/mail/Pop3Client.h"
-#include "platform/core/Registry.h"
+#include "platform/core/Settings.h"
 
 #include <QLocale>
 #include <QObject>
@@ -206,7 +206,7 @@ private:
     // The rows of the list in the tray: their number and the mail picture, or none.
     void showMessageCount();
 
-    platform::Registry m_registry;
+    settings::Settings m_store;
     platform::Pop3Client m_checkClient;
     platform::Pop3Client m_deleteClient;
     std::function<bool()> m_trayAvailable;
