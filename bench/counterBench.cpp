@@ -5,6 +5,7 @@
 #include "platform/core/LocalTime.h"
 #include "dialtally/core/MonitoringSession.h"
 #include "platform/core/Registry.h"
+#include "platform/core/Settings.h"
 #include "common/RegistryNames.h"
 #include "support/core/SessionProbe.h"
 
@@ -97,7 +98,7 @@ struct Setup {
         put(RootKey::CurrentUser, rk::kBudget, s(rk::vBudgetReserve), 1);
         put(RootKey::CurrentUser, rk::kBudget, s(rk::vBudgetCh), 1);
         putText(RootKey::CurrentUser, s(rk::kRemoteAccess), s(rk::vDefault), QStringLiteral("ISP"));
-        const QString slot = charging::tariffSlotKey(QStringLiteral("ISP"), QStringLiteral("1"));
+        const QString slot = settings::SlotProfile.in(QStringLiteral("ISP\\1")).key;
         putText(RootKey::CurrentUser, slot, s(rk::vSlotTariffProfile), QStringLiteral("Day"));
         for (const char* v : {rk::vStartingInterval, rk::vEndingInterval, rk::vDayCost, rk::vNightCost, rk::vOcpDay}) {
             platform::Registry r;

@@ -129,7 +129,7 @@ protected:
         writeStr(HKCU, q(rk::kRemoteAccessAddresses), kProvider, QString());
         writeStr(HKCU, q(rk::kRemoteAccess), q(rk::vDefault), kProvider);
         for (const char* day : {"0", "1", "2", "3", "4", "5", "6", "Holiday"}) {
-            const QString key = charging::tariffSlotKey(kProvider, q(day));
+            const QString key = testing_support::tariffSlotKey(kProvider, q(day));
             writeStr(HKCU, key, q(rk::vSlotTariffProfile), QStringLiteral("Flat"));
             writeInt(HKCU, key, q(rk::vStartingInterval), 8);
             writeInt(HKCU, key, q(rk::vEndingInterval), 20);

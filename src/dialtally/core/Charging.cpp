@@ -30,9 +30,4 @@ QString tariffDayKey(int holidayMode, int dayOfWeek)
     return QString::number(dayOfWeek);
 }
 
-QString tariffSlotKey(const QString& provider, const QString& dayKey)
-{
-    return QString::fromLatin1(rk::kTariffs) + QLatin1Char('\\') + provider + QLatin1Char('\\') + dayKey;
-}
-
 }  // namespace charging

@@ -28,7 +28,5 @@ struct TariffSlot {
 std::int32_t minuteCost(const TariffSlot& slot, int hour);
 // "Holiday" while holiday mode is on, else the day of week "0" (Sunday) to "6".
 QString tariffDayKey(int holidayMode, int dayOfWeek);
-// HKCU key of the slot.
-QString tariffSlotKey(const QString& provider, const QString& dayKey);
 
 }  // namespace charging

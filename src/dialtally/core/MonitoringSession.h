@@ -63,7 +63,7 @@ public:
     };
     const Shown& shown() const { return m_shown; }
 
-    platform::Registry& registry() { return m_context.registry; }
+    settings::Settings& settings() { return m_context.settings; }
 
     // ---- start-up, in two steps around the tray icon --------------------------------
     // Who runs the program, the first run's and a new user's defaults.

@@ -8,7 +8,6 @@
 
 namespace reports {
 
-inline constexpr const char* kDefaultEditor = "notepad.exe";
 inline constexpr const char* kReportMask = "*.rpt";
 
 // The folder the report writer writes into: "Reports" under the program folder.

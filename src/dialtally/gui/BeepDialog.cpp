@@ -5,7 +5,7 @@
 #include "platform/gui/Help.h"
 #include "platform/gui/MessageBox.h"
 #include "platform/core/Registry.h"
-#include "common/RegistryNames.h"
+#include "platform/core/Settings.h"
 #include "dialtally/gui/SplashWindow.h"
 #include "dialtally/core/MonitoringSession.h"
 #include "dialtally/core/ProgramInfo.h"
@@ -25,28 +25,17 @@
 
 #include <limits>
 
-using platform::RootKey;
-namespace rk = regkeys;
-
 namespace {
 
 constexpr int kHelpContext = 10;
 // The edit's text is taken into a buffer of this many characters.
 constexpr int kIntervalTextLength = 19;
 
-using regkeys::name;
-
 QString caption()
 {
     return QString::fromLatin1(program::kCaption);
 }
 
-// The beep key on the dialog's registry object for the scope. A key that fails to open
-// leaves none open, so reads and writes raise the registry's own errors.
-platform::KeyScope beepKey(platform::Registry& registry)
-{
-    return platform::KeyScope(registry, RootKey::CurrentUser, name(rk::kBeep), true);
-}
 
 }  // namespace
 
@@ -179,10 +168,9 @@ void BeepDialog::FormCreate()
 {
     int sound = 0;
     {
-        platform::KeyScope key = beepKey(m_registry);
-        beepOnCheck->setChecked(key->readInteger(name(rk::vBeepEnabled)) != 0);
-        intervalEdit->setText(QString::number(key->readInteger(name(rk::vBeepInterval))));
-        sound = key->readInteger(name(rk::vBeepSound));
+        beepOnCheck->setChecked(m_settings.get(settings::BeepEnabled) != 0);
+        intervalEdit->setText(QString::number(m_settings.get(settings::BeepInterval)));
+        sound = m_settings.get(settings::BeepSound);
     }
     intervalEdit->setEnabled(beepOnCheck->isChecked());
     QRadioButton* buttons[] = {defaultSoundRadio, asteriskSoundRadio, exclamationSoundRadio, handSoundRadio};
@@ -234,12 +222,11 @@ void BeepDialog::okClicked()
     const int sound = checkedSound() != 0 ? checkedSound() : m_session.beeps().sound();
 
     {
-        platform::RegistryTransaction transaction(m_registry.store());
-        platform::KeyScope key = beepKey(m_registry);
-        key->writeInteger(name(rk::vBeepEnabled), beepOnCheck->isChecked() ? 1 : 0);
+        platform::RegistryTransaction transaction(m_settings.store());
+        m_settings.set(settings::BeepEnabled, beepOnCheck->isChecked() ? 1 : 0);
         if (hasInterval)
-            key->writeInteger(name(rk::vBeepInterval), interval);
-        key->writeInteger(name(rk::vBeepSound), sound);
+            m_settings.set(settings::BeepInterval, interval);
+        m_settings.set(settings::BeepSound, sound);
         transaction.commit();
     }
 

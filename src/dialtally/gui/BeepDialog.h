@@ -2,7 +2,7 @@
 // once. The beeper itself runs in the main window's tick.
 #pragma once
 
-#include "platform/core/Registry.h"
+#include "platform/core/Settings.h"
 
 #include <QDialog>
 #include <QString>
@@ -80,6 +80,6 @@ private:
     void restoreInterval();
 
     MonitoringSession& m_session;
-    platform::Registry m_registry;
+    settings::Settings m_settings;
     bool m_restoring = false;
 };

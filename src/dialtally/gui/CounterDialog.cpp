@@ -6,7 +6,7 @@
 #include "platform/core/LocalTime.h"
 #include "platform/gui/MessageBox.h"
 #include "platform/core/Registry.h"
-#include "common/RegistryNames.h"
+#include "platform/core/Settings.h"
 #include "dialtally/gui/SplashWindow.h"
 #include "dialtally/gui/BeepDialog.h"
 #include "dialtally/core/MonitoringSession.h"
@@ -27,15 +27,9 @@
 #include <algorithm>
 #include <cmath>
 
-using platform::KeyScope;
-using platform::RootKey;
-namespace rk = regkeys;
-
 namespace {
 
 constexpr int kHelpContext = 11;
-
-using regkeys::name;
 
 QPlainTextEdit* newNote(QWidget* parent, const char* objectName, const QString& text)
 {
@@ -192,18 +186,8 @@ void CounterDialog::setCheckedResetButton(int number)
 
 void CounterDialog::FormCreate()
 {
-    int mode = 0;
-    {
-        KeyScope key(m_registry, RootKey::LocalMachine, name(rk::kCounterAll), true);
-        mode = key->readInteger(name(rk::vReset));
-    }
-    setCheckedResetButton(mode);
-    int report = 0;
-    {
-        KeyScope key(m_registry, RootKey::LocalMachine, name(rk::kCounterAll), true);
-        report = key->readInteger(name(rk::vReport));
-    }
-    reportEnabledCheck->setChecked(report == 1);
+    setCheckedResetButton(m_settings.get(settings::Reset));
+    reportEnabledCheck->setChecked(m_settings.get(settings::Report) == 1);
 }
 
 void CounterDialog::resetNowClicked()
@@ -232,24 +216,16 @@ void CounterDialog::okClicked()
     {
         // The choice lands whole or not at all, and the session takes it over only
         // once it is stored.
-        platform::RegistryTransaction transaction(m_registry.store());
-        {
-            KeyScope key(m_registry, RootKey::LocalMachine, name(rk::kCounterAll), true);
-            if (choice.writesResetDay)
-                key->writeInteger(name(rk::vReset14), choice.resetDay);
-            key->writeInteger(name(rk::vReset), choice.resetMode);
-        }
-        {
-            KeyScope key(m_registry, RootKey::LocalMachine, name(rk::kCounterAll), true);
-            key->writeInteger(name(rk::vReport), reportEnabledCheck->isChecked() ? 1 : 0);
-        }
+        platform::RegistryTransaction transaction(m_settings.store());
+        if (choice.writesResetDay)
+            m_settings.set(settings::Reset14, choice.resetDay);
+        m_settings.set(settings::Reset, choice.resetMode);
+        m_settings.set(settings::Report, reportEnabledCheck->isChecked() ? 1 : 0);
         // The budget watch works only with the monthly period, and only a monthly
         // period chosen here keeps it: a mode kept from a stored value of no button is
         // not a choice of the user's.
-        if (checked != 2) {
-            KeyScope key(m_registry, RootKey::CurrentUser, name(rk::kBudget), true);
-            key->writeInteger(name(rk::vOnOff), 0);
-        }
+        if (checked != 2)
+            m_settings.set(settings::BudgetOn, 0);
         transaction.commit();
     }
     m_session.setResetRule(period::resetModeFrom(choice.resetMode),

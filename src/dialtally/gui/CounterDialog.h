@@ -2,7 +2,7 @@
 // before each reset, with a reset and a report to be made at once.
 #pragma once
 
-#include "platform/core/Registry.h"
+#include "platform/core/Settings.h"
 
 #include <QDialog>
 
@@ -68,5 +68,5 @@ private:
     void setCheckedResetButton(int number);
 
     MonitoringSession& m_session;
-    platform::Registry m_registry;
+    settings::Settings m_settings;
 };

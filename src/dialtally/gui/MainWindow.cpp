@@ -9,8 +9,7 @@
 #include "dialtally/gui/Pictures.h"
 #include "platform/gui/ProgramIcons.h"
 #include "dialtally/core/ProgramInfo.h"
-#include "platform/core/Registry.h"
-#include "common/RegistryNames.h"
+#include "platform/core/Settings.h"
 #include "dialtally/gui/SplashWindow.h"
 #include "platform/gui/Taskbar.h"
 #include "platform/gui/Tray.h"
@@ -33,9 +32,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-using platform::RootKey;
-namespace rk = regkeys;
-
 namespace {
 
 QString caption()
@@ -55,13 +51,6 @@ std::array<QIcon, 5> stateIcons()
     icons[mainwindow::kImageMonitoringOn] = QIcon(pictures::monitoringPicture(true));
     icons[mainwindow::kImageMonitoringOff] = QIcon(pictures::monitoringPicture(false));
     return icons;
-}
-
-// One value of the session's store, read for the window.
-std::int32_t readInteger(platform::Registry& registry, RootKey root, const char* key, const char* value, bool canCreate)
-{
-    platform::KeyScope scope(registry, root, regkeys::name(key), canCreate);
-    return scope->readInteger(regkeys::name(value));
 }
 
 }  // namespace
@@ -154,13 +143,10 @@ void MainWindow::welcomeNewUser()
 
 void MainWindow::startUp()
 {
-    platform::Registry& registry = m_session.registry();
+    settings::Settings& store = m_session.settings();
     int logo = 1;
-    {
-        platform::KeyScope key(registry, RootKey::CurrentUser, regkeys::name(rk::kSoftware), false);
-        if (key.opened())
-            logo = key->readInteger(regkeys::name(rk::vLogo));
-    }
+    if (store.hasKey(settings::Logo.place()))
+        logo = store.get(settings::Logo, settings::Opening::ExistingKey);
     if (logo != 0) {
         // Freed once it has closed itself: the logo's pictures and the window would
         // otherwise stay in memory for the program's life, never to be shown again.
@@ -180,14 +166,13 @@ void MainWindow::startUp()
     m_session.beginStartUp();
     app.setHelpFile(m_session.programPath() + QLatin1Char('/') + QString::fromLatin1(program::kHelpFileName));
     m_tray.setInTray(
-        TrayController::inTrayFrom(readInteger(registry, RootKey::CurrentUser, rk::kSoftware, rk::vSystemTray, false)));
+        TrayController::inTrayFrom(store.get(settings::SystemTray, settings::Opening::ExistingKey)));
     if (m_tray.inTray())
         m_tray.add();
     m_session.finishStartUp();
     {
-        platform::KeyScope key(registry, RootKey::CurrentUser, regkeys::name(rk::kSoftware), true);
-        const int top = key->readInteger(regkeys::name(rk::vPozTop));
-        const int left = key->readInteger(regkeys::name(rk::vPozLeft));
+        const int top = store.get(settings::PozTop);
+        const int left = store.get(settings::PozLeft);
         platform::placeAt(*this, QPoint(left, top));
     }
     m_session.start();
@@ -198,10 +183,9 @@ void MainWindow::runClosingSteps()
 {
     m_session.closingSteps();
     if (platform::positionsKnown()) {
-        platform::KeyScope key(m_session.registry(), RootKey::CurrentUser, regkeys::name(rk::kSoftware), true);
         const QPoint position = platform::savedPosition(*this);
-        key->writeInteger(regkeys::name(rk::vPozTop), position.y());
-        key->writeInteger(regkeys::name(rk::vPozLeft), position.x());
+        m_session.settings().set(settings::PozTop, position.y());
+        m_session.settings().set(settings::PozLeft, position.x());
     }
     if (m_tray.inTray())
         m_tray.remove();

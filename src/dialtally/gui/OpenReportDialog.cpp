@@ -4,8 +4,7 @@
 #include "platform/gui/MessageBox.h"
 #include "platform/core/Process.h"
 #include "platform/gui/ProgramFileDialog.h"
-#include "platform/core/Registry.h"
-#include "common/RegistryNames.h"
+#include "platform/core/Settings.h"
 #include "dialtally/core/MonitoringSession.h"
 #include "dialtally/core/ProgramInfo.h"
 #include "dialtally/core/Report.h"
@@ -21,8 +20,6 @@
 #include <QPushButton>
 
 #include <algorithm>
-
-namespace rk = regkeys;
 
 namespace reports {
 
@@ -74,8 +71,6 @@ QString chooseEditor(QWidget* parent)
 
 namespace {
 
-using regkeys::name;
-
 QString caption()
 {
     return QString::fromLatin1(program::kCaption);
@@ -83,11 +78,12 @@ QString caption()
 
 // "Editor" lives in HKCU "\Software\Dialtally"; a key that cannot be opened there is
 // said at once rather than left to a read that would give an empty editor.
-void requireOpened(const platform::KeyScope& key)
+void requireEditorKey(settings::Settings& settings)
 {
-    if (!key.opened())
-        throw platform::RegistryError(
-            QStringLiteral("Failed to open the key '%1'").arg(name(rk::kSoftware)).toStdString());
+    if (!settings.makeKey(settings::Editor))
+        throw platform::RegistryError(QStringLiteral("Failed to open the key '%1'")
+                                          .arg(QString::fromLatin1(settings::Editor.definition().key))
+                                          .toStdString());
 }
 
 }  // namespace
@@ -177,13 +173,13 @@ void OpenReportDialog::FormCreate()
             reportList->setCurrentItem(found.constFirst());
     }
 
-    platform::KeyScope key(m_registry, platform::RootKey::CurrentUser, name(rk::kSoftware), true);
-    requireOpened(key);
-    if (key->valueExists(name(rk::vEditor))) {
-        reports::EditorPath = key->readString(name(rk::vEditor));
+    requireEditorKey(m_settings);
+    if (m_settings.exists(settings::Editor)) {
+        reports::EditorPath = m_settings.get(settings::Editor);
     } else {
-        key->writeString(name(rk::vEditor), QString::fromLatin1(reports::kDefaultEditor));
-        reports::EditorPath = QString::fromLatin1(reports::kDefaultEditor);
+        const QString editor = QString::fromLatin1(settings::Editor.definition().text);
+        m_settings.set(settings::Editor, editor);
+        reports::EditorPath = editor;
     }
 }
 
@@ -209,9 +205,8 @@ void OpenReportDialog::selectEditorClicked()
     if (editor.isEmpty())
         return;
     {
-        platform::KeyScope key(m_registry, platform::RootKey::CurrentUser, name(rk::kSoftware), true);
-        requireOpened(key);
-        key->writeString(name(rk::vEditor), editor);
+        requireEditorKey(m_settings);
+        m_settings.set(settings::Editor, editor);
     }
     // Only an editor that is stored becomes the one in use.
     reports::EditorPath = editor;

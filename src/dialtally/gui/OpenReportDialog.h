@@ -3,7 +3,7 @@
 // "Editor". Also the deletion of every report, the main window's "&Delete reports".
 #pragma once
 
-#include "platform/core/Registry.h"
+#include "platform/core/Settings.h"
 #include "dialtally/core/ReportFiles.h"
 
 #include <QDialog>
@@ -63,7 +63,7 @@ private:
     void prepare();
 
     MonitoringSession& m_session;
-    platform::Registry m_registry;
+    settings::Settings m_settings;
     // An error of the preparation is shown once, not again at the activation that
     // follows its own message box.
     QString m_lastPrepareError;

@@ -3,8 +3,7 @@
 #include "dialtally/gui/AboutBox.h"
 #include "platform/gui/Application.h"
 #include "dialtally/core/ProgramInfo.h"
-#include "platform/core/Registry.h"
-#include "common/RegistryNames.h"
+#include "platform/core/Settings.h"
 #include "platform/gui/SessionEnd.h"
 
 #include <QApplication>
@@ -86,11 +85,7 @@ int ProgramWindows::run(RunMode mode, mainwindow::DialogCommands dialogs)
 
         m_mainWindow->show();
 
-        platform::Registry registry;
-        registry.setRootKey(platform::RootKey::CurrentUser);
-        registry.openKey(QString::fromLatin1(regkeys::kSoftware), false);
-        const int minimize = registry.readInteger(QString::fromLatin1(regkeys::vMinimize));
-        registry.closeKey();
+        const int minimize = settings::Settings().get(settings::Minimize, settings::Opening::ExistingKey);
         if (minimize != 0)
             app.minimize();
 

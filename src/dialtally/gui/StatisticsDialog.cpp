@@ -3,8 +3,7 @@
 #include "platform/gui/Application.h"
 #include "platform/gui/CellText.h"
 #include "platform/gui/Help.h"
-#include "platform/core/Registry.h"
-#include "common/RegistryNames.h"
+#include "platform/core/Settings.h"
 #include "dialtally/core/MonitoringSession.h"
 #include "dialtally/gui/ConnectionsDialog.h"
 #include "platform/gui/WindowPlacement.h"
@@ -26,8 +25,6 @@
 #include <algorithm>
 #include <cmath>
 
-namespace rk = regkeys;
-
 namespace {
 
 constexpr int kHelpContext = 17;
@@ -45,12 +42,11 @@ enum ItemRole {
     kCentsRole,
 };
 
-std::int32_t readCrashCount(platform::Registry& registry)
+std::int32_t readCrashCount(settings::Settings& settings)
 {
     // Not created: a missing key is an installation fault the user must hear of, and
-    // with no key open the read raises the registry's own error for "Crash".
-    platform::KeyScope key(registry, platform::RootKey::LocalMachine, QString::fromLatin1(rk::kUsers), false);
-    return key->readInteger(QString::fromLatin1(rk::vCrash));
+    // with no key open the read raises the store's own error for "Crash".
+    return settings.get(settings::Crash, settings::Opening::ExistingKey);
 }
 
 // The grid lines of a report-style list, drawn over each cell's right and bottom edge.
@@ -168,7 +164,7 @@ void StatisticsDialog::FormActivate()
     // a record twice.
     userList->clear();
 
-    const std::int32_t crashes = readCrashCount(m_registry);
+    const std::int32_t crashes = readCrashCount(m_settings);
     crashCountLabel->setText(QString::number(crashes));
 
     const auto rows = statistics::userRows(m_session.programPath());

@@ -3,7 +3,7 @@
 // texts, the per-user totals and the sort rule are the core's (Statistics).
 #pragma once
 
-#include "platform/core/Registry.h"
+#include "platform/core/Settings.h"
 #include "dialtally/core/Statistics.h"
 
 #include <QDialog>
@@ -61,5 +61,5 @@ private:
     static ColumnSort s_userSort;
 
     MonitoringSession& m_session;
-    platform::Registry m_registry;
+    settings::Settings m_settings;
 };

@@ -7,7 +7,7 @@
 #include "platform/core/LocalTime.h"
 #include "platform/gui/MessageBox.h"
 #include "platform/core/Registry.h"
-#include "common/RegistryNames.h"
+#include "platform/core/Settings.h"
 #include "platform/core/TimeClient.h"
 #include "dialtally/core/MonitoringSession.h"
 #include "dialtally/core/Formats.h"
@@ -36,8 +36,6 @@
 
 using platform::NetworkError;
 using platform::NetworkErrorKind;
-using platform::RootKey;
-namespace rk = regkeys;
 
 namespace {
 
@@ -50,34 +48,25 @@ QString caption()
     return QString::fromLatin1(program::kCaption);
 }
 
-QString serverValueName(int index)
+// The TimeSync key must be there; one that cannot be made ends the action.
+void requireTimeSyncKey(settings::Settings& settings)
 {
-    return QString::fromLatin1(rk::vServerPrefix) + QString::number(index);
+    if (!settings.makeKey(settings::TimeServers)) {
+        throw platform::RegistryError(QStringLiteral("Failed to open key '%1'")
+                                          .arg(QString::fromLatin1(settings::TimeServers.definition().key))
+                                          .toStdString());
+    }
 }
 
-// The TimeSync key, open for the scope; a key that cannot be opened ends the action.
-class TimeSyncKey : public platform::KeyScope {
-public:
-    explicit TimeSyncKey(platform::Registry& registry)
-        : KeyScope(registry, RootKey::CurrentUser, QString::fromLatin1(rk::kTimeSync), true)
-    {
-        if (!opened()) {
-            throw platform::RegistryError(
-                QStringLiteral("Failed to open key '%1'").arg(QString::fromLatin1(rk::kTimeSync)).toStdString());
-        }
-    }
-
-    // "Servers" as far as the key can hold it: each server needs a value of its own
-    // beside the count, so a count from outside that is negative or far too large
-    // neither loops for ages nor names servers that were never written.
-    std::int32_t serverCount()
-    {
-        const std::int32_t n = registry().readInteger(QString::fromLatin1(rk::vServers));
-        platform::Registry::KeyInfo info;
-        registry().getKeyInfo(info);
-        return std::clamp(n, 0, std::max(info.numValues - 1, 0));
-    }
-};
+// "Servers" as far as the key can hold it: each server needs a value of its own
+// beside the count, so a count from outside that is negative or far too large
+// neither loops for ages nor names servers that were never written.
+std::int32_t serverCount(settings::Settings& settings)
+{
+    requireTimeSyncKey(settings);
+    const std::int32_t n = settings.get(settings::TimeServers);
+    return std::clamp(n, 0, std::max(settings.valueCount(settings::TimeServers) - 1, 0));
+}
 
 qint64 floorDiv(qint64 a, qint64 b)
 {
@@ -143,36 +132,33 @@ QString localTimeText(const QTime& time)
         .arg(time.second(), 2, 10, QLatin1Char('0'));
 }
 
-QStringList loadServers(platform::Registry& registry)
+QStringList loadServers(settings::Settings& settings)
 {
-    TimeSyncKey key(registry);
-    const std::int32_t n = key.serverCount();
+    const std::int32_t n = serverCount(settings);
     QStringList servers;
     for (std::int32_t i = 0; i < n; ++i)
-        servers << key->readString(serverValueName(i));
+        servers << settings.get(settings::TimeServer.at(i));
     return servers;
 }
 
-void addServer(platform::Registry& registry, const QString& host)
+void addServer(settings::Settings& settings, const QString& host)
 {
-    TimeSyncKey key(registry);
-    const std::int32_t n = key.serverCount();
+    const std::int32_t n = serverCount(settings);
     // A count that names a server never written would break every later load.
-    platform::RegistryTransaction transaction(registry.store());
-    key->writeString(serverValueName(n), host);
-    key->writeInteger(QString::fromLatin1(rk::vServers), n + 1);
+    platform::RegistryTransaction transaction(settings.store());
+    settings.set(settings::TimeServer.at(n), host);
+    settings.set(settings::TimeServers, n + 1);
     transaction.commit();
 }
 
-bool deleteLastServer(platform::Registry& registry)
+bool deleteLastServer(settings::Settings& settings)
 {
-    TimeSyncKey key(registry);
-    const std::int32_t n = key.serverCount();
+    const std::int32_t n = serverCount(settings);
     if (n <= 0)
         return false;
-    platform::RegistryTransaction transaction(registry.store());
-    key->writeInteger(QString::fromLatin1(rk::vServers), n - 1);
-    key->deleteValue(serverValueName(n - 1));
+    platform::RegistryTransaction transaction(settings.store());
+    settings.set(settings::TimeServers, n - 1);
+    settings.remove(settings::TimeServer.at(n - 1));
     transaction.commit();
     return true;
 }
@@ -319,7 +305,7 @@ void TimeSyncDialog::FormActivate()
     if (m_listed)
         return;
     m_listed = true;
-    const QStringList servers = times::loadServers(m_registry);
+    const QStringList servers = times::loadServers(m_settings);
     serverCombo->clear();
     serverCombo->addItems(servers);
     serverCombo->setEditText(servers.isEmpty() ? QString() : servers.last());
@@ -335,7 +321,7 @@ void TimeSyncDialog::addServerClicked()
                              platform::MessageIcon::Error);
         return;
     }
-    times::addServer(m_registry, host);
+    times::addServer(m_settings, host);
     // Into an empty list the first item would also replace the text to ask.
     const QString text = serverCombo->currentText();
     serverCombo->addItem(host);
@@ -345,7 +331,7 @@ void TimeSyncDialog::addServerClicked()
 
 void TimeSyncDialog::deleteServerClicked()
 {
-    if (!times::deleteLastServer(m_registry)) {
+    if (!times::deleteLastServer(m_settings)) {
         platform::messageBox(QStringLiteral("There is nothing to delete !"), caption(), platform::MessageIcon::Error);
         return;
     }

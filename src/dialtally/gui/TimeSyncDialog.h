@@ -4,7 +4,7 @@
 // change. The server list lives in HKCU "\Software\Dialtally\TimeSync".
 #pragma once
 
-#include "platform/core/Registry.h"
+#include "platform/core/Settings.h"
 
 #include <QDateTime>
 #include <QDialog>
@@ -55,12 +55,12 @@ QString longTimeText(const QTime& time, const QLocale& locale = QLocale());
 // 24-hour, the hour without a leading zero: "0:30:00".
 QString localTimeText(const QTime& time);
 
-// The server list of the registry, through the given access object.
-QStringList loadServers(platform::Registry& registry);
+// The server list of the store, through the given access object.
+QStringList loadServers(settings::Settings& settings);
 // Appends a server; the name and the new count are written together or not at all.
-void addServer(platform::Registry& registry, const QString& host);
+void addServer(settings::Settings& settings, const QString& host);
 // Removes the last server; false when the list is empty (nothing is written then).
-bool deleteLastServer(platform::Registry& registry);
+bool deleteLastServer(settings::Settings& settings);
 
 }  // namespace times
 
@@ -123,7 +123,7 @@ private:
     bool query(std::uint32_t& count);
 
     MonitoringSession& m_session;
-    platform::Registry m_registry;
+    settings::Settings m_settings;
     bool m_listed = false;
     bool m_settingClock = false;  // Set time waits for the system to change the clock
 };

@@ -29,9 +29,9 @@ protected:
     ConnectionCountTest()
     {
         env.install(0);
-        writeTariffSlot(charging::tariffSlotKey("ISP", "5"), "Friday", 8, 20, 10, 3);
-        writeTariffSlot(charging::tariffSlotKey("ISP", "6"), "Weekend", 8, 20, 20, 7);
-        writeTariffSlot(charging::tariffSlotKey("ISP", "Holiday"), "Feast", 8, 20, 50, 50, 1);
+        writeTariffSlot(testing_support::tariffSlotKey("ISP", "5"), "Friday", 8, 20, 10, 3);
+        writeTariffSlot(testing_support::tariffSlotKey("ISP", "6"), "Weekend", 8, 20, 20, 7);
+        writeTariffSlot(testing_support::tariffSlotKey("ISP", "Holiday"), "Feast", 8, 20, 50, 50, 1);
     }
 
     // A tick of counting as the session makes it: the elapsed time, the minute's
@@ -109,7 +109,7 @@ TEST_F(ConnectionCountTest, EachMinuteIsChargedOnceAtTheTariffOfItsMoment)
 
 TEST_F(ConnectionCountTest, WithoutATariffNothingIsChargedAndTheReasonIsShown)
 {
-    writeTariffSlot(charging::tariffSlotKey("Empty", "5"), "", 0, 0, 0, 0);
+    writeTariffSlot(testing_support::tariffSlotKey("Empty", "5"), "", 0, 0, 0, 0);
     const struct {
         const char* provider;
         const char* shown;

@@ -27,7 +27,7 @@ namespace {
 void writeSlot(const QString& provider, const QString& day, const QString& profile, int start, int end, int dayCost,
                int nightCost, int ocp = 0)
 {
-    writeTariffSlot(charging::tariffSlotKey(provider, day), profile, start, end, dayCost, nightCost, ocp);
+    writeTariffSlot(testing_support::tariffSlotKey(provider, day), profile, start, end, dayCost, nightCost, ocp);
 }
 
 class SessionTest : public ::testing::Test {

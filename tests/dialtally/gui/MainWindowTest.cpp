@@ -10,7 +10,6 @@
 #include "dialtally/gui/AboutBox.h"
 #include "dialtally/gui/MainWindow.h"
 #include "dialtally/gui/CounterDialog.h"
-#include "dialtally/core/Charging.h"
 #include "support/StartedProgram.h"
 #include "dialtally/core/Formats.h"
 #include "dialtally/core/History.h"
@@ -75,7 +74,7 @@ bool keyExists(RootKey root, const QString& key)
 void writeSlot(const QString& provider, const QString& day, const QString& profile, int start, int end, int dayCost,
                int nightCost, int ocp = 0)
 {
-    writeTariffSlot(charging::tariffSlotKey(provider, day), profile, start, end, dayCost, nightCost, ocp);
+    writeTariffSlot(testing_support::tariffSlotKey(provider, day), profile, start, end, dayCost, nightCost, ocp);
 }
 
 class MainWindowTest : public ::testing::Test {
@@ -859,7 +858,7 @@ TEST_F(TickTest, TicksGoOnWhileATicksMessageIsOpen)
     env.boxes.whileOpen = [&](const platform::MessageRequest&) { mainWindow->session().tick(); };
     platform::Registry r;
     r.setRootKey(HKCU);
-    ASSERT_TRUE(r.openKey(charging::tariffSlotKey("ISP", "6"), false));
+    ASSERT_TRUE(r.openKey(testing_support::tariffSlotKey("ISP", "6"), false));
     r.deleteValue(q(rk::vDayCost));
     r.closeKey();
     env.clock.set(2000, 1, 1, 9, 0, 0);

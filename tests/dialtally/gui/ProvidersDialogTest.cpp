@@ -3,7 +3,6 @@
 // Tariffs Options dialog through a slot to a charged minute.
 #include "support/Controls.h"
 #include "TariffFixtures.h"
-#include "dialtally/core/Charging.h"
 #include "dialtally/core/Formats.h"
 
 #include "dialtally/gui/ProvidersDialog.h"
@@ -33,7 +32,7 @@ namespace {
 
 void writeSlotName(const QString& provider, const QString& day, const QString& profile)
 {
-    writeStr(HKCU, charging::tariffSlotKey(provider, day), q(rk::vSlotTariffProfile), profile);
+    writeStr(HKCU, testing_support::tariffSlotKey(provider, day), q(rk::vSlotTariffProfile), profile);
 }
 
 // The dial-up entries: value names under the addresses key.
@@ -265,7 +264,7 @@ TEST_F(ProvidersTest, SwitchingProvidersKeepsTheAssignmentsOfTheOpening)
     EXPECT_EQ(storedSlot("Home", q(rk::kHolidayDay)), kEmptySlot);
     // Work was never shown: its slots are as they were.
     EXPECT_EQ(subkeys(providerKey("Work")), QStringList({"1"}));
-    EXPECT_EQ(valueNames(charging::tariffSlotKey("Work", "1")), QStringList({q(rk::vSlotTariffProfile)}));
+    EXPECT_EQ(valueNames(testing_support::tariffSlotKey("Work", "1")), QStringList({q(rk::vSlotTariffProfile)}));
 }
 
 TEST_F(ProvidersTest, OkWritesAllEightSlotsOfTheShownProvider)
@@ -280,7 +279,7 @@ TEST_F(ProvidersTest, OkWritesAllEightSlotsOfTheShownProvider)
 
     EXPECT_EQ(subkeys(providerKey("ISP")), dayKeys());
     for (int d = 0; d < 8; ++d) {
-        const QString key = charging::tariffSlotKey("ISP", tariffoptions::slotDayKey(d));
+        const QString key = testing_support::tariffSlotKey("ISP", tariffoptions::slotDayKey(d));
         EXPECT_EQ(storedSlot("ISP", tariffoptions::slotDayKey(d)), kEmptySlot) << d;
         EXPECT_EQ(valueNames(key), slotValueOrder()) << d;
     }
@@ -366,7 +365,7 @@ TEST_F(ProvidersTest, AProfileThatCannotBeReadStopsTheLoadAndTheSave)
     EXPECT_FALSE(control<QPushButton>(dialog, "okButton")->isEnabled());
     dialog->okClicked();
     // Saving now would have emptied the Night slot, a profile the load never reached.
-    EXPECT_EQ(valueNames(charging::tariffSlotKey("ISP", "1")), QStringList({q(rk::vSlotTariffProfile)}));
+    EXPECT_EQ(valueNames(testing_support::tariffSlotKey("ISP", "1")), QStringList({q(rk::vSlotTariffProfile)}));
     dialog->reject();
 }
 

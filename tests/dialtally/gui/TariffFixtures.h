@@ -9,7 +9,6 @@
 #include "dialtally/gui/TariffProfilesDialog.h"
 #include "dialtally/gui/SplashWindow.h"
 #include "dialtally/gui/MainWindow.h"
-#include "dialtally/core/Charging.h"
 #include "support/StartedProgram.h"
 
 #include <QCoreApplication>
@@ -97,7 +96,7 @@ inline Slot storedSlot(const QString& provider, const QString& day)
     namespace rk = regkeys;
     using testing_support::readInt;
     using testing_support::readStr;
-    const QString key = charging::tariffSlotKey(provider, day);
+    const QString key = testing_support::tariffSlotKey(provider, day);
     return {readStr(HKCU, key, q(rk::vSlotTariffProfile)),
             {readInt(HKCU, key, q(rk::vStartingInterval)), readInt(HKCU, key, q(rk::vEndingInterval)),
              readInt(HKCU, key, q(rk::vDayCost)), readInt(HKCU, key, q(rk::vNightCost)),

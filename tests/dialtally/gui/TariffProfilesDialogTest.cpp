@@ -3,7 +3,6 @@
 // provider's slot copies, and the charging that follows from them.
 #include "support/Controls.h"
 #include "TariffFixtures.h"
-#include "dialtally/core/Charging.h"
 
 
 #include <QApplication>
@@ -37,7 +36,7 @@ Numbers storedProfile(const QString& name)
 
 void writeSlot(const QString& provider, const QString& day, const QString& profile, Numbers n)
 {
-    const QString key = charging::tariffSlotKey(provider, day);
+    const QString key = testing_support::tariffSlotKey(provider, day);
     writeInt(HKCU, key, q(rk::vOcpDay), n.ocp);
     writeInt(HKCU, key, q(rk::vDayCost), n.day);
     writeInt(HKCU, key, q(rk::vNightCost), n.night);
@@ -499,7 +498,7 @@ TEST_F(TariffProfilesDialogTest, OkRefreshesTheCopiesAndEmptiesSlotsOfProfilesGo
         EXPECT_EQ(storedSlot(q(c.provider), q(c.day)), c.expected) << c.provider << " " << c.day;
     EXPECT_EQ(subkeys(q(rk::kTariffs) + "\\Other").size(), 8);
     // A slot created here gets its values in the order the slots have always had.
-    EXPECT_EQ(valueNames(charging::tariffSlotKey("ISP", "0")), slotValueOrder());
+    EXPECT_EQ(valueNames(testing_support::tariffSlotKey("ISP", "0")), slotValueOrder());
 }
 
 TEST_F(TariffProfilesDialogTest, OkIsAllOrNothing)
@@ -509,7 +508,7 @@ TEST_F(TariffProfilesDialogTest, OkIsAllOrNothing)
     writeSlot("ISP", "1", "Day", {8, 20, 10, 3, 0});
     writeSlot("ISP", "2", "Night", {0, 0, 2, 2, 1});
     // A slot edited by hand so that its profile name is no text: the refresh fails there.
-    writeInt(HKCU, charging::tariffSlotKey("Later", "3"), q(rk::vSlotTariffProfile), 5);
+    writeInt(HKCU, testing_support::tariffSlotKey("Later", "3"), q(rk::vSlotTariffProfile), 5);
     dialog->open();
     env.boxes.clear();
     control<QLineEdit>(dialog, "dayCostEdit")->setText(QStringLiteral("11"));

@@ -362,7 +362,7 @@ TEST_F(TimeSyncDialogTest, ServerCountFromOutsideIsBoundByTheValuesTheKeyHolds)
         {-5, 0, -1, 1},
         {2147483647, 6, 5, 6},
     };
-    platform::Registry registry;
+    settings::Settings registry;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stored);
         env.boxes.clear();

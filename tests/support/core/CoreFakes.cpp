@@ -140,6 +140,11 @@ void writeStr(RootKey root, const QString& key, const QString& name, const QStri
     opened(r, root, key, true).writeString(name, value);
 }
 
+QString tariffSlotKey(const QString& provider, const QString& dayKey)
+{
+    return settings::SlotProfile.in(provider + QLatin1Char('\\') + dayKey).key;
+}
+
 void writeTariffSlot(const QString& key, const QString& profile, int start, int end, int dayCost, int nightCost,
                      int ocp)
 {

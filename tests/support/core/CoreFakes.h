@@ -128,6 +128,9 @@ QString readStr(platform::RootKey root, const QString& key, const QString& name)
 void writeInt(platform::RootKey root, const QString& key, const QString& name, std::int32_t value);
 void writeStr(platform::RootKey root, const QString& key, const QString& name, const QString& value);
 bool valueExists(platform::RootKey root, const QString& key, const QString& name);
+// The key of a provider's tariff slot of one day ("0" .. "6", "Holiday"), as the
+// store spells it.
+QString tariffSlotKey(const QString& provider, const QString& dayKey);
 // One day of a provider's tariffs, at `key` (the slot key of the provider and day).
 void writeTariffSlot(const QString& key, const QString& profile, int start, int end, int dayCost, int nightCost,
                      int ocp = 0);
