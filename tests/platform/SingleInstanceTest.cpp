@@ -173,8 +173,9 @@ int connectAndSend(const QString& path, const QByteArray& bytes)
     const QByteArray native = QFile::encodeName(path);
     std::memcpy(address.sun_path, native.constData(), native.size());
     EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0) << std::strerror(errno);
-    if (!bytes.isEmpty())
+    if (!bytes.isEmpty()) {
         EXPECT_EQ(::send(fd, bytes.constData(), bytes.size(), MSG_NOSIGNAL), bytes.size());
+    }
     return fd;
 }
 
