@@ -162,4 +162,76 @@ TEST(SingleInstance, AFolderTooDeepForASocketPathStillHandsOver)
     EXPECT_EQ(shown.waitFor(1), 1);
 }
 
+// A peer of the socket that is no later start: it connects, sends `bytes`, and
+// either hangs up or stays connected for the rest of the test.
+int connectAndSend(const QString& path, const QByteArray& bytes)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    EXPECT_GE(fd, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray native = QFile::encodeName(path);
+    std::memcpy(address.sun_path, native.constData(), native.size());
+    EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0) << std::strerror(errno);
+    if (!bytes.isEmpty()) {
+        EXPECT_EQ(::send(fd, bytes.constData(), bytes.size(), MSG_NOSIGNAL), bytes.size());
+    }
+    return fd;
+}
+
+TEST(SingleInstance, OnlyTheOneRequestShowsTheWindowAndStrangersBlockNoLaterStart)
+{
+    QTemporaryDir folder;
+    SingleInstance first(folder.path());
+    Requests shown(first);
+    ASSERT_EQ(first.claim(), Claim::First);
+    // Nobody else may ask this copy for anything.
+    EXPECT_EQ(QFile::permissions(first.socketName()) & (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther
+                                                        | QFile::WriteOther),
+              QFile::Permissions{});
+
+    struct Stranger {
+        const char* what;
+        QByteArray bytes;
+        bool hangsUp;
+    };
+    const Stranger strangers[] = {
+        {"another line", "hello\n", true},
+        {"the request without its end, then gone", "show", true},
+        {"a long line without an end, kept open", QByteArray(200, 'x'), false},
+        {"nothing at all, kept open", {}, false},
+        {"the request with more after it", "show me\n", true},
+    };
+    std::vector<int> open;
+    for (const Stranger& stranger : strangers) {
+        SCOPED_TRACE(stranger.what);
+        const int fd = connectAndSend(first.socketName(), stranger.bytes);
+        stranger.hangsUp ? void(::close(fd)) : open.push_back(fd);
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    EXPECT_EQ(shown.waitFor(1), 0) << "a stranger's bytes showed the window";
+    // The next start is still heard, with strangers connected.
+    EXPECT_EQ(claimElsewhere(folder.path()), Claim::HandedOver);
+    EXPECT_EQ(shown.waitFor(1), 1);
+    for (int fd : open)
+        ::close(fd);
+}
+
+TEST(SingleInstance, TheSocketGoesWithTheCopy)
+{
+    QTemporaryDir folder;
+    QString socket;
+    {
+        SingleInstance first(folder.path());
+        ASSERT_EQ(first.claim(), Claim::First);
+        socket = first.socketName();
+        EXPECT_TRUE(QFile::exists(socket));
+        const int waiting = connectAndSend(socket, "sh");
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        ::close(waiting);
+    }
+    EXPECT_FALSE(QFile::exists(socket));
+    EXPECT_FALSE(QFile::exists(socket + QStringLiteral(".new")));
+}
+
 }  // namespace

@@ -4,13 +4,20 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QLocalServer>
-#include <QLocalSocket>
+#include <QSocketNotifier>
 #include <QThread>
+#include <QVariant>
 
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <utility>
 
 namespace platform {
 
@@ -30,6 +37,32 @@ constexpr int kAnswerMs = 5000;
 // deeper than that gets a socket in the temporary folder, named for the user and the
 // folder.
 constexpr qsizetype kMaxSocketPath = 100;
+// A request is one short line; a peer that sends more without ending it is no later
+// start of ours.
+constexpr qsizetype kLongestRequest = 64;
+
+struct Descriptor {
+    explicit Descriptor(int descriptor) : fd(descriptor) {}
+    ~Descriptor()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int release() { return std::exchange(fd, -1); }
+    int fd;
+};
+
+bool socketAddress(const QString& path, sockaddr_un& address)
+{
+    const QByteArray native = QFile::encodeName(path);
+    if (native.isEmpty() || native.size() >= qsizetype(sizeof address.sun_path))
+        return false;
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, native.constData(), size_t(native.size()));
+    return true;
+}
 
 QString socketNameFor(const QString& folder)
 {
@@ -55,8 +88,19 @@ SingleInstance::SingleInstance(const QString& folder, QObject* parent)
 
 SingleInstance::~SingleInstance()
 {
-    if (m_server)
-        m_server->close();
+    if (m_listener < 0)
+        return;
+    // The socket file goes with the listener, so that a later start finds nobody
+    // rather than a socket that refuses it.
+    // The listener and the connections that still wait for their request; a finished
+    // one is disabled, its descriptor closed already.
+    for (QSocketNotifier* notifier : findChildren<QSocketNotifier*>(Qt::FindDirectChildrenOnly)) {
+        if (!notifier->isEnabled())
+            continue;
+        notifier->setEnabled(false);
+        ::close(int(notifier->socket()));
+    }
+    QFile::remove(m_socketName);
 }
 
 SingleInstance::Claim SingleInstance::claim(QString* detail)
@@ -104,57 +148,138 @@ SingleInstance::Claim SingleInstance::claim(QString* detail)
 
 bool SingleInstance::handOver()
 {
-    QLocalSocket socket;
-    socket.connectToServer(m_socketName);
-    // A socket nobody listens on refuses at once; only a listener makes this wait.
-    if (!socket.waitForConnected(kAnswerMs))
+    sockaddr_un address{};
+    if (!socketAddress(m_socketName, address))
         return false;
-    socket.write(kRequest);
-    if (!socket.waitForBytesWritten(kAnswerMs))
+    const Descriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (socket.fd < 0)
         return false;
+    // A socket nobody listens on refuses at once; only a listener whose queue is full
+    // makes the connect wait, and the send time-out bounds that wait.
+    const timeval answerTime{kAnswerMs / 1000, (kAnswerMs % 1000) * 1000};
+    ::setsockopt(socket.fd, SOL_SOCKET, SO_SNDTIMEO, &answerTime, sizeof answerTime);
+    if (::connect(socket.fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+        return false;
+    const QByteArray request(kRequest);
+    qsizetype sent = 0;
+    while (sent < request.size()) {
+        const ssize_t n = ::send(socket.fd, request.constData() + sent, size_t(request.size() - sent), MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        sent += n;
+    }
     QByteArray answer;
     const QDeadlineTimer deadline(kAnswerMs);
-    while (!answer.contains('\n') && !deadline.hasExpired()) {
-        if (!socket.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime()))))
+    while (!answer.contains('\n')) {
+        pollfd readable{socket.fd, POLLIN, 0};
+        const int ready = ::poll(&readable, 1, int(std::max<qint64>(0, deadline.remainingTime())));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
             break;
-        answer += socket.readAll();
+        char chunk[64];
+        const ssize_t n = ::recv(socket.fd, chunk, sizeof chunk, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        answer.append(chunk, n);
     }
-    socket.disconnectFromServer();
     return answer == kAnswer;
 }
 
 void SingleInstance::listen()
 {
-    // A socket file left by a copy that was killed; the lock says it is ours now.
-    QLocalServer::removeServer(m_socketName);
-    m_server = new QLocalServer(this);
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!m_server->listen(m_socketName)) {
-        qWarning("Later starts of Dialtally cannot reach this one: %s", qPrintable(m_server->errorString()));
+    auto refused = [](const char* step) {
+        qWarning("Later starts of Dialtally cannot reach this one: %s: %s", step, std::strerror(errno));
+    };
+    // The socket is made private under a name of its own and then put in place, so
+    // that nobody else can reach it in between; a socket file left by a copy that was
+    // killed is replaced by that, the lock says the place is ours now.
+    const QString fresh = m_socketName + QStringLiteral(".new");
+    sockaddr_un address{};
+    if (!socketAddress(fresh, address)) {
+        errno = ENAMETOOLONG;
+        refused("bind");
         return;
     }
-    connect(m_server, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket* socket = m_server->nextPendingConnection()) {
-            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                // Anything but the one request is not a later start of ours.
-                if (!socket->canReadLine()) {
-                    if (socket->bytesAvailable() > 64)
-                        socket->abort();
-                    return;
-                }
-                const QByteArray line = socket->readLine(64);
-                if (line != kRequest) {
-                    socket->abort();
-                    return;
-                }
-                socket->write(kAnswer);
-                socket->flush();
-                socket->disconnectFromServer();
-                emit showRequested();
-            });
+    Descriptor listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (listener.fd < 0) {
+        refused("socket");
+        return;
+    }
+    QFile::remove(fresh);
+    if (::bind(listener.fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        refused("bind");
+        return;
+    }
+    const QByteArray freshNative = QFile::encodeName(fresh);
+    if (::chmod(freshNative.constData(), S_IRUSR | S_IWUSR) != 0
+        || ::rename(freshNative.constData(), QFile::encodeName(m_socketName).constData()) != 0) {
+        refused("chmod or rename");
+        ::unlink(freshNative.constData());
+        return;
+    }
+    if (::listen(listener.fd, SOMAXCONN) != 0) {
+        refused("listen");
+        QFile::remove(m_socketName);
+        return;
+    }
+    m_listener = listener.release();
+    auto* incoming = new QSocketNotifier(m_listener, QSocketNotifier::Read, this);
+    connect(incoming, &QSocketNotifier::activated, this, &SingleInstance::acceptPending);
+}
+
+void SingleInstance::acceptPending()
+{
+    for (;;) {
+        const int client = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (client < 0) {
+            if (errno == EINTR || errno == ECONNABORTED)
+                continue;
+            return;
         }
-    });
+        auto* connection = new QSocketNotifier(client, QSocketNotifier::Read, this);
+        connect(connection, &QSocketNotifier::activated, this, [this, connection] { readRequest(connection); });
+    }
+}
+
+void SingleInstance::readRequest(QSocketNotifier* connection)
+{
+    const int client = int(connection->socket());
+    QByteArray line = connection->property("received").toByteArray();
+    bool ended = false;
+    for (;;) {
+        char chunk[64];
+        const ssize_t n = ::recv(client, chunk, sizeof chunk, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            break;
+        if (n <= 0) {
+            ended = true;
+            break;
+        }
+        line.append(chunk, n);
+        if (line.contains('\n') || line.size() > kLongestRequest)
+            break;
+    }
+    const qsizetype end = line.indexOf('\n');
+    // Anything but the one request is not a later start of ours.
+    if (end < 0 && !ended && line.size() <= kLongestRequest) {
+        connection->setProperty("received", line);
+        return;
+    }
+    const bool request = end >= 0 && line.left(end + 1) == kRequest;
+    if (request)
+        ::send(client, kAnswer, sizeof kAnswer - 1, MSG_NOSIGNAL);
+    connection->setEnabled(false);
+    ::close(client);
+    connection->deleteLater();
+    if (request)
+        emit showRequested();
 }
 
 }  // namespace platform

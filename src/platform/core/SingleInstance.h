@@ -12,7 +12,7 @@
 #include <QObject>
 #include <QString>
 
-class QLocalServer;
+class QSocketNotifier;
 
 namespace platform {
 
@@ -51,11 +51,13 @@ signals:
 private:
     bool handOver();
     void listen();
+    void acceptPending();
+    void readRequest(QSocketNotifier* connection);
 
     QString m_folder;
     QString m_socketName;
     QLockFile m_lock;
-    QLocalServer* m_server = nullptr;
+    int m_listener = -1;
 };
 
 }  // namespace platform
