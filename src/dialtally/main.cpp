@@ -12,6 +12,7 @@
 #include "dialtally/gui/MainWindow.h"
 #include "dialtally/gui/ProgramWindows.h"
 #include "dialtally/core/ProgramInfo.h"
+#include "dialtally/gui/StartUpLoads.h"
 #include "dialtally/gui/ConnectionsDialog.h"
 #include "dialtally/gui/PreferencesDialog.h"
 #include "dialtally/gui/CounterDialog.h"
@@ -99,11 +100,9 @@ mainwindow::DialogCommands dialogCommands(ProgramWindows& windows)
     // Preferences loads its settings and Open report prepares the reports folder and
     // the editor when they are made: both stored what they lacked, and said what was
     // wrong, at every start when they were made there. Their loads run at start still,
-    // and the windows go again until they are asked for.
-    hooks.prepareAtStart = [](MainWindow& mainWindow) {
-        platform::guard([&] { PreferencesDialog loaded(mainWindow.session(), mainWindow.tray()); });
-        platform::guard([&] { OpenReportDialog prepared(mainWindow.session()); });
-    };
+    // without the windows: making them filled caches of the style and the fonts that a
+    // program in the tray keeps for its whole life.
+    hooks.prepareAtStart = [](MainWindow& mainWindow) { prepareDialogsAtStart(mainWindow.session()); };
     hooks.deleteAllReports = [](MainWindow& mainWindow) { DeleteAllReports(mainWindow.session().programPath()); };
 
     hooks.openProviders = madeForEachUse<ProvidersDialog>();

@@ -8,6 +8,7 @@
 #include "dialtally/core/MonitoringSession.h"
 #include "dialtally/core/ProgramInfo.h"
 #include "dialtally/core/Report.h"
+#include "dialtally/core/StartUpPreparation.h"
 #include "platform/gui/WindowPlacement.h"
 
 #include <QDir>
@@ -74,16 +75,6 @@ namespace {
 QString caption()
 {
     return QString::fromLatin1(program::kCaption);
-}
-
-// "Editor" lives in HKCU "\Software\Dialtally"; a key that cannot be opened there is
-// said at once rather than left to a read that would give an empty editor.
-void requireEditorKey(settings::Settings& settings)
-{
-    if (!settings.makeKey(settings::Editor))
-        throw platform::RegistryError(QStringLiteral("Failed to open the key '%1'")
-                                          .arg(QString::fromLatin1(settings::Editor.definition().key))
-                                          .toStdString());
 }
 
 }  // namespace
@@ -173,14 +164,7 @@ void OpenReportDialog::FormCreate()
             reportList->setCurrentItem(found.constFirst());
     }
 
-    requireEditorKey(m_settings);
-    if (m_settings.exists(settings::Editor)) {
-        reports::EditorPath = m_settings.get(settings::Editor);
-    } else {
-        const QString editor = QString::fromLatin1(settings::Editor.definition().text);
-        m_settings.set(settings::Editor, editor);
-        reports::EditorPath = editor;
-    }
+    reports::EditorPath = startup::editorInUse(m_settings);
 }
 
 void OpenReportDialog::openClicked()
@@ -205,7 +189,7 @@ void OpenReportDialog::selectEditorClicked()
     if (editor.isEmpty())
         return;
     {
-        requireEditorKey(m_settings);
+        startup::requireEditorKey(m_settings);
         m_settings.set(settings::Editor, editor);
     }
     // Only an editor that is stored becomes the one in use.
