@@ -144,8 +144,10 @@ void MainWindow::welcomeNewUser()
 void MainWindow::startUp()
 {
     settings::Settings& store = m_session.settings();
+    // Read before a first start writes the defaults: Postpeek, started first, makes the
+    // key with only its own subkey in it, and the logo then shows, as the defaults have it.
     int logo = 1;
-    if (store.hasKey(settings::Logo.place()))
+    if (store.exists(settings::Logo))
         logo = store.get(settings::Logo, settings::Opening::ExistingKey);
     if (logo != 0) {
         // Freed once it has closed itself: the logo's pictures and the window would

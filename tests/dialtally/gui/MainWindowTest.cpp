@@ -234,8 +234,11 @@ TEST_F(MainWindowTest, StartUpTable)
         const char* user;  // nullptr: the control key holds no values at all
         bool dropUserName;  // the per-user key lost its "User Name"
         bool defaults;
+        // Postpeek ran before the first start and made its "Email" key, empty.
+        bool mailCheckerFirst = false;
     } cases[] = {
         {"first start", nullptr, "alice", false, true},
+        {"first start after the mail checker's", nullptr, "alice", false, true, true},
         {"no key for this user", "-", "alice", false, true},
         {"same user", "alice", "alice", false, false},
         {"other user", "bob", "alice", false, true},
@@ -252,6 +255,11 @@ TEST_F(MainWindowTest, StartUpTable)
         const QString marker = q(rk::kTariffProfile) + "\\Cheap";
         if (c.previousUser == nullptr) {
             local.install(1);
+            if (c.mailCheckerFirst) {
+                platform::Registry r;
+                r.setRootKey(HKCU);
+                ASSERT_TRUE(r.openKey(q(rk::kEmail), true));
+            }
         } else {
             local.install(1);
             local.setWindowsUser(q(c.previousUser));
