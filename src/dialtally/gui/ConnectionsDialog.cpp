@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPolygonF>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
@@ -47,24 +48,13 @@ QPixmap arrow(bool down)
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
+    // Drawn pointing down; the up arrow is its mirror image across the middle.
+    const QPointF shape[] = {{7, 1}, {13, 1}, {13, 9}, {18, 9}, {10, 17}, {2, 9}, {7, 9}};
+    QPolygonF outline;
+    for (const QPointF& point : shape)
+        outline << (down ? point : QPointF(point.x(), 18 - point.y()));
     QPainterPath path;
-    if (down) {
-        path.moveTo(7, 1);
-        path.lineTo(13, 1);
-        path.lineTo(13, 9);
-        path.lineTo(18, 9);
-        path.lineTo(10, 17);
-        path.lineTo(2, 9);
-        path.lineTo(7, 9);
-    } else {
-        path.moveTo(7, 17);
-        path.lineTo(13, 17);
-        path.lineTo(13, 9);
-        path.lineTo(18, 9);
-        path.lineTo(10, 1);
-        path.lineTo(2, 9);
-        path.lineTo(7, 9);
-    }
+    path.addPolygon(outline);
     path.closeSubpath();
     p.setPen(QPen(QColor(0, 0, 120), 1));
     p.setBrush(QColor(30, 80, 220));

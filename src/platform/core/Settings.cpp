@@ -75,7 +75,8 @@ Settings::Settings(std::shared_ptr<platform::RegistryStore> store)
 { }
 
 // The key of an access, open for its scope. A key that is missing with ExistingKey,
-// or that cannot be made, leaves none open, so a read raises the store's own error.
+// or that cannot be made, leaves none open: the store then reads an integer as its
+// error, a string, binary data and the names as empty, a type as none.
 class SettingKey : public platform::KeyScope {
 public:
     SettingKey(platform::Registry& registry, SettingId id, const QString& key, Opening opening)
@@ -92,19 +93,19 @@ std::int32_t Settings::get(const IntegerPlace& place, Opening opening)
 QString Settings::get(const TextPlace& place, Opening opening)
 {
     SettingKey key(m_registry, place.id, place.key, opening);
-    return key.opened() ? key->readString(place.name) : QString();
+    return key->readString(place.name);
 }
 
 QByteArray Settings::get(const BinaryPlace& place, Opening opening)
 {
     SettingKey key(m_registry, place.id, place.key, opening);
-    return key.opened() ? key->readBinary(place.name) : QByteArray();
+    return key->readBinary(place.name);
 }
 
 std::optional<std::int32_t> Settings::find(const IntegerPlace& place, Opening opening)
 {
     SettingKey key(m_registry, place.id, place.key, opening);
-    if (!key.opened() || key->valueType(place.name) != platform::ValueType::Integer)
+    if (key->valueType(place.name) != platform::ValueType::Integer)
         return std::nullopt;
     return key->readInteger(place.name);
 }
@@ -112,7 +113,7 @@ std::optional<std::int32_t> Settings::find(const IntegerPlace& place, Opening op
 platform::ValueType Settings::typeAt(SettingId id, const QString& keyPath, const QString& name, Opening opening)
 {
     SettingKey key(m_registry, id, keyPath, opening);
-    return key.opened() ? key->valueType(name) : platform::ValueType::None;
+    return key->valueType(name);
 }
 
 bool Settings::removeValue(SettingId id, const QString& keyPath, const QString& name)
@@ -120,7 +121,7 @@ bool Settings::removeValue(SettingId id, const QString& keyPath, const QString& 
     bool removed = false;
     {
         SettingKey key(m_registry, id, keyPath, Opening::ExistingKey);
-        removed = key.opened() && key->deleteValue(name);
+        removed = key->deleteValue(name);
     }
     if (removed)
         changed(id);
@@ -130,7 +131,7 @@ bool Settings::removeValue(SettingId id, const QString& keyPath, const QString& 
 QStringList Settings::subkeysOf(SettingId id, Opening opening)
 {
     SettingKey key(m_registry, id, latin(id.definition().key), opening);
-    return key.opened() ? key->getKeyNames() : QStringList();
+    return key->getKeyNames();
 }
 
 bool Settings::removeSubkeyOf(SettingId id, const QString& subkey)
@@ -157,19 +158,10 @@ bool Settings::removeKeyOf(SettingId id, const QString& keyPath)
     return true;
 }
 
-void Settings::set(const IntegerPlace& place, std::int32_t value)
-{
-    {
-        platform::KeyScope key(m_registry, place.id.definition().root, place.key, true);
-        key->writeInteger(place.name, value);
-    }
-    changed(place.id);
-}
-
 void Settings::set(const TextPlace& place, const QString& value)
 {
     {
-        platform::KeyScope key(m_registry, place.id.definition().root, place.key, true);
+        SettingKey key(m_registry, place.id, place.key, Opening::CreateKey);
         key->writeString(place.name, value);
     }
     changed(place.id);
@@ -178,7 +170,7 @@ void Settings::set(const TextPlace& place, const QString& value)
 void Settings::set(const BinaryPlace& place, const QByteArray& data)
 {
     {
-        platform::KeyScope key(m_registry, place.id.definition().root, place.key, true);
+        SettingKey key(m_registry, place.id, place.key, Opening::CreateKey);
         key->writeBinaryData(place.name, data);
     }
     changed(place.id);

@@ -301,7 +301,9 @@ public:
     bool exists(const TextPlace& place) { return storedType(place, Opening::ExistingKey) != platform::ValueType::None; }
     bool exists(const BinaryPlace& place) { return storedType(place, Opening::ExistingKey) != platform::ValueType::None; }
 
-    void set(const IntegerPlace& place, std::int32_t value);
+    // With ExistingKey a write does not make a missing key: it raises the store's
+    // "Failed to set data" then, as a write into a key that is not there.
+    void set(const IntegerPlace& place, std::int32_t value, Opening opening = Opening::CreateKey);
     void set(const TextPlace& place, const QString& value);
     void set(const BinaryPlace& place, const QByteArray& data);
     // Deletes the value; false when it (or its key) was not there. Never makes the key.
@@ -326,9 +328,6 @@ public:
     std::shared_ptr<platform::RegistryStore> store() const { return m_registry.store(); }
     platform::Registry& registry() { return m_registry; }
 
-    // A write that, with ExistingKey, does not make a missing key: it raises the
-    // store's "Failed to set data" then, as a write into a key that is not there.
-    void set(const IntegerPlace& place, std::int32_t value, Opening opening);
     // Whether the key of a place (an account's, a profile's, a provider's) is there;
     // never makes it.
     template <Type T>
